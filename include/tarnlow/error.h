@@ -1,0 +1,88 @@
+// The error record every failure carries, and the per-thread current error
+// that error handlers and the script runner work with.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "tarnlow/export.h"
+
+namespace tarnlow {
+
+inline constexpr std::int32_t vbObjectError = -2147221504;  // 0x80040000
+// The provider's integrity-violation number, raised for a duplicate key.
+inline constexpr std::int32_t DbIntegrityViolation = -2147217873;
+// Generic failure of the database layer (the database's own message says why).
+inline constexpr std::int32_t DbFailure = -2147467259;
+
+// Numbers of the runtime's own errors.
+namespace err {
+inline constexpr std::int32_t InvalidProcedureCall = 5;
+inline constexpr std::int32_t Overflow = 6;
+inline constexpr std::int32_t SubscriptOutOfRange = 9;
+inline constexpr std::int32_t DivisionByZero = 11;
+inline constexpr std::int32_t TypeMismatch = 13;
+inline constexpr std::int32_t ObjectNotSet = 91;
+inline constexpr std::int32_t InvalidUseOfNull = 94;
+inline constexpr std::int32_t NotSupported = 438;
+inline constexpr std::int32_t DuplicateKey = 457;
+inline constexpr std::int32_t CannotCreateObject = 429;
+inline constexpr std::int32_t WrongArguments = 450;
+// Row-set layer
+inline constexpr std::int32_t ItemNotFound = -2146825023;   // 3265
+inline constexpr std::int32_t ObjectClosed = -2146824584;   // 3704
+inline constexpr std::int32_t ObjectOpen = -2146824583;     // 3705
+inline constexpr std::int32_t NoCurrentRecord = -2146825267;  // 3021
+inline constexpr std::int32_t NotAllowed = -2146825287;     // 3001
+inline constexpr std::int32_t UpdateNotSupported = -2146825037;  // 3251
+inline constexpr std::int32_t RowNotLocated = -2147217864;
+inline constexpr std::int32_t NoKeyColumns = -2147467259;
+}  // namespace err
+
+// Source of errors raised by this library's runtime layer itself.
+inline constexpr const char* RuntimeSource = "TarnlowSTData";
+inline constexpr const char* ConnectionSource = "TarnlowData";
+
+class TARNLOW_API Error : public std::exception {
+ public:
+  Error(std::int32_t number, std::string source, std::string description)
+      : number_(number), source_(std::move(source)), description_(std::move(description)) {}
+
+  std::int32_t Number() const noexcept { return number_; }
+  const std::string& Source() const noexcept { return source_; }
+  const std::string& Description() const noexcept { return description_; }
+  const char* what() const noexcept override { return description_.c_str(); }
+
+ private:
+  std::int32_t number_;
+  std::string source_;
+  std::string description_;
+};
+
+// The runtime's standard description for one of its own error numbers.
+TARNLOW_API std::string RuntimeErrorText(std::int32_t number);
+// Raises one of the runtime's own errors with its standard description.
+[[noreturn]] TARNLOW_API void RaiseRuntime(std::int32_t number);
+[[noreturn]] TARNLOW_API void RaiseRuntime(std::int32_t number, std::string description);
+
+// The current error of this thread, as an error handler sees it: set when a
+// handler catches a failure, cleared by Clear.
+struct TARNLOW_API ErrObject {
+  std::int32_t Number = 0;
+  std::string Source;
+  std::string Description;
+  std::int32_t Line = 0;  // line of the failing step, 0 when it had none
+
+  void Clear();
+  void Set(const Error& e, std::int32_t line = 0);
+  // Raises an error record with this number, source and description.
+  [[noreturn]] void Raise(std::int32_t number, std::string source, std::string description);
+};
+
+TARNLOW_API ErrObject& Err();
+
+// Turns whatever was thrown into an error record; call from a catch block.
+TARNLOW_API Error CurrentException();
+
+}  // namespace tarnlow

@@ -1,0 +1,26 @@
+// Creating the tables of the ERP database that this library uses, in the
+// layout that a connection's options describe.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tarnlow/connection.h"
+
+namespace tarnlow {
+
+struct SchemaReport {
+  std::vector<std::string> created;   // physical names of tables made now
+  std::vector<std::string> existing;  // tables that were there and were left alone
+};
+
+// Creates every table that is missing; existing tables and their rows are
+// left untouched.
+TARNLOW_API SchemaReport CreateMissingTables(Connection& connection);
+
+// The statements that create one table ("sqlite" or "postgresql" dialect).
+TARNLOW_API std::vector<std::string> CreateTableStatements(const ConnectionOptions& options,
+                                                           CatalogueTable table,
+                                                           std::string_view dialect);
+
+}  // namespace tarnlow

@@ -1,0 +1,11 @@
+// Everything a client program of the library needs.
+#pragma once
+
+#include "tarnlow/connection.h"
+#include "tarnlow/error.h"
+#include "tarnlow/modules.h"
+#include "tarnlow/object.h"
+#include "tarnlow/receipt/clsPORService.h"
+#include "tarnlow/schema.h"
+#include "tarnlow/table_object.h"
+#include "tarnlow/value.h"

@@ -1,0 +1,181 @@
+// Values as late-bound clients see them: a variant that holds nothing, Null,
+// text, numbers, a Boolean, a date or an object, with the conversions that
+// such clients expect.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "tarnlow/export.h"
+
+namespace tarnlow {
+
+class Object;
+
+// A date and time: days since 30 December 1899 00:00, the time of day as the
+// fraction. Before the origin the whole part counts days backwards and the
+// fraction still runs forwards (-1.25 is 29 December 1899 06:00), so the
+// calendar day is always the whole part.
+struct TARNLOW_API Date {
+  double value = 0.0;
+
+  constexpr Date() = default;
+  constexpr explicit Date(double days) : value(days) {}
+
+  static Date FromCalendar(int year, int month, int day, int hour = 0, int minute = 0,
+                           double second = 0.0);
+  // "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" or with 'T' and fractional seconds.
+  // Returns false when the text is not such a date.
+  static bool TryParseIso(std::string_view text, Date& out);
+  static Date ParseIso(std::string_view text);  // raises Type mismatch
+
+  struct Parts {
+    int year, month, day, hour, minute, second, millisecond;
+  };
+  Parts ToParts() const;
+  // "YYYY-MM-DD HH:MM:SS", with ".mmm" only when there are milliseconds.
+  std::string ToIso() const;
+  std::int32_t DayNumber() const;  // calendar day, whole days since the origin
+  bool IsZero() const { return value == 0.0; }
+
+  friend bool operator==(const Date&, const Date&) = default;
+};
+
+enum class VarType : std::uint8_t {
+  Empty = 0,
+  Null = 1,
+  Integer = 2,  // 16-bit
+  Long = 3,     // 32-bit
+  Double = 5,
+  Date = 7,
+  String = 8,
+  Object = 9,
+  Boolean = 11,
+};
+
+TARNLOW_API const char* VarTypeName(VarType type);
+
+struct NullValue {
+  friend bool operator==(NullValue, NullValue) = default;
+};
+inline constexpr NullValue Null{};
+
+class TARNLOW_API Variant {
+ public:
+  Variant() = default;
+  Variant(NullValue) : v_(NullValue{}) {}
+  Variant(std::string s) : v_(std::move(s)) {}
+  Variant(std::string_view s) : v_(std::string(s)) {}
+  Variant(const char* s) : v_(std::string(s)) {}
+  Variant(double d) : v_(d) {}
+  Variant(std::int16_t i) : v_(i) {}
+  Variant(std::int32_t i) : v_(i) {}
+  Variant(bool b) : v_(b) {}
+  Variant(Date d) : v_(d) {}
+  Variant(std::shared_ptr<Object> o) : v_(std::move(o)) {}
+  template <class T>
+    requires std::is_base_of_v<Object, T>
+  Variant(std::shared_ptr<T> o) : v_(std::shared_ptr<Object>(std::move(o))) {}
+
+  VarType Type() const;
+  bool IsEmpty() const { return v_.index() == 0; }
+  bool IsNull() const { return std::holds_alternative<NullValue>(v_); }
+  bool IsObject() const { return std::holds_alternative<std::shared_ptr<Object>>(v_); }
+  bool IsNumeric() const;  // integer, long, double or Boolean
+
+  // Conversions with the rules of late-bound clients: Null raises "Invalid use
+  // of Null" (94), text that is no number raises "Type mismatch" (13), a
+  // number out of range raises "Overflow" (6), and whole-number conversions
+  // round halves to even.
+  std::string ToText() const;
+  double ToDouble() const;
+  std::int16_t ToInt16() const;
+  std::int32_t ToInt32() const;
+  bool ToBool() const;
+  Date ToDate() const;
+  std::shared_ptr<Object> ToObject() const;  // Nothing for Empty; else Type mismatch
+
+  // Direct access where the held type is known.
+  const std::string* AsText() const { return std::get_if<std::string>(&v_); }
+
+  friend bool operator==(const Variant&, const Variant&) = default;
+
+ private:
+  std::variant<std::monostate, NullValue, std::string, double, std::int16_t, std::int32_t, bool,
+               Date, std::shared_ptr<Object>>
+      v_;
+};
+
+// Typed value of each kind a property or column can have.
+enum class ValueKind : std::uint8_t { Text, Double, Date, Int16, Int32, Bool, Variant, Object };
+
+template <ValueKind K>
+struct KindType;
+template <>
+struct KindType<ValueKind::Text> {
+  using type = std::string;
+};
+template <>
+struct KindType<ValueKind::Double> {
+  using type = double;
+};
+template <>
+struct KindType<ValueKind::Date> {
+  using type = Date;
+};
+template <>
+struct KindType<ValueKind::Int16> {
+  using type = std::int16_t;
+};
+template <>
+struct KindType<ValueKind::Int32> {
+  using type = std::int32_t;
+};
+template <>
+struct KindType<ValueKind::Bool> {
+  using type = bool;
+};
+template <>
+struct KindType<ValueKind::Variant> {
+  using type = Variant;
+};
+
+// Converts a variant to a typed value the way a property assignment does.
+template <class T>
+T ConvertTo(const Variant& v);
+template <>
+inline std::string ConvertTo<std::string>(const Variant& v) {
+  return v.ToText();
+}
+template <>
+inline double ConvertTo<double>(const Variant& v) {
+  return v.ToDouble();
+}
+template <>
+inline Date ConvertTo<Date>(const Variant& v) {
+  return v.ToDate();
+}
+template <>
+inline std::int16_t ConvertTo<std::int16_t>(const Variant& v) {
+  return v.ToInt16();
+}
+template <>
+inline std::int32_t ConvertTo<std::int32_t>(const Variant& v) {
+  return v.ToInt32();
+}
+template <>
+inline bool ConvertTo<bool>(const Variant& v) {
+  return v.ToBool();
+}
+template <>
+inline Variant ConvertTo<Variant>(const Variant& v) {
+  return v;
+}
+
+// Shortest decimal text that reads back to the same double.
+TARNLOW_API std::string ShortestText(double d);
+
+}  // namespace tarnlow

@@ -1,0 +1,66 @@
+// The one seam between the connection layer and a database engine. Every
+// backend (sqlite/, postgresql/) implements these two classes with the same
+// set of files; tests wrap a Database to inject faults.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tarnlow/error.h"
+#include "tarnlow/value.h"
+
+namespace tarnlow::backend {
+
+// A statement compiled once by the database and run many times with new
+// values. Placeholders are "?" in the text given to Prepare.
+class Statement {
+ public:
+  virtual ~Statement() = default;
+
+  virtual int ParameterCount() const = 0;
+  // Values for the next execution, 1-based in placeholder order. Text binds
+  // as text, numbers as numbers, dates as the database's date value, Null
+  // and Empty as null.
+  virtual void Bind(int index, const Variant& value) = 0;
+  // Runs the statement; true when a row is current afterwards.
+  virtual bool Execute() = 0;
+  // Moves to the next row; false at the end.
+  virtual bool Next() = 0;
+  virtual int ColumnCount() const = 0;
+  virtual const std::string& ColumnName(int index) const = 0;
+  // The current row's value: Null, Long (whole numbers that fit 32 bits),
+  // Double, String or Date (for date columns).
+  virtual Variant Column(int index) const = 0;
+  // Rows changed by the last execution of an insert, update or delete.
+  virtual std::int64_t RowsAffected() const = 0;
+  // Ends the current execution and releases what it holds.
+  virtual void Reset() = 0;
+};
+
+class Database {
+ public:
+  virtual ~Database() = default;
+
+  // Compiles a statement. The text may use "?" placeholders, the left()
+  // function and "{fn ...}" escapes. Failures raise an error record.
+  // `repeated` is false for a literal statement that runs once, so that a
+  // server backend can send it in a single round trip.
+  virtual std::unique_ptr<Statement> Prepare(std::string_view sql, bool repeated = true) = 0;
+  // Runs statements that return no rows (DDL), separated by ";".
+  virtual void ExecuteScript(std::string_view sql) = 0;
+  virtual bool TableExists(std::string_view table) = 0;
+  // The columns of the table's primary or first unique key; empty if none.
+  virtual std::vector<std::string> UniqueKeyColumns(std::string_view table) = 0;
+  // "sqlite" or "postgresql": the DDL dialect.
+  virtual std::string_view Dialect() const = 0;
+};
+
+// Opens a database file (or ":memory:"); creates it when missing.
+std::unique_ptr<Database> OpenSqlite(const std::string& path);
+// Opens a server database from a libpq connection text.
+std::unique_ptr<Database> OpenPostgres(const std::string& conninfo);
+
+}  // namespace tarnlow::backend

@@ -1,0 +1,171 @@
+#include "tarnlow/connection.h"
+
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+
+#include "connection/backend.h"
+#include "framework/class_builder.h"
+
+namespace tarnlow {
+
+// ---- table catalogue and system information ----------------------------------
+
+TableCatalogue::TableCatalogue(const ConnectionOptions& options) {
+  names_.reserve(CatalogueTableCount);
+  for (std::size_t i = 0; i < CatalogueTableCount; ++i)
+    names_.push_back(options.TableName(static_cast<CatalogueTable>(i)));
+}
+
+const std::string& TableCatalogue::Name(CatalogueTable table) const {
+  return names_[static_cast<std::size_t>(table)];
+}
+
+const ClassInfo& TableCatalogue::Class() const {
+  static const ClassInfo info = [] {
+    detail::ClassBuilder<TableCatalogue> b("TableCatalogue", "", "{1D10F264-2B7B-4DB8-9F5F-8D78790F5761}");
+#define TARNLOW_CATALOGUE_MEMBER(name) b.Get<&TableCatalogue::name>(#name);
+    TARNLOW_CATALOGUE_TABLES(TARNLOW_CATALOGUE_MEMBER)
+#undef TARNLOW_CATALOGUE_MEMBER
+    return b.Build();
+  }();
+  return info;
+}
+
+SystemInfo::SystemInfo(const ConnectionOptions& options)
+    : dual_rate_(options.dual_rate),
+      release_(options.release),
+      extended_(options.extended),
+      version_(options.version) {}
+
+const ClassInfo& SystemInfo::Class() const {
+  static const ClassInfo info = detail::ClassBuilder<SystemInfo>("SystemInfo", "", "{81194C86-4BB7-4482-AFC0-F4FA110943B4}")
+                                    .Get<&SystemInfo::DualRateOption>("DualRateOption")
+                                    .Get<&SystemInfo::ReleaseNumber>("ReleaseNumber")
+                                    .Get<&SystemInfo::ExtendedLayout>("ExtendedLayout")
+                                    .Get<&SystemInfo::VersionText>("VersionText")
+                                    .Build();
+  return info;
+}
+
+// ---- the open database connection --------------------------------------------
+
+DatabaseConnection::DatabaseConnection(std::unique_ptr<backend::Database> db, std::string trace)
+    : db_(std::move(db)), trace_(std::move(trace)) {}
+
+DatabaseConnection::~DatabaseConnection() = default;
+
+void DatabaseConnection::Trace(std::string_view sql) {
+  if (trace_.empty()) return;
+  if (trace_ == "-") {
+    std::cerr << sql << '\n';
+    return;
+  }
+  // Opened per line so that several processes can share one trace file.
+  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(trace_.c_str(), "a"), &std::fclose);
+  if (!f) return;
+  std::fwrite(sql.data(), 1, sql.size(), f.get());
+  std::fputc('\n', f.get());
+}
+
+std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view sql) {
+  Trace(sql);
+  auto statement = db_->Prepare(sql, true);
+  ++stats_.prepares;
+  return statement;
+}
+
+std::shared_ptr<backend::Statement> DatabaseConnection::PrepareLiteral(std::string_view sql) {
+  Trace(sql);
+  auto statement = db_->Prepare(sql, false);
+  ++stats_.prepares;
+  return statement;
+}
+
+std::int64_t DatabaseConnection::Execute(std::string_view sql) {
+  auto statement = PrepareLiteral(sql);
+  ++stats_.executions;
+  statement->Execute();
+  const std::int64_t rows = statement->RowsAffected();
+  statement->Reset();
+  return rows;
+}
+
+const std::vector<std::string>& DatabaseConnection::RowKey(const std::string& table) {
+  auto it = row_keys_.find(table);
+  if (it == row_keys_.end()) it = row_keys_.emplace(table, db_->UniqueKeyColumns(table)).first;
+  return it->second;
+}
+
+// ---- the connection object ------------------------------------------------------
+
+Connection::Connection() = default;
+
+Connection::Connection(ConnectionOptions options) : Connection(options, nullptr) {
+  switch (options_.backend) {
+    case ConnectionOptions::Backend::SQLite:
+      db_ = std::make_unique<tarnlow::DatabaseConnection>(backend::OpenSqlite(options_.target), options_.trace);
+      break;
+    case ConnectionOptions::Backend::PostgreSQL:
+      db_ = std::make_unique<tarnlow::DatabaseConnection>(backend::OpenPostgres(options_.target), options_.trace);
+      break;
+  }
+}
+
+Connection::Connection(ConnectionOptions options, std::unique_ptr<backend::Database> db)
+    : options_(std::move(options)) {
+  if (db) db_ = std::make_unique<tarnlow::DatabaseConnection>(std::move(db), options_.trace);
+  catalogue_ = std::make_shared<tarnlow::TableCatalogue>(options_);
+  system_ = std::make_shared<tarnlow::SystemInfo>(options_);
+}
+
+Connection::~Connection() = default;
+
+std::shared_ptr<Connection> Connection::Open(std::string_view text) {
+  return std::make_shared<Connection>(ConnectionOptions::Parse(text));
+}
+
+std::shared_ptr<TableCatalogue> Connection::TableCatalogue() {
+  if (db_) ++db_->MutableStatistics().catalogue_requests;
+  if (!catalogue_) catalogue_ = std::make_shared<tarnlow::TableCatalogue>(options_);
+  return catalogue_;
+}
+
+std::shared_ptr<SystemInfo> Connection::SystemInfo() {
+  if (!system_) system_ = std::make_shared<tarnlow::SystemInfo>(options_);
+  return system_;
+}
+
+DatabaseConnection& Connection::DatabaseConnection() {
+  if (!db_) RaiseRuntime(err::ObjectClosed);
+  return *db_;
+}
+
+Variant Connection::TextValue(const std::string& text) const { return Variant(text); }
+
+Variant Connection::DateValue(const Date& date) const { return Variant(date); }
+
+std::string Connection::DateLiteral(const Date& date) const { return "'" + date.ToIso() + "'"; }
+
+Date Connection::CurrentTime(bool) const {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  return Date::FromCalendar(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+std::int64_t Connection::Execute(std::string_view sql) { return DatabaseConnection().Execute(sql); }
+
+const ConnectionStatistics& Connection::Statistics() { return DatabaseConnection().Statistics(); }
+
+const ClassInfo& Connection::Class() const {
+  static const ClassInfo info = detail::ClassBuilder<Connection>("Connection", "", "{E73464FB-6E91-4AD3-A606-4B65BE0D711D}")
+                                    .Get<&Connection::DatabaseKind>("DatabaseKind")
+                                    .Get<&Connection::TableCatalogue>("TableCatalogue")
+                                    .Get<&Connection::SystemInfo>("SystemInfo")
+                                    .Method<&Connection::ExecuteText>("Execute", {"sql"})
+                                    .Build();
+  return info;
+}
+
+}  // namespace tarnlow

@@ -1,0 +1,166 @@
+#include <cctype>
+#include <charconv>
+
+#include "tarnlow/connection.h"
+
+namespace tarnlow {
+namespace {
+
+constexpr std::string_view kTableProperties[] = {
+#define TARNLOW_TABLE_PROPERTY(name) #name,
+    TARNLOW_CATALOGUE_TABLES(TARNLOW_TABLE_PROPERTY)
+#undef TARNLOW_TABLE_PROPERTY
+};
+
+// Plain descriptive names; a site whose tables are named otherwise says so
+// with table.<Property>=NAME in its connection text.
+constexpr std::string_view kDefaultNames[] = {
+    "product_expense",
+    "vat_matrix",
+    "product_unit_conversion",
+    "purchase_price_list",
+    "purchase_discount",
+    "order_line_project_analysis",
+    "order_line_nominal_analysis",
+    "supplier_product_info",
+    "unit_description",
+    "unit_conversion",
+    "service_item",
+    "stock_category",
+    "stock_batch",
+    "stock_movement_history",
+    "stock_nominal_movement",
+    "stock_item",
+    "stock_item_extension",
+    "goods_receipt_audit",
+    "purchase_order_line",
+    "purchase_order_header",
+    "purchase_order_line_analysis",
+    "purchase_order_variance_history",
+    "purchase_order_fax",
+    "product_group_tolerance",
+    "purchase_order_rate",
+    "purchase_order_variance_rate",
+    "purchase_order_line_weight",
+    "purchase_order_vat_state",
+    "order_line_retention_analysis",
+};
+static_assert(std::size(kTableProperties) == CatalogueTableCount);
+static_assert(std::size(kDefaultNames) == CatalogueTableCount);
+
+constexpr std::int32_t kBadConnectionText = vbObjectError + 513;
+constexpr const char* kSource = "TarnlowData.Connection";
+
+[[noreturn]] void Bad(std::string description) {
+  throw Error(kBadConnectionText, kSource, std::move(description));
+}
+
+std::int16_t WholeNumber(std::string_view key, std::string_view value) {
+  int v = 0;
+  auto [p, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
+  if (value.empty() || ec != std::errc() || p != value.data() + value.size() || v < -32768 || v > 32767)
+    Bad("Connection option \"" + std::string(key) + "\" needs a whole number, not \"" +
+        std::string(value) + "\"");
+  return static_cast<std::int16_t>(v);
+}
+
+bool Flag(std::string_view key, std::string_view value) {
+  if (value == "0") return false;
+  if (value == "1") return true;
+  Bad("Connection option \"" + std::string(key) + "\" needs 0 or 1, not \"" + std::string(value) + "\"");
+}
+
+bool IsTableName(std::string_view name) {
+  if (name.empty() || name.size() > 63) return false;
+  if (!std::isalpha(static_cast<unsigned char>(name[0])) && name[0] != '_') return false;
+  for (char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '.') return false;
+  return true;
+}
+
+// Applies one of our own options; false when the key is not ours.
+bool ApplyOption(ConnectionOptions& o, std::string_view key, std::string_view value) {
+  if (key == "kind") {
+    o.kind = WholeNumber(key, value);
+  } else if (key == "release") {
+    o.release = WholeNumber(key, value);
+  } else if (key == "extended") {
+    o.extended = Flag(key, value);
+  } else if (key == "dualrate") {
+    o.dual_rate = Flag(key, value);
+  } else if (key == "version") {
+    if (value.empty()) Bad("Connection option \"version\" needs a text");
+    o.version = value;
+  } else if (key == "trace") {
+    if (value.empty()) Bad("Connection option \"trace\" needs a file name or -");
+    o.trace = value;
+  } else if (key.starts_with("table.")) {
+    const std::string_view property = key.substr(6);
+    std::size_t i = 0;
+    while (i < CatalogueTableCount && kTableProperties[i] != property) ++i;
+    if (i == CatalogueTableCount) Bad("Unknown table catalogue property \"" + std::string(property) + "\"");
+    if (!IsTableName(value))
+      Bad("Connection option \"" + std::string(key) + "\" needs a table name, not \"" +
+          std::string(value) + "\"");
+    o.tables[static_cast<CatalogueTable>(i)] = value;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string_view CatalogueTableProperty(CatalogueTable table) {
+  return kTableProperties[static_cast<std::size_t>(table)];
+}
+std::string_view DefaultTableName(CatalogueTable table) {
+  return kDefaultNames[static_cast<std::size_t>(table)];
+}
+
+std::string ConnectionOptions::TableName(CatalogueTable table) const {
+  if (auto it = tables.find(table); it != tables.end()) return it->second;
+  return std::string(DefaultTableName(table));
+}
+
+ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
+  ConnectionOptions o;
+  std::string_view rest;
+  if (text.starts_with("sqlite:")) {
+    o.backend = Backend::SQLite;
+    rest = text.substr(7);
+  } else if (text.starts_with("postgresql://") || text.starts_with("postgres://")) {
+    o.backend = Backend::PostgreSQL;
+    rest = text;
+  } else {
+    Bad("Connection text must start with \"sqlite:\" or \"postgresql://\": \"" + std::string(text) + "\"");
+  }
+  const std::size_t q = rest.find('?');
+  std::string_view target = rest.substr(0, q);
+  std::string kept;  // libpq's own options pass through
+  if (q != std::string_view::npos) {
+    std::string_view query = rest.substr(q + 1);
+    while (!query.empty()) {
+      const std::size_t amp = query.find('&');
+      const std::string_view item = query.substr(0, amp);
+      query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+      if (item.empty()) continue;
+      const std::size_t eq = item.find('=');
+      if (eq == std::string_view::npos) Bad("Connection option \"" + std::string(item) + "\" has no value");
+      const std::string_view key = item.substr(0, eq), value = item.substr(eq + 1);
+      if (ApplyOption(o, key, value)) continue;
+      if (o.backend == Backend::SQLite) Bad("Unknown connection option \"" + std::string(key) + "\"");
+      kept += kept.empty() ? "?" : "&";
+      kept += item;
+    }
+  }
+  if (o.backend == Backend::SQLite) {
+    if (target.empty()) Bad("Connection text names no database file");
+    o.target = target;
+  } else {
+    o.target = std::string(target) + kept;
+  }
+  return o;
+}
+
+}  // namespace tarnlow

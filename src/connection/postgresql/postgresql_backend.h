@@ -1,0 +1,119 @@
+// The PostgreSQL side of the backend seam, over libpq. Internal: libpq's
+// header stays out of the public headers.
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "connection/backend.h"
+
+namespace tarnlow::backend::pg {
+
+struct ConnCloser {
+  void operator()(PGconn* conn) const noexcept { PQfinish(conn); }
+};
+struct ResultClearer {
+  void operator()(PGresult* res) const noexcept { PQclear(res); }
+};
+using ConnHandle = std::unique_ptr<PGconn, ConnCloser>;
+using ResultHandle = std::unique_ptr<PGresult, ResultClearer>;
+
+// Raises the error record for a failed command. `res` may be null (libpq
+// gives no result at all when the connection is already gone); the
+// connection's own message is used then.
+[[noreturn]] void RaiseCommandError(const PGresult* res, const PGconn* conn);
+// Raises the error record for a connection that could not be opened.
+[[noreturn]] void RaiseConnectError(const PGconn* conn);
+// Raises the error record for a connection text libpq cannot read.
+[[noreturn]] void RaiseConnInfoError(const char* libpq_message);
+// True when the result is a success of any kind that carries no error.
+bool Succeeded(const PGresult* res);
+// Raises unless the result succeeded; returns it otherwise.
+ResultHandle Checked(ResultHandle res, const PGconn* conn);
+
+// One server session, shared by the database object and every statement
+// compiled on it so that no statement outlives its connection.
+class Session {
+ public:
+  explicit Session(ConnHandle conn) : conn_(std::move(conn)) {}
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  PGconn* Conn() const { return conn_.get(); }
+  // A statement name unique on this session.
+  std::string NextStatementName();
+  // False once libpq has noticed the server is gone.
+  bool Usable() const;
+  // Runs a command that needs no values; raises on failure.
+  ResultHandle Exec(const std::string& sql);
+
+ private:
+  ConnHandle conn_;
+  std::uint64_t statement_counter_ = 0;
+};
+
+class PostgresStatement final : public Statement {
+ public:
+  // `sql` is the text as the caller wrote it ("?" placeholders, escapes).
+  // A repeated statement is prepared on the server here.
+  PostgresStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated);
+  ~PostgresStatement() override;
+  PostgresStatement(const PostgresStatement&) = delete;
+  PostgresStatement& operator=(const PostgresStatement&) = delete;
+
+  int ParameterCount() const override { return parameter_count_; }
+  void Bind(int index, const Variant& value) override;
+  bool Execute() override;
+  bool Next() override;
+  int ColumnCount() const override;
+  const std::string& ColumnName(int index) const override;
+  Variant Column(int index) const override;
+  std::int64_t RowsAffected() const override;
+  void Reset() override;
+
+ private:
+  void TakeColumns(const PGresult* res) const;
+  void CheckColumn(int index) const;
+
+  std::shared_ptr<Session> session_;
+  std::string text_;  // with $n placeholders
+  std::string name_;  // server-side name; empty for a literal statement
+  int parameter_count_ = 0;
+  std::vector<std::optional<std::string>> values_;
+
+  ResultHandle result_;
+  int row_ = 0;
+  int rows_ = 0;
+  // Column names and types: from the last result, or described on demand
+  // before the first execution.
+  mutable std::vector<std::string> column_names_;
+  mutable std::vector<unsigned> column_types_;
+  mutable bool columns_known_ = false;
+};
+
+class PostgresDatabase final : public Database {
+ public:
+  explicit PostgresDatabase(std::shared_ptr<Session> session) : session_(std::move(session)) {}
+
+  std::unique_ptr<Statement> Prepare(std::string_view sql, bool repeated = true) override;
+  void ExecuteScript(std::string_view sql) override;
+  bool TableExists(std::string_view table) override;
+  std::vector<std::string> UniqueKeyColumns(std::string_view table) override;
+  std::string_view Dialect() const override { return "postgresql"; }
+
+ private:
+  std::shared_ptr<Session> session_;
+};
+
+// The conversion of one result cell's text to a value, by the column's type.
+Variant CellValue(unsigned type_oid, const char* text, int length);
+// The text form a bound value is sent in; nullopt for SQL null.
+std::optional<std::string> ParameterText(const Variant& value);
+
+}  // namespace tarnlow::backend::pg

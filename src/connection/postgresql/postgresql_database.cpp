@@ -1,0 +1,164 @@
+// Opening a PostgreSQL session and the database-level operations on it.
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "connection/postgresql/postgresql_backend.h"
+
+namespace tarnlow::backend {
+namespace pg {
+namespace {
+
+struct ConnInfoFreer {
+  void operator()(PQconninfoOption* options) const noexcept { PQconninfoFree(options); }
+};
+struct LibpqFreer {
+  void operator()(char* p) const noexcept { PQfreemem(p); }
+};
+
+// Session settings every statement of this library relies on: dates come
+// back as ISO text that the date parser reads, backslashes in literals are
+// plain characters, doubles come back exactly, and notices stay quiet. Sent
+// as startup options so that a RESET ALL in a script returns to them.
+constexpr std::string_view kSessionOptions =
+    "-c client_min_messages=warning -c DateStyle=ISO -c standard_conforming_strings=on "
+    "-c extra_float_digits=3";
+
+// Connection keywords added when the caller's text leaves them out. The
+// timeout keeps an unreachable server from blocking the caller for the
+// operating system's minutes; keepalives let a call on a dead TCP peer fail
+// instead of waiting forever (libpq ignores them on unix sockets).
+constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kDefaults{{
+    {"connect_timeout", "10"},
+    {"keepalives", "1"},
+    {"keepalives_idle", "30"},
+    {"keepalives_interval", "10"},
+    {"keepalives_count", "3"},
+    {"client_encoding", "UTF8"},
+    {"fallback_application_name", "tarnlowstdata"},
+}};
+
+// Server notices (at warning level and above) would otherwise be printed on
+// the host program's stderr; failures reach the caller as error records.
+void DiscardNotice(void*, const PGresult*) {}
+
+ConnHandle Connect(const std::string& conninfo) {
+  char* raw_error = nullptr;
+  std::unique_ptr<PQconninfoOption, ConnInfoFreer> parsed(
+      PQconninfoParse(conninfo.c_str(), &raw_error));
+  std::unique_ptr<char, LibpqFreer> parse_error(raw_error);
+  if (!parsed) RaiseConnInfoError(parse_error ? parse_error.get() : "out of memory");
+
+  std::vector<std::string> keys;
+  std::vector<std::string> values;
+  bool has_options = false;
+  for (const PQconninfoOption* o = parsed.get(); o->keyword != nullptr; ++o) {
+    if (o->val == nullptr) continue;
+    std::string value = o->val;
+    if (std::string_view(o->keyword) == "options") {
+      has_options = true;
+      // Ours go last so that they win over a caller's setting of the same name.
+      if (!value.empty()) value += ' ';
+      value += kSessionOptions;
+    }
+    keys.emplace_back(o->keyword);
+    values.push_back(std::move(value));
+  }
+  if (!has_options) {
+    keys.emplace_back("options");
+    values.emplace_back(kSessionOptions);
+  }
+  for (const auto& [key, value] : kDefaults) {
+    bool present = false;
+    for (const auto& k : keys) present = present || k == key;
+    if (!present) {
+      keys.emplace_back(key);
+      values.emplace_back(value);
+    }
+  }
+
+  std::vector<const char*> key_ptrs;
+  std::vector<const char*> value_ptrs;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    key_ptrs.push_back(keys[i].c_str());
+    value_ptrs.push_back(values[i].c_str());
+  }
+  key_ptrs.push_back(nullptr);
+  value_ptrs.push_back(nullptr);
+
+  ConnHandle conn(PQconnectdbParams(key_ptrs.data(), value_ptrs.data(), 0));
+  if (!conn || PQstatus(conn.get()) != CONNECTION_OK) RaiseConnectError(conn.get());
+  PQsetNoticeReceiver(conn.get(), DiscardNotice, nullptr);
+  return conn;
+}
+
+}  // namespace
+
+std::string Session::NextStatementName() {
+  return "tarnlow_" + std::to_string(++statement_counter_);
+}
+
+bool Session::Usable() const { return PQstatus(conn_.get()) == CONNECTION_OK; }
+
+ResultHandle Session::Exec(const std::string& sql) {
+  return Checked(ResultHandle(PQexec(conn_.get(), sql.c_str())), conn_.get());
+}
+
+std::unique_ptr<Statement> PostgresDatabase::Prepare(std::string_view sql, bool repeated) {
+  return std::make_unique<PostgresStatement>(session_, sql, repeated);
+}
+
+void PostgresDatabase::ExecuteScript(std::string_view sql) {
+  // The simple query protocol runs every statement of the text in turn and
+  // stops at the first failure, which is what a script needs.
+  session_->Exec(std::string(sql));
+}
+
+bool PostgresDatabase::TableExists(std::string_view table) {
+  if (table.empty()) return false;
+  // to_regclass resolves the name the way a statement would: unquoted names
+  // fold to lower case and the search path applies.
+  auto statement = Prepare(
+      "select 1 from pg_class where oid = to_regclass(?) and relkind in ('r', 'p', 'v', 'm', 'f')",
+      false);
+  statement->Bind(1, Variant(table));
+  return statement->Execute();
+}
+
+std::vector<std::string> PostgresDatabase::UniqueKeyColumns(std::string_view table) {
+  if (table.empty()) return {};
+  // The primary key, else the oldest unique index; partial and expression
+  // indexes do not make a row identifiable and are passed over. Columns in
+  // key order, leaving out included (non-key) columns.
+  auto statement = Prepare(
+      "select a.attname"
+      "  from (select i.indrelid, i.indkey, i.indnkeyatts"
+      "          from pg_index i"
+      "         where i.indrelid = to_regclass(?)"
+      "           and i.indisunique and i.indisvalid"
+      "           and i.indpred is null and i.indexprs is null"
+      "         order by i.indisprimary desc, i.indexrelid"
+      "         limit 1) k"
+      "  cross join lateral unnest(k.indkey::int2[]) with ordinality as c(attnum, pos)"
+      "  join pg_attribute a on a.attrelid = k.indrelid and a.attnum = c.attnum"
+      " where c.pos <= k.indnkeyatts"
+      " order by c.pos",
+      false);
+  statement->Bind(1, Variant(table));
+  std::vector<std::string> columns;
+  for (bool row = statement->Execute(); row; row = statement->Next()) {
+    columns.push_back(statement->Column(0).ToText());
+  }
+  return columns;
+}
+
+}  // namespace pg
+
+std::unique_ptr<Database> OpenPostgres(const std::string& conninfo) {
+  return std::make_unique<pg::PostgresDatabase>(std::make_shared<pg::Session>(pg::Connect(conninfo)));
+}
+
+}  // namespace tarnlow::backend

@@ -1,0 +1,92 @@
+// Every PostgreSQL failure becomes an error record here, so that all
+// callers see the same numbers and the same kind of description.
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "connection/postgresql/postgresql_backend.h"
+
+namespace tarnlow::backend::pg {
+namespace {
+
+constexpr const char* kSource = "PostgreSQL";
+
+// libpq's own messages end in a newline and continue hints on tab-indented
+// lines; an error record wants one line.
+std::string OneLine(const char* message) {
+  std::string out;
+  if (message == nullptr) return out;
+  bool pending_space = false;
+  for (const char* p = message; *p != '\0'; ++p) {
+    const char c = *p;
+    if (c == '\n' || c == '\r' || c == '\t') {
+      pending_space = true;
+      continue;
+    }
+    if (pending_space && !out.empty() && out.back() != ' ') out += ' ';
+    pending_space = false;
+    out += c;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+std::int32_t NumberFor(const char* sqlstate) {
+  // 23505 is unique_violation; callers answer a duplicate key by retrying,
+  // so it keeps the integrity-violation number the other database gives.
+  if (sqlstate != nullptr && std::strcmp(sqlstate, "23505") == 0) return DbIntegrityViolation;
+  return DbFailure;
+}
+
+}  // namespace
+
+bool Succeeded(const PGresult* res) {
+  if (res == nullptr) return false;
+  switch (PQresultStatus(res)) {
+    case PGRES_COMMAND_OK:
+    case PGRES_TUPLES_OK:
+    case PGRES_EMPTY_QUERY:
+      return true;
+    default:
+      return false;
+  }
+}
+
+ResultHandle Checked(ResultHandle res, const PGconn* conn) {
+  if (!Succeeded(res.get())) RaiseCommandError(res.get(), conn);
+  return res;
+}
+
+void RaiseCommandError(const PGresult* res, const PGconn* conn) {
+  const char* sqlstate = nullptr;
+  std::string text;
+  if (res != nullptr) {
+    sqlstate = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+    // The server's primary message alone: the full text repeats the
+    // severity and adds detail lines that do not belong in a description.
+    if (const char* primary = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY)) text = primary;
+    // Errors libpq raises itself (a lost connection) carry no fields.
+    if (text.empty()) text = OneLine(PQresultErrorMessage(res));
+  }
+  if (text.empty() && conn != nullptr) text = OneLine(PQerrorMessage(conn));
+  if (text.empty()) {
+    text = res != nullptr ? std::string("unexpected reply from the server: ") +
+                                PQresStatus(PQresultStatus(res))
+                          : std::string("no reply from the server");
+  }
+  throw Error(NumberFor(sqlstate), kSource, std::move(text));
+}
+
+void RaiseConnectError(const PGconn* conn) {
+  std::string text = conn != nullptr ? OneLine(PQerrorMessage(conn)) : std::string();
+  if (text.empty()) text = "could not connect to the server";
+  throw Error(DbFailure, kSource, std::move(text));
+}
+
+void RaiseConnInfoError(const char* libpq_message) {
+  std::string text = OneLine(libpq_message);
+  if (text.empty()) text = "invalid connection text";
+  throw Error(DbFailure, kSource, std::move(text));
+}
+
+}  // namespace tarnlow::backend::pg

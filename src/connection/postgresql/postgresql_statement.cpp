@@ -1,0 +1,226 @@
+// Statements on a PostgreSQL session: values go to the server as text with
+// unspecified types, so the server types each parameter from its context the
+// way it would a literal; result cells are read back by their column type.
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "connection/postgresql/postgresql_backend.h"
+#include "connection/sql_text.h"
+
+namespace tarnlow::backend::pg {
+namespace {
+
+// Type identities fixed by the server's catalogue since its first releases.
+constexpr Oid kBool = 16;
+constexpr Oid kInt8 = 20;
+constexpr Oid kInt2 = 21;
+constexpr Oid kInt4 = 23;
+constexpr Oid kFloat4 = 700;
+constexpr Oid kFloat8 = 701;
+constexpr Oid kDate = 1082;
+constexpr Oid kTimestamp = 1114;
+constexpr Oid kTimestampTz = 1184;
+constexpr Oid kNumeric = 1700;
+
+template <class T>
+bool ParseWhole(std::string_view s, T& out) {
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+  return ec == std::errc() && end == s.data() + s.size();
+}
+
+bool ParseReal(std::string_view s, double& out) {
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+  return ec == std::errc() && end == s.data() + s.size();
+}
+
+// A time-zone offset after the time ("+01", "-05:30") is the session's own
+// zone; the wall-clock time before it is the value.
+std::string_view WithoutZone(std::string_view s) {
+  if (s.size() > 11) {
+    const std::size_t sign = s.find_first_of("+-", 11);
+    if (sign != std::string_view::npos) return s.substr(0, sign);
+  }
+  return s;
+}
+
+}  // namespace
+
+Variant CellValue(unsigned type_oid, const char* text, int length) {
+  const std::string_view s(text, static_cast<std::size_t>(length));
+  switch (type_oid) {
+    case kInt2:
+    case kInt4: {
+      std::int32_t v = 0;
+      if (ParseWhole(s, v)) return Variant(v);
+      break;
+    }
+    case kInt8: {
+      std::int64_t v = 0;
+      if (ParseWhole(s, v)) {
+        if (v >= std::numeric_limits<std::int32_t>::min() &&
+            v <= std::numeric_limits<std::int32_t>::max()) {
+          return Variant(static_cast<std::int32_t>(v));
+        }
+        return Variant(static_cast<double>(v));
+      }
+      break;
+    }
+    case kFloat4:
+    case kFloat8:
+    case kNumeric: {
+      double v = 0.0;
+      if (ParseReal(s, v)) return Variant(v);
+      break;
+    }
+    case kBool:
+      return Variant(s == "t");
+    case kDate:
+    case kTimestamp:
+    case kTimestampTz: {
+      Date d;
+      if (Date::TryParseIso(type_oid == kTimestampTz ? WithoutZone(s) : s, d)) return Variant(d);
+      break;  // "infinity" or a date before the common era: the text it is
+    }
+    default:
+      break;
+  }
+  return Variant(std::string(s));
+}
+
+std::optional<std::string> ParameterText(const Variant& value) {
+  switch (value.Type()) {
+    case VarType::Empty:
+    case VarType::Null:
+      return std::nullopt;
+    case VarType::String:
+      return *value.AsText();
+    case VarType::Double:
+      return ShortestText(value.ToDouble());
+    case VarType::Integer:
+      return std::to_string(value.ToInt16());
+    case VarType::Long:
+      return std::to_string(value.ToInt32());
+    case VarType::Boolean:
+      // True is stored as -1 in the ERP database's flag columns.
+      return std::string(value.ToBool() ? "-1" : "0");
+    case VarType::Date:
+      return value.ToDate().ToIso();
+    case VarType::Object:
+      break;
+  }
+  RaiseRuntime(err::TypeMismatch);
+}
+
+PostgresStatement::PostgresStatement(std::shared_ptr<Session> session, std::string_view sql,
+                                     bool repeated)
+    : session_(std::move(session)),
+      text_(sqltext::NumberPlaceholders(sqltext::StripEscapes(sql), parameter_count_)) {
+  values_.resize(static_cast<std::size_t>(parameter_count_));
+  if (repeated) {
+    std::string name = session_->NextStatementName();
+    Checked(ResultHandle(PQprepare(session_->Conn(), name.c_str(), text_.c_str(),
+                                   parameter_count_, nullptr)),
+            session_->Conn());
+    name_ = std::move(name);
+  }
+}
+
+PostgresStatement::~PostgresStatement() {
+  result_.reset();
+  if (name_.empty() || !session_->Usable()) return;
+  // Inside a failed transaction the server refuses even this; the statement
+  // then lives until the session ends, which is harmless.
+  const PGTransactionStatusType state = PQtransactionStatus(session_->Conn());
+  if (state != PQTRANS_IDLE && state != PQTRANS_INTRANS) return;
+  const std::string sql = "DEALLOCATE \"" + name_ + "\"";
+  ResultHandle(PQexec(session_->Conn(), sql.c_str()));
+}
+
+void PostgresStatement::Bind(int index, const Variant& value) {
+  if (index < 1 || index > parameter_count_) RaiseRuntime(err::SubscriptOutOfRange);
+  values_[static_cast<std::size_t>(index - 1)] = ParameterText(value);
+}
+
+bool PostgresStatement::Execute() {
+  Reset();
+  std::vector<const char*> params(values_.size(), nullptr);
+  for (std::size_t i = 0; i < values_.size(); ++i) {
+    if (values_[i]) params[i] = values_[i]->c_str();
+  }
+  PGconn* conn = session_->Conn();
+  ResultHandle res(name_.empty()
+                       ? PQexecParams(conn, text_.c_str(), parameter_count_, nullptr,
+                                      params.data(), nullptr, nullptr, 0)
+                       : PQexecPrepared(conn, name_.c_str(), parameter_count_, params.data(),
+                                        nullptr, nullptr, 0));
+  result_ = Checked(std::move(res), conn);
+  if (PQresultStatus(result_.get()) == PGRES_TUPLES_OK) {
+    rows_ = PQntuples(result_.get());
+    TakeColumns(result_.get());
+  }
+  return rows_ > 0;
+}
+
+bool PostgresStatement::Next() {
+  if (row_ >= rows_) return false;
+  ++row_;
+  return row_ < rows_;
+}
+
+void PostgresStatement::TakeColumns(const PGresult* res) const {
+  const int n = PQnfields(res);
+  column_names_.clear();
+  column_types_.clear();
+  for (int i = 0; i < n; ++i) {
+    column_names_.emplace_back(PQfname(res, i));
+    column_types_.push_back(PQftype(res, i));
+  }
+  columns_known_ = true;
+}
+
+int PostgresStatement::ColumnCount() const {
+  // A prepared statement can say what it returns before it first runs; a
+  // literal statement only knows once it has run.
+  if (!columns_known_ && !name_.empty()) {
+    TakeColumns(
+        Checked(ResultHandle(PQdescribePrepared(session_->Conn(), name_.c_str())), session_->Conn())
+            .get());
+  }
+  return static_cast<int>(column_names_.size());
+}
+
+void PostgresStatement::CheckColumn(int index) const {
+  if (index < 0 || index >= ColumnCount()) RaiseRuntime(err::SubscriptOutOfRange);
+}
+
+const std::string& PostgresStatement::ColumnName(int index) const {
+  CheckColumn(index);
+  return column_names_[static_cast<std::size_t>(index)];
+}
+
+Variant PostgresStatement::Column(int index) const {
+  CheckColumn(index);
+  if (row_ >= rows_) RaiseRuntime(err::NoCurrentRecord);
+  if (PQgetisnull(result_.get(), row_, index)) return Variant(Null);
+  return CellValue(column_types_[static_cast<std::size_t>(index)],
+                   PQgetvalue(result_.get(), row_, index), PQgetlength(result_.get(), row_, index));
+}
+
+std::int64_t PostgresStatement::RowsAffected() const {
+  if (!result_) return 0;
+  const std::string_view count = PQcmdTuples(result_.get());
+  std::int64_t n = 0;
+  return ParseWhole(count, n) ? n : 0;
+}
+
+void PostgresStatement::Reset() {
+  result_.reset();
+  row_ = 0;
+  rows_ = 0;
+}
+
+}  // namespace tarnlow::backend::pg

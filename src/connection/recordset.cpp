@@ -1,0 +1,194 @@
+#include <strings.h>
+
+#include "connection/backend.h"
+#include "connection/sql_text.h"
+#include "tarnlow/connection.h"
+
+namespace tarnlow {
+
+Recordset::Recordset() = default;
+
+Recordset::~Recordset() {
+  if (open_ && statement_) statement_->Reset();
+}
+
+void Recordset::ActiveConnection(tarnlow::DatabaseConnection& connection) {
+  if (open_) RaiseRuntime(err::ObjectOpen);
+  connection_ = &connection;
+}
+
+void Recordset::Source(std::string sql) {
+  if (open_) RaiseRuntime(err::ObjectOpen);
+  source_ = std::move(sql);
+}
+
+void Recordset::CursorType(int type) {
+  if (open_) RaiseRuntime(err::ObjectOpen);
+  cursor_type_ = type;
+}
+
+void Recordset::LockType(int type) {
+  if (open_) RaiseRuntime(err::ObjectOpen);
+  lock_type_ = type;
+}
+
+void Recordset::Open() {
+  if (open_) RaiseRuntime(err::ObjectOpen);
+  if (!connection_) RaiseRuntime(err::ObjectClosed);
+  statement_ = connection_->PrepareLiteral(source_);
+  ++connection_->MutableStatistics().executions;
+  at_end_ = !statement_->Execute();
+  open_ = true;
+  pending_.clear();
+  if (!at_end_ && lock_type_ != adLockReadOnly) {
+    row_.clear();
+    for (int i = 0; i < statement_->ColumnCount(); ++i) row_.push_back(statement_->Column(i));
+  }
+}
+
+void Recordset::Open(std::string sql, tarnlow::DatabaseConnection& connection, int cursor_type,
+                     int lock_type) {
+  if (open_) RaiseRuntime(err::ObjectOpen);
+  source_ = std::move(sql);
+  connection_ = &connection;
+  cursor_type_ = cursor_type;
+  lock_type_ = lock_type;
+  Open();
+}
+
+void Recordset::AttachExecuted(std::shared_ptr<backend::Statement> statement, bool has_row) {
+  statement_ = std::move(statement);
+  open_ = true;
+  at_end_ = !has_row;
+  cursor_type_ = adOpenForwardOnly;
+  lock_type_ = adLockReadOnly;
+  pending_.clear();
+}
+
+void Recordset::Close() {
+  RequireOpen();
+  statement_->Reset();
+  statement_.reset();
+  open_ = false;
+  at_end_ = true;
+  row_.clear();
+  pending_.clear();
+}
+
+void Recordset::RequireOpen() const {
+  if (!open_) RaiseRuntime(err::ObjectClosed);
+}
+
+void Recordset::RequireRow() const {
+  RequireOpen();
+  if (at_end_) RaiseRuntime(err::NoCurrentRecord);
+}
+
+bool Recordset::AtEOF() const {
+  RequireOpen();
+  return at_end_;
+}
+
+void Recordset::MoveNext() {
+  RequireRow();
+  pending_.clear();
+  at_end_ = !statement_->Next();
+  if (!at_end_ && lock_type_ != adLockReadOnly) {
+    for (int i = 0; i < statement_->ColumnCount(); ++i) row_[static_cast<std::size_t>(i)] = statement_->Column(i);
+  }
+}
+
+std::size_t Recordset::FieldCount() const {
+  RequireOpen();
+  return static_cast<std::size_t>(statement_->ColumnCount());
+}
+
+const std::string& Recordset::FieldName(std::size_t index) const {
+  RequireOpen();
+  if (index >= FieldCount()) RaiseRuntime(err::ItemNotFound);
+  return statement_->ColumnName(static_cast<int>(index));
+}
+
+std::size_t Recordset::IndexOf(std::string_view name) const {
+  const int n = statement_->ColumnCount();
+  for (int i = 0; i < n; ++i) {
+    const std::string& c = statement_->ColumnName(i);
+    if (c.size() == name.size() && strncasecmp(c.data(), name.data(), name.size()) == 0)
+      return static_cast<std::size_t>(i);
+  }
+  RaiseRuntime(err::ItemNotFound);
+}
+
+Variant Recordset::Fields(std::string_view name) const {
+  RequireRow();
+  return Fields(IndexOf(name));
+}
+
+Variant Recordset::Fields(std::size_t index) const {
+  RequireRow();
+  if (index >= static_cast<std::size_t>(statement_->ColumnCount())) RaiseRuntime(err::ItemNotFound);
+  for (const auto& [i, v] : pending_)
+    if (i == index) return v;
+  if (!row_.empty()) return row_[index];  // an updatable row shows what Update wrote
+  return statement_->Column(static_cast<int>(index));
+}
+
+std::vector<std::vector<Variant>> Recordset::GetRows() {
+  RequireOpen();
+  std::vector<std::vector<Variant>> rows;
+  const int n = statement_->ColumnCount();
+  while (!at_end_) {
+    std::vector<Variant>& row = rows.emplace_back();
+    row.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) row.push_back(statement_->Column(i));
+    at_end_ = !statement_->Next();
+  }
+  return rows;
+}
+
+void Recordset::SetField(std::string_view name, Variant value) {
+  RequireRow();
+  if (lock_type_ == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);
+  const std::size_t index = IndexOf(name);
+  for (auto& [i, v] : pending_)
+    if (i == index) {
+      v = std::move(value);
+      return;
+    }
+  pending_.emplace_back(index, std::move(value));
+}
+
+void Recordset::Update() {
+  RequireRow();
+  if (lock_type_ == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);
+  if (pending_.empty()) return;
+  // The row is found again by its table's key, with the values it was read with.
+  const std::string table = sqltext::SelectTable(source_);
+  const std::vector<std::string>& key = table.empty() ? std::vector<std::string>() : connection_->RowKey(table);
+  if (key.empty())
+    throw Error(err::NoKeyColumns, ConnectionSource, "Insufficient key column information for updating or refreshing.");
+  std::string sql = "UPDATE " + table + " SET ";
+  for (std::size_t k = 0; k < pending_.size(); ++k) {
+    if (k) sql += ", ";
+    sql += statement_->ColumnName(static_cast<int>(pending_[k].first)) + " = ?";
+  }
+  std::vector<std::size_t> key_index;
+  for (std::size_t k = 0; k < key.size(); ++k) {
+    sql += k ? " AND " : " WHERE ";
+    sql += key[k] + " = ?";
+    key_index.push_back(IndexOf(key[k]));
+  }
+  auto update = connection_->PrepareLiteral(sql);
+  int n = 0;
+  for (const auto& [i, v] : pending_) update->Bind(++n, v);
+  for (std::size_t i : key_index) update->Bind(++n, row_[i]);
+  ++connection_->MutableStatistics().executions;
+  update->Execute();
+  const std::int64_t changed = update->RowsAffected();
+  update->Reset();
+  if (changed == 0) RaiseRuntime(err::RowNotLocated);
+  for (auto& [i, v] : pending_) row_[i] = std::move(v);
+  pending_.clear();
+}
+
+}  // namespace tarnlow

@@ -1,0 +1,82 @@
+#include "connection/backend.h"
+#include "connection/schema.h"
+#include "tarnlow/schema.h"
+
+namespace tarnlow {
+namespace {
+
+std::string ColumnDefinition(const schema::Column& c, const schema::Layout& layout, std::string_view dialect) {
+  const bool sqlite = dialect == "sqlite";
+  std::string out(c.name);
+  schema::ColumnType type = c.type;
+  int size = c.size;
+  if (c.date_key_on_kind2 && layout.kind == 2) {  // kind 2 keeps this date as date-key text
+    type = schema::ColumnType::Text;
+    size = 6;
+  }
+  switch (type) {
+    case schema::ColumnType::Text:
+      out += " VARCHAR(" + std::to_string(size) + ") DEFAULT ''";
+      // SQLite does not hold a text to its declared length by itself.
+      if (sqlite) out += " CHECK (length(" + std::string(c.name) + ") <= " + std::to_string(size) + ")";
+      break;
+    case schema::ColumnType::Number: out += sqlite ? " REAL DEFAULT 0" : " DOUBLE PRECISION DEFAULT 0"; break;
+    case schema::ColumnType::Integer: out += " INTEGER DEFAULT 0"; break;
+    case schema::ColumnType::Date: out += sqlite ? " DATETIME" : " TIMESTAMP"; break;
+  }
+  return out;
+}
+
+schema::Layout LayoutOf(const ConnectionOptions& options) {
+  return schema::Layout{options.kind, options.release, options.extended};
+}
+
+}  // namespace
+
+std::vector<std::string> CreateTableStatements(const ConnectionOptions& options, CatalogueTable table,
+                                               std::string_view dialect) {
+  const schema::Table& t = schema::Tables()[static_cast<std::size_t>(table)];
+  const schema::Layout layout = LayoutOf(options);
+  const std::string name = options.TableName(table);
+  std::string create = "CREATE TABLE " + name + " (";
+  bool first = true;
+  for (const schema::Column& c : t.columns) {
+    if (!schema::Applies(c.when, layout)) continue;
+    create += first ? "\n  " : ",\n  ";
+    create += ColumnDefinition(c, layout, dialect);
+    first = false;
+  }
+  create += "\n)";
+  std::vector<std::string> out{create};
+  int n = 0;
+  for (const schema::UniqueKey& k : t.unique_keys) {
+    if (!schema::Applies(k.when, layout)) continue;
+    std::string index = "CREATE UNIQUE INDEX " + name + "_key" + std::to_string(++n) + " ON " + name + " (";
+    for (std::size_t i = 0; i < k.columns.size(); ++i) {
+      if (i) index += ", ";
+      index += k.columns[i];
+    }
+    out.push_back(index + ")");
+  }
+  return out;
+}
+
+SchemaReport CreateMissingTables(Connection& connection) {
+  SchemaReport report;
+  backend::Database& db = connection.DatabaseConnection().Database();
+  for (std::size_t i = 0; i < CatalogueTableCount; ++i) {
+    const auto table = static_cast<CatalogueTable>(i);
+    const std::string name = connection.Options().TableName(table);
+    if (db.TableExists(name)) {
+      report.existing.push_back(name);
+      continue;
+    }
+    std::string script;
+    for (const std::string& s : CreateTableStatements(connection.Options(), table, db.Dialect())) script += s + ";\n";
+    db.ExecuteScript(script);
+    report.created.push_back(name);
+  }
+  return report;
+}
+
+}  // namespace tarnlow

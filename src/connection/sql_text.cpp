@@ -1,0 +1,125 @@
+#include "connection/sql_text.h"
+
+#include <cctype>
+
+namespace tarnlow::sqltext {
+namespace {
+
+// Copies a quoted run starting at sql[i] (a ' or ") to out; returns the index
+// after it. A doubled quote inside stays part of the run.
+std::size_t CopyQuoted(std::string_view sql, std::size_t i, std::string& out) {
+  const char quote = sql[i];
+  out += quote;
+  ++i;
+  while (i < sql.size()) {
+    out += sql[i];
+    if (sql[i] == quote) {
+      if (i + 1 < sql.size() && sql[i + 1] == quote) {
+        out += quote;
+        i += 2;
+        continue;
+      }
+      return i + 1;
+    }
+    ++i;
+  }
+  return i;
+}
+
+bool StartsEscape(std::string_view sql, std::size_t i) {
+  if (sql[i] != '{') return false;
+  std::size_t j = i + 1;
+  while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j]))) ++j;
+  if (j + 2 > sql.size()) return false;
+  return std::tolower(static_cast<unsigned char>(sql[j])) == 'f' &&
+         std::tolower(static_cast<unsigned char>(sql[j + 1])) == 'n' &&
+         (j + 2 == sql.size() || std::isspace(static_cast<unsigned char>(sql[j + 2])));
+}
+
+}  // namespace
+
+std::string StripEscapes(std::string_view sql) {
+  if (sql.find('{') == std::string_view::npos) return std::string(sql);
+  std::string out;
+  out.reserve(sql.size());
+  int open = 0;  // escapes whose closing brace is still to come
+  std::size_t i = 0;
+  while (i < sql.size()) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      i = CopyQuoted(sql, i, out);
+    } else if (StartsEscape(sql, i)) {
+      i = sql.find_first_of("nN", i) + 1;
+      ++open;
+    } else if (c == '}' && open > 0) {
+      --open;
+      ++i;
+    } else {
+      out += c;
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string NumberPlaceholders(std::string_view sql, int& count) {
+  std::string out;
+  out.reserve(sql.size() + 16);
+  count = 0;
+  std::size_t i = 0;
+  while (i < sql.size()) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      i = CopyQuoted(sql, i, out);
+    } else if (c == '?') {
+      out += '$';
+      out += std::to_string(++count);
+      ++i;
+    } else {
+      out += c;
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string QuoteLiteral(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '\'';
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  out += '\'';
+  return out;
+}
+
+std::string SelectTable(std::string_view sql) {
+  std::size_t i = 0;
+  auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+  while (i < sql.size()) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      std::string skip;
+      i = CopyQuoted(sql, i, skip);
+      continue;
+    }
+    const bool boundary_before = i == 0 || std::isspace(static_cast<unsigned char>(sql[i - 1]));
+    if (boundary_before && i + 4 < sql.size() && lower(c) == 'f' && lower(sql[i + 1]) == 'r' &&
+        lower(sql[i + 2]) == 'o' && lower(sql[i + 3]) == 'm' &&
+        std::isspace(static_cast<unsigned char>(sql[i + 4]))) {
+      std::size_t j = i + 4;
+      while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j]))) ++j;
+      std::size_t k = j;
+      while (k < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[k])) ||
+                                sql[k] == '_' || sql[k] == '.' || sql[k] == '$'))
+        ++k;
+      return std::string(sql.substr(j, k - j));
+    }
+    ++i;
+  }
+  return {};
+}
+
+}  // namespace tarnlow::sqltext

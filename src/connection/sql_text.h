@@ -1,0 +1,19 @@
+// Text transformations of SQL shared by the backends. All of them leave
+// quoted literals ('...', with '' inside) and quoted names ("...") alone.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarnlow::sqltext {
+
+// Removes "{fn " ... "}" escapes, keeping the function call inside.
+std::string StripEscapes(std::string_view sql);
+// Replaces each "?" placeholder by $1, $2, ... in order; sets count.
+std::string NumberPlaceholders(std::string_view sql, int& count);
+// The text between apostrophes with each apostrophe doubled.
+std::string QuoteLiteral(std::string_view text);
+// The table named after the first "from" of a single-table select, or "".
+std::string SelectTable(std::string_view sql);
+
+}  // namespace tarnlow::sqltext

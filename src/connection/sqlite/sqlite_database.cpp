@@ -1,0 +1,244 @@
+#include <cctype>
+#include <climits>
+
+#include "connection/sql_text.h"
+#include "connection/sqlite/sqlite_backend.h"
+
+namespace tarnlow::backend {
+namespace sqlite {
+namespace {
+
+constexpr int kBusyTimeoutMs = 30'000;
+
+// left(text, n): the first n characters. Statements shared with other
+// databases use it for key-prefix tests; sqlite only has substr.
+void LeftFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const sqlite3_int64 wanted = sqlite3_value_int64(argv[1]);
+  const unsigned char* text = sqlite3_value_text(argv[0]);
+  if (text == nullptr) {
+    sqlite3_result_error_nomem(ctx);
+    return;
+  }
+  const int bytes = sqlite3_value_bytes(argv[0]);
+  // Count characters, not bytes: UTF-8 continuation bytes (10xxxxxx) belong
+  // to the character before them.
+  int end = 0;
+  if (wanted > 0) {
+    sqlite3_int64 taken = 0;
+    for (; end < bytes; ++end) {
+      if ((text[end] & 0xC0) != 0x80) {
+        if (taken == wanted) break;
+        ++taken;
+      }
+    }
+  }
+  sqlite3_result_text(ctx, reinterpret_cast<const char*>(text), end, SQLITE_TRANSIENT);
+}
+
+bool IsWordChar(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return std::isalnum(u) != 0 || c == '_' || c == '$' || u >= 0x80;
+}
+
+// Index after the quoted name, literal or comment starting at sql[i], or i
+// when none starts there. A doubled quote simply opens the next run.
+std::size_t SkipQuotedOrComment(const std::string& sql, std::size_t i) {
+  const char c = sql[i];
+  const char next = i + 1 < sql.size() ? sql[i + 1] : '\0';
+  std::size_t end = std::string::npos;
+  if (c == '\'' || c == '"' || c == '`') {
+    end = sql.find(c, i + 1);
+  } else if (c == '[') {
+    end = sql.find(']', i + 1);
+  } else if (c == '-' && next == '-') {
+    end = sql.find('\n', i + 2);
+  } else if (c == '/' && next == '*') {
+    end = sql.find("*/", i + 2);
+    if (end != std::string::npos) ++end;
+  } else {
+    return i;
+  }
+  return end == std::string::npos ? sql.size() : end + 1;
+}
+
+// sqlite's grammar keeps LEFT for joins, so "left(" does not parse as a
+// call; the quoted name "left"( does, and finds the registered function.
+std::string QuoteLeftCalls(std::string sql) {
+  std::string out;
+  std::size_t copied = 0;  // sql[0, copied) is already in out
+  std::size_t i = 0;
+  while (i < sql.size()) {
+    if (const std::size_t after = SkipQuotedOrComment(sql, i); after != i) {
+      i = after;
+      continue;
+    }
+    const bool word_start = i == 0 || !IsWordChar(sql[i - 1]);
+    if (!word_start || i + 4 > sql.size() || sqlite3_strnicmp(sql.c_str() + i, "left", 4) != 0) {
+      ++i;
+      continue;
+    }
+    std::size_t j = i + 4;
+    if (j < sql.size() && IsWordChar(sql[j])) {
+      i = j;
+      continue;
+    }
+    while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j])) != 0) ++j;
+    if (j < sql.size() && sql[j] == '(') {
+      out.append(sql, copied, i - copied);
+      out += '"';
+      out.append(sql, i, 4);
+      out += '"';
+      copied = i + 4;
+    }
+    i += 4;
+  }
+  if (copied == 0) return sql;
+  out.append(sql, copied);
+  return out;
+}
+
+// The text sqlite is given for the text a caller wrote.
+std::string SqliteText(std::string_view sql) {
+  return QuoteLeftCalls(sqltext::StripEscapes(sql));
+}
+
+bool IsFile(const std::string& path) { return !path.empty() && path != ":memory:"; }
+
+// True when the text after a statement holds nothing but separators.
+bool OnlySeparators(const char* tail) {
+  for (; tail != nullptr && *tail != '\0'; ++tail) {
+    if (*tail != ';' && *tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n') {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void RegisterFunctions(sqlite3* db) {
+  const int rc = sqlite3_create_function_v2(
+      db, "left", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+      &LeftFunction, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) Raise(db, rc);
+}
+
+SqliteDatabase::SqliteDatabase(ConnectionHandle db) : db_(std::move(db)) {}
+
+std::unique_ptr<Statement> SqliteDatabase::Prepare(std::string_view sql, bool repeated) {
+  const std::string text = SqliteText(sql);
+  if (text.size() >= static_cast<std::size_t>(INT_MAX)) {
+    Raise(SQLITE_TOOBIG, sqlite3_errstr(SQLITE_TOOBIG));
+  }
+  sqlite3_stmt* raw = nullptr;
+  const char* tail = nullptr;
+  // Including the terminating NUL in the length spares sqlite a copy.
+  const int rc = sqlite3_prepare_v3(db_.get(), text.c_str(), static_cast<int>(text.size() + 1),
+                                    repeated ? SQLITE_PREPARE_PERSISTENT : 0, &raw, &tail);
+  StatementHandle stmt(raw);
+  if (rc != SQLITE_OK) Raise(db_.get(), rc);
+  if (stmt == nullptr) Raise(SQLITE_MISUSE, "The SQL text holds no statement");
+
+  // sqlite compiles only the first statement; a second one must not be
+  // dropped without a word. Comments alone compile to nothing.
+  while (!OnlySeparators(tail)) {
+    sqlite3_stmt* extra_raw = nullptr;
+    const char* next = nullptr;
+    const int extra_rc = sqlite3_prepare_v3(db_.get(), tail, -1, 0, &extra_raw, &next);
+    const StatementHandle extra(extra_raw);
+    if (extra_rc != SQLITE_OK) Raise(db_.get(), extra_rc);
+    if (extra != nullptr) {
+      Raise(SQLITE_MISUSE, "Only one SQL statement can be prepared at a time");
+    }
+    tail = next;
+  }
+  return std::make_unique<SqliteStatement>(std::move(stmt));
+}
+
+void SqliteDatabase::ExecuteScript(std::string_view sql) {
+  const std::string text = SqliteText(sql);
+  const int rc = sqlite3_exec(db_.get(), text.c_str(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) Raise(db_.get(), rc);
+}
+
+std::vector<std::string> SqliteDatabase::NameList(const char* sql, std::string_view table) {
+  sqlite3_stmt* raw = nullptr;
+  const int rc = sqlite3_prepare_v3(db_.get(), sql, -1, 0, &raw, nullptr);
+  const StatementHandle stmt(raw);
+  if (rc != SQLITE_OK) Raise(db_.get(), rc);
+  const int bind_rc = sqlite3_bind_text64(stmt.get(), 1, table.data(), table.size(),
+                                          SQLITE_TRANSIENT, SQLITE_UTF8);
+  if (bind_rc != SQLITE_OK) Raise(db_.get(), bind_rc);
+
+  std::vector<std::string> names;
+  int step_rc;
+  while ((step_rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    // A null name (an index column that is an expression) comes back empty.
+    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+    names.emplace_back(name != nullptr ? name : "");
+  }
+  if (step_rc != SQLITE_DONE) Raise(db_.get(), step_rc);
+  return names;
+}
+
+bool SqliteDatabase::TableExists(std::string_view table) {
+  return !NameList(
+              "select name from sqlite_master where type in ('table', 'view') "
+              "and name = ?1 collate nocase",
+              table)
+              .empty();
+}
+
+std::vector<std::string> SqliteDatabase::UniqueKeyColumns(std::string_view table) {
+  std::vector<std::string> key =
+      NameList("select name from pragma_table_info(?1) where pk > 0 order by pk", table);
+  if (!key.empty()) return key;
+
+  // index_list gives the newest index first; the schema's row order is the
+  // order of creation, and the key that was declared first is the one meant.
+  const std::vector<std::string> indexes = NameList(
+      "select l.name from pragma_index_list(?1) l "
+      "join sqlite_master m on m.type = 'index' and m.name = l.name "
+      "where l.\"unique\" and not l.partial order by m.rowid",
+      table);
+  for (const std::string& index : indexes) {
+    std::vector<std::string> columns =
+        NameList("select name from pragma_index_info(?1) order by seqno", index);
+    bool plain_columns = !columns.empty();
+    for (const std::string& column : columns) plain_columns = plain_columns && !column.empty();
+    if (plain_columns) return columns;
+  }
+  return {};
+}
+
+}  // namespace sqlite
+
+std::unique_ptr<Database> OpenSqlite(const std::string& path) {
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(
+      path.c_str(), &raw,
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
+      nullptr);
+  // sqlite hands out a handle even when opening fails; it carries the message.
+  sqlite::ConnectionHandle db(raw);
+  if (rc != SQLITE_OK) sqlite::Raise(db.get(), rc);
+
+  sqlite3_extended_result_codes(db.get(), 1);
+  sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
+  sqlite::RegisterFunctions(db.get());
+  if (sqlite::IsFile(path)) {
+    // Write-ahead logging lets several processes write one file, each commit
+    // waiting its turn under the busy timeout instead of failing at once;
+    // NORMAL sync is durable enough there and avoids a sync per commit.
+    const int pragma_rc = sqlite3_exec(
+        db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+    if (pragma_rc != SQLITE_OK) sqlite::Raise(db.get(), pragma_rc);
+  }
+  return std::make_unique<sqlite::SqliteDatabase>(std::move(db));
+}
+
+}  // namespace tarnlow::backend

@@ -1,0 +1,245 @@
+// Builds a class's late-bound description, member by member in interface
+// order, from its property list and its member functions.
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "tarnlow/object.h"
+#include "tarnlow/table_object.h"
+
+namespace tarnlow::detail {
+
+template <class T>
+struct IsSharedPtr : std::false_type {};
+template <class T>
+struct IsSharedPtr<std::shared_ptr<T>> : std::true_type {};
+
+template <class T>
+constexpr ValueKind KindOf() {
+  using U = std::remove_cvref_t<T>;
+  if constexpr (std::is_same_v<U, std::string>) return ValueKind::Text;
+  else if constexpr (std::is_same_v<U, double>) return ValueKind::Double;
+  else if constexpr (std::is_same_v<U, Date>) return ValueKind::Date;
+  else if constexpr (std::is_same_v<U, std::int16_t>) return ValueKind::Int16;
+  else if constexpr (std::is_same_v<U, std::int32_t>) return ValueKind::Int32;
+  else if constexpr (std::is_same_v<U, bool>) return ValueKind::Bool;
+  else if constexpr (IsSharedPtr<U>::value) return ValueKind::Object;
+  else return ValueKind::Variant;
+}
+
+// A late-bound argument converted to the parameter type of a member function.
+template <class T>
+T FromVariant(const Variant& v) {
+  if constexpr (IsSharedPtr<T>::value) {
+    auto object = v.ToObject();
+    if (!object) return nullptr;
+    auto typed = std::dynamic_pointer_cast<typename T::element_type>(object);
+    if (!typed) RaiseRuntime(err::TypeMismatch);
+    return typed;
+  } else {
+    return ConvertTo<T>(v);
+  }
+}
+
+template <class T>
+Variant ToVariant(T&& value) {
+  return Variant(std::forward<T>(value));
+}
+
+template <auto F>
+struct Method;
+
+template <class C, class R, class... A, R (C::*F)(A...)>
+struct Method<F> {
+  using Class = C;
+  static constexpr bool kHasResult = !std::is_void_v<R>;
+
+  static std::vector<ArgInfo> Args(std::span<const std::string_view> names) {
+    std::vector<ArgInfo> out;
+    std::size_t i = 0;
+    ((out.push_back(ArgInfo{i < names.size() ? names[i] : std::string_view("arg"), KindOf<A>(),
+                            std::is_lvalue_reference_v<A> &&
+                                !std::is_const_v<std::remove_reference_t<A>>}),
+      ++i),
+     ...);
+    return out;
+  }
+
+  static Variant Invoke(Object& self, CallKind, std::span<Variant> args) {
+    if (args.size() != sizeof...(A)) RaiseRuntime(err::WrongArguments);
+    return Call(static_cast<C&>(self), args, std::index_sequence_for<A...>{});
+  }
+
+  template <std::size_t... I>
+  static Variant Call(C& self, std::span<Variant> args, std::index_sequence<I...>) {
+    std::tuple<std::remove_cvref_t<A>...> values{FromVariant<std::remove_cvref_t<A>>(args[I])...};
+    Variant result;
+    if constexpr (kHasResult)
+      result = ToVariant((self.*F)(std::get<I>(values)...));
+    else
+      (self.*F)(std::get<I>(values)...);
+    // Arguments passed by reference go back to the caller's variables.
+    ((std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>
+          ? void(args[I] = Variant(std::get<I>(values)))
+          : void()),
+     ...);
+    return result;
+  }
+};
+
+// Const member functions are reached the same way.
+template <class C, class R, class... A, R (C::*F)(A...) const>
+struct Method<F> {
+  using Class = C;
+  static constexpr bool kHasResult = !std::is_void_v<R>;
+
+  static std::vector<ArgInfo> Args(std::span<const std::string_view> names) {
+    std::vector<ArgInfo> out;
+    std::size_t i = 0;
+    ((out.push_back(ArgInfo{i < names.size() ? names[i] : std::string_view("arg"), KindOf<A>(),
+                            false}),
+      ++i),
+     ...);
+    return out;
+  }
+
+  static Variant Invoke(Object& self, CallKind, std::span<Variant> args) {
+    if (args.size() != sizeof...(A)) RaiseRuntime(err::WrongArguments);
+    return Call(static_cast<const C&>(self), args, std::index_sequence_for<A...>{});
+  }
+
+  template <std::size_t... I>
+  static Variant Call(const C& self, std::span<Variant> args, std::index_sequence<I...>) {
+    if constexpr (kHasResult)
+      return ToVariant((self.*F)(FromVariant<std::remove_cvref_t<A>>(args[I])...));
+    else
+      return (self.*F)(FromVariant<std::remove_cvref_t<A>>(args[I])...), Variant();
+  }
+};
+
+// `SageConnection` of a table object: get and set.
+inline Variant ConnectionInvoke(Object& self, CallKind call, std::span<Variant> args) {
+  auto& t = static_cast<TableObject&>(self);
+  if (call == CallKind::Let || call == CallKind::Set) {
+    if (args.size() != 1) RaiseRuntime(err::WrongArguments);
+    t.SageConnection(FromVariant<std::shared_ptr<Connection>>(args.back()));
+    return {};
+  }
+  if (!args.empty()) RaiseRuntime(err::WrongArguments);
+  return Variant(t.SageConnection());
+}
+
+template <class C>
+class ClassBuilder {
+ public:
+  ClassBuilder(std::string_view name, std::string_view clsid, std::string_view iid)
+      : name_(name), clsid_(clsid), iid_(iid) {}
+
+  // Clients may create objects of the class by name or identity.
+  ClassBuilder& Creatable() {
+    create_ = [] { return ObjectPtr(std::make_shared<C>()); };
+    return *this;
+  }
+
+  // Every property of the list, in list order.
+  ClassBuilder& Properties(std::span<const ColumnInfo> columns) {
+    for (const ColumnInfo& c : columns) AddColumn(c);
+    return *this;
+  }
+  // The properties from `first` to `last` of the list, both included.
+  ClassBuilder& Properties(std::span<const ColumnInfo> columns, std::string_view first,
+                           std::string_view last) {
+    bool on = false;
+    for (const ColumnInfo& c : columns) {
+      if (c.property == first) on = true;
+      if (on) AddColumn(c);
+      if (c.property == last) break;
+    }
+    return *this;
+  }
+  ClassBuilder& Property(std::span<const ColumnInfo> columns, std::string_view name) {
+    AddColumn(FindColumn(columns, name));
+    return *this;
+  }
+
+  // `SageConnection`, get and set.
+  ClassBuilder& Connection() {
+    members_.push_back(
+        MemberInfo{"SageConnection", false, Access::GetSet, ValueKind::Object, true, {}, &ConnectionInvoke});
+    return *this;
+  }
+
+  // A computed property read through a member function.
+  template <auto Getter>
+  ClassBuilder& Get(std::string_view name) {
+    using M = detail::Method<Getter>;
+    members_.push_back(MemberInfo{name, false, Access::Get, ResultKind<Getter>(), true, {}, &M::Invoke});
+    return *this;
+  }
+  // A property with a getter and a setter member function; `order` says
+  // which accessor the interface lists first.
+  template <auto Getter, auto Setter>
+  ClassBuilder& GetLet(std::string_view name, Access order = Access::GetLet) {
+    members_.push_back(
+        MemberInfo{name, false, order, ResultKind<Getter>(), true, {}, &GetLetInvoke<Getter, Setter>});
+    return *this;
+  }
+
+  template <auto F>
+  ClassBuilder& Method(std::string_view name, std::initializer_list<std::string_view> arg_names = {}) {
+    using M = detail::Method<F>;
+    const std::vector<std::string_view> names(arg_names);
+    members_.push_back(MemberInfo{name, true, Access::Get, ResultKind<F>(), M::kHasResult,
+                                  M::Args(names), &M::Invoke});
+    return *this;
+  }
+
+  ClassInfo Build() { return ClassInfo(name_, clsid_, iid_, std::move(members_), create_); }
+
+ private:
+  template <class T>
+  struct ResultOf;
+  template <class R, class K, class... A>
+  struct ResultOf<R (K::*)(A...)> {
+    using type = R;
+  };
+  template <class R, class K, class... A>
+  struct ResultOf<R (K::*)(A...) const> {
+    using type = R;
+  };
+  template <auto F>
+  static constexpr ValueKind ResultKind() {
+    using R = typename ResultOf<decltype(F)>::type;
+    if constexpr (std::is_void_v<R>) return ValueKind::Variant;
+    else return KindOf<R>();
+  }
+
+  template <auto Getter, auto Setter>
+  static Variant GetLetInvoke(Object& self, CallKind call, std::span<Variant> args) {
+    C& c = static_cast<C&>(self);
+    if (call == CallKind::Let || call == CallKind::Set) {
+      if (args.size() != 1) RaiseRuntime(err::WrongArguments);
+      return detail::Method<Setter>::Invoke(self, CallKind::Method, args);
+    }
+    if (!args.empty()) RaiseRuntime(err::WrongArguments);
+    return Variant((c.*Getter)());
+  }
+
+  void AddColumn(const ColumnInfo& c) {
+    MemberInfo m{c.property, false, c.access, c.kind, true, {}, nullptr};
+    m.column = &c;
+    members_.push_back(std::move(m));
+  }
+
+  std::string_view name_, clsid_, iid_;
+  std::vector<MemberInfo> members_;
+  ClassInfo::Factory create_ = nullptr;
+};
+
+}  // namespace tarnlow::detail

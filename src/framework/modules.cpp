@@ -1,0 +1,170 @@
+#include "tarnlow/modules.h"
+
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+
+#include "connection/unique_id.h"
+#include "tarnlow/connection.h"
+
+namespace tarnlow {
+
+// ---- date keys, unique numbers, key text ---------------------------------------
+
+std::int32_t DateKey(const Date& date) {
+  // The origin "31/12/1899" is day 1 of the date type.
+  return date.DayNumber() - 1;
+}
+
+std::string DateKeyText(const Date& date) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%06d", DateKey(date));
+  return buf;
+}
+
+std::string UniqueNumber() {
+  std::string id = uniqueid::Next();
+  for (char& c : id)
+    if (c == '\'') c = 'X';
+  return id;
+}
+
+std::string RightJustify(std::int16_t number, std::int16_t width) {
+  if (width <= 0) return {};
+  std::string text = std::to_string(number);
+  const auto w = static_cast<std::size_t>(width);
+  if (text.size() >= w) return text.substr(0, w);
+  return std::string(w - text.size(), ' ') + text;
+}
+
+std::string SpareColumnName(const std::shared_ptr<Connection>& connection) {
+  if (!connection) RaiseRuntime(err::ObjectNotSet);
+  const auto info = connection->SystemInfo();
+  const bool spare2 = info->ExtendedLayout() && info->ReleaseNumber() >= 7 &&
+                      info->VersionText() != "2.1" && info->VersionText() != "2.2";
+  return spare2 ? "spare2" : "spare";
+}
+
+std::string NullToText(const Variant& value) { return value.IsNull() ? std::string() : value.ToText(); }
+
+std::string RTrim(std::string_view text) {
+  std::size_t n = text.size();
+  while (n > 0 && text[n - 1] == ' ') --n;
+  return std::string(text.substr(0, n));
+}
+
+// ---- the error-record convention ------------------------------------------------
+
+namespace {
+struct SavedError {
+  std::int32_t number = 0;
+  std::string source;
+  std::string description;
+  std::int32_t line = 0;
+};
+SavedError& Saved() {
+  thread_local SavedError saved;
+  return saved;
+}
+
+// A label ending in "Line#:" carries the failing step's line straight after it.
+std::string LabelWithLine(std::string_view label, Line line) {
+  std::string out(label);
+  if (out.ends_with("Line#:")) out += std::to_string(line);
+  return out;
+}
+}  // namespace
+
+std::int32_t SaveError() {
+  const ErrObject& e = Err();
+  SavedError& s = Saved();
+  s.number = e.Number;
+  s.source = e.Source;
+  s.description = e.Description;
+  s.line = e.Line;
+  return s.line;
+}
+
+void RestoreError() {
+  const SavedError& s = Saved();
+  ErrObject& e = Err();
+  e.Number = s.number;
+  e.Source = s.source;
+  e.Description = s.description;
+}
+
+std::string SourceTrail(std::string_view label) {
+  const std::string& source = Err().Source;
+  if (RTrim(source).empty()) return std::string(label);
+  std::string out = source;
+  out += "\r\n";
+  out += label;
+  return out;
+}
+
+void RaiseSavedError(std::string_view label) {
+  const SavedError saved = Saved();
+  std::string line_text;
+  if (saved.line != 0) line_text = "Line No.: " + std::to_string(saved.line) + " ";
+  RestoreError();
+  std::string source = line_text + SourceTrail(label);
+  Err().Raise(saved.number, std::move(source), saved.description);
+}
+
+namespace detail {
+
+void LeaveBySavedExit(std::string_view label, Line line) {
+  Err().Set(CurrentException(), line);
+  SaveError();
+  RaiseSavedError(LabelWithLine(label, line));
+}
+
+void LeaveByDirectExit(std::string_view label, Line line) {
+  ErrObject& e = Err();
+  e.Set(CurrentException(), line);
+  const std::int32_t number = e.Number;
+  std::string source = SourceTrail(LabelWithLine(label, line));
+  std::string description = e.Description;
+  e.Raise(number, std::move(source), std::move(description));
+}
+
+}  // namespace detail
+
+// ---- connection check and message boxes -----------------------------------------
+
+namespace {
+std::mutex& HandlerMutex() {
+  static std::mutex m;
+  return m;
+}
+MessageHandler& Handler() {
+  static MessageHandler handler;
+  return handler;
+}
+}  // namespace
+
+MessageHandler SetMessageHandler(MessageHandler handler) {
+  std::lock_guard lock(HandlerMutex());
+  MessageHandler old = std::move(Handler());
+  Handler() = std::move(handler);
+  return old;
+}
+
+int MsgBox(std::string_view text, int style, std::string_view title) {
+  MessageHandler handler;
+  {
+    std::lock_guard lock(HandlerMutex());
+    handler = Handler();
+  }
+  if (handler) return handler(text, style, title);
+  std::cerr << "Message (style " << style << "): " << text << std::endl;
+  return vbOK;
+}
+
+std::shared_ptr<Connection> CheckConnection(const std::shared_ptr<Connection>& connection) {
+  if (connection && connection->IsOpen()) return connection;
+  MsgBox("Uninitialised connection", vbCritical);
+  return nullptr;
+}
+
+}  // namespace tarnlow

@@ -1,0 +1,297 @@
+#include "tarnlow/value.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+#include <limits>
+
+#include "tarnlow/error.h"
+#include "tarnlow/object.h"
+
+namespace tarnlow {
+namespace {
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back.
+constexpr std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+struct Civil {
+  std::int64_t y;
+  unsigned m, d;
+};
+constexpr Civil CivilFromDays(std::int64_t z) {
+  z += 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t y = static_cast<std::int64_t>(yoe) + era * 400;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+  const unsigned m = mp + (mp < 10 ? 3 : -9);
+  return {y + (m <= 2), m, d};
+}
+
+constexpr std::int64_t kOrigin = DaysFromCivil(1899, 12, 30);
+constexpr std::int64_t kMsPerDay = 86'400'000;
+
+bool ReadDigits(std::string_view s, std::size_t& i, std::size_t count, int& out) {
+  if (i + count > s.size()) return false;
+  int v = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const char c = s[i + k];
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  out = v;
+  i += count;
+  return true;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+bool ParseNumber(std::string_view text, double& out) {
+  text = TrimBlanks(text);
+  if (text.empty()) return false;
+  if (text.front() == '+') text.remove_prefix(1);
+  const char* first = text.data();
+  const char* last = first + text.size();
+  auto [p, ec] = std::from_chars(first, last, out);
+  return ec == std::errc() && p == last;
+}
+
+template <class Int>
+Int RoundToWhole(double d) {
+  if (!std::isfinite(d)) RaiseRuntime(err::Overflow);
+  const double r = std::nearbyint(d);  // halves to even, as late-bound clients expect
+  if (r < static_cast<double>(std::numeric_limits<Int>::min()) ||
+      r > static_cast<double>(std::numeric_limits<Int>::max()))
+    RaiseRuntime(err::Overflow);
+  return static_cast<Int>(r);
+}
+
+}  // namespace
+
+// ---- Date ---------------------------------------------------------------------
+
+Date Date::FromCalendar(int year, int month, int day, int hour, int minute, double second) {
+  const std::int64_t n = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kOrigin;
+  const double t = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+  return Date(n >= 0 ? static_cast<double>(n) + t : static_cast<double>(n) - t);
+}
+
+Date::Parts Date::ToParts() const {
+  double whole = std::trunc(value);
+  std::int64_t ms = std::llround(std::fabs(value - whole) * kMsPerDay);
+  std::int64_t day = static_cast<std::int64_t>(whole);
+  if (ms >= kMsPerDay) {  // rounding reached midnight: the next calendar day
+    ms -= kMsPerDay;
+    day += 1;
+  }
+  const Civil c = CivilFromDays(day + kOrigin);
+  Parts p{};
+  p.year = static_cast<int>(c.y);
+  p.month = static_cast<int>(c.m);
+  p.day = static_cast<int>(c.d);
+  p.hour = static_cast<int>(ms / 3'600'000);
+  p.minute = static_cast<int>(ms / 60'000 % 60);
+  p.second = static_cast<int>(ms / 1000 % 60);
+  p.millisecond = static_cast<int>(ms % 1000);
+  return p;
+}
+
+std::int32_t Date::DayNumber() const { return static_cast<std::int32_t>(std::trunc(value)); }
+
+std::string Date::ToIso() const {
+  const Parts p = ToParts();
+  char buf[48];
+  if (p.millisecond != 0)
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day,
+                  p.hour, p.minute, p.second, p.millisecond);
+  else
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
+                  p.minute, p.second);
+  return buf;
+}
+
+bool Date::TryParseIso(std::string_view s, Date& out) {
+  s = TrimBlanks(s);
+  std::size_t i = 0;
+  int y, mo, d, h = 0, mi = 0, sec = 0;
+  double frac = 0.0;
+  if (!ReadDigits(s, i, 4, y) || i >= s.size() || s[i++] != '-' || !ReadDigits(s, i, 2, mo) ||
+      i >= s.size() || s[i++] != '-' || !ReadDigits(s, i, 2, d))
+    return false;
+  if (mo < 1 || mo > 12 || d < 1 || d > 31) return false;
+  const Civil check = CivilFromDays(DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)));
+  if (static_cast<int>(check.m) != mo || static_cast<int>(check.d) != d) return false;
+  if (i < s.size()) {
+    if (s[i] != ' ' && s[i] != 'T') return false;
+    ++i;
+    if (!ReadDigits(s, i, 2, h) || i >= s.size() || s[i++] != ':' || !ReadDigits(s, i, 2, mi))
+      return false;
+    if (i < s.size() && s[i] == ':') {
+      ++i;
+      if (!ReadDigits(s, i, 2, sec)) return false;
+      if (i < s.size() && s[i] == '.') {
+        ++i;
+        double scale = 0.1;
+        const std::size_t start = i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+          frac += (s[i] - '0') * scale;
+          scale /= 10;
+          ++i;
+        }
+        if (i == start) return false;
+      }
+    }
+    if (i < s.size() && s[i] == 'Z') ++i;
+    if (i != s.size()) return false;
+    if (h > 23 || mi > 59 || sec > 59) return false;
+  }
+  out = FromCalendar(y, mo, d, h, mi, sec + frac);
+  return true;
+}
+
+Date Date::ParseIso(std::string_view text) {
+  Date d;
+  if (!TryParseIso(text, d)) RaiseRuntime(err::TypeMismatch);
+  return d;
+}
+
+// ---- Variant ------------------------------------------------------------------
+
+const char* VarTypeName(VarType type) {
+  switch (type) {
+    case VarType::Empty: return "Empty";
+    case VarType::Null: return "Null";
+    case VarType::Integer: return "Integer";
+    case VarType::Long: return "Long";
+    case VarType::Double: return "Double";
+    case VarType::Date: return "Date";
+    case VarType::String: return "String";
+    case VarType::Object: return "Object";
+    case VarType::Boolean: return "Boolean";
+  }
+  return "Unknown";
+}
+
+VarType Variant::Type() const {
+  static constexpr VarType kTypes[] = {VarType::Empty,   VarType::Null, VarType::String,
+                                       VarType::Double,  VarType::Integer, VarType::Long,
+                                       VarType::Boolean, VarType::Date, VarType::Object};
+  return kTypes[v_.index()];
+}
+
+bool Variant::IsNumeric() const {
+  const VarType t = Type();
+  return t == VarType::Integer || t == VarType::Long || t == VarType::Double || t == VarType::Boolean;
+}
+
+std::string ShortestText(double d) {
+  char buf[64];
+  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, d);
+  (void)ec;
+  return std::string(buf, p);
+}
+
+std::string Variant::ToText() const {
+  switch (Type()) {
+    case VarType::Empty: return {};
+    case VarType::Null: RaiseRuntime(err::InvalidUseOfNull);
+    case VarType::String: return std::get<std::string>(v_);
+    case VarType::Integer: return std::to_string(std::get<std::int16_t>(v_));
+    case VarType::Long: return std::to_string(std::get<std::int32_t>(v_));
+    case VarType::Boolean: return std::get<bool>(v_) ? "True" : "False";
+    case VarType::Double: {
+      // Fifteen significant digits, as late-bound clients print numbers.
+      const double d = std::get<double>(v_);
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.15G", d);
+      std::string s = buf;
+      if (s == "-0") s = "0";
+      return s;
+    }
+    case VarType::Date: {
+      const Date d = std::get<Date>(v_);
+      std::string s = d.ToIso();
+      if (d.value == std::trunc(d.value)) s.resize(10);
+      return s;
+    }
+    case VarType::Object: RaiseRuntime(err::TypeMismatch);
+  }
+  RaiseRuntime(err::TypeMismatch);
+}
+
+double Variant::ToDouble() const {
+  switch (Type()) {
+    case VarType::Empty: return 0.0;
+    case VarType::Null: RaiseRuntime(err::InvalidUseOfNull);
+    case VarType::Integer: return std::get<std::int16_t>(v_);
+    case VarType::Long: return std::get<std::int32_t>(v_);
+    case VarType::Double: return std::get<double>(v_);
+    case VarType::Boolean: return std::get<bool>(v_) ? -1.0 : 0.0;
+    case VarType::Date: return std::get<Date>(v_).value;
+    case VarType::String: {
+      double d;
+      if (!ParseNumber(std::get<std::string>(v_), d)) RaiseRuntime(err::TypeMismatch);
+      return d;
+    }
+    case VarType::Object: RaiseRuntime(err::TypeMismatch);
+  }
+  RaiseRuntime(err::TypeMismatch);
+}
+
+std::int16_t Variant::ToInt16() const {
+  if (auto* i = std::get_if<std::int16_t>(&v_)) return *i;
+  return RoundToWhole<std::int16_t>(ToDouble());
+}
+
+std::int32_t Variant::ToInt32() const {
+  if (auto* i = std::get_if<std::int32_t>(&v_)) return *i;
+  return RoundToWhole<std::int32_t>(ToDouble());
+}
+
+bool Variant::ToBool() const {
+  if (auto* b = std::get_if<bool>(&v_)) return *b;
+  if (auto* s = std::get_if<std::string>(&v_)) {
+    const std::string_view t = TrimBlanks(*s);
+    if (t.size() == 4 && strncasecmp(t.data(), "true", 4) == 0) return true;
+    if (t.size() == 5 && strncasecmp(t.data(), "false", 5) == 0) return false;
+  }
+  return ToDouble() != 0.0;
+}
+
+Date Variant::ToDate() const {
+  switch (Type()) {
+    case VarType::Date: return std::get<Date>(v_);
+    case VarType::String: {
+      Date d;
+      if (Date::TryParseIso(std::get<std::string>(v_), d)) return d;
+      return Date(ToDouble());
+    }
+    case VarType::Object: RaiseRuntime(err::TypeMismatch);
+    case VarType::Boolean: RaiseRuntime(err::TypeMismatch);
+    default: return Date(ToDouble());
+  }
+}
+
+std::shared_ptr<Object> Variant::ToObject() const {
+  if (IsEmpty()) return nullptr;
+  if (auto* o = std::get_if<std::shared_ptr<Object>>(&v_)) return *o;
+  RaiseRuntime(err::TypeMismatch);
+}
+
+}  // namespace tarnlow

@@ -1,0 +1,346 @@
+// The PostgreSQL backend against a real server. The server tests need
+// TARNLOW_PG_URI (scripts/postgres.sh start DIR prints one) and skip without
+// it; each works in a schema of its own that is dropped afterwards.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "connection/backend.h"
+#include "tarnlow/error.h"
+#include "tarnlow/value.h"
+
+namespace tarnlow {
+namespace {
+
+using backend::Database;
+using backend::OpenPostgres;
+using backend::Statement;
+
+template <class F>
+Error CaptureError(F&& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no error record was raised";
+  return Error(0, "", "");
+}
+
+// The single value of a one-row query.
+Variant Scalar(Database& db, std::string_view sql) {
+  auto st = db.Prepare(sql, false);
+  EXPECT_TRUE(st->Execute()) << sql;
+  return st->Column(0);
+}
+
+class PostgresBackendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* uri = std::getenv("TARNLOW_PG_URI");
+    if (uri == nullptr || *uri == '\0') {
+      GTEST_SKIP() << "TARNLOW_PG_URI is not set: start a server with "
+                      "'scripts/postgres.sh start DIR' and export the URI it prints";
+    }
+    uri_ = uri;
+    std::random_device rd;
+    schema_ = "tarnlow_t" + std::to_string(rd()) + std::to_string(rd() % 100000);
+    auto admin = OpenPostgres(uri_);
+    admin->ExecuteScript("create schema " + schema_);
+    db_ = Open();
+  }
+
+  void TearDown() override {
+    if (schema_.empty()) return;
+    db_.reset();
+    // A fresh session: the test's own may have been terminated on purpose.
+    OpenPostgres(uri_)->ExecuteScript("drop schema " + schema_ + " cascade");
+  }
+
+  std::unique_ptr<Database> Open() {
+    auto db = OpenPostgres(uri_);
+    db->ExecuteScript("set search_path = " + schema_);
+    return db;
+  }
+
+  std::string uri_;
+  std::string schema_;
+  std::unique_ptr<Database> db_;
+};
+
+TEST_F(PostgresBackendTest, RepeatedStatementIsPreparedOnceAndRerunWithNewValues) {
+  db_->ExecuteScript("create table item (k integer primary key, name varchar(20))");
+  auto insert = db_->Prepare("insert into item (k, name) values (?, ?)");
+  ASSERT_EQ(insert->ParameterCount(), 2);
+  for (std::int32_t k = 1; k <= 3; ++k) {
+    insert->Bind(1, Variant(k));
+    insert->Bind(2, Variant("name" + std::to_string(k)));
+    EXPECT_FALSE(insert->Execute());
+    EXPECT_EQ(insert->RowsAffected(), 1);
+  }
+  // One server-side statement, run three times: never prepared again.
+  auto listed = db_->Prepare(
+      "select count(*), sum(generic_plans + custom_plans) from pg_prepared_statements"
+      " where statement like 'insert into item%'",
+      false);
+  ASSERT_TRUE(listed->Execute());
+  EXPECT_EQ(listed->Column(0), Variant(std::int32_t{1}));
+  EXPECT_EQ(listed->Column(1).ToInt32(), 3);
+
+  auto select = db_->Prepare("select k, name from item where k = ?");
+  // A prepared statement knows its columns before it first runs.
+  ASSERT_EQ(select->ColumnCount(), 2);
+  EXPECT_EQ(select->ColumnName(1), "name");
+  for (std::int32_t k : {3, 1}) {
+    select->Bind(1, Variant(k));
+    ASSERT_TRUE(select->Execute());
+    EXPECT_EQ(select->Column(1), Variant("name" + std::to_string(k)));
+    EXPECT_FALSE(select->Next());
+  }
+
+  auto update = db_->Prepare("update item set name = ? where k >= ?");
+  update->Bind(1, Variant("x"));
+  update->Bind(2, Variant(std::int32_t{2}));
+  update->Execute();
+  EXPECT_EQ(update->RowsAffected(), 2);
+
+  // Dropping the statement releases it on the server.
+  insert.reset();
+  listed->Execute();
+  EXPECT_EQ(listed->Column(0), Variant(std::int32_t{0}));
+}
+
+TEST_F(PostgresBackendTest, QuestionMarkInsideLiteralIsNotAPlaceholder) {
+  for (bool repeated : {true, false}) {
+    auto st = db_->Prepare("select '?' as a, 'it''s ?' as b, ? as c", repeated);
+    ASSERT_EQ(st->ParameterCount(), 1);
+    st->Bind(1, Variant("bound"));
+    ASSERT_TRUE(st->Execute());
+    EXPECT_EQ(st->Column(0), Variant("?"));
+    EXPECT_EQ(st->Column(1), Variant("it's ?"));
+    EXPECT_EQ(st->Column(2), Variant("bound"));
+  }
+}
+
+TEST_F(PostgresBackendTest, DuplicateKeyRaisesIntegrityViolation) {
+  db_->ExecuteScript("create table item (k varchar(10) primary key, qty integer not null)");
+  auto insert = db_->Prepare("insert into item (k, qty) values (?, ?)");
+  insert->Bind(1, Variant("A"));
+  insert->Bind(2, Variant(std::int32_t{1}));
+  insert->Execute();
+  Error dup = CaptureError([&] { insert->Execute(); });
+  EXPECT_EQ(dup.Number(), DbIntegrityViolation);
+  EXPECT_EQ(dup.Source(), "PostgreSQL");
+  EXPECT_NE(dup.Description().find("duplicate key"), std::string::npos) << dup.Description();
+
+  // Other integrity failures are not a duplicate key: callers retry only those.
+  insert->Bind(1, Variant("B"));
+  insert->Bind(2, Variant(Null));
+  EXPECT_EQ(CaptureError([&] { insert->Execute(); }).Number(), DbFailure);
+
+  // The statement stays usable after a failure.
+  insert->Bind(2, Variant(std::int32_t{2}));
+  insert->Execute();
+  EXPECT_EQ(Scalar(*db_, "select count(*) from item"), Variant(std::int32_t{2}));
+}
+
+TEST_F(PostgresBackendTest, OtherFailuresCarryTheServerMessage) {
+  Error missing = CaptureError([&] { db_->Prepare("select * from no_such_table")->Execute(); });
+  EXPECT_EQ(missing.Number(), DbFailure);
+  EXPECT_EQ(missing.Source(), "PostgreSQL");
+  EXPECT_EQ(missing.Description(), "relation \"no_such_table\" does not exist");
+
+  Error literal = CaptureError([&] { db_->Prepare("selec 1", false)->Execute(); });
+  EXPECT_EQ(literal.Number(), DbFailure);
+  EXPECT_EQ(literal.Description(), "syntax error at or near \"selec\"");
+
+  Error script = CaptureError([&] { db_->ExecuteScript("create table a (x int); create tabl b"); });
+  EXPECT_EQ(script.Number(), DbFailure);
+  EXPECT_FALSE(db_->TableExists("a"));  // the failed script ran as one unit
+}
+
+TEST_F(PostgresBackendTest, LeftSubstrAndFnEscapeWork) {
+  db_->ExecuteScript("create table item (code varchar(10)); insert into item values ('ABCDEF')");
+  for (bool repeated : {true, false}) {
+    auto st = db_->Prepare(
+        "select left(code, 2), substr(code, 3, 2), {fn left(code,2)} from item"
+        " where {fn left(code, 1)} = ?",
+        repeated);
+    st->Bind(1, Variant("A"));
+    ASSERT_TRUE(st->Execute());
+    EXPECT_EQ(st->Column(0), Variant("AB"));
+    EXPECT_EQ(st->Column(1), Variant("CD"));
+    EXPECT_EQ(st->Column(2), Variant("AB"));
+  }
+}
+
+TEST_F(PostgresBackendTest, DatesRoundTripIncludingTheZeroDate) {
+  db_->ExecuteScript(
+      "create table dated (k integer, ts timestamp, d date, tz timestamptz);"
+      "set time zone 'Asia/Kolkata'");
+  const std::vector<Date> dates = {
+      Date(0.0),
+      Date::FromCalendar(2024, 2, 29, 13, 45, 30.25),
+      Date::FromCalendar(1899, 12, 29, 6),
+      Date::FromCalendar(1753, 1, 1),
+  };
+  auto insert = db_->Prepare("insert into dated (k, ts, d, tz) values (?, ?, ?, ?)");
+  for (std::size_t i = 0; i < dates.size(); ++i) {
+    insert->Bind(1, Variant(static_cast<std::int32_t>(i)));
+    insert->Bind(2, Variant(dates[i]));
+    insert->Bind(3, Variant(Date(static_cast<double>(dates[i].DayNumber()))));
+    insert->Bind(4, Variant(dates[i]));
+    insert->Execute();
+  }
+  auto select = db_->Prepare("select ts, d, tz from dated where k = ?");
+  for (std::size_t i = 0; i < dates.size(); ++i) {
+    SCOPED_TRACE(dates[i].ToIso());
+    select->Bind(1, Variant(static_cast<std::int32_t>(i)));
+    ASSERT_TRUE(select->Execute());
+    ASSERT_EQ(select->Column(0).Type(), VarType::Date);
+    EXPECT_EQ(select->Column(0).ToDate().value, dates[i].value);
+    EXPECT_EQ(select->Column(1), Variant(Date(static_cast<double>(dates[i].DayNumber()))));
+    EXPECT_EQ(select->Column(2), Variant(dates[i]));  // offset "+05:30" dropped, wall time kept
+  }
+  // The zero date is stored as itself, not as a missing value.
+  EXPECT_EQ(Scalar(*db_, "select ts::text from dated where k = 0"), Variant("1899-12-30 00:00:00"));
+}
+
+TEST_F(PostgresBackendTest, ValuesKeepTheirTypes) {
+  db_->ExecuteScript("create table v (i2 smallint, f float8, n numeric(12,3), flag smallint, t text)");
+  auto insert = db_->Prepare("insert into v values (?, ?, ?, ?, ?)");
+  insert->Bind(1, Variant(std::int16_t{-7}));
+  insert->Bind(2, Variant(0.1 + 0.2));
+  insert->Bind(3, Variant(12.345));
+  insert->Bind(4, Variant(true));
+  insert->Bind(5, Variant());  // Empty goes as null
+  insert->Execute();
+
+  auto st = db_->Prepare(
+      "select i2, f, n, flag, t, 2147483647::int8, 2147483648::int8, true, 'x'::char(3) from v",
+      false);
+  ASSERT_TRUE(st->Execute());
+  EXPECT_EQ(st->Column(0), Variant(std::int32_t{-7}));
+  EXPECT_EQ(st->Column(1), Variant(0.1 + 0.2));  // exact, not 0.3
+  EXPECT_EQ(st->Column(2), Variant(12.345));
+  EXPECT_EQ(st->Column(3), Variant(std::int32_t{-1}));
+  EXPECT_TRUE(st->Column(4).IsNull());
+  EXPECT_EQ(st->Column(5), Variant(std::int32_t{2147483647}));
+  EXPECT_EQ(st->Column(6), Variant(2147483648.0));
+  EXPECT_EQ(st->Column(7), Variant(true));
+  EXPECT_EQ(st->Column(8), Variant("x  "));
+  EXPECT_EQ(CaptureError([&] { st->Column(9); }).Number(), err::SubscriptOutOfRange);
+  EXPECT_FALSE(st->Next());
+  EXPECT_EQ(CaptureError([&] { st->Column(0); }).Number(), err::NoCurrentRecord);
+}
+
+TEST_F(PostgresBackendTest, CatalogueQueriesFollowTheSearchPath) {
+  db_->ExecuteScript(
+      "create table keyed (a int, b int, c int, primary key (b, a));"
+      "create unique index keyed_c on keyed (c);"
+      "create table indexed (x int, y int, z int);"
+      "create unique index indexed_part on indexed (z) where z > 0;"
+      "create unique index indexed_first on indexed (y, x) include (z);"
+      "create unique index indexed_second on indexed (z);"
+      "create table plain (x int)");
+  EXPECT_EQ(db_->UniqueKeyColumns("keyed"), (std::vector<std::string>{"b", "a"}));
+  EXPECT_EQ(db_->UniqueKeyColumns("INDEXED"), (std::vector<std::string>{"y", "x"}));
+  EXPECT_TRUE(db_->UniqueKeyColumns("plain").empty());
+  EXPECT_TRUE(db_->UniqueKeyColumns("absent").empty());
+  EXPECT_TRUE(db_->TableExists("Plain"));
+  EXPECT_FALSE(db_->TableExists("absent"));
+  EXPECT_FALSE(db_->TableExists("keyed_c"));  // an index is not a table
+  EXPECT_EQ(db_->Dialect(), "postgresql");
+  // Outside the schema the same name is unknown.
+  EXPECT_FALSE(OpenPostgres(uri_)->TableExists("plain"));
+}
+
+TEST_F(PostgresBackendTest, StatementOutlivesItsDatabaseObject) {
+  auto st = db_->Prepare("select 40 + ?");
+  db_.reset();
+  st->Bind(1, Variant(std::int32_t{2}));
+  ASSERT_TRUE(st->Execute());
+  EXPECT_EQ(st->Column(0), Variant(std::int32_t{42}));
+}
+
+TEST_F(PostgresBackendTest, EightConcurrentWritersAllSucceed) {
+  db_->ExecuteScript(
+      "create table line (writer int, n int, primary key (writer, n));"
+      "create table total (n int); insert into total values (0)");
+  constexpr int kWriters = 8;
+  constexpr int kRows = 50;
+  std::vector<std::string> failures(kWriters);
+  std::vector<std::thread> threads;
+  for (int w = 0; w < kWriters; ++w) {
+    threads.emplace_back([&, w] {
+      try {
+        auto db = Open();
+        auto insert = db->Prepare("insert into line (writer, n) values (?, ?)");
+        auto add = db->Prepare("update total set n = n + ?");
+        for (std::int32_t n = 0; n < kRows; ++n) {
+          insert->Bind(1, Variant(static_cast<std::int32_t>(w)));
+          insert->Bind(2, Variant(n));
+          insert->Execute();
+          add->Bind(1, Variant(std::int32_t{1}));
+          add->Execute();
+        }
+      } catch (const Error& e) {
+        failures[static_cast<std::size_t>(w)] = e.Description();
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  for (const auto& f : failures) EXPECT_EQ(f, "");
+  EXPECT_EQ(Scalar(*db_, "select count(*) from line"), Variant(std::int32_t{kWriters * kRows}));
+  EXPECT_EQ(Scalar(*db_, "select n from total"), Variant(std::int32_t{kWriters * kRows}));
+}
+
+TEST_F(PostgresBackendTest, TerminatedSessionRaisesAndANewOneWorks) {
+  auto victim = Open();
+  auto st = victim->Prepare("select ?");
+  const Variant pid = Scalar(*victim, "select pg_backend_pid()");
+  auto kill = db_->Prepare("select pg_terminate_backend(?, 5000)", false);
+  kill->Bind(1, pid);
+  ASSERT_TRUE(kill->Execute());
+  ASSERT_EQ(kill->Column(0), Variant(true));
+
+  const auto started = std::chrono::steady_clock::now();
+  st->Bind(1, Variant("x"));
+  Error lost = CaptureError([&] { st->Execute(); });
+  EXPECT_EQ(lost.Number(), DbFailure);
+  EXPECT_EQ(lost.Source(), "PostgreSQL");
+  EXPECT_FALSE(lost.Description().empty());
+  EXPECT_EQ(lost.Description().find('\n'), std::string::npos);
+  // Every later call on the dead session fails the same way, quickly.
+  EXPECT_EQ(CaptureError([&] { st->Execute(); }).Number(), DbFailure);
+  EXPECT_EQ(CaptureError([&] { victim->Prepare("select 1"); }).Number(), DbFailure);
+  EXPECT_EQ(CaptureError([&] { victim->ExecuteScript("select 1"); }).Number(), DbFailure);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  st.reset();
+  victim.reset();
+
+  EXPECT_EQ(Scalar(*Open(), "select 1"), Variant(std::int32_t{1}));
+}
+
+TEST(PostgresOpen, UnreachableServerOrBadTextRaisesErrorRecord) {
+  Error no_server = CaptureError(
+      [] { OpenPostgres("postgresql:///tarnlow?host=/nonexistent/tarnlow-sock&user=postgres"); });
+  EXPECT_EQ(no_server.Number(), DbFailure);
+  EXPECT_EQ(no_server.Source(), "PostgreSQL");
+  EXPECT_NE(no_server.Description().find("/nonexistent/tarnlow-sock"), std::string::npos)
+      << no_server.Description();
+  EXPECT_EQ(no_server.Description().find('\n'), std::string::npos);
+
+  Error bad = CaptureError([] { OpenPostgres("postgresql:///tarnlow?no_such_option=1"); });
+  EXPECT_EQ(bad.Number(), DbFailure);
+  EXPECT_NE(bad.Description().find("no_such_option"), std::string::npos) << bad.Description();
+}
+
+}  // namespace
+}  // namespace tarnlow

@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "connection/backend.h"
+#include "tarnlow/object.h"
+
+namespace tarnlow::backend {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each test gets its own database file in a fresh directory.
+class SqliteBackendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::path(::testing::TempDir()) / "tarnlow_sqlite_XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    db_ = OpenSqlite(Path());
+  }
+  void TearDown() override {
+    db_.reset();
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+  std::string Path() const { return (dir_ / "test.db").string(); }
+
+  // The first column of the first row of a one-off query.
+  Variant Scalar(std::string_view sql) {
+    auto stmt = db_->Prepare(sql, false);
+    if (!stmt->Execute()) {
+      ADD_FAILURE() << "no row from " << sql;
+      return Variant();
+    }
+    return stmt->Column(0);
+  }
+
+  template <class F>
+  static Error Failure(F&& call) {
+    try {
+      call();
+    } catch (const Error& e) {
+      return e;
+    }
+    ADD_FAILURE() << "no error raised";
+    return Error(0, "", "");
+  }
+
+  fs::path dir_;
+  std::unique_ptr<Database> db_;
+};
+
+TEST_F(SqliteBackendTest, DuplicateKeysAreIntegrityViolations) {
+  db_->ExecuteScript(
+      "create table pk_t(code text primary key, n int);"
+      "create table uq_t(a int, b text); create unique index uq_t_b on uq_t(b);");
+  auto insert = db_->Prepare("insert into pk_t values (?, ?)");
+  insert->Bind(1, "A1");
+  insert->Bind(2, 1);
+  insert->Execute();
+  const Error dup = Failure([&] { insert->Execute(); });
+  EXPECT_EQ(dup.Number(), DbIntegrityViolation);
+  EXPECT_EQ(dup.Source(), "SQLite");
+  EXPECT_EQ(dup.Description(), "UNIQUE constraint failed: pk_t.code");
+
+  // The statement stays usable after the failure.
+  insert->Bind(1, "A2");
+  insert->Execute();
+  EXPECT_EQ(insert->RowsAffected(), 1);
+
+  db_->ExecuteScript("insert into uq_t values (1, 'x')");
+  EXPECT_EQ(Failure([&] { db_->ExecuteScript("insert into uq_t values (2, 'x')"); }).Number(),
+            DbIntegrityViolation);
+}
+
+TEST_F(SqliteBackendTest, OtherFailuresCarryTheDatabaseMessage) {
+  db_->ExecuteScript("create table c(x text check(length(x) <= 6), y int not null)");
+  auto insert = db_->Prepare("insert into c values (?, ?)");
+  insert->Bind(1, "toolong");
+  insert->Bind(2, 1);
+  const Error check = Failure([&] { insert->Execute(); });
+  EXPECT_EQ(check.Number(), DbFailure);
+  EXPECT_EQ(check.Source(), "SQLite");
+  EXPECT_NE(check.Description().find("CHECK constraint failed"), std::string::npos)
+      << check.Description();
+
+  insert->Bind(1, "short");
+  insert->Bind(2, Null);
+  EXPECT_EQ(Failure([&] { insert->Execute(); }).Description(), "NOT NULL constraint failed: c.y");
+
+  const Error syntax = Failure([&] { db_->Prepare("selec 1"); });
+  EXPECT_EQ(syntax.Number(), DbFailure);
+  EXPECT_EQ(syntax.Description(), "near \"selec\": syntax error");
+  EXPECT_EQ(Failure([&] { db_->Prepare("select * from missing"); }).Description(),
+            "no such table: missing");
+  EXPECT_EQ(Failure([&] { db_->ExecuteScript("drop table missing"); }).Description(),
+            "no such table: missing");
+  // A second statement would otherwise be dropped without a word.
+  EXPECT_EQ(Failure([&] { db_->Prepare("delete from c; delete from c"); }).Number(), DbFailure);
+  EXPECT_NO_THROW(db_->Prepare("delete from c; -- done"));
+}
+
+TEST_F(SqliteBackendTest, LeftFunctionAndEscapes) {
+  EXPECT_EQ(Scalar("select left('ABCDEF', 2)"), Variant("AB"));
+  EXPECT_EQ(Scalar("select {fn left('ABCDEF', 2)}"), Variant("AB"));
+  EXPECT_EQ(Scalar("select left('Z\xC3\xBCrich', 2)"), Variant("Z\xC3\xBC"));
+  EXPECT_EQ(Scalar("select left('AB', 5)"), Variant("AB"));
+  EXPECT_EQ(Scalar("select left('AB', 0)"), Variant(""));
+  EXPECT_TRUE(Scalar("select left(null, 2)").IsNull());
+
+  db_->ExecuteScript("create table k(code text); insert into k values ('AB1'), ('AB2'), ('AC1')");
+  auto del = db_->Prepare("delete from k where {fn left(code, 2)} = ?");
+  del->Bind(1, "AB");
+  del->Execute();
+  EXPECT_EQ(del->RowsAffected(), 2);
+  // Any spelling of the call next to a left join; quoted text stays as it is.
+  EXPECT_EQ(Scalar("select LEFT ('left(x)', 6) from k a left join k b on a.code = b.code"),
+            Variant("left(x"));
+}
+
+TEST_F(SqliteBackendTest, DatesRoundTripAsIsoText) {
+  db_->ExecuteScript("create table d(id int, stamp datetime)");
+  const Date when = Date::FromCalendar(2024, 2, 29, 13, 45, 10);
+  auto insert = db_->Prepare("insert into d values (?, ?)");
+  const std::vector<Variant> values{Date(), when, "not a date", Null};
+  for (std::int32_t i = 0; i < static_cast<std::int32_t>(values.size()); ++i) {
+    insert->Bind(1, i);
+    insert->Bind(2, values[static_cast<std::size_t>(i)]);
+    insert->Execute();
+  }
+
+  auto select = db_->Prepare("select stamp, typeof(stamp), stamp || '' from d order by id");
+  ASSERT_TRUE(select->Execute());
+  EXPECT_EQ(select->Column(0).Type(), VarType::Date);
+  EXPECT_EQ(select->Column(0), Variant(Date()));
+  EXPECT_EQ(select->Column(1), Variant("text"));
+  EXPECT_EQ(select->Column(2), Variant("1899-12-30 00:00:00"));
+  ASSERT_TRUE(select->Next());
+  EXPECT_EQ(select->Column(0), Variant(when));
+  EXPECT_EQ(select->Column(2), Variant("2024-02-29 13:45:10"));
+  ASSERT_TRUE(select->Next());
+  EXPECT_EQ(select->Column(0), Variant("not a date"));
+  ASSERT_TRUE(select->Next());
+  EXPECT_TRUE(select->Column(0).IsNull());
+  EXPECT_FALSE(select->Next());
+  EXPECT_FALSE(select->Next());  // must not start the query over
+}
+
+TEST_F(SqliteBackendTest, PreparedStatementRunsAgainWithNewValues) {
+  db_->ExecuteScript(
+      "create table item(code text primary key, qty double);"
+      "insert into item values ('A', 1.5), ('B', 2.5), ('C', 3.5)");
+  auto select = db_->Prepare("select code, qty from item where code >= ? order by code");
+  ASSERT_EQ(select->ParameterCount(), 1);
+  ASSERT_EQ(select->ColumnCount(), 2);
+  EXPECT_EQ(select->ColumnName(1), "qty");
+
+  select->Bind(1, "A");
+  ASSERT_TRUE(select->Execute());
+  EXPECT_EQ(select->Column(0), Variant("A"));
+  // New values while the first run is still on a row.
+  select->Bind(1, "C");
+  ASSERT_TRUE(select->Execute());
+  EXPECT_EQ(select->Column(0), Variant("C"));
+  EXPECT_EQ(select->Column(1), Variant(3.5));
+  EXPECT_FALSE(select->Next());
+
+  auto update = db_->Prepare("update item set qty = qty + ? where code <> ?");
+  update->Bind(1, 1.0);
+  update->Bind(2, "B");
+  update->Execute();
+  EXPECT_EQ(update->RowsAffected(), 2);
+  // A read run after that update changed nothing itself.
+  select->Execute();
+  EXPECT_EQ(select->RowsAffected(), 0);
+  EXPECT_EQ(Scalar("select sum(qty) from item"), Variant(9.5));
+}
+
+class Opaque final : public Object {
+ public:
+  const ClassInfo& Class() const override {
+    static const ClassInfo info("Opaque", "", "", {}, nullptr);
+    return info;
+  }
+};
+
+TEST_F(SqliteBackendTest, ValueKindsBindAndReadBack) {
+  db_->ExecuteScript("create table v(x)");
+  auto insert = db_->Prepare("insert into v values (?)");
+  auto select = db_->Prepare("select x from v");
+  auto round_trip = [&](const Variant& in) {
+    db_->ExecuteScript("delete from v");
+    insert->Bind(1, in);
+    insert->Execute();
+    EXPECT_TRUE(select->Execute());
+    return select->Column(0);
+  };
+  EXPECT_EQ(round_trip(true), Variant(-1));
+  EXPECT_EQ(round_trip(false), Variant(0));
+  EXPECT_EQ(round_trip(std::int16_t{-7}), Variant(-7));
+  EXPECT_TRUE(round_trip(Variant()).IsNull());
+  EXPECT_EQ(round_trip(0.25), Variant(0.25));
+  EXPECT_EQ(Scalar("select 5000000000"), Variant(5000000000.0));
+  EXPECT_EQ(Scalar("select -2147483648").Type(), VarType::Long);
+  EXPECT_EQ(Scalar("select x'414200'"), Variant(std::string("AB\0", 3)));
+
+  EXPECT_EQ(Failure([&] { insert->Bind(1, std::make_shared<Opaque>()); }).Number(),
+            err::TypeMismatch);
+  EXPECT_EQ(Failure([&] { select->Column(5); }).Number(), err::SubscriptOutOfRange);
+  select->Reset();
+  EXPECT_EQ(Failure([&] { select->Column(0); }).Number(), err::NoCurrentRecord);
+}
+
+TEST_F(SqliteBackendTest, KeysAndTablesFromTheSchema) {
+  db_->ExecuteScript(
+      "create table pk2(a int, b text, c int, primary key (b, a));"
+      "create table uq(a int, b int, c int);"
+      "create unique index uq_first on uq(c, a); create unique index uq_second on uq(b);"
+      "create table plain(a int)");
+  EXPECT_EQ(db_->UniqueKeyColumns("PK2"), (std::vector<std::string>{"b", "a"}));
+  EXPECT_EQ(db_->UniqueKeyColumns("uq"), (std::vector<std::string>{"c", "a"}));
+  EXPECT_TRUE(db_->UniqueKeyColumns("plain").empty());
+  EXPECT_TRUE(db_->TableExists("PLAIN"));
+  EXPECT_FALSE(db_->TableExists("pla"));
+  EXPECT_EQ(db_->Dialect(), "sqlite");
+}
+
+// Returns the exit status for a child process that inserts `rows` rows.
+int InsertFromChild(const std::string& path, std::int32_t process, std::int32_t rows) {
+  try {
+    auto db = OpenSqlite(path);
+    auto insert = db->Prepare("insert into log values (?, ?)");
+    for (std::int32_t i = 0; i < rows; ++i) {
+      insert->Bind(1, process);
+      insert->Bind(2, i);
+      insert->Execute();
+    }
+    return 0;
+  } catch (const Error& e) {
+    std::fprintf(stderr, "process %d: %s\n", process, e.Description().c_str());
+    return 1;
+  }
+}
+
+TEST_F(SqliteBackendTest, SeveralProcessesWriteOneFile) {
+  constexpr std::int32_t kProcesses = 2;
+  constexpr std::int32_t kRows = 300;
+  db_->ExecuteScript("create table log(proc int, n int)");
+  // A connection must not be carried across fork.
+  db_.reset();
+
+  std::vector<pid_t> children;
+  for (std::int32_t p = 0; p < kProcesses; ++p) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) _exit(InsertFromChild(Path(), p, kRows));
+    children.push_back(pid);
+  }
+  for (const pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+
+  db_ = OpenSqlite(Path());
+  EXPECT_EQ(Scalar("pragma journal_mode"), Variant("wal"));
+  EXPECT_EQ(Scalar("select count(distinct proc * 1000 + n) from log"),
+            Variant(kProcesses * kRows));
+}
+
+}  // namespace
+}  // namespace tarnlow::backend

@@ -1,0 +1,95 @@
+#include "test_support.h"
+
+#include <libpq-fe.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+
+namespace tarnlow::test {
+namespace {
+
+std::string PgUri() {
+  const char* uri = std::getenv("TARNLOW_PG_URI");
+  return uri ? uri : "";
+}
+
+void PgRun(const std::string& uri, const std::string& sql) {
+  std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdb(uri.c_str()), &PQfinish);
+  if (PQstatus(conn.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn.get()));
+  std::unique_ptr<PGresult, void (*)(PGresult*)> r(PQexec(conn.get(), sql.c_str()), &PQclear);
+  const auto status = PQresultStatus(r.get());
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+    throw std::runtime_error(PQresultErrorMessage(r.get()));
+}
+
+std::string UniqueSuffix() {
+  static std::atomic<int> n{0};
+  std::random_device rd;
+  return std::to_string(::getpid()) + "_" + std::to_string(n++) + "_" + std::to_string(rd() % 100000);
+}
+
+}  // namespace
+
+std::vector<std::string> Backends() {
+  std::vector<std::string> out{"sqlite"};
+  if (!PgUri().empty()) out.push_back("postgresql");
+  return out;
+}
+
+std::string PostgresSkipReason() {
+  return PgUri().empty() ? "TARNLOW_PG_URI is not set: the PostgreSQL half of the suite did not run" : "";
+}
+
+ScratchDatabase::ScratchDatabase(const std::string& backend) : backend_(backend) {
+  folder_ = (std::filesystem::temp_directory_path() / ("tarnlow_test_" + UniqueSuffix())).string();
+  std::filesystem::create_directories(folder_);
+  if (backend == "sqlite") {
+    base_ = "sqlite:" + folder_ + "/test.db";
+  } else {
+    schema_ = "t_" + UniqueSuffix();
+    PgRun(PgUri(), "CREATE SCHEMA " + schema_);
+    const std::string uri = PgUri();
+    base_ = uri + (uri.find('?') == std::string::npos ? "?" : "&") + "options=-csearch_path%3D" + schema_;
+  }
+}
+
+ScratchDatabase::~ScratchDatabase() {
+  if (!schema_.empty()) {
+    try {
+      PgRun(PgUri(), "DROP SCHEMA " + schema_ + " CASCADE");
+    } catch (...) {
+    }
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(folder_, ec);
+}
+
+std::string ScratchDatabase::Text(const std::string& options) const {
+  if (options.empty()) return base_;
+  return base_ + (base_.find('?') == std::string::npos ? "?" : "&") + options;
+}
+
+std::shared_ptr<Connection> ScratchDatabase::Open(const std::string& options) const {
+  auto c = Connection::Open(Text(options));
+  CreateMissingTables(*c);
+  return c;
+}
+
+std::shared_ptr<Connection> ScratchDatabase::OpenBare(const std::string& options) const {
+  return Connection::Open(Text(options));
+}
+
+MessageCapture::MessageCapture(int answer) : messages_(std::make_shared<std::vector<Message>>()) {
+  auto sink = messages_;
+  previous_ = SetMessageHandler([sink, answer](std::string_view text, int style, std::string_view) {
+    sink->push_back({std::string(text), style});
+    return answer;
+  });
+}
+
+MessageCapture::~MessageCapture() { SetMessageHandler(std::move(previous_)); }
+
+}  // namespace tarnlow::test

@@ -1,0 +1,77 @@
+// Fresh databases for tests: an SQLite file in a private folder, or a private
+// schema on the PostgreSQL server named by TARNLOW_PG_URI.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tarnlow/tarnlow.h"
+
+namespace tarnlow::test {
+
+// "sqlite", and "postgresql" when a server is available.
+std::vector<std::string> Backends();
+// Why the server half did not run, or "" when it does.
+std::string PostgresSkipReason();
+
+class ScratchDatabase {
+ public:
+  explicit ScratchDatabase(const std::string& backend = "sqlite");
+  ~ScratchDatabase();
+  ScratchDatabase(const ScratchDatabase&) = delete;
+  ScratchDatabase& operator=(const ScratchDatabase&) = delete;
+
+  // The connection text, with extra options ("kind=2&release=5") appended.
+  std::string Text(const std::string& options = "") const;
+  // Opens a connection, creating the missing tables first.
+  std::shared_ptr<Connection> Open(const std::string& options = "") const;
+  // Opens a connection without touching the schema.
+  std::shared_ptr<Connection> OpenBare(const std::string& options = "") const;
+  const std::string& Backend() const { return backend_; }
+  const std::string& Folder() const { return folder_; }
+
+ private:
+  std::string backend_;
+  std::string folder_;  // private temp folder (SQLite file, traces)
+  std::string base_;    // connection text without options
+  std::string schema_;  // PostgreSQL schema
+};
+
+// Captures message boxes for the life of the object.
+class MessageCapture {
+ public:
+  struct Message {
+    std::string text;
+    int style;
+  };
+  explicit MessageCapture(int answer = vbOK);
+  ~MessageCapture();
+  const std::vector<Message>& Messages() const { return *messages_; }
+
+ private:
+  std::shared_ptr<std::vector<Message>> messages_;
+  MessageHandler previous_;
+};
+
+// Runs the body and returns the error record it raised; fails the test when
+// it raised none.
+template <class F>
+Error CatchError(F&& body) {
+  try {
+    body();
+  } catch (const Error& e) {
+    return e;
+  }
+  ADD_FAILURE() << "expected an error record";
+  return Error(0, "", "");
+}
+
+// Parameterised fixtures name their backend.
+struct BackendName {
+  std::string operator()(const ::testing::TestParamInfo<std::string>& info) const { return info.param; }
+};
+
+}  // namespace tarnlow::test

@@ -1,0 +1,82 @@
+// tarnlowst: the library's command-line program.
+//   tarnlowst demo [CONNECTION]   a worked example on a fresh embedded database
+//   tarnlowst init CONNECTION     creates the tables that are missing
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "tarnlow/tarnlow.h"
+
+namespace {
+
+int Usage() {
+  std::cerr << "usage: tarnlowst demo [CONNECTION]\n"
+               "       tarnlowst init CONNECTION\n"
+               "CONNECTION is sqlite:PATH, sqlite::memory: or postgresql://..., optionally\n"
+               "followed by ?kind=N&release=N&extended=0|1&version=TEXT&dualrate=0|1&trace=PATH\n";
+  return 2;
+}
+
+void PrintError(const tarnlow::Error& e) {
+  std::cerr << "Error " << e.Number() << ": " << e.Source() << ": " << e.Description() << "\n";
+}
+
+int Init(std::string_view text) {
+  auto connection = tarnlow::Connection::Open(text);
+  const tarnlow::SchemaReport report = tarnlow::CreateMissingTables(*connection);
+  for (const std::string& t : report.created) std::cout << "created " << t << "\n";
+  for (const std::string& t : report.existing) std::cout << "kept    " << t << " (already there)\n";
+  std::cout << report.created.size() << " tables created, " << report.existing.size() << " left as they were\n";
+  return 0;
+}
+
+int Demo(std::string_view text) {
+  using namespace tarnlow;
+  std::cout << "Opening " << text << "\n";
+  auto connection = Connection::Open(text);
+  const SchemaReport report = CreateMissingTables(*connection);
+  std::cout << "Schema: " << report.created.size() << " tables created, " << report.existing.size()
+            << " already there\n";
+
+  const std::string services = connection->TableCatalogue()->ServiceTable();
+  connection->Execute("delete from " + services + " where service in ('INSTALL', 'FREIGHT')");
+  connection->Execute("insert into " + services +
+                      " (service, unit_code, cost) values ('INSTALL', 'HOUR', 42.5), ('FREIGHT', 'EACH', 120)");
+  std::cout << "Sample rows: service items INSTALL (HOUR, 42.5) and FREIGHT (EACH, 120) in " << services << "\n";
+
+  clsPORService service;
+  service.SageConnection(connection);
+  for (const char* code : {"INSTALL", "FREIGHT"}) {
+    service.Service = code;
+    service.ReadIt();
+    std::cout << "Read service item " << service.Service() << ": unit " << service.unit_code() << ", cost "
+              << service.cost() << "\n";
+  }
+  service.Service = "MISSING";
+  try {
+    service.ReadIt();
+  } catch (const Error& e) {
+    std::cout << "Read service item MISSING: error " << e.Number() << " from " << e.Source() << ": "
+              << e.Description() << "\n";
+  }
+  const auto& stats = connection->Statistics();
+  std::cout << "The read statement was prepared once and run three times (" << stats.prepares
+            << " statements compiled, " << stats.executions << " executed in all).\n";
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string_view command = argv[1];
+  try {
+    if (command == "demo") return Demo(argc > 2 ? argv[2] : "sqlite::memory:");
+    if (command == "init" && argc == 3) return Init(argv[2]);
+  } catch (const tarnlow::Error& e) {
+    PrintError(e);
+    return 1;
+  }
+  return Usage();
+}
