@@ -6,6 +6,7 @@
 #include "tarnlow/modules.h"
 #include "tarnlow/object.h"
 #include "tarnlow/receipt/clsPORService.h"
+#include "tarnlow/registry.h"
 #include "tarnlow/schema.h"
 #include "tarnlow/table_object.h"
 #include "tarnlow/value.h"

@@ -1,6 +1,7 @@
 #include "tarnlow/receipt/clsPORService.h"
 
 #include "framework/class_builder.h"
+#include "tarnlow/registry.h"
 
 namespace tarnlow {
 
@@ -41,5 +42,7 @@ void clsPORService::ReadIt() {
   CopyRow(*rs_, Columns());
   rs_->Close();
 }
+
+TARNLOW_REGISTER_CLASS(clsPORService)
 
 }  // namespace tarnlow

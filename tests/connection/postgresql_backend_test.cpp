@@ -14,6 +14,7 @@
 #include "connection/backend.h"
 #include "tarnlow/error.h"
 #include "tarnlow/value.h"
+#include "test_support.h"
 
 namespace tarnlow {
 namespace {
@@ -22,16 +23,7 @@ using backend::Database;
 using backend::OpenPostgres;
 using backend::Statement;
 
-template <class F>
-Error CaptureError(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error record was raised";
-  return Error(0, "", "");
-}
+using test::CatchError;
 
 // The single value of a one-row query.
 Variant Scalar(Database& db, std::string_view sql) {
@@ -63,10 +55,11 @@ class PostgresBackendTest : public ::testing::Test {
     OpenPostgres(uri_)->ExecuteScript("drop schema " + schema_ + " cascade");
   }
 
+  // The schema is chosen by a startup option in the URI, as the shared test
+  // support does, so that the backend's own startup options must merge with it.
   std::unique_ptr<Database> Open() {
-    auto db = OpenPostgres(uri_);
-    db->ExecuteScript("set search_path = " + schema_);
-    return db;
+    return OpenPostgres(uri_ + (uri_.find('?') == std::string::npos ? "?" : "&") +
+                        "options=-csearch_path%3D" + schema_);
   }
 
   std::string uri_;
@@ -134,7 +127,7 @@ TEST_F(PostgresBackendTest, DuplicateKeyRaisesIntegrityViolation) {
   insert->Bind(1, Variant("A"));
   insert->Bind(2, Variant(std::int32_t{1}));
   insert->Execute();
-  Error dup = CaptureError([&] { insert->Execute(); });
+  Error dup = CatchError([&] { insert->Execute(); });
   EXPECT_EQ(dup.Number(), DbIntegrityViolation);
   EXPECT_EQ(dup.Source(), "PostgreSQL");
   EXPECT_NE(dup.Description().find("duplicate key"), std::string::npos) << dup.Description();
@@ -142,7 +135,7 @@ TEST_F(PostgresBackendTest, DuplicateKeyRaisesIntegrityViolation) {
   // Other integrity failures are not a duplicate key: callers retry only those.
   insert->Bind(1, Variant("B"));
   insert->Bind(2, Variant(Null));
-  EXPECT_EQ(CaptureError([&] { insert->Execute(); }).Number(), DbFailure);
+  EXPECT_EQ(CatchError([&] { insert->Execute(); }).Number(), DbFailure);
 
   // The statement stays usable after a failure.
   insert->Bind(2, Variant(std::int32_t{2}));
@@ -151,16 +144,16 @@ TEST_F(PostgresBackendTest, DuplicateKeyRaisesIntegrityViolation) {
 }
 
 TEST_F(PostgresBackendTest, OtherFailuresCarryTheServerMessage) {
-  Error missing = CaptureError([&] { db_->Prepare("select * from no_such_table")->Execute(); });
+  Error missing = CatchError([&] { db_->Prepare("select * from no_such_table")->Execute(); });
   EXPECT_EQ(missing.Number(), DbFailure);
   EXPECT_EQ(missing.Source(), "PostgreSQL");
   EXPECT_EQ(missing.Description(), "relation \"no_such_table\" does not exist");
 
-  Error literal = CaptureError([&] { db_->Prepare("selec 1", false)->Execute(); });
+  Error literal = CatchError([&] { db_->Prepare("selec 1", false)->Execute(); });
   EXPECT_EQ(literal.Number(), DbFailure);
   EXPECT_EQ(literal.Description(), "syntax error at or near \"selec\"");
 
-  Error script = CaptureError([&] { db_->ExecuteScript("create table a (x int); create tabl b"); });
+  Error script = CatchError([&] { db_->ExecuteScript("create table a (x int); create tabl b"); });
   EXPECT_EQ(script.Number(), DbFailure);
   EXPECT_FALSE(db_->TableExists("a"));  // the failed script ran as one unit
 }
@@ -235,9 +228,9 @@ TEST_F(PostgresBackendTest, ValuesKeepTheirTypes) {
   EXPECT_EQ(st->Column(6), Variant(2147483648.0));
   EXPECT_EQ(st->Column(7), Variant(true));
   EXPECT_EQ(st->Column(8), Variant("x  "));
-  EXPECT_EQ(CaptureError([&] { st->Column(9); }).Number(), err::SubscriptOutOfRange);
+  EXPECT_EQ(CatchError([&] { st->Column(9); }).Number(), err::SubscriptOutOfRange);
   EXPECT_FALSE(st->Next());
-  EXPECT_EQ(CaptureError([&] { st->Column(0); }).Number(), err::NoCurrentRecord);
+  EXPECT_EQ(CatchError([&] { st->Column(0); }).Number(), err::NoCurrentRecord);
 }
 
 TEST_F(PostgresBackendTest, CatalogueQueriesFollowTheSearchPath) {
@@ -312,15 +305,15 @@ TEST_F(PostgresBackendTest, TerminatedSessionRaisesAndANewOneWorks) {
 
   const auto started = std::chrono::steady_clock::now();
   st->Bind(1, Variant("x"));
-  Error lost = CaptureError([&] { st->Execute(); });
+  Error lost = CatchError([&] { st->Execute(); });
   EXPECT_EQ(lost.Number(), DbFailure);
   EXPECT_EQ(lost.Source(), "PostgreSQL");
   EXPECT_FALSE(lost.Description().empty());
   EXPECT_EQ(lost.Description().find('\n'), std::string::npos);
   // Every later call on the dead session fails the same way, quickly.
-  EXPECT_EQ(CaptureError([&] { st->Execute(); }).Number(), DbFailure);
-  EXPECT_EQ(CaptureError([&] { victim->Prepare("select 1"); }).Number(), DbFailure);
-  EXPECT_EQ(CaptureError([&] { victim->ExecuteScript("select 1"); }).Number(), DbFailure);
+  EXPECT_EQ(CatchError([&] { st->Execute(); }).Number(), DbFailure);
+  EXPECT_EQ(CatchError([&] { victim->Prepare("select 1"); }).Number(), DbFailure);
+  EXPECT_EQ(CatchError([&] { victim->ExecuteScript("select 1"); }).Number(), DbFailure);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
   st.reset();
   victim.reset();
@@ -329,7 +322,7 @@ TEST_F(PostgresBackendTest, TerminatedSessionRaisesAndANewOneWorks) {
 }
 
 TEST(PostgresOpen, UnreachableServerOrBadTextRaisesErrorRecord) {
-  Error no_server = CaptureError(
+  Error no_server = CatchError(
       [] { OpenPostgres("postgresql:///tarnlow?host=/nonexistent/tarnlow-sock&user=postgres"); });
   EXPECT_EQ(no_server.Number(), DbFailure);
   EXPECT_EQ(no_server.Source(), "PostgreSQL");
@@ -337,7 +330,7 @@ TEST(PostgresOpen, UnreachableServerOrBadTextRaisesErrorRecord) {
       << no_server.Description();
   EXPECT_EQ(no_server.Description().find('\n'), std::string::npos);
 
-  Error bad = CaptureError([] { OpenPostgres("postgresql:///tarnlow?no_such_option=1"); });
+  Error bad = CatchError([] { OpenPostgres("postgresql:///tarnlow?no_such_option=1"); });
   EXPECT_EQ(bad.Number(), DbFailure);
   EXPECT_NE(bad.Description().find("no_such_option"), std::string::npos) << bad.Description();
 }

@@ -82,9 +82,9 @@ class PostgresStatement final : public Statement {
   void CheckColumn(int index) const;
 
   std::shared_ptr<Session> session_;
-  std::string text_;  // with $n placeholders
-  std::string name_;  // server-side name; empty for a literal statement
-  int parameter_count_ = 0;
+  int parameter_count_ = 0;  // before text_: numbering the text counts them
+  std::string text_;         // with $n placeholders
+  std::string name_;         // server-side name; empty for a literal statement
   std::vector<std::optional<std::string>> values_;
 
   ResultHandle result_;
