@@ -77,7 +77,7 @@ struct Method<F> {
   }
 
   template <std::size_t... I>
-  static Variant Call(C& self, std::span<Variant> args, std::index_sequence<I...>) {
+  static Variant Call(C& self, [[maybe_unused]] std::span<Variant> args, std::index_sequence<I...>) {
     std::tuple<std::remove_cvref_t<A>...> values{FromVariant<std::remove_cvref_t<A>>(args[I])...};
     Variant result;
     if constexpr (kHasResult)
@@ -115,7 +115,7 @@ struct Method<F> {
   }
 
   template <std::size_t... I>
-  static Variant Call(const C& self, std::span<Variant> args, std::index_sequence<I...>) {
+  static Variant Call(const C& self, [[maybe_unused]] std::span<Variant> args, std::index_sequence<I...>) {
     if constexpr (kHasResult)
       return ToVariant((self.*F)(FromVariant<std::remove_cvref_t<A>>(args[I])...));
     else

