@@ -64,6 +64,7 @@ std::vector<std::string> CreateTableStatements(const ConnectionOptions& options,
 SchemaReport CreateMissingTables(Connection& connection) {
   SchemaReport report;
   backend::Database& db = connection.DatabaseConnection().Database();
+  std::string script;  // one script, so that a server needs one round trip
   for (std::size_t i = 0; i < CatalogueTableCount; ++i) {
     const auto table = static_cast<CatalogueTable>(i);
     const std::string name = connection.Options().TableName(table);
@@ -71,11 +72,10 @@ SchemaReport CreateMissingTables(Connection& connection) {
       report.existing.push_back(name);
       continue;
     }
-    std::string script;
     for (const std::string& s : CreateTableStatements(connection.Options(), table, db.Dialect())) script += s + ";\n";
-    db.ExecuteScript(script);
     report.created.push_back(name);
   }
+  if (!script.empty()) db.ExecuteScript(script);
   return report;
 }
 

@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "connection/backend.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+class ConnectionLayerTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  test::ScratchDatabase db_{GetParam()};
+  std::shared_ptr<Connection> c_ = db_.Open();
+  std::string services_ = c_->TableCatalogue()->ServiceTable();
+};
+
+TEST_P(ConnectionLayerTest, ParametersAndFieldsAreFoundWhateverTheirCase) {
+  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('S1', 'HOUR', 2.5)");
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("select service, unit_code, cost from " + services_ + " where service = ?");
+  holder.AddTextParameter("service", 20);
+  holder.Command()["SERVICE"].value = Variant("S1");
+  auto rs = holder.Command().Execute();
+  ASSERT_FALSE(rs->AtEOF());
+  EXPECT_EQ(rs->Fields("Unit_Code").ToText(), "HOUR");
+  EXPECT_EQ(rs->Fields("COST").ToDouble(), 2.5);
+  const Error missing = test::CatchError([&] { rs->Fields("nothing"); });
+  EXPECT_EQ(missing.Number(), err::ItemNotFound);
+  rs->Close();
+  EXPECT_EQ(test::CatchError([&] { holder.Command()["nope"]; }).Number(), err::ItemNotFound);
+  // The holder's default member sets values by name too.
+  holder("Service", Variant("S2"));
+  EXPECT_TRUE(holder.Command().Execute()->AtEOF());
+}
+
+TEST_P(ConnectionLayerTest, AStatementIsCompiledOnceAndRunAgainWithNewValues) {
+  c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2)");
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("select cost from " + services_ + " where service = ?");
+  holder.AddTextParameter("service", 20);
+  const auto before = c_->Statistics();
+  for (const char* key : {"A", "B", "A"}) {
+    holder.SetTextValue("service", key);
+    auto rs = holder.Command().Execute();
+    EXPECT_EQ(rs->Fields(std::size_t{0}).ToDouble(), key[0] == 'A' ? 1.0 : 2.0);
+    rs->Close();
+  }
+  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1);
+  EXPECT_EQ(c_->Statistics().executions - before.executions, 3);
+}
+
+TEST_P(ConnectionLayerTest, DuplicateKeysRaiseTheIntegrityViolationNumber) {
+  c_->Execute("insert into " + services_ + " (service) values ('DUP')");
+  const Error e = test::CatchError([&] { c_->Execute("insert into " + services_ + " (service) values ('DUP')"); });
+  EXPECT_EQ(e.Number(), DbIntegrityViolation);
+  const Error other = test::CatchError([&] { c_->Execute("insert into no_such_table values (1)"); });
+  EXPECT_EQ(other.Number(), DbFailure);
+  EXPECT_NE(other.Description().find("no_such_table"), std::string::npos) << other.Description();
+}
+
+TEST_P(ConnectionLayerTest, TheCurrentRowOfAnUpdatableRowSetCanBeChanged) {
+  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('U1', 'EACH', 1), ('U2', 'EACH', 2)");
+  Recordset rs;
+  rs.ActiveConnection(c_->DatabaseConnection());
+  rs.LockType(adLockOptimistic);
+  rs.Source("select * from " + services_ + " where service = 'U1'");
+  rs.CursorType(adOpenStatic);
+  rs.Open();
+  EXPECT_EQ(test::CatchError([&] { rs.Open(); }).Number(), err::ObjectOpen);
+  rs.SetField("cost", Variant(9.25));
+  rs.SetField("UNIT_CODE", Variant("BOX"));
+  EXPECT_EQ(rs.Fields("cost").ToDouble(), 9.25);
+  rs.Update();
+  rs.Close();
+  EXPECT_EQ(test::CatchError([&] { rs.Close(); }).Number(), err::ObjectClosed);
+
+  Recordset check;
+  check.Open("select service, unit_code, cost from " + services_ + " order by service", c_->DatabaseConnection(),
+             adOpenForwardOnly, adLockReadOnly);
+  const auto rows = check.GetRows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][1].ToText(), "BOX");
+  EXPECT_EQ(rows[0][2].ToDouble(), 9.25);
+  EXPECT_EQ(rows[1][1].ToText(), "EACH");  // the other row is untouched
+  EXPECT_EQ(rows[1][2].ToDouble(), 2.0);
+  EXPECT_TRUE(check.AtEOF());
+  EXPECT_EQ(test::CatchError([&] { check.SetField("cost", Variant(1.0)); }).Number(), err::NoCurrentRecord);
+}
+
+TEST_P(ConnectionLayerTest, ReadOnlyRowSetsRefuseChanges) {
+  c_->Execute("insert into " + services_ + " (service) values ('R1')");
+  Recordset rs;
+  rs.Open("select * from " + services_, c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  EXPECT_EQ(test::CatchError([&] { rs.SetField("cost", Variant(1.0)); }).Number(), err::UpdateNotSupported);
+}
+
+TEST_P(ConnectionLayerTest, DatesKeepTheZeroDateAndTheirTime) {
+  const std::string batches = c_->TableCatalogue()->BatchTable();
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("insert into " + batches + " (warehouse, product, sequence_number, date_received, expiry_date) values (?, ?, ?, ?, ?)");
+  holder.AddTextParameter("warehouse", 2);
+  holder.AddTextParameter("product", 20);
+  holder.AddTextParameter("sequence_number", 6);
+  holder.AddDateParameter("date_received");
+  holder.AddDateParameter("expiry_date");
+  holder.SetTextValue("warehouse", "01");
+  holder.SetTextValue("product", "P");
+  holder.SetTextValue("sequence_number", "000001");
+  holder.SetDateValue("date_received", Date());
+  holder.SetDateValue("expiry_date", Date::FromCalendar(2024, 2, 29, 17, 30, 5));
+  EXPECT_EQ(holder.Command().ExecuteNoRows(), 1);
+  Recordset rs;
+  rs.Open("select date_received, expiry_date, best_before_date from " + batches, c_->DatabaseConnection(),
+          adOpenForwardOnly, adLockReadOnly);
+  EXPECT_EQ(rs.Fields("date_received"), Variant(Date()));
+  EXPECT_EQ(rs.Fields("expiry_date").ToDate().ToIso(), "2024-02-29 17:30:05");
+  EXPECT_TRUE(rs.Fields("best_before_date").IsNull());
+}
+
+TEST_P(ConnectionLayerTest, LiteralStatementsUnderstandLeftAndTheFunctionEscape) {
+  c_->Execute("insert into " + services_ + " (service, unit_code) values ('ABCDEF', 'x?y')");
+  Recordset rs;
+  rs.Open("select left(service, 3) as a, {fn left(service, 2)} as b, unit_code from " + services_ +
+              " where unit_code = 'x?y'",
+          c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  ASSERT_FALSE(rs.AtEOF());
+  EXPECT_EQ(rs.Fields("a").ToText(), "ABC");
+  EXPECT_EQ(rs.Fields("b").ToText(), "AB");
+}
+
+TEST_P(ConnectionLayerTest, InitCreatesWhatIsMissingAndKeepsTheRest) {
+  c_->Execute("insert into " + services_ + " (service) values ('KEEP')");
+  c_->Execute("drop table " + c_->TableCatalogue()->VatMatrixTable());
+  const SchemaReport report = CreateMissingTables(*c_);
+  ASSERT_EQ(report.created.size(), 1u);
+  EXPECT_EQ(report.created[0], "vat_matrix");
+  EXPECT_EQ(report.existing.size(), CatalogueTableCount - 1);
+  Recordset rs;
+  rs.Open("select count(*) from " + services_, c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  EXPECT_EQ(rs.Fields(std::size_t{0}).ToInt32(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ConnectionLayerTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+// ---- connection texts ------------------------------------------------------------
+
+TEST(ConnectionTextTest, OptionsAreReadAndChecked) {
+  const auto o = ConnectionOptions::Parse(
+      "sqlite:/tmp/x.db?kind=2&release=5&extended=0&version=2.2&dualrate=1&trace=-&table.ServiceTable=svc");
+  EXPECT_EQ(o.target, "/tmp/x.db");
+  EXPECT_EQ(o.kind, 2);
+  EXPECT_EQ(o.release, 5);
+  EXPECT_FALSE(o.extended);
+  EXPECT_EQ(o.version, "2.2");
+  EXPECT_TRUE(o.dual_rate);
+  EXPECT_EQ(o.TableName(CatalogueTable::ServiceTable), "svc");
+  EXPECT_EQ(o.TableName(CatalogueTable::StockTable), "stock_item");
+
+  const auto d = ConnectionOptions::Parse("sqlite::memory:");
+  EXPECT_EQ(d.target, ":memory:");
+  EXPECT_EQ(d.kind, 1);
+  EXPECT_EQ(d.release, 8);
+  EXPECT_TRUE(d.extended);
+  EXPECT_EQ(d.version, "2.3");
+
+  const auto pg = ConnectionOptions::Parse("postgresql:///db?host=/tmp/s&kind=2&user=me");
+  EXPECT_EQ(pg.backend, ConnectionOptions::Backend::PostgreSQL);
+  EXPECT_EQ(pg.target, "postgresql:///db?host=/tmp/s&user=me");
+  EXPECT_EQ(pg.kind, 2);
+}
+
+TEST(ConnectionTextTest, BadTextsNameTheirFaultAndCreateNothing) {
+  const std::string path = (std::filesystem::temp_directory_path() / "tarnlow_never_created.db").string();
+  std::filesystem::remove(path);
+  struct Case {
+    std::string text, expected;
+  } cases[] = {
+      {"sqlite:" + path + "?colour=blue", "Unknown connection option \"colour\""},
+      {"sqlite:" + path + "?kind=two", "Connection option \"kind\" needs a whole number, not \"two\""},
+      {"sqlite:" + path + "?extended=yes", "Connection option \"extended\" needs 0 or 1, not \"yes\""},
+      {"sqlite:" + path + "?table.NoSuchTable=x", "Unknown table catalogue property \"NoSuchTable\""},
+      {"sqlite:" + path + "?table.ServiceTable=x;drop", "Connection option \"table.ServiceTable\" needs a table name, not \"x;drop\""},
+      {"mysql://x", "Connection text must start with \"sqlite:\" or \"postgresql://\": \"mysql://x\""},
+  };
+  for (const Case& c : cases) {
+    const Error e = test::CatchError([&] { Connection::Open(c.text); });
+    EXPECT_EQ(e.Description(), c.expected);
+    EXPECT_EQ(e.Number(), vbObjectError + 513);
+    EXPECT_EQ(e.Source(), "TarnlowData.Connection");
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(ConnectionTextTest, TraceWritesEveryStatementTextOnItsOwnLine) {
+  test::ScratchDatabase db;
+  const std::string trace = db.Folder() + "/trace.txt";
+  auto c = db.Open("trace=" + trace);
+  std::filesystem::remove(trace);
+  c->Execute("delete from service_item where service = 'T'");
+  std::ifstream in(trace);
+  std::stringstream all;
+  all << in.rdbuf();
+  EXPECT_EQ(all.str(), "delete from service_item where service = 'T'\n");
+}
+
+// ---- row cache --------------------------------------------------------------------
+
+TEST(RowCacheTest, FindGivesTheFirstMatchingRowAndSortOrdersByTheFirstColumn) {
+  RowCache cache;
+  cache.Reshape(0, 0, 0, 2);
+  EXPECT_EQ(cache.RowCount(), 1);
+  EXPECT_EQ(cache.LastRow(), 0);
+  const char* keys[] = {"KG", "BOX", "EACH", "BOX"};
+  for (int i = 0; i < 4; ++i) {
+    if (i) cache.AddRows(1);
+    cache.SetCell(i, 0, Variant(keys[i]));
+    cache.SetCell(i, 1, Variant(std::int32_t{i}));
+  }
+  EXPECT_EQ(cache.Find(0, 0, Variant("BOX")), 1);
+  EXPECT_EQ(cache.Find(2, 0, Variant("BOX")), 3);
+  EXPECT_LT(cache.Find(0, 0, Variant("TON")), 0);
+  cache.Sort(0, cache.LastRow());
+  EXPECT_EQ(cache.GetCell(0, 0).ToText(), "BOX");
+  EXPECT_EQ(cache.GetCell(0, 1).ToInt32(), 1);  // equal keys keep their order
+  EXPECT_EQ(cache.GetCell(1, 1).ToInt32(), 3);
+  EXPECT_EQ(cache.GetCell(3, 0).ToText(), "KG");
+  EXPECT_EQ(cache.Find(0, 0, Variant("EACH")), 2);
+  EXPECT_EQ(test::CatchError([&] { cache.GetCell(4, 0); }).Number(), err::SubscriptOutOfRange);
+  cache.Clear();
+  EXPECT_EQ(cache.RowCount(), 0);
+}
+
+TEST(RowCacheTest, LoadRowsReplacesTheContents) {
+  RowCache cache;
+  cache.LoadRows({{Variant("A"), Variant(1.0)}, {Variant("B"), Variant(2.0)}});
+  EXPECT_EQ(cache.RowCount(), 2);
+  EXPECT_EQ(cache.ColumnCount(), 2);
+  EXPECT_EQ(cache.GetCell(1, 1).ToDouble(), 2.0);
+}
+
+TEST(ValueConverterTest, FieldsBecomeTextAndDates) {
+  const ValueConverter& v = ValueConverter::Shared();
+  EXPECT_EQ(v.FieldText(Variant(Null)), "");
+  EXPECT_EQ(v.FieldText(Variant(1.5)), "1.5");
+  EXPECT_EQ(v.FieldDate(Variant(Null)), Date());
+  EXPECT_EQ(v.FieldDate(Variant("2000-01-01")), Date(36526));
+  EXPECT_TRUE(v.CheckText(" a "));
+  EXPECT_FALSE(v.CheckText("   "));
+}
+
+}  // namespace
+}  // namespace tarnlow

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+class ServiceTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    c_->Execute("insert into " + c_->TableCatalogue()->ServiceTable() +
+                " (service, unit_code, cost) values ('INSTALL', 'HOUR', 42.5), ('FREIGHT', 'EACH', 120)");
+    service_.SageConnection(c_);
+  }
+  test::ScratchDatabase db_{GetParam()};
+  std::shared_ptr<Connection> c_ = db_.Open();
+  clsPORService service_;
+};
+
+TEST_P(ServiceTest, ReadsAnItemByItsCode) {
+  service_.Service = "FREIGHT";
+  service_.ReadIt();
+  EXPECT_EQ(service_.cost(), 120.0);
+  EXPECT_EQ(service_.unit_code(), "EACH");
+  EXPECT_EQ(service_.Service(), "FREIGHT");
+}
+
+TEST_P(ServiceTest, PreparesOnceAndAsksTheCatalogueOnce) {
+  const auto before = c_->Statistics();
+  for (const char* code : {"INSTALL", "FREIGHT", "INSTALL"}) {
+    service_.Service = code;
+    service_.ReadIt();
+  }
+  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1);
+  EXPECT_EQ(c_->Statistics().catalogue_requests - before.catalogue_requests, 1);
+  EXPECT_EQ(service_.cost(), 42.5);
+}
+
+TEST_P(ServiceTest, AMissingItemRaisesItsRecordAndKeepsTheProperties) {
+  service_.Service = "INSTALL";
+  service_.ReadIt();
+  service_.Service = "NOPE";
+  const Error e = test::CatchError([&] { service_.ReadIt(); });
+  EXPECT_EQ(e.Number(), -2147221504);
+  EXPECT_EQ(e.Source(), "PORService.ReadIt");
+  EXPECT_EQ(e.Description(), "Cannot find service item NOPE");
+  EXPECT_EQ(service_.cost(), 42.5);
+  EXPECT_EQ(service_.unit_code(), "HOUR");
+  // The object carries on after the failure.
+  service_.Service = "FREIGHT";
+  service_.ReadIt();
+  EXPECT_EQ(service_.cost(), 120.0);
+}
+
+TEST_P(ServiceTest, AnApostropheInTheKeyIsJustPartOfTheKey) {
+  service_.Service = "X' OR '1'='1";
+  EXPECT_EQ(test::CatchError([&] { service_.ReadIt(); }).Description(), "Cannot find service item X' OR '1'='1");
+}
+
+TEST_P(ServiceTest, ANullCostFailsTheReadWithTheConversionError) {
+  c_->Execute("insert into " + c_->TableCatalogue()->ServiceTable() + " (service, unit_code, cost) values ('NULLS', 'H', NULL)");
+  service_.Service = "NULLS";
+  EXPECT_EQ(test::CatchError([&] { service_.ReadIt(); }).Number(), err::InvalidUseOfNull);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ServiceTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+TEST(ServiceWithoutConnectionTest, ShowsTheMessageThenFailsTheRead) {
+  test::MessageCapture messages;
+  clsPORService service;
+  service.Service = "A";
+  const Error e = test::CatchError([&] { service.ReadIt(); });
+  EXPECT_EQ(e.Number(), err::ObjectNotSet);
+  ASSERT_FALSE(messages.Messages().empty());
+  EXPECT_EQ(messages.Messages()[0].text, "Uninitialised connection");
+  EXPECT_EQ(service.SageConnection(), nullptr);
+}
+
+TEST(ServiceTableNameTest, TheCatalogueNameComesFromTheConnection) {
+  test::ScratchDatabase db;
+  auto c = db.Open("table.ServiceTable=svc_items");
+  c->Execute("insert into svc_items (service, unit_code, cost) values ('S', 'U', 1)");
+  clsPORService service;
+  service.SageConnection(c);
+  service.Service = "S";
+  service.ReadIt();
+  EXPECT_EQ(service.unit_code(), "U");
+}
+
+}  // namespace
+}  // namespace tarnlow
