@@ -12,6 +12,8 @@
 #include "tarnlow/receipt/clsPorecp.h"
 #include "tarnlow/registry.h"
 #include "tarnlow/schema.h"
+#include "tarnlow/stock/clsSTBatchD.h"
+#include "tarnlow/stock/clsSTHistory.h"
 #include "tarnlow/stock/clsSTNLCat.h"
 #include "tarnlow/stock/clsSTNLMov.h"
 #include "tarnlow/table_object.h"

@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "fault_database.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+using Rows = std::vector<std::vector<Variant>>;
+
+Rows Select(Connection& c, const std::string& sql) {
+  Recordset rs;
+  rs.Open(sql, c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  Rows rows = rs.GetRows();
+  rs.Close();
+  return rows;
+}
+
+std::vector<std::string> Traced(const std::string& path, const std::string& prefix) {
+  std::vector<std::string> out;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with(prefix)) out.push_back(line);
+  return out;
+}
+
+constexpr const char* kRetryPrompt = "Error inserting receipt audit record.   Press OK to try again";
+constexpr const char* kGaveUp = "Error inserting receipt audit record insert failed";
+
+class ReceiptAuditTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  test::FaultyConnection Open(const std::string& options) {
+    auto faulty = test::OpenWithFaults(db_, options + "&trace=" + trace_);
+    audit_.SageConnection(faulty.connection);
+    return faulty;
+  }
+  void Fill(const std::string& receipt_no) {
+    audit_.commnt = "Short by 2";
+    audit_.creation_date = Date::FromCalendar(2024, 5, 2, 9, 30);
+    audit_.date_received = Date::FromCalendar(2024, 5, 1);
+    audit_.date_required = Date::FromCalendar(2024, 4, 28);
+    audit_.delivery_no = "DN77";
+    audit_.foreign_cost = 11.5;
+    audit_.level_of_detail = "D";
+    audit_.local_cost = 10.25;
+    audit_.more_to_come_ind = "Y";
+    audit_.order_no = "O'BRIEN1";
+    audit_.originator_user_id = "JSMITH";
+    audit_.pl_company = "01";
+    audit_.product = "BOLT-M8";
+    audit_.qty_booked_out = 1;
+    audit_.qty_received = 48;
+    audit_.qty_returned = 2;
+    audit_.receipt_no = receipt_no;
+    audit_.return_code = "DAM";
+    audit_.return_number = "R100";
+    audit_.return_text1 = "Damaged in transit";
+    audit_.return_text2 = "Box crushed";
+    audit_.spare = "";
+    audit_.stock_unit_dp = "2";
+    audit_.supplier = "ACME";
+    audit_.unit_code = "CARTON12";
+    audit_.unit_factor = 12;
+    audit_.unit_group = "B";
+    audit_.unit_operand = "*";
+    audit_.warehouse = "01";
+  }
+  Rows Stored(Connection& c, const std::string& columns) {
+    return Select(c, "select " + columns + " from " + c.TableCatalogue()->ReceiptTable() + " order by receipt_no");
+  }
+  static test::FaultRule InsertFault(int first, int times) {
+    return {"INSERT INTO goods_receipt_audit", first, times, DbIntegrityViolation, "Injected", "duplicate key value"};
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  clsPorecp audit_;
+  test::MessageCapture messages_;
+};
+
+TEST_P(ReceiptAuditTest, StoresEveryPropertyWithTheExactStatement) {
+  auto [c, faults] = Open("kind=1");
+  Fill("000001");
+  audit_.InsertRow();
+
+  const Rows rows = Stored(
+      *c,
+      "commnt,creation_date,date_received,date_required,delivery_no,foreign_cost,level_of_detail,local_cost,"
+      "more_to_come_ind,order_no,originator_user_id,pl_company,product,qty_booked_out,qty_received,qty_returned,"
+      "receipt_no,return_code,return_number,return_text1,return_text2,spare,stock_unit_dp,supplier,unit_code,"
+      "unit_factor,unit_group,unit_operand,warehouse");
+  ASSERT_EQ(rows.size(), 1u);
+  const std::vector<Variant>& r = rows[0];
+  EXPECT_EQ(r[0], Variant("Short by 2"));
+  EXPECT_EQ(r[1].ToDate(), Date::FromCalendar(2024, 5, 2, 9, 30));
+  EXPECT_EQ(r[2].ToDate(), Date::FromCalendar(2024, 5, 1));
+  EXPECT_EQ(r[3].ToDate(), Date::FromCalendar(2024, 4, 28));
+  EXPECT_EQ(r[4], Variant("DN77"));
+  EXPECT_EQ(r[5].ToDouble(), 11.5);
+  EXPECT_EQ(r[6], Variant("D"));
+  EXPECT_EQ(r[7].ToDouble(), 10.25);
+  EXPECT_EQ(r[8], Variant("Y"));
+  EXPECT_EQ(r[9], Variant("O'BRIEN1"));
+  EXPECT_EQ(r[10], Variant("JSMITH"));
+  EXPECT_EQ(r[11], Variant("01"));
+  EXPECT_EQ(r[12], Variant("BOLT-M8"));
+  EXPECT_EQ(r[13].ToDouble(), 1.0);
+  EXPECT_EQ(r[14].ToDouble(), 48.0);
+  EXPECT_EQ(r[15].ToDouble(), 2.0);
+  EXPECT_EQ(r[16], Variant("000001"));
+  EXPECT_EQ(r[17], Variant("DAM"));
+  EXPECT_EQ(r[18], Variant("R100"));
+  EXPECT_EQ(r[19], Variant("Damaged in transit"));
+  EXPECT_EQ(r[20], Variant("Box crushed"));
+  EXPECT_EQ(r[21], Variant(""));
+  EXPECT_EQ(r[22], Variant("2"));
+  EXPECT_EQ(r[23], Variant("ACME"));
+  EXPECT_EQ(r[24], Variant("CARTON"));  // cut to six characters
+  EXPECT_EQ(r[25].ToDouble(), 12.0);
+  EXPECT_EQ(r[26], Variant("B"));
+  EXPECT_EQ(r[27], Variant("*"));
+  EXPECT_EQ(r[28], Variant("01"));
+  // Only the stored value is cut; the property keeps what the caller gave.
+  EXPECT_EQ(audit_.unit_code(), "CARTON12");
+
+  EXPECT_EQ(Traced(trace_, "INSERT INTO goods_receipt_audit"),
+            std::vector<std::string>{
+                "INSERT INTO goods_receipt_audit ( commnt,creation_date,date_received,date_required,delivery_no,"
+                "foreign_cost,level_of_detail,local_cost,more_to_come_ind,order_no,originator_user_id,pl_company,"
+                "product,qty_booked_out,qty_received,qty_returned,receipt_no,return_code,return_number,return_text1,"
+                "return_text2,spare,stock_unit_dp,supplier,unit_code,unit_factor,unit_group,unit_operand,warehouse)"
+                " VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"});
+  EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_P(ReceiptAuditTest, TheUnitCodeIsCutBetweenCharactersNotBytes) {
+  auto [c, faults] = Open("kind=1");
+  Fill("000001");
+  audit_.unit_code = "m\xC2\xB2\xC3\x89\xC3\x89\xC3\x89\xC3\x89\xC3\x89";  // m² and five É
+  audit_.InsertRow();
+  audit_.receipt_no = "000002";
+  audit_.unit_code = "BOX";
+  audit_.InsertRow();
+  const Rows rows = Stored(*c, "unit_code");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0], Variant("m\xC2\xB2\xC3\x89\xC3\x89\xC3\x89\xC3\x89"));
+  EXPECT_EQ(rows[1][0], Variant("BOX"));
+}
+
+TEST_P(ReceiptAuditTest, KindTwoNamesTheCommentColumnAndKeysEveryRow) {
+  auto [c, faults] = Open("kind=2&release=5");
+  const auto before = c->Statistics();
+  Fill("000001");
+  audit_.InsertRow();
+  audit_.receipt_no = "000002";
+  audit_.InsertRow();
+  EXPECT_EQ(c->Statistics().prepares - before.prepares, 1);
+
+  const Rows rows = Stored(*c, "unique_no, comment, receipt_no");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0].ToText().size(), 8u);
+  EXPECT_NE(rows[0][0], rows[1][0]);
+  EXPECT_EQ(rows[0][1], Variant("Short by 2"));
+  EXPECT_EQ(Traced(trace_, "INSERT INTO goods_receipt_audit")[0],
+            "INSERT INTO goods_receipt_audit ( unique_no, comment,creation_date,date_received,date_required,"
+            "delivery_no,foreign_cost,level_of_detail,local_cost,more_to_come_ind,order_no,originator_user_id,"
+            "pl_company,product,qty_booked_out,qty_received,qty_returned,receipt_no,return_code,return_number,"
+            "return_text1,return_text2,spare,stock_unit_dp,supplier,unit_code,unit_factor,unit_group,unit_operand,"
+            "warehouse) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+}
+
+TEST_P(ReceiptAuditTest, KindTwoRetriesOnceUnderAFreshKey) {
+  auto [c, faults] = Open("kind=2");
+  const std::size_t rule = faults->Add(InsertFault(1, 1));
+  Fill("000001");
+  audit_.InsertRow();
+
+  ASSERT_EQ(messages_.Messages().size(), 1u);
+  EXPECT_EQ(messages_.Messages()[0].text, kRetryPrompt);
+  EXPECT_EQ(messages_.Messages()[0].style, 0);
+  EXPECT_EQ(faults->Executions(rule), 2);
+
+  const std::vector<test::FaultPlan::Failure> failed = faults->Failures();
+  ASSERT_EQ(failed.size(), 1u);
+  const std::string first_key = failed[0].values.at(0).ToText();
+  EXPECT_EQ(first_key.size(), 8u);
+  const Rows rows = Stored(*c, "unique_no, receipt_no");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].ToText().size(), 8u);
+  EXPECT_NE(rows[0][0].ToText(), first_key);
+}
+
+TEST_P(ReceiptAuditTest, KindTwoGivesUpAfterTheRetryWithoutAnError) {
+  auto [c, faults] = Open("kind=2");
+  const std::size_t rule = faults->Add(InsertFault(1, 2));
+  Fill("000001");
+  audit_.InsertRow();
+
+  ASSERT_EQ(messages_.Messages().size(), 2u);
+  EXPECT_EQ(messages_.Messages()[0].text, kRetryPrompt);
+  EXPECT_EQ(messages_.Messages()[0].style, 0);
+  EXPECT_EQ(messages_.Messages()[1].text, kGaveUp);
+  EXPECT_EQ(messages_.Messages()[1].style, 16);
+  EXPECT_EQ(faults->Executions(rule), 2);
+  EXPECT_TRUE(Stored(*c, "unique_no").empty());
+}
+
+TEST_P(ReceiptAuditTest, OtherKindsPassTheDatabaseErrorOnUnchanged) {
+  auto [c, faults] = Open("kind=1");
+  const std::size_t rule = faults->Add(InsertFault(1, 1));
+  Fill("000001");
+  const Error e = test::CatchError([&] { audit_.InsertRow(); });
+  EXPECT_EQ(e.Number(), DbIntegrityViolation);
+  EXPECT_EQ(e.Source(), "Injected");
+  EXPECT_EQ(e.Description(), "duplicate key value");
+  EXPECT_TRUE(messages_.Messages().empty());
+  EXPECT_EQ(faults->Executions(rule), 1);
+  EXPECT_TRUE(Stored(*c, "receipt_no").empty());
+}
+
+TEST_P(ReceiptAuditTest, AFailureOfTheDatabaseItselfCarriesNoLabel) {
+  // The table named by the catalogue does not exist: the statement fails
+  // when it is first run, which is past the operation's error exit.
+  auto [c, faults] = Open("kind=1&table.ReceiptTable=no_such_audit");
+  Fill("000001");
+  const Error e = test::CatchError([&] { audit_.InsertRow(); });
+  EXPECT_EQ(e.Number(), DbFailure);
+  EXPECT_EQ(e.Source().find("clsPorecp"), std::string::npos) << e.Source();
+  EXPECT_NE(e.Description().find("no_such_audit"), std::string::npos) << e.Description();
+  EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_P(ReceiptAuditTest, FailuresBeforeTheExecutionLeaveByTheErrorExit) {
+  auto [c, faults] = Open("kind=1");
+  Fill("000001");
+  audit_.InsertRow();
+  // The statement was prepared for kind 1 and serves for the object's life:
+  // on a kind-2 connection it has no "unique_no" to set.
+  audit_.SageConnection(db_.Open("kind=2"));
+  const Error e = test::CatchError([&] { audit_.InsertRow(); });
+  EXPECT_EQ(e.Number(), err::ItemNotFound);
+  EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\nInsertRow of Class Module clsPorecp");
+  EXPECT_EQ(e.Description(), RuntimeErrorText(err::ItemNotFound));
+  EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_P(ReceiptAuditTest, AnAnswerOtherThanOkLeavesTheRowOut) {
+  test::MessageCapture cancel(2);
+  auto [c, faults] = Open("kind=2");
+  const std::size_t rule = faults->Add(InsertFault(1, 1));
+  Fill("000001");
+  audit_.InsertRow();
+  ASSERT_EQ(cancel.Messages().size(), 1u);
+  EXPECT_EQ(cancel.Messages()[0].text, kRetryPrompt);
+  EXPECT_EQ(faults->Executions(rule), 1);
+  EXPECT_TRUE(Stored(*c, "unique_no").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ReceiptAuditTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+TEST(ReceiptAuditClassTest, WithoutAConnectionTheMessageThenTheLabelledError) {
+  test::MessageCapture messages;
+  clsPorecp audit;
+  const Error e = test::CatchError([&] { audit.InsertRow(); });
+  EXPECT_EQ(e.Number(), err::ObjectNotSet);
+  EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData\r\nInsertRow of Class Module clsPorecp");
+  ASSERT_FALSE(messages.Messages().empty());
+  EXPECT_EQ(messages.Messages()[0].text, "Uninitialised connection");
+  EXPECT_EQ(messages.Messages()[0].style, 16);
+}
+
+TEST(ReceiptAuditClassTest, MembersInInterfaceOrderWithCreationDefaults) {
+  std::vector<std::string> names;
+  for (const MemberInfo& m : clsPorecp::Info().Members()) names.emplace_back(m.name);
+  EXPECT_EQ(names,
+            (std::vector<std::string>{
+                "SageConnection", "commnt", "creation_date", "date_received", "date_required", "delivery_no",
+                "foreign_cost", "level_of_detail", "local_cost", "more_to_come_ind", "order_no",
+                "originator_user_id", "pl_company", "product", "qty_booked_out", "qty_received", "qty_returned",
+                "receipt_no", "return_code", "return_number", "return_text1", "return_text2", "spare",
+                "stock_unit_dp", "supplier", "unit_code", "unit_factor", "unit_group", "unit_operand", "warehouse",
+                "PrepareReadStatement", "PrepareInsertStatement", "InsertRow"}));
+  for (const MemberInfo& m : clsPorecp::Info().Members().subspan(1, 29)) EXPECT_EQ(m.access, Access::LetGet);
+
+  auto object = std::dynamic_pointer_cast<clsPorecp>(CreateObject("{225C1B8F-1690-47FC-901E-85FE9C55E48D}"));
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(object->commnt(), "");
+  EXPECT_EQ(object->qty_received(), 0.0);
+  EXPECT_TRUE(object->date_received().IsZero());
+}
+
+}  // namespace
+}  // namespace tarnlow

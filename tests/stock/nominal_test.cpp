@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "fault_database.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+using Rows = std::vector<std::vector<Variant>>;
+
+Rows Select(Connection& c, const std::string& sql) {
+  Recordset rs;
+  rs.Open(sql, c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  Rows rows = rs.GetRows();
+  rs.Close();
+  return rows;
+}
+
+// The statements of the trace file that begin with the prefix.
+std::vector<std::string> Traced(const std::string& path, const std::string& prefix) {
+  std::vector<std::string> out;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with(prefix)) out.push_back(line);
+  return out;
+}
+
+std::vector<std::string> MemberNames(const ClassInfo& info) {
+  std::vector<std::string> names;
+  for (const MemberInfo& m : info.Members()) names.emplace_back(m.name);
+  return names;
+}
+
+// ---- stock nominal category ---------------------------------------------------
+
+class NominalCategoryTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    c_->Execute("insert into " + c_->TableCatalogue()->StockCategoryTable() +
+                " (nl_category, po_recp_acc, st_balance_acc) values"
+                " ('RAW', 'GRNI-RAW', 'STK-RAW'), ('FIN', 'GRNI-FIN  ', 'STK-FIN'), ('O''K', 'ACC-Q', 'BAL-Q')");
+    category_.SageConnection(c_);
+  }
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  clsSTNLCat category_;
+};
+
+TEST_P(NominalCategoryTest, ReadsTheReceiptAndBalanceSheetAccountsOfACategory) {
+  EXPECT_EQ(category_.MovementType(), ePurchaseReceipt);
+  category_.nl_category = "RAW";
+  category_.ReadIt();
+  EXPECT_EQ(category_.MovementAccount(), "GRNI-RAW");
+  EXPECT_EQ(category_.BalanceSheetAccount(), "STK-RAW");
+
+  // Accounts come back as stored, trailing blanks included.
+  category_.nl_category = "FIN";
+  category_.ReadIt();
+  EXPECT_EQ(category_.MovementAccount(), "GRNI-FIN  ");
+  EXPECT_EQ(category_.BalanceSheetAccount(), "STK-FIN");
+
+  // The key is a bound value: an apostrophe in it is just a character.
+  category_.nl_category = "O'K";
+  category_.ReadIt();
+  EXPECT_EQ(category_.MovementAccount(), "ACC-Q");
+}
+
+TEST_P(NominalCategoryTest, PreparesOnceWithTheExactStatement) {
+  const auto before = c_->Statistics();
+  for (const char* code : {"RAW", "FIN", "RAW"}) {
+    category_.nl_category = code;
+    category_.ReadIt();
+  }
+  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1);
+  EXPECT_EQ(c_->Statistics().catalogue_requests - before.catalogue_requests, 1);
+  EXPECT_EQ(Traced(trace_, "select st_balance_acc"),
+            std::vector<std::string>{"select st_balance_acc,po_recp_acc from stock_category where nl_category = ?"});
+}
+
+TEST_P(NominalCategoryTest, AMissingCategoryRaisesItsRecordAndKeepsTheAccounts) {
+  category_.nl_category = "RAW";
+  category_.ReadIt();
+  category_.nl_category = "ZZ9";
+  const Error e = test::CatchError([&] { category_.ReadIt(); });
+  EXPECT_EQ(e.Number(), -2147221504);
+  EXPECT_EQ(e.Source(), "PORSTNLCat.ReadIt");
+  EXPECT_EQ(e.Description(), "Cannot find stock category ZZ9");
+  EXPECT_EQ(category_.MovementAccount(), "GRNI-RAW");
+  EXPECT_EQ(category_.BalanceSheetAccount(), "STK-RAW");
+
+  category_.nl_category = "X' OR '1'='1";
+  EXPECT_EQ(test::CatchError([&] { category_.ReadIt(); }).Description(),
+            "Cannot find stock category X' OR '1'='1");
+
+  // The object carries on after a miss.
+  category_.nl_category = "FIN";
+  category_.ReadIt();
+  EXPECT_EQ(category_.BalanceSheetAccount(), "STK-FIN");
+}
+
+TEST_P(NominalCategoryTest, ANullAccountFailsTheReadAndKeepsBothAccounts) {
+  c_->Execute("insert into " + c_->TableCatalogue()->StockCategoryTable() +
+              " (nl_category, po_recp_acc, st_balance_acc) values ('NUL', NULL, 'STK-NUL')");
+  category_.nl_category = "RAW";
+  category_.ReadIt();
+  category_.nl_category = "NUL";
+  EXPECT_EQ(test::CatchError([&] { category_.ReadIt(); }).Number(), err::InvalidUseOfNull);
+  EXPECT_EQ(category_.BalanceSheetAccount(), "STK-RAW");
+  EXPECT_EQ(category_.MovementAccount(), "GRNI-RAW");
+  category_.nl_category = "FIN";
+  category_.ReadIt();
+  EXPECT_EQ(category_.MovementAccount(), "GRNI-FIN  ");
+}
+
+TEST_P(NominalCategoryTest, AMovementTypeWithoutAnAccountIsRefused) {
+  const Error e = test::CatchError([&] { category_.MovementType(static_cast<eMovementType>(3)); });
+  EXPECT_EQ(e.Number(), vbObjectError);
+  EXPECT_EQ(e.Source(), "PORSTNLCat.MovementType");
+  EXPECT_EQ(e.Description(), "Invalid movement type 3: only ePurchaseReceipt (0) has a stock category account");
+  EXPECT_EQ(category_.MovementType(), ePurchaseReceipt);
+
+  // Late-bound clients pass plain numbers and meet the same check.
+  const MemberInfo* member = clsSTNLCat::Info().Find("movementtype");
+  ASSERT_NE(member, nullptr);
+  std::vector<Variant> bad{Variant(std::int32_t{-1})};
+  EXPECT_EQ(test::CatchError([&] { member->invoke(category_, CallKind::Let, bad); }).Source(),
+            "PORSTNLCat.MovementType");
+  std::vector<Variant> good{Variant(std::int32_t{0})};
+  member->invoke(category_, CallKind::Let, good);
+  EXPECT_EQ(member->invoke(category_, CallKind::Get, {}), Variant(std::int32_t{0}));
+
+  category_.nl_category = "RAW";
+  category_.ReadIt();
+  EXPECT_EQ(category_.MovementAccount(), "GRNI-RAW");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, NominalCategoryTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+TEST(NominalCategoryClassTest, MembersInInterfaceOrderAndCreatableByName) {
+  EXPECT_EQ(MemberNames(clsSTNLCat::Info()),
+            (std::vector<std::string>{"SageConnection", "MovementType", "nl_category", "MovementAccount",
+                                      "BalanceSheetAccount", "PrepareReadStatement", "ReadIt"}));
+  const auto members = clsSTNLCat::Info().Members();
+  EXPECT_EQ(members[1].access, Access::LetGet);
+  EXPECT_EQ(members[2].access, Access::GetLet);
+  EXPECT_EQ(members[3].access, Access::Get);
+  EXPECT_EQ(members[4].access, Access::Get);
+  EXPECT_NE(std::dynamic_pointer_cast<clsSTNLCat>(CreateObject("{BB09ECDC-28A9-4B64-9A0C-251003D6943D}")), nullptr);
+}
+
+// ---- nominal ledger movement ---------------------------------------------------
+
+class NominalMovementTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  // A connection over the scratch database whose executions can be made to fail.
+  test::FaultyConnection Open(const std::string& options) {
+    auto faulty = test::OpenWithFaults(db_, options + "&trace=" + trace_);
+    movement_.SageConnection(faulty.connection);
+    return faulty;
+  }
+  void Fill(const std::string& ref, double amount) {
+    movement_.account = "4000-STOCK";
+    movement_.amount_posted = amount;
+    movement_.comments = "Receipt of O'Brien's order";
+    movement_.movement_date = Date::FromCalendar(2024, 3, 15);
+    movement_.post_flag = "N";
+    movement_.tranaction_ref = ref;
+  }
+  Rows Stored(Connection& c, const std::string& columns) {
+    return Select(c, "select " + columns + " from " + c.TableCatalogue()->NominalMovementTable() +
+                         " order by tranaction_ref");
+  }
+  // Fails the inserts of movements as the rule's first and times say.
+  static test::FaultRule InsertFault(int first, int times) {
+    return {"INSERT INTO stock_nominal_movement", first, times, DbIntegrityViolation, "Injected",
+            "duplicate key value"};
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  clsSTNLMov movement_;
+  test::MessageCapture messages_;
+};
+
+TEST_P(NominalMovementTest, InsertsMovementsWithTheExactStatement) {
+  auto [c, faults] = Open("kind=1");
+  const auto before = c->Statistics();
+  Fill("GRN001", 125.5);
+  movement_.InsertRow();
+  Fill("GRN002", -3.25);
+  movement_.InsertRow();
+
+  const Rows rows = Stored(*c, "account, amount_posted, comments, movement_date, post_flag, tranaction_ref");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0], Variant("4000-STOCK"));
+  EXPECT_EQ(rows[0][1].ToDouble(), 125.5);
+  EXPECT_EQ(rows[0][2], Variant("Receipt of O'Brien's order"));
+  EXPECT_EQ(rows[0][3].ToDate(), Date::FromCalendar(2024, 3, 15));
+  EXPECT_EQ(rows[0][4], Variant("N"));
+  EXPECT_EQ(rows[0][5], Variant("GRN001"));
+  EXPECT_EQ(rows[1][1].ToDouble(), -3.25);
+  // The properties keep their values for the next row.
+  EXPECT_EQ(movement_.tranaction_ref(), "GRN002");
+
+  EXPECT_EQ(c->Statistics().prepares - before.prepares, 1);
+  EXPECT_EQ(Traced(trace_, "INSERT INTO stock_nominal_movement"),
+            std::vector<std::string>(2, "INSERT INTO stock_nominal_movement ( account,amount_posted,comments,"
+                                        "movement_date,post_flag,tranaction_ref) VALUES ( ?,?,?,?,?,?)"));
+  EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_P(NominalMovementTest, KindTwoGivesEveryRowItsOwnEightCharacterNumber) {
+  auto [c, faults] = Open("kind=2&release=5");
+  Fill("GRN001", 1);
+  movement_.InsertRow();
+  movement_.InsertRow();
+
+  const Rows rows = Stored(*c, "unique_no, account");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0].ToText().size(), 8u);
+  EXPECT_EQ(rows[1][0].ToText().size(), 8u);
+  EXPECT_NE(rows[0][0], rows[1][0]);
+  EXPECT_EQ(Traced(trace_, "INSERT INTO stock_nominal_movement")[0],
+            "INSERT INTO stock_nominal_movement ( unique_no, account,amount_posted,comments,movement_date,"
+            "post_flag,tranaction_ref) VALUES ( ?,?,?,?,?,?,?)");
+}
+
+TEST_P(NominalMovementTest, KindTwoRetriesOnceUnderAFreshNumber) {
+  auto [c, faults] = Open("kind=2");
+  const std::size_t rule = faults->Add(InsertFault(1, 1));
+  Fill("GRN001", 10);
+  movement_.InsertRow();
+
+  ASSERT_EQ(messages_.Messages().size(), 1u);
+  EXPECT_EQ(messages_.Messages()[0].text, "Error inserting stock movement.   Press OK to try again");
+  EXPECT_EQ(messages_.Messages()[0].style, 0);
+  EXPECT_EQ(faults->Executions(rule), 2);
+
+  const Rows rows = Stored(*c, "unique_no, tranaction_ref");
+  ASSERT_EQ(rows.size(), 1u);
+  const std::vector<test::FaultPlan::Failure> failed = faults->Failures();
+  ASSERT_EQ(failed.size(), 1u);
+  const std::string first_key = failed[0].values.at(0).ToText();
+  EXPECT_EQ(first_key.size(), 8u);
+  EXPECT_EQ(rows[0][0].ToText().size(), 8u);
+  EXPECT_NE(rows[0][0].ToText(), first_key);
+  EXPECT_EQ(rows[0][1], Variant("GRN001"));
+}
+
+TEST_P(NominalMovementTest, KindTwoGivesUpAfterTheRetryWithoutAnError) {
+  auto [c, faults] = Open("kind=2");
+  const std::size_t rule = faults->Add(InsertFault(1, 2));
+  Fill("GRN001", 10);
+  movement_.InsertRow();
+
+  ASSERT_EQ(messages_.Messages().size(), 2u);
+  EXPECT_EQ(messages_.Messages()[0].text, "Error inserting stock movement.   Press OK to try again");
+  EXPECT_EQ(messages_.Messages()[0].style, 0);
+  EXPECT_EQ(messages_.Messages()[1].text, "Stock movement insert failed");
+  EXPECT_EQ(messages_.Messages()[1].style, 16);
+  EXPECT_EQ(faults->Executions(rule), 2);
+  EXPECT_TRUE(Stored(*c, "unique_no").empty());
+
+  // The object is still usable for the next movement.
+  movement_.InsertRow();
+  EXPECT_EQ(Stored(*c, "unique_no").size(), 1u);
+  EXPECT_EQ(messages_.Messages().size(), 2u);
+}
+
+TEST_P(NominalMovementTest, OtherKindsPassTheDatabaseErrorOnUnchanged) {
+  auto [c, faults] = Open("kind=1");
+  const std::size_t rule = faults->Add(InsertFault(1, 1));
+  Fill("GRN001", 10);
+  const Error e = test::CatchError([&] { movement_.InsertRow(); });
+  EXPECT_EQ(e.Number(), DbIntegrityViolation);
+  EXPECT_EQ(e.Source(), "Injected");
+  EXPECT_EQ(e.Description(), "duplicate key value");
+  EXPECT_TRUE(messages_.Messages().empty());
+  EXPECT_EQ(faults->Executions(rule), 1);
+  EXPECT_TRUE(Stored(*c, "account").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, NominalMovementTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+TEST(NominalMovementClassTest, MembersInInterfaceOrderWithCreationDefaults) {
+  EXPECT_EQ(MemberNames(clsSTNLMov::Info()),
+            (std::vector<std::string>{"SageConnection", "account", "amount_posted", "comments", "movement_date",
+                                      "post_flag", "tranaction_ref", "PrepareInsertStatement", "InsertRow"}));
+  for (const MemberInfo& m : clsSTNLMov::Info().Members().subspan(1, 6)) EXPECT_EQ(m.access, Access::LetGet);
+  auto object = std::dynamic_pointer_cast<clsSTNLMov>(CreateObject("clsSTNLMov"));
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(object->account(), "");
+  EXPECT_EQ(object->amount_posted(), 0.0);
+  EXPECT_TRUE(object->movement_date().IsZero());
+}
+
+}  // namespace
+}  // namespace tarnlow
