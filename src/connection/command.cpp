@@ -49,8 +49,8 @@ std::shared_ptr<Recordset> Command::Execute() {
   auto& stats = connection_->DatabaseConnection().MutableStatistics();
   ++stats.executions;
   const bool has_row = statement_->Execute();
-  // The last row set is reused when its holder has let go of it.
-  if (!last_ || last_.use_count() > 1) last_ = std::make_shared<Recordset>();
+  // The last row set is reused once it is closed or nobody else holds it.
+  if (!last_ || (last_.use_count() > 1 && last_->State() == adStateOpen)) last_ = std::make_shared<Recordset>();
   last_->AttachExecuted(statement_, has_row);
   return last_;
 }
