@@ -1,0 +1,101 @@
+// The server goes away in the middle of a run of inserts: every call that
+// fails reports an error record, nothing committed is lost, and work goes on
+// through a fresh connection once the server is back.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+std::string Run(const std::string& command) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), &pclose);
+  if (!pipe) return {};
+  std::string out;
+  std::array<char, 512> buf{};
+  while (fgets(buf.data(), buf.size(), pipe.get())) out += buf.data();
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+class PrivateServer {
+ public:
+  PrivateServer() {
+    char templ[] = "/tmp/tarnlow-fault-XXXXXX";
+    dir_ = mkdtemp(templ);
+    uri_ = Start();
+  }
+  ~PrivateServer() {
+    Stop();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  std::string Start() { return Run(script_ + " start " + dir_ + " 2>/dev/null"); }
+  void Stop() { Run(script_ + " stop " + dir_ + " >/dev/null 2>&1"); }
+  const std::string& Uri() const { return uri_; }
+
+ private:
+  std::string script_ = std::string("bash ") + TARNLOW_SOURCE_DIR + "/scripts/postgres.sh";
+  std::string dir_, uri_;
+};
+
+std::int32_t CountRows(Connection& c) {
+  Recordset rs;
+  rs.Open("select count(*) from " + c.TableCatalogue()->StockHistoryTable(), c.DatabaseConnection(),
+          adOpenForwardOnly, adLockReadOnly);
+  return rs.Fields(std::size_t{0}).ToInt32();
+}
+
+void Fill(clsSTHistory& h) {
+  h.warehouse = "01";
+  h.product = "FAULT";
+  h.dated = Date::FromCalendar(2026, 12, 5);
+  h.movement_quantity = 1.0;
+}
+
+TEST(PostgresFaultTest, AServerStoppedMidRunLosesNothingAndAFreshConnectionWorks) {
+  if (!test::PostgresSkipReason().empty()) GTEST_SKIP() << test::PostgresSkipReason();
+  PrivateServer server;
+  ASSERT_FALSE(server.Uri().empty()) << "could not start a private server";
+  auto connection = Connection::Open(server.Uri());
+  CreateMissingTables(*connection);
+  clsSTHistory history;
+  history.SageConnection(connection);
+  Fill(history);
+
+  int committed = 0, failed = 0;
+  for (int i = 0; i < 20; ++i) {
+    if (i == 10) server.Stop();
+    try {
+      history.InsertNewHistory();
+      ++committed;
+    } catch (const Error& e) {
+      ++failed;
+      EXPECT_NE(e.Number(), 0);
+      EXPECT_NE(e.Description(), "");
+      EXPECT_NE(e.Source().find("InsertNewHistory of Class Module clsSTHistory"), std::string::npos) << e.Source();
+    }
+  }
+  EXPECT_EQ(committed, 10);
+  EXPECT_EQ(failed, 10);
+
+  ASSERT_FALSE(server.Start().empty()) << "could not restart the server";
+  auto fresh = Connection::Open(server.Uri());
+  EXPECT_EQ(CountRows(*fresh), 10);
+  clsSTHistory again;
+  again.SageConnection(fresh);
+  Fill(again);
+  again.InsertNewHistory();
+  EXPECT_EQ(again.sequence_no(), "000010");
+  EXPECT_EQ(CountRows(*fresh), 11);
+}
+
+}  // namespace
+}  // namespace tarnlow

@@ -1,0 +1,224 @@
+// The worked example: a goods receipt done the way a receiving client does it.
+// The client's own arithmetic (how much arrived, what it cost, what the line's
+// status becomes) is written out here and explained in the report; the
+// library only stores what it is given and adds increments in the database.
+#include "demo.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "connection/sql_text.h"
+#include "tarnlow/tarnlow.h"
+
+namespace {
+
+using namespace tarnlow;
+
+constexpr const char* kOrder = "PO1001";
+constexpr const char* kWarehouse = "01";
+
+void Seed(Connection& c) {
+  const auto t = c.TableCatalogue();
+  c.Execute("insert into " + t->OrderHeaderTable() +
+            " (order_no, supplier, status, pl_company, currency) values ('PO1001', 'ACME01  ', 'P', 'MAIN', 'GBP')");
+  c.Execute("insert into " + t->OrderLineTable() +
+            " (order_no, order_line_no, line_type, product, warehouse, description, qty_ordered, qty_received,"
+            " tran_order_qty, tran_recd_qty, cost_per_unit, unit_code, unit_factor, status, nl_category,"
+            " local_expect_cost, local_total_expect, foreign_exp_cost)"
+            " values ('PO1001', '   1', 'S', 'WIDGET', '01', 'Steel widget', 100, 0, 100, 0, 2.5, 'EACH', 1, 'O',"
+            " 'RAW', 250, 250, 250),"
+            " ('PO1001', '   2', 'S', 'BOLT-M8', '01', 'M8 bolt (batches)', 500, 100, 500, 100, 0.2, 'EACH',"
+            " 1, 'P', 'RAW', 80, 100, 100)");
+  c.Execute("insert into " + t->StockTable() +
+            " (warehouse, product, physical_qty, on_order_qty, current_cost, current_material, standard_cost,"
+            " analysis_x_ref, batch_traceability, serial_numbers, bin_number, month_to_date03, year_to_date03)"
+            " values ('01', 'WIDGET', 40, 100, 2.4, 2.4, 2.5, 'RAW', 'N', 'N', 'A-01', 0, 0),"
+            " ('01', 'BOLT-M8', 1000, 400, 0.18, 0.18, 0.2, 'RAW', 'Y', 'N', 'B-07  ', 100, 100)");
+  c.Execute("insert into " + t->StockCategoryTable() +
+            " (nl_category, st_balance_acc, po_recp_acc) values ('RAW', '1200', '5100')");
+}
+
+struct StockFigures {
+  double physical = 0, on_order = 0, mtd = 0, ytd = 0, cost = 0;
+};
+
+StockFigures ReadStock(Connection& c, const std::string& product) {
+  Recordset rs;
+  rs.Open("select physical_qty, on_order_qty, month_to_date03, year_to_date03, current_cost from " +
+              c.TableCatalogue()->StockTable() + " where warehouse = '01' and product = " +
+              sqltext::QuoteLiteral(product),
+          c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  StockFigures f{rs.Fields("physical_qty").ToDouble(), rs.Fields("on_order_qty").ToDouble(),
+                 rs.Fields("month_to_date03").ToDouble(), rs.Fields("year_to_date03").ToDouble(),
+                 rs.Fields("current_cost").ToDouble()};
+  rs.Close();
+  return f;
+}
+
+std::int32_t Count(Connection& c, CatalogueTable table) {
+  Recordset rs;
+  rs.Open("select count(*) from " + c.TableCatalogue()->Name(table), c.DatabaseConnection(), adOpenForwardOnly,
+          adLockReadOnly);
+  const std::int32_t n = rs.Fields(std::size_t{0}).ToInt32();
+  rs.Close();
+  return n;
+}
+
+std::string Num(double d) { return ShortestText(d); }
+
+}  // namespace
+
+int RunDemo(std::string_view text) {
+  std::cout << "Goods receipt demo on " << text << "\n";
+  auto connection = Connection::Open(text);
+  const SchemaReport schema = CreateMissingTables(*connection);
+  std::cout << "  schema: " << schema.created.size() << " tables created, " << schema.existing.size()
+            << " already there\n";
+  Seed(*connection);
+  std::cout << "  sample purchase order PO1001 from ACME01 with two stock lines, their stock items and category RAW\n\n";
+
+  // 1. The order header.
+  clsPORPohead header;
+  header.SageConnection(connection);
+  header.ReadIt(kOrder);
+  std::cout << "Order " << header.order_no() << ": supplier " << header.supplier() << ", status " << header.status()
+            << ", company " << header.pl_company() << ", currency " << header.PLCurrency() << "\n";
+  header.CloseIt();
+
+  // 2. Its lines.
+  clsPORPodet line;
+  line.SageConnection(connection);
+  line.order_no = kOrder;
+  line.InitReadAllForOrder();
+  std::cout << "Lines before the receipt:\n";
+  while (line.ReadNextForOrder())
+    std::cout << "  line " << line.line_no() << " " << line.product() << ": ordered " << Num(line.qty_ordered())
+              << ", received " << Num(line.qty_received()) << ", outstanding " << Num(line.QtyOutstanding())
+              << ", status " << line.status() << "\n";
+  line.CloseIt();
+
+  // 3. Receive 150 of line 2. The client decides the figures.
+  const double received = 150, unit_cost = 0.21;
+  line.order_no = kOrder;
+  line.line_no = std::int16_t{2};
+  line.ReadIt();
+  const std::string product = line.product();
+  const double value = received * unit_cost;
+  const StockFigures before = ReadStock(*connection, product);
+  line.qty_received = line.qty_received() + received;
+  line.tran_recd_qty = line.tran_recd_qty() + received * line.unit_factor();
+  line.status = line.qty_received() >= line.qty_ordered() ? "C" : "P";
+  line.local_expect_cost = line.local_expect_cost() + value;
+  line.UpdateForReceipt();
+  line.CloseIt();
+  std::cout << "\nReceiving " << Num(received) << " of line 2 (" << product << ") at " << Num(unit_cost)
+            << " each: value " << Num(value) << "; the line's received quantity becomes "
+            << Num(line.qty_received()) << " and its status " << line.status()
+            << " (C when all has arrived, else P)\n";
+
+  // 4. The stock item: increments applied by the database in one update.
+  clsPORStock stock;
+  stock.SageConnection(connection);
+  stock.warehouse = kWarehouse;
+  stock.product = product;
+  stock.ReadIt();
+  stock.AdjustPhysicalQty = received;
+  stock.AdjustOnOrderQty = -received;
+  stock.AdjustMonthToDateReceiptQty = received;
+  stock.AdjustYearToDateReceiptQty = received;
+  stock.last_supplier = header.supplier();
+  // Average cost: what was in stock at the old cost plus what arrived at its price.
+  const double average = (before.physical * stock.current_cost() + value) / (before.physical + received);
+  stock.current_cost = average;
+  stock.current_material = average;
+  stock.UpdateForReceipt();
+  const StockFigures after = ReadStock(*connection, product);
+  std::cout << "Stock " << kWarehouse << "/" << product << " (bin " << stock.BinNumber() << "):\n"
+            << "  physical " << Num(before.physical) << " -> " << Num(after.physical) << ", on order "
+            << Num(before.on_order) << " -> " << Num(after.on_order) << ", month to date " << Num(before.mtd)
+            << " -> " << Num(after.mtd) << ", year to date " << Num(before.ytd) << " -> " << Num(after.ytd)
+            << "\n  current cost " << Num(before.cost) << " -> " << Num(after.cost)
+            << " (weighted average of stock and receipt)\n";
+
+  // 5. The stock movement, numbered by the library.
+  const Date today = connection->CurrentTime(true);
+  clsSTHistory history;
+  history.SageConnection(connection);
+  history.warehouse = kWarehouse;
+  history.product = product;
+  history.dated = Date(static_cast<double>(today.DayNumber()));
+  history.movement_date = today;
+  history.movement_quantity = received;
+  history.movement_cost = value;
+  history.movement_reference = kOrder;
+  history.movement_source = "POR";
+  history.transaction_type = "GRN";
+  history.nl_category = stock.nl_category();
+  history.InsertNewHistory();
+  std::cout << "Movement history row written with sequence number " << history.sequence_no() << "\n";
+
+  // 6. A batch, because the item is batch traced.
+  if (stock.batch_traceability() == "Y") {
+    clsSTBatchD batch;
+    batch.SageConnection(connection);
+    batch.warehouse = kWarehouse;
+    batch.product = product;
+    batch.prod_code = product;
+    batch.batch_number = "B2612-01";
+    batch.quantity = received;
+    batch.quantity_free = received;
+    batch.unit_cost = unit_cost;
+    batch.date_received = today;
+    batch.bin_number = stock.BinNumber();
+    batch.InsertNewBatch();
+    std::cout << "Batch B2612-01 written with sequence number " << batch.sequence_number() << "\n";
+  }
+
+  // 7. The ledger: stock account up, goods-received account down.
+  clsSTNLCat category;
+  category.SageConnection(connection);
+  category.nl_category = stock.nl_category();
+  category.ReadIt();
+  clsSTNLMov movement;
+  movement.SageConnection(connection);
+  movement.movement_date = today;
+  movement.tranaction_ref = kOrder;
+  movement.post_flag = "N";
+  movement.account = category.BalanceSheetAccount();
+  movement.amount_posted = value;
+  movement.comments = "Goods received " + product;
+  movement.InsertRow();
+  movement.account = category.MovementAccount();
+  movement.amount_posted = -value;
+  movement.InsertRow();
+  std::cout << "Ledger movements: " << Num(value) << " to account " << category.BalanceSheetAccount() << ", "
+            << Num(-value) << " to account " << category.MovementAccount() << " (category "
+            << category.nl_category() << ")\n";
+
+  // 8. The audit row.
+  clsPorecp audit;
+  audit.SageConnection(connection);
+  audit.order_no = kOrder;
+  audit.supplier = header.supplier();
+  audit.pl_company = header.pl_company();
+  audit.warehouse = kWarehouse;
+  audit.product = product;
+  audit.qty_received = received;
+  audit.local_cost = value;
+  audit.unit_code = "EACH";
+  audit.unit_factor = 1;
+  audit.receipt_no = "R00001";
+  audit.date_received = today;
+  audit.creation_date = today;
+  audit.more_to_come_ind = line.status() == "C" ? "N" : "Y";
+  audit.commnt = "Demo receipt";
+  audit.InsertRow();
+  std::cout << "Receipt audit row R00001 written\n\n";
+
+  std::cout << "Rows now: " << Count(*connection, CatalogueTable::StockHistoryTable) << " movement history, "
+            << Count(*connection, CatalogueTable::BatchTable) << " batch, "
+            << Count(*connection, CatalogueTable::NominalMovementTable) << " ledger movements, "
+            << Count(*connection, CatalogueTable::ReceiptTable) << " receipt audit\n";
+  return 0;
+}

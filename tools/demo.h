@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string_view>
+
+// A whole goods receipt against a sample purchase order on a fresh database,
+// printed as a before/after report.
+int RunDemo(std::string_view connection_text);
