@@ -21,7 +21,6 @@ namespace {
 
 using backend::Database;
 using backend::OpenPostgres;
-using backend::Statement;
 
 using test::CatchError;
 
@@ -42,9 +41,9 @@ class PostgresBackendTest : public ::testing::Test {
     }
     uri_ = uri;
     std::random_device rd;
-    schema_ = "tarnlow_t" + std::to_string(rd()) + std::to_string(rd() % 100000);
-    auto admin = OpenPostgres(uri_);
-    admin->ExecuteScript("create schema " + schema_);
+    const std::string schema = "tarnlow_t" + std::to_string(rd()) + std::to_string(rd() % 100000);
+    OpenPostgres(uri_)->ExecuteScript("create schema " + schema);
+    schema_ = schema;  // only once there is one to drop
     db_ = Open();
   }
 
@@ -205,6 +204,17 @@ TEST_F(PostgresBackendTest, DatesRoundTripIncludingTheZeroDate) {
   EXPECT_EQ(Scalar(*db_, "select ts::text from dated where k = 0"), Variant("1899-12-30 00:00:00"));
 }
 
+TEST_F(PostgresBackendTest, SessionSettingsSurviveCallerOptionsAndReset) {
+  // Date parsing and exact doubles rely on the session's settings, whatever
+  // the connection text or a script says.
+  auto db = OpenPostgres(uri_ + (uri_.find('?') == std::string::npos ? "?" : "&") +
+                         "options=-cDateStyle%3DGerman%20-cextra_float_digits%3D-3");
+  db->ExecuteScript("set extra_float_digits = -3; reset all");
+  EXPECT_EQ(Scalar(*db, "select timestamp '2024-03-01 10:20:30'"),
+            Variant(Date::FromCalendar(2024, 3, 1, 10, 20, 30)));
+  EXPECT_EQ(Scalar(*db, "select 0.1::float8 + 0.2::float8"), Variant(0.1 + 0.2));
+}
+
 TEST_F(PostgresBackendTest, ValuesKeepTheirTypes) {
   db_->ExecuteScript("create table v (i2 smallint, f float8, n numeric(12,3), flag smallint, t text)");
   auto insert = db_->Prepare("insert into v values (?, ?, ?, ?, ?)");
@@ -249,6 +259,11 @@ TEST_F(PostgresBackendTest, CatalogueQueriesFollowTheSearchPath) {
   EXPECT_TRUE(db_->TableExists("Plain"));
   EXPECT_FALSE(db_->TableExists("absent"));
   EXPECT_FALSE(db_->TableExists("keyed_c"));  // an index is not a table
+  EXPECT_TRUE(db_->TableExists(schema_ + ".\"keyed\""));
+  for (const char* not_a_name : {"", "a b", "w.x.y.z", "\"open", "\"\"", "a..b"}) {
+    EXPECT_FALSE(db_->TableExists(not_a_name)) << not_a_name;
+    EXPECT_TRUE(db_->UniqueKeyColumns(not_a_name).empty()) << not_a_name;
+  }
   EXPECT_EQ(db_->Dialect(), "postgresql");
   // Outside the schema the same name is unknown.
   EXPECT_FALSE(OpenPostgres(uri_)->TableExists("plain"));

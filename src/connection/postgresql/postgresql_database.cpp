@@ -1,5 +1,6 @@
 // Opening a PostgreSQL session and the database-level operations on it.
 #include <array>
+#include <cctype>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -95,6 +96,44 @@ ConnHandle Connect(const std::string& conninfo) {
   return conn;
 }
 
+// to_regclass raises rather than answering for text that cannot be a name
+// ("a b", four dotted parts); no table has such a name. Unquoted parts are
+// read as loosely as the server reads them.
+bool IsRelationName(std::string_view name) {
+  int parts = 0;
+  std::size_t i = 0;
+  while (true) {
+    if (i >= name.size()) return false;
+    if (name[i] == '"') {
+      std::size_t length = 0;
+      bool closed = false;
+      for (++i; i < name.size(); ++i) {
+        if (name[i] != '"') {
+          ++length;
+        } else if (i + 1 < name.size() && name[i + 1] == '"') {
+          ++length;
+          ++i;
+        } else {
+          closed = true;
+          ++i;
+          break;
+        }
+      }
+      if (!closed || length == 0) return false;
+    } else {
+      const std::size_t start = i;
+      for (; i < name.size() && name[i] != '.'; ++i) {
+        if (name[i] == '"' || std::isspace(static_cast<unsigned char>(name[i]))) return false;
+      }
+      if (i == start) return false;
+    }
+    ++parts;
+    if (i == name.size()) return parts <= 3;
+    if (name[i] != '.') return false;
+    ++i;
+  }
+}
+
 }  // namespace
 
 std::string Session::NextStatementName() {
@@ -118,7 +157,7 @@ void PostgresDatabase::ExecuteScript(std::string_view sql) {
 }
 
 bool PostgresDatabase::TableExists(std::string_view table) {
-  if (table.empty()) return false;
+  if (!IsRelationName(table)) return false;
   // to_regclass resolves the name the way a statement would: unquoted names
   // fold to lower case and the search path applies.
   auto statement = Prepare(
@@ -129,7 +168,7 @@ bool PostgresDatabase::TableExists(std::string_view table) {
 }
 
 std::vector<std::string> PostgresDatabase::UniqueKeyColumns(std::string_view table) {
-  if (table.empty()) return {};
+  if (!IsRelationName(table)) return {};
   // The primary key, else the oldest unique index; partial and expression
   // indexes do not make a row identifiable and are passed over. Columns in
   // key order, leaving out included (non-key) columns.
