@@ -1,8 +1,11 @@
 // The class registry: every public class under its class name and class
-// identity, so that clients can create objects by either.
+// identity, so that clients can create objects by either, and the count of
+// live objects that tells whether the library may be unloaded.
 #pragma once
 
+#include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,17 +18,34 @@ class TARNLOW_API Registry {
   using InfoFunction = const ClassInfo& (*)();
   // Called once per class, at load time, by TARNLOW_REGISTER_CLASS.
   static bool Add(InfoFunction info);
-  // Every registered class.
+  // Every registered class, ordered by class name (letter case ignored), so
+  // that listings do not depend on the order in which files were linked.
   static std::vector<const ClassInfo*> Classes();
-  // By class name (letter case ignored) or class identity in braces; null when unknown.
+  // By class name (letter case ignored) or class identity in braces (letter
+  // case ignored); null when unknown.
   static const ClassInfo* Find(std::string_view name_or_identity);
 };
 
-// A fresh object of a creatable class; an unknown name or identity raises
-// error 429 naming it.
+// A fresh object of a creatable class, holding its creation defaults; an
+// unknown name or identity raises error 429 naming it.
 TARNLOW_API ObjectPtr CreateObject(std::string_view name_or_identity);
+// The number of library objects alive in this process.
+TARNLOW_API std::int64_t LiveObjectCount();
 // True when no library object is alive.
 TARNLOW_API bool CanUnloadNow();
+
+// Readable descriptions of the registry for people and tools.
+// One line per class, by name: name, class identity, default interface and
+// its identity, and whether clients may create it.
+TARNLOW_API std::string DescribeClasses();
+// The class's heading line, then one line per member in interface order: its
+// kind (the accessors of a property in interface order, or "operation"),
+// name, arguments and type.
+TARNLOW_API std::string DescribeMembers(const ClassInfo& info);
+// "get", "let get", "get set", ...: a property's accessors in interface order.
+TARNLOW_API std::string_view AccessText(Access access);
+// The name the descriptions use for a value type ("Text", "Int16", ...).
+TARNLOW_API std::string_view KindText(ValueKind kind);
 
 }  // namespace tarnlow
 

@@ -1,8 +1,10 @@
 // Everything a client program of the library needs.
 #pragma once
 
+#include "tarnlow/component/clsTarnlowSTDataVer.h"
 #include "tarnlow/connection.h"
 #include "tarnlow/error.h"
+#include "tarnlow/late_binding.h"
 #include "tarnlow/modules.h"
 #include "tarnlow/object.h"
 #include "tarnlow/receipt/clsPORPodet.h"

@@ -1,23 +1,52 @@
 #include "tarnlow/registry.h"
 
-#include <strings.h>
-
+#include <algorithm>
+#include <cctype>
 #include <mutex>
+#include <unordered_map>
 
 namespace tarnlow {
 namespace {
 
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// Classes register themselves while the library loads, before anyone can
+// ask for them; the index is built on the first question after the last
+// registration, so that no class description is built during load.
 struct Entries {
   std::mutex mutex;
   std::vector<Registry::InfoFunction> functions;
+  std::size_t indexed = 0;                   // functions covered by the index
+  std::vector<const ClassInfo*> by_name;     // sorted by name, letter case ignored
+  std::unordered_map<std::string, const ClassInfo*> keys;  // lower-case name and identity
+
+  void Refresh() {
+    if (indexed == functions.size()) return;
+    by_name.clear();
+    keys.clear();
+    for (Registry::InfoFunction f : functions) {
+      const ClassInfo* info = &f();
+      if (std::find(by_name.begin(), by_name.end(), info) != by_name.end()) continue;
+      by_name.push_back(info);
+      // A second class under a name or identity already taken cannot be
+      // reached by it; the first registration keeps it.
+      keys.emplace(Lower(info->Name()), info);
+      if (!info->ClassId().empty()) keys.emplace(Lower(info->ClassId()), info);
+    }
+    std::stable_sort(by_name.begin(), by_name.end(), [](const ClassInfo* a, const ClassInfo* b) {
+      return Lower(a->Name()) < Lower(b->Name());
+    });
+    indexed = functions.size();
+  }
 };
+
 Entries& All() {
   static Entries entries;
   return entries;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 }  // namespace
@@ -32,15 +61,16 @@ bool Registry::Add(InfoFunction info) {
 std::vector<const ClassInfo*> Registry::Classes() {
   Entries& e = All();
   std::lock_guard lock(e.mutex);
-  std::vector<const ClassInfo*> out;
-  for (InfoFunction f : e.functions) out.push_back(&f());
-  return out;
+  e.Refresh();
+  return e.by_name;
 }
 
 const ClassInfo* Registry::Find(std::string_view key) {
-  for (const ClassInfo* info : Classes())
-    if (SameText(info->Name(), key) || SameText(info->ClassId(), key)) return info;
-  return nullptr;
+  Entries& e = All();
+  std::lock_guard lock(e.mutex);
+  e.Refresh();
+  const auto it = e.keys.find(Lower(key));
+  return it == e.keys.end() ? nullptr : it->second;
 }
 
 ObjectPtr CreateObject(std::string_view key) {
@@ -51,6 +81,106 @@ ObjectPtr CreateObject(std::string_view key) {
   return info->Create();
 }
 
+std::int64_t LiveObjectCount() { return Object::LiveCount(); }
+
 bool CanUnloadNow() { return Object::LiveCount() == 0; }
+
+// ---- descriptions ----------------------------------------------------------------
+
+std::string_view AccessText(Access access) {
+  switch (access) {
+    case Access::Get: return "get";
+    case Access::Let: return "let";
+    case Access::GetLet: return "get let";
+    case Access::LetGet: return "let get";
+    case Access::GetSet: return "get set";
+    case Access::SetGet: return "set get";
+  }
+  return "get";
+}
+
+std::string_view KindText(ValueKind kind) {
+  switch (kind) {
+    case ValueKind::Text: return "Text";
+    case ValueKind::Double: return "Double";
+    case ValueKind::Date: return "Date";
+    case ValueKind::Int16: return "Int16";
+    case ValueKind::Int32: return "Int32";
+    case ValueKind::Bool: return "Bool";
+    case ValueKind::Variant: return "Variant";
+    case ValueKind::Object: return "Object";
+  }
+  return "Variant";
+}
+
+namespace {
+
+std::string Padded(std::string_view text, std::size_t width) {
+  std::string out(text);
+  if (out.size() < width) out.append(width - out.size(), ' ');
+  return out;
+}
+
+std::string Heading(const ClassInfo& info) {
+  std::string out(info.Name());
+  out += "  ";
+  out += info.ClassId().empty() ? std::string_view("-") : info.ClassId();
+  out += "  _";
+  out += info.Name();
+  out += ' ';
+  out += info.InterfaceId();
+  out += info.Creatable() ? "  creatable" : "  not creatable";
+  return out;
+}
+
+}  // namespace
+
+std::string DescribeClasses() {
+  const std::vector<const ClassInfo*> classes = Registry::Classes();
+  std::size_t width = 0;
+  for (const ClassInfo* info : classes) width = std::max(width, info->Name().size());
+  std::string out;
+  for (const ClassInfo* info : classes) {
+    out += Padded(info->Name(), width);
+    out += "  ";
+    out += info->ClassId();
+    out += "  ";
+    out += Padded("_" + std::string(info->Name()), width + 1);
+    out += ' ';
+    out += info->InterfaceId();
+    out += info->Creatable() ? "  creatable\n" : "  not creatable\n";
+  }
+  out += std::to_string(classes.size()) + (classes.size() == 1 ? " class\n" : " classes\n");
+  return out;
+}
+
+std::string DescribeMembers(const ClassInfo& info) {
+  std::string out = Heading(info) + "\n";
+  for (const MemberInfo& m : info.Members()) {
+    out += "  ";
+    out += Padded(m.is_method ? std::string_view("operation") : AccessText(m.access), 10);
+    out += m.name;
+    if (m.is_method) {
+      out += '(';
+      for (std::size_t i = 0; i < m.args.size(); ++i) {
+        if (i != 0) out += ", ";
+        if (m.args[i].by_ref) out += "ByRef ";
+        out += m.args[i].name;
+        out += " As ";
+        out += KindText(m.args[i].kind);
+      }
+      out += ')';
+      if (m.has_result) {
+        out += " As ";
+        out += KindText(m.kind);
+      }
+    } else {
+      out += " As ";
+      out += KindText(m.kind);
+    }
+    out += '\n';
+  }
+  return out;
+}
 
 }  // namespace tarnlow

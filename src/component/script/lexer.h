@@ -1,0 +1,54 @@
+// Tokens of the script language: one statement a line, a "'" starting a
+// comment outside strings, words compared ignoring letter case.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tarnlow/value.h"
+
+namespace tarnlow::script {
+
+// A script that does not follow the grammar: the line and what was expected
+// there. Nothing of such a script runs.
+class SyntaxError : public std::runtime_error {
+ public:
+  SyntaxError(int line, std::string expected, std::string found);
+  int Line() const { return line_; }
+  const std::string& Expected() const { return expected_; }
+  const std::string& Found() const { return found_; }
+
+ private:
+  int line_;
+  std::string expected_, found_;
+};
+
+enum class TokenKind {
+  Word,    // names and keywords
+  Number,  // value holds an Int16, Int32 or Double
+  String,  // value holds the text, doubled quotes undone
+  Date,    // value holds the date
+  Symbol,  // ( ) , . = <> < > <= >= + - * / \ &
+  EndOfLine,
+  EndOfScript,
+};
+
+struct Token {
+  TokenKind kind;
+  int line;
+  std::string text;   // as written; for words also used for messages
+  std::string lower;  // words: lower case, for keyword and name comparisons
+  Variant value;
+  bool space_before = false;  // blank between this token and the previous one
+};
+
+// The tokens of the whole script; every line, even an empty one, ends with
+// an EndOfLine token, and the last token is EndOfScript.
+std::vector<Token> Tokenize(std::string_view source);
+
+// How a token is named in a syntax error ("end of line", "'Then'", ...).
+std::string Describe(const Token& token);
+
+}  // namespace tarnlow::script

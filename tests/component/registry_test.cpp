@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+const std::regex kBracedIdentity("\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}");
+
+TEST(RegistryTest, EveryClassHasItsOwnNameAndWellFormedIdentities) {
+  const auto classes = Registry::Classes();
+  ASSERT_FALSE(classes.empty());
+  std::set<std::string> names, identities;
+  for (const ClassInfo* info : classes) {
+    SCOPED_TRACE(std::string(info->Name()));
+    EXPECT_TRUE(names.insert(Lower(info->Name())).second) << "name registered twice";
+    EXPECT_TRUE(identities.insert(Upper(info->ClassId())).second) << "class identity registered twice";
+    EXPECT_TRUE(identities.insert(Upper(info->InterfaceId())).second) << "interface identity reused";
+    EXPECT_TRUE(std::regex_match(std::string(info->ClassId()), kBracedIdentity));
+    EXPECT_TRUE(std::regex_match(std::string(info->InterfaceId()), kBracedIdentity));
+    EXPECT_TRUE(info->Creatable());
+  }
+}
+
+TEST(RegistryTest, ClassesComeInNameOrder) {
+  const auto classes = Registry::Classes();
+  EXPECT_TRUE(std::is_sorted(classes.begin(), classes.end(), [](const ClassInfo* a, const ClassInfo* b) {
+    return Lower(a->Name()) < Lower(b->Name());
+  }));
+}
+
+TEST(RegistryTest, FindsEveryClassByNameOrIdentityIgnoringCase) {
+  for (const ClassInfo* info : Registry::Classes()) {
+    SCOPED_TRACE(std::string(info->Name()));
+    EXPECT_EQ(Registry::Find(info->Name()), info);
+    EXPECT_EQ(Registry::Find(Upper(info->Name())), info);
+    EXPECT_EQ(Registry::Find(Lower(info->Name())), info);
+    EXPECT_EQ(Registry::Find(info->ClassId()), info);
+    EXPECT_EQ(Registry::Find(Lower(info->ClassId())), info);
+    // The interface identity names an interface, not a class.
+    EXPECT_EQ(Registry::Find(info->InterfaceId()), nullptr);
+  }
+}
+
+TEST(RegistryTest, CreatesEveryClassByNameAndByIdentityWithItsDefaults) {
+  for (const ClassInfo* info : Registry::Classes()) {
+    SCOPED_TRACE(std::string(info->Name()));
+    const std::int64_t before = LiveObjectCount();
+    ObjectPtr by_name = CreateObject(Lower(info->Name()));
+    ObjectPtr by_id = CreateObject(Lower(info->ClassId()));
+    ASSERT_TRUE(by_name && by_id);
+    EXPECT_NE(by_name, by_id) << "each creation gives a fresh object";
+    EXPECT_EQ(&by_name->Class(), info);
+    EXPECT_EQ(&by_id->Class(), info);
+    EXPECT_GE(LiveObjectCount(), before + 2);
+    // Both hold the same creation defaults in every stored property.
+    for (const MemberInfo& m : info->Members()) {
+      if (!m.column || !HasGet(m.access)) continue;
+      EXPECT_EQ(late::Get(*by_name, m.name), late::Get(*by_id, m.name)) << m.name;
+    }
+    by_name.reset();
+    by_id.reset();
+    EXPECT_EQ(LiveObjectCount(), before) << "objects (and what they own) are released with their last holder";
+  }
+}
+
+TEST(RegistryTest, StoredPropertiesAreTheClassColumnDeclarations) {
+  // A stored property's member entry is the entry of the class's property
+  // list itself, so the late-bound surface cannot drift from the typed one.
+  for (const ClassInfo* info : Registry::Classes()) {
+    for (const MemberInfo& m : info->Members()) {
+      if (m.is_method) {
+        EXPECT_NE(m.invoke, nullptr) << info->Name() << "." << m.name;
+        continue;
+      }
+      if (m.column) {
+        EXPECT_EQ(m.column->property, m.name) << info->Name();
+        EXPECT_EQ(m.invoke, nullptr) << info->Name() << "." << m.name;
+      } else {
+        EXPECT_NE(m.invoke, nullptr) << info->Name() << "." << m.name;
+      }
+      EXPECT_EQ(info->Find(Upper(m.name)), &m) << info->Name() << "." << m.name;
+    }
+  }
+}
+
+TEST(RegistryTest, UnknownNamesAndIdentitiesGiveError429NamingThem) {
+  for (const std::string key : {"clsNoSuchClass", "{00000000-0000-0000-0000-000000000000}",
+                                "{CAB36C7A-B4AA-45A8-97B7-14CC3085CC4A}", "", "clsPORService ",
+                                "E5A77673-5F20-4317-8289-426B2EDABAF5"}) {
+    SCOPED_TRACE(key);
+    const Error e = test::CatchError([&] { CreateObject(key); });
+    EXPECT_EQ(e.Number(), 429);
+    EXPECT_EQ(e.Source(), RuntimeSource);
+    EXPECT_EQ(e.Description(), RuntimeErrorText(err::CannotCreateObject) + ": " + key);
+  }
+}
+
+TEST(RegistryTest, AnObjectLivesWhileAnyHolderKeepsIt) {
+  const std::int64_t before = LiveObjectCount();
+  ObjectPtr first = CreateObject("clsPORService");
+  ObjectPtr second = first;
+  EXPECT_EQ(LiveObjectCount(), before + 1) << "holders share one object";
+  EXPECT_FALSE(CanUnloadNow());
+  first.reset();
+  late::Let(*second, "Service", Variant("STILL"));
+  EXPECT_EQ(late::Get(*second, "Service"), Variant("STILL"));
+  EXPECT_EQ(LiveObjectCount(), before + 1);
+  second.reset();
+  EXPECT_EQ(LiveObjectCount(), before);
+  EXPECT_EQ(CanUnloadNow(), LiveObjectCount() == 0);
+}
+
+TEST(RegistryTest, MayUnloadExactlyWhenNoObjectIsAlive) {
+  ASSERT_EQ(LiveObjectCount(), 0) << "an earlier test leaked an object";
+  EXPECT_TRUE(CanUnloadNow());
+  {
+    auto connection = std::make_shared<Connection>();  // library objects of any kind count
+    EXPECT_FALSE(CanUnloadNow());
+  }
+  EXPECT_TRUE(CanUnloadNow());
+}
+
+// ---- the version class -----------------------------------------------------------
+
+TEST(VersionClassTest, ReportsTheLibraryFileAndVersion) {
+  clsTarnlowSTDataVer version;
+  EXPECT_EQ(version.TarnlowSTDataVer(), "libtarnlowstdata: 1.0.71");
+}
+
+TEST(VersionClassTest, IsRegisteredUnderItsIdentitiesWithItsOneReadOnlyMember) {
+  const ClassInfo* info = Registry::Find("{498c305d-3c19-4ede-ae98-50b1b74e73b1}");
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(info->Name(), "clsTarnlowSTDataVer");
+  EXPECT_EQ(info->InterfaceId(), "{84E8D80E-A652-4982-8CE1-0F850B81B81B}");
+  EXPECT_EQ(DescribeMembers(*info),
+            "clsTarnlowSTDataVer  {498C305D-3C19-4EDE-AE98-50B1B74E73B1}  _clsTarnlowSTDataVer "
+            "{84E8D80E-A652-4982-8CE1-0F850B81B81B}  creatable\n"
+            "  get       TarnlowSTDataVer As Text\n");
+  ObjectPtr version = CreateObject("clsTarnlowSTDataVer");
+  EXPECT_EQ(late::Get(*version, "tarnlowstdataver"), Variant("libtarnlowstdata: 1.0.71"));
+  EXPECT_EQ(test::CatchError([&] { late::Let(*version, "TarnlowSTDataVer", Variant("x")); }).Number(),
+            err::NotSupported);
+}
+
+// ---- descriptions ------------------------------------------------------------------
+
+TEST(DescribeTest, ListsTheMembersOfAClassInInterfaceOrder) {
+  EXPECT_EQ(DescribeMembers(clsPORService::Info()),
+            "clsPORService  {E5A77673-5F20-4317-8289-426B2EDABAF5}  _clsPORService "
+            "{CAB36C7A-B4AA-45A8-97B7-14CC3085CC4A}  creatable\n"
+            "  get       cost As Double\n"
+            "  get       unit_code As Text\n"
+            "  get let   Service As Text\n"
+            "  get set   SageConnection As Object\n"
+            "  operation PrepareReadStatement()\n"
+            "  operation ReadIt()\n");
+}
+
+TEST(DescribeTest, ListsEveryClassOnceWithItsIdentities) {
+  const auto classes = Registry::Classes();
+  std::istringstream listing(DescribeClasses());
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(listing, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), classes.size() + 1);
+  EXPECT_EQ(lines.back(), std::to_string(classes.size()) + " classes");
+  for (std::size_t i = 0; i < classes.size(); ++i) {
+    const std::string name(classes[i]->Name());
+    const std::string& line = lines[i];
+    EXPECT_TRUE(line.starts_with(name + " ")) << line;
+    EXPECT_NE(line.find(std::string(classes[i]->ClassId()) + "  _" + name + " "), std::string::npos) << line;
+    EXPECT_TRUE(line.ends_with(std::string(classes[i]->InterfaceId()) + "  creatable")) << line;
+  }
+}
+
+}  // namespace
+}  // namespace tarnlow
