@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "component/script/script.h"
+#include "demo.h"
 #include "tarnlow/tarnlow.h"
 
 namespace {
@@ -69,40 +70,6 @@ int Classes(const char* name) {
   return 0;
 }
 
-int Demo(std::string_view text) {
-  using namespace tarnlow;
-  std::cout << "Opening " << text << "\n";
-  auto connection = Connection::Open(text);
-  const SchemaReport report = CreateMissingTables(*connection);
-  std::cout << "Schema: " << report.created.size() << " tables created, " << report.existing.size()
-            << " already there\n";
-
-  const std::string services = connection->TableCatalogue()->ServiceTable();
-  connection->Execute("delete from " + services + " where service in ('INSTALL', 'FREIGHT')");
-  connection->Execute("insert into " + services +
-                      " (service, unit_code, cost) values ('INSTALL', 'HOUR', 42.5), ('FREIGHT', 'EACH', 120)");
-  std::cout << "Sample rows: service items INSTALL (HOUR, 42.5) and FREIGHT (EACH, 120) in " << services << "\n";
-
-  clsPORService service;
-  service.SageConnection(connection);
-  for (const char* code : {"INSTALL", "FREIGHT"}) {
-    service.Service = code;
-    service.ReadIt();
-    std::cout << "Read service item " << service.Service() << ": unit " << service.unit_code() << ", cost "
-              << service.cost() << "\n";
-  }
-  service.Service = "MISSING";
-  try {
-    service.ReadIt();
-  } catch (const Error& e) {
-    std::cout << "Read service item MISSING: error " << e.Number() << " from " << e.Source() << ": "
-              << e.Description() << "\n";
-  }
-  const auto& stats = connection->Statistics();
-  std::cout << "The read statement was prepared once and run three times (" << stats.prepares
-            << " statements compiled, " << stats.executions << " executed in all).\n";
-  return 0;
-}
 
 }  // namespace
 
@@ -110,7 +77,7 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string_view command = argv[1];
   try {
-    if (command == "demo") return Demo(argc > 2 ? argv[2] : "sqlite::memory:");
+    if (command == "demo") return RunDemo(argc > 2 ? argv[2] : "sqlite::memory:");
     if (command == "init" && argc == 3) return Init(argv[2]);
     if (command == "run" && argc == 3) return Run(argv[2]);
     if (command == "classes" && argc <= 3) return Classes(argc == 3 ? argv[2] : nullptr);
