@@ -72,7 +72,9 @@ Date SystemClock() {
 
 }  // namespace
 
-clsSTBatchD::clsSTBatchD() : clock_(&SystemClock) { UseHolders({&insert_, &next_}); }
+clsSTBatchD::clsSTBatchD() : clock_(&SystemClock) {
+  UseHolders({&insert_, &next_});
+}
 
 const ClassInfo& clsSTBatchD::Info() {
   static const ClassInfo info =
@@ -90,7 +92,9 @@ const ClassInfo& clsSTBatchD::Info() {
   return info;
 }
 
-void clsSTBatchD::SetClock(Clock clock) { clock_ = clock ? std::move(clock) : Clock(&SystemClock); }
+void clsSTBatchD::SetClock(Clock clock) {
+  clock_ = clock ? std::move(clock) : Clock(&SystemClock);
+}
 
 void clsSTBatchD::PrepareInsertStatement() {
   WithErrorExit(kPrepareInsertLabel, [&](Line& line) {
@@ -101,8 +105,8 @@ void clsSTBatchD::PrepareInsertStatement() {
     command.CommandType(adCmdText);
     command.Prepared(true);
     line = 30;
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::BatchTable) + "  ( " + ColumnList(Columns()) + ")" +
-                " VALUES ( " + Placeholders(Columns().size()) + ")");
+    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::BatchTable) + "  ( " + ColumnList(Columns()) +
+                ")" + " VALUES ( " + Placeholders(Columns().size()) + ")");
     line = 40;
     AddParameters();
     line = 50;
@@ -158,9 +162,11 @@ bool clsSTBatchD::UseNewFormat() {
     line = 10;
     Recordset rs;
     line = 20;
-    rs.Open("select count(*) from " + TableName(CatalogueTable::BatchTable) + " where warehouse='" +
-                sqltext::QuoteLiteral(warehouse()) + "' and product='" + sqltext::QuoteLiteral(product()) +
-                "' and sequence_number >= '000000' and sequence_number <= '999999'",
+    // The keys go in as quoted literals with any apostrophe doubled, so that
+    // a key can never change what the statement means.
+    rs.Open("select count(*) from " + TableName(CatalogueTable::BatchTable) + " where warehouse=" +
+                sqltext::QuoteLiteral(warehouse()) + " and product=" + sqltext::QuoteLiteral(product()) +
+                " and sequence_number >= '000000' and sequence_number <= '999999'",
             Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
     line = 30;
     const double count = rs.Fields(std::size_t{0}).ToDouble();

@@ -50,24 +50,28 @@ std::string SixDigits(std::int32_t n) {
 
 }  // namespace
 
-clsSTHistory::clsSTHistory() { UseHolders({&insert_, &next_}); }
+clsSTHistory::clsSTHistory() {
+  UseHolders({&insert_, &next_});
+}
 
 const ClassInfo& clsSTHistory::Info() {
-  static const ClassInfo info = detail::ClassBuilder<clsSTHistory>(
-                                    "clsSTHistory", "{AFCBBCF4-3D5E-4129-9468-9C7E0ED3F53E}",
-                                    "{B740C6FF-5514-46C4-81EF-7692E6FD4D95}")
-                                    .Creatable()
-                                    .Connection()
-                                    .Properties(Columns())
-                                    .Method<&clsSTHistory::PrepareInsertStatement>("PrepareInsertStatement")
-                                    .Method<&clsSTHistory::PrepareNextNumber>("PrepareNextNumber")
-                                    .Method<&clsSTHistory::InsertNewHistory>("InsertNewHistory")
-                                    .Method<&clsSTHistory::InsertRow>("InsertRow")
-                                    .Build();
+  static const ClassInfo info =
+      detail::ClassBuilder<clsSTHistory>("clsSTHistory", "{AFCBBCF4-3D5E-4129-9468-9C7E0ED3F53E}",
+                                         "{B740C6FF-5514-46C4-81EF-7692E6FD4D95}")
+          .Creatable()
+          .Connection()
+          .Properties(Columns())
+          .Method<&clsSTHistory::PrepareInsertStatement>("PrepareInsertStatement")
+          .Method<&clsSTHistory::PrepareNextNumber>("PrepareNextNumber")
+          .Method<&clsSTHistory::InsertNewHistory>("InsertNewHistory")
+          .Method<&clsSTHistory::InsertRow>("InsertRow")
+          .Build();
   return info;
 }
 
-bool clsSTHistory::KeepsDateKeys() { return Conn().DatabaseKind() == kDateKeyKind; }
+bool clsSTHistory::KeepsDateKeys() {
+  return Conn().DatabaseKind() == kDateKeyKind;
+}
 
 void clsSTHistory::PrepareInsertStatement() {
   WithErrorExit(kPrepareInsertLabel, [&](Line& line) {

@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "fault_database.h"
+#include "tarnlow/stock/clsSTHistory.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+const std::string kInsertText =
+    "INSERT INTO stock_movement_history ( batch_number,comments,dated,expiry_date,from_bin_number,lot_number,"
+    "movement_cost,movement_date,movement_quantity,movement_reference,movement_source,nl_category,"
+    "opening_balance,product,sequence_no,serial_number,spare,sub_contract_cost,to_bin_number,"
+    "total_labour_cost,total_overhead_cos,transaction_type,user_id,val_only_adj_ind,warehouse) VALUES ( "
+    "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+const std::string kNextText =
+    "select max(sequence_no) as NEXT_SEQ  from stock_movement_history where warehouse=? and product = ? and "
+    "dated = ?";
+const std::string kInsertNewLabel = "InsertNewHistory of Class Module clsSTHistory";
+
+std::vector<std::string> Lines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> out;
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+class HistoryTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  std::shared_ptr<Connection> Open(const std::string& options = "") {
+    c_ = db_.Open(options);
+    return c_;
+  }
+  std::shared_ptr<clsSTHistory> Movement(const std::string& product, const Date& day) {
+    auto h = std::make_shared<clsSTHistory>();
+    h->SageConnection(c_);
+    h->warehouse = "01";
+    h->product = product;
+    h->dated = day;
+    return h;
+  }
+  // The source of the database's own error records.
+  std::string Inner() const { return GetParam() == "sqlite" ? "SQLite" : "PostgreSQL"; }
+  // The stored sequence numbers of one warehouse and product, in order.
+  std::vector<std::string> Numbers(const std::string& product) {
+    Recordset rs;
+    rs.Open("select sequence_no from stock_movement_history where product = '" + product +
+                "' order by sequence_no",
+            c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+    std::vector<std::string> out;
+    for (; !rs.AtEOF(); rs.MoveNext()) out.push_back(rs.Fields("sequence_no").ToText());
+    rs.Close();
+    return out;
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::shared_ptr<Connection> c_;
+  const Date day_ = Date::FromCalendar(2000, 1, 1);
+};
+
+TEST_P(HistoryTest, StatementsAreBuiltOnceWithTheirExactTexts) {
+  const std::string trace = db_.Folder() + "/trace.txt";
+  Open("trace=" + trace);
+  auto h = Movement("P1", day_);
+  const auto before = c_->Statistics();
+  const std::size_t schema_lines = Lines(trace).size();  // the tables were created through it
+  h->PrepareInsertStatement();
+  h->PrepareInsertStatement();
+  h->PrepareNextNumber();
+  h->PrepareNextNumber();
+  EXPECT_EQ(c_->Statistics().catalogue_requests - before.catalogue_requests, 2);
+  h->InsertNewHistory();
+  h->InsertNewHistory();
+  h->sequence_no = "000100";
+  h->InsertRow();
+  // Each text reaches the database once; later calls only bind and execute.
+  const std::vector<std::string> lines = Lines(trace);
+  ASSERT_GE(lines.size(), schema_lines);
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(schema_lines), lines.end()),
+            (std::vector<std::string>{kNextText, kInsertText}));
+  EXPECT_EQ(c_->Statistics().catalogue_requests - before.catalogue_requests, 2);
+}
+
+TEST_P(HistoryTest, NumbersRunFrom000000PerWarehouseProductAndDay) {
+  Open();
+  auto h = Movement("P1", day_);
+  for (const char* expected : {"000000", "000001", "000002"}) {
+    h->InsertNewHistory();
+    EXPECT_EQ(h->sequence_no(), expected);
+  }
+  // Another day and another product each start again.
+  auto next_day = Movement("P1", Date::FromCalendar(2000, 1, 2));
+  next_day->InsertNewHistory();
+  EXPECT_EQ(next_day->sequence_no(), "000000");
+  auto other = Movement("P2", day_);
+  other->InsertNewHistory();
+  EXPECT_EQ(other->sequence_no(), "000000");
+  EXPECT_EQ(Numbers("P1"), (std::vector<std::string>{"000000", "000000", "000001", "000002"}));
+
+  // The highest number counts, whatever the caller left in sequence_no.
+  auto later = Movement("P3", day_);
+  later->sequence_no = "000041";
+  later->InsertRow();
+  later->sequence_no = "999990";
+  later->InsertNewHistory();
+  EXPECT_EQ(later->sequence_no(), "000042");
+}
+
+TEST_P(HistoryTest, EveryColumnIsStoredUnderItsOwnName) {
+  Open();
+  auto h = Movement("P-ROUND", day_);
+  // A distinct value per column, so that two swapped parameters show.
+  int i = 0;
+  for (const ColumnInfo& c : clsSTHistory::Columns()) {
+    ++i;
+    if (c.column == "warehouse" || c.column == "product" || c.column == "dated" || c.column == "sequence_no")
+      continue;
+    switch (c.kind) {
+      case ValueKind::Text: c.set(*h, Variant(std::string(1, static_cast<char>('a' + i)))); break;
+      case ValueKind::Double: c.set(*h, Variant(i + 0.25)); break;
+      case ValueKind::Date: c.set(*h, Variant(Date::FromCalendar(2001, 2, i, 10, 30))); break;
+      default: FAIL() << c.property;
+    }
+  }
+  h->InsertNewHistory();
+  Recordset rs;
+  rs.Open("select * from stock_movement_history where product = 'P-ROUND'", c_->DatabaseConnection(),
+          adOpenForwardOnly, adLockReadOnly);
+  ASSERT_FALSE(rs.AtEOF());
+  for (const ColumnInfo& c : clsSTHistory::Columns()) {
+    const Variant stored = rs.Fields(c.column);
+    switch (c.kind) {
+      case ValueKind::Text: EXPECT_EQ(stored.ToText(), c.get(*h).ToText()) << c.column; break;
+      case ValueKind::Double: EXPECT_EQ(stored.ToDouble(), c.get(*h).ToDouble()) << c.column; break;
+      default: EXPECT_EQ(stored.ToDate(), c.get(*h).ToDate()) << c.column; break;
+    }
+  }
+  rs.Close();
+}
+
+TEST_P(HistoryTest, KindTwoKeepsTheDayAsDateKeyText) {
+  Open("kind=2&release=5");
+  auto h = Movement("P1", Date::FromCalendar(2000, 1, 1, 17, 45));
+  h->InsertNewHistory();
+  h->dated = Date::FromCalendar(2000, 1, 1, 8, 0);  // same day, other time: same key
+  h->InsertNewHistory();
+  EXPECT_EQ(h->sequence_no(), "000001");
+  Recordset rs;
+  rs.Open("select dated, sequence_no from stock_movement_history order by sequence_no",
+          c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  ASSERT_FALSE(rs.AtEOF());
+  EXPECT_EQ(rs.Fields("dated").ToText(), "036525");
+  rs.Close();
+}
+
+TEST_P(HistoryTest, ATakenNumberIsAnsweredWithTheNextOne) {
+  auto faulty = test::OpenWithFaults(db_);
+  c_ = faulty.connection;
+  auto h = Movement("P1", day_);
+  h->sequence_no = "000041";
+  h->InsertRow();
+  // Another writer takes 000042 between the query and the insert.
+  faulty.faults->Add({.prefix = "INSERT INTO", .first = 1, .times = 1, .number = DbIntegrityViolation});
+  h->InsertNewHistory();
+  EXPECT_EQ(h->sequence_no(), "000043");
+  const auto failures = faulty.faults->Failures();
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].values[14].ToText(), "000042");  // sequence_no is the 15th parameter
+  EXPECT_EQ(Numbers("P1"), (std::vector<std::string>{"000041", "000043"}));
+}
+
+TEST_P(HistoryTest, AValueTooLongForItsColumnIsNotRetried) {
+  Open();
+  auto h = Movement("P1", day_);
+  h->user_id = "NINECHARS";
+  const Error e = test::CatchError([&] { h->InsertNewHistory(); });
+  EXPECT_EQ(e.Number(), DbFailure);
+  EXPECT_EQ(e.Source(), "Line No.: 60 " + Inner() + "\r\n" + kInsertNewLabel);
+  EXPECT_EQ(h->sequence_no(), "000000");  // the first number, never a second one
+  EXPECT_TRUE(Numbers("P1").empty());
+}
+
+TEST_P(HistoryTest, NumbersEndAt999999) {
+  Open();
+  auto h = Movement("P1", day_);
+  h->sequence_no = "999999";
+  h->InsertRow();
+  const Error e = test::CatchError([&] { h->InsertNewHistory(); });
+  EXPECT_EQ(e.Number(), vbObjectError);
+  EXPECT_EQ(e.Description(), "Sequence number 1000000 does not fit six characters");
+  EXPECT_EQ(e.Source(), "Line No.: 50 TarnlowSTData\r\n" + kInsertNewLabel);
+  EXPECT_EQ(Numbers("P1"), std::vector<std::string>{"999999"});
+}
+
+TEST_P(HistoryTest, AHighestNumberThatIsNoNumberFailsWithTheConversionError) {
+  Open();
+  auto h = Movement("P1", day_);
+  h->sequence_no = "K2Dvf!";
+  h->InsertRow();
+  const Error e = test::CatchError([&] { h->InsertNewHistory(); });
+  EXPECT_EQ(e.Number(), err::TypeMismatch);
+  EXPECT_EQ(e.Description(), "Type mismatch");
+  EXPECT_EQ(e.Source(), "Line No.: 40 TarnlowSTData\r\n" + kInsertNewLabel);
+  EXPECT_EQ(Numbers("P1"), std::vector<std::string>{"K2Dvf!"});
+}
+
+TEST_P(HistoryTest, InsertRowRaisesADuplicateWithoutRenumbering) {
+  Open();
+  auto h = Movement("P1", day_);
+  h->sequence_no = "000007";
+  h->InsertRow();
+  const Error e = test::CatchError([&] { h->InsertRow(); });
+  EXPECT_EQ(e.Number(), DbIntegrityViolation);
+  EXPECT_EQ(e.Source(), "Line No.: 30 " + Inner() + "\r\nInsertRow of Class Module clsSTHistory");
+  EXPECT_EQ(h->sequence_no(), "000007");
+  EXPECT_EQ(Numbers("P1"), std::vector<std::string>{"000007"});
+}
+
+TEST_P(HistoryTest, AFailureInsideAPrivateRoutineCarriesBothLabels) {
+  Open();
+  auto h = Movement("P1", day_);
+  h->PrepareInsertStatement();
+  // A connection that was never opened: setting the values needs it.
+  h->SageConnection(std::make_shared<Connection>());
+  test::MessageCapture messages;
+  const Error e = test::CatchError([&] { h->InsertRow(); });
+  EXPECT_EQ(e.Number(), err::ObjectNotSet);
+  EXPECT_EQ(e.Source(),
+            "Line No.: 20 Line No.: 20 TarnlowSTData\r\nSetInsertColumns of Class Module clsSTHistory\r\n"
+            "InsertRow of Class Module clsSTHistory");
+  ASSERT_EQ(messages.Messages().size(), 1u);
+  EXPECT_EQ(messages.Messages()[0].text, "Uninitialised connection");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, HistoryTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+TEST(HistoryClass, MembersAppearInInterfaceOrder) {
+  std::vector<std::string> names;
+  for (const MemberInfo& m : clsSTHistory::Info().Members()) names.emplace_back(m.name);
+  std::vector<std::string> expected{"SageConnection"};
+  // Columns in alphabetical order, each let before get, zero on a new object.
+  const ObjectPtr fresh = Registry::Find("clsSTHistory")->Create();
+  for (const ColumnInfo& c : clsSTHistory::Columns()) {
+    EXPECT_EQ(c.access, Access::LetGet) << c.property;
+    EXPECT_EQ(c.property, c.column);
+    const Variant v = c.get(*fresh);
+    EXPECT_TRUE(c.kind == ValueKind::Text ? v.ToText().empty() : v.ToDouble() == 0.0) << c.property;
+    expected.emplace_back(c.property);
+  }
+  EXPECT_TRUE(std::is_sorted(expected.begin() + 1, expected.end()));
+  EXPECT_EQ(expected.size(), 26u);
+  for (const char* m : {"PrepareInsertStatement", "PrepareNextNumber", "InsertNewHistory", "InsertRow"})
+    expected.emplace_back(m);
+  EXPECT_EQ(names, expected);
+}
+
+}  // namespace
+}  // namespace tarnlow

@@ -1,0 +1,208 @@
+// Several processes allocate sequence numbers for the same key at once, each
+// through its own connection, the way separate client programs do. The
+// optimistic numbering must lose no row and, where numbers are decimal,
+// leave neither a gap nor a duplicate.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tarnlow/stock/clsSTBatchD.h"
+#include "tarnlow/stock/clsSTHistory.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+constexpr int kRowsPerWriter = 250;
+// A writer that has not finished by then is taken to hang.
+constexpr unsigned kWriterSeconds = 120;
+
+std::string SixDigits(int n) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%06d", n);
+  return text;
+}
+
+// Runs body(writer) in `writers` child processes, released together, and
+// returns what went wrong in them (empty when every one succeeded). A child
+// leaves by _exit so that nothing of the test framework runs twice.
+std::vector<std::string> RunWriters(int writers, const std::function<void(int)>& body) {
+  int gate[2];
+  int report[2];
+  if (pipe(gate) != 0 || pipe(report) != 0) return {"pipe failed"};
+  std::fflush(nullptr);
+  std::vector<pid_t> children;
+  for (int w = 0; w < writers; ++w) {
+    const pid_t pid = fork();
+    if (pid < 0) return {"fork failed"};
+    if (pid == 0) {
+      close(gate[1]);
+      close(report[0]);
+      alarm(kWriterSeconds);
+      char go = 0;
+      const bool released = read(gate[0], &go, 1) == 0;  // the parent closes the gate
+      std::string failure;
+      try {
+        if (released) body(w);
+      } catch (const Error& e) {
+        failure = "writer " + std::to_string(w) + ": " + std::to_string(e.Number()) + " " + e.Source() +
+                  ": " + e.Description() + "\n";
+      } catch (const std::exception& e) {
+        failure = "writer " + std::to_string(w) + ": " + e.what() + "\n";
+      }
+      if (!failure.empty()) {
+        [[maybe_unused]] const auto n = write(report[1], failure.data(), failure.size());
+      }
+      _exit(failure.empty() && released ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  close(gate[0]);
+  close(report[1]);
+  close(gate[1]);  // all children start now
+
+  std::vector<std::string> problems;
+  std::string reported;
+  char buffer[512];
+  for (ssize_t n; (n = read(report[0], buffer, sizeof buffer)) > 0;)
+    reported.append(buffer, static_cast<std::size_t>(n));
+  close(report[0]);
+  if (!reported.empty()) problems.push_back(reported);
+  for (const pid_t pid : children) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) {
+      problems.push_back("waitpid failed");
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      problems.push_back("writer process " + std::to_string(pid) + " ended with status " +
+                         std::to_string(status));
+    }
+  }
+  return problems;
+}
+
+class NumberingConcurrencyTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  NumberingConcurrencyTest() {
+    // The tables exist before any writer starts; the parent holds no
+    // connection while the writers run.
+    db_.Open();
+  }
+  // A server takes more writers than a file database.
+  int Writers() const { return GetParam() == "sqlite" ? 4 : 8; }
+
+  // Column `column` of every row of `table` for the product, in byte order.
+  std::vector<std::string> Values(const std::string& table, const std::string& column,
+                                  const std::string& product) {
+    auto c = db_.Open();
+    Recordset rs;
+    rs.Open("select " + column + " from " + table + " where warehouse = '01' and product = '" + product + "'",
+            c->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+    std::vector<std::string> out;
+    for (; !rs.AtEOF(); rs.MoveNext()) out.push_back(rs.Fields(std::size_t{0}).ToText());
+    rs.Close();
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  // The labels every writer should have left, one per row.
+  std::vector<std::string> ExpectedLabels() const {
+    std::vector<std::string> out;
+    for (int w = 0; w < Writers(); ++w)
+      for (int i = 0; i < kRowsPerWriter; ++i) out.push_back(std::to_string(w) + "-" + std::to_string(i));
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  // Every writer inserts its batches for the product, each labelled with
+  // its writer and position in batch_number.
+  std::vector<std::string> InsertBatches(const std::string& product) {
+    const std::string text = db_.Text();
+    return RunWriters(Writers(), [&](int writer) {
+      auto c = Connection::Open(text);
+      clsSTBatchD b;
+      b.SageConnection(c);
+      b.warehouse = "01";
+      b.product = product;
+      b.prod_code = product;
+      for (int i = 0; i < kRowsPerWriter; ++i) {
+        b.batch_number = std::to_string(writer) + "-" + std::to_string(i);
+        b.InsertNewBatch();
+      }
+    });
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+};
+
+TEST_P(NumberingConcurrencyTest, MovementsOfOneDayAreNumberedWithoutGapOrDuplicate) {
+  const std::string text = db_.Text();
+  const auto problems = RunWriters(Writers(), [&](int writer) {
+    auto c = Connection::Open(text);
+    clsSTHistory h;
+    h.SageConnection(c);
+    h.warehouse = "01";
+    h.product = "CONTENDED";
+    h.dated = Date::FromCalendar(2024, 3, 1);
+    for (int i = 0; i < kRowsPerWriter; ++i) {
+      h.comments = std::to_string(writer) + "-" + std::to_string(i);
+      h.InsertNewHistory();
+    }
+  });
+  ASSERT_TRUE(problems.empty()) << ::testing::PrintToString(problems);
+
+  EXPECT_EQ(Values("stock_movement_history", "comments", "CONTENDED"), ExpectedLabels());
+  std::vector<std::string> expected;
+  for (int n = 0; n < Writers() * kRowsPerWriter; ++n) expected.push_back(SixDigits(n));
+  EXPECT_EQ(Values("stock_movement_history", "sequence_no", "CONTENDED"), expected);
+}
+
+TEST_P(NumberingConcurrencyTest, DecimalBatchNumbersHaveNoGapOrDuplicate) {
+  {
+    // One old-style number keeps the product on decimal numbers.
+    auto c = db_.Open();
+    clsSTBatchD seed;
+    seed.SageConnection(c);
+    seed.warehouse = "01";
+    seed.product = "DECIMAL";
+    seed.sequence_number = "000000";
+    seed.batch_number = "seed";
+    seed.InsertRow();
+  }
+  const auto problems = InsertBatches("DECIMAL");
+  ASSERT_TRUE(problems.empty()) << ::testing::PrintToString(problems);
+
+  std::vector<std::string> labels = ExpectedLabels();
+  labels.push_back("seed");
+  std::sort(labels.begin(), labels.end());
+  EXPECT_EQ(Values("stock_batch", "batch_number", "DECIMAL"), labels);
+  std::vector<std::string> expected;
+  for (int n = 0; n <= Writers() * kRowsPerWriter; ++n) expected.push_back(SixDigits(n));
+  EXPECT_EQ(Values("stock_batch", "sequence_number", "DECIMAL"), expected);
+}
+
+TEST_P(NumberingConcurrencyTest, ClockBatchNumbersAreAllDistinct) {
+  const auto problems = InsertBatches("CLOCK");
+  ASSERT_TRUE(problems.empty()) << ::testing::PrintToString(problems);
+
+  EXPECT_EQ(Values("stock_batch", "batch_number", "CLOCK"), ExpectedLabels());
+  const std::vector<std::string> numbers = Values("stock_batch", "sequence_number", "CLOCK");
+  EXPECT_EQ(std::set<std::string>(numbers.begin(), numbers.end()).size(), numbers.size());
+  for (const std::string& n : numbers) {
+    ASSERT_EQ(n.size(), 6u) << n;
+    // Clock-made: base-93 digits, never a decimal number.
+    EXPECT_TRUE(std::all_of(n.begin(), n.end(), [](char ch) { return ch >= '!' && ch <= '}'; })) << n;
+    EXPECT_FALSE(std::all_of(n.begin(), n.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) << n;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, NumberingConcurrencyTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
+
+}  // namespace
+}  // namespace tarnlow
