@@ -46,11 +46,20 @@ void Command::Bind() {
 std::shared_ptr<Recordset> Command::Execute() {
   Compile();
   Bind();
+  // Running the statement again ends the rows of its previous row set: that
+  // row set is closed here, so that letting go of it later cannot reset the
+  // statement under the new one.
+  if (last_ && last_->open_ && last_->statement_ == statement_) {
+    last_->statement_.reset();
+    last_->open_ = false;
+    last_->at_end_ = true;
+    last_->row_.clear();
+    last_->pending_.clear();
+  }
   auto& stats = connection_->DatabaseConnection().MutableStatistics();
   ++stats.executions;
   const bool has_row = statement_->Execute();
-  // The last row set is reused once it is closed or nobody else holds it.
-  if (!last_ || (last_.use_count() > 1 && last_->State() == adStateOpen)) last_ = std::make_shared<Recordset>();
+  if (!last_) last_ = std::make_shared<Recordset>();
   last_->AttachExecuted(statement_, has_row);
   return last_;
 }

@@ -55,6 +55,21 @@ TEST_P(ConnectionLayerTest, AStatementIsCompiledOnceAndRunAgainWithNewValues) {
   EXPECT_EQ(c_->Statistics().executions - before.executions, 3);
 }
 
+TEST_P(ConnectionLayerTest, RunningACommandAgainLeavesTheNewRowsToTheNewRowSet) {
+  c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2)");
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("select cost from " + services_ + " where service = ?");
+  holder.AddTextParameter("service", 20);
+  holder.SetTextValue("service", "A");
+  auto first = holder.Command().Execute();
+  holder.SetTextValue("service", "B");
+  auto second = holder.Command().Execute();
+  first.reset();  // the caller lets go of the earlier, still open row set
+  ASSERT_FALSE(second->AtEOF());
+  EXPECT_EQ(second->Fields("cost").ToDouble(), 2.0);
+}
+
 TEST_P(ConnectionLayerTest, DuplicateKeysRaiseTheIntegrityViolationNumber) {
   c_->Execute("insert into " + services_ + " (service) values ('DUP')");
   const Error e = test::CatchError([&] { c_->Execute("insert into " + services_ + " (service) values ('DUP')"); });
