@@ -107,8 +107,8 @@ void clsPORPodet::CopyFromRow() {
     CopyRow(rs_, columns.subspan(plain_from, i - plain_from));
     plain_from = i + 1;
     if (c.property == "ship_date") {
-      // Kind-2 databases may hold anything in ship_date; a line must still
-      // be readable there, so a bad value keeps the previous date.
+      // Kind 2 passes over a ship date it cannot read and keeps the previous
+      // one; every other kind fails the read as for any other column.
       if (!kind2) {
         c.set(*this, Variant(DateOf(rs_.Fields(c.column))));
         continue;
@@ -119,8 +119,8 @@ void clsPORPodet::CopyFromRow() {
       }
       continue;
     }
-    // Completion and required dates are informative only at receipt; a value
-    // that is no date keeps the previous one rather than failing the line.
+    // Receipt writes neither the completion nor the required date, so one
+    // that is no date keeps the previous value instead of failing the line.
     const Variant value = rs_.Fields(c.column);
     try {
       c.set(*this, Variant(DateOf(value)));

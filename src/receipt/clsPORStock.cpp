@@ -100,9 +100,16 @@ void clsPORStock::ReadIt() {
     throw Error(vbObjectError, "PORStock.ReadIt",
                 "Cannot find stock item " + warehouse() + "/" + product());
   }
-  CopyRow(*rs_, ReadCopyColumns());
-  // Items that were never given a bin hold Null there.
-  Field(BinNumber) = RTrim(NullToText(rs_->Fields("bin_number")));
+  // A row that fails to copy is let go as well: an open read would hold the
+  // statement, and the database's read lock, until the next call.
+  try {
+    CopyRow(*rs_, ReadCopyColumns());
+    // Items that were never given a bin hold Null there.
+    Field(BinNumber) = RTrim(NullToText(rs_->Fields("bin_number")));
+  } catch (...) {
+    rs_->Close();
+    throw;
+  }
   rs_->Close();
 }
 

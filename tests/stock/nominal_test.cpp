@@ -195,6 +195,7 @@ TEST_P(NominalMovementTest, InsertsMovementsWithTheExactStatement) {
   movement_.InsertRow();
   Fill("GRN002", -3.25);
   movement_.InsertRow();
+  EXPECT_EQ(c->Statistics().prepares - before.prepares, 1);
 
   const Rows rows = Stored(*c, "account, amount_posted, comments, movement_date, post_flag, tranaction_ref");
   ASSERT_EQ(rows.size(), 2u);
@@ -208,10 +209,9 @@ TEST_P(NominalMovementTest, InsertsMovementsWithTheExactStatement) {
   // The properties keep their values for the next row.
   EXPECT_EQ(movement_.tranaction_ref(), "GRN002");
 
-  EXPECT_EQ(c->Statistics().prepares - before.prepares, 1);
   EXPECT_EQ(Traced(trace_, "INSERT INTO stock_nominal_movement"),
-            std::vector<std::string>(2, "INSERT INTO stock_nominal_movement ( account,amount_posted,comments,"
-                                        "movement_date,post_flag,tranaction_ref) VALUES ( ?,?,?,?,?,?)"));
+            std::vector<std::string>{"INSERT INTO stock_nominal_movement ( account,amount_posted,comments,"
+                                     "movement_date,post_flag,tranaction_ref) VALUES ( ?,?,?,?,?,?)"});
   EXPECT_TRUE(messages_.Messages().empty());
 }
 

@@ -1,0 +1,252 @@
+// The stock item as goods receipt reads it and applies a receipt to it.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+using Row = std::map<std::string, Variant>;
+
+// Every column of every row of the select, keyed by column name.
+std::vector<Row> SelectRows(Connection& c, const std::string& sql) {
+  Recordset rs;
+  rs.Open(sql, c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  std::vector<Row> rows;
+  for (; !rs.AtEOF(); rs.MoveNext()) {
+    Row& row = rows.emplace_back();
+    for (std::size_t i = 0; i < rs.FieldCount(); ++i) row[rs.FieldName(i)] = rs.Fields(i);
+  }
+  rs.Close();
+  return rows;
+}
+
+class ReceiptStockTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    c_->Execute("insert into " + Table() +
+                " (warehouse, product, current_cost, current_labour, current_material, current_overhead,"
+                " current_subcontrac, analysis_x_ref, batch_traceability, serial_numbers, standard_cost,"
+                " standard_labour, standard_material, standard_overhead, standard_subcontra, bin_number,"
+                " physical_qty, on_order_qty, month_to_date03, year_to_date03, last_supplier, description)"
+                " values ('01', 'BOLT', 1.5, 0.25, 1.0, 0.125, 0.0625, 'CAT  ', 'Y', 'N', 2.5, 0.5, 1.75,"
+                " 0.2, 0.05, 'B12   ', 40, 100, 3, 30, 'OLDSUP', 'Bolt M8')");
+    c_->Execute("insert into " + Table() + " (warehouse, product, bin_number) values ('01', 'NUT', NULL)");
+    stock_.SageConnection(c_);
+  }
+  std::string Table() { return c_->TableCatalogue()->StockTable(); }
+  Row Item(const std::string& warehouse, const std::string& product) {
+    auto rows = SelectRows(*c_, "select * from " + Table() + " where warehouse = '" + warehouse +
+                                    "' and product = '" + product + "'");
+    if (rows.size() != 1) {
+      ADD_FAILURE() << "no single item " << warehouse << "/" << product;
+      return {};
+    }
+    return rows[0];
+  }
+  double Number(const std::string& product, const std::string& column) {
+    return Item("01", product)[column].ToDouble();
+  }
+  void Receive(clsPORStock& stock, double qty, double cost) {
+    stock.warehouse = "01";
+    stock.product = "BOLT";
+    stock.AdjustOnOrderQty = -qty;
+    stock.AdjustPhysicalQty = qty;
+    stock.AdjustMonthToDateReceiptQty = qty;
+    stock.AdjustYearToDateReceiptQty = qty;
+    stock.last_supplier = "SUP9";
+    stock.current_cost = cost;
+    stock.current_material = cost / 2;
+    stock.UpdateForReceipt();
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  clsPORStock stock_;
+};
+
+TEST_P(ReceiptStockTest, ReadsCostsFlagsCategoryAndBin) {
+  stock_.warehouse = "01";
+  stock_.product = "BOLT";
+  stock_.ReadIt();
+  EXPECT_EQ(stock_.current_cost(), 1.5);
+  EXPECT_EQ(stock_.current_labour(), 0.25);
+  EXPECT_EQ(stock_.current_material(), 1.0);
+  EXPECT_EQ(stock_.current_overhead(), 0.125);
+  EXPECT_EQ(stock_.current_subcontra(), 0.0625);
+  EXPECT_EQ(stock_.standard_cost(), 2.5);
+  EXPECT_EQ(stock_.standard_labour(), 0.5);
+  EXPECT_EQ(stock_.standard_material(), 1.75);
+  EXPECT_EQ(stock_.standard_overhead(), 0.2);
+  EXPECT_EQ(stock_.standard_subcontra(), 0.05);
+  // Texts come back as stored, except the bin, which loses its trailing blanks.
+  EXPECT_EQ(stock_.nl_category(), "CAT  ");
+  EXPECT_EQ(stock_.batch_traceability(), "Y");
+  EXPECT_EQ(stock_.serial_numbers(), "N");
+  EXPECT_EQ(stock_.BinNumber(), "B12");
+  // The stored quantities are not read.
+  EXPECT_EQ(stock_.physical_qty(), 0.0);
+  EXPECT_EQ(stock_.on_order_qty(), 0.0);
+}
+
+TEST_P(ReceiptStockTest, TheStatementsAreTheDesignedTexts) {
+  stock_.warehouse = "01";
+  stock_.product = "BOLT";
+  stock_.ReadIt();
+  Receive(stock_, 1, 1);
+  std::vector<std::string> lines;
+  std::ifstream in(trace_);
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with("select warehouse") || line.starts_with(" update ")) lines.push_back(line);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "select warehouse, product, current_cost, analysis_x_ref,  batch_traceability, serial_numbers,"
+                       " standard_cost      , standard_labour, standard_material, standard_overhead,"
+                       " standard_subcontra , current_labour, current_material, current_overhead, current_subcontrac,"
+                       " bin_number  from " + Table() + " where warehouse = ? and product = ?",
+                       " update " + Table() +
+                           " set on_order_qty = on_order_qty + ? , physical_qty = physical_qty + ? ,"
+                           " last_supplier = ?  , month_to_date03 = month_to_date03 + ? ,"
+                           " year_to_date03 = year_to_date03 + ?  , current_cost = ?  , current_material = ? "
+                           " where warehouse = ? and product = ?"}));
+}
+
+TEST_P(ReceiptStockTest, EachStatementIsPreparedOncePerObject) {
+  const auto before = c_->Statistics();
+  for (int i = 0; i < 3; ++i) {
+    stock_.warehouse = "01";
+    stock_.product = i % 2 ? "NUT" : "BOLT";
+    stock_.ReadIt();
+    Receive(stock_, 1, 1);
+  }
+  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 2);
+  EXPECT_EQ(c_->Statistics().catalogue_requests - before.catalogue_requests, 2);
+}
+
+TEST_P(ReceiptStockTest, AMissingItemRaisesItsRecordAndKeepsTheProperties) {
+  stock_.warehouse = "01";
+  stock_.product = "BOLT";
+  stock_.ReadIt();
+  stock_.product = "NOPE";
+  const Error e = test::CatchError([&] { stock_.ReadIt(); });
+  EXPECT_EQ(e.Number(), -2147221504);
+  EXPECT_EQ(e.Source(), "PORStock.ReadIt");
+  EXPECT_EQ(e.Description(), "Cannot find stock item 01/NOPE");
+  EXPECT_EQ(stock_.current_cost(), 1.5);
+  EXPECT_EQ(stock_.nl_category(), "CAT  ");
+  EXPECT_EQ(stock_.BinNumber(), "B12");
+  // The object carries on after the failure.
+  stock_.product = "NUT";
+  stock_.ReadIt();
+  EXPECT_EQ(stock_.current_cost(), 0.0);
+}
+
+TEST_P(ReceiptStockTest, ANullBinIsEmptyButANullInAnotherSelectedColumnFailsTheRead) {
+  stock_.warehouse = "01";
+  stock_.product = "BOLT";
+  stock_.ReadIt();
+  stock_.product = "NUT";
+  stock_.ReadIt();
+  EXPECT_EQ(stock_.BinNumber(), "");
+  for (const char* column : {"analysis_x_ref", "current_subcontrac", "standard_overhead"}) {
+    c_->Execute("update " + Table() + " set " + column + " = NULL where product = 'NUT'");
+    EXPECT_EQ(test::CatchError([&] { stock_.ReadIt(); }).Number(), err::InvalidUseOfNull) << column;
+    c_->Execute("update " + Table() + " set " + column + " = " + (column[0] == 'a' ? "''" : "0") +
+                " where product = 'NUT'");
+  }
+  stock_.ReadIt();
+  EXPECT_EQ(stock_.nl_category(), "");
+}
+
+TEST_P(ReceiptStockTest, TheReceiptIsAddedByTheDatabaseToWhatIsStored) {
+  clsPORStock first, second;
+  first.SageConnection(c_);
+  second.SageConnection(c_);
+  Receive(first, 5, 2.0);
+  Receive(second, 3, 4.0);
+  EXPECT_EQ(Number("BOLT", "physical_qty"), 48.0);
+  EXPECT_EQ(Number("BOLT", "on_order_qty"), 92.0);
+  EXPECT_EQ(Number("BOLT", "month_to_date03"), 11.0);
+  EXPECT_EQ(Number("BOLT", "year_to_date03"), 38.0);
+  // Costs and supplier are overwritten with the last receipt's values.
+  EXPECT_EQ(Number("BOLT", "current_cost"), 4.0);
+  EXPECT_EQ(Number("BOLT", "current_material"), 2.0);
+  EXPECT_EQ(Item("01", "BOLT")["last_supplier"].ToText(), "SUP9");
+  // The Adjust values stay set: a second call adds them again.
+  EXPECT_EQ(second.AdjustPhysicalQty(), 3.0);
+  second.UpdateForReceipt();
+  EXPECT_EQ(Number("BOLT", "physical_qty"), 51.0);
+  EXPECT_EQ(Number("BOLT", "on_order_qty"), 89.0);
+  // A negative adjustment subtracts.
+  second.AdjustPhysicalQty = -50.0;
+  second.UpdateForReceipt();
+  EXPECT_EQ(Number("BOLT", "physical_qty"), 1.0);
+  // The other item is untouched.
+  EXPECT_EQ(Number("NUT", "physical_qty"), 0.0);
+}
+
+TEST_P(ReceiptStockTest, ZeroAdjustmentsChangeOnlySupplierAndCosts) {
+  const Row before = Item("01", "BOLT");
+  stock_.warehouse = "01";
+  stock_.product = "BOLT";
+  stock_.last_supplier = "NEWSUP";
+  stock_.current_cost = 9.5;
+  stock_.current_material = 8.5;
+  stock_.UpdateForReceipt();
+  Row after = Item("01", "BOLT");
+  EXPECT_EQ(after["last_supplier"].ToText(), "NEWSUP");
+  EXPECT_EQ(after["current_cost"].ToDouble(), 9.5);
+  EXPECT_EQ(after["current_material"].ToDouble(), 8.5);
+  after["last_supplier"] = before.at("last_supplier");
+  after["current_cost"] = before.at("current_cost");
+  after["current_material"] = before.at("current_material");
+  EXPECT_EQ(after, before);
+}
+
+TEST_P(ReceiptStockTest, AnItemThatDoesNotExistIsUpdatedInNoRowWithoutComplaint) {
+  const auto before = SelectRows(*c_, "select * from " + Table() + " order by product");
+  stock_.warehouse = "02";
+  stock_.product = "BOLT";
+  stock_.AdjustPhysicalQty = 5;
+  stock_.UpdateForReceipt();
+  EXPECT_EQ(SelectRows(*c_, "select * from " + Table() + " order by product"), before);
+  // An apostrophe in the key is part of the key: nothing is found or changed.
+  stock_.warehouse = "01";
+  stock_.product = "X' OR '1'='1";
+  EXPECT_EQ(test::CatchError([&] { stock_.ReadIt(); }).Description(), "Cannot find stock item 01/X' OR '1'='1");
+  stock_.AdjustPhysicalQty = 5;
+  stock_.last_supplier = "EVIL";
+  stock_.UpdateForReceipt();
+  EXPECT_EQ(SelectRows(*c_, "select * from " + Table() + " order by product"), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ReceiptStockTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+TEST(ReceiptStockClassTest, MembersInInterfaceOrder) {
+  const ClassInfo& info = clsPORStock::Info();
+  std::vector<std::string_view> names;
+  for (const MemberInfo& m : info.Members()) names.push_back(m.name);
+  EXPECT_EQ(names, (std::vector<std::string_view>{
+                       "SageConnection", "serial_numbers", "batch_traceability", "nl_category",
+                       "AdjustYearToDateReceiptQty", "AdjustMonthToDateReceiptQty", "last_supplier",
+                       "AdjustPhysicalQty", "physical_qty", "on_order_qty", "AdjustOnOrderQty", "standard_cost",
+                       "standard_labour", "standard_material", "standard_overhead", "standard_subcontra",
+                       "current_cost", "current_labour", "current_material", "current_overhead",
+                       "current_subcontra", "warehouse", "product", "PrepareReadStatement", "ReadIt",
+                       "PrepareUpdateStatement", "UpdateForReceipt", "BinNumber"}));
+  EXPECT_EQ(info.Find("last_supplier")->access, Access::Let);
+  EXPECT_EQ(info.Find("warehouse")->access, Access::LetGet);
+  EXPECT_EQ(info.Find("current_cost")->access, Access::GetLet);
+  EXPECT_EQ(info.Find("current_labour")->access, Access::Get);
+  EXPECT_EQ(info.Find("BinNumber")->access, Access::GetLet);
+}
+
+}  // namespace
+}  // namespace tarnlow
