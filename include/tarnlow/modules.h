@@ -20,6 +20,8 @@ class Connection;
 
 // Calendar days from 31 December 1899 to the date, time of day ignored.
 TARNLOW_API std::int32_t DateKey(const Date& date);
+// A number written with the pattern "000000" (six digits, zero-padded).
+TARNLOW_API std::string SixDigitText(std::int32_t number);
 // The date key as the six-digit text kind-2 databases store ("036525").
 TARNLOW_API std::string DateKeyText(const Date& date);
 // A fresh unique identifier with every apostrophe replaced by "X"; its first

@@ -43,6 +43,10 @@ class TARNLOW_API TableObject : public Object {
   // connection's TextValue, dates through DateValue, numbers unchanged.
   void SetParameters(Command& command, std::span<const ColumnInfo> columns);
   void SetParameter(Command& command, const ColumnInfo& column);
+  // "c1,c2,...": the columns of the entries, in list order.
+  static std::string ColumnList(std::span<const ColumnInfo> columns);
+  // "?,?,...": one placeholder per parameter.
+  static std::string Placeholders(std::size_t count);
   // Copies each entry's field of the current row into its property.
   void CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns);
 

@@ -16,11 +16,13 @@ std::int32_t DateKey(const Date& date) {
   return date.DayNumber() - 1;
 }
 
-std::string DateKeyText(const Date& date) {
+std::string SixDigitText(std::int32_t number) {
   char buf[16];
-  std::snprintf(buf, sizeof buf, "%06d", DateKey(date));
+  std::snprintf(buf, sizeof buf, "%06d", number);
   return buf;
 }
+
+std::string DateKeyText(const Date& date) { return SixDigitText(DateKey(date)); }
 
 std::string UniqueNumber() {
   std::string id = uniqueid::Next();

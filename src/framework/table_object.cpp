@@ -52,6 +52,21 @@ void TableObject::SetParameters(Command& command, std::span<const ColumnInfo> co
   for (const ColumnInfo& c : columns) SetParameter(command, c);
 }
 
+std::string TableObject::ColumnList(std::span<const ColumnInfo> columns) {
+  std::string out;
+  for (const ColumnInfo& c : columns) {
+    if (!out.empty()) out += ',';
+    out += c.column;
+  }
+  return out;
+}
+
+std::string TableObject::Placeholders(std::size_t count) {
+  std::string out;
+  for (std::size_t i = 0; i < count; ++i) out += i == 0 ? "?" : ",?";
+  return out;
+}
+
 void TableObject::CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns) {
   for (const ColumnInfo& c : columns) c.set(*this, rs.Fields(c.column));
 }

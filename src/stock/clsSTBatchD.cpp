@@ -42,27 +42,6 @@ bool NullWhenZero(const ColumnInfo& c) {
          c.column == "sell_by_date";
 }
 
-std::string ColumnList(std::span<const ColumnInfo> columns) {
-  std::string out;
-  for (const ColumnInfo& c : columns) {
-    if (!out.empty()) out += ',';
-    out += c.column;
-  }
-  return out;
-}
-
-std::string Placeholders(std::size_t count) {
-  std::string out;
-  for (std::size_t i = 0; i < count; ++i) out += i == 0 ? "?" : ",?";
-  return out;
-}
-
-std::string SixDigits(std::int32_t n) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%06d", n);
-  return text;
-}
-
 Date SystemClock() {
   const std::time_t now = std::time(nullptr);
   std::tm tm{};
@@ -236,7 +215,7 @@ void clsSTBatchD::InsertNewBatch() {
           throw Error(vbObjectError, RuntimeSource,
                       "Sequence number " + std::to_string(n) + " does not fit six characters");
         }
-        sequence_number = SixDigits(n);
+        sequence_number = SixDigitText(n);
       }
       line = 80;
       Err().Clear();

@@ -25,29 +25,6 @@ constexpr std::int16_t kDateKeyKind = 2;
 // Sequence numbers are six decimal digits.
 constexpr std::int32_t kLargestSequence = 999999;
 
-// "c1,c2,...": the columns of the list in order, which is also the order in
-// which their parameters are declared.
-std::string ColumnList(std::span<const ColumnInfo> columns) {
-  std::string out;
-  for (const ColumnInfo& c : columns) {
-    if (!out.empty()) out += ',';
-    out += c.column;
-  }
-  return out;
-}
-
-std::string Placeholders(std::size_t count) {
-  std::string out;
-  for (std::size_t i = 0; i < count; ++i) out += i == 0 ? "?" : ",?";
-  return out;
-}
-
-std::string SixDigits(std::int32_t n) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%06d", n);
-  return text;
-}
-
 }  // namespace
 
 clsSTHistory::clsSTHistory() {
@@ -196,7 +173,7 @@ void clsSTHistory::InsertNewHistory() {
                     "Sequence number " + std::to_string(n) + " does not fit six characters");
       }
       Err().Clear();
-      sequence_no = SixDigits(n);
+      sequence_no = SixDigitText(n);
       insert["sequence_no"].value = Variant(sequence_no());
       line = 60;
       try {
