@@ -18,7 +18,8 @@ struct Database {
   std::string path;
   std::shared_ptr<tarnlow::Connection> connection;
   Database() {
-    path = (std::filesystem::temp_directory_path() / ("tarnlow_late_bench_" + std::to_string(::getpid()) + ".db"))
+    path = (std::filesystem::temp_directory_path() /
+            ("tarnlow_late_bench_" + std::to_string(::getpid()) + ".db"))
                .string();
     std::filesystem::remove(path);
     connection = tarnlow::Connection::Open("sqlite:" + path);
@@ -26,8 +27,8 @@ struct Database {
     const std::string table = connection->TableCatalogue()->ServiceTable();
     connection->Execute("begin");
     for (int i = 0; i < kItems; ++i)
-      connection->Execute("insert into " + table + " (service, unit_code, cost) values ('SRV" + std::to_string(i) +
-                          "', 'HOUR', " + std::to_string(i) + ".5)");
+      connection->Execute("insert into " + table + " (service, unit_code, cost) values ('SRV" +
+                          std::to_string(i) + "', 'HOUR', " + std::to_string(i) + ".5)");
     connection->Execute("commit");
   }
   ~Database() {

@@ -20,14 +20,15 @@ struct Fixture {
   std::shared_ptr<tarnlow::Connection> connection;
   sqlite3* raw = nullptr;
   Fixture() {
-    path = (std::filesystem::temp_directory_path() / ("tarnlow_bench_" + std::to_string(::getpid()) + ".db")).string();
+    path = (std::filesystem::temp_directory_path() / ("tarnlow_bench_" + std::to_string(::getpid()) + ".db"))
+               .string();
     std::filesystem::remove(path);
     connection = tarnlow::Connection::Open("sqlite:" + path);
     tarnlow::CreateMissingTables(*connection);
     connection->Execute("begin");
     for (int i = 0; i < kItems; ++i)
-      connection->Execute("insert into service_item (service, unit_code, cost) values ('SRV" + std::to_string(i) +
-                          "', 'HOUR', " + std::to_string(i) + ".5)");
+      connection->Execute("insert into service_item (service, unit_code, cost) values ('SRV" +
+                          std::to_string(i) + "', 'HOUR', " + std::to_string(i) + ".5)");
     connection->Execute("commit");
     sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     sqlite3_busy_timeout(raw, 30000);
@@ -44,7 +45,9 @@ Fixture& Shared() {
   return f;
 }
 
-std::string Code(int i) { return "SRV" + std::to_string(i % kItems); }
+std::string Code(int i) {
+  return "SRV" + std::to_string(i % kItems);
+}
 
 void BM_ServiceReadIt_Library(benchmark::State& state) {
   tarnlow::clsPORService service;

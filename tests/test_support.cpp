@@ -90,6 +90,8 @@ MessageCapture::MessageCapture(int answer) : messages_(std::make_shared<std::vec
   });
 }
 
-MessageCapture::~MessageCapture() { SetMessageHandler(std::move(previous_)); }
+MessageCapture::~MessageCapture() {
+  SetMessageHandler(std::move(previous_));
+}
 
 }  // namespace tarnlow::test

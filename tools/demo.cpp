@@ -21,20 +21,23 @@ constexpr const char* kWarehouse = "01";
 void Seed(Connection& c) {
   const auto t = c.TableCatalogue();
   c.Execute("insert into " + t->OrderHeaderTable() +
-            " (order_no, supplier, status, pl_company, currency) values ('PO1001', 'ACME01  ', 'P', 'MAIN', 'GBP')");
-  c.Execute("insert into " + t->OrderLineTable() +
-            " (order_no, order_line_no, line_type, product, warehouse, description, qty_ordered, qty_received,"
-            " tran_order_qty, tran_recd_qty, cost_per_unit, unit_code, unit_factor, status, nl_category,"
-            " local_expect_cost, local_total_expect, foreign_exp_cost)"
-            " values ('PO1001', '   1', 'S', 'WIDGET', '01', 'Steel widget', 100, 0, 100, 0, 2.5, 'EACH', 1, 'O',"
-            " 'RAW', 250, 250, 250),"
-            " ('PO1001', '   2', 'S', 'BOLT-M8', '01', 'M8 bolt (batches)', 500, 100, 500, 100, 0.2, 'EACH',"
-            " 1, 'P', 'RAW', 80, 100, 100)");
-  c.Execute("insert into " + t->StockTable() +
-            " (warehouse, product, physical_qty, on_order_qty, current_cost, current_material, standard_cost,"
-            " analysis_x_ref, batch_traceability, serial_numbers, bin_number, month_to_date03, year_to_date03)"
-            " values ('01', 'WIDGET', 40, 100, 2.4, 2.4, 2.5, 'RAW', 'N', 'N', 'A-01', 0, 0),"
-            " ('01', 'BOLT-M8', 1000, 400, 0.18, 0.18, 0.2, 'RAW', 'Y', 'N', 'B-07  ', 100, 100)");
+            " (order_no, supplier, status, pl_company, currency) values ('PO1001', 'ACME01  ', 'P', 'MAIN', "
+            "'GBP')");
+  c.Execute(
+      "insert into " + t->OrderLineTable() +
+      " (order_no, order_line_no, line_type, product, warehouse, description, qty_ordered, qty_received,"
+      " tran_order_qty, tran_recd_qty, cost_per_unit, unit_code, unit_factor, status, nl_category,"
+      " local_expect_cost, local_total_expect, foreign_exp_cost)"
+      " values ('PO1001', '   1', 'S', 'WIDGET', '01', 'Steel widget', 100, 0, 100, 0, 2.5, 'EACH', 1, 'O',"
+      " 'RAW', 250, 250, 250),"
+      " ('PO1001', '   2', 'S', 'BOLT-M8', '01', 'M8 bolt (batches)', 500, 100, 500, 100, 0.2, 'EACH',"
+      " 1, 'P', 'RAW', 80, 100, 100)");
+  c.Execute(
+      "insert into " + t->StockTable() +
+      " (warehouse, product, physical_qty, on_order_qty, current_cost, current_material, standard_cost,"
+      " analysis_x_ref, batch_traceability, serial_numbers, bin_number, month_to_date03, year_to_date03)"
+      " values ('01', 'WIDGET', 40, 100, 2.4, 2.4, 2.5, 'RAW', 'N', 'N', 'A-01', 0, 0),"
+      " ('01', 'BOLT-M8', 1000, 400, 0.18, 0.18, 0.2, 'RAW', 'Y', 'N', 'B-07  ', 100, 100)");
   c.Execute("insert into " + t->StockCategoryTable() +
             " (nl_category, st_balance_acc, po_recp_acc) values ('RAW', '1200', '5100')");
 }
@@ -46,8 +49,8 @@ struct StockFigures {
 StockFigures ReadStock(Connection& c, const std::string& product) {
   Recordset rs;
   rs.Open("select physical_qty, on_order_qty, month_to_date03, year_to_date03, current_cost from " +
-              c.TableCatalogue()->StockTable() + " where warehouse = '01' and product = " +
-              sqltext::QuoteLiteral(product),
+              c.TableCatalogue()->StockTable() +
+              " where warehouse = '01' and product = " + sqltext::QuoteLiteral(product),
           c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
   StockFigures f{rs.Fields("physical_qty").ToDouble(), rs.Fields("on_order_qty").ToDouble(),
                  rs.Fields("month_to_date03").ToDouble(), rs.Fields("year_to_date03").ToDouble(),
@@ -58,14 +61,16 @@ StockFigures ReadStock(Connection& c, const std::string& product) {
 
 std::int32_t Count(Connection& c, CatalogueTable table) {
   Recordset rs;
-  rs.Open("select count(*) from " + c.TableCatalogue()->Name(table), c.DatabaseConnection(), adOpenForwardOnly,
-          adLockReadOnly);
+  rs.Open("select count(*) from " + c.TableCatalogue()->Name(table), c.DatabaseConnection(),
+          adOpenForwardOnly, adLockReadOnly);
   const std::int32_t n = rs.Fields(std::size_t{0}).ToInt32();
   rs.Close();
   return n;
 }
 
-std::string Num(double d) { return ShortestText(d); }
+std::string Num(double d) {
+  return ShortestText(d);
+}
 
 }  // namespace
 
@@ -76,14 +81,16 @@ int RunDemo(std::string_view text) {
   std::cout << "  schema: " << schema.created.size() << " tables created, " << schema.existing.size()
             << " already there\n";
   Seed(*connection);
-  std::cout << "  sample purchase order PO1001 from ACME01 with two stock lines, their stock items and category RAW\n\n";
+  std::cout << "  sample purchase order PO1001 from ACME01 with two stock lines, their stock items and "
+               "category RAW\n\n";
 
   // 1. The order header.
   clsPORPohead header;
   header.SageConnection(connection);
   header.ReadIt(kOrder);
-  std::cout << "Order " << header.order_no() << ": supplier " << header.supplier() << ", status " << header.status()
-            << ", company " << header.pl_company() << ", currency " << header.PLCurrency() << "\n";
+  std::cout << "Order " << header.order_no() << ": supplier " << header.supplier() << ", status "
+            << header.status() << ", company " << header.pl_company() << ", currency " << header.PLCurrency()
+            << "\n";
   header.CloseIt();
 
   // 2. Its lines.
@@ -93,9 +100,9 @@ int RunDemo(std::string_view text) {
   line.InitReadAllForOrder();
   std::cout << "Lines before the receipt:\n";
   while (line.ReadNextForOrder())
-    std::cout << "  line " << line.line_no() << " " << line.product() << ": ordered " << Num(line.qty_ordered())
-              << ", received " << Num(line.qty_received()) << ", outstanding " << Num(line.QtyOutstanding())
-              << ", status " << line.status() << "\n";
+    std::cout << "  line " << line.line_no() << " " << line.product() << ": ordered "
+              << Num(line.qty_ordered()) << ", received " << Num(line.qty_received()) << ", outstanding "
+              << Num(line.QtyOutstanding()) << ", status " << line.status() << "\n";
   line.CloseIt();
 
   // 3. Receive 150 of line 2. The client decides the figures.

@@ -35,7 +35,8 @@ int Init(std::string_view text) {
   const tarnlow::SchemaReport report = tarnlow::CreateMissingTables(*connection);
   for (const std::string& t : report.created) std::cout << "created " << t << "\n";
   for (const std::string& t : report.existing) std::cout << "kept    " << t << " (already there)\n";
-  std::cout << report.created.size() << " tables created, " << report.existing.size() << " left as they were\n";
+  std::cout << report.created.size() << " tables created, " << report.existing.size()
+            << " left as they were\n";
   return 0;
 }
 
@@ -69,7 +70,6 @@ int Classes(const char* name) {
   std::cout << tarnlow::DescribeMembers(*info);
   return 0;
 }
-
 
 }  // namespace
 

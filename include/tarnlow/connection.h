@@ -30,15 +30,15 @@ class Recordset;
 
 // ---- options ---------------------------------------------------------------
 
-#define TARNLOW_CATALOGUE_TABLES(X)                                                       \
-  X(ProductExpenseTable) X(VatMatrixTable) X(ProductUnitTable) X(PriceListTable)          \
-  X(DiscountTable) X(ProjectAnalysisTable) X(NominalAnalysisTable) X(SupplierInfoTable)   \
-  X(UnitDescriptionTable) X(UnitConversionTable) X(ServiceTable) X(StockCategoryTable)    \
-  X(BatchTable) X(StockHistoryTable) X(NominalMovementTable) X(StockTable)                \
-  X(StockExtensionTable) X(ReceiptTable) X(OrderLineTable) X(OrderHeaderTable)            \
-  X(OrderLineAnalysisTable) X(VarianceHistoryTable) X(OrderFaxTable)                      \
-  X(ProductGroupToleranceTable) X(OrderRateTable) X(VarianceHistoryRateTable)             \
-  X(OrderLineWeightTable) X(OrderVatStateTable) X(RetentionAnalysisTable)
+#define TARNLOW_CATALOGUE_TABLES(X)                                                                        \
+  X(ProductExpenseTable)                                                                                   \
+  X(VatMatrixTable) X(ProductUnitTable) X(PriceListTable) X(DiscountTable) X(ProjectAnalysisTable)         \
+      X(NominalAnalysisTable) X(SupplierInfoTable) X(UnitDescriptionTable) X(UnitConversionTable)          \
+          X(ServiceTable) X(StockCategoryTable) X(BatchTable) X(StockHistoryTable) X(NominalMovementTable) \
+              X(StockTable) X(StockExtensionTable) X(ReceiptTable) X(OrderLineTable) X(OrderHeaderTable)   \
+                  X(OrderLineAnalysisTable) X(VarianceHistoryTable) X(OrderFaxTable)                       \
+                      X(ProductGroupToleranceTable) X(OrderRateTable) X(VarianceHistoryRateTable)          \
+                          X(OrderLineWeightTable) X(OrderVatStateTable) X(RetentionAnalysisTable)
 
 enum class CatalogueTable : std::uint8_t {
 #define TARNLOW_ENUM_TABLE(name) name,
@@ -57,7 +57,7 @@ struct TARNLOW_API ConnectionOptions {
   bool extended = true;
   std::string version = "2.3";
   bool dual_rate = false;
-  std::string trace;  // "" none, "-" standard error, else a file to append to
+  std::string trace;                             // "" none, "-" standard error, else a file to append to
   std::map<CatalogueTable, std::string> tables;  // physical names that differ from the defaults
 
   // "sqlite:PATH[?opt=v&...]" or "postgresql://...[?...]"; raises an error
@@ -78,7 +78,9 @@ class TARNLOW_API TableCatalogue final : public Object {
 
   const std::string& Name(CatalogueTable table) const;
 #define TARNLOW_CATALOGUE_GETTER(name) \
-  const std::string& name() const { return Name(CatalogueTable::name); }
+  const std::string& name() const {    \
+    return Name(CatalogueTable::name); \
+  }
   TARNLOW_CATALOGUE_TABLES(TARNLOW_CATALOGUE_GETTER)
 #undef TARNLOW_CATALOGUE_GETTER
 
@@ -105,9 +107,9 @@ class TARNLOW_API SystemInfo final : public Object {
 
 // Counts the connection keeps so that callers can see what reached the database.
 struct ConnectionStatistics {
-  std::int64_t prepares = 0;           // statement texts compiled by the database
-  std::int64_t executions = 0;         // statements run (prepared or literal)
-  std::int64_t catalogue_requests = 0; // calls of TableCatalogue()
+  std::int64_t prepares = 0;            // statement texts compiled by the database
+  std::int64_t executions = 0;          // statements run (prepared or literal)
+  std::int64_t catalogue_requests = 0;  // calls of TableCatalogue()
 };
 
 // ---- the open database connection ------------------------------------------
@@ -291,8 +293,7 @@ class TARNLOW_API Recordset {
 
   // Opens Source on the active connection as a literal statement.
   void Open();
-  void Open(std::string sql, tarnlow::DatabaseConnection& connection, int cursor_type,
-            int lock_type);
+  void Open(std::string sql, tarnlow::DatabaseConnection& connection, int cursor_type, int lock_type);
   int State() const { return open_ ? adStateOpen : adStateClosed; }
   void Close();
 

@@ -30,11 +30,11 @@ inline constexpr std::int32_t DuplicateKey = 457;
 inline constexpr std::int32_t CannotCreateObject = 429;
 inline constexpr std::int32_t WrongArguments = 450;
 // Row-set layer
-inline constexpr std::int32_t ItemNotFound = -2146825023;   // 3265
-inline constexpr std::int32_t ObjectClosed = -2146824584;   // 3704
-inline constexpr std::int32_t ObjectOpen = -2146824583;     // 3705
-inline constexpr std::int32_t NoCurrentRecord = -2146825267;  // 3021
-inline constexpr std::int32_t NotAllowed = -2146825287;     // 3001
+inline constexpr std::int32_t ItemNotFound = -2146825023;        // 3265
+inline constexpr std::int32_t ObjectClosed = -2146824584;        // 3704
+inline constexpr std::int32_t ObjectOpen = -2146824583;          // 3705
+inline constexpr std::int32_t NoCurrentRecord = -2146825267;     // 3021
+inline constexpr std::int32_t NotAllowed = -2146825287;          // 3001
 inline constexpr std::int32_t UpdateNotSupported = -2146825037;  // 3251
 inline constexpr std::int32_t RowNotLocated = -2147217864;
 inline constexpr std::int32_t NoKeyColumns = -2147467259;

@@ -38,8 +38,7 @@ TARNLOW_API const MemberInfo& Resolve(const ClassInfo& info, std::string_view me
 
 // Runs a resolved member. For Let and Set the value is the last argument.
 // Arguments the member takes by reference are written back into `args`.
-TARNLOW_API Variant Invoke(Object& object, const MemberInfo& member, CallKind call,
-                           std::span<Variant> args);
+TARNLOW_API Variant Invoke(Object& object, const MemberInfo& member, CallKind call, std::span<Variant> args);
 
 // The value of a property (or the result of an operation).
 TARNLOW_API Variant Get(Object& object, std::string_view member);
@@ -51,7 +50,6 @@ TARNLOW_API void Set(Object& object, std::string_view member, ObjectPtr value);
 // Calls an operation; arguments it takes by reference come back in `args`.
 TARNLOW_API Variant Call(Object& object, std::string_view member, std::span<Variant> args);
 // Calls an operation with argument values.
-TARNLOW_API Variant Call(Object& object, std::string_view member,
-                         std::initializer_list<Variant> args = {});
+TARNLOW_API Variant Call(Object& object, std::string_view member, std::initializer_list<Variant> args = {});
 
 }  // namespace tarnlow::late

@@ -28,11 +28,15 @@ using ObjectPtr = std::shared_ptr<Object>;
 // Which accessors a property has, in the order its interface lists them.
 enum class Access : std::uint8_t { Get, Let, GetLet, LetGet, GetSet, SetGet };
 
-constexpr bool HasGet(Access a) { return a != Access::Let; }
+constexpr bool HasGet(Access a) {
+  return a != Access::Let;
+}
 constexpr bool HasLet(Access a) {
   return a == Access::Let || a == Access::GetLet || a == Access::LetGet;
 }
-constexpr bool HasSet(Access a) { return a == Access::GetSet || a == Access::SetGet; }
+constexpr bool HasSet(Access a) {
+  return a == Access::GetSet || a == Access::SetGet;
+}
 
 // How a member is being reached.
 enum class CallKind : std::uint8_t { Get, Let, Set, Method };
@@ -110,19 +114,9 @@ class Prop {
   using value_type = T;
   static constexpr Access access = A;
 
-  const T& operator()() const
-    requires(HasGet(A))
-  {
-    return v_;
-  }
-  operator const T&() const
-    requires(HasGet(A))
-  {
-    return v_;
-  }
-  Prop& operator=(T v)
-    requires(HasLet(A))
-  {
+  const T& operator()() const requires(HasGet(A)) { return v_; }
+  operator const T&() const requires(HasGet(A)) { return v_; }
+  Prop& operator=(T v) requires(HasLet(A)) {
     v_ = std::move(v);
     return *this;
   }
@@ -184,30 +178,29 @@ void SetField(Object& o, const Variant& v) {
 // name empty ("") for a property that is no column.
 #define TARNLOW_DECLARE_PROP(name, kind, acc, column, size) \
   ::tarnlow::Prop<::tarnlow::KindType<::tarnlow::ValueKind::kind>::type, ::tarnlow::Access::acc> name;
-#define TARNLOW_PROPERTIES(Class, LIST)                   \
-  using Self = Class;                                     \
+#define TARNLOW_PROPERTIES(Class, LIST)                    \
+  using Self = Class;                                      \
   static std::span<const ::tarnlow::ColumnInfo> Columns(); \
   LIST(TARNLOW_DECLARE_PROP)
 
-#define TARNLOW_COLUMN_ENTRY(name, kind, acc, column, size)                                  \
-  ::tarnlow::ColumnInfo{#name,                                                               \
-                        column,                                                              \
-                        ::tarnlow::ValueKind::kind,                                          \
-                        ::tarnlow::Access::acc,                                              \
-                        size,                                                                \
-                        &::tarnlow::detail::GetField<Self, &Self::name>,                     \
+#define TARNLOW_COLUMN_ENTRY(name, kind, acc, column, size)              \
+  ::tarnlow::ColumnInfo{#name,                                           \
+                        column,                                          \
+                        ::tarnlow::ValueKind::kind,                      \
+                        ::tarnlow::Access::acc,                          \
+                        size,                                            \
+                        &::tarnlow::detail::GetField<Self, &Self::name>, \
                         &::tarnlow::detail::SetField<Self, &Self::name>},
 // Defines Class::Columns() from the same list, in a source file.
-#define TARNLOW_DEFINE_PROPERTIES(Class, LIST)                 \
-  std::span<const ::tarnlow::ColumnInfo> Class::Columns() {    \
-    using Self = Class;                                        \
+#define TARNLOW_DEFINE_PROPERTIES(Class, LIST)                             \
+  std::span<const ::tarnlow::ColumnInfo> Class::Columns() {                \
+    using Self = Class;                                                    \
     static const ::tarnlow::ColumnInfo k[] = {LIST(TARNLOW_COLUMN_ENTRY)}; \
-    return k;                                                  \
+    return k;                                                              \
   }
 
 // Looks a property entry up by its property name (exact spelling).
-TARNLOW_API const ColumnInfo& FindColumn(std::span<const ColumnInfo> columns,
-                                         std::string_view property);
+TARNLOW_API const ColumnInfo& FindColumn(std::span<const ColumnInfo> columns, std::string_view property);
 
 // Copies every property in the list from one object to another of the same class.
 TARNLOW_API void CopyProperties(std::span<const ColumnInfo> columns, const Object& from, Object& to);

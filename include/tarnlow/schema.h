@@ -20,7 +20,6 @@ TARNLOW_API SchemaReport CreateMissingTables(Connection& connection);
 
 // The statements that create one table ("sqlite" or "postgresql" dialect).
 TARNLOW_API std::vector<std::string> CreateTableStatements(const ConnectionOptions& options,
-                                                           CatalogueTable table,
-                                                           std::string_view dialect);
+                                                           CatalogueTable table, std::string_view dialect);
 
 }  // namespace tarnlow

@@ -25,8 +25,7 @@ struct TARNLOW_API Date {
   constexpr Date() = default;
   constexpr explicit Date(double days) : value(days) {}
 
-  static Date FromCalendar(int year, int month, int day, int hour = 0, int minute = 0,
-                           double second = 0.0);
+  static Date FromCalendar(int year, int month, int day, int hour = 0, int minute = 0, double second = 0.0);
   // "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" or with 'T' and fractional seconds.
   // Returns false when the text is not such a date.
   static bool TryParseIso(std::string_view text, Date& out);
@@ -77,8 +76,8 @@ class TARNLOW_API Variant {
   Variant(Date d) : v_(d) {}
   Variant(std::shared_ptr<Object> o) : v_(std::move(o)) {}
   template <class T>
-    requires std::is_base_of_v<Object, T>
-  Variant(std::shared_ptr<T> o) : v_(std::shared_ptr<Object>(std::move(o))) {}
+  requires std::is_base_of_v<Object, T> Variant(std::shared_ptr<T> o)
+      : v_(std::shared_ptr<Object>(std::move(o))) {}
 
   VarType Type() const;
   bool IsEmpty() const { return v_.index() == 0; }
@@ -104,8 +103,8 @@ class TARNLOW_API Variant {
   friend bool operator==(const Variant&, const Variant&) = default;
 
  private:
-  std::variant<std::monostate, NullValue, std::string, double, std::int16_t, std::int32_t, bool,
-               Date, std::shared_ptr<Object>>
+  std::variant<std::monostate, NullValue, std::string, double, std::int16_t, std::int32_t, bool, Date,
+               std::shared_ptr<Object>>
       v_;
 };
 

@@ -18,8 +18,7 @@ const char kAnchor = 0;  // any address inside the library
 std::string LibraryBaseName() {
   Dl_info where{};
   std::string_view path;
-  if (::dladdr(&kAnchor, &where) != 0 && where.dli_fname != nullptr)
-    path = where.dli_fname;
+  if (::dladdr(&kAnchor, &where) != 0 && where.dli_fname != nullptr) path = where.dli_fname;
   if (const auto slash = path.rfind('/'); slash != std::string_view::npos) path.remove_prefix(slash + 1);
   if (const auto so = path.find(".so"); so != std::string_view::npos) path = path.substr(0, so);
   return path.empty() ? std::string("libtarnlowstdata") : std::string(path);
@@ -28,12 +27,12 @@ std::string LibraryBaseName() {
 }  // namespace
 
 const ClassInfo& clsTarnlowSTDataVer::Info() {
-  static const ClassInfo info =
-      detail::ClassBuilder<clsTarnlowSTDataVer>("clsTarnlowSTDataVer", "{498C305D-3C19-4EDE-AE98-50B1B74E73B1}",
-                                                "{84E8D80E-A652-4982-8CE1-0F850B81B81B}")
-          .Creatable()
-          .Get<&clsTarnlowSTDataVer::TarnlowSTDataVer>("TarnlowSTDataVer")
-          .Build();
+  static const ClassInfo info = detail::ClassBuilder<clsTarnlowSTDataVer>(
+                                    "clsTarnlowSTDataVer", "{498C305D-3C19-4EDE-AE98-50B1B74E73B1}",
+                                    "{84E8D80E-A652-4982-8CE1-0F850B81B81B}")
+                                    .Creatable()
+                                    .Get<&clsTarnlowSTDataVer::TarnlowSTDataVer>("TarnlowSTDataVer")
+                                    .Build();
   return info;
 }
 

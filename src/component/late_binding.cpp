@@ -5,7 +5,9 @@
 namespace tarnlow::late {
 namespace {
 
-[[noreturn]] void NotSupported() { RaiseRuntime(err::NotSupported); }
+[[noreturn]] void NotSupported() {
+  RaiseRuntime(err::NotSupported);
+}
 
 constexpr std::int32_t kObjectRequired = 424;
 

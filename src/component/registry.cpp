@@ -20,8 +20,8 @@ std::string Lower(std::string_view s) {
 struct Entries {
   std::mutex mutex;
   std::vector<Registry::InfoFunction> functions;
-  std::size_t indexed = 0;                   // functions covered by the index
-  std::vector<const ClassInfo*> by_name;     // sorted by name, letter case ignored
+  std::size_t indexed = 0;                                 // functions covered by the index
+  std::vector<const ClassInfo*> by_name;                   // sorted by name, letter case ignored
   std::unordered_map<std::string, const ClassInfo*> keys;  // lower-case name and identity
 
   void Refresh() {
@@ -81,9 +81,13 @@ ObjectPtr CreateObject(std::string_view key) {
   return info->Create();
 }
 
-std::int64_t LiveObjectCount() { return Object::LiveCount(); }
+std::int64_t LiveObjectCount() {
+  return Object::LiveCount();
+}
 
-bool CanUnloadNow() { return Object::LiveCount() == 0; }
+bool CanUnloadNow() {
+  return Object::LiveCount() == 0;
+}
 
 // ---- descriptions ----------------------------------------------------------------
 

@@ -22,9 +22,13 @@ void Command::ActiveConnection(std::shared_ptr<Connection> connection) {
   statement_.reset();
 }
 
-void Command::Append(Parameter parameter) { parameters_.push_back(std::move(parameter)); }
+void Command::Append(Parameter parameter) {
+  parameters_.push_back(std::move(parameter));
+}
 
-void Command::ClearParameters() { parameters_.clear(); }
+void Command::ClearParameters() {
+  parameters_.clear();
+}
 
 Parameter& Command::operator[](std::string_view name) {
   for (Parameter& p : parameters_)
@@ -107,7 +111,9 @@ void StatementHolder::SetDateValue(std::string_view name, const Date& value) {
   command_[name].value = Variant(value);
 }
 
-void StatementHolder::ClearParameters() { command_.ClearParameters(); }
+void StatementHolder::ClearParameters() {
+  command_.ClearParameters();
+}
 
 void StatementHolder::operator()(std::string_view name, Variant value) {
   command_[name].value = std::move(value);

@@ -39,12 +39,13 @@ SystemInfo::SystemInfo(const ConnectionOptions& options)
       version_(options.version) {}
 
 const ClassInfo& SystemInfo::Class() const {
-  static const ClassInfo info = detail::ClassBuilder<SystemInfo>("SystemInfo", "", "{81194C86-4BB7-4482-AFC0-F4FA110943B4}")
-                                    .Get<&SystemInfo::DualRateOption>("DualRateOption")
-                                    .Get<&SystemInfo::ReleaseNumber>("ReleaseNumber")
-                                    .Get<&SystemInfo::ExtendedLayout>("ExtendedLayout")
-                                    .Get<&SystemInfo::VersionText>("VersionText")
-                                    .Build();
+  static const ClassInfo info =
+      detail::ClassBuilder<SystemInfo>("SystemInfo", "", "{81194C86-4BB7-4482-AFC0-F4FA110943B4}")
+          .Get<&SystemInfo::DualRateOption>("DualRateOption")
+          .Get<&SystemInfo::ReleaseNumber>("ReleaseNumber")
+          .Get<&SystemInfo::ExtendedLayout>("ExtendedLayout")
+          .Get<&SystemInfo::VersionText>("VersionText")
+          .Build();
   return info;
 }
 
@@ -104,10 +105,12 @@ Connection::Connection() = default;
 Connection::Connection(ConnectionOptions options) : Connection(options, nullptr) {
   switch (options_.backend) {
     case ConnectionOptions::Backend::SQLite:
-      db_ = std::make_unique<tarnlow::DatabaseConnection>(backend::OpenSqlite(options_.target), options_.trace);
+      db_ =
+          std::make_unique<tarnlow::DatabaseConnection>(backend::OpenSqlite(options_.target), options_.trace);
       break;
     case ConnectionOptions::Backend::PostgreSQL:
-      db_ = std::make_unique<tarnlow::DatabaseConnection>(backend::OpenPostgres(options_.target), options_.trace);
+      db_ = std::make_unique<tarnlow::DatabaseConnection>(backend::OpenPostgres(options_.target),
+                                                          options_.trace);
       break;
   }
 }
@@ -141,11 +144,17 @@ DatabaseConnection& Connection::DatabaseConnection() {
   return *db_;
 }
 
-Variant Connection::TextValue(const std::string& text) const { return Variant(text); }
+Variant Connection::TextValue(const std::string& text) const {
+  return Variant(text);
+}
 
-Variant Connection::DateValue(const Date& date) const { return Variant(date); }
+Variant Connection::DateValue(const Date& date) const {
+  return Variant(date);
+}
 
-std::string Connection::DateLiteral(const Date& date) const { return "'" + date.ToIso() + "'"; }
+std::string Connection::DateLiteral(const Date& date) const {
+  return "'" + date.ToIso() + "'";
+}
 
 Date Connection::CurrentTime(bool) const {
   const std::time_t now = std::time(nullptr);
@@ -154,17 +163,22 @@ Date Connection::CurrentTime(bool) const {
   return Date::FromCalendar(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
 }
 
-std::int64_t Connection::Execute(std::string_view sql) { return DatabaseConnection().Execute(sql); }
+std::int64_t Connection::Execute(std::string_view sql) {
+  return DatabaseConnection().Execute(sql);
+}
 
-const ConnectionStatistics& Connection::Statistics() { return DatabaseConnection().Statistics(); }
+const ConnectionStatistics& Connection::Statistics() {
+  return DatabaseConnection().Statistics();
+}
 
 const ClassInfo& Connection::Class() const {
-  static const ClassInfo info = detail::ClassBuilder<Connection>("Connection", "", "{E73464FB-6E91-4AD3-A606-4B65BE0D711D}")
-                                    .Get<&Connection::DatabaseKind>("DatabaseKind")
-                                    .Get<&Connection::TableCatalogue>("TableCatalogue")
-                                    .Get<&Connection::SystemInfo>("SystemInfo")
-                                    .Method<&Connection::ExecuteText>("Execute", {"sql"})
-                                    .Build();
+  static const ClassInfo info =
+      detail::ClassBuilder<Connection>("Connection", "", "{E73464FB-6E91-4AD3-A606-4B65BE0D711D}")
+          .Get<&Connection::DatabaseKind>("DatabaseKind")
+          .Get<&Connection::TableCatalogue>("TableCatalogue")
+          .Get<&Connection::SystemInfo>("SystemInfo")
+          .Method<&Connection::ExecuteText>("Execute", {"sql"})
+          .Build();
   return info;
 }
 

@@ -59,8 +59,8 @@ std::int16_t WholeNumber(std::string_view key, std::string_view value) {
   int v = 0;
   auto [p, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
   if (value.empty() || ec != std::errc() || p != value.data() + value.size() || v < -32768 || v > 32767)
-    Bad("Connection option \"" + std::string(key) + "\" needs a whole number, not \"" +
-        std::string(value) + "\"");
+    Bad("Connection option \"" + std::string(key) + "\" needs a whole number, not \"" + std::string(value) +
+        "\"");
   return static_cast<std::int16_t>(v);
 }
 
@@ -100,8 +100,8 @@ bool ApplyOption(ConnectionOptions& o, std::string_view key, std::string_view va
     while (i < CatalogueTableCount && kTableProperties[i] != property) ++i;
     if (i == CatalogueTableCount) Bad("Unknown table catalogue property \"" + std::string(property) + "\"");
     if (!IsTableName(value))
-      Bad("Connection option \"" + std::string(key) + "\" needs a table name, not \"" +
-          std::string(value) + "\"");
+      Bad("Connection option \"" + std::string(key) + "\" needs a table name, not \"" + std::string(value) +
+          "\"");
     o.tables[static_cast<CatalogueTable>(i)] = value;
   } else {
     return false;

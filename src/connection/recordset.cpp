@@ -94,7 +94,8 @@ void Recordset::MoveNext() {
   pending_.clear();
   at_end_ = !statement_->Next();
   if (!at_end_ && lock_type_ != adLockReadOnly) {
-    for (int i = 0; i < statement_->ColumnCount(); ++i) row_[static_cast<std::size_t>(i)] = statement_->Column(i);
+    for (int i = 0; i < statement_->ColumnCount(); ++i)
+      row_[static_cast<std::size_t>(i)] = statement_->Column(i);
   }
 }
 
@@ -164,9 +165,11 @@ void Recordset::Update() {
   if (pending_.empty()) return;
   // The row is found again by its table's key, with the values it was read with.
   const std::string table = sqltext::SelectTable(source_);
-  const std::vector<std::string>& key = table.empty() ? std::vector<std::string>() : connection_->RowKey(table);
+  const std::vector<std::string>& key =
+      table.empty() ? std::vector<std::string>() : connection_->RowKey(table);
   if (key.empty())
-    throw Error(err::NoKeyColumns, ConnectionSource, "Insufficient key column information for updating or refreshing.");
+    throw Error(err::NoKeyColumns, ConnectionSource,
+                "Insufficient key column information for updating or refreshing.");
   std::string sql = "UPDATE " + table + " SET ";
   for (std::size_t k = 0; k < pending_.size(); ++k) {
     if (k) sql += ", ";

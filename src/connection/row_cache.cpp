@@ -12,7 +12,9 @@ ValueConverter& ValueConverter::Shared() {
   return converter;
 }
 
-std::string ValueConverter::FieldText(const Variant& field) const { return NullToText(field); }
+std::string ValueConverter::FieldText(const Variant& field) const {
+  return NullToText(field);
+}
 
 Date ValueConverter::FieldDate(const Variant& field) const {
   if (field.IsNull() || field.IsEmpty()) return Date();
@@ -27,7 +29,8 @@ bool ValueConverter::CheckText(const std::string& text) const {
 // ---- RowCache --------------------------------------------------------------------------
 
 void RowCache::Check(std::int32_t row, std::int32_t column) const {
-  if (row < 0 || row >= RowCount() || column < 0 || column >= columns_) RaiseRuntime(err::SubscriptOutOfRange);
+  if (row < 0 || row >= RowCount() || column < 0 || column >= columns_)
+    RaiseRuntime(err::SubscriptOutOfRange);
 }
 
 Variant RowCache::GetCell(std::int32_t row, std::int32_t column) const {
@@ -40,7 +43,9 @@ void RowCache::SetCell(std::int32_t row, std::int32_t column, Variant value) {
   rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = std::move(value);
 }
 
-void RowCache::Clear() { rows_.clear(); }
+void RowCache::Clear() {
+  rows_.clear();
+}
 
 void RowCache::Reshape(std::int32_t, std::int32_t, std::int32_t, std::int32_t columns) {
   if (columns < 0) RaiseRuntime(err::SubscriptOutOfRange);

@@ -5,7 +5,8 @@
 namespace tarnlow {
 namespace {
 
-std::string ColumnDefinition(const schema::Column& c, const schema::Layout& layout, std::string_view dialect) {
+std::string ColumnDefinition(const schema::Column& c, const schema::Layout& layout,
+                             std::string_view dialect) {
   const bool sqlite = dialect == "sqlite";
   std::string out(c.name);
   schema::ColumnType type = c.type;
@@ -72,7 +73,8 @@ SchemaReport CreateMissingTables(Connection& connection) {
       report.existing.push_back(name);
       continue;
     }
-    for (const std::string& s : CreateTableStatements(connection.Options(), table, db.Dialect())) script += s + ";\n";
+    for (const std::string& s : CreateTableStatements(connection.Options(), table, db.Dialect()))
+      script += s + ";\n";
     report.created.push_back(name);
   }
   if (!script.empty()) db.ExecuteScript(script);

@@ -112,8 +112,8 @@ std::string SelectTable(std::string_view sql) {
       std::size_t j = i + 4;
       while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j]))) ++j;
       std::size_t k = j;
-      while (k < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[k])) ||
-                                sql[k] == '_' || sql[k] == '.' || sql[k] == '$'))
+      while (k < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[k])) || sql[k] == '_' ||
+                                sql[k] == '.' || sql[k] == '$'))
         ++k;
       return std::string(sql.substr(j, k - j));
     }

@@ -23,14 +23,22 @@ struct IsSharedPtr<std::shared_ptr<T>> : std::true_type {};
 template <class T>
 constexpr ValueKind KindOf() {
   using U = std::remove_cvref_t<T>;
-  if constexpr (std::is_same_v<U, std::string>) return ValueKind::Text;
-  else if constexpr (std::is_same_v<U, double>) return ValueKind::Double;
-  else if constexpr (std::is_same_v<U, Date>) return ValueKind::Date;
-  else if constexpr (std::is_same_v<U, std::int16_t>) return ValueKind::Int16;
-  else if constexpr (std::is_same_v<U, std::int32_t>) return ValueKind::Int32;
-  else if constexpr (std::is_same_v<U, bool>) return ValueKind::Bool;
-  else if constexpr (IsSharedPtr<U>::value) return ValueKind::Object;
-  else return ValueKind::Variant;
+  if constexpr (std::is_same_v<U, std::string>)
+    return ValueKind::Text;
+  else if constexpr (std::is_same_v<U, double>)
+    return ValueKind::Double;
+  else if constexpr (std::is_same_v<U, Date>)
+    return ValueKind::Date;
+  else if constexpr (std::is_same_v<U, std::int16_t>)
+    return ValueKind::Int16;
+  else if constexpr (std::is_same_v<U, std::int32_t>)
+    return ValueKind::Int32;
+  else if constexpr (std::is_same_v<U, bool>)
+    return ValueKind::Bool;
+  else if constexpr (IsSharedPtr<U>::value)
+    return ValueKind::Object;
+  else
+    return ValueKind::Variant;
 }
 
 // A late-bound argument converted to the parameter type of a member function.
@@ -64,8 +72,7 @@ struct Method<F> {
     std::vector<ArgInfo> out;
     std::size_t i = 0;
     ((out.push_back(ArgInfo{i < names.size() ? names[i] : std::string_view("arg"), KindOf<A>(),
-                            std::is_lvalue_reference_v<A> &&
-                                !std::is_const_v<std::remove_reference_t<A>>}),
+                            std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>}),
       ++i),
      ...);
     return out;
@@ -102,9 +109,7 @@ struct Method<F> {
   static std::vector<ArgInfo> Args(std::span<const std::string_view> names) {
     std::vector<ArgInfo> out;
     std::size_t i = 0;
-    ((out.push_back(ArgInfo{i < names.size() ? names[i] : std::string_view("arg"), KindOf<A>(),
-                            false}),
-      ++i),
+    ((out.push_back(ArgInfo{i < names.size() ? names[i] : std::string_view("arg"), KindOf<A>(), false}), ++i),
      ...);
     return out;
   }
@@ -195,8 +200,8 @@ class ClassBuilder {
   ClassBuilder& Method(std::string_view name, std::initializer_list<std::string_view> arg_names = {}) {
     using M = detail::Method<F>;
     const std::vector<std::string_view> names(arg_names);
-    members_.push_back(MemberInfo{name, true, Access::Get, ResultKind<F>(), M::kHasResult,
-                                  M::Args(names), &M::Invoke});
+    members_.push_back(
+        MemberInfo{name, true, Access::Get, ResultKind<F>(), M::kHasResult, M::Args(names), &M::Invoke});
     return *this;
   }
 
@@ -216,8 +221,10 @@ class ClassBuilder {
   template <auto F>
   static constexpr ValueKind ResultKind() {
     using R = typename ResultOf<decltype(F)>::type;
-    if constexpr (std::is_void_v<R>) return ValueKind::Variant;
-    else return KindOf<R>();
+    if constexpr (std::is_void_v<R>)
+      return ValueKind::Variant;
+    else
+      return KindOf<R>();
   }
 
   template <auto Getter, auto Setter>

@@ -39,7 +39,9 @@ std::string RuntimeErrorText(std::int32_t number) {
   }
 }
 
-void RaiseRuntime(std::int32_t number) { throw Error(number, RuntimeSource, RuntimeErrorText(number)); }
+void RaiseRuntime(std::int32_t number) {
+  throw Error(number, RuntimeSource, RuntimeErrorText(number));
+}
 
 void RaiseRuntime(std::int32_t number, std::string description) {
   throw Error(number, RuntimeSource, std::move(description));

@@ -22,7 +22,9 @@ std::string SixDigitText(std::int32_t number) {
   return buf;
 }
 
-std::string DateKeyText(const Date& date) { return SixDigitText(DateKey(date)); }
+std::string DateKeyText(const Date& date) {
+  return SixDigitText(DateKey(date));
+}
 
 std::string UniqueNumber() {
   std::string id = uniqueid::Next();
@@ -42,12 +44,14 @@ std::string RightJustify(std::int16_t number, std::int16_t width) {
 std::string SpareColumnName(const std::shared_ptr<Connection>& connection) {
   if (!connection) RaiseRuntime(err::ObjectNotSet);
   const auto info = connection->SystemInfo();
-  const bool spare2 = info->ExtendedLayout() && info->ReleaseNumber() >= 7 &&
-                      info->VersionText() != "2.1" && info->VersionText() != "2.2";
+  const bool spare2 = info->ExtendedLayout() && info->ReleaseNumber() >= 7 && info->VersionText() != "2.1" &&
+                      info->VersionText() != "2.2";
   return spare2 ? "spare2" : "spare";
 }
 
-std::string NullToText(const Variant& value) { return value.IsNull() ? std::string() : value.ToText(); }
+std::string NullToText(const Variant& value) {
+  return value.IsNull() ? std::string() : value.ToText();
+}
 
 std::string RTrim(std::string_view text) {
   std::size_t n = text.size();

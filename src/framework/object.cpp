@@ -14,9 +14,15 @@ std::string Lower(std::string_view s) {
 }
 }  // namespace
 
-Object::Object() { g_live.fetch_add(1, std::memory_order_relaxed); }
-Object::~Object() { g_live.fetch_sub(1, std::memory_order_relaxed); }
-std::int64_t Object::LiveCount() { return g_live.load(std::memory_order_relaxed); }
+Object::Object() {
+  g_live.fetch_add(1, std::memory_order_relaxed);
+}
+Object::~Object() {
+  g_live.fetch_sub(1, std::memory_order_relaxed);
+}
+std::int64_t Object::LiveCount() {
+  return g_live.load(std::memory_order_relaxed);
+}
 
 ClassInfo::ClassInfo(std::string_view name, std::string_view clsid, std::string_view iid,
                      std::vector<MemberInfo> members, Factory create)

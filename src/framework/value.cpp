@@ -1,10 +1,11 @@
 #include "tarnlow/value.h"
 
+#include <strings.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 #include <limits>
 
 #include "tarnlow/error.h"
@@ -87,7 +88,8 @@ Int RoundToWhole(double d) {
 // ---- Date ---------------------------------------------------------------------
 
 Date Date::FromCalendar(int year, int month, int day, int hour, int minute, double second) {
-  const std::int64_t n = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kOrigin;
+  const std::int64_t n =
+      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kOrigin;
   const double t = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
   return Date(n >= 0 ? static_cast<double>(n) + t : static_cast<double>(n) - t);
 }
@@ -112,17 +114,19 @@ Date::Parts Date::ToParts() const {
   return p;
 }
 
-std::int32_t Date::DayNumber() const { return static_cast<std::int32_t>(std::trunc(value)); }
+std::int32_t Date::DayNumber() const {
+  return static_cast<std::int32_t>(std::trunc(value));
+}
 
 std::string Date::ToIso() const {
   const Parts p = ToParts();
   char buf[48];
   if (p.millisecond != 0)
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day,
-                  p.hour, p.minute, p.second, p.millisecond);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day, p.hour,
+                  p.minute, p.second, p.millisecond);
   else
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
-                  p.minute, p.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                  p.second);
   return buf;
 }
 
@@ -140,8 +144,7 @@ bool Date::TryParseIso(std::string_view s, Date& out) {
   if (i < s.size()) {
     if (s[i] != ' ' && s[i] != 'T') return false;
     ++i;
-    if (!ReadDigits(s, i, 2, h) || i >= s.size() || s[i++] != ':' || !ReadDigits(s, i, 2, mi))
-      return false;
+    if (!ReadDigits(s, i, 2, h) || i >= s.size() || s[i++] != ':' || !ReadDigits(s, i, 2, mi)) return false;
     if (i < s.size() && s[i] == ':') {
       ++i;
       if (!ReadDigits(s, i, 2, sec)) return false;
@@ -189,9 +192,9 @@ const char* VarTypeName(VarType type) {
 }
 
 VarType Variant::Type() const {
-  static constexpr VarType kTypes[] = {VarType::Empty,   VarType::Null, VarType::String,
+  static constexpr VarType kTypes[] = {VarType::Empty,   VarType::Null,    VarType::String,
                                        VarType::Double,  VarType::Integer, VarType::Long,
-                                       VarType::Boolean, VarType::Date, VarType::Object};
+                                       VarType::Boolean, VarType::Date,    VarType::Object};
   return kTypes[v_.index()];
 }
 

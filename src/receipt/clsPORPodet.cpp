@@ -22,23 +22,25 @@ std::span<const ColumnInfo> TableColumns() {
 
 // A date column's value; Null is the ERP database's "no date" and reads as
 // the zero date.
-Date DateOf(const Variant& value) { return value.IsNull() ? Date() : value.ToDate(); }
+Date DateOf(const Variant& value) {
+  return value.IsNull() ? Date() : value.ToDate();
+}
 
 }  // namespace
 
 const ClassInfo& clsPORPodet::Info() {
-  static const ClassInfo info = detail::ClassBuilder<clsPORPodet>(
-                                    "clsPORPodet", "{54A8EB61-334A-413C-8071-129E82CB0978}",
-                                    "{9442D958-F3E1-4D68-A514-522C5FB60576}")
-                                    .Creatable()
-                                    .Connection()
-                                    .Properties(Columns())
-                                    .Method<&clsPORPodet::InitReadAllForOrder>("InitReadAllForOrder")
-                                    .Method<&clsPORPodet::ReadNextForOrder>("ReadNextForOrder")
-                                    .Method<&clsPORPodet::ReadIt>("ReadIt")
-                                    .Method<&clsPORPodet::UpdateForReceipt>("UpdateForReceipt")
-                                    .Method<&clsPORPodet::CloseIt>("CloseIt")
-                                    .Build();
+  static const ClassInfo info =
+      detail::ClassBuilder<clsPORPodet>("clsPORPodet", "{54A8EB61-334A-413C-8071-129E82CB0978}",
+                                        "{9442D958-F3E1-4D68-A514-522C5FB60576}")
+          .Creatable()
+          .Connection()
+          .Properties(Columns())
+          .Method<&clsPORPodet::InitReadAllForOrder>("InitReadAllForOrder")
+          .Method<&clsPORPodet::ReadNextForOrder>("ReadNextForOrder")
+          .Method<&clsPORPodet::ReadIt>("ReadIt")
+          .Method<&clsPORPodet::UpdateForReceipt>("UpdateForReceipt")
+          .Method<&clsPORPodet::CloseIt>("CloseIt")
+          .Build();
   return info;
 }
 
@@ -47,8 +49,10 @@ void clsPORPodet::InitReadAllForOrder() {
   rs_.ActiveConnection(Conn().DatabaseConnection());
   rs_.LockType(adLockReadOnly);
   rs_.CursorType(adOpenForwardOnly);
-  rs_.Source("select * " " from " + TableName(CatalogueTable::OrderLineTable) +
-             " where order_no = " + sqltext::QuoteLiteral(order_no()));
+  rs_.Source(
+      "select * "
+      " from " +
+      TableName(CatalogueTable::OrderLineTable) + " where order_no = " + sqltext::QuoteLiteral(order_no()));
 }
 
 bool clsPORPodet::ReadNextForOrder() {
@@ -66,9 +70,11 @@ void clsPORPodet::ReadIt() {
   rs_.LockType(adLockOptimistic);
   rs_.CursorType(adOpenStatic);
   // order_line_no holds the line number right-aligned in four characters.
-  rs_.Source("select * " " from " + TableName(CatalogueTable::OrderLineTable) +
-             " where order_no = " + sqltext::QuoteLiteral(order_no()) +
-             " and order_line_no=" + sqltext::QuoteLiteral(RightJustify(line_no(), 4)));
+  rs_.Source(
+      "select * "
+      " from " +
+      TableName(CatalogueTable::OrderLineTable) + " where order_no = " + sqltext::QuoteLiteral(order_no()) +
+      " and order_line_no=" + sqltext::QuoteLiteral(RightJustify(line_no(), 4)));
   rs_.Open();
   // The row set stays open on a miss as well: CloseIt comes before the next read.
   if (rs_.AtEOF())

@@ -13,15 +13,15 @@ namespace tarnlow {
 TARNLOW_DEFINE_PROPERTIES(clsPORPohead, TARNLOW_clsPORPohead_PROPERTIES)
 
 const ClassInfo& clsPORPohead::Info() {
-  static const ClassInfo info = detail::ClassBuilder<clsPORPohead>(
-                                    "clsPORPohead", "{822DAB47-ED6B-4727-B1F9-92B5A458F332}",
-                                    "{E88E3DC0-05C4-413C-A179-97430E38CCA1}")
-                                    .Creatable()
-                                    .Connection()
-                                    .Properties(Columns())
-                                    .Method<&clsPORPohead::ReadIt>("ReadIt", {"sOrderNo"})
-                                    .Method<&clsPORPohead::CloseIt>("CloseIt")
-                                    .Build();
+  static const ClassInfo info =
+      detail::ClassBuilder<clsPORPohead>("clsPORPohead", "{822DAB47-ED6B-4727-B1F9-92B5A458F332}",
+                                         "{E88E3DC0-05C4-413C-A179-97430E38CCA1}")
+          .Creatable()
+          .Connection()
+          .Properties(Columns())
+          .Method<&clsPORPohead::ReadIt>("ReadIt", {"sOrderNo"})
+          .Method<&clsPORPohead::CloseIt>("CloseIt")
+          .Build();
   return info;
 }
 
@@ -41,8 +41,8 @@ void clsPORPohead::ReadIt(const std::string& sOrderNo) {
   }
   // Header columns are fixed-width in the ERP database; callers compare them
   // as codes, so the padding goes.
-  static constexpr std::array<std::string_view, 5> kCopyOrder{"supplier", "order_no", "status",
-                                                              "pl_company", "PLCurrency"};
+  static constexpr std::array<std::string_view, 5> kCopyOrder{"supplier", "order_no", "status", "pl_company",
+                                                              "PLCurrency"};
   for (std::string_view property : kCopyOrder) {
     const ColumnInfo& c = FindColumn(Columns(), property);
     c.set(*this, Variant(RTrim(rs_.Fields(c.column).ToText())));

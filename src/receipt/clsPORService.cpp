@@ -7,18 +7,20 @@ namespace tarnlow {
 
 TARNLOW_DEFINE_PROPERTIES(clsPORService, TARNLOW_clsPORService_PROPERTIES)
 
-clsPORService::clsPORService() { UseHolders({&read_}); }
+clsPORService::clsPORService() {
+  UseHolders({&read_});
+}
 
 const ClassInfo& clsPORService::Info() {
-  static const ClassInfo info = detail::ClassBuilder<clsPORService>(
-                                    "clsPORService", "{E5A77673-5F20-4317-8289-426B2EDABAF5}",
-                                    "{CAB36C7A-B4AA-45A8-97B7-14CC3085CC4A}")
-                                    .Creatable()
-                                    .Properties(Columns())
-                                    .Connection()
-                                    .Method<&clsPORService::PrepareReadStatement>("PrepareReadStatement")
-                                    .Method<&clsPORService::ReadIt>("ReadIt")
-                                    .Build();
+  static const ClassInfo info =
+      detail::ClassBuilder<clsPORService>("clsPORService", "{E5A77673-5F20-4317-8289-426B2EDABAF5}",
+                                          "{CAB36C7A-B4AA-45A8-97B7-14CC3085CC4A}")
+          .Creatable()
+          .Properties(Columns())
+          .Connection()
+          .Method<&clsPORService::PrepareReadStatement>("PrepareReadStatement")
+          .Method<&clsPORService::ReadIt>("ReadIt")
+          .Build();
   return info;
 }
 

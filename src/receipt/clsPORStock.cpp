@@ -57,21 +57,23 @@ std::span<const ColumnInfo> UpdateParameters() {
 
 }  // namespace
 
-clsPORStock::clsPORStock() { UseHolders({&read_, &update_}); }
+clsPORStock::clsPORStock() {
+  UseHolders({&read_, &update_});
+}
 
 const ClassInfo& clsPORStock::Info() {
-  static const ClassInfo info = detail::ClassBuilder<clsPORStock>(
-                                    "clsPORStock", "{147E7B81-7B07-4474-A8CD-7ABB57EC168E}",
-                                    "{214FD98B-42F1-4D35-8A60-5A7462F51E6C}")
-                                    .Creatable()
-                                    .Connection()
-                                    .Properties(Columns(), "serial_numbers", "product")
-                                    .Method<&clsPORStock::PrepareReadStatement>("PrepareReadStatement")
-                                    .Method<&clsPORStock::ReadIt>("ReadIt")
-                                    .Method<&clsPORStock::PrepareUpdateStatement>("PrepareUpdateStatement")
-                                    .Method<&clsPORStock::UpdateForReceipt>("UpdateForReceipt")
-                                    .Property(Columns(), "BinNumber")
-                                    .Build();
+  static const ClassInfo info =
+      detail::ClassBuilder<clsPORStock>("clsPORStock", "{147E7B81-7B07-4474-A8CD-7ABB57EC168E}",
+                                        "{214FD98B-42F1-4D35-8A60-5A7462F51E6C}")
+          .Creatable()
+          .Connection()
+          .Properties(Columns(), "serial_numbers", "product")
+          .Method<&clsPORStock::PrepareReadStatement>("PrepareReadStatement")
+          .Method<&clsPORStock::ReadIt>("ReadIt")
+          .Method<&clsPORStock::PrepareUpdateStatement>("PrepareUpdateStatement")
+          .Method<&clsPORStock::UpdateForReceipt>("UpdateForReceipt")
+          .Property(Columns(), "BinNumber")
+          .Build();
   return info;
 }
 
@@ -79,12 +81,13 @@ void clsPORStock::PrepareReadStatement() {
   if (read_prepared_) return;
   Command& command = read_.Command();
   command.Prepared(true);
-  read_.SQL("select warehouse, product, current_cost, analysis_x_ref, "
-            " batch_traceability, serial_numbers, standard_cost      "
-            ", standard_labour, standard_material, standard_overhead, standard_subcontra "
-            ", current_labour, current_material, current_overhead, current_subcontrac, bin_number "
-            " from " +
-            TableName(CatalogueTable::StockTable) + " where warehouse = ? and product = ?");
+  read_.SQL(
+      "select warehouse, product, current_cost, analysis_x_ref, "
+      " batch_traceability, serial_numbers, standard_cost      "
+      ", standard_labour, standard_material, standard_overhead, standard_subcontra "
+      ", current_labour, current_material, current_overhead, current_subcontrac, bin_number "
+      " from " +
+      TableName(CatalogueTable::StockTable) + " where warehouse = ? and product = ?");
   command.CommandType(adCmdText);
   DeclareParameters(read_, ReadParameters());
   read_prepared_ = true;
@@ -97,8 +100,7 @@ void clsPORStock::ReadIt() {
   rs_ = command.Execute();
   if (rs_->AtEOF()) {
     rs_->Close();
-    throw Error(vbObjectError, "PORStock.ReadIt",
-                "Cannot find stock item " + warehouse() + "/" + product());
+    throw Error(vbObjectError, "PORStock.ReadIt", "Cannot find stock item " + warehouse() + "/" + product());
   }
   // A row that fails to copy is let go as well: an open read would hold the
   // statement, and the database's read lock, until the next call.

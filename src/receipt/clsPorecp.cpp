@@ -15,7 +15,9 @@ namespace {
 // comment column is called "comment".
 constexpr std::int16_t kKeyedKind = 2;
 
-std::string FreshUniqueNo() { return UniqueNumber().substr(0, 8); }
+std::string FreshUniqueNo() {
+  return UniqueNumber().substr(0, 8);
+}
 
 // The first `count` characters of UTF-8 text: a cut inside a character would
 // leave text the database refuses.
@@ -32,19 +34,21 @@ std::string LeftChars(std::string_view text, std::size_t count) {
 
 TARNLOW_DEFINE_PROPERTIES(clsPorecp, TARNLOW_clsPorecp_PROPERTIES)
 
-clsPorecp::clsPorecp() { UseHolders({&insert_}); }
+clsPorecp::clsPorecp() {
+  UseHolders({&insert_});
+}
 
 const ClassInfo& clsPorecp::Info() {
-  static const ClassInfo info = detail::ClassBuilder<clsPorecp>(
-                                    "clsPorecp", "{225C1B8F-1690-47FC-901E-85FE9C55E48D}",
-                                    "{821C0AF0-E70C-4014-AB9B-479606C1532E}")
-                                    .Creatable()
-                                    .Connection()
-                                    .Properties(Columns())
-                                    .Method<&clsPorecp::PrepareReadStatement>("PrepareReadStatement")
-                                    .Method<&clsPorecp::PrepareInsertStatement>("PrepareInsertStatement")
-                                    .Method<&clsPorecp::InsertRow>("InsertRow")
-                                    .Build();
+  static const ClassInfo info =
+      detail::ClassBuilder<clsPorecp>("clsPorecp", "{225C1B8F-1690-47FC-901E-85FE9C55E48D}",
+                                      "{821C0AF0-E70C-4014-AB9B-479606C1532E}")
+          .Creatable()
+          .Connection()
+          .Properties(Columns())
+          .Method<&clsPorecp::PrepareReadStatement>("PrepareReadStatement")
+          .Method<&clsPorecp::PrepareInsertStatement>("PrepareInsertStatement")
+          .Method<&clsPorecp::InsertRow>("InsertRow")
+          .Build();
   return info;
 }
 
@@ -60,8 +64,8 @@ void clsPorecp::PrepareInsertStatement() {
     columns += keyed && &c == &comment ? std::string_view("comment") : c.column;
     values += values.empty() ? "?" : ",?";
   }
-  insert_.SQL("INSERT INTO " + TableName(CatalogueTable::ReceiptTable) +
-              (keyed ? " ( unique_no, " : " ( ") + columns + ")" + " VALUES ( " + values + ")");
+  insert_.SQL("INSERT INTO " + TableName(CatalogueTable::ReceiptTable) + (keyed ? " ( unique_no, " : " ( ") +
+              columns + ")" + " VALUES ( " + values + ")");
   AddParameters();
   insert_prepared_ = true;
 }

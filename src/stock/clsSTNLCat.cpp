@@ -27,7 +27,9 @@ const char* AccountColumn(std::int32_t type) {
 
 TARNLOW_DEFINE_PROPERTIES(clsSTNLCat, TARNLOW_clsSTNLCat_PROPERTIES)
 
-clsSTNLCat::clsSTNLCat() { UseHolders({&read_}); }
+clsSTNLCat::clsSTNLCat() {
+  UseHolders({&read_});
+}
 
 const ClassInfo& clsSTNLCat::Info() {
   static const ClassInfo info =
@@ -44,7 +46,9 @@ const ClassInfo& clsSTNLCat::Info() {
   return info;
 }
 
-void clsSTNLCat::MovementType(const eMovementType& type) { LetMovementTypeNumber(type); }
+void clsSTNLCat::MovementType(const eMovementType& type) {
+  LetMovementTypeNumber(type);
+}
 
 void clsSTNLCat::LetMovementTypeNumber(std::int32_t type) {
   AccountColumn(type);

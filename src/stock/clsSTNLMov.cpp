@@ -13,24 +13,28 @@ namespace {
 // The kind of database whose movement rows carry a unique number.
 constexpr std::int16_t kKeyedKind = 2;
 
-std::string FreshUniqueNo() { return UniqueNumber().substr(0, 8); }
+std::string FreshUniqueNo() {
+  return UniqueNumber().substr(0, 8);
+}
 
 }  // namespace
 
 TARNLOW_DEFINE_PROPERTIES(clsSTNLMov, TARNLOW_clsSTNLMov_PROPERTIES)
 
-clsSTNLMov::clsSTNLMov() { UseHolders({&insert_}); }
+clsSTNLMov::clsSTNLMov() {
+  UseHolders({&insert_});
+}
 
 const ClassInfo& clsSTNLMov::Info() {
-  static const ClassInfo info = detail::ClassBuilder<clsSTNLMov>(
-                                    "clsSTNLMov", "{5A4935C8-B70D-4382-AA06-D80F6CC46D82}",
-                                    "{FB46658C-A518-40BB-B087-CB3EEA66D165}")
-                                    .Creatable()
-                                    .Connection()
-                                    .Properties(Columns())
-                                    .Method<&clsSTNLMov::PrepareInsertStatement>("PrepareInsertStatement")
-                                    .Method<&clsSTNLMov::InsertRow>("InsertRow")
-                                    .Build();
+  static const ClassInfo info =
+      detail::ClassBuilder<clsSTNLMov>("clsSTNLMov", "{5A4935C8-B70D-4382-AA06-D80F6CC46D82}",
+                                       "{FB46658C-A518-40BB-B087-CB3EEA66D165}")
+          .Creatable()
+          .Connection()
+          .Properties(Columns())
+          .Method<&clsSTNLMov::PrepareInsertStatement>("PrepareInsertStatement")
+          .Method<&clsSTNLMov::InsertRow>("InsertRow")
+          .Build();
   return info;
 }
 

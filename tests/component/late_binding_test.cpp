@@ -12,13 +12,13 @@ namespace {
 // A class with a property of every kind, operations with and without
 // results and by-reference arguments, and an operation that fails through an
 // error exit. It is described like the library's classes but not registered.
-#define PROBE_PROPERTIES(X)                 \
-  X(code, Text, GetLet, "code", 10)         \
-  X(count16, Int16, GetLet, "count16", 0)   \
-  X(count32, Int32, LetGet, "count32", 0)   \
-  X(amount, Double, GetLet, "amount", 0)    \
-  X(when, Date, GetLet, "when", 0)          \
-  X(flag, Bool, GetLet, "flag", 0)          \
+#define PROBE_PROPERTIES(X)               \
+  X(code, Text, GetLet, "code", 10)       \
+  X(count16, Int16, GetLet, "count16", 0) \
+  X(count32, Int32, LetGet, "count32", 0) \
+  X(amount, Double, GetLet, "amount", 0)  \
+  X(when, Date, GetLet, "when", 0)        \
+  X(flag, Bool, GetLet, "flag", 0)        \
   X(total, Double, Get, "total", 0)
 
 class Probe final : public Object {
@@ -26,16 +26,17 @@ class Probe final : public Object {
   TARNLOW_PROPERTIES(Probe, PROBE_PROPERTIES)
 
   static const ClassInfo& Info() {
-    static const ClassInfo info = detail::ClassBuilder<Probe>("Probe", "{11111111-2222-3333-4444-555555555555}",
-                                                              "{66666666-7777-8888-9999-000000000000}")
-                                      .Creatable()
-                                      .Properties(Columns())
-                                      .GetLet<&Probe::Label, &Probe::SetLabel>("Label", Access::LetGet)
-                                      .Method<&Probe::Add>("Add", {"a", "b"})
-                                      .Method<&Probe::Double_>("DoubleIt", {"value"})
-                                      .Method<&Probe::Next>("Next")
-                                      .Method<&Probe::Fail>("Fail")
-                                      .Build();
+    static const ClassInfo info =
+        detail::ClassBuilder<Probe>("Probe", "{11111111-2222-3333-4444-555555555555}",
+                                    "{66666666-7777-8888-9999-000000000000}")
+            .Creatable()
+            .Properties(Columns())
+            .GetLet<&Probe::Label, &Probe::SetLabel>("Label", Access::LetGet)
+            .Method<&Probe::Add>("Add", {"a", "b"})
+            .Method<&Probe::Double_>("DoubleIt", {"value"})
+            .Method<&Probe::Next>("Next")
+            .Method<&Probe::Fail>("Fail")
+            .Build();
     return info;
   }
   const ClassInfo& Class() const override { return Info(); }
@@ -67,13 +68,15 @@ class LateBindingTest : public ::testing::Test {
   Probe probe_;
 };
 
-Error Raised(auto&& body) { return test::CatchError(body); }
+Error Raised(auto&& body) {
+  return test::CatchError(body);
+}
 
 TEST_F(LateBindingTest, MembersComeFromThePropertyListInInterfaceOrder) {
   std::vector<std::string_view> names;
   for (const MemberInfo& m : Probe::Info().Members()) names.push_back(m.name);
-  EXPECT_EQ(names, (std::vector<std::string_view>{"code", "count16", "count32", "amount", "when", "flag", "total",
-                                                  "Label", "Add", "DoubleIt", "Next", "Fail"}));
+  EXPECT_EQ(names, (std::vector<std::string_view>{"code", "count16", "count32", "amount", "when", "flag",
+                                                  "total", "Label", "Add", "DoubleIt", "Next", "Fail"}));
   EXPECT_EQ(Probe::Info().Members()[2].column, &Probe::Columns()[2]);
 }
 
@@ -131,7 +134,8 @@ TEST_F(LateBindingTest, AMissingMemberOrAccessorIsError438) {
   expect438(Raised([&] { late::Let(probe_, "total", Variant(1.0)); }));
   EXPECT_EQ(probe_.total(), 3);
   expect438(Raised([&] { late::Let(probe_, "Add", Variant(1.0)); }));  // an operation takes no assignment
-  expect438(Raised([&] { late::Set(probe_, "code", std::make_shared<Probe>()); }));  // nor does a text take set
+  expect438(
+      Raised([&] { late::Set(probe_, "code", std::make_shared<Probe>()); }));  // nor does a text take set
 }
 
 TEST_F(LateBindingTest, CallsPassArgumentsAndReturnResults) {
@@ -174,8 +178,10 @@ TEST(LateBoundConnectionTest, SetTakesOnlyObjectsOfTheRightKind) {
   });
   EXPECT_EQ(required.Number(), 424);
   EXPECT_EQ(required.Description(), "Object required");
-  EXPECT_EQ(Raised([&] { late::Set(*service, "SageConnection", CreateObject("clsPORService")); }).Number(), 13);
-  EXPECT_EQ(Raised([&] { late::Let(*service, "SageConnection", Variant(ObjectPtr(connection))); }).Number(), 438)
+  EXPECT_EQ(Raised([&] { late::Set(*service, "SageConnection", CreateObject("clsPORService")); }).Number(),
+            13);
+  EXPECT_EQ(Raised([&] { late::Let(*service, "SageConnection", Variant(ObjectPtr(connection))); }).Number(),
+            438)
       << "an object property takes set, not let";
 }
 

@@ -103,9 +103,9 @@ TEST(RegistryTest, StoredPropertiesAreTheClassColumnDeclarations) {
 }
 
 TEST(RegistryTest, UnknownNamesAndIdentitiesGiveError429NamingThem) {
-  for (const std::string key : {"clsNoSuchClass", "{00000000-0000-0000-0000-000000000000}",
-                                "{CAB36C7A-B4AA-45A8-97B7-14CC3085CC4A}", "", "clsPORService ",
-                                "E5A77673-5F20-4317-8289-426B2EDABAF5"}) {
+  for (const std::string key :
+       {"clsNoSuchClass", "{00000000-0000-0000-0000-000000000000}", "{CAB36C7A-B4AA-45A8-97B7-14CC3085CC4A}",
+        "", "clsPORService ", "E5A77673-5F20-4317-8289-426B2EDABAF5"}) {
     SCOPED_TRACE(key);
     const Error e = test::CatchError([&] { CreateObject(key); });
     EXPECT_EQ(e.Number(), 429);

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "component/script/parser.h"
-#include "framework/class_builder.h"
 #include "component/script/script.h"
+#include "framework/class_builder.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 
@@ -40,7 +40,8 @@ TEST(PrintFormTest, WritesEachTypeInItsExactForm) {
             "\"say \"\"hi\"\"\" 7 70000 2.5 0.1 1e+21 True False Empty Null\n");
   EXPECT_EQ(Output("Print #2000-01-01#, #1999-12-31 23:59:59#, #1899-12-30#\n"),
             "#2000-01-01 00:00:00# #1999-12-31 23:59:59# #1899-12-30 00:00:00#\n");
-  EXPECT_EQ(Output("Print CreateObject(\"clsPORService\"), Nothing\nPrint\n"), "Object(clsPORService) Nothing\n\n");
+  EXPECT_EQ(Output("Print CreateObject(\"clsPORService\"), Nothing\nPrint\n"),
+            "Object(clsPORService) Nothing\n\n");
 }
 
 TEST(PrintFormTest, EscapesControlCharactersInText) {
@@ -68,12 +69,15 @@ TEST(ExpressionTest, ArithmeticKeepsWholeNumbersWholeAndWidens) {
             "\"Integer\" \"Long\" \"Double\" \"Double\"\n");
   EXPECT_EQ(Output("Print \"5\" + 3, \"ab\" + \"cd\", \"a\" & 1 & True & Null, #2000-01-01# + 1\n"),
             "8 \"abcd\" \"a1True\" #2000-01-02 00:00:00#\n");
-  EXPECT_EQ(Output("Print 1 + 2 * 3, (1 + 2) * 3, 2 + 3 & \"x\", 10 - 2 - 3, 8 / 2 / 2\n"), "7 9 \"5x\" 5 2\n");
+  EXPECT_EQ(Output("Print 1 + 2 * 3, (1 + 2) * 3, 2 + 3 & \"x\", 10 - 2 - 3, 8 / 2 / 2\n"),
+            "7 9 \"5x\" 5 2\n");
 }
 
 TEST(ExpressionTest, ComparisonsAndLogic) {
-  EXPECT_EQ(Output("Print 1 < 2, 2 <= 1, \"abc\" = \"abc\", \"a\" <> \"b\", \"10\" = 10, \"B\" > \"A\", 1 = Null\n"),
-            "True False True True True True Null\n");
+  EXPECT_EQ(
+      Output(
+          "Print 1 < 2, 2 <= 1, \"abc\" = \"abc\", \"a\" <> \"b\", \"10\" = 10, \"B\" > \"A\", 1 = Null\n"),
+      "True False True True True True Null\n");
   EXPECT_EQ(Output("Print Not True, True And False, True Or False, True Xor True, 6 And 3, 6 Or 3, Not 0\n"),
             "False False True False 2 7 -1\n");
   EXPECT_EQ(Output("Print Null And False, Null Or True, Null And True, Not 1 = 2 And 2 = 2\n"),
@@ -84,9 +88,10 @@ TEST(ExpressionTest, ComparisonsAndLogic) {
 }
 
 TEST(ExpressionTest, TextFunctions) {
-  EXPECT_EQ(Output("Print Len(\"h\xC3\xA9llo\"), Left(\"h\xC3\xA9llo\", 2), Right(\"abc\", 2), Right(\"abc\", 9), "
-                   "Mid(\"abcdef\", 2, 3), Mid(\"abcdef\", 5)\n"),
-            "5 \"h\xC3\xA9\" \"bc\" \"abc\" \"bcd\" \"ef\"\n");
+  EXPECT_EQ(
+      Output("Print Len(\"h\xC3\xA9llo\"), Left(\"h\xC3\xA9llo\", 2), Right(\"abc\", 2), Right(\"abc\", 9), "
+             "Mid(\"abcdef\", 2, 3), Mid(\"abcdef\", 5)\n"),
+      "5 \"h\xC3\xA9\" \"bc\" \"abc\" \"bcd\" \"ef\"\n");
   EXPECT_EQ(Output("Print InStr(\"abcabc\", \"ca\"), InStr(4, \"abcabc\", \"a\"), InStr(\"abc\", \"z\"), "
                    "InStr(\"abc\", \"\"), InStr(\"\", \"a\")\n"),
             "3 4 0 1 0\n");
@@ -105,10 +110,12 @@ TEST(ExpressionTest, ConversionFunctions) {
 }
 
 TEST(ExpressionTest, BadValuesRaiseTheRuntimeErrors) {
-  EXPECT_EQ(RunText("x = CInt(\"seven\")\n").out, "Error 13 at line 1: \"TarnlowSTData\": \"Type mismatch\"\n");
+  EXPECT_EQ(RunText("x = CInt(\"seven\")\n").out,
+            "Error 13 at line 1: \"TarnlowSTData\": \"Type mismatch\"\n");
   EXPECT_EQ(RunText("x = 1 / 0\n").out, "Error 11 at line 1: \"TarnlowSTData\": \"Division by zero\"\n");
   EXPECT_EQ(RunText("x = CInt(40000)\n").out, "Error 6 at line 1: \"TarnlowSTData\": \"Overflow\"\n");
-  EXPECT_EQ(RunText("x = CStr(Null)\n").out, "Error 94 at line 1: \"TarnlowSTData\": \"Invalid use of Null\"\n");
+  EXPECT_EQ(RunText("x = CStr(Null)\n").out,
+            "Error 94 at line 1: \"TarnlowSTData\": \"Invalid use of Null\"\n");
   EXPECT_EQ(RunText("x = Mid(\"a\", 0)\n").out,
             "Error 5 at line 1: \"TarnlowSTData\": \"Invalid procedure call or argument\"\n");
   EXPECT_EQ(RunText("x = y.Name\n").out, "Error 424 at line 1: \"TarnlowSTData\": \"Object required\"\n");
@@ -144,28 +151,31 @@ TEST(FlowTest, LoopFormsAndExitDo) {
 }
 
 TEST(FlowTest, ResumeNextSkipsTheFailingStatementAndKeepsItsRecord) {
-  EXPECT_EQ(Output("On Error Resume Next\n"
-                   "x = 1 / 0\n"
-                   "Print Err.Number, Err.Source, Err.Description, x\n"
-                   "Err.Clear\n"
-                   "Print Err.Number, Err.Source, Err\n"
-                   "Err.Raise vbObjectError + 9, \"Inner.Op\" & vbCrLf & \"Outer of Class Module clsX\", \"boom\"\n"
-                   "Print Err.Number, Err.Source, Err.Description\n"
-                   "Err.Raise 13\n"
-                   "Print Err.Number, Err.Source, Err.Description\n"
-                   "On Error GoTo 0\n"
-                   "Print Err.Number\n"),
-            "11 \"TarnlowSTData\" \"Division by zero\" Empty\n"
-            "0 \"\" 0\n"
-            "-2147221495 \"Inner.Op\\r\\nOuter of Class Module clsX\" \"boom\"\n"
-            "13 \"TarnlowSTData\" \"Type mismatch\"\n"
-            "0\n");
-  EXPECT_EQ(RunText("Err.Raise vbObjectError + 9, \"Inner.Op\" & vbCrLf & \"Outer\", \"boom\"\nPrint 1\n").out,
-            "Error -2147221495 at line 1: \"Inner.Op\\r\\nOuter\": \"boom\"\n");
+  EXPECT_EQ(
+      Output("On Error Resume Next\n"
+             "x = 1 / 0\n"
+             "Print Err.Number, Err.Source, Err.Description, x\n"
+             "Err.Clear\n"
+             "Print Err.Number, Err.Source, Err\n"
+             "Err.Raise vbObjectError + 9, \"Inner.Op\" & vbCrLf & \"Outer of Class Module clsX\", \"boom\"\n"
+             "Print Err.Number, Err.Source, Err.Description\n"
+             "Err.Raise 13\n"
+             "Print Err.Number, Err.Source, Err.Description\n"
+             "On Error GoTo 0\n"
+             "Print Err.Number\n"),
+      "11 \"TarnlowSTData\" \"Division by zero\" Empty\n"
+      "0 \"\" 0\n"
+      "-2147221495 \"Inner.Op\\r\\nOuter of Class Module clsX\" \"boom\"\n"
+      "13 \"TarnlowSTData\" \"Type mismatch\"\n"
+      "0\n");
+  EXPECT_EQ(
+      RunText("Err.Raise vbObjectError + 9, \"Inner.Op\" & vbCrLf & \"Outer\", \"boom\"\nPrint 1\n").out,
+      "Error -2147221495 at line 1: \"Inner.Op\\r\\nOuter\": \"boom\"\n");
 }
 
 TEST(FlowTest, AFailingConditionUnderResumeNextEntersItsBlock) {
-  EXPECT_EQ(Output("On Error Resume Next\nIf 1 / 0 Then\n  Print \"in\", Err.Number\nElse\n  Print \"else\"\nEnd If\n"),
+  EXPECT_EQ(Output("On Error Resume Next\nIf 1 / 0 Then\n  Print \"in\", Err.Number\nElse\n  Print "
+                   "\"else\"\nEnd If\n"),
             "\"in\" 11\n");
 }
 
@@ -173,17 +183,19 @@ TEST(FlowTest, AnUncaughtErrorEndsTheRunAtItsLine) {
   const Result r = RunText("Print \"before\"\nIf True Then\n  x = CLng(\"x\")\nEnd If\nPrint \"after\"\n");
   EXPECT_EQ(r.status, kExitFailed);
   EXPECT_EQ(r.out, "\"before\"\nError 13 at line 3: \"TarnlowSTData\": \"Type mismatch\"\n");
-  EXPECT_EQ(RunText("Do While 1 / 0\nLoop\n").out, "Error 11 at line 1: \"TarnlowSTData\": \"Division by zero\"\n");
+  EXPECT_EQ(RunText("Do While 1 / 0\nLoop\n").out,
+            "Error 11 at line 1: \"TarnlowSTData\": \"Division by zero\"\n");
 }
 
 // A host object with an operation taking its argument by reference.
 class Tally final : public Object {
  public:
   static const ClassInfo& Info() {
-    static const ClassInfo info = detail::ClassBuilder<Tally>("Tally", "", "{12345678-1234-1234-1234-123456789ABC}")
-                                      .Method<&Tally::Bump>("Bump", {"n"})
-                                      .Method<&Tally::Echo>("Echo", {"text"})
-                                      .Build();
+    static const ClassInfo info =
+        detail::ClassBuilder<Tally>("Tally", "", "{12345678-1234-1234-1234-123456789ABC}")
+            .Method<&Tally::Bump>("Bump", {"n"})
+            .Method<&Tally::Echo>("Echo", {"text"})
+            .Build();
     return info;
   }
   const ClassInfo& Class() const override { return Info(); }
@@ -197,12 +209,12 @@ TEST(FlowTest, ArgumentsByReferenceUpdateVariablesButNotCopies) {
   options.variables.emplace_back("TALLY", Variant(std::make_shared<Tally>()));
   const int status = RunSource(
       "n = 1\n"
-      "tally.Bump n\n"             // by reference: 2
-      "tally.Bump (n)\n"           // a copy in parentheses
-      "tally.Bump(n)\n"            // the same without the blank
-      "tally.Bump n + 0\n"         // an expression is a copy
-      "Call tally.Bump(n)\n"       // by reference: 3
-      "x = tally.Bump(n)\n"        // a call inside an expression: 4
+      "tally.Bump n\n"        // by reference: 2
+      "tally.Bump (n)\n"      // a copy in parentheses
+      "tally.Bump(n)\n"       // the same without the blank
+      "tally.Bump n + 0\n"    // an expression is a copy
+      "Call tally.Bump(n)\n"  // by reference: 3
+      "x = tally.Bump(n)\n"   // a call inside an expression: 4
       "m = \"x\"\n"
       "Print n, TypeName(n), tally.Echo(m), m, x\n"
       "tally.Bump m\n",
@@ -233,7 +245,8 @@ std::string SyntaxMessage(const std::string& source) {
 TEST(SyntaxErrorTest, NamesTheLineAndWhatWasExpected) {
   const std::pair<const char*, const char*> cases[] = {
       {"Print (1\n", "Syntax error at line 1: expected ')', found end of line"},
-      {"Print 1\nIf x Then\n", "Syntax error at line 2: expected 'End If' for the If of line 2, found end of script"},
+      {"Print 1\nIf x Then\n",
+       "Syntax error at line 2: expected 'End If' for the If of line 2, found end of script"},
       {"Do\nPrint 1\n", "Syntax error at line 2: expected 'Loop' for the Do of line 1, found end of script"},
       {"x =\n", "Syntax error at line 1: expected an expression, found end of line"},
       {"Print \"abc\n", "Syntax error at line 1: expected a closing quote '\"', found end of line"},
@@ -242,8 +255,10 @@ TEST(SyntaxErrorTest, NamesTheLineAndWhatWasExpected) {
       {"Exit Do\n", "Syntax error at line 1: expected a statement, found 'Exit Do' outside a Do loop"},
       {"x = Left(\"a\")\n", "Syntax error at line 1: expected 2 arguments for Left, found 1"},
       {"x = #2000-13-01#\n",
-       "Syntax error at line 1: expected a date written #YYYY-MM-DD# or #YYYY-MM-DD HH:MM:SS#, found #2000-13-01#"},
-      {"On Error GoTo 10\n", "Syntax error at line 1: expected '0' after 'On Error GoTo', found the number 10"},
+       "Syntax error at line 1: expected a date written #YYYY-MM-DD# or #YYYY-MM-DD HH:MM:SS#, found "
+       "#2000-13-01#"},
+      {"On Error GoTo 10\n",
+       "Syntax error at line 1: expected '0' after 'On Error GoTo', found the number 10"},
       {"x = 1 2\n", "Syntax error at line 1: expected end of line, found the number 2"},
       {"x = 1 $ 2\n",
        "Syntax error at line 1: expected a name, number, string, date or operator, found the character '$'"},
@@ -277,7 +292,8 @@ TEST(SyntaxErrorTest, DeepNestingIsRefusedNotOverflowed) {
             "Syntax error at line 1: expected constructs nested at most 100 deep, found '-'");
   std::string ifs;
   for (int i = 0; i < 200; ++i) ifs += "If a Then\n";
-  EXPECT_EQ(SyntaxMessage(ifs), "Syntax error at line 100: expected constructs nested at most 100 deep, found 'a'");
+  EXPECT_EQ(SyntaxMessage(ifs),
+            "Syntax error at line 100: expected constructs nested at most 100 deep, found 'a'");
 }
 
 // ---- fuzzing -------------------------------------------------------------------
@@ -329,7 +345,8 @@ TEST(ScriptFuzzTest, RandomAndTruncatedLinesGiveAnErrorRecordOrASyntaxError) {
   } back{previous};
   std::mt19937 random(20240611);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  const std::string alphabet = "abcxyzIfThenElseDoLoopPrintSet =<>()+-*/\\&.,\"'#_ 0123456789\t\r\n\x01\xC3\xA9";
+  const std::string alphabet =
+      "abcxyzIfThenElseDoLoopPrintSet =<>()+-*/\\&.,\"'#_ 0123456789\t\r\n\x01\xC3\xA9";
   auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
   int cases = 0, syntax_errors = 0, runs = 0;
   for (int round = 0; round < 4000; ++round) {
@@ -371,7 +388,8 @@ TEST(ScriptFuzzTest, RandomAndTruncatedLinesGiveAnErrorRecordOrASyntaxError) {
       const std::string last = text.substr(start == std::string::npos ? 0 : start + 1);
       if (status == kExitFailed) {
         EXPECT_TRUE(last.starts_with("Error ") && last.find(" at line ") != std::string::npos)
-            << script << "\n" << text;
+            << script << "\n"
+            << text;
       } else {
         EXPECT_EQ(status, kExitOk) << script;
       }

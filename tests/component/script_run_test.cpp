@@ -42,10 +42,11 @@ class ProgramTest : public ::testing::Test {
   // Runs the program with the arguments (each already quoted as needed),
   // feeding `input` to its standard input.
   Outcome Program(const std::string& arguments, const std::string& input = "") {
-    const std::string in = db_.Folder() + "/stdin", out = db_.Folder() + "/stdout", err = db_.Folder() + "/stderr";
+    const std::string in = db_.Folder() + "/stdin", out = db_.Folder() + "/stdout",
+                      err = db_.Folder() + "/stderr";
     WriteFile(in, input);
-    const std::string command = std::string("'") + TARNLOWST_PROGRAM + "' " + arguments + " <'" + in + "' >'" + out +
-                                "' 2>'" + err + "'";
+    const std::string command = std::string("'") + TARNLOWST_PROGRAM + "' " + arguments + " <'" + in +
+                                "' >'" + out + "' 2>'" + err + "'";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
   }
@@ -89,16 +90,17 @@ TEST_F(ProgramTest, ReadsATableObjectLateBound) {
 }
 
 TEST_F(ProgramTest, ExecutesStatementsAndPrintsRows) {
-  const Outcome r = Script(Prelude() +
-                           "Set t = c.TableCatalogue\n"
-                           "c.Execute \"insert into \" & t.ServiceTable & \" (service, unit_code, cost) "
-                           "values ('O''BRIEN', 'DAY', 7.25)\"\n"
-                           "PrintRows c, \"select service, cost, unit_code from \" & t.ServiceTable & \" order by "
-                           "service\"\n"
-                           "PrintRows c, \"select service from \" & t.ServiceTable & \" where 1 = 0\"\n"
-                           "o.Service = \"O'BRIEN\"\n"
-                           "o.ReadIt\n"
-                           "Print o.cost\n");
+  const Outcome r =
+      Script(Prelude() +
+             "Set t = c.TableCatalogue\n"
+             "c.Execute \"insert into \" & t.ServiceTable & \" (service, unit_code, cost) "
+             "values ('O''BRIEN', 'DAY', 7.25)\"\n"
+             "PrintRows c, \"select service, cost, unit_code from \" & t.ServiceTable & \" order by "
+             "service\"\n"
+             "PrintRows c, \"select service from \" & t.ServiceTable & \" where 1 = 0\"\n"
+             "o.Service = \"O'BRIEN\"\n"
+             "o.ReadIt\n"
+             "Print o.cost\n");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out,
             "\"FREIGHT\" 120 \"EACH\"\n"
@@ -147,7 +149,9 @@ TEST_F(ProgramTest, AnUncaughtErrorEndsTheRunWithItsRecordAndLine) {
                            "o.ReadIt\n"
                            "Print \"after\"\n");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "\"before\"\nError -2147221504 at line 6: \"PORService.ReadIt\": \"Cannot find service item NO\"\"PE\"\n");
+  EXPECT_EQ(r.out,
+            "\"before\"\nError -2147221504 at line 6: \"PORService.ReadIt\": \"Cannot find service item "
+            "NO\"\"PE\"\n");
 }
 
 // clsPorecp.InsertRow runs its statement preparation under the saved error
@@ -173,10 +177,11 @@ TEST_F(ProgramTest, ATwoLevelSourceTrailCaughtAndUncaught) {
 }
 
 TEST_F(ProgramTest, MessageBoxesPrintTheirStyleAndTextAndAnswerOK) {
-  const Outcome r = Script("MsgBox \"Stock \"\"low\"\"\" & vbCrLf & \"reorder\", vbExclamation\n"
-                           "answer = MsgBox(\"Go on?\", vbOKCancel, \"Title\")\n"
-                           "Print answer = vbOK\n"
-                           "MsgBox (\"plain\")\n");
+  const Outcome r = Script(
+      "MsgBox \"Stock \"\"low\"\"\" & vbCrLf & \"reorder\", vbExclamation\n"
+      "answer = MsgBox(\"Go on?\", vbOKCancel, \"Title\")\n"
+      "Print answer = vbOK\n"
+      "MsgBox (\"plain\")\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             "MsgBox 48 \"Stock \"\"low\"\"\\r\\nreorder\"\n"
@@ -192,7 +197,8 @@ TEST_F(ProgramTest, ASyntaxErrorRunsNothing) {
 }
 
 TEST_F(ProgramTest, ReadsTheScriptFromStandardInput) {
-  const Outcome r = Program("run -", "Set v = CreateObject(\"clsTarnlowSTDataVer\")\nPrint v.TarnlowSTDataVer\n");
+  const Outcome r =
+      Program("run -", "Set v = CreateObject(\"clsTarnlowSTDataVer\")\nPrint v.TarnlowSTDataVer\n");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "\"libtarnlowstdata: 1.0.71\"\n");
 }

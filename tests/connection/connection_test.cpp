@@ -72,7 +72,8 @@ TEST_P(ConnectionLayerTest, RunningACommandAgainLeavesTheNewRowsToTheNewRowSet) 
 
 TEST_P(ConnectionLayerTest, DuplicateKeysRaiseTheIntegrityViolationNumber) {
   c_->Execute("insert into " + services_ + " (service) values ('DUP')");
-  const Error e = test::CatchError([&] { c_->Execute("insert into " + services_ + " (service) values ('DUP')"); });
+  const Error e =
+      test::CatchError([&] { c_->Execute("insert into " + services_ + " (service) values ('DUP')"); });
   EXPECT_EQ(e.Number(), DbIntegrityViolation);
   const Error other = test::CatchError([&] { c_->Execute("insert into no_such_table values (1)"); });
   EXPECT_EQ(other.Number(), DbFailure);
@@ -80,7 +81,8 @@ TEST_P(ConnectionLayerTest, DuplicateKeysRaiseTheIntegrityViolationNumber) {
 }
 
 TEST_P(ConnectionLayerTest, TheCurrentRowOfAnUpdatableRowSetCanBeChanged) {
-  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('U1', 'EACH', 1), ('U2', 'EACH', 2)");
+  c_->Execute("insert into " + services_ +
+              " (service, unit_code, cost) values ('U1', 'EACH', 1), ('U2', 'EACH', 2)");
   Recordset rs;
   rs.ActiveConnection(c_->DatabaseConnection());
   rs.LockType(adLockOptimistic);
@@ -96,8 +98,8 @@ TEST_P(ConnectionLayerTest, TheCurrentRowOfAnUpdatableRowSetCanBeChanged) {
   EXPECT_EQ(test::CatchError([&] { rs.Close(); }).Number(), err::ObjectClosed);
 
   Recordset check;
-  check.Open("select service, unit_code, cost from " + services_ + " order by service", c_->DatabaseConnection(),
-             adOpenForwardOnly, adLockReadOnly);
+  check.Open("select service, unit_code, cost from " + services_ + " order by service",
+             c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
   const auto rows = check.GetRows();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][1].ToText(), "BOX");
@@ -119,7 +121,8 @@ TEST_P(ConnectionLayerTest, DatesKeepTheZeroDateAndTheirTime) {
   const std::string batches = c_->TableCatalogue()->BatchTable();
   StatementHolder holder;
   holder.Connection(c_);
-  holder.SQL("insert into " + batches + " (warehouse, product, sequence_number, date_received, expiry_date) values (?, ?, ?, ?, ?)");
+  holder.SQL("insert into " + batches +
+             " (warehouse, product, sequence_number, date_received, expiry_date) values (?, ?, ?, ?, ?)");
   holder.AddTextParameter("warehouse", 2);
   holder.AddTextParameter("product", 20);
   holder.AddTextParameter("sequence_number", 6);
@@ -162,7 +165,8 @@ TEST_P(ConnectionLayerTest, InitCreatesWhatIsMissingAndKeepsTheRest) {
   EXPECT_EQ(rs.Fields(std::size_t{0}).ToInt32(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ConnectionLayerTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, ConnectionLayerTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 // ---- connection texts ------------------------------------------------------------
 
@@ -201,7 +205,8 @@ TEST(ConnectionTextTest, BadTextsNameTheirFaultAndCreateNothing) {
       {"sqlite:" + path + "?kind=two", "Connection option \"kind\" needs a whole number, not \"two\""},
       {"sqlite:" + path + "?extended=yes", "Connection option \"extended\" needs 0 or 1, not \"yes\""},
       {"sqlite:" + path + "?table.NoSuchTable=x", "Unknown table catalogue property \"NoSuchTable\""},
-      {"sqlite:" + path + "?table.ServiceTable=x;drop", "Connection option \"table.ServiceTable\" needs a table name, not \"x;drop\""},
+      {"sqlite:" + path + "?table.ServiceTable=x;drop",
+       "Connection option \"table.ServiceTable\" needs a table name, not \"x;drop\""},
       {"mysql://x", "Connection text must start with \"sqlite:\" or \"postgresql://\": \"mysql://x\""},
   };
   for (const Case& c : cases) {

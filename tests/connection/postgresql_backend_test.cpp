@@ -226,8 +226,7 @@ TEST_F(PostgresBackendTest, ValuesKeepTheirTypes) {
   insert->Execute();
 
   auto st = db_->Prepare(
-      "select i2, f, n, flag, t, 2147483647::int8, 2147483648::int8, true, 'x'::char(3) from v",
-      false);
+      "select i2, f, n, flag, t, 2147483647::int8, 2147483648::int8, true, 'x'::char(3) from v", false);
   ASSERT_TRUE(st->Execute());
   EXPECT_EQ(st->Column(0), Variant(std::int32_t{-7}));
   EXPECT_EQ(st->Column(1), Variant(0.1 + 0.2));  // exact, not 0.3
@@ -337,8 +336,8 @@ TEST_F(PostgresBackendTest, TerminatedSessionRaisesAndANewOneWorks) {
 }
 
 TEST(PostgresOpen, UnreachableServerOrBadTextRaisesErrorRecord) {
-  Error no_server = CatchError(
-      [] { OpenPostgres("postgresql:///tarnlow?host=/nonexistent/tarnlow-sock&user=postgres"); });
+  Error no_server =
+      CatchError([] { OpenPostgres("postgresql:///tarnlow?host=/nonexistent/tarnlow-sock&user=postgres"); });
   EXPECT_EQ(no_server.Number(), DbFailure);
   EXPECT_EQ(no_server.Source(), "PostgreSQL");
   EXPECT_NE(no_server.Description().find("/nonexistent/tarnlow-sock"), std::string::npos)

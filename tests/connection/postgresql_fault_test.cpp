@@ -80,7 +80,8 @@ TEST(PostgresFaultTest, AServerStoppedMidRunLosesNothingAndAFreshConnectionWorks
       ++failed;
       EXPECT_NE(e.Number(), 0);
       EXPECT_NE(e.Description(), "");
-      EXPECT_NE(e.Source().find("InsertNewHistory of Class Module clsSTHistory"), std::string::npos) << e.Source();
+      EXPECT_NE(e.Source().find("InsertNewHistory of Class Module clsSTHistory"), std::string::npos)
+          << e.Source();
     }
   }
   EXPECT_EQ(committed, 10);

@@ -89,8 +89,7 @@ TEST_F(SqliteBackendTest, OtherFailuresCarryTheDatabaseMessage) {
   const Error check = Failure([&] { insert->Execute(); });
   EXPECT_EQ(check.Number(), DbFailure);
   EXPECT_EQ(check.Source(), "SQLite");
-  EXPECT_NE(check.Description().find("CHECK constraint failed"), std::string::npos)
-      << check.Description();
+  EXPECT_NE(check.Description().find("CHECK constraint failed"), std::string::npos) << check.Description();
 
   insert->Bind(1, "short");
   insert->Bind(2, Null);
@@ -99,8 +98,7 @@ TEST_F(SqliteBackendTest, OtherFailuresCarryTheDatabaseMessage) {
   const Error syntax = Failure([&] { db_->Prepare("selec 1"); });
   EXPECT_EQ(syntax.Number(), DbFailure);
   EXPECT_EQ(syntax.Description(), "near \"selec\": syntax error");
-  EXPECT_EQ(Failure([&] { db_->Prepare("select * from missing"); }).Description(),
-            "no such table: missing");
+  EXPECT_EQ(Failure([&] { db_->Prepare("select * from missing"); }).Description(), "no such table: missing");
   // A second statement would otherwise be dropped without a word.
   EXPECT_EQ(Failure([&] { db_->Prepare("delete from c; delete from c"); }).Number(), DbFailure);
   EXPECT_NO_THROW(db_->Prepare("delete from c; -- done"));
@@ -209,8 +207,7 @@ TEST_F(SqliteBackendTest, ValueKindsBindAndReadBack) {
   EXPECT_EQ(Scalar("select -2147483648").Type(), VarType::Long);
   EXPECT_EQ(Scalar("select x'414200'"), Variant(std::string("AB\0", 3)));
 
-  EXPECT_EQ(Failure([&] { insert->Bind(1, std::make_shared<Opaque>()); }).Number(),
-            err::TypeMismatch);
+  EXPECT_EQ(Failure([&] { insert->Bind(1, std::make_shared<Opaque>()); }).Number(), err::TypeMismatch);
   EXPECT_EQ(Failure([&] { select->Column(5); }).Number(), err::SubscriptOutOfRange);
   select->Reset();
   EXPECT_EQ(Failure([&] { select->Column(0); }).Number(), err::NoCurrentRecord);
@@ -269,8 +266,7 @@ TEST_F(SqliteBackendTest, SeveralProcessesWriteOneFile) {
 
   db_ = OpenSqlite(Path());
   EXPECT_EQ(Scalar("pragma journal_mode"), Variant("wal"));
-  EXPECT_EQ(Scalar("select count(distinct proc * 1000 + n) from log"),
-            Variant(kProcesses * kRows));
+  EXPECT_EQ(Scalar("select count(distinct proc * 1000 + n) from log"), Variant(kProcesses * kRows));
 }
 
 }  // namespace

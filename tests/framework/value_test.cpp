@@ -1,7 +1,8 @@
+#include "tarnlow/value.h"
+
 #include <gtest/gtest.h>
 
 #include "tarnlow/error.h"
-#include "tarnlow/value.h"
 #include "test_support.h"
 
 namespace tarnlow {

@@ -71,10 +71,16 @@ class ReceiptAuditTest : public ::testing::TestWithParam<std::string> {
     audit_.warehouse = "01";
   }
   Rows Stored(Connection& c, const std::string& columns) {
-    return Select(c, "select " + columns + " from " + c.TableCatalogue()->ReceiptTable() + " order by receipt_no");
+    return Select(
+        c, "select " + columns + " from " + c.TableCatalogue()->ReceiptTable() + " order by receipt_no");
   }
   static test::FaultRule InsertFault(int first, int times) {
-    return {"INSERT INTO goods_receipt_audit", first, times, DbIntegrityViolation, "Injected", "duplicate key value"};
+    return {"INSERT INTO goods_receipt_audit",
+            first,
+            times,
+            DbIntegrityViolation,
+            "Injected",
+            "duplicate key value"};
   }
 
   test::ScratchDatabase db_{GetParam()};
@@ -91,27 +97,53 @@ TEST_P(ReceiptAuditTest, StoresEveryPropertyWithTheExactStatement) {
   const Rows rows = Stored(
       *c,
       "commnt,creation_date,date_received,date_required,delivery_no,foreign_cost,level_of_detail,local_cost,"
-      "more_to_come_ind,order_no,originator_user_id,pl_company,product,qty_booked_out,qty_received,qty_returned,"
+      "more_to_come_ind,order_no,originator_user_id,pl_company,product,qty_booked_out,qty_received,qty_"
+      "returned,"
       "receipt_no,return_code,return_number,return_text1,return_text2,spare,stock_unit_dp,supplier,unit_code,"
       "unit_factor,unit_group,unit_operand,warehouse");
   ASSERT_EQ(rows.size(), 1u);
-  const std::vector<Variant> expected{
-      "Short by 2", Date::FromCalendar(2024, 5, 2, 9, 30), Date::FromCalendar(2024, 5, 1),
-      Date::FromCalendar(2024, 4, 28), "DN77", 11.5, "D", 10.25, "Y", "O'BRIEN1", "JSMITH", "01", "BOLT-M8", 1.0,
-      48.0, 2.0, "000001", "DAM", "R100", "Damaged in transit", "Box crushed", "", "2", "ACME",
-      "CARTON",  // cut to six characters
-      12.0, "B", "*", "01"};
+  const std::vector<Variant> expected{"Short by 2",
+                                      Date::FromCalendar(2024, 5, 2, 9, 30),
+                                      Date::FromCalendar(2024, 5, 1),
+                                      Date::FromCalendar(2024, 4, 28),
+                                      "DN77",
+                                      11.5,
+                                      "D",
+                                      10.25,
+                                      "Y",
+                                      "O'BRIEN1",
+                                      "JSMITH",
+                                      "01",
+                                      "BOLT-M8",
+                                      1.0,
+                                      48.0,
+                                      2.0,
+                                      "000001",
+                                      "DAM",
+                                      "R100",
+                                      "Damaged in transit",
+                                      "Box crushed",
+                                      "",
+                                      "2",
+                                      "ACME",
+                                      "CARTON",  // cut to six characters
+                                      12.0,
+                                      "B",
+                                      "*",
+                                      "01"};
   EXPECT_EQ(rows[0], expected);
   // Only the stored value is cut; the property keeps what the caller gave.
   EXPECT_EQ(audit_.unit_code(), "CARTON12");
 
-  EXPECT_EQ(Traced(trace_, "INSERT INTO goods_receipt_audit"),
-            std::vector<std::string>{
-                "INSERT INTO goods_receipt_audit ( commnt,creation_date,date_received,date_required,delivery_no,"
-                "foreign_cost,level_of_detail,local_cost,more_to_come_ind,order_no,originator_user_id,pl_company,"
-                "product,qty_booked_out,qty_received,qty_returned,receipt_no,return_code,return_number,return_text1,"
-                "return_text2,spare,stock_unit_dp,supplier,unit_code,unit_factor,unit_group,unit_operand,warehouse)"
-                " VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"});
+  EXPECT_EQ(
+      Traced(trace_, "INSERT INTO goods_receipt_audit"),
+      std::vector<std::string>{
+          "INSERT INTO goods_receipt_audit ( commnt,creation_date,date_received,date_required,delivery_no,"
+          "foreign_cost,level_of_detail,local_cost,more_to_come_ind,order_no,originator_user_id,pl_company,"
+          "product,qty_booked_out,qty_received,qty_returned,receipt_no,return_code,return_number,return_"
+          "text1,"
+          "return_text2,spare,stock_unit_dp,supplier,unit_code,unit_factor,unit_group,unit_operand,warehouse)"
+          " VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"});
   EXPECT_TRUE(messages_.Messages().empty());
 }
 
@@ -143,12 +175,13 @@ TEST_P(ReceiptAuditTest, KindTwoNamesTheCommentColumnAndKeysEveryRow) {
   EXPECT_EQ(rows[0][0].ToText().size(), 8u);
   EXPECT_NE(rows[0][0], rows[1][0]);
   EXPECT_EQ(rows[0][1], Variant("Short by 2"));
-  EXPECT_EQ(Traced(trace_, "INSERT INTO goods_receipt_audit")[0],
-            "INSERT INTO goods_receipt_audit ( unique_no, comment,creation_date,date_received,date_required,"
-            "delivery_no,foreign_cost,level_of_detail,local_cost,more_to_come_ind,order_no,originator_user_id,"
-            "pl_company,product,qty_booked_out,qty_received,qty_returned,receipt_no,return_code,return_number,"
-            "return_text1,return_text2,spare,stock_unit_dp,supplier,unit_code,unit_factor,unit_group,unit_operand,"
-            "warehouse) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+  EXPECT_EQ(
+      Traced(trace_, "INSERT INTO goods_receipt_audit")[0],
+      "INSERT INTO goods_receipt_audit ( unique_no, comment,creation_date,date_received,date_required,"
+      "delivery_no,foreign_cost,level_of_detail,local_cost,more_to_come_ind,order_no,originator_user_id,"
+      "pl_company,product,qty_booked_out,qty_received,qty_returned,receipt_no,return_code,return_number,"
+      "return_text1,return_text2,spare,stock_unit_dp,supplier,unit_code,unit_factor,unit_group,unit_operand,"
+      "warehouse) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
 }
 
 TEST_P(ReceiptAuditTest, KindTwoRetriesOnceUnderAFreshKey) {
@@ -239,7 +272,8 @@ TEST_P(ReceiptAuditTest, AnAnswerOtherThanOkLeavesTheRowOut) {
   EXPECT_TRUE(Stored(*c, "unique_no").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptAuditTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, ReceiptAuditTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(ReceiptAuditClassTest, WithoutAConnectionTheMessageThenTheLabelledError) {
   test::MessageCapture messages;
@@ -255,14 +289,39 @@ TEST(ReceiptAuditClassTest, WithoutAConnectionTheMessageThenTheLabelledError) {
 TEST(ReceiptAuditClassTest, MembersInInterfaceOrderWithCreationDefaults) {
   std::vector<std::string> names;
   for (const MemberInfo& m : clsPorecp::Info().Members()) names.emplace_back(m.name);
-  EXPECT_EQ(names,
-            (std::vector<std::string>{
-                "SageConnection", "commnt", "creation_date", "date_received", "date_required", "delivery_no",
-                "foreign_cost", "level_of_detail", "local_cost", "more_to_come_ind", "order_no",
-                "originator_user_id", "pl_company", "product", "qty_booked_out", "qty_received", "qty_returned",
-                "receipt_no", "return_code", "return_number", "return_text1", "return_text2", "spare",
-                "stock_unit_dp", "supplier", "unit_code", "unit_factor", "unit_group", "unit_operand", "warehouse",
-                "PrepareReadStatement", "PrepareInsertStatement", "InsertRow"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"SageConnection",
+                                             "commnt",
+                                             "creation_date",
+                                             "date_received",
+                                             "date_required",
+                                             "delivery_no",
+                                             "foreign_cost",
+                                             "level_of_detail",
+                                             "local_cost",
+                                             "more_to_come_ind",
+                                             "order_no",
+                                             "originator_user_id",
+                                             "pl_company",
+                                             "product",
+                                             "qty_booked_out",
+                                             "qty_received",
+                                             "qty_returned",
+                                             "receipt_no",
+                                             "return_code",
+                                             "return_number",
+                                             "return_text1",
+                                             "return_text2",
+                                             "spare",
+                                             "stock_unit_dp",
+                                             "supplier",
+                                             "unit_code",
+                                             "unit_factor",
+                                             "unit_group",
+                                             "unit_operand",
+                                             "warehouse",
+                                             "PrepareReadStatement",
+                                             "PrepareInsertStatement",
+                                             "InsertRow"}));
   for (const MemberInfo& m : clsPorecp::Info().Members().subspan(1, 29)) EXPECT_EQ(m.access, Access::LetGet);
 
   auto object = std::dynamic_pointer_cast<clsPorecp>(CreateObject("{225C1B8F-1690-47FC-901E-85FE9C55E48D}"));

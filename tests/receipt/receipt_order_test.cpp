@@ -70,8 +70,8 @@ TEST_P(ReceiptHeaderTest, TheStatementIsTheLiteralReadOfOneOrder) {
   head_.ReadIt("PO1");
   head_.CloseIt();
   EXPECT_EQ(TracedLines(trace_, "select order_no"),
-            std::vector<std::string>{"select order_no, supplier, status, pl_company, currency from " + Table() +
-                                     " where order_no = 'PO1'"});
+            std::vector<std::string>{"select order_no, supplier, status, pl_company, currency from " +
+                                     Table() + " where order_no = 'PO1'"});
 }
 
 TEST_P(ReceiptHeaderTest, AMissingOrderRaisesItsRecordAndKeepsTheProperties) {
@@ -118,12 +118,14 @@ TEST_P(ReceiptHeaderTest, AnApostropheInTheOrderNumberIsPartOfTheNumber) {
   head_.CloseIt();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptHeaderTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, ReceiptHeaderTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(ReceiptHeaderClassTest, MembersInInterfaceOrder) {
   const ClassInfo& info = clsPORPohead::Info();
-  EXPECT_EQ(MemberNames(info), (std::vector<std::string_view>{"SageConnection", "PLCurrency", "pl_company", "status",
-                                                              "supplier", "order_no", "ReadIt", "CloseIt"}));
+  EXPECT_EQ(MemberNames(info),
+            (std::vector<std::string_view>{"SageConnection", "PLCurrency", "pl_company", "status", "supplier",
+                                           "order_no", "ReadIt", "CloseIt"}));
   EXPECT_EQ(info.Find("PLCurrency")->access, Access::GetLet);
   EXPECT_EQ(info.Find("supplier")->access, Access::Get);
   EXPECT_EQ(info.ClassId(), "{822DAB47-ED6B-4727-B1F9-92B5A458F332}");
@@ -133,8 +135,8 @@ TEST(ReceiptHeaderClassTest, MembersInInterfaceOrder) {
 // ---- order lines ---------------------------------------------------------------------
 
 // The eight columns a receipt writes back.
-const std::set<std::string_view> kReceiptColumns{"tran_recd_qty",     "tran_order_qty",     "qty_received",
-                                                 "qty_ordered",       "status",             "local_expect_cost",
+const std::set<std::string_view> kReceiptColumns{"tran_recd_qty",      "tran_order_qty",  "qty_received",
+                                                 "qty_ordered",        "status",          "local_expect_cost",
                                                  "local_total_expect", "foreign_exp_cost"};
 
 class ReceiptLinesTest : public ::testing::TestWithParam<std::string> {
@@ -154,11 +156,16 @@ class ReceiptLinesTest : public ::testing::TestWithParam<std::string> {
       ++n;
       if (!columns.empty()) columns += ", ", values += ", ";
       columns += c.column;
-      if (c.column == "order_no") values += "'" + order + "'";
-      else if (c.column == "order_line_no") values += "'" + line_text + "'";
-      else if (c.kind == ValueKind::Text) values += std::string("'") + static_cast<char>('A' + n % 26) + "'";
-      else if (c.kind == ValueKind::Double) values += std::to_string(n) + ".25";
-      else values += c_->DateLiteral(Date::FromCalendar(2024, 1, n % 28 + 1));
+      if (c.column == "order_no")
+        values += "'" + order + "'";
+      else if (c.column == "order_line_no")
+        values += "'" + line_text + "'";
+      else if (c.kind == ValueKind::Text)
+        values += std::string("'") + static_cast<char>('A' + n % 26) + "'";
+      else if (c.kind == ValueKind::Double)
+        values += std::to_string(n) + ".25";
+      else
+        values += c_->DateLiteral(Date::FromCalendar(2024, 1, n % 28 + 1));
     }
     Insert(columns, values);
   }
@@ -179,7 +186,8 @@ class ReceiptLinesTest : public ::testing::TestWithParam<std::string> {
 };
 
 TEST_P(ReceiptLinesTest, WalksEveryLineOfTheOrderAndNoOther) {
-  for (const char* l : {"   1", "   2", "  10"}) Insert("order_no, order_line_no", std::string("'PO1', '") + l + "'");
+  for (const char* l : {"   1", "   2", "  10"})
+    Insert("order_no, order_line_no", std::string("'PO1', '") + l + "'");
   Insert("order_no, order_line_no", "'PO2', '   3'");
   EXPECT_EQ(WalkLineNumbers("PO1"), (std::vector<std::int16_t>{1, 2, 10}));
   EXPECT_EQ(WalkLineNumbers("PO2"), (std::vector<std::int16_t>{3}));
@@ -368,7 +376,8 @@ TEST_P(ReceiptLinesTest, AnApostropheInTheOrderNumberFindsNothingAndChangesNothi
             "select *  from " + Table() + " where order_no = 'X'' OR ''1''=''1' and order_line_no='   1'");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptLinesTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, ReceiptLinesTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 // SQLite alone lets a date column hold text that is no date, as data
 // carried over from older systems can.
@@ -426,8 +435,8 @@ TEST(ReceiptLinesClassTest, MembersInInterfaceOrder) {
   EXPECT_EQ(info.Members()[75].access, Access::GetLet);
   EXPECT_EQ(info.Members()[75].kind, ValueKind::Int16);
   EXPECT_EQ(std::vector<std::string_view>(names.begin() + 76, names.end()),
-            (std::vector<std::string_view>{"InitReadAllForOrder", "ReadNextForOrder", "ReadIt", "UpdateForReceipt",
-                                           "CloseIt"}));
+            (std::vector<std::string_view>{"InitReadAllForOrder", "ReadNextForOrder", "ReadIt",
+                                           "UpdateForReceipt", "CloseIt"}));
   EXPECT_EQ(info.Find("ReadNextForOrder")->kind, ValueKind::Bool);
 }
 

@@ -106,16 +106,19 @@ TEST_P(ReceiptStockTest, TheStatementsAreTheDesignedTexts) {
   std::ifstream in(trace_);
   for (std::string line; std::getline(in, line);)
     if (line.starts_with("select warehouse") || line.starts_with(" update ")) lines.push_back(line);
-  EXPECT_EQ(lines, (std::vector<std::string>{
-                       "select warehouse, product, current_cost, analysis_x_ref,  batch_traceability, serial_numbers,"
-                       " standard_cost      , standard_labour, standard_material, standard_overhead,"
-                       " standard_subcontra , current_labour, current_material, current_overhead, current_subcontrac,"
-                       " bin_number  from " + Table() + " where warehouse = ? and product = ?",
-                       " update " + Table() +
-                           " set on_order_qty = on_order_qty + ? , physical_qty = physical_qty + ? ,"
-                           " last_supplier = ?  , month_to_date03 = month_to_date03 + ? ,"
-                           " year_to_date03 = year_to_date03 + ?  , current_cost = ?  , current_material = ? "
-                           " where warehouse = ? and product = ?"}));
+  EXPECT_EQ(
+      lines,
+      (std::vector<std::string>{
+          "select warehouse, product, current_cost, analysis_x_ref,  batch_traceability, serial_numbers,"
+          " standard_cost      , standard_labour, standard_material, standard_overhead,"
+          " standard_subcontra , current_labour, current_material, current_overhead, current_subcontrac,"
+          " bin_number  from " +
+              Table() + " where warehouse = ? and product = ?",
+          " update " + Table() +
+              " set on_order_qty = on_order_qty + ? , physical_qty = physical_qty + ? ,"
+              " last_supplier = ?  , month_to_date03 = month_to_date03 + ? ,"
+              " year_to_date03 = year_to_date03 + ?  , current_cost = ?  , current_material = ? "
+              " where warehouse = ? and product = ?"}));
 }
 
 TEST_P(ReceiptStockTest, EachStatementIsPreparedOncePerObject) {
@@ -220,27 +223,49 @@ TEST_P(ReceiptStockTest, AnItemThatDoesNotExistIsUpdatedInNoRowWithoutComplaint)
   // An apostrophe in the key is part of the key: nothing is found or changed.
   stock_.warehouse = "01";
   stock_.product = "X' OR '1'='1";
-  EXPECT_EQ(test::CatchError([&] { stock_.ReadIt(); }).Description(), "Cannot find stock item 01/X' OR '1'='1");
+  EXPECT_EQ(test::CatchError([&] { stock_.ReadIt(); }).Description(),
+            "Cannot find stock item 01/X' OR '1'='1");
   stock_.AdjustPhysicalQty = 5;
   stock_.last_supplier = "EVIL";
   stock_.UpdateForReceipt();
   EXPECT_EQ(SelectRows(*c_, "select * from " + Table() + " order by product"), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptStockTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, ReceiptStockTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(ReceiptStockClassTest, MembersInInterfaceOrder) {
   const ClassInfo& info = clsPORStock::Info();
   std::vector<std::string_view> names;
   for (const MemberInfo& m : info.Members()) names.push_back(m.name);
-  EXPECT_EQ(names, (std::vector<std::string_view>{
-                       "SageConnection", "serial_numbers", "batch_traceability", "nl_category",
-                       "AdjustYearToDateReceiptQty", "AdjustMonthToDateReceiptQty", "last_supplier",
-                       "AdjustPhysicalQty", "physical_qty", "on_order_qty", "AdjustOnOrderQty", "standard_cost",
-                       "standard_labour", "standard_material", "standard_overhead", "standard_subcontra",
-                       "current_cost", "current_labour", "current_material", "current_overhead",
-                       "current_subcontra", "warehouse", "product", "PrepareReadStatement", "ReadIt",
-                       "PrepareUpdateStatement", "UpdateForReceipt", "BinNumber"}));
+  EXPECT_EQ(names, (std::vector<std::string_view>{"SageConnection",
+                                                  "serial_numbers",
+                                                  "batch_traceability",
+                                                  "nl_category",
+                                                  "AdjustYearToDateReceiptQty",
+                                                  "AdjustMonthToDateReceiptQty",
+                                                  "last_supplier",
+                                                  "AdjustPhysicalQty",
+                                                  "physical_qty",
+                                                  "on_order_qty",
+                                                  "AdjustOnOrderQty",
+                                                  "standard_cost",
+                                                  "standard_labour",
+                                                  "standard_material",
+                                                  "standard_overhead",
+                                                  "standard_subcontra",
+                                                  "current_cost",
+                                                  "current_labour",
+                                                  "current_material",
+                                                  "current_overhead",
+                                                  "current_subcontra",
+                                                  "warehouse",
+                                                  "product",
+                                                  "PrepareReadStatement",
+                                                  "ReadIt",
+                                                  "PrepareUpdateStatement",
+                                                  "UpdateForReceipt",
+                                                  "BinNumber"}));
   EXPECT_EQ(info.Find("last_supplier")->access, Access::Let);
   EXPECT_EQ(info.Find("warehouse")->access, Access::LetGet);
   EXPECT_EQ(info.Find("current_cost")->access, Access::GetLet);

@@ -55,11 +55,13 @@ TEST_P(ServiceTest, AMissingItemRaisesItsRecordAndKeepsTheProperties) {
 
 TEST_P(ServiceTest, AnApostropheInTheKeyIsJustPartOfTheKey) {
   service_.Service = "X' OR '1'='1";
-  EXPECT_EQ(test::CatchError([&] { service_.ReadIt(); }).Description(), "Cannot find service item X' OR '1'='1");
+  EXPECT_EQ(test::CatchError([&] { service_.ReadIt(); }).Description(),
+            "Cannot find service item X' OR '1'='1");
 }
 
 TEST_P(ServiceTest, ANullCostFailsTheReadWithTheConversionError) {
-  c_->Execute("insert into " + c_->TableCatalogue()->ServiceTable() + " (service, unit_code, cost) values ('NULLS', 'H', NULL)");
+  c_->Execute("insert into " + c_->TableCatalogue()->ServiceTable() +
+              " (service, unit_code, cost) values ('NULLS', 'H', NULL)");
   service_.Service = "NULLS";
   EXPECT_EQ(test::CatchError([&] { service_.ReadIt(); }).Number(), err::InvalidUseOfNull);
 }

@@ -41,9 +41,10 @@ std::vector<std::string> MemberNames(const ClassInfo& info) {
 class NominalCategoryTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    c_->Execute("insert into " + c_->TableCatalogue()->StockCategoryTable() +
-                " (nl_category, po_recp_acc, st_balance_acc) values"
-                " ('RAW', 'GRNI-RAW', 'STK-RAW'), ('FIN', 'GRNI-FIN  ', 'STK-FIN'), ('O''K', 'ACC-Q', 'BAL-Q')");
+    c_->Execute(
+        "insert into " + c_->TableCatalogue()->StockCategoryTable() +
+        " (nl_category, po_recp_acc, st_balance_acc) values"
+        " ('RAW', 'GRNI-RAW', 'STK-RAW'), ('FIN', 'GRNI-FIN  ', 'STK-FIN'), ('O''K', 'ACC-Q', 'BAL-Q')");
     category_.SageConnection(c_);
   }
   test::ScratchDatabase db_{GetParam()};
@@ -80,7 +81,8 @@ TEST_P(NominalCategoryTest, PreparesOnceWithTheExactStatement) {
   EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1);
   EXPECT_EQ(c_->Statistics().catalogue_requests - before.catalogue_requests, 1);
   EXPECT_EQ(Traced(trace_, "select st_balance_acc"),
-            std::vector<std::string>{"select st_balance_acc,po_recp_acc from stock_category where nl_category = ?"});
+            std::vector<std::string>{
+                "select st_balance_acc,po_recp_acc from stock_category where nl_category = ?"});
 }
 
 TEST_P(NominalCategoryTest, AMissingCategoryRaisesItsRecordAndKeepsTheAccounts) {
@@ -122,7 +124,8 @@ TEST_P(NominalCategoryTest, AMovementTypeWithoutAnAccountIsRefused) {
   const Error e = test::CatchError([&] { category_.MovementType(static_cast<eMovementType>(3)); });
   EXPECT_EQ(e.Number(), vbObjectError);
   EXPECT_EQ(e.Source(), "PORSTNLCat.MovementType");
-  EXPECT_EQ(e.Description(), "Invalid movement type 3: only ePurchaseReceipt (0) has a stock category account");
+  EXPECT_EQ(e.Description(),
+            "Invalid movement type 3: only ePurchaseReceipt (0) has a stock category account");
   EXPECT_EQ(category_.MovementType(), ePurchaseReceipt);
 
   // Late-bound clients pass plain numbers and meet the same check.
@@ -140,7 +143,8 @@ TEST_P(NominalCategoryTest, AMovementTypeWithoutAnAccountIsRefused) {
   EXPECT_EQ(category_.MovementAccount(), "GRNI-RAW");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, NominalCategoryTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, NominalCategoryTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(NominalCategoryClassTest, MembersInInterfaceOrderAndCreatableByName) {
   EXPECT_EQ(MemberNames(clsSTNLCat::Info()),
@@ -151,7 +155,8 @@ TEST(NominalCategoryClassTest, MembersInInterfaceOrderAndCreatableByName) {
   EXPECT_EQ(members[2].access, Access::GetLet);
   EXPECT_EQ(members[3].access, Access::Get);
   EXPECT_EQ(members[4].access, Access::Get);
-  EXPECT_NE(std::dynamic_pointer_cast<clsSTNLCat>(CreateObject("{BB09ECDC-28A9-4B64-9A0C-251003D6943D}")), nullptr);
+  EXPECT_NE(std::dynamic_pointer_cast<clsSTNLCat>(CreateObject("{BB09ECDC-28A9-4B64-9A0C-251003D6943D}")),
+            nullptr);
 }
 
 // ---- nominal ledger movement ---------------------------------------------------
@@ -178,7 +183,11 @@ class NominalMovementTest : public ::testing::TestWithParam<std::string> {
   }
   // Fails the inserts of movements as the rule's first and times say.
   static test::FaultRule InsertFault(int first, int times) {
-    return {"INSERT INTO stock_nominal_movement", first, times, DbIntegrityViolation, "Injected",
+    return {"INSERT INTO stock_nominal_movement",
+            first,
+            times,
+            DbIntegrityViolation,
+            "Injected",
             "duplicate key value"};
   }
 
@@ -286,12 +295,14 @@ TEST_P(NominalMovementTest, OtherKindsPassTheDatabaseErrorOnUnchanged) {
   EXPECT_TRUE(Stored(*c, "account").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, NominalMovementTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, NominalMovementTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(NominalMovementClassTest, MembersInInterfaceOrderWithCreationDefaults) {
-  EXPECT_EQ(MemberNames(clsSTNLMov::Info()),
-            (std::vector<std::string>{"SageConnection", "account", "amount_posted", "comments", "movement_date",
-                                      "post_flag", "tranaction_ref", "PrepareInsertStatement", "InsertRow"}));
+  EXPECT_EQ(
+      MemberNames(clsSTNLMov::Info()),
+      (std::vector<std::string>{"SageConnection", "account", "amount_posted", "comments", "movement_date",
+                                "post_flag", "tranaction_ref", "PrepareInsertStatement", "InsertRow"}));
   for (const MemberInfo& m : clsSTNLMov::Info().Members().subspan(1, 6)) EXPECT_EQ(m.access, Access::LetGet);
   auto object = std::dynamic_pointer_cast<clsSTNLMov>(CreateObject("clsSTNLMov"));
   ASSERT_NE(object, nullptr);

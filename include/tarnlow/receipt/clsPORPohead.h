@@ -9,11 +9,11 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsPORPohead_PROPERTIES(X)    \
-  X(PLCurrency, Text, GetLet, "currency", 0)  \
-  X(pl_company, Text, Get, "pl_company", 0)   \
-  X(status, Text, Get, "status", 0)           \
-  X(supplier, Text, Get, "supplier", 0)       \
+#define TARNLOW_clsPORPohead_PROPERTIES(X)   \
+  X(PLCurrency, Text, GetLet, "currency", 0) \
+  X(pl_company, Text, Get, "pl_company", 0)  \
+  X(status, Text, Get, "status", 0)          \
+  X(supplier, Text, Get, "supplier", 0)      \
   X(order_no, Text, Get, "order_no", 0)
 
 class TARNLOW_API clsPORPohead final : public TableObject {

@@ -12,29 +12,29 @@ namespace tarnlow {
 
 // The Adjust quantities are increments the database adds to its totals;
 // physical_qty and on_order_qty are never read and stay 0.
-#define TARNLOW_clsPORStock_PROPERTIES(X)                          \
-  X(serial_numbers, Text, Get, "serial_numbers", 0)                \
-  X(batch_traceability, Text, Get, "batch_traceability", 0)        \
-  X(nl_category, Text, Get, "analysis_x_ref", 0)                   \
-  X(AdjustYearToDateReceiptQty, Double, GetLet, "", 0)             \
-  X(AdjustMonthToDateReceiptQty, Double, GetLet, "", 0)            \
-  X(last_supplier, Text, Let, "last_supplier", 8)                  \
-  X(AdjustPhysicalQty, Double, GetLet, "", 0)                      \
-  X(physical_qty, Double, Get, "", 0)                              \
-  X(on_order_qty, Double, Get, "", 0)                              \
-  X(AdjustOnOrderQty, Double, GetLet, "", 0)                       \
-  X(standard_cost, Double, Get, "standard_cost", 0)                \
-  X(standard_labour, Double, Get, "standard_labour", 0)            \
-  X(standard_material, Double, Get, "standard_material", 0)        \
-  X(standard_overhead, Double, Get, "standard_overhead", 0)        \
-  X(standard_subcontra, Double, Get, "standard_subcontra", 0)      \
-  X(current_cost, Double, GetLet, "current_cost", 0)               \
-  X(current_labour, Double, Get, "current_labour", 0)              \
-  X(current_material, Double, GetLet, "current_material", 0)       \
-  X(current_overhead, Double, Get, "current_overhead", 0)          \
-  X(current_subcontra, Double, Get, "current_subcontrac", 0)       \
-  X(warehouse, Text, LetGet, "warehouse", 2)                       \
-  X(product, Text, LetGet, "product", 20)                          \
+#define TARNLOW_clsPORStock_PROPERTIES(X)                     \
+  X(serial_numbers, Text, Get, "serial_numbers", 0)           \
+  X(batch_traceability, Text, Get, "batch_traceability", 0)   \
+  X(nl_category, Text, Get, "analysis_x_ref", 0)              \
+  X(AdjustYearToDateReceiptQty, Double, GetLet, "", 0)        \
+  X(AdjustMonthToDateReceiptQty, Double, GetLet, "", 0)       \
+  X(last_supplier, Text, Let, "last_supplier", 8)             \
+  X(AdjustPhysicalQty, Double, GetLet, "", 0)                 \
+  X(physical_qty, Double, Get, "", 0)                         \
+  X(on_order_qty, Double, Get, "", 0)                         \
+  X(AdjustOnOrderQty, Double, GetLet, "", 0)                  \
+  X(standard_cost, Double, Get, "standard_cost", 0)           \
+  X(standard_labour, Double, Get, "standard_labour", 0)       \
+  X(standard_material, Double, Get, "standard_material", 0)   \
+  X(standard_overhead, Double, Get, "standard_overhead", 0)   \
+  X(standard_subcontra, Double, Get, "standard_subcontra", 0) \
+  X(current_cost, Double, GetLet, "current_cost", 0)          \
+  X(current_labour, Double, Get, "current_labour", 0)         \
+  X(current_material, Double, GetLet, "current_material", 0)  \
+  X(current_overhead, Double, Get, "current_overhead", 0)     \
+  X(current_subcontra, Double, Get, "current_subcontrac", 0)  \
+  X(warehouse, Text, LetGet, "warehouse", 2)                  \
+  X(product, Text, LetGet, "product", 20)                     \
   X(BinNumber, Text, GetLet, "bin_number", 0)
 
 class TARNLOW_API clsPORStock final : public TableObject {

@@ -15,9 +15,9 @@ enum eMovementType : std::int32_t {
   ePurchaseReceipt = 0,
 };
 
-#define TARNLOW_clsSTNLCat_PROPERTIES(X)          \
-  X(nl_category, Text, GetLet, "nl_category", 3)  \
-  X(MovementAccount, Text, Get, "", 0)            \
+#define TARNLOW_clsSTNLCat_PROPERTIES(X)         \
+  X(nl_category, Text, GetLet, "nl_category", 3) \
+  X(MovementAccount, Text, Get, "", 0)           \
   X(BalanceSheetAccount, Text, Get, "", 0)
 
 class TARNLOW_API clsSTNLCat final : public TableObject {

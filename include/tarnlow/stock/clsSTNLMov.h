@@ -5,12 +5,12 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsSTNLMov_PROPERTIES(X)                    \
-  X(account, Text, LetGet, "account", 16)                   \
-  X(amount_posted, Double, LetGet, "amount_posted", 0)      \
-  X(comments, Text, LetGet, "comments", 60)                 \
-  X(movement_date, Date, LetGet, "movement_date", 0)        \
-  X(post_flag, Text, LetGet, "post_flag", 1)                \
+#define TARNLOW_clsSTNLMov_PROPERTIES(X)               \
+  X(account, Text, LetGet, "account", 16)              \
+  X(amount_posted, Double, LetGet, "amount_posted", 0) \
+  X(comments, Text, LetGet, "comments", 60)            \
+  X(movement_date, Date, LetGet, "movement_date", 0)   \
+  X(post_flag, Text, LetGet, "post_flag", 1)           \
   X(tranaction_ref, Text, LetGet, "tranaction_ref", 10)
 
 class TARNLOW_API clsSTNLMov final : public TableObject {

@@ -13,17 +13,55 @@ namespace tarnlow::script {
 
 enum class Op : std::uint8_t {
   // binary
-  Add, Subtract, Multiply, Divide, IntDivide, Mod, Concat,
-  Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual, Is,
-  And, Or, Xor,
+  Add,
+  Subtract,
+  Multiply,
+  Divide,
+  IntDivide,
+  Mod,
+  Concat,
+  Equal,
+  NotEqual,
+  Less,
+  Greater,
+  LessEqual,
+  GreaterEqual,
+  Is,
+  And,
+  Or,
+  Xor,
   // unary
-  Negate, Plus, Not,
+  Negate,
+  Plus,
+  Not,
 };
 
 enum class Builtin : std::uint8_t {
-  Len, Left, Right, Mid, InStr, Trim, LTrim, RTrim, UCase, LCase, Chr, Asc,
-  CStr, CInt, CLng, CDbl, CBool, CDate, IsNull, IsEmpty, IsObject, TypeName,
-  CreateObject, OpenConnection, MsgBox,
+  Len,
+  Left,
+  Right,
+  Mid,
+  InStr,
+  Trim,
+  LTrim,
+  RTrim,
+  UCase,
+  LCase,
+  Chr,
+  Asc,
+  CStr,
+  CInt,
+  CLng,
+  CDbl,
+  CBool,
+  CDate,
+  IsNull,
+  IsEmpty,
+  IsObject,
+  TypeName,
+  CreateObject,
+  OpenConnection,
+  MsgBox,
 };
 
 enum class ErrField : std::uint8_t { Number, Source, Description };
@@ -86,8 +124,8 @@ struct Stmt {
     OnErrorResumeNext,
     OnErrorGoTo0,
     ErrClear,
-    ErrRaise,   // Err.Raise number [, source [, description]]
-    Dim,        // declares variables; nothing to run
+    ErrRaise,  // Err.Raise number [, source [, description]]
+    Dim,       // declares variables; nothing to run
   };
 
   struct Branch {

@@ -18,7 +18,8 @@ constexpr std::int32_t kCannotPerform = 17;
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
   return true;
 }
 
@@ -61,8 +62,8 @@ class Interpreter {
     try {
       RunBlock(program_.statements);
     } catch (const Uncaught& u) {
-      out_ << "Error " << u.error.Number() << " at line " << u.line << ": " << QuotedText(u.error.Source()) << ": "
-           << QuotedText(u.error.Description()) << '\n';
+      out_ << "Error " << u.error.Number() << " at line " << u.line << ": " << QuotedText(u.error.Source())
+           << ": " << QuotedText(u.error.Description()) << '\n';
       out_.flush();
       return kExitFailed;
     }

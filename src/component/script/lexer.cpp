@@ -8,10 +8,18 @@
 namespace tarnlow::script {
 namespace {
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsWordChar(char c) { return IsLetter(c) || IsDigit(c) || c == '_'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+bool IsLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsWordChar(char c) {
+  return IsLetter(c) || IsDigit(c) || c == '_';
+}
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
+}
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -164,7 +172,8 @@ class Lexer {
   void DateLiteral() {
     const std::size_t start = ++pos_;
     while (pos_ < s_.size() && s_[pos_] != '#' && s_[pos_] != '\n') ++pos_;
-    if (pos_ >= s_.size() || s_[pos_] != '#') throw SyntaxError(line_, "a closing '#' of the date", "end of line");
+    if (pos_ >= s_.size() || s_[pos_] != '#')
+      throw SyntaxError(line_, "a closing '#' of the date", "end of line");
     const std::string_view text = s_.substr(start, pos_ - start);
     ++pos_;
     Date d;
@@ -210,7 +219,9 @@ SyntaxError::SyntaxError(int line, std::string expected, std::string found)
       expected_(std::move(expected)),
       found_(std::move(found)) {}
 
-std::vector<Token> Tokenize(std::string_view source) { return Lexer(source).Run(); }
+std::vector<Token> Tokenize(std::string_view source) {
+  return Lexer(source).Run();
+}
 
 std::string Describe(const Token& token) {
   switch (token.kind) {

@@ -49,7 +49,9 @@ Variant WholeResult(double r, NumKind at_least) {
   return Variant(r);
 }
 
-NumKind Wider(NumKind a, NumKind b) { return static_cast<int>(a) > static_cast<int>(b) ? a : b; }
+NumKind Wider(NumKind a, NumKind b) {
+  return static_cast<int>(a) > static_cast<int>(b) ? a : b;
+}
 
 Variant Arithmetic(Op op, const Variant& left, const Variant& right) {
   const Num a = ToNum(left);
@@ -87,7 +89,8 @@ Variant WholeDivide(Op op, const Variant& left, const Variant& right) {
   const std::int32_t x = Variant(a.value).ToInt32();
   const std::int32_t y = Variant(b.value).ToInt32();
   if (y == 0) RaiseRuntime(err::DivisionByZero);
-  const std::int64_t r = op == Op::IntDivide ? static_cast<std::int64_t>(x) / y : static_cast<std::int64_t>(x) % y;
+  const std::int64_t r =
+      op == Op::IntDivide ? static_cast<std::int64_t>(x) / y : static_cast<std::int64_t>(x) % y;
   const NumKind kind = a.kind == NumKind::Int16 && b.kind == NumKind::Int16 ? NumKind::Int16 : NumKind::Int32;
   return WholeResult(static_cast<double>(r), kind);
 }
@@ -101,7 +104,9 @@ Variant Concatenate(const Variant& left, const Variant& right) {
 
 // ---- comparisons -------------------------------------------------------------------
 
-int Sign(double d) { return d < 0 ? -1 : (d > 0 ? 1 : 0); }
+int Sign(double d) {
+  return d < 0 ? -1 : (d > 0 ? 1 : 0);
+}
 
 // -1, 0 or 1; a text compared with a number compares as a number when it is
 // one and as text otherwise.
@@ -198,7 +203,9 @@ Variant Logic(Op op, const Variant& left, const Variant& right) {
 
 // Positions in text count characters, not bytes, so that text with accented
 // letters is cut between characters.
-bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsContinuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 std::size_t CharCount(std::string_view s) {
   std::size_t n = 0;
@@ -224,7 +231,9 @@ std::string CharsFrom(std::string_view s, std::size_t start, std::size_t count) 
   return std::string(s.substr(from, to - from));
 }
 
-[[noreturn]] void BadArgument() { RaiseRuntime(err::InvalidProcedureCall); }
+[[noreturn]] void BadArgument() {
+  RaiseRuntime(err::InvalidProcedureCall);
+}
 
 std::int32_t Count(const Variant& v) {
   const std::int32_t n = v.ToInt32();

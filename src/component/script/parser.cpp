@@ -23,17 +23,28 @@ struct BuiltinInfo {
 };
 
 constexpr std::array kBuiltins{
-    BuiltinInfo{"len", Builtin::Len, 1, 1},          BuiltinInfo{"left", Builtin::Left, 2, 2},
-    BuiltinInfo{"right", Builtin::Right, 2, 2},      BuiltinInfo{"mid", Builtin::Mid, 2, 3},
-    BuiltinInfo{"instr", Builtin::InStr, 2, 3},      BuiltinInfo{"trim", Builtin::Trim, 1, 1},
-    BuiltinInfo{"ltrim", Builtin::LTrim, 1, 1},      BuiltinInfo{"rtrim", Builtin::RTrim, 1, 1},
-    BuiltinInfo{"ucase", Builtin::UCase, 1, 1},      BuiltinInfo{"lcase", Builtin::LCase, 1, 1},
-    BuiltinInfo{"chr", Builtin::Chr, 1, 1},          BuiltinInfo{"asc", Builtin::Asc, 1, 1},
-    BuiltinInfo{"cstr", Builtin::CStr, 1, 1},        BuiltinInfo{"cint", Builtin::CInt, 1, 1},
-    BuiltinInfo{"clng", Builtin::CLng, 1, 1},        BuiltinInfo{"cdbl", Builtin::CDbl, 1, 1},
-    BuiltinInfo{"cbool", Builtin::CBool, 1, 1},      BuiltinInfo{"cdate", Builtin::CDate, 1, 1},
-    BuiltinInfo{"isnull", Builtin::IsNull, 1, 1},    BuiltinInfo{"isempty", Builtin::IsEmpty, 1, 1},
-    BuiltinInfo{"isobject", Builtin::IsObject, 1, 1}, BuiltinInfo{"typename", Builtin::TypeName, 1, 1},
+    BuiltinInfo{"len", Builtin::Len, 1, 1},
+    BuiltinInfo{"left", Builtin::Left, 2, 2},
+    BuiltinInfo{"right", Builtin::Right, 2, 2},
+    BuiltinInfo{"mid", Builtin::Mid, 2, 3},
+    BuiltinInfo{"instr", Builtin::InStr, 2, 3},
+    BuiltinInfo{"trim", Builtin::Trim, 1, 1},
+    BuiltinInfo{"ltrim", Builtin::LTrim, 1, 1},
+    BuiltinInfo{"rtrim", Builtin::RTrim, 1, 1},
+    BuiltinInfo{"ucase", Builtin::UCase, 1, 1},
+    BuiltinInfo{"lcase", Builtin::LCase, 1, 1},
+    BuiltinInfo{"chr", Builtin::Chr, 1, 1},
+    BuiltinInfo{"asc", Builtin::Asc, 1, 1},
+    BuiltinInfo{"cstr", Builtin::CStr, 1, 1},
+    BuiltinInfo{"cint", Builtin::CInt, 1, 1},
+    BuiltinInfo{"clng", Builtin::CLng, 1, 1},
+    BuiltinInfo{"cdbl", Builtin::CDbl, 1, 1},
+    BuiltinInfo{"cbool", Builtin::CBool, 1, 1},
+    BuiltinInfo{"cdate", Builtin::CDate, 1, 1},
+    BuiltinInfo{"isnull", Builtin::IsNull, 1, 1},
+    BuiltinInfo{"isempty", Builtin::IsEmpty, 1, 1},
+    BuiltinInfo{"isobject", Builtin::IsObject, 1, 1},
+    BuiltinInfo{"typename", Builtin::TypeName, 1, 1},
     BuiltinInfo{"createobject", Builtin::CreateObject, 1, 1},
     BuiltinInfo{"openconnection", Builtin::OpenConnection, 1, 1},
     BuiltinInfo{"msgbox", Builtin::MsgBox, 1, 3},
@@ -73,10 +84,9 @@ std::optional<Variant> Constant(std::string_view lower) {
 
 bool IsKeyword(std::string_view lower) {
   static constexpr std::array<std::string_view, 32> kKeywords{
-      "and",   "or",     "xor",   "not",  "mod",  "is",        "if",     "then",
-      "else",  "elseif", "end",   "do",   "loop", "while",     "until",  "exit",
-      "set",   "print",  "printrows", "dim", "call", "on",     "error",  "resume",
-      "next",  "goto",   "true",  "false", "empty", "null",    "nothing", "err"};
+      "and",   "or",     "xor",   "not",   "mod",  "is",    "if",    "then",      "else",    "elseif", "end",
+      "do",    "loop",   "while", "until", "exit", "set",   "print", "printrows", "dim",     "call",   "on",
+      "error", "resume", "next",  "goto",  "true", "false", "empty", "null",      "nothing", "err"};
   return std::find(kKeywords.begin(), kKeywords.end(), lower) != kKeywords.end() ||
          FindBuiltin(lower) != nullptr || Constant(lower).has_value();
 }
@@ -122,7 +132,9 @@ class Parser {
   static bool IsWord(const Token& t, std::string_view lower) {
     return t.kind == TokenKind::Word && t.lower == lower;
   }
-  static bool IsSymbol(const Token& t, std::string_view s) { return t.kind == TokenKind::Symbol && t.text == s; }
+  static bool IsSymbol(const Token& t, std::string_view s) {
+    return t.kind == TokenKind::Symbol && t.text == s;
+  }
   bool AcceptWord(std::string_view lower) {
     if (!IsWord(Peek(), lower)) return false;
     Next();
@@ -188,7 +200,8 @@ class Parser {
     switch (t) {
       case Terminators::None: return false;
       case Terminators::If:
-        return IsWord(first, "elseif") || IsWord(first, "else") || (IsWord(first, "end") && IsWord(Peek(1), "if"));
+        return IsWord(first, "elseif") || IsWord(first, "else") ||
+               (IsWord(first, "end") && IsWord(Peek(1), "if"));
       case Terminators::IfAfterElse: return IsWord(first, "end") && IsWord(Peek(1), "if");
       case Terminators::Loop: return IsWord(first, "loop");
     }
@@ -207,8 +220,7 @@ class Parser {
         switch (terminators) {
           case Terminators::None: return block;
           case Terminators::If:
-          case Terminators::IfAfterElse:
-            Fail("'End If' for the If of line " + std::to_string(opened_at));
+          case Terminators::IfAfterElse: Fail("'End If' for the If of line " + std::to_string(opened_at));
           case Terminators::Loop: Fail("'Loop' for the Do of line " + std::to_string(opened_at));
         }
       }
@@ -415,7 +427,8 @@ class Parser {
     auto s = NewStmt(Stmt::Kind::Call, line);
     if (AtStatementEnd()) {
       // Without Call, "o.F(x)" puts x in parentheses: it is passed as a copy.
-      if (chain->has_args && chain->args.size() == 1) chain->args[0] = InParentheses(std::move(chain->args[0]));
+      if (chain->has_args && chain->args.size() == 1)
+        chain->args[0] = InParentheses(std::move(chain->args[0]));
     } else {
       // "o.F (1) + 2" passes one argument, (1) + 2: the parentheses read as
       // the call's belonged to its first argument.
@@ -434,7 +447,8 @@ class Parser {
   // The target of an assignment: a variable or a member.
   ExprPtr ParseTarget() {
     ExprPtr e = ParseChain(nullptr);
-    if (e->kind != Expr::Kind::Variable && e->kind != Expr::Kind::Member) Fail("a variable or member to assign to");
+    if (e->kind != Expr::Kind::Variable && e->kind != Expr::Kind::Member)
+      Fail("a variable or member to assign to");
     return e;
   }
 
@@ -544,12 +558,18 @@ class Parser {
       const Token& t = Peek();
       std::optional<Op> op;
       if (t.kind == TokenKind::Symbol) {
-        if (t.text == "=") op = Op::Equal;
-        else if (t.text == "<>") op = Op::NotEqual;
-        else if (t.text == "<") op = Op::Less;
-        else if (t.text == ">") op = Op::Greater;
-        else if (t.text == "<=") op = Op::LessEqual;
-        else if (t.text == ">=") op = Op::GreaterEqual;
+        if (t.text == "=")
+          op = Op::Equal;
+        else if (t.text == "<>")
+          op = Op::NotEqual;
+        else if (t.text == "<")
+          op = Op::Less;
+        else if (t.text == ">")
+          op = Op::Greater;
+        else if (t.text == "<=")
+          op = Op::LessEqual;
+        else if (t.text == ">=")
+          op = Op::GreaterEqual;
       } else if (IsWord(t, "is")) {
         op = Op::Is;
       }
@@ -678,10 +698,14 @@ class Parser {
       Next();
       auto e = Node(Expr::Kind::ErrField, line);
       if (AcceptSymbol(".")) {
-        if (AcceptWord("number")) e->field = ErrField::Number;
-        else if (AcceptWord("source")) e->field = ErrField::Source;
-        else if (AcceptWord("description")) e->field = ErrField::Description;
-        else Fail("'Number', 'Source' or 'Description' after 'Err.'");
+        if (AcceptWord("number"))
+          e->field = ErrField::Number;
+        else if (AcceptWord("source"))
+          e->field = ErrField::Source;
+        else if (AcceptWord("description"))
+          e->field = ErrField::Description;
+        else
+          Fail("'Number', 'Source' or 'Description' after 'Err.'");
       }
       return e;
     }
@@ -726,6 +750,8 @@ class Parser {
 
 }  // namespace
 
-std::unique_ptr<Program> Parse(std::string_view source) { return Parser(source).Run(); }
+std::unique_ptr<Program> Parse(std::string_view source) {
+  return Parser(source).Run();
+}
 
 }  // namespace tarnlow::script

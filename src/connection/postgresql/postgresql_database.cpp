@@ -48,8 +48,7 @@ void DiscardNotice(void*, const PGresult*) {}
 
 ConnHandle Connect(const std::string& conninfo) {
   char* raw_error = nullptr;
-  std::unique_ptr<PQconninfoOption, ConnInfoFreer> parsed(
-      PQconninfoParse(conninfo.c_str(), &raw_error));
+  std::unique_ptr<PQconninfoOption, ConnInfoFreer> parsed(PQconninfoParse(conninfo.c_str(), &raw_error));
   std::unique_ptr<char, LibpqFreer> parse_error(raw_error);
   if (!parsed) RaiseConnInfoError(parse_error ? parse_error.get() : "out of memory");
 
@@ -140,7 +139,9 @@ std::string Session::NextStatementName() {
   return "tarnlow_" + std::to_string(++statement_counter_);
 }
 
-bool Session::Usable() const { return PQstatus(conn_.get()) == CONNECTION_OK; }
+bool Session::Usable() const {
+  return PQstatus(conn_.get()) == CONNECTION_OK;
+}
 
 ResultHandle Session::Exec(const std::string& sql) {
   return Checked(ResultHandle(PQexec(conn_.get(), sql.c_str())), conn_.get());
@@ -161,8 +162,7 @@ bool PostgresDatabase::TableExists(std::string_view table) {
   // to_regclass resolves the name the way a statement would: unquoted names
   // fold to lower case and the search path applies.
   auto statement = Prepare(
-      "select 1 from pg_class where oid = to_regclass(?) and relkind in ('r', 'p', 'v', 'm', 'f')",
-      false);
+      "select 1 from pg_class where oid = to_regclass(?) and relkind in ('r', 'p', 'v', 'm', 'f')", false);
   statement->Bind(1, Variant(table));
   return statement->Execute();
 }

@@ -45,10 +45,8 @@ bool Succeeded(const PGresult* res) {
   switch (PQresultStatus(res)) {
     case PGRES_COMMAND_OK:
     case PGRES_TUPLES_OK:
-    case PGRES_EMPTY_QUERY:
-      return true;
-    default:
-      return false;
+    case PGRES_EMPTY_QUERY: return true;
+    default: return false;
   }
 }
 
@@ -70,9 +68,9 @@ void RaiseCommandError(const PGresult* res, const PGconn* conn) {
   }
   if (text.empty() && conn != nullptr) text = OneLine(PQerrorMessage(conn));
   if (text.empty()) {
-    text = res != nullptr ? std::string("unexpected reply from the server: ") +
-                                PQresStatus(PQresultStatus(res))
-                          : std::string("no reply from the server");
+    text = res != nullptr
+               ? std::string("unexpected reply from the server: ") + PQresStatus(PQresultStatus(res))
+               : std::string("no reply from the server");
   }
   throw Error(NumberFor(sqlstate), kSource, std::move(text));
 }

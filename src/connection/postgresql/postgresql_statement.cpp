@@ -61,8 +61,7 @@ Variant CellValue(unsigned type_oid, const char* text, int length) {
     case kInt8: {
       std::int64_t v = 0;
       if (ParseWhole(s, v)) {
-        if (v >= std::numeric_limits<std::int32_t>::min() &&
-            v <= std::numeric_limits<std::int32_t>::max()) {
+        if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max()) {
           return Variant(static_cast<std::int32_t>(v));
         }
         return Variant(static_cast<double>(v));
@@ -76,8 +75,7 @@ Variant CellValue(unsigned type_oid, const char* text, int length) {
       if (ParseReal(s, v)) return Variant(v);
       break;
     }
-    case kBool:
-      return Variant(s == "t");
+    case kBool: return Variant(s == "t");
     case kDate:
     case kTimestamp:
     case kTimestampTz: {
@@ -85,8 +83,7 @@ Variant CellValue(unsigned type_oid, const char* text, int length) {
       if (Date::TryParseIso(type_oid == kTimestampTz ? WithoutZone(s) : s, d)) return Variant(d);
       break;  // "infinity" or a date before the common era: the text it is
     }
-    default:
-      break;
+    default: break;
   }
   return Variant(std::string(s));
 }
@@ -94,36 +91,27 @@ Variant CellValue(unsigned type_oid, const char* text, int length) {
 std::optional<std::string> ParameterText(const Variant& value) {
   switch (value.Type()) {
     case VarType::Empty:
-    case VarType::Null:
-      return std::nullopt;
-    case VarType::String:
-      return *value.AsText();
-    case VarType::Double:
-      return ShortestText(value.ToDouble());
-    case VarType::Integer:
-      return std::to_string(value.ToInt16());
-    case VarType::Long:
-      return std::to_string(value.ToInt32());
+    case VarType::Null: return std::nullopt;
+    case VarType::String: return *value.AsText();
+    case VarType::Double: return ShortestText(value.ToDouble());
+    case VarType::Integer: return std::to_string(value.ToInt16());
+    case VarType::Long: return std::to_string(value.ToInt32());
     case VarType::Boolean:
       // True is stored as -1 in the ERP database's flag columns.
       return std::string(value.ToBool() ? "-1" : "0");
-    case VarType::Date:
-      return value.ToDate().ToIso();
-    case VarType::Object:
-      break;
+    case VarType::Date: return value.ToDate().ToIso();
+    case VarType::Object: break;
   }
   RaiseRuntime(err::TypeMismatch);
 }
 
-PostgresStatement::PostgresStatement(std::shared_ptr<Session> session, std::string_view sql,
-                                     bool repeated)
+PostgresStatement::PostgresStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated)
     : session_(std::move(session)),
       text_(sqltext::NumberPlaceholders(sqltext::StripEscapes(sql), parameter_count_)) {
   values_.resize(static_cast<std::size_t>(parameter_count_));
   if (repeated) {
     std::string name = session_->NextStatementName();
-    Checked(ResultHandle(PQprepare(session_->Conn(), name.c_str(), text_.c_str(),
-                                   parameter_count_, nullptr)),
+    Checked(ResultHandle(PQprepare(session_->Conn(), name.c_str(), text_.c_str(), parameter_count_, nullptr)),
             session_->Conn());
     name_ = std::move(name);
   }
@@ -152,11 +140,10 @@ bool PostgresStatement::Execute() {
     if (values_[i]) params[i] = values_[i]->c_str();
   }
   PGconn* conn = session_->Conn();
-  ResultHandle res(name_.empty()
-                       ? PQexecParams(conn, text_.c_str(), parameter_count_, nullptr,
-                                      params.data(), nullptr, nullptr, 0)
-                       : PQexecPrepared(conn, name_.c_str(), parameter_count_, params.data(),
-                                        nullptr, nullptr, 0));
+  ResultHandle res(
+      name_.empty()
+          ? PQexecParams(conn, text_.c_str(), parameter_count_, nullptr, params.data(), nullptr, nullptr, 0)
+          : PQexecPrepared(conn, name_.c_str(), parameter_count_, params.data(), nullptr, nullptr, 0));
   result_ = Checked(std::move(res), conn);
   if (PQresultStatus(result_.get()) == PGRES_TUPLES_OK) {
     rows_ = PQntuples(result_.get());
@@ -187,8 +174,7 @@ int PostgresStatement::ColumnCount() const {
   // literal statement only knows once it has run.
   if (!columns_known_ && !name_.empty()) {
     TakeColumns(
-        Checked(ResultHandle(PQdescribePrepared(session_->Conn(), name_.c_str())), session_->Conn())
-            .get());
+        Checked(ResultHandle(PQdescribePrepared(session_->Conn(), name_.c_str())), session_->Conn()).get());
   }
   return static_cast<int>(column_names_.size());
 }
@@ -206,8 +192,8 @@ Variant PostgresStatement::Column(int index) const {
   CheckColumn(index);
   if (row_ >= rows_) RaiseRuntime(err::NoCurrentRecord);
   if (PQgetisnull(result_.get(), row_, index)) return Variant(Null);
-  return CellValue(column_types_[static_cast<std::size_t>(index)],
-                   PQgetvalue(result_.get(), row_, index), PQgetlength(result_.get(), row_, index));
+  return CellValue(column_types_[static_cast<std::size_t>(index)], PQgetvalue(result_.get(), row_, index),
+                   PQgetlength(result_.get(), row_, index));
 }
 
 std::int64_t PostgresStatement::RowsAffected() const {

@@ -106,7 +106,9 @@ std::string SqliteText(std::string_view sql) {
   return QuoteLeftCalls(sqltext::StripEscapes(sql));
 }
 
-bool IsFile(const std::string& path) { return !path.empty() && path != ":memory:"; }
+bool IsFile(const std::string& path) {
+  return !path.empty() && path != ":memory:";
+}
 
 // True when the text after a statement holds nothing but separators.
 bool OnlySeparators(const char* tail) {
@@ -121,9 +123,9 @@ bool OnlySeparators(const char* tail) {
 }  // namespace
 
 void RegisterFunctions(sqlite3* db) {
-  const int rc = sqlite3_create_function_v2(
-      db, "left", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
-      &LeftFunction, nullptr, nullptr, nullptr);
+  const int rc =
+      sqlite3_create_function_v2(db, "left", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                 nullptr, &LeftFunction, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) Raise(db, rc);
 }
 
@@ -170,8 +172,8 @@ std::vector<std::string> SqliteDatabase::NameList(const char* sql, std::string_v
   const int rc = sqlite3_prepare_v3(db_.get(), sql, -1, 0, &raw, nullptr);
   const StatementHandle stmt(raw);
   if (rc != SQLITE_OK) Raise(db_.get(), rc);
-  const int bind_rc = sqlite3_bind_text64(stmt.get(), 1, table.data(), table.size(),
-                                          SQLITE_TRANSIENT, SQLITE_UTF8);
+  const int bind_rc =
+      sqlite3_bind_text64(stmt.get(), 1, table.data(), table.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
   if (bind_rc != SQLITE_OK) Raise(db_.get(), bind_rc);
 
   std::vector<std::string> names;
@@ -221,8 +223,7 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path) {
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(
       path.c_str(), &raw,
-      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
-      nullptr);
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, nullptr);
   // sqlite hands out a handle even when opening fails; it carries the message.
   sqlite::ConnectionHandle db(raw);
   if (rc != SQLITE_OK) sqlite::Raise(db.get(), rc);
@@ -234,8 +235,8 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path) {
     // Write-ahead logging lets several processes write one file, each commit
     // waiting its turn under the busy timeout instead of failing at once;
     // NORMAL sync is durable enough there and avoids a sync per commit.
-    const int pragma_rc = sqlite3_exec(
-        db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+    const int pragma_rc = sqlite3_exec(db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;",
+                                       nullptr, nullptr, nullptr);
     if (pragma_rc != SQLITE_OK) sqlite::Raise(db.get(), pragma_rc);
   }
   return std::make_unique<sqlite::SqliteDatabase>(std::move(db));

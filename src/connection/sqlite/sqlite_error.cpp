@@ -12,10 +12,8 @@ std::int32_t NumberFor(int status) {
   switch (status) {
     case SQLITE_CONSTRAINT_UNIQUE:
     case SQLITE_CONSTRAINT_PRIMARYKEY:
-    case SQLITE_CONSTRAINT_ROWID:
-      return DbIntegrityViolation;
-    default:
-      return DbFailure;
+    case SQLITE_CONSTRAINT_ROWID: return DbIntegrityViolation;
+    default: return DbFailure;
   }
 }
 
@@ -28,7 +26,9 @@ Error MakeError(sqlite3* db, int status) {
   return Error(NumberFor(status), kSource, message != nullptr ? message : "");
 }
 
-void Raise(sqlite3* db, int status) { throw MakeError(db, status); }
+void Raise(sqlite3* db, int status) {
+  throw MakeError(db, status);
+}
 
 void Raise(int status, std::string description) {
   throw Error(NumberFor(status), kSource, std::move(description));

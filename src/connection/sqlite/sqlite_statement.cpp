@@ -30,8 +30,7 @@ void SqliteStatement::LoadColumns() {
   columns_.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     const char* name = sqlite3_column_name(stmt_.get(), i);
-    columns_.push_back(
-        {name != nullptr ? name : "", DeclaresDates(sqlite3_column_decltype(stmt_.get(), i))});
+    columns_.push_back({name != nullptr ? name : "", DeclaresDates(sqlite3_column_decltype(stmt_.get(), i))});
   }
 }
 
@@ -42,7 +41,9 @@ const SqliteStatement::ColumnInfo& SqliteStatement::Info(int index) const {
   return columns_[static_cast<std::size_t>(index)];
 }
 
-int SqliteStatement::ParameterCount() const { return sqlite3_bind_parameter_count(stmt_.get()); }
+int SqliteStatement::ParameterCount() const {
+  return sqlite3_bind_parameter_count(stmt_.get());
+}
 
 void SqliteStatement::Bind(int index, const Variant& value) {
   sqlite3_stmt* stmt = stmt_.get();
@@ -53,34 +54,25 @@ void SqliteStatement::Bind(int index, const Variant& value) {
   int rc = SQLITE_OK;
   switch (value.Type()) {
     case VarType::Empty:
-    case VarType::Null:
-      rc = sqlite3_bind_null(stmt, index);
-      break;
+    case VarType::Null: rc = sqlite3_bind_null(stmt, index); break;
     case VarType::String: {
       const std::string& text = *value.AsText();
-      rc = sqlite3_bind_text64(stmt, index, text.data(), text.size(), SQLITE_TRANSIENT,
-                               SQLITE_UTF8);
+      rc = sqlite3_bind_text64(stmt, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
       break;
     }
-    case VarType::Double:
-      rc = sqlite3_bind_double(stmt, index, value.ToDouble());
-      break;
+    case VarType::Double: rc = sqlite3_bind_double(stmt, index, value.ToDouble()); break;
     case VarType::Integer:
-    case VarType::Long:
-      rc = sqlite3_bind_int64(stmt, index, value.ToInt32());
-      break;
+    case VarType::Long: rc = sqlite3_bind_int64(stmt, index, value.ToInt32()); break;
     case VarType::Boolean:
       // The stored form of True is -1, as the ERP database's clients expect.
       rc = sqlite3_bind_int64(stmt, index, value.ToBool() ? -1 : 0);
       break;
     case VarType::Date: {
       const std::string iso = value.ToDate().ToIso();
-      rc = sqlite3_bind_text64(stmt, index, iso.data(), iso.size(), SQLITE_TRANSIENT,
-                               SQLITE_UTF8);
+      rc = sqlite3_bind_text64(stmt, index, iso.data(), iso.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
       break;
     }
-    case VarType::Object:
-      RaiseRuntime(err::TypeMismatch);
+    case VarType::Object: RaiseRuntime(err::TypeMismatch);
   }
   if (rc != SQLITE_OK) Raise(db_, rc);
 }
@@ -127,9 +119,13 @@ bool SqliteStatement::Step() {
   throw error;
 }
 
-int SqliteStatement::ColumnCount() const { return static_cast<int>(columns_.size()); }
+int SqliteStatement::ColumnCount() const {
+  return static_cast<int>(columns_.size());
+}
 
-const std::string& SqliteStatement::ColumnName(int index) const { return Info(index).name; }
+const std::string& SqliteStatement::ColumnName(int index) const {
+  return Info(index).name;
+}
 
 Variant SqliteStatement::Column(int index) const {
   const ColumnInfo& info = Info(index);
@@ -138,14 +134,12 @@ Variant SqliteStatement::Column(int index) const {
   switch (sqlite3_column_type(stmt, index)) {
     case SQLITE_INTEGER: {
       const sqlite3_int64 v = sqlite3_column_int64(stmt, index);
-      if (v >= std::numeric_limits<std::int32_t>::min() &&
-          v <= std::numeric_limits<std::int32_t>::max()) {
+      if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max()) {
         return Variant(static_cast<std::int32_t>(v));
       }
       return Variant(static_cast<double>(v));
     }
-    case SQLITE_FLOAT:
-      return Variant(sqlite3_column_double(stmt, index));
+    case SQLITE_FLOAT: return Variant(sqlite3_column_double(stmt, index));
     case SQLITE_TEXT: {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
       if (text == nullptr) Raise(db_, SQLITE_NOMEM);
@@ -161,12 +155,13 @@ Variant SqliteStatement::Column(int index) const {
       const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt, index));
       return Variant(bytes != nullptr ? std::string(bytes, size) : std::string());
     }
-    default:
-      return Variant(Null);
+    default: return Variant(Null);
   }
 }
 
-std::int64_t SqliteStatement::RowsAffected() const { return rows_affected_; }
+std::int64_t SqliteStatement::RowsAffected() const {
+  return rows_affected_;
+}
 
 void SqliteStatement::Reset() {
   // Ending the execution also ends its implicit read transaction, so a
