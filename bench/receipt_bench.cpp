@@ -20,6 +20,7 @@
 // leave the tables differing only by the receipt's increments and the next
 // sequence numbers. A failed check stops that database's cases with an error.
 #include <benchmark/benchmark.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,8 +34,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <time.h>
 
 #include "receipt_bench_support.h"
 #include "tarnlow/tarnlow.h"
@@ -74,7 +73,7 @@ struct Item {
   std::int16_t line_no = 0;
   std::string line_text;  // order_line_no: the number right-aligned in four characters
   std::string product;
-  std::string comment;    // the ledger movements' comment
+  std::string comment;  // the ledger movements' comment
 };
 
 Item MakeItem(int line_no, const std::string& product) {
@@ -252,7 +251,8 @@ const std::string kStockRead =
     ", current_labour, current_material, current_overhead, current_subcontrac, bin_number "
     " from stock_item where warehouse = ? and product = ?";
 const std::string kStockUpdate =
-    " update stock_item set on_order_qty = on_order_qty + ? , physical_qty = physical_qty + ? , last_supplier = ? "
+    " update stock_item set on_order_qty = on_order_qty + ? , physical_qty = physical_qty + ? , "
+    "last_supplier = ? "
     " , month_to_date03 = month_to_date03 + ? , year_to_date03 = year_to_date03 + ?  , current_cost = ? "
     " , current_material = ?  where warehouse = ? and product = ?";
 const std::string kHistoryNext =
@@ -261,7 +261,8 @@ const std::string kHistoryNext =
 const std::string kHistoryInsert =
     "INSERT INTO stock_movement_history ( batch_number,comments,dated,expiry_date,from_bin_number,lot_number,"
     "movement_cost,movement_date,movement_quantity,movement_reference,movement_source,nl_category,"
-    "opening_balance,product,sequence_no,serial_number,spare,sub_contract_cost,to_bin_number,total_labour_cost,"
+    "opening_balance,product,sequence_no,serial_number,spare,sub_contract_cost,to_bin_number,total_labour_"
+    "cost,"
     "total_overhead_cos,transaction_type,user_id,val_only_adj_ind,warehouse)"
     " VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
 constexpr int kHistorySequenceParameter = 15;
@@ -271,17 +272,22 @@ const std::string kBatchInsert =
     "INSERT INTO stock_batch  ( batch_number,best_before_date,best_date_key,bin_number,concentration,"
     "conformity_ref,date_received,expiry_date,expiry_date_key,inspection_date,inspector_code,labour_cost,"
     "lot_number,overhead_cost,passed_inspection,prod_code,product,quantity,quantity_free,sell_by_date,"
-    "sellby_date_key,sequence_number,serial_number,source_code,spare,sub_contract_cost,unit_cost,users_field_1,"
+    "sellby_date_key,sequence_number,serial_number,source_code,spare,sub_contract_cost,unit_cost,users_field_"
+    "1,"
     "users_field_2,users_field_3,users_text_field,warehouse)"
     " VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
 constexpr int kBatchSequenceParameter = 22;
-const std::string kCategoryRead = "select st_balance_acc,po_recp_acc from stock_category where nl_category = ?";
+const std::string kCategoryRead =
+    "select st_balance_acc,po_recp_acc from stock_category where nl_category = ?";
 const std::string kMovementInsert =
-    "INSERT INTO stock_nominal_movement ( account,amount_posted,comments,movement_date,post_flag,tranaction_ref)"
+    "INSERT INTO stock_nominal_movement ( "
+    "account,amount_posted,comments,movement_date,post_flag,tranaction_ref)"
     " VALUES ( ?,?,?,?,?,?)";
 const std::string kAuditInsert =
-    "INSERT INTO goods_receipt_audit ( commnt,creation_date,date_received,date_required,delivery_no,foreign_cost,"
-    "level_of_detail,local_cost,more_to_come_ind,order_no,originator_user_id,pl_company,product,qty_booked_out,"
+    "INSERT INTO goods_receipt_audit ( "
+    "commnt,creation_date,date_received,date_required,delivery_no,foreign_cost,"
+    "level_of_detail,local_cost,more_to_come_ind,order_no,originator_user_id,pl_company,product,qty_booked_"
+    "out,"
     "qty_received,qty_returned,receipt_no,return_code,return_number,return_text1,return_text2,spare,"
     "stock_unit_dp,supplier,unit_code,unit_factor,unit_group,unit_operand,warehouse)"
     " VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
@@ -364,12 +370,19 @@ struct LineRow {
  private:
   template <class Db>
   void Locate(Db& db, const typename Db::Stmt& s, int n) {
-    const std::pair<const char*, int*> wanted[] = {
-        {"order_no", &order_no}, {"order_line_no", &order_line_no}, {"cost_per_unit", &cost_per_unit},
-        {"unit_factor", &unit_factor}, {"unit_code", &unit_code}, {"qty_ordered", &qty_ordered},
-        {"qty_received", &qty_received}, {"tran_recd_qty", &tran_recd_qty}, {"tran_order_qty", &tran_order_qty},
-        {"status", &status}, {"local_expect_cost", &local_expect_cost},
-        {"local_total_expect", &local_total_expect}, {"foreign_exp_cost", &foreign_exp_cost}};
+    const std::pair<const char*, int*> wanted[] = {{"order_no", &order_no},
+                                                   {"order_line_no", &order_line_no},
+                                                   {"cost_per_unit", &cost_per_unit},
+                                                   {"unit_factor", &unit_factor},
+                                                   {"unit_code", &unit_code},
+                                                   {"qty_ordered", &qty_ordered},
+                                                   {"qty_received", &qty_received},
+                                                   {"tran_recd_qty", &tran_recd_qty},
+                                                   {"tran_order_qty", &tran_order_qty},
+                                                   {"status", &status},
+                                                   {"local_expect_cost", &local_expect_cost},
+                                                   {"local_total_expect", &local_total_expect},
+                                                   {"foreign_exp_cost", &foreign_exp_cost}};
     for (const auto& [name, index] : wanted) {
       for (int c = 0; c < n; ++c)
         if (std::string_view(db.Name(s, c)) == name) *index = c;
@@ -402,8 +415,8 @@ class RawReceipt {
         audit_insert_(db.Prepare(kAuditInsert)),
         line_update_text_(Db::Numbered(kLineUpdate)) {}
   ~RawReceipt() {
-    for (auto* s : {&stock_read_, &stock_update_, &history_next_, &history_insert_, &batch_next_, &batch_insert_,
-                    &category_read_, &movement_insert_, &audit_insert_})
+    for (auto* s : {&stock_read_, &stock_update_, &history_next_, &history_insert_, &batch_next_,
+                    &batch_insert_, &category_read_, &movement_insert_, &audit_insert_})
       db_.Release(*s);
   }
   RawReceipt(const RawReceipt&) = delete;
@@ -411,8 +424,10 @@ class RawReceipt {
 
   void Run(const Item& item) {
     {
-      OneRun<Db> header(db_, "select order_no, supplier, status, pl_company, currency from purchase_order_header"
-                             " where order_no = " + Quote(kOrder));
+      OneRun<Db> header(db_,
+                        "select order_no, supplier, status, pl_company, currency from purchase_order_header"
+                        " where order_no = " +
+                            Quote(kOrder));
       if (!db_.Query(*header)) throw std::runtime_error("raw: no order " + kOrder);
       // Header columns are fixed-width; the client compares them as codes.
       order_no_ = RightTrimmed(db_.TextAt(*header, 0));
@@ -468,11 +483,31 @@ class RawReceipt {
     // Movement history: columns in the insert's (alphabetical) order; the
     // sequence number is bound in the numbering loop.
     Binder<Db>(db_, history_insert_)
-        .T("").T("").T(kDayText).T(kZeroDateText).T("").T("")       // batch_number .. lot_number
-        .N(value).T(kMomentText).N(kReceived).T(kOrder).T("POR")     // movement_*
-        .T(stock_.nl_category).N(0).T(item.product).T("")            // nl_category .. sequence_no
-        .T("").T("").N(0).T("").N(0).N(0)                            // serial_number .. total_overhead_cos
-        .T("GRN").T("").T("").T(kWarehouse);                         // transaction_type .. warehouse
+        .T("")
+        .T("")
+        .T(kDayText)
+        .T(kZeroDateText)
+        .T("")
+        .T("")  // batch_number .. lot_number
+        .N(value)
+        .T(kMomentText)
+        .N(kReceived)
+        .T(kOrder)
+        .T("POR")  // movement_*
+        .T(stock_.nl_category)
+        .N(0)
+        .T(item.product)
+        .T("")  // nl_category .. sequence_no
+        .T("")
+        .T("")
+        .N(0)
+        .T("")
+        .N(0)
+        .N(0)  // serial_number .. total_overhead_cos
+        .T("GRN")
+        .T("")
+        .T("")
+        .T(kWarehouse);  // transaction_type .. warehouse
     Binder<Db>(db_, history_next_).T(kWarehouse).T(item.product).T(kDayText);
     InsertNumbered(history_next_, history_insert_, kHistorySequenceParameter);
 
@@ -485,12 +520,38 @@ class RawReceipt {
           throw std::runtime_error("raw: the benchmark expects decimal batch numbers for " + item.product);
       }
       Binder<Db>(db_, batch_insert_)
-          .T("B2601-05").Null().T("").T(stock_.bin_number).N(0).T("")  // batch_number .. conformity_ref
-          .T(kMomentText).Null().T("").Null().T("").N(0)               // date_received .. labour_cost
-          .T("").N(0).T("").T(item.product).T(item.product)            // lot_number .. product
-          .N(kReceived).N(kReceived).Null().T("").T("")                // quantity .. sequence_number
-          .T("").T("").T("").N(0).N(cost)                              // serial_number .. unit_cost
-          .N(0).N(0).N(0).T("").T(kWarehouse);                         // users_field_1 .. warehouse
+          .T("B2601-05")
+          .Null()
+          .T("")
+          .T(stock_.bin_number)
+          .N(0)
+          .T("")  // batch_number .. conformity_ref
+          .T(kMomentText)
+          .Null()
+          .T("")
+          .Null()
+          .T("")
+          .N(0)  // date_received .. labour_cost
+          .T("")
+          .N(0)
+          .T("")
+          .T(item.product)
+          .T(item.product)  // lot_number .. product
+          .N(kReceived)
+          .N(kReceived)
+          .Null()
+          .T("")
+          .T("")  // quantity .. sequence_number
+          .T("")
+          .T("")
+          .T("")
+          .N(0)
+          .N(cost)  // serial_number .. unit_cost
+          .N(0)
+          .N(0)
+          .N(0)
+          .T("")
+          .T(kWarehouse);  // users_field_1 .. warehouse
       Binder<Db>(db_, batch_next_).T(kWarehouse).T(item.product);
       InsertNumbered(batch_next_, batch_insert_, kBatchSequenceParameter);
     }
@@ -501,20 +562,53 @@ class RawReceipt {
     movement_account_.assign(db_.TextAt(category_read_, 1));
     db_.Close(category_read_);
     Binder<Db>(db_, movement_insert_)
-        .T(balance_account_).N(value).T(item.comment).T(kMomentText).T("N").T(kOrder);
+        .T(balance_account_)
+        .N(value)
+        .T(item.comment)
+        .T(kMomentText)
+        .T("N")
+        .T(kOrder);
     db_.Write(movement_insert_);
     Binder<Db>(db_, movement_insert_)
-        .T(movement_account_).N(-value).T(item.comment).T(kMomentText).T("N").T(kOrder);
+        .T(movement_account_)
+        .N(-value)
+        .T(item.comment)
+        .T(kMomentText)
+        .T("N")
+        .T(kOrder);
     db_.Write(movement_insert_);
 
     const std::string& unit_code = line_.Text(line_.unit_code);
     Binder<Db>(db_, audit_insert_)
-        .T("Bench receipt").T(kMomentText).T(kMomentText).T(kZeroDateText).T("")  // commnt .. delivery_no
-        .N(0).T("").N(value).T(status_ == "C" ? "N" : "Y").T(kOrder)               // foreign_cost .. order_no
-        .T("").T(company_).T(item.product).N(0).N(kReceived).N(0)                 // originator .. qty_returned
-        .T("R00001").T("").T("").T("").T("").T("").T("")                            // receipt_no .. stock_unit_dp
-        .T(supplier_).T(std::string_view(unit_code).substr(0, 6))                   // supplier, unit_code
-        .N(line_.Number(line_.unit_factor)).T("").T("").T(kWarehouse);              // unit_factor .. warehouse
+        .T("Bench receipt")
+        .T(kMomentText)
+        .T(kMomentText)
+        .T(kZeroDateText)
+        .T("")  // commnt .. delivery_no
+        .N(0)
+        .T("")
+        .N(value)
+        .T(status_ == "C" ? "N" : "Y")
+        .T(kOrder)  // foreign_cost .. order_no
+        .T("")
+        .T(company_)
+        .T(item.product)
+        .N(0)
+        .N(kReceived)
+        .N(0)  // originator .. qty_returned
+        .T("R00001")
+        .T("")
+        .T("")
+        .T("")
+        .T("")
+        .T("")
+        .T("")  // receipt_no .. stock_unit_dp
+        .T(supplier_)
+        .T(std::string_view(unit_code).substr(0, 6))  // supplier, unit_code
+        .N(line_.Number(line_.unit_factor))
+        .T("")
+        .T("")
+        .T(kWarehouse);  // unit_factor .. warehouse
     db_.Write(audit_insert_);
   }
 
@@ -570,28 +664,35 @@ class RawReceipt {
 void Seed(tarnlow::Connection& c, const std::vector<Item>& items) {
   c.Execute("begin");
   c.Execute("insert into purchase_order_header (order_no, supplier, status, pl_company, currency) values (" +
-            Quote(kOrder) + ", " + Quote(std::string(kSupplier) + "  ") + ", 'P', " + Quote(kCompany) + ", 'GBP')");
-  c.Execute("insert into stock_category (nl_category, st_balance_acc, po_recp_acc) values ('RAW', '1200', '5100')");
+            Quote(kOrder) + ", " + Quote(std::string(kSupplier) + "  ") + ", 'P', " + Quote(kCompany) +
+            ", 'GBP')");
+  c.Execute(
+      "insert into stock_category (nl_category, st_balance_acc, po_recp_acc) values ('RAW', '1200', '5100')");
   const std::string ordered = std::to_string(kOrdered), cost = std::to_string(kUnitCost);
   for (const Item& item : items) {
     const std::string product = Quote(item.product);
-    c.Execute("insert into purchase_order_line (order_no, order_line_no, line_type, product, warehouse,"
-              " description, qty_ordered, qty_received, tran_order_qty, tran_recd_qty, cost_per_unit, unit_code,"
-              " unit_factor, status, nl_category, local_expect_cost, local_total_expect, foreign_exp_cost)"
-              " values (" + Quote(kOrder) + ", " + Quote(item.line_text) + ", 'S', " + product + ", " +
-              Quote(kWarehouse) + ", 'Bench item', " + ordered + ", 0, " + ordered + ", 0, " + cost +
-              ", 'EACH', 1, 'P', " + Quote(kCategory) + ", 0, " + ordered + ", 0)");
+    c.Execute(
+        "insert into purchase_order_line (order_no, order_line_no, line_type, product, warehouse,"
+        " description, qty_ordered, qty_received, tran_order_qty, tran_recd_qty, cost_per_unit, unit_code,"
+        " unit_factor, status, nl_category, local_expect_cost, local_total_expect, foreign_exp_cost)"
+        " values (" +
+        Quote(kOrder) + ", " + Quote(item.line_text) + ", 'S', " + product + ", " + Quote(kWarehouse) +
+        ", 'Bench item', " + ordered + ", 0, " + ordered + ", 0, " + cost + ", 'EACH', 1, 'P', " +
+        Quote(kCategory) + ", 0, " + ordered + ", 0)");
     // Current costs, last supplier and category as the receipt writes them,
     // so that only the quantities move.
-    c.Execute("insert into stock_item (warehouse, product, physical_qty, on_order_qty, current_cost,"
-              " current_material, standard_cost, analysis_x_ref, batch_traceability, serial_numbers, bin_number,"
-              " last_supplier, month_to_date03, year_to_date03) values (" + Quote(kWarehouse) + ", " + product +
-              ", 0, " + ordered + ", " + cost + ", " + cost + ", " + cost + ", " + Quote(kCategory) +
-              ", 'Y', 'N', 'B-07  ', " + Quote(kSupplier) + ", 0, 0)");
+    c.Execute(
+        "insert into stock_item (warehouse, product, physical_qty, on_order_qty, current_cost,"
+        " current_material, standard_cost, analysis_x_ref, batch_traceability, serial_numbers, bin_number,"
+        " last_supplier, month_to_date03, year_to_date03) values (" +
+        Quote(kWarehouse) + ", " + product + ", 0, " + ordered + ", " + cost + ", " + cost + ", " + cost +
+        ", " + Quote(kCategory) + ", 'Y', 'N', 'B-07  ', " + Quote(kSupplier) + ", 0, 0)");
     // An old-scheme batch keeps the item on decimal batch numbers.
-    c.Execute("insert into stock_batch (warehouse, product, sequence_number, batch_number, prod_code, quantity,"
-              " date_received) values (" + Quote(kWarehouse) + ", " + product + ", '000000', 'OPENING', " +
-              product + ", 0, '2026-01-01 00:00:00')");
+    c.Execute(
+        "insert into stock_batch (warehouse, product, sequence_number, batch_number, prod_code, quantity,"
+        " date_received) values (" +
+        Quote(kWarehouse) + ", " + product + ", '000000', 'OPENING', " + product +
+        ", 0, '2026-01-01 00:00:00')");
   }
   c.Execute("commit");
 }
@@ -610,20 +711,17 @@ struct Rows {
 std::string CellText(const tarnlow::Variant& v) {
   switch (v.Type()) {
     case tarnlow::VarType::Null:
-    case tarnlow::VarType::Empty:
-      return "NULL";
-    case tarnlow::VarType::String:
-      return "T:" + *v.AsText();
-    case tarnlow::VarType::Date:
-      return "D:" + v.ToDate().ToIso();
-    default:
-      return "N:" + tarnlow::ShortestText(v.ToDouble());
+    case tarnlow::VarType::Empty: return "NULL";
+    case tarnlow::VarType::String: return "T:" + *v.AsText();
+    case tarnlow::VarType::Date: return "D:" + v.ToDate().ToIso();
+    default: return "N:" + tarnlow::ShortestText(v.ToDouble());
   }
 }
 
 Rows Snapshot(tarnlow::Connection& c, const std::string& table) {
   tarnlow::Recordset rs;
-  rs.Open("select * from " + table, c.DatabaseConnection(), tarnlow::adOpenForwardOnly, tarnlow::adLockReadOnly);
+  rs.Open("select * from " + table, c.DatabaseConnection(), tarnlow::adOpenForwardOnly,
+          tarnlow::adLockReadOnly);
   Rows out;
   for (std::size_t i = 0; i < rs.FieldCount(); ++i) out.columns.push_back(rs.FieldName(i));
   for (const auto& row : rs.GetRows()) {
@@ -643,7 +741,8 @@ std::string RowText(const std::vector<std::string>& row) {
 // The rows of `after` that `before` does not have; "" in `problem` when
 // `after` kept every row of `before`.
 std::vector<std::vector<std::string>> Added(std::vector<std::vector<std::string>> before,
-                                            std::vector<std::vector<std::string>> after, std::string& problem) {
+                                            std::vector<std::vector<std::string>> after,
+                                            std::string& problem) {
   std::sort(before.begin(), before.end());
   std::sort(after.begin(), after.end());
   std::vector<std::vector<std::string>> lost, added;
@@ -701,11 +800,12 @@ std::string CheckUpdated(const std::string& table, const Rows& s0, const Rows& s
       const double first = std::stod(b.substr(2)) - std::stod(a.substr(2));
       const double second = std::stod(d.substr(2)) - std::stod(b.substr(2));
       if (first != second)
-        return table + "." + name + ": the library moved it by " + std::to_string(first) + ", the raw side by " +
-               std::to_string(second);
+        return table + "." + name + ": the library moved it by " + std::to_string(first) +
+               ", the raw side by " + std::to_string(second);
       for (const auto& [moved, by] : moves)
         if (moved == name && first != by)
-          return table + "." + name + " moved by " + std::to_string(first) + ", expected " + std::to_string(by);
+          return table + "." + name + " moved by " + std::to_string(first) + ", expected " +
+                 std::to_string(by);
     } else if (a != b || b != d) {
       return table + "." + name + " changed: " + a + " -> " + b + " -> " + d;
     }
@@ -900,16 +1000,20 @@ class Bench {
                           std::back_inserter(only_raw));
       return "statement texts differ: library sent [" + (only_library.empty() ? "" : only_library.front()) +
              "], raw side sent [" + (only_raw.empty() ? "" : only_raw.front()) + "] (" +
-             std::to_string(library_texts.size()) + " texts against " + std::to_string(raw_texts.size()) + ")";
+             std::to_string(library_texts.size()) + " texts against " + std::to_string(raw_texts.size()) +
+             ")";
     }
 
     std::string problem = CheckUpdated(kTables[0], s0[0], s1[0], s2[0], "order_line_no", check.line_text,
-                                       {{"qty_received", kReceived}, {"tran_recd_qty", kReceived},
+                                       {{"qty_received", kReceived},
+                                        {"tran_recd_qty", kReceived},
                                         {"local_expect_cost", kReceived * kUnitCost}});
     if (problem.empty())
       problem = CheckUpdated(kTables[1], s0[1], s1[1], s2[1], "product", check.product,
-                             {{"physical_qty", kReceived}, {"on_order_qty", -kReceived},
-                              {"month_to_date03", kReceived}, {"year_to_date03", kReceived}});
+                             {{"physical_qty", kReceived},
+                              {"on_order_qty", -kReceived},
+                              {"month_to_date03", kReceived},
+                              {"year_to_date03", kReceived}});
     if (problem.empty()) problem = CheckAppended(kTables[2], s0[2], s1[2], s2[2], 1, "sequence_no");
     if (problem.empty()) problem = CheckAppended(kTables[3], s0[3], s1[3], s2[3], 1, "sequence_number");
     if (problem.empty()) problem = CheckAppended(kTables[4], s0[4], s1[4], s2[4], 2, "");
@@ -949,9 +1053,15 @@ SqliteCases& Sqlite() {
   return cases;
 }
 
-void BM_Receipt_SQLite_Library(benchmark::State& state) { Sqlite().RunLibrary(state); }
-void BM_Receipt_SQLite_RawAPI(benchmark::State& state) { Sqlite().RunRaw(state); }
-void BM_Receipt_SQLite_Paired(benchmark::State& state) { Sqlite().RunPaired(state); }
+void BM_Receipt_SQLite_Library(benchmark::State& state) {
+  Sqlite().RunLibrary(state);
+}
+void BM_Receipt_SQLite_RawAPI(benchmark::State& state) {
+  Sqlite().RunRaw(state);
+}
+void BM_Receipt_SQLite_Paired(benchmark::State& state) {
+  Sqlite().RunPaired(state);
+}
 BENCHMARK(BM_Receipt_SQLite_Library)->UseRealTime();
 BENCHMARK(BM_Receipt_SQLite_RawAPI)->UseRealTime();
 BENCHMARK(BM_Receipt_SQLite_Paired)->UseRealTime();
@@ -962,7 +1072,8 @@ void PgAdmin(const std::string& uri, const std::string& sql) {
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdb(uri.c_str()), &PQfinish);
   if (PQstatus(conn.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn.get()));
   // The drop's notices list every table; nobody needs them on the console.
-  PQsetNoticeProcessor(conn.get(), [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      conn.get(), [](void*, const char*) {}, nullptr);
   std::unique_ptr<PGresult, void (*)(PGresult*)> r(PQexec(conn.get(), sql.c_str()), &PQclear);
   if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) throw std::runtime_error(PQresultErrorMessage(r.get()));
 }
@@ -995,16 +1106,24 @@ class PostgresCases : public Bench<PgRaw> {
   std::string schema_;
 };
 
-const char* PgUri() { return std::getenv("TARNLOW_PG_URI"); }
+const char* PgUri() {
+  return std::getenv("TARNLOW_PG_URI");
+}
 
 PostgresCases& Postgres() {
   static PostgresCases cases(PgUri());
   return cases;
 }
 
-void BM_Receipt_PostgreSQL_Library(benchmark::State& state) { Postgres().RunLibrary(state); }
-void BM_Receipt_PostgreSQL_RawAPI(benchmark::State& state) { Postgres().RunRaw(state); }
-void BM_Receipt_PostgreSQL_Paired(benchmark::State& state) { Postgres().RunPaired(state); }
+void BM_Receipt_PostgreSQL_Library(benchmark::State& state) {
+  Postgres().RunLibrary(state);
+}
+void BM_Receipt_PostgreSQL_RawAPI(benchmark::State& state) {
+  Postgres().RunRaw(state);
+}
+void BM_Receipt_PostgreSQL_Paired(benchmark::State& state) {
+  Postgres().RunPaired(state);
+}
 
 // Without a server the PostgreSQL pair is not registered; the run's context
 // says so.

@@ -31,8 +31,8 @@ class SqliteRaw {
   // Opened as the library opens its connections: no sqlite mutexes, extended
   // result codes, the same busy timeout and the same sync level under WAL.
   explicit SqliteRaw(const std::string& path) {
-    const int rc = sqlite3_open_v2(path.c_str(), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, nullptr);
+    const int rc = sqlite3_open_v2(
+        path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, nullptr);
     if (rc != SQLITE_OK) Fail("open");
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, 30000);
@@ -90,7 +90,8 @@ class SqliteRaw {
   double NumberAt(const Stmt& s, int c) const { return sqlite3_column_double(s.handle, c); }
   std::string_view TextAt(const Stmt& s, int c) const {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s.handle, c));
-    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(s.handle, c))) : std::string_view();
+    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(s.handle, c)))
+             : std::string_view();
   }
 
   static std::string Numbered(const std::string& sql) { return sql; }
@@ -142,7 +143,8 @@ class PgRaw {
   Stmt Prepare(const std::string& sql) {
     Stmt s = Make(Numbered(sql));
     s.name = "raw" + std::to_string(++counter_);
-    PGresult* r = PQprepare(conn_, s.name.c_str(), s.text.c_str(), static_cast<int>(s.values.size()), nullptr);
+    PGresult* r =
+        PQprepare(conn_, s.name.c_str(), s.text.c_str(), static_cast<int>(s.values.size()), nullptr);
     if (PQresultStatus(r) != PGRES_COMMAND_OK) Fail("prepare", r);
     PQclear(r);
     return s;
@@ -240,7 +242,8 @@ class PgRaw {
   }
   void Execute(Stmt& s) {
     PQclear(s.result);
-    for (std::size_t i = 0; i < s.values.size(); ++i) s.pointers[i] = s.null[i] ? nullptr : s.values[i].c_str();
+    for (std::size_t i = 0; i < s.values.size(); ++i)
+      s.pointers[i] = s.null[i] ? nullptr : s.values[i].c_str();
     const int n = static_cast<int>(s.values.size());
     s.result = s.name.empty()
                    ? PQexecParams(conn_, s.text.c_str(), n, nullptr, s.pointers.data(), nullptr, nullptr, 0)
@@ -253,8 +256,8 @@ class PgRaw {
   }
   // Takes the result (if any) and clears it.
   [[noreturn]] void Fail(const char* what, PGresult* r) const {
-    std::string message = std::string("raw libpq ") + what + ": " +
-                          (r ? PQresultErrorMessage(r) : PQerrorMessage(conn_));
+    std::string message =
+        std::string("raw libpq ") + what + ": " + (r ? PQresultErrorMessage(r) : PQerrorMessage(conn_));
     if (r) PQclear(r);
     throw std::runtime_error(message);
   }

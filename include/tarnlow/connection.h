@@ -30,14 +30,15 @@ class Recordset;
 
 // ---- options ---------------------------------------------------------------
 
-#define TARNLOW_CATALOGUE_TABLES(X)                                                                        \
-  X(ProductExpenseTable)                                                                                   \
-  X(VatMatrixTable) X(ProductUnitTable) X(PriceListTable) X(DiscountTable) X(ProjectAnalysisTable)         \
-      X(NominalAnalysisTable) X(SupplierInfoTable) X(UnitDescriptionTable) X(UnitConversionTable)          \
-          X(ServiceTable) X(StockCategoryTable) X(BatchTable) X(StockHistoryTable) X(NominalMovementTable) \
-              X(StockTable) X(StockExtensionTable) X(ReceiptTable) X(OrderLineTable) X(OrderHeaderTable)   \
-                  X(OrderLineAnalysisTable) X(VarianceHistoryTable) X(OrderFaxTable)                       \
-                      X(ProductGroupToleranceTable) X(OrderRateTable) X(VarianceHistoryRateTable)          \
+#define TARNLOW_CATALOGUE_TABLES(X)                                                                      \
+  X(ProductExpenseTable)                                                                                 \
+  X(VatMatrixTable)                                                                                      \
+  X(ProductUnitTable) X(PriceListTable) X(DiscountTable) X(ProjectAnalysisTable) X(NominalAnalysisTable) \
+      X(SupplierInfoTable) X(UnitDescriptionTable) X(UnitConversionTable) X(ServiceTable)                \
+          X(StockCategoryTable) X(BatchTable) X(StockHistoryTable) X(NominalMovementTable) X(StockTable) \
+              X(StockExtensionTable) X(ReceiptTable) X(OrderLineTable) X(OrderHeaderTable)               \
+                  X(OrderLineAnalysisTable) X(VarianceHistoryTable) X(OrderFaxTable)                     \
+                      X(ProductGroupToleranceTable) X(OrderRateTable) X(VarianceHistoryRateTable)        \
                           X(OrderLineWeightTable) X(OrderVatStateTable) X(RetentionAnalysisTable)
 
 enum class CatalogueTable : std::uint8_t {
@@ -317,6 +318,7 @@ class TARNLOW_API Recordset {
  private:
   friend class Command;
   std::size_t IndexOf(std::string_view name) const;
+  std::size_t IndexOfSlow(std::string_view name) const;
   void RequireOpen() const;
   void RequireRow() const;
 
@@ -330,6 +332,10 @@ class TARNLOW_API Recordset {
   // Updatable row sets keep the current row and its pending changes.
   std::vector<Variant> row_;
   std::vector<std::pair<std::size_t, Variant>> pending_;
+  // Field positions by lower-case name, built on the first lookup by name
+  // for the statement they belong to: copy routines read dozens of fields.
+  mutable std::vector<std::pair<std::string, std::size_t>> index_;
+  mutable std::weak_ptr<backend::Statement> indexed_;
 };
 
 // ---- value converter and row cache -------------------------------------------

@@ -1,5 +1,8 @@
 #include <strings.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "connection/backend.h"
 #include "connection/sql_text.h"
 #include "tarnlow/connection.h"
@@ -110,7 +113,40 @@ const std::string& Recordset::FieldName(std::size_t index) const {
   return statement_->ColumnName(static_cast<int>(index));
 }
 
+namespace {
+std::string LowerCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+}  // namespace
+
 std::size_t Recordset::IndexOf(std::string_view name) const {
+  if (indexed_.lock() != statement_) {
+    const int n = statement_->ColumnCount();
+    index_.clear();
+    index_.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+      index_.emplace_back(LowerCase(statement_->ColumnName(i)), static_cast<std::size_t>(i));
+    // Sorted for a binary search; a stable sort keeps the first of two equal names first.
+    std::stable_sort(index_.begin(), index_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    indexed_ = statement_;
+  }
+  char buf[64];
+  if (name.size() < sizeof buf) {
+    for (std::size_t i = 0; i < name.size(); ++i)
+      buf[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
+    const std::string_view key(buf, name.size());
+    const auto it = std::lower_bound(index_.begin(), index_.end(), key,
+                                     [](const auto& entry, std::string_view k) { return entry.first < k; });
+    if (it != index_.end() && it->first == key) return it->second;
+    RaiseRuntime(err::ItemNotFound);
+  }
+  return IndexOfSlow(name);
+}
+
+std::size_t Recordset::IndexOfSlow(std::string_view name) const {
   const int n = statement_->ColumnCount();
   for (int i = 0; i < n; ++i) {
     const std::string& c = statement_->ColumnName(i);

@@ -223,9 +223,8 @@ std::string Variant::ToText() const {
       const double d = std::get<double>(v_);
       char buf[64];
       std::snprintf(buf, sizeof buf, "%.15G", d);
-      std::string s = buf;
-      if (s == "-0") s = "0";
-      return s;
+      if (std::strcmp(buf, "-0") == 0) return std::string(1, '0');
+      return std::string(buf);
     }
     case VarType::Date: {
       const Date d = std::get<Date>(v_);
