@@ -15,7 +15,7 @@ std::string RuntimeErrorText(std::int32_t number) {
     case 51: return "Internal error";
     case err::ObjectNotSet: return "Object variable or With block variable not set";
     case err::InvalidUseOfNull: return "Invalid use of Null";
-    case err::CannotCreateObject: return "ActiveX component can't create object";
+    case err::CannotCreateObject: return "Component can't create object";
     case err::NotSupported: return "Object doesn't support this property or method";
     case err::WrongArguments: return "Wrong number of arguments or invalid property assignment";
     case err::DuplicateKey: return "This key is already associated with an element of this collection";
