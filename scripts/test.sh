@@ -10,8 +10,8 @@ generator=()
 command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
 jobs=$(nproc)
 
-cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$jobs"
+cmake -S . -B build-tests "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-tests -j"$jobs"
 cmake -S . -B build-sanitize "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DTARNLOW_SANITIZE=ON \
   -DTARNLOW_BENCH=OFF >/dev/null
 cmake --build build-sanitize -j"$jobs"
@@ -37,6 +37,6 @@ fi
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 echo "== tests (optimised build) =="
-ctest --test-dir build --output-on-failure -j2 --timeout 600
+ctest --test-dir build-tests --output-on-failure -j2 --timeout 600
 echo "== tests (sanitizer build) =="
 ctest --test-dir build-sanitize --output-on-failure -j2 --timeout 900
