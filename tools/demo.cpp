@@ -68,8 +68,11 @@ std::int32_t Count(Connection& c, CatalogueTable table) {
   return n;
 }
 
+// Six significant digits are plenty for a report.
 std::string Num(double d) {
-  return ShortestText(d);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.6g", d);
+  return buf;
 }
 
 }  // namespace
