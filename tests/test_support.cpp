@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 namespace tarnlow::test {
@@ -80,6 +81,22 @@ std::shared_ptr<Connection> ScratchDatabase::Open(const std::string& options) co
 
 std::shared_ptr<Connection> ScratchDatabase::OpenBare(const std::string& options) const {
   return Connection::Open(Text(options));
+}
+
+Rows Select(Connection& c, const std::string& sql) {
+  Recordset rs;
+  rs.Open(sql, c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  Rows rows = rs.GetRows();
+  rs.Close();
+  return rows;
+}
+
+std::vector<std::string> Traced(const std::string& path, const std::string& prefix) {
+  std::vector<std::string> out;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with(prefix)) out.push_back(line);
+  return out;
 }
 
 MessageCapture::MessageCapture(int answer) : messages_(std::make_shared<std::vector<Message>>()) {

@@ -69,6 +69,12 @@ Error CatchError(F&& body) {
   return Error(0, "", "");
 }
 
+// All rows of a literal select, as [row][column].
+using Rows = std::vector<std::vector<Variant>>;
+Rows Select(Connection& c, const std::string& sql);
+// The statements of a trace file that begin with the prefix.
+std::vector<std::string> Traced(const std::string& path, const std::string& prefix);
+
 // Parameterised fixtures name their backend.
 struct BackendName {
   std::string operator()(const ::testing::TestParamInfo<std::string>& info) const { return info.param; }

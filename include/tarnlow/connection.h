@@ -30,16 +30,17 @@ class Recordset;
 
 // ---- options ---------------------------------------------------------------
 
-#define TARNLOW_CATALOGUE_TABLES(X)                                                                      \
-  X(ProductExpenseTable)                                                                                 \
-  X(VatMatrixTable)                                                                                      \
-  X(ProductUnitTable) X(PriceListTable) X(DiscountTable) X(ProjectAnalysisTable) X(NominalAnalysisTable) \
-      X(SupplierInfoTable) X(UnitDescriptionTable) X(UnitConversionTable) X(ServiceTable)                \
-          X(StockCategoryTable) X(BatchTable) X(StockHistoryTable) X(NominalMovementTable) X(StockTable) \
-              X(StockExtensionTable) X(ReceiptTable) X(OrderLineTable) X(OrderHeaderTable)               \
-                  X(OrderLineAnalysisTable) X(VarianceHistoryTable) X(OrderFaxTable)                     \
-                      X(ProductGroupToleranceTable) X(OrderRateTable) X(VarianceHistoryRateTable)        \
-                          X(OrderLineWeightTable) X(OrderVatStateTable) X(RetentionAnalysisTable)
+#define TARNLOW_CATALOGUE_TABLES(X)                                                                         \
+  X(ProductExpenseTable)                                                                                    \
+  X(VatMatrixTable)                                                                                         \
+  X(ProductUnitTable)                                                                                       \
+  X(PriceListTable) X(DiscountTable) X(ProjectAnalysisTable) X(NominalAnalysisTable) X(SupplierInfoTable)   \
+      X(UnitDescriptionTable) X(UnitConversionTable) X(ServiceTable) X(StockCategoryTable) X(BatchTable)    \
+          X(StockHistoryTable) X(NominalMovementTable) X(StockTable) X(StockExtensionTable) X(ReceiptTable) \
+              X(OrderLineTable) X(OrderHeaderTable) X(OrderLineAnalysisTable) X(VarianceHistoryTable)       \
+                  X(OrderFaxTable) X(ProductGroupToleranceTable) X(OrderRateTable)                          \
+                      X(VarianceHistoryRateTable) X(OrderLineWeightTable) X(OrderVatStateTable)             \
+                          X(RetentionAnalysisTable)
 
 enum class CatalogueTable : std::uint8_t {
 #define TARNLOW_ENUM_TABLE(name) name,

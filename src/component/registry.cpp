@@ -5,14 +5,10 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "framework/text.h"
+
 namespace tarnlow {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 // Classes register themselves while the library loads, before anyone can
 // ask for them; the index is built on the first question after the last
@@ -34,11 +30,11 @@ struct Entries {
       by_name.push_back(info);
       // A second class under a name or identity already taken cannot be
       // reached by it; the first registration keeps it.
-      keys.emplace(Lower(info->Name()), info);
-      if (!info->ClassId().empty()) keys.emplace(Lower(info->ClassId()), info);
+      keys.emplace(LowerCase(info->Name()), info);
+      if (!info->ClassId().empty()) keys.emplace(LowerCase(info->ClassId()), info);
     }
     std::stable_sort(by_name.begin(), by_name.end(), [](const ClassInfo* a, const ClassInfo* b) {
-      return Lower(a->Name()) < Lower(b->Name());
+      return LowerCase(a->Name()) < LowerCase(b->Name());
     });
     indexed = functions.size();
   }
@@ -69,7 +65,7 @@ const ClassInfo* Registry::Find(std::string_view key) {
   Entries& e = All();
   std::lock_guard lock(e.mutex);
   e.Refresh();
-  const auto it = e.keys.find(Lower(key));
+  const auto it = e.keys.find(LowerCase(key));
   return it == e.keys.end() ? nullptr : it->second;
 }
 

@@ -5,6 +5,7 @@
 
 #include "connection/backend.h"
 #include "connection/sql_text.h"
+#include "framework/text.h"
 #include "tarnlow/connection.h"
 
 namespace tarnlow {
@@ -112,14 +113,6 @@ const std::string& Recordset::FieldName(std::size_t index) const {
   if (index >= FieldCount()) RaiseRuntime(err::ItemNotFound);
   return statement_->ColumnName(static_cast<int>(index));
 }
-
-namespace {
-std::string LowerCase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-}  // namespace
 
 std::size_t Recordset::IndexOf(std::string_view name) const {
   if (indexed_.lock() != statement_) {

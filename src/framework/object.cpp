@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <cctype>
 
+#include "framework/text.h"
+
 namespace tarnlow {
 namespace {
 std::atomic<std::int64_t> g_live{0};
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 }  // namespace
 
 Object::Object() {
@@ -27,7 +24,7 @@ std::int64_t Object::LiveCount() {
 ClassInfo::ClassInfo(std::string_view name, std::string_view clsid, std::string_view iid,
                      std::vector<MemberInfo> members, Factory create)
     : name_(name), clsid_(clsid), iid_(iid), members_(std::move(members)), create_(create) {
-  for (std::size_t i = 0; i < members_.size(); ++i) index_.emplace(Lower(members_[i].name), i);
+  for (std::size_t i = 0; i < members_.size(); ++i) index_.emplace(LowerCase(members_[i].name), i);
 }
 
 ObjectPtr ClassInfo::Create() const {

@@ -11,23 +11,9 @@
 namespace tarnlow {
 namespace {
 
-using Rows = std::vector<std::vector<Variant>>;
-
-Rows Select(Connection& c, const std::string& sql) {
-  Recordset rs;
-  rs.Open(sql, c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
-  Rows rows = rs.GetRows();
-  rs.Close();
-  return rows;
-}
-
-std::vector<std::string> Traced(const std::string& path, const std::string& prefix) {
-  std::vector<std::string> out;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);)
-    if (line.starts_with(prefix)) out.push_back(line);
-  return out;
-}
+using test::Rows;
+using test::Select;
+using test::Traced;
 
 constexpr const char* kRetryPrompt = "Error inserting receipt audit record.   Press OK to try again";
 constexpr const char* kGaveUp = "Error inserting receipt audit record insert failed";

@@ -14,15 +14,6 @@
 namespace tarnlow {
 namespace {
 
-// Traced statement texts that start with the prefix.
-std::vector<std::string> TracedLines(const std::string& path, const std::string& prefix) {
-  std::vector<std::string> out;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);)
-    if (line.starts_with(prefix)) out.push_back(line);
-  return out;
-}
-
 Variant Scalar(Connection& c, const std::string& sql) {
   Recordset rs;
   rs.Open(sql, c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
@@ -69,7 +60,7 @@ TEST_P(ReceiptHeaderTest, ReadsTheHeaderWithTrailingBlanksRemoved) {
 TEST_P(ReceiptHeaderTest, TheStatementIsTheLiteralReadOfOneOrder) {
   head_.ReadIt("PO1");
   head_.CloseIt();
-  EXPECT_EQ(TracedLines(trace_, "select order_no"),
+  EXPECT_EQ(test::Traced(trace_, "select order_no"),
             std::vector<std::string>{"select order_no, supplier, status, pl_company, currency from " +
                                      Table() + " where order_no = 'PO1'"});
 }
@@ -108,7 +99,7 @@ TEST_P(ReceiptHeaderTest, AnApostropheInTheOrderNumberIsPartOfTheNumber) {
   const Error e = test::CatchError([&] { head_.ReadIt("X' OR '1'='1"); });
   EXPECT_EQ(e.Description(), "Cannot find order X' OR '1'='1");
   EXPECT_EQ(head_.supplier(), "");
-  EXPECT_EQ(TracedLines(trace_, "select order_no").back(),
+  EXPECT_EQ(test::Traced(trace_, "select order_no").back(),
             "select order_no, supplier, status, pl_company, currency from " + Table() +
                 " where order_no = 'X'' OR ''1''=''1'");
   // An order whose number really holds an apostrophe is found.
@@ -191,7 +182,8 @@ TEST_P(ReceiptLinesTest, WalksEveryLineOfTheOrderAndNoOther) {
   Insert("order_no, order_line_no", "'PO2', '   3'");
   EXPECT_EQ(WalkLineNumbers("PO1"), (std::vector<std::int16_t>{1, 2, 10}));
   EXPECT_EQ(WalkLineNumbers("PO2"), (std::vector<std::int16_t>{3}));
-  EXPECT_EQ(TracedLines(trace_, "select *").front(), "select *  from " + Table() + " where order_no = 'PO1'");
+  EXPECT_EQ(test::Traced(trace_, "select *").front(),
+            "select *  from " + Table() + " where order_no = 'PO1'");
 }
 
 TEST_P(ReceiptLinesTest, AnOrderWithoutLinesEndsAtOnce) {
@@ -216,7 +208,7 @@ TEST_P(ReceiptLinesTest, ReadsTheLineByItsRightAlignedNumberAndKeepsTextsAsStore
   EXPECT_EQ(line_.QtyOutstanding(), 7.5);
   EXPECT_EQ(line_.date_completed(), Date());  // Null dates read as the zero date
   line_.CloseIt();
-  EXPECT_EQ(TracedLines(trace_, "select *").back(),
+  EXPECT_EQ(test::Traced(trace_, "select *").back(),
             "select *  from " + Table() + " where order_no = 'PO1' and order_line_no='   7'");
 }
 
@@ -372,7 +364,7 @@ TEST_P(ReceiptLinesTest, AnApostropheInTheOrderNumberFindsNothingAndChangesNothi
   EXPECT_EQ(test::CatchError([&] { line_.UpdateForReceipt(); }).Number(), err::NoCurrentRecord);
   line_.CloseIt();
   EXPECT_EQ(Scalar(*c_, "select qty_received from " + Table()).ToDouble(), 2.0);
-  EXPECT_EQ(TracedLines(trace_, "select *").back(),
+  EXPECT_EQ(test::Traced(trace_, "select *").back(),
             "select *  from " + Table() + " where order_no = 'X'' OR ''1''=''1' and order_line_no='   1'");
 }
 

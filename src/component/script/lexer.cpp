@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "framework/text.h"
+
 namespace tarnlow::script {
 namespace {
 
@@ -19,13 +21,6 @@ bool IsWordChar(char c) {
 }
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
 }
 
 std::string CharText(char c) {
@@ -90,7 +85,7 @@ class Lexer {
  private:
   void Push(TokenKind kind, std::string text, Variant value = {}) {
     Token t{kind, line_, std::move(text), {}, std::move(value), space_};
-    if (kind == TokenKind::Word) t.lower = Lower(t.text);
+    if (kind == TokenKind::Word) t.lower = LowerCase(t.text);
     tokens_.push_back(std::move(t));
     space_ = false;
   }
@@ -105,7 +100,7 @@ class Lexer {
     const std::size_t start = pos_;
     while (pos_ < s_.size() && IsWordChar(s_[pos_])) ++pos_;
     std::string text(s_.substr(start, pos_ - start));
-    if (AtStatementStart() && Lower(text) == "rem") {  // the long form of a comment line
+    if (AtStatementStart() && LowerCase(text) == "rem") {  // the long form of a comment line
       SkipToEndOfLine();
       return;
     }
