@@ -60,12 +60,11 @@ Variant ToVariant(T&& value) {
   return Variant(std::forward<T>(value));
 }
 
-template <auto F>
-struct Method;
-
-template <class C, class R, class... A, R (C::*F)(A...)>
-struct Method<F> {
-  using Class = C;
+// Reaches a member function late-bound. Self is the class, const for const
+// member functions.
+template <auto F, class Self, class R, class... A>
+struct MethodAdapter {
+  using Class = std::remove_const_t<Self>;
   static constexpr bool kHasResult = !std::is_void_v<R>;
 
   static std::vector<ArgInfo> Args(std::span<const std::string_view> names) {
@@ -80,11 +79,11 @@ struct Method<F> {
 
   static Variant Invoke(Object& self, CallKind, std::span<Variant> args) {
     if (args.size() != sizeof...(A)) RaiseRuntime(err::WrongArguments);
-    return Call(static_cast<C&>(self), args, std::index_sequence_for<A...>{});
+    return Call(static_cast<Self&>(self), args, std::index_sequence_for<A...>{});
   }
 
   template <std::size_t... I>
-  static Variant Call(C& self, [[maybe_unused]] std::span<Variant> args, std::index_sequence<I...>) {
+  static Variant Call(Self& self, [[maybe_unused]] std::span<Variant> args, std::index_sequence<I...>) {
     std::tuple<std::remove_cvref_t<A>...> values{FromVariant<std::remove_cvref_t<A>>(args[I])...};
     Variant result;
     if constexpr (kHasResult)
@@ -100,33 +99,12 @@ struct Method<F> {
   }
 };
 
-// Const member functions are reached the same way.
+template <auto F>
+struct Method;
+template <class C, class R, class... A, R (C::*F)(A...)>
+struct Method<F> : MethodAdapter<F, C, R, A...> {};
 template <class C, class R, class... A, R (C::*F)(A...) const>
-struct Method<F> {
-  using Class = C;
-  static constexpr bool kHasResult = !std::is_void_v<R>;
-
-  static std::vector<ArgInfo> Args(std::span<const std::string_view> names) {
-    std::vector<ArgInfo> out;
-    std::size_t i = 0;
-    ((out.push_back(ArgInfo{i < names.size() ? names[i] : std::string_view("arg"), KindOf<A>(), false}), ++i),
-     ...);
-    return out;
-  }
-
-  static Variant Invoke(Object& self, CallKind, std::span<Variant> args) {
-    if (args.size() != sizeof...(A)) RaiseRuntime(err::WrongArguments);
-    return Call(static_cast<const C&>(self), args, std::index_sequence_for<A...>{});
-  }
-
-  template <std::size_t... I>
-  static Variant Call(const C& self, [[maybe_unused]] std::span<Variant> args, std::index_sequence<I...>) {
-    if constexpr (kHasResult)
-      return ToVariant((self.*F)(FromVariant<std::remove_cvref_t<A>>(args[I])...));
-    else
-      return (self.*F)(FromVariant<std::remove_cvref_t<A>>(args[I])...), Variant();
-  }
-};
+struct Method<F> : MethodAdapter<F, const C, R, A...> {};
 
 // `SageConnection` of a table object: get and set.
 inline Variant ConnectionInvoke(Object& self, CallKind call, std::span<Variant> args) {
