@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tarnlow/object.h"
+#include "tarnlow/tables.h"
 #include "tarnlow/value.h"
 
 namespace tarnlow {
@@ -29,25 +30,6 @@ class DatabaseConnection;
 class Recordset;
 
 // ---- options ---------------------------------------------------------------
-
-#define TARNLOW_CATALOGUE_TABLES(X)                                                                         \
-  X(ProductExpenseTable)                                                                                    \
-  X(VatMatrixTable)                                                                                         \
-  X(ProductUnitTable)                                                                                       \
-  X(PriceListTable) X(DiscountTable) X(ProjectAnalysisTable) X(NominalAnalysisTable) X(SupplierInfoTable)   \
-      X(UnitDescriptionTable) X(UnitConversionTable) X(ServiceTable) X(StockCategoryTable) X(BatchTable)    \
-          X(StockHistoryTable) X(NominalMovementTable) X(StockTable) X(StockExtensionTable) X(ReceiptTable) \
-              X(OrderLineTable) X(OrderHeaderTable) X(OrderLineAnalysisTable) X(VarianceHistoryTable)       \
-                  X(OrderFaxTable) X(ProductGroupToleranceTable) X(OrderRateTable)                          \
-                      X(VarianceHistoryRateTable) X(OrderLineWeightTable) X(OrderVatStateTable)             \
-                          X(RetentionAnalysisTable)
-
-enum class CatalogueTable : std::uint8_t {
-#define TARNLOW_ENUM_TABLE(name) name,
-  TARNLOW_CATALOGUE_TABLES(TARNLOW_ENUM_TABLE)
-#undef TARNLOW_ENUM_TABLE
-};
-inline constexpr std::size_t CatalogueTableCount = 29;
 
 // Everything a connection text says, checked before anything is opened.
 struct TARNLOW_API ConnectionOptions {
@@ -79,11 +61,11 @@ class TARNLOW_API TableCatalogue final : public Object {
   const ClassInfo& Class() const override;
 
   const std::string& Name(CatalogueTable table) const;
-#define TARNLOW_CATALOGUE_GETTER(name) \
+#define TARNLOW_CATALOGUE_GETTER(name, default_name) \
   const std::string& name() const {    \
     return Name(CatalogueTable::name); \
   }
-  TARNLOW_CATALOGUE_TABLES(TARNLOW_CATALOGUE_GETTER)
+  TARNLOW_TABLES(TARNLOW_CATALOGUE_GETTER)
 #undef TARNLOW_CATALOGUE_GETTER
 
  private:

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tarnlow/error.h"
+#include "tarnlow/tables.h"
 #include "tarnlow/value.h"
 
 namespace tarnlow {
@@ -149,13 +150,26 @@ const T& Field(const Prop<T, A>& p) {
   return detail::FieldAccess::Ref(p);
 }
 
+// A column property: the compiler knows its column, so statement lists,
+// parameters and copies name it by the member rather than by text.
+template <const tables::Column* C, ValueKind K, Access A>
+class ColumnProp : public Prop<typename KindType<K>::type, A> {
+ public:
+  static constexpr const tables::Column* column = C;
+  using Prop<typename KindType<K>::type, A>::operator=;
+};
+
+template <class P>
+concept ColumnProperty = requires { P::column; };
+
 // One entry of a class's property list.
 struct ColumnInfo {
   std::string_view property;  // member name
   std::string_view column;    // database column; empty when the property is no column
-  ValueKind kind;
+  ValueKind kind;             // the property's type
   Access access;
-  int size;  // declared parameter size of text columns, 0 otherwise
+  int size;                           // the column's width for text, 0 otherwise
+  const tables::Column* declaration;  // the table's column; null when the property is no column
   Variant (*get)(const Object&);
   void (*set)(Object&, const Variant&);  // converts as a property assignment does
 };
@@ -170,27 +184,68 @@ void SetField(Object& o, const Variant& v) {
   auto& field = FieldAccess::Ref(static_cast<C&>(o).*M);
   field = ConvertTo<std::remove_reference_t<decltype(field)>>(v);
 }
+template <class C, auto M>
+constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
+                           Access access) {
+  return ColumnInfo{property, column ? column->name : std::string_view(), kind, access,
+                    column ? column->size : 0, column, &GetField<C, M>, &SetField<C, M>};
+}
 }  // namespace detail
 
-// Declares the properties of a class from its list. Each list entry reads
-//   X(name, Kind, Access, "column", size)
-// with Kind one of Text, Double, Date, Int16, Int32, Bool and the column
-// name empty ("") for a property that is no column.
-#define TARNLOW_DECLARE_PROP(name, kind, acc, column, size) \
-  ::tarnlow::Prop<::tarnlow::KindType<::tarnlow::ValueKind::kind>::type, ::tarnlow::Access::acc> name;
+// ---- property lists ------------------------------------------------------------
+//
+// A class lists its properties in interface order, one entry per group:
+//   X(Table, T, Access)                   every column of table T, in its order
+//   X(Columns, T, Access, a, b, ...)      the columns a, b, ... of table T
+//   X(Column, name, T::column, Access)    a property named unlike its column
+//   X(ColumnAs, name, T::column, Kind, Access)
+//                                         a column held in a property of another type
+//   X(Value, name, Kind, Access)          a property that is no column
+// Types and text widths come from the table declarations.
+
+#define TARNLOW_PP_FIRST(a, b) a
+#define TARNLOW_PP_SECOND(a, b) b
+#define TARNLOW_PP_CALL(m, ...) m(__VA_ARGS__)
+
+// Declarations (in the class).
+#define TARNLOW_DECL_COLUMN_OF(T, A, ident) \
+  ::tarnlow::ColumnProp<&::tarnlow::tables::T::ident, ::tarnlow::tables::T::ident.kind, ::tarnlow::Access::A> ident;
+#define TARNLOW_DECL_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
+  TARNLOW_PP_CALL(TARNLOW_DECL_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)
+#define TARNLOW_DECL_Table(T, A) TARNLOW_TABLE_##T(TARNLOW_DECL_TABLE_COLUMN, TARNLOW_TABLE_NO_KEY, (T, A))
+#define TARNLOW_DECL_Columns(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_DECL_COLUMN_OF, (T, A), __VA_ARGS__)
+#define TARNLOW_DECL_Column(name, column, A) \
+  ::tarnlow::ColumnProp<&::tarnlow::tables::column, ::tarnlow::tables::column.kind, ::tarnlow::Access::A> name;
+#define TARNLOW_DECL_ColumnAs(name, column, K, A) \
+  ::tarnlow::ColumnProp<&::tarnlow::tables::column, ::tarnlow::ValueKind::K, ::tarnlow::Access::A> name;
+#define TARNLOW_DECL_Value(name, K, A) \
+  ::tarnlow::Prop<::tarnlow::KindType<::tarnlow::ValueKind::K>::type, ::tarnlow::Access::A> name;
+#define TARNLOW_DECLARE_PROPERTY(form, ...) TARNLOW_DECL_##form(__VA_ARGS__)
+
+// Entries of Columns() (in the source file).
+#define TARNLOW_ENTRY_COLUMN_OF(T, A, ident)                                                              \
+  ::tarnlow::detail::Entry<Self, &Self::ident>(#ident, &::tarnlow::tables::T::ident,                        \
+                                                ::tarnlow::tables::T::ident.kind, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
+  TARNLOW_PP_CALL(TARNLOW_ENTRY_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)
+#define TARNLOW_ENTRY_Table(T, A) TARNLOW_TABLE_##T(TARNLOW_ENTRY_TABLE_COLUMN, TARNLOW_TABLE_NO_KEY, (T, A))
+#define TARNLOW_ENTRY_Columns(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_ENTRY_COLUMN_OF, (T, A), __VA_ARGS__)
+#define TARNLOW_ENTRY_Column(name, column, A)                                                      \
+  ::tarnlow::detail::Entry<Self, &Self::name>(#name, &::tarnlow::tables::column,                   \
+                                               ::tarnlow::tables::column.kind, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_ColumnAs(name, column, K, A)                                                 \
+  ::tarnlow::detail::Entry<Self, &Self::name>(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
+                                               ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_Value(name, K, A) \
+  ::tarnlow::detail::Entry<Self, &Self::name>(#name, nullptr, ::tarnlow::ValueKind::K, ::tarnlow::Access::A),
+#define TARNLOW_COLUMN_ENTRY(form, ...) TARNLOW_ENTRY_##form(__VA_ARGS__)
+
+// Declares the properties of a class from its list (in the class body).
 #define TARNLOW_PROPERTIES(Class, LIST)                    \
   using Self = Class;                                      \
   static std::span<const ::tarnlow::ColumnInfo> Columns(); \
-  LIST(TARNLOW_DECLARE_PROP)
+  LIST(TARNLOW_DECLARE_PROPERTY)
 
-#define TARNLOW_COLUMN_ENTRY(name, kind, acc, column, size)              \
-  ::tarnlow::ColumnInfo{#name,                                           \
-                        column,                                          \
-                        ::tarnlow::ValueKind::kind,                      \
-                        ::tarnlow::Access::acc,                          \
-                        size,                                            \
-                        &::tarnlow::detail::GetField<Self, &Self::name>, \
-                        &::tarnlow::detail::SetField<Self, &Self::name>},
 // Defines Class::Columns() from the same list, in a source file.
 #define TARNLOW_DEFINE_PROPERTIES(Class, LIST)                             \
   std::span<const ::tarnlow::ColumnInfo> Class::Columns() {                \
@@ -199,10 +254,12 @@ void SetField(Object& o, const Variant& v) {
     return k;                                                              \
   }
 
-// Looks a property entry up by its property name (exact spelling).
-TARNLOW_API const ColumnInfo& FindColumn(std::span<const ColumnInfo> columns, std::string_view property);
-
-// Copies every property in the list from one object to another of the same class.
-TARNLOW_API void CopyProperties(std::span<const ColumnInfo> columns, const Object& from, Object& to);
+// The entry of a property in its class's list, found by the member itself.
+template <auto M, class C>
+const ColumnInfo& ColumnOf(std::span<const ColumnInfo> columns) {
+  for (const ColumnInfo& c : columns)
+    if (c.get == &detail::GetField<C, M>) return c;
+  RaiseRuntime(err::NotSupported);
+}
 
 }  // namespace tarnlow

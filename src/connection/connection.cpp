@@ -24,8 +24,8 @@ const std::string& TableCatalogue::Name(CatalogueTable table) const {
 const ClassInfo& TableCatalogue::Class() const {
   static const ClassInfo info = [] {
     detail::ClassBuilder<TableCatalogue> b("TableCatalogue", "", "{1D10F264-2B7B-4DB8-9F5F-8D78790F5761}");
-#define TARNLOW_CATALOGUE_MEMBER(name) b.Get<&TableCatalogue::name>(#name);
-    TARNLOW_CATALOGUE_TABLES(TARNLOW_CATALOGUE_MEMBER)
+#define TARNLOW_CATALOGUE_MEMBER(name, default_name) b.Get<&TableCatalogue::name>(#name);
+    TARNLOW_TABLES(TARNLOW_CATALOGUE_MEMBER)
 #undef TARNLOW_CATALOGUE_MEMBER
     return b.Build();
   }();

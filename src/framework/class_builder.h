@@ -130,24 +130,25 @@ class ClassBuilder {
     return *this;
   }
 
-  // Every property of the list, in list order.
+  // Every property of a list, in list order.
   ClassBuilder& Properties(std::span<const ColumnInfo> columns) {
     for (const ColumnInfo& c : columns) AddColumn(c);
     return *this;
   }
-  // The properties from `first` to `last` of the list, both included.
-  ClassBuilder& Properties(std::span<const ColumnInfo> columns, std::string_view first,
-                           std::string_view last) {
-    bool on = false;
-    for (const ColumnInfo& c : columns) {
-      if (c.property == first) on = true;
-      if (on) AddColumn(c);
-      if (c.property == last) break;
-    }
+  // Every property of the class's own list.
+  ClassBuilder& Properties() { return Properties(C::Columns()); }
+  // The properties of the class's list from `First` to `Last`, both included.
+  template <auto First, auto Last>
+  ClassBuilder& Properties() {
+    const std::span<const ColumnInfo> all = C::Columns();
+    const ColumnInfo* first = &ColumnOf<First, C>(all);
+    const ColumnInfo* last = &ColumnOf<Last, C>(all);
+    for (const ColumnInfo* c = first; c <= last; ++c) AddColumn(*c);
     return *this;
   }
-  ClassBuilder& Property(std::span<const ColumnInfo> columns, std::string_view name) {
-    AddColumn(FindColumn(columns, name));
+  template <auto M>
+  ClassBuilder& Property() {
+    AddColumn(ColumnOf<M, C>(C::Columns()));
     return *this;
   }
 

@@ -41,14 +41,4 @@ const MemberInfo* ClassInfo::Find(std::string_view name) const {
   return it == index_.end() ? nullptr : &members_[it->second];
 }
 
-const ColumnInfo& FindColumn(std::span<const ColumnInfo> columns, std::string_view property) {
-  for (const ColumnInfo& c : columns)
-    if (c.property == property) return c;
-  RaiseRuntime(err::NotSupported);
-}
-
-void CopyProperties(std::span<const ColumnInfo> columns, const Object& from, Object& to) {
-  for (const ColumnInfo& c : columns) c.set(to, c.get(from));
-}
-
 }  // namespace tarnlow
