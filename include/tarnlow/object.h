@@ -159,6 +159,20 @@ class ColumnProp : public Prop<typename KindType<K>::type, A> {
   using Prop<typename KindType<K>::type, A>::operator=;
 };
 
+// A text column property whose let removes trailing blanks: codes that are
+// looked up in caches of trimmed keys are stored the way the cache holds them.
+template <const tables::Column* C, Access A>
+class TrimmedColumnProp : public ColumnProp<C, ValueKind::Text, A> {
+  static_assert(C->kind == ValueKind::Text, "only text columns are trimmed");
+
+ public:
+  TrimmedColumnProp& operator=(std::string v) requires(HasLet(A)) {
+    v.erase(v.find_last_not_of(' ') + 1);
+    Field(*this) = std::move(v);
+    return *this;
+  }
+};
+
 template <class P>
 concept ColumnProperty = requires { P::column; };
 
@@ -184,11 +198,23 @@ void SetField(Object& o, const Variant& v) {
   auto& field = FieldAccess::Ref(static_cast<C&>(o).*M);
   field = ConvertTo<std::remove_reference_t<decltype(field)>>(v);
 }
+// A let through the property's own assignment, for properties whose let
+// does more than store.
+template <class C, auto M>
+void LetField(Object& o, const Variant& v) {
+  auto& property = static_cast<C&>(o).*M;
+  property = ConvertTo<typename std::remove_reference_t<decltype(property)>::value_type>(v);
+}
 template <class C, auto M>
 constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
                            Access access) {
   return ColumnInfo{property, column ? column->name : std::string_view(), kind, access,
                     column ? column->size : 0, column, &GetField<C, M>, &SetField<C, M>};
+}
+template <class C, auto M>
+constexpr ColumnInfo TrimmedEntry(std::string_view property, const tables::Column* column, Access access) {
+  return ColumnInfo{property, column->name, ValueKind::Text, access, column->size, column,
+                    &GetField<C, M>, &LetField<C, M>};
 }
 }  // namespace detail
 
@@ -201,6 +227,8 @@ constexpr ColumnInfo Entry(std::string_view property, const tables::Column* colu
 //   X(ColumnAs, name, T::column, Kind, Access)
 //                                         a column held in a property of another type
 //   X(Value, name, Kind, Access)          a property that is no column
+//   X(Trimmed, T, Access, a, b, ...)      text columns of T whose let removes
+//                                         trailing blanks
 // Types and text widths come from the table declarations.
 
 #define TARNLOW_PP_FIRST(a, b) a
@@ -220,6 +248,9 @@ constexpr ColumnInfo Entry(std::string_view property, const tables::Column* colu
   ::tarnlow::ColumnProp<&::tarnlow::tables::column, ::tarnlow::ValueKind::K, ::tarnlow::Access::A> name;
 #define TARNLOW_DECL_Value(name, K, A) \
   ::tarnlow::Prop<::tarnlow::KindType<::tarnlow::ValueKind::K>::type, ::tarnlow::Access::A> name;
+#define TARNLOW_DECL_TRIMMED_OF(T, A, ident) \
+  ::tarnlow::TrimmedColumnProp<&::tarnlow::tables::T::ident, ::tarnlow::Access::A> ident;
+#define TARNLOW_DECL_Trimmed(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_DECL_TRIMMED_OF, (T, A), __VA_ARGS__)
 #define TARNLOW_DECLARE_PROPERTY(form, ...) TARNLOW_DECL_##form(__VA_ARGS__)
 
 // Entries of Columns() (in the source file).
@@ -238,6 +269,9 @@ constexpr ColumnInfo Entry(std::string_view property, const tables::Column* colu
                                                ::tarnlow::Access::A),
 #define TARNLOW_ENTRY_Value(name, K, A) \
   ::tarnlow::detail::Entry<Self, &Self::name>(#name, nullptr, ::tarnlow::ValueKind::K, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_TRIMMED_OF(T, A, ident) \
+  ::tarnlow::detail::TrimmedEntry<Self, &Self::ident>(#ident, &::tarnlow::tables::T::ident, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_Trimmed(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_ENTRY_TRIMMED_OF, (T, A), __VA_ARGS__)
 #define TARNLOW_COLUMN_ENTRY(form, ...) TARNLOW_ENTRY_##form(__VA_ARGS__)
 
 // Declares the properties of a class from its list (in the class body).
