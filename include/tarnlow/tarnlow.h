@@ -2,6 +2,7 @@
 #pragma once
 
 #include "tarnlow/component/clsTarnlowSTDataVer.h"
+#include "tarnlow/collection.h"
 #include "tarnlow/connection.h"
 #include "tarnlow/error.h"
 #include "tarnlow/late_binding.h"
@@ -24,4 +25,6 @@
 #include "tarnlow/table_object.h"
 #include "tarnlow/units/clsSTUnitCD.h"
 #include "tarnlow/units/clsSTUnitDD.h"
+#include "tarnlow/units/clsSTUnitPD.h"
+#include "tarnlow/units/colSTUnitD.h"
 #include "tarnlow/value.h"

@@ -12,7 +12,7 @@ TARNLOW_DEFINE_CLASS(clsSTUnitCD, TARNLOW_clsSTUnitCD_PROPERTIES, "{6C7A6AD9-629
       .Connection()
       .Get<&Self::KeyString>("KeyString")
       .Properties() TARNLOW_METHODS(PrepareReadStatement, ReadIt, ReadFromList)
-      .Method<&Self::CopyFromObject>("CopyFrom", {"oFromSTUnitCD"});
+      .Method<&Self::CopyFrom>("CopyFrom", {"oFromSTUnitCD"});
 }
 
 namespace {
@@ -152,14 +152,6 @@ void clsSTUnitCD::CopyFrom(const clsSTUnitCD& oFromSTUnitCD) {
     Field(converted_unit) = oFromSTUnitCD.converted_unit();
     Field(from_min_break) = oFromSTUnitCD.from_min_break();
     Field(from_max_break) = oFromSTUnitCD.from_max_break();
-  });
-}
-
-void clsSTUnitCD::CopyFromObject(const std::shared_ptr<clsSTUnitCD>& oFromSTUnitCD) {
-  if (oFromSTUnitCD) return CopyFrom(*oFromSTUnitCD);
-  WithErrorExit(Label<"CopyFrom">(), [](Line& line) {
-    line = 10;
-    RaiseRuntime(err::ObjectNotSet);
   });
 }
 

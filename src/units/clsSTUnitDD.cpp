@@ -12,18 +12,18 @@ TARNLOW_DEFINE_CLASS(clsSTUnitDD, TARNLOW_clsSTUnitDD_PROPERTIES, "{74317BAA-481
       .Connection()
       .Get<&Self::KeyString>("KeyString")
       .Properties() TARNLOW_METHODS(PrepareReadStatement, ReadIt, ReadFromList)
-      .Method<&Self::CopyFromObject>("CopyFrom", {"oFromSTUnitDD"});
+      .Method<&Self::CopyFrom>("CopyFrom", {"oFromSTUnitDD"});
 }
 
-// The twin is private: described for late binding, but not registered, so
-// that no client can create it.
+// The twin is private: described for late binding, but never registered,
+// so no client can find or create it.
 const ClassInfo& clsSTUnitD::Info() {
   static const ClassInfo info = [] {
     detail::ClassBuilder<clsSTUnitD> b(kClassName, "", "");
     b.Connection()
         .Get<&clsSTUnitD::KeyString>("KeyString")
         .Properties() TARNLOW_METHODS(PrepareReadStatement, ReadIt, ReadFromList)
-        .Method<&clsSTUnitD::CopyFromObject>("CopyFrom", {"oFromSTUnitDD"});
+        .Method<&clsSTUnitD::CopyFrom>("CopyFrom", {"oFromSTUnitDD"});
     return b.Build();
   }();
   return info;
@@ -127,14 +127,6 @@ void clsSTUnitDD::CopyFrom(const clsSTUnitDD& oFromSTUnitDD) {
     Field(unit_code) = oFromSTUnitDD.unit_code();
     line = 20;
     Field(dec_places) = oFromSTUnitDD.dec_places();
-  });
-}
-
-void clsSTUnitDD::CopyFromObject(const std::shared_ptr<clsSTUnitDD>& oFromSTUnitDD) {
-  if (oFromSTUnitDD) return CopyFrom(*oFromSTUnitDD);
-  WithErrorExit(Label<"CopyFrom">(), [](Line& line) {
-    line = 10;
-    RaiseRuntime(err::ObjectNotSet);
   });
 }
 

@@ -44,7 +44,6 @@ class TARNLOW_API clsSTUnitCD final : public TableClass<clsSTUnitCD> {
   void ConnectionChanged() override;
 
  private:
-  void CopyFromObject(const std::shared_ptr<clsSTUnitCD>& oFromSTUnitCD);
   void CopyFromRS(const Recordset& rs);
   void LoadFromList();
 

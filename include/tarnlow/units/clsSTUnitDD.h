@@ -37,8 +37,6 @@ class TARNLOW_API clsSTUnitDD : public TableClass<clsSTUnitDD> {
 
  protected:
   void ConnectionChanged() override;
-  // CopyFrom for late-bound callers, who pass the object itself.
-  void CopyFromObject(const std::shared_ptr<clsSTUnitDD>& oFromSTUnitDD);
 
  private:
   void CopyFromRS(const Recordset& rs);
