@@ -24,9 +24,20 @@ constexpr std::int32_t kBase = 0, kConverted = 1, kFactor = 3, kMethod = 4, kFro
                        kToMinBreak = 7;
 constexpr std::int32_t kEmptyShapeColumns = 2;
 
-// A cached value as the value converter gives it, without trailing blanks.
-std::string CellText(const RowCache& cache, std::int32_t row, std::int32_t column) {
-  return RTrim(ValueConverter::Shared().FieldText(cache.GetCell(row, column)));
+// A cached value as the lookups take it: through the value converter's
+// text, without trailing blanks.
+std::string LookupText(const Variant& cell) {
+  return RTrim(ValueConverter::Shared().FieldText(cell));
+}
+double LookupNumber(const Variant& cell) {
+  return Variant(LookupText(cell)).ToDouble();
+}
+
+// Numbers that have been through LookupNumber once are kept as numbers: a
+// second pass through the text gives the same number again.
+double CachedNumber(const RowCache& cache, std::int32_t row, std::int32_t column) {
+  const Variant cell = cache.GetCell(row, column);
+  return cell.Type() == VarType::Double ? cell.ToDouble() : LookupNumber(cell);
 }
 }  // namespace
 
@@ -107,6 +118,17 @@ void clsSTUnitCD::LoadFromList() {
         const Variant code = cache_.GetCell(r, c);
         if (const std::string* text = code.AsText()) cache_.SetCell(r, c, Variant(RTrim(*text)));
       }
+      // The conversion through text that every lookup makes is made here
+      // once per value instead; what cannot be converted (a Null) is left
+      // for the lookup of that row to fail on.
+      for (const std::int32_t c : {kFactor, kFromMinBreak, kToMinBreak}) {
+        const Variant value = cache_.GetCell(r, c);
+        const VarType type = value.Type();
+        if (type == VarType::Double || type == VarType::Long || type == VarType::Integer)
+          cache_.SetCell(r, c, Variant(LookupNumber(value)));
+      }
+      const Variant method = cache_.GetCell(r, kMethod);
+      if (const std::string* text = method.AsText()) cache_.SetCell(r, kMethod, Variant(RTrim(*text)));
     }
     line = 50;
     loaded_ = true;
@@ -121,25 +143,23 @@ void clsSTUnitCD::ReadFromList() {
     const Variant base(base_name()), converted(converted_unit());
     std::int32_t r = cache_.Find(0, kBase, base);
     line = 30;
-    // Rows come ordered by base unit, so the rows of one base unit follow
-    // the first that Find gives.
+    // The copy is ordered by base unit, so the rows of one base unit are
+    // adjacent and Find gives the first of them. Walking forward from there
+    // to the converted unit therefore ends at the first row at or after it
+    // with that converted unit, when that row still has the base unit; the
+    // cache finds that row directly, however many rows the base unit has.
     bool found = false;
     if (r >= 0) {
-      const std::int32_t last = cache_.LastRow();
-      for (; r <= last && cache_.GetCell(r, kBase) == base; ++r) {
-        if (cache_.GetCell(r, kConverted) == converted) {
-          found = true;
-          break;
-        }
-      }
+      r = cache_.Find(r, kConverted, converted);
+      found = r >= 0 && cache_.GetCell(r, kBase) == base;
     }
     if (!found)
       throw Error(vbObjectError, "", "Cannot find unit conversion " + base_name() + "/" + converted_unit());
     line = 40;
-    Field(conv_factor) = Variant(CellText(cache_, r, kFactor)).ToDouble();
-    Field(conv_method) = CellText(cache_, r, kMethod);
-    Field(from_min_break) = Variant(CellText(cache_, r, kFromMinBreak)).ToDouble();
-    Field(from_max_break) = Variant(CellText(cache_, r, kToMinBreak)).ToDouble();
+    Field(conv_factor) = CachedNumber(cache_, r, kFactor);
+    Field(conv_method) = LookupText(cache_.GetCell(r, kMethod));
+    Field(from_min_break) = CachedNumber(cache_, r, kFromMinBreak);
+    Field(from_max_break) = CachedNumber(cache_, r, kToMinBreak);
   });
 }
 

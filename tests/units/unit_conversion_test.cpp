@@ -105,7 +105,8 @@ TEST_P(UnitConversionTest, AMissingPairIsWordedDifferentlyByTheTwoLookups) {
   Pair("KG", "GRAM");
   conversion_.ReadFromList();
   for (const auto& [base, converted] :
-       std::vector<std::pair<std::string, std::string>>{{"KG", "OUNCE"}, {"kg", "GRAM"}, {"ZZZ", "GRAM"}}) {
+       std::vector<std::pair<std::string, std::string>>{
+           {"KG", "OUNCE"}, {"kg", "GRAM"}, {"ZZZ", "GRAM"}, {"EACH", "TONNE"}, {"KG", "BOX12"}}) {
     Pair(base, converted);
     const Error listed = test::CatchError([&] { conversion_.ReadFromList(); });
     EXPECT_EQ(listed.Number(), vbObjectError);
@@ -117,6 +118,23 @@ TEST_P(UnitConversionTest, AMissingPairIsWordedDifferentlyByTheTwoLookups) {
   }
   EXPECT_EQ(conversion_.conv_factor(), 1000);
   EXPECT_EQ(conversion_.from_max_break(), 50);
+}
+
+TEST_P(UnitConversionTest, TheCopyGivesNumbersAsTheirFifteenDigitText) {
+  Insert("LB", "KG", 1.0 / 3, "M", 0.1 + 0.2, 1e-7);
+  Pair("LB", "KG");
+  conversion_.ReadIt();
+  EXPECT_EQ(conversion_.conv_factor(), 1.0 / 3);
+  EXPECT_EQ(conversion_.from_min_break(), 0.1 + 0.2);
+  conversion_.ReadFromList();
+  EXPECT_EQ(conversion_.conv_factor(), 0.333333333333333);
+  EXPECT_EQ(conversion_.from_min_break(), 0.3);
+  EXPECT_EQ(conversion_.from_max_break(), 1e-7);
+  // The same again from the loaded copy.
+  conversion_.ReadIt();
+  conversion_.ReadFromList();
+  EXPECT_EQ(conversion_.conv_factor(), 0.333333333333333);
+  EXPECT_EQ(conversion_.from_min_break(), 0.3);
 }
 
 TEST_P(UnitConversionTest, TheCopyIsStaleUntilAConnectionIsSetAgain) {
