@@ -42,6 +42,26 @@ void Seed(Connection& c) {
             " (nl_category, st_balance_acc, po_recp_acc) values ('RAW', '1200', '5100')");
 }
 
+// The supplier delivers BOLT-M8 in boxes of 12; the stock unit is EACH. The
+// item's product group allows deliveries up to 10% over what is outstanding.
+// Removed first so that the demo can run again on the same database.
+constexpr const char* kSupplierUnit = "BOX12";
+constexpr const char* kStockUnit = "EACH";
+constexpr const char* kProductGroup = "FASTENER";
+
+void SeedUnits(Connection& c) {
+  const auto t = c.TableCatalogue();
+  c.Execute("delete from " + t->UnitDescriptionTable() + " where unit_code in ('BOX12', 'EACH')");
+  c.Execute("insert into " + t->UnitDescriptionTable() + " (unit_code, dec_places) values ('BOX12', 0), ('EACH', 0)");
+  c.Execute("delete from " + t->UnitConversionTable() + " where base_name = 'BOX12' and converted_unit = 'EACH'");
+  c.Execute("insert into " + t->UnitConversionTable() +
+            " (base_name, converted_unit, conv_factor, conv_method, from_min_break, to_min_break)"
+            " values ('BOX12', 'EACH', 12, 'M', 0, 0)");
+  c.Execute("delete from " + t->ProductGroupToleranceTable() + " where product_group = 'FASTENER'");
+  c.Execute("insert into " + t->ProductGroupToleranceTable() +
+            " (product_group, delivery_qty_tol, call_off_qty_tol) values ('FASTENER', '10', '5')");
+}
+
 struct StockFigures {
   double physical = 0, on_order = 0, mtd = 0, ytd = 0, cost = 0;
 };
@@ -84,6 +104,7 @@ int RunDemo(std::string_view text) {
   std::cout << "  schema: " << schema.created.size() << " tables created, " << schema.existing.size()
             << " already there\n";
   Seed(*connection);
+  SeedUnits(*connection);
   std::cout << "  sample purchase order PO1001 from ACME01 with two stock lines, their stock items and "
                "category RAW\n\n";
 
@@ -126,6 +147,32 @@ int RunDemo(std::string_view text) {
             << " each: value " << Num(value) << "; the line's received quantity becomes "
             << Num(line.qty_received()) << " and its status " << line.status()
             << " (C when all has arrived, else P)\n";
+
+  // The supplier's unit as stock units, and the delivery against the product
+  // group's tolerance: both the client's arithmetic on what the library reads.
+  clsSTUnitCD conversion;
+  conversion.SageConnection(connection);
+  conversion.base_name = kSupplierUnit;
+  conversion.converted_unit = kStockUnit;
+  conversion.ReadFromList();
+  clsSTUnitDD stock_unit;
+  stock_unit.SageConnection(connection);
+  stock_unit.unit_code = kStockUnit;
+  stock_unit.ReadFromList();
+  std::cout << "Unit conversion " << kSupplierUnit << " -> " << kStockUnit << ": factor "
+            << Num(conversion.conv_factor()) << " (method " << conversion.conv_method() << "), so the supplier's box of "
+            << Num(conversion.conv_factor()) << " becomes " << Num(conversion.conv_factor())
+            << " stock units; the " << Num(received) << " received are " << Num(received / conversion.conv_factor())
+            << " boxes (" << kStockUnit << " has " << stock_unit.dec_places() << " decimal places)\n";
+  clsStkpgtxD group;
+  group.SageConnection(connection);
+  group.product_group = kProductGroup;
+  group.ReadIt();
+  const double outstanding_before = line.qty_ordered() - (line.qty_received() - received);
+  const double allowed = outstanding_before * (1 + Variant(group.delivery_qty_tol()).ToDouble() / 100);
+  std::cout << "Delivery tolerance of product group " << group.product_group() << ": " << group.delivery_qty_tol()
+            << "% over the " << Num(outstanding_before) << " outstanding, so at most " << Num(allowed) << "; "
+            << Num(received) << " delivered is " << (received <= allowed ? "within" : "OVER") << " tolerance\n";
 
   // 4. The stock item: increments applied by the database in one update.
   clsPORStock stock;
