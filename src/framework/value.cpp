@@ -116,8 +116,10 @@ bool AboveDoubleRange(std::string_view s) {
   std::int64_t power = 0;
   bool significant = false;
   for (; i < s.size() && IsDigit(s[i]); ++i) {
-    if (significant) ++power;
-    else if (s[i] != '0') significant = true;
+    if (significant)
+      ++power;
+    else if (s[i] != '0')
+      significant = true;
   }
   if (i < s.size() && s[i] == '.') {
     for (++i; i < s.size() && IsDigit(s[i]); ++i) {

@@ -97,7 +97,7 @@ struct MemberSite {
 
 struct Expr {
   enum class Kind : std::uint8_t {
-    Literal,   // a: constant
+    Literal,   // code: VarType, the value in a and b (see below)
     Variable,  // a: slot
     Paren,     // a: operand; a variable in parentheses is passed by value
     Member,    // a: operand, b: member site; args when has_args
@@ -109,8 +109,11 @@ struct Expr {
   };
 
   Kind kind;
-  std::uint8_t code = 0;  // the Op, Builtin or ErrField of the kinds that have one
+  std::uint8_t code = 0;  // the Op, Builtin, ErrField or VarType of the kinds that have one
   bool has_args = false;
+  // A literal keeps its value here: a 16- or 32-bit integer or a Boolean in
+  // a, the bits of a double or a date in a and b together, a text as b
+  // characters of Program::texts from a. Empty, Null and Nothing need neither.
   std::uint32_t a = 0;
   std::uint32_t b = 0;
   Range args;
@@ -165,7 +168,7 @@ struct Program {
   std::vector<Stmt> stmts;
   std::vector<Branch> branches;
   std::vector<std::uint32_t> lists;  // see Range
-  std::vector<Variant> constants;
+  std::string texts;                 // the texts of literals, one after another
   std::vector<MemberSite> members;
   std::vector<std::string> names;      // member names as first written
   std::vector<std::string> variables;  // names by slot, as first written

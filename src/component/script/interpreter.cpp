@@ -1,3 +1,4 @@
+#include <bit>
 #include <cctype>
 #include <new>
 #include <ostream>
@@ -40,7 +41,8 @@ void WriteUncaught(std::ostream& out, const Error& error, int line) {
 
 // The same record for memory that ran out, written without taking more.
 void WriteOutOfMemory(std::ostream& out, int line) {
-  out << "Error " << kOutOfMemory << " at line " << line << ": \"" << RuntimeSource << "\": \"Out of memory\"\n";
+  out << "Error " << kOutOfMemory << " at line " << line << ": \"" << RuntimeSource
+      << "\": \"Out of memory\"\n";
   out.flush();
 }
 
@@ -263,10 +265,26 @@ class Interpreter {
 
   const Expr& Node(ExprId id) const { return program_.exprs[id]; }
 
+  Variant LiteralValue(const Expr& e) const {
+    const auto bits = [&e] { return std::bit_cast<double>(std::uint64_t{e.b} << 32 | e.a); };
+    switch (static_cast<VarType>(e.code)) {
+      case VarType::Empty: return {};
+      case VarType::Null: return Variant(Null);
+      case VarType::Integer: return Variant(static_cast<std::int16_t>(e.a));
+      case VarType::Long: return Variant(static_cast<std::int32_t>(e.a));
+      case VarType::Boolean: return Variant(e.a != 0);
+      case VarType::Double: return Variant(bits());
+      case VarType::Date: return Variant(Date(bits()));
+      case VarType::String: return Variant(std::string_view(program_.texts).substr(e.a, e.b));
+      case VarType::Object: return Variant(ObjectPtr());
+    }
+    return {};
+  }
+
   Variant Eval(ExprId id) {
     const Expr& e = Node(id);
     switch (e.kind) {
-      case Expr::Kind::Literal: return program_.constants[e.a];
+      case Expr::Kind::Literal: return LiteralValue(e);
       case Expr::Kind::Variable: return variables_[e.a];
       case Expr::Kind::Paren: return Eval(e.a);
       case Expr::Kind::Member: return EvalMember(e, CallKind::Get);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <optional>
 #include <unordered_map>
 
@@ -106,7 +107,7 @@ class Parser {
       p.stmts.shrink_to_fit();
       p.branches.shrink_to_fit();
       p.lists.shrink_to_fit();
-      p.constants.shrink_to_fit();
+      p.texts.shrink_to_fit();
       p.members.shrink_to_fit();
     } catch (const std::bad_alloc&) {
       // What was parsed goes first, so that reporting has memory to work with.
@@ -235,10 +236,34 @@ class Parser {
     return e;
   }
 
-  ExprId Literal(Variant value) {
-    const auto constant = Count(program_->constants);
-    program_->constants.push_back(std::move(value));
-    return Add(Node(Expr::Kind::Literal, constant));
+  ExprId Literal(const Variant& value) {
+    Expr e = Node(Expr::Kind::Literal);
+    e.code = static_cast<std::uint8_t>(value.Type());
+    auto bits = [&e](double d) {
+      const auto u = std::bit_cast<std::uint64_t>(d);
+      e.a = static_cast<std::uint32_t>(u);
+      e.b = static_cast<std::uint32_t>(u >> 32);
+    };
+    switch (value.Type()) {
+      case VarType::Integer: e.a = static_cast<std::uint16_t>(value.ToInt16()); break;
+      case VarType::Long: e.a = static_cast<std::uint32_t>(value.ToInt32()); break;
+      case VarType::Boolean: e.a = value.ToBool() ? 1 : 0; break;
+      case VarType::Double: bits(value.ToDouble()); break;
+      case VarType::Date: bits(value.ToDate().value); break;
+      case VarType::String: {
+        const std::string& text = *value.AsText();
+        e.a = Count(program_->texts);
+        if (text.size() >= UINT32_MAX - e.a)
+          FailFound("a smaller script", "more than 4294967294 characters of text");
+        e.b = static_cast<std::uint32_t>(text.size());
+        program_->texts += text;
+        break;
+      }
+      case VarType::Empty:
+      case VarType::Null:
+      case VarType::Object: break;  // Nothing is the only object a script can write
+    }
+    return Add(e);
   }
 
   // A position in the lists, for ids that must go past 32 bits no more than
@@ -257,18 +282,18 @@ class Parser {
 
   // Where the node lists stand, so that a guess that failed can be undone.
   struct Mark {
-    std::size_t exprs, lists, constants, members;
+    std::size_t exprs, lists, texts, members;
   };
   Mark Here() const {
     const Program& p = *program_;
-    return {p.exprs.size(), p.lists.size(), p.constants.size(), p.members.size()};
+    return {p.exprs.size(), p.lists.size(), p.texts.size(), p.members.size()};
   }
   void Undo(const Mark& m) {
     Program& p = *program_;
     p.exprs.resize(m.exprs);
     depth_.resize(m.exprs);
     p.lists.resize(m.lists);
-    p.constants.resize(m.constants);
+    p.texts.resize(m.texts);
     p.members.resize(m.members);
   }
 
@@ -564,7 +589,7 @@ class Parser {
         pos_ = args_at.pos;
         call.has_args = false;
       } else {
-        Undo(Mark{chain, program_->lists.size(), program_->constants.size(), program_->members.size()});
+        Undo(Mark{chain, program_->lists.size(), program_->texts.size(), program_->members.size()});
       }
       call.args = List(ParseStatementArgs());
       chain = Add(call);
@@ -618,9 +643,7 @@ class Parser {
     return ParseExprList();
   }
 
-  ExprId InParentheses(ExprId e) {
-    return Add(Node(Expr::Kind::Paren, e));
-  }
+  ExprId InParentheses(ExprId e) { return Add(Node(Expr::Kind::Paren, e)); }
 
   std::vector<ExprId> ParseExprList() {
     std::vector<ExprId> list;
@@ -776,9 +799,9 @@ class Parser {
       case TokenKind::Number:
       case TokenKind::String:
       case TokenKind::Date: {
-        Variant value = t.value;
+        const ExprId e = Literal(t.value);
         Advance();
-        return Literal(std::move(value));
+        return e;
       }
       case TokenKind::Symbol:
         if (t.text == "(") {
@@ -793,16 +816,16 @@ class Parser {
       case TokenKind::Word: break;
     }
     const std::string word = t.lower;
-    auto literal = [&](Variant v) {
+    auto literal = [&](const Variant& v) {
       Advance();
-      return Literal(std::move(v));
+      return Literal(v);
     };
     if (word == "true") return literal(Variant(true));
     if (word == "false") return literal(Variant(false));
     if (word == "empty") return literal(Variant());
     if (word == "null") return literal(Variant(Null));
     if (word == "nothing") return literal(Variant(ObjectPtr()));
-    if (auto c = Constant(word)) return literal(std::move(*c));
+    if (auto c = Constant(word)) return literal(*c);
     if (word == "err") {
       Advance();
       Expr e = Node(Expr::Kind::ErrField);

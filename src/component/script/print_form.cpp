@@ -12,7 +12,9 @@ namespace {
 std::string DateForm(const Date& d) {
   const double whole = std::trunc(d.value);
   const double exact = std::fabs(d.value - whole) * 86400.0;
-  auto days = [&](double seconds) { return d.value < 0 ? whole - seconds / 86400.0 : whole + seconds / 86400.0; };
+  auto days = [&](double seconds) {
+    return d.value < 0 ? whole - seconds / 86400.0 : whole + seconds / 86400.0;
+  };
   double rounded = days(std::round(exact));
   if (!Date::InRange(rounded)) rounded = days(std::floor(exact));
   const Date::Parts p = Date(rounded).ToParts();
