@@ -1,5 +1,5 @@
 // tarnlowst: the library's command-line program.
-//   tarnlowst demo [CONNECTION]   a worked example on a fresh embedded database
+//   tarnlowst demo [CONNECTION]   a worked example (on a fresh embedded database by default)
 //   tarnlowst init CONNECTION     creates the tables that are missing
 //   tarnlowst run FILE            runs a script of late-bound calls (FILE - : standard input)
 //   tarnlowst classes [NAME]      lists the registered classes, or one class's members

@@ -322,6 +322,7 @@ std::string Variant::ToText() const {
     case VarType::Double: {
       // Fifteen significant digits, as late-bound clients print numbers.
       const double d = std::get<double>(v_);
+      if (!std::isfinite(d)) RaiseRuntime(err::Overflow);
       char buf[64];
       std::snprintf(buf, sizeof buf, "%.15G", d);
       if (std::strcmp(buf, "-0") == 0) return std::string(1, '0');

@@ -135,7 +135,7 @@ TEST(PropertyRangeTest, TheTypedAndLateBoundPropertiesRefuseADateMadeOutOfRange)
        {Variant(-1e300), Variant(1e300), Variant(kInf), Variant("0099-12-31"), Variant(kLastDay + 1)}) {
     std::vector<Variant> args{v};
     EXPECT_EQ(test::CatchError([&] { late::Invoke(h, dated, CallKind::Let, args); }).Number(), err::Overflow)
-        << v.ToText();
+        << VarTypeName(v.Type());
   }
   EXPECT_EQ(h.dated().value, 36526.0) << "a refused value leaves the property alone";
 }

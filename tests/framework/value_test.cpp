@@ -168,6 +168,7 @@ TEST(NumberRangeTest, InfinitiesAndNaNRaiseOverflowWhenConverted) {
     EXPECT_EQ(Raised([&] { v.ToInt16(); }), err::Overflow);
     EXPECT_EQ(Raised([&] { v.ToBool(); }), err::Overflow);
     EXPECT_EQ(Raised([&] { v.ToDate(); }), err::Overflow);
+    EXPECT_EQ(Raised([&] { v.ToText(); }), err::Overflow);
     EXPECT_EQ(Raised([&] { ConvertTo<double>(v); }), err::Overflow);
   }
   EXPECT_EQ(Variant(std::numeric_limits<double>::max()).ToDouble(), std::numeric_limits<double>::max());
