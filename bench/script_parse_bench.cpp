@@ -14,12 +14,11 @@ namespace {
 std::string Script(int repeats) {
   std::string s;
   for (int i = 0; i < repeats; ++i)
-    s +=
-        "x = x + 1\n"
-        "Print \"abc\", y * 2.5, #2000-01-01#\n"
-        "If x > 3 Then y = Left(\"abcdef\", 2) Else y = 0\n"
-        "o.Service = \"SRV\" & CStr(x)\n"
-        "Set o.SageConnection = c\n";
+    s += "x = x + 1\n"
+         "Print \"abc\", y * 2.5, #2000-01-01#\n"
+         "If x > 3 Then y = Left(\"abcdef\", 2) Else y = 0\n"
+         "o.Service = \"SRV\" & CStr(x)\n"
+         "Set o.SageConnection = c\n";
   return s;
 }
 

@@ -266,8 +266,8 @@ class Parser {
     return Add(e);
   }
 
-  // A position in the lists, for ids that must go past 32 bits no more than
-  // a script can hold.
+  // The next position in a list as a 32-bit id; a script with more parts
+  // than such ids can number is refused.
   template <class V>
   std::uint32_t Count(const V& v) const {
     if (v.size() >= UINT32_MAX) FailFound("a smaller script", "more than 4294967294 parts");
