@@ -1,5 +1,9 @@
 #include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "tarnlow/connection.h"
 
@@ -48,11 +52,14 @@ constexpr std::string_view kDefaultNames[] = {
 static_assert(std::size(kTableProperties) == CatalogueTableCount);
 static_assert(std::size(kDefaultNames) == CatalogueTableCount);
 
-constexpr std::int32_t kBadConnectionText = vbObjectError + 513;
 constexpr const char* kSource = "TarnlowData.Connection";
 
 [[noreturn]] void Bad(std::string description) {
-  throw Error(kBadConnectionText, kSource, std::move(description));
+  throw Error(err::BadConnectionText, kSource, std::move(description));
+}
+
+bool HoldsNul(std::string_view text) {
+  return text.find('\0') != std::string_view::npos;
 }
 
 std::int16_t WholeNumber(std::string_view key, std::string_view value) {
@@ -124,6 +131,8 @@ std::string ConnectionOptions::TableName(CatalogueTable table) const {
 }
 
 ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
+  // File names and libpq texts end at a NUL: what follows would be dropped.
+  if (HoldsNul(text)) Bad("Connection text holds a NUL character");
   ConnectionOptions o;
   std::string_view rest;
   if (text.starts_with("sqlite:")) {
@@ -161,6 +170,19 @@ ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
     o.target = std::string(target) + kept;
   }
   return o;
+}
+
+void ConnectionOptions::CheckBeforeOpen() const {
+  if (HoldsNul(target)) Bad("Database name holds a NUL character");
+  if (HoldsNul(trace)) Bad("Trace file name holds a NUL character");
+  if (trace.empty() || trace == "-") return;
+  // Every statement is traced by appending to the file; one that cannot be
+  // opened now would lose the trace without a word.
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(trace.c_str(), "a"), &std::fclose);
+  if (!file) {
+    const int error = errno;
+    Bad("Cannot open the trace file \"" + trace + "\": " + std::strerror(error));
+  }
 }
 
 }  // namespace tarnlow

@@ -3,7 +3,6 @@
 #include <array>
 #include <string_view>
 
-#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"
 #include "tarnlow/registry.h"
@@ -32,7 +31,7 @@ void clsPORPohead::ReadIt(const std::string& sOrderNo) {
   rs_.LockType(adLockPessimistic);
   rs_.Source("select order_no, supplier, status, pl_company, currency from " +
              TableName(CatalogueTable::OrderHeaderTable) +
-             " where order_no = " + sqltext::QuoteLiteral(sOrderNo));
+             " where order_no = " + Conn().QuoteLiteral(sOrderNo));
   rs_.CursorType(adOpenKeyset);
   rs_.Open();
   if (rs_.AtEOF()) {
