@@ -232,8 +232,13 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path) {
   sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
   sqlite::RegisterFunctions(db.get());
   // A file the process may only read is opened for reading: it serves reads,
-  // and writes fail with sqlite's read-only error naming the file.
+  // and writes fail with sqlite's read-only error naming the file. Reading
+  // it once here makes a file that cannot even be read fail now, by name.
   const bool read_only = sqlite3_db_readonly(db.get(), "main") == 1;
+  if (read_only) {
+    const int read_rc = sqlite3_exec(db.get(), "PRAGMA schema_version", nullptr, nullptr, nullptr);
+    if (read_rc != SQLITE_OK) sqlite::RaiseOpenError(db.get(), read_rc, path);
+  }
   if (sqlite::IsFile(path) && !read_only) {
     // Write-ahead logging lets several processes write one file, each commit
     // waiting its turn under the busy timeout instead of failing at once;

@@ -66,7 +66,14 @@ void RaiseOpenError(sqlite3* db, int status, const std::string& path) {
   context.connection_usable = false;
   // "unable to open database file" alone leaves the caller guessing which.
   std::string description = opened.Description();
-  if ((status & 0xFF) != SQLITE_READONLY) description += " \"" + path + "\"";
+  if (status == SQLITE_READONLY_CANTINIT || status == SQLITE_READONLY_DIRECTORY) {
+    // Reading a write-ahead-logged file needs its shared-memory file, which
+    // nobody has made and this process may not make beside it.
+    description = "unable to read database file \"" + path +
+                  "\": it is write-ahead logged and its folder is not writable";
+  } else if ((status & 0xFF) != SQLITE_READONLY) {
+    description += " \"" + path + "\"";
+  }
   throw Error(opened.Number(), opened.Source(), std::move(description), std::move(context));
 }
 

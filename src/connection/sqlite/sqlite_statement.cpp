@@ -120,7 +120,6 @@ void SqliteStatement::KeepRow() {
   // "select *" may then have gained or lost columns.
   const int count = sqlite3_column_count(stmt_.get());
   if (rows_ == 0 && static_cast<std::size_t>(count) != columns_.size()) LoadColumns();
-  cells_.reserve(cells_.size() + columns_.size());
   for (int i = 0; i < count; ++i) cells_.push_back(Cell(i));
   ++rows_;
 }
