@@ -1,6 +1,7 @@
 #include <strings.h>
 
 #include "connection/backend.h"
+#include "connection/sql_text.h"
 #include "tarnlow/connection.h"
 
 namespace tarnlow {
@@ -67,11 +68,10 @@ void Command::Bind() {
   for (std::size_t i = 0; i < parameters_.size(); ++i) {
     const Parameter& p = parameters_[i];
     // Bound text goes to the database with its length, so a NUL would be
-    // stored, yet cut short wherever the text is read as a C string.
-    if (const std::string* text = p.value.AsText(); text && text->find('\0') != std::string::npos)
-      throw Error(err::NotAllowed, ConnectionSource,
-                  "The value of parameter \"" + p.name + "\" holds a NUL character",
-                  ErrorContext{sql_, "", 0, true});
+    // stored whole, yet read back cut short by anything that reads it as a
+    // C string.
+    if (const std::string* text = p.value.AsText(); text && sqltext::HoldsNul(*text))
+      sqltext::RaiseNul("The value of parameter \"" + p.name + "\"", StatementText());
     statement_->Bind(static_cast<int>(i) + 1, p.value);
   }
 }

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "connection/backend.h"
+#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 
 namespace tarnlow {
@@ -51,18 +52,6 @@ const ClassInfo& SystemInfo::Class() const {
 
 // ---- the open database connection --------------------------------------------
 
-namespace {
-
-// Statement texts reach the database as C strings: a NUL would silently cut
-// the statement short there.
-void RefuseNul(std::string_view sql) {
-  if (sql.find('\0') == std::string_view::npos) return;
-  throw Error(err::NotAllowed, ConnectionSource, "The statement text holds a NUL character",
-              ErrorContext{std::string(sql), "", 0, true});
-}
-
-}  // namespace
-
 DatabaseConnection::DatabaseConnection(Token, std::unique_ptr<backend::Database> db, std::string trace)
     : db_(std::move(db)), trace_(std::move(trace)) {}
 
@@ -82,7 +71,7 @@ void DatabaseConnection::Trace(std::string_view sql) {
 }
 
 std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view sql) {
-  RefuseNul(sql);
+  if (sqltext::HoldsNul(sql)) sqltext::RaiseNul("The statement text", sql);
   Trace(sql);
   auto statement = db_->Prepare(sql, true);
   ++stats_.prepares;
@@ -90,7 +79,7 @@ std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view
 }
 
 std::shared_ptr<backend::Statement> DatabaseConnection::PrepareLiteral(std::string_view sql) {
-  RefuseNul(sql);
+  if (sqltext::HoldsNul(sql)) sqltext::RaiseNul("The statement text", sql);
   Trace(sql);
   auto statement = db_->Prepare(sql, false);
   ++stats_.prepares;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "connection/sql_text.h"
 #include "tarnlow/connection.h"
 
 namespace tarnlow {
@@ -56,10 +57,6 @@ constexpr const char* kSource = "TarnlowData.Connection";
 
 [[noreturn]] void Bad(std::string description) {
   throw Error(err::BadConnectionText, kSource, std::move(description));
-}
-
-bool HoldsNul(std::string_view text) {
-  return text.find('\0') != std::string_view::npos;
 }
 
 std::int16_t WholeNumber(std::string_view key, std::string_view value) {
@@ -132,7 +129,7 @@ std::string ConnectionOptions::TableName(CatalogueTable table) const {
 
 ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
   // File names and libpq texts end at a NUL: what follows would be dropped.
-  if (HoldsNul(text)) Bad("Connection text holds a NUL character");
+  if (sqltext::HoldsNul(text)) Bad("Connection text holds a NUL character");
   ConnectionOptions o;
   std::string_view rest;
   if (text.starts_with("sqlite:")) {
@@ -173,8 +170,8 @@ ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
 }
 
 void ConnectionOptions::CheckBeforeOpen() const {
-  if (HoldsNul(target)) Bad("Database name holds a NUL character");
-  if (HoldsNul(trace)) Bad("Trace file name holds a NUL character");
+  if (sqltext::HoldsNul(target)) Bad("Database name holds a NUL character");
+  if (sqltext::HoldsNul(trace)) Bad("Trace file name holds a NUL character");
   if (trace.empty() || trace == "-") return;
   // Every statement is traced by appending to the file; one that cannot be
   // opened now would lose the trace without a word.

@@ -212,14 +212,10 @@ void Recordset::Update() {
     sql += key[k] + " = ?";
     key_index.push_back(IndexOf(key[k]));
   }
-  // Bound text goes to the database with its length, so a NUL would be
-  // stored, yet cut short wherever the text is read as a C string.
+  // Refused as a bound parameter's text is (Command::Bind).
   for (const auto& [i, v] : pending_)
-    if (const std::string* text = v.AsText(); text && text->find('\0') != std::string::npos)
-      throw Error(err::NotAllowed, ConnectionSource,
-                  "The value of field \"" + statement_->ColumnName(static_cast<int>(i)) +
-                      "\" holds a NUL character",
-                  ErrorContext{sql, "", 0, true});
+    if (const std::string* text = v.AsText(); text && sqltext::HoldsNul(*text))
+      sqltext::RaiseNul("The value of field \"" + statement_->ColumnName(static_cast<int>(i)) + "\"", sql);
   auto update = connection_->PrepareLiteral(sql);
   int n = 0;
   for (const auto& [i, v] : pending_) update->Bind(++n, v);
