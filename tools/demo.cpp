@@ -38,7 +38,7 @@ std::string FreshOrderNumber(Connection& c) {
   const std::string table = c.TableCatalogue()->OrderHeaderTable();
   for (int n = 1001; n <= 9999; ++n) {
     const std::string order = "PO" + std::to_string(n);
-    if (CountWhere(c, table, "order_no = " + sqltext::QuoteLiteral(order)) == 0) return order;
+    if (CountWhere(c, table, "order_no = " + c.QuoteLiteral(order)) == 0) return order;
   }
   throw Error(vbObjectError, "RunDemo", "No free sample order number left from PO1001 to PO9999");
 }
@@ -60,7 +60,7 @@ constexpr SampleItem kItems[] = {
 Sample Seed(Connection& c) {
   const auto t = c.TableCatalogue();
   Sample sample{FreshOrderNumber(c)};
-  const std::string order = sqltext::QuoteLiteral(sample.order);
+  const std::string order = c.QuoteLiteral(sample.order);
   c.Execute("insert into " + t->OrderHeaderTable() +
             " (order_no, supplier, status, pl_company, currency) values (" + order +
             ", 'ACME01  ', 'P', 'MAIN', 'GBP')");
@@ -78,7 +78,7 @@ Sample Seed(Connection& c) {
       ", '   2', 'S', 'BOLT-M8', '01', 'M8 bolt (batches)', 500, 100, 500, 100, 0.2, 'EACH',"
       " 1, 'P', 'RAW', 80, 100, 100)");
   for (const SampleItem& item : kItems) {
-    const std::string key = "warehouse = '01' and product = " + sqltext::QuoteLiteral(item.product);
+    const std::string key = "warehouse = '01' and product = " + c.QuoteLiteral(item.product);
     if (CountWhere(c, t->StockTable(), key) > 0) {
       sample.earlier_run = true;
       c.Execute("update " + t->StockTable() + " set on_order_qty = on_order_qty + " +

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"
 
@@ -34,7 +33,7 @@ void clsPORPodet::InitReadAllForOrder() {
   rs_.Source(
       "select * "
       " from " +
-      TableName(CatalogueTable::OrderLineTable) + " where order_no = " + sqltext::QuoteLiteral(order_no()));
+      TableName(CatalogueTable::OrderLineTable) + " where order_no = " + Conn().QuoteLiteral(order_no()));
 }
 
 bool clsPORPodet::ReadNextForOrder() {
@@ -55,8 +54,8 @@ void clsPORPodet::ReadIt() {
   rs_.Source(
       "select * "
       " from " +
-      TableName(CatalogueTable::OrderLineTable) + " where order_no = " + sqltext::QuoteLiteral(order_no()) +
-      " and order_line_no=" + sqltext::QuoteLiteral(RightJustify(line_no(), 4)));
+      TableName(CatalogueTable::OrderLineTable) + " where order_no = " + Conn().QuoteLiteral(order_no()) +
+      " and order_line_no=" + Conn().QuoteLiteral(RightJustify(line_no(), 4)));
   rs_.Open();
   // The row set stays open on a miss as well: CloseIt comes before the next read.
   if (rs_.AtEOF())
