@@ -12,7 +12,7 @@ TARNLOW_DEFINE_CLASS(clsPOHeadx1D, TARNLOW_clsPOHeadx1D_PROPERTIES, "{A7A4E241-F
       .GetLet<&Self::HeldConnection, &Self::SetConnection>("SageConnection", Access::SetGet)
       .Properties() TARNLOW_METHODS(InsertRow, Reset)
       .Method<&Self::CopyFromRecordsetLateBound>("CopyFromRecordset", {"rst"})
-      .Method<&Self::CopyFromLateBound>("CopyFrom", {"oPOHeadx1D"}) TARNLOW_METHODS(DeleteForOrder);
+      .Method<&Self::CopyFrom>("CopyFrom", {"oPOHeadx1D"}) TARNLOW_METHODS(DeleteForOrder);
 }
 
 namespace {
@@ -82,19 +82,10 @@ void clsPOHeadx1D::CopyFromRecordsetLateBound(const ObjectPtr&) {
 }
 
 void clsPOHeadx1D::CopyFrom(const clsPOHeadx1D& oPOHeadx1D) {
-  CopyFromObject(&oPOHeadx1D);
-}
-
-void clsPOHeadx1D::CopyFromLateBound(const std::shared_ptr<clsPOHeadx1D>& oPOHeadx1D) {
-  CopyFromObject(oPOHeadx1D.get());
-}
-
-void clsPOHeadx1D::CopyFromObject(const clsPOHeadx1D* other) {
   WithErrorExit(kCopyLabel, [&](Line& line) {
     line = 10;
-    if (!other) RaiseRuntime(err::ObjectNotSet);
-    fax = other->fax();
-    order_no = other->order_no();
+    fax = oPOHeadx1D.fax();
+    order_no = oPOHeadx1D.order_no();
   });
 }
 

@@ -36,9 +36,6 @@ class TARNLOW_API clsPOHeadx1D final : public TableClass<clsPOHeadx1D> {
   void AddParameters();
   // Late-bound clients hold no row set object to pass.
   void CopyFromRecordsetLateBound(const ObjectPtr& rst);
-  void CopyFromLateBound(const std::shared_ptr<clsPOHeadx1D>& oPOHeadx1D);
-  // Nothing (null) fails as it does for late-bound callers.
-  void CopyFromObject(const clsPOHeadx1D* other);
   std::shared_ptr<Connection> HeldConnection() { return insert_.Connection(); }
   void SetConnection(const std::shared_ptr<Connection>& connection) { TableObject::SageConnection(connection); }
 
