@@ -163,6 +163,8 @@ void clsPOHeadD::PrepareInsertStatement() {
         " VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? " + ",?,?,?,?" +
         (extended ? ",?,?,?,?,?,?,?,?,?,?,?)" : ")"));
     line = 40;
+    // Prepared again after a new connection: the parameters start afresh.
+    insert_.ClearParameters();
     AddParameters();
     line = 50;
     insert_.Prepared(true);
@@ -218,6 +220,7 @@ void clsPOHeadD::PrepareRateInsertStatement() {
   PrepareOnce(rate_insert_, [&] {
     rate_insert_.SQL("INSERT INTO " + TableName(CatalogueTable::OrderRateTable) + " (order_no, exchange_rate1, " +
                      " exchange_rate2, operator_1, operator_2) VALUES (?,?,?,?,?)");
+    rate_insert_.ClearParameters();
     rate_insert_.AddTextParameter(tables::OrderRateTable::order_no.name, 10);
     rate_insert_.AddNumberParameter(tables::OrderRateTable::exchange_rate1.name);
     rate_insert_.AddNumberParameter(tables::OrderRateTable::exchange_rate2.name);
@@ -238,6 +241,7 @@ void clsPOHeadD::PrepareVatStateInsertStatement() {
   PrepareOnce(vat_state_insert_, [&] {
     vat_state_insert_.SQL("INSERT INTO " + TableName(CatalogueTable::OrderVatStateTable) + " (order_no, vatstate, " +
                           SpareColumnName(SageConnection()) + " ) VALUES (?,?,?)");
+    vat_state_insert_.ClearParameters();
     vat_state_insert_.AddTextParameter(tables::OrderVatStateTable::order_no.name, 10);
     vat_state_insert_.AddTextParameter(tables::OrderVatStateTable::vatstate.name, 3);
     // The parameter keeps its name whichever spare column it fills.

@@ -124,6 +124,8 @@ void clsPONLCodeD::PrepareInsertStatement() {
                 " ( code_value,exp_code,jc_code,nominal_code,page_number,record_key,record_type,sp_code_value)" +
                 " VALUES ( ?,?,?,?,?,?,?,?)");
     line = 30;
+    // Prepared again after a new connection: the parameters start afresh.
+    insert_.ClearParameters();
     AddParameters();
     line = 40;
     insert_.Prepared(true);
