@@ -13,7 +13,8 @@ namespace tarnlow::analysis {
 // " where <first ten characters of record_key>  = '<order>'": kind 3 has
 // left(), every other kind substr().
 inline std::string OrderPrefixCondition(std::int16_t kind_of_database, const std::string& order) {
-  return (kind_of_database == 3 ? " where left(record_key, 10)  = " : " where substr(record_key, 1, 10)  = ") +
+  return (kind_of_database == 3 ? " where left(record_key, 10)  = "
+                                : " where substr(record_key, 1, 10)  = ") +
          sqltext::QuoteLiteral(order);
 }
 

@@ -26,6 +26,7 @@ namespace {
 namespace H = tables::OrderHeaderTable;
 
 // The header's columns in the order the insert names them.
+// clang-format off
 constexpr const tables::Column* kInsertColumns[] = {
     &H::address1,          &H::address2,          &H::address3,          &H::address4,
     &H::address5,          &H::alpha,             &H::amend_req_no,      &H::buyer_id,
@@ -39,11 +40,12 @@ constexpr const tables::Column* kInsertColumns[] = {
     &H::price_list,        &H::spare,             &H::status,            &H::supplier,
     &H::supplier_ref,      &H::tran_code1,        &H::tran_code2,        &H::tran_code3,
     &H::vat_type};
+// clang-format on
 // The eleven columns of the extended address layout, in insert order.
 constexpr const tables::Column* kExtendedColumns[] = {
-    &H::address6,      &H::town_city,  &H::county,           &H::state_region,
-    &H::iso_country_code, &H::country, &H::del_town_city,    &H::del_county,
-    &H::del_state_region, &H::del_iso_country_co, &H::del_country};
+    &H::address6,   &H::town_city,     &H::county,     &H::state_region,     &H::iso_country_code,
+    &H::country,    &H::del_town_city, &H::del_county, &H::del_state_region, &H::del_iso_country_co,
+    &H::del_country};
 
 // The address lines are as wide as the layout allows.
 bool IsAddressLine(const tables::Column* c) {
@@ -157,11 +159,12 @@ void clsPOHeadD::PrepareInsertStatement() {
         ",orig_paper_req_no,orig_req_id,orig_req_no,parent_order,pl_company,price_list,spare,status,supplier,"
         "supplier_ref" +
         ",tran_code1,tran_code2,tran_code3,vat_type" +
-        (extended ? ",address6,town_city,county,state_region,iso_country_code,country,del_town_city,del_county,"
-                    "del_state_region,del_iso_country_co,del_country)"
-                  : ")") +
-        " VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? " + ",?,?,?,?" +
-        (extended ? ",?,?,?,?,?,?,?,?,?,?,?)" : ")"));
+        (extended
+             ? ",address6,town_city,county,state_region,iso_country_code,country,del_town_city,del_county,"
+               "del_state_region,del_iso_country_co,del_country)"
+             : ")") +
+        " VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? " +
+        ",?,?,?,?" + (extended ? ",?,?,?,?,?,?,?,?,?,?,?)" : ")"));
     line = 40;
     // Prepared again after a new connection: the parameters start afresh.
     insert_.ClearParameters();
@@ -178,7 +181,9 @@ void clsPOHeadD::AddParameters() {
     const std::int32_t address_width = extended ? 64 : 32;
     auto declare = [&](const tables::Column* c) {
       switch (c->kind) {
-        case ValueKind::Text: insert_.AddTextParameter(c->name, IsAddressLine(c) ? address_width : c->size); break;
+        case ValueKind::Text:
+          insert_.AddTextParameter(c->name, IsAddressLine(c) ? address_width : c->size);
+          break;
         case ValueKind::Date: insert_.AddDateParameter(c->name); break;
         default: insert_.AddNumberParameter(c->name); break;
       }
@@ -218,7 +223,8 @@ void clsPOHeadD::SetInsertParameters() {
 
 void clsPOHeadD::PrepareRateInsertStatement() {
   PrepareOnce(rate_insert_, [&] {
-    rate_insert_.SQL("INSERT INTO " + TableName(CatalogueTable::OrderRateTable) + " (order_no, exchange_rate1, " +
+    rate_insert_.SQL("INSERT INTO " + TableName(CatalogueTable::OrderRateTable) +
+                     " (order_no, exchange_rate1, " +
                      " exchange_rate2, operator_1, operator_2) VALUES (?,?,?,?,?)");
     rate_insert_.ClearParameters();
     rate_insert_.AddTextParameter(tables::OrderRateTable::order_no.name, 10);
@@ -239,8 +245,8 @@ void clsPOHeadD::SetRateParameters() {
 
 void clsPOHeadD::PrepareVatStateInsertStatement() {
   PrepareOnce(vat_state_insert_, [&] {
-    vat_state_insert_.SQL("INSERT INTO " + TableName(CatalogueTable::OrderVatStateTable) + " (order_no, vatstate, " +
-                          SpareColumnName(SageConnection()) + " ) VALUES (?,?,?)");
+    vat_state_insert_.SQL("INSERT INTO " + TableName(CatalogueTable::OrderVatStateTable) +
+                          " (order_no, vatstate, " + SpareColumnName(SageConnection()) + " ) VALUES (?,?,?)");
     vat_state_insert_.ClearParameters();
     vat_state_insert_.AddTextParameter(tables::OrderVatStateTable::order_no.name, 10);
     vat_state_insert_.AddTextParameter(tables::OrderVatStateTable::vatstate.name, 3);
@@ -289,7 +295,8 @@ Variant clsPOHeadD::DeleteForOrder() {
     line = 30;
     if (UsePOHeadX1()) POHeadX1D()->DeleteForOrder();
     line = 40;
-    if (DualRate()) db.Execute("delete from " + TableName(CatalogueTable::OrderRateTable) + OrderCondition(order_no_));
+    if (DualRate())
+      db.Execute("delete from " + TableName(CatalogueTable::OrderRateTable) + OrderCondition(order_no_));
     line = 50;
     if (UseIntrastats())
       db.Execute("delete from " + TableName(CatalogueTable::OrderVatStateTable) + OrderCondition(order_no_));
@@ -338,7 +345,8 @@ void clsPOHeadD::ReadIt() {
     line = 50;
     if (DualRate()) {
       Recordset rs;
-      rs.Open("select exchange_rate1 from " + TableName(CatalogueTable::OrderRateTable) + OrderCondition(order_no_),
+      rs.Open("select exchange_rate1 from " + TableName(CatalogueTable::OrderRateTable) +
+                  OrderCondition(order_no_),
               db, adOpenForwardOnly, adLockReadOnly);
       line = 60;
       if (!rs.AtEOF()) exchange_rate = rs.Fields(tables::OrderRateTable::exchange_rate1.name).ToDouble();
@@ -347,8 +355,9 @@ void clsPOHeadD::ReadIt() {
     line = 70;
     if (UseIntrastats()) {
       Recordset rs;
-      rs.Open("select vatstate from " + TableName(CatalogueTable::OrderVatStateTable) + OrderCondition(order_no_),
-              db, adOpenForwardOnly, adLockReadOnly);
+      rs.Open(
+          "select vatstate from " + TableName(CatalogueTable::OrderVatStateTable) + OrderCondition(order_no_),
+          db, adOpenForwardOnly, adLockReadOnly);
       line = 80;
       if (!rs.AtEOF()) vatstate = NullToText(rs.Fields(tables::OrderVatStateTable::vatstate.name));
       rs.Close();

@@ -39,7 +39,8 @@ void clsPOHeadx1D::PrepareInsertStatement() {
     // built again on the same connection.
     insert_.Prepared(true);
     line = 20;
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::OrderFaxTable) + " ( fax,order_no)" + " VALUES (?,?)");
+    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::OrderFaxTable) + " ( fax,order_no)" +
+                " VALUES (?,?)");
     line = 30;
     AddParameters();
   });

@@ -8,8 +8,8 @@
 #include "tarnlow/modules.h"
 
 // The late-bound property of a field held by a companion.
-#define TARNLOW_COMPANION_FIELD(name)                                                      \
-  GetLet<static_cast<std::string (Self::*)() const>(&Self::name),                          \
+#define TARNLOW_COMPANION_FIELD(name)                             \
+  GetLet<static_cast<std::string (Self::*)() const>(&Self::name), \
          static_cast<void (Self::*)(const std::string&)>(&Self::name)>(#name, Access::LetGet)
 
 namespace tarnlow {
@@ -24,8 +24,9 @@ TARNLOW_DEFINE_CLASS(clsPONLCodeD, TARNLOW_clsPONLCodeD_PROPERTIES, "{0F654640-6
       .Properties<&Self::record_type, &Self::sp_code_value>()
       .TARNLOW_COMPANION_FIELD(exprev_code)
       .TARNLOW_COMPANION_FIELD(pr_period)
-      .TARNLOW_COMPANION_FIELD(proj_code) TARNLOW_METHODS(PrepareInsertStatement, InsertRow, DeleteForOrder,
-                                                         StartReadForOrderDetailLine, ReadNextForOrderDetailLine)
+      .TARNLOW_COMPANION_FIELD(proj_code)
+          TARNLOW_METHODS(PrepareInsertStatement, InsertRow, DeleteForOrder, StartReadForOrderDetailLine,
+                          ReadNextForOrderDetailLine)
       .Method<&Self::CopyFromRSLateBound>("CopyFromRS", {"rs"})
       .Method<&Self::CopyFrom>("CopyFrom", {"oFromPONLCodeD"}) TARNLOW_METHODS(RestartReadForOrderDetailLine)
       .Property<&Self::InsertPONLExtG>()
@@ -81,7 +82,8 @@ std::string clsPONLCodeD::record_key() const {
     // The line number with its sign position (a blank for zero and up),
     // right-aligned in four; a longer text keeps its leftmost four.
     const std::string number = (LineNo() < 0 ? "" : " ") + std::to_string(LineNo());
-    const std::string line_part = number.size() >= 4 ? number.substr(0, 4) : std::string(4 - number.size(), ' ') + number;
+    const std::string line_part =
+        number.size() >= 4 ? number.substr(0, 4) : std::string(4 - number.size(), ' ') + number;
     line = 20;
     const std::string order_part = FillLeft(orderNo(), 10);
     line = 30;
@@ -102,27 +104,52 @@ void clsPONLCodeD::SplitRecordKey(const std::string& key) {
   }
 }
 
-std::string clsPONLCodeD::exprev_code() const { return project_->exprev_code(); }
-void clsPONLCodeD::exprev_code(const std::string& value) { project_->exprev_code = value; }
-std::string clsPONLCodeD::pr_period() const { return project_->pr_period(); }
-void clsPONLCodeD::pr_period(const std::string& value) { project_->pr_period = value; }
-std::string clsPONLCodeD::proj_code() const { return project_->proj_code(); }
-void clsPONLCodeD::proj_code(const std::string& value) { project_->proj_code = value; }
-std::string clsPONLCodeD::retention_code() const { return retention_->retention_code(); }
-void clsPONLCodeD::retention_code(const std::string& value) { retention_->retention_code = value; }
-std::string clsPONLCodeD::non_recov_vat() const { return retention_->non_recov_vat(); }
-void clsPONLCodeD::non_recov_vat(const std::string& value) { retention_->non_recov_vat = value; }
-std::string clsPONLCodeD::retention_type() const { return retention_->retention_type(); }
-void clsPONLCodeD::retention_type(const std::string& value) { retention_->retention_type = value; }
+std::string clsPONLCodeD::exprev_code() const {
+  return project_->exprev_code();
+}
+void clsPONLCodeD::exprev_code(const std::string& value) {
+  project_->exprev_code = value;
+}
+std::string clsPONLCodeD::pr_period() const {
+  return project_->pr_period();
+}
+void clsPONLCodeD::pr_period(const std::string& value) {
+  project_->pr_period = value;
+}
+std::string clsPONLCodeD::proj_code() const {
+  return project_->proj_code();
+}
+void clsPONLCodeD::proj_code(const std::string& value) {
+  project_->proj_code = value;
+}
+std::string clsPONLCodeD::retention_code() const {
+  return retention_->retention_code();
+}
+void clsPONLCodeD::retention_code(const std::string& value) {
+  retention_->retention_code = value;
+}
+std::string clsPONLCodeD::non_recov_vat() const {
+  return retention_->non_recov_vat();
+}
+void clsPONLCodeD::non_recov_vat(const std::string& value) {
+  retention_->non_recov_vat = value;
+}
+std::string clsPONLCodeD::retention_type() const {
+  return retention_->retention_type();
+}
+void clsPONLCodeD::retention_type(const std::string& value) {
+  retention_->retention_type = value;
+}
 
 void clsPONLCodeD::PrepareInsertStatement() {
   WithDirectErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
     line = 10;
     if (insert_.Prepared()) return;
     line = 20;
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::NominalAnalysisTable) +
-                " ( code_value,exp_code,jc_code,nominal_code,page_number,record_key,record_type,sp_code_value)" +
-                " VALUES ( ?,?,?,?,?,?,?,?)");
+    insert_.SQL(
+        "INSERT INTO " + TableName(CatalogueTable::NominalAnalysisTable) +
+        " ( code_value,exp_code,jc_code,nominal_code,page_number,record_key,record_type,sp_code_value)" +
+        " VALUES ( ?,?,?,?,?,?,?,?)");
     line = 30;
     // Prepared again after a new connection: the parameters start afresh.
     insert_.ClearParameters();
@@ -164,8 +191,8 @@ void clsPONLCodeD::InsertRow() {
     line = 60;
     const ValueConverter& converter = ValueConverter::Shared();
     // No project row for an entry without a project or expense code.
-    if (InsertPONLExtD() && (!converter.CheckText(project_->proj_code()) ||
-                             !converter.CheckText(project_->exprev_code()))) {
+    if (InsertPONLExtD() &&
+        (!converter.CheckText(project_->proj_code()) || !converter.CheckText(project_->exprev_code()))) {
       line = 70;
       project_->record_key = key;
       project_->page_number = FormattedPageNumber();
@@ -211,7 +238,8 @@ void clsPONLCodeD::StartReadForOrderDetailLine() {
     const std::string sql = "select t1.*, t2.proj_code, t2.exprev_code, t2.pr_period from " +
                             TableName(CatalogueTable::NominalAnalysisTable) + " t1 left join " +
                             TableName(CatalogueTable::ProjectAnalysisTable) + " t2 " +
-                            " on t1.record_key = t2.record_key " + condition + sqltext::QuoteLiteral(record_key());
+                            " on t1.record_key = t2.record_key " + condition +
+                            sqltext::QuoteLiteral(record_key());
     line = 40;
     Recordset rs;
     rs.Open(sql, Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);

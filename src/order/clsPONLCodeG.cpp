@@ -8,7 +8,8 @@ namespace tarnlow {
 
 // Private: no identities, and clients cannot create it.
 TARNLOW_DEFINE_CLASS(clsPONLCodeG, TARNLOW_clsPONLCodeG_PROPERTIES, "", "") {
-  b.Connection().Properties() TARNLOW_METHODS(PrepareInsertStatement, InsertRow)
+  b.Connection()
+      .Properties() TARNLOW_METHODS(PrepareInsertStatement, InsertRow)
       .Method<&Self::DeleteForOrder>("DeleteForOrder", {"sOrderNo"});
 }
 

@@ -9,7 +9,7 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsPONLCodeG_PROPERTIES(X)                                                                \
+#define TARNLOW_clsPONLCodeG_PROPERTIES(X)                                                               \
   X(Columns, RetentionAnalysisTable, LetGet, page_number, retention_code, non_recov_vat, retention_type, \
     record_key, record_type)
 

@@ -27,7 +27,8 @@ void clsPONLExtD::PrepareInsertStatement() {
     if (insert_.Prepared()) return;
     line = 20;
     insert_.SQL("INSERT INTO " + TableName(CatalogueTable::ProjectAnalysisTable) +
-                " ( exprev_code,page_number,pr_period,proj_code,record_key,record_type)" + " VALUES ( ?,?,?,?,?,?)");
+                " ( exprev_code,page_number,pr_period,proj_code,record_key,record_type)" +
+                " VALUES ( ?,?,?,?,?,?)");
     line = 30;
     AddParameters();
     line = 40;

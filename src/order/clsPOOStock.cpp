@@ -9,7 +9,8 @@ TARNLOW_DEFINE_CLASS(clsPOOStock, TARNLOW_clsPOOStock_PROPERTIES, "{FCB2A99C-4D8
                      "{D2FAEB23-570A-4CC2-8E8F-2CB0ACF52AFC}") {
   b.Creatable()
       .Connection()
-      .Properties<&Self::drawing_number, &Self::Unit>() TARNLOW_METHODS(ReadIt, PrepareUpdateStatement, UpdateForOrder)
+      .Properties<&Self::drawing_number, &Self::Unit>()
+          TARNLOW_METHODS(ReadIt, PrepareUpdateStatement, UpdateForOrder)
       .Properties<&Self::analysis_a, &Self::delivery_date>()
           TARNLOW_METHODS(PrepareUpdateStatementDeliveryDate, UpdateForOrderDeliveryDate);
 }
@@ -76,7 +77,8 @@ void clsPOOStock::CopyFromRS(const Recordset& rs) {
     // In the order of the select list as it was first written; a Null in a
     // column copied directly stops the copy there.
     line = 10;
-    CopyFields(rs, current_cost, current_labour, current_material, current_overhead, current_subcontra, alpha);
+    CopyFields(rs, current_cost, current_labour, current_material, current_overhead, current_subcontra,
+               alpha);
     line = 20;
     Field(purchase_key) = converter.FieldText(rs.Fields(tables::StockTable::purchase_key.name));
     line = 30;

@@ -14,7 +14,9 @@ namespace {
 
 class NominalAccountsTest : public ::testing::Test {
  protected:
-  std::shared_ptr<clsPONLAcc> Add(std::string code, std::string category) { return list_.Add(code, category); }
+  std::shared_ptr<clsPONLAcc> Add(std::string code, std::string category) {
+    return list_.Add(code, category);
+  }
   std::vector<std::string> Categories() const {
     std::vector<std::string> out;
     for (const auto& pair : list_) out.push_back(pair->Category());

@@ -18,7 +18,8 @@ namespace tarnlow {
 namespace {
 
 const std::string kAnalysisInsert =
-    "INSERT INTO order_line_nominal_analysis ( code_value,exp_code,jc_code,nominal_code,page_number,record_key,"
+    "INSERT INTO order_line_nominal_analysis ( "
+    "code_value,exp_code,jc_code,nominal_code,page_number,record_key,"
     "record_type,sp_code_value) VALUES ( ?,?,?,?,?,?,?,?)";
 const std::string kProjectInsert =
     "INSERT INTO order_line_project_analysis ( exprev_code,page_number,pr_period,proj_code,record_key,"
@@ -141,7 +142,8 @@ TEST_P(NominalAnalysisTest, AnEntryIsWrittenWithItsCompanionsAsTheFlagsSay) {
   e->InsertRow();
 
   test::Rows rows = Rows(
-      "select record_key, page_number, record_type, code_value, exp_code, jc_code, nominal_code, sp_code_value "
+      "select record_key, page_number, record_type, code_value, exp_code, jc_code, nominal_code, "
+      "sp_code_value "
       "from order_line_nominal_analysis");
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0].ToText(), kLineKey);
@@ -187,7 +189,7 @@ TEST_P(NominalAnalysisTest, TheProjectRowNeedsACodeTheRetentionRowNeedsOnlyItsFl
   EXPECT_EQ(RowCount("order_line_project_analysis"), 1u);
 
   auto g = Entry("PO1234", 3, 3);
-  g->proj_code("PRJ");  // a code, but no flag
+  g->proj_code("PRJ");       // a code, but no flag
   g->InsertPONLExtG = true;  // empty retention fields still make a row
   g->InsertRow();
   EXPECT_EQ(RowCount("order_line_project_analysis"), 1u);
@@ -239,6 +241,20 @@ TEST_P(NominalAnalysisTest, AWalkYieldsTheEntriesOfOneLineAsWritten) {
   reader.LineNo = 5;
   reader.StartReadForOrderDetailLine();
   EXPECT_FALSE(reader.ReadNextForOrderDetailLine());
+
+  // Null codes read as empty text; the amounts have no such rule.
+  c_->Execute(
+      "insert into order_line_nominal_analysis (record_key, page_number, record_type, code_value, "
+      "sp_code_value, nominal_code, exp_code) values ('    PO1234   6', '000001', 'O', 1, 2, NULL, NULL)");
+  reader.LineNo = 6;
+  reader.nominal_code = "old";
+  reader.StartReadForOrderDetailLine();
+  ASSERT_TRUE(reader.ReadNextForOrderDetailLine());
+  EXPECT_EQ(reader.nominal_code(), "");
+  EXPECT_EQ(reader.exp_code(), "");
+  c_->Execute(
+      "update order_line_nominal_analysis set sp_code_value = NULL where record_key = '    PO1234   6'");
+  EXPECT_EQ(test::CatchError([&] { reader.StartReadForOrderDetailLine(); }).Number(), err::InvalidUseOfNull);
 }
 
 TEST_P(NominalAnalysisTest, ProjectRowsJoinEveryEntryOfTheirLineByRecordKey) {
@@ -259,7 +275,8 @@ TEST_P(NominalAnalysisTest, ProjectRowsJoinEveryEntryOfTheirLineByRecordKey) {
   reader.StartReadForOrderDetailLine();
   std::vector<std::string> seen;
   while (reader.ReadNextForOrderDetailLine())
-    seen.push_back(std::to_string(reader.page_number()) + ":" + reader.proj_code() + "/" + reader.pr_period());
+    seen.push_back(std::to_string(reader.page_number()) + ":" + reader.proj_code() + "/" +
+                   reader.pr_period());
   std::sort(seen.begin(), seen.end());
   EXPECT_EQ(seen, (std::vector<std::string>{"1:PRJ/0624", "2:PRJ/0624", "3:PRJ/0624"}));
 
@@ -313,7 +330,8 @@ TEST_P(NominalAnalysisTest, DeletesTakeEveryRowWhoseKeyStartsWithTheBlankFilledO
     remover->DeleteForOrder();
     for (const char* table :
          {"order_line_nominal_analysis", "order_line_project_analysis", "order_line_retention_analysis"})
-      EXPECT_EQ(Rows(std::string("select record_key from ") + table), (test::Rows{{Variant("     PO123   1")}}))
+      EXPECT_EQ(Rows(std::string("select record_key from ") + table),
+                (test::Rows{{Variant("     PO123   1")}}))
           << table;
     const std::string test = std::string(kind) == "3" ? " where left(record_key, 10)  = '"
                                                       : " where substr(record_key, 1, 10)  = '";
@@ -351,7 +369,8 @@ TEST_P(NominalAnalysisTest, KeysHoldingQuotesReadAndDeleteOnlyTheirOwnRows) {
   attack->DeleteForOrder();
   EXPECT_EQ(RowCount("order_line_nominal_analysis"), 2u);
   reader.DeleteForOrder();  // orderNo is the key's "      O'NE" now
-  EXPECT_EQ(Rows("select record_key from order_line_nominal_analysis"), (test::Rows{{Variant("       PO1   1")}}));
+  EXPECT_EQ(Rows("select record_key from order_line_nominal_analysis"),
+            (test::Rows{{Variant("       PO1   1")}}));
 }
 
 TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
@@ -359,13 +378,15 @@ TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
   auto e = Entry("PO12345678X", 1, 1);
   Error error = test::CatchError([&] { e->InsertRow(); });
   EXPECT_EQ(error.Number(), err::InvalidProcedureCall);
-  EXPECT_EQ(error.Source(), "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20\r\n"
-                            "InsertRow of Class Module clsPONLCodeD Line#:30");
+  EXPECT_EQ(error.Source(),
+            "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20\r\n"
+            "InsertRow of Class Module clsPONLCodeD Line#:30");
   EXPECT_EQ(RowCount("order_line_nominal_analysis"), 0u);
   // ... and inside the walk, whose label has no line.
   error = test::CatchError([&] { e->StartReadForOrderDetailLine(); });
-  EXPECT_EQ(error.Source(), "Line No.: 30 TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20\r\n"
-                            "StartReadForOrderDetailLine of Class Module clsPONLCodeD");
+  EXPECT_EQ(error.Source(),
+            "Line No.: 30 TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20\r\n"
+            "StartReadForOrderDetailLine of Class Module clsPONLCodeD");
 
   // A failing retention row leaves the entry (and its project row) written.
   auto faulty = test::OpenWithFaults(db_);
@@ -376,8 +397,9 @@ TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
   f->proj_code("P");
   error = test::CatchError([&] { f->InsertRow(); });
   EXPECT_EQ(error.Number(), DbFailure);
-  EXPECT_EQ(error.Source(), "Ret\r\nInsertRow of Class Module clsPONLCodeG Line#:30\r\n"
-                            "InsertRow of Class Module clsPONLCodeD Line#:100");
+  EXPECT_EQ(error.Source(),
+            "Ret\r\nInsertRow of Class Module clsPONLCodeG Line#:30\r\n"
+            "InsertRow of Class Module clsPONLCodeD Line#:100");
   EXPECT_EQ(RowCount("order_line_nominal_analysis"), 1u);
   EXPECT_EQ(RowCount("order_line_project_analysis"), 1u);
   EXPECT_EQ(RowCount("order_line_retention_analysis"), 0u);
@@ -387,19 +409,22 @@ TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
   faulty.faults->Add({.prefix = "delete from order_line_project", .source = "Del"});
   f->orderNo = "       PO1";
   error = test::CatchError([&] { f->DeleteForOrder(); });
-  EXPECT_EQ(error.Source(), "Del\r\nDeleteForOrder of Class Module clsPONLExtD Line#:20\r\n"
-                            "DeleteForOrder of Class Module clsPONLCodeD Line#:30");
+  EXPECT_EQ(error.Source(),
+            "Del\r\nDeleteForOrder of Class Module clsPONLExtD Line#:20\r\n"
+            "DeleteForOrder of Class Module clsPONLCodeD Line#:30");
   EXPECT_EQ(RowCount("order_line_nominal_analysis"), 0u);
   EXPECT_EQ(RowCount("order_line_project_analysis"), 1u);
 
   // A row that cannot be copied fails the walk with both labels.
-  c_->Execute("insert into order_line_nominal_analysis (record_key, page_number, record_type, code_value) "
-              "values ('       PO2   1', '000001', NULL, 1)");
+  c_->Execute(
+      "insert into order_line_nominal_analysis (record_key, page_number, record_type, code_value) "
+      "values ('       PO2   1', '000001', NULL, 1)");
   auto reader = Entry("PO2", 1, 0);
   error = test::CatchError([&] { reader->StartReadForOrderDetailLine(); });
   EXPECT_EQ(error.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(error.Source(), "Line No.: 60 Line No.: 10 TarnlowSTData\r\nCopyFromRS of Class Module clsPONLCodeD "
-                            "Line#:10\r\nStartReadForOrderDetailLine of Class Module clsPONLCodeD");
+  EXPECT_EQ(error.Source(),
+            "Line No.: 60 Line No.: 10 TarnlowSTData\r\nCopyFromRS of Class Module clsPONLCodeD "
+            "Line#:10\r\nStartReadForOrderDetailLine of Class Module clsPONLCodeD");
   // A page number that is no number fails there too.
   c_->Execute("update order_line_nominal_analysis set record_type = 'O', page_number = 'PAGE'");
   error = test::CatchError([&] { reader->StartReadForOrderDetailLine(); });
@@ -446,7 +471,8 @@ TEST_P(NominalAnalysisTest, TheProjectCompanionReadsCopiesAndDeletesOnItsOwn) {
   read.record_key = "    PO1234   9";
   const Error e = test::CatchError([&] { read.ReadForOrderLine(); });
   EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\nReadForOrderLine of Class Module clsPONLExtD Line#:20");
+  EXPECT_EQ(e.Source(),
+            "Line No.: 20 TarnlowSTData\r\nReadForOrderLine of Class Module clsPONLExtD Line#:20");
   EXPECT_EQ(read.proj_code(), "PRJ");
 
   std::string order = "    PO1234";
@@ -528,29 +554,50 @@ TEST(NominalAnalysisCopyTest, ThePrivateListTakesAnyNumberOfUnkeyedCopies) {
 }
 
 TEST(NominalAnalysisClassTest, MembersComeInInterfaceOrderAndPrivateClassesCannotBeCreated) {
-  EXPECT_EQ(MemberNames(clsPONLCodeD::Info()),
-            (std::vector<std::string_view>{
-                "SageConnection", "InsertPONLExtD", "LineNo", "orderNo", "supplier", "code_value", "exp_code",
-                "jc_code", "nominal_code", "page_number", "FormattedPageNumber", "record_key", "record_type",
-                "sp_code_value", "exprev_code", "pr_period", "proj_code", "PrepareInsertStatement", "InsertRow",
-                "DeleteForOrder", "StartReadForOrderDetailLine", "ReadNextForOrderDetailLine", "CopyFromRS",
-                "CopyFrom", "RestartReadForOrderDetailLine", "InsertPONLExtG", "retention_code", "non_recov_vat",
-                "retention_type"}));
+  EXPECT_EQ(MemberNames(clsPONLCodeD::Info()), (std::vector<std::string_view>{"SageConnection",
+                                                                              "InsertPONLExtD",
+                                                                              "LineNo",
+                                                                              "orderNo",
+                                                                              "supplier",
+                                                                              "code_value",
+                                                                              "exp_code",
+                                                                              "jc_code",
+                                                                              "nominal_code",
+                                                                              "page_number",
+                                                                              "FormattedPageNumber",
+                                                                              "record_key",
+                                                                              "record_type",
+                                                                              "sp_code_value",
+                                                                              "exprev_code",
+                                                                              "pr_period",
+                                                                              "proj_code",
+                                                                              "PrepareInsertStatement",
+                                                                              "InsertRow",
+                                                                              "DeleteForOrder",
+                                                                              "StartReadForOrderDetailLine",
+                                                                              "ReadNextForOrderDetailLine",
+                                                                              "CopyFromRS",
+                                                                              "CopyFrom",
+                                                                              "RestartReadForOrderDetailLine",
+                                                                              "InsertPONLExtG",
+                                                                              "retention_code",
+                                                                              "non_recov_vat",
+                                                                              "retention_type"}));
   const ClassInfo& code = clsPONLCodeD::Info();
   EXPECT_EQ(code.Find("SageConnection")->access, Access::GetSet);
   EXPECT_EQ(code.Find("InsertPONLExtD")->access, Access::LetGet);
   EXPECT_EQ(code.Find("proj_code")->access, Access::LetGet);
   EXPECT_EQ(code.Find("record_key")->access, Access::Get);
   EXPECT_EQ(code.Find("FormattedPageNumber")->access, Access::Get);
-  EXPECT_EQ(MemberNames(clsPONLExtD::Info()),
-            (std::vector<std::string_view>{"SageConnection", "page_number", "exprev_code", "pr_period",
-                                           "proj_code", "record_key", "record_type", "PrepareInsertStatement",
-                                           "InsertRow", "DeleteForOrder", "ReadForOrderLine", "CopyFrom",
-                                           "CopyFromRS"}));
+  EXPECT_EQ(
+      MemberNames(clsPONLExtD::Info()),
+      (std::vector<std::string_view>{"SageConnection", "page_number", "exprev_code", "pr_period", "proj_code",
+                                     "record_key", "record_type", "PrepareInsertStatement", "InsertRow",
+                                     "DeleteForOrder", "ReadForOrderLine", "CopyFrom", "CopyFromRS"}));
   EXPECT_EQ(MemberNames(clsPONLCodeG::Info()),
             (std::vector<std::string_view>{"SageConnection", "page_number", "retention_code", "non_recov_vat",
-                                           "retention_type", "record_key", "record_type", "PrepareInsertStatement",
-                                           "InsertRow", "DeleteForOrder"}));
+                                           "retention_type", "record_key", "record_type",
+                                           "PrepareInsertStatement", "InsertRow", "DeleteForOrder"}));
   EXPECT_EQ(MemberNames(colPONLCodeD::Info()),
             (std::vector<std::string_view>{"ClearList", "Add", "Item", "Count", "Remove", "NewEnum"}));
   for (const char* name : {"clsPONLCodeG", "colPONLCodeD"}) {
@@ -560,6 +607,25 @@ TEST(NominalAnalysisClassTest, MembersComeInInterfaceOrderAndPrivateClassesCanno
   }
   EXPECT_EQ(Registry::Find("clsPONLCodeD"), &clsPONLCodeD::Info());
   EXPECT_EQ(Registry::Find("{151D1B15-C516-40C6-AF9B-73BDB1898496}"), &clsPONLExtD::Info());
+}
+
+TEST(NominalAnalysisClassTest, WithoutAnOpenConnectionEachOperationNamesWhereItFailed) {
+  test::MessageCapture messages;
+  clsPONLCodeD e;
+  e.SageConnection(std::make_shared<Connection>());
+  e.orderNo = "PO1";
+  EXPECT_EQ(test::CatchError([&] { e.InsertRow(); }).Source(),
+            "TarnlowSTData\r\nPrepareInsertStatement of Class Module clsPONLCodeD Line#:20\r\n"
+            "InsertRow of Class Module clsPONLCodeD Line#:10");
+  EXPECT_EQ(test::CatchError([&] { e.DeleteForOrder(); }).Source(),
+            "TarnlowSTData\r\nDeleteForOrder of Class Module clsPONLCodeD Line#:10");
+  EXPECT_EQ(test::CatchError([&] { e.StartReadForOrderDetailLine(); }).Source(),
+            "Line No.: 20 TarnlowSTData\r\nStartReadForOrderDetailLine of Class Module clsPONLCodeD");
+  clsPONLExtD ext;
+  ext.SageConnection(std::make_shared<Connection>());
+  EXPECT_EQ(test::CatchError([&] { ext.ReadForOrderLine(); }).Source(),
+            "Line No.: 10 TarnlowSTData\r\nReadForOrderLine of Class Module clsPONLExtD Line#:10");
+  EXPECT_EQ(messages.Messages().size(), 4u);
 }
 
 TEST(NominalAnalysisClassTest, CompanionFieldsAndFlagsAreReachedLateBound) {
@@ -576,7 +642,8 @@ TEST(NominalAnalysisClassTest, CompanionFieldsAndFlagsAreReachedLateBound) {
   EXPECT_EQ(late::Get(*e, "FormattedPageNumber"), Variant("000007"));
   EXPECT_EQ(test::CatchError([&] { late::Let(*e, "record_key", Variant("x")); }).Number(), err::NotSupported);
   // Late-bound clients hold no row set to pass.
-  EXPECT_EQ(test::CatchError([&] { late::Call(*e, "CopyFromRS", {Variant(1.0)}); }).Number(), err::TypeMismatch);
+  EXPECT_EQ(test::CatchError([&] { late::Call(*e, "CopyFromRS", {Variant(1.0)}); }).Number(),
+            err::TypeMismatch);
 }
 
 }  // namespace

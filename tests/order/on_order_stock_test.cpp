@@ -15,15 +15,19 @@ namespace {
 
 const std::string kReadText =
     "select warehouse, product, alpha, current_cost, purchase_key,  batch_traceability, serial_numbers, "
-    "standard_cost, weight, expected_cost, on_order_qty , standard_labour, standard_material, standard_overhead, "
-    "standard_subcontra , current_labour, current_material, current_overhead, current_subcontrac, unit_code , "
+    "standard_cost, weight, expected_cost, on_order_qty , standard_labour, standard_material, "
+    "standard_overhead, "
+    "standard_subcontra , current_labour, current_material, current_overhead, current_subcontrac, unit_code "
+    ", "
     "description, long_description, supplier, pricing_discount, qty_decimal_places , serial_numbers, "
-    "stock_vat_type, purchase_unit, drawing_number , analysis_a, analysis_b, analysis_c, buyer_id, delivery_date  "
+    "stock_vat_type, purchase_unit, drawing_number , analysis_a, analysis_b, analysis_c, buyer_id, "
+    "delivery_date  "
     "from stock_item where warehouse = ? and product = ?";
 const std::string kUpdateText =
     " update stock_item set on_order_qty = on_order_qty + ? where warehouse = ? and product = ?";
 const std::string kUpdateDateText =
-    " update stock_item set on_order_qty = on_order_qty + ?, delivery_date=? where warehouse = ? and product = ?";
+    " update stock_item set on_order_qty = on_order_qty + ?, delivery_date=? where warehouse = ? and product "
+    "= ?";
 
 class OnOrderStockTest : public ::testing::TestWithParam<std::string> {
  protected:
@@ -31,12 +35,16 @@ class OnOrderStockTest : public ::testing::TestWithParam<std::string> {
     // Every column the read copies holds a value of its own.
     c_->Execute(
         "insert into stock_item (warehouse, product, alpha, current_cost, purchase_key, batch_traceability, "
-        "serial_numbers, standard_cost, weight, expected_cost, on_order_qty, standard_labour, standard_material, "
+        "serial_numbers, standard_cost, weight, expected_cost, on_order_qty, standard_labour, "
+        "standard_material, "
         "standard_overhead, standard_subcontra, current_labour, current_material, current_overhead, "
         "current_subcontrac, unit_code, description, long_description, supplier, pricing_discount, "
-        "qty_decimal_places, stock_vat_type, purchase_unit, drawing_number, analysis_a, analysis_b, analysis_c, "
-        "buyer_id, delivery_date, physical_qty) values ('01', 'ABC', 'ALPHA', 1.5, 'PKEY', 'B', 'S', 2.5, 3.5, "
-        "4.5, 10, 5.5, 6.5, 7.5, 8.5, 9.5, 10.5, 11.5, 12.5, 'EA', 'Widget', 'A long widget', 'SUP1', 'DISC', "
+        "qty_decimal_places, stock_vat_type, purchase_unit, drawing_number, analysis_a, analysis_b, "
+        "analysis_c, "
+        "buyer_id, delivery_date, physical_qty) values ('01', 'ABC', 'ALPHA', 1.5, 'PKEY', 'B', 'S', 2.5, "
+        "3.5, "
+        "4.5, 10, 5.5, 6.5, 7.5, 8.5, 9.5, 10.5, 11.5, 12.5, 'EA', 'Widget', 'A long widget', 'SUP1', "
+        "'DISC', "
         "'2', 'STD', 'BOX', 'DRW-7', 'AA', 'AB', 'AC', 'BUY', " +
         c_->DateLiteral(Date::FromCalendar(2024, 6, 1)) + ", 99)");
     stock_.SageConnection(c_);
@@ -183,9 +191,10 @@ TEST_P(OnOrderStockTest, FailuresCarryTheirOperationsLabels) {
   unconnected.SageConnection(std::make_shared<Connection>());
   Error e = test::CatchError([&] { unconnected.UpdateForOrder(); });
   EXPECT_EQ(e.Number(), err::ObjectNotSet);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareUpdateStatementNoDate of Class Module clsPOOStock "
-            "Line#:20\r\nUpdateForOrder of Class Module clsPOOStock Line#:10");
+  EXPECT_EQ(
+      e.Source(),
+      "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareUpdateStatementNoDate of Class Module clsPOOStock "
+      "Line#:20\r\nUpdateForOrder of Class Module clsPOOStock Line#:10");
   e = test::CatchError([&] { unconnected.UpdateForOrderDeliveryDate(); });
   EXPECT_EQ(e.Source(),
             "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareUpdateStatement of Class Module clsPOOStock "
@@ -204,21 +213,53 @@ TEST_P(OnOrderStockTest, FailuresCarryTheirOperationsLabels) {
   EXPECT_EQ(OnOrder(), 10.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, OnOrderStockTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, OnOrderStockTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(OnOrderStockClassTest, MembersComeInInterfaceOrder) {
   std::vector<std::string_view> names;
   for (const MemberInfo& m : clsPOOStock::Info().Members()) names.push_back(m.name);
-  EXPECT_EQ(names,
-            (std::vector<std::string_view>{
-                "SageConnection", "drawing_number", "alpha", "purchase_unit", "stock_vat_type", "serial_numbers",
-                "qty_decimal_places", "pricing_discount", "supplier", "weight", "batch_traceability",
-                "purchase_key", "last_supplier", "physical_qty", "AdjustOnOrderQty", "standard_cost",
-                "standard_labour", "standard_material", "standard_overhead", "standard_subcontra", "current_cost",
-                "expected_cost", "current_labour", "current_material", "current_overhead", "current_subcontra",
-                "warehouse", "product", "description", "long_description", "Unit", "ReadIt",
-                "PrepareUpdateStatement", "UpdateForOrder", "analysis_a", "analysis_b", "analysis_c", "buyer_id",
-                "delivery_date", "PrepareUpdateStatementDeliveryDate", "UpdateForOrderDeliveryDate"}));
+  EXPECT_EQ(names, (std::vector<std::string_view>{"SageConnection",
+                                                  "drawing_number",
+                                                  "alpha",
+                                                  "purchase_unit",
+                                                  "stock_vat_type",
+                                                  "serial_numbers",
+                                                  "qty_decimal_places",
+                                                  "pricing_discount",
+                                                  "supplier",
+                                                  "weight",
+                                                  "batch_traceability",
+                                                  "purchase_key",
+                                                  "last_supplier",
+                                                  "physical_qty",
+                                                  "AdjustOnOrderQty",
+                                                  "standard_cost",
+                                                  "standard_labour",
+                                                  "standard_material",
+                                                  "standard_overhead",
+                                                  "standard_subcontra",
+                                                  "current_cost",
+                                                  "expected_cost",
+                                                  "current_labour",
+                                                  "current_material",
+                                                  "current_overhead",
+                                                  "current_subcontra",
+                                                  "warehouse",
+                                                  "product",
+                                                  "description",
+                                                  "long_description",
+                                                  "Unit",
+                                                  "ReadIt",
+                                                  "PrepareUpdateStatement",
+                                                  "UpdateForOrder",
+                                                  "analysis_a",
+                                                  "analysis_b",
+                                                  "analysis_c",
+                                                  "buyer_id",
+                                                  "delivery_date",
+                                                  "PrepareUpdateStatementDeliveryDate",
+                                                  "UpdateForOrderDeliveryDate"}));
   const ClassInfo& info = clsPOOStock::Info();
   EXPECT_EQ(info.Find("last_supplier")->access, Access::Let);
   EXPECT_EQ(info.Find("alpha")->access, Access::Get);
@@ -226,7 +267,8 @@ TEST(OnOrderStockClassTest, MembersComeInInterfaceOrder) {
   EXPECT_TRUE(HasLet(info.Find("delivery_date")->access));
   EXPECT_FALSE(HasLet(info.Find("expected_cost")->access));
   EXPECT_EQ(info.ClassId(), "{FCB2A99C-4D83-4DD3-B83C-348C87680A0D}");
-  EXPECT_NE(dynamic_cast<clsPOOStock*>(CreateObject("{FCB2A99C-4D83-4DD3-B83C-348C87680A0D}").get()), nullptr);
+  EXPECT_NE(dynamic_cast<clsPOOStock*>(CreateObject("{FCB2A99C-4D83-4DD3-B83C-348C87680A0D}").get()),
+            nullptr);
 }
 
 }  // namespace

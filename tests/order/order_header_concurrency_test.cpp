@@ -37,7 +37,8 @@ struct Outcome {
 // child writes its lines to the shared pipe (short writes to a pipe are
 // atomic) and leaves by _exit so that nothing of the test framework runs
 // twice.
-Outcome RunWriters(int writers, const std::function<void(int, const std::function<void(const std::string&)>&)>& body) {
+Outcome RunWriters(int writers,
+                   const std::function<void(int, const std::function<void(const std::string&)>&)>& body) {
   Outcome out;
   int gate[2];
   int report[2];
@@ -61,7 +62,8 @@ Outcome RunWriters(int writers, const std::function<void(int, const std::functio
       try {
         if (released) body(w, say);
       } catch (const Error& e) {
-        say("problem writer " + std::to_string(w) + ": " + std::to_string(e.Number()) + " " + e.Description());
+        say("problem writer " + std::to_string(w) + ": " + std::to_string(e.Number()) + " " +
+            e.Description());
         ok = false;
       }
       _exit(ok ? 0 : 1);
@@ -74,7 +76,8 @@ Outcome RunWriters(int writers, const std::function<void(int, const std::functio
 
   std::string reported;
   char buffer[512];
-  for (ssize_t n; (n = read(report[0], buffer, sizeof buffer)) > 0;) reported.append(buffer, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = read(report[0], buffer, sizeof buffer)) > 0;)
+    reported.append(buffer, static_cast<std::size_t>(n));
   close(report[0]);
   std::istringstream lines(reported);
   for (std::string line; std::getline(lines, line);)

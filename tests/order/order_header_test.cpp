@@ -21,7 +21,8 @@ const std::string kStandardInsert =
     "buyer_id,committed_flag,committed_year,currency,date_completed,date_entered,date_required,"
     "delivery_address1,delivery_address2,delivery_address3,delivery_address4,delivery_address5,"
     "delivery_address6,discount_category,exchange_rate,firm_planned,hold_indicator,last_grn_date,"
-    "last_inv_log_date,memo1,memo2,mrp_included,nl_company,order_no,orig_paper_req_no,orig_req_id,orig_req_no,"
+    "last_inv_log_date,memo1,memo2,mrp_included,nl_company,order_no,orig_paper_req_no,orig_req_id,orig_req_"
+    "no,"
     "parent_order,pl_company,price_list,spare,status,supplier,supplier_ref,tran_code1,tran_code2,tran_code3,"
     "vat_type) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? "
     ",?,?,?,?)";
@@ -30,14 +31,17 @@ const std::string kExtendedInsert =
     "buyer_id,committed_flag,committed_year,currency,date_completed,date_entered,date_required,"
     "delivery_address1,delivery_address2,delivery_address3,delivery_address4,delivery_address5,"
     "delivery_address6,discount_category,exchange_rate,firm_planned,hold_indicator,last_grn_date,"
-    "last_inv_log_date,memo1,memo2,mrp_included,nl_company,order_no,orig_paper_req_no,orig_req_id,orig_req_no,"
+    "last_inv_log_date,memo1,memo2,mrp_included,nl_company,order_no,orig_paper_req_no,orig_req_id,orig_req_"
+    "no,"
     "parent_order,pl_company,price_list,spare,status,supplier,supplier_ref,tran_code1,tran_code2,tran_code3,"
     "vat_type,address6,town_city,county,state_region,iso_country_code,country,del_town_city,del_county,"
-    "del_state_region,del_iso_country_co,del_country) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,"
+    "del_state_region,del_iso_country_co,del_country) VALUES ( "
+    "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,"
     "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? ,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
 const std::string kFaxInsert = "INSERT INTO purchase_order_fax ( fax,order_no) VALUES (?,?)";
 const std::string kRateInsert =
-    "INSERT INTO purchase_order_rate (order_no, exchange_rate1,  exchange_rate2, operator_1, operator_2) VALUES "
+    "INSERT INTO purchase_order_rate (order_no, exchange_rate1,  exchange_rate2, operator_1, operator_2) "
+    "VALUES "
     "(?,?,?,?,?)";
 const std::string kInsertLabel = "InsertRow of Class Module clsPOHeadD Line#:";
 const std::string kReadLabel = "ReadIt of Class Module clsPOHeadD Line#:";
@@ -131,8 +135,10 @@ TEST_P(OrderHeaderTest, CompanionInsertsFollowTheFlagsTheOptionAndTheSpareColumn
     const char* options;
     std::string vat_state_insert;
   };
-  const std::string spare = "INSERT INTO purchase_order_vat_state (order_no, vatstate, spare ) VALUES (?,?,?)";
-  const std::string spare2 = "INSERT INTO purchase_order_vat_state (order_no, vatstate, spare2 ) VALUES (?,?,?)";
+  const std::string spare =
+      "INSERT INTO purchase_order_vat_state (order_no, vatstate, spare ) VALUES (?,?,?)";
+  const std::string spare2 =
+      "INSERT INTO purchase_order_vat_state (order_no, vatstate, spare2 ) VALUES (?,?,?)";
   for (const Case& k : {Case{"release=7&extended=1&version=2.3", spare2}, Case{"version=2.2", spare},
                         Case{"version=2.1", spare}, Case{"release=6", spare}, Case{"extended=0", spare}}) {
     SCOPED_TRACE(k.options);
@@ -186,7 +192,8 @@ TEST_P(OrderHeaderTest, ANewConnectionPreparesEveryInsertAgainOnItsOwnTables) {
   h->UseIntrastats = true;
   h->InsertRow();
   auto renamed = Open(
-      "dualrate=1&table.OrderHeaderTable=hdr_two&table.OrderRateTable=rate_two&table.OrderVatStateTable=vat_two");
+      "dualrate=1&table.OrderHeaderTable=hdr_two&table.OrderRateTable=rate_two&table.OrderVatStateTable=vat_"
+      "two");
   h->SageConnection(renamed);
   EXPECT_EQ(h->POHeadX1D()->SageConnection(), renamed);
   h->order_no("PO2");
@@ -240,8 +247,8 @@ TEST_P(OrderHeaderTest, UnderTheDualRateOptionTheRateLivesInItsOwnRow) {
   h->operator1 = "/";
   h->InsertRow();
   EXPECT_EQ(Rows("select exchange_rate from purchase_order_header")[0][0].ToDouble(), 0.0);
-  const test::Rows rate =
-      Rows("select order_no, exchange_rate1, exchange_rate2, operator_1, operator_2 from purchase_order_rate");
+  const test::Rows rate = Rows(
+      "select order_no, exchange_rate1, exchange_rate2, operator_1, operator_2 from purchase_order_rate");
   ASSERT_EQ(rate.size(), 1u);
   EXPECT_EQ(rate[0][0].ToText(), "PO1");
   EXPECT_EQ(rate[0][1].ToDouble(), 1.375);
@@ -314,7 +321,8 @@ TEST_P(OrderHeaderTest, TheFaxIsReadOnlyThroughTheJoinAndIsEmptyWithoutAFaxRow) 
 
 TEST_P(OrderHeaderTest, NullsAndUnreadableDatesFollowTheCopyRules) {
   c_->Execute("insert into purchase_order_header (order_no) values ('PN')");
-  c_->Execute("update purchase_order_header set alpha = NULL, address1 = NULL, currency = NULL, town_city = NULL");
+  c_->Execute(
+      "update purchase_order_header set alpha = NULL, address1 = NULL, currency = NULL, town_city = NULL");
   auto h = Header(c_, "PN");
   h->alpha = "old";
   h->date_entered = Date::FromCalendar(2020, 1, 1);
@@ -330,9 +338,10 @@ TEST_P(OrderHeaderTest, NullsAndUnreadableDatesFollowTheCopyRules) {
   c_->Execute("update purchase_order_header set exchange_rate = NULL");
   Error e = test::CatchError([&] { h->ReadIt(); });
   EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(), "Line No.: 40 Line No.: 10 TarnlowSTData\r\nCopyFromRst of Class Module clsPOHeadD "
-                        "Line#:10\r\n" +
-                            kReadLabel + "40");
+  EXPECT_EQ(e.Source(),
+            "Line No.: 40 Line No.: 10 TarnlowSTData\r\nCopyFromRst of Class Module clsPOHeadD "
+            "Line#:10\r\n" +
+                kReadLabel + "40");
   c_->Execute("update purchase_order_header set exchange_rate = 0");
 
   if (GetParam() != "sqlite") return;  // only SQLite keeps text that is no date in a date column
@@ -343,9 +352,10 @@ TEST_P(OrderHeaderTest, NullsAndUnreadableDatesFollowTheCopyRules) {
   c_->Execute("update purchase_order_header set date_required = 'not a date'");
   e = test::CatchError([&] { h->ReadIt(); });
   EXPECT_EQ(e.Number(), err::TypeMismatch);
-  EXPECT_EQ(e.Source(), "Line No.: 40 Line No.: 10 TarnlowSTData\r\nCopyFromRst of Class Module clsPOHeadD "
-                        "Line#:10\r\n" +
-                            kReadLabel + "40");
+  EXPECT_EQ(e.Source(),
+            "Line No.: 40 Line No.: 10 TarnlowSTData\r\nCopyFromRst of Class Module clsPOHeadD "
+            "Line#:10\r\n" +
+                kReadLabel + "40");
 }
 
 // ---- failures -------------------------------------------------------------------
@@ -400,7 +410,8 @@ TEST_P(OrderHeaderTest, AnyOtherInsertFailureKeepsItsOwnDescriptionAndWritesNoth
 
 TEST_P(OrderHeaderTest, RateAndVatStateFailuresReachTheCallerAsTheDatabaseLayerGaveThem) {
   auto faulty = test::OpenWithFaults(db_, "dualrate=1");
-  faulty.faults->Add({.prefix = "INSERT INTO purchase_order_rate", .source = "RateLayer", .description = "no"});
+  faulty.faults->Add(
+      {.prefix = "INSERT INTO purchase_order_rate", .source = "RateLayer", .description = "no"});
   auto h = Header(faulty.connection, "PO1");
   h->UsePOHeadX1 = true;
   h->UseIntrastats = true;
@@ -513,7 +524,8 @@ TEST_P(OrderHeaderTest, OrderNumbersThatTryToLeaveTheirQuotesMatchOnlyThemselves
   EXPECT_TRUE(Header(c, "PO--1")->CheckIfExists());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, OrderHeaderTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, OrderHeaderTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 // ---- the fax companion ---------------------------------------------------------
 
@@ -544,8 +556,8 @@ TEST_P(FaxCompanionTest, WritesCopiesResetsAndDeletesItsRow) {
 
   c_->Execute("update purchase_order_fax set fax = NULL where order_no = 'PO1'");
   Recordset rs;
-  rs.Open("select * from purchase_order_fax where order_no = 'PO1'", c_->DatabaseConnection(), adOpenForwardOnly,
-          adLockReadOnly);
+  rs.Open("select * from purchase_order_fax where order_no = 'PO1'", c_->DatabaseConnection(),
+          adOpenForwardOnly, adLockReadOnly);
   copy.fax = "x";
   copy.CopyFromRecordset(rs);
   rs.Close();
@@ -567,34 +579,90 @@ TEST_P(FaxCompanionTest, FailuresCarryTheShortModuleLabelWithoutALineInIt) {
   EXPECT_EQ(e.Source(), "Line No.: 30 " + std::string(GetParam() == "sqlite" ? "SQLite" : "PostgreSQL") +
                             "\r\nInsertRow of Class Module clsPOHeadx1");
   Recordset rs;
-  rs.Open("select order_no from purchase_order_fax", c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  rs.Open("select order_no from purchase_order_fax", c_->DatabaseConnection(), adOpenForwardOnly,
+          adLockReadOnly);
   const Error missing = test::CatchError([&] { fax.CopyFromRecordset(rs); });  // no row to copy
   EXPECT_EQ(missing.Source().substr(missing.Source().rfind("\r\n") + 2),
             "CopyFromRecordset of Class Module clsPOHeadx1");
   rs.Close();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, FaxCompanionTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, FaxCompanionTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 // ---- the classes as clients see them ----------------------------------------
 
 TEST(OrderHeaderClassTest, HeaderAndFaxMembersComeInInterfaceOrder) {
   std::vector<std::string_view> header{"SageConnection"};
-  for (const char* name :
-       {"address1",       "address2",        "address3",          "address4",          "address5",
-        "alpha",          "amend_req_no",    "buyer_id",          "committed_flag",    "committed_year",
-        "pOcurrency",     "date_completed",  "date_entered",      "date_required",     "delivery_address1",
-        "delivery_address2", "delivery_address3", "delivery_address4", "delivery_address5", "delivery_address6",
-        "discount_category", "exchange_rate", "firm_planned",     "hold_indicator",    "last_grn_date",
-        "last_inv_log_date", "memo1",        "memo2",             "mrp_included",      "nl_company",
-        "order_no",       "orig_paper_req_no", "orig_req_id",     "orig_req_no",       "parent_order",
-        "pl_company",     "price_list",      "spare",             "status",            "supplier",
-        "supplier_ref",   "tran_code1",      "tran_code2",        "tran_code3",        "vat_type",
-        "PrepareInsertStatement", "InsertRow", "DeleteForOrder",  "CheckIfExists",     "ReadIt",
-        "POHeadX1D",      "UsePOHeadX1",     "operator1",         "UseIntrastats",     "rate_source",
-        "delivery_terms", "contract_number", "vatstate",          "address6",          "town_city",
-        "county",         "state_region",    "iso_country_Code",  "country",           "del_town_city",
-        "del_county",     "del_state_region", "del_iso_country_code", "del_country"})
+  for (const char* name : {"address1",
+                           "address2",
+                           "address3",
+                           "address4",
+                           "address5",
+                           "alpha",
+                           "amend_req_no",
+                           "buyer_id",
+                           "committed_flag",
+                           "committed_year",
+                           "pOcurrency",
+                           "date_completed",
+                           "date_entered",
+                           "date_required",
+                           "delivery_address1",
+                           "delivery_address2",
+                           "delivery_address3",
+                           "delivery_address4",
+                           "delivery_address5",
+                           "delivery_address6",
+                           "discount_category",
+                           "exchange_rate",
+                           "firm_planned",
+                           "hold_indicator",
+                           "last_grn_date",
+                           "last_inv_log_date",
+                           "memo1",
+                           "memo2",
+                           "mrp_included",
+                           "nl_company",
+                           "order_no",
+                           "orig_paper_req_no",
+                           "orig_req_id",
+                           "orig_req_no",
+                           "parent_order",
+                           "pl_company",
+                           "price_list",
+                           "spare",
+                           "status",
+                           "supplier",
+                           "supplier_ref",
+                           "tran_code1",
+                           "tran_code2",
+                           "tran_code3",
+                           "vat_type",
+                           "PrepareInsertStatement",
+                           "InsertRow",
+                           "DeleteForOrder",
+                           "CheckIfExists",
+                           "ReadIt",
+                           "POHeadX1D",
+                           "UsePOHeadX1",
+                           "operator1",
+                           "UseIntrastats",
+                           "rate_source",
+                           "delivery_terms",
+                           "contract_number",
+                           "vatstate",
+                           "address6",
+                           "town_city",
+                           "county",
+                           "state_region",
+                           "iso_country_Code",
+                           "country",
+                           "del_town_city",
+                           "del_county",
+                           "del_state_region",
+                           "del_iso_country_code",
+                           "del_country"})
     header.push_back(name);
   EXPECT_EQ(MemberNames(clsPOHeadD::Info()), header);
   EXPECT_EQ(MemberNames(clsPOHeadx1D::Info()),
@@ -604,6 +672,26 @@ TEST(OrderHeaderClassTest, HeaderAndFaxMembersComeInInterfaceOrder) {
   EXPECT_EQ(clsPOHeadD::Info().Find("POHeadX1D")->access, Access::Get);
   EXPECT_EQ(clsPOHeadD::Info().ClassId(), "{2AFF014F-F474-4708-AEDA-8B6202E44B96}");
   EXPECT_EQ(clsPOHeadx1D::Info().ClassId(), "{A7A4E241-F868-4E94-94E0-6B3AFC500C39}");
+}
+
+TEST(OrderHeaderClassTest, WithoutAnOpenConnectionEachOperationNamesWhereItFailed) {
+  test::MessageCapture messages;
+  clsPOHeadD h;
+  h.SageConnection(std::make_shared<Connection>());
+  h.order_no("PO1");
+  EXPECT_EQ(test::CatchError([&] { h.InsertRow(); }).Source(),
+            "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsPOHeadD "
+            "Line#:20\r\n" +
+                kInsertLabel + "10");
+  EXPECT_EQ(test::CatchError([&] { h.CheckIfExists(); }).Source(),
+            "Line No.: 10 TarnlowSTData\r\nCheckIfExists of Class Module clsPOHeadD Line#:10");
+  EXPECT_EQ(test::CatchError([&] { h.ReadIt(); }).Source(),
+            "Line No.: 10 TarnlowSTData\r\n" + kReadLabel + "10");
+  const Error e = test::CatchError([&] { h.DeleteForOrder(); });
+  EXPECT_EQ(e.Number(), err::ObjectNotSet);
+  EXPECT_EQ(e.Source(), "TarnlowSTData\r\nDeleteForOrder of Class Module clsPOHeadD Line#:10");
+  EXPECT_EQ(messages.Messages().size(), 4u);
+  for (const auto& m : messages.Messages()) EXPECT_EQ(m.text, "Uninitialised connection");
 }
 
 TEST(OrderHeaderClassTest, LateBoundOrderNumberReachesTheCompanionItHandsOut) {

@@ -15,27 +15,28 @@ namespace tarnlow {
 // Column properties in the order the insert names them, then the
 // properties that follow the operations on the interface. order_no is not
 // in the list: assigning it also renumbers the fax companion.
-#define TARNLOW_clsPOHeadD_PROPERTIES(X)                                                                    \
-  X(Columns, OrderHeaderTable, LetGet, address1, address2, address3, address4, address5, alpha, amend_req_no, \
-    buyer_id, committed_flag, committed_year)                                                                 \
-  X(Column, pOcurrency, OrderHeaderTable::currency, LetGet)                                                   \
-  X(Columns, OrderHeaderTable, LetGet, date_completed, date_entered, date_required, delivery_address1,        \
+#define TARNLOW_clsPOHeadD_PROPERTIES(X)                                                                     \
+  X(Columns, OrderHeaderTable, LetGet, address1, address2, address3, address4, address5, alpha,              \
+    amend_req_no, buyer_id, committed_flag, committed_year)                                                  \
+  X(Column, pOcurrency, OrderHeaderTable::currency, LetGet)                                                  \
+  X(Columns, OrderHeaderTable, LetGet, date_completed, date_entered, date_required, delivery_address1,       \
     delivery_address2, delivery_address3, delivery_address4, delivery_address5, delivery_address6,           \
-    discount_category, exchange_rate, firm_planned, hold_indicator, last_grn_date, last_inv_log_date, memo1,  \
-    memo2, mrp_included, nl_company)                                                                          \
-  X(Columns, OrderHeaderTable, LetGet, orig_paper_req_no, orig_req_id, orig_req_no, parent_order, pl_company, \
-    price_list, spare, status, supplier, supplier_ref, tran_code1, tran_code2, tran_code3, vat_type)          \
-  X(Value, UsePOHeadX1, Bool, LetGet)                                                                         \
-  X(Value, operator1, Text, LetGet)                                                                           \
-  X(Value, UseIntrastats, Bool, LetGet)                                                                       \
-  X(Value, rate_source, Text, LetGet)                                                                         \
-  X(Value, delivery_terms, Text, LetGet)                                                                      \
-  X(Value, contract_number, Text, LetGet)                                                                     \
-  X(Value, vatstate, Text, LetGet)                                                                            \
-  X(Columns, OrderHeaderTable, LetGet, address6, town_city, county, state_region)                             \
-  X(Column, iso_country_Code, OrderHeaderTable::iso_country_code, LetGet)                                     \
-  X(Columns, OrderHeaderTable, LetGet, country, del_town_city, del_county, del_state_region)                  \
-  X(Column, del_iso_country_code, OrderHeaderTable::del_iso_country_co, LetGet)                               \
+    discount_category, exchange_rate, firm_planned, hold_indicator, last_grn_date, last_inv_log_date, memo1, \
+    memo2, mrp_included, nl_company)                                                                         \
+  X(Columns, OrderHeaderTable, LetGet, orig_paper_req_no, orig_req_id, orig_req_no, parent_order,            \
+    pl_company, price_list, spare, status, supplier, supplier_ref, tran_code1, tran_code2, tran_code3,       \
+    vat_type)                                                                                                \
+  X(Value, UsePOHeadX1, Bool, LetGet)                                                                        \
+  X(Value, operator1, Text, LetGet)                                                                          \
+  X(Value, UseIntrastats, Bool, LetGet)                                                                      \
+  X(Value, rate_source, Text, LetGet)                                                                        \
+  X(Value, delivery_terms, Text, LetGet)                                                                     \
+  X(Value, contract_number, Text, LetGet)                                                                    \
+  X(Value, vatstate, Text, LetGet)                                                                           \
+  X(Columns, OrderHeaderTable, LetGet, address6, town_city, county, state_region)                            \
+  X(Column, iso_country_Code, OrderHeaderTable::iso_country_code, LetGet)                                    \
+  X(Columns, OrderHeaderTable, LetGet, country, del_town_city, del_county, del_state_region)                 \
+  X(Column, del_iso_country_code, OrderHeaderTable::del_iso_country_co, LetGet)                              \
   X(Columns, OrderHeaderTable, LetGet, del_country)
 
 class TARNLOW_API clsPOHeadD final : public TableClass<clsPOHeadD> {

@@ -37,7 +37,9 @@ class TARNLOW_API clsPOHeadx1D final : public TableClass<clsPOHeadx1D> {
   // Late-bound clients hold no row set object to pass.
   void CopyFromRecordsetLateBound(const ObjectPtr& rst);
   std::shared_ptr<Connection> HeldConnection() { return insert_.Connection(); }
-  void SetConnection(const std::shared_ptr<Connection>& connection) { TableObject::SageConnection(connection); }
+  void SetConnection(const std::shared_ptr<Connection>& connection) {
+    TableObject::SageConnection(connection);
+  }
 
   StatementHolder insert_;
 };

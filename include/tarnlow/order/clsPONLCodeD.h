@@ -20,14 +20,14 @@ class colPONLCodeD;
 
 // Stored properties in interface order. page_number holds the number that
 // the table keeps as six zero-padded digits.
-#define TARNLOW_clsPONLCodeD_PROPERTIES(X)                                               \
-  X(Value, InsertPONLExtD, Bool, LetGet)                                                  \
-  X(Value, LineNo, Int16, LetGet)                                                         \
-  X(Value, orderNo, Text, LetGet)                                                         \
-  X(Value, supplier, Text, LetGet)                                                        \
-  X(Columns, NominalAnalysisTable, LetGet, code_value, exp_code, jc_code, nominal_code)   \
-  X(ColumnAs, page_number, NominalAnalysisTable::page_number, Int16, LetGet)              \
-  X(Columns, NominalAnalysisTable, LetGet, record_type, sp_code_value)                    \
+#define TARNLOW_clsPONLCodeD_PROPERTIES(X)                                              \
+  X(Value, InsertPONLExtD, Bool, LetGet)                                                \
+  X(Value, LineNo, Int16, LetGet)                                                       \
+  X(Value, orderNo, Text, LetGet)                                                       \
+  X(Value, supplier, Text, LetGet)                                                      \
+  X(Columns, NominalAnalysisTable, LetGet, code_value, exp_code, jc_code, nominal_code) \
+  X(ColumnAs, page_number, NominalAnalysisTable::page_number, Int16, LetGet)            \
+  X(Columns, NominalAnalysisTable, LetGet, record_type, sp_code_value)                  \
   X(Value, InsertPONLExtG, Bool, LetGet)
 
 class TARNLOW_API clsPONLCodeD final : public TableClass<clsPONLCodeD> {

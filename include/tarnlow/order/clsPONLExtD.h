@@ -10,7 +10,7 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsPONLExtD_PROPERTIES(X)                                                            \
+#define TARNLOW_clsPONLExtD_PROPERTIES(X)                                                              \
   X(Columns, ProjectAnalysisTable, LetGet, page_number, exprev_code, pr_period, proj_code, record_key, \
     record_type)
 

@@ -10,23 +10,23 @@ namespace tarnlow {
 
 // In interface order. AdjustOnOrderQty is loaded from on_order_qty by a read
 // and added to it by the updates; physical_qty is never loaded.
-#define TARNLOW_clsPOOStock_PROPERTIES(X)                                                                   \
-  X(Columns, StockTable, Get, drawing_number, alpha, purchase_unit, stock_vat_type, serial_numbers,          \
-    qty_decimal_places, pricing_discount, supplier, weight, batch_traceability, purchase_key)                \
-  X(Columns, StockTable, Let, last_supplier)                                                                 \
-  X(Value, physical_qty, Double, Get)                                                                        \
-  X(Column, AdjustOnOrderQty, StockTable::on_order_qty, GetLet)                                              \
-  X(Columns, StockTable, Get, standard_cost, standard_labour, standard_material, standard_overhead,          \
-    standard_subcontra)                                                                                      \
-  X(Columns, StockTable, GetLet, current_cost)                                                               \
-  X(Columns, StockTable, Get, expected_cost, current_labour)                                                 \
-  X(Columns, StockTable, GetLet, current_material)                                                           \
-  X(Columns, StockTable, Get, current_overhead)                                                              \
-  X(Column, current_subcontra, StockTable::current_subcontrac, Get)                                          \
-  X(Columns, StockTable, LetGet, warehouse, product)                                                         \
-  X(Columns, StockTable, Get, description, long_description)                                                 \
-  X(Column, Unit, StockTable::unit_code, GetLet)                                                             \
-  X(Columns, StockTable, Get, analysis_a, analysis_b, analysis_c, buyer_id)                                  \
+#define TARNLOW_clsPOOStock_PROPERTIES(X)                                                           \
+  X(Columns, StockTable, Get, drawing_number, alpha, purchase_unit, stock_vat_type, serial_numbers, \
+    qty_decimal_places, pricing_discount, supplier, weight, batch_traceability, purchase_key)       \
+  X(Columns, StockTable, Let, last_supplier)                                                        \
+  X(Value, physical_qty, Double, Get)                                                               \
+  X(Column, AdjustOnOrderQty, StockTable::on_order_qty, GetLet)                                     \
+  X(Columns, StockTable, Get, standard_cost, standard_labour, standard_material, standard_overhead, \
+    standard_subcontra)                                                                             \
+  X(Columns, StockTable, GetLet, current_cost)                                                      \
+  X(Columns, StockTable, Get, expected_cost, current_labour)                                        \
+  X(Columns, StockTable, GetLet, current_material)                                                  \
+  X(Columns, StockTable, Get, current_overhead)                                                     \
+  X(Column, current_subcontra, StockTable::current_subcontrac, Get)                                 \
+  X(Columns, StockTable, LetGet, warehouse, product)                                                \
+  X(Columns, StockTable, Get, description, long_description)                                        \
+  X(Column, Unit, StockTable::unit_code, GetLet)                                                    \
+  X(Columns, StockTable, Get, analysis_a, analysis_b, analysis_c, buyer_id)                         \
   X(Columns, StockTable, GetLet, delivery_date)
 
 class TARNLOW_API clsPOOStock final : public TableClass<clsPOOStock> {
