@@ -3,19 +3,19 @@
 // number.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "connection/sql_text.h"
+#include "tarnlow/connection.h"
 
 namespace tarnlow::analysis {
 
 // " where <first ten characters of record_key>  = '<order>'": kind 3 has
-// left(), every other kind substr().
-inline std::string OrderPrefixCondition(std::int16_t kind_of_database, const std::string& order) {
-  return (kind_of_database == 3 ? " where left(record_key, 10)  = "
-                                : " where substr(record_key, 1, 10)  = ") +
-         sqltext::QuoteLiteral(order);
+// left(), every other kind substr(). The order is quoted as the
+// connection's database reads literals.
+inline std::string OrderPrefixCondition(Connection& conn, const std::string& order) {
+  return (conn.DatabaseKind() == 3 ? " where left(record_key, 10)  = "
+                                   : " where substr(record_key, 1, 10)  = ") +
+         conn.QuoteLiteral(order);
 }
 
 }  // namespace tarnlow::analysis

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"
 
@@ -94,8 +93,8 @@ Date DateOf(const Variant& field) {
   return field.IsNull() ? Date() : field.ToDate();
 }
 
-std::string OrderCondition(const std::string& order_no) {
-  return " where order_no = " + sqltext::QuoteLiteral(order_no);
+std::string OrderCondition(Connection& conn, const std::string& order_no) {
+  return " where order_no = " + conn.QuoteLiteral(order_no);
 }
 
 // Runs an insert whose duplicate key can only mean that the order number is
@@ -291,15 +290,18 @@ Variant clsPOHeadD::DeleteForOrder() {
     line = 10;
     DatabaseConnection& db = Conn().DatabaseConnection();
     line = 20;
-    db.Execute("delete from " + TableName(CatalogueTable::OrderHeaderTable) + OrderCondition(order_no_));
+    db.Execute("delete from " + TableName(CatalogueTable::OrderHeaderTable) +
+               OrderCondition(Conn(), order_no_));
     line = 30;
     if (UsePOHeadX1()) POHeadX1D()->DeleteForOrder();
     line = 40;
     if (DualRate())
-      db.Execute("delete from " + TableName(CatalogueTable::OrderRateTable) + OrderCondition(order_no_));
+      db.Execute("delete from " + TableName(CatalogueTable::OrderRateTable) +
+                 OrderCondition(Conn(), order_no_));
     line = 50;
     if (UseIntrastats())
-      db.Execute("delete from " + TableName(CatalogueTable::OrderVatStateTable) + OrderCondition(order_no_));
+      db.Execute("delete from " + TableName(CatalogueTable::OrderVatStateTable) +
+                 OrderCondition(Conn(), order_no_));
   });
   return {};
 }
@@ -308,7 +310,8 @@ bool clsPOHeadD::CheckIfExists() {
   return WithErrorExit(Label<"CheckIfExists">(), [&](Line& line) {
     line = 10;
     Recordset rs;
-    rs.Open("select order_no from " + TableName(CatalogueTable::OrderHeaderTable) + OrderCondition(order_no_),
+    rs.Open("select order_no from " + TableName(CatalogueTable::OrderHeaderTable) +
+                OrderCondition(Conn(), order_no_),
             Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
     line = 20;
     const bool exists = !rs.AtEOF();
@@ -326,9 +329,9 @@ void clsPOHeadD::ReadIt() {
     if (UsePOHeadX1())
       sql = "select T1.*, T2.fax from " + header + " T1 left outer join " +
             TableName(CatalogueTable::OrderFaxTable) + " T2 " + " on T1.order_no =T2.order_no" +
-            " where T1.order_no = " + sqltext::QuoteLiteral(order_no_);
+            " where T1.order_no = " + Conn().QuoteLiteral(order_no_);
     else
-      sql = "select * from " + header + OrderCondition(order_no_);
+      sql = "select * from " + header + OrderCondition(Conn(), order_no_);
     line = 20;
     {
       Recordset rs;
@@ -346,7 +349,7 @@ void clsPOHeadD::ReadIt() {
     if (DualRate()) {
       Recordset rs;
       rs.Open("select exchange_rate1 from " + TableName(CatalogueTable::OrderRateTable) +
-                  OrderCondition(order_no_),
+                  OrderCondition(Conn(), order_no_),
               db, adOpenForwardOnly, adLockReadOnly);
       line = 60;
       if (!rs.AtEOF()) exchange_rate = rs.Fields(tables::OrderRateTable::exchange_rate1.name).ToDouble();
@@ -355,9 +358,9 @@ void clsPOHeadD::ReadIt() {
     line = 70;
     if (UseIntrastats()) {
       Recordset rs;
-      rs.Open(
-          "select vatstate from " + TableName(CatalogueTable::OrderVatStateTable) + OrderCondition(order_no_),
-          db, adOpenForwardOnly, adLockReadOnly);
+      rs.Open("select vatstate from " + TableName(CatalogueTable::OrderVatStateTable) +
+                  OrderCondition(Conn(), order_no_),
+              db, adOpenForwardOnly, adLockReadOnly);
       line = 80;
       if (!rs.AtEOF()) vatstate = NullToText(rs.Fields(tables::OrderVatStateTable::vatstate.name));
       rs.Close();
@@ -373,7 +376,7 @@ void clsPOHeadD::CopyFromRst(const Recordset& rs) {
       switch (slot.column->kind) {
         case ValueKind::Text:
           if (slot.property)
-            slot.property->set(*this, Variant(converter.FieldText(field)));
+            Assign(*slot.property, Variant(converter.FieldText(field)));
           else
             order_no(converter.FieldText(field));
           break;
@@ -387,10 +390,10 @@ void clsPOHeadD::CopyFromRst(const Recordset& rs) {
             }
             date_completed = date;
           } else {
-            slot.property->set(*this, Variant(DateOf(field)));
+            Assign(*slot.property, Variant(DateOf(field)));
           }
           break;
-        default: slot.property->set(*this, field); break;
+        default: Assign(*slot.property, field); break;
       }
     };
     line = 10;

@@ -1,6 +1,5 @@
 #include "tarnlow/order/clsPOHeadx1D.h"
 
-#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"
 
@@ -94,7 +93,7 @@ Variant clsPOHeadx1D::DeleteForOrder() {
   WithErrorExit(kDeleteLabel, [&](Line& line) {
     line = 10;
     const std::string sql = "delete from " + TableName(CatalogueTable::OrderFaxTable) +
-                            " where order_no = " + sqltext::QuoteLiteral(order_no());
+                            " where order_no = " + Conn().QuoteLiteral(order_no());
     line = 20;
     Conn().DatabaseConnection().Execute(sql);
   });

@@ -1,6 +1,5 @@
 #include "tarnlow/order/clsPONLCodeD.h"
 
-#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "order/analysis_key.h"
 #include "order/clsPONLCodeG.h"
@@ -216,7 +215,7 @@ void clsPONLCodeD::DeleteForOrder() {
     line = 10;
     std::string order = orderNo();
     const std::string sql = "delete from " + TableName(CatalogueTable::NominalAnalysisTable) +
-                            analysis::OrderPrefixCondition(Conn().DatabaseKind(), order);
+                            analysis::OrderPrefixCondition(Conn(), order);
     line = 20;
     Conn().DatabaseConnection().Execute(sql);
     line = 30;
@@ -239,7 +238,7 @@ void clsPONLCodeD::StartReadForOrderDetailLine() {
                             TableName(CatalogueTable::NominalAnalysisTable) + " t1 left join " +
                             TableName(CatalogueTable::ProjectAnalysisTable) + " t2 " +
                             " on t1.record_key = t2.record_key " + condition +
-                            sqltext::QuoteLiteral(record_key());
+                            Conn().QuoteLiteral(record_key());
     line = 40;
     Recordset rs;
     rs.Open(sql, Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);

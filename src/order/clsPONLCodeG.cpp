@@ -61,7 +61,7 @@ Variant clsPONLCodeG::DeleteForOrder(std::string& sOrderNo) {
   WithDirectErrorExit(Label<"DeleteForOrder">(), [&](Line& line) {
     line = 10;
     const std::string sql = "delete from " + TableName(CatalogueTable::RetentionAnalysisTable) +
-                            analysis::OrderPrefixCondition(Conn().DatabaseKind(), sOrderNo);
+                            analysis::OrderPrefixCondition(Conn(), sOrderNo);
     line = 20;
     Conn().DatabaseConnection().Execute(sql);
   });

@@ -1,6 +1,5 @@
 #include "tarnlow/order/clsPONLExtD.h"
 
-#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "order/analysis_key.h"
 #include "tarnlow/modules.h"
@@ -64,7 +63,7 @@ Variant clsPONLExtD::DeleteForOrder(std::string& sOrderNo) {
   WithDirectErrorExit(Label<"DeleteForOrder">(), [&](Line& line) {
     line = 10;
     const std::string sql = "delete from " + TableName(CatalogueTable::ProjectAnalysisTable) +
-                            analysis::OrderPrefixCondition(Conn().DatabaseKind(), sOrderNo);
+                            analysis::OrderPrefixCondition(Conn(), sOrderNo);
     line = 20;
     Conn().DatabaseConnection().Execute(sql);
   });
@@ -76,7 +75,7 @@ void clsPONLExtD::ReadForOrderLine() {
     line = 10;
     Recordset rs;
     rs.Open("select * from " + TableName(CatalogueTable::ProjectAnalysisTable) +
-                " where record_key = " + sqltext::QuoteLiteral(record_key()),
+                " where record_key = " + Conn().QuoteLiteral(record_key()),
             Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
     line = 20;
     if (rs.AtEOF()) RaiseRuntime(vbObjectError);

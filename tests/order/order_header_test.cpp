@@ -90,11 +90,13 @@ class OrderHeaderTest : public ::testing::TestWithParam<std::string> {
       switch (c.kind) {
         case ValueKind::Text: {
           const std::string code = std::string(1, static_cast<char>('a' + i % 26)) + std::to_string(i);
-          c.set(h, Variant(code.substr(0, static_cast<std::size_t>(c.size))));
+          late::Let(h, c.property, Variant(code.substr(0, static_cast<std::size_t>(c.size))));
           break;
         }
-        case ValueKind::Double: c.set(h, Variant(i + 0.125)); break;
-        case ValueKind::Date: c.set(h, Variant(Date::FromCalendar(2020, 3, i % 28 + 1, 9, i % 60))); break;
+        case ValueKind::Double: late::Let(h, c.property, Variant(i + 0.125)); break;
+        case ValueKind::Date:
+          late::Let(h, c.property, Variant(Date::FromCalendar(2020, 3, i % 28 + 1, 9, i % 60)));
+          break;
         default: FAIL() << c.property;
       }
     }
