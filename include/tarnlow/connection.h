@@ -365,7 +365,8 @@ class TARNLOW_API ValueConverter {
   std::string FieldText(const Variant& field) const;
   // A field's value as a date; Null and empty text give the zero date.
   Date FieldDate(const Variant& field) const;
-  // True when the text holds something other than blanks.
+  // The blank test: True when the text is empty or holds only blanks (spaces,
+  // tabs, line ends). Callers ask it whether a value is missing.
   bool CheckText(const std::string& text) const;
 };
 

@@ -23,7 +23,7 @@ Date ValueConverter::FieldDate(const Variant& field) const {
 }
 
 bool ValueConverter::CheckText(const std::string& text) const {
-  return text.find_first_not_of(" \t\r\n") != std::string::npos;
+  return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
 // ---- RowCache --------------------------------------------------------------------------
