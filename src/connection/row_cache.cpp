@@ -302,9 +302,11 @@ void RowCache::SetCell(std::int32_t row, std::int32_t column, Variant value) {
   }
 }
 
+// Clear and Reshape give the storage back, so that a cache reset for
+// reloading holds no memory of its former size.
 void RowCache::Clear() {
   rows_ = 0;
-  cells_.clear();
+  std::vector<Variant>().swap(cells_);
   DropIndexes();
 }
 
@@ -312,7 +314,7 @@ void RowCache::Reshape(std::int32_t, std::int32_t, std::int32_t, std::int32_t co
   if (columns < 0) RaiseRuntime(err::SubscriptOutOfRange);
   columns_ = columns;
   rows_ = 1;
-  cells_.assign(static_cast<std::size_t>(columns), Variant());
+  std::vector<Variant>(static_cast<std::size_t>(columns)).swap(cells_);
   DropIndexes();
 }
 
