@@ -8,7 +8,6 @@
 #include <iostream>
 #include <string>
 
-#include "connection/sql_text.h"
 #include "tarnlow/tarnlow.h"
 
 namespace {
@@ -46,16 +45,18 @@ struct StockFigures {
   double physical = 0, on_order = 0, mtd = 0, ytd = 0, cost = 0;
 };
 
-StockFigures ReadStock(Connection& c, const std::string& product) {
-  Recordset rs;
-  rs.Open("select physical_qty, on_order_qty, month_to_date03, year_to_date03, current_cost from " +
-              c.TableCatalogue()->StockTable() +
-              " where warehouse = '01' and product = " + sqltext::QuoteLiteral(product),
-          c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
-  StockFigures f{rs.Fields("physical_qty").ToDouble(), rs.Fields("on_order_qty").ToDouble(),
-                 rs.Fields("month_to_date03").ToDouble(), rs.Fields("year_to_date03").ToDouble(),
-                 rs.Fields("current_cost").ToDouble()};
-  rs.Close();
+StockFigures ReadStock(const std::shared_ptr<Connection>& c, const std::string& product) {
+  StatementHolder read;
+  read.Connection(c);
+  read.SQL("select physical_qty, on_order_qty, month_to_date03, year_to_date03, current_cost from " +
+           c->TableCatalogue()->StockTable() + " where warehouse = '01' and product = ?");
+  read.AddTextParameter("product", 20);
+  read("product", Variant(product));
+  auto rs = read.Command().Execute();
+  StockFigures f{rs->Fields("physical_qty").ToDouble(), rs->Fields("on_order_qty").ToDouble(),
+                 rs->Fields("month_to_date03").ToDouble(), rs->Fields("year_to_date03").ToDouble(),
+                 rs->Fields("current_cost").ToDouble()};
+  rs->Close();
   return f;
 }
 
@@ -115,7 +116,7 @@ int RunDemo(std::string_view text) {
   line.ReadIt();
   const std::string product = line.product();
   const double value = received * unit_cost;
-  const StockFigures before = ReadStock(*connection, product);
+  const StockFigures before = ReadStock(connection, product);
   line.qty_received = line.qty_received() + received;
   line.tran_recd_qty = line.tran_recd_qty() + received * line.unit_factor();
   line.status = line.qty_received() >= line.qty_ordered() ? "C" : "P";
@@ -143,7 +144,7 @@ int RunDemo(std::string_view text) {
   stock.current_cost = average;
   stock.current_material = average;
   stock.UpdateForReceipt();
-  const StockFigures after = ReadStock(*connection, product);
+  const StockFigures after = ReadStock(connection, product);
   std::cout << "Stock " << kWarehouse << "/" << product << " (bin " << stock.BinNumber() << "):\n"
             << "  physical " << Num(before.physical) << " -> " << Num(after.physical) << ", on order "
             << Num(before.on_order) << " -> " << Num(after.on_order) << ", month to date " << Num(before.mtd)

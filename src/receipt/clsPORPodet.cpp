@@ -91,17 +91,17 @@ void clsPORPodet::CopyFromRow() {
   for (const ColumnInfo& c : Columns()) {
     if (!c.declaration) continue;
     if (c.kind != ValueKind::Date) {
-      c.set(*this, rs_.Fields(c.column));
+      Assign(c, rs_.Fields(c.column));
     } else if (c.declaration == &tables::OrderLineTable::ship_date) {
       // Kind 2 passes over a ship date it cannot read or convert and keeps
       // the previous one; every other kind fails the read as for any other
       // column.
       if (!kind2) {
-        c.set(*this, DateOf(rs_.Fields(c.column)));
+        Assign(c, DateOf(rs_.Fields(c.column)));
         continue;
       }
       try {
-        c.set(*this, DateOf(rs_.Fields(c.column)));
+        Assign(c, DateOf(rs_.Fields(c.column)));
       } catch (const Error&) {
       }
     } else {
@@ -109,7 +109,7 @@ void clsPORPodet::CopyFromRow() {
       // that is no date keeps the previous value instead of failing the line.
       const Variant value = rs_.Fields(c.column);
       try {
-        c.set(*this, DateOf(value));
+        Assign(c, DateOf(value));
       } catch (const Error&) {
       }
     }

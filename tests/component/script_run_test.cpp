@@ -89,6 +89,12 @@ TEST_F(ProgramTest, ReadsATableObjectLateBound) {
   EXPECT_EQ(r.err, "");
 }
 
+TEST_F(ProgramTest, TheVersionComesFromTheSharedLibraryTheProgramLoads) {
+  const Outcome r = Script("Print CreateObject(\"clsTarnlowSTDataVer\").TarnlowSTDataVer\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "\"libtarnlowstdata: 1.0.71\"\n");
+}
+
 TEST_F(ProgramTest, ExecutesStatementsAndPrintsRows) {
   const Outcome r =
       Script(Prelude() +
