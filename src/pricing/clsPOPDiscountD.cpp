@@ -90,8 +90,11 @@ void clsPOPDiscountD::CopyFromRSLate(const ObjectPtr&) {
 void clsPOPDiscountD::CopyFrom(const clsPOPDiscountD& oFromPOPDiscountD) {
   WithErrorExit(Label<"CopyFrom">(), [&](Line& line) {
     line = 10;
+    // Typed copies, in the order named: the cache copies a whole row this
+    // way on every lookup.
     using S = clsPOPDiscountD;
-    pricing::CopyProperties(*this, oFromPOPDiscountD, &S::cust_disc_code, &S::description, &S::discount1,
+    const auto copy = [&]<class... M>(M S::*... members) { ((Field(this->*members) = Field(oFromPOPDiscountD.*members)), ...); };
+    copy(&S::cust_disc_code, &S::description, &S::discount1,
                             &S::discount2, &S::discount3, &S::discount4, &S::discount5, &S::discount6,
                             &S::discount7, &S::discount_type, &S::price_list, &S::prod_disc_code,
                             &S::quantity_break1, &S::quantity_break2, &S::quantity_break3, &S::quantity_break4,

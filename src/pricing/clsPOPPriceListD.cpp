@@ -204,8 +204,11 @@ bool clsPOPPriceListD::MoveNextForSupplierProductList() {
 void clsPOPPriceListD::CopyFrom(const clsPOPPriceListD& oFromPOPPriceListD) {
   WithDirectErrorExit(Label<"CopyFrom">(), [&](Line& line) {
     line = 10;
+    // Typed copies, in the order named: the cache copies a whole row this
+    // way on every lookup.
     using S = clsPOPPriceListD;
-    pricing::CopyProperties(*this, oFromPOPPriceListD, &S::currency_code, &S::customer_code, &S::description,
+    const auto copy = [&]<class... M>(M S::*... members) { ((Field(this->*members) = Field(oFromPOPPriceListD.*members)), ...); };
+    copy(&S::currency_code, &S::customer_code, &S::description,
                             &S::new_price, &S::Price, &S::price_end_date, &S::price_list, &S::price_start_date,
                             &S::product_code, &S::sequence_number, &S::unit_code, &S::unit_code_group,
                             &S::unit_qty_per_price, &S::vat_inclusive_flag);
