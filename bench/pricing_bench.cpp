@@ -47,16 +47,30 @@ std::string Number(const char* prefix, int n, int width) {
   return buf;
 }
 // VAT matrix: item types of ten characters, account types of seven.
-std::string ItemType(int i) { return Number("ITEM", i, 6); }
-std::string AccountType(int a) { return Number("ACCT", a, 3); }
-std::string VatCode(int i, int a) { return std::to_string((i + a) % 10); }
+std::string ItemType(int i) {
+  return Number("ITEM", i, 6);
+}
+std::string AccountType(int a) {
+  return Number("ACCT", a, 3);
+}
+std::string VatCode(int i, int a) {
+  return std::to_string((i + a) % 10);
+}
 // Discounts: the codes fill their key widths (4, 8, 3).
-std::string CustCode(int c) { return Number("C", c, 3); }
-std::string ProdCode(int p) { return Number("P", p, 7); }
+std::string CustCode(int c) {
+  return Number("C", c, 3);
+}
+std::string ProdCode(int p) {
+  return Number("P", p, 7);
+}
 const std::string kList = "L01";
 // Supplier information.
-std::string Supplier(int s) { return Number("SUP", s, 5); }
-std::string Product(int p) { return Number("PROD", p, 6); }
+std::string Supplier(int s) {
+  return Number("SUP", s, 5);
+}
+std::string Product(int p) {
+  return Number("PROD", p, 6);
+}
 
 // The same pseudo-random rows for every case: (outer, inner) pairs.
 const std::vector<std::pair<int, int>>& Picks() {
@@ -86,13 +100,16 @@ void Fill(tarnlow::Connection& c, const std::string& head, const std::function<s
 }
 
 void FillTables(tarnlow::Connection& c) {
-  Fill(c, "insert into vat_matrix (account_vat_type, item_vat_type, description, vat_code)", [](int a, int i) {
-    return "'" + AccountType(a) + "','" + ItemType(i) + "','matrix row','" + VatCode(i, a) + "'";
-  });
-  std::string discount_head = "insert into purchase_discount (cust_disc_code, prod_disc_code, price_list, "
-                              "description, discount_type, unit_code, unit_group, vat_inclusive_flag, slash1, "
-                              "slash2";
-  for (int k = 1; k <= 7; ++k) discount_head += ", quantity_break" + std::to_string(k) + ", discount" + std::to_string(k);
+  Fill(c, "insert into vat_matrix (account_vat_type, item_vat_type, description, vat_code)",
+       [](int a, int i) {
+         return "'" + AccountType(a) + "','" + ItemType(i) + "','matrix row','" + VatCode(i, a) + "'";
+       });
+  std::string discount_head =
+      "insert into purchase_discount (cust_disc_code, prod_disc_code, price_list, "
+      "description, discount_type, unit_code, unit_group, vat_inclusive_flag, slash1, "
+      "slash2";
+  for (int k = 1; k <= 7; ++k)
+    discount_head += ", quantity_break" + std::to_string(k) + ", discount" + std::to_string(k);
   Fill(c, discount_head + ")", [](int cust, int prod) {
     std::string v = "'" + CustCode(cust) + "','" + ProdCode(prod) + "','" + kList +
                     "','quantity breaks','Q','EACH','U','N','/','/'";
@@ -100,7 +117,8 @@ void FillTables(tarnlow::Connection& c) {
     return v;
   });
   Fill(c,
-       "insert into supplier_product_info (supplier, warehouse, product, part_no, description, long_description, "
+       "insert into supplier_product_info (supplier, warehouse, product, part_no, description, "
+       "long_description, "
        "cost, unit_code, unit_qty_cost, reorder_days)",
        [](int s, int p) {
          return "'" + Supplier(s) + "','01','" + Product(p) + "','PT" + std::to_string(s * kInner + p) +
@@ -126,7 +144,8 @@ class RawDatabase {
 class RawSqlite final : public RawDatabase {
  public:
   explicit RawSqlite(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK)
       throw std::runtime_error("raw sqlite open");
     sqlite3_busy_timeout(db_, 30000);
   }
@@ -144,8 +163,8 @@ class RawSqlite final : public RawDatabase {
     current_ = statements_.at(name);
     sqlite3_reset(current_);
     for (std::size_t i = 0; i < values.size(); ++i)
-      sqlite3_bind_text(current_, static_cast<int>(i + 1), values[i].data(), static_cast<int>(values[i].size()),
-                        SQLITE_STATIC);
+      sqlite3_bind_text(current_, static_cast<int>(i + 1), values[i].data(),
+                        static_cast<int>(values[i].size()), SQLITE_STATIC);
   }
   bool Next() override {
     const int rc = sqlite3_step(current_);
@@ -186,8 +205,8 @@ class RawPostgres final : public RawDatabase {
     pointers_.clear();
     for (const std::string& v : values) pointers_.push_back(v.c_str());
     PQclear(result_);
-    result_ = PQexecPrepared(conn_, name.c_str(), static_cast<int>(pointers_.size()), pointers_.data(), nullptr,
-                             nullptr, 0);
+    result_ = PQexecPrepared(conn_, name.c_str(), static_cast<int>(pointers_.size()), pointers_.data(),
+                             nullptr, nullptr, 0);
     if (PQresultStatus(result_) != PGRES_TUPLES_OK) throw std::runtime_error(PQerrorMessage(conn_));
     row_ = -1;
   }
@@ -219,10 +238,11 @@ class Database {
       raw->Prepare("discount",
                    "select * from purchase_discount where cust_disc_code = ? and prod_disc_code = ? and "
                    "price_list = ?");
-      raw->Prepare("supplier",
-                   "select supplier, warehouse, product, part_no, description, long_description, cost, unit_code, "
-                   "unit_qty_cost, reorder_days from supplier_product_info where supplier = ? and warehouse = ? "
-                   "and product = ?");
+      raw->Prepare(
+          "supplier",
+          "select supplier, warehouse, product, part_no, description, long_description, cost, unit_code, "
+          "unit_qty_cost, reorder_days from supplier_product_info where supplier = ? and warehouse = ? "
+          "and product = ?");
       raw->Prepare("vat_all", "select * from vat_matrix");
       raw->Prepare("discount_all", "select * from purchase_discount");
     } catch (const std::exception& e) {
@@ -234,7 +254,8 @@ class Database {
 class SqliteDatabase : public Database {
  public:
   SqliteDatabase()
-      : path_((std::filesystem::temp_directory_path() / ("tarnlow_pricing_bench_" + std::to_string(::getpid()) + ".db"))
+      : path_((std::filesystem::temp_directory_path() /
+               ("tarnlow_pricing_bench_" + std::to_string(::getpid()) + ".db"))
                   .string()) {
     RemoveFiles();
     Setup("sqlite:" + path_, [this] { return std::make_unique<RawSqlite>(path_); });
@@ -255,7 +276,8 @@ class SqliteDatabase : public Database {
 void PgAdmin(const std::string& uri, const std::string& sql) {
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdb(uri.c_str()), &PQfinish);
   if (PQstatus(conn.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn.get()));
-  PQsetNoticeProcessor(conn.get(), [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      conn.get(), [](void*, const char*) {}, nullptr);
   std::unique_ptr<PGresult, void (*)(PGresult*)> r(PQexec(conn.get(), sql.c_str()), &PQclear);
   if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) throw std::runtime_error(PQresultErrorMessage(r.get()));
 }
@@ -388,7 +410,8 @@ void BareMapFind(benchmark::State& state, bool vat) {
       map.emplace(vat ? ItemType(i) + AccountType(o) : CustCode(o) + ProdCode(i) + kList, VatCode(i, o));
   const double bytes = static_cast<double>(HeapInUse() - heap_before);
   std::vector<std::string> keys;
-  for (const auto& [o, i] : Picks()) keys.push_back(vat ? ItemType(i) + AccountType(o) : CustCode(o) + ProdCode(i) + kList);
+  for (const auto& [o, i] : Picks())
+    keys.push_back(vat ? ItemType(i) + AccountType(o) : CustCode(o) + ProdCode(i) + kList);
   std::size_t n = 0, found = 0;
   for (auto _ : state) {
     const auto it = map.find(keys[n++ & (kPicks - 1)]);
@@ -545,7 +568,8 @@ void RawLoad(benchmark::State& state, Database& db, bool vat) {
 
 void Register(const std::string& db_name, Database& (*db)()) {
   const std::string p = "BM_Pricing_" + db_name + "_";
-  benchmark::RegisterBenchmark((p + "VatReadIt_Library").c_str(), [db](benchmark::State& s) { VatReadIt(s, db()); });
+  benchmark::RegisterBenchmark((p + "VatReadIt_Library").c_str(),
+                               [db](benchmark::State& s) { VatReadIt(s, db()); });
   benchmark::RegisterBenchmark((p + "VatPointSelect_RawAPI").c_str(), [db](benchmark::State& s) {
     RawPointSelect(s, db(), "vat", &AccountType, &ItemType, 1);
   });
@@ -557,10 +581,12 @@ void Register(const std::string& db_name, Database& (*db)()) {
   benchmark::RegisterBenchmark((p + "SupplierInfoPointSelect_RawAPI").c_str(), [db](benchmark::State& s) {
     RawPointSelect(s, db(), "supplier", &Supplier, &Product, 10);
   });
-  benchmark::RegisterBenchmark((p + "VatLoad_Library").c_str(), [db](benchmark::State& s) { VatLoad(s, db()); })
+  benchmark::RegisterBenchmark((p + "VatLoad_Library").c_str(),
+                               [db](benchmark::State& s) { VatLoad(s, db()); })
       ->Unit(benchmark::kMillisecond)
       ->Iterations(5);
-  benchmark::RegisterBenchmark((p + "VatLoad_RawAPI").c_str(), [db](benchmark::State& s) { RawLoad(s, db(), true); })
+  benchmark::RegisterBenchmark((p + "VatLoad_RawAPI").c_str(),
+                               [db](benchmark::State& s) { RawLoad(s, db(), true); })
       ->Unit(benchmark::kMillisecond)
       ->Iterations(5);
   benchmark::RegisterBenchmark((p + "DiscountLoad_Library").c_str(),

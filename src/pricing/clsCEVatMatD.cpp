@@ -8,8 +8,8 @@ namespace tarnlow {
 
 TARNLOW_DEFINE_CLASS(clsCEVatMatD, TARNLOW_clsCEVatMatD_PROPERTIES, "{C2D8801D-B6E3-464F-B4B3-82D0A6445F4C}",
                      "{1710B5BC-49E9-48C3-B089-3456E7BF0539}") {
-  b.Creatable().Connection().Properties() TARNLOW_METHODS(FindClosestCode, PrepareInsertStatement,
-                                                          PrepareReadStatement, ReadIt, InsertRow, ResetCache);
+  b.Creatable().Connection().Properties() TARNLOW_METHODS(
+      FindClosestCode, PrepareInsertStatement, PrepareReadStatement, ReadIt, InsertRow, ResetCache);
 }
 
 namespace {
@@ -43,16 +43,20 @@ void clsCEVatMatD::LoadIntoList() {
     rs.Open("select * from " + TableName(CatalogueTable::VatMatrixTable), Conn().DatabaseConnection(),
             adOpenForwardOnly, adLockReadOnly);
     std::int32_t r = 0;
-    for (; !rs.AtEOF(); rs.MoveNext(), ++r) {
-      line = 40;
-      // The empty shape already holds row 0.
-      if (r > 0) cache_.AddRows(1);
-      line = 50;
-      cache_.SetCell(r, kKey,
-                     Variant(MakeKey(rs.Fields(T::item_vat_type.name).ToText(),
-                                     rs.Fields(T::account_vat_type.name).ToText())));
-      line = 60;
-      cache_.SetCell(r, kCode, rs.Fields(T::vat_code.name));
+    if (!rs.AtEOF()) {
+      line = 35;
+      const std::size_t item = pricing::FieldPosition(rs, T::item_vat_type.name);
+      const std::size_t account = pricing::FieldPosition(rs, T::account_vat_type.name);
+      const std::size_t code = pricing::FieldPosition(rs, T::vat_code.name);
+      for (; !rs.AtEOF(); rs.MoveNext(), ++r) {
+        line = 40;
+        // The empty shape already holds row 0.
+        if (r > 0) cache_.AddRows(1);
+        line = 50;
+        cache_.SetCell(r, kKey, Variant(MakeKey(rs.Fields(item).ToText(), rs.Fields(account).ToText())));
+        line = 60;
+        cache_.SetCell(r, kCode, rs.Fields(code));
+      }
     }
     line = 70;
     rs.Close();
@@ -127,8 +131,8 @@ void clsCEVatMatD::PrepareInsertStatement() {
     if (insert_.Prepared()) return;
     line = 20;
     const std::vector<ColumnInfo> columns = TableColumns(Columns());
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::VatMatrixTable) + " ( " + ColumnList(columns) + ")" +
-                " VALUES ( " + Placeholders(columns.size()) + ")");
+    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::VatMatrixTable) + " ( " + ColumnList(columns) +
+                ")" + " VALUES ( " + Placeholders(columns.size()) + ")");
     line = 30;
     AddParameters();
     line = 40;

@@ -7,15 +7,14 @@
 
 namespace tarnlow {
 
-TARNLOW_DEFINE_CLASS(clsPOPDiscountD, TARNLOW_clsPOPDiscountD_PROPERTIES, "{59B22D2D-3365-4782-B388-59389CF9B2C9}",
-                     "{FBE21E21-160E-4AC4-9CF7-E7060154EDFE}") {
+TARNLOW_DEFINE_CLASS(clsPOPDiscountD, TARNLOW_clsPOPDiscountD_PROPERTIES,
+                     "{59B22D2D-3365-4782-B388-59389CF9B2C9}", "{FBE21E21-160E-4AC4-9CF7-E7060154EDFE}") {
   b.Creatable()
       .Connection()
       .Properties()
       .GetLet<static_cast<std::string (Self::*)() const>(&Self::pop_discount_cat),
-              static_cast<void (Self::*)(const std::string&)>(&Self::pop_discount_cat)>("pop_discount_cat",
-                                                                                         Access::LetGet)
-          TARNLOW_METHODS(ReadIt, InsertRow)
+              static_cast<void (Self::*)(const std::string&)>(&Self::pop_discount_cat)>(
+          "pop_discount_cat", Access::LetGet) TARNLOW_METHODS(ReadIt, InsertRow)
       .Method<&Self::CopyFrom>("CopyFrom", {"oFromPOPDiscountD"})
       .Method<&Self::KeyString>("KeyString")
       .Method<&Self::CopyFromRSLate>("CopyFromRS", {"rstPODis"});
@@ -35,7 +34,8 @@ clsPOPDiscountD::clsPOPDiscountD() {
 clsPOPDiscountD::~clsPOPDiscountD() = default;
 
 std::string clsPOPDiscountD::KeyString() const {
-  return pricing::Fixed(cust_disc_code(), 4) + pricing::Fixed(prod_disc_code(), 8) + pricing::Fixed(price_list(), 3);
+  return pricing::Fixed(cust_disc_code(), 4) + pricing::Fixed(prod_disc_code(), 8) +
+         pricing::Fixed(price_list(), 3);
 }
 
 void clsPOPDiscountD::LoadIntoList() {
@@ -68,8 +68,9 @@ void clsPOPDiscountD::ReadIt() {
       CopyFrom(*found);
     } catch (...) {
       // A miss, whatever the collection said about it.
-      throw Error(vbObjectError, "",
-                  "Cannot find discount item " + cust_disc_code() + "/" + prod_disc_code() + "/" + price_list());
+      throw Error(
+          vbObjectError, "",
+          "Cannot find discount item " + cust_disc_code() + "/" + prod_disc_code() + "/" + price_list());
     }
   });
 }
@@ -77,9 +78,10 @@ void clsPOPDiscountD::ReadIt() {
 void clsPOPDiscountD::CopyFromRS(const Recordset& rstPODis) {
   WithErrorExit(Label<"CopyFromRS">(), [&](Line& line) {
     line = 10;
-    CopyFields(rstPODis, prod_disc_code, cust_disc_code, price_list, discount_type, description, quantity_break1,
-               quantity_break2, quantity_break3, quantity_break4, quantity_break5, quantity_break6, quantity_break7,
-               discount1, discount2, discount3, discount4, discount5, discount6, discount7, unit_code, unit_group);
+    CopyFields(rstPODis, prod_disc_code, cust_disc_code, price_list, discount_type, description,
+               quantity_break1, quantity_break2, quantity_break3, quantity_break4, quantity_break5,
+               quantity_break6, quantity_break7, discount1, discount2, discount3, discount4, discount5,
+               discount6, discount7, unit_code, unit_group);
   });
 }
 
@@ -93,13 +95,14 @@ void clsPOPDiscountD::CopyFrom(const clsPOPDiscountD& oFromPOPDiscountD) {
     // Typed copies, in the order named: the cache copies a whole row this
     // way on every lookup.
     using S = clsPOPDiscountD;
-    const auto copy = [&]<class... M>(M S::*... members) { ((Field(this->*members) = Field(oFromPOPDiscountD.*members)), ...); };
-    copy(&S::cust_disc_code, &S::description, &S::discount1,
-                            &S::discount2, &S::discount3, &S::discount4, &S::discount5, &S::discount6,
-                            &S::discount7, &S::discount_type, &S::price_list, &S::prod_disc_code,
-                            &S::quantity_break1, &S::quantity_break2, &S::quantity_break3, &S::quantity_break4,
-                            &S::quantity_break5, &S::quantity_break6, &S::quantity_break7, &S::unit_code,
-                            &S::unit_group, &S::vat_inclusive_flag);
+    const auto copy = [&]<class... M>(M S::*... members) {
+      ((Field(this->*members) = Field(oFromPOPDiscountD.*members)), ...);
+    };
+    copy(&S::cust_disc_code, &S::description, &S::discount1, &S::discount2, &S::discount3, &S::discount4,
+         &S::discount5, &S::discount6, &S::discount7, &S::discount_type, &S::price_list, &S::prod_disc_code,
+         &S::quantity_break1, &S::quantity_break2, &S::quantity_break3, &S::quantity_break4,
+         &S::quantity_break5, &S::quantity_break6, &S::quantity_break7, &S::unit_code, &S::unit_group,
+         &S::vat_inclusive_flag);
   });
 }
 
@@ -115,8 +118,8 @@ void clsPOPDiscountD::PrepareInsertStatement() {
       if (!columns.empty()) columns += ',';
       columns += c->name;
     }
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::DiscountTable) + " ( " + columns + ")" + " VALUES ( " +
-                Placeholders(std::size(T::kColumns)) + ")");
+    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::DiscountTable) + " ( " + columns + ")" +
+                " VALUES ( " + Placeholders(std::size(T::kColumns)) + ")");
     line = 30;
     AddParameters();
     line = 40;

@@ -8,12 +8,14 @@
 
 namespace tarnlow {
 
-TARNLOW_DEFINE_CLASS(clsPOPPriceListD, TARNLOW_clsPOPPriceListD_PROPERTIES, "{BB0E7327-D909-45F7-B9D6-1AC576576DDC}",
-                     "{0756040B-AB70-4892-A398-98590B41DBE1}") {
-  b.Creatable().Connection().Properties() TARNLOW_METHODS(ReadIt)
+TARNLOW_DEFINE_CLASS(clsPOPPriceListD, TARNLOW_clsPOPPriceListD_PROPERTIES,
+                     "{BB0E7327-D909-45F7-B9D6-1AC576576DDC}", "{0756040B-AB70-4892-A398-98590B41DBE1}") {
+  b.Creatable()
+      .Connection()
+      .Properties() TARNLOW_METHODS(ReadIt)
       .Method<&Self::CopyFromRSLate>("CopyFromRS", {"rst"})
-      TARNLOW_METHODS(PrepareInsertStatement, InsertRow, CheckIfListExists, LoadListForSupplierProduct,
-                      MoveFirstForSupplierProductList, MoveNextForSupplierProductList)
+          TARNLOW_METHODS(PrepareInsertStatement, InsertRow, CheckIfListExists, LoadListForSupplierProduct,
+                          MoveFirstForSupplierProductList, MoveNextForSupplierProductList)
       .Method<&Self::CopyFrom>("CopyFrom", {"oFromPOPPriceListD"});
 }
 
@@ -32,9 +34,11 @@ void clsPOPPriceListD::PrepareReadStatement() {
     if (read_.Prepared()) return;
     line = 20;
     read_.SQL(
-        "select currency_code, description, price, new_price, unit_code, unit_code_group,  vat_inclusive_flag, "
+        "select currency_code, description, price, new_price, unit_code, unit_code_group,  "
+        "vat_inclusive_flag, "
         "unit_qty_per_price, price_start_date,price_end_date  from " +
-        TableName(CatalogueTable::PriceListTable) + " where customer_code = ? and price_list = ? and product_code = ?");
+        TableName(CatalogueTable::PriceListTable) +
+        " where customer_code = ? and price_list = ? and product_code = ?");
     line = 30;
     DeclareParameters(read_, customer_code, price_list, product_code);
     line = 40;
@@ -66,8 +70,8 @@ void clsPOPPriceListD::ReadIt() {
 void clsPOPPriceListD::CopyFromRS(const Recordset& rst) {
   WithDirectErrorExit(Label<"CopyFromRS">(), [&](Line& line) {
     line = 10;
-    CopyFields(rst, currency_code, description, Price, new_price, unit_code, unit_code_group, vat_inclusive_flag,
-               unit_qty_per_price);
+    CopyFields(rst, currency_code, description, Price, new_price, unit_code, unit_code_group,
+               vat_inclusive_flag, unit_qty_per_price);
     line = 20;
     // A price without a period has null dates.
     const ValueConverter& convert = ValueConverter::Shared();
@@ -85,8 +89,8 @@ void clsPOPPriceListD::PrepareInsertStatement() {
     line = 10;
     if (insert_.Prepared()) return;
     line = 20;
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::PriceListTable) + " ( " + ColumnList(Columns()) + ")" +
-                " VALUES ( " + Placeholders(Columns().size()) + ")");
+    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::PriceListTable) + " ( " + ColumnList(Columns()) +
+                ")" + " VALUES ( " + Placeholders(Columns().size()) + ")");
     line = 30;
     AddParameters();
     line = 40;
@@ -101,7 +105,8 @@ void clsPOPPriceListD::AddParameters() {
   });
 }
 
-void clsPOPPriceListD::BindUnchanged(Command& command, const tables::Column& column, const std::string& value) {
+void clsPOPPriceListD::BindUnchanged(Command& command, const tables::Column& column,
+                                     const std::string& value) {
   command[column.name].value = Variant(value);
 }
 
@@ -207,11 +212,12 @@ void clsPOPPriceListD::CopyFrom(const clsPOPPriceListD& oFromPOPPriceListD) {
     // Typed copies, in the order named: the cache copies a whole row this
     // way on every lookup.
     using S = clsPOPPriceListD;
-    const auto copy = [&]<class... M>(M S::*... members) { ((Field(this->*members) = Field(oFromPOPPriceListD.*members)), ...); };
-    copy(&S::currency_code, &S::customer_code, &S::description,
-                            &S::new_price, &S::Price, &S::price_end_date, &S::price_list, &S::price_start_date,
-                            &S::product_code, &S::sequence_number, &S::unit_code, &S::unit_code_group,
-                            &S::unit_qty_per_price, &S::vat_inclusive_flag);
+    const auto copy = [&]<class... M>(M S::*... members) {
+      ((Field(this->*members) = Field(oFromPOPPriceListD.*members)), ...);
+    };
+    copy(&S::currency_code, &S::customer_code, &S::description, &S::new_price, &S::Price, &S::price_end_date,
+         &S::price_list, &S::price_start_date, &S::product_code, &S::sequence_number, &S::unit_code,
+         &S::unit_code_group, &S::unit_qty_per_price, &S::vat_inclusive_flag);
   });
 }
 

@@ -9,8 +9,8 @@ namespace tarnlow {
 TARNLOW_DEFINE_CLASS(clsPOSuppInf, TARNLOW_clsPOSuppInf_PROPERTIES, "{488A4BE2-9298-4C7A-B4A2-098396A9C486}",
                      "{611DA0FF-13A4-4D02-94C6-369CDAC51C84}") {
   b.Creatable().Connection().Properties()
-      TARNLOW_METHODS(PrepareReadStatement, PrepareReadByPartNoStatement, ReadItByPartNo, ReadIt, DeleteSupplier,
-                      CheckIfSupplierExist, InsertRow, UpdateRow);
+      TARNLOW_METHODS(PrepareReadStatement, PrepareReadByPartNoStatement, ReadItByPartNo, ReadIt,
+                      DeleteSupplier, CheckIfSupplierExist, InsertRow, UpdateRow);
 }
 
 namespace {
@@ -207,9 +207,10 @@ void clsPOSuppInf::PrepareUpdateStatement() {
     line = 10;
     if (update_.Prepared()) return;
     line = 20;
-    update_.SQL("Update " + TableName(CatalogueTable::SupplierInfoTable) +
-                " set cost=?,description=?,long_description=?,part_no=?,reorder_days=?,unit_code=?,unit_qty_cost=?"
-                " where (supplier=? and warehouse=? and product=?)");
+    update_.SQL(
+        "Update " + TableName(CatalogueTable::SupplierInfoTable) +
+        " set cost=?,description=?,long_description=?,part_no=?,reorder_days=?,unit_code=?,unit_qty_cost=?"
+        " where (supplier=? and warehouse=? and product=?)");
     line = 30;
     AddUpdateParameters();
     line = 40;

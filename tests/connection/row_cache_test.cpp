@@ -77,10 +77,22 @@ Variant AnyCell(std::mt19937& rng) {
 }
 
 std::vector<Variant> Probes() {
-  return {Variant("A"),         Variant("B"),           Variant("C"),  Variant("AB"),
-          Variant("a"),         Variant("B "),          Variant(""),   Variant("LONG KEY BEYOND SIXTEEN CHARS"),
-          Variant(),            Variant(Null),          Variant(1.0),  Variant(std::int16_t{1}),
-          Variant(std::int32_t{1}), Variant("1"),       Variant(0.0),  Variant(std::numeric_limits<double>::quiet_NaN()),
+  return {Variant("A"),
+          Variant("B"),
+          Variant("C"),
+          Variant("AB"),
+          Variant("a"),
+          Variant("B "),
+          Variant(""),
+          Variant("LONG KEY BEYOND SIXTEEN CHARS"),
+          Variant(),
+          Variant(Null),
+          Variant(1.0),
+          Variant(std::int16_t{1}),
+          Variant(std::int32_t{1}),
+          Variant("1"),
+          Variant(0.0),
+          Variant(std::numeric_limits<double>::quiet_NaN()),
           Variant("missing")};
 }
 
@@ -223,17 +235,28 @@ TEST(IndexedRowCacheTest, SortOrdersTheRangeStablyAndFindStillFindsEveryKey) {
 TEST(IndexedRowCacheTest, ACacheOfMixedCellsSortsIntoOneOrder) {
   RowCache cache;
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  cache.LoadRows({{Variant("b")}, {Variant(nan)}, {Variant(2.0)}, {Variant(Null)}, {Variant(Date(5))},
-                  {Variant(std::int16_t{-3})}, {Variant("B")}, {Variant(true)}, {Variant()}});
+  cache.LoadRows({{Variant("b")},
+                  {Variant(nan)},
+                  {Variant(2.0)},
+                  {Variant(Null)},
+                  {Variant(Date(5))},
+                  {Variant(std::int16_t{-3})},
+                  {Variant("B")},
+                  {Variant(true)},
+                  {Variant()}});
   cache.Sort(0, cache.LastRow());
   std::vector<std::string> order;
   for (std::int32_t r = 0; r < cache.RowCount(); ++r) {
     const Variant v = cache.GetCell(r, 0);
-    order.push_back(v.IsNull() ? "Null" : v.IsEmpty() ? "Empty" : v.Type() == VarType::Double && std::isnan(v.ToDouble()) ? "NaN" : v.ToText());
+    order.push_back(v.IsNull()                                                ? "Null"
+                    : v.IsEmpty()                                             ? "Empty"
+                    : v.Type() == VarType::Double && std::isnan(v.ToDouble()) ? "NaN"
+                                                                              : v.ToText());
   }
   // Nothing first, then numbers (True is -1) with NaN last among them,
   // dates, and text in byte order.
-  EXPECT_EQ(order, (std::vector<std::string>{"Null", "Empty", "-3", "True", "2", "NaN", "1900-01-04", "B", "b"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"Null", "Empty", "-3", "True", "2", "NaN", "1900-01-04", "B", "b"}));
   EXPECT_EQ(cache.Find(0, 0, Variant(nan)), -1) << "NaN equals nothing";
   EXPECT_EQ(cache.Find(0, 0, Variant(2.0)), 4);
   EXPECT_EQ(cache.Find(0, 0, Variant(Date(5))), 6);
@@ -269,7 +292,8 @@ TEST(IndexedRowCacheTest, LargeCachesKeepEveryKeyReachable) {
   // sweep that rewrites every key the way the unit loaders trim them.
   RowCache cache;
   std::vector<std::vector<Variant>> rows;
-  for (int i = 0; i < 20000; ++i) rows.push_back({Variant("K" + std::to_string(i) + "  "), Variant(std::int32_t{i})});
+  for (int i = 0; i < 20000; ++i)
+    rows.push_back({Variant("K" + std::to_string(i) + "  "), Variant(std::int32_t{i})});
   cache.LoadRows(std::move(rows));
   for (std::int32_t r = 0; r < cache.RowCount(); ++r) cache.SetCell(r, 0, Variant("K" + std::to_string(r)));
   for (int i = 0; i < 20000; i += 997) {

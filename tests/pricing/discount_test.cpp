@@ -28,12 +28,15 @@ class DiscountTest : public ::testing::TestWithParam<std::string> {
   // base / 10 + 1 ... 7.
   void Row(const std::string& cust, const std::string& prod, const std::string& list, int base = 0,
            const std::string& vat = "N") {
-    std::string sql = "insert into purchase_discount (cust_disc_code, prod_disc_code, price_list, description, "
-                      "discount_type, unit_code, unit_group, vat_inclusive_flag";
-    for (int i = 1; i <= 7; ++i) sql += ", quantity_break" + std::to_string(i) + ", discount" + std::to_string(i);
-    sql += ") values ('" + cust + "', '" + prod + "', '" + list + "', 'for " + cust + "', 'Q', 'EACH', 'U', '" +
-           vat + "'";
-    for (int i = 1; i <= 7; ++i) sql += ", " + std::to_string(base + i) + ", " + std::to_string(base / 10 + i);
+    std::string sql =
+        "insert into purchase_discount (cust_disc_code, prod_disc_code, price_list, description, "
+        "discount_type, unit_code, unit_group, vat_inclusive_flag";
+    for (int i = 1; i <= 7; ++i)
+      sql += ", quantity_break" + std::to_string(i) + ", discount" + std::to_string(i);
+    sql += ") values ('" + cust + "', '" + prod + "', '" + list + "', 'for " + cust +
+           "', 'Q', 'EACH', 'U', '" + vat + "'";
+    for (int i = 1; i <= 7; ++i)
+      sql += ", " + std::to_string(base + i) + ", " + std::to_string(base / 10 + i);
     c_->Execute(sql + ")");
   }
   void Keys(const std::string& cust, const std::string& prod, const std::string& list) {
@@ -109,7 +112,8 @@ TEST_P(DiscountTest, TheCacheIsTheObjectsOwnAndDoesNotSeeLaterRows) {
   Keys("NEW", "P1", "L");
   discount_.description = "inserted";
   discount_.InsertRow();
-  EXPECT_EQ(test::CatchError([&] { discount_.ReadIt(); }).Description(), "Cannot find discount item NEW/P1/L");
+  EXPECT_EQ(test::CatchError([&] { discount_.ReadIt(); }).Description(),
+            "Cannot find discount item NEW/P1/L");
 
   clsPOPDiscountD fresh;
   fresh.SageConnection(c_);
@@ -139,16 +143,17 @@ TEST_P(DiscountTest, InsertRowWritesEveryColumnWithSlashesAndIsPreparedOnce) {
   discount_.price_list = "L2";
   discount_.InsertRow();
   EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_discount"), std::vector<std::string>{kInsertText});
-  EXPECT_EQ(test::Select(*c_, "select cust_disc_code, prod_disc_code, price_list, description, discount_type, "
-                              "unit_code, unit_group, vat_inclusive_flag, slash1, slash2, quantity_break1, "
-                              "quantity_break2, quantity_break7, discount1, discount7 from purchase_discount "
-                              "order by price_list"),
+  EXPECT_EQ(test::Select(*c_,
+                         "select cust_disc_code, prod_disc_code, price_list, description, discount_type, "
+                         "unit_code, unit_group, vat_inclusive_flag, slash1, slash2, quantity_break1, "
+                         "quantity_break2, quantity_break7, discount1, discount7 from purchase_discount "
+                         "order by price_list"),
             (test::Rows{{Variant("AB"), Variant("P1"), Variant("L"), Variant("quantity"), Variant("P"),
-                         Variant("BOX"), Variant("G"), Variant("Y"), Variant("/"), Variant("/"), Variant(10.0),
-                         Variant(0.0), Variant(70.0), Variant(1.5), Variant(7.5)},
+                         Variant("BOX"), Variant("G"), Variant("Y"), Variant("/"), Variant("/"),
+                         Variant(10.0), Variant(0.0), Variant(70.0), Variant(1.5), Variant(7.5)},
                         {Variant("AB"), Variant("P1"), Variant("L2"), Variant("quantity"), Variant("P"),
-                         Variant("BOX"), Variant("G"), Variant("Y"), Variant("/"), Variant("/"), Variant(10.0),
-                         Variant(0.0), Variant(70.0), Variant(1.5), Variant(7.5)}}));
+                         Variant("BOX"), Variant("G"), Variant("Y"), Variant("/"), Variant("/"),
+                         Variant(10.0), Variant(0.0), Variant(70.0), Variant(1.5), Variant(7.5)}}));
 }
 
 TEST_P(DiscountTest, PopDiscountCatKeepsNothing) {
@@ -207,8 +212,9 @@ TEST_P(DiscountTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextReadItLoadsAgain
   const Error e = test::CatchError([&] { discount_.ReadIt(); });
   EXPECT_EQ(e.Number(), DbFailure);
   EXPECT_EQ(e.Description(), "Injected failure");
-  EXPECT_EQ(e.Source(), "Line No.: 10 FaultDatabase" + kCRLF + "LoadIntoList of Class Module clsPOPDiscountD" +
-                            kCRLF + "ReadIt of Class Module clsPOPDiscountD Line#:10");
+  EXPECT_EQ(e.Source(), "Line No.: 10 FaultDatabase" + kCRLF +
+                            "LoadIntoList of Class Module clsPOPDiscountD" + kCRLF +
+                            "ReadIt of Class Module clsPOPDiscountD Line#:10");
   EXPECT_EQ(discount_.quantity_break1(), 0);
   discount_.ReadIt();
   EXPECT_EQ(discount_.quantity_break1(), 101);

@@ -13,16 +13,19 @@ namespace {
 
 const std::string kReadText =
     "select currency_code, description, price, new_price, unit_code, unit_code_group,  vat_inclusive_flag, "
-    "unit_qty_per_price, price_start_date,price_end_date  from purchase_price_list where customer_code = ? and "
+    "unit_qty_per_price, price_start_date,price_end_date  from purchase_price_list where customer_code = ? "
+    "and "
     "price_list = ? and product_code = ?";
 const std::string kInsertText =
-    "INSERT INTO purchase_price_list ( currency_code,customer_code,description,new_price,price,price_end_date,"
+    "INSERT INTO purchase_price_list ( "
+    "currency_code,customer_code,description,new_price,price,price_end_date,"
     "price_list,price_start_date,product_code,sequence_number,unit_code,unit_code_group,unit_qty_per_price,"
     "vat_inclusive_flag) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
 const std::string kCheckText =
     "select count(*) from purchase_price_list where customer_code = 'S1' and price_list = 'L1'";
 const std::string kLoadText =
-    "select * from purchase_price_list where customer_code = 'S1' and price_list = 'L1' and product_code = 'P1'";
+    "select * from purchase_price_list where customer_code = 'S1' and price_list = 'L1' and product_code = "
+    "'P1'";
 const std::string kCRLF = "\r\n";
 const Date kJan1 = Date::FromCalendar(2024, 1, 1);
 const Date kDec31 = Date::FromCalendar(2024, 12, 31);
@@ -38,8 +41,8 @@ class PriceListTest : public ::testing::TestWithParam<std::string> {
         "currency_code, description, price, new_price, price_start_date, price_end_date, unit_code, "
         "unit_code_group, unit_qty_per_price, vat_inclusive_flag) values ('S1', 'L1', '" +
         product + "', '" + sequence + "', 'GBP', 'seq " + sequence + "', " + std::to_string(price) + ", " +
-        std::to_string(price + 1) + ", " + (dated ? "'2024-01-01 00:00:00', '2024-12-31 00:00:00'" : "NULL, NULL") +
-        ", 'BOX', 'B', 12, 'N')");
+        std::to_string(price + 1) + ", " +
+        (dated ? "'2024-01-01 00:00:00', '2024-12-31 00:00:00'" : "NULL, NULL") + ", 'BOX', 'B', 12, 'N')");
   }
   void Keys(const std::string& supplier, const std::string& list, const std::string& product) {
     prices_.customer_code = supplier;
@@ -68,7 +71,8 @@ TEST_P(PriceListTest, StatementsHaveTheirExactTexts) {
     prices_.InsertRow();
   }
   prices_.LoadListForSupplierProduct();
-  EXPECT_EQ(test::Traced(trace_, "select"), (std::vector<std::string>{kReadText, kCheckText, kCheckText, kLoadText}));
+  EXPECT_EQ(test::Traced(trace_, "select"),
+            (std::vector<std::string>{kReadText, kCheckText, kCheckText, kLoadText}));
   EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_price_list"), std::vector<std::string>{kInsertText});
 }
 
@@ -154,15 +158,16 @@ TEST_P(PriceListTest, CheckIfListExistsAsksForTheSupplierAndListOnly) {
   const Error e = test::CatchError([&] { prices_.CheckIfListExists(); });
   EXPECT_EQ(e.Number(), vbObjectError);
   EXPECT_EQ(e.Description(), "Price list L9 for supplier S1 not found");
-  EXPECT_EQ(e.Source(),
-            "clsPOPPriceList.CheckIfListExists" + kCRLF + "CheckIfListExists of Class Module clsPOPPriceListD Line#:30");
+  EXPECT_EQ(e.Source(), "clsPOPPriceList.CheckIfListExists" + kCRLF +
+                            "CheckIfListExists of Class Module clsPOPPriceListD Line#:30");
 }
 
 TEST_P(PriceListTest, AnApostropheInACodeIsPartOfTheCode) {
-  c_->Execute("insert into purchase_price_list (customer_code, price_list, product_code, sequence_number, "
-              "currency_code, description, price, new_price, unit_code, unit_code_group, unit_qty_per_price, "
-              "vat_inclusive_flag) values ('O''NEIL', 'L''1', 'P''1', '01', 'GBP', 'quoted', 5, 5, 'BOX', 'B', "
-              "1, 'N')");
+  c_->Execute(
+      "insert into purchase_price_list (customer_code, price_list, product_code, sequence_number, "
+      "currency_code, description, price, new_price, unit_code, unit_code_group, unit_qty_per_price, "
+      "vat_inclusive_flag) values ('O''NEIL', 'L''1', 'P''1', '01', 'GBP', 'quoted', 5, 5, 'BOX', 'B', "
+      "1, 'N')");
   Keys("O'NEIL", "L'1", "P'1");
   EXPECT_TRUE(prices_.CheckIfListExists());
   EXPECT_EQ(prices_.LoadListForSupplierProduct(), 1);
@@ -225,7 +230,8 @@ TEST_P(PriceListTest, DatabaseFailuresKeepTheirRecordAndGainEachLabelWithItsLine
   c_->Execute("update purchase_price_list set currency_code = NULL where sequence_number = '01'");
   const Error load = test::CatchError([&] { prices_.LoadListForSupplierProduct(); });
   EXPECT_EQ(load.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(load.Source(), "TarnlowSTData" + kCRLF + "CopyFromRS of Class Module clsPOPPriceListD Line#:10" + kCRLF +
+  EXPECT_EQ(load.Source(), "TarnlowSTData" + kCRLF + "CopyFromRS of Class Module clsPOPPriceListD Line#:10" +
+                               kCRLF +
                                "LoadListForSupplierProduct of Class Module clsPOPPriceListD Line#:40");
 }
 

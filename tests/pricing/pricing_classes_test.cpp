@@ -25,21 +25,38 @@ std::vector<std::string> Members(std::string_view class_name) {
 
 TEST(PricingClassesTest, PriceListMembersAreInInterfaceOrder) {
   EXPECT_EQ(Members("clsPOPPriceListD"),
-            (std::vector<std::string>{
-                "get set SageConnection", "let get currency_code", "let get customer_code", "let get description",
-                "let get new_price", "let get Price", "let get price_end_date", "let get price_list",
-                "let get price_start_date", "let get product_code", "let get sequence_number", "let get unit_code",
-                "let get unit_code_group", "let get unit_qty_per_price", "let get vat_inclusive_flag",
-                "operation ReadIt", "operation CopyFromRS", "operation PrepareInsertStatement", "operation InsertRow",
-                "operation CheckIfListExists", "operation LoadListForSupplierProduct",
-                "operation MoveFirstForSupplierProductList", "operation MoveNextForSupplierProductList",
-                "operation CopyFrom"}));
+            (std::vector<std::string>{"get set SageConnection",
+                                      "let get currency_code",
+                                      "let get customer_code",
+                                      "let get description",
+                                      "let get new_price",
+                                      "let get Price",
+                                      "let get price_end_date",
+                                      "let get price_list",
+                                      "let get price_start_date",
+                                      "let get product_code",
+                                      "let get sequence_number",
+                                      "let get unit_code",
+                                      "let get unit_code_group",
+                                      "let get unit_qty_per_price",
+                                      "let get vat_inclusive_flag",
+                                      "operation ReadIt",
+                                      "operation CopyFromRS",
+                                      "operation PrepareInsertStatement",
+                                      "operation InsertRow",
+                                      "operation CheckIfListExists",
+                                      "operation LoadListForSupplierProduct",
+                                      "operation MoveFirstForSupplierProductList",
+                                      "operation MoveNextForSupplierProductList",
+                                      "operation CopyFrom"}));
 }
 
 TEST(PricingClassesTest, DiscountMembersAreInInterfaceOrder) {
-  std::vector<std::string> expected{"get set SageConnection", "let get cust_disc_code", "let get description"};
+  std::vector<std::string> expected{"get set SageConnection", "let get cust_disc_code",
+                                    "let get description"};
   for (int i = 1; i <= 7; ++i) expected.push_back("let get discount" + std::to_string(i));
-  for (const char* m : {"discount_type", "price_list", "prod_disc_code"}) expected.push_back(std::string("let get ") + m);
+  for (const char* m : {"discount_type", "price_list", "prod_disc_code"})
+    expected.push_back(std::string("let get ") + m);
   for (int i = 1; i <= 7; ++i) expected.push_back("let get quantity_break" + std::to_string(i));
   for (const char* m : {"unit_code", "unit_group", "vat_inclusive_flag", "pop_discount_cat"})
     expected.push_back(std::string("let get ") + m);
@@ -49,14 +66,26 @@ TEST(PricingClassesTest, DiscountMembersAreInInterfaceOrder) {
 }
 
 TEST(PricingClassesTest, SupplierInfoMembersAreInInterfaceOrder) {
-  EXPECT_EQ(Members("clsPOSuppInf"),
-            (std::vector<std::string>{
-                "get set SageConnection", "get let UseCache", "let get cost", "let get description",
-                "let get long_description", "let get part_no", "let get product", "let get reorder_days",
-                "let get supplier", "let get unit_code", "let get unit_qty_cost", "let get warehouse",
-                "operation PrepareReadStatement", "operation PrepareReadByPartNoStatement",
-                "operation ReadItByPartNo", "operation ReadIt", "operation DeleteSupplier",
-                "operation CheckIfSupplierExist", "operation InsertRow", "operation UpdateRow"}));
+  EXPECT_EQ(Members("clsPOSuppInf"), (std::vector<std::string>{"get set SageConnection",
+                                                               "get let UseCache",
+                                                               "let get cost",
+                                                               "let get description",
+                                                               "let get long_description",
+                                                               "let get part_no",
+                                                               "let get product",
+                                                               "let get reorder_days",
+                                                               "let get supplier",
+                                                               "let get unit_code",
+                                                               "let get unit_qty_cost",
+                                                               "let get warehouse",
+                                                               "operation PrepareReadStatement",
+                                                               "operation PrepareReadByPartNoStatement",
+                                                               "operation ReadItByPartNo",
+                                                               "operation ReadIt",
+                                                               "operation DeleteSupplier",
+                                                               "operation CheckIfSupplierExist",
+                                                               "operation InsertRow",
+                                                               "operation UpdateRow"}));
 }
 
 TEST(PricingClassesTest, VatMatrixMembersAreInInterfaceOrder) {
@@ -64,8 +93,8 @@ TEST(PricingClassesTest, VatMatrixMembersAreInInterfaceOrder) {
             (std::vector<std::string>{"get set SageConnection", "get let UseList", "let get account_vat_type",
                                       "let get description", "let get item_vat_type", "let get vat_code",
                                       "operation FindClosestCode", "operation PrepareInsertStatement",
-                                      "operation PrepareReadStatement", "operation ReadIt", "operation InsertRow",
-                                      "operation ResetCache"}));
+                                      "operation PrepareReadStatement", "operation ReadIt",
+                                      "operation InsertRow", "operation ResetCache"}));
 }
 
 TEST(PricingClassesTest, ObjectsCreatedByNameHoldTheirDefaults) {
@@ -99,8 +128,9 @@ TEST(PricingClassesTest, LateBoundCopiesTakeTheOtherObject) {
   late::Call(*to, "CopyFrom", {Variant(from)});
   EXPECT_EQ(late::Get(*to, "prod_disc_code"), Variant("P1"));
   EXPECT_EQ(late::Get(*to, "discount4"), Variant(4.5));
-  EXPECT_EQ(test::CatchError([&] { late::Call(*to, "CopyFrom", {Variant(CreateObject("clsPOPPriceListD"))}); })
-                .Number(),
+  EXPECT_EQ(test::CatchError([&] {
+              late::Call(*to, "CopyFrom", {Variant(CreateObject("clsPOPPriceListD"))});
+            }).Number(),
             err::TypeMismatch);
 }
 

@@ -35,10 +35,11 @@ class SupplierInfoTest : public ::testing::TestWithParam<std::string> {
   }
   void Row(const std::string& supplier, const std::string& warehouse, const std::string& product,
            const std::string& part, double cost) {
-    c_->Execute("insert into supplier_product_info (supplier, warehouse, product, part_no, description, "
-                "long_description, cost, unit_code, unit_qty_cost, reorder_days) values ('" +
-                supplier + "', '" + warehouse + "', '" + product + "', '" + part + "', 'd " + part + "', 'long " +
-                part + "', " + std::to_string(cost) + ", 'BOX', 6, 14)");
+    c_->Execute(
+        "insert into supplier_product_info (supplier, warehouse, product, part_no, description, "
+        "long_description, cost, unit_code, unit_qty_cost, reorder_days) values ('" +
+        supplier + "', '" + warehouse + "', '" + product + "', '" + part + "', 'd " + part + "', 'long " +
+        part + "', " + std::to_string(cost) + ", 'BOX', 6, 14)");
   }
   void Keys(const std::string& supplier, const std::string& warehouse, const std::string& product) {
     info_.supplier = supplier;
@@ -76,7 +77,8 @@ TEST_P(SupplierInfoTest, StatementsHaveTheirExactTextsAndArePreparedOnce) {
   }
   info_.supplier = "GONE";
   info_.DeleteSupplier();
-  EXPECT_EQ(test::Traced(trace_, "select"), (std::vector<std::string>{kReadText, kReadByPartText, kCountText}));
+  EXPECT_EQ(test::Traced(trace_, "select"),
+            (std::vector<std::string>{kReadText, kReadByPartText, kCountText}));
   EXPECT_EQ(test::Traced(trace_, "Update"), std::vector<std::string>{kUpdateText});
   EXPECT_EQ(test::Traced(trace_, "INSERT INTO  supplier"), std::vector<std::string>{kInsertText});
   EXPECT_EQ(test::Traced(trace_, "delete"),
@@ -183,7 +185,8 @@ TEST_P(SupplierInfoTest, DeleteSupplierRemovesEveryRowOfTheSupplierButNotTheReme
   EXPECT_TRUE(info_.CheckIfSupplierExist());
   info_.DeleteSupplier();
   EXPECT_FALSE(info_.CheckIfSupplierExist());
-  EXPECT_EQ(test::Select(*c_, "select supplier from supplier_product_info"), (test::Rows{{Variant("OTHER")}}));
+  EXPECT_EQ(test::Select(*c_, "select supplier from supplier_product_info"),
+            (test::Rows{{Variant("OTHER")}}));
   EXPECT_EQ(ReadIt(), 0) << "still answered from the properties";
   EXPECT_EQ(info_.cost(), 10);
   info_.UseCache = false;
@@ -209,12 +212,14 @@ TEST_P(SupplierInfoTest, InsertAndUpdateWriteEveryColumnAndLeaveTheRememberedKey
   info_.unit_qty_cost = 1;
   info_.reorder_days = 3;
   info_.InsertRow();
-  const std::string select = "select supplier, warehouse, product, part_no, description, long_description, cost, "
-                             "unit_code, unit_qty_cost, reorder_days from supplier_product_info where supplier = "
-                             "'NEW'";
-  EXPECT_EQ(test::Select(*c_, select),
-            (test::Rows{{Variant("NEW"), Variant("03"), Variant("P7"), Variant("N-7"), Variant("seven"),
-                         Variant("the seventh"), Variant(7.5), Variant("EACH"), Variant(1.0), Variant(3.0)}}));
+  const std::string select =
+      "select supplier, warehouse, product, part_no, description, long_description, cost, "
+      "unit_code, unit_qty_cost, reorder_days from supplier_product_info where supplier = "
+      "'NEW'";
+  EXPECT_EQ(
+      test::Select(*c_, select),
+      (test::Rows{{Variant("NEW"), Variant("03"), Variant("P7"), Variant("N-7"), Variant("seven"),
+                   Variant("the seventh"), Variant(7.5), Variant("EACH"), Variant(1.0), Variant(3.0)}}));
   EXPECT_EQ(ReadIt(), 1) << "writing remembers nothing";
 
   info_.part_no = "N-8";
@@ -233,10 +238,12 @@ TEST_P(SupplierInfoTest, InsertAndUpdateWriteEveryColumnAndLeaveTheRememberedKey
   EXPECT_EQ(info_.cost(), 0);
 
   // An update of a row that is not there changes nothing and is no error.
-  const test::Rows before = test::Select(*c_, "select * from supplier_product_info order by supplier, warehouse, product");
+  const test::Rows before =
+      test::Select(*c_, "select * from supplier_product_info order by supplier, warehouse, product");
   info_.product = "MISSING";
   info_.UpdateRow();
-  EXPECT_EQ(test::Select(*c_, "select * from supplier_product_info order by supplier, warehouse, product"), before);
+  EXPECT_EQ(test::Select(*c_, "select * from supplier_product_info order by supplier, warehouse, product"),
+            before);
 }
 
 TEST_P(SupplierInfoTest, DatabaseFailuresGainTheLabelsOfEveryLevel) {
@@ -251,10 +258,12 @@ TEST_P(SupplierInfoTest, DatabaseFailuresGainTheLabelsOfEveryLevel) {
                                 "CheckIfSupplierExist of Class Module clsPOSuppInf Line#:30");
   EXPECT_TRUE(info_.CheckIfSupplierExist());
   const Error update = test::CatchError([&] { info_.UpdateRow(); });
-  EXPECT_EQ(update.Source(), "Line No.: 30 FaultDatabase" + kCRLF + "UpdateRow of Class Module clsPOSuppInf Line#:30");
+  EXPECT_EQ(update.Source(),
+            "Line No.: 30 FaultDatabase" + kCRLF + "UpdateRow of Class Module clsPOSuppInf Line#:30");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SupplierInfoTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, SupplierInfoTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 }  // namespace
 }  // namespace tarnlow

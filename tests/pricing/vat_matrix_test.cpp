@@ -20,8 +20,8 @@ class VatMatrixTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override { matrix_.SageConnection(c_); }
   void Row(const std::string& item, const std::string& account, const std::string& code) {
-    c_->Execute("insert into vat_matrix (item_vat_type, account_vat_type, vat_code, description) values ('" + item +
-                "', '" + account + "', '" + code + "', 'row " + code + "')");
+    c_->Execute("insert into vat_matrix (item_vat_type, account_vat_type, vat_code, description) values ('" +
+                item + "', '" + account + "', '" + code + "', 'row " + code + "')");
   }
   // The code FindClosestCode gives for the pair, or "none".
   std::string Closest(const std::string& item, const std::string& account) {
@@ -154,16 +154,18 @@ TEST_P(VatMatrixTest, InsertRowWritesEveryColumn) {
   matrix_.vat_code = "1";
   matrix_.UseList = true;
   matrix_.InsertRow();
-  EXPECT_EQ(test::Select(*c_, "select account_vat_type, item_vat_type, description, vat_code from vat_matrix"),
-            (test::Rows{{Variant("HOME"), Variant("STD"), Variant("Standard rate at home"), Variant("1")}}));
+  EXPECT_EQ(
+      test::Select(*c_, "select account_vat_type, item_vat_type, description, vat_code from vat_matrix"),
+      (test::Rows{{Variant("HOME"), Variant("STD"), Variant("Standard rate at home"), Variant("1")}}));
   EXPECT_TRUE(matrix_.UseList()) << "stored for the client, used by nothing";
 }
 
 TEST_P(VatMatrixTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextCallLoadsAgain) {
   auto faulty = test::OpenWithFaults(db_);
   faulty.faults->Add({.prefix = kLoadText});
-  faulty.connection->Execute("insert into vat_matrix (item_vat_type, account_vat_type, vat_code) values ('STD', "
-                             "'HOME', '1')");
+  faulty.connection->Execute(
+      "insert into vat_matrix (item_vat_type, account_vat_type, vat_code) values ('STD', "
+      "'HOME', '1')");
   matrix_.SageConnection(faulty.connection);
   matrix_.item_vat_type = "STD";
   matrix_.account_vat_type = "HOME";
@@ -181,7 +183,8 @@ TEST_P(VatMatrixTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextCallLoadsAgain)
 
 TEST_P(VatMatrixTest, ARowThatCannotBeKeyedFailsTheLoadUntilItIsMended) {
   Row("STD", "HOME", "1");
-  c_->Execute("insert into vat_matrix (item_vat_type, account_vat_type, vat_code) values (NULL, 'HOME', '9')");
+  c_->Execute(
+      "insert into vat_matrix (item_vat_type, account_vat_type, vat_code) values (NULL, 'HOME', '9')");
   matrix_.item_vat_type = "STD";
   matrix_.account_vat_type = "HOME";
   const Error e = test::CatchError([&] { matrix_.FindClosestCode(); });

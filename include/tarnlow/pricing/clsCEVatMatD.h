@@ -11,7 +11,7 @@
 namespace tarnlow {
 
 #define TARNLOW_clsCEVatMatD_PROPERTIES(X) \
-  X(Value, UseList, Bool, GetLet)           \
+  X(Value, UseList, Bool, GetLet)          \
   X(Columns, VatMatrixTable, LetGet, account_vat_type, description, item_vat_type, vat_code)
 
 class TARNLOW_API clsCEVatMatD final : public TableClass<clsCEVatMatD> {

@@ -14,10 +14,10 @@ namespace tarnlow {
 
 class colPOPDiscount;
 
-#define TARNLOW_clsPOPDiscountD_PROPERTIES(X)                                                               \
+#define TARNLOW_clsPOPDiscountD_PROPERTIES(X)                                                                \
   X(Columns, DiscountTable, LetGet, cust_disc_code, description, discount1, discount2, discount3, discount4, \
     discount5, discount6, discount7, discount_type, price_list, prod_disc_code, quantity_break1,             \
-    quantity_break2, quantity_break3, quantity_break4, quantity_break5, quantity_break6, quantity_break7,     \
+    quantity_break2, quantity_break3, quantity_break4, quantity_break5, quantity_break6, quantity_break7,    \
     unit_code, unit_group, vat_inclusive_flag)
 
 class TARNLOW_API clsPOPDiscountD final : public TableClass<clsPOPDiscountD> {

@@ -14,10 +14,10 @@ namespace tarnlow {
 
 class colPOPPriceList;
 
-#define TARNLOW_clsPOPPriceListD_PROPERTIES(X)                                                          \
-  X(Columns, PriceListTable, LetGet, currency_code, customer_code, description, new_price)              \
-  X(Column, Price, PriceListTable::price, LetGet)                                                      \
-  X(Columns, PriceListTable, LetGet, price_end_date, price_list, price_start_date, product_code,         \
+#define TARNLOW_clsPOPPriceListD_PROPERTIES(X)                                                   \
+  X(Columns, PriceListTable, LetGet, currency_code, customer_code, description, new_price)       \
+  X(Column, Price, PriceListTable::price, LetGet)                                                \
+  X(Columns, PriceListTable, LetGet, price_end_date, price_list, price_start_date, product_code, \
     sequence_number, unit_code, unit_code_group, unit_qty_per_price, vat_inclusive_flag)
 
 class TARNLOW_API clsPOPPriceListD final : public TableClass<clsPOPPriceListD> {

@@ -11,8 +11,8 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsPOSuppInf_PROPERTIES(X)                                                                    \
-  X(Value, UseCache, Bool, GetLet)                                                                            \
+#define TARNLOW_clsPOSuppInf_PROPERTIES(X)                                                                   \
+  X(Value, UseCache, Bool, GetLet)                                                                           \
   X(Columns, SupplierInfoTable, LetGet, cost, description, long_description, part_no, product, reorder_days, \
     supplier, unit_code, unit_qty_cost, warehouse)
 
