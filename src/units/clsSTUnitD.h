@@ -7,7 +7,7 @@
 
 namespace tarnlow {
 
-class TARNLOW_API clsSTUnitD final : public clsSTUnitDD {
+class clsSTUnitD final : public clsSTUnitDD {
  public:
   static constexpr std::string_view kClassName = "clsSTUnitD";
   static const ClassInfo& Info();

@@ -9,7 +9,7 @@
 
 namespace tarnlow {
 
-class TARNLOW_API colSTUnitC final : public Collection<colSTUnitC, clsSTUnitCD> {
+class colSTUnitC final : public Collection<colSTUnitC, clsSTUnitCD> {
   TARNLOW_COLLECTION_CLASS(colSTUnitC)
 
   std::shared_ptr<clsSTUnitCD> Add(clsSTUnitCD& oSTUnitCD);

@@ -9,7 +9,7 @@
 
 namespace tarnlow {
 
-class TARNLOW_API colSTUnitP final : public Collection<colSTUnitP, clsSTUnitPD> {
+class colSTUnitP final : public Collection<colSTUnitP, clsSTUnitPD> {
   TARNLOW_COLLECTION_CLASS(colSTUnitP)
 
   // Stores a copy under the KeyString of the object given; a key already in
