@@ -127,6 +127,11 @@ class TARNLOW_API DatabaseConnection : public std::enable_shared_from_this<Datab
   std::shared_ptr<backend::Statement> Prepare(std::string_view sql);
   // Compiles a literal statement that runs once.
   std::shared_ptr<backend::Statement> PrepareLiteral(std::string_view sql);
+  // Compiles a statement with placeholders the first time its text is asked
+  // for and gives the same compiled statement for that text afterwards; a
+  // few texts are kept. For statements this layer writes itself and runs
+  // again and again (a row set's update of its current row).
+  std::shared_ptr<backend::Statement> PrepareReused(const std::string& sql);
   // The text as a literal to splice into a statement, quoted by this
   // database's rules whatever settings its session has been given.
   std::string QuoteLiteral(std::string_view text) const;
@@ -143,6 +148,7 @@ class TARNLOW_API DatabaseConnection : public std::enable_shared_from_this<Datab
   std::string trace_;
   ConnectionStatistics stats_;
   std::map<std::string, std::vector<std::string>> row_keys_;
+  std::map<std::string, std::shared_ptr<backend::Statement>, std::less<>> reused_;
 };
 
 // ---- the connection object ---------------------------------------------------

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <exception>
 #include <string>
-#include <string_view>
 
 #include "tarnlow/export.h"
 
@@ -76,8 +75,6 @@ class TARNLOW_API Error : public std::exception {
   const std::string& SqlState() const noexcept { return context_.sql_state; }
   std::int32_t NativeError() const noexcept { return context_.native_error; }
   bool ConnectionUsable() const noexcept { return context_.connection_usable; }
-  // Names the statement that was running, unless the record names one already.
-  Error& AddStatement(std::string_view statement);
 
  private:
   std::int32_t number_;

@@ -86,6 +86,21 @@ std::shared_ptr<backend::Statement> DatabaseConnection::PrepareLiteral(std::stri
   return statement;
 }
 
+std::shared_ptr<backend::Statement> DatabaseConnection::PrepareReused(const std::string& sql) {
+  // A client that writes many different column sets would otherwise keep a
+  // compiled statement for each of them.
+  constexpr std::size_t kKept = 16;
+  if (auto it = reused_.find(sql); it != reused_.end()) {
+    // Traced on every use, as it was when it was compiled for every use.
+    Trace(sql);
+    return it->second;
+  }
+  auto statement = Prepare(sql);
+  if (reused_.size() >= kKept) reused_.clear();
+  reused_.emplace(sql, statement);
+  return statement;
+}
+
 std::int64_t DatabaseConnection::Execute(std::string_view sql) {
   auto statement = PrepareLiteral(sql);
   ++stats_.executions;

@@ -216,7 +216,10 @@ void Recordset::Update() {
   for (const auto& [i, v] : pending_)
     if (const std::string* text = v.AsText(); text && sqltext::HoldsNul(*text))
       sqltext::RaiseNul("The value of field \"" + statement_->ColumnName(static_cast<int>(i)) + "\"", sql);
-  auto update = connection_->PrepareLiteral(sql);
+  // The same row set, or another on the same table, writes the same text
+  // again on the next receipt: it is compiled once, with the table's
+  // triggers.
+  auto update = connection_->PrepareReused(sql);
   int n = 0;
   for (const auto& [i, v] : pending_) update->Bind(++n, v);
   for (std::size_t i : key_index) update->Bind(++n, row_[i]);

@@ -47,11 +47,6 @@ void RaiseRuntime(std::int32_t number, std::string description) {
   throw Error(number, RuntimeSource, std::move(description));
 }
 
-Error& Error::AddStatement(std::string_view statement) {
-  if (context_.statement.empty()) context_.statement = statement;
-  return *this;
-}
-
 void ErrObject::Clear() {
   Number = 0;
   Source.clear();

@@ -160,6 +160,23 @@ TEST_P(ConnectionLayerTest, TheCurrentRowOfAnUpdatableRowSetCanBeChanged) {
   EXPECT_EQ(test::CatchError([&] { check.SetField("cost", Variant(1.0)); }).Number(), err::NoCurrentRecord);
 }
 
+TEST_P(ConnectionLayerTest, ARowSetUpdateIsCompiledOnceYetTracedEachTime) {
+  const std::string trace = db_.Folder() + "/updates.sql";
+  auto c = db_.Open("trace=" + trace);
+  c->Execute("insert into " + services_ + " (service, cost) values ('U1', 1), ('U2', 2)");
+  const auto before = c->Statistics();
+  for (const char* key : {"U1", "U2", "U1"}) {
+    Recordset rs;
+    rs.Open("select * from " + services_ + " where service = '" + key + "'", c->DatabaseConnection(),
+            adOpenStatic, adLockOptimistic);
+    rs.SetField("cost", Variant(rs.Fields("cost").ToDouble() + 10));
+    rs.Update();
+  }
+  EXPECT_EQ(c->Statistics().prepares - before.prepares, 4);  // three reads, one update
+  EXPECT_EQ(test::Traced(trace, "UPDATE").size(), 3u);
+  EXPECT_EQ(test::Select(*c, "select sum(cost) from " + services_)[0][0].ToDouble(), 33.0);
+}
+
 TEST_P(ConnectionLayerTest, ReadOnlyRowSetsRefuseChanges) {
   c_->Execute("insert into " + services_ + " (service) values ('R1')");
   Recordset rs;

@@ -48,8 +48,9 @@ int SqliteStatement::ParameterCount() const {
 
 void SqliteStatement::Bind(int index, const Variant& value) {
   sqlite3_stmt* stmt = stmt_.get();
-  // Executions run to their end, so the statement is idle here; reset
-  // regardless, since sqlite refuses new values while it is not.
+  // sqlite refuses new values while a statement is running. Executions run
+  // to their end; only one that failed part-way through keeping its rows
+  // can still be running here.
   if (sqlite3_stmt_busy(stmt) != 0) sqlite3_reset(stmt);
 
   int rc = SQLITE_OK;
