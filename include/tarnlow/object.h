@@ -162,6 +162,42 @@ class ColumnProp : public Prop<typename KindType<K>::type, A> {
 template <class P>
 concept ColumnProperty = requires { P::column; };
 
+namespace detail {
+// Lets PassedProp reach the owner's private PassOn.
+struct PassAccess {
+  template <class Owner>
+  static void PassOn(Owner& owner, const tables::Column& column) {
+    owner.PassOn(column);
+  }
+};
+}  // namespace detail
+
+// A column property whose value the owning class hands on to the companion
+// objects that share it (an order line's number goes to its extension rows):
+// every assignment, typed or late-bound, stores the value and then runs the
+// owner's PassOn(column). Field(p) = v stores without handing anything on,
+// for the copy routines that must not reach the companions.
+template <const tables::Column* C, ValueKind K, Access A, class Owner>
+class PassedProp : public ColumnProp<C, K, A> {
+  using Base = ColumnProp<C, K, A>;
+
+ public:
+  explicit PassedProp(Owner& owner) : owner_(owner) {}
+  PassedProp(const PassedProp&) = delete;
+  // One line's number given to another is handed on as well.
+  PassedProp& operator=(const PassedProp& other) requires(HasLet(A)) {
+    return *this = typename Base::value_type(detail::FieldAccess::Ref(other));
+  }
+  PassedProp& operator=(typename Base::value_type v) requires(HasLet(A)) {
+    Base::operator=(std::move(v));
+    detail::PassAccess::PassOn(owner_, *C);
+    return *this;
+  }
+
+ private:
+  Owner& owner_;
+};
+
 // One entry of a class's property list.
 struct ColumnInfo {
   std::string_view property;  // member name
@@ -184,11 +220,31 @@ void SetField(Object& o, const Variant& v) {
   auto& field = FieldAccess::Ref(static_cast<C&>(o).*M);
   field = ConvertTo<std::remove_reference_t<decltype(field)>>(v);
 }
+// A passed property is assigned through the property itself, so that the
+// owner hands the value on.
 template <class C, auto M>
+void SetThrough(Object& o, const Variant& v) {
+  auto& property = static_cast<C&>(o).*M;
+  property = ConvertTo<typename std::remove_reference_t<decltype(property)>::value_type>(v);
+}
+// The entry of a property; a keyword's trailing underscore is no part of
+// the property's name (`operator_` is the property "operator").
+template <class C, auto M, bool Passed = false>
 constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
                            Access access) {
-  return ColumnInfo{property, column ? column->name : std::string_view(), kind, access,
-                    column ? column->size : 0, column, &GetField<C, M>, &SetField<C, M>};
+  void (*set)(Object&, const Variant&) = nullptr;
+  if constexpr (Passed)
+    set = &SetThrough<C, M>;
+  else
+    set = &SetField<C, M>;
+  return ColumnInfo{tables::ColumnName(property),
+                    column ? column->name : std::string_view(),
+                    kind,
+                    access,
+                    column ? column->size : 0,
+                    column,
+                    &GetField<C, M>,
+                    set};
 }
 }  // namespace detail
 
@@ -201,6 +257,9 @@ constexpr ColumnInfo Entry(std::string_view property, const tables::Column* colu
 //   X(ColumnAs, name, T::column, Kind, Access)
 //                                         a column held in a property of another type
 //   X(Value, name, Kind, Access)          a property that is no column
+//   X(Passed, name, T::column, Kind, Access)
+//                                         a column property whose assignments the
+//                                         class hands on (see PassedProp)
 // Types and text widths come from the table declarations.
 
 #define TARNLOW_PP_FIRST(a, b) a
@@ -218,6 +277,9 @@ constexpr ColumnInfo Entry(std::string_view property, const tables::Column* colu
   ::tarnlow::ColumnProp<&::tarnlow::tables::column, ::tarnlow::tables::column.kind, ::tarnlow::Access::A> name;
 #define TARNLOW_DECL_ColumnAs(name, column, K, A) \
   ::tarnlow::ColumnProp<&::tarnlow::tables::column, ::tarnlow::ValueKind::K, ::tarnlow::Access::A> name;
+#define TARNLOW_DECL_Passed(name, column, K, A)                                                        \
+  ::tarnlow::PassedProp<&::tarnlow::tables::column, ::tarnlow::ValueKind::K, ::tarnlow::Access::A, Self> name{ \
+      *this};
 #define TARNLOW_DECL_Value(name, K, A) \
   ::tarnlow::Prop<::tarnlow::KindType<::tarnlow::ValueKind::K>::type, ::tarnlow::Access::A> name;
 #define TARNLOW_DECLARE_PROPERTY(form, ...) TARNLOW_DECL_##form(__VA_ARGS__)
@@ -236,6 +298,9 @@ constexpr ColumnInfo Entry(std::string_view property, const tables::Column* colu
 #define TARNLOW_ENTRY_ColumnAs(name, column, K, A)                                                 \
   ::tarnlow::detail::Entry<Self, &Self::name>(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
                                                ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_Passed(name, column, K, A)                                                         \
+  ::tarnlow::detail::Entry<Self, &Self::name, true>(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
+                                                     ::tarnlow::Access::A),
 #define TARNLOW_ENTRY_Value(name, K, A) \
   ::tarnlow::detail::Entry<Self, &Self::name>(#name, nullptr, ::tarnlow::ValueKind::K, ::tarnlow::Access::A),
 #define TARNLOW_COLUMN_ENTRY(form, ...) TARNLOW_ENTRY_##form(__VA_ARGS__)

@@ -7,6 +7,8 @@
 #include "tarnlow/late_binding.h"
 #include "tarnlow/modules.h"
 #include "tarnlow/object.h"
+#include "tarnlow/order/clsPODetpgD.h"
+#include "tarnlow/order/clsPOvhstD.h"
 #include "tarnlow/receipt/clsPORPodet.h"
 #include "tarnlow/receipt/clsPORPohead.h"
 #include "tarnlow/receipt/clsPORService.h"
