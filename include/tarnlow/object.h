@@ -63,6 +63,8 @@ struct MemberInfo {
   std::vector<ArgInfo> args;
   Invoker invoke;                      // null for a stored property
   const ColumnInfo* column = nullptr;  // the stored property's entry
+  bool default_member = false;         // reached when a call names no member
+  bool enumeration = false;            // yields the enumerator of a collection
 };
 
 class TARNLOW_API ClassInfo {

@@ -26,6 +26,9 @@ struct Entries {
     keys.clear();
     for (Registry::InfoFunction f : functions) {
       const ClassInfo* info = &f();
+      // Private classes exist only inside the library: clients can neither
+      // find nor create them.
+      if (!info->Creatable()) continue;
       if (std::find(by_name.begin(), by_name.end(), info) != by_name.end()) continue;
       by_name.push_back(info);
       // A second class under a name or identity already taken cannot be
