@@ -11,7 +11,7 @@ TARNLOW_DEFINE_CLASS(clsPODetpgD, TARNLOW_clsPODetpgD_PROPERTIES, "{AA2B9851-76D
       .Connection(Access::SetGet)
       .Properties() TARNLOW_METHODS(InsertRow, Reset)
       .Method<&Self::CopyFromRecordsetLate>("CopyFromRecordset", {"rst"})
-      .Method<&Self::CopyFromObject>("CopyFrom", {"oPODetpgD"}) TARNLOW_METHODS(DeleteForOrder);
+      .Method<&Self::CopyFrom>("CopyFrom", {"oPODetpgD"}) TARNLOW_METHODS(DeleteForOrder);
 }
 
 clsPODetpgD::clsPODetpgD() {
@@ -77,11 +77,6 @@ Variant clsPODetpgD::DeleteForOrder() {
 
 void clsPODetpgD::CopyFromRecordsetLate(const Variant&) {
   order::RaiseNotARowSet();
-}
-
-void clsPODetpgD::CopyFromObject(const std::shared_ptr<clsPODetpgD>& oPODetpgD) {
-  if (!oPODetpgD) RaiseRuntime(err::ObjectNotSet);
-  CopyFrom(*oPODetpgD);
 }
 
 }  // namespace tarnlow

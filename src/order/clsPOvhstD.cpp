@@ -13,7 +13,7 @@ TARNLOW_DEFINE_CLASS(clsPOvhstD, TARNLOW_clsPOvhstD_PROPERTIES, "{8C84EA2F-6317-
       .Connection(Access::SetGet)
       .Properties<&Self::accruals_reversed, &Self::warehouse>() TARNLOW_METHODS(InsertRow, Reset)
       .Method<&Self::CopyFromRecordsetLate>("CopyFromRecordset", {"rst"})
-      .Method<&Self::CopyFromObject>("CopyFrom", {"oPOVHstD"}) TARNLOW_METHODS(DeleteForOrder)
+      .Method<&Self::CopyFrom>("CopyFrom", {"oPOVHstD"}) TARNLOW_METHODS(DeleteForOrder)
       .Properties<&Self::receipt_rate2, &Self::plan_rate1>()
       .Method<&Self::ReadFirstForOrder>("ReadFirstForOrder", {"orderNo"});
 }
@@ -43,9 +43,10 @@ clsPOvhstD::clsPOvhstD() {
 
 std::span<const ColumnInfo> clsPOvhstD::BaseColumns() {
   // The base columns come first in the list, the rate row's after them.
-  static const auto count = static_cast<std::size_t>(std::ranges::count_if(Columns(), [](const ColumnInfo& c) {
-    return c.declaration->table == CatalogueTable::VarianceHistoryTable;
-  }));
+  static const auto count =
+      static_cast<std::size_t>(std::ranges::count_if(Columns(), [](const ColumnInfo& c) {
+        return c.declaration->table == CatalogueTable::VarianceHistoryTable;
+      }));
   return Columns().first(count);
 }
 
@@ -112,9 +113,9 @@ void clsPOvhstD::AddParametersE() {
     DeclareParameter(insert_e_, tables::VarianceHistoryRateTable::order_line_no);
     DeclareParameter(insert_e_, tables::VarianceHistoryRateTable::sequence_no);
     line = 20;
-    DeclareParameters(insert_e_, plan_rate1, plan_rate2, plan_op1, plan_op2, order_rate1, order_rate2, order_op1,
-                      order_op2, receipt_rate1, receipt_rate2, receipt_op1, receipt_op2, invoice_rate1,
-                      invoice_rate2, invoice_op1, invoice_op2);
+    DeclareParameters(insert_e_, plan_rate1, plan_rate2, plan_op1, plan_op2, order_rate1, order_rate2,
+                      order_op1, order_op2, receipt_rate1, receipt_rate2, receipt_op1, receipt_op2,
+                      invoice_rate1, invoice_rate2, invoice_op1, invoice_op2);
   });
 }
 
@@ -122,7 +123,8 @@ void clsPOvhstD::SetParametersE() {
   WithErrorExit(Label<"SetParametersE">(), [&](Line& line) {
     line = 10;
     insert_e_.SetTextValue(tables::VarianceHistoryRateTable::order_no.name, order_no());
-    insert_e_.SetTextValue(tables::VarianceHistoryRateTable::order_line_no.name, order::LineKey(order_line_no()));
+    insert_e_.SetTextValue(tables::VarianceHistoryRateTable::order_line_no.name,
+                           order::LineKey(order_line_no()));
     insert_e_.SetTextValue(tables::VarianceHistoryRateTable::sequence_no.name, order::LineKey(sequence_no()));
     line = 20;
     auto set = [&](const auto& property) {
@@ -144,9 +146,9 @@ void clsPOvhstD::InsertRow() {
       const Variant value = c.get(*this);
       switch (c.kind) {
         case ValueKind::Text:
-          insert_.SetTextValue(c.declaration == &tables::VarianceHistoryTable::currency ? kCurrencyParameter
-                                                                                          : c.column,
-                               *value.AsText());
+          insert_.SetTextValue(
+              c.declaration == &tables::VarianceHistoryTable::currency ? kCurrencyParameter : c.column,
+              *value.AsText());
           break;
         case ValueKind::Int16: insert_.SetTextValue(c.column, order::LineKey(value.ToInt16())); break;
         case ValueKind::Date: insert_.SetDateValue(c.column, value.ToDate()); break;
@@ -186,8 +188,9 @@ void clsPOvhstD::CopyFromRecordset(const Recordset& rst) {
       switch (c.kind) {
         case ValueKind::Text:
           // The currency is read back from the field "Currency".
-          c.set(*this, Variant(NullToText(rst.Fields(
-                           c.declaration == &tables::VarianceHistoryTable::currency ? "Currency" : c.column))));
+          c.set(*this,
+                Variant(NullToText(rst.Fields(
+                    c.declaration == &tables::VarianceHistoryTable::currency ? "Currency" : c.column))));
           break;
         case ValueKind::Date:
           line = 20;
@@ -263,11 +266,6 @@ bool clsPOvhstD::ReadFirstForOrder(const std::string& orderNo) {
 
 void clsPOvhstD::CopyFromRecordsetLate(const Variant&) {
   order::RaiseNotARowSet();
-}
-
-void clsPOvhstD::CopyFromObject(const std::shared_ptr<clsPOvhstD>& oPOVHstD) {
-  if (!oPOVHstD) RaiseRuntime(err::ObjectNotSet);
-  CopyFrom(*oPOVHstD);
 }
 
 }  // namespace tarnlow

@@ -39,7 +39,8 @@ inline std::string LineWalkStatement(std::int16_t kind, bool with_analysis, std:
     return sql;
   }
   sql =
-      "select A.*, B.order_line_no as detpglineno, analysis_a, analysis_b, analysis_c, analysis_d, analysis_e, "
+      "select A.*, B.order_line_no as detpglineno, analysis_a, analysis_b, analysis_c, analysis_d, "
+      "analysis_e, "
       "analysis_f, "
       "delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol from ";
   sql += line_table;

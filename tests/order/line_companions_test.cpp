@@ -111,10 +111,13 @@ TEST_P(CompanionTest, AnalysisRowIsWrittenOnceWithItsStatementAndRightAlignedLin
   detpg_.InsertRow();
   detpg_.order_line_no = -12;
   detpg_.InsertRow();
-  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line_analysis"), std::vector<std::string>{kDetpgInsert});
-  EXPECT_EQ(Sorted(Rows("select order_no, order_line_no, analysis_a, analysis_b, analysis_f, delivery_qty_tol,"
-                        " invoice_value_tol from purchase_order_line_analysis")),
-            (test::Rows{{"P1", "   7", "A1", "", "F6", "10%", "2.5"}, {"P1", " -12", "A1", "", "F6", "10%", "2.5"}}));
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line_analysis"),
+            std::vector<std::string>{kDetpgInsert});
+  EXPECT_EQ(
+      Sorted(Rows("select order_no, order_line_no, analysis_a, analysis_b, analysis_f, delivery_qty_tol,"
+                  " invoice_value_tol from purchase_order_line_analysis")),
+      (test::Rows{{"P1", "   7", "A1", "", "F6", "10%", "2.5"},
+                  {"P1", " -12", "A1", "", "F6", "10%", "2.5"}}));
 }
 
 TEST_P(CompanionTest, ResetKeepsTheLineSoTheNextInsertWritesEmptyTexts) {
@@ -235,7 +238,8 @@ TEST_P(CompanionTest, HistoryRoundTripsEveryBaseColumn) {
   Open();
   FillHistory(vhst_, "P1", 7, 3);
   vhst_.InsertRow();
-  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_variance_history"), std::vector<std::string>{kVhstInsert});
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_variance_history"),
+            std::vector<std::string>{kVhstInsert});
   EXPECT_TRUE(Rows("select * from purchase_order_variance_rate").empty());
   EXPECT_EQ(Rows("select order_line_no, sequence_no, currency from purchase_order_variance_history"),
             (test::Rows{{"   7", "   3", vhst_.pOcurrency()}}));
@@ -255,7 +259,8 @@ TEST_P(CompanionTest, DualRateWritesAndDeletesASecondRowWithEveryRateInItsOwnCol
   vhst_.invoice_rate1 = 1.5;
   vhst_.invoice_rate2 = 7.25;
   vhst_.InsertRow();
-  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_variance_rate"), std::vector<std::string>{kRateInsert});
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_variance_rate"),
+            std::vector<std::string>{kRateInsert});
   const test::Rows rows = Rows("select * from purchase_order_variance_rate");
   ASSERT_EQ(rows.size(), 1u);
   Recordset rs;
@@ -285,8 +290,9 @@ TEST_P(CompanionTest, DualRateWritesAndDeletesASecondRowWithEveryRateInItsOwnCol
 
 TEST_P(CompanionTest, WithoutDualRateOnlyTheHistoryTableIsTouched) {
   Open();
-  c_->Execute("insert into purchase_order_variance_rate (order_no, order_line_no, sequence_no) "
-              "values ('P1', '   1', '   1')");
+  c_->Execute(
+      "insert into purchase_order_variance_rate (order_no, order_line_no, sequence_no) "
+      "values ('P1', '   1', '   1')");
   FillHistory(vhst_, "P1", 1, 1);
   FillRates(vhst_);
   vhst_.InsertRow();
@@ -353,8 +359,9 @@ TEST_P(CompanionTest, ReadFirstForOrderUsesItsArgumentAndKeepsThePropertiesWitho
   EXPECT_EQ(test::Traced(trace_, "select * from purchase_order_variance_history").back(),
             "select * from purchase_order_variance_history where order_no = 'X'' OR ''1''=''1'");
   // Nulls: texts become empty, the date the zero date; a Null amount fails.
-  c_->Execute("insert into purchase_order_variance_history (order_no, order_line_no, sequence_no, supplier,"
-              " currency, history_date, grni_accrued) values ('P5', '   1', '   2', null, null, null, 4)");
+  c_->Execute(
+      "insert into purchase_order_variance_history (order_no, order_line_no, sequence_no, supplier,"
+      " currency, history_date, grni_accrued) values ('P5', '   1', '   2', null, null, null, 4)");
   ASSERT_TRUE(read.ReadFirstForOrder("P5"));
   EXPECT_EQ(read.supplier(), "");
   EXPECT_EQ(read.pOcurrency(), "");
@@ -406,11 +413,11 @@ INSTANTIATE_TEST_SUITE_P(Backends, CompanionTest, ::testing::ValuesIn(test::Back
 
 TEST(CompanionClasses, AnalysisRowMembersInInterfaceOrder) {
   const ClassInfo& info = clsPODetpgD::Info();
-  EXPECT_EQ(MemberNames(info),
-            (std::vector<std::string>{"SageConnection", "analysis_a", "analysis_b", "analysis_c", "analysis_d",
-                                      "analysis_e", "analysis_f", "delivery_qty_tol", "invoice_price_tol",
-                                      "invoice_qty_tol", "invoice_value_tol", "order_line_no", "order_no",
-                                      "InsertRow", "Reset", "CopyFromRecordset", "CopyFrom", "DeleteForOrder"}));
+  EXPECT_EQ(MemberNames(info), (std::vector<std::string>{
+                                   "SageConnection", "analysis_a", "analysis_b", "analysis_c", "analysis_d",
+                                   "analysis_e", "analysis_f", "delivery_qty_tol", "invoice_price_tol",
+                                   "invoice_qty_tol", "invoice_value_tol", "order_line_no", "order_no",
+                                   "InsertRow", "Reset", "CopyFromRecordset", "CopyFrom", "DeleteForOrder"}));
   EXPECT_EQ(info.Find("SageConnection")->access, Access::SetGet);
   EXPECT_EQ(info.Find("order_line_no")->kind, ValueKind::Int16);
   EXPECT_EQ(info.ClassId(), "{AA2B9851-76D6-49C9-BA79-56A856672C07}");
@@ -421,14 +428,15 @@ TEST(CompanionClasses, AnalysisRowMembersInInterfaceOrder) {
 TEST(CompanionClasses, HistoryMembersInInterfaceOrder) {
   const ClassInfo& info = clsPOvhstD::Info();
   const std::vector<std::string> base{
-      "accruals_reversed", "analysis_a",    "analysis_b",     "analysis_c",   "analysis_d",  "analysis_e",
-      "analysis_f",        "auth_method",   "pOcurrency",     "delivery_qty", "delivery_qty_tol",
-      "dp_currency",       "dp_unit",       "grni_accrued",   "history_date", "history_type", "invoice",
-      "invoice_price",     "invoice_qty",   "invoice_rate",   "invoice_seq_no", "operator",  "order_line_no",
-      "order_no",          "order_price",   "order_rate",     "pev_accrued",  "pev_realised", "plan_rate",
-      "ppv_accrued",       "ppv_realised",  "pqv_realised",   "product",      "receipt_no",  "receipt_qty",
-      "receipt_rate",      "receipt_seq_no", "sequence_no",   "std_cost_local", "supplier",  "unit_code",
-      "warehouse"};
+      "accruals_reversed", "analysis_a",     "analysis_b",    "analysis_c",     "analysis_d",
+      "analysis_e",        "analysis_f",     "auth_method",   "pOcurrency",     "delivery_qty",
+      "delivery_qty_tol",  "dp_currency",    "dp_unit",       "grni_accrued",   "history_date",
+      "history_type",      "invoice",        "invoice_price", "invoice_qty",    "invoice_rate",
+      "invoice_seq_no",    "operator",       "order_line_no", "order_no",       "order_price",
+      "order_rate",        "pev_accrued",    "pev_realised",  "plan_rate",      "ppv_accrued",
+      "ppv_realised",      "pqv_realised",   "product",       "receipt_no",     "receipt_qty",
+      "receipt_rate",      "receipt_seq_no", "sequence_no",   "std_cost_local", "supplier",
+      "unit_code",         "warehouse"};
   ASSERT_EQ(base.size(), 42u);
   const std::vector<std::string> rates{"receipt_rate2", "receipt_op2", "receipt_op1", "receipt_rate1",
                                        "invoice_rate2", "invoice_op2", "invoice_op1", "invoice_rate1",

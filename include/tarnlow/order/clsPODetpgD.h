@@ -8,10 +8,10 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsPODetpgD_PROPERTIES(X)                                                                   \
-  X(Columns, OrderLineAnalysisTable, GetLet, analysis_a, analysis_b, analysis_c, analysis_d, analysis_e,    \
-    analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol)                    \
-  X(ColumnAs, order_line_no, OrderLineAnalysisTable::order_line_no, Int16, GetLet)                          \
+#define TARNLOW_clsPODetpgD_PROPERTIES(X)                                                                \
+  X(Columns, OrderLineAnalysisTable, GetLet, analysis_a, analysis_b, analysis_c, analysis_d, analysis_e, \
+    analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol)                 \
+  X(ColumnAs, order_line_no, OrderLineAnalysisTable::order_line_no, Int16, GetLet)                       \
   X(Columns, OrderLineAnalysisTable, GetLet, order_no)
 
 class TARNLOW_API clsPODetpgD final : public TableClass<clsPODetpgD> {
@@ -36,7 +36,6 @@ class TARNLOW_API clsPODetpgD final : public TableClass<clsPODetpgD> {
   void ConnectionChanged() override { insert_.Prepared(false); }
   // The late-bound faces of the two copies.
   void CopyFromRecordsetLate(const Variant& rst);
-  void CopyFromObject(const std::shared_ptr<clsPODetpgD>& oPODetpgD);
 
   StatementHolder insert_;
 };

@@ -14,21 +14,21 @@ namespace tarnlow {
 
 // The base columns in alphabetical order (the currency under the name
 // pOcurrency), then the dual-rate columns in the order of the interface.
-#define TARNLOW_clsPOvhstD_PROPERTIES(X)                                                                      \
-  X(Columns, VarianceHistoryTable, GetLet, accruals_reversed, analysis_a, analysis_b, analysis_c, analysis_d, \
-    analysis_e, analysis_f, auth_method)                                                                      \
-  X(Column, pOcurrency, VarianceHistoryTable::currency, GetLet)                                               \
-  X(Columns, VarianceHistoryTable, GetLet, delivery_qty, delivery_qty_tol, dp_currency, dp_unit,              \
-    grni_accrued, history_date, history_type, invoice, invoice_price, invoice_qty, invoice_rate,              \
-    invoice_seq_no, operator_)                                                                                \
-  X(ColumnAs, order_line_no, VarianceHistoryTable::order_line_no, Int16, GetLet)                              \
-  X(Columns, VarianceHistoryTable, GetLet, order_no, order_price, order_rate, pev_accrued, pev_realised,      \
-    plan_rate, ppv_accrued, ppv_realised, pqv_realised, product, receipt_no, receipt_qty, receipt_rate,       \
-    receipt_seq_no)                                                                                           \
-  X(ColumnAs, sequence_no, VarianceHistoryTable::sequence_no, Int16, GetLet)                                  \
-  X(Columns, VarianceHistoryTable, GetLet, std_cost_local, supplier, unit_code, warehouse)                    \
-  X(Columns, VarianceHistoryRateTable, GetLet, receipt_rate2, receipt_op2, receipt_op1, receipt_rate1,        \
-    invoice_rate2, invoice_op2, invoice_op1, invoice_rate1, order_rate2, order_op2, order_op1, order_rate1,   \
+#define TARNLOW_clsPOvhstD_PROPERTIES(X)                                                                    \
+  X(Columns, VarianceHistoryTable, GetLet, accruals_reversed, analysis_a, analysis_b, analysis_c,           \
+    analysis_d, analysis_e, analysis_f, auth_method)                                                        \
+  X(Column, pOcurrency, VarianceHistoryTable::currency, GetLet)                                             \
+  X(Columns, VarianceHistoryTable, GetLet, delivery_qty, delivery_qty_tol, dp_currency, dp_unit,            \
+    grni_accrued, history_date, history_type, invoice, invoice_price, invoice_qty, invoice_rate,            \
+    invoice_seq_no, operator_)                                                                              \
+  X(ColumnAs, order_line_no, VarianceHistoryTable::order_line_no, Int16, GetLet)                            \
+  X(Columns, VarianceHistoryTable, GetLet, order_no, order_price, order_rate, pev_accrued, pev_realised,    \
+    plan_rate, ppv_accrued, ppv_realised, pqv_realised, product, receipt_no, receipt_qty, receipt_rate,     \
+    receipt_seq_no)                                                                                         \
+  X(ColumnAs, sequence_no, VarianceHistoryTable::sequence_no, Int16, GetLet)                                \
+  X(Columns, VarianceHistoryTable, GetLet, std_cost_local, supplier, unit_code, warehouse)                  \
+  X(Columns, VarianceHistoryRateTable, GetLet, receipt_rate2, receipt_op2, receipt_op1, receipt_rate1,      \
+    invoice_rate2, invoice_op2, invoice_op1, invoice_rate1, order_rate2, order_op2, order_op1, order_rate1, \
     plan_rate2, plan_op2, plan_op1, plan_rate1)
 
 class TARNLOW_API clsPOvhstD final : public TableClass<clsPOvhstD> {
@@ -64,7 +64,6 @@ class TARNLOW_API clsPOvhstD final : public TableClass<clsPOvhstD> {
   void ConnectionChanged() override;
   bool DualRate();
   void CopyFromRecordsetLate(const Variant& rst);
-  void CopyFromObject(const std::shared_ptr<clsPOvhstD>& oPOVHstD);
 
   StatementHolder insert_;
   StatementHolder insert_e_;
