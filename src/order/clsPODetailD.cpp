@@ -77,9 +77,8 @@ void clsPODetailD::PassOn(const tables::Column& column) {
 }
 
 void clsPODetailD::ConnectionChanged() {
-  const std::shared_ptr<Connection> connection = SageConnection();
-  PODetpgD()->SageConnection(connection);
-  POVHstD()->SageConnection(connection);
+  PODetpgD()->SageConnection(StoredConnection());
+  POVHstD()->SageConnection(StoredConnection());
   insert_.Prepared(false);
   insert_e_.Prepared(false);
   invoice_.Prepared(false);
@@ -146,7 +145,7 @@ void clsPODetailD::PrepareInsertStatementE() {
     insert_e_.ClearParameters();
     line = 20;
     const std::string table = TableName(CatalogueTable::OrderLineWeightTable);
-    const std::string spare = SpareColumnName(SageConnection());
+    const std::string spare = SpareColumnName(StoredConnection());
     // Whichever column holds the spare text, its parameter is "spare".
     line = 30;
     if (Conn().SystemInfo()->ReleaseNumber() < kWeightKeyRelease) {
@@ -278,7 +277,7 @@ void clsPODetailD::StartReadForOrder() {
     walk_->ClearList();
     line = 20;
     clsPODetailD work;
-    work.SageConnection(SageConnection());
+    work.SageConnection(StoredConnection());
     work.UsePODetpgD = UsePODetpgD();
     work.UsePOVHstD = UsePOVHstD();
     line = 30;

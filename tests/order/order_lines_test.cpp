@@ -613,6 +613,31 @@ TEST_P(OrderLineTest, BeforeRelease6WeightRowsAreFoundByTheBlankFilledOrderNumbe
                 "delete from purchase_order_line_weight where left(order_det_key, 10) = 'P1        '"});
 }
 
+TEST(OrderLineLabels, WithoutAnOpenConnectionEachOperationFailsUnderItsLabels) {
+  clsPODetailD l;
+  test::MessageCapture messages;
+  l.SageConnection(std::make_shared<Connection>());
+  EXPECT_TRUE(messages.Messages().empty()) << "handing the connection on shows nothing";
+  const auto source = [&](auto&& operation) { return test::CatchError(operation).Source(); };
+  EXPECT_EQ(source([&] { l.InsertRow(); }),
+            "Line No.: 10 Line No.: 10 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsPODetailD "
+            "Line#:10\r\nInsertRow of Class Module clsPODetailD Line#:10");
+  EXPECT_EQ(source([&] { l.UpdateForInvoice(1, 1); }),
+            "Line No.: 10 Line No.: 10 TarnlowSTData\r\nPrepareUpdateForInvoiceStatement of Class Module "
+            "clsPODetailD\r\nUpdateForInvoice of Class Module clsPODetailD");
+  EXPECT_EQ(source([&] { l.DeleteForOrder(); }),
+            "Line No.: 10 TarnlowSTData\r\nDeleteForOrder of Class Module clsPODetailD Line#:10");
+  EXPECT_EQ(source([&] { l.StartReadForOrder(); }),
+            "Line No.: 30 TarnlowSTData\r\nStartReadForOrder of Class Module clsPODetailD Line#:30");
+  EXPECT_EQ(source([&] { l.ReadIt(); }),
+            "Line No.: 10 TarnlowSTData\r\nReadIt of Class Module clsPODetailD Line#:10");
+  EXPECT_EQ(source([&] { l.PODetpgD()->DeleteForOrder(); }),
+            "Line No.: 10 TarnlowSTData\r\nDeleteForOrder of Class Module clsPODetpgD");
+  EXPECT_EQ(messages.Messages().size(), 6u);
+  // The walk's buffer was emptied before the failure: nothing to read.
+  EXPECT_FALSE(l.ReadNextForOrder());
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, OrderLineTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
 
 // ---- the class and its buffer --------------------------------------------------------------

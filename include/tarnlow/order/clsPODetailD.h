@@ -99,7 +99,8 @@ class TARNLOW_API clsPODetailD final : public TableClass<clsPODetailD> {
   mutable std::shared_ptr<clsPODetpgD> detpg_;
   mutable std::shared_ptr<clsPOvhstD> vhst_;
   std::shared_ptr<colPODetailD> walk_;
-  std::int32_t walk_position_ = 0;
+  // From 1, so that a walk never started is already over.
+  std::int32_t walk_position_ = 1;
   Recordset walk_rs_;
 };
 
