@@ -1,11 +1,14 @@
 // tarnlowst: the library's command-line program.
-//   tarnlowst demo [CONNECTION]   a worked example on a fresh embedded database
+//   tarnlowst demo [CONNECTION]   a worked example (on a fresh embedded database by default)
 //   tarnlowst init CONNECTION     creates the tables that are missing
 //   tarnlowst run FILE            runs a script of late-bound calls (FILE - : standard input)
 //   tarnlowst classes [NAME]      lists the registered classes, or one class's members
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -15,6 +18,8 @@
 #include "tarnlow/tarnlow.h"
 
 namespace {
+
+constexpr std::int32_t kPathFileAccess = 75;
 
 int Usage() {
   std::cerr << "usage: tarnlowst demo [CONNECTION]\n"
@@ -40,22 +45,44 @@ int Init(std::string_view text) {
   return 0;
 }
 
+// The whole text of a script file, or nothing when the file cannot be
+// opened. A folder, or a file that fails part way, is an error record.
+std::optional<std::string> ReadScript(const std::string& file) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec))
+    throw tarnlow::Error(kPathFileAccess, tarnlow::RuntimeSource,
+                         "Path/File access error: " + file + " is a folder, not a script file");
+  std::ifstream in{file, std::ios::binary};
+  if (!in) return std::nullopt;
+  std::string text;
+  if (const auto size = std::filesystem::file_size(file, ec); !ec) text.reserve(size);
+  char buffer[64 * 1024];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+    text.append(buffer, static_cast<std::size_t>(in.gcount()));
+  if (in.bad())
+    throw tarnlow::Error(kPathFileAccess, tarnlow::RuntimeSource,
+                         "Path/File access error: cannot read " + file);
+  return text;
+}
+
 // Runs a script; what it prints, its message boxes and an error that ends it
 // all go to standard output, in order. Exit status 0, or 1 when the script
 // failed (syntax error or uncaught error).
 int Run(std::string_view file) {
-  std::ostringstream source;
+  std::string source;
   if (file == "-") {
-    source << std::cin.rdbuf();
+    std::ostringstream in;
+    in << std::cin.rdbuf();
+    source = std::move(in).str();
   } else {
-    std::ifstream in{std::string(file), std::ios::binary};
-    if (!in) {
+    std::optional<std::string> text = ReadScript(std::string(file));
+    if (!text) {
       std::cerr << "tarnlowst: cannot read " << file << "\n";
       return 2;
     }
-    source << in.rdbuf();
+    source = std::move(*text);
   }
-  return tarnlow::script::RunSource(source.str(), std::cout);
+  return tarnlow::script::RunSource(source, std::cout);
 }
 
 int Classes(const char* name) {
@@ -83,6 +110,11 @@ int main(int argc, char** argv) {
     if (command == "classes" && argc <= 3) return Classes(argc == 3 ? argv[2] : nullptr);
   } catch (const tarnlow::Error& e) {
     PrintError(e);
+    return 1;
+  } catch (...) {
+    // Memory running out (error 7), say while a huge script is read, or any
+    // other failure still ends with an error record.
+    PrintError(tarnlow::CurrentException());
     return 1;
   }
   return Usage();

@@ -48,6 +48,11 @@ struct TARNLOW_API ConnectionOptions {
   // record naming the first bad part.
   static ConnectionOptions Parse(std::string_view text);
   std::string TableName(CatalogueTable table) const;
+  // Raises the error record of a target or trace that cannot be used: one
+  // holding a NUL character, or a trace file that cannot be opened for
+  // appending (which is created if missing). Opening a connection calls it
+  // before the database is opened.
+  void CheckBeforeOpen() const;
 };
 
 TARNLOW_API std::string_view CatalogueTableProperty(CatalogueTable table);
@@ -99,20 +104,32 @@ struct ConnectionStatistics {
 // ---- the open database connection ------------------------------------------
 
 // The open connection to the database: literal statements run here and row
-// sets are opened on it.
-class TARNLOW_API DatabaseConnection {
+// sets are opened on it. Always owned through a shared_ptr: the connection
+// object, and every row set opened on it, share it, so that a row set works
+// on whichever of them the client lets go of first.
+class TARNLOW_API DatabaseConnection : public std::enable_shared_from_this<DatabaseConnection> {
+  // Only the connection object creates one.
+  struct Token {
+    explicit Token() = default;
+  };
+  friend class Connection;
+
  public:
-  DatabaseConnection(std::unique_ptr<backend::Database> db, std::string trace);
+  DatabaseConnection(Token, std::unique_ptr<backend::Database> db, std::string trace);
   ~DatabaseConnection();
   DatabaseConnection(const DatabaseConnection&) = delete;
   DatabaseConnection& operator=(const DatabaseConnection&) = delete;
 
   // Runs a literal statement; returns the number of rows it changed.
   std::int64_t Execute(std::string_view sql);
-  // Compiles a statement once for repeated execution.
+  // Compiles a statement once for repeated execution. A statement text
+  // holding a NUL character is refused, here and below.
   std::shared_ptr<backend::Statement> Prepare(std::string_view sql);
   // Compiles a literal statement that runs once.
   std::shared_ptr<backend::Statement> PrepareLiteral(std::string_view sql);
+  // The text as a literal to splice into a statement, quoted by this
+  // database's rules whatever settings its session has been given.
+  std::string QuoteLiteral(std::string_view text) const;
   backend::Database& Database() { return *db_; }
   const ConnectionStatistics& Statistics() const { return stats_; }
   ConnectionStatistics& MutableStatistics() { return stats_; }
@@ -154,6 +171,9 @@ class TARNLOW_API Connection final : public Object {
   Variant TextValue(const std::string& text) const;
   Variant DateValue(const Date& date) const;
   std::string DateLiteral(const Date& date) const;
+  // The text between apostrophes as this connection's database reads it
+  // (DatabaseConnection::QuoteLiteral); raises when unopened.
+  std::string QuoteLiteral(std::string_view text);
   Date CurrentTime(bool local = true) const;
 
   // Runs a literal statement; returns the rows it changed.
@@ -164,7 +184,7 @@ class TARNLOW_API Connection final : public Object {
 
  private:
   ConnectionOptions options_;
-  std::unique_ptr<tarnlow::DatabaseConnection> db_;
+  std::shared_ptr<tarnlow::DatabaseConnection> db_;
   std::shared_ptr<tarnlow::TableCatalogue> catalogue_;
   std::shared_ptr<tarnlow::SystemInfo> system_;
 };
@@ -181,9 +201,12 @@ struct Parameter {
 };
 
 inline constexpr int adCmdText = 1;
+inline constexpr int adCmdTable = 2;
+inline constexpr int adCmdUnknown = 8;
 
-// A statement with its declared parameters on a connection; compiled on its
-// first execution and re-executed with new values afterwards.
+// A statement with its declared parameters on a connection. A prepared
+// command is compiled on its first execution and re-executed with new
+// values afterwards; one that is not is compiled for each execution.
 class TARNLOW_API Command {
  public:
   Command();
@@ -191,9 +214,14 @@ class TARNLOW_API Command {
 
   void CommandText(std::string sql);
   const std::string& CommandText() const { return sql_; }
-  void CommandType(int type) { command_type_ = type; }
+  // adCmdText (or adCmdUnknown): the text is a statement; adCmdTable: the
+  // text names a table whose rows the command reads. Any other type raises
+  // "Arguments are of the wrong type...".
+  void CommandType(int type);
   int CommandType() const { return command_type_; }
-  void Prepared(bool prepared) { prepared_ = prepared; }
+  // True (the default: statement holders exist to prepare once) keeps the
+  // compiled statement for later executions.
+  void Prepared(bool prepared);
   bool Prepared() const { return prepared_; }
   void ActiveConnection(std::shared_ptr<Connection> connection);
 
@@ -204,7 +232,8 @@ class TARNLOW_API Command {
   // found in the collection..." when there is none.
   Parameter& operator[](std::string_view name);
 
-  // Runs the statement; the row set is positioned on its first row.
+  // Runs the statement; the row set is positioned on its first row. A text
+  // value holding a NUL character is refused before anything runs.
   std::shared_ptr<Recordset> Execute();
   // Runs the statement and discards any rows; returns the rows changed.
   std::int64_t ExecuteNoRows();
@@ -212,10 +241,11 @@ class TARNLOW_API Command {
  private:
   void Compile();
   void Bind();
+  std::string StatementText() const;
 
   std::string sql_;
   int command_type_ = adCmdText;
-  bool prepared_ = false;
+  bool prepared_ = true;
   std::shared_ptr<Connection> connection_;
   std::vector<Parameter> parameters_;
   std::shared_ptr<backend::Statement> statement_;
@@ -237,6 +267,8 @@ class TARNLOW_API StatementHolder {
   void AddTextParameter(std::string_view name, std::int32_t size);
   void AddNumberParameter(std::string_view name);
   void AddDateParameter(std::string_view name);
+  // Give a declared parameter its value, converted as the connection's
+  // TextValue and DateValue convert property values.
   void SetTextValue(std::string_view name, const std::string& value);
   void SetNumberValue(std::string_view name, double value);
   void SetDateValue(std::string_view name, const Date& value);
@@ -259,7 +291,9 @@ inline constexpr int adStateOpen = 1;
 
 // Rows of one statement, read forwards field by field. A row set opened on a
 // literal statement with a lock type other than read-only can change its
-// current row: assign fields, then Update.
+// current row: assign fields, then Update. The rows are all read when the
+// statement runs (a client-side cursor), and the row set shares ownership of
+// its database connection, so it outlives the connection object it came from.
 class TARNLOW_API Recordset {
  public:
   Recordset();
@@ -296,7 +330,8 @@ class TARNLOW_API Recordset {
   void Update();
 
   // A row set over an executed command (forward-only, read-only).
-  void AttachExecuted(std::shared_ptr<backend::Statement> statement, bool has_row);
+  void AttachExecuted(std::shared_ptr<backend::Statement> statement, bool has_row,
+                      std::shared_ptr<tarnlow::DatabaseConnection> connection);
 
  private:
   friend class Command;
@@ -305,7 +340,7 @@ class TARNLOW_API Recordset {
   void RequireOpen() const;
   void RequireRow() const;
 
-  tarnlow::DatabaseConnection* connection_ = nullptr;
+  std::shared_ptr<tarnlow::DatabaseConnection> connection_;
   std::string source_;
   int cursor_type_ = adOpenForwardOnly;
   int lock_type_ = adLockReadOnly;

@@ -90,6 +90,16 @@ class TARNLOW_API ClassInfo {
   Factory create_;
 };
 
+template <class T, Access A>
+class Prop;
+struct ColumnInfo;
+class TableObject;
+namespace detail {
+template <class C, auto M>
+struct PropertyEntry;
+struct ColumnWriter;
+}  // namespace detail
+
 class TARNLOW_API Object : public std::enable_shared_from_this<Object> {
  public:
   Object();
@@ -101,16 +111,28 @@ class TARNLOW_API Object : public std::enable_shared_from_this<Object> {
 
   // Number of library objects alive in this process.
   static std::int64_t LiveCount();
+
+ protected:
+  // The field behind a property, writable by the owning class alone: a
+  // read-only property has no public way to be written.
+  template <class T, Access A>
+  static T& Field(Prop<T, A>& p) {
+    return p.v_;
+  }
+  template <class T, Access A>
+  static const T& Field(const Prop<T, A>& p) {
+    return p.v_;
+  }
+
+ private:
+  template <class C, auto M>
+  friend struct detail::PropertyEntry;
 };
 
 // ---- properties with storage ----------------------------------------------
 
-namespace detail {
-struct FieldAccess;
-}
-
 // A property backed by a field of type T. Get-only properties can be read
-// but only the owning class (through FieldAccess) writes them.
+// by anyone but written only by the owning class.
 template <class T, Access A>
 class Prop {
  public:
@@ -125,32 +147,9 @@ class Prop {
   }
 
  private:
-  friend struct detail::FieldAccess;
+  friend class Object;
   T v_{};
 };
-
-namespace detail {
-struct FieldAccess {
-  template <class T, Access A>
-  static T& Ref(Prop<T, A>& p) {
-    return p.v_;
-  }
-  template <class T, Access A>
-  static const T& Ref(const Prop<T, A>& p) {
-    return p.v_;
-  }
-};
-}  // namespace detail
-
-// Writable reference to a property's field, for the owning class.
-template <class T, Access A>
-T& Field(Prop<T, A>& p) {
-  return detail::FieldAccess::Ref(p);
-}
-template <class T, Access A>
-const T& Field(const Prop<T, A>& p) {
-  return detail::FieldAccess::Ref(p);
-}
 
 // A column property: the compiler knows its column, so statement lists,
 // parameters and copies name it by the member rather than by text.
@@ -187,8 +186,8 @@ class PassedProp : public ColumnProp<C, K, A> {
   explicit PassedProp(Owner& owner) : owner_(owner) {}
   PassedProp(const PassedProp&) = delete;
   // One line's number given to another is handed on as well.
-  PassedProp& operator=(const PassedProp& other) requires(HasLet(A)) {
-    return *this = typename Base::value_type(detail::FieldAccess::Ref(other));
+  PassedProp& operator=(const PassedProp& other) requires(HasLet(A) && HasGet(A)) {
+    return *this = typename Base::value_type(other());
   }
   PassedProp& operator=(typename Base::value_type v) requires(HasLet(A)) {
     Base::operator=(std::move(v));
@@ -202,52 +201,65 @@ class PassedProp : public ColumnProp<C, K, A> {
 
 // One entry of a class's property list.
 struct ColumnInfo {
+  using Getter = Variant (*)(const Object&);
+  using Setter = void (*)(Object&, const Variant&);
+
+  constexpr ColumnInfo(std::string_view property_, const tables::Column* declaration_, ValueKind kind_,
+                       Access access_, Getter get_, Setter set)
+      : property(property_),
+        column(declaration_ ? declaration_->name : std::string_view()),
+        kind(kind_),
+        access(access_),
+        size(declaration_ ? declaration_->size : 0),
+        declaration(declaration_),
+        get(get_),
+        set_(set) {}
+
   std::string_view property;  // member name
   std::string_view column;    // database column; empty when the property is no column
   ValueKind kind;             // the property's type
   Access access;
   int size;                           // the column's width for text, 0 otherwise
   const tables::Column* declaration;  // the table's column; null when the property is no column
-  Variant (*get)(const Object&);
-  void (*set)(Object&, const Variant&);  // converts as a property assignment does
+  Getter get;
+
+ private:
+  // Stores a value as a property assignment does, whatever the property's
+  // accessors: for the copy routines and for late-bound assignments that
+  // have checked the accessors first.
+  friend class TableObject;
+  friend struct detail::ColumnWriter;
+  Setter set_;
 };
 
 namespace detail {
 template <class C, auto M>
-Variant GetField(const Object& o) {
-  return Variant(FieldAccess::Ref(static_cast<const C&>(o).*M));
-}
-template <class C, auto M>
-void SetField(Object& o, const Variant& v) {
-  auto& field = FieldAccess::Ref(static_cast<C&>(o).*M);
-  field = ConvertTo<std::remove_reference_t<decltype(field)>>(v);
-}
+struct PropertyEntry {
+  static Variant Get(const Object& o) { return Variant(Object::Field(static_cast<const C&>(o).*M)); }
+  static void Set(Object& o, const Variant& v) {
+    auto& field = Object::Field(static_cast<C&>(o).*M);
+    field = ConvertTo<std::remove_reference_t<decltype(field)>>(v);
+  }
+  // A keyword's trailing underscore is no part of the property's name
+  // (`operator_` is the property "operator").
+  static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
+                                    Access access) {
+    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set);
+  }
+};
 // A passed property is assigned through the property itself, so that the
 // owner hands the value on.
 template <class C, auto M>
-void SetThrough(Object& o, const Variant& v) {
-  auto& property = static_cast<C&>(o).*M;
-  property = ConvertTo<typename std::remove_reference_t<decltype(property)>::value_type>(v);
-}
-// The entry of a property; a keyword's trailing underscore is no part of
-// the property's name (`operator_` is the property "operator").
-template <class C, auto M, bool Passed = false>
-constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
-                           Access access) {
-  void (*set)(Object&, const Variant&) = nullptr;
-  if constexpr (Passed)
-    set = &SetThrough<C, M>;
-  else
-    set = &SetField<C, M>;
-  return ColumnInfo{tables::ColumnName(property),
-                    column ? column->name : std::string_view(),
-                    kind,
-                    access,
-                    column ? column->size : 0,
-                    column,
-                    &GetField<C, M>,
-                    set};
-}
+struct PassedEntry {
+  static void Set(Object& o, const Variant& v) {
+    auto& property = static_cast<C&>(o).*M;
+    property = ConvertTo<typename std::remove_reference_t<decltype(property)>::value_type>(v);
+  }
+  static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
+                                    Access access) {
+    return ColumnInfo(property, column, kind, access, &PropertyEntry<C, M>::Get, &Set);
+  }
+};
 }  // namespace detail
 
 // ---- property lists ------------------------------------------------------------
@@ -288,23 +300,23 @@ constexpr ColumnInfo Entry(std::string_view property, const tables::Column* colu
 
 // Entries of Columns() (in the source file).
 #define TARNLOW_ENTRY_COLUMN_OF(T, A, ident)                                                              \
-  ::tarnlow::detail::Entry<Self, &Self::ident>(#ident, &::tarnlow::tables::T::ident,                        \
+  ::tarnlow::detail::PropertyEntry<Self, &Self::ident>::Entry(#ident, &::tarnlow::tables::T::ident,                        \
                                                 ::tarnlow::tables::T::ident.kind, ::tarnlow::Access::A),
 #define TARNLOW_ENTRY_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
   TARNLOW_PP_CALL(TARNLOW_ENTRY_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)
 #define TARNLOW_ENTRY_Table(T, A) TARNLOW_TABLE_##T(TARNLOW_ENTRY_TABLE_COLUMN, TARNLOW_TABLE_NO_KEY, (T, A))
 #define TARNLOW_ENTRY_Columns(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_ENTRY_COLUMN_OF, (T, A), __VA_ARGS__)
 #define TARNLOW_ENTRY_Column(name, column, A)                                                      \
-  ::tarnlow::detail::Entry<Self, &Self::name>(#name, &::tarnlow::tables::column,                   \
+  ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column,                   \
                                                ::tarnlow::tables::column.kind, ::tarnlow::Access::A),
 #define TARNLOW_ENTRY_ColumnAs(name, column, K, A)                                                 \
-  ::tarnlow::detail::Entry<Self, &Self::name>(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
+  ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
                                                ::tarnlow::Access::A),
-#define TARNLOW_ENTRY_Passed(name, column, K, A)                                                         \
-  ::tarnlow::detail::Entry<Self, &Self::name, true>(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
-                                                     ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_Passed(name, column, K, A)                                                           \
+  ::tarnlow::detail::PassedEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
+                                                           ::tarnlow::Access::A),
 #define TARNLOW_ENTRY_Value(name, K, A) \
-  ::tarnlow::detail::Entry<Self, &Self::name>(#name, nullptr, ::tarnlow::ValueKind::K, ::tarnlow::Access::A),
+  ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, nullptr, ::tarnlow::ValueKind::K, ::tarnlow::Access::A),
 #define TARNLOW_COLUMN_ENTRY(form, ...) TARNLOW_ENTRY_##form(__VA_ARGS__)
 
 // Declares the properties of a class from its list (in the class body).
@@ -325,7 +337,7 @@ constexpr ColumnInfo Entry(std::string_view property, const tables::Column* colu
 template <auto M, class C>
 const ColumnInfo& ColumnOf(std::span<const ColumnInfo> columns) {
   for (const ColumnInfo& c : columns)
-    if (c.get == &detail::GetField<C, M>) return c;
+    if (c.get == &detail::PropertyEntry<C, M>::Get) return c;
   RaiseRuntime(err::NotSupported);
 }
 

@@ -1,6 +1,11 @@
 #include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 
+#include "connection/sql_text.h"
 #include "tarnlow/connection.h"
 
 namespace tarnlow {
@@ -20,11 +25,10 @@ constexpr std::string_view kDefaultNames[] = {
 #undef TARNLOW_TABLE_DEFAULT_NAME
 };
 
-constexpr std::int32_t kBadConnectionText = vbObjectError + 513;
 constexpr const char* kSource = "TarnlowData.Connection";
 
 [[noreturn]] void Bad(std::string description) {
-  throw Error(kBadConnectionText, kSource, std::move(description));
+  throw Error(err::BadConnectionText, kSource, std::move(description));
 }
 
 std::int16_t WholeNumber(std::string_view key, std::string_view value) {
@@ -96,6 +100,8 @@ std::string ConnectionOptions::TableName(CatalogueTable table) const {
 }
 
 ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
+  // File names and libpq texts end at a NUL: what follows would be dropped.
+  if (sqltext::HoldsNul(text)) Bad("Connection text holds a NUL character");
   ConnectionOptions o;
   std::string_view rest;
   if (text.starts_with("sqlite:")) {
@@ -133,6 +139,19 @@ ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
     o.target = std::string(target) + kept;
   }
   return o;
+}
+
+void ConnectionOptions::CheckBeforeOpen() const {
+  if (sqltext::HoldsNul(target)) Bad("Database name holds a NUL character");
+  if (sqltext::HoldsNul(trace)) Bad("Trace file name holds a NUL character");
+  if (trace.empty() || trace == "-") return;
+  // Every statement is traced by appending to the file; one that cannot be
+  // opened now would lose the trace without a word.
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(trace.c_str(), "a"), &std::fclose);
+  if (!file) {
+    const int error = errno;
+    Bad("Cannot open the trace file \"" + trace + "\": " + std::strerror(error));
+  }
 }
 
 }  // namespace tarnlow

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "tarnlow/error.h"
+
 namespace tarnlow::sqltext {
 namespace {
 
@@ -120,6 +122,11 @@ std::string SelectTable(std::string_view sql) {
     ++i;
   }
   return {};
+}
+
+void RaiseNul(std::string_view what, std::string_view statement) {
+  throw Error(err::NotAllowed, ConnectionSource, std::string(what) + " holds a NUL character",
+              ErrorContext{std::string(statement), "", 0, true});
 }
 
 }  // namespace tarnlow::sqltext

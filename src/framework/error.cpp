@@ -47,11 +47,17 @@ void RaiseRuntime(std::int32_t number, std::string description) {
   throw Error(number, RuntimeSource, std::move(description));
 }
 
+Error& Error::AddStatement(std::string_view statement) {
+  if (context_.statement.empty()) context_.statement = statement;
+  return *this;
+}
+
 void ErrObject::Clear() {
   Number = 0;
   Source.clear();
   Description.clear();
   Line = 0;
+  Context = ErrorContext();
 }
 
 void ErrObject::Set(const Error& e, std::int32_t line) {
@@ -59,13 +65,14 @@ void ErrObject::Set(const Error& e, std::int32_t line) {
   Source = e.Source();
   Description = e.Description();
   Line = line;
+  Context = e.Context();
 }
 
 void ErrObject::Raise(std::int32_t number, std::string source, std::string description) {
   Number = number;
   Source = source;
   Description = description;
-  throw Error(number, std::move(source), std::move(description));
+  throw Error(number, std::move(source), std::move(description), Context);
 }
 
 ErrObject& Err() {

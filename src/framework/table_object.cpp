@@ -94,7 +94,11 @@ std::vector<ColumnInfo> TableObject::TableColumns(std::span<const ColumnInfo> co
 }
 
 void TableObject::CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns) {
-  for (const ColumnInfo& c : columns) c.set(*this, rs.Fields(c.column));
+  for (const ColumnInfo& c : columns) c.set_(*this, rs.Fields(c.column));
+}
+
+void TableObject::Assign(const ColumnInfo& column, const Variant& value) {
+  column.set_(*this, value);
 }
 
 TableObject::RowSetCloser::~RowSetCloser() {

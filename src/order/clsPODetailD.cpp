@@ -189,7 +189,7 @@ void clsPODetailD::StoreDirect(const ColumnInfo& c, const Variant& value) {
   else if (c.declaration == &tables::OrderLineTable::order_line_no)
     Field(order_line_no) = value.ToInt16();
   else
-    c.set(*this, value);
+    Assign(c, value);
 }
 
 void clsPODetailD::InitialiseValues() {
@@ -237,12 +237,12 @@ void clsPODetailD::CopyFromRst(const Recordset& rst) {
       }
       const Variant field = rst.Fields(c.column);
       switch (c.kind) {
-        case ValueKind::Text: c.set(*this, Variant(converter.FieldText(field))); break;
-        case ValueKind::Date: c.set(*this, field.IsNull() ? Variant(Date()) : Variant(field.ToDate())); break;
+        case ValueKind::Text: Assign(c, Variant(converter.FieldText(field))); break;
+        case ValueKind::Date: Assign(c, field.IsNull() ? Variant(Date()) : Variant(field.ToDate())); break;
         default:
           // No null test: a Null amount fails the copy here.
           line = 40;
-          c.set(*this, Variant(field.ToDouble()));
+          Assign(c, Variant(field.ToDouble()));
           break;
       }
     }
@@ -286,9 +286,9 @@ void clsPODetailD::StartReadForOrder() {
     walk_rs_.ActiveConnection(connection.DatabaseConnection());
     walk_rs_.CursorType(adOpenForwardOnly);
     walk_rs_.LockType(adLockReadOnly);
-    walk_rs_.Source(order::LineWalkStatement(connection.DatabaseKind(), UsePODetpgD(),
-                                             TableName(CatalogueTable::OrderLineTable),
-                                             TableName(CatalogueTable::OrderLineAnalysisTable), order_no()));
+    walk_rs_.Source(order::LineWalkStatement(
+        connection.DatabaseKind(), UsePODetpgD(), TableName(CatalogueTable::OrderLineTable),
+        TableName(CatalogueTable::OrderLineAnalysisTable), connection.QuoteLiteral(order_no())));
     line = 40;
     walk_rs_.Open();
     while (!walk_rs_.AtEOF()) {
@@ -319,16 +319,16 @@ Variant clsPODetailD::DeleteForOrder() {
   WithErrorExit(Label<"DeleteForOrder">(), [&](Line& line) {
     line = 10;
     Conn().Execute("delete from " + TableName(CatalogueTable::OrderLineTable) +
-                   order::WhereOrder(order_no()));
+                   order::WhereOrder(Conn(), order_no()));
     line = 20;
     const std::string weights = TableName(CatalogueTable::OrderLineWeightTable);
     if (Conn().SystemInfo()->ReleaseNumber() < kWeightKeyRelease) {
       // The combined key holds the order number blank-filled to ten
       // characters: an order number given in that form finds its rows.
       Conn().Execute("delete from " + weights +
-                     " where left(order_det_key, 10) = " + sqltext::QuoteLiteral(order_no()));
+                     " where left(order_det_key, 10) = " + Conn().QuoteLiteral(order_no()));
     } else {
-      Conn().Execute("delete from " + weights + order::WhereOrder(order_no()));
+      Conn().Execute("delete from " + weights + order::WhereOrder(Conn(), order_no()));
     }
     line = 30;
     if (UsePOVHstD()) POVHstD()->DeleteForOrder();
@@ -370,8 +370,9 @@ void clsPODetailD::ReadIt() {
   WithErrorExit(Label<"ReadIt">(), [&](Line& line) {
     line = 10;
     Recordset rs;
-    rs.Open("select * from " + TableName(CatalogueTable::OrderLineTable) + order::WhereOrder(order_no()) +
-                " and order_line_no=" + sqltext::QuoteLiteral(order::LineKey(order_line_no())),
+    rs.Open("select * from " + TableName(CatalogueTable::OrderLineTable) +
+                order::WhereOrder(Conn(), order_no()) +
+                " and order_line_no=" + Conn().QuoteLiteral(order::LineKey(order_line_no())),
             Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
     line = 20;
     if (rs.AtEOF()) {

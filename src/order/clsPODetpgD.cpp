@@ -47,7 +47,7 @@ void clsPODetpgD::InsertRow() {
 void clsPODetpgD::Reset() {
   for (const ColumnInfo& c : Columns())
     if (c.kind == ValueKind::Text && c.declaration != &tables::OrderLineAnalysisTable::order_no)
-      c.set(*this, Variant(std::string()));
+      Assign(c, Variant(std::string()));
 }
 
 void clsPODetpgD::CopyFromRecordset(const Recordset& rst) {
@@ -55,14 +55,14 @@ void clsPODetpgD::CopyFromRecordset(const Recordset& rst) {
     line = 10;
     // Every field goes through NullToText, the line number too: a line
     // number that is Null or no number fails the copy there.
-    for (const ColumnInfo& c : Columns()) c.set(*this, Variant(NullToText(rst.Fields(c.column))));
+    for (const ColumnInfo& c : Columns()) Assign(c, Variant(NullToText(rst.Fields(c.column))));
   });
 }
 
 void clsPODetpgD::CopyFrom(const clsPODetpgD& oPODetpgD) {
   WithErrorExit(Label<"CopyFrom">(), [&](Line& line) {
     line = 10;
-    for (const ColumnInfo& c : Columns()) c.set(*this, c.get(oPODetpgD));
+    for (const ColumnInfo& c : Columns()) Assign(c, c.get(oPODetpgD));
   });
 }
 
@@ -70,7 +70,7 @@ Variant clsPODetpgD::DeleteForOrder() {
   WithErrorExit(Label<"DeleteForOrder">(), [&](Line& line) {
     line = 10;
     Conn().Execute("delete from " + TableName(CatalogueTable::OrderLineAnalysisTable) +
-                   order::WhereOrder(order_no()));
+                   order::WhereOrder(Conn(), order_no()));
   });
   return {};
 }

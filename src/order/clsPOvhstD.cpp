@@ -174,9 +174,9 @@ void clsPOvhstD::Reset() {
         c.declaration == &tables::VarianceHistoryTable::order_line_no)
       continue;
     switch (c.kind) {
-      case ValueKind::Text: c.set(*this, Variant(std::string())); break;
-      case ValueKind::Date: c.set(*this, Variant(Date())); break;
-      default: c.set(*this, Variant(0.0)); break;
+      case ValueKind::Text: Assign(c, Variant(std::string())); break;
+      case ValueKind::Date: Assign(c, Variant(Date())); break;
+      default: Assign(c, Variant(0.0)); break;
     }
   }
 }
@@ -188,18 +188,17 @@ void clsPOvhstD::CopyFromRecordset(const Recordset& rst) {
       switch (c.kind) {
         case ValueKind::Text:
           // The currency is read back from the field "Currency".
-          c.set(*this,
-                Variant(NullToText(rst.Fields(
-                    c.declaration == &tables::VarianceHistoryTable::currency ? "Currency" : c.column))));
+          Assign(c, Variant(NullToText(rst.Fields(
+                        c.declaration == &tables::VarianceHistoryTable::currency ? "Currency" : c.column))));
           break;
         case ValueKind::Date:
           line = 20;
-          c.set(*this, Variant(ValueConverter::Shared().FieldDate(rst.Fields(c.column))));
+          Assign(c, Variant(ValueConverter::Shared().FieldDate(rst.Fields(c.column))));
           break;
         default:
           // Numbers and the two numbers held as text: a Null fails the copy.
           line = 30;
-          c.set(*this, rst.Fields(c.column));
+          Assign(c, rst.Fields(c.column));
           break;
       }
     }
@@ -236,7 +235,7 @@ void clsPOvhstD::CopyFrom(const clsPOvhstD& o) {
 Variant clsPOvhstD::DeleteForOrder() {
   WithLineNoExit("DeleteForOrder of Class Module clsPOvhstD line no:", [&](Line& line) {
     line = 10;
-    const std::string where = order::WhereOrder(order_no());
+    const std::string where = order::WhereOrder(Conn(), order_no());
     Conn().Execute("delete from " + TableName(CatalogueTable::VarianceHistoryTable) + where);
     line = 20;
     if (!DualRate()) return;
@@ -250,7 +249,8 @@ bool clsPOvhstD::ReadFirstForOrder(const std::string& orderNo) {
   return WithLineNoExit("ReadFirstForOrder of Class Module clsPOvhstD line no:", [&](Line& line) {
     line = 10;
     Recordset rs;
-    rs.Open("select * from " + TableName(CatalogueTable::VarianceHistoryTable) + order::WhereOrder(orderNo),
+    rs.Open("select * from " + TableName(CatalogueTable::VarianceHistoryTable) +
+                order::WhereOrder(Conn(), orderNo),
             Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
     line = 20;
     if (rs.AtEOF()) {

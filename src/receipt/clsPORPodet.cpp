@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"
 
@@ -34,7 +33,7 @@ void clsPORPodet::InitReadAllForOrder() {
   rs_.Source(
       "select * "
       " from " +
-      TableName(CatalogueTable::OrderLineTable) + " where order_no = " + sqltext::QuoteLiteral(order_no()));
+      TableName(CatalogueTable::OrderLineTable) + " where order_no = " + Conn().QuoteLiteral(order_no()));
 }
 
 bool clsPORPodet::ReadNextForOrder() {
@@ -55,8 +54,8 @@ void clsPORPodet::ReadIt() {
   rs_.Source(
       "select * "
       " from " +
-      TableName(CatalogueTable::OrderLineTable) + " where order_no = " + sqltext::QuoteLiteral(order_no()) +
-      " and order_line_no=" + sqltext::QuoteLiteral(RightJustify(line_no(), 4)));
+      TableName(CatalogueTable::OrderLineTable) + " where order_no = " + Conn().QuoteLiteral(order_no()) +
+      " and order_line_no=" + Conn().QuoteLiteral(RightJustify(line_no(), 4)));
   rs_.Open();
   // The row set stays open on a miss as well: CloseIt comes before the next read.
   if (rs_.AtEOF())
@@ -91,17 +90,17 @@ void clsPORPodet::CopyFromRow() {
   for (const ColumnInfo& c : Columns()) {
     if (!c.declaration) continue;
     if (c.kind != ValueKind::Date) {
-      c.set(*this, rs_.Fields(c.column));
+      Assign(c, rs_.Fields(c.column));
     } else if (c.declaration == &tables::OrderLineTable::ship_date) {
       // Kind 2 passes over a ship date it cannot read or convert and keeps
       // the previous one; every other kind fails the read as for any other
       // column.
       if (!kind2) {
-        c.set(*this, DateOf(rs_.Fields(c.column)));
+        Assign(c, DateOf(rs_.Fields(c.column)));
         continue;
       }
       try {
-        c.set(*this, DateOf(rs_.Fields(c.column)));
+        Assign(c, DateOf(rs_.Fields(c.column)));
       } catch (const Error&) {
       }
     } else {
@@ -109,7 +108,7 @@ void clsPORPodet::CopyFromRow() {
       // that is no date keeps the previous value instead of failing the line.
       const Variant value = rs_.Fields(c.column);
       try {
-        c.set(*this, DateOf(value));
+        Assign(c, DateOf(value));
       } catch (const Error&) {
       }
     }

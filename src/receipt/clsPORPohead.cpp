@@ -1,6 +1,5 @@
 #include "tarnlow/receipt/clsPORPohead.h"
 
-#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"
 
@@ -18,7 +17,7 @@ void clsPORPohead::ReadIt(const std::string& sOrderNo) {
   rs_.ActiveConnection(Conn().DatabaseConnection());
   rs_.LockType(adLockPessimistic);
   rs_.Source("select order_no, supplier, status, pl_company, currency from " +
-             TableName(CatalogueTable::OrderHeaderTable) + " where order_no = " + sqltext::QuoteLiteral(sOrderNo));
+             TableName(CatalogueTable::OrderHeaderTable) + " where order_no = " + Conn().QuoteLiteral(sOrderNo));
   rs_.CursorType(adOpenKeyset);
   rs_.Open();
   if (rs_.AtEOF()) {

@@ -7,7 +7,6 @@
 #include <ctime>
 #include <thread>
 
-#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"
 #include "tarnlow/registry.h"
@@ -106,7 +105,7 @@ bool clsSTBatchD::UseNewFormat() {
     // The keys go in as quoted literals with any apostrophe doubled, so that
     // a key can never change what the statement means.
     rs.Open("select count(*) from " + TableName(CatalogueTable::BatchTable) + " where warehouse=" +
-                sqltext::QuoteLiteral(warehouse()) + " and product=" + sqltext::QuoteLiteral(product()) +
+                Conn().QuoteLiteral(warehouse()) + " and product=" + Conn().QuoteLiteral(product()) +
                 " and sequence_number >= '000000' and sequence_number <= '999999'",
             Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
     line = 30;

@@ -70,6 +70,56 @@ TEST_P(ConnectionLayerTest, RunningACommandAgainLeavesTheNewRowsToTheNewRowSet) 
   EXPECT_EQ(second->Fields("cost").ToDouble(), 2.0);
 }
 
+TEST_P(ConnectionLayerTest, ACommandThatIsNotPreparedIsCompiledForEachExecution) {
+  c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2)");
+  Command command;
+  command.ActiveConnection(c_);
+  command.CommandText("select cost from " + services_ + " where service = ?");
+  command.Append(Parameter{"service", ParameterType::Text, 20, Variant("A")});
+  ASSERT_TRUE(command.Prepared());
+  auto runs = [&](const char* key) {
+    command["service"].value = Variant(key);
+    return command.Execute()->Fields("cost").ToDouble();
+  };
+  auto before = c_->Statistics();
+  EXPECT_EQ(runs("A"), 1.0);
+  EXPECT_EQ(runs("B"), 2.0);
+  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1);
+  command.Prepared(false);
+  before = c_->Statistics();
+  EXPECT_EQ(runs("A"), 1.0);
+  EXPECT_EQ(runs("B"), 2.0);
+  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 2);
+  EXPECT_EQ(c_->Statistics().executions - before.executions, 2);
+}
+
+TEST_P(ConnectionLayerTest, ACommandOfTheTableTypeReadsTheTablesRows) {
+  c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1)");
+  Command command;
+  command.ActiveConnection(c_);
+  command.CommandText(services_);
+  EXPECT_EQ(test::CatchError([&] { command.CommandType(4); }).Number(), err::NotAllowed);
+  EXPECT_EQ(command.CommandType(), adCmdText);
+  command.CommandType(adCmdTable);
+  auto rs = command.Execute();
+  ASSERT_FALSE(rs->AtEOF());
+  EXPECT_EQ(rs->Fields("service").ToText(), "A");
+  EXPECT_EQ(rs->FieldCount(), 3u);
+}
+
+TEST_P(ConnectionLayerTest, HolderSettersGiveDeclaredParametersTheirValues) {
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("insert into " + services_ + " (service, cost) values (?, ?)");
+  holder.AddTextParameter("service", 20);
+  holder.AddNumberParameter("cost");
+  holder.SetTextValue("SERVICE", "N1");
+  holder.SetNumberValue("Cost", 2.75);
+  EXPECT_EQ(holder.Command().ExecuteNoRows(), 1);
+  EXPECT_EQ(test::Select(*c_, "select cost from " + services_ + " where service = 'N1'")[0][0].ToDouble(), 2.75);
+  EXPECT_EQ(test::CatchError([&] { holder.SetNumberValue("price", 1.0); }).Number(), err::ItemNotFound);
+}
+
 TEST_P(ConnectionLayerTest, DuplicateKeysRaiseTheIntegrityViolationNumber) {
   c_->Execute("insert into " + services_ + " (service) values ('DUP')");
   const Error e =

@@ -82,6 +82,9 @@ TEST(PostgresFaultTest, AServerStoppedMidRunLosesNothingAndAFreshConnectionWorks
       EXPECT_NE(e.Description(), "");
       EXPECT_NE(e.Source().find("InsertNewHistory of Class Module clsSTHistory"), std::string::npos)
           << e.Source();
+      // The caller can tell that this connection is finished with.
+      EXPECT_FALSE(e.ConnectionUsable());
+      EXPECT_NE(e.Statement(), "");
     }
   }
   EXPECT_EQ(committed, 10);

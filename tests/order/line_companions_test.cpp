@@ -69,9 +69,13 @@ class CompanionTest : public ::testing::TestWithParam<std::string> {
     for (const ColumnInfo& c : clsPOvhstD::BaseColumns()) {
       ++n;
       switch (c.kind) {
-        case ValueKind::Text: c.set(h, Variant(std::string(1, static_cast<char>('A' + n % 26)))); break;
-        case ValueKind::Double: c.set(h, Variant(n + 0.5)); break;
-        case ValueKind::Date: c.set(h, Variant(Date::FromCalendar(2024, 3, n % 28 + 1, 9, 15))); break;
+        case ValueKind::Text:
+          late::Let(h, c.property, Variant(std::string(1, static_cast<char>('A' + n % 26))));
+          break;
+        case ValueKind::Double: late::Let(h, c.property, Variant(n + 0.5)); break;
+        case ValueKind::Date:
+          late::Let(h, c.property, Variant(Date::FromCalendar(2024, 3, n % 28 + 1, 9, 15)));
+          break;
         default: break;
       }
     }
@@ -85,9 +89,9 @@ class CompanionTest : public ::testing::TestWithParam<std::string> {
       if (c.declaration->table != CatalogueTable::VarianceHistoryRateTable) continue;
       ++n;
       if (c.kind == ValueKind::Text)
-        c.set(h, Variant(std::string(1, static_cast<char>('a' + n))));
+        late::Let(h, c.property, Variant(std::string(1, static_cast<char>('a' + n))));
       else
-        c.set(h, Variant(n * 1.125));
+        late::Let(h, c.property, Variant(n * 1.125));
     }
   }
 
@@ -125,7 +129,7 @@ TEST_P(CompanionTest, ResetKeepsTheLineSoTheNextInsertWritesEmptyTexts) {
   detpg_.order_no = "P1";
   detpg_.order_line_no = 3;
   for (const ColumnInfo& c : clsPODetpgD::Columns())
-    if (c.kind == ValueKind::Text && c.column != "order_no") c.set(detpg_, Variant("X"));
+    if (c.kind == ValueKind::Text && c.column != "order_no") late::Let(detpg_, c.property, Variant("X"));
   detpg_.InsertRow();
   detpg_.DeleteForOrder();
   detpg_.Reset();

@@ -63,9 +63,13 @@ void FillLine(clsPODetailD& line, const std::string& order, std::int16_t number,
   for (const ColumnInfo& c : clsPODetailD::LineColumns()) {
     ++n;
     switch (c.kind) {
-      case ValueKind::Text: c.set(line, Variant(std::string(1, static_cast<char>('A' + n % 26)))); break;
-      case ValueKind::Double: c.set(line, Variant(n + 0.25)); break;
-      case ValueKind::Date: c.set(line, Variant(Date::FromCalendar(2024, 1, n % 28 + 1, 8, 30))); break;
+      case ValueKind::Text:
+        late::Let(line, c.property, Variant(std::string(1, static_cast<char>('A' + n % 26))));
+        break;
+      case ValueKind::Double: late::Let(line, c.property, Variant(n + 0.25)); break;
+      case ValueKind::Date:
+        late::Let(line, c.property, Variant(Date::FromCalendar(2024, 1, n % 28 + 1, 8, 30)));
+        break;
       default: break;
     }
   }
@@ -77,7 +81,8 @@ void FillLine(clsPODetailD& line, const std::string& order, std::int16_t number,
 void FillAnalysis(clsPODetpgD& a, const std::string& tag) {
   int n = 0;
   for (const ColumnInfo& c : clsPODetpgD::Columns())
-    if (c.kind == ValueKind::Text && c.column != "order_no") c.set(a, Variant(tag + std::to_string(++n)));
+    if (c.kind == ValueKind::Text && c.column != "order_no")
+      late::Let(a, c.property, Variant(tag + std::to_string(++n)));
 }
 
 void ExpectSameLine(const clsPODetailD& got, const clsPODetailD& want) {
@@ -325,16 +330,16 @@ TEST_P(OrderLineTest, TheWalkAndReadStatementsAreLiteralAndQuoteTheOrderNumber) 
 
 TEST(OrderLineStatements, KindZeroWritesTheOuterJoinWithPlus) {
   EXPECT_EQ(
-      order::LineWalkStatement(0, true, "LINES", "DETPG", "P1"),
+      order::LineWalkStatement(0, true, "LINES", "DETPG", "'P1'"),
       "select A.*, B.order_line_no as detpglineno, analysis_a, analysis_b, analysis_c, analysis_d, "
       "analysis_e, analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol from "
       "LINES A, DETPG B where A.order_no = B.order_no(+) and A.order_line_no = B.order_line_no(+) and "
       "A.order_no = 'P1' order by A.order_line_no");
-  EXPECT_EQ(order::LineWalkStatement(0, false, "LINES", "DETPG", "P1"),
+  EXPECT_EQ(order::LineWalkStatement(0, false, "LINES", "DETPG", "'P1'"),
             "select * from LINES where order_no = 'P1' order by order_line_no");
   for (std::int16_t kind : {1, 2, 3})
     EXPECT_EQ(
-        order::LineWalkStatement(kind, true, "LINES", "DETPG", "it's"),
+        order::LineWalkStatement(kind, true, "LINES", "DETPG", "'it''s'"),
         "select A.*, B.order_line_no as detpglineno, analysis_a, analysis_b, analysis_c, analysis_d, "
         "analysis_e, analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol "
         "from LINES A left outer join  DETPG B on A.order_no = B.order_no and A.order_line_no = "
@@ -351,7 +356,7 @@ TEST_P(OrderLineTest, KindZeroSendsItsJoinAndAFailureComesBackLabelled) {
   EXPECT_EQ(e.Source(),
             "Line No.: 40 " + Inner() + "\r\nStartReadForOrder of Class Module clsPODetailD Line#:40");
   EXPECT_EQ(test::Traced(trace_, "select ").back(),
-            order::LineWalkStatement(0, true, "purchase_order_line", "purchase_order_line_analysis", "P1"));
+            order::LineWalkStatement(0, true, "purchase_order_line", "purchase_order_line_analysis", "'P1'"));
   // Without the analysis row there is no join, and kind 0 walks as any other.
   Write("P1", 1, "S", false, false);
   reader->UsePODetpgD = false;

@@ -64,6 +64,7 @@ Variant Arithmetic(Op op, const Variant& left, const Variant& right) {
     case Op::Multiply: r = a.value * b.value; break;
     default: RaiseRuntime(err::TypeMismatch);
   }
+  if (!std::isfinite(r)) RaiseRuntime(err::Overflow);
   if (kind == NumKind::Date) {
     // A date moved by a number of days stays a date; the distance between
     // two dates, and any product, is a number of days.
@@ -79,7 +80,9 @@ Variant Divide(const Variant& left, const Variant& right) {
   const double a = ToNum(left).value;
   const double b = ToNum(right).value;
   if (b == 0.0) RaiseRuntime(err::DivisionByZero);
-  return Variant(a / b);
+  const double r = a / b;
+  if (!std::isfinite(r)) RaiseRuntime(err::Overflow);
+  return Variant(r);
 }
 
 // Integer division and remainder work on both operands rounded to whole numbers.

@@ -1,7 +1,8 @@
 // Operators and built-in functions of the script language, with the value
 // rules late-bound clients expect: integers widen instead of overflowing,
-// "+" joins two texts, Null passes through most operators, and a value that
-// does not convert raises 13 "Type mismatch".
+// "+" joins two texts, Null passes through most operators, a value that
+// does not convert raises 13 "Type mismatch", and a result past the largest
+// double or outside the date range raises 6 "Overflow".
 #pragma once
 
 #include <span>

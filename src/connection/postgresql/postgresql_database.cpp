@@ -144,11 +144,28 @@ bool Session::Usable() const {
 }
 
 ResultHandle Session::Exec(const std::string& sql) {
-  return Checked(ResultHandle(PQexec(conn_.get(), sql.c_str())), conn_.get());
+  return Checked(ResultHandle(PQexec(conn_.get(), sql.c_str())), conn_.get(), sql);
 }
 
 std::unique_ptr<Statement> PostgresDatabase::Prepare(std::string_view sql, bool repeated) {
   return std::make_unique<PostgresStatement>(session_, sql, repeated);
+}
+
+std::string PostgresDatabase::QuoteLiteral(std::string_view text) const {
+  // A caller may switch standard_conforming_strings off on the session, and
+  // the server then reads a backslash in a plain literal as an escape. An
+  // escape string literal means the same under either setting, so a text
+  // holding a backslash is written as one, every backslash doubled; any
+  // other text keeps the plain form, which both settings read alike.
+  if (text.find('\\') == std::string_view::npos) return sqltext::QuoteLiteral(text);
+  std::string out = "E'";
+  out.reserve(text.size() + 4);
+  for (char c : text) {
+    out += c;
+    if (c == '\'' || c == '\\') out += c;
+  }
+  out += '\'';
+  return out;
 }
 
 void PostgresDatabase::ExecuteScript(std::string_view sql) {
