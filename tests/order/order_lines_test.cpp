@@ -563,6 +563,8 @@ TEST_P(OrderLineTest, DeletingAnOrderTakesItsRowsTableByTableAsTheFlagsSay) {
   auto d = NewLine();
   d->order_no = "X' OR '1'='1";
   EXPECT_TRUE(d->DeleteForOrder().IsEmpty());
+  d->order_no = "P2'--";
+  d->DeleteForOrder();
   EXPECT_EQ(Count("purchase_order_line"), 6u);
   // Without the flags the companions' rows stay.
   d->order_no = "P1";
@@ -584,6 +586,8 @@ TEST_P(OrderLineTest, DeletingAnOrderTakesItsRowsTableByTableAsTheFlagsSay) {
       test::Traced(trace_, "delete from"),
       (std::vector<std::string>{"delete from purchase_order_line where order_no = 'X'' OR ''1''=''1'",
                                 "delete from purchase_order_line_weight where order_no = 'X'' OR ''1''=''1'",
+                "delete from purchase_order_line where order_no = 'P2''--'",
+                "delete from purchase_order_line_weight where order_no = 'P2''--'",
                                 "delete from purchase_order_line where order_no = 'P1'",
                                 "delete from purchase_order_line_weight where order_no = 'P1'",
                                 "delete from purchase_order_line where order_no = 'O''NEIL'",
