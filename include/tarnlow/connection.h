@@ -365,30 +365,58 @@ class TARNLOW_API ValueConverter {
   std::string FieldText(const Variant& field) const;
   // A field's value as a date; Null and empty text give the zero date.
   Date FieldDate(const Variant& field) const;
-  // True when the text holds something other than blanks.
+  // The blank test: True when the text is empty or holds only blanks (spaces,
+  // tabs, line ends). Callers ask it whether a value is missing.
   bool CheckText(const std::string& text) const;
 };
 
+// Cells by row and column, both counted from 0, for whole-table caches.
+// Find answers from a hash index over the searched column: built when rows
+// are loaded or sorted (or, for a column filled cell by cell, on its first
+// Find) and kept right by every later change, so that a lookup costs the same
+// whether the cache holds ten rows or a hundred thousand.
 class TARNLOW_API RowCache {
  public:
+  RowCache();
+  ~RowCache();
+  RowCache(const RowCache& other);
+  RowCache& operator=(const RowCache& other);
+  RowCache(RowCache&&) noexcept;
+  RowCache& operator=(RowCache&&) noexcept;
+
   Variant GetCell(std::int32_t row, std::int32_t column) const;
   void SetCell(std::int32_t row, std::int32_t column, Variant value);
   void Clear();
   void Reshape(std::int32_t, std::int32_t, std::int32_t, std::int32_t columns);
   void AddRows(std::int32_t count);
-  // The first row at or after start whose cell in the column equals key, or -1.
+  // The lowest row at or after start whose cell in the column equals key
+  // (same type and value; text compared exactly, letter case included), or -1.
   std::int32_t Find(std::int32_t start, std::int32_t column, const Variant& key) const;
-  // Orders rows first..last by column 0.
+  // Orders rows first..last by column 0; rows with equal keys keep their
+  // order. A range that does not fit the rows is left alone.
   void Sort(std::int32_t first, std::int32_t last);
-  std::int32_t RowCount() const { return static_cast<std::int32_t>(rows_.size()); }
+  std::int32_t RowCount() const { return rows_; }
   std::int32_t LastRow() const { return RowCount() - 1; }
   std::int32_t ColumnCount() const { return columns_; }
+  // Replaces the contents with the rows of a fetched array (all rows the
+  // same length); a ragged array raises error 9 and changes nothing.
   void LoadRows(std::vector<std::vector<Variant>> rows);
 
  private:
+  class Index;
   void Check(std::int32_t row, std::int32_t column) const;
+  const Variant& Cell(std::int32_t row, std::int32_t column) const {
+    return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
+                  static_cast<std::size_t>(column)];
+  }
+  void DropIndexes();
+  void BuildIndex(std::int32_t column) const;
+
   std::int32_t columns_ = 0;
-  std::vector<std::vector<Variant>> rows_;
+  std::int32_t rows_ = 0;
+  std::vector<Variant> cells_;  // row after row
+  // One per column, null until that column is indexed.
+  mutable std::vector<std::unique_ptr<Index>> indexes_;
 };
 
 }  // namespace tarnlow

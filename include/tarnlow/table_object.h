@@ -56,7 +56,8 @@ class TARNLOW_API TableObject : public Object {
   void UseHolders(std::initializer_list<StatementHolder*> holders) { holders_ = holders; }
   // Called after a new connection is stored.
   virtual void ConnectionChanged() {}
-  // The connection as stored, without the check: for handing it on.
+  // The connection as it was stored, without the check: what an owner hands
+  // on to its companions, even when it is none.
   const std::shared_ptr<Connection>& StoredConnection() const { return connection_; }
 
   // The connection for an operation; raises "Object variable ... not set"

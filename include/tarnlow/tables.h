@@ -167,11 +167,12 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, vat_inclusive_flag, Text, 1, Always, 0) \
   KEY(ctx, Always, customer_code, price_list, product_code, sequence_number)
 
-// Quantity-break discounts. The lookup cache needs one row per key.
+// Quantity-break discounts, in the column order of their insert. The
+// lookup cache holds one row per key, the key being the three codes cut or
+// padded to 4, 8 and 3 characters with letter case ignored: rows whose keys
+// meet there cannot be cached together.
 #define TARNLOW_TABLE_DiscountTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, cust_disc_code, Text, 4, Always, 0) \
-  COLUMN(ctx, prod_disc_code, Text, 8, Always, 0) \
-  COLUMN(ctx, price_list, Text, 3, Always, 0) \
   COLUMN(ctx, description, Text, 20, Always, 0) \
   COLUMN(ctx, discount1, Double, 0, Always, 0) \
   COLUMN(ctx, discount2, Double, 0, Always, 0) \
@@ -181,6 +182,8 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, discount6, Double, 0, Always, 0) \
   COLUMN(ctx, discount7, Double, 0, Always, 0) \
   COLUMN(ctx, discount_type, Text, 1, Always, 0) \
+  COLUMN(ctx, price_list, Text, 3, Always, 0) \
+  COLUMN(ctx, prod_disc_code, Text, 8, Always, 0) \
   COLUMN(ctx, quantity_break1, Double, 0, Always, 0) \
   COLUMN(ctx, quantity_break2, Double, 0, Always, 0) \
   COLUMN(ctx, quantity_break3, Double, 0, Always, 0) \

@@ -321,8 +321,12 @@ TEST(ValueConverterTest, FieldsBecomeTextAndDates) {
   EXPECT_EQ(v.FieldText(Variant(1.5)), "1.5");
   EXPECT_EQ(v.FieldDate(Variant(Null)), Date());
   EXPECT_EQ(v.FieldDate(Variant("2000-01-01")), Date(36526));
-  EXPECT_TRUE(v.CheckText(" a "));
-  EXPECT_FALSE(v.CheckText("   "));
+  // CheckText is the blank test.
+  EXPECT_FALSE(v.CheckText(" a "));
+  EXPECT_FALSE(v.CheckText("x"));
+  EXPECT_TRUE(v.CheckText("   "));
+  EXPECT_TRUE(v.CheckText(" \t\r\n"));
+  EXPECT_TRUE(v.CheckText(""));
 }
 
 }  // namespace
