@@ -177,6 +177,42 @@ class TrimmedColumnProp : public ColumnProp<C, ValueKind::Text, A> {
 template <class P>
 concept ColumnProperty = requires { P::column; };
 
+namespace detail {
+// Lets PassedProp reach the owner's private PassOn.
+struct PassAccess {
+  template <class Owner>
+  static void PassOn(Owner& owner, const tables::Column& column) {
+    owner.PassOn(column);
+  }
+};
+}  // namespace detail
+
+// A column property whose value the owning class hands on to the companion
+// objects that share it (an order line's number goes to its extension rows):
+// every assignment, typed or late-bound, stores the value and then runs the
+// owner's PassOn(column). Field(p) = v stores without handing anything on,
+// for the copy routines that must not reach the companions.
+template <const tables::Column* C, ValueKind K, Access A, class Owner>
+class PassedProp : public ColumnProp<C, K, A> {
+  using Base = ColumnProp<C, K, A>;
+
+ public:
+  explicit PassedProp(Owner& owner) : owner_(owner) {}
+  PassedProp(const PassedProp&) = delete;
+  // One line's number given to another is handed on as well.
+  PassedProp& operator=(const PassedProp& other) requires(HasLet(A) && HasGet(A)) {
+    return *this = typename Base::value_type(other());
+  }
+  PassedProp& operator=(typename Base::value_type v) requires(HasLet(A)) {
+    Base::operator=(std::move(v));
+    detail::PassAccess::PassOn(owner_, *C);
+    return *this;
+  }
+
+ private:
+  Owner& owner_;
+};
+
 // One entry of a class's property list.
 struct ColumnInfo {
   using Getter = Variant (*)(const Object&);
@@ -218,9 +254,24 @@ struct PropertyEntry {
     auto& field = Object::Field(static_cast<C&>(o).*M);
     field = ConvertTo<std::remove_reference_t<decltype(field)>>(v);
   }
+  // A keyword's trailing underscore is no part of the property's name
+  // (`operator_` is the property "operator").
   static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
                                     Access access) {
-    return ColumnInfo(property, column, kind, access, &Get, &Set);
+    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set);
+  }
+};
+// A passed property is assigned through the property itself, so that the
+// owner hands the value on.
+template <class C, auto M>
+struct PassedEntry {
+  static void Set(Object& o, const Variant& v) {
+    auto& property = static_cast<C&>(o).*M;
+    property = ConvertTo<typename std::remove_reference_t<decltype(property)>::value_type>(v);
+  }
+  static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
+                                    Access access) {
+    return ColumnInfo(property, column, kind, access, &PropertyEntry<C, M>::Get, &Set);
   }
 };
 // A trimmed property is stored through its own assignment, which trims.
@@ -228,7 +279,7 @@ template <class C, auto M>
 struct TrimmedEntry {
   static void Let(Object& o, const Variant& v) { static_cast<C&>(o).*M = v.ToText(); }
   static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, Access access) {
-    return ColumnInfo(property, column, ValueKind::Text, access, &PropertyEntry<C, M>::Get, &Let);
+    return ColumnInfo(tables::ColumnName(property), column, ValueKind::Text, access, &PropertyEntry<C, M>::Get, &Let);
   }
 };
 }  // namespace detail
@@ -244,6 +295,9 @@ struct TrimmedEntry {
 //   X(Value, name, Kind, Access)          a property that is no column
 //   X(Trimmed, T, Access, a, b, ...)      text columns of T whose let removes
 //                                         trailing blanks
+//   X(Passed, name, T::column, Kind, Access)
+//                                         a column property whose assignments the
+//                                         class hands on (see PassedProp)
 // Types and text widths come from the table declarations.
 
 #define TARNLOW_PP_FIRST(a, b) a
@@ -261,6 +315,9 @@ struct TrimmedEntry {
   ::tarnlow::ColumnProp<&::tarnlow::tables::column, ::tarnlow::tables::column.kind, ::tarnlow::Access::A> name;
 #define TARNLOW_DECL_ColumnAs(name, column, K, A) \
   ::tarnlow::ColumnProp<&::tarnlow::tables::column, ::tarnlow::ValueKind::K, ::tarnlow::Access::A> name;
+#define TARNLOW_DECL_Passed(name, column, K, A)                                                        \
+  ::tarnlow::PassedProp<&::tarnlow::tables::column, ::tarnlow::ValueKind::K, ::tarnlow::Access::A, Self> name{ \
+      *this};
 #define TARNLOW_DECL_Value(name, K, A) \
   ::tarnlow::Prop<::tarnlow::KindType<::tarnlow::ValueKind::K>::type, ::tarnlow::Access::A> name;
 #define TARNLOW_DECL_TRIMMED_OF(T, A, ident) \
@@ -282,6 +339,9 @@ struct TrimmedEntry {
 #define TARNLOW_ENTRY_ColumnAs(name, column, K, A)                                                 \
   ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
                                                ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_Passed(name, column, K, A)                                                           \
+  ::tarnlow::detail::PassedEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
+                                                           ::tarnlow::Access::A),
 #define TARNLOW_ENTRY_Value(name, K, A) \
   ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, nullptr, ::tarnlow::ValueKind::K, ::tarnlow::Access::A),
 #define TARNLOW_ENTRY_TRIMMED_OF(T, A, ident) \

@@ -200,6 +200,7 @@ class TableClass : public TableObject {
  private:                                                                      \
   friend class ::tarnlow::detail::ClassBuilder<C>;                             \
   friend class ::tarnlow::TableClass<C>;                                       \
+  friend struct ::tarnlow::detail::PassAccess;                                 \
   static void Describe(::tarnlow::detail::ClassBuilder<C>& b);                 \
                                                                                \
  public:

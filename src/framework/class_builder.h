@@ -179,10 +179,11 @@ class ClassBuilder {
     return *this;
   }
 
-  // `SageConnection`, get and set.
-  ClassBuilder& Connection() {
+  // `SageConnection`, get and set; `order` says which accessor the
+  // interface lists first.
+  ClassBuilder& Connection(Access order = Access::GetSet) {
     members_.push_back(
-        MemberInfo{"SageConnection", false, Access::GetSet, ValueKind::Object, true, {}, &ConnectionInvoke});
+        MemberInfo{"SageConnection", false, order, ValueKind::Object, true, {}, &ConnectionInvoke});
     return *this;
   }
 
