@@ -61,6 +61,7 @@ enum class Builtin : std::uint8_t {
   TypeName,
   CreateObject,
   OpenConnection,
+  TypeLibInfo,
   MsgBox,
 };
 
