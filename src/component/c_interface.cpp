@@ -282,12 +282,14 @@ void tarnlow_object_release(tarnlow_object* object) {
 }
 
 int tarnlow_class_name(const tarnlow_object* object, tarnlow_value* name) {
-  return Guard([&] {
+  const int status = Guard([&] {
     RequiredOut(name);
     Object& target = Target(const_cast<tarnlow_object*>(object));
     Pending value{Variant(target.Class().Name())};
     Hand(name, value);
   });
+  if (status != TARNLOW_OK && name != nullptr) *name = EmptyValue();
+  return status;
 }
 
 int tarnlow_get(tarnlow_object* object, const char* member, const tarnlow_value* args, size_t arg_count,
