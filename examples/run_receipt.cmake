@@ -2,7 +2,7 @@
 # with `tarnlowst init`, then the client with the library's path, and checks
 # its report line by line against the expected one.
 #   cmake -DPROGRAM=tarnlowst -DLIBRARY=libtarnlowstdata.so -DEXPECTED=receipt.expected
-#         -DWORK=folder -DCLIENT="command;arguments" -P run_receipt.cmake
+#         -DWORK=folder -DCLIENT=program [-DSCRIPT=file it runs] -P run_receipt.cmake
 cmake_minimum_required(VERSION 3.25)
 foreach(v PROGRAM LIBRARY EXPECTED WORK CLIENT)
   if(NOT DEFINED ${v})
@@ -20,7 +20,11 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "tarnlowst init failed (${status}): ${error}")
 endif()
 
-execute_process(COMMAND ${CLIENT} "${LIBRARY}" "${connection}" RESULT_VARIABLE status
+set(client "${CLIENT}")
+if(DEFINED SCRIPT)
+  list(APPEND client "${SCRIPT}")
+endif()
+execute_process(COMMAND ${client} "${LIBRARY}" "${connection}" RESULT_VARIABLE status
   OUTPUT_VARIABLE output ERROR_VARIABLE error)
 message("${output}")
 if(NOT status EQUAL 0)
