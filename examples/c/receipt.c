@@ -47,13 +47,13 @@ static void load(const char* path) {
     exit(1);
   }
   /* The POSIX way to turn dlsym's answer into a function pointer. */
-#define LOAD(field)                                                           \
-  do {                                                                        \
-    *(void**)(&api.field) = dlsym(library, "tarnlow_" #field);                \
-    if (!api.field) {                                                         \
-      fprintf(stderr, "%s has no tarnlow_%s\n", path, #field);                \
-      exit(1);                                                                \
-    }                                                                         \
+#define LOAD(field)                                            \
+  do {                                                         \
+    *(void**)(&api.field) = dlsym(library, "tarnlow_" #field); \
+    if (!api.field) {                                          \
+      fprintf(stderr, "%s has no tarnlow_%s\n", path, #field); \
+      exit(1);                                                 \
+    }                                                          \
   } while (0)
   LOAD(last_error);
   LOAD(version);
@@ -178,7 +178,8 @@ static void seed(tarnlow_object* connection) {
   text = tarnlow_text_value(sql);
   check(api.call(connection, "Execute", &text, 1, NULL), "Execute");
   snprintf(sql, sizeof sql,
-           "insert into %s (nl_category, st_balance_acc, po_recp_acc) values ('RAW', '1200', '5100')", category);
+           "insert into %s (nl_category, st_balance_acc, po_recp_acc) values ('RAW', '1200', '5100')",
+           category);
   text = tarnlow_text_value(sql);
   check(api.call(connection, "Execute", &text, 1, NULL), "Execute");
 }
@@ -210,7 +211,8 @@ int main(int argc, char** argv) {
   arg = tarnlow_text_value("PO1001");
   check(api.call(header, "ReadIt", &arg, 1, NULL), "ReadIt");
   printf("Order PO1001: supplier %s, status %s, company %s, currency %s\n",
-         get_text(header, "supplier", supplier, sizeof supplier), get_text(header, "status", status, sizeof status),
+         get_text(header, "supplier", supplier, sizeof supplier),
+         get_text(header, "status", status, sizeof status),
          get_text(header, "pl_company", company, sizeof company),
          get_text(header, "PLCurrency", currency, sizeof currency));
   call(header, "CloseIt");
@@ -232,15 +234,17 @@ int main(int argc, char** argv) {
   call(line, "ReadIt");
   get_text(line, "product", product, sizeof product);
   let_number(line, "qty_received", get_number(line, "qty_received") + received);
-  let_number(line, "tran_recd_qty", get_number(line, "tran_recd_qty") + received * get_number(line, "unit_factor"));
+  let_number(line, "tran_recd_qty",
+             get_number(line, "tran_recd_qty") + received * get_number(line, "unit_factor"));
   let_text(line, "status", get_number(line, "qty_received") >= get_number(line, "qty_ordered") ? "C" : "P");
   let_number(line, "local_expect_cost", get_number(line, "local_expect_cost") + value);
   call(line, "UpdateForReceipt");
   call(line, "CloseIt");
   call(line, "ReadIt");
-  printf("Received %g of line 1 (%s) at %g: value %g; the line now has %g received, %g outstanding, status %s\n",
-         received, product, unit_cost, value, get_number(line, "qty_received"), get_number(line, "QtyOutstanding"),
-         get_text(line, "status", status, sizeof status));
+  printf(
+      "Received %g of line 1 (%s) at %g: value %g; the line now has %g received, %g outstanding, status %s\n",
+      received, product, unit_cost, value, get_number(line, "qty_received"),
+      get_number(line, "QtyOutstanding"), get_text(line, "status", status, sizeof status));
   call(line, "CloseIt");
 
   /* The stock item: increments added by the database in one update. */
@@ -250,7 +254,8 @@ int main(int argc, char** argv) {
   call(stock, "ReadIt");
   printf("Stock 01/%s: category %s, bin %s, current cost %g", product,
          get_text(stock, "nl_category", account, sizeof account),
-         get_text(stock, "BinNumber", other_account, sizeof other_account), get_number(stock, "current_cost"));
+         get_text(stock, "BinNumber", other_account, sizeof other_account),
+         get_number(stock, "current_cost"));
   let_number(stock, "AdjustPhysicalQty", received);
   let_number(stock, "AdjustOnOrderQty", -received);
   let_number(stock, "AdjustMonthToDateReceiptQty", received);
@@ -332,8 +337,8 @@ int main(int argc, char** argv) {
   api.object_release(line);
   api.object_release(header);
   api.object_release(connection);
-  printf("Objects alive after release: %lld; the library may be unloaded: %s\n", (long long)api.live_objects(),
-         api.can_unload_now() ? "yes" : "no");
+  printf("Objects alive after release: %lld; the library may be unloaded: %s\n",
+         (long long)api.live_objects(), api.can_unload_now() ? "yes" : "no");
   dlclose(library);
   return 0;
 }

@@ -29,11 +29,11 @@ class TARNLOW_API Registry {
 // The type library that describes the public classes: what a client that
 // checks which library it talks to compares.
 struct TypeLibraryInfo {
-  std::string_view name;         // "TarnlowSTData"
-  std::string_view identity;     // in braces, upper case
-  std::uint16_t major_version;   // 2
-  std::uint16_t minor_version;   // 15
-  std::uint32_t locale;          // 1033
+  std::string_view name;        // "TarnlowSTData"
+  std::string_view identity;    // in braces, upper case
+  std::uint16_t major_version;  // 2
+  std::uint16_t minor_version;  // 15
+  std::uint32_t locale;         // 1033
   std::string_view description;
 };
 // Every text of it is NUL-terminated, so it may be handed on as C text.

@@ -15,7 +15,9 @@
  * back its text or its object handle. Values the caller builds and passes in
  * are only read during the call; the library keeps copies of what it needs.
  * tarnlow_value_free may be called on either kind: it releases only what the
- * library allocated.
+ * library allocated. An output value is overwritten without being looked at
+ * (it may be uninitialised): free what it held before passing it again. A
+ * failed call leaves it TARNLOW_EMPTY.
  *
  * Errors. Every entry point that can fail returns TARNLOW_OK (0) or
  * TARNLOW_FAILED; no exception and no failure ends the calling process.
@@ -51,18 +53,20 @@ enum { TARNLOW_OK = 0, TARNLOW_FAILED = -1 };
 
 typedef struct tarnlow_object tarnlow_object;
 
+/* The kinds of value. Every numeric type of the library (16- and 32-bit
+ * whole numbers, doubles) travels as TARNLOW_NUMBER. */
 typedef enum tarnlow_type {
-  TARNLOW_EMPTY = 0,   /* no value: a property never set, an operation without a result */
+  TARNLOW_EMPTY = 0,   /* no value: never set, or an operation without a result */
   TARNLOW_NULL = 1,    /* the database's Null */
   TARNLOW_TEXT = 2,    /* as.text */
-  TARNLOW_NUMBER = 3,  /* as.number: every numeric type of the library (16- and 32-bit whole numbers, doubles) */
-  TARNLOW_DATE = 4,    /* as.date: days since 30 December 1899 00:00, the time of day as the fraction */
-  TARNLOW_BOOLEAN = 5, /* as.boolean: 0 or 1 from the library; any non-zero is True going in */
+  TARNLOW_NUMBER = 3,  /* as.number */
+  TARNLOW_DATE = 4,    /* as.date: days since 30 December 1899, time as the fraction */
+  TARNLOW_BOOLEAN = 5, /* as.boolean: 0 or 1 from the library; non-zero is True going in */
   TARNLOW_OBJECT = 6   /* as.object: a handle, or NULL for Nothing */
 } tarnlow_type;
 
 typedef struct tarnlow_value {
-  tarnlow_type type;
+  int type; /* a tarnlow_type; any other number is refused with error 5 */
   /* Set by the library on values it fills; 0 on values the caller builds. */
   int owned;
   union {
@@ -78,8 +82,8 @@ typedef struct tarnlow_value {
 } tarnlow_value;
 
 typedef struct tarnlow_error {
-  int32_t number;          /* 0 when the thread's last call succeeded */
-  const char* source;      /* the trail of operations the failure passed through */
+  int32_t number;     /* 0 when the thread's last call succeeded */
+  const char* source; /* the trail of operations the failure passed through */
   const char* description;
 } tarnlow_error;
 

@@ -108,7 +108,7 @@ tarnlow_value EmptyValue() {
 }
 
 Variant FromC(const tarnlow_value& v) {
-  switch (static_cast<int>(v.type)) {
+  switch (v.type) {
     case TARNLOW_EMPTY: return {};
     case TARNLOW_NULL: return Variant(Null);
     case TARNLOW_TEXT:
@@ -229,8 +229,8 @@ const tarnlow_type_library* tarnlow_type_library_info(void) {
   // The C++ description's texts are NUL-terminated literals.
   static const tarnlow_type_library info = [] {
     const TypeLibraryInfo& lib = TypeLibrary();
-    return tarnlow_type_library{lib.name.data(),  lib.identity.data(), lib.major_version,
-                                lib.minor_version, lib.locale,         lib.description.data()};
+    return tarnlow_type_library{lib.name.data(),   lib.identity.data(), lib.major_version,
+                                lib.minor_version, lib.locale,          lib.description.data()};
   }();
   return &info;
 }

@@ -223,7 +223,8 @@ std::string_view LayoutText(tables::Layout layout) {
 
 std::string ColumnMeaning(const ColumnInfo& c) {
   const tables::Column& d = *c.declaration;
-  std::string out = "Column \"" + std::string(d.name) + "\" of " + std::string(CatalogueTableProperty(d.table));
+  std::string out =
+      "Column \"" + std::string(d.name) + "\" of " + std::string(CatalogueTableProperty(d.table));
   if (d.kind == ValueKind::Text && d.size > 0)
     out += " (" + std::to_string(d.size) + (d.size == 1 ? " character)" : " characters)");
   out += LayoutText(d.layout);

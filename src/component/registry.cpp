@@ -74,7 +74,11 @@ const ClassInfo* Registry::Find(std::string_view key) {
 }
 
 const TypeLibraryInfo& TypeLibrary() {
-  static constexpr TypeLibraryInfo info{"TarnlowSTData", "{0D270230-F1FC-4FE3-A265-331D0D4EDB9E}", 2, 15, 1033,
+  static constexpr TypeLibraryInfo info{"TarnlowSTData",
+                                        "{0D270230-F1FC-4FE3-A265-331D0D4EDB9E}",
+                                        2,
+                                        15,
+                                        1033,
                                         "TarnlowSTData purchasing and stock table objects"};
   return info;
 }

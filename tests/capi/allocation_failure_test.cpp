@@ -102,8 +102,8 @@ struct Step {
   const char* call;
   int status;
   std::int32_t number;
-  bool described;       // the record has a source and a description
-  bool output_is_whole; // a failed call handed out no handle and no value
+  bool described;        // the record has a source and a description
+  bool output_is_whole;  // a failed call handed out no handle and no value
 };
 
 struct Session {
@@ -147,11 +147,13 @@ void RunSession(tarnlow_object* database, tarnlow_object* collection, Session& s
   const tarnlow_value code = tarnlow_text_value("INSTALLATION");
   record("let", tarnlow_let(service, "Service", &code), true);
   value_out("get", [&](tarnlow_value* v) { return tarnlow_get(service, "Service", nullptr, 0, v); });
-  value_out("get unknown", [&](tarnlow_value* v) { return tarnlow_get(service, "NoSuchMember", nullptr, 0, v); });
+  value_out("get unknown",
+            [&](tarnlow_value* v) { return tarnlow_get(service, "NoSuchMember", nullptr, 0, v); });
   value_out("call", [&](tarnlow_value* v) { return tarnlow_call(service, "ReadIt", nullptr, 0, v); });
   value_out("read", [&](tarnlow_value* v) { return tarnlow_get(service, "unit_code", nullptr, 0, v); });
   value_out("class", [&](tarnlow_value* v) { return tarnlow_class_name(service, v); });
-  value_out("catalogue", [&](tarnlow_value* v) { return tarnlow_get(connection, "TableCatalogue", nullptr, 0, v); });
+  value_out("catalogue",
+            [&](tarnlow_value* v) { return tarnlow_get(connection, "TableCatalogue", nullptr, 0, v); });
   tarnlow_object* walker =
       object_out("enumerate", [&](tarnlow_object** o) { return tarnlow_enumerate(collection, o); });
   value_out("next", [&](tarnlow_value* v) { return tarnlow_next(walker, v); });
@@ -188,7 +190,8 @@ bool RunFailing(long countdown, bool persistent, tarnlow_object* database, tarnl
   }
   if (reached) {
     std::string steps;
-    for (const Step& step : s.steps) steps += std::string(" ") + step.call + "=" + std::to_string(step.number);
+    for (const Step& step : s.steps)
+      steps += std::string(" ") + step.call + "=" + std::to_string(step.number);
     EXPECT_TRUE(saw_out_of_memory) << "the failed allocation surfaced as error 7:" << steps;
   }
   for (tarnlow_object* h : s.handles) tarnlow_object_release(h);
@@ -216,7 +219,8 @@ TEST(CAllocationFailureTest, EveryAllocationOfASessionMayFailOnceOrForGood) {
   tarnlow_object* database = capi::Wrap(Connection::Open(db.Text()));
   // A session whose connection failed to reach the object shows the missing
   // connection message; it is not this test's business.
-  const MessageHandler previous = SetMessageHandler([](std::string_view, int, std::string_view) { return vbOK; });
+  const MessageHandler previous =
+      SetMessageHandler([](std::string_view, int, std::string_view) { return vbOK; });
 
   // Once through without failures, so that every description the library
   // builds once is built, the connection holds its catalogue, and the
@@ -226,8 +230,9 @@ TEST(CAllocationFailureTest, EveryAllocationOfASessionMayFailOnceOrForGood) {
   long allocations_covered = 0;
   for (const bool persistent : {false, true}) {
     long n = 0;
-    while (RunFailing(n, persistent, database, collection,
-                      std::string(persistent ? "for good" : "once") + " from allocation " + std::to_string(n))) {
+    while (
+        RunFailing(n, persistent, database, collection,
+                   std::string(persistent ? "for good" : "once") + " from allocation " + std::to_string(n))) {
       EXPECT_EQ(tarnlow_live_objects(), alive) << "allocation " << n;
       if (HasFailure()) break;  // one broken path is enough to read
       ++n;

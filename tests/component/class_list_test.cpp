@@ -51,7 +51,8 @@ constexpr Registration kRegistrationList[] = {
     {"clsPONLExtD", "{151D1B15-C516-40C6-AF9B-73BDB1898496}", "{DEF3056D-72E0-4411-BDA1-AD9AB0F9BC93}"},
     {"clsPOOStock", "{FCB2A99C-4D83-4DD3-B83C-348C87680A0D}", "{D2FAEB23-570A-4CC2-8E8F-2CB0ACF52AFC}"},
     {"clsPOSuppInf", "{488A4BE2-9298-4C7A-B4A2-098396A9C486}", "{611DA0FF-13A4-4D02-94C6-369CDAC51C84}"},
-    {"clsTarnlowSTDataVer", "{498C305D-3C19-4EDE-AE98-50B1B74E73B1}", "{84E8D80E-A652-4982-8CE1-0F850B81B81B}"},
+    {"clsTarnlowSTDataVer", "{498C305D-3C19-4EDE-AE98-50B1B74E73B1}",
+     "{84E8D80E-A652-4982-8CE1-0F850B81B81B}"},
     {"clsPODetpgD", "{AA2B9851-76D6-49C9-BA79-56A856672C07}", "{52CB6844-1244-4B2B-8FE6-C85603E3DA96}"},
     {"clsPOvhstD", "{8C84EA2F-6317-4053-9B89-1D6AD4E201BD}", "{E5EB0C45-829B-404D-8A4B-64393AA50436}"},
     {"clsPOHeadx1D", "{A7A4E241-F868-4E94-94E0-6B3AFC500C39}", "{95D7B0A9-10C4-43CA-BCC3-141AC6F8B1EC}"},
@@ -59,8 +60,9 @@ constexpr Registration kRegistrationList[] = {
     {"clsStockXpgD", "{C6BD9EB3-3771-4F42-B8D9-B21295B8B10B}", "{195AA644-D7D0-479B-9C8B-35072E54E971}"},
 };
 
-constexpr const char* kPrivateClasses[] = {"clsPONLCodeG",    "colSTUnitP",   "colSTUnitC",   "colPOPDiscount",
-                                           "colPOPPriceList", "colPODetailD", "colPONLCodeD", "clsSTUnitD"};
+constexpr const char* kPrivateClasses[] = {"clsPONLCodeG",   "colSTUnitP",      "colSTUnitC",
+                                           "colPOPDiscount", "colPOPPriceList", "colPODetailD",
+                                           "colPONLCodeD",   "clsSTUnitD"};
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -113,7 +115,8 @@ TEST(RegistrationListTest, EveryClassOnTheListIsCreatableByNameAndIdentity) {
   }
   std::string list;
   for (const std::string& name : missing) list += " " + name;
-  EXPECT_TRUE(missing.empty()) << missing.size() << " classes of the registration list are not registered:" << list;
+  EXPECT_TRUE(missing.empty()) << missing.size()
+                               << " classes of the registration list are not registered:" << list;
 }
 
 TEST(RegistrationListTest, PrivateClassesAreNeverCreatableByClients) {
@@ -137,9 +140,11 @@ TEST(TypeLibraryTest, NamesItselfItsIdentityVersionAndLocale) {
   EXPECT_EQ(lib.locale, 1033u);
   EXPECT_FALSE(lib.description.empty());
   // Texts go to C callers as they are.
-  for (std::string_view text : {lib.name, lib.identity, lib.description}) EXPECT_EQ(text.data()[text.size()], '\0');
-  EXPECT_EQ(DescribeTypeLibrary(),
-            "type library TarnlowSTData  {0D270230-F1FC-4FE3-A265-331D0D4EDB9E}  version 2.15  locale 1033\n");
+  for (std::string_view text : {lib.name, lib.identity, lib.description})
+    EXPECT_EQ(text.data()[text.size()], '\0');
+  EXPECT_EQ(
+      DescribeTypeLibrary(),
+      "type library TarnlowSTData  {0D270230-F1FC-4FE3-A265-331D0D4EDB9E}  version 2.15  locale 1033\n");
 }
 
 // ---- live objects ---------------------------------------------------------------
@@ -183,7 +188,8 @@ TEST(ClassReferenceTest, EveryMemberOfEveryClassSaysWhatItIsFor) {
   std::vector<std::string> missing;
   for (const ClassInfo* info : Registry::Classes())
     for (const MemberInfo& m : info->Members())
-      if (MemberMeaning(*info, m).empty()) missing.push_back(std::string(info->Name()) + "." + std::string(m.name));
+      if (MemberMeaning(*info, m).empty())
+        missing.push_back(std::string(info->Name()) + "." + std::string(m.name));
   std::string list;
   for (const std::string& name : missing) list += " " + name;
   EXPECT_TRUE(missing.empty()) << "members without a meaning (src/component/member_meanings.cpp):" << list;
@@ -204,27 +210,32 @@ TEST(ClassReferenceTest, MeaningsNameOnlyMembersTheirClassesHave) {
 TEST(ClassReferenceTest, AColumnPropertyNamesItsColumnTableAndLayout) {
   const ClassInfo& podet = clsPORPodet::Info();
   EXPECT_EQ(MemberMeaning(podet, *podet.Find("qty_received")), "Column \"qty_received\" of OrderLineTable.");
-  EXPECT_EQ(MemberMeaning(podet, *podet.Find("order_no")), "Column \"order_no\" of OrderLineTable (10 characters).");
+  EXPECT_EQ(MemberMeaning(podet, *podet.Find("order_no")),
+            "Column \"order_no\" of OrderLineTable (10 characters).");
   const ClassInfo& recp = clsPorecp::Info();
   EXPECT_EQ(MemberMeaning(recp, *recp.Find("commnt")),
             "Column \"commnt\" of ReceiptTable (20 characters); not on databases of kind 2.");
   // A class's own line wins over the column's; operations named alike share one.
   const ClassInfo& stock = clsPORStock::Info();
-  EXPECT_EQ(MemberMeaning(stock, *stock.Find("nl_category")), "Nominal category of the item (column \"analysis_x_ref\").");
-  EXPECT_EQ(MemberMeaning(stock, *stock.Find("PrepareReadStatement")), "Prepares the read statement once per object.");
+  EXPECT_EQ(MemberMeaning(stock, *stock.Find("nl_category")),
+            "Nominal category of the item (column \"analysis_x_ref\").");
+  EXPECT_EQ(MemberMeaning(stock, *stock.Find("PrepareReadStatement")),
+            "Prepares the read statement once per object.");
 }
 
 TEST(ClassReferenceTest, MarkdownListsEveryClassAndEachMemberInInterfaceOrder) {
   const std::string doc = DescribeClassesMarkdown();
   EXPECT_TRUE(doc.starts_with("# TarnlowSTData classes\n")) << doc.substr(0, 80);
-  EXPECT_NE(doc.find("Type library `TarnlowSTData` {0D270230-F1FC-4FE3-A265-331D0D4EDB9E}, version 2.15, locale 1033."),
-            std::string::npos);
+  EXPECT_NE(
+      doc.find(
+          "Type library `TarnlowSTData` {0D270230-F1FC-4FE3-A265-331D0D4EDB9E}, version 2.15, locale 1033."),
+      std::string::npos);
   std::size_t at = 0;
   for (const ClassInfo* info : Registry::Classes()) {
     const std::string name(info->Name());
     SCOPED_TRACE(name);
-    EXPECT_NE(doc.find("| [`" + name + "`](#" + Lower(name) + ") | " + std::string(info->ClassId()) + " | `_" + name +
-                       "` | " + std::string(info->InterfaceId()) + " |\n"),
+    EXPECT_NE(doc.find("| [`" + name + "`](#" + Lower(name) + ") | " + std::string(info->ClassId()) +
+                       " | `_" + name + "` | " + std::string(info->InterfaceId()) + " |\n"),
               std::string::npos);
     at = doc.find("\n## " + name + "\n", at);
     ASSERT_NE(at, std::string::npos) << "sections follow the class order";
@@ -235,12 +246,14 @@ TEST(ClassReferenceTest, MarkdownListsEveryClassAndEachMemberInInterfaceOrder) {
     }
   }
   // One class in full: the version class has a single read-only member.
-  EXPECT_NE(doc.find("## clsTarnlowSTDataVer\n\n"
-                     "Class identity {498C305D-3C19-4EDE-AE98-50B1B74E73B1}; default interface "
-                     "`_clsTarnlowSTDataVer` {84E8D80E-A652-4982-8CE1-0F850B81B81B}.\n\n"
-                     "| Member | Kind | Arguments | Type | Meaning |\n|---|---|---|---|---|\n"
-                     "| `TarnlowSTDataVer` | get |  | Text | The library file's base name, \": \" and its version. |\n"),
-            std::string::npos);
+  EXPECT_NE(
+      doc.find(
+          "## clsTarnlowSTDataVer\n\n"
+          "Class identity {498C305D-3C19-4EDE-AE98-50B1B74E73B1}; default interface "
+          "`_clsTarnlowSTDataVer` {84E8D80E-A652-4982-8CE1-0F850B81B81B}.\n\n"
+          "| Member | Kind | Arguments | Type | Meaning |\n|---|---|---|---|---|\n"
+          "| `TarnlowSTDataVer` | get |  | Text | The library file's base name, \": \" and its version. |\n"),
+      std::string::npos);
   EXPECT_NE(doc.find("| `ReadIt` | operation | `sOrderNo` As Text |  | Reads the header of order sOrderNo"),
             std::string::npos);
   EXPECT_NE(doc.find("| `ReadNextForOrder` | operation |  | Bool | "), std::string::npos);

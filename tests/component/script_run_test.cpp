@@ -257,8 +257,8 @@ TEST_F(ProgramTest, HelpAndVersionGoToStandardOutput) {
 
 TEST_F(ProgramTest, AWrongCommandOrOptionGivesTheUsageOnStandardErrorAndStatus2) {
   const std::string usage = Program("--help").out;
-  for (const std::string arguments : {"", "bogus", "--bogus", "-x", "help bogus", "classes --bogus", "--version x",
-                                      "init", "run", "classes a b"}) {
+  for (const std::string arguments : {"", "bogus", "--bogus", "-x", "help bogus", "classes --bogus",
+                                      "--version x", "init", "run", "classes a b"}) {
     SCOPED_TRACE(arguments);
     const Outcome r = Program(arguments);
     EXPECT_EQ(r.status, 2);

@@ -418,7 +418,7 @@ Variant ApplyBuiltin(Builtin builtin, std::span<const Variant> args) {
     }
     case Builtin::CreateObject: return Variant(CreateObject(a.ToText()));
     case Builtin::OpenConnection: return Variant(Connection::Open(a.ToText()));
-    case Builtin::TypeLibInfo:  // needs no argument: answered above
+    case Builtin::TypeLibInfo:    // needs no argument: answered above
     case Builtin::MsgBox: break;  // shown by the interpreter
   }
   RaiseRuntime(err::InvalidProcedureCall);

@@ -1,6 +1,5 @@
 /* The C interface, linked (not loaded) from the installed package. */
 #include <stdio.h>
-
 #include <tarnlow/tarnlow_c.h>
 
 int main(void) {

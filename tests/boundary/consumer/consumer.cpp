@@ -1,7 +1,7 @@
 // The typed and the late-bound C++ interface, from the installed headers.
-#include <iostream>
-
 #include <tarnlow/tarnlow.h>
+
+#include <iostream>
 
 int main() {
   try {
