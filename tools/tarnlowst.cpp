@@ -3,6 +3,7 @@
 //   tarnlowst init CONNECTION     creates the tables that are missing
 //   tarnlowst run FILE            runs a script of late-bound calls (FILE - : standard input)
 //   tarnlowst classes [NAME]      lists the registered classes, or one class's members
+//   tarnlowst classes --markdown  the class reference (docs/classes.md)
 //   tarnlowst help [COMMAND]      the usage, or one command's description
 // Help and the version go to standard output with status 0; a wrong command
 // or option gives the usage on standard error and status 2.
