@@ -3,6 +3,10 @@
 //   tarnlowst init CONNECTION     creates the tables that are missing
 //   tarnlowst run FILE            runs a script of late-bound calls (FILE - : standard input)
 //   tarnlowst classes [NAME]      lists the registered classes, or one class's members
+//   tarnlowst classes --markdown  the class reference (docs/classes.md)
+//   tarnlowst help [COMMAND]      the usage, or one command's description
+// Help and the version go to standard output with status 0; a wrong command
+// or option gives the usage on standard error and status 2.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -21,14 +25,74 @@ namespace {
 
 constexpr std::int32_t kPathFileAccess = 75;
 
+// The commands, in the order the usage lists them.
+struct CommandHelp {
+  std::string_view name;
+  std::string_view synopsis;  // after "tarnlowst "
+  std::string_view text;      // what `help NAME` adds, each line indented
+};
+
+constexpr CommandHelp kCommands[] = {
+    {"demo", "demo [CONNECTION]",
+     "  Runs a whole goods receipt against a sample purchase order on CONNECTION\n"
+     "  (default sqlite::memory:), creating the tables it needs, and reports\n"
+     "  the rows and figures before and after.\n"},
+    {"init", "init CONNECTION",
+     "  Creates the tables that are missing; tables already there and their\n"
+     "  rows are left alone.\n"},
+    {"run", "run FILE",
+     "  Runs a script of late-bound calls, one statement a line (FILE - reads\n"
+     "  standard input). Exit status 1 when the script fails.\n"},
+    {"classes", "classes [NAME | --markdown]",
+     "  Without NAME: the type library and every registered class with its\n"
+     "  identities. With NAME (a class name or class identity): that class's\n"
+     "  members in interface order. --markdown: the class reference\n"
+     "  (docs/classes.md).\n"},
+    {"help", "help [COMMAND]", "  The usage, or what one command does.\n"},
+};
+
+constexpr std::string_view kConnectionHelp =
+    "CONNECTION is sqlite:PATH, sqlite::memory: or postgresql://..., optionally\n"
+    "followed by ?kind=N&release=N&extended=0|1&version=TEXT&dualrate=0|1&trace=PATH\n";
+
+std::string UsageText() {
+  std::string out;
+  for (const CommandHelp& c : kCommands) {
+    out += out.empty() ? "usage: tarnlowst " : "       tarnlowst ";
+    out += c.synopsis;
+    out += '\n';
+  }
+  out += "       tarnlowst --help | --version\n";
+  out += kConnectionHelp;
+  return out;
+}
+
 int Usage() {
-  std::cerr << "usage: tarnlowst demo [CONNECTION]\n"
-               "       tarnlowst init CONNECTION\n"
-               "       tarnlowst run FILE          (FILE - reads the script from standard input)\n"
-               "       tarnlowst classes [NAME]    (NAME: a class name or class identity)\n"
-               "CONNECTION is sqlite:PATH, sqlite::memory: or postgresql://..., optionally\n"
-               "followed by ?kind=N&release=N&extended=0|1&version=TEXT&dualrate=0|1&trace=PATH\n";
+  std::cerr << UsageText();
   return 2;
+}
+
+int Help(const char* command) {
+  if (command == nullptr) {
+    std::cout << UsageText();
+    return 0;
+  }
+  for (const CommandHelp& c : kCommands) {
+    if (c.name != command) continue;
+    std::cout << "usage: tarnlowst " << c.synopsis << "\n" << c.text;
+    if (c.synopsis.find("CONNECTION") != std::string_view::npos) std::cout << kConnectionHelp;
+    return 0;
+  }
+  std::cerr << "tarnlowst: no command " << command << "\n";
+  return Usage();
+}
+
+int Version() {
+  const tarnlow::TypeLibraryInfo& lib = tarnlow::TypeLibrary();
+  std::cout << "tarnlowst " << TARNLOWST_VERSION << "\n"
+            << tarnlow::clsTarnlowSTDataVer().TarnlowSTDataVer() << " (type library " << lib.name << " "
+            << lib.major_version << "." << lib.minor_version << ")\n";
+  return 0;
 }
 
 void PrintError(const tarnlow::Error& e) {
@@ -87,8 +151,16 @@ int Run(std::string_view file) {
 
 int Classes(const char* name) {
   if (name == nullptr) {
-    std::cout << tarnlow::DescribeClasses();
+    std::cout << tarnlow::DescribeTypeLibrary() << tarnlow::DescribeClasses();
     return 0;
+  }
+  if (std::string_view(name) == "--markdown") {
+    std::cout << tarnlow::DescribeClassesMarkdown();
+    return 0;
+  }
+  if (name[0] == '-') {
+    std::cerr << "tarnlowst: unknown option " << name << "\n";
+    return Usage();
   }
   const tarnlow::ClassInfo* info = tarnlow::Registry::Find(name);
   if (info == nullptr)
@@ -103,6 +175,17 @@ int Classes(const char* name) {
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string_view command = argv[1];
+  if (command == "--help" || command == "-h") return argc == 2 ? Help(nullptr) : Usage();
+  if (command == "--version") return argc == 2 ? Version() : Usage();
+  if (command == "help" && argc <= 3) return Help(argc == 3 ? argv[2] : nullptr);
+  if (command.starts_with("-")) {
+    std::cerr << "tarnlowst: unknown option " << command << "\n";
+    return Usage();
+  }
+  if (argc == 3 && (std::string_view(argv[2]) == "--help" || std::string_view(argv[2]) == "-h")) {
+    for (const CommandHelp& c : kCommands)
+      if (c.name == command) return Help(argv[1]);
+  }
   try {
     if (command == "demo") return RunDemo(argc > 2 ? argv[2] : "sqlite::memory:");
     if (command == "init" && argc == 3) return Init(argv[2]);

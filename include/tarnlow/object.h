@@ -77,6 +77,8 @@ class TARNLOW_API ClassInfo {
   std::string_view Name() const { return name_; }
   std::string_view ClassId() const { return clsid_; }
   std::string_view InterfaceId() const { return iid_; }
+  // The default interface: "_" and the class name.
+  std::string_view InterfaceName() const { return interface_name_; }
   bool Creatable() const { return create_ != nullptr; }
   ObjectPtr Create() const;
   std::span<const MemberInfo> Members() const { return members_; }
@@ -85,6 +87,7 @@ class TARNLOW_API ClassInfo {
 
  private:
   std::string_view name_, clsid_, iid_;
+  std::string interface_name_;
   std::vector<MemberInfo> members_;
   std::unordered_map<std::string, std::size_t> index_;
   Factory create_;

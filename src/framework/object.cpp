@@ -23,7 +23,12 @@ std::int64_t Object::LiveCount() {
 
 ClassInfo::ClassInfo(std::string_view name, std::string_view clsid, std::string_view iid,
                      std::vector<MemberInfo> members, Factory create)
-    : name_(name), clsid_(clsid), iid_(iid), members_(std::move(members)), create_(create) {
+    : name_(name),
+      clsid_(clsid),
+      iid_(iid),
+      interface_name_("_" + std::string(name)),
+      members_(std::move(members)),
+      create_(create) {
   for (std::size_t i = 0; i < members_.size(); ++i) index_.emplace(LowerCase(members_[i].name), i);
 }
 

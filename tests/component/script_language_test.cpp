@@ -338,6 +338,17 @@ std::string SyntaxMessage(const std::string& source) {
   return "no syntax error";
 }
 
+TEST(TypeLibraryScriptTest, TypeLibInfoGivesTheFactsReadOnly) {
+  EXPECT_EQ(Output("Set t = TypeLibInfo()\n"
+                   "Print t.Name, t.identity, t.MajorVersion, t.MinorVersion, t.Locale, TypeName(t)\n"
+                   "Print TypeLibInfo().Description = t.Description\n"),
+            "\"TarnlowSTData\" \"{0D270230-F1FC-4FE3-A265-331D0D4EDB9E}\" 2 15 1033 \"TypeLibInfo\"\nTrue\n");
+  const Result assigned = RunText("Set t = TypeLibInfo()\nt.Name = \"x\"\n");
+  EXPECT_EQ(assigned.status, kExitFailed);
+  EXPECT_EQ(assigned.out.substr(0, 30), "Error 438 at line 2: \"TarnlowS");
+  EXPECT_EQ(RunText("Print TypeLibInfo(1)\n").status, kExitFailed) << "it takes no argument";
+}
+
 TEST(SyntaxErrorTest, NamesTheLineAndWhatWasExpected) {
   const std::pair<const char*, const char*> cases[] = {
       {"Print (1\n", "Syntax error at line 1: expected ')', found end of line"},

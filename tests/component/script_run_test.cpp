@@ -224,7 +224,10 @@ TEST_F(ProgramTest, AnUnreadableScriptIsAUsageFailure) {
 TEST_F(ProgramTest, ListsTheClassesAndOneClassMembers) {
   const Outcome all = Program("classes");
   EXPECT_EQ(all.status, 0);
-  EXPECT_EQ(all.out, DescribeClasses());
+  EXPECT_EQ(all.out, DescribeTypeLibrary() + DescribeClasses());
+  const Outcome markdown = Program("classes --markdown");
+  EXPECT_EQ(markdown.status, 0);
+  EXPECT_EQ(markdown.out, DescribeClassesMarkdown());
   for (const std::string key : {"clsporservice", "{E5A77673-5F20-4317-8289-426B2EDABAF5}"}) {
     const Outcome one = Program("classes '" + key + "'");
     EXPECT_EQ(one.status, 0);
@@ -233,6 +236,42 @@ TEST_F(ProgramTest, ListsTheClassesAndOneClassMembers) {
   const Outcome unknown = Program("classes clsNope");
   EXPECT_EQ(unknown.status, 1);
   EXPECT_EQ(unknown.err, "Error 429: TarnlowSTData: No class is registered as clsNope\n");
+}
+
+TEST_F(ProgramTest, HelpAndVersionGoToStandardOutput) {
+  const Outcome help = Program("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.err, "");
+  EXPECT_TRUE(help.out.starts_with("usage: tarnlowst demo [CONNECTION]\n")) << help.out;
+  for (const char* command : {"demo", "init", "run", "classes", "help"})
+    EXPECT_NE(help.out.find(std::string("tarnlowst ") + command), std::string::npos) << command;
+  EXPECT_EQ(Program("help").out, help.out);
+  EXPECT_EQ(Program("-h").out, help.out);
+
+  const Outcome one = Program("help classes");
+  EXPECT_EQ(one.status, 0);
+  EXPECT_TRUE(one.out.starts_with("usage: tarnlowst classes [NAME | --markdown]\n")) << one.out;
+  EXPECT_NE(one.out.find("--markdown"), std::string::npos);
+  EXPECT_EQ(Program("classes --help").out, one.out);
+  EXPECT_NE(Program("help init").out.find("CONNECTION is sqlite:PATH"), std::string::npos);
+
+  const Outcome version = Program("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tarnlowst 1.0.71\nlibtarnlowstdata: 1.0.71 (type library TarnlowSTData 2.15)\n");
+}
+
+TEST_F(ProgramTest, AWrongCommandOrOptionGivesTheUsageOnStandardErrorAndStatus2) {
+  const std::string usage = Program("--help").out;
+  for (const std::string arguments : {"", "bogus", "--bogus", "-x", "help bogus", "classes --bogus",
+                                      "--version x", "init", "run", "classes a b"}) {
+    SCOPED_TRACE(arguments);
+    const Outcome r = Program(arguments);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(r.err.ends_with(usage)) << r.err;
+  }
+  EXPECT_EQ(Program("--bogus").err, "tarnlowst: unknown option --bogus\n" + usage);
+  EXPECT_EQ(Program("help bogus").err, "tarnlowst: no command bogus\n" + usage);
 }
 
 TEST_F(ProgramTest, TheDemoAndInitCommandsStillWork) {

@@ -66,6 +66,7 @@ enum class Builtin : std::uint8_t {
   TypeName,
   CreateObject,
   OpenConnection,
+  TypeLibInfo,
   MsgBox,
 };
 

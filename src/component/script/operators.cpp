@@ -354,6 +354,7 @@ Variant ApplyBinary(Op op, const Variant& left, const Variant& right) {
 }
 
 Variant ApplyBuiltin(Builtin builtin, std::span<const Variant> args) {
+  if (builtin == Builtin::TypeLibInfo) return Variant(TypeLibraryObject());
   const Variant& a = args[0];
   // The text functions pass Null through, as late-bound clients expect.
   switch (builtin) {
@@ -420,6 +421,7 @@ Variant ApplyBuiltin(Builtin builtin, std::span<const Variant> args) {
     }
     case Builtin::CreateObject: return Variant(CreateObject(a.ToText()));
     case Builtin::OpenConnection: return Variant(Connection::Open(a.ToText()));
+    case Builtin::TypeLibInfo:    // needs no argument: answered above
     case Builtin::MsgBox: break;  // shown by the interpreter
   }
   RaiseRuntime(err::InvalidProcedureCall);

@@ -8,12 +8,15 @@
 #include <span>
 
 #include "component/script/ast.h"
+#include "tarnlow/object.h"
 #include "tarnlow/value.h"
 
 namespace tarnlow::script {
 
 Variant ApplyUnary(Op op, const Variant& value);
 Variant ApplyBinary(Op op, const Variant& left, const Variant& right);
+// What TypeLibInfo() gives: the type library's facts as an object.
+ObjectPtr TypeLibraryObject();
 // The built-in functions that need nothing but their arguments.
 Variant ApplyBuiltin(Builtin builtin, std::span<const Variant> args);
 

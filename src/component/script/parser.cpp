@@ -48,6 +48,7 @@ constexpr std::array kBuiltins{
     BuiltinInfo{"typename", Builtin::TypeName, 1, 1},
     BuiltinInfo{"createobject", Builtin::CreateObject, 1, 1},
     BuiltinInfo{"openconnection", Builtin::OpenConnection, 1, 1},
+    BuiltinInfo{"typelibinfo", Builtin::TypeLibInfo, 0, 0},
     BuiltinInfo{"msgbox", Builtin::MsgBox, 1, 3},
 };
 
