@@ -67,7 +67,9 @@ std::shared_ptr<clsPOvhstD> clsPODetailD::POVHstD() const {
 }
 
 void clsPODetailD::PassOn(const tables::Column& column) {
-  if (&column == &tables::OrderLineTable::order_no) {
+  // By name, not by address: a client of the shared library assigns through
+  // its own copy of the column constant, which the library's hidden one is not.
+  if (column.name == tables::OrderLineTable::order_no.name) {
     PODetpgD()->order_no = order_no();
     POVHstD()->order_no = order_no();
   } else {
