@@ -118,8 +118,13 @@ void clsPODetailD::InsertRow() {
     }
     line = 20;
     Command& command = insert_.Command();
-    for (const ColumnInfo& c : LineColumns()) {
-      Parameter& p = command[c.column];
+    // The parameters were declared one per column in this order: each is
+    // reached by its position, not by a search of seventy-odd names.
+    const std::span<Parameter> parameters = command.Parameters();
+    const std::span<const ColumnInfo> columns = LineColumns();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      const ColumnInfo& c = columns[i];
+      Parameter& p = parameters.size() == columns.size() ? parameters[i] : command[c.column];
       if (c.declaration == &tables::OrderLineTable::order_line_no)
         p.value = Variant(order::LineKey(order_line_no()));
       else if (c.kind == ValueKind::Date)

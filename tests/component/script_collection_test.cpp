@@ -27,7 +27,7 @@ std::shared_ptr<colPODetailD> ThreeLines() {
   return lines;
 }
 
-Result Run(const std::string& source) {
+Result RunScript(const std::string& source) {
   std::ostringstream out;
   RunOptions options;
   options.variables.emplace_back("lines", Variant(ThreeLines()));
@@ -36,7 +36,7 @@ Result Run(const std::string& source) {
 }
 
 std::string Output(const std::string& source) {
-  const Result r = Run(source);
+  const Result r = RunScript(source);
   EXPECT_EQ(r.status, kExitOk) << r.out;
   return r.out;
 }
@@ -95,16 +95,16 @@ TEST(ForEachTest, NestedLoopsAndExitForLeaveOnlyTheirOwnLoop) {
 }
 
 TEST(ForEachTest, WhatIsNoCollectionIsRefusedAtTheForLine) {
-  EXPECT_EQ(Run("Print 1\nFor Each m In 5\n  Print m\nNext\n").out,
+  EXPECT_EQ(RunScript("Print 1\nFor Each m In 5\n  Print m\nNext\n").out,
             "1\nError 451 at line 2: \"TarnlowSTData\": \"Object not a collection\"\n");
-  EXPECT_EQ(Run("Set o = CreateObject(\"clsPODetailD\")\nFor Each m In o\nNext\n").out,
+  EXPECT_EQ(RunScript("Set o = CreateObject(\"clsPODetailD\")\nFor Each m In o\nNext\n").out,
             "Error 451 at line 2: \"TarnlowSTData\": \"Object not a collection\"\n");
-  EXPECT_EQ(Run("Set o = Nothing\nFor Each m In o\nNext\n").out,
+  EXPECT_EQ(RunScript("Set o = Nothing\nFor Each m In o\nNext\n").out,
             "Error 91 at line 2: \"TarnlowSTData\": \"Object variable or With block variable not set\"\n");
-  EXPECT_EQ(Run("For Each m In missing.Lines\nNext\n").out,
+  EXPECT_EQ(RunScript("For Each m In missing.Lines\nNext\n").out,
             "Error 424 at line 1: \"TarnlowSTData\": \"Object required\"\n");
   // An error inside the body is reported at its own line.
-  EXPECT_EQ(Run("For Each m In lines\n  Print m.order_line_no\n  x = 1 / (m.order_line_no - 2)\nNext\n").out,
+  EXPECT_EQ(RunScript("For Each m In lines\n  Print m.order_line_no\n  x = 1 / (m.order_line_no - 2)\nNext\n").out,
             "1\n2\nError 11 at line 3: \"TarnlowSTData\": \"Division by zero\"\n");
   // Under Resume Next a For line that fails skips its whole loop.
   EXPECT_EQ(Output("On Error Resume Next\nFor Each m In 5\n  Print \"in\"\nNext\nPrint Err.Number\n"), "451\n");
@@ -129,17 +129,17 @@ TEST(DefaultMemberTest, NameWithArgumentsReachesItem) {
 }
 
 TEST(DefaultMemberTest, ItemsErrorsAndClassesWithoutOneKeepTheirRecords) {
-  EXPECT_EQ(Run("Print 1\nPrint lines(4).product\n").out,
+  EXPECT_EQ(RunScript("Print 1\nPrint lines(4).product\n").out,
             "1\nError 9 at line 2: \"TarnlowSTData\": \"Subscript out of range\"\n");
-  EXPECT_EQ(Run("Print lines(\"nine\").product\n").out,
+  EXPECT_EQ(RunScript("Print lines(\"nine\").product\n").out,
             "Error 5 at line 1: \"TarnlowSTData\": \"Invalid procedure call or argument\"\n");
-  EXPECT_EQ(Run("Set o = CreateObject(\"clsPODetailD\")\nPrint o(1)\n").out,
+  EXPECT_EQ(RunScript("Set o = CreateObject(\"clsPODetailD\")\nPrint o(1)\n").out,
             "Error 438 at line 2: \"TarnlowSTData\": \"Object doesn't support this property or method\"\n");
-  EXPECT_EQ(Run("Set o = Nothing\nPrint o(1)\n").out,
+  EXPECT_EQ(RunScript("Set o = Nothing\nPrint o(1)\n").out,
             "Error 91 at line 2: \"TarnlowSTData\": \"Object variable or With block variable not set\"\n");
-  EXPECT_EQ(Run("x = 3\nPrint x(1)\n").out, "Error 13 at line 2: \"TarnlowSTData\": \"Type mismatch\"\n");
+  EXPECT_EQ(RunScript("x = 3\nPrint x(1)\n").out, "Error 13 at line 2: \"TarnlowSTData\": \"Type mismatch\"\n");
   // A member without Set is the object's value, which no collection member has.
-  EXPECT_EQ(Run("x = lines(1)\n").out,
+  EXPECT_EQ(RunScript("x = lines(1)\n").out,
             "Error 438 at line 1: \"TarnlowSTData\": \"Object doesn't support this property or method\"\n");
 }
 
@@ -164,7 +164,7 @@ TEST(ForEachSyntaxTest, NamesTheLineAndWhatWasExpected) {
        "Syntax error at line 3: expected a statement, found 'Next' without a For"},
   };
   for (const auto& [source, message] : cases) {
-    const Result r = Run(source);
+    const Result r = RunScript(source);
     EXPECT_EQ(r.status, kExitFailed) << source;
     EXPECT_EQ(r.out, std::string(message) + "\n") << source;
   }
