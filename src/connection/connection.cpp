@@ -112,6 +112,9 @@ Connection::Connection(ConnectionOptions options) : Connection(options, nullptr)
       db_ = std::make_unique<tarnlow::DatabaseConnection>(backend::OpenPostgres(options_.target),
                                                           options_.trace);
       break;
+    case ConnectionOptions::Backend::ODBC:
+      db_ = std::make_unique<tarnlow::DatabaseConnection>(backend::OpenOdbc(options_.target), options_.trace);
+      break;
   }
 }
 

@@ -207,7 +207,8 @@ TEST(ConnectionTextTest, BadTextsNameTheirFaultAndCreateNothing) {
       {"sqlite:" + path + "?table.NoSuchTable=x", "Unknown table catalogue property \"NoSuchTable\""},
       {"sqlite:" + path + "?table.ServiceTable=x;drop",
        "Connection option \"table.ServiceTable\" needs a table name, not \"x;drop\""},
-      {"mysql://x", "Connection text must start with \"sqlite:\" or \"postgresql://\": \"mysql://x\""},
+      {"mysql://x",
+       "Connection text must start with \"sqlite:\", \"postgresql://\" or \"odbc:\": \"mysql://x\""},
   };
   for (const Case& c : cases) {
     const Error e = test::CatchError([&] { Connection::Open(c.text); });

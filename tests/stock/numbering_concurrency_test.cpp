@@ -95,7 +95,7 @@ class NumberingConcurrencyTest : public ::testing::TestWithParam<std::string> {
     db_.Open();
   }
   // A server takes more writers than a file database.
-  int Writers() const { return GetParam() == "sqlite" ? 4 : 8; }
+  int Writers() const { return GetParam().ends_with("sqlite") ? 4 : 8; }
 
   // Column `column` of every row of `table` for the product, in byte order.
   std::vector<std::string> Values(const std::string& table, const std::string& column,
