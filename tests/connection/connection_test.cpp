@@ -144,10 +144,21 @@ TEST_P(ConnectionLayerTest, DatesKeepTheZeroDateAndTheirTime) {
 
 TEST_P(ConnectionLayerTest, LiteralStatementsUnderstandLeftAndTheFunctionEscape) {
   c_->Execute("insert into " + services_ + " (service, unit_code) values ('ABCDEF', 'x?y')");
+  const std::string sql = "select left(service, 3) as a, {fn left(service, 2)} as b, unit_code from " +
+                          services_ + " where unit_code = 'x?y'";
   Recordset rs;
-  rs.Open("select left(service, 3) as a, {fn left(service, 2)} as b, unit_code from " + services_ +
-              " where unit_code = 'x?y'",
-          c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  if (GetParam() == "odbc-sqlite") {
+    // Through a driver both are the driver's business, and SQLite has no
+    // left function: the statement fails like any the database refuses.
+    const Error e = test::CatchError([&] {
+      rs.Open(sql, c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+    });
+    EXPECT_EQ(e.Number(), DbFailure);
+    EXPECT_EQ(e.Source(), "ODBC");
+    EXPECT_EQ(rs.State(), adStateClosed);
+    return;
+  }
+  rs.Open(sql, c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
   ASSERT_FALSE(rs.AtEOF());
   EXPECT_EQ(rs.Fields("a").ToText(), "ABC");
   EXPECT_EQ(rs.Fields("b").ToText(), "AB");

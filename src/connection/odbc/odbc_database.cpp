@@ -147,9 +147,14 @@ Session::Session(const std::string& text) {
     dbms_ = Narrow(name, std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) /
                                                    sizeof(SQLWCHAR),
                                                std::size(name) - 1));
+  // A driver's declared text sizes are not always upper bounds (the SQLite
+  // driver declares 255 for any expression), so rows are read in blocks
+  // only where a cell that overflowed its block buffer can be read again
+  // whole.
   SQLUINTEGER extensions = 0;
   if (Ok(SQLGetInfo(dbc_.get(), SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
     getdata_block_ = (extensions & SQL_GD_BLOCK) != 0;
+  block_fetch_ = getdata_block_;
 }
 
 Session::~Session() {
