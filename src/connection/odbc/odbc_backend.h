@@ -160,6 +160,7 @@ class OdbcStatement final : public Statement {
   enum class Kind : std::uint8_t { Text, Whole, Big, Real, Date, Bit, Binary };
   struct ColumnInfo {
     std::string name;
+    std::string type_name;  // the database's own name for the type
     SQLSMALLINT sql_type = 0;
     SQLULEN size = 0;
     SQLSMALLINT digits = 0;
@@ -171,7 +172,8 @@ class OdbcStatement final : public Statement {
   };
 
   [[noreturn]] void Fail() const;
-  void LoadColumns();
+  // Describes the result; a prepared statement can before it first runs.
+  void LoadColumns() const;
   void BindColumns();
   bool FetchBlock();
   Variant Cell(const ColumnInfo& column, std::size_t row) const;
@@ -183,9 +185,9 @@ class OdbcStatement final : public Statement {
   bool prepared_ = false;
   std::vector<Param> params_;
 
-  bool columns_known_ = false;
-  std::vector<ColumnInfo> columns_;
-  bool bound_ = false;        // columns bound for block fetch
+  mutable bool columns_known_ = false;
+  mutable std::vector<ColumnInfo> columns_;
+  mutable bool bound_ = false;  // columns bound for block fetch
   SQLULEN block_rows_ = 1;    // rows per fetch as the driver accepted
   SQLULEN fetched_ = 0;       // rows of the current block
   std::size_t position_ = 0;  // current row within the block

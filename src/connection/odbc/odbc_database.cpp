@@ -185,10 +185,12 @@ void OdbcDatabase::ExecuteScript(std::string_view sql) {
 std::unique_ptr<OdbcStatement> OdbcDatabase::Probe(std::string_view table) {
   if (!IsPlainName(table)) return nullptr;
   // Selecting nothing from the table finds it the way every statement of
-  // the library will (search path, default schema, letter case).
+  // the library will (search path, default schema, letter case). Sent
+  // directly: the PostgreSQL driver leaks a little for every prepared
+  // statement whose execution fails, and here failing is the common case.
   try {
     auto statement =
-        std::make_unique<OdbcStatement>(session_, "select * from " + std::string(table) + " where 1 = 0", true);
+        std::make_unique<OdbcStatement>(session_, "select * from " + std::string(table) + " where 1 = 0", false);
     statement->Execute();
     return statement;
   } catch (const Error&) {

@@ -216,7 +216,7 @@ bool OdbcStatement::Execute() {
   return has_row_;
 }
 
-void OdbcStatement::LoadColumns() {
+void OdbcStatement::LoadColumns() const {
   SQLHSTMT stmt = stmt_.get();
   SQLSMALLINT count = 0;
   if (!Ok(SQLNumResultCols(stmt, &count))) Fail();
@@ -240,6 +240,14 @@ void OdbcStatement::LoadColumns() {
     }
     if (!Ok(rc)) Fail();
     c.name = Narrow(name.data(), static_cast<std::size_t>(std::max<SQLSMALLINT>(name_length, 0)));
+    SQLWCHAR type_name[128] = {};
+    SQLSMALLINT type_length = 0;
+    if (Ok(SQLColAttributeW(stmt, static_cast<SQLUSMALLINT>(i + 1), SQL_DESC_TYPE_NAME, type_name,
+                            sizeof type_name, &type_length, nullptr)))
+      c.type_name = Narrow(type_name, std::min<std::size_t>(
+                                          static_cast<std::size_t>(std::max<SQLSMALLINT>(type_length, 0)) /
+                                              sizeof(SQLWCHAR),
+                                          std::size(type_name) - 1));
     switch (c.sql_type) {
       case SQL_SMALLINT:
       case SQL_INTEGER:
@@ -347,8 +355,7 @@ bool OdbcStatement::Next() {
 }
 
 int OdbcStatement::ColumnCount() const {
-  // A prepared statement can say what it returns before it first runs.
-  if (!columns_known_ && prepared_) const_cast<OdbcStatement*>(this)->LoadColumns();
+  if (!columns_known_ && prepared_) LoadColumns();
   return static_cast<int>(columns_.size());
 }
 
@@ -492,17 +499,10 @@ void OdbcStatement::Reset() {
 std::vector<ColumnDescription> OdbcStatement::Describe() {
   if (!columns_known_) LoadColumns();
   std::vector<ColumnDescription> out;
-  for (std::size_t i = 0; i < columns_.size(); ++i) {
-    const ColumnInfo& c = columns_[i];
+  for (const ColumnInfo& c : columns_) {
     ColumnDescription d;
     d.name = c.name;
-    SQLWCHAR type_name[128] = {};
-    SQLSMALLINT length = 0;
-    if (Ok(SQLColAttributeW(stmt_.get(), static_cast<SQLUSMALLINT>(i + 1), SQL_DESC_TYPE_NAME, type_name,
-                            sizeof type_name, &length, nullptr)))
-      d.type = Narrow(type_name, std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) /
-                                                           sizeof(SQLWCHAR),
-                                                       127));
+    d.type = c.type_name;
     using K = ColumnDescription::Kind;
     switch (c.sql_type) {
       case SQL_CHAR:
