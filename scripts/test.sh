@@ -79,4 +79,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 echo "== tests (optimised build) =="
 ctest --test-dir build-tests --output-on-failure -j2 --timeout 600
 echo "== tests (sanitizer build) =="
-ctest --test-dir build-sanitize --output-on-failure -j2 --timeout 900
+# The shared suite's ODBC runs ("Backends/.../odbc_...") double this build's
+# time and go through the same library code as the native runs; the ODBC
+# backend's own tests still run here on both drivers.
+ctest --test-dir build-sanitize --output-on-failure -j2 --timeout 900 -E '^Backends/.*/odbc_'
