@@ -1084,14 +1084,24 @@ void PgAdmin(const std::string& uri, const std::string& sql) {
 // named driver, with the session's search path set to the schema.
 std::string OdbcText(const std::string& uri, const std::string& driver, const std::string& schema) {
   char* raw_error = nullptr;
-  std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> parsed(PQconninfoParse(uri.c_str(), &raw_error),
-                                                                        &PQconninfoFree);
+  std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> parsed(
+      PQconninfoParse(uri.c_str(), &raw_error), &PQconninfoFree);
   if (raw_error) PQfreemem(raw_error);
   if (!parsed) throw std::runtime_error("cannot read the server's URI");
-  auto braced = [](const std::string& v) { return "{" + v + "}"; };
+  // Braces only where a value needs them: some drivers keep them as part
+  // of a value that does not.
+  auto braced = [](const std::string& v) {
+    if (v.find_first_of(";{}= ") == std::string::npos) return v;
+    std::string out = "{";
+    for (char c : v) out += c == '}' ? std::string("}}") : std::string(1, c);
+    return out + "}";
+  };
   std::string text = "odbc:DRIVER=" + braced(driver);
-  static const std::pair<const char*, const char*> kKeys[] = {
-      {"host", "Servername"}, {"port", "Port"}, {"dbname", "Database"}, {"user", "Username"}, {"password", "Password"}};
+  static const std::pair<const char*, const char*> kKeys[] = {{"host", "Servername"},
+                                                              {"port", "Port"},
+                                                              {"dbname", "Database"},
+                                                              {"user", "Username"},
+                                                              {"password", "Password"}};
   for (const PQconninfoOption* o = parsed.get(); o->keyword != nullptr; ++o) {
     if (o->val == nullptr || *o->val == '\0') continue;
     for (const auto& [libpq, odbc] : kKeys)
@@ -1106,7 +1116,8 @@ class PostgresCases : public Bench<PgRaw> {
   // always uses libpq.
   explicit PostgresCases(std::string uri, std::string odbc_driver = "")
       : uri_(std::move(uri)),
-        schema_("receipt_bench_" + std::string(odbc_driver.empty() ? "" : "odbc_") + std::to_string(::getpid())) {
+        schema_("receipt_bench_" + std::string(odbc_driver.empty() ? "" : "odbc_") +
+                std::to_string(::getpid())) {
     std::string library_text;
     try {
       PgAdmin(uri_, "DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " + schema_);

@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -93,13 +93,16 @@ std::string OdbcDriver(const std::string& engine) {
 
 std::string OdbcPostgresText(const std::string& uri, const std::string& schema) {
   char* raw_error = nullptr;
-  std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> parsed(PQconninfoParse(uri.c_str(), &raw_error),
-                                                                        &PQconninfoFree);
+  std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> parsed(
+      PQconninfoParse(uri.c_str(), &raw_error), &PQconninfoFree);
   if (raw_error) PQfreemem(raw_error);
   if (!parsed) throw std::runtime_error("cannot read the server's URI " + uri);
   std::string text = "odbc:DRIVER=" + OdbcValue(OdbcDriver("postgresql"));
-  static const std::pair<const char*, const char*> kKeys[] = {
-      {"host", "Servername"}, {"port", "Port"}, {"dbname", "Database"}, {"user", "Username"}, {"password", "Password"}};
+  static const std::pair<const char*, const char*> kKeys[] = {{"host", "Servername"},
+                                                              {"port", "Port"},
+                                                              {"dbname", "Database"},
+                                                              {"user", "Username"},
+                                                              {"password", "Password"}};
   for (const PQconninfoOption* o = parsed.get(); o->keyword != nullptr; ++o) {
     if (o->val == nullptr || *o->val == '\0') continue;
     for (const auto& [libpq, odbc] : kKeys)
@@ -125,7 +128,8 @@ ScratchDatabase::ScratchDatabase(const std::string& backend) : backend_(backend)
     base_ = "sqlite:" + folder_ + "/test.db";
   } else if (backend == "odbc-sqlite") {
     // Write-ahead logging and a busy timeout, as the native backend opens files.
-    base_ = "odbc:DRIVER=" + OdbcValue(OdbcDriver("sqlite")) + ";Database=" + OdbcValue(folder_ + "/test.db") +
+    base_ = "odbc:DRIVER=" + OdbcValue(OdbcDriver("sqlite")) +
+            ";Database=" + OdbcValue(folder_ + "/test.db") +
             ";Timeout=30000;JournalMode=WAL;SyncPragma=NORMAL";
   } else {
     schema_ = "t_" + UniqueSuffix();

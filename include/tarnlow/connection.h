@@ -34,7 +34,8 @@ class Recordset;
   X(ProductExpenseTable)                                                                                    \
   X(VatMatrixTable)                                                                                         \
   X(ProductUnitTable)                                                                                       \
-  X(PriceListTable) X(DiscountTable) X(ProjectAnalysisTable) X(NominalAnalysisTable) X(SupplierInfoTable)   \
+  X(PriceListTable)                                                                                         \
+  X(DiscountTable) X(ProjectAnalysisTable) X(NominalAnalysisTable) X(SupplierInfoTable)                     \
       X(UnitDescriptionTable) X(UnitConversionTable) X(ServiceTable) X(StockCategoryTable) X(BatchTable)    \
           X(StockHistoryTable) X(NominalMovementTable) X(StockTable) X(StockExtensionTable) X(ReceiptTable) \
               X(OrderLineTable) X(OrderHeaderTable) X(OrderLineAnalysisTable) X(VarianceHistoryTable)       \

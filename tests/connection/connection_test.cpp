@@ -150,9 +150,8 @@ TEST_P(ConnectionLayerTest, LiteralStatementsUnderstandLeftAndTheFunctionEscape)
   if (GetParam() == "odbc-sqlite") {
     // Through a driver both are the driver's business, and SQLite has no
     // left function: the statement fails like any the database refuses.
-    const Error e = test::CatchError([&] {
-      rs.Open(sql, c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
-    });
+    const Error e =
+        test::CatchError([&] { rs.Open(sql, c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly); });
     EXPECT_EQ(e.Number(), DbFailure);
     EXPECT_EQ(e.Source(), "ODBC");
     EXPECT_EQ(rs.State(), adStateClosed);

@@ -23,7 +23,8 @@ std::vector<std::string> OdbcBackends() {
 // ---- connection texts (no driver needed) ------------------------------------------
 
 TEST(OdbcConnectionTextTest, OurOptionsAreTakenOffBeforeTheDriverSeesTheText) {
-  const auto dsn = ConnectionOptions::Parse("odbc:DSN=site;UID=me;PWD={a?b;c}}d}?kind=2&release=5&table.ServiceTable=svc");
+  const auto dsn =
+      ConnectionOptions::Parse("odbc:DSN=site;UID=me;PWD={a?b;c}}d}?kind=2&release=5&table.ServiceTable=svc");
   EXPECT_EQ(dsn.backend, ConnectionOptions::Backend::ODBC);
   EXPECT_EQ(dsn.target, "DSN=site;UID=me;PWD={a?b;c}}d}");
   EXPECT_EQ(dsn.kind, 2);
@@ -103,13 +104,16 @@ TEST_P(OdbcBackendTest, TextKeepsEveryCharacterAndNulIsRefused) {
   EXPECT_EQ(nul.Number(), DbFailure);
   EXPECT_NE(nul.Description().find("NUL"), std::string::npos) << nul.Description();
   holder.SetTextValue("service", "\xC3(");
-  EXPECT_EQ(test::CatchError([&] { holder.Command().ExecuteNoRows(); }).Description(), "Text is not valid UTF-8");
+  EXPECT_EQ(test::CatchError([&] { holder.Command().ExecuteNoRows(); }).Description(),
+            "Text is not valid UTF-8");
 }
 
 TEST_P(OdbcBackendTest, DatesRoundTripExactlyAndMatchTheOtherBackendsLiterals) {
   StatementHolder insert;
   insert.Connection(c_);
-  insert.SQL("insert into stock_batch (warehouse, product, sequence_number, date_received) values ('01', 'P', ?, ?)");
+  insert.SQL(
+      "insert into stock_batch (warehouse, product, sequence_number, date_received) values ('01', 'P', ?, "
+      "?)");
   insert.AddTextParameter("sequence_number", 6);
   insert.AddDateParameter("date_received");
   const Date dates[] = {Date(), Date(-1.25), Date::FromCalendar(2024, 1, 2, 3, 4, 5.678),
@@ -134,11 +138,12 @@ TEST_P(OdbcBackendTest, DatesRoundTripExactlyAndMatchTheOtherBackendsLiterals) {
     ASSERT_EQ(stored.Type(), VarType::Date) << dates[i].ToIso();
     EXPECT_EQ(stored.ToDate().ToIso(), dates[i].ToIso());
   }
-  EXPECT_EQ(Scalar("select date_received from stock_batch where sequence_number = '000000'"), Variant(Date()));
+  EXPECT_EQ(Scalar("select date_received from stock_batch where sequence_number = '000000'"),
+            Variant(Date()));
   // A literal date as the connection splices it finds what a bound one wrote.
-  EXPECT_EQ(Scalar("select sequence_number from stock_batch where date_received = " +
-                   c_->DateLiteral(dates[2])),
-            Variant("000002"));
+  EXPECT_EQ(
+      Scalar("select sequence_number from stock_batch where date_received = " + c_->DateLiteral(dates[2])),
+      Variant("000002"));
 }
 
 TEST_P(OdbcBackendTest, ManyRowsComeBackInOrderWhateverTheBlockSize) {
@@ -241,8 +246,12 @@ TEST_P(OdbcBackendTest, InitOnAnotherKindOfDatabaseRefusesToGuessItsTypes) {
     }
     void ExecuteScript(std::string_view sql) override { inner_->ExecuteScript(sql); }
     bool TableExists(std::string_view t) override { return inner_->TableExists(t); }
-    std::vector<std::string> UniqueKeyColumns(std::string_view t) override { return inner_->UniqueKeyColumns(t); }
-    std::vector<backend::ColumnDescription> Columns(std::string_view t) override { return inner_->Columns(t); }
+    std::vector<std::string> UniqueKeyColumns(std::string_view t) override {
+      return inner_->UniqueKeyColumns(t);
+    }
+    std::vector<backend::ColumnDescription> Columns(std::string_view t) override {
+      return inner_->Columns(t);
+    }
     std::string_view Dialect() const override { return "ExampleSQL"; }
 
    private:
@@ -256,9 +265,10 @@ TEST_P(OdbcBackendTest, InitOnAnotherKindOfDatabaseRefusesToGuessItsTypes) {
 
   c_->Execute("drop table vat_matrix");
   const Error e = test::CatchError([&] { CreateMissingTables(foreign); });
-  EXPECT_EQ(e.Description(),
-            "No table definitions for a database of type \"ExampleSQL\" (only SQLite and PostgreSQL): create the "
-            "missing tables (vat_matrix) with the database's own tools");
+  EXPECT_EQ(
+      e.Description(),
+      "No table definitions for a database of type \"ExampleSQL\" (only SQLite and PostgreSQL): create the "
+      "missing tables (vat_matrix) with the database's own tools");
   EXPECT_FALSE(Db().TableExists("vat_matrix"));
   EXPECT_EQ(test::CatchError([&] {
               CreateTableStatements(foreign.Options(), CatalogueTable::VatMatrixTable, "ExampleSQL");
@@ -296,8 +306,8 @@ TEST_F(OdbcPostgresTest, AHolderPreparesOnTheServerOnceForAllItsExecutions) {
     rs->Close();
   }
   // The server's own list of this session's prepared statements.
-  const test::Rows prepared = test::Select(
-      *c_, "select count(*) from pg_prepared_statements where statement like '%/* once */%'");
+  const test::Rows prepared =
+      test::Select(*c_, "select count(*) from pg_prepared_statements where statement like '%/* once */%'");
   EXPECT_EQ(prepared[0][0].ToInt32(), 1);
 }
 

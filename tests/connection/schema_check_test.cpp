@@ -65,7 +65,8 @@ TEST_P(SchemaCheckTest, WhatDoesNotFitIsNamedOneLineEach) {
   c->Execute("drop table vat_matrix");
   // Too narrow, a number where text goes, text where a number goes, and no vat_code.
   c->Execute(
-      "create table vat_matrix (account_vat_type varchar(5), item_vat_type integer, description varchar(30))");
+      "create table vat_matrix (account_vat_type varchar(5), item_vat_type integer, description "
+      "varchar(30))");
   c->Execute("drop table service_item");
   c->Execute("create table service_item (service varchar(20), unit_code varchar(10), cost varchar(10))");
 
@@ -106,7 +107,8 @@ TEST_P(SchemaCheckTest, TheLayoutOfTheConnectionTextIsTheOneChecked) {
   EXPECT_TRUE(date_key) << ::testing::PrintToString(problems);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SchemaCheckTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, SchemaCheckTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(SchemaCheckProgramTest, ABadConnectionTextIsAnErrorNotAFit) {
   const ProgramResult run = RunProgram("check nowhere:x");

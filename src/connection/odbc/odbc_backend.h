@@ -188,9 +188,9 @@ class OdbcStatement final : public Statement {
   mutable bool columns_known_ = false;
   mutable std::vector<ColumnInfo> columns_;
   mutable bool bound_ = false;  // columns bound for block fetch
-  SQLULEN block_rows_ = 1;    // rows per fetch as the driver accepted
-  SQLULEN fetched_ = 0;       // rows of the current block
-  std::size_t position_ = 0;  // current row within the block
+  SQLULEN block_rows_ = 1;      // rows per fetch as the driver accepted
+  SQLULEN fetched_ = 0;         // rows of the current block
+  std::size_t position_ = 0;    // current row within the block
   std::vector<SQLUSMALLINT> row_status_;
   bool cursor_open_ = false;
   bool has_row_ = false;

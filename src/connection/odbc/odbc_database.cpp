@@ -81,8 +81,8 @@ std::vector<std::string> SplitScript(std::string_view sql) {
 
 // Rows of a catalogue function's result, the wanted columns as text
 // (nullopt for null).
-std::vector<std::vector<std::optional<std::string>>> CatalogueRows(SQLHSTMT stmt, SQLHDBC dbc,
-                                                                   std::initializer_list<SQLUSMALLINT> columns) {
+std::vector<std::vector<std::optional<std::string>>> CatalogueRows(
+    SQLHSTMT stmt, SQLHDBC dbc, std::initializer_list<SQLUSMALLINT> columns) {
   std::vector<std::vector<std::optional<std::string>>> rows;
   while (true) {
     const SQLRETURN rc = SQLFetch(stmt);
@@ -125,7 +125,8 @@ bool ConnectionDead(SQLHDBC dbc) {
 
 Session::Session(const std::string& text) {
   SQLHANDLE h = SQL_NULL_HANDLE;
-  if (!Ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h))) Raise("The ODBC driver manager could not start");
+  if (!Ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h)))
+    Raise("The ODBC driver manager could not start");
   env_ = EnvHandle(h);
   if (!Ok(SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
     Raise(SQL_HANDLE_ENV, env_.get(), SQL_NULL_HANDLE);
@@ -136,17 +137,18 @@ Session::Session(const std::string& text) {
 
   WideText wide = Widen(text);
   if (wide.size() > 32767) Raise("The ODBC connection string is too long");
-  const SQLRETURN rc = SQLDriverConnectW(dbc_.get(), nullptr, wide.data(), static_cast<SQLSMALLINT>(wide.size()),
-                                         nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+  const SQLRETURN rc =
+      SQLDriverConnectW(dbc_.get(), nullptr, wide.data(), static_cast<SQLSMALLINT>(wide.size()), nullptr, 0,
+                        nullptr, SQL_DRIVER_NOPROMPT);
   if (!Ok(rc)) RaiseConnectError(dbc_.get());
   connected_ = true;
 
   SQLWCHAR name[256] = {};
   SQLSMALLINT length = 0;
   if (Ok(SQLGetInfoW(dbc_.get(), SQL_DBMS_NAME, name, sizeof name, &length)))
-    dbms_ = Narrow(name, std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) /
-                                                   sizeof(SQLWCHAR),
-                                               std::size(name) - 1));
+    dbms_ = Narrow(name, std::min<std::size_t>(
+                             static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) / sizeof(SQLWCHAR),
+                             std::size(name) - 1));
   // A driver's declared text sizes are not always upper bounds (the SQLite
   // driver declares 255 for any expression), so rows are read in blocks
   // only where a cell that overflowed its block buffer can be read again
@@ -189,8 +191,8 @@ std::unique_ptr<OdbcStatement> OdbcDatabase::Probe(std::string_view table) {
   // directly: the PostgreSQL driver leaks a little for every prepared
   // statement whose execution fails, and here failing is the common case.
   try {
-    auto statement =
-        std::make_unique<OdbcStatement>(session_, "select * from " + std::string(table) + " where 1 = 0", false);
+    auto statement = std::make_unique<OdbcStatement>(
+        session_, "select * from " + std::string(table) + " where 1 = 0", false);
     statement->Execute();
     return statement;
   } catch (const Error&) {
@@ -228,9 +230,8 @@ std::vector<std::string> OdbcDatabase::UniqueKeyColumns(std::string_view table) 
   // The primary key, in key order.
   if (Ok(SQLPrimaryKeysW(stmt.get(), nullptr, 0, schema, schema_length, wide_table.data(), table_length))) {
     auto rows = CatalogueRows(stmt.get(), dbc, {4, 5});
-    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
-      return WholeNumber(a[1]) < WholeNumber(b[1]);
-    });
+    std::sort(rows.begin(), rows.end(),
+              [](const auto& a, const auto& b) { return WholeNumber(a[1]) < WholeNumber(b[1]); });
     std::vector<std::string> key;
     for (const auto& row : rows)
       if (row[0]) key.push_back(*row[0]);

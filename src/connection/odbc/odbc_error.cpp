@@ -58,8 +58,8 @@ std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
                           static_cast<SQLSMALLINT>(message.size()), &length);
     }
     if (!Ok(rc)) break;
-    const std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
-                                                   message.size() - 1);
+    const std::size_t used =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)), message.size() - 1);
     out.push_back({Narrow(state, 5), native, OneLine(Narrow(message.data(), used))});
   }
   return out;
@@ -101,8 +101,9 @@ void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc) {
     if (!text.empty()) text += "; ";
     text += d.message;
   }
-  if (text.empty()) text = records.empty() ? "the driver reported a failure without a diagnostic"
-                                           : "the driver reported SQLSTATE " + records.front().sqlstate;
+  if (text.empty())
+    text = records.empty() ? "the driver reported a failure without a diagnostic"
+                           : "the driver reported SQLSTATE " + records.front().sqlstate;
   lost = lost || ConnectionDead(dbc);
   if (lost) text = "The connection to the database was lost: " + text;
   throw Error(unique && !lost ? DbIntegrityViolation : DbFailure, kSource, std::move(text));

@@ -195,8 +195,8 @@ bool OdbcStatement::Execute() {
                                           p.sql_type, p.size, p.digits, buffer, length, &p.indicator);
     if (!Ok(rc)) Fail();
   }
-  const SQLRETURN rc =
-      prepared_ ? SQLExecute(stmt) : SQLExecDirectW(stmt, text_.data(), static_cast<SQLINTEGER>(text_.size()));
+  const SQLRETURN rc = prepared_ ? SQLExecute(stmt)
+                                 : SQLExecDirectW(stmt, text_.data(), static_cast<SQLINTEGER>(text_.size()));
   // A searched update or delete that touched no row answers SQL_NO_DATA.
   if (rc == SQL_NO_DATA) return false;
   if (!Ok(rc)) Fail();
@@ -229,14 +229,14 @@ void OdbcStatement::LoadColumns() const {
     std::vector<SQLWCHAR> name(128);
     SQLSMALLINT name_length = 0;
     SQLSMALLINT nullable = 0;
-    SQLRETURN rc =
-        SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name.data(), static_cast<SQLSMALLINT>(name.size()),
-                        &name_length, &c.sql_type, &c.size, &c.digits, &nullable);
+    SQLRETURN rc = SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name.data(),
+                                   static_cast<SQLSMALLINT>(name.size()), &name_length, &c.sql_type, &c.size,
+                                   &c.digits, &nullable);
     if (Ok(rc) && name_length >= static_cast<SQLSMALLINT>(name.size())) {
       name.resize(static_cast<std::size_t>(name_length) + 1);
       rc = SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name.data(),
-                           static_cast<SQLSMALLINT>(name.size()), &name_length, &c.sql_type, &c.size, &c.digits,
-                           &nullable);
+                           static_cast<SQLSMALLINT>(name.size()), &name_length, &c.sql_type, &c.size,
+                           &c.digits, &nullable);
     }
     if (!Ok(rc)) Fail();
     c.name = Narrow(name.data(), static_cast<std::size_t>(std::max<SQLSMALLINT>(name_length, 0)));
@@ -244,10 +244,10 @@ void OdbcStatement::LoadColumns() const {
     SQLSMALLINT type_length = 0;
     if (Ok(SQLColAttributeW(stmt, static_cast<SQLUSMALLINT>(i + 1), SQL_DESC_TYPE_NAME, type_name,
                             sizeof type_name, &type_length, nullptr)))
-      c.type_name = Narrow(type_name, std::min<std::size_t>(
-                                          static_cast<std::size_t>(std::max<SQLSMALLINT>(type_length, 0)) /
-                                              sizeof(SQLWCHAR),
-                                          std::size(type_name) - 1));
+      c.type_name = Narrow(
+          type_name, std::min<std::size_t>(
+                         static_cast<std::size_t>(std::max<SQLSMALLINT>(type_length, 0)) / sizeof(SQLWCHAR),
+                         std::size(type_name) - 1));
     switch (c.sql_type) {
       case SQL_SMALLINT:
       case SQL_INTEGER:
@@ -304,7 +304,8 @@ void OdbcStatement::BindColumns() {
     if (rc == SQL_SUCCESS_WITH_INFO || !Ok(rc)) {
       // The driver chose another block size (or none): take what it says.
       SQLULEN granted = 1;
-      if (!Ok(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) || granted == 0) granted = 1;
+      if (!Ok(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) || granted == 0)
+        granted = 1;
       block_rows_ = granted;
     } else {
       block_rows_ = kBlockRows;
@@ -316,8 +317,8 @@ void OdbcStatement::BindColumns() {
   if (!boundable) return;
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     ColumnInfo& c = columns_[i];
-    static constexpr SQLSMALLINT kCType[] = {SQL_C_WCHAR,  SQL_C_SLONG,          SQL_C_SBIGINT, SQL_C_DOUBLE,
-                                             SQL_C_TYPE_TIMESTAMP, SQL_C_BIT, SQL_C_BINARY};
+    static constexpr SQLSMALLINT kCType[] = {SQL_C_WCHAR,          SQL_C_SLONG, SQL_C_SBIGINT, SQL_C_DOUBLE,
+                                             SQL_C_TYPE_TIMESTAMP, SQL_C_BIT,   SQL_C_BINARY};
     c.data.assign(block_rows_ * c.width, 0);
     c.indicators.assign(block_rows_, 0);
     const SQLRETURN rc = SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), kCType[static_cast<int>(c.kind)],
@@ -455,7 +456,8 @@ Variant OdbcStatement::ReadData(int index, const ColumnInfo& c) const {
         if (!partial) break;
       }
       if (!text) return Variant(std::string(bytes.begin(), bytes.end()));
-      return Variant(Narrow(reinterpret_cast<const SQLWCHAR*>(bytes.data()), bytes.size() / sizeof(SQLWCHAR)));
+      return Variant(
+          Narrow(reinterpret_cast<const SQLWCHAR*>(bytes.data()), bytes.size() / sizeof(SQLWCHAR)));
     }
     case Kind::Whole:
     case Kind::Big: {
@@ -510,7 +512,8 @@ std::vector<ColumnDescription> OdbcStatement::Describe() {
       case SQL_WCHAR:
       case SQL_WVARCHAR:
         d.kind = K::Text;
-        d.size = c.size > static_cast<SQLULEN>(std::numeric_limits<int>::max()) ? 0 : static_cast<int>(c.size);
+        d.size =
+            c.size > static_cast<SQLULEN>(std::numeric_limits<int>::max()) ? 0 : static_cast<int>(c.size);
         break;
       case SQL_LONGVARCHAR:
       case SQL_WLONGVARCHAR: d.kind = K::Text; break;  // no limit that matters

@@ -220,7 +220,8 @@ std::vector<std::string> SqliteDatabase::UniqueKeyColumns(std::string_view table
 
 std::vector<ColumnDescription> SqliteDatabase::Columns(std::string_view table) {
   sqlite3_stmt* raw = nullptr;
-  const int rc = sqlite3_prepare_v3(db_.get(), "select name, type from pragma_table_info(?1)", -1, 0, &raw, nullptr);
+  const int rc =
+      sqlite3_prepare_v3(db_.get(), "select name, type from pragma_table_info(?1)", -1, 0, &raw, nullptr);
   const StatementHandle stmt(raw);
   if (rc != SQLITE_OK) Raise(db_.get(), rc);
   const int bind_rc =
