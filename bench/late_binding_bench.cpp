@@ -1,7 +1,10 @@
 // clsPORService.ReadIt reached late-bound (created through the registry,
 // key assigned, operation called and result read by member name) against the
-// typed C++ calls on the same database, in the same run. The pairs named
-// ..._Typed and ..._LateBound are meant to be compared with each other.
+// typed C++ calls on the same database, in the same run. The rows named
+// ..._Typed, ..._LateBound and ..._CInterface are meant to be compared with
+// each other; the C interface rows are what a C, Python or other foreign
+// caller pays on top of late binding (handles, tagged values, the error
+// record).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -9,6 +12,7 @@
 #include <string>
 
 #include "tarnlow/tarnlow.h"
+#include "tarnlow/tarnlow_c.h"
 
 namespace {
 
@@ -80,6 +84,33 @@ void BM_ReadIt_LateBound(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadIt_LateBound);
 
+void BM_ReadIt_CInterface(benchmark::State& state) {
+  tarnlow_object *connection = nullptr, *service = nullptr;
+  const std::string text = "sqlite:" + Shared().path;
+  if (tarnlow_open_connection(text.c_str(), &connection) != TARNLOW_OK ||
+      tarnlow_create_object("clsPORService", &service) != TARNLOW_OK ||
+      tarnlow_set(service, "SageConnection", connection) != TARNLOW_OK) {
+    state.SkipWithError(tarnlow_last_error()->description);
+    return;
+  }
+  const Codes codes;
+  int i = 0;
+  for (auto _ : state) {
+    const tarnlow_value code = tarnlow_text_value(codes.text[i++ & 15].c_str());
+    tarnlow_value cost;
+    if (tarnlow_let(service, "Service", &code) != TARNLOW_OK ||
+        tarnlow_call(service, "ReadIt", nullptr, 0, nullptr) != TARNLOW_OK ||
+        tarnlow_get(service, "cost", nullptr, 0, &cost) != TARNLOW_OK) {
+      state.SkipWithError(tarnlow_last_error()->description);
+      break;
+    }
+    benchmark::DoNotOptimize(cost.as.number);
+  }
+  tarnlow_object_release(service);
+  tarnlow_object_release(connection);
+}
+BENCHMARK(BM_ReadIt_CInterface);
+
 // The dispatch alone, without the database: one property read.
 void BM_PropertyRead_Typed(benchmark::State& state) {
   tarnlow::clsPORService service;
@@ -94,5 +125,48 @@ void BM_PropertyRead_LateBound(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(tarnlow::late::Get(*service, "service"));
 }
 BENCHMARK(BM_PropertyRead_LateBound);
+
+// A number property (no text to copy out) read each way.
+void BM_NumberPropertyRead_Typed(benchmark::State& state) {
+  tarnlow::clsPORService service;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(&service);
+    benchmark::DoNotOptimize(service.cost());
+  }
+}
+BENCHMARK(BM_NumberPropertyRead_Typed);
+
+void BM_NumberPropertyRead_CInterface(benchmark::State& state) {
+  tarnlow_object* service = nullptr;
+  if (tarnlow_create_object("clsPORService", &service) != TARNLOW_OK) {
+    state.SkipWithError(tarnlow_last_error()->description);
+    return;
+  }
+  for (auto _ : state) {
+    tarnlow_value cost;
+    tarnlow_get(service, "cost", nullptr, 0, &cost);
+    benchmark::DoNotOptimize(cost.as.number);
+  }
+  tarnlow_object_release(service);
+}
+BENCHMARK(BM_NumberPropertyRead_CInterface);
+
+void BM_PropertyRead_CInterface(benchmark::State& state) {
+  tarnlow_object* service = nullptr;
+  const tarnlow_value code = tarnlow_text_value("SRV1");
+  if (tarnlow_create_object("clsPORService", &service) != TARNLOW_OK ||
+      tarnlow_let(service, "Service", &code) != TARNLOW_OK) {
+    state.SkipWithError(tarnlow_last_error()->description);
+    return;
+  }
+  for (auto _ : state) {
+    tarnlow_value text;
+    tarnlow_get(service, "service", nullptr, 0, &text);
+    benchmark::DoNotOptimize(text.as.text.length);
+    tarnlow_value_free(&text);
+  }
+  tarnlow_object_release(service);
+}
+BENCHMARK(BM_PropertyRead_CInterface);
 
 }  // namespace

@@ -75,7 +75,7 @@ void FaultPlan::BeforeExecute(const std::string& sql, const std::vector<Variant>
   }
   if (fire == nullptr) return;
   failures_.push_back({sql, values});
-  throw Error(fire->number, fire->source, fire->description);
+  throw Error(fire->number, fire->source, fire->description, ErrorContext{sql, "", 0, true});
 }
 
 FaultDatabase::FaultDatabase(std::unique_ptr<backend::Database> inner, std::shared_ptr<FaultPlan> plan)

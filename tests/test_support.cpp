@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -117,6 +118,10 @@ std::string EngineSource(const std::string& backend) {
   return backend == "sqlite" ? "SQLite" : "PostgreSQL";
 }
 
+std::string Engine(const std::string& backend) {
+  return backend.ends_with("sqlite") ? "sqlite" : "postgresql";
+}
+
 std::string PostgresSkipReason() {
   return PgUri().empty() ? "TARNLOW_PG_URI is not set: the PostgreSQL half of the suite did not run" : "";
 }
@@ -182,6 +187,67 @@ std::vector<std::string> Traced(const std::string& path, const std::string& pref
   for (std::string line; std::getline(in, line);)
     if (line.starts_with(prefix)) out.push_back(line);
   return out;
+}
+
+std::vector<std::string> RunProcesses(int count, const std::function<void(int)>& body, unsigned seconds) {
+  int gate[2];
+  int report[2];
+  if (pipe(gate) != 0) return {"pipe failed"};
+  if (pipe(report) != 0) {
+    close(gate[0]);
+    close(gate[1]);
+    return {"pipe failed"};
+  }
+  std::fflush(nullptr);
+  std::vector<std::string> problems;
+  std::vector<pid_t> children;
+  for (int i = 0; i < count; ++i) {
+    const pid_t pid = fork();
+    if (pid < 0) {
+      problems.emplace_back("fork failed");
+      break;
+    }
+    if (pid == 0) {
+      close(gate[1]);
+      close(report[0]);
+      alarm(seconds);
+      char go = 0;
+      const bool released = read(gate[0], &go, 1) == 0;  // the parent closes the gate
+      std::string failure;
+      try {
+        if (released) body(i);
+      } catch (const Error& e) {
+        failure = "process " + std::to_string(i) + ": " + std::to_string(e.Number()) + " " + e.Source() +
+                  ": " + e.Description() + "\n";
+      } catch (const std::exception& e) {
+        failure = "process " + std::to_string(i) + ": " + e.what() + "\n";
+      }
+      if (!failure.empty()) {
+        [[maybe_unused]] const auto n = write(report[1], failure.data(), failure.size());
+      }
+      _exit(failure.empty() && released ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  close(gate[0]);
+  close(report[1]);
+  close(gate[1]);  // all children start now
+
+  std::string reported;
+  char buffer[512];
+  for (ssize_t n; (n = read(report[0], buffer, sizeof buffer)) > 0;)
+    reported.append(buffer, static_cast<std::size_t>(n));
+  close(report[0]);
+  if (!reported.empty()) problems.push_back(reported);
+  for (const pid_t pid : children) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) {
+      problems.emplace_back("waitpid failed");
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      problems.push_back("process " + std::to_string(pid) + " ended with status " + std::to_string(status));
+    }
+  }
+  return problems;
 }
 
 MessageCapture::MessageCapture(int answer) : messages_(std::make_shared<std::vector<Message>>()) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,9 @@ std::string OdbcDriver(const std::string& engine);
 std::string OdbcPostgresText(const std::string& uri, const std::string& schema = "");
 // The source of the database's own error records on a backend.
 std::string EngineSource(const std::string& backend);
+// The database behind a backend: "sqlite" or "postgresql", with or without
+// an ODBC driver in between.
+std::string Engine(const std::string& backend);
 
 class ScratchDatabase {
  public:
@@ -86,6 +90,14 @@ using Rows = std::vector<std::vector<Variant>>;
 Rows Select(Connection& c, const std::string& sql);
 // The statements of a trace file that begin with the prefix.
 std::vector<std::string> Traced(const std::string& path, const std::string& prefix);
+
+// Runs body(i) for i = 0..count-1, each in a child process of its own; the
+// children start together. Returns what went wrong in them, empty when every
+// one succeeded. A child still running after `seconds` is ended by its alarm
+// and reported. Children leave by _exit, so nothing of the test framework
+// runs twice.
+std::vector<std::string> RunProcesses(int count, const std::function<void(int)>& body,
+                                      unsigned seconds = 120);
 
 // Parameterised fixtures name their backend ("odbc_sqlite": test names
 // take no "-").

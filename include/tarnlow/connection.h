@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tarnlow/object.h"
+#include "tarnlow/tables.h"
 #include "tarnlow/value.h"
 
 namespace tarnlow {
@@ -29,26 +30,6 @@ class DatabaseConnection;
 class Recordset;
 
 // ---- options ---------------------------------------------------------------
-
-#define TARNLOW_CATALOGUE_TABLES(X)                                                                         \
-  X(ProductExpenseTable)                                                                                    \
-  X(VatMatrixTable)                                                                                         \
-  X(ProductUnitTable)                                                                                       \
-  X(PriceListTable)                                                                                         \
-  X(DiscountTable) X(ProjectAnalysisTable) X(NominalAnalysisTable) X(SupplierInfoTable)                     \
-      X(UnitDescriptionTable) X(UnitConversionTable) X(ServiceTable) X(StockCategoryTable) X(BatchTable)    \
-          X(StockHistoryTable) X(NominalMovementTable) X(StockTable) X(StockExtensionTable) X(ReceiptTable) \
-              X(OrderLineTable) X(OrderHeaderTable) X(OrderLineAnalysisTable) X(VarianceHistoryTable)       \
-                  X(OrderFaxTable) X(ProductGroupToleranceTable) X(OrderRateTable)                          \
-                      X(VarianceHistoryRateTable) X(OrderLineWeightTable) X(OrderVatStateTable)             \
-                          X(RetentionAnalysisTable)
-
-enum class CatalogueTable : std::uint8_t {
-#define TARNLOW_ENUM_TABLE(name) name,
-  TARNLOW_CATALOGUE_TABLES(TARNLOW_ENUM_TABLE)
-#undef TARNLOW_ENUM_TABLE
-};
-inline constexpr std::size_t CatalogueTableCount = 29;
 
 // Everything a connection text says, checked before anything is opened.
 struct TARNLOW_API ConnectionOptions {
@@ -70,6 +51,11 @@ struct TARNLOW_API ConnectionOptions {
   // error record naming the first bad part.
   static ConnectionOptions Parse(std::string_view text);
   std::string TableName(CatalogueTable table) const;
+  // Raises the error record of a target or trace that cannot be used: one
+  // holding a NUL character, or a trace file that cannot be opened for
+  // appending (which is created if missing). Opening a connection calls it
+  // before the database is opened.
+  void CheckBeforeOpen() const;
 };
 
 TARNLOW_API std::string_view CatalogueTableProperty(CatalogueTable table);
@@ -83,11 +69,11 @@ class TARNLOW_API TableCatalogue final : public Object {
   const ClassInfo& Class() const override;
 
   const std::string& Name(CatalogueTable table) const;
-#define TARNLOW_CATALOGUE_GETTER(name) \
+#define TARNLOW_CATALOGUE_GETTER(name, default_name) \
   const std::string& name() const {    \
     return Name(CatalogueTable::name); \
   }
-  TARNLOW_CATALOGUE_TABLES(TARNLOW_CATALOGUE_GETTER)
+  TARNLOW_TABLES(TARNLOW_CATALOGUE_GETTER)
 #undef TARNLOW_CATALOGUE_GETTER
 
  private:
@@ -121,20 +107,37 @@ struct ConnectionStatistics {
 // ---- the open database connection ------------------------------------------
 
 // The open connection to the database: literal statements run here and row
-// sets are opened on it.
-class TARNLOW_API DatabaseConnection {
+// sets are opened on it. Always owned through a shared_ptr: the connection
+// object, and every row set opened on it, share it, so that a row set works
+// on whichever of them the client lets go of first.
+class TARNLOW_API DatabaseConnection : public std::enable_shared_from_this<DatabaseConnection> {
+  // Only the connection object creates one.
+  struct Token {
+    explicit Token() = default;
+  };
+  friend class Connection;
+
  public:
-  DatabaseConnection(std::unique_ptr<backend::Database> db, std::string trace);
+  DatabaseConnection(Token, std::unique_ptr<backend::Database> db, std::string trace);
   ~DatabaseConnection();
   DatabaseConnection(const DatabaseConnection&) = delete;
   DatabaseConnection& operator=(const DatabaseConnection&) = delete;
 
   // Runs a literal statement; returns the number of rows it changed.
   std::int64_t Execute(std::string_view sql);
-  // Compiles a statement once for repeated execution.
+  // Compiles a statement once for repeated execution. A statement text
+  // holding a NUL character is refused, here and below.
   std::shared_ptr<backend::Statement> Prepare(std::string_view sql);
   // Compiles a literal statement that runs once.
   std::shared_ptr<backend::Statement> PrepareLiteral(std::string_view sql);
+  // Compiles a statement with placeholders the first time its text is asked
+  // for and gives the same compiled statement for that text afterwards; a
+  // few texts are kept. For statements this layer writes itself and runs
+  // again and again (a row set's update of its current row).
+  std::shared_ptr<backend::Statement> PrepareReused(const std::string& sql);
+  // The text as a literal to splice into a statement, quoted by this
+  // database's rules whatever settings its session has been given.
+  std::string QuoteLiteral(std::string_view text) const;
   backend::Database& Database() { return *db_; }
   const ConnectionStatistics& Statistics() const { return stats_; }
   ConnectionStatistics& MutableStatistics() { return stats_; }
@@ -148,6 +151,7 @@ class TARNLOW_API DatabaseConnection {
   std::string trace_;
   ConnectionStatistics stats_;
   std::map<std::string, std::vector<std::string>> row_keys_;
+  std::map<std::string, std::shared_ptr<backend::Statement>, std::less<>> reused_;
 };
 
 // ---- the connection object ---------------------------------------------------
@@ -176,6 +180,9 @@ class TARNLOW_API Connection final : public Object {
   Variant TextValue(const std::string& text) const;
   Variant DateValue(const Date& date) const;
   std::string DateLiteral(const Date& date) const;
+  // The text between apostrophes as this connection's database reads it
+  // (DatabaseConnection::QuoteLiteral); raises when unopened.
+  std::string QuoteLiteral(std::string_view text);
   Date CurrentTime(bool local = true) const;
 
   // Runs a literal statement; returns the rows it changed.
@@ -186,7 +193,7 @@ class TARNLOW_API Connection final : public Object {
 
  private:
   ConnectionOptions options_;
-  std::unique_ptr<tarnlow::DatabaseConnection> db_;
+  std::shared_ptr<tarnlow::DatabaseConnection> db_;
   std::shared_ptr<tarnlow::TableCatalogue> catalogue_;
   std::shared_ptr<tarnlow::SystemInfo> system_;
 };
@@ -203,9 +210,12 @@ struct Parameter {
 };
 
 inline constexpr int adCmdText = 1;
+inline constexpr int adCmdTable = 2;
+inline constexpr int adCmdUnknown = 8;
 
-// A statement with its declared parameters on a connection; compiled on its
-// first execution and re-executed with new values afterwards.
+// A statement with its declared parameters on a connection. A prepared
+// command is compiled on its first execution and re-executed with new
+// values afterwards; one that is not is compiled for each execution.
 class TARNLOW_API Command {
  public:
   Command();
@@ -213,9 +223,14 @@ class TARNLOW_API Command {
 
   void CommandText(std::string sql);
   const std::string& CommandText() const { return sql_; }
-  void CommandType(int type) { command_type_ = type; }
+  // adCmdText (or adCmdUnknown): the text is a statement; adCmdTable: the
+  // text names a table whose rows the command reads. Any other type raises
+  // "Arguments are of the wrong type...".
+  void CommandType(int type);
   int CommandType() const { return command_type_; }
-  void Prepared(bool prepared) { prepared_ = prepared; }
+  // True (the default: statement holders exist to prepare once) keeps the
+  // compiled statement for later executions.
+  void Prepared(bool prepared);
   bool Prepared() const { return prepared_; }
   void ActiveConnection(std::shared_ptr<Connection> connection);
 
@@ -226,7 +241,8 @@ class TARNLOW_API Command {
   // found in the collection..." when there is none.
   Parameter& operator[](std::string_view name);
 
-  // Runs the statement; the row set is positioned on its first row.
+  // Runs the statement; the row set is positioned on its first row. A text
+  // value holding a NUL character is refused before anything runs.
   std::shared_ptr<Recordset> Execute();
   // Runs the statement and discards any rows; returns the rows changed.
   std::int64_t ExecuteNoRows();
@@ -234,10 +250,11 @@ class TARNLOW_API Command {
  private:
   void Compile();
   void Bind();
+  std::string StatementText() const;
 
   std::string sql_;
   int command_type_ = adCmdText;
-  bool prepared_ = false;
+  bool prepared_ = true;
   std::shared_ptr<Connection> connection_;
   std::vector<Parameter> parameters_;
   std::shared_ptr<backend::Statement> statement_;
@@ -259,6 +276,8 @@ class TARNLOW_API StatementHolder {
   void AddTextParameter(std::string_view name, std::int32_t size);
   void AddNumberParameter(std::string_view name);
   void AddDateParameter(std::string_view name);
+  // Give a declared parameter its value, converted as the connection's
+  // TextValue and DateValue convert property values.
   void SetTextValue(std::string_view name, const std::string& value);
   void SetNumberValue(std::string_view name, double value);
   void SetDateValue(std::string_view name, const Date& value);
@@ -281,7 +300,9 @@ inline constexpr int adStateOpen = 1;
 
 // Rows of one statement, read forwards field by field. A row set opened on a
 // literal statement with a lock type other than read-only can change its
-// current row: assign fields, then Update.
+// current row: assign fields, then Update. The rows are all read when the
+// statement runs (a client-side cursor), and the row set shares ownership of
+// its database connection, so it outlives the connection object it came from.
 class TARNLOW_API Recordset {
  public:
   Recordset();
@@ -318,7 +339,8 @@ class TARNLOW_API Recordset {
   void Update();
 
   // A row set over an executed command (forward-only, read-only).
-  void AttachExecuted(std::shared_ptr<backend::Statement> statement, bool has_row);
+  void AttachExecuted(std::shared_ptr<backend::Statement> statement, bool has_row,
+                      std::shared_ptr<tarnlow::DatabaseConnection> connection);
 
  private:
   friend class Command;
@@ -327,7 +349,7 @@ class TARNLOW_API Recordset {
   void RequireOpen() const;
   void RequireRow() const;
 
-  tarnlow::DatabaseConnection* connection_ = nullptr;
+  std::shared_ptr<tarnlow::DatabaseConnection> connection_;
   std::string source_;
   int cursor_type_ = adOpenForwardOnly;
   int lock_type_ = adLockReadOnly;
@@ -352,30 +374,58 @@ class TARNLOW_API ValueConverter {
   std::string FieldText(const Variant& field) const;
   // A field's value as a date; Null and empty text give the zero date.
   Date FieldDate(const Variant& field) const;
-  // True when the text holds something other than blanks.
+  // The blank test: True when the text is empty or holds only blanks (spaces,
+  // tabs, line ends). Callers ask it whether a value is missing.
   bool CheckText(const std::string& text) const;
 };
 
+// Cells by row and column, both counted from 0, for whole-table caches.
+// Find answers from a hash index over the searched column: built when rows
+// are loaded or sorted (or, for a column filled cell by cell, on its first
+// Find) and kept right by every later change, so that a lookup costs the same
+// whether the cache holds ten rows or a hundred thousand.
 class TARNLOW_API RowCache {
  public:
+  RowCache();
+  ~RowCache();
+  RowCache(const RowCache& other);
+  RowCache& operator=(const RowCache& other);
+  RowCache(RowCache&&) noexcept;
+  RowCache& operator=(RowCache&&) noexcept;
+
   Variant GetCell(std::int32_t row, std::int32_t column) const;
   void SetCell(std::int32_t row, std::int32_t column, Variant value);
   void Clear();
   void Reshape(std::int32_t, std::int32_t, std::int32_t, std::int32_t columns);
   void AddRows(std::int32_t count);
-  // The first row at or after start whose cell in the column equals key, or -1.
+  // The lowest row at or after start whose cell in the column equals key
+  // (same type and value; text compared exactly, letter case included), or -1.
   std::int32_t Find(std::int32_t start, std::int32_t column, const Variant& key) const;
-  // Orders rows first..last by column 0.
+  // Orders rows first..last by column 0; rows with equal keys keep their
+  // order. A range that does not fit the rows is left alone.
   void Sort(std::int32_t first, std::int32_t last);
-  std::int32_t RowCount() const { return static_cast<std::int32_t>(rows_.size()); }
+  std::int32_t RowCount() const { return rows_; }
   std::int32_t LastRow() const { return RowCount() - 1; }
   std::int32_t ColumnCount() const { return columns_; }
+  // Replaces the contents with the rows of a fetched array (all rows the
+  // same length); a ragged array raises error 9 and changes nothing.
   void LoadRows(std::vector<std::vector<Variant>> rows);
 
  private:
+  class Index;
   void Check(std::int32_t row, std::int32_t column) const;
+  const Variant& Cell(std::int32_t row, std::int32_t column) const {
+    return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
+                  static_cast<std::size_t>(column)];
+  }
+  void DropIndexes();
+  void BuildIndex(std::int32_t column) const;
+
   std::int32_t columns_ = 0;
-  std::vector<std::vector<Variant>> rows_;
+  std::int32_t rows_ = 0;
+  std::vector<Variant> cells_;  // row after row
+  // One per column, null until that column is indexed.
+  mutable std::vector<std::unique_ptr<Index>> indexes_;
 };
 
 }  // namespace tarnlow

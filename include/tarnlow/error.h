@@ -38,26 +38,49 @@ inline constexpr std::int32_t NotAllowed = -2146825287;          // 3001
 inline constexpr std::int32_t UpdateNotSupported = -2146825037;  // 3251
 inline constexpr std::int32_t RowNotLocated = -2147217864;
 inline constexpr std::int32_t NoKeyColumns = -2147467259;
+// A connection text or connection option that cannot be used.
+inline constexpr std::int32_t BadConnectionText = vbObjectError + 513;
 }  // namespace err
 
 // Source of errors raised by this library's runtime layer itself.
 inline constexpr const char* RuntimeSource = "TarnlowSTData";
 inline constexpr const char* ConnectionSource = "TarnlowData";
 
+// What a database failure adds to its error record for C++ callers. Left
+// empty by failures that never reached a database.
+struct ErrorContext {
+  std::string statement;          // the SQL text that failed, as the caller wrote it
+  std::string sql_state;          // the five-character SQLSTATE, when the database gives one
+  std::int32_t native_error = 0;  // the database's own error code, when it has one
+  bool connection_usable = true;  // false once the connection can run nothing more
+};
+
 class TARNLOW_API Error : public std::exception {
  public:
   Error(std::int32_t number, std::string source, std::string description)
       : number_(number), source_(std::move(source)), description_(std::move(description)) {}
+  Error(std::int32_t number, std::string source, std::string description, ErrorContext context)
+      : number_(number),
+        source_(std::move(source)),
+        description_(std::move(description)),
+        context_(std::move(context)) {}
 
   std::int32_t Number() const noexcept { return number_; }
   const std::string& Source() const noexcept { return source_; }
   const std::string& Description() const noexcept { return description_; }
   const char* what() const noexcept override { return description_.c_str(); }
 
+  const ErrorContext& Context() const noexcept { return context_; }
+  const std::string& Statement() const noexcept { return context_.statement; }
+  const std::string& SqlState() const noexcept { return context_.sql_state; }
+  std::int32_t NativeError() const noexcept { return context_.native_error; }
+  bool ConnectionUsable() const noexcept { return context_.connection_usable; }
+
  private:
   std::int32_t number_;
   std::string source_;
   std::string description_;
+  ErrorContext context_;
 };
 
 // The runtime's standard description for one of its own error numbers.
@@ -73,10 +96,14 @@ struct TARNLOW_API ErrObject {
   std::string Source;
   std::string Description;
   std::int32_t Line = 0;  // line of the failing step, 0 when it had none
+  // Kept for C++ callers: an error raised again with a longer source trail
+  // still names its statement and database code.
+  ErrorContext Context;
 
   void Clear();
   void Set(const Error& e, std::int32_t line = 0);
-  // Raises an error record with this number, source and description.
+  // Raises an error record with this number, source and description, and
+  // the context of the error set last.
   [[noreturn]] void Raise(std::int32_t number, std::string source, std::string description);
 };
 

@@ -1,5 +1,5 @@
 #pragma once
 
-// Marks the library's public surface; the build keeps default visibility so
-// that the test programs can reach the internal layers as well.
+// Marks the library's public surface: the shared library is built with
+// hidden visibility, so only what carries this is exported.
 #define TARNLOW_API __attribute__((visibility("default")))

@@ -18,7 +18,8 @@ class Connection;
 
 // ---- date keys, unique numbers, key text --------------------------------
 
-// Calendar days from 31 December 1899 to the date, time of day ignored.
+// Calendar days from 31 December 1899 to the date, time of day ignored;
+// Overflow for a date outside the range (see Date).
 TARNLOW_API std::int32_t DateKey(const Date& date);
 // A number written with the pattern "000000" (six digits, zero-padded).
 TARNLOW_API std::string SixDigitText(std::int32_t number);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tarnlow/error.h"
+#include "tarnlow/tables.h"
 #include "tarnlow/value.h"
 
 namespace tarnlow {
@@ -62,6 +63,8 @@ struct MemberInfo {
   std::vector<ArgInfo> args;
   Invoker invoke;                      // null for a stored property
   const ColumnInfo* column = nullptr;  // the stored property's entry
+  bool default_member = false;         // reached when a call names no member
+  bool enumeration = false;            // yields the enumerator of a collection
 };
 
 class TARNLOW_API ClassInfo {
@@ -74,6 +77,8 @@ class TARNLOW_API ClassInfo {
   std::string_view Name() const { return name_; }
   std::string_view ClassId() const { return clsid_; }
   std::string_view InterfaceId() const { return iid_; }
+  // The default interface: "_" and the class name.
+  std::string_view InterfaceName() const { return interface_name_; }
   bool Creatable() const { return create_ != nullptr; }
   ObjectPtr Create() const;
   std::span<const MemberInfo> Members() const { return members_; }
@@ -82,10 +87,21 @@ class TARNLOW_API ClassInfo {
 
  private:
   std::string_view name_, clsid_, iid_;
+  std::string interface_name_;
   std::vector<MemberInfo> members_;
   std::unordered_map<std::string, std::size_t> index_;
   Factory create_;
 };
+
+template <class T, Access A>
+class Prop;
+struct ColumnInfo;
+class TableObject;
+namespace detail {
+template <class C, auto M>
+struct PropertyEntry;
+struct ColumnWriter;
+}  // namespace detail
 
 class TARNLOW_API Object : public std::enable_shared_from_this<Object> {
  public:
@@ -98,16 +114,28 @@ class TARNLOW_API Object : public std::enable_shared_from_this<Object> {
 
   // Number of library objects alive in this process.
   static std::int64_t LiveCount();
+
+ protected:
+  // The field behind a property, writable by the owning class alone: a
+  // read-only property has no public way to be written.
+  template <class T, Access A>
+  static T& Field(Prop<T, A>& p) {
+    return p.v_;
+  }
+  template <class T, Access A>
+  static const T& Field(const Prop<T, A>& p) {
+    return p.v_;
+  }
+
+ private:
+  template <class C, auto M>
+  friend struct detail::PropertyEntry;
 };
 
 // ---- properties with storage ----------------------------------------------
 
-namespace detail {
-struct FieldAccess;
-}
-
 // A property backed by a field of type T. Get-only properties can be read
-// but only the owning class (through FieldAccess) writes them.
+// by anyone but written only by the owning class.
 template <class T, Access A>
 class Prop {
  public:
@@ -122,75 +150,214 @@ class Prop {
   }
 
  private:
-  friend struct detail::FieldAccess;
+  friend class Object;
   T v_{};
 };
 
-namespace detail {
-struct FieldAccess {
-  template <class T, Access A>
-  static T& Ref(Prop<T, A>& p) {
-    return p.v_;
+// A column property: the compiler knows its column, so statement lists,
+// parameters and copies name it by the member rather than by text.
+template <const tables::Column* C, ValueKind K, Access A>
+class ColumnProp : public Prop<typename KindType<K>::type, A> {
+ public:
+  static constexpr const tables::Column* column = C;
+  using Prop<typename KindType<K>::type, A>::operator=;
+};
+
+// A text column property whose let removes trailing blanks: codes that are
+// looked up in caches of trimmed keys are stored the way the cache holds them.
+template <const tables::Column* C, Access A>
+class TrimmedColumnProp : public ColumnProp<C, ValueKind::Text, A> {
+  static_assert(C->kind == ValueKind::Text, "only text columns are trimmed");
+
+ public:
+  TrimmedColumnProp& operator=(std::string v) requires(HasLet(A)) {
+    v.erase(v.find_last_not_of(' ') + 1);
+    Prop<std::string, A>::operator=(std::move(v));
+    return *this;
   }
-  template <class T, Access A>
-  static const T& Ref(const Prop<T, A>& p) {
-    return p.v_;
+};
+
+template <class P>
+concept ColumnProperty = requires { P::column; };
+
+namespace detail {
+// Lets PassedProp reach the owner's private PassOn.
+struct PassAccess {
+  template <class Owner>
+  static void PassOn(Owner& owner, const tables::Column& column) {
+    owner.PassOn(column);
   }
 };
 }  // namespace detail
 
-// Writable reference to a property's field, for the owning class.
-template <class T, Access A>
-T& Field(Prop<T, A>& p) {
-  return detail::FieldAccess::Ref(p);
-}
-template <class T, Access A>
-const T& Field(const Prop<T, A>& p) {
-  return detail::FieldAccess::Ref(p);
-}
+// A column property whose value the owning class hands on to the companion
+// objects that share it (an order line's number goes to its extension rows):
+// every assignment, typed or late-bound, stores the value and then runs the
+// owner's PassOn(column). Field(p) = v stores without handing anything on,
+// for the copy routines that must not reach the companions.
+template <const tables::Column* C, ValueKind K, Access A, class Owner>
+class PassedProp : public ColumnProp<C, K, A> {
+  using Base = ColumnProp<C, K, A>;
+
+ public:
+  explicit PassedProp(Owner& owner) : owner_(owner) {}
+  PassedProp(const PassedProp&) = delete;
+  // One line's number given to another is handed on as well.
+  PassedProp& operator=(const PassedProp& other) requires(HasLet(A) && HasGet(A)) {
+    return *this = typename Base::value_type(other());
+  }
+  PassedProp& operator=(typename Base::value_type v) requires(HasLet(A)) {
+    Base::operator=(std::move(v));
+    detail::PassAccess::PassOn(owner_, *C);
+    return *this;
+  }
+
+ private:
+  Owner& owner_;
+};
 
 // One entry of a class's property list.
 struct ColumnInfo {
+  using Getter = Variant (*)(const Object&);
+  using Setter = void (*)(Object&, const Variant&);
+
+  constexpr ColumnInfo(std::string_view property_, const tables::Column* declaration_, ValueKind kind_,
+                       Access access_, Getter get_, Setter set)
+      : property(property_),
+        column(declaration_ ? declaration_->name : std::string_view()),
+        kind(kind_),
+        access(access_),
+        size(declaration_ ? declaration_->size : 0),
+        declaration(declaration_),
+        get(get_),
+        set_(set) {}
+
   std::string_view property;  // member name
   std::string_view column;    // database column; empty when the property is no column
-  ValueKind kind;
+  ValueKind kind;             // the property's type
   Access access;
-  int size;  // declared parameter size of text columns, 0 otherwise
-  Variant (*get)(const Object&);
-  void (*set)(Object&, const Variant&);  // converts as a property assignment does
+  int size;                           // the column's width for text, 0 otherwise
+  const tables::Column* declaration;  // the table's column; null when the property is no column
+  Getter get;
+
+ private:
+  // Stores a value as a property assignment does, whatever the property's
+  // accessors: for the copy routines and for late-bound assignments that
+  // have checked the accessors first.
+  friend class TableObject;
+  friend struct detail::ColumnWriter;
+  Setter set_;
 };
 
 namespace detail {
 template <class C, auto M>
-Variant GetField(const Object& o) {
-  return Variant(FieldAccess::Ref(static_cast<const C&>(o).*M));
-}
+struct PropertyEntry {
+  static Variant Get(const Object& o) { return Variant(Object::Field(static_cast<const C&>(o).*M)); }
+  static void Set(Object& o, const Variant& v) {
+    auto& field = Object::Field(static_cast<C&>(o).*M);
+    field = ConvertTo<std::remove_reference_t<decltype(field)>>(v);
+  }
+  // A keyword's trailing underscore is no part of the property's name
+  // (`operator_` is the property "operator").
+  static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
+                                    Access access) {
+    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set);
+  }
+};
+// A passed property is assigned through the property itself, so that the
+// owner hands the value on.
 template <class C, auto M>
-void SetField(Object& o, const Variant& v) {
-  auto& field = FieldAccess::Ref(static_cast<C&>(o).*M);
-  field = ConvertTo<std::remove_reference_t<decltype(field)>>(v);
-}
+struct PassedEntry {
+  static void Set(Object& o, const Variant& v) {
+    auto& property = static_cast<C&>(o).*M;
+    property = ConvertTo<typename std::remove_reference_t<decltype(property)>::value_type>(v);
+  }
+  static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
+                                    Access access) {
+    return ColumnInfo(property, column, kind, access, &PropertyEntry<C, M>::Get, &Set);
+  }
+};
+// A trimmed property is stored through its own assignment, which trims.
+template <class C, auto M>
+struct TrimmedEntry {
+  static void Let(Object& o, const Variant& v) { static_cast<C&>(o).*M = v.ToText(); }
+  static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, Access access) {
+    return ColumnInfo(tables::ColumnName(property), column, ValueKind::Text, access, &PropertyEntry<C, M>::Get, &Let);
+  }
+};
 }  // namespace detail
 
-// Declares the properties of a class from its list. Each list entry reads
-//   X(name, Kind, Access, "column", size)
-// with Kind one of Text, Double, Date, Int16, Int32, Bool and the column
-// name empty ("") for a property that is no column.
-#define TARNLOW_DECLARE_PROP(name, kind, acc, column, size) \
-  ::tarnlow::Prop<::tarnlow::KindType<::tarnlow::ValueKind::kind>::type, ::tarnlow::Access::acc> name;
+// ---- property lists ------------------------------------------------------------
+//
+// A class lists its properties in interface order, one entry per group:
+//   X(Table, T, Access)                   every column of table T, in its order
+//   X(Columns, T, Access, a, b, ...)      the columns a, b, ... of table T
+//   X(Column, name, T::column, Access)    a property named unlike its column
+//   X(ColumnAs, name, T::column, Kind, Access)
+//                                         a column held in a property of another type
+//   X(Value, name, Kind, Access)          a property that is no column
+//   X(Trimmed, T, Access, a, b, ...)      text columns of T whose let removes
+//                                         trailing blanks
+//   X(Passed, name, T::column, Kind, Access)
+//                                         a column property whose assignments the
+//                                         class hands on (see PassedProp)
+// Types and text widths come from the table declarations.
+
+#define TARNLOW_PP_FIRST(a, b) a
+#define TARNLOW_PP_SECOND(a, b) b
+#define TARNLOW_PP_CALL(m, ...) m(__VA_ARGS__)
+
+// Declarations (in the class).
+#define TARNLOW_DECL_COLUMN_OF(T, A, ident) \
+  ::tarnlow::ColumnProp<&::tarnlow::tables::T::ident, ::tarnlow::tables::T::ident.kind, ::tarnlow::Access::A> ident;
+#define TARNLOW_DECL_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
+  TARNLOW_PP_CALL(TARNLOW_DECL_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)
+#define TARNLOW_DECL_Table(T, A) TARNLOW_TABLE_##T(TARNLOW_DECL_TABLE_COLUMN, TARNLOW_TABLE_NO_KEY, (T, A))
+#define TARNLOW_DECL_Columns(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_DECL_COLUMN_OF, (T, A), __VA_ARGS__)
+#define TARNLOW_DECL_Column(name, column, A) \
+  ::tarnlow::ColumnProp<&::tarnlow::tables::column, ::tarnlow::tables::column.kind, ::tarnlow::Access::A> name;
+#define TARNLOW_DECL_ColumnAs(name, column, K, A) \
+  ::tarnlow::ColumnProp<&::tarnlow::tables::column, ::tarnlow::ValueKind::K, ::tarnlow::Access::A> name;
+#define TARNLOW_DECL_Passed(name, column, K, A)                                                        \
+  ::tarnlow::PassedProp<&::tarnlow::tables::column, ::tarnlow::ValueKind::K, ::tarnlow::Access::A, Self> name{ \
+      *this};
+#define TARNLOW_DECL_Value(name, K, A) \
+  ::tarnlow::Prop<::tarnlow::KindType<::tarnlow::ValueKind::K>::type, ::tarnlow::Access::A> name;
+#define TARNLOW_DECL_TRIMMED_OF(T, A, ident) \
+  ::tarnlow::TrimmedColumnProp<&::tarnlow::tables::T::ident, ::tarnlow::Access::A> ident;
+#define TARNLOW_DECL_Trimmed(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_DECL_TRIMMED_OF, (T, A), __VA_ARGS__)
+#define TARNLOW_DECLARE_PROPERTY(form, ...) TARNLOW_DECL_##form(__VA_ARGS__)
+
+// Entries of Columns() (in the source file).
+#define TARNLOW_ENTRY_COLUMN_OF(T, A, ident)                                                              \
+  ::tarnlow::detail::PropertyEntry<Self, &Self::ident>::Entry(#ident, &::tarnlow::tables::T::ident,                        \
+                                                ::tarnlow::tables::T::ident.kind, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
+  TARNLOW_PP_CALL(TARNLOW_ENTRY_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)
+#define TARNLOW_ENTRY_Table(T, A) TARNLOW_TABLE_##T(TARNLOW_ENTRY_TABLE_COLUMN, TARNLOW_TABLE_NO_KEY, (T, A))
+#define TARNLOW_ENTRY_Columns(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_ENTRY_COLUMN_OF, (T, A), __VA_ARGS__)
+#define TARNLOW_ENTRY_Column(name, column, A)                                                      \
+  ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column,                   \
+                                               ::tarnlow::tables::column.kind, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_ColumnAs(name, column, K, A)                                                 \
+  ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
+                                               ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_Passed(name, column, K, A)                                                           \
+  ::tarnlow::detail::PassedEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
+                                                           ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_Value(name, K, A) \
+  ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, nullptr, ::tarnlow::ValueKind::K, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_TRIMMED_OF(T, A, ident) \
+  ::tarnlow::detail::TrimmedEntry<Self, &Self::ident>::Entry(#ident, &::tarnlow::tables::T::ident, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_Trimmed(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_ENTRY_TRIMMED_OF, (T, A), __VA_ARGS__)
+#define TARNLOW_COLUMN_ENTRY(form, ...) TARNLOW_ENTRY_##form(__VA_ARGS__)
+
+// Declares the properties of a class from its list (in the class body).
 #define TARNLOW_PROPERTIES(Class, LIST)                    \
   using Self = Class;                                      \
   static std::span<const ::tarnlow::ColumnInfo> Columns(); \
-  LIST(TARNLOW_DECLARE_PROP)
+  LIST(TARNLOW_DECLARE_PROPERTY)
 
-#define TARNLOW_COLUMN_ENTRY(name, kind, acc, column, size)              \
-  ::tarnlow::ColumnInfo{#name,                                           \
-                        column,                                          \
-                        ::tarnlow::ValueKind::kind,                      \
-                        ::tarnlow::Access::acc,                          \
-                        size,                                            \
-                        &::tarnlow::detail::GetField<Self, &Self::name>, \
-                        &::tarnlow::detail::SetField<Self, &Self::name>},
 // Defines Class::Columns() from the same list, in a source file.
 #define TARNLOW_DEFINE_PROPERTIES(Class, LIST)                             \
   std::span<const ::tarnlow::ColumnInfo> Class::Columns() {                \
@@ -199,10 +366,12 @@ void SetField(Object& o, const Variant& v) {
     return k;                                                              \
   }
 
-// Looks a property entry up by its property name (exact spelling).
-TARNLOW_API const ColumnInfo& FindColumn(std::span<const ColumnInfo> columns, std::string_view property);
-
-// Copies every property in the list from one object to another of the same class.
-TARNLOW_API void CopyProperties(std::span<const ColumnInfo> columns, const Object& from, Object& to);
+// The entry of a property in its class's list, found by the member itself.
+template <auto M, class C>
+const ColumnInfo& ColumnOf(std::span<const ColumnInfo> columns) {
+  for (const ColumnInfo& c : columns)
+    if (c.get == &detail::PropertyEntry<C, M>::Get) return c;
+  RaiseRuntime(err::NotSupported);
+}
 
 }  // namespace tarnlow

@@ -26,6 +26,19 @@ class TARNLOW_API Registry {
   static const ClassInfo* Find(std::string_view name_or_identity);
 };
 
+// The type library that describes the public classes: what a client that
+// checks which library it talks to compares.
+struct TypeLibraryInfo {
+  std::string_view name;        // "TarnlowSTData"
+  std::string_view identity;    // in braces, upper case
+  std::uint16_t major_version;  // 2
+  std::uint16_t minor_version;  // 15
+  std::uint32_t locale;         // 1033
+  std::string_view description;
+};
+// Every text of it is NUL-terminated, so it may be handed on as C text.
+TARNLOW_API const TypeLibraryInfo& TypeLibrary();
+
 // A fresh object of a creatable class, holding its creation defaults; an
 // unknown name or identity raises error 429 naming it.
 TARNLOW_API ObjectPtr CreateObject(std::string_view name_or_identity);
@@ -35,6 +48,8 @@ TARNLOW_API std::int64_t LiveObjectCount();
 TARNLOW_API bool CanUnloadNow();
 
 // Readable descriptions of the registry for people and tools.
+// One line: the type library's name, identity, version and locale.
+TARNLOW_API std::string DescribeTypeLibrary();
 // One line per class, by name: name, class identity, default interface and
 // its identity, and whether clients may create it.
 TARNLOW_API std::string DescribeClasses();
@@ -42,6 +57,15 @@ TARNLOW_API std::string DescribeClasses();
 // kind (the accessors of a property in interface order, or "operation"),
 // name, arguments and type.
 TARNLOW_API std::string DescribeMembers(const ClassInfo& info);
+// The reference of every registered class in Markdown: the type library,
+// the class list with identities, then each class's members in interface
+// order with kind, arguments, type and meaning.
+TARNLOW_API std::string DescribeClassesMarkdown();
+// One line saying what a member is for: from the column declaration for a
+// stored column property, else from the meanings kept for the class's
+// members (or the members every class of its kind shares); empty when none
+// is known.
+TARNLOW_API std::string MemberMeaning(const ClassInfo& info, const MemberInfo& member);
 // "get", "let get", "get set", ...: a property's accessors in interface order.
 TARNLOW_API std::string_view AccessText(Access access);
 // The name the descriptions use for a value type ("Text", "Int16", ...).

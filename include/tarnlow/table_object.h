@@ -1,18 +1,45 @@
 // What every table object shares: its connection (`SageConnection`), the
-// statement holders it hands that connection to, and the routines that turn
-// a property list into parameters and rows into properties.
+// statement holders it hands that connection to, the routines that turn a
+// property list into statements, parameters and rows, and the operations
+// that recur from class to class (prepare once, read one row, insert under
+// the next free number, insert under a unique number).
+//
+// A class is written as
+//   class clsX final : public TableClass<clsX> {
+//     TARNLOW_TABLE_CLASS(clsX, TARNLOW_clsX_PROPERTIES)
+//     ... its operations ...
+//   };
+// and, in its source file, TARNLOW_DEFINE_CLASS(clsX, LIST, "{class id}",
+// "{interface id}") followed by the body that lists its interface.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tarnlow/connection.h"
 #include "tarnlow/object.h"
+#include "tarnlow/registry.h"
 
 namespace tarnlow {
+
+namespace detail {
+template <class C>
+class ClassBuilder;
+}  // namespace detail
+
+// Text usable as a template argument: operation names of procedure labels.
+template <std::size_t N>
+struct FixedString {
+  char text[N]{};
+  constexpr FixedString(const char (&s)[N]) { std::copy_n(s, N, text); }
+  constexpr std::string_view View() const { return {text, N - 1}; }
+};
 
 class TARNLOW_API TableObject : public Object {
  public:
@@ -29,30 +56,170 @@ class TARNLOW_API TableObject : public Object {
   void UseHolders(std::initializer_list<StatementHolder*> holders) { holders_ = holders; }
   // Called after a new connection is stored.
   virtual void ConnectionChanged() {}
+  // The connection as it was stored, without the check: what an owner hands
+  // on to its companions, even when it is none.
+  const std::shared_ptr<Connection>& StoredConnection() const { return connection_; }
 
   // The connection for an operation; raises "Object variable ... not set"
   // after the connection check when there is none.
   Connection& Conn();
   // The physical name of a table, asked of the catalogue.
   std::string TableName(CatalogueTable table);
+  // Kind 2 databases give some tables a unique-number column and keep some
+  // dates as date-key text.
+  bool KindTwo() { return Conn().DatabaseKind() == 2; }
 
-  // Declares one parameter per property entry, named after its column: text
-  // with its size, numbers and dates.
-  static void DeclareParameters(StatementHolder& holder, std::span<const ColumnInfo> columns);
+  // ---- statements from property lists ------------------------------------
+
+  // Declares one parameter per entry, named after its column, in list order:
+  // text with the column's width, numbers, and dates (as six-character text
+  // where kind 2 keeps the date as a date key).
+  void DeclareParameters(StatementHolder& holder, std::span<const ColumnInfo> columns);
+  void DeclareParameter(StatementHolder& holder, const tables::Column& column);
+  template <ColumnProperty... P>
+  void DeclareParameters(StatementHolder& holder, const P&...) {
+    (DeclareParameter(holder, *P::column), ...);
+  }
   // Gives each entry's parameter the property's value: text through the
-  // connection's TextValue, dates through DateValue, numbers unchanged.
+  // connection's TextValue, dates through DateValue (or as date-key text, or
+  // as null for a date not known yet, as the column says), numbers unchanged.
   void SetParameters(Command& command, std::span<const ColumnInfo> columns);
   void SetParameter(Command& command, const ColumnInfo& column);
+  template <ColumnProperty P>
+  void SetParameter(Command& command, const P& property) {
+    BindColumn(command, *P::column, Variant(Field(property)));
+  }
   // "c1,c2,...": the columns of the entries, in list order.
   static std::string ColumnList(std::span<const ColumnInfo> columns);
   // "?,?,...": one placeholder per parameter.
   static std::string Placeholders(std::size_t count);
-  // Copies each entry's field of the current row into its property.
+  // The entries of a list that are columns of the table, in list order.
+  static std::vector<ColumnInfo> TableColumns(std::span<const ColumnInfo> columns);
+
+  // Copies each entry's field of the current row into its property, in list
+  // order: a failing conversion leaves the later properties as they were.
   void CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns);
+  // Stores a value in an entry's property, as a copy routine does.
+  void Assign(const ColumnInfo& column, const Variant& value);
+  // The same for the properties named, in the order named.
+  template <ColumnProperty... P>
+  void CopyFields(const Recordset& rs, P&... properties) {
+    (StoreField(properties, rs.Fields(P::column->name)), ...);
+  }
+
+  // ---- recurring operations ------------------------------------------------
+
+  // Prepares a statement the first time only.
+  template <class Build>
+  static void PrepareOnce(StatementHolder& holder, Build&& build) {
+    if (holder.Prepared()) return;
+    build();
+    holder.Prepared(true);
+  }
+  // Runs a read and copies its first row; the row set is closed on every
+  // path, a failing copy included. False (and nothing copied) without a row.
+  template <class Copy>
+  static bool ReadOneRow(Command& command, Copy&& copy) {
+    std::shared_ptr<Recordset> rs = command.Execute();
+    RowSetCloser closer{*rs};
+    if (rs->AtEOF()) return false;
+    copy(*rs);
+    return true;
+  }
+  // The first field of a next-number query's single row, Null when the
+  // query finds no row or a null; the row set is closed before anything
+  // else runs, since an open read would pin the table's snapshot.
+  static Variant HighestNumber(Command& query);
+  // Runs the insert with one candidate number after another until the
+  // database takes one: `next()` gives the next candidate (and raises when
+  // there is none left), `assign(text)` puts it into the statement and the
+  // property. A clash on the key means another writer took that number;
+  // any other failure ends the insert.
+  template <class Next, class Assign>
+  static void InsertUnderFreeNumber(Command& insert, Next&& next, Assign&& assign) {
+    for (;;) {
+      assign(next());
+      if (TryInsert(insert)) return;
+    }
+  }
+  // An insert under a fresh unique number on kind 2: when it fails the user
+  // is shown `retry_prompt`; the row goes in once more under a new number
+  // (only when the answer is OK if `answer_decides`), and a second failure
+  // is only shown (`failed_text`). Elsewhere the database's error reaches
+  // the caller unchanged.
+  void InsertWithUniqueNumber(StatementHolder& holder, std::string_view retry_prompt, bool answer_decides,
+                              std::string_view failed_text);
+  // The eight characters of a fresh unique number.
+  static std::string FreshUniqueNumber();
 
  private:
+  struct RowSetCloser {
+    Recordset& rs;
+    ~RowSetCloser();
+  };
+  static bool TryInsert(Command& insert);
+  void BindColumn(Command& command, const tables::Column& column, const Variant& value);
+  template <class P>
+  static void StoreField(P& property, const Variant& value) {
+    Field(property) = ConvertTo<typename P::value_type>(value);
+  }
+
   std::shared_ptr<Connection> connection_;
   std::vector<StatementHolder*> holders_;
 };
 
+// The skeleton of a table class: its class description and the procedure
+// labels of its error exits.
+template <class Derived>
+class TableClass : public TableObject {
+ public:
+  const ClassInfo& Class() const override { return Derived::Info(); }
+
+ protected:
+  // "<Op> of Class Module <class><ending>", the ending being the class's
+  // kLabelEnding (" Line#:" for the classes whose labels carry it).
+  template <FixedString Op>
+  static std::string_view Label() {
+    static const std::string label =
+        std::string(Op.View()) + " of Class Module " + std::string(Derived::kClassName) +
+        std::string(Derived::kLabelEnding);
+    return label;
+  }
+  static constexpr std::string_view kLabelEnding = "";
+};
+
 }  // namespace tarnlow
+
+// In the class body: name, class description and the properties of the list.
+#define TARNLOW_TABLE_CLASS(C, LIST)                                          \
+ public:                                                                       \
+  static constexpr std::string_view kClassName = #C;                           \
+  static const ::tarnlow::ClassInfo& Info();                                   \
+  TARNLOW_PROPERTIES(C, LIST)                                                  \
+                                                                               \
+ private:                                                                      \
+  friend class ::tarnlow::detail::ClassBuilder<C>;                             \
+  friend class ::tarnlow::TableClass<C>;                                       \
+  friend struct ::tarnlow::detail::PassAccess;                                 \
+  static void Describe(::tarnlow::detail::ClassBuilder<C>& b);                 \
+                                                                               \
+ public:
+
+// In the source file: the property entries, the class description built by
+// the Describe body that follows, and the registration by name.
+#define TARNLOW_DEFINE_CLASS(C, LIST, CLSID, IID)                                           \
+  TARNLOW_DEFINE_PROPERTIES(C, LIST)                                                         \
+  const ::tarnlow::ClassInfo& C::Info() {                                                    \
+    static const ::tarnlow::ClassInfo info = [] {                                            \
+      ::tarnlow::detail::ClassBuilder<C> b(C::kClassName, CLSID, IID);                       \
+      Describe(b);                                                                           \
+      return b.Build();                                                                      \
+    }();                                                                                     \
+    return info;                                                                             \
+  }                                                                                          \
+  TARNLOW_REGISTER_CLASS(C)                                                                  \
+  void C::Describe([[maybe_unused]] ::tarnlow::detail::ClassBuilder<C>& b)
+
+// Late-bound entries of operations without named arguments, in order.
+#define TARNLOW_METHOD_ENTRY(name) .Method<&Self::name>(#name)
+#define TARNLOW_METHODS(...) TARNLOW_FOR_EACH(TARNLOW_METHOD_ENTRY, __VA_ARGS__)

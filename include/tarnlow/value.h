@@ -19,22 +19,34 @@ class Object;
 // fraction. Before the origin the whole part counts days backwards and the
 // fraction still runs forwards (-1.25 is 29 December 1899 06:00), so the
 // calendar day is always the whole part.
+//
+// Dates run from 100-01-01 00:00 to 9999-12-31 23:59:59.999 (the time read to
+// the millisecond): making one outside that range from a number, a calendar
+// date or text raises 6 "Overflow", and so does reading a date whose value was
+// written past the range directly.
 struct TARNLOW_API Date {
   double value = 0.0;
 
   constexpr Date() = default;
-  constexpr explicit Date(double days) : value(days) {}
+  explicit Date(double days);  // raises Overflow outside the range
+
+  // Whether a number of days is a date of the range (NaN and infinities are not).
+  static bool InRange(double days);
 
   static Date FromCalendar(int year, int month, int day, int hour = 0, int minute = 0, double second = 0.0);
   // "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" or with 'T' and fractional seconds.
-  // Returns false when the text is not such a date.
+  // Returns false when the text is not such a date, or names one outside the range.
   static bool TryParseIso(std::string_view text, Date& out);
-  static Date ParseIso(std::string_view text);  // raises Type mismatch
+  static Date ParseIso(std::string_view text);  // raises Type mismatch, or Overflow outside the range
+  enum class IsoText { Date, NotADate, OutOfRange };
+  // Reads the text as TryParseIso does, telling a well-formed date outside
+  // the range apart from text that is no date.
+  static IsoText ReadIso(std::string_view text, Date& out);
 
   struct Parts {
     int year, month, day, hour, minute, second, millisecond;
   };
-  Parts ToParts() const;
+  Parts ToParts() const;  // raises Overflow outside the range
   // "YYYY-MM-DD HH:MM:SS", with ".mmm" only when there are milliseconds.
   std::string ToIso() const;
   std::int32_t DayNumber() const;  // calendar day, whole days since the origin
@@ -88,7 +100,9 @@ class TARNLOW_API Variant {
   // Conversions with the rules of late-bound clients: Null raises "Invalid use
   // of Null" (94), text that is no number raises "Type mismatch" (13), a
   // number out of range raises "Overflow" (6), and whole-number conversions
-  // round halves to even.
+  // round halves to even. Numbers are finite: an infinity or NaN held here
+  // (from a host or a database) and text past the largest double raise
+  // "Overflow" when converted, and so does a date outside the range.
   std::string ToText() const;
   double ToDouble() const;
   std::int16_t ToInt16() const;

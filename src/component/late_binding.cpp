@@ -2,6 +2,13 @@
 
 #include <vector>
 
+namespace tarnlow::detail {
+// Late-bound assignments reach a property's field once the accessors allow it.
+struct ColumnWriter {
+  static void Set(const ColumnInfo& c, Object& o, const Variant& v) { c.set_(o, v); }
+};
+}  // namespace tarnlow::detail
+
 namespace tarnlow::late {
 namespace {
 
@@ -41,7 +48,7 @@ Variant Invoke(Object& object, const MemberInfo& m, CallKind call, std::span<Var
       if (args.empty()) RaiseRuntime(err::WrongArguments);
       if (m.column) {
         if (args.size() != 1) RaiseRuntime(err::WrongArguments);
-        m.column->set(object, args.back());
+        detail::ColumnWriter::Set(*m.column, object, args.back());
         return {};
       }
       return m.invoke(object, CallKind::Let, args);

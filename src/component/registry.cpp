@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "framework/text.h"
+#include "tarnlow/connection.h"
 
 namespace tarnlow {
 namespace {
@@ -26,6 +27,9 @@ struct Entries {
     keys.clear();
     for (Registry::InfoFunction f : functions) {
       const ClassInfo* info = &f();
+      // Private classes exist only inside the library: clients can neither
+      // find nor create them.
+      if (!info->Creatable()) continue;
       if (std::find(by_name.begin(), by_name.end(), info) != by_name.end()) continue;
       by_name.push_back(info);
       // A second class under a name or identity already taken cannot be
@@ -67,6 +71,16 @@ const ClassInfo* Registry::Find(std::string_view key) {
   e.Refresh();
   const auto it = e.keys.find(LowerCase(key));
   return it == e.keys.end() ? nullptr : it->second;
+}
+
+const TypeLibraryInfo& TypeLibrary() {
+  static constexpr TypeLibraryInfo info{"TarnlowSTData",
+                                        "{0D270230-F1FC-4FE3-A265-331D0D4EDB9E}",
+                                        2,
+                                        15,
+                                        1033,
+                                        "TarnlowSTData purchasing and stock table objects"};
+  return info;
 }
 
 ObjectPtr CreateObject(std::string_view key) {
@@ -125,8 +139,8 @@ std::string Heading(const ClassInfo& info) {
   std::string out(info.Name());
   out += "  ";
   out += info.ClassId().empty() ? std::string_view("-") : info.ClassId();
-  out += "  _";
-  out += info.Name();
+  out += "  ";
+  out += info.InterfaceName();
   out += ' ';
   out += info.InterfaceId();
   out += info.Creatable() ? "  creatable" : "  not creatable";
@@ -134,6 +148,13 @@ std::string Heading(const ClassInfo& info) {
 }
 
 }  // namespace
+
+std::string DescribeTypeLibrary() {
+  const TypeLibraryInfo& lib = TypeLibrary();
+  return "type library " + std::string(lib.name) + "  " + std::string(lib.identity) + "  version " +
+         std::to_string(lib.major_version) + "." + std::to_string(lib.minor_version) + "  locale " +
+         std::to_string(lib.locale) + "\n";
+}
 
 std::string DescribeClasses() {
   const std::vector<const ClassInfo*> classes = Registry::Classes();
@@ -145,7 +166,7 @@ std::string DescribeClasses() {
     out += "  ";
     out += info->ClassId();
     out += "  ";
-    out += Padded("_" + std::string(info->Name()), width + 1);
+    out += Padded(info->InterfaceName(), width + 1);
     out += ' ';
     out += info->InterfaceId();
     out += info->Creatable() ? "  creatable\n" : "  not creatable\n";
@@ -179,6 +200,71 @@ std::string DescribeMembers(const ClassInfo& info) {
       out += KindText(m.kind);
     }
     out += '\n';
+  }
+  return out;
+}
+
+namespace {
+
+// A cell of a Markdown table: a bar would end it early.
+std::string Cell(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '|') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// GitHub's anchor of a heading that is a class name.
+std::string Anchor(std::string_view name) {
+  return LowerCase(name);
+}
+
+std::string Arguments(const MemberInfo& m) {
+  std::string out;
+  for (std::size_t i = 0; i < m.args.size(); ++i) {
+    if (i != 0) out += ", ";
+    if (m.args[i].by_ref) out += "ByRef ";
+    out += "`";
+    out += m.args[i].name;
+    out += "` As ";
+    out += KindText(m.args[i].kind);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string DescribeClassesMarkdown() {
+  const TypeLibraryInfo& lib = TypeLibrary();
+  const std::vector<const ClassInfo*> classes = Registry::Classes();
+  std::string out =
+      "# TarnlowSTData classes\n\n"
+      "<!-- Generated from the class registry by `tarnlowst classes --markdown`; do not edit. -->\n\n";
+  out += "Type library `" + std::string(lib.name) + "` " + std::string(lib.identity) + ", version " +
+         std::to_string(lib.major_version) + "." + std::to_string(lib.minor_version) + ", locale " +
+         std::to_string(lib.locale) + ". " + std::to_string(classes.size()) +
+         " classes that clients create by class name or class identity (letter case ignored). Each has one "
+         "default interface, `_` and its name, whose members follow in interface order.\n\n";
+  out += "| Class | Class identity | Default interface | Interface identity |\n|---|---|---|---|\n";
+  for (const ClassInfo* info : classes) {
+    out += "| [`" + std::string(info->Name()) + "`](#" + Anchor(info->Name()) + ") | " +
+           std::string(info->ClassId()) + " | `" + std::string(info->InterfaceName()) + "` | " +
+           std::string(info->InterfaceId()) + " |\n";
+  }
+  for (const ClassInfo* info : classes) {
+    out += "\n## " + std::string(info->Name()) + "\n\n";
+    out += "Class identity " + std::string(info->ClassId()) + "; default interface `" +
+           std::string(info->InterfaceName()) + "` " + std::string(info->InterfaceId()) + ".\n\n";
+    out += "| Member | Kind | Arguments | Type | Meaning |\n|---|---|---|---|---|\n";
+    for (const MemberInfo& m : info->Members()) {
+      out += "| `" + std::string(m.name) + "` | ";
+      out += m.is_method ? std::string_view("operation") : AccessText(m.access);
+      out += " | " + Arguments(m) + " | ";
+      if (!m.is_method || m.has_result) out += KindText(m.kind);
+      out += " | " + Cell(MemberMeaning(*info, m)) + " |\n";
+    }
   }
   return out;
 }

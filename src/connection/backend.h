@@ -1,6 +1,9 @@
 // The one seam between the connection layer and a database engine. Every
-// backend (sqlite/, postgresql/, odbc/) implements these two classes with the same
-// set of files; tests wrap a Database to inject faults.
+// backend (sqlite/, postgresql/, odbc/) implements these two classes with the
+// same set of files; tests wrap a Database to inject faults. Failures raise an
+// error record whose context names the statement, the database's own code
+// and whether the connection can still be used; each backend builds those
+// records in one place (its *_error.cpp).
 #pragma once
 
 #include <cstdint>
@@ -9,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "connection/sql_text.h"
 #include "tarnlow/error.h"
 #include "tarnlow/value.h"
 
@@ -25,7 +29,9 @@ class Statement {
   // as text, numbers as numbers, dates as the database's date value, Null
   // and Empty as null.
   virtual void Bind(int index, const Variant& value) = 0;
-  // Runs the statement; true when a row is current afterwards.
+  // Runs the statement to its end, keeping every row it gives, so that no
+  // statement holds the database between calls; true when a row is current
+  // afterwards.
   virtual bool Execute() = 0;
   // Moves to the next row; false at the end.
   virtual bool Next() = 0;
@@ -77,7 +83,15 @@ class Database {
   // "sqlite" or "postgresql": the DDL dialect. A connection to a database
   // of another kind answers with that database's own name.
   virtual std::string_view Dialect() const = 0;
+  // The text as a literal of this database, whatever its session settings:
+  // between apostrophes, each apostrophe doubled, and whatever else the
+  // database reads as an escape made plain.
+  virtual std::string QuoteLiteral(std::string_view text) const;
 };
+
+inline std::string Database::QuoteLiteral(std::string_view text) const {
+  return sqltext::QuoteLiteral(text);
+}
 
 // Opens a database file (or ":memory:"); creates it when missing.
 std::unique_ptr<Database> OpenSqlite(const std::string& path);

@@ -1,6 +1,7 @@
 #include <strings.h>
 
 #include "connection/backend.h"
+#include "connection/sql_text.h"
 #include "tarnlow/connection.h"
 
 namespace tarnlow {
@@ -14,6 +15,18 @@ void Command::CommandText(std::string sql) {
   if (sql == sql_) return;
   sql_ = std::move(sql);
   statement_.reset();
+}
+
+void Command::CommandType(int type) {
+  if (type != adCmdText && type != adCmdTable && type != adCmdUnknown) RaiseRuntime(err::NotAllowed);
+  if (type == command_type_) return;
+  command_type_ = type;
+  statement_.reset();
+}
+
+void Command::Prepared(bool prepared) {
+  prepared_ = prepared;
+  if (!prepared_) statement_.reset();
 }
 
 void Command::ActiveConnection(std::shared_ptr<Connection> connection) {
@@ -36,15 +49,31 @@ Parameter& Command::operator[](std::string_view name) {
   RaiseRuntime(err::ItemNotFound);
 }
 
+std::string Command::StatementText() const {
+  if (command_type_ == adCmdTable) return "select * from " + sql_;
+  return sql_;
+}
+
 void Command::Compile() {
-  if (statement_) return;
   if (!connection_) RaiseRuntime(err::ObjectNotSet);
-  statement_ = connection_->DatabaseConnection().Prepare(sql_);
+  tarnlow::DatabaseConnection& db = connection_->DatabaseConnection();
+  if (!prepared_) {
+    statement_ = db.PrepareLiteral(StatementText());
+    return;
+  }
+  if (!statement_) statement_ = db.Prepare(StatementText());
 }
 
 void Command::Bind() {
-  for (std::size_t i = 0; i < parameters_.size(); ++i)
-    statement_->Bind(static_cast<int>(i) + 1, parameters_[i].value);
+  for (std::size_t i = 0; i < parameters_.size(); ++i) {
+    const Parameter& p = parameters_[i];
+    // Bound text goes to the database with its length, so a NUL would be
+    // stored whole, yet read back cut short by anything that reads it as a
+    // C string.
+    if (const std::string* text = p.value.AsText(); text && sqltext::HoldsNul(*text))
+      sqltext::RaiseNul("The value of parameter \"" + p.name + "\"", StatementText());
+    statement_->Bind(static_cast<int>(i) + 1, p.value);
+  }
 }
 
 std::shared_ptr<Recordset> Command::Execute() {
@@ -60,11 +89,11 @@ std::shared_ptr<Recordset> Command::Execute() {
     last_->row_.clear();
     last_->pending_.clear();
   }
-  auto& stats = connection_->DatabaseConnection().MutableStatistics();
-  ++stats.executions;
+  tarnlow::DatabaseConnection& db = connection_->DatabaseConnection();
+  ++db.MutableStatistics().executions;
   const bool has_row = statement_->Execute();
   if (!last_) last_ = std::make_shared<Recordset>();
-  last_->AttachExecuted(statement_, has_row);
+  last_->AttachExecuted(statement_, has_row, db.shared_from_this());
   return last_;
 }
 
@@ -100,7 +129,8 @@ void StatementHolder::AddDateParameter(std::string_view name) {
 }
 
 void StatementHolder::SetTextValue(std::string_view name, const std::string& value) {
-  command_[name].value = Variant(value);
+  Parameter& p = command_[name];
+  p.value = connection_ ? connection_->TextValue(value) : Variant(value);
 }
 
 void StatementHolder::SetNumberValue(std::string_view name, double value) {
@@ -108,7 +138,8 @@ void StatementHolder::SetNumberValue(std::string_view name, double value) {
 }
 
 void StatementHolder::SetDateValue(std::string_view name, const Date& value) {
-  command_[name].value = Variant(value);
+  Parameter& p = command_[name];
+  p.value = connection_ ? connection_->DateValue(value) : Variant(value);
 }
 
 void StatementHolder::ClearParameters() {

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "connection/backend.h"
+#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 
 namespace tarnlow {
@@ -24,8 +25,8 @@ const std::string& TableCatalogue::Name(CatalogueTable table) const {
 const ClassInfo& TableCatalogue::Class() const {
   static const ClassInfo info = [] {
     detail::ClassBuilder<TableCatalogue> b("TableCatalogue", "", "{1D10F264-2B7B-4DB8-9F5F-8D78790F5761}");
-#define TARNLOW_CATALOGUE_MEMBER(name) b.Get<&TableCatalogue::name>(#name);
-    TARNLOW_CATALOGUE_TABLES(TARNLOW_CATALOGUE_MEMBER)
+#define TARNLOW_CATALOGUE_MEMBER(name, default_name) b.Get<&TableCatalogue::name>(#name);
+    TARNLOW_TABLES(TARNLOW_CATALOGUE_MEMBER)
 #undef TARNLOW_CATALOGUE_MEMBER
     return b.Build();
   }();
@@ -51,7 +52,7 @@ const ClassInfo& SystemInfo::Class() const {
 
 // ---- the open database connection --------------------------------------------
 
-DatabaseConnection::DatabaseConnection(std::unique_ptr<backend::Database> db, std::string trace)
+DatabaseConnection::DatabaseConnection(Token, std::unique_ptr<backend::Database> db, std::string trace)
     : db_(std::move(db)), trace_(std::move(trace)) {}
 
 DatabaseConnection::~DatabaseConnection() = default;
@@ -70,6 +71,7 @@ void DatabaseConnection::Trace(std::string_view sql) {
 }
 
 std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view sql) {
+  if (sqltext::HoldsNul(sql)) sqltext::RaiseNul("The statement text", sql);
   Trace(sql);
   auto statement = db_->Prepare(sql, true);
   ++stats_.prepares;
@@ -77,9 +79,25 @@ std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view
 }
 
 std::shared_ptr<backend::Statement> DatabaseConnection::PrepareLiteral(std::string_view sql) {
+  if (sqltext::HoldsNul(sql)) sqltext::RaiseNul("The statement text", sql);
   Trace(sql);
   auto statement = db_->Prepare(sql, false);
   ++stats_.prepares;
+  return statement;
+}
+
+std::shared_ptr<backend::Statement> DatabaseConnection::PrepareReused(const std::string& sql) {
+  // A client that writes many different column sets would otherwise keep a
+  // compiled statement for each of them.
+  constexpr std::size_t kKept = 16;
+  if (auto it = reused_.find(sql); it != reused_.end()) {
+    // Traced on every use, as it was when it was compiled for every use.
+    Trace(sql);
+    return it->second;
+  }
+  auto statement = Prepare(sql);
+  if (reused_.size() >= kKept) reused_.clear();
+  reused_.emplace(sql, statement);
   return statement;
 }
 
@@ -90,6 +108,10 @@ std::int64_t DatabaseConnection::Execute(std::string_view sql) {
   const std::int64_t rows = statement->RowsAffected();
   statement->Reset();
   return rows;
+}
+
+std::string DatabaseConnection::QuoteLiteral(std::string_view text) const {
+  return db_->QuoteLiteral(text);
 }
 
 const std::vector<std::string>& DatabaseConnection::RowKey(const std::string& table) {
@@ -103,24 +125,24 @@ const std::vector<std::string>& DatabaseConnection::RowKey(const std::string& ta
 Connection::Connection() = default;
 
 Connection::Connection(ConnectionOptions options) : Connection(options, nullptr) {
+  options_.CheckBeforeOpen();
+  std::unique_ptr<backend::Database> db;
   switch (options_.backend) {
-    case ConnectionOptions::Backend::SQLite:
-      db_ =
-          std::make_unique<tarnlow::DatabaseConnection>(backend::OpenSqlite(options_.target), options_.trace);
-      break;
-    case ConnectionOptions::Backend::PostgreSQL:
-      db_ = std::make_unique<tarnlow::DatabaseConnection>(backend::OpenPostgres(options_.target),
-                                                          options_.trace);
-      break;
-    case ConnectionOptions::Backend::ODBC:
-      db_ = std::make_unique<tarnlow::DatabaseConnection>(backend::OpenOdbc(options_.target), options_.trace);
-      break;
+    case ConnectionOptions::Backend::SQLite: db = backend::OpenSqlite(options_.target); break;
+    case ConnectionOptions::Backend::PostgreSQL: db = backend::OpenPostgres(options_.target); break;
+    case ConnectionOptions::Backend::ODBC: db = backend::OpenOdbc(options_.target); break;
   }
+  db_ = std::make_shared<tarnlow::DatabaseConnection>(tarnlow::DatabaseConnection::Token(), std::move(db),
+                                                      options_.trace);
 }
 
 Connection::Connection(ConnectionOptions options, std::unique_ptr<backend::Database> db)
     : options_(std::move(options)) {
-  if (db) db_ = std::make_unique<tarnlow::DatabaseConnection>(std::move(db), options_.trace);
+  if (db) {
+    options_.CheckBeforeOpen();
+    db_ = std::make_shared<tarnlow::DatabaseConnection>(tarnlow::DatabaseConnection::Token(), std::move(db),
+                                                        options_.trace);
+  }
   catalogue_ = std::make_shared<tarnlow::TableCatalogue>(options_);
   system_ = std::make_shared<tarnlow::SystemInfo>(options_);
 }
@@ -164,6 +186,10 @@ Date Connection::CurrentTime(bool) const {
   std::tm tm{};
   localtime_r(&now, &tm);
   return Date::FromCalendar(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+std::string Connection::QuoteLiteral(std::string_view text) {
+  return DatabaseConnection().QuoteLiteral(text);
 }
 
 std::int64_t Connection::Execute(std::string_view sql) {

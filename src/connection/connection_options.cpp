@@ -1,58 +1,34 @@
 #include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 
+#include "connection/sql_text.h"
 #include "tarnlow/connection.h"
 
 namespace tarnlow {
 namespace {
 
 constexpr std::string_view kTableProperties[] = {
-#define TARNLOW_TABLE_PROPERTY(name) #name,
-    TARNLOW_CATALOGUE_TABLES(TARNLOW_TABLE_PROPERTY)
+#define TARNLOW_TABLE_PROPERTY(name, default_name) #name,
+    TARNLOW_TABLES(TARNLOW_TABLE_PROPERTY)
 #undef TARNLOW_TABLE_PROPERTY
 };
 
 // Plain descriptive names; a site whose tables are named otherwise says so
 // with table.<Property>=NAME in its connection text.
 constexpr std::string_view kDefaultNames[] = {
-    "product_expense",
-    "vat_matrix",
-    "product_unit_conversion",
-    "purchase_price_list",
-    "purchase_discount",
-    "order_line_project_analysis",
-    "order_line_nominal_analysis",
-    "supplier_product_info",
-    "unit_description",
-    "unit_conversion",
-    "service_item",
-    "stock_category",
-    "stock_batch",
-    "stock_movement_history",
-    "stock_nominal_movement",
-    "stock_item",
-    "stock_item_extension",
-    "goods_receipt_audit",
-    "purchase_order_line",
-    "purchase_order_header",
-    "purchase_order_line_analysis",
-    "purchase_order_variance_history",
-    "purchase_order_fax",
-    "product_group_tolerance",
-    "purchase_order_rate",
-    "purchase_order_variance_rate",
-    "purchase_order_line_weight",
-    "purchase_order_vat_state",
-    "order_line_retention_analysis",
+#define TARNLOW_TABLE_DEFAULT_NAME(name, default_name) default_name,
+    TARNLOW_TABLES(TARNLOW_TABLE_DEFAULT_NAME)
+#undef TARNLOW_TABLE_DEFAULT_NAME
 };
-static_assert(std::size(kTableProperties) == CatalogueTableCount);
-static_assert(std::size(kDefaultNames) == CatalogueTableCount);
 
-constexpr std::int32_t kBadConnectionText = vbObjectError + 513;
 constexpr const char* kSource = "TarnlowData.Connection";
 
 [[noreturn]] void Bad(std::string description) {
-  throw Error(kBadConnectionText, kSource, std::move(description));
+  throw Error(err::BadConnectionText, kSource, std::move(description));
 }
 
 std::int16_t WholeNumber(std::string_view key, std::string_view value) {
@@ -148,6 +124,8 @@ std::string ConnectionOptions::TableName(CatalogueTable table) const {
 }
 
 ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
+  // File names and libpq texts end at a NUL: what follows would be dropped.
+  if (sqltext::HoldsNul(text)) Bad("Connection text holds a NUL character");
   ConnectionOptions o;
   std::string_view rest;
   if (text.starts_with("sqlite:")) {
@@ -194,6 +172,19 @@ ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
     o.target = std::string(target) + kept;
   }
   return o;
+}
+
+void ConnectionOptions::CheckBeforeOpen() const {
+  if (sqltext::HoldsNul(target)) Bad("Database name holds a NUL character");
+  if (sqltext::HoldsNul(trace)) Bad("Trace file name holds a NUL character");
+  if (trace.empty() || trace == "-") return;
+  // Every statement is traced by appending to the file; one that cannot be
+  // opened now would lose the trace without a word.
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(trace.c_str(), "a"), &std::fclose);
+  if (!file) {
+    const int error = errno;
+    Bad("Cannot open the trace file \"" + trace + "\": " + std::strerror(error));
+  }
 }
 
 }  // namespace tarnlow

@@ -18,7 +18,7 @@ Recordset::~Recordset() {
 
 void Recordset::ActiveConnection(tarnlow::DatabaseConnection& connection) {
   if (open_) RaiseRuntime(err::ObjectOpen);
-  connection_ = &connection;
+  connection_ = connection.shared_from_this();
 }
 
 void Recordset::Source(std::string sql) {
@@ -54,14 +54,16 @@ void Recordset::Open(std::string sql, tarnlow::DatabaseConnection& connection, i
                      int lock_type) {
   if (open_) RaiseRuntime(err::ObjectOpen);
   source_ = std::move(sql);
-  connection_ = &connection;
+  connection_ = connection.shared_from_this();
   cursor_type_ = cursor_type;
   lock_type_ = lock_type;
   Open();
 }
 
-void Recordset::AttachExecuted(std::shared_ptr<backend::Statement> statement, bool has_row) {
+void Recordset::AttachExecuted(std::shared_ptr<backend::Statement> statement, bool has_row,
+                               std::shared_ptr<tarnlow::DatabaseConnection> connection) {
   statement_ = std::move(statement);
+  connection_ = std::move(connection);
   open_ = true;
   at_end_ = !has_row;
   cursor_type_ = adOpenForwardOnly;
@@ -210,7 +212,14 @@ void Recordset::Update() {
     sql += key[k] + " = ?";
     key_index.push_back(IndexOf(key[k]));
   }
-  auto update = connection_->PrepareLiteral(sql);
+  // Refused as a bound parameter's text is (Command::Bind).
+  for (const auto& [i, v] : pending_)
+    if (const std::string* text = v.AsText(); text && sqltext::HoldsNul(*text))
+      sqltext::RaiseNul("The value of field \"" + statement_->ColumnName(static_cast<int>(i)) + "\"", sql);
+  // The same row set, or another on the same table, writes the same text
+  // again on the next receipt: it is compiled once, with the table's
+  // triggers.
+  auto update = connection_->PrepareReused(sql);
   int n = 0;
   for (const auto& [i, v] : pending_) update->Bind(++n, v);
   for (std::size_t i : key_index) update->Bind(++n, row_[i]);
@@ -218,7 +227,9 @@ void Recordset::Update() {
   update->Execute();
   const std::int64_t changed = update->RowsAffected();
   update->Reset();
-  if (changed == 0) RaiseRuntime(err::RowNotLocated);
+  if (changed == 0)
+    throw Error(err::RowNotLocated, RuntimeSource, RuntimeErrorText(err::RowNotLocated),
+                ErrorContext{sql, "", 0, true});
   for (auto& [i, v] : pending_) row_[i] = std::move(v);
   pending_.clear();
 }

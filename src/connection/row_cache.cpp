@@ -1,4 +1,9 @@
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <iterator>
+#include <limits>
 
 #include "tarnlow/connection.h"
 #include "tarnlow/modules.h"
@@ -23,62 +28,378 @@ Date ValueConverter::FieldDate(const Variant& field) const {
 }
 
 bool ValueConverter::CheckText(const std::string& text) const {
-  return text.find_first_not_of(" \t\r\n") != std::string::npos;
+  return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
 // ---- RowCache --------------------------------------------------------------------------
+
+namespace {
+
+constexpr std::int32_t kEmptySlot = -1;
+constexpr std::int32_t kDeletedSlot = -2;
+
+std::uint64_t Mix(std::uint64_t x) {
+  x ^= x >> 30;
+  x *= 0xbf58476d1ce4e5b9ULL;
+  x ^= x >> 27;
+  x *= 0x94d049bb133111ebULL;
+  x ^= x >> 31;
+  return x;
+}
+
+// Zero and minus zero are equal cells, so they must hash alike.
+std::uint64_t Bits(double d) {
+  if (d == 0.0) d = 0.0;
+  std::uint64_t b;
+  std::memcpy(&b, &d, sizeof b);
+  return b;
+}
+
+// A cell that equals nothing, itself included, can never be found, so it is
+// left out of the index.
+bool Indexable(const Variant& v) {
+  switch (v.Type()) {
+    case VarType::Double: return !std::isnan(v.ToDouble());
+    case VarType::Date: return !std::isnan(v.ToDate().value);
+    default: return true;
+  }
+}
+
+// Equal cells (same type, same value) hash alike; the type takes part, as
+// text "1" and the number 1 are different cells.
+std::uint32_t HashOf(const Variant& v) {
+  std::uint64_t h = 0;
+  switch (v.Type()) {
+    case VarType::String: h = std::hash<std::string_view>{}(*v.AsText()); break;
+    case VarType::Double: h = Bits(v.ToDouble()); break;
+    case VarType::Date: h = Bits(v.ToDate().value); break;
+    case VarType::Integer: h = static_cast<std::uint64_t>(v.ToInt16()); break;
+    case VarType::Long: h = static_cast<std::uint64_t>(v.ToInt32()); break;
+    case VarType::Boolean: h = v.ToBool() ? 1 : 0; break;
+    case VarType::Object: h = reinterpret_cast<std::uintptr_t>(v.ToObject().get()); break;
+    case VarType::Empty:
+    case VarType::Null: break;
+  }
+  h = Mix(h + (static_cast<std::uint64_t>(v.Type()) + 1) * 0x9e3779b97f4a7c15ULL);
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
+// The order Sort gives column 0: empty and Null cells first, then numbers,
+// dates, text (byte order) and objects. A total order, so that a column of
+// mixed cells sorts as well as a column of text.
+int Rank(const Variant& v) {
+  switch (v.Type()) {
+    case VarType::Empty:
+    case VarType::Null: return 0;
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::Double:
+    case VarType::Boolean: return 1;
+    case VarType::Date: return 2;
+    case VarType::String: return 3;
+    case VarType::Object: return 4;
+  }
+  return 5;
+}
+
+bool NumberLess(double a, double b) {
+  if (std::isnan(a)) return false;
+  return std::isnan(b) || a < b;
+}
+
+bool SortsBefore(const Variant& a, const Variant& b) {
+  const int ra = Rank(a), rb = Rank(b);
+  if (ra != rb) return ra < rb;
+  switch (ra) {
+    case 1: return NumberLess(a.ToDouble(), b.ToDouble());
+    case 2: return NumberLess(a.ToDate().value, b.ToDate().value);
+    case 3: return *a.AsText() < *b.AsText();
+    case 4: return std::less<const Object*>{}(a.ToObject().get(), b.ToObject().get());
+    default: return false;
+  }
+}
+
+}  // namespace
+
+// Open-addressing hash table over one column. A slot stands for one distinct
+// value and names the lowest row holding it; a value held by several rows
+// also has a group: all its rows in ascending order. The table keeps row
+// numbers only and compares keys against the cells themselves.
+class RowCache::Index {
+ public:
+  explicit Index(std::size_t values) { slots_.assign(CapacityFor(values), Slot{}); }
+
+  std::int32_t Find(const RowCache& cache, std::int32_t column, std::int32_t start,
+                    const Variant& key) const {
+    if (!Indexable(key)) return -1;
+    const std::size_t at = Locate(cache, column, key, HashOf(key));
+    if (at == kNone) return -1;
+    const Slot& s = slots_[at];
+    if (s.group < 0) return s.row >= start ? s.row : -1;
+    const std::vector<std::int32_t>& rows = groups_[static_cast<std::size_t>(s.group)];
+    const auto it = std::lower_bound(rows.begin(), rows.end(), start);
+    return it == rows.end() ? -1 : *it;
+  }
+
+  void Insert(const RowCache& cache, std::int32_t column, std::int32_t row) {
+    const Variant& v = cache.Cell(row, column);
+    if (!Indexable(v)) return;
+    const std::uint32_t h = HashOf(v);
+    if (const std::size_t at = Locate(cache, column, v, h); at != kNone) {
+      Join(slots_[at], row);
+      return;
+    }
+    if ((used_ + 1) * 4 > slots_.size() * 3) Rehash(CapacityFor((live_ + 1) * 2));
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    while (slots_[i].row >= 0) i = (i + 1) & mask;
+    if (slots_[i].row == kEmptySlot) ++used_;
+    slots_[i] = Slot{h, row, -1};
+    ++live_;
+  }
+
+  void Remove(const RowCache& cache, std::int32_t column, std::int32_t row) {
+    const Variant& v = cache.Cell(row, column);
+    if (!Indexable(v)) return;
+    const std::size_t at = Locate(cache, column, v, HashOf(v));
+    if (at == kNone) return;
+    Slot& s = slots_[at];
+    if (s.group < 0) {
+      s.row = kDeletedSlot;
+      --live_;
+      return;
+    }
+    std::vector<std::int32_t>& rows = groups_[static_cast<std::size_t>(s.group)];
+    rows.erase(std::lower_bound(rows.begin(), rows.end(), row));
+    s.row = rows.front();
+    if (rows.size() == 1) {
+      std::vector<std::int32_t>().swap(rows);
+      free_groups_.push_back(s.group);
+      s.group = -1;
+    }
+  }
+
+ private:
+  struct Slot {
+    std::uint32_t hash = 0;
+    std::int32_t row = kEmptySlot;  // lowest row holding the value, or empty / deleted
+    std::int32_t group = -1;        // the value's rows when more than one holds it
+  };
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  // Room for that many values at three quarters full at most.
+  static std::size_t CapacityFor(std::size_t values) {
+    std::size_t capacity = 16;
+    while (capacity * 3 < values * 4) capacity *= 2;
+    return capacity;
+  }
+
+  std::size_t Locate(const RowCache& cache, std::int32_t column, const Variant& key, std::uint32_t h) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+      const Slot& s = slots_[i];
+      if (s.row == kEmptySlot) return kNone;
+      if (s.row >= 0 && s.hash == h && cache.Cell(s.row, column) == key) return i;
+    }
+  }
+
+  void Join(Slot& s, std::int32_t row) {
+    if (s.group < 0) {
+      std::int32_t g;
+      if (free_groups_.empty()) {
+        g = static_cast<std::int32_t>(groups_.size());
+        groups_.emplace_back();
+      } else {
+        g = free_groups_.back();
+        free_groups_.pop_back();
+      }
+      groups_[static_cast<std::size_t>(g)] = {std::min(s.row, row), std::max(s.row, row)};
+      s.group = g;
+    } else {
+      std::vector<std::int32_t>& rows = groups_[static_cast<std::size_t>(s.group)];
+      // Rows mostly arrive in ascending order (loads, added rows).
+      if (rows.back() < row)
+        rows.push_back(row);
+      else
+        rows.insert(std::lower_bound(rows.begin(), rows.end(), row), row);
+    }
+    s.row = groups_[static_cast<std::size_t>(s.group)].front();
+  }
+
+  void Rehash(std::size_t capacity) {
+    std::vector<Slot> old(capacity);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& s : old) {
+      if (s.row < 0) continue;
+      std::size_t i = s.hash & mask;
+      while (slots_[i].row != kEmptySlot) i = (i + 1) & mask;
+      slots_[i] = s;
+    }
+    used_ = live_;
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;  // slots not empty: live values and deleted ones
+  std::size_t live_ = 0;
+  std::vector<std::vector<std::int32_t>> groups_;
+  std::vector<std::int32_t> free_groups_;
+};
+
+RowCache::RowCache() = default;
+RowCache::~RowCache() = default;
+RowCache::RowCache(RowCache&&) noexcept = default;
+RowCache& RowCache::operator=(RowCache&&) noexcept = default;
+
+RowCache::RowCache(const RowCache& other)
+    : columns_(other.columns_), rows_(other.rows_), cells_(other.cells_) {
+  indexes_.resize(other.indexes_.size());
+  for (std::size_t c = 0; c < other.indexes_.size(); ++c)
+    if (other.indexes_[c]) indexes_[c] = std::make_unique<Index>(*other.indexes_[c]);
+}
+
+RowCache& RowCache::operator=(const RowCache& other) {
+  if (this != &other) *this = RowCache(other);
+  return *this;
+}
 
 void RowCache::Check(std::int32_t row, std::int32_t column) const {
   if (row < 0 || row >= RowCount() || column < 0 || column >= columns_)
     RaiseRuntime(err::SubscriptOutOfRange);
 }
 
+void RowCache::DropIndexes() {
+  indexes_.clear();
+  indexes_.resize(static_cast<std::size_t>(columns_));
+}
+
+void RowCache::BuildIndex(std::int32_t column) const {
+  auto index = std::make_unique<Index>(static_cast<std::size_t>(rows_));
+  for (std::int32_t r = 0; r < rows_; ++r) index->Insert(*this, column, r);
+  indexes_[static_cast<std::size_t>(column)] = std::move(index);
+}
+
 Variant RowCache::GetCell(std::int32_t row, std::int32_t column) const {
   Check(row, column);
-  return rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+  return Cell(row, column);
 }
 
 void RowCache::SetCell(std::int32_t row, std::int32_t column, Variant value) {
   Check(row, column);
-  rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = std::move(value);
+  Variant& cell = cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
+                         static_cast<std::size_t>(column)];
+  std::unique_ptr<Index>& index = indexes_[static_cast<std::size_t>(column)];
+  if (!index || cell == value) {
+    cell = std::move(value);
+    return;
+  }
+  index->Remove(*this, column, row);
+  cell = std::move(value);
+  try {
+    index->Insert(*this, column, row);
+  } catch (...) {
+    index.reset();  // out of memory: the next Find builds it afresh
+    throw;
+  }
 }
 
+// Clear and Reshape give the storage back, so that a cache reset for
+// reloading holds no memory of its former size.
 void RowCache::Clear() {
-  rows_.clear();
+  rows_ = 0;
+  std::vector<Variant>().swap(cells_);
+  DropIndexes();
 }
 
 void RowCache::Reshape(std::int32_t, std::int32_t, std::int32_t, std::int32_t columns) {
   if (columns < 0) RaiseRuntime(err::SubscriptOutOfRange);
   columns_ = columns;
-  rows_.assign(1, std::vector<Variant>(static_cast<std::size_t>(columns)));
+  rows_ = 1;
+  std::vector<Variant>(static_cast<std::size_t>(columns)).swap(cells_);
+  DropIndexes();
 }
 
 void RowCache::AddRows(std::int32_t count) {
-  for (std::int32_t i = 0; i < count; ++i) rows_.emplace_back(static_cast<std::size_t>(columns_));
+  if (count <= 0) return;
+  if (count > std::numeric_limits<std::int32_t>::max() - rows_) RaiseRuntime(err::Overflow);
+  const std::int32_t first = rows_;
+  cells_.resize(cells_.size() + static_cast<std::size_t>(count) * static_cast<std::size_t>(columns_));
+  rows_ += count;
+  for (std::int32_t c = 0; c < columns_; ++c) {
+    std::unique_ptr<Index>& index = indexes_[static_cast<std::size_t>(c)];
+    if (!index) continue;
+    // Many rows at once cost less to index afresh on the next Find.
+    if (count > 1 && count > first / 8) {
+      index.reset();
+      continue;
+    }
+    try {
+      for (std::int32_t r = first; r < rows_; ++r) index->Insert(*this, c, r);
+    } catch (...) {
+      index.reset();
+      throw;
+    }
+  }
 }
 
 std::int32_t RowCache::Find(std::int32_t start, std::int32_t column, const Variant& key) const {
-  if (column < 0 || column >= columns_) return -1;
-  for (std::int32_t r = std::max(start, 0); r < RowCount(); ++r)
-    if (rows_[static_cast<std::size_t>(r)][static_cast<std::size_t>(column)] == key) return r;
-  return -1;
+  if (column < 0 || column >= columns_ || start >= rows_) return -1;
+  if (!indexes_[static_cast<std::size_t>(column)]) BuildIndex(column);
+  return indexes_[static_cast<std::size_t>(column)]->Find(*this, column, std::max(start, 0), key);
 }
 
 void RowCache::Sort(std::int32_t first, std::int32_t last) {
   if (columns_ == 0 || first < 0 || last >= RowCount() || first > last) return;
-  // Stable, so that rows with equal keys keep their order and Find gives the first.
-  std::stable_sort(rows_.begin() + first, rows_.begin() + last + 1, [](const auto& a, const auto& b) {
-    const Variant &x = a[0], &y = b[0];
-    if (x.IsNumeric() && y.IsNumeric()) return x.ToDouble() < y.ToDouble();
-    const bool xn = x.IsNull() || x.IsEmpty(), yn = y.IsNull() || y.IsEmpty();
-    if (xn || yn) return xn && !yn;
-    return x.ToText() < y.ToText();
-  });
+  std::vector<std::int32_t> order(static_cast<std::size_t>(last - first + 1));
+  // Keys that are all text, the usual case, sort as plain text without a
+  // look at their kind on every comparison; the order is the same.
+  std::vector<std::pair<std::string_view, std::int32_t>> texts;
+  texts.reserve(order.size());
+  for (std::int32_t r = first; r <= last && texts.size() == static_cast<std::size_t>(r - first); ++r)
+    if (const std::string* text = Cell(r, 0).AsText()) texts.emplace_back(*text, r);
+  if (texts.size() == order.size()) {
+    std::stable_sort(texts.begin(), texts.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = texts[i].second;
+  } else {
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = first + static_cast<std::int32_t>(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::int32_t a, std::int32_t b) { return SortsBefore(Cell(a, 0), Cell(b, 0)); });
+  }
+  texts = {};
+  bool moved = false;
+  for (std::size_t i = 0; i < order.size() && !moved; ++i)
+    moved = order[i] != first + static_cast<std::int32_t>(i);
+  if (moved) {
+    // The rows move once, each cell into its place in a new table.
+    const auto width = static_cast<std::ptrdiff_t>(columns_);
+    const auto row = [&](std::int32_t r) { return cells_.begin() + r * width; };
+    std::vector<Variant> cells;
+    cells.reserve(cells_.size());
+    std::move(cells_.begin(), row(first), std::back_inserter(cells));
+    for (const std::int32_t r : order) std::move(row(r), row(r + 1), std::back_inserter(cells));
+    std::move(row(last + 1), cells_.end(), std::back_inserter(cells));
+    cells_.swap(cells);
+    DropIndexes();
+  }
+  if (!indexes_[0]) BuildIndex(0);
 }
 
 void RowCache::LoadRows(std::vector<std::vector<Variant>> rows) {
-  columns_ = rows.empty() ? columns_ : static_cast<std::int32_t>(rows.front().size());
-  rows_ = std::move(rows);
+  const std::size_t width = rows.empty() ? static_cast<std::size_t>(columns_) : rows.front().size();
+  if (rows.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) ||
+      width > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    RaiseRuntime(err::Overflow);
+  for (const std::vector<Variant>& row : rows)
+    if (row.size() != width) RaiseRuntime(err::SubscriptOutOfRange);
+  std::vector<Variant> cells;
+  cells.reserve(rows.size() * width);
+  for (std::vector<Variant>& row : rows) std::move(row.begin(), row.end(), std::back_inserter(cells));
+  columns_ = static_cast<std::int32_t>(width);
+  rows_ = static_cast<std::int32_t>(rows.size());
+  cells_ = std::move(cells);
+  DropIndexes();
+  if (columns_ > 0) BuildIndex(0);
 }
 
 }  // namespace tarnlow

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tarnlow/tables.h"
+
 namespace tarnlow::schema {
 
 enum class ColumnType : std::uint8_t {
@@ -18,14 +20,7 @@ enum class ColumnType : std::uint8_t {
 };
 
 // When a column or key exists. A layout is chosen by the connection's options.
-enum class When : std::uint8_t {
-  Always,
-  Kind2,          // database kind 2 only
-  NotKind2,       // every kind but 2
-  Extended,       // extended layout only
-  ReleaseBelow6,  // release number below 6
-  Release6Up,     // release number 6 or more
-};
+using When = tables::Layout;
 
 struct Column {
   std::string_view name;

@@ -5,22 +5,35 @@
 namespace tarnlow {
 namespace {
 
+// The type a column has in a layout: kind 2 keeps some dates as date-key text.
+schema::ColumnType TypeIn(const schema::Column& c, const schema::Layout& layout, int& size) {
+  size = c.size;
+  if (c.date_key_on_kind2 && layout.kind == 2) {
+    size = 6;
+    return schema::ColumnType::Text;
+  }
+  return c.type;
+}
+
 std::string ColumnDefinition(const schema::Column& c, const schema::Layout& layout,
                              std::string_view dialect) {
   const bool sqlite = dialect == "sqlite";
   std::string out(c.name);
-  schema::ColumnType type = c.type;
-  int size = c.size;
-  if (c.date_key_on_kind2 && layout.kind == 2) {  // kind 2 keeps this date as date-key text
-    type = schema::ColumnType::Text;
-    size = 6;
-  }
+  int size = 0;
+  const schema::ColumnType type = TypeIn(c, layout, size);
   switch (type) {
-    case schema::ColumnType::Text:
-      out += " VARCHAR(" + std::to_string(size) + ") DEFAULT ''";
-      // SQLite does not hold a text to its declared length by itself.
-      if (sqlite) out += " CHECK (length(" + std::string(c.name) + ") <= " + std::to_string(size) + ")";
+    case schema::ColumnType::Text: {
+      const std::string name(c.name), width = std::to_string(size);
+      out += " VARCHAR(" + width + ") DEFAULT ''";
+      // SQLite does not hold a text to its declared length by itself. Blanks
+      // past the width pass here and are cut by the table's trigger, as a
+      // server cuts them from fixed-width text; anything else is refused.
+      // The length test comes first so that a text that fits costs no more.
+      if (sqlite)
+        out += " CONSTRAINT \"" + name + " longer than " + width + " characters\" CHECK (length(" + name +
+               ") <= " + width + " OR rtrim(substr(" + name + ", " + std::to_string(size + 1) + "), ' ') = '')";
       break;
+    }
     case schema::ColumnType::Number: out += sqlite ? " REAL DEFAULT 0" : " DOUBLE PRECISION DEFAULT 0"; break;
     case schema::ColumnType::Integer: out += " INTEGER DEFAULT 0"; break;
     case schema::ColumnType::Date: out += sqlite ? " DATETIME" : " TIMESTAMP"; break;
@@ -43,6 +56,31 @@ bool HasDialect(std::string_view dialect) {
               "No table definitions for a database of type \"" + std::string(dialect) +
                   "\" (only SQLite and PostgreSQL): create the missing tables (" + missing +
                   ") with the database's own tools");
+}
+
+// SQLite's triggers that cut text columns to their width after an insert or
+// an update of them; the CHECK constraints have let through only trailing
+// blanks beyond it. Nothing when the table has no text column. A statement
+// that fires one compiles it along with itself, so statements run often are
+// compiled once (prepared holders, the connection's reused row-set updates).
+std::vector<std::string> FitTriggers(const schema::Table& t, const schema::Layout& layout,
+                                     const std::string& name) {
+  std::string when, set, columns;
+  for (const schema::Column& c : t.columns) {
+    if (!schema::Applies(c.when, layout)) continue;
+    int size = 0;
+    if (TypeIn(c, layout, size) != schema::ColumnType::Text) continue;
+    const std::string column(c.name), width = std::to_string(size);
+    if (!when.empty()) when += " OR ", set += ", ", columns += ", ";
+    when += "length(NEW." + column + ") > " + width;
+    set += column + " = substr(" + column + ", 1, " + width + ")";
+    columns += column;
+  }
+  if (when.empty()) return {};
+  const std::string body = " ON " + name + " WHEN " + when + " BEGIN UPDATE " + name + " SET " + set +
+                           " WHERE rowid = NEW.rowid; END";
+  return {"CREATE TRIGGER " + name + "_fit_insert AFTER INSERT" + body,
+          "CREATE TRIGGER " + name + "_fit_update AFTER UPDATE OF " + columns + body};
 }
 
 }  // namespace
@@ -73,6 +111,8 @@ std::vector<std::string> CreateTableStatements(const ConnectionOptions& options,
     }
     out.push_back(index + ")");
   }
+  if (dialect == "sqlite")
+    for (std::string& trigger : FitTriggers(t, layout, name)) out.push_back(std::move(trigger));
   return out;
 }
 

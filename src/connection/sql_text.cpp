@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "tarnlow/error.h"
+
 namespace tarnlow::sqltext {
 namespace {
 
@@ -95,6 +97,18 @@ std::string QuoteLiteral(std::string_view text) {
   return out;
 }
 
+std::string QuotePostgresLiteral(std::string_view text) {
+  if (text.find('\\') == std::string_view::npos) return QuoteLiteral(text);
+  std::string out = "E'";
+  out.reserve(text.size() + 4);
+  for (char c : text) {
+    out += c;
+    if (c == '\'' || c == '\\') out += c;
+  }
+  out += '\'';
+  return out;
+}
+
 std::string SelectTable(std::string_view sql) {
   std::size_t i = 0;
   auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
@@ -120,6 +134,11 @@ std::string SelectTable(std::string_view sql) {
     ++i;
   }
   return {};
+}
+
+void RaiseNul(std::string_view what, std::string_view statement) {
+  throw Error(err::NotAllowed, ConnectionSource, std::string(what) + " holds a NUL character",
+              ErrorContext{std::string(statement), "", 0, true});
 }
 
 }  // namespace tarnlow::sqltext

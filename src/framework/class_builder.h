@@ -60,6 +60,31 @@ Variant ToVariant(T&& value) {
   return Variant(std::forward<T>(value));
 }
 
+// How one argument of a member function travels from a variant: values are
+// converted and, when passed by reference, written back; library objects
+// are passed as the object the variant holds, which must be set.
+template <class A>
+struct ArgPassing {
+  using Stored = std::remove_cvref_t<A>;
+  static constexpr bool kObject = false;
+  static constexpr bool kWriteBack = std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>;
+  static Stored Take(const Variant& v) { return FromVariant<Stored>(v); }
+  static Stored& Pass(Stored& s) { return s; }
+};
+template <class A>
+requires std::is_base_of_v<Object, std::remove_cvref_t<A>>
+struct ArgPassing<A> {
+  using Stored = std::shared_ptr<std::remove_cvref_t<A>>;
+  static constexpr bool kObject = true;
+  static constexpr bool kWriteBack = false;
+  static Stored Take(const Variant& v) {
+    Stored object = FromVariant<Stored>(v);
+    if (!object) RaiseRuntime(err::ObjectNotSet);
+    return object;
+  }
+  static std::remove_cvref_t<A>& Pass(Stored& s) { return *s; }
+};
+
 // Reaches a member function late-bound. Self is the class, const for const
 // member functions.
 template <auto F, class Self, class R, class... A>
@@ -70,7 +95,8 @@ struct MethodAdapter {
   static std::vector<ArgInfo> Args(std::span<const std::string_view> names) {
     std::vector<ArgInfo> out;
     std::size_t i = 0;
-    ((out.push_back(ArgInfo{i < names.size() ? names[i] : std::string_view("arg"), KindOf<A>(),
+    ((out.push_back(ArgInfo{i < names.size() ? names[i] : std::string_view("arg"),
+                            ArgPassing<A>::kObject ? ValueKind::Object : KindOf<A>(),
                             std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>}),
       ++i),
      ...);
@@ -84,17 +110,18 @@ struct MethodAdapter {
 
   template <std::size_t... I>
   static Variant Call(Self& self, [[maybe_unused]] std::span<Variant> args, std::index_sequence<I...>) {
-    std::tuple<std::remove_cvref_t<A>...> values{FromVariant<std::remove_cvref_t<A>>(args[I])...};
+    std::tuple<typename ArgPassing<A>::Stored...> values{ArgPassing<A>::Take(args[I])...};
     Variant result;
     if constexpr (kHasResult)
-      result = ToVariant((self.*F)(std::get<I>(values)...));
+      result = ToVariant((self.*F)(ArgPassing<A>::Pass(std::get<I>(values))...));
     else
-      (self.*F)(std::get<I>(values)...);
+      (self.*F)(ArgPassing<A>::Pass(std::get<I>(values))...);
     // Arguments passed by reference go back to the caller's variables.
-    ((std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>
-          ? void(args[I] = Variant(std::get<I>(values)))
-          : void()),
-     ...);
+    (
+        [&] {
+          if constexpr (ArgPassing<A>::kWriteBack) args[I] = Variant(std::get<I>(values));
+        }(),
+        ...);
     return result;
   }
 };
@@ -130,31 +157,33 @@ class ClassBuilder {
     return *this;
   }
 
-  // Every property of the list, in list order.
+  // Every property of a list, in list order.
   ClassBuilder& Properties(std::span<const ColumnInfo> columns) {
     for (const ColumnInfo& c : columns) AddColumn(c);
     return *this;
   }
-  // The properties from `first` to `last` of the list, both included.
-  ClassBuilder& Properties(std::span<const ColumnInfo> columns, std::string_view first,
-                           std::string_view last) {
-    bool on = false;
-    for (const ColumnInfo& c : columns) {
-      if (c.property == first) on = true;
-      if (on) AddColumn(c);
-      if (c.property == last) break;
-    }
+  // Every property of the class's own list.
+  ClassBuilder& Properties() { return Properties(C::Columns()); }
+  // The properties of the class's list from `First` to `Last`, both included.
+  template <auto First, auto Last>
+  ClassBuilder& Properties() {
+    const std::span<const ColumnInfo> all = C::Columns();
+    const ColumnInfo* first = &ColumnOf<First, C>(all);
+    const ColumnInfo* last = &ColumnOf<Last, C>(all);
+    for (const ColumnInfo* c = first; c <= last; ++c) AddColumn(*c);
     return *this;
   }
-  ClassBuilder& Property(std::span<const ColumnInfo> columns, std::string_view name) {
-    AddColumn(FindColumn(columns, name));
+  template <auto M>
+  ClassBuilder& Property() {
+    AddColumn(ColumnOf<M, C>(C::Columns()));
     return *this;
   }
 
-  // `SageConnection`, get and set.
-  ClassBuilder& Connection() {
+  // `SageConnection`, get and set; `order` says which accessor the
+  // interface lists first.
+  ClassBuilder& Connection(Access order = Access::GetSet) {
     members_.push_back(
-        MemberInfo{"SageConnection", false, Access::GetSet, ValueKind::Object, true, {}, &ConnectionInvoke});
+        MemberInfo{"SageConnection", false, order, ValueKind::Object, true, {}, &ConnectionInvoke});
     return *this;
   }
 
@@ -180,6 +209,27 @@ class ClassBuilder {
     const std::vector<std::string_view> names(arg_names);
     members_.push_back(
         MemberInfo{name, true, Access::Get, ResultKind<F>(), M::kHasResult, M::Args(names), &M::Invoke});
+    return *this;
+  }
+
+  // The members every collection has: Item (the default member, by
+  // position or key), Count, Remove, ClearList and NewEnum (the enumeration
+  // member).
+  ClassBuilder& Item() {
+    MemberInfo m{"Item", false, Access::Get, ValueKind::Object, true,
+                 {ArgInfo{"vntIndexKey", ValueKind::Variant, false}}, &ItemInvoke};
+    m.default_member = true;
+    members_.push_back(std::move(m));
+    return *this;
+  }
+  ClassBuilder& Count() { return Get<&C::Count>("Count"); }
+  ClassBuilder& Remove() { return Method<&C::Remove>("Remove", {"vntIndexKey"}); }
+  ClassBuilder& ClearList() { return Method<&C::ClearList>("ClearList"); }
+  ClassBuilder& NewEnum() {
+    using M = detail::Method<&C::NewEnum>;
+    MemberInfo m{"NewEnum", false, Access::Get, ValueKind::Object, true, {}, &M::Invoke};
+    m.enumeration = true;
+    members_.push_back(std::move(m));
     return *this;
   }
 
@@ -214,6 +264,12 @@ class ClassBuilder {
     }
     if (!args.empty()) RaiseRuntime(err::WrongArguments);
     return Variant((c.*Getter)());
+  }
+
+  static Variant ItemInvoke(Object& self, CallKind call, std::span<Variant> args) {
+    if (call != CallKind::Get && call != CallKind::Method) RaiseRuntime(err::NotSupported);
+    if (args.size() != 1) RaiseRuntime(err::WrongArguments);
+    return Variant(static_cast<C&>(self).Item(args[0]));
   }
 
   void AddColumn(const ColumnInfo& c) {

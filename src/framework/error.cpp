@@ -52,6 +52,7 @@ void ErrObject::Clear() {
   Source.clear();
   Description.clear();
   Line = 0;
+  Context = ErrorContext();
 }
 
 void ErrObject::Set(const Error& e, std::int32_t line) {
@@ -59,13 +60,14 @@ void ErrObject::Set(const Error& e, std::int32_t line) {
   Source = e.Source();
   Description = e.Description();
   Line = line;
+  Context = e.Context();
 }
 
 void ErrObject::Raise(std::int32_t number, std::string source, std::string description) {
   Number = number;
   Source = source;
   Description = description;
-  throw Error(number, std::move(source), std::move(description));
+  throw Error(number, std::move(source), std::move(description), Context);
 }
 
 ErrObject& Err() {

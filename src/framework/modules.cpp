@@ -67,6 +67,7 @@ struct SavedError {
   std::string source;
   std::string description;
   std::int32_t line = 0;
+  ErrorContext context;
 };
 SavedError& Saved() {
   thread_local SavedError saved;
@@ -88,6 +89,7 @@ std::int32_t SaveError() {
   s.source = e.Source;
   s.description = e.Description;
   s.line = e.Line;
+  s.context = e.Context;
   return s.line;
 }
 
@@ -97,6 +99,7 @@ void RestoreError() {
   e.Number = s.number;
   e.Source = s.source;
   e.Description = s.description;
+  e.Context = s.context;
 }
 
 std::string SourceTrail(std::string_view label) {

@@ -23,7 +23,12 @@ std::int64_t Object::LiveCount() {
 
 ClassInfo::ClassInfo(std::string_view name, std::string_view clsid, std::string_view iid,
                      std::vector<MemberInfo> members, Factory create)
-    : name_(name), clsid_(clsid), iid_(iid), members_(std::move(members)), create_(create) {
+    : name_(name),
+      clsid_(clsid),
+      iid_(iid),
+      interface_name_("_" + std::string(name)),
+      members_(std::move(members)),
+      create_(create) {
   for (std::size_t i = 0; i < members_.size(); ++i) index_.emplace(LowerCase(members_[i].name), i);
 }
 
@@ -39,16 +44,6 @@ const MemberInfo* ClassInfo::Find(std::string_view name) const {
     buf[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
   const auto it = index_.find(std::string(buf, name.size()));
   return it == index_.end() ? nullptr : &members_[it->second];
-}
-
-const ColumnInfo& FindColumn(std::span<const ColumnInfo> columns, std::string_view property) {
-  for (const ColumnInfo& c : columns)
-    if (c.property == property) return c;
-  RaiseRuntime(err::NotSupported);
-}
-
-void CopyProperties(std::span<const ColumnInfo> columns, const Object& from, Object& to) {
-  for (const ColumnInfo& c : columns) c.set(to, c.get(from));
 }
 
 }  // namespace tarnlow

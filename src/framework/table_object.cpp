@@ -28,24 +28,43 @@ std::string TableObject::TableName(CatalogueTable table) {
   return Conn().TableCatalogue()->Name(table);
 }
 
+void TableObject::DeclareParameter(StatementHolder& holder, const tables::Column& c) {
+  switch (c.kind) {
+    case ValueKind::Text: holder.AddTextParameter(c.name, c.size); break;
+    case ValueKind::Date:
+      if (c.Has(tables::kDateKeyOnKind2) && KindTwo())
+        holder.AddTextParameter(c.name, 6);
+      else
+        holder.AddDateParameter(c.name);
+      break;
+    default: holder.AddNumberParameter(c.name); break;
+  }
+}
+
 void TableObject::DeclareParameters(StatementHolder& holder, std::span<const ColumnInfo> columns) {
-  for (const ColumnInfo& c : columns) {
-    switch (c.kind) {
-      case ValueKind::Text: holder.AddTextParameter(c.column, c.size); break;
-      case ValueKind::Date: holder.AddDateParameter(c.column); break;
-      default: holder.AddNumberParameter(c.column); break;
+  for (const ColumnInfo& c : columns) DeclareParameter(holder, *c.declaration);
+}
+
+void TableObject::BindColumn(Command& command, const tables::Column& c, const Variant& v) {
+  Parameter& p = command[c.name];
+  switch (c.kind) {
+    case ValueKind::Text: p.value = Conn().TextValue(v.ToText()); break;
+    case ValueKind::Date: {
+      const Date date = v.ToDate();
+      if (c.Has(tables::kNullWhenZero) && date.IsZero())
+        p.value = Variant(Null);
+      else if (c.Has(tables::kDateKeyOnKind2) && KindTwo())
+        p.value = Variant(DateKeyText(date));
+      else
+        p.value = Conn().DateValue(date);
+      break;
     }
+    default: p.value = Variant(v.ToDouble()); break;
   }
 }
 
 void TableObject::SetParameter(Command& command, const ColumnInfo& c) {
-  Parameter& p = command[c.column];
-  Variant v = c.get(*this);
-  switch (c.kind) {
-    case ValueKind::Text: p.value = Conn().TextValue(*v.AsText()); break;
-    case ValueKind::Date: p.value = Conn().DateValue(v.ToDate()); break;
-    default: p.value = Variant(v.ToDouble()); break;
-  }
+  BindColumn(command, *c.declaration, c.get(*this));
 }
 
 void TableObject::SetParameters(Command& command, std::span<const ColumnInfo> columns) {
@@ -67,8 +86,65 @@ std::string TableObject::Placeholders(std::size_t count) {
   return out;
 }
 
+std::vector<ColumnInfo> TableObject::TableColumns(std::span<const ColumnInfo> columns) {
+  std::vector<ColumnInfo> out;
+  for (const ColumnInfo& c : columns)
+    if (c.declaration) out.push_back(c);
+  return out;
+}
+
 void TableObject::CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns) {
-  for (const ColumnInfo& c : columns) c.set(*this, rs.Fields(c.column));
+  for (const ColumnInfo& c : columns) c.set_(*this, rs.Fields(c.column));
+}
+
+void TableObject::Assign(const ColumnInfo& column, const Variant& value) {
+  column.set_(*this, value);
+}
+
+TableObject::RowSetCloser::~RowSetCloser() {
+  if (rs.State() == adStateOpen) rs.Close();
+}
+
+Variant TableObject::HighestNumber(Command& query) {
+  std::shared_ptr<Recordset> rs = query.Execute();
+  RowSetCloser closer{*rs};
+  return rs->AtEOF() ? Variant(Null) : rs->Fields(std::size_t{0});
+}
+
+bool TableObject::TryInsert(Command& insert) {
+  Err().Clear();
+  try {
+    insert.ExecuteNoRows();
+    return true;
+  } catch (const Error& e) {
+    if (e.Number() != DbIntegrityViolation) throw;
+  }
+  return false;
+}
+
+std::string TableObject::FreshUniqueNumber() {
+  return UniqueNumber().substr(0, 8);
+}
+
+void TableObject::InsertWithUniqueNumber(StatementHolder& holder, std::string_view retry_prompt,
+                                         bool answer_decides, std::string_view failed_text) {
+  Command& command = holder.Command();
+  try {
+    command.ExecuteNoRows();
+    return;
+  } catch (...) {
+    if (!KindTwo()) throw;
+  }
+  // A clash on the unique number is the likely cause: one more attempt
+  // under a new number.
+  const int answer = MsgBox(retry_prompt, vbOKOnly);
+  if (answer_decides && answer != vbOK) return;
+  holder("unique_no", Variant(FreshUniqueNumber()));
+  try {
+    command.ExecuteNoRows();
+  } catch (...) {
+    MsgBox(failed_text, vbCritical);
+  }
 }
 
 }  // namespace tarnlow

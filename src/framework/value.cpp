@@ -43,6 +43,45 @@ constexpr Civil CivilFromDays(std::int64_t z) {
 
 constexpr std::int64_t kOrigin = DaysFromCivil(1899, 12, 30);
 constexpr std::int64_t kMsPerDay = 86'400'000;
+// The first and last calendar days a date may have, counted from the origin.
+constexpr std::int64_t kFirstDay = DaysFromCivil(100, 1, 1) - kOrigin;
+constexpr std::int64_t kLastDay = DaysFromCivil(9999, 12, 31) - kOrigin;
+
+// A date's calendar day and its time in milliseconds, the time rounded to the
+// millisecond (rounding up to midnight moves to the next day). Only for
+// values a little wider than the range, so that nothing here can overflow.
+struct Split {
+  std::int64_t day;
+  std::int64_t ms;
+};
+Split SplitDays(double value) {
+  const double whole = std::trunc(value);
+  Split s{static_cast<std::int64_t>(whole), std::llround(std::fabs(value - whole) * kMsPerDay)};
+  if (s.ms >= kMsPerDay) {
+    s.ms -= kMsPerDay;
+    s.day += 1;
+  }
+  return s;
+}
+
+// The split of a date, or Overflow when it lies outside the range.
+Split CheckedSplit(double value) {
+  // The bounds are one day wider than the range, so that the split's casts
+  // stay defined; the day it gives is then checked exactly.
+  if (!(value > static_cast<double>(kFirstDay - 1) && value < static_cast<double>(kLastDay + 1)))
+    RaiseRuntime(err::Overflow);
+  const Split s = SplitDays(value);
+  if (s.day < kFirstDay || s.day > kLastDay) RaiseRuntime(err::Overflow);
+  return s;
+}
+
+// Days since the origin of a calendar date and time, unchecked.
+double CalendarDays(int year, int month, int day, int hour, int minute, double second) {
+  const std::int64_t n =
+      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kOrigin;
+  const double t = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+  return n >= 0 ? static_cast<double>(n) + t : static_cast<double>(n) - t;
+}
 
 bool ReadDigits(std::string_view s, std::size_t& i, std::size_t count, int& out) {
   if (i + count > s.size()) return false;
@@ -63,14 +102,63 @@ std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// For number text too large or too small for a double: whether it lies above
+// the largest double rather than below the smallest fraction. The text has
+// already been read as a number: [-]digits[.digits][e[+|-]digits].
+bool AboveDoubleRange(std::string_view s) {
+  std::size_t i = 0;
+  if (i < s.size() && s[i] == '-') ++i;
+  // The power of ten of the first significant digit.
+  std::int64_t power = 0;
+  bool significant = false;
+  for (; i < s.size() && IsDigit(s[i]); ++i) {
+    if (significant)
+      ++power;
+    else if (s[i] != '0')
+      significant = true;
+  }
+  if (i < s.size() && s[i] == '.') {
+    for (++i; i < s.size() && IsDigit(s[i]); ++i) {
+      if (significant) continue;
+      --power;
+      if (s[i] != '0') significant = true;
+    }
+  }
+  if (!significant) return false;  // zero underflows nothing
+  std::int64_t exponent = 0;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    const bool negative = i < s.size() && s[i] == '-';
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    for (; i < s.size() && IsDigit(s[i]); ++i)
+      if (exponent < 1'000'000'000) exponent = exponent * 10 + (s[i] - '0');
+    if (negative) exponent = -exponent;
+  }
+  return power + exponent > 0;
+}
+
+// Decimal number text as late-bound clients write it. Text that is no number
+// (the words "inf" and "nan" included) gives false; a number past the largest
+// double raises Overflow, and one below the smallest fraction reads as zero.
 bool ParseNumber(std::string_view text, double& out) {
   text = TrimBlanks(text);
-  if (text.empty()) return false;
-  if (text.front() == '+') text.remove_prefix(1);
+  if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
+  const std::size_t first_digit = !text.empty() && text.front() == '-' ? 1 : 0;
+  if (first_digit >= text.size() || !(IsDigit(text[first_digit]) || text[first_digit] == '.')) return false;
   const char* first = text.data();
   const char* last = first + text.size();
   auto [p, ec] = std::from_chars(first, last, out);
-  return ec == std::errc() && p == last;
+  if (p != last) return false;
+  if (ec == std::errc::result_out_of_range) {
+    if (AboveDoubleRange(text)) RaiseRuntime(err::Overflow);
+    out = first_digit == 1 ? -0.0 : 0.0;
+    return true;
+  }
+  return ec == std::errc();
 }
 
 template <class Int>
@@ -87,34 +175,36 @@ Int RoundToWhole(double d) {
 
 // ---- Date ---------------------------------------------------------------------
 
+Date::Date(double days) : value(days) {
+  CheckedSplit(days);
+}
+
+bool Date::InRange(double days) {
+  if (!(days > static_cast<double>(kFirstDay - 1) && days < static_cast<double>(kLastDay + 1))) return false;
+  const Split s = SplitDays(days);
+  return s.day >= kFirstDay && s.day <= kLastDay;
+}
+
 Date Date::FromCalendar(int year, int month, int day, int hour, int minute, double second) {
-  const std::int64_t n =
-      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kOrigin;
-  const double t = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
-  return Date(n >= 0 ? static_cast<double>(n) + t : static_cast<double>(n) - t);
+  return Date(CalendarDays(year, month, day, hour, minute, second));
 }
 
 Date::Parts Date::ToParts() const {
-  double whole = std::trunc(value);
-  std::int64_t ms = std::llround(std::fabs(value - whole) * kMsPerDay);
-  std::int64_t day = static_cast<std::int64_t>(whole);
-  if (ms >= kMsPerDay) {  // rounding reached midnight: the next calendar day
-    ms -= kMsPerDay;
-    day += 1;
-  }
-  const Civil c = CivilFromDays(day + kOrigin);
+  const Split s = CheckedSplit(value);
+  const Civil c = CivilFromDays(s.day + kOrigin);
   Parts p{};
   p.year = static_cast<int>(c.y);
   p.month = static_cast<int>(c.m);
   p.day = static_cast<int>(c.d);
-  p.hour = static_cast<int>(ms / 3'600'000);
-  p.minute = static_cast<int>(ms / 60'000 % 60);
-  p.second = static_cast<int>(ms / 1000 % 60);
-  p.millisecond = static_cast<int>(ms % 1000);
+  p.hour = static_cast<int>(s.ms / 3'600'000);
+  p.minute = static_cast<int>(s.ms / 60'000 % 60);
+  p.second = static_cast<int>(s.ms / 1000 % 60);
+  p.millisecond = static_cast<int>(s.ms % 1000);
   return p;
 }
 
 std::int32_t Date::DayNumber() const {
+  CheckedSplit(value);
   return static_cast<std::int32_t>(std::trunc(value));
 }
 
@@ -130,24 +220,25 @@ std::string Date::ToIso() const {
   return buf;
 }
 
-bool Date::TryParseIso(std::string_view s, Date& out) {
+Date::IsoText Date::ReadIso(std::string_view s, Date& out) {
   s = TrimBlanks(s);
   std::size_t i = 0;
   int y, mo, d, h = 0, mi = 0, sec = 0;
   double frac = 0.0;
   if (!ReadDigits(s, i, 4, y) || i >= s.size() || s[i++] != '-' || !ReadDigits(s, i, 2, mo) ||
       i >= s.size() || s[i++] != '-' || !ReadDigits(s, i, 2, d))
-    return false;
-  if (mo < 1 || mo > 12 || d < 1 || d > 31) return false;
+    return IsoText::NotADate;
+  if (mo < 1 || mo > 12 || d < 1 || d > 31) return IsoText::NotADate;
   const Civil check = CivilFromDays(DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)));
-  if (static_cast<int>(check.m) != mo || static_cast<int>(check.d) != d) return false;
+  if (static_cast<int>(check.m) != mo || static_cast<int>(check.d) != d) return IsoText::NotADate;
   if (i < s.size()) {
-    if (s[i] != ' ' && s[i] != 'T') return false;
+    if (s[i] != ' ' && s[i] != 'T') return IsoText::NotADate;
     ++i;
-    if (!ReadDigits(s, i, 2, h) || i >= s.size() || s[i++] != ':' || !ReadDigits(s, i, 2, mi)) return false;
+    if (!ReadDigits(s, i, 2, h) || i >= s.size() || s[i++] != ':' || !ReadDigits(s, i, 2, mi))
+      return IsoText::NotADate;
     if (i < s.size() && s[i] == ':') {
       ++i;
-      if (!ReadDigits(s, i, 2, sec)) return false;
+      if (!ReadDigits(s, i, 2, sec)) return IsoText::NotADate;
       if (i < s.size() && s[i] == '.') {
         ++i;
         double scale = 0.1;
@@ -157,21 +248,31 @@ bool Date::TryParseIso(std::string_view s, Date& out) {
           scale /= 10;
           ++i;
         }
-        if (i == start) return false;
+        if (i == start) return IsoText::NotADate;
       }
     }
     if (i < s.size() && s[i] == 'Z') ++i;
-    if (i != s.size()) return false;
-    if (h > 23 || mi > 59 || sec > 59) return false;
+    if (i != s.size()) return IsoText::NotADate;
+    if (h > 23 || mi > 59 || sec > 59) return IsoText::NotADate;
   }
-  out = FromCalendar(y, mo, d, h, mi, sec + frac);
-  return true;
+  const double days = CalendarDays(y, mo, d, h, mi, sec + frac);
+  if (!InRange(days)) return IsoText::OutOfRange;
+  out = Date(days);
+  return IsoText::Date;
+}
+
+bool Date::TryParseIso(std::string_view text, Date& out) {
+  return ReadIso(text, out) == IsoText::Date;
 }
 
 Date Date::ParseIso(std::string_view text) {
   Date d;
-  if (!TryParseIso(text, d)) RaiseRuntime(err::TypeMismatch);
-  return d;
+  switch (ReadIso(text, d)) {
+    case IsoText::Date: return d;
+    case IsoText::OutOfRange: RaiseRuntime(err::Overflow);
+    case IsoText::NotADate: break;
+  }
+  RaiseRuntime(err::TypeMismatch);
 }
 
 // ---- Variant ------------------------------------------------------------------
@@ -221,6 +322,7 @@ std::string Variant::ToText() const {
     case VarType::Double: {
       // Fifteen significant digits, as late-bound clients print numbers.
       const double d = std::get<double>(v_);
+      if (!std::isfinite(d)) RaiseRuntime(err::Overflow);
       char buf[64];
       std::snprintf(buf, sizeof buf, "%.15G", d);
       if (std::strcmp(buf, "-0") == 0) return std::string(1, '0');
@@ -243,7 +345,11 @@ double Variant::ToDouble() const {
     case VarType::Null: RaiseRuntime(err::InvalidUseOfNull);
     case VarType::Integer: return std::get<std::int16_t>(v_);
     case VarType::Long: return std::get<std::int32_t>(v_);
-    case VarType::Double: return std::get<double>(v_);
+    case VarType::Double: {
+      const double d = std::get<double>(v_);
+      if (!std::isfinite(d)) RaiseRuntime(err::Overflow);
+      return d;
+    }
     case VarType::Boolean: return std::get<bool>(v_) ? -1.0 : 0.0;
     case VarType::Date: return std::get<Date>(v_).value;
     case VarType::String: {
@@ -281,7 +387,11 @@ Date Variant::ToDate() const {
     case VarType::Date: return std::get<Date>(v_);
     case VarType::String: {
       Date d;
-      if (Date::TryParseIso(std::get<std::string>(v_), d)) return d;
+      switch (Date::ReadIso(std::get<std::string>(v_), d)) {
+        case Date::IsoText::Date: return d;
+        case Date::IsoText::OutOfRange: RaiseRuntime(err::Overflow);
+        case Date::IsoText::NotADate: break;
+      }
       return Date(ToDouble());
     }
     case VarType::Object: RaiseRuntime(err::TypeMismatch);

@@ -5,19 +5,15 @@
 
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"
-#include "tarnlow/registry.h"
 
 namespace tarnlow {
 
-namespace {
-
-// The kind of database whose audit rows carry a unique number and whose
-// comment column is called "comment".
-constexpr std::int16_t kKeyedKind = 2;
-
-std::string FreshUniqueNo() {
-  return UniqueNumber().substr(0, 8);
+TARNLOW_DEFINE_CLASS(clsPorecp, TARNLOW_clsPorecp_PROPERTIES, "{225C1B8F-1690-47FC-901E-85FE9C55E48D}",
+                     "{821C0AF0-E70C-4014-AB9B-479606C1532E}") {
+  b.Creatable().Connection().Properties() TARNLOW_METHODS(PrepareReadStatement, PrepareInsertStatement, InsertRow);
 }
+
+namespace {
 
 // The first `count` characters of UTF-8 text: a cut inside a character would
 // leave text the database refuses.
@@ -32,52 +28,31 @@ std::string LeftChars(std::string_view text, std::size_t count) {
 
 }  // namespace
 
-TARNLOW_DEFINE_PROPERTIES(clsPorecp, TARNLOW_clsPorecp_PROPERTIES)
-
 clsPorecp::clsPorecp() {
   UseHolders({&insert_});
 }
 
-const ClassInfo& clsPorecp::Info() {
-  static const ClassInfo info =
-      detail::ClassBuilder<clsPorecp>("clsPorecp", "{225C1B8F-1690-47FC-901E-85FE9C55E48D}",
-                                      "{821C0AF0-E70C-4014-AB9B-479606C1532E}")
-          .Creatable()
-          .Connection()
-          .Properties(Columns())
-          .Method<&clsPorecp::PrepareReadStatement>("PrepareReadStatement")
-          .Method<&clsPorecp::PrepareInsertStatement>("PrepareInsertStatement")
-          .Method<&clsPorecp::InsertRow>("InsertRow")
-          .Build();
-  return info;
-}
-
 void clsPorecp::PrepareInsertStatement() {
-  if (insert_prepared_) return;
-  const bool keyed = Conn().DatabaseKind() == kKeyedKind;
-  std::string columns;
-  std::string values = keyed ? "?" : "";
-  // The property and its parameter keep the name "commnt" on every kind.
-  const ColumnInfo& comment = FindColumn(Columns(), "commnt");
-  for (const ColumnInfo& c : Columns()) {
-    if (!columns.empty()) columns += ',';
-    columns += keyed && &c == &comment ? std::string_view("comment") : c.column;
-    values += values.empty() ? "?" : ",?";
-  }
-  insert_.SQL("INSERT INTO " + TableName(CatalogueTable::ReceiptTable) + (keyed ? " ( unique_no, " : " ( ") +
-              columns + ")" + " VALUES ( " + values + ")");
-  AddParameters();
-  insert_prepared_ = true;
+  PrepareOnce(insert_, [&] {
+    const bool keyed = KindTwo();
+    std::string columns = ColumnList(Columns());
+    // The comment column comes first in the list and is named otherwise on kind 2.
+    if (keyed)
+      columns.replace(0, tables::ReceiptTable::commnt.name.size(), tables::ReceiptTable::comment.name);
+    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::ReceiptTable) + (keyed ? " ( unique_no, " : " ( ") +
+                columns + ")" + " VALUES ( " + Placeholders(Columns().size() + (keyed ? 1 : 0)) + ")");
+    AddParameters();
+  });
 }
 
 void clsPorecp::AddParameters() {
-  WithErrorExit("AddParameters of Class Module clsPorecp", [&](Line& line) {
+  WithErrorExit(Label<"AddParameters">(), [&](Line& line) {
     line = 10;
-    const bool keyed = Conn().DatabaseKind() == kKeyedKind;
+    const bool keyed = KindTwo();
     line = 20;
     insert_.ClearParameters();
     line = 30;
-    if (keyed) insert_.AddTextParameter("unique_no", 8);
+    if (keyed) DeclareParameter(insert_, tables::ReceiptTable::unique_no);
     line = 40;
     DeclareParameters(insert_, Columns());
   });
@@ -85,34 +60,18 @@ void clsPorecp::AddParameters() {
 
 void clsPorecp::InsertRow() {
   Command& command = insert_.Command();
-  WithErrorExit("InsertRow of Class Module clsPorecp", [&](Line& line) {
+  WithErrorExit(Label<"InsertRow">(), [&](Line& line) {
     line = 10;
     PrepareInsertStatement();
     line = 20;
-    if (Conn().DatabaseKind() == kKeyedKind) command["unique_no"].value = Variant(FreshUniqueNo());
+    if (KindTwo()) command[tables::ReceiptTable::unique_no.name].value = Variant(FreshUniqueNumber());
     line = 30;
     SetParameters(command, Columns());
     line = 40;
-    command["unit_code"].value = Conn().TextValue(LeftChars(unit_code(), 6));
+    command[tables::ReceiptTable::unit_code.name].value = Conn().TextValue(LeftChars(unit_code(), 6));
   });
-
-  try {
-    command.ExecuteNoRows();
-    return;
-  } catch (...) {
-    if (Conn().DatabaseKind() != kKeyedKind) throw;
-  }
-  // A clash on the unique number is the likely cause: the user may let the
-  // row go in once more under a new number.
-  if (MsgBox("Error inserting receipt audit record.   Press OK to try again", vbOKOnly) != vbOK) return;
-  insert_("unique_no", Variant(FreshUniqueNo()));
-  try {
-    command.ExecuteNoRows();
-  } catch (...) {
-    MsgBox("Error inserting receipt audit record insert failed", vbCritical);
-  }
+  InsertWithUniqueNumber(insert_, "Error inserting receipt audit record.   Press OK to try again", true,
+                         "Error inserting receipt audit record insert failed");
 }
-
-TARNLOW_REGISTER_CLASS(clsPorecp)
 
 }  // namespace tarnlow

@@ -7,23 +7,20 @@
 #include <ctime>
 #include <thread>
 
-#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"
 #include "tarnlow/registry.h"
 
 namespace tarnlow {
 
-TARNLOW_DEFINE_PROPERTIES(clsSTBatchD, TARNLOW_clsSTBatchD_PROPERTIES)
+TARNLOW_DEFINE_CLASS(clsSTBatchD, TARNLOW_clsSTBatchD_PROPERTIES, "{A8DC3631-7F09-4588-BFBD-2EF8E806B964}",
+                     "{F0661322-F689-4667-B63A-5F18CB15BE36}") {
+  b.Creatable().Connection().Properties()
+      TARNLOW_METHODS(PrepareInsertStatement, PrepareNextNumber, InsertNewBatch, InsertRow)
+      .Method<&Self::Remainder>("Remainder", {"numerator", "denominator"});
+}
 
 namespace {
-
-constexpr std::string_view kPrepareInsertLabel = "PrepareInsertStatement of Class Module clsSTBatchD Line#:";
-constexpr std::string_view kAddParametersLabel = "AddParameters of Class Module clsSTBatchD Line#:";
-constexpr std::string_view kPrepareNextLabel = "PrepareNextNumber of Class Module clsSTBatchD Line#:";
-constexpr std::string_view kSetInsertLabel = "SetInsertColumns of Class Module clsSTBatchD Line#:";
-constexpr std::string_view kUseNewFormatLabel = "UseNewFormat of Class Module clsSTBatchD Line#:";
-constexpr std::string_view kInsertNewLabel = "InsertNewBatch of Class Module clsSTBatchD Line#:";
 
 // Decimal sequence numbers are six digits.
 constexpr std::int32_t kLargestDecimal = 999999;
@@ -34,13 +31,6 @@ constexpr int kAttemptsPerSecond = 93;
 // numbers before it simply carries on trying.
 constexpr std::chrono::milliseconds kSecondWaitLimit{1500};
 constexpr std::chrono::milliseconds kClockPoll{2};
-
-// Batch dates that are not known yet are kept as null; a zero date received
-// is kept as it is.
-bool NullWhenZero(const ColumnInfo& c) {
-  return c.column == "best_before_date" || c.column == "expiry_date" || c.column == "inspection_date" ||
-         c.column == "sell_by_date";
-}
 
 Date SystemClock() {
   const std::time_t now = std::time(nullptr);
@@ -55,28 +45,12 @@ clsSTBatchD::clsSTBatchD() : clock_(&SystemClock) {
   UseHolders({&insert_, &next_});
 }
 
-const ClassInfo& clsSTBatchD::Info() {
-  static const ClassInfo info =
-      detail::ClassBuilder<clsSTBatchD>("clsSTBatchD", "{A8DC3631-7F09-4588-BFBD-2EF8E806B964}",
-                                        "{F0661322-F689-4667-B63A-5F18CB15BE36}")
-          .Creatable()
-          .Connection()
-          .Properties(Columns())
-          .Method<&clsSTBatchD::PrepareInsertStatement>("PrepareInsertStatement")
-          .Method<&clsSTBatchD::PrepareNextNumber>("PrepareNextNumber")
-          .Method<&clsSTBatchD::InsertNewBatch>("InsertNewBatch")
-          .Method<&clsSTBatchD::InsertRow>("InsertRow")
-          .Method<&clsSTBatchD::Remainder>("Remainder", {"numerator", "denominator"})
-          .Build();
-  return info;
-}
-
 void clsSTBatchD::SetClock(Clock clock) {
   clock_ = clock ? std::move(clock) : Clock(&SystemClock);
 }
 
 void clsSTBatchD::PrepareInsertStatement() {
-  WithErrorExit(kPrepareInsertLabel, [&](Line& line) {
+  WithErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
     line = 10;
     if (insert_.Prepared()) return;
     line = 20;
@@ -94,57 +68,44 @@ void clsSTBatchD::PrepareInsertStatement() {
 }
 
 void clsSTBatchD::AddParameters() {
-  WithErrorExit(kAddParametersLabel, [&](Line& line) {
+  WithErrorExit(Label<"AddParameters">(), [&](Line& line) {
     line = 10;
     DeclareParameters(insert_, Columns());
   });
 }
 
 void clsSTBatchD::PrepareNextNumber() {
-  WithErrorExit(kPrepareNextLabel, [&](Line& line) {
+  WithErrorExit(Label<"PrepareNextNumber">(), [&](Line& line) {
     line = 10;
     if (next_.Prepared()) return;
     line = 20;
     next_.SQL("select max(sequence_number) as NEXT_SEQ  from " + TableName(CatalogueTable::BatchTable) +
               " where warehouse=? and product = ? ");
     line = 30;
-    DeclareParameters(next_, {&FindColumn(Columns(), "warehouse"), 1});
-    DeclareParameters(next_, {&FindColumn(Columns(), "product"), 1});
+    DeclareParameters(next_, warehouse, product);
     line = 40;
     next_.Prepared(true);
   });
 }
 
 void clsSTBatchD::SetInsertColumns() {
-  WithErrorExit(kSetInsertLabel, [&](Line& line) {
+  WithErrorExit(Label<"SetInsertColumns">(), [&](Line& line) {
     line = 10;
     Command& command = insert_.Command();
     line = 20;
-    for (const ColumnInfo& c : Columns()) {
-      if (NullWhenZero(c) && c.get(*this).ToDate().IsZero()) {
-        command[c.column].value = Variant(Null);
-      } else {
-        SetParameter(command, c);
-      }
-    }
+    SetParameters(command, Columns());
   });
 }
 
-void clsSTBatchD::SetNextColumns() {
-  Command& command = next_.Command();
-  SetParameter(command, FindColumn(Columns(), "warehouse"));
-  SetParameter(command, FindColumn(Columns(), "product"));
-}
-
 bool clsSTBatchD::UseNewFormat() {
-  return WithErrorExit(kUseNewFormatLabel, [&](Line& line) {
+  return WithErrorExit(Label<"UseNewFormat">(), [&](Line& line) {
     line = 10;
     Recordset rs;
     line = 20;
     // The keys go in as quoted literals with any apostrophe doubled, so that
     // a key can never change what the statement means.
     rs.Open("select count(*) from " + TableName(CatalogueTable::BatchTable) + " where warehouse=" +
-                sqltext::QuoteLiteral(warehouse()) + " and product=" + sqltext::QuoteLiteral(product()) +
+                Conn().QuoteLiteral(warehouse()) + " and product=" + Conn().QuoteLiteral(product()) +
                 " and sequence_number >= '000000' and sequence_number <= '999999'",
             Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
     line = 30;
@@ -155,7 +116,7 @@ bool clsSTBatchD::UseNewFormat() {
 }
 
 void clsSTBatchD::InsertNewBatch() {
-  WithErrorExit(kInsertNewLabel, [&](Line& line) {
+  WithErrorExit(Label<"InsertNewBatch">(), [&](Line& line) {
     line = 10;
     bool clock_numbers = UseNewFormat();
     line = 20;
@@ -166,13 +127,10 @@ void clsSTBatchD::InsertNewBatch() {
     if (!clock_numbers) {
       line = 30;
       PrepareNextNumber();
-      SetNextColumns();
+      SetParameter(next_.Command(), warehouse);
+      SetParameter(next_.Command(), product);
       line = 40;
-      auto rs = next_.Command().Execute();
-      // Closed before the insert: an open read would keep this connection on
-      // an old snapshot of the table.
-      const Variant highest = rs->AtEOF() ? Variant(Null) : rs->Fields(std::size_t{0});
-      rs->Close();
+      const Variant highest = HighestNumber(next_.Command());
       line = 50;
       if (!highest.IsNull()) {
         // A highest number that is no decimal number means the clock-made
@@ -190,45 +148,39 @@ void clsSTBatchD::InsertNewBatch() {
     int attempts = 0;        // failures since the clock was last asked
     int clock_attempts = 0;  // clock-made numbers tried in this call
 
-    // Another writer may take the number between the choice and the insert;
-    // the table's key rejects the second row and a new number is tried. Any
-    // other failure would not be cured by a new number and ends the call.
-    Command& insert = insert_.Command();
-    for (;;) {
-      line = 70;
-      if (clock_numbers) {
-        if (clock_attempts >= kMaxClockAttempts) {
-          throw Error(vbObjectError, RuntimeSource,
-                      "No free batch sequence number for warehouse " + warehouse() + " and product " +
-                          product() + " after " + std::to_string(kMaxClockAttempts) + " attempts");
-        }
-        if (attempts >= kAttemptsPerSecond) {
-          AwaitNextSecond();
-          Conn().CurrentTime(true);
-          attempts = 0;
-        }
-        sequence_number = MakeSequenceNumber(warehouse(), prod_code());
-        ++clock_attempts;
-      } else {
-        ++n;
-        if (n > kLargestDecimal) {
-          throw Error(vbObjectError, RuntimeSource,
-                      "Sequence number " + std::to_string(n) + " does not fit six characters");
-        }
-        sequence_number = SixDigitText(n);
-      }
-      line = 80;
-      Err().Clear();
-      insert["sequence_number"].value = Variant(sequence_number());
-      line = 90;
-      try {
-        insert.ExecuteNoRows();
-        return;
-      } catch (const Error& e) {
-        if (e.Number() != DbIntegrityViolation) throw;
-      }
-      ++attempts;
-    }
+    bool first = true;
+    InsertUnderFreeNumber(
+        insert_.Command(),
+        [&] {
+          line = 70;
+          if (!first) ++attempts;
+          first = false;
+          if (!clock_numbers) {
+            if (++n > kLargestDecimal) {
+              throw Error(vbObjectError, RuntimeSource,
+                          "Sequence number " + std::to_string(n) + " does not fit six characters");
+            }
+            return SixDigitText(n);
+          }
+          if (clock_attempts >= kMaxClockAttempts) {
+            throw Error(vbObjectError, RuntimeSource,
+                        "No free batch sequence number for warehouse " + warehouse() + " and product " +
+                            product() + " after " + std::to_string(kMaxClockAttempts) + " attempts");
+          }
+          if (attempts >= kAttemptsPerSecond) {
+            AwaitNextSecond();
+            Conn().CurrentTime(true);
+            attempts = 0;
+          }
+          ++clock_attempts;
+          return MakeSequenceNumber(warehouse(), prod_code());
+        },
+        [&](std::string number) {
+          sequence_number = std::move(number);
+          line = 80;
+          SetParameter(insert_.Command(), sequence_number);
+          line = 90;
+        });
   });
 }
 
@@ -283,7 +235,5 @@ std::string clsSTBatchD::MakeSequenceNumber(const std::string& warehouse, const 
   std::reverse(s.begin(), s.end());
   return s;
 }
-
-TARNLOW_REGISTER_CLASS(clsSTBatchD)
 
 }  // namespace tarnlow

@@ -1,10 +1,8 @@
 #include "tarnlow/stock/clsSTNLCat.h"
 
-#include <span>
 #include <string>
 
 #include "framework/class_builder.h"
-#include "tarnlow/registry.h"
 
 namespace tarnlow {
 
@@ -25,25 +23,16 @@ const char* AccountColumn(std::int32_t type) {
 
 }  // namespace
 
-TARNLOW_DEFINE_PROPERTIES(clsSTNLCat, TARNLOW_clsSTNLCat_PROPERTIES)
+TARNLOW_DEFINE_CLASS(clsSTNLCat, TARNLOW_clsSTNLCat_PROPERTIES, "{BB09ECDC-28A9-4B64-9A0C-251003D6943D}",
+                     "{AD4A49DE-3350-4AC1-9694-428FCC466F67}") {
+  b.Creatable()
+      .Connection()
+      .GetLet<&Self::MovementTypeNumber, &Self::LetMovementTypeNumber>("MovementType", Access::LetGet)
+      .Properties() TARNLOW_METHODS(PrepareReadStatement, ReadIt);
+}
 
 clsSTNLCat::clsSTNLCat() {
   UseHolders({&read_});
-}
-
-const ClassInfo& clsSTNLCat::Info() {
-  static const ClassInfo info =
-      detail::ClassBuilder<clsSTNLCat>("clsSTNLCat", "{BB09ECDC-28A9-4B64-9A0C-251003D6943D}",
-                                       "{AD4A49DE-3350-4AC1-9694-428FCC466F67}")
-          .Creatable()
-          .Connection()
-          .GetLet<&clsSTNLCat::MovementTypeNumber, &clsSTNLCat::LetMovementTypeNumber>("MovementType",
-                                                                                       Access::LetGet)
-          .Properties(Columns())
-          .Method<&clsSTNLCat::PrepareReadStatement>("PrepareReadStatement")
-          .Method<&clsSTNLCat::ReadIt>("ReadIt")
-          .Build();
-  return info;
 }
 
 void clsSTNLCat::MovementType(const eMovementType& type) {
@@ -56,38 +45,25 @@ void clsSTNLCat::LetMovementTypeNumber(std::int32_t type) {
 }
 
 void clsSTNLCat::PrepareReadStatement() {
-  if (read_prepared_) return;
-  read_.SQL(std::string("select st_balance_acc,") + AccountColumn(movement_type_) + " from " +
-            TableName(CatalogueTable::StockCategoryTable) + " where nl_category = ?");
-  read_.ClearParameters();
-  DeclareParameters(read_, std::span(&FindColumn(Columns(), "nl_category"), 1));
-  read_prepared_ = true;
+  PrepareOnce(read_, [&] {
+    read_.SQL(std::string("select st_balance_acc,") + AccountColumn(movement_type_) + " from " +
+              TableName(CatalogueTable::StockCategoryTable) + " where nl_category = ?");
+    read_.ClearParameters();
+    DeclareParameters(read_, nl_category);
+  });
 }
 
 void clsSTNLCat::ReadIt() {
   PrepareReadStatement();
   Command& command = read_.Command();
-  SetParameter(command, FindColumn(Columns(), "nl_category"));
-  rs_ = command.Execute();
-  if (rs_->AtEOF()) {
-    rs_->Close();
-    throw Error(vbObjectError, "PORSTNLCat.ReadIt", "Cannot find stock category " + nl_category());
-  }
-  // Both are taken before either is stored, so that a failing conversion
-  // (a Null account) leaves the pair as it was.
-  std::string balance, movement;
-  try {
-    balance = rs_->Fields(std::size_t{0}).ToText();
-    movement = rs_->Fields(std::size_t{1}).ToText();
-  } catch (...) {
-    rs_->Close();
-    throw;
-  }
-  Field(BalanceSheetAccount) = std::move(balance);
-  Field(MovementAccount) = std::move(movement);
-  rs_->Close();
+  SetParameter(command, nl_category);
+  // The balance-sheet account is stored first: a Null movement account
+  // fails the read with the balance-sheet account already changed.
+  const bool found = ReadOneRow(command, [&](const Recordset& rs) {
+    Field(BalanceSheetAccount) = rs.Fields(std::size_t{0}).ToText();
+    Field(MovementAccount) = rs.Fields(std::size_t{1}).ToText();
+  });
+  if (!found) throw Error(vbObjectError, "PORSTNLCat.ReadIt", "Cannot find stock category " + nl_category());
 }
-
-TARNLOW_REGISTER_CLASS(clsSTNLCat)
 
 }  // namespace tarnlow

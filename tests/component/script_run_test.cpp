@@ -31,6 +31,19 @@ void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
+// Runs the program with the arguments (each already quoted as needed),
+// feeding `input` to its standard input; its files go to `folder`. `limits`
+// are shell commands run first, in the program's own shell.
+Outcome RunProgram(const std::string& folder, const std::string& arguments, const std::string& input = "",
+                   const std::string& limits = "") {
+  const std::string in = folder + "/stdin", out = folder + "/stdout", err = folder + "/stderr";
+  WriteFile(in, input);
+  const std::string command = limits + std::string("'") + TARNLOWST_PROGRAM + "' " + arguments + " <'" + in +
+                              "' >'" + out + "' 2>'" + err + "'";
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+}
+
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -39,16 +52,8 @@ class ProgramTest : public ::testing::Test {
                " (service, unit_code, cost) values ('INSTALL', 'HOUR', 42.5), ('FREIGHT', 'EACH', 120)");
   }
 
-  // Runs the program with the arguments (each already quoted as needed),
-  // feeding `input` to its standard input.
   Outcome Program(const std::string& arguments, const std::string& input = "") {
-    const std::string in = db_.Folder() + "/stdin", out = db_.Folder() + "/stdout",
-                      err = db_.Folder() + "/stderr";
-    WriteFile(in, input);
-    const std::string command = std::string("'") + TARNLOWST_PROGRAM + "' " + arguments + " <'" + in +
-                                "' >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+    return RunProgram(db_.Folder(), arguments, input);
   }
 
   Outcome Script(const std::string& script) {
@@ -87,6 +92,12 @@ TEST_F(ProgramTest, ReadsATableObjectLateBound) {
             "42.5 False True\n"
             "\"service_item\" \"purchase_order_header\" 2\n");
   EXPECT_EQ(r.err, "");
+}
+
+TEST_F(ProgramTest, TheVersionComesFromTheSharedLibraryTheProgramLoads) {
+  const Outcome r = Script("Print CreateObject(\"clsTarnlowSTDataVer\").TarnlowSTDataVer\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "\"libtarnlowstdata: 1.0.71\"\n");
 }
 
 TEST_F(ProgramTest, ExecutesStatementsAndPrintsRows) {
@@ -213,7 +224,10 @@ TEST_F(ProgramTest, AnUnreadableScriptIsAUsageFailure) {
 TEST_F(ProgramTest, ListsTheClassesAndOneClassMembers) {
   const Outcome all = Program("classes");
   EXPECT_EQ(all.status, 0);
-  EXPECT_EQ(all.out, DescribeClasses());
+  EXPECT_EQ(all.out, DescribeTypeLibrary() + DescribeClasses());
+  const Outcome markdown = Program("classes --markdown");
+  EXPECT_EQ(markdown.status, 0);
+  EXPECT_EQ(markdown.out, DescribeClassesMarkdown());
   for (const std::string key : {"clsporservice", "{E5A77673-5F20-4317-8289-426B2EDABAF5}"}) {
     const Outcome one = Program("classes '" + key + "'");
     EXPECT_EQ(one.status, 0);
@@ -224,11 +238,122 @@ TEST_F(ProgramTest, ListsTheClassesAndOneClassMembers) {
   EXPECT_EQ(unknown.err, "Error 429: TarnlowSTData: No class is registered as clsNope\n");
 }
 
+TEST_F(ProgramTest, HelpAndVersionGoToStandardOutput) {
+  const Outcome help = Program("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.err, "");
+  EXPECT_TRUE(help.out.starts_with("usage: tarnlowst demo [CONNECTION]\n")) << help.out;
+  for (const char* command : {"demo", "init", "run", "classes", "help"})
+    EXPECT_NE(help.out.find(std::string("tarnlowst ") + command), std::string::npos) << command;
+  EXPECT_EQ(Program("help").out, help.out);
+  EXPECT_EQ(Program("-h").out, help.out);
+
+  const Outcome one = Program("help classes");
+  EXPECT_EQ(one.status, 0);
+  EXPECT_TRUE(one.out.starts_with("usage: tarnlowst classes [NAME | --markdown]\n")) << one.out;
+  EXPECT_NE(one.out.find("--markdown"), std::string::npos);
+  EXPECT_EQ(Program("classes --help").out, one.out);
+  EXPECT_NE(Program("help init").out.find("CONNECTION is sqlite:PATH"), std::string::npos);
+
+  const Outcome version = Program("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tarnlowst 1.0.71\nlibtarnlowstdata: 1.0.71 (type library TarnlowSTData 2.15)\n");
+}
+
+TEST_F(ProgramTest, AWrongCommandOrOptionGivesTheUsageOnStandardErrorAndStatus2) {
+  const std::string usage = Program("--help").out;
+  for (const std::string arguments : {"", "bogus", "--bogus", "-x", "help bogus", "classes --bogus",
+                                      "--version x", "init", "run", "classes a b"}) {
+    SCOPED_TRACE(arguments);
+    const Outcome r = Program(arguments);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(r.err.ends_with(usage)) << r.err;
+  }
+  EXPECT_EQ(Program("--bogus").err, "tarnlowst: unknown option --bogus\n" + usage);
+  EXPECT_EQ(Program("help bogus").err, "tarnlowst: no command bogus\n" + usage);
+}
+
 TEST_F(ProgramTest, TheDemoAndInitCommandsStillWork) {
   EXPECT_EQ(Program("init '" + db_.Text() + "'").status, 0);
   EXPECT_EQ(Program("demo").status, 0);
   EXPECT_EQ(Program("bogus").status, 2);
 }
+
+// ---- refusals ----------------------------------------------------------------
+
+TEST_F(ProgramTest, ARunGivenAFolderFailsWithAnErrorRecord) {
+  const Outcome r = Program("run '" + db_.Folder() + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Error 75: TarnlowSTData: Path/File access error: " + db_.Folder() +
+                       " is a folder, not a script file\n");
+}
+
+TEST_F(ProgramTest, AScriptTooLargeForTheMemoryLeftEndsWithError7) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than any memory limit leaves";
+#else
+  // 18 MB of ordinary statements, parsed under a 128 MB address-space limit:
+  // the parser runs out of memory part way and nothing of the script runs.
+  std::string script;
+  const std::string lines =
+      "x = x + 1\nPrint \"abc\", y * 2.5, #2000-01-01#\nIf x > 3 Then y = Left(\"abcdef\", 2) Else y = 0\n";
+  while (script.size() < 18u << 20) script += lines;
+  const std::string file = db_.Folder() + "/big.txt";
+  WriteFile(file, script);
+  script.clear();
+  script.shrink_to_fit();
+  const Outcome r = RunProgram(db_.Folder(), "run '" + file + "'", "", "ulimit -v 131072; ");
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_TRUE(std::regex_match(
+      r.out, std::regex("Error 7 at line [1-9][0-9]*: \"TarnlowSTData\": \"Out of memory\"\n")))
+      << r.out.substr(0, 300);
+  EXPECT_EQ(r.err, "");
+#endif
+}
+
+// The demo on a database that already holds an earlier run's sample: a fresh
+// order, the stock items kept with the new order added to what they have on order.
+class DemoTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  test::ScratchDatabase db_{GetParam()};
+};
+
+TEST_P(DemoTest, RunsAgainOnTheSameDatabaseWithAFreshOrder) {
+  const std::string demo = "demo '" + db_.Text() + "'";
+  const Outcome first = RunProgram(db_.Folder(), demo);
+  ASSERT_EQ(first.status, 0) << first.out << first.err;
+  EXPECT_NE(
+      first.out.find("  sample purchase order PO1001 from ACME01 with two stock lines, their stock items "
+                     "and category RAW\n"),
+      std::string::npos)
+      << first.out;
+  EXPECT_NE(first.out.find("on order 400 -> 250"), std::string::npos) << first.out;
+  const Outcome second = RunProgram(db_.Folder(), demo);
+  ASSERT_EQ(second.status, 0) << second.out << second.err;
+  EXPECT_EQ(second.err, "");
+  for (const char* expected :
+       {"  sample purchase order PO1002 from ACME01 with two stock lines\n  stock items and category RAW "
+        "kept "
+        "from an earlier run",
+        "Order PO1002: supplier ACME01", "physical 1150 -> 1300, on order 650 -> 500",
+        "Receipt audit row R01002 written",
+        "Rows now: 2 movement history, 2 batch, 4 ledger movements, 2 receipt audit\n"})
+    EXPECT_NE(second.out.find(expected), std::string::npos) << expected << "\n" << second.out;
+
+  const auto c = db_.OpenBare();
+  const auto t = c->TableCatalogue();
+  EXPECT_EQ(test::Select(*c, "select order_no from " + t->OrderHeaderTable() + " order by order_no"),
+            (test::Rows{{Variant("PO1001")}, {Variant("PO1002")}}));
+  const test::Rows stock = test::Select(
+      *c, "select physical_qty, on_order_qty from " + t->StockTable() + " where product = 'BOLT-M8'");
+  ASSERT_EQ(stock.size(), 1u);
+  EXPECT_EQ(stock[0][0].ToDouble(), 1300);
+  EXPECT_EQ(stock[0][1].ToDouble(), 500);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DemoTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
 
 }  // namespace
 }  // namespace tarnlow

@@ -101,7 +101,7 @@ TEST_P(OdbcBackendTest, TextKeepsEveryCharacterAndNulIsRefused) {
 
   holder.SetTextValue("service", std::string("A\0B", 3));
   const Error nul = test::CatchError([&] { holder.Command().ExecuteNoRows(); });
-  EXPECT_EQ(nul.Number(), DbFailure);
+  EXPECT_EQ(nul.Number(), err::NotAllowed);
   EXPECT_NE(nul.Description().find("NUL"), std::string::npos) << nul.Description();
   holder.SetTextValue("service", "\xC3(");
   EXPECT_EQ(test::CatchError([&] { holder.Command().ExecuteNoRows(); }).Description(),
@@ -228,6 +228,34 @@ TEST_P(OdbcBackendTest, OnlyADuplicateKeyCarriesTheIntegrityViolationNumber) {
   }
   // The connection goes on after every refusal.
   EXPECT_EQ(Scalar("select count(*) from odbc_keyed").ToInt32(), 1);
+}
+
+TEST_P(OdbcBackendTest, LeftCallsAndEscapesWorkOnEitherDatabase) {
+  c_->Execute("insert into service_item (service, unit_code) values ('AB,CD', 'x(y'), ('ABXY', 'EA')");
+  // Nested calls, a comma and a parenthesis inside literals, an escape, and
+  // a column named like the function are all left as they mean.
+  const test::Rows rows = test::Select(
+      *c_,
+      "select left(service, 3), {fn left(left(service, 4), length(left(unit_code, 2)))}, left (  'a,b(', 3) "
+      "from service_item where left(unit_code, 2) = 'x(' or left(service,2)='zz'");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], Variant("AB,"));
+  EXPECT_EQ(rows[0][1], Variant("AB"));
+  EXPECT_EQ(rows[0][2], Variant("a,b"));
+  // The record names the statement as it was written, not as it was sent.
+  const std::string bad = "select left(service, 2) from no_such_table";
+  EXPECT_EQ(test::CatchError([&] { c_->Execute(bad); }).Statement(), bad);
+}
+
+TEST_P(OdbcBackendTest, ATriggerBodyIsOneStatementOfAScript) {
+  if (Engine() != "sqlite") GTEST_SKIP() << "the PostgreSQL driver is given no trigger bodies";
+  Db().ExecuteScript(
+      "create table odbc_log (n integer); create table odbc_src (n integer);\n"
+      "create trigger odbc_src_log after insert on odbc_src begin insert into odbc_log values (new.n); "
+      "insert into odbc_log values (case when new.n > 1 then 2 else 1 end); end;\n"
+      "insert into odbc_src values (5)");
+  EXPECT_EQ(Scalar("select count(*) from odbc_log").ToInt32(), 2);
+  EXPECT_EQ(Scalar("select sum(n) from odbc_log").ToInt32(), 7);
 }
 
 TEST_P(OdbcBackendTest, AnUpdateThatMatchesNothingCountsNoRows) {

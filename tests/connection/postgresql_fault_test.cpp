@@ -98,6 +98,9 @@ TEST_P(PostgresFaultTest, AServerStoppedMidRunLosesNothingAndAFreshConnectionWor
       EXPECT_NE(e.Description(), "");
       EXPECT_NE(e.Source().find("InsertNewHistory of Class Module clsSTHistory"), std::string::npos)
           << e.Source();
+      // The caller can tell that this connection is finished with.
+      EXPECT_FALSE(e.ConnectionUsable());
+      EXPECT_NE(e.Statement(), "");
       // Through a driver the lost connection is named as such.
       if (GetParam() != "postgresql") {
         EXPECT_NE(e.Description().find("The connection to the database was lost: "), std::string::npos)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "connection/backend.h"
+#include "connection/sqlite/sqlite_backend.h"
 #include "tarnlow/object.h"
 
 namespace tarnlow::backend {
@@ -225,6 +226,58 @@ TEST_F(SqliteBackendTest, KeysAndTablesFromTheSchema) {
   EXPECT_TRUE(db_->TableExists("PLAIN"));
   EXPECT_FALSE(db_->TableExists("pla"));
   EXPECT_EQ(db_->Dialect(), "sqlite");
+}
+
+TEST_F(SqliteBackendTest, ARowSetHoldsAllItsRowsAndLeavesNoReadOpen) {
+  db_->ExecuteScript("create table t(a int); insert into t values (1), (2), (3)");
+  auto select = db_->Prepare("select a from t order by a");
+  ASSERT_TRUE(select->Execute());
+  // Another connection can checkpoint the whole log: nobody reads it.
+  auto other = OpenSqlite(Path());
+  other->ExecuteScript("insert into t values (4)");
+  auto checkpoint = other->Prepare("pragma wal_checkpoint(truncate)");
+  ASSERT_TRUE(checkpoint->Execute());
+  EXPECT_EQ(checkpoint->Column(0), Variant(0));  // not blocked by a reader
+  // The rows are those of the moment the statement ran.
+  std::vector<std::int32_t> seen;
+  do seen.push_back(select->Column(0).ToInt32());
+  while (select->Next());
+  EXPECT_EQ(seen, (std::vector<std::int32_t>{1, 2, 3}));
+}
+
+// Counts the runs of statements whose text begins with "update".
+int CountUpdates(unsigned, void* count, void*, void* sql) {
+  if (std::string_view(static_cast<const char*>(sql)).starts_with("update")) ++*static_cast<int*>(count);
+  return 0;
+}
+
+TEST_F(SqliteBackendTest, AStaleSnapshotOutsideATransactionIsRunAgainOnceThenReported) {
+  db_->ExecuteScript("create table t(a int); insert into t values (1), (2)");
+  // A connection of our own under the backend, so that a statement of
+  // another program can keep a read open on it.
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(Path().c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE, nullptr),
+            SQLITE_OK);
+  sqlite::SqliteDatabase mine{sqlite::ConnectionHandle(raw)};
+  int runs = 0;
+  sqlite3_trace_v2(raw, SQLITE_TRACE_STMT, &CountUpdates, &runs);
+  sqlite3_stmt* reader = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(raw, "select a from t", -1, &reader, nullptr), SQLITE_OK);
+  const sqlite::StatementHandle pinned(reader);
+  ASSERT_EQ(sqlite3_step(reader), SQLITE_ROW);
+  db_->ExecuteScript("insert into t values (3)");  // commits past the open read
+
+  auto update = mine.Prepare("update t set a = a + 1");
+  const Error e = Failure([&] { update->Execute(); });
+  EXPECT_EQ(e.NativeError(), SQLITE_BUSY_SNAPSHOT);
+  EXPECT_EQ(e.Statement(), "update t set a = a + 1");
+  EXPECT_TRUE(e.ConnectionUsable());
+  EXPECT_EQ(runs, 2);
+  // Once the read is over the same statement goes through.
+  sqlite3_reset(reader);
+  update->Execute();
+  EXPECT_EQ(update->RowsAffected(), 3);
+  EXPECT_EQ(runs, 3);
 }
 
 // Returns the exit status for a child process that inserts `rows` rows.

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+#include <limits>
+
 #include "tarnlow/error.h"
+#include "tarnlow/modules.h"
 #include "test_support.h"
 
 namespace tarnlow {
@@ -83,6 +88,104 @@ TEST(VariantTest, ShortestTextReadsBackExactly) {
   }
   EXPECT_EQ(ShortestText(10.5), "10.5");
   EXPECT_EQ(ShortestText(3.0), "3");
+}
+
+// ---- ranges: dates from 100-01-01 to 9999-12-31, finite numbers ---------------
+
+constexpr double kFirstDay = -657434.0;  // 100-01-01
+constexpr double kLastDay = 2958465.0;   // 9999-12-31
+
+std::int32_t Raised(const std::function<void()>& body) {
+  return test::CatchError(body).Number();
+}
+
+TEST(DateRangeTest, TheFirstAndLastDaysAreDatesAndTheDaysBeyondOverflow) {
+  EXPECT_EQ(Date(kLastDay).ToIso(), "9999-12-31 00:00:00");
+  EXPECT_EQ(Date(kLastDay + 86399.0 / 86400.0).ToIso(), "9999-12-31 23:59:59");
+  EXPECT_EQ(Date(kFirstDay).ToIso(), "0100-01-01 00:00:00");
+  EXPECT_EQ(Date(kFirstDay - 0.75).ToIso(), "0100-01-01 18:00:00");  // the fraction runs forwards
+  EXPECT_EQ(Date::FromCalendar(9999, 12, 31, 23, 59, 59.999).ToIso(), "9999-12-31 23:59:59.999");
+  const double beyond[] = {kLastDay + 1,
+                           kFirstDay - 1,
+                           kLastDay + 86399.9996 / 86400.0,  // reads as 10000-01-01 00:00:00.000
+                           1e300,
+                           -1e300,
+                           std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::quiet_NaN(),
+                           2147483648.0,
+                           -2147483649.0};
+  for (const double days : beyond) {
+    EXPECT_FALSE(Date::InRange(days)) << days;
+    EXPECT_EQ(Raised([&] { Date{days}; }), err::Overflow) << days;
+    EXPECT_EQ(Raised([&] { Variant(days).ToDate(); }), err::Overflow) << days;
+  }
+  EXPECT_EQ(Raised([] { Date::FromCalendar(10000, 1, 1); }), err::Overflow);
+  EXPECT_EQ(Raised([] { Date::FromCalendar(99, 12, 31, 23, 59, 59); }), err::Overflow);
+}
+
+TEST(DateRangeTest, ADateWrittenPastTheRangeIsRefusedWhenRead) {
+  // The value is public: a date can be given any number directly, and every
+  // reading of it must then refuse rather than split a day count that no
+  // calendar holds.
+  for (const double days : {1e300, -1e300, kLastDay + 1, std::numeric_limits<double>::quiet_NaN()}) {
+    Date d;
+    d.value = days;
+    EXPECT_EQ(Raised([&] { d.ToParts(); }), err::Overflow) << days;
+    EXPECT_EQ(Raised([&] { d.ToIso(); }), err::Overflow) << days;
+    EXPECT_EQ(Raised([&] { d.DayNumber(); }), err::Overflow) << days;
+    EXPECT_EQ(Raised([&] { DateKey(d); }), err::Overflow) << days;
+    EXPECT_EQ(Raised([&] { DateKeyText(d); }), err::Overflow) << days;
+    EXPECT_EQ(Raised([&] { Variant(d).ToText(); }), err::Overflow) << days;
+  }
+  EXPECT_EQ(DateKey(Date(kLastDay)), 2958464);
+  EXPECT_EQ(DateKey(Date(kFirstDay)), -657435);
+}
+
+TEST(DateRangeTest, DateTextOutsideTheRangeIsNoDateAndConvertsWithOverflow) {
+  for (const char* text : {"0099-12-31", "0000-01-01", "9999-12-31 23:59:59.9999"}) {
+    Date d(1.0);
+    EXPECT_FALSE(Date::TryParseIso(text, d)) << text;
+    EXPECT_EQ(d.value, 1.0) << "a refused text leaves the date alone";
+    EXPECT_EQ(Date::ReadIso(text, d), Date::IsoText::OutOfRange) << text;
+    EXPECT_EQ(Raised([&] { Date::ParseIso(text); }), err::Overflow) << text;
+    EXPECT_EQ(Raised([&] { Variant(text).ToDate(); }), err::Overflow) << text;
+  }
+  Date d;
+  EXPECT_EQ(Date::ReadIso("0100-01-01", d), Date::IsoText::Date);
+  EXPECT_EQ(d.value, kFirstDay);
+  EXPECT_EQ(Date::ReadIso("9999-12-31 23:59:59.999", d), Date::IsoText::Date);
+  EXPECT_EQ(Date::ReadIso("10000-01-01", d), Date::IsoText::NotADate);
+  EXPECT_EQ(Raised([] { Variant("10000-01-01").ToDate(); }), err::TypeMismatch);
+}
+
+TEST(NumberRangeTest, InfinitiesAndNaNRaiseOverflowWhenConverted) {
+  const double kInf = std::numeric_limits<double>::infinity();
+  for (const double d : {kInf, -kInf, std::numeric_limits<double>::quiet_NaN()}) {
+    const Variant v(d);
+    EXPECT_EQ(Raised([&] { v.ToDouble(); }), err::Overflow);
+    EXPECT_EQ(Raised([&] { v.ToInt32(); }), err::Overflow);
+    EXPECT_EQ(Raised([&] { v.ToInt16(); }), err::Overflow);
+    EXPECT_EQ(Raised([&] { v.ToBool(); }), err::Overflow);
+    EXPECT_EQ(Raised([&] { v.ToDate(); }), err::Overflow);
+    EXPECT_EQ(Raised([&] { v.ToText(); }), err::Overflow);
+    EXPECT_EQ(Raised([&] { ConvertTo<double>(v); }), err::Overflow);
+  }
+  EXPECT_EQ(Variant(std::numeric_limits<double>::max()).ToDouble(), std::numeric_limits<double>::max());
+}
+
+TEST(NumberRangeTest, NumberTextPastTheLargestDoubleOverflowsAndWordsAreNoNumbers) {
+  const std::string digits = "1" + std::string(309, '0');  // 1e309 written out
+  for (const std::string text : {"1e400", "-1e400", " 1E+309 ", "+2e308", "999e306", digits.c_str()})
+    EXPECT_EQ(Raised([&] { Variant(text).ToDouble(); }), err::Overflow) << text;
+  // Below the smallest fraction a number is zero, as it prints.
+  EXPECT_EQ(Variant("1e-400").ToDouble(), 0.0);
+  EXPECT_EQ(Variant("0.0000e999999999999").ToDouble(), 0.0);
+  EXPECT_TRUE(std::signbit(Variant("-1e-400").ToDouble()));
+  EXPECT_EQ(Variant("1.7976931348623157e308").ToDouble(), std::numeric_limits<double>::max());
+  EXPECT_EQ(Variant("+.5").ToDouble(), 0.5);
+  for (const char* text : {"inf", "-inf", "infinity", "nan", "NaN", "+-5", "+", "-", ".", "- 5"})
+    EXPECT_EQ(Raised([&] { Variant(text).ToDouble(); }), err::TypeMismatch) << text;
 }
 
 }  // namespace

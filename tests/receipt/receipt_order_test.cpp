@@ -249,9 +249,11 @@ TEST_P(ReceiptLinesTest, OutstandingIsNegativeWhenMoreArrivedThanWasOrdered) {
   line_.line_no = 1;
   line_.ReadIt();
   EXPECT_EQ(line_.QtyOutstanding(), -3.0);
-  // It is worked out by the read, not by the caller's later changes.
+  // It follows the quantities as they stand, the caller's changes included,
+  // and late-bound readers see the same.
   line_.qty_received = 2;
-  EXPECT_EQ(line_.QtyOutstanding(), -3.0);
+  EXPECT_EQ(line_.QtyOutstanding(), 3.0);
+  EXPECT_EQ(late::Get(line_, "QtyOutstanding").ToDouble(), 3.0);
   line_.CloseIt();
 }
 

@@ -62,8 +62,17 @@ TEST_P(ServiceTest, AnApostropheInTheKeyIsJustPartOfTheKey) {
 TEST_P(ServiceTest, ANullCostFailsTheReadWithTheConversionError) {
   c_->Execute("insert into " + c_->TableCatalogue()->ServiceTable() +
               " (service, unit_code, cost) values ('NULLS', 'H', NULL)");
+  service_.Service = "INSTALL";
+  service_.ReadIt();
   service_.Service = "NULLS";
   EXPECT_EQ(test::CatchError([&] { service_.ReadIt(); }).Number(), err::InvalidUseOfNull);
+  // The copy runs service, unit_code, cost: what came before the Null is
+  // stored, the cost keeps its value.
+  EXPECT_EQ(service_.unit_code(), "H");
+  EXPECT_EQ(service_.cost(), 42.5);
+  // The failed read let its statement go: a statement still running would
+  // keep the table from being dropped.
+  c_->Execute("drop table " + c_->TableCatalogue()->ServiceTable());
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ServiceTest, ::testing::ValuesIn(test::Backends()), test::BackendName());

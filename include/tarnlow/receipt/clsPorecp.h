@@ -5,46 +5,19 @@
 
 namespace tarnlow {
 
-// Kind-2 databases call the first column "comment"; its parameter is
-// "commnt" everywhere.
-#define TARNLOW_clsPorecp_PROPERTIES(X)                        \
-  X(commnt, Text, LetGet, "commnt", 20)                        \
-  X(creation_date, Date, LetGet, "creation_date", 0)           \
-  X(date_received, Date, LetGet, "date_received", 0)           \
-  X(date_required, Date, LetGet, "date_required", 0)           \
-  X(delivery_no, Text, LetGet, "delivery_no", 8)               \
-  X(foreign_cost, Double, LetGet, "foreign_cost", 0)           \
-  X(level_of_detail, Text, LetGet, "level_of_detail", 1)       \
-  X(local_cost, Double, LetGet, "local_cost", 0)               \
-  X(more_to_come_ind, Text, LetGet, "more_to_come_ind", 1)     \
-  X(order_no, Text, LetGet, "order_no", 10)                    \
-  X(originator_user_id, Text, LetGet, "originator_user_id", 8) \
-  X(pl_company, Text, LetGet, "pl_company", 8)                 \
-  X(product, Text, LetGet, "product", 20)                      \
-  X(qty_booked_out, Double, LetGet, "qty_booked_out", 0)       \
-  X(qty_received, Double, LetGet, "qty_received", 0)           \
-  X(qty_returned, Double, LetGet, "qty_returned", 0)           \
-  X(receipt_no, Text, LetGet, "receipt_no", 6)                 \
-  X(return_code, Text, LetGet, "return_code", 10)              \
-  X(return_number, Text, LetGet, "return_number", 10)          \
-  X(return_text1, Text, LetGet, "return_text1", 60)            \
-  X(return_text2, Text, LetGet, "return_text2", 60)            \
-  X(spare, Text, LetGet, "spare", 48)                          \
-  X(stock_unit_dp, Text, LetGet, "stock_unit_dp", 1)           \
-  X(supplier, Text, LetGet, "supplier", 8)                     \
-  X(unit_code, Text, LetGet, "unit_code", 6)                   \
-  X(unit_factor, Double, LetGet, "unit_factor", 0)             \
-  X(unit_group, Text, LetGet, "unit_group", 1)                 \
-  X(unit_operand, Text, LetGet, "unit_operand", 1)             \
-  X(warehouse, Text, LetGet, "warehouse", 2)
+// Kind-2 databases call the first column "comment"; its property and
+// parameter are "commnt" everywhere.
+#define TARNLOW_clsPorecp_PROPERTIES(X)                                                                     \
+  X(Columns, ReceiptTable, LetGet, commnt, creation_date, date_received, date_required, delivery_no,        \
+    foreign_cost, level_of_detail, local_cost, more_to_come_ind, order_no, originator_user_id, pl_company, \
+    product, qty_booked_out, qty_received, qty_returned, receipt_no, return_code, return_number,             \
+    return_text1, return_text2, spare, stock_unit_dp, supplier, unit_code, unit_factor, unit_group,         \
+    unit_operand, warehouse)
 
-class TARNLOW_API clsPorecp final : public TableObject {
- public:
+class TARNLOW_API clsPorecp final : public TableClass<clsPorecp> {
+  TARNLOW_TABLE_CLASS(clsPorecp, TARNLOW_clsPorecp_PROPERTIES)
+
   clsPorecp();
-  TARNLOW_PROPERTIES(clsPorecp, TARNLOW_clsPorecp_PROPERTIES)
-
-  static const ClassInfo& Info();
-  const ClassInfo& Class() const override { return Info(); }
 
   // The class only writes; there is nothing to read.
   void PrepareReadStatement() {}
@@ -61,7 +34,6 @@ class TARNLOW_API clsPorecp final : public TableObject {
  private:
   void AddParameters();
 
-  bool insert_prepared_ = false;
   StatementHolder insert_;
 };
 

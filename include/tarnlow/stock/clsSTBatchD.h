@@ -13,42 +13,12 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsSTBatchD_PROPERTIES(X)                      \
-  X(batch_number, Text, LetGet, "batch_number", 10)            \
-  X(best_before_date, Date, LetGet, "best_before_date", 0)     \
-  X(best_date_key, Text, LetGet, "best_date_key", 28)          \
-  X(bin_number, Text, LetGet, "bin_number", 10)                \
-  X(concentration, Double, LetGet, "concentration", 0)         \
-  X(conformity_ref, Text, LetGet, "conformity_ref", 20)        \
-  X(date_received, Date, LetGet, "date_received", 0)           \
-  X(expiry_date, Date, LetGet, "expiry_date", 0)               \
-  X(expiry_date_key, Text, LetGet, "expiry_date_key", 28)      \
-  X(inspection_date, Date, LetGet, "inspection_date", 0)       \
-  X(inspector_code, Text, LetGet, "inspector_code", 4)         \
-  X(labour_cost, Double, LetGet, "labour_cost", 0)             \
-  X(lot_number, Text, LetGet, "lot_number", 10)                \
-  X(overhead_cost, Double, LetGet, "overhead_cost", 0)         \
-  X(passed_inspection, Text, LetGet, "passed_inspection", 1)   \
-  X(prod_code, Text, LetGet, "prod_code", 20)                  \
-  X(product, Text, LetGet, "product", 20)                      \
-  X(quantity, Double, LetGet, "quantity", 0)                   \
-  X(quantity_free, Double, LetGet, "quantity_free", 0)         \
-  X(sell_by_date, Date, LetGet, "sell_by_date", 0)             \
-  X(sellby_date_key, Text, LetGet, "sellby_date_key", 28)      \
-  X(sequence_number, Text, LetGet, "sequence_number", 6)       \
-  X(serial_number, Text, LetGet, "serial_number", 20)          \
-  X(source_code, Text, LetGet, "source_code", 10)              \
-  X(spare, Text, LetGet, "spare", 6)                           \
-  X(sub_contract_cost, Double, LetGet, "sub_contract_cost", 0) \
-  X(unit_cost, Double, LetGet, "unit_cost", 0)                 \
-  X(users_field_1, Double, LetGet, "users_field_1", 0)         \
-  X(users_field_2, Double, LetGet, "users_field_2", 0)         \
-  X(users_field_3, Double, LetGet, "users_field_3", 0)         \
-  X(users_text_field, Text, LetGet, "users_text_field", 10)    \
-  X(warehouse, Text, LetGet, "warehouse", 2)
+#define TARNLOW_clsSTBatchD_PROPERTIES(X) X(Table, BatchTable, LetGet)
 
-class TARNLOW_API clsSTBatchD final : public TableObject {
- public:
+class TARNLOW_API clsSTBatchD final : public TableClass<clsSTBatchD> {
+  TARNLOW_TABLE_CLASS(clsSTBatchD, TARNLOW_clsSTBatchD_PROPERTIES)
+  static constexpr std::string_view kLabelEnding = " Line#:";
+
   // Gives the local date and time that clock-made numbers are built from.
   using Clock = std::function<Date()>;
 
@@ -57,10 +27,6 @@ class TARNLOW_API clsSTBatchD final : public TableObject {
   static constexpr int kMaxClockAttempts = 93 * 20;
 
   clsSTBatchD();
-  TARNLOW_PROPERTIES(clsSTBatchD, TARNLOW_clsSTBatchD_PROPERTIES)
-
-  static const ClassInfo& Info();
-  const ClassInfo& Class() const override { return Info(); }
 
   void PrepareInsertStatement();
   void PrepareNextNumber();
@@ -80,7 +46,6 @@ class TARNLOW_API clsSTBatchD final : public TableObject {
  private:
   void AddParameters();
   void SetInsertColumns();
-  void SetNextColumns();
   bool UseNewFormat();
   std::string MakeSequenceNumber(const std::string& warehouse, const std::string& prod_code);
   static constexpr int NumberBase() { return 93; }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "tarnlow/table_object.h"
@@ -15,18 +14,15 @@ enum eMovementType : std::int32_t {
   ePurchaseReceipt = 0,
 };
 
-#define TARNLOW_clsSTNLCat_PROPERTIES(X)         \
-  X(nl_category, Text, GetLet, "nl_category", 3) \
-  X(MovementAccount, Text, Get, "", 0)           \
-  X(BalanceSheetAccount, Text, Get, "", 0)
+#define TARNLOW_clsSTNLCat_PROPERTIES(X)                     \
+  X(Columns, StockCategoryTable, GetLet, nl_category)        \
+  X(Value, MovementAccount, Text, Get)                       \
+  X(Column, BalanceSheetAccount, StockCategoryTable::st_balance_acc, Get)
 
-class TARNLOW_API clsSTNLCat final : public TableObject {
- public:
+class TARNLOW_API clsSTNLCat final : public TableClass<clsSTNLCat> {
+  TARNLOW_TABLE_CLASS(clsSTNLCat, TARNLOW_clsSTNLCat_PROPERTIES)
+
   clsSTNLCat();
-  TARNLOW_PROPERTIES(clsSTNLCat, TARNLOW_clsSTNLCat_PROPERTIES)
-
-  static const ClassInfo& Info();
-  const ClassInfo& Class() const override { return Info(); }
 
   // Which account column MovementAccount comes from. It is fixed when the
   // read is first prepared, so set it before the first ReadIt. A kind with no
@@ -46,9 +42,7 @@ class TARNLOW_API clsSTNLCat final : public TableObject {
   void LetMovementTypeNumber(std::int32_t type);
 
   eMovementType movement_type_ = ePurchaseReceipt;
-  bool read_prepared_ = false;
   StatementHolder read_;
-  std::shared_ptr<Recordset> rs_;
 };
 
 }  // namespace tarnlow

@@ -5,21 +5,13 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsSTNLMov_PROPERTIES(X)               \
-  X(account, Text, LetGet, "account", 16)              \
-  X(amount_posted, Double, LetGet, "amount_posted", 0) \
-  X(comments, Text, LetGet, "comments", 60)            \
-  X(movement_date, Date, LetGet, "movement_date", 0)   \
-  X(post_flag, Text, LetGet, "post_flag", 1)           \
-  X(tranaction_ref, Text, LetGet, "tranaction_ref", 10)
+#define TARNLOW_clsSTNLMov_PROPERTIES(X) \
+  X(Columns, NominalMovementTable, LetGet, account, amount_posted, comments, movement_date, post_flag, tranaction_ref)
 
-class TARNLOW_API clsSTNLMov final : public TableObject {
- public:
+class TARNLOW_API clsSTNLMov final : public TableClass<clsSTNLMov> {
+  TARNLOW_TABLE_CLASS(clsSTNLMov, TARNLOW_clsSTNLMov_PROPERTIES)
+
   clsSTNLMov();
-  TARNLOW_PROPERTIES(clsSTNLMov, TARNLOW_clsSTNLMov_PROPERTIES)
-
-  static const ClassInfo& Info();
-  const ClassInfo& Class() const override { return Info(); }
 
   void PrepareInsertStatement();
   // Appends one movement from the properties. On a database of kind 2 each
@@ -30,7 +22,6 @@ class TARNLOW_API clsSTNLMov final : public TableObject {
   void InsertRow();
 
  private:
-  bool insert_prepared_ = false;
   StatementHolder insert_;
 };
 

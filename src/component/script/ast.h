@@ -1,9 +1,14 @@
 // The parsed form of a script: statements with their line numbers and the
 // expressions they evaluate.
+//
+// Nodes live in flat lists of the Program and refer to each other by index,
+// so that a parsed statement costs a few dozen bytes instead of a tree of
+// separately allocated nodes: scripts of hundreds of thousands of lines stay
+// small once parsed.
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -61,13 +66,23 @@ enum class Builtin : std::uint8_t {
   TypeName,
   CreateObject,
   OpenConnection,
+  TypeLibInfo,
   MsgBox,
 };
 
 enum class ErrField : std::uint8_t { Number, Source, Description };
 
-struct Expr;
-using ExprPtr = std::unique_ptr<Expr>;
+// Positions in the Program's lists.
+using ExprId = std::uint32_t;
+using StmtId = std::uint32_t;
+inline constexpr ExprId kNoExpr = UINT32_MAX;
+
+// A run of consecutive entries of Program::lists: the arguments of a call
+// (expression ids) or the statements of a block (statement ids).
+struct Range {
+  std::uint32_t first = 0;
+  std::uint32_t count = 0;
+};
 
 // The member a call site reached last time, so that a loop does not look the
 // same name up again for every pass.
@@ -76,38 +91,46 @@ struct MemberCache {
   const MemberInfo* member = nullptr;
 };
 
-struct Expr {
-  enum class Kind : std::uint8_t {
-    Literal,   // value
-    Variable,  // slot, name
-    Paren,     // (operand): a variable in parentheses is passed by value
-    Member,    // operand.name, or operand.name(args) when has_args
-    Index,     // name(args) on a variable: reaches an object's default member
-    Call,      // builtin(args)
-    Unary,     // op operand
-    Binary,    // operand op right
-    ErrField,  // Err.Number, Err.Source, Err.Description
-  };
-
-  Kind kind;
-  int line = 0;
-  Variant value;
-  std::size_t slot = 0;
-  std::string name;
-  Op op = Op::Add;
-  Builtin builtin = Builtin::Len;
-  ErrField field = ErrField::Number;
-  ExprPtr operand;
-  ExprPtr right;
-  std::vector<ExprPtr> args;
-  bool has_args = false;
-  int depth = 1;  // height of the tree below and including this node
+struct MemberSite {
+  std::uint32_t name;  // in Program::names
   mutable MemberCache cache;
 };
 
-struct Stmt;
-using StmtPtr = std::unique_ptr<Stmt>;
-using Block = std::vector<StmtPtr>;
+struct Expr {
+  enum class Kind : std::uint8_t {
+    Literal,   // code: VarType, the value in a and b (see below)
+    Variable,  // a: slot
+    Paren,     // a: operand; a variable in parentheses is passed by value
+    Member,    // a: operand, b: member site; args when has_args
+    Index,     // a: slot, args: name(args) on a variable reaches an object's default member
+    Call,      // code: builtin, args
+    Unary,     // code: op, a: operand
+    Binary,    // code: op, a: left operand, b: right operand
+    ErrField,  // code: field; Err.Number, Err.Source, Err.Description
+  };
+
+  Kind kind;
+  std::uint8_t code = 0;  // the Op, Builtin, ErrField or VarType of the kinds that have one
+  bool has_args = false;
+  // A literal keeps its value here: a 16- or 32-bit integer or a Boolean in
+  // a, the bits of a double or a date in a and b together, a text as b
+  // characters of Program::texts from a. Empty, Null and Nothing need neither.
+  std::uint32_t a = 0;
+  std::uint32_t b = 0;
+  Range args;
+
+  Op op() const { return static_cast<Op>(code); }
+  Builtin builtin() const { return static_cast<Builtin>(code); }
+  ErrField field() const { return static_cast<ErrField>(code); }
+};
+
+// A condition and the block it guards: the If and ElseIf parts of an If, and
+// the one part of a Do loop (whose condition may be missing).
+struct Branch {
+  ExprId condition = kNoExpr;
+  std::int32_t line = 0;  // where the condition is written
+  Range body;
+};
 
 struct Stmt {
   enum class Kind : std::uint8_t {
@@ -117,8 +140,8 @@ struct Stmt {
     Print,      // Print args...
     PrintRows,  // PrintRows connection, sql
     MsgBox,     // MsgBox text [, style [, title]]
-    If,         // branches, else_block
-    Do,         // Do [While|Until cond] ... Loop [While|Until cond]
+    If,         // items: branches; else_block
+    Do,         // items: its one branch
     ExitDo,
     End,
     OnErrorResumeNext,
@@ -128,30 +151,32 @@ struct Stmt {
     Dim,       // declares variables; nothing to run
   };
 
-  struct Branch {
-    ExprPtr condition;
-    Block body;
-  };
-
   Kind kind;
-  int line = 0;
-  ExprPtr target;
-  ExprPtr value;
-  std::vector<ExprPtr> args;
-  std::vector<Branch> branches;
-  Block else_block;
-  // Do loops: the condition, whether it is an Until, whether it is tested
-  // before each pass (Do While) or after (Loop While); no condition loops
-  // until Exit Do.
-  ExprPtr condition;
+  // Do loops: whether the condition is an Until, and whether it is tested
+  // before each pass (Do While) or after (Loop While); a loop without a
+  // condition runs until Exit Do.
   bool until = false;
   bool test_first = true;
-  Block body;
+  std::int32_t line = 0;
+  ExprId target = kNoExpr;
+  ExprId value = kNoExpr;
+  Range items;  // arguments (Print, PrintRows, MsgBox, Err.Raise) or branches (If, Do)
+  Range else_block;
 };
 
 struct Program {
-  Block statements;
+  std::vector<Expr> exprs;
+  std::vector<Stmt> stmts;
+  std::vector<Branch> branches;
+  std::vector<std::uint32_t> lists;  // see Range
+  std::string texts;                 // the texts of literals, one after another
+  std::vector<MemberSite> members;
+  std::vector<std::string> names;      // member names as first written
   std::vector<std::string> variables;  // names by slot, as first written
+  Range statements;                    // the script's own block
+
+  std::span<const std::uint32_t> List(Range r) const { return {lists.data() + r.first, r.count}; }
+  std::span<const Branch> Branches(Range r) const { return {branches.data() + r.first, r.count}; }
 };
 
 }  // namespace tarnlow::script

@@ -1,5 +1,8 @@
+#include <bit>
 #include <cctype>
+#include <new>
 #include <ostream>
+#include <span>
 #include <vector>
 
 #include "component/script/operators.h"
@@ -14,6 +17,7 @@ namespace {
 
 constexpr std::int32_t kObjectRequired = 424;
 constexpr std::int32_t kCannotPerform = 17;
+constexpr std::int32_t kOutOfMemory = 7;
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -28,6 +32,19 @@ struct Uncaught {
   Error error;
   int line;
 };
+
+void WriteUncaught(std::ostream& out, const Error& error, int line) {
+  out << "Error " << error.Number() << " at line " << line << ": " << QuotedText(error.Source()) << ": "
+      << QuotedText(error.Description()) << '\n';
+  out.flush();
+}
+
+// The same record for memory that ran out, written without taking more.
+void WriteOutOfMemory(std::ostream& out, int line) {
+  out << "Error " << kOutOfMemory << " at line " << line << ": \"" << RuntimeSource
+      << "\": \"Out of memory\"\n";
+  out.flush();
+}
 
 // Message boxes shown while a script runs are written to its output and
 // answered OK; the previous handler comes back afterwards.
@@ -50,39 +67,47 @@ class MessagesToOutput {
 class Interpreter {
  public:
   Interpreter(const Program& program, std::ostream& out, const RunOptions& options)
-      : program_(program), out_(out), options_(options), variables_(program.variables.size()) {
-    for (const auto& [name, value] : options.variables)
-      for (std::size_t slot = 0; slot < program.variables.size(); ++slot)
-        if (SameName(program.variables[slot], name)) variables_[slot] = value;
-  }
+      : program_(program), out_(out), options_(options) {}
 
+  // Memory that runs out inside a statement is that statement's error 7;
+  // anywhere else it ends the run with the same record.
   int Run() {
-    MessagesToOutput messages(out_);
-    Err().Clear();
     try {
-      RunBlock(program_.statements);
-    } catch (const Uncaught& u) {
-      out_ << "Error " << u.error.Number() << " at line " << u.line << ": " << QuotedText(u.error.Source())
-           << ": " << QuotedText(u.error.Description()) << '\n';
+      MessagesToOutput messages(out_);
+      Err().Clear();
+      variables_.resize(program_.variables.size());
+      for (const auto& [name, value] : options_.variables)
+        for (std::size_t slot = 0; slot < program_.variables.size(); ++slot)
+          if (SameName(program_.variables[slot], name)) variables_[slot] = value;
+      try {
+        RunBlock(program_.statements);
+      } catch (const Uncaught& u) {
+        WriteUncaught(out_, u.error, u.line);
+        return kExitFailed;
+      }
       out_.flush();
+      return kExitOk;
+    } catch (const std::bad_alloc&) {
+      variables_.clear();
+      variables_.shrink_to_fit();
+      WriteOutOfMemory(out_, line_);
       return kExitFailed;
     }
-    out_.flush();
-    return kExitOk;
   }
 
  private:
   enum class Flow { Next, ExitDo, End };
 
-  Flow RunBlock(const Block& block) {
-    for (const StmtPtr& s : block) {
-      const Flow flow = RunStatement(*s);
+  Flow RunBlock(Range block) {
+    for (const StmtId id : program_.List(block)) {
+      const Flow flow = RunStatement(program_.stmts[id]);
       if (flow != Flow::Next) return flow;
     }
     return Flow::Next;
   }
 
   void CountStep(int line) {
+    line_ = line;
     if (options_.step_limit > 0 && ++steps_ > options_.step_limit)
       throw Uncaught{Error(kCannotPerform, RuntimeSource,
                            "Script stopped after " + std::to_string(options_.step_limit) + " steps"),
@@ -108,14 +133,14 @@ class Interpreter {
   // A condition of If, ElseIf or Do. Under On Error Resume Next a condition
   // that fails lets execution go on with the next statement, which is the
   // first one of its block, as client programmers know it.
-  bool Test(const Expr& condition) {
+  bool Test(const Branch& branch) {
     try {
-      return Eval(condition).ToBool();
+      return Eval(branch.condition).ToBool();
     } catch (const Uncaught&) {
       throw;
     } catch (...) {
       Error e = CurrentException();
-      if (!resume_next_) throw Uncaught{std::move(e), condition.line};
+      if (!resume_next_) throw Uncaught{std::move(e), branch.line};
       Err().Set(e);
       return true;
     }
@@ -125,13 +150,13 @@ class Interpreter {
     switch (s.kind) {
       case Stmt::Kind::Let: Assign(s, false); return Flow::Next;
       case Stmt::Kind::Set: Assign(s, true); return Flow::Next;
-      case Stmt::Kind::Call: EvalMember(*s.target, CallKind::Method); return Flow::Next;
+      case Stmt::Kind::Call: EvalMember(Node(s.target), CallKind::Method); return Flow::Next;
       case Stmt::Kind::Print: Print(s); return Flow::Next;
       case Stmt::Kind::PrintRows: PrintRows(s); return Flow::Next;
-      case Stmt::Kind::MsgBox: ShowMessage(s.args); return Flow::Next;
+      case Stmt::Kind::MsgBox: ShowMessage(program_.List(s.items)); return Flow::Next;
       case Stmt::Kind::If:
-        for (const Stmt::Branch& b : s.branches)
-          if (Test(*b.condition)) return RunBlock(b.body);
+        for (const Branch& b : program_.Branches(s.items))
+          if (Test(b)) return RunBlock(b.body);
         return RunBlock(s.else_block);
       case Stmt::Kind::Do: return Loop(s);
       case Stmt::Kind::ExitDo: return Flow::ExitDo;
@@ -145,19 +170,20 @@ class Interpreter {
         Err().Clear();
         return Flow::Next;
       case Stmt::Kind::ErrClear: Err().Clear(); return Flow::Next;
-      case Stmt::Kind::ErrRaise: Raise(s.args);
+      case Stmt::Kind::ErrRaise: Raise(program_.List(s.items));
       case Stmt::Kind::Dim: return Flow::Next;
     }
     return Flow::Next;
   }
 
   Flow Loop(const Stmt& s) {
+    const Branch& loop = program_.branches[s.items.first];
     // While stops when the condition is False, Until when it is True.
-    auto done = [&] { return s.condition && Test(*s.condition) == s.until; };
+    auto done = [&] { return loop.condition != kNoExpr && Test(loop) == s.until; };
     while (true) {
       CountStep(s.line);
       if (s.test_first && done()) return Flow::Next;
-      const Flow flow = RunBlock(s.body);
+      const Flow flow = RunBlock(loop.body);
       if (flow == Flow::ExitDo) return Flow::Next;
       if (flow == Flow::End) return flow;
       if (!s.test_first && done()) return Flow::Next;
@@ -167,17 +193,17 @@ class Interpreter {
   // ---- statements ----------------------------------------------------------
 
   void Assign(const Stmt& s, bool set) {
-    Variant value = Eval(*s.value);
+    Variant value = Eval(s.value);
     if (set && !value.IsObject()) RaiseRuntime(kObjectRequired, "Object required");
-    if (s.target->kind == Expr::Kind::Variable) {
+    const Expr& target = Node(s.target);
+    if (target.kind == Expr::Kind::Variable) {
       // A plain assignment of an object would take its default value, which
       // none of the library's classes has.
       if (!set && value.IsObject()) RaiseRuntime(value.ToObject() ? err::NotSupported : err::ObjectNotSet);
-      variables_[s.target->slot] = std::move(value);
+      variables_[target.a] = std::move(value);
       return;
     }
-    const Expr& target = *s.target;
-    ObjectPtr object = ObjectOf(*target.operand);
+    ObjectPtr object = ObjectOf(target.a);
     const MemberInfo& member = Lookup(target, *object);
     std::vector<Variant> args = EvalArgs(target.args);
     args.push_back(std::move(value));
@@ -186,17 +212,20 @@ class Interpreter {
 
   void Print(const Stmt& s) {
     std::string line;
-    for (std::size_t i = 0; i < s.args.size(); ++i) {
-      if (i != 0) line += ' ';
-      line += PrintForm(Eval(*s.args[i]));
+    bool first = true;
+    for (const ExprId arg : program_.List(s.items)) {
+      if (!first) line += ' ';
+      first = false;
+      line += PrintForm(Eval(arg));
     }
     out_ << line << '\n';
   }
 
   void PrintRows(const Stmt& s) {
-    const auto connection = std::dynamic_pointer_cast<Connection>(ObjectOf(*s.args[0]));
+    const auto args = program_.List(s.items);
+    const auto connection = std::dynamic_pointer_cast<Connection>(ObjectOf(args[0]));
     if (!connection) RaiseRuntime(err::TypeMismatch);
-    const std::string sql = Eval(*s.args[1]).ToText();
+    const std::string sql = Eval(args[1]).ToText();
     Recordset rows;
     rows.Open(sql, connection->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
     for (; !rows.AtEOF(); rows.MoveNext()) {
@@ -210,23 +239,23 @@ class Interpreter {
     rows.Close();
   }
 
-  Variant ShowMessage(const std::vector<ExprPtr>& args) {
-    const std::string text = Eval(*args[0]).ToText();
-    const int style = args.size() > 1 ? Eval(*args[1]).ToInt32() : vbOKOnly;
-    const std::string title = args.size() > 2 ? Eval(*args[2]).ToText() : std::string();
+  Variant ShowMessage(std::span<const ExprId> args) {
+    const std::string text = Eval(args[0]).ToText();
+    const int style = args.size() > 1 ? Eval(args[1]).ToInt32() : vbOKOnly;
+    const std::string title = args.size() > 2 ? Eval(args[2]).ToText() : std::string();
     return Variant(static_cast<std::int16_t>(MsgBox(text, style, title)));
   }
 
-  [[noreturn]] void Raise(const std::vector<ExprPtr>& args) {
-    const std::int32_t number = Eval(*args[0]).ToInt32();
+  [[noreturn]] void Raise(std::span<const ExprId> args) {
+    const std::int32_t number = Eval(args[0]).ToInt32();
     std::string source = RuntimeSource;
     std::string description = RuntimeErrorText(number);
     if (args.size() > 1) {
-      const Variant v = Eval(*args[1]);
+      const Variant v = Eval(args[1]);
       if (!v.IsEmpty()) source = v.ToText();
     }
     if (args.size() > 2) {
-      const Variant v = Eval(*args[2]);
+      const Variant v = Eval(args[2]);
       if (!v.IsEmpty()) description = v.ToText();
     }
     throw Error(number, std::move(source), std::move(description));
@@ -234,28 +263,47 @@ class Interpreter {
 
   // ---- expressions -----------------------------------------------------------
 
-  Variant Eval(const Expr& e) {
+  const Expr& Node(ExprId id) const { return program_.exprs[id]; }
+
+  Variant LiteralValue(const Expr& e) const {
+    const auto bits = [&e] { return std::bit_cast<double>(std::uint64_t{e.b} << 32 | e.a); };
+    switch (static_cast<VarType>(e.code)) {
+      case VarType::Empty: return {};
+      case VarType::Null: return Variant(Null);
+      case VarType::Integer: return Variant(static_cast<std::int16_t>(e.a));
+      case VarType::Long: return Variant(static_cast<std::int32_t>(e.a));
+      case VarType::Boolean: return Variant(e.a != 0);
+      case VarType::Double: return Variant(bits());
+      case VarType::Date: return Variant(Date(bits()));
+      case VarType::String: return Variant(std::string_view(program_.texts).substr(e.a, e.b));
+      case VarType::Object: return Variant(ObjectPtr());
+    }
+    return {};
+  }
+
+  Variant Eval(ExprId id) {
+    const Expr& e = Node(id);
     switch (e.kind) {
-      case Expr::Kind::Literal: return e.value;
-      case Expr::Kind::Variable: return variables_[e.slot];
-      case Expr::Kind::Paren: return Eval(*e.operand);
+      case Expr::Kind::Literal: return LiteralValue(e);
+      case Expr::Kind::Variable: return variables_[e.a];
+      case Expr::Kind::Paren: return Eval(e.a);
       case Expr::Kind::Member: return EvalMember(e, CallKind::Get);
       case Expr::Kind::Index: {
         // name(args) reaches the default member of an object, which none of
         // the library's classes has; on anything else it is a mismatch.
-        const Variant& v = variables_[e.slot];
+        const Variant& v = variables_[e.a];
         if (v.IsObject()) RaiseRuntime(v.ToObject() ? err::NotSupported : err::ObjectNotSet);
         RaiseRuntime(err::TypeMismatch);
       }
       case Expr::Kind::Call: return CallBuiltin(e);
-      case Expr::Kind::Unary: return ApplyUnary(e.op, Eval(*e.operand));
+      case Expr::Kind::Unary: return ApplyUnary(e.op(), Eval(e.a));
       case Expr::Kind::Binary: {
-        const Variant left = Eval(*e.operand);
-        return ApplyBinary(e.op, left, Eval(*e.right));
+        const Variant left = Eval(e.a);
+        return ApplyBinary(e.op(), left, Eval(e.b));
       }
       case Expr::Kind::ErrField: {
         const ErrObject& err = Err();
-        switch (e.field) {
+        switch (e.field()) {
           case ErrField::Number: return Variant(err.Number);
           case ErrField::Source: return Variant(err.Source);
           case ErrField::Description: return Variant(err.Description);
@@ -267,14 +315,14 @@ class Interpreter {
   }
 
   Variant CallBuiltin(const Expr& e) {
-    if (e.builtin == Builtin::MsgBox) return ShowMessage(e.args);
+    if (e.builtin() == Builtin::MsgBox) return ShowMessage(program_.List(e.args));
     std::vector<Variant> args = EvalArgs(e.args);
-    return ApplyBuiltin(e.builtin, args);
+    return ApplyBuiltin(e.builtin(), args);
   }
 
   // The object an expression gives: Empty or any other non-object value is
   // "Object required", Nothing is "Object variable ... not set".
-  ObjectPtr ObjectOf(const Expr& e) {
+  ObjectPtr ObjectOf(ExprId e) {
     const Variant v = Eval(e);
     if (!v.IsObject()) RaiseRuntime(kObjectRequired, "Object required");
     ObjectPtr object = v.ToObject();
@@ -282,41 +330,46 @@ class Interpreter {
     return object;
   }
 
-  const MemberInfo& Lookup(const Expr& site, const Object& object) {
+  // The member a Member node names, looked up once per class at each site.
+  const MemberInfo& Lookup(const Expr& e, const Object& object) {
+    const MemberSite& site = program_.members[e.b];
     const ClassInfo& cls = object.Class();
     if (site.cache.cls != &cls) {
-      site.cache.member = &late::Resolve(cls, site.name);
+      site.cache.member = &late::Resolve(cls, program_.names[site.name]);
       site.cache.cls = &cls;
     }
     return *site.cache.member;
   }
 
-  std::vector<Variant> EvalArgs(const std::vector<ExprPtr>& exprs) {
+  std::vector<Variant> EvalArgs(Range exprs) {
     std::vector<Variant> values;
-    values.reserve(exprs.size());
-    for (const ExprPtr& e : exprs) values.push_back(Eval(*e));
+    values.reserve(exprs.count);
+    for (const ExprId e : program_.List(exprs)) values.push_back(Eval(e));
     return values;
   }
 
   Variant EvalMember(const Expr& e, CallKind call) {
-    ObjectPtr object = ObjectOf(*e.operand);
+    ObjectPtr object = ObjectOf(e.a);
     const MemberInfo& member = Lookup(e, *object);
     std::vector<Variant> args = EvalArgs(e.args);
     Variant result = late::Invoke(*object, member, call, args);
     // Variables passed to arguments taken by reference receive what the
     // operation left in them; anything else was passed as a copy.
-    for (std::size_t i = 0; i < e.args.size() && i < member.args.size(); ++i)
-      if (member.args[i].by_ref && e.args[i]->kind == Expr::Kind::Variable)
-        variables_[e.args[i]->slot] = std::move(args[i]);
+    const auto arg_exprs = program_.List(e.args);
+    for (std::size_t i = 0; i < arg_exprs.size() && i < member.args.size(); ++i) {
+      const Expr& arg = Node(arg_exprs[i]);
+      if (member.args[i].by_ref && arg.kind == Expr::Kind::Variable) variables_[arg.a] = std::move(args[i]);
+    }
     return result;
   }
 
   const Program& program_;
   std::ostream& out_;
-  RunOptions options_;
+  const RunOptions& options_;
   std::vector<Variant> variables_;
   bool resume_next_ = false;
   std::int64_t steps_ = 0;
+  int line_ = 1;  // of the statement under way
 };
 
 }  // namespace
@@ -332,6 +385,9 @@ int RunSource(std::string_view source, std::ostream& out, const RunOptions& opti
   } catch (const SyntaxError& e) {
     out << e.what() << '\n';
     out.flush();
+    return kExitFailed;
+  } catch (const ParseOutOfMemory& e) {
+    WriteOutOfMemory(out, e.Line());
     return kExitFailed;
   }
   return Run(*program, out, options);

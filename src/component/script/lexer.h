@@ -44,9 +44,34 @@ struct Token {
   bool space_before = false;  // blank between this token and the previous one
 };
 
-// The tokens of the whole script; every line, even an empty one, ends with
-// an EndOfLine token, and the last token is EndOfScript.
-std::vector<Token> Tokenize(std::string_view source);
+// Reads a script one line at a time, so that only the line being parsed is
+// held as tokens.
+class Lexer {
+ public:
+  explicit Lexer(std::string_view source);
+  // Replaces `out` with the tokens of the next line. Every line, even an
+  // empty one, ends with an EndOfLine token; the last line also has the
+  // EndOfScript token, and calling again then gives it once more.
+  void NextLine(std::vector<Token>& out);
+  int Line() const { return line_; }  // of the next line to read
+
+ private:
+  void Push(TokenKind kind, std::string text, Variant value = {});
+  bool AtStatementStart() const;
+  void SkipToEndOfLine();
+  void Word();
+  void Number();
+  void String();
+  void DateLiteral();
+  void Symbol();
+
+  std::string_view s_;
+  std::size_t pos_ = 0;
+  int line_ = 1;
+  bool space_ = false;
+  bool at_end_ = false;
+  std::vector<Token>* tokens_ = nullptr;  // the line being read
+};
 
 // How a token is named in a syntax error ("end of line", "'Then'", ...).
 std::string Describe(const Token& token);

@@ -64,6 +64,7 @@ Variant Arithmetic(Op op, const Variant& left, const Variant& right) {
     case Op::Multiply: r = a.value * b.value; break;
     default: RaiseRuntime(err::TypeMismatch);
   }
+  if (!std::isfinite(r)) RaiseRuntime(err::Overflow);
   if (kind == NumKind::Date) {
     // A date moved by a number of days stays a date; the distance between
     // two dates, and any product, is a number of days.
@@ -79,7 +80,9 @@ Variant Divide(const Variant& left, const Variant& right) {
   const double a = ToNum(left).value;
   const double b = ToNum(right).value;
   if (b == 0.0) RaiseRuntime(err::DivisionByZero);
-  return Variant(a / b);
+  const double r = a / b;
+  if (!std::isfinite(r)) RaiseRuntime(err::Overflow);
+  return Variant(r);
 }
 
 // Integer division and remainder work on both operands rounded to whole numbers.
@@ -351,6 +354,7 @@ Variant ApplyBinary(Op op, const Variant& left, const Variant& right) {
 }
 
 Variant ApplyBuiltin(Builtin builtin, std::span<const Variant> args) {
+  if (builtin == Builtin::TypeLibInfo) return Variant(TypeLibraryObject());
   const Variant& a = args[0];
   // The text functions pass Null through, as late-bound clients expect.
   switch (builtin) {
@@ -417,6 +421,7 @@ Variant ApplyBuiltin(Builtin builtin, std::span<const Variant> args) {
     }
     case Builtin::CreateObject: return Variant(CreateObject(a.ToText()));
     case Builtin::OpenConnection: return Variant(Connection::Open(a.ToText()));
+    case Builtin::TypeLibInfo:    // needs no argument: answered above
     case Builtin::MsgBox: break;  // shown by the interpreter
   }
   RaiseRuntime(err::InvalidProcedureCall);

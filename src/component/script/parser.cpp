@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <optional>
 #include <unordered_map>
 
@@ -47,6 +48,7 @@ constexpr std::array kBuiltins{
     BuiltinInfo{"typename", Builtin::TypeName, 1, 1},
     BuiltinInfo{"createobject", Builtin::CreateObject, 1, 1},
     BuiltinInfo{"openconnection", Builtin::OpenConnection, 1, 1},
+    BuiltinInfo{"typelibinfo", Builtin::TypeLibInfo, 0, 0},
     BuiltinInfo{"msgbox", Builtin::MsgBox, 1, 3},
 };
 
@@ -93,11 +95,28 @@ bool IsKeyword(std::string_view lower) {
 
 class Parser {
  public:
-  explicit Parser(std::string_view source) : tokens_(Tokenize(source)) {}
+  explicit Parser(std::string_view source) : lexer_(source) {}
 
   std::unique_ptr<Program> Run() {
-    program_ = std::make_unique<Program>();
-    program_->statements = ParseBlock(Terminators::None, 0);
+    try {
+      lexer_.NextLine(tokens_);
+      program_ = std::make_unique<Program>();
+      program_->statements = ParseBlock(Terminators::None, 0);
+      // The lists grew by doubling: what a long script leaves spare is let go.
+      Program& p = *program_;
+      p.exprs.shrink_to_fit();
+      p.stmts.shrink_to_fit();
+      p.branches.shrink_to_fit();
+      p.lists.shrink_to_fit();
+      p.texts.shrink_to_fit();
+      p.members.shrink_to_fit();
+    } catch (const std::bad_alloc&) {
+      // What was parsed goes first, so that reporting has memory to work with.
+      program_.reset();
+      const int line = tokens_.empty() ? lexer_.Line() : Peek().line;
+      tokens_ = {};
+      throw ParseOutOfMemory(line);
+    }
     return std::move(program_);
   }
 
@@ -120,14 +139,29 @@ class Parser {
   };
 
   // ---- tokens --------------------------------------------------------------
+  //
+  // Only the current line is held as tokens: a reference to a token lasts
+  // until the parser moves past the end of its line.
 
   const Token& Peek(std::size_t ahead = 0) const {
     return tokens_[std::min(pos_ + ahead, tokens_.size() - 1)];
   }
-  const Token& Next() {
-    const Token& t = Peek();
-    if (pos_ < tokens_.size() - 1) ++pos_;
-    return t;
+  // Moves past the current token; past the end of a line, reads the next one.
+  void Advance() {
+    const TokenKind kind = Peek().kind;
+    if (kind == TokenKind::EndOfScript) return;
+    if (kind == TokenKind::EndOfLine && pos_ + 1 >= tokens_.size()) {
+      lexer_.NextLine(tokens_);
+      pos_ = 0;
+      return;
+    }
+    ++pos_;
+  }
+  // The current token's line, moving past it.
+  int NextLine() {
+    const int line = Peek().line;
+    Advance();
+    return line;
   }
   static bool IsWord(const Token& t, std::string_view lower) {
     return t.kind == TokenKind::Word && t.lower == lower;
@@ -137,12 +171,12 @@ class Parser {
   }
   bool AcceptWord(std::string_view lower) {
     if (!IsWord(Peek(), lower)) return false;
-    Next();
+    Advance();
     return true;
   }
   bool AcceptSymbol(std::string_view s) {
     if (!IsSymbol(Peek(), s)) return false;
-    Next();
+    Advance();
     return true;
   }
   void ExpectWord(std::string_view lower, std::string_view shown) {
@@ -164,33 +198,118 @@ class Parser {
   }
   void ExpectEndOfLine() {
     if (Peek().kind != TokenKind::EndOfLine) Fail("end of line");
-    Next();
+    Advance();
   }
 
   // ---- nodes ---------------------------------------------------------------
 
-  ExprPtr Node(Expr::Kind kind, int line) {
-    auto e = std::make_unique<Expr>();
-    e->kind = kind;
-    e->line = line;
-    return e;
-  }
-  // Records the height of a finished node and refuses trees too tall to walk.
-  ExprPtr Done(ExprPtr e) {
+  Expr& At(ExprId id) { return program_->exprs[id]; }
+
+  // Adds a finished node, recording its height and refusing trees too tall
+  // to walk.
+  ExprId Add(const Expr& e) {
     int below = 0;
-    if (e->operand) below = std::max(below, e->operand->depth);
-    if (e->right) below = std::max(below, e->right->depth);
-    for (const ExprPtr& a : e->args) below = std::max(below, a->depth);
-    e->depth = below + 1;
-    if (e->depth > kMaxTreeDepth)
+    auto child = [&](ExprId id) { below = std::max<int>(below, depth_[id]); };
+    switch (e.kind) {
+      case Expr::Kind::Paren:
+      case Expr::Kind::Member:
+      case Expr::Kind::Unary: child(e.a); break;
+      case Expr::Kind::Binary:
+        child(e.a);
+        child(e.b);
+        break;
+      default: break;
+    }
+    for (ExprId arg : program_->List(e.args)) child(arg);
+    if (below + 1 > kMaxTreeDepth)
       Fail("an expression at most " + std::to_string(kMaxTreeDepth) + " operators deep");
+    const auto id = Count(program_->exprs);
+    program_->exprs.push_back(e);
+    depth_.push_back(static_cast<std::uint16_t>(below + 1));
+    return id;
+  }
+
+  Expr Node(Expr::Kind kind, std::uint32_t a = 0, std::uint32_t b = 0) {
+    Expr e{};
+    e.kind = kind;
+    e.a = a;
+    e.b = b;
     return e;
   }
 
-  std::size_t Slot(const std::string& lower, const std::string& shown) {
-    const auto [it, added] = slots_.emplace(lower, program_->variables.size());
+  ExprId Literal(const Variant& value) {
+    Expr e = Node(Expr::Kind::Literal);
+    e.code = static_cast<std::uint8_t>(value.Type());
+    auto bits = [&e](double d) {
+      const auto u = std::bit_cast<std::uint64_t>(d);
+      e.a = static_cast<std::uint32_t>(u);
+      e.b = static_cast<std::uint32_t>(u >> 32);
+    };
+    switch (value.Type()) {
+      case VarType::Integer: e.a = static_cast<std::uint16_t>(value.ToInt16()); break;
+      case VarType::Long: e.a = static_cast<std::uint32_t>(value.ToInt32()); break;
+      case VarType::Boolean: e.a = value.ToBool() ? 1 : 0; break;
+      case VarType::Double: bits(value.ToDouble()); break;
+      case VarType::Date: bits(value.ToDate().value); break;
+      case VarType::String: {
+        const std::string& text = *value.AsText();
+        e.a = Count(program_->texts);
+        if (text.size() >= UINT32_MAX - e.a)
+          FailFound("a smaller script", "more than 4294967294 characters of text");
+        e.b = static_cast<std::uint32_t>(text.size());
+        program_->texts += text;
+        break;
+      }
+      case VarType::Empty:
+      case VarType::Null:
+      case VarType::Object: break;  // Nothing is the only object a script can write
+    }
+    return Add(e);
+  }
+
+  // The next position in a list as a 32-bit id; a script with more parts
+  // than such ids can number is refused.
+  template <class V>
+  std::uint32_t Count(const V& v) const {
+    if (v.size() >= UINT32_MAX) FailFound("a smaller script", "more than 4294967294 parts");
+    return static_cast<std::uint32_t>(v.size());
+  }
+
+  Range List(const std::vector<std::uint32_t>& ids) {
+    Range r{Count(program_->lists), static_cast<std::uint32_t>(ids.size())};
+    program_->lists.insert(program_->lists.end(), ids.begin(), ids.end());
+    return r;
+  }
+
+  // Where the node lists stand, so that a guess that failed can be undone.
+  struct Mark {
+    std::size_t exprs, lists, texts, members;
+  };
+  Mark Here() const {
+    const Program& p = *program_;
+    return {p.exprs.size(), p.lists.size(), p.texts.size(), p.members.size()};
+  }
+  void Undo(const Mark& m) {
+    Program& p = *program_;
+    p.exprs.resize(m.exprs);
+    depth_.resize(m.exprs);
+    p.lists.resize(m.lists);
+    p.texts.resize(m.texts);
+    p.members.resize(m.members);
+  }
+
+  std::uint32_t Slot(const std::string& lower, const std::string& shown) {
+    const auto [it, added] = slots_.emplace(lower, Count(program_->variables));
     if (added) program_->variables.push_back(shown);
     return it->second;
+  }
+
+  std::uint32_t MemberName(const std::string& name) {
+    const auto [it, added] = member_names_.emplace(name, Count(program_->names));
+    if (added) program_->names.push_back(name);
+    const auto site = Count(program_->members);
+    program_->members.push_back(MemberSite{it->second, {}});
+    return site;
   }
 
   // ---- blocks and statements -------------------------------------------------
@@ -208,111 +327,128 @@ class Parser {
     return false;
   }
 
-  Block ParseBlock(Terminators terminators, int opened_at) {
-    Block block;
+  Range ParseBlock(Terminators terminators, int opened_at) {
+    std::vector<StmtId> block;
     while (true) {
       const Token& t = Peek();
       if (t.kind == TokenKind::EndOfLine) {
-        Next();
+        Advance();
         continue;
       }
       if (t.kind == TokenKind::EndOfScript) {
         switch (terminators) {
-          case Terminators::None: return block;
+          case Terminators::None: return List(block);
           case Terminators::If:
           case Terminators::IfAfterElse: Fail("'End If' for the If of line " + std::to_string(opened_at));
           case Terminators::Loop: Fail("'Loop' for the Do of line " + std::to_string(opened_at));
         }
       }
-      if (AtTerminator(terminators)) return block;
+      if (AtTerminator(terminators)) return List(block);
       block.push_back(ParseLine());
     }
   }
 
-  StmtPtr ParseLine() {
+  StmtId ParseLine() {
     const Token& t = Peek();
     if (IsWord(t, "do")) return ParseDo();
-    if (IsWord(t, "if")) {
-      StmtPtr s = ParseIf();
-      return s;
-    }
-    StmtPtr s = ParseSimple();
+    if (IsWord(t, "if")) return ParseIf();
+    const StmtId s = ParseSimple();
     ExpectEndOfLine();
     return s;
   }
 
-  StmtPtr NewStmt(Stmt::Kind kind, int line) {
-    auto s = std::make_unique<Stmt>();
-    s->kind = kind;
-    s->line = line;
+  static Stmt NewStmt(Stmt::Kind kind, int line) {
+    Stmt s{};
+    s.kind = kind;
+    s.line = line;
     return s;
+  }
+  StmtId Add(const Stmt& s) {
+    const auto id = Count(program_->stmts);
+    program_->stmts.push_back(s);
+    return id;
+  }
+  Range Branches(const std::vector<Branch>& branches) {
+    Range r{Count(program_->branches), static_cast<std::uint32_t>(branches.size())};
+    program_->branches.insert(program_->branches.end(), branches.begin(), branches.end());
+    return r;
   }
 
   // If ... Then, either a block closed by End If or one statement on the line.
-  StmtPtr ParseIf() {
+  StmtId ParseIf() {
     Nest nest(*this);
-    const int line = Next().line;
-    auto s = NewStmt(Stmt::Kind::If, line);
-    ExprPtr condition = ParseExpr();
+    const int line = NextLine();
+    Stmt s = NewStmt(Stmt::Kind::If, line);
+    std::vector<Branch> branches;
+    const ExprId condition = ParseExpr();
     ExpectWord("then", "Then");
     if (Peek().kind != TokenKind::EndOfLine) {
       ++single_if_;
-      Block then_part;
-      then_part.push_back(ParseSimple());
-      s->branches.push_back({std::move(condition), std::move(then_part)});
-      if (AcceptWord("else")) s->else_block.push_back(ParseSimple());
+      const StmtId then_part = ParseSimple();
+      branches.push_back({condition, line, List({then_part})});
+      if (AcceptWord("else")) {
+        const StmtId else_part = ParseSimple();
+        s.else_block = List({else_part});
+      }
       --single_if_;
       if (single_if_ == 0) ExpectEndOfLine();
-      return s;
+      s.items = Branches(branches);
+      return Add(s);
     }
     if (single_if_ > 0) Fail("a statement after 'Then' in a one-line If");
     ExpectEndOfLine();
-    s->branches.push_back({std::move(condition), ParseBlock(Terminators::If, line)});
+    branches.push_back({condition, line, ParseBlock(Terminators::If, line)});
     while (true) {
+      const int branch_line = Peek().line;
       if (AcceptWord("elseif")) {
-        ExprPtr c = ParseExpr();
+        const ExprId c = ParseExpr();
         ExpectWord("then", "Then");
         ExpectEndOfLine();
-        s->branches.push_back({std::move(c), ParseBlock(Terminators::If, line)});
+        branches.push_back({c, branch_line, ParseBlock(Terminators::If, line)});
         continue;
       }
       if (AcceptWord("else")) {
         ExpectEndOfLine();
-        s->else_block = ParseBlock(Terminators::IfAfterElse, line);
+        s.else_block = ParseBlock(Terminators::IfAfterElse, line);
       }
       break;
     }
-    Next();  // End
-    Next();  // If
+    Advance();  // End
+    Advance();  // If
     ExpectEndOfLine();
-    return s;
+    s.items = Branches(branches);
+    return Add(s);
   }
 
-  StmtPtr ParseDo() {
+  StmtId ParseDo() {
     Nest nest(*this);
-    const int line = Next().line;
-    auto s = NewStmt(Stmt::Kind::Do, line);
+    const int line = NextLine();
+    Stmt s = NewStmt(Stmt::Kind::Do, line);
+    Branch loop;
     if (IsWord(Peek(), "while") || IsWord(Peek(), "until")) {
-      s->until = Next().lower == "until";
-      s->condition = ParseExpr();
+      s.until = Peek().lower == "until";
+      loop.line = NextLine();
+      loop.condition = ParseExpr();
     }
     ExpectEndOfLine();
     ++loops_;
-    s->body = ParseBlock(Terminators::Loop, line);
+    loop.body = ParseBlock(Terminators::Loop, line);
     --loops_;
-    Next();  // Loop
+    Advance();  // Loop
     if (IsWord(Peek(), "while") || IsWord(Peek(), "until")) {
-      if (s->condition) Fail("end of line (the Do already has its condition)");
-      s->until = Next().lower == "until";
-      s->condition = ParseExpr();
-      s->test_first = false;
+      if (loop.condition != kNoExpr) Fail("end of line (the Do already has its condition)");
+      s.until = Peek().lower == "until";
+      loop.line = NextLine();
+      loop.condition = ParseExpr();
+      s.test_first = false;
     }
     ExpectEndOfLine();
-    return s;
+    s.items = Branches({loop});
+    return Add(s);
   }
 
   // A statement that fits on one line (all but block If and Do).
-  StmtPtr ParseSimple() {
+  StmtId ParseSimple() {
     const Token& t = Peek();
     const int line = t.line;
     if (t.kind != TokenKind::Word) Fail("a statement");
@@ -322,86 +458,89 @@ class Parser {
       return ParseIf();
     }
     if (word == "set") {
-      Next();
-      auto s = NewStmt(Stmt::Kind::Set, line);
-      s->target = ParseTarget();
+      Advance();
+      Stmt s = NewStmt(Stmt::Kind::Set, line);
+      s.target = ParseTarget();
       ExpectSymbol("=");
-      s->value = ParseExpr();
-      return s;
+      s.value = ParseExpr();
+      return Add(s);
     }
     if (word == "print") {
-      Next();
-      auto s = NewStmt(Stmt::Kind::Print, line);
-      if (!AtStatementEnd()) s->args = ParseExprList();
-      return s;
+      Advance();
+      Stmt s = NewStmt(Stmt::Kind::Print, line);
+      if (!AtStatementEnd()) s.items = List(ParseExprList());
+      return Add(s);
     }
     if (word == "printrows") {
-      Next();
-      auto s = NewStmt(Stmt::Kind::PrintRows, line);
-      s->args.push_back(ParseExpr());
+      Advance();
+      Stmt s = NewStmt(Stmt::Kind::PrintRows, line);
+      const ExprId connection = ParseExpr();
       ExpectSymbol(",");
-      s->args.push_back(ParseExpr());
-      return s;
+      const ExprId sql = ParseExpr();
+      s.items = List({connection, sql});
+      return Add(s);
     }
     if (word == "msgbox") {
-      Next();
-      auto s = NewStmt(Stmt::Kind::MsgBox, line);
-      s->args = ParseStatementArgs();
-      if (s->args.empty() || s->args.size() > 3) Fail("1 to 3 arguments for MsgBox");
-      return s;
+      Advance();
+      Stmt s = NewStmt(Stmt::Kind::MsgBox, line);
+      const std::vector<ExprId> args = ParseStatementArgs();
+      if (args.empty() || args.size() > 3) Fail("1 to 3 arguments for MsgBox");
+      s.items = List(args);
+      return Add(s);
     }
     if (word == "dim") {
-      Next();
+      Advance();
       do {
         const Token& name = Peek();
         if (name.kind != TokenKind::Word || IsKeyword(name.lower)) Fail("a variable name");
         Slot(name.lower, name.text);
-        Next();
+        Advance();
       } while (AcceptSymbol(","));
-      return NewStmt(Stmt::Kind::Dim, line);
+      return Add(NewStmt(Stmt::Kind::Dim, line));
     }
     if (word == "call") {
-      Next();
-      auto s = NewStmt(Stmt::Kind::Call, line);
-      s->target = ParsePostfix(ParsePrimary());
-      if (s->target->kind != Expr::Kind::Member) Fail("an object's member after 'Call'");
-      return s;
+      Advance();
+      Stmt s = NewStmt(Stmt::Kind::Call, line);
+      s.target = ParsePostfix(ParsePrimary());
+      if (At(s.target).kind != Expr::Kind::Member) Fail("an object's member after 'Call'");
+      return Add(s);
     }
     if (word == "exit") {
-      Next();
+      Advance();
       ExpectWord("do", "Do");
       if (loops_ == 0) FailFound("a statement", "'Exit Do' outside a Do loop");
-      return NewStmt(Stmt::Kind::ExitDo, line);
+      return Add(NewStmt(Stmt::Kind::ExitDo, line));
     }
     if (word == "end") {
       if (IsWord(Peek(1), "if")) FailFound("a statement", "'End If' without an If");
-      Next();
-      return NewStmt(Stmt::Kind::End, line);
+      Advance();
+      return Add(NewStmt(Stmt::Kind::End, line));
     }
     if (word == "on") {
-      Next();
+      Advance();
       ExpectWord("error", "Error");
       if (AcceptWord("resume")) {
         ExpectWord("next", "Next");
-        return NewStmt(Stmt::Kind::OnErrorResumeNext, line);
+        return Add(NewStmt(Stmt::Kind::OnErrorResumeNext, line));
       }
       if (AcceptWord("goto")) {
         if (Peek().kind != TokenKind::Number || Peek().text != "0") Fail("'0' after 'On Error GoTo'");
-        Next();
-        return NewStmt(Stmt::Kind::OnErrorGoTo0, line);
+        Advance();
+        return Add(NewStmt(Stmt::Kind::OnErrorGoTo0, line));
       }
       Fail("'Resume Next' or 'GoTo 0'");
     }
     if (word == "err" && IsSymbol(Peek(1), ".") && IsWord(Peek(2), "clear")) {
       pos_ += 3;
-      return NewStmt(Stmt::Kind::ErrClear, line);
+      return Add(NewStmt(Stmt::Kind::ErrClear, line));
     }
     if (word == "err" && IsSymbol(Peek(1), ".") && IsWord(Peek(2), "raise")) {
       pos_ += 3;
-      auto s = NewStmt(Stmt::Kind::ErrRaise, line);
-      s->args = ParseStatementArgs();
-      if (s->args.empty() || s->args.size() > 3) Fail("1 to 3 arguments for Err.Raise");
-      return s;
+      Stmt s = NewStmt(Stmt::Kind::ErrRaise, line);
+      const std::vector<ExprId> args = ParseStatementArgs();
+      if (args.empty() || args.size() > 3) Fail("1 to 3 arguments for Err.Raise");
+      s.items = List(args);
+      return Add(s);
     }
     if (word == "loop") FailFound("a statement", "'Loop' without a Do");
     if (word == "else" || word == "elseif") FailFound("a statement", "'" + t.text + "' without an If");
@@ -409,102 +548,115 @@ class Parser {
     return ParseAssignmentOrCall();
   }
 
+  // Where the arguments of the last member of a chain begin: the token, and
+  // the node lists as they stood before them.
+  struct ArgsAt {
+    std::size_t pos = 0;
+    Mark mark{};
+  };
+
   // name = expr, member = expr, or a call of a member with its arguments.
-  StmtPtr ParseAssignmentOrCall() {
+  StmtId ParseAssignmentOrCall() {
     const int line = Peek().line;
-    std::size_t args_at = 0;
-    ExprPtr chain = ParseChain(&args_at);
+    ArgsAt args_at;
+    std::string name;
+    ExprId chain = ParseChain(&args_at, name);
     if (IsSymbol(Peek(), "=")) {
-      if (chain->kind != Expr::Kind::Variable && chain->kind != Expr::Kind::Member)
-        FailFound("a variable or member before '='", "'" + chain->name + "(...)'");
-      Next();
-      auto s = NewStmt(Stmt::Kind::Let, line);
-      s->target = std::move(chain);
-      s->value = ParseExpr();
-      return s;
+      if (At(chain).kind != Expr::Kind::Variable && At(chain).kind != Expr::Kind::Member)
+        FailFound("a variable or member before '='", "'" + name + "(...)'");
+      Advance();
+      Stmt s = NewStmt(Stmt::Kind::Let, line);
+      s.target = chain;
+      s.value = ParseExpr();
+      return Add(s);
     }
-    if (chain->kind != Expr::Kind::Member) Fail("'=' after '" + chain->name + "'");
-    auto s = NewStmt(Stmt::Kind::Call, line);
+    if (At(chain).kind != Expr::Kind::Member) Fail("'=' after '" + name + "'");
+    Stmt s = NewStmt(Stmt::Kind::Call, line);
     if (AtStatementEnd()) {
       // Without Call, "o.F(x)" puts x in parentheses: it is passed as a copy.
-      if (chain->has_args && chain->args.size() == 1)
-        chain->args[0] = InParentheses(std::move(chain->args[0]));
+      const Expr call = At(chain);
+      if (call.has_args && call.args.count == 1) {
+        const ExprId copy = InParentheses(program_->lists[call.args.first]);
+        program_->lists[call.args.first] = copy;
+      }
     } else {
       // "o.F (1) + 2" passes one argument, (1) + 2: the parentheses read as
       // the call's belonged to its first argument.
-      if (chain->has_args) {
-        chain->args.clear();
-        chain->has_args = false;
-        pos_ = args_at;
+      // The member node is the last one added: it is taken off and added
+      // again after its new arguments.
+      Expr call = At(chain);
+      if (call.has_args) {
+        Undo(args_at.mark);
+        pos_ = args_at.pos;
+        call.has_args = false;
+      } else {
+        Undo(Mark{chain, program_->lists.size(), program_->texts.size(), program_->members.size()});
       }
-      chain->args = ParseStatementArgs();
-      chain = Done(std::move(chain));
+      call.args = List(ParseStatementArgs());
+      chain = Add(call);
     }
-    s->target = std::move(chain);
-    return s;
+    s.target = chain;
+    return Add(s);
   }
 
   // The target of an assignment: a variable or a member.
-  ExprPtr ParseTarget() {
-    ExprPtr e = ParseChain(nullptr);
-    if (e->kind != Expr::Kind::Variable && e->kind != Expr::Kind::Member)
+  ExprId ParseTarget() {
+    std::string name;
+    const ExprId e = ParseChain(nullptr, name);
+    if (At(e).kind != Expr::Kind::Variable && At(e).kind != Expr::Kind::Member)
       Fail("a variable or member to assign to");
     return e;
   }
 
   // name {. member [(args)]} at the start of a statement; `args_at` receives
-  // the position of the last member's opening parenthesis.
-  ExprPtr ParseChain(std::size_t* args_at) {
+  // where the last member's arguments begin, `name` the last name as written.
+  ExprId ParseChain(ArgsAt* args_at, std::string& name) {
     const Token& t = Peek();
     if (t.kind != TokenKind::Word || IsKeyword(t.lower)) Fail("a variable or member");
-    auto e = Node(Expr::Kind::Variable, t.line);
-    e->name = t.text;
-    e->slot = Slot(t.lower, t.text);
-    Next();
+    name = t.text;
+    Expr e = Node(Expr::Kind::Variable, Slot(t.lower, t.text));
+    Advance();
     if (IsSymbol(Peek(), "(")) {
-      e->kind = Expr::Kind::Index;
-      e->args = ParseArgs();
-      e->has_args = true;
-      e = Done(std::move(e));
+      e.kind = Expr::Kind::Index;
+      e.args = List(ParseArgs());
+      e.has_args = true;
     }
-    return ParsePostfix(std::move(e), args_at);
+    return ParsePostfix(Add(e), args_at, &name);
   }
 
   // Arguments of a statement: "a, b", "(a, b)" or nothing.
-  std::vector<ExprPtr> ParseStatementArgs() {
+  std::vector<ExprId> ParseStatementArgs() {
     if (AtStatementEnd()) return {};
     if (IsSymbol(Peek(), "(")) {
       const std::size_t start = pos_;
+      const Mark mark = Here();
       try {
-        std::vector<ExprPtr> args = ParseArgs();
+        std::vector<ExprId> args = ParseArgs();
         if (AtStatementEnd()) {
-          if (args.size() == 1) args[0] = InParentheses(std::move(args[0]));
+          if (args.size() == 1) args[0] = InParentheses(args[0]);
           return args;
         }
       } catch (const SyntaxError&) {
       }
       pos_ = start;
+      Undo(mark);
     }
     return ParseExprList();
   }
 
-  ExprPtr InParentheses(ExprPtr e) {
-    auto paren = Node(Expr::Kind::Paren, e->line);
-    paren->operand = std::move(e);
-    return Done(std::move(paren));
-  }
+  ExprId InParentheses(ExprId e) { return Add(Node(Expr::Kind::Paren, e)); }
 
-  std::vector<ExprPtr> ParseExprList() {
-    std::vector<ExprPtr> list;
+  std::vector<ExprId> ParseExprList() {
+    std::vector<ExprId> list;
     do list.push_back(ParseExpr());
     while (AcceptSymbol(","));
     return list;
   }
 
   // ( [expr {, expr}] )
-  std::vector<ExprPtr> ParseArgs() {
+  std::vector<ExprId> ParseArgs() {
     ExpectSymbol("(");
-    std::vector<ExprPtr> args;
+    std::vector<ExprId> args;
     if (AcceptSymbol(")")) return args;
     args = ParseExprList();
     ExpectSymbol(")");
@@ -513,47 +665,42 @@ class Parser {
 
   // ---- expressions -----------------------------------------------------------
 
-  ExprPtr Binary(Op op, ExprPtr left, ExprPtr right, int line) {
-    auto e = Node(Expr::Kind::Binary, line);
-    e->op = op;
-    e->operand = std::move(left);
-    e->right = std::move(right);
-    return Done(std::move(e));
+  ExprId Binary(Op op, ExprId left, ExprId right) {
+    Expr e = Node(Expr::Kind::Binary, left, right);
+    e.code = static_cast<std::uint8_t>(op);
+    return Add(e);
   }
 
-  ExprPtr ParseExpr() {
+  ExprId ParseExpr() {
     Nest nest(*this);
-    ExprPtr left = ParseAnd();
+    ExprId left = ParseAnd();
     while (IsWord(Peek(), "or") || IsWord(Peek(), "xor")) {
-      const Token& t = Next();
-      const Op op = t.lower == "or" ? Op::Or : Op::Xor;
-      left = Binary(op, std::move(left), ParseAnd(), t.line);
+      const Op op = Peek().lower == "or" ? Op::Or : Op::Xor;
+      Advance();
+      left = Binary(op, left, ParseAnd());
     }
     return left;
   }
 
-  ExprPtr ParseAnd() {
-    ExprPtr left = ParseNot();
-    while (IsWord(Peek(), "and")) {
-      const int line = Next().line;
-      left = Binary(Op::And, std::move(left), ParseNot(), line);
-    }
+  ExprId ParseAnd() {
+    ExprId left = ParseNot();
+    while (AcceptWord("and")) left = Binary(Op::And, left, ParseNot());
     return left;
   }
 
-  ExprPtr ParseNot() {
+  ExprId ParseNot() {
     if (IsWord(Peek(), "not")) {
       Nest nest(*this);
-      auto e = Node(Expr::Kind::Unary, Next().line);
-      e->op = Op::Not;
-      e->operand = ParseNot();
-      return Done(std::move(e));
+      Advance();
+      Expr e = Node(Expr::Kind::Unary, ParseNot());
+      e.code = static_cast<std::uint8_t>(Op::Not);
+      return Add(e);
     }
     return ParseComparison();
   }
 
-  ExprPtr ParseComparison() {
-    ExprPtr left = ParseConcat();
+  ExprId ParseComparison() {
+    ExprId left = ParseConcat();
     while (true) {
       const Token& t = Peek();
       std::optional<Op> op;
@@ -574,107 +721,95 @@ class Parser {
         op = Op::Is;
       }
       if (!op) return left;
-      const int line = Next().line;
-      left = Binary(*op, std::move(left), ParseConcat(), line);
+      Advance();
+      left = Binary(*op, left, ParseConcat());
     }
   }
 
-  ExprPtr ParseConcat() {
-    ExprPtr left = ParseAdditive();
-    while (IsSymbol(Peek(), "&")) {
-      const int line = Next().line;
-      left = Binary(Op::Concat, std::move(left), ParseAdditive(), line);
-    }
+  ExprId ParseConcat() {
+    ExprId left = ParseAdditive();
+    while (AcceptSymbol("&")) left = Binary(Op::Concat, left, ParseAdditive());
     return left;
   }
 
-  ExprPtr ParseAdditive() {
-    ExprPtr left = ParseMod();
+  ExprId ParseAdditive() {
+    ExprId left = ParseMod();
     while (IsSymbol(Peek(), "+") || IsSymbol(Peek(), "-")) {
-      const Token& t = Next();
-      const Op op = t.text == "+" ? Op::Add : Op::Subtract;
-      left = Binary(op, std::move(left), ParseMod(), t.line);
+      const Op op = Peek().text == "+" ? Op::Add : Op::Subtract;
+      Advance();
+      left = Binary(op, left, ParseMod());
     }
     return left;
   }
 
-  ExprPtr ParseMod() {
-    ExprPtr left = ParseIntDivide();
-    while (IsWord(Peek(), "mod")) {
-      const int line = Next().line;
-      left = Binary(Op::Mod, std::move(left), ParseIntDivide(), line);
-    }
+  ExprId ParseMod() {
+    ExprId left = ParseIntDivide();
+    while (AcceptWord("mod")) left = Binary(Op::Mod, left, ParseIntDivide());
     return left;
   }
 
-  ExprPtr ParseIntDivide() {
-    ExprPtr left = ParseMultiplicative();
-    while (IsSymbol(Peek(), "\\")) {
-      const int line = Next().line;
-      left = Binary(Op::IntDivide, std::move(left), ParseMultiplicative(), line);
-    }
+  ExprId ParseIntDivide() {
+    ExprId left = ParseMultiplicative();
+    while (AcceptSymbol("\\")) left = Binary(Op::IntDivide, left, ParseMultiplicative());
     return left;
   }
 
-  ExprPtr ParseMultiplicative() {
-    ExprPtr left = ParseUnary();
+  ExprId ParseMultiplicative() {
+    ExprId left = ParseUnary();
     while (IsSymbol(Peek(), "*") || IsSymbol(Peek(), "/")) {
-      const Token& t = Next();
-      const Op op = t.text == "*" ? Op::Multiply : Op::Divide;
-      left = Binary(op, std::move(left), ParseUnary(), t.line);
+      const Op op = Peek().text == "*" ? Op::Multiply : Op::Divide;
+      Advance();
+      left = Binary(op, left, ParseUnary());
     }
     return left;
   }
 
-  ExprPtr ParseUnary() {
+  ExprId ParseUnary() {
     if (IsSymbol(Peek(), "-") || IsSymbol(Peek(), "+")) {
       Nest nest(*this);
-      const Token& t = Next();
-      auto e = Node(Expr::Kind::Unary, t.line);
-      e->op = t.text == "-" ? Op::Negate : Op::Plus;
-      e->operand = ParseUnary();
-      return Done(std::move(e));
+      const Op op = Peek().text == "-" ? Op::Negate : Op::Plus;
+      Advance();
+      Expr e = Node(Expr::Kind::Unary, ParseUnary());
+      e.code = static_cast<std::uint8_t>(op);
+      return Add(e);
     }
     return ParsePostfix(ParsePrimary());
   }
 
-  // {. member [(args)]} after a primary.
-  ExprPtr ParsePostfix(ExprPtr e, std::size_t* args_at = nullptr) {
+  // {. member [(args)]} after a primary; `args_at` and `name` as for ParseChain.
+  ExprId ParsePostfix(ExprId e, ArgsAt* args_at = nullptr, std::string* name = nullptr) {
     while (AcceptSymbol(".")) {
-      const Token& name = Peek();
-      if (name.kind != TokenKind::Word) Fail("a member name after '.'");
-      auto m = Node(Expr::Kind::Member, name.line);
-      m->name = name.text;
-      Next();
-      m->operand = std::move(e);
+      const Token& t = Peek();
+      if (t.kind != TokenKind::Word) Fail("a member name after '.'");
+      if (name) *name = t.text;
+      Expr m = Node(Expr::Kind::Member, e, MemberName(t.text));
+      Advance();
       if (IsSymbol(Peek(), "(")) {
-        if (args_at) *args_at = pos_;
-        m->args = ParseArgs();
-        m->has_args = true;
+        if (args_at) *args_at = {pos_, Here()};
+        m.args = List(ParseArgs());
+        m.has_args = true;
       }
-      e = Done(std::move(m));
+      e = Add(m);
     }
     return e;
   }
 
-  ExprPtr ParsePrimary() {
+  ExprId ParsePrimary() {
     const Token& t = Peek();
-    const int line = t.line;
     switch (t.kind) {
       case TokenKind::Number:
       case TokenKind::String:
       case TokenKind::Date: {
-        auto e = Node(Expr::Kind::Literal, line);
-        e->value = Next().value;
+        const ExprId e = Literal(t.value);
+        Advance();
         return e;
       }
       case TokenKind::Symbol:
         if (t.text == "(") {
-          Next();
-          auto e = Node(Expr::Kind::Paren, line);
-          e->operand = ParseExpr();
+          Advance();
+          const ExprId inner = ParseExpr();
           ExpectSymbol(")");
-          return Done(std::move(e));
+          return InParentheses(inner);
         }
         Fail("an expression");
       case TokenKind::EndOfLine:
@@ -682,67 +817,66 @@ class Parser {
       case TokenKind::Word: break;
     }
     const std::string word = t.lower;
-    auto literal = [&](Variant v) {
-      Next();
-      auto e = Node(Expr::Kind::Literal, line);
-      e->value = std::move(v);
-      return e;
+    auto literal = [&](const Variant& v) {
+      Advance();
+      return Literal(v);
     };
     if (word == "true") return literal(Variant(true));
     if (word == "false") return literal(Variant(false));
     if (word == "empty") return literal(Variant());
     if (word == "null") return literal(Variant(Null));
     if (word == "nothing") return literal(Variant(ObjectPtr()));
-    if (auto c = Constant(word)) return literal(std::move(*c));
+    if (auto c = Constant(word)) return literal(*c);
     if (word == "err") {
-      Next();
-      auto e = Node(Expr::Kind::ErrField, line);
+      Advance();
+      Expr e = Node(Expr::Kind::ErrField);
       if (AcceptSymbol(".")) {
         if (AcceptWord("number"))
-          e->field = ErrField::Number;
+          e.code = static_cast<std::uint8_t>(ErrField::Number);
         else if (AcceptWord("source"))
-          e->field = ErrField::Source;
+          e.code = static_cast<std::uint8_t>(ErrField::Source);
         else if (AcceptWord("description"))
-          e->field = ErrField::Description;
+          e.code = static_cast<std::uint8_t>(ErrField::Description);
         else
           Fail("'Number', 'Source' or 'Description' after 'Err.'");
       }
-      return e;
+      return Add(e);
     }
     if (const BuiltinInfo* b = FindBuiltin(word)) {
       const std::string shown = t.text;
-      Next();
+      Advance();
       if (!IsSymbol(Peek(), "(")) Fail("'(' after '" + shown + "'");
-      auto e = Node(Expr::Kind::Call, line);
-      e->builtin = b->id;
-      e->name = shown;
-      e->args = ParseArgs();
-      if (e->args.size() < b->min_args || e->args.size() > b->max_args) {
+      Expr e = Node(Expr::Kind::Call);
+      e.code = static_cast<std::uint8_t>(b->id);
+      const std::vector<ExprId> args = ParseArgs();
+      if (args.size() < b->min_args || args.size() > b->max_args) {
         std::string count = std::to_string(b->min_args);
         if (b->max_args != b->min_args) count += " to " + std::to_string(b->max_args);
         FailFound(count + (b->max_args == 1 ? " argument" : " arguments") + " for " + shown,
-                  std::to_string(e->args.size()));
+                  std::to_string(args.size()));
       }
-      return Done(std::move(e));
+      e.args = List(args);
+      e.has_args = true;
+      return Add(e);
     }
     if (IsKeyword(word)) Fail("an expression");
-    auto e = Node(Expr::Kind::Variable, line);
-    e->name = t.text;
-    e->slot = Slot(word, t.text);
-    Next();
+    Expr e = Node(Expr::Kind::Variable, Slot(word, t.text));
+    Advance();
     if (IsSymbol(Peek(), "(")) {
-      e->kind = Expr::Kind::Index;
-      e->args = ParseArgs();
-      e->has_args = true;
-      return Done(std::move(e));
+      e.kind = Expr::Kind::Index;
+      e.args = List(ParseArgs());
+      e.has_args = true;
     }
-    return e;
+    return Add(e);
   }
 
-  std::vector<Token> tokens_;
+  Lexer lexer_;
+  std::vector<Token> tokens_;  // the current line
   std::size_t pos_ = 0;
   std::unique_ptr<Program> program_;
-  std::unordered_map<std::string, std::size_t> slots_;
+  std::vector<std::uint16_t> depth_;  // by expression: height of its tree
+  std::unordered_map<std::string, std::uint32_t> slots_;
+  std::unordered_map<std::string, std::uint32_t> member_names_;
   int nesting_ = 0;
   int loops_ = 0;
   int single_if_ = 0;

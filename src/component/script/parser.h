@@ -22,6 +22,7 @@
 #pragma once
 
 #include <memory>
+#include <new>
 #include <string_view>
 
 #include "component/script/ast.h"
@@ -29,8 +30,19 @@
 
 namespace tarnlow::script {
 
+// Memory ran out while a script was parsed; the line is the one being read.
+class ParseOutOfMemory : public std::bad_alloc {
+ public:
+  explicit ParseOutOfMemory(int line) : line_(line) {}
+  int Line() const { return line_; }
+  const char* what() const noexcept override { return "out of memory while parsing a script"; }
+
+ private:
+  int line_;
+};
+
 // Parses a whole script; raises SyntaxError for the first line that does not
-// follow the grammar.
+// follow the grammar, and ParseOutOfMemory when memory runs out.
 std::unique_ptr<Program> Parse(std::string_view source);
 
 }  // namespace tarnlow::script

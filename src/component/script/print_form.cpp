@@ -7,12 +7,17 @@
 namespace tarnlow::script {
 namespace {
 
-// The date rounded to the whole second, as "#YYYY-MM-DD HH:MM:SS#".
+// The date rounded to the whole second, as "#YYYY-MM-DD HH:MM:SS#". The last
+// second of the range is cut instead, as rounding it up would leave the range.
 std::string DateForm(const Date& d) {
   const double whole = std::trunc(d.value);
-  const double seconds = std::round(std::fabs(d.value - whole) * 86400.0);
-  const Date rounded(d.value < 0 ? whole - seconds / 86400.0 : whole + seconds / 86400.0);
-  const Date::Parts p = rounded.ToParts();
+  const double exact = std::fabs(d.value - whole) * 86400.0;
+  auto days = [&](double seconds) {
+    return d.value < 0 ? whole - seconds / 86400.0 : whole + seconds / 86400.0;
+  };
+  double rounded = days(std::round(exact));
+  if (!Date::InRange(rounded)) rounded = days(std::floor(exact));
+  const Date::Parts p = Date(rounded).ToParts();
   char buf[64];
   std::snprintf(buf, sizeof buf, "#%04d-%02d-%02d %02d:%02d:%02d#", p.year, p.month, p.day, p.hour, p.minute,
                 p.second);

@@ -70,8 +70,10 @@ std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle);
 // The one place where a failed ODBC call becomes an error record: the number
 // by the first diagnostic's SQLSTATE, the driver's own text as description,
 // and a plain statement that the connection is gone when it is. `dbc` (may
-// be null) is asked whether the connection still lives.
-[[noreturn]] void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc);
+// be null) is asked whether the connection still lives. The context holds
+// the statement as the caller wrote it and the first record's SQLSTATE and
+// native code.
+[[noreturn]] void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc, std::string_view statement = {});
 // For a connection that could not be opened.
 [[noreturn]] void RaiseConnectError(SQLHDBC dbc);
 // For failures this layer detects itself.
@@ -125,8 +127,10 @@ class Session {
 class OdbcStatement final : public Statement {
  public:
   // A repeated statement is prepared by the driver here; a literal one is
-  // sent with its first execution.
-  OdbcStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated);
+  // sent with its first execution. `sent`, when given, is what the driver
+  // gets instead of the caller's `sql`.
+  OdbcStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated,
+                std::string_view sent = {});
   ~OdbcStatement() override;
   OdbcStatement(const OdbcStatement&) = delete;
   OdbcStatement& operator=(const OdbcStatement&) = delete;
@@ -181,6 +185,7 @@ class OdbcStatement final : public Statement {
 
   std::shared_ptr<Session> session_;
   StmtHandle stmt_;
+  std::string sql_;  // as the caller wrote it, for error records
   WideText text_;
   bool prepared_ = false;
   std::vector<Param> params_;
@@ -210,6 +215,9 @@ class OdbcDatabase final : public Database {
   std::vector<std::string> UniqueKeyColumns(std::string_view table) override;
   std::vector<ColumnDescription> Columns(std::string_view table) override;
   std::string_view Dialect() const override { return dialect_; }
+  // By the rules of the database behind the driver: a PostgreSQL server may
+  // read backslashes as escapes, as it does natively.
+  std::string QuoteLiteral(std::string_view text) const override;
 
  private:
   // The table's empty result, prepared; null when no such table answers.

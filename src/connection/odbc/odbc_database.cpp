@@ -48,19 +48,42 @@ bool IsPlainName(std::string_view name) {
   return !part_empty && parts <= 3;
 }
 
-// The statements of a script, split at ";" outside quotes and comments.
+bool IsWordChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// The statements of a script, split at ";" outside quotes and comments, and
+// outside a trigger's BEGIN ... END body, whose statements end in ";" too.
 std::vector<std::string> SplitScript(std::string_view sql) {
   std::vector<std::string> out;
   std::string current;
+  int words = 0;         // words of the current statement so far
+  bool trigger = false;  // the statement creates a trigger
+  int depth = 0;         // open BEGIN (and CASE) inside a trigger body
   auto flush = [&] {
     const bool blank = std::all_of(current.begin(), current.end(),
                                    [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
     if (!blank) out.push_back(current);
     current.clear();
+    words = 0;
+    trigger = false;
+    depth = 0;
   };
   for (std::size_t i = 0; i < sql.size(); ++i) {
     const char c = sql[i];
-    if (c == '\'' || c == '"') {
+    if (IsWordChar(c) && (i == 0 || !IsWordChar(sql[i - 1]))) {
+      std::size_t end = i;
+      while (end < sql.size() && IsWordChar(sql[end])) ++end;
+      const std::string word = Lower(sql.substr(i, end - i));
+      ++words;
+      if (words <= 4 && word == "trigger") trigger = true;  // CREATE [TEMP] TRIGGER [IF NOT EXISTS]
+      if (trigger && (word == "begin" || (depth > 0 && word == "case"))) ++depth;
+      if (trigger && depth > 0 && word == "end") --depth;
+      current.append(sql.substr(i, end - i));
+      i = end - 1;
+    } else if (c == ';' && depth > 0) {
+      current += c;
+    } else if (c == '\'' || c == '"') {
       const std::size_t end = sql.find(c, i + 1);
       const std::size_t stop = end == std::string_view::npos ? sql.size() : end + 1;
       current.append(sql.substr(i, stop - i));
@@ -77,6 +100,58 @@ std::vector<std::string> SplitScript(std::string_view sql) {
   }
   flush();
   return out;
+}
+
+// The index just past the quoted text that starts at i ('...' or "...",
+// the quote doubled inside).
+std::size_t PastQuoted(std::string_view sql, std::size_t i) {
+  const char quote = sql[i];
+  for (++i; i < sql.size(); ++i) {
+    if (sql[i] != quote) continue;
+    if (i + 1 < sql.size() && sql[i + 1] == quote) {
+      ++i;
+      continue;
+    }
+    return i + 1;
+  }
+  return sql.size();
+}
+
+// The text the SQLite driver is given. SQLite keeps LEFT for joins and has
+// no such function, and a driver cannot register one the way the native
+// backend does: each left(x, n) becomes substr(x, 1, n). Escapes go too,
+// since the driver passes them on to SQLite as they are.
+std::string SqliteText(std::string_view caller) {
+  std::string sql = sqltext::StripEscapes(caller);
+  for (std::size_t i = 0; i < sql.size(); ++i) {
+    if (sql[i] == '\'' || sql[i] == '"') {
+      i = PastQuoted(sql, i) - 1;
+      continue;
+    }
+    if ((i > 0 && IsWordChar(sql[i - 1])) || i + 4 > sql.size() || Lower(sql.substr(i, 4)) != "left")
+      continue;
+    std::size_t open = i + 4;
+    while (open < sql.size() && std::isspace(static_cast<unsigned char>(sql[open]))) ++open;
+    if (open >= sql.size() || sql[open] != '(') continue;
+    int depth = 0;
+    std::size_t comma = std::string::npos;
+    for (std::size_t k = open + 1; k < sql.size() && comma == std::string::npos; ++k) {
+      const char c = sql[k];
+      if (c == '\'' || c == '"') {
+        k = PastQuoted(sql, k) - 1;
+      } else if (c == '(') {
+        ++depth;
+      } else if (c == ')') {
+        if (depth-- == 0) break;
+      } else if (c == ',' && depth == 0) {
+        comma = k;
+      }
+    }
+    if (comma == std::string::npos) continue;
+    sql.insert(comma + 1, " 1,");
+    sql.replace(i, 4, "substr");
+  }
+  return sql;
 }
 
 // Rows of a catalogue function's result, the wanted columns as text
@@ -175,7 +250,12 @@ OdbcDatabase::OdbcDatabase(std::shared_ptr<Session> session)
     : session_(std::move(session)), dialect_(DialectOf(session_->DbmsName())) {}
 
 std::unique_ptr<Statement> OdbcDatabase::Prepare(std::string_view sql, bool repeated) {
+  if (dialect_ == "sqlite") return std::make_unique<OdbcStatement>(session_, sql, repeated, SqliteText(sql));
   return std::make_unique<OdbcStatement>(session_, sql, repeated);
+}
+
+std::string OdbcDatabase::QuoteLiteral(std::string_view text) const {
+  return dialect_ == "postgresql" ? sqltext::QuotePostgresLiteral(text) : sqltext::QuoteLiteral(text);
 }
 
 void OdbcDatabase::ExecuteScript(std::string_view sql) {

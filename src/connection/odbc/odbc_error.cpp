@@ -89,7 +89,7 @@ bool IsConnectionLost(std::string_view sqlstate) {
   return sqlstate.starts_with("08") || sqlstate == "57P01" || sqlstate == "57P02" || sqlstate == "57P03";
 }
 
-void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc) {
+void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc, std::string_view statement) {
   const std::vector<Diagnostic> records = Diagnostics(type, handle);
   std::string text;
   bool lost = false;
@@ -106,7 +106,17 @@ void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc) {
                            : "the driver reported SQLSTATE " + records.front().sqlstate;
   lost = lost || ConnectionDead(dbc);
   if (lost) text = "The connection to the database was lost: " + text;
-  throw Error(unique && !lost ? DbIntegrityViolation : DbFailure, kSource, std::move(text));
+  ErrorContext context;
+  context.statement = statement;
+  // The first record is the one the driver reports the failure by; later
+  // ones add detail (or, on a lost link, the 08 state that says so).
+  if (!records.empty()) {
+    context.sql_state = records.front().sqlstate;
+    context.native_error = records.front().native;
+  }
+  context.connection_usable = !lost;
+  throw Error(unique && !lost ? DbIntegrityViolation : DbFailure, kSource, std::move(text),
+              std::move(context));
 }
 
 void RaiseConnectError(SQLHDBC dbc) {
@@ -117,7 +127,14 @@ void RaiseConnectError(SQLHDBC dbc) {
     text += d.message;
   }
   if (text.empty()) text = "the driver gave no reason";
-  throw Error(DbFailure, kSource, "Could not connect to the database: " + text);
+  ErrorContext context;
+  const std::vector<Diagnostic> records = Diagnostics(SQL_HANDLE_DBC, dbc);
+  if (!records.empty()) {
+    context.sql_state = records.front().sqlstate;
+    context.native_error = records.front().native;
+  }
+  context.connection_usable = false;
+  throw Error(DbFailure, kSource, "Could not connect to the database: " + text, std::move(context));
 }
 
 void Raise(std::string description) {

@@ -95,8 +95,12 @@ std::string Narrow(const SQLWCHAR* text, std::size_t length) {
 
 // ---- statements ------------------------------------------------------------------
 
-OdbcStatement::OdbcStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated)
-    : session_(std::move(session)), stmt_(session_->NewStatement()), text_(Widen(sql)) {
+OdbcStatement::OdbcStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated,
+                             std::string_view sent)
+    : session_(std::move(session)),
+      stmt_(session_->NewStatement()),
+      sql_(sql),
+      text_(Widen(sent.empty() ? sql : sent)) {
   int count = 0;
   sqltext::NumberPlaceholders(sql, count);
   params_.resize(static_cast<std::size_t>(count));
@@ -111,7 +115,7 @@ OdbcStatement::~OdbcStatement() {
 }
 
 void OdbcStatement::Fail() const {
-  Raise(SQL_HANDLE_STMT, stmt_.get(), session_->Dbc());
+  Raise(SQL_HANDLE_STMT, stmt_.get(), session_->Dbc(), sql_);
 }
 
 void OdbcStatement::Bind(int index, const Variant& value) {

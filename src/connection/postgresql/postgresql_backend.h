@@ -24,10 +24,11 @@ struct ResultClearer {
 using ConnHandle = std::unique_ptr<PGconn, ConnCloser>;
 using ResultHandle = std::unique_ptr<PGresult, ResultClearer>;
 
-// Raises the error record for a failed command. `res` may be null (libpq
-// gives no result at all when the connection is already gone); the
-// connection's own message is used then.
-[[noreturn]] void RaiseCommandError(const PGresult* res, const PGconn* conn);
+// Raises the error record for a failed command: the server's message, its
+// SQLSTATE, the statement and whether the session survived. `res` may be
+// null (libpq gives no result at all when the connection is already gone);
+// the connection's own message is used then.
+[[noreturn]] void RaiseCommandError(const PGresult* res, const PGconn* conn, std::string_view statement);
 // Raises the error record for a connection that could not be opened.
 [[noreturn]] void RaiseConnectError(const PGconn* conn);
 // Raises the error record for a connection text libpq cannot read.
@@ -35,7 +36,7 @@ using ResultHandle = std::unique_ptr<PGresult, ResultClearer>;
 // True when the result is a success of any kind that carries no error.
 bool Succeeded(const PGresult* res);
 // Raises unless the result succeeded; returns it otherwise.
-ResultHandle Checked(ResultHandle res, const PGconn* conn);
+ResultHandle Checked(ResultHandle res, const PGconn* conn, std::string_view statement);
 
 // One server session, shared by the database object and every statement
 // compiled on it so that no statement outlives its connection.
@@ -82,6 +83,7 @@ class PostgresStatement final : public Statement {
   void CheckColumn(int index) const;
 
   std::shared_ptr<Session> session_;
+  std::string sql_;          // as the caller wrote it, for error records
   int parameter_count_ = 0;  // before text_: numbering the text counts them
   std::string text_;         // with $n placeholders
   std::string name_;         // server-side name; empty for a literal statement
@@ -107,6 +109,7 @@ class PostgresDatabase final : public Database {
   std::vector<std::string> UniqueKeyColumns(std::string_view table) override;
   std::vector<ColumnDescription> Columns(std::string_view table) override;
   std::string_view Dialect() const override { return "postgresql"; }
+  std::string QuoteLiteral(std::string_view text) const override;
 
  private:
   std::shared_ptr<Session> session_;

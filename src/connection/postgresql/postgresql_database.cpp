@@ -144,11 +144,17 @@ bool Session::Usable() const {
 }
 
 ResultHandle Session::Exec(const std::string& sql) {
-  return Checked(ResultHandle(PQexec(conn_.get(), sql.c_str())), conn_.get());
+  return Checked(ResultHandle(PQexec(conn_.get(), sql.c_str())), conn_.get(), sql);
 }
 
 std::unique_ptr<Statement> PostgresDatabase::Prepare(std::string_view sql, bool repeated) {
   return std::make_unique<PostgresStatement>(session_, sql, repeated);
+}
+
+std::string PostgresDatabase::QuoteLiteral(std::string_view text) const {
+  // A caller may switch standard_conforming_strings off on the session, and
+  // the server then reads a backslash in a plain literal as an escape.
+  return sqltext::QuotePostgresLiteral(text);
 }
 
 void PostgresDatabase::ExecuteScript(std::string_view sql) {

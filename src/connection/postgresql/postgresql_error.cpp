@@ -50,12 +50,12 @@ bool Succeeded(const PGresult* res) {
   }
 }
 
-ResultHandle Checked(ResultHandle res, const PGconn* conn) {
-  if (!Succeeded(res.get())) RaiseCommandError(res.get(), conn);
+ResultHandle Checked(ResultHandle res, const PGconn* conn, std::string_view statement) {
+  if (!Succeeded(res.get())) RaiseCommandError(res.get(), conn, statement);
   return res;
 }
 
-void RaiseCommandError(const PGresult* res, const PGconn* conn) {
+void RaiseCommandError(const PGresult* res, const PGconn* conn, std::string_view statement) {
   const char* sqlstate = nullptr;
   std::string text;
   if (res != nullptr) {
@@ -72,19 +72,29 @@ void RaiseCommandError(const PGresult* res, const PGconn* conn) {
                ? std::string("unexpected reply from the server: ") + PQresStatus(PQresultStatus(res))
                : std::string("no reply from the server");
   }
-  throw Error(NumberFor(sqlstate), kSource, std::move(text));
+  ErrorContext context;
+  context.statement = statement;
+  if (sqlstate != nullptr) context.sql_state = sqlstate;
+  // A failed statement leaves the session open (inside a transaction it
+  // waits for a rollback); a lost server leaves nothing to run on.
+  context.connection_usable = conn != nullptr && PQstatus(conn) == CONNECTION_OK;
+  throw Error(NumberFor(sqlstate), kSource, std::move(text), std::move(context));
 }
 
 void RaiseConnectError(const PGconn* conn) {
   std::string text = conn != nullptr ? OneLine(PQerrorMessage(conn)) : std::string();
   if (text.empty()) text = "could not connect to the server";
-  throw Error(DbFailure, kSource, std::move(text));
+  ErrorContext context;
+  context.connection_usable = false;
+  throw Error(DbFailure, kSource, std::move(text), std::move(context));
 }
 
 void RaiseConnInfoError(const char* libpq_message) {
   std::string text = OneLine(libpq_message);
   if (text.empty()) text = "invalid connection text";
-  throw Error(DbFailure, kSource, std::move(text));
+  ErrorContext context;
+  context.connection_usable = false;
+  throw Error(DbFailure, kSource, std::move(text), std::move(context));
 }
 
 }  // namespace tarnlow::backend::pg

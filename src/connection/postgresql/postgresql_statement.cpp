@@ -107,12 +107,13 @@ std::optional<std::string> ParameterText(const Variant& value) {
 
 PostgresStatement::PostgresStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated)
     : session_(std::move(session)),
+      sql_(sql),
       text_(sqltext::NumberPlaceholders(sqltext::StripEscapes(sql), parameter_count_)) {
   values_.resize(static_cast<std::size_t>(parameter_count_));
   if (repeated) {
     std::string name = session_->NextStatementName();
     Checked(ResultHandle(PQprepare(session_->Conn(), name.c_str(), text_.c_str(), parameter_count_, nullptr)),
-            session_->Conn());
+            session_->Conn(), sql_);
     name_ = std::move(name);
   }
 }
@@ -144,7 +145,7 @@ bool PostgresStatement::Execute() {
       name_.empty()
           ? PQexecParams(conn, text_.c_str(), parameter_count_, nullptr, params.data(), nullptr, nullptr, 0)
           : PQexecPrepared(conn, name_.c_str(), parameter_count_, params.data(), nullptr, nullptr, 0));
-  result_ = Checked(std::move(res), conn);
+  result_ = Checked(std::move(res), conn, sql_);
   if (PQresultStatus(result_.get()) == PGRES_TUPLES_OK) {
     rows_ = PQntuples(result_.get());
     TakeColumns(result_.get());
@@ -174,7 +175,8 @@ int PostgresStatement::ColumnCount() const {
   // literal statement only knows once it has run.
   if (!columns_known_ && !name_.empty()) {
     TakeColumns(
-        Checked(ResultHandle(PQdescribePrepared(session_->Conn(), name_.c_str())), session_->Conn()).get());
+        Checked(ResultHandle(PQdescribePrepared(session_->Conn(), name_.c_str())), session_->Conn(), sql_)
+            .get());
   }
   return static_cast<int>(column_names_.size());
 }

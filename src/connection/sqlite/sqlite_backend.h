@@ -29,18 +29,26 @@ using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
 // The one place where a failing sqlite status becomes an error record. The
 // description is the connection's own message (or the status text when there
-// is no connection to ask).
-Error MakeError(sqlite3* db, int status);
-[[noreturn]] void Raise(sqlite3* db, int status);
+// is no connection to ask); the context names the statement and carries the
+// extended result code.
+Error MakeError(sqlite3* db, int status, std::string_view statement = {});
+[[noreturn]] void Raise(sqlite3* db, int status, std::string_view statement = {});
+// For a database file that could not be opened: the description names it.
+[[noreturn]] void RaiseOpenError(sqlite3* db, int status, const std::string& path);
 // For failures this layer detects itself, classified like a status.
-[[noreturn]] void Raise(int status, std::string description);
+[[noreturn]] void Raise(int status, std::string description, std::string_view statement = {});
 
 // Registers the SQL functions that statements may use beyond sqlite's own.
 void RegisterFunctions(sqlite3* db);
 
+// Execute runs the statement to its end and keeps the rows, as a client-side
+// cursor does: an unfinished read would keep its snapshot of a WAL database,
+// and a later write on the same connection could then never commit once
+// another process had.
 class SqliteStatement final : public Statement {
  public:
-  explicit SqliteStatement(StatementHandle stmt);
+  // `sql` is the text as the caller wrote it, for error records.
+  SqliteStatement(StatementHandle stmt, std::string sql);
 
   int ParameterCount() const override;
   void Bind(int index, const Variant& value) override;
@@ -58,17 +66,23 @@ class SqliteStatement final : public Statement {
     bool holds_dates = false;  // declared type mentions DATE or TIME
   };
 
-  // Runs one step; true on a row, false at the end, raises on failure.
-  bool Step();
+  // Steps to the end, keeping the rows; returns the failing status, or
+  // SQLITE_DONE.
+  int RunToEnd();
+  void KeepRow();
+  Variant Cell(int index) const;
   void LoadColumns();
   const ColumnInfo& Info(int index) const;
 
   StatementHandle stmt_;
   sqlite3* db_;  // not owned: the statement's connection
+  std::string sql_;
   std::vector<ColumnInfo> columns_;
   bool read_only_;
-  bool has_row_ = false;
-  std::int64_t changes_before_ = 0;
+  // The rows of the last execution, row after row, columns_.size() apiece.
+  std::vector<Variant> cells_;
+  std::size_t rows_ = 0;
+  std::size_t row_ = 0;  // the current row; rows_ when there is none
   std::int64_t rows_affected_ = 0;
 };
 

@@ -143,8 +143,8 @@ std::unique_ptr<Statement> SqliteDatabase::Prepare(std::string_view sql, bool re
   const int rc = sqlite3_prepare_v3(db_.get(), text.c_str(), static_cast<int>(text.size() + 1),
                                     repeated ? SQLITE_PREPARE_PERSISTENT : 0, &raw, &tail);
   StatementHandle stmt(raw);
-  if (rc != SQLITE_OK) Raise(db_.get(), rc);
-  if (stmt == nullptr) Raise(SQLITE_MISUSE, "The SQL text holds no statement");
+  if (rc != SQLITE_OK) Raise(db_.get(), rc, sql);
+  if (stmt == nullptr) Raise(SQLITE_MISUSE, "The SQL text holds no statement", sql);
 
   // sqlite compiles only the first statement; a second one must not be
   // dropped without a word. Comments alone compile to nothing.
@@ -153,29 +153,29 @@ std::unique_ptr<Statement> SqliteDatabase::Prepare(std::string_view sql, bool re
     const char* next = nullptr;
     const int extra_rc = sqlite3_prepare_v3(db_.get(), tail, -1, 0, &extra_raw, &next);
     const StatementHandle extra(extra_raw);
-    if (extra_rc != SQLITE_OK) Raise(db_.get(), extra_rc);
+    if (extra_rc != SQLITE_OK) Raise(db_.get(), extra_rc, sql);
     if (extra != nullptr) {
-      Raise(SQLITE_MISUSE, "Only one SQL statement can be prepared at a time");
+      Raise(SQLITE_MISUSE, "Only one SQL statement can be prepared at a time", sql);
     }
     tail = next;
   }
-  return std::make_unique<SqliteStatement>(std::move(stmt));
+  return std::make_unique<SqliteStatement>(std::move(stmt), std::string(sql));
 }
 
 void SqliteDatabase::ExecuteScript(std::string_view sql) {
   const std::string text = SqliteText(sql);
   const int rc = sqlite3_exec(db_.get(), text.c_str(), nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) Raise(db_.get(), rc);
+  if (rc != SQLITE_OK) Raise(db_.get(), rc, sql);
 }
 
 std::vector<std::string> SqliteDatabase::NameList(const char* sql, std::string_view table) {
   sqlite3_stmt* raw = nullptr;
   const int rc = sqlite3_prepare_v3(db_.get(), sql, -1, 0, &raw, nullptr);
   const StatementHandle stmt(raw);
-  if (rc != SQLITE_OK) Raise(db_.get(), rc);
+  if (rc != SQLITE_OK) Raise(db_.get(), rc, sql);
   const int bind_rc =
       sqlite3_bind_text64(stmt.get(), 1, table.data(), table.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-  if (bind_rc != SQLITE_OK) Raise(db_.get(), bind_rc);
+  if (bind_rc != SQLITE_OK) Raise(db_.get(), bind_rc, sql);
 
   std::vector<std::string> names;
   int step_rc;
@@ -184,7 +184,7 @@ std::vector<std::string> SqliteDatabase::NameList(const char* sql, std::string_v
     const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
     names.emplace_back(name != nullptr ? name : "");
   }
-  if (step_rc != SQLITE_DONE) Raise(db_.get(), step_rc);
+  if (step_rc != SQLITE_DONE) Raise(db_.get(), step_rc, sql);
   return names;
 }
 
@@ -269,18 +269,26 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path) {
       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, nullptr);
   // sqlite hands out a handle even when opening fails; it carries the message.
   sqlite::ConnectionHandle db(raw);
-  if (rc != SQLITE_OK) sqlite::Raise(db.get(), rc);
+  if (rc != SQLITE_OK) sqlite::RaiseOpenError(db.get(), rc, path);
 
   sqlite3_extended_result_codes(db.get(), 1);
   sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
   sqlite::RegisterFunctions(db.get());
-  if (sqlite::IsFile(path)) {
+  // A file the process may only read is opened for reading: it serves reads,
+  // and writes fail with sqlite's read-only error naming the file. Reading
+  // it once here makes a file that cannot even be read fail now, by name.
+  const bool read_only = sqlite3_db_readonly(db.get(), "main") == 1;
+  if (read_only) {
+    const int read_rc = sqlite3_exec(db.get(), "PRAGMA schema_version", nullptr, nullptr, nullptr);
+    if (read_rc != SQLITE_OK) sqlite::RaiseOpenError(db.get(), read_rc, path);
+  }
+  if (sqlite::IsFile(path) && !read_only) {
     // Write-ahead logging lets several processes write one file, each commit
     // waiting its turn under the busy timeout instead of failing at once;
     // NORMAL sync is durable enough there and avoids a sync per commit.
     const int pragma_rc = sqlite3_exec(db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;",
                                        nullptr, nullptr, nullptr);
-    if (pragma_rc != SQLITE_OK) sqlite::Raise(db.get(), pragma_rc);
+    if (pragma_rc != SQLITE_OK) sqlite::RaiseOpenError(db.get(), pragma_rc, path);
   }
   return std::make_unique<sqlite::SqliteDatabase>(std::move(db));
 }

@@ -1,3 +1,5 @@
+#include <string>
+
 #include "connection/sqlite/sqlite_backend.h"
 
 namespace tarnlow::backend::sqlite {
@@ -17,21 +19,62 @@ std::int32_t NumberFor(int status) {
   }
 }
 
+// A damaged file, or a file that is no database, fails every later
+// statement too; other failures leave the connection as it was.
+bool LeavesConnectionUsable(sqlite3* db, int status) {
+  if (db == nullptr) return false;
+  const int primary = status & 0xFF;
+  return primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB;
+}
+
+ErrorContext ContextFor(sqlite3* db, int status, std::string_view statement) {
+  ErrorContext context;
+  context.statement = statement;
+  context.native_error = status;
+  context.connection_usable = LeavesConnectionUsable(db, status);
+  return context;
+}
+
 }  // namespace
 
-Error MakeError(sqlite3* db, int status) {
+Error MakeError(sqlite3* db, int status, std::string_view statement) {
   // Without a connection (out of memory while opening) only the status text
   // is available.
   const char* message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(status);
-  return Error(NumberFor(status), kSource, message != nullptr ? message : "");
+  std::string description = message != nullptr ? message : "";
+  // "attempt to write a readonly database" says nothing of which one.
+  if ((status & 0xFF) == SQLITE_READONLY && db != nullptr) {
+    const char* file = sqlite3_db_filename(db, "main");
+    if (file != nullptr && *file != '\0') description += " \"" + std::string(file) + "\"";
+  }
+  return Error(NumberFor(status), kSource, std::move(description), ContextFor(db, status, statement));
 }
 
-void Raise(sqlite3* db, int status) {
-  throw MakeError(db, status);
+void Raise(sqlite3* db, int status, std::string_view statement) {
+  throw MakeError(db, status, statement);
 }
 
-void Raise(int status, std::string description) {
-  throw Error(NumberFor(status), kSource, std::move(description));
+void Raise(int status, std::string description, std::string_view statement) {
+  ErrorContext context = ContextFor(nullptr, status, statement);
+  context.connection_usable = true;  // found before the database was asked
+  throw Error(NumberFor(status), kSource, std::move(description), std::move(context));
+}
+
+void RaiseOpenError(sqlite3* db, int status, const std::string& path) {
+  Error opened = MakeError(db, status);
+  ErrorContext context = opened.Context();
+  context.connection_usable = false;
+  // "unable to open database file" alone leaves the caller guessing which.
+  std::string description = opened.Description();
+  if (status == SQLITE_READONLY_CANTINIT || status == SQLITE_READONLY_DIRECTORY) {
+    // Reading a write-ahead-logged file needs its shared-memory file, which
+    // nobody has made and this process may not make beside it.
+    description = "unable to read database file \"" + path +
+                  "\": it is write-ahead logged and its folder is not writable";
+  } else if ((status & 0xFF) != SQLITE_READONLY) {
+    description += " \"" + path + "\"";
+  }
+  throw Error(opened.Number(), opened.Source(), std::move(description), std::move(context));
 }
 
 }  // namespace tarnlow::backend::sqlite

@@ -17,9 +17,10 @@ bool DeclaresDates(const char* decltype_text) {
 
 }  // namespace
 
-SqliteStatement::SqliteStatement(StatementHandle stmt)
+SqliteStatement::SqliteStatement(StatementHandle stmt, std::string sql)
     : stmt_(std::move(stmt)),
       db_(sqlite3_db_handle(stmt_.get())),
+      sql_(std::move(sql)),
       read_only_(sqlite3_stmt_readonly(stmt_.get()) != 0) {
   LoadColumns();
 }
@@ -47,9 +48,10 @@ int SqliteStatement::ParameterCount() const {
 
 void SqliteStatement::Bind(int index, const Variant& value) {
   sqlite3_stmt* stmt = stmt_.get();
-  // sqlite refuses new values while an execution is under way; the caller is
-  // done with that execution once it binds for the next one.
-  if (sqlite3_stmt_busy(stmt) != 0) Reset();
+  // sqlite refuses new values while a statement is running. Executions run
+  // to their end; only one that failed part-way through keeping its rows
+  // can still be running here.
+  if (sqlite3_stmt_busy(stmt) != 0) sqlite3_reset(stmt);
 
   int rc = SQLITE_OK;
   switch (value.Type()) {
@@ -74,49 +76,59 @@ void SqliteStatement::Bind(int index, const Variant& value) {
     }
     case VarType::Object: RaiseRuntime(err::TypeMismatch);
   }
-  if (rc != SQLITE_OK) Raise(db_, rc);
+  if (rc != SQLITE_OK) Raise(db_, rc, sql_);
 }
 
 bool SqliteStatement::Execute() {
+  int rc = RunToEnd();
+  // A stale snapshot comes from a read transaction that began before another
+  // connection committed. Inside a caller's own transaction only the caller
+  // can begin again; outside one, this statement's implicit transaction can,
+  // once, so that a reader that finished meanwhile costs no failure.
+  if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = RunToEnd();
+  if (rc != SQLITE_DONE) {
+    // Take the message before reset, which may replace it.
+    Error error = MakeError(db_, rc, sql_);
+    Reset();
+    throw error;
+  }
+  return rows_ > 0;
+}
+
+int SqliteStatement::RunToEnd() {
+  sqlite3_stmt* stmt = stmt_.get();
   // The result of reset repeats the failure of an earlier step, which was
   // raised when it happened.
-  sqlite3_reset(stmt_.get());
-  has_row_ = false;
+  sqlite3_reset(stmt);
+  cells_.clear();
+  rows_ = 0;
+  row_ = 0;
   rows_affected_ = 0;
-  changes_before_ = read_only_ ? 0 : sqlite3_total_changes64(db_);
-  return Step();
+  const std::int64_t changes_before = read_only_ ? 0 : sqlite3_total_changes64(db_);
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) KeepRow();
+  if (rc != SQLITE_DONE) return rc;
+  // sqlite3_changes64 keeps the count of the last data change on the
+  // connection, so it only belongs to this execution if anything changed.
+  if (!read_only_ && sqlite3_total_changes64(db_) != changes_before) rows_affected_ = sqlite3_changes64(db_);
+  // Ending the execution ends its implicit read transaction as well.
+  sqlite3_reset(stmt);
+  return rc;
+}
+
+void SqliteStatement::KeepRow() {
+  // A schema change makes sqlite recompile the statement behind our back;
+  // "select *" may then have gained or lost columns.
+  const int count = sqlite3_column_count(stmt_.get());
+  if (rows_ == 0 && static_cast<std::size_t>(count) != columns_.size()) LoadColumns();
+  for (int i = 0; i < count; ++i) cells_.push_back(Cell(i));
+  ++rows_;
 }
 
 bool SqliteStatement::Next() {
-  // Stepping a finished statement would silently run it again.
-  if (!has_row_) return false;
-  return Step();
-}
-
-bool SqliteStatement::Step() {
-  sqlite3_stmt* stmt = stmt_.get();
-  const int rc = sqlite3_step(stmt);
-  if (rc == SQLITE_ROW) {
-    has_row_ = true;
-    // A schema change makes sqlite recompile the statement behind our back;
-    // "select *" may then have gained or lost columns.
-    if (static_cast<std::size_t>(sqlite3_column_count(stmt)) != columns_.size()) LoadColumns();
-    return true;
-  }
-  has_row_ = false;
-  if (rc == SQLITE_DONE) {
-    // sqlite3_changes64 keeps the count of the last data change on the
-    // connection, so it only belongs to this execution if anything changed.
-    if (!read_only_ && sqlite3_total_changes64(db_) != changes_before_) {
-      rows_affected_ = sqlite3_changes64(db_);
-    }
-    sqlite3_reset(stmt);
-    return false;
-  }
-  // Take the message before reset, which may replace it.
-  Error error = MakeError(db_, rc);
-  sqlite3_reset(stmt);
-  throw error;
+  if (row_ >= rows_) return false;
+  ++row_;
+  return row_ < rows_;
 }
 
 int SqliteStatement::ColumnCount() const {
@@ -128,8 +140,13 @@ const std::string& SqliteStatement::ColumnName(int index) const {
 }
 
 Variant SqliteStatement::Column(int index) const {
+  Info(index);
+  if (row_ >= rows_) RaiseRuntime(err::NoCurrentRecord);
+  return cells_[row_ * columns_.size() + static_cast<std::size_t>(index)];
+}
+
+Variant SqliteStatement::Cell(int index) const {
   const ColumnInfo& info = Info(index);
-  if (!has_row_) RaiseRuntime(err::NoCurrentRecord);
   sqlite3_stmt* stmt = stmt_.get();
   switch (sqlite3_column_type(stmt, index)) {
     case SQLITE_INTEGER: {
@@ -142,7 +159,7 @@ Variant SqliteStatement::Column(int index) const {
     case SQLITE_FLOAT: return Variant(sqlite3_column_double(stmt, index));
     case SQLITE_TEXT: {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
-      if (text == nullptr) Raise(db_, SQLITE_NOMEM);
+      if (text == nullptr) Raise(db_, SQLITE_NOMEM, sql_);
       const std::string_view view(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, index)));
       if (info.holds_dates) {
         Date date;
@@ -164,10 +181,10 @@ std::int64_t SqliteStatement::RowsAffected() const {
 }
 
 void SqliteStatement::Reset() {
-  // Ending the execution also ends its implicit read transaction, so a
-  // reader that stopped early does not hold up checkpoints of other writers.
   sqlite3_reset(stmt_.get());
-  has_row_ = false;
+  cells_.clear();
+  rows_ = 0;
+  row_ = 0;
 }
 
 }  // namespace tarnlow::backend::sqlite

@@ -1,0 +1,26 @@
+// TARNLOW_FOR_EACH(M, a, b, c) expands to M(a) M(b) M(c), for up to 256
+// arguments; the declaration macros of tables and classes use it.
+#pragma once
+
+#define TARNLOW_PP_PARENS ()
+#define TARNLOW_PP_EXPAND(...) TARNLOW_PP_EXPAND4(TARNLOW_PP_EXPAND4(TARNLOW_PP_EXPAND4(TARNLOW_PP_EXPAND4(__VA_ARGS__))))
+#define TARNLOW_PP_EXPAND4(...) TARNLOW_PP_EXPAND3(TARNLOW_PP_EXPAND3(TARNLOW_PP_EXPAND3(TARNLOW_PP_EXPAND3(__VA_ARGS__))))
+#define TARNLOW_PP_EXPAND3(...) TARNLOW_PP_EXPAND2(TARNLOW_PP_EXPAND2(TARNLOW_PP_EXPAND2(TARNLOW_PP_EXPAND2(__VA_ARGS__))))
+#define TARNLOW_PP_EXPAND2(...) TARNLOW_PP_EXPAND1(TARNLOW_PP_EXPAND1(TARNLOW_PP_EXPAND1(TARNLOW_PP_EXPAND1(__VA_ARGS__))))
+#define TARNLOW_PP_EXPAND1(...) __VA_ARGS__
+
+#define TARNLOW_FOR_EACH(macro, ...) __VA_OPT__(TARNLOW_PP_EXPAND(TARNLOW_PP_FOR_EACH_STEP(macro, __VA_ARGS__)))
+#define TARNLOW_PP_FOR_EACH_STEP(macro, first, ...) \
+  macro(first) __VA_OPT__(TARNLOW_PP_FOR_EACH_AGAIN TARNLOW_PP_PARENS(macro, __VA_ARGS__))
+#define TARNLOW_PP_FOR_EACH_AGAIN() TARNLOW_PP_FOR_EACH_STEP
+
+// TARNLOW_FOR_EACH_WITH(M, ctx, a, b) expands to M ctx-arguments first:
+// M(x, y, a) M(x, y, b) for ctx (x, y).
+#define TARNLOW_FOR_EACH_WITH(macro, ctx, ...) \
+  __VA_OPT__(TARNLOW_PP_EXPAND(TARNLOW_PP_FOR_EACH_WITH_STEP(macro, ctx, __VA_ARGS__)))
+#define TARNLOW_PP_FOR_EACH_WITH_STEP(macro, ctx, first, ...)     \
+  TARNLOW_PP_APPLY_WITH(macro, TARNLOW_PP_UNPAREN ctx, first)      \
+  __VA_OPT__(TARNLOW_PP_FOR_EACH_WITH_AGAIN TARNLOW_PP_PARENS(macro, ctx, __VA_ARGS__))
+#define TARNLOW_PP_FOR_EACH_WITH_AGAIN() TARNLOW_PP_FOR_EACH_WITH_STEP
+#define TARNLOW_PP_UNPAREN(...) __VA_ARGS__
+#define TARNLOW_PP_APPLY_WITH(macro, ...) macro(__VA_ARGS__)

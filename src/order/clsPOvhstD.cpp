@@ -1,0 +1,271 @@
+#include "tarnlow/order/clsPOvhstD.h"
+
+#include <algorithm>
+
+#include "framework/class_builder.h"
+#include "order/order_support.h"
+
+namespace tarnlow {
+
+TARNLOW_DEFINE_CLASS(clsPOvhstD, TARNLOW_clsPOvhstD_PROPERTIES, "{8C84EA2F-6317-4053-9B89-1D6AD4E201BD}",
+                     "{E5EB0C45-829B-404D-8A4B-64393AA50436}") {
+  b.Creatable()
+      .Connection(Access::SetGet)
+      .Properties<&Self::accruals_reversed, &Self::warehouse>() TARNLOW_METHODS(InsertRow, Reset)
+      .Method<&Self::CopyFromRecordsetLate>("CopyFromRecordset", {"rst"})
+      .Method<&Self::CopyFrom>("CopyFrom", {"oPOVHstD"}) TARNLOW_METHODS(DeleteForOrder)
+      .Properties<&Self::receipt_rate2, &Self::plan_rate1>()
+      .Method<&Self::ReadFirstForOrder>("ReadFirstForOrder", {"orderNo"});
+}
+
+namespace {
+
+// The labels of the copy, delete and read carry their line after " line no:".
+template <class Body>
+decltype(auto) WithLineNoExit(std::string_view label, Body&& body) {
+  Line line = 0;
+  try {
+    return body(line);
+  } catch (...) {
+    detail::LeaveBySavedExit(std::string(label) + std::to_string(line), line);
+  }
+}
+
+// The currency column's parameter is named apart from its column.
+constexpr std::string_view kCurrencyParameter = "POCurrency";
+
+}  // namespace
+
+clsPOvhstD::clsPOvhstD() {
+  UseHolders({&insert_, &insert_e_});
+  Reset();
+}
+
+std::span<const ColumnInfo> clsPOvhstD::BaseColumns() {
+  // The base columns come first in the list, the rate row's after them.
+  static const auto count =
+      static_cast<std::size_t>(std::ranges::count_if(Columns(), [](const ColumnInfo& c) {
+        return c.declaration->table == CatalogueTable::VarianceHistoryTable;
+      }));
+  return Columns().first(count);
+}
+
+void clsPOvhstD::ConnectionChanged() {
+  insert_.Prepared(false);
+  insert_e_.Prepared(false);
+}
+
+bool clsPOvhstD::DualRate() {
+  return Conn().SystemInfo()->DualRateOption();
+}
+
+void clsPOvhstD::PrepareInsertStatement() {
+  WithErrorExit("PrepareInsertStatement of Class Module clsPOPvhst", [&](Line& line) {
+    line = 10;
+    // Marked prepared before it is built: a failure on the way leaves it
+    // marked until the next connection.
+    insert_.Prepared(true);
+    line = 20;
+    // The placeholders are written as the ERP database's own programs write
+    // them: a blank after the forty-first.
+    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::VarianceHistoryTable) + " ( " +
+                ColumnList(BaseColumns()) + ")" + " VALUES ( " + Placeholders(41) + " " + ",?)");
+    line = 30;
+    AddParameters();
+  });
+}
+
+void clsPOvhstD::AddParameters() {
+  WithErrorExit(Label<"AddParameters">(), [&](Line& line) {
+    line = 10;
+    insert_.ClearParameters();
+    for (const ColumnInfo& c : BaseColumns()) {
+      line = 20;
+      if (c.declaration == &tables::VarianceHistoryTable::currency)
+        insert_.AddTextParameter(kCurrencyParameter, c.size);
+      else
+        DeclareParameter(insert_, *c.declaration);
+    }
+  });
+}
+
+void clsPOvhstD::PrepareInsertEStatement() {
+  WithErrorExit("PrepareInsertEStatement of Class Module clsPOPvhst", [&](Line& line) {
+    line = 10;
+    insert_e_.Prepared(true);
+    line = 20;
+    insert_e_.SQL("INSERT INTO " + TableName(CatalogueTable::VarianceHistoryRateTable) +
+                  " (order_no, order_line_no, sequence_no, plan_rate1, plan_rate2," +
+                  "plan_op1, plan_op2, order_rate1, order_rate2, order_op1, order_op2, receipt_rate1, "
+                  "receipt_rate2, receipt_op1, receipt_op2," +
+                  "invoice_rate1, invoice_rate2, invoice_op1, invoice_op2) " +
+                  " VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    line = 30;
+    AddParametersE();
+  });
+}
+
+void clsPOvhstD::AddParametersE() {
+  WithErrorExit(Label<"AddParametersE">(), [&](Line& line) {
+    line = 10;
+    insert_e_.ClearParameters();
+    DeclareParameter(insert_e_, tables::VarianceHistoryRateTable::order_no);
+    DeclareParameter(insert_e_, tables::VarianceHistoryRateTable::order_line_no);
+    DeclareParameter(insert_e_, tables::VarianceHistoryRateTable::sequence_no);
+    line = 20;
+    DeclareParameters(insert_e_, plan_rate1, plan_rate2, plan_op1, plan_op2, order_rate1, order_rate2,
+                      order_op1, order_op2, receipt_rate1, receipt_rate2, receipt_op1, receipt_op2,
+                      invoice_rate1, invoice_rate2, invoice_op1, invoice_op2);
+  });
+}
+
+void clsPOvhstD::SetParametersE() {
+  WithErrorExit(Label<"SetParametersE">(), [&](Line& line) {
+    line = 10;
+    insert_e_.SetTextValue(tables::VarianceHistoryRateTable::order_no.name, order_no());
+    insert_e_.SetTextValue(tables::VarianceHistoryRateTable::order_line_no.name,
+                           order::LineKey(order_line_no()));
+    insert_e_.SetTextValue(tables::VarianceHistoryRateTable::sequence_no.name, order::LineKey(sequence_no()));
+    line = 20;
+    auto set = [&](const auto& property) {
+      insert_e_(std::remove_cvref_t<decltype(property)>::column->name, Variant(property()));
+    };
+    set(plan_rate1), set(plan_rate2), set(plan_op1), set(plan_op2);
+    set(order_rate1), set(order_rate2), set(order_op1), set(order_op2);
+    set(receipt_rate1), set(receipt_rate2), set(receipt_op1), set(receipt_op2);
+    set(invoice_rate1), set(invoice_rate2), set(invoice_op1), set(invoice_op2);
+  });
+}
+
+void clsPOvhstD::InsertRow() {
+  WithErrorExit(Label<"InsertRow">(), [&](Line& line) {
+    line = 10;
+    if (!insert_.Prepared()) PrepareInsertStatement();
+    line = 20;
+    for (const ColumnInfo& c : BaseColumns()) {
+      const Variant value = c.get(*this);
+      switch (c.kind) {
+        case ValueKind::Text:
+          insert_.SetTextValue(
+              c.declaration == &tables::VarianceHistoryTable::currency ? kCurrencyParameter : c.column,
+              *value.AsText());
+          break;
+        case ValueKind::Int16: insert_.SetTextValue(c.column, order::LineKey(value.ToInt16())); break;
+        case ValueKind::Date: insert_.SetDateValue(c.column, value.ToDate()); break;
+        default: insert_.SetNumberValue(c.column, value.ToDouble()); break;
+      }
+    }
+    line = 30;
+    insert_.Command().ExecuteNoRows();
+    line = 40;
+    if (!DualRate()) return;
+    line = 50;
+    if (!insert_e_.Prepared()) PrepareInsertEStatement();
+    line = 60;
+    SetParametersE();
+    line = 70;
+    insert_e_.Command().ExecuteNoRows();
+  });
+}
+
+void clsPOvhstD::Reset() {
+  for (const ColumnInfo& c : BaseColumns()) {
+    if (c.declaration == &tables::VarianceHistoryTable::order_no ||
+        c.declaration == &tables::VarianceHistoryTable::order_line_no)
+      continue;
+    switch (c.kind) {
+      case ValueKind::Text: Assign(c, Variant(std::string())); break;
+      case ValueKind::Date: Assign(c, Variant(Date())); break;
+      default: Assign(c, Variant(0.0)); break;
+    }
+  }
+}
+
+void clsPOvhstD::CopyFromRecordset(const Recordset& rst) {
+  WithLineNoExit("CopyFromRecordset of Class Module clsPOVHstD line no:", [&](Line& line) {
+    for (const ColumnInfo& c : BaseColumns()) {
+      line = 10;
+      switch (c.kind) {
+        case ValueKind::Text:
+          // The currency is read back from the field "Currency".
+          Assign(c, Variant(NullToText(rst.Fields(
+                        c.declaration == &tables::VarianceHistoryTable::currency ? "Currency" : c.column))));
+          break;
+        case ValueKind::Date:
+          line = 20;
+          Assign(c, Variant(ValueConverter::Shared().FieldDate(rst.Fields(c.column))));
+          break;
+        default:
+          // Numbers and the two numbers held as text: a Null fails the copy.
+          line = 30;
+          Assign(c, rst.Fields(c.column));
+          break;
+      }
+    }
+  });
+}
+
+void clsPOvhstD::CopyFrom(const clsPOvhstD& o) {
+  Field(accruals_reversed) = o.accruals_reversed();
+  Field(analysis_a) = o.analysis_a();
+  Field(analysis_b) = o.analysis_b();
+  Field(analysis_c) = o.analysis_c();
+  Field(analysis_d) = o.analysis_d();
+  Field(analysis_e) = o.analysis_e();
+  Field(analysis_f) = o.analysis_f();
+  Field(auth_method) = o.auth_method();
+  Field(pOcurrency) = o.pOcurrency();
+  Field(dp_currency) = o.dp_currency();
+  Field(dp_unit) = o.dp_unit();
+  Field(history_type) = o.history_type();
+  Field(invoice) = o.invoice();
+  Field(invoice_seq_no) = o.invoice_seq_no();
+  Field(operator_) = o.operator_();
+  Field(order_line_no) = o.order_line_no();
+  Field(order_no) = o.order_no();
+  Field(product) = o.product();
+  Field(receipt_no) = o.receipt_no();
+  Field(receipt_seq_no) = o.receipt_seq_no();
+  Field(sequence_no) = o.sequence_no();
+  Field(supplier) = o.supplier();
+  Field(unit_code) = o.unit_code();
+  Field(warehouse) = o.warehouse();
+}
+
+Variant clsPOvhstD::DeleteForOrder() {
+  WithLineNoExit("DeleteForOrder of Class Module clsPOvhstD line no:", [&](Line& line) {
+    line = 10;
+    const std::string where = order::WhereOrder(Conn(), order_no());
+    Conn().Execute("delete from " + TableName(CatalogueTable::VarianceHistoryTable) + where);
+    line = 20;
+    if (!DualRate()) return;
+    line = 30;
+    Conn().Execute("delete from " + TableName(CatalogueTable::VarianceHistoryRateTable) + where);
+  });
+  return {};
+}
+
+bool clsPOvhstD::ReadFirstForOrder(const std::string& orderNo) {
+  return WithLineNoExit("ReadFirstForOrder of Class Module clsPOvhstD line no:", [&](Line& line) {
+    line = 10;
+    Recordset rs;
+    rs.Open("select * from " + TableName(CatalogueTable::VarianceHistoryTable) +
+                order::WhereOrder(Conn(), orderNo),
+            Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+    line = 20;
+    if (rs.AtEOF()) {
+      rs.Close();
+      return false;
+    }
+    line = 30;
+    CopyFromRecordset(rs);
+    rs.Close();
+    return true;
+  });
+}
+
+void clsPOvhstD::CopyFromRecordsetLate(const Variant&) {
+  order::RaiseNotARowSet();
+}
+
+}  // namespace tarnlow

@@ -1,0 +1,45 @@
+// What the pricing classes share: fixed-width key text, field positions for
+// whole-table loads, and the late-bound face of the copy routines that take
+// a row set.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <string_view>
+
+#include "tarnlow/connection.h"
+#include "tarnlow/error.h"
+
+namespace tarnlow::pricing {
+
+// The text left-justified in exactly width characters: padded on the right
+// with blanks, or cut.
+inline std::string Fixed(std::string_view text, std::size_t width) {
+  std::string out(text.substr(0, width));
+  out.resize(width, ' ');
+  return out;
+}
+
+// The position of a row set's field, its name compared without regard to
+// letter case, as a lookup by name would find it; a load asks once and then
+// reads every row by position. Raises "Item cannot be found ..." when the
+// row set has no such field.
+inline std::size_t FieldPosition(const Recordset& rs, std::string_view name) {
+  const auto same = [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+  };
+  for (std::size_t i = 0; i < rs.FieldCount(); ++i) {
+    const std::string& field = rs.FieldName(i);
+    if (field.size() == name.size() && std::equal(field.begin(), field.end(), name.begin(), same)) return i;
+  }
+  RaiseRuntime(err::ItemNotFound);
+}
+
+// Late-bound callers have no row set to pass: whatever they pass is the
+// wrong type.
+[[noreturn]] inline void RaiseNotARowSet() {
+  RaiseRuntime(err::TypeMismatch);
+}
+
+}  // namespace tarnlow::pricing

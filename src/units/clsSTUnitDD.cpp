@@ -1,0 +1,133 @@
+#include "tarnlow/units/clsSTUnitDD.h"
+
+#include "framework/class_builder.h"
+#include "tarnlow/modules.h"
+#include "units/clsSTUnitD.h"
+
+namespace tarnlow {
+
+TARNLOW_DEFINE_CLASS(clsSTUnitDD, TARNLOW_clsSTUnitDD_PROPERTIES, "{74317BAA-481E-4F9D-9DA5-3162EEB17B08}",
+                     "{BDF449BC-D83B-48DA-B9B9-F97BC055BC5C}") {
+  b.Creatable()
+      .Connection()
+      .Get<&Self::KeyString>("KeyString")
+      .Properties() TARNLOW_METHODS(PrepareReadStatement, ReadIt, ReadFromList)
+      .Method<&Self::CopyFrom>("CopyFrom", {"oFromSTUnitDD"});
+}
+
+// The twin is private: described for late binding, but never registered,
+// so no client can find or create it.
+const ClassInfo& clsSTUnitD::Info() {
+  static const ClassInfo info = [] {
+    detail::ClassBuilder<clsSTUnitD> b(kClassName, "", "");
+    b.Connection()
+        .Get<&clsSTUnitD::KeyString>("KeyString")
+        .Properties() TARNLOW_METHODS(PrepareReadStatement, ReadIt, ReadFromList)
+        .Method<&clsSTUnitD::CopyFrom>("CopyFrom", {"oFromSTUnitDD"});
+    return b.Build();
+  }();
+  return info;
+}
+
+namespace {
+namespace col = tables::UnitDescriptionTable;
+
+// Cache columns, in the order of the select that fills the cache.
+constexpr std::int32_t kCode = 0, kDecimalPlaces = 1, kCacheColumns = 2;
+}  // namespace
+
+clsSTUnitDD::clsSTUnitDD() {
+  UseHolders({&read_});
+}
+
+// A new connection may be a new database: the copy of the old one goes.
+void clsSTUnitDD::ConnectionChanged() {
+  cache_.Clear();
+  cache_.Reshape(0, 0, 0, kCacheColumns);
+  loaded_ = false;
+}
+
+void clsSTUnitDD::PrepareReadStatement() {
+  WithErrorExit(Label<"PrepareReadStatement">(), [&](Line& line) {
+    line = 10;
+    if (read_.Prepared()) return;
+    line = 20;
+    read_.SQL(std::string("select unit_code,   dec_places ") + " from " +
+              TableName(CatalogueTable::UnitDescriptionTable) + " where unit_code = ? ");
+    line = 30;
+    DeclareParameters(read_, unit_code);
+    line = 40;
+    read_.Prepared(true);
+  });
+}
+
+void clsSTUnitDD::ReadIt() {
+  WithErrorExit(Label<"ReadIt">(), [&](Line& line) {
+    line = 10;
+    PrepareReadStatement();
+    line = 20;
+    SetParameter(read_.Command(), unit_code);
+    line = 30;
+    const bool found = ReadOneRow(read_.Command(), [&](const Recordset& rs) { CopyFromRS(rs); });
+    line = 40;
+    if (!found) throw Error(vbObjectError, "", "Cannot find unit description from " + unit_code());
+  });
+}
+
+void clsSTUnitDD::CopyFromRS(const Recordset& rs) {
+  WithErrorExit(Label<"CopyFromRS">(), [&](Line& line) {
+    line = 10;
+    Field(unit_code) = RTrim(rs.Fields(col::unit_code.name).ToText());
+    line = 20;
+    Field(dec_places) = rs.Fields(col::dec_places.name).ToInt16();
+  });
+}
+
+void clsSTUnitDD::LoadFromList() {
+  WithErrorExit(Label<"LoadFromList">(), [&](Line& line) {
+    line = 10;
+    if (loaded_) return;
+    Recordset rs;
+    rs.Open("select unit_code,   dec_places from " + TableName(CatalogueTable::UnitDescriptionTable),
+            Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+    line = 20;
+    cache_.Clear();
+    line = 30;
+    if (!rs.AtEOF()) cache_.LoadRows(rs.GetRows());
+    line = 40;
+    rs.Close();
+    line = 50;
+    const std::int32_t n = cache_.RowCount();
+    for (std::int32_t r = 0; r < n; ++r) {
+      const Variant code = cache_.GetCell(r, kCode);
+      if (const std::string* text = code.AsText()) cache_.SetCell(r, kCode, Variant(RTrim(*text)));
+    }
+    line = 60;
+    loaded_ = true;
+  });
+}
+
+void clsSTUnitDD::ReadFromList() {
+  WithErrorExit(Label<"ReadFromList">(), [&](Line& line) {
+    line = 10;
+    LoadFromList();
+    line = 20;
+    const std::int32_t r = cache_.Find(0, kCode, Variant(unit_code()));
+    line = 30;
+    if (r < 0) throw Error(vbObjectError, "", "Cannot find unit description from " + unit_code());
+    line = 40;
+    const std::string places = RTrim(ValueConverter::Shared().FieldText(cache_.GetCell(r, kDecimalPlaces)));
+    Field(dec_places) = Variant(places).ToInt16();
+  });
+}
+
+void clsSTUnitDD::CopyFrom(const clsSTUnitDD& oFromSTUnitDD) {
+  WithErrorExit(Label<"CopyFrom">(), [&](Line& line) {
+    line = 10;
+    Field(unit_code) = oFromSTUnitDD.unit_code();
+    line = 20;
+    Field(dec_places) = oFromSTUnitDD.dec_places();
+  });
+}
+
+}  // namespace tarnlow

@@ -1,0 +1,593 @@
+// The C interface as a C caller sees it: handles and values it owns, error
+// records instead of exceptions, on both databases; the registry's classes
+// reached generically; and nothing left alive or allocated after any path,
+// failing ones included (the sanitizer run checks the memory).
+#include "component/c_interface.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/class_builder.h"
+#include "tarnlow/collection.h"
+#include "tarnlow/tarnlow.h"
+#include "tarnlow/tarnlow_c.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+// A handle of the test's, released at the end of its scope.
+struct Handle {
+  tarnlow_object* p = nullptr;
+  Handle() = default;
+  explicit Handle(tarnlow_object* h) : p(h) {}
+  Handle(Handle&& other) noexcept : p(other.p) { other.p = nullptr; }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() { tarnlow_object_release(p); }
+  tarnlow_object** out() { return &p; }
+};
+
+// A value filled by the library, freed at the end of its scope.
+struct Value {
+  tarnlow_value v{};
+  Value() = default;
+  Value(Value&& other) noexcept : v(other.v) { other.v = tarnlow_value{}; }
+  Value(const Value&) = delete;
+  Value& operator=(const Value&) = delete;
+  ~Value() { tarnlow_value_free(&v); }
+  // Where the library writes a value: what an earlier call left is freed
+  // first, as a caller reusing a variable must.
+  tarnlow_value* out() {
+    tarnlow_value_free(&v);
+    return &v;
+  }
+  std::string Text() const {
+    EXPECT_EQ(v.type, TARNLOW_TEXT);
+    return v.type == TARNLOW_TEXT ? std::string(v.as.text.data, v.as.text.length) : std::string();
+  }
+};
+
+struct Record {
+  std::int32_t number;
+  std::string source, description;
+};
+
+Record LastError() {
+  const tarnlow_error* e = tarnlow_last_error();
+  return {e->number, e->source, e->description};
+}
+
+tarnlow_value Text(const char* s) {
+  return tarnlow_text_value(s);
+}
+
+Handle Create(const char* name) {
+  Handle h;
+  EXPECT_EQ(tarnlow_create_object(name, h.out()), TARNLOW_OK) << name << ": " << LastError().description;
+  return h;
+}
+
+// ---- the library ------------------------------------------------------------------
+
+TEST(CInterfaceTest, ReportsTheVersionTheTypeLibraryAndTheUnloadAnswer) {
+  // The tests link the library's code into their own program: the version
+  // names the file that code was loaded from.
+  ASSERT_NE(tarnlow_version(), nullptr);
+  EXPECT_STREQ(tarnlow_version(), clsTarnlowSTDataVer().TarnlowSTDataVer().c_str());
+  EXPECT_STREQ(tarnlow_version(), "tarnlow_c_tests: 1.0.71");
+  const tarnlow_type_library* lib = tarnlow_type_library_info();
+  EXPECT_STREQ(lib->name, "TarnlowSTData");
+  EXPECT_STREQ(lib->identity, "{0D270230-F1FC-4FE3-A265-331D0D4EDB9E}");
+  EXPECT_EQ(lib->major_version, 2);
+  EXPECT_EQ(lib->minor_version, 15);
+  EXPECT_EQ(lib->locale, 1033u);
+  EXPECT_EQ(std::string(lib->description), TypeLibrary().description);
+
+  ASSERT_EQ(tarnlow_live_objects(), 0) << "an earlier test left an object alive";
+  EXPECT_EQ(tarnlow_can_unload_now(), 1);
+  {
+    Handle version = Create("clsTarnlowSTDataVer");
+    EXPECT_EQ(tarnlow_live_objects(), 1);
+    EXPECT_EQ(tarnlow_can_unload_now(), 0);
+  }
+  EXPECT_EQ(tarnlow_live_objects(), 0);
+  EXPECT_EQ(tarnlow_can_unload_now(), 1);
+}
+
+// ---- creating objects -----------------------------------------------------------
+
+TEST(CInterfaceTest, CreatesEveryRegisteredClassByNameAndIdentityIgnoringCase) {
+  for (const ClassInfo* info : Registry::Classes()) {
+    SCOPED_TRACE(std::string(info->Name()));
+    std::string lower(info->ClassId());
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    Handle by_name = Create(std::string(info->Name()).c_str());
+    Handle by_id = Create(lower.c_str());
+    ASSERT_TRUE(by_name.p && by_id.p);
+    EXPECT_NE(capi::Unwrap(by_name.p), capi::Unwrap(by_id.p));
+    Value name;
+    ASSERT_EQ(tarnlow_class_name(by_id.p, name.out()), TARNLOW_OK);
+    EXPECT_EQ(name.Text(), info->Name());
+    EXPECT_EQ(tarnlow_last_error()->number, 0) << "a success clears the record";
+  }
+}
+
+TEST(CInterfaceTest, AnUnknownClassGivesTheRecordOf429AndNoHandle) {
+  tarnlow_object* object = capi::Wrap(std::make_shared<Connection>());  // must be overwritten
+  tarnlow_object* kept = object;
+  EXPECT_EQ(tarnlow_create_object("clsNoSuchClass", &object), TARNLOW_FAILED);
+  EXPECT_EQ(object, nullptr);
+  const Record e = LastError();
+  EXPECT_EQ(e.number, 429);
+  EXPECT_EQ(e.source, RuntimeSource);
+  EXPECT_EQ(e.description, RuntimeErrorText(err::CannotCreateObject) + ": clsNoSuchClass");
+  tarnlow_object_release(kept);
+}
+
+TEST(CInterfaceTest, MissingArgumentsAreErrorRecordsNotCrashes) {
+  Handle service = Create("clsPORService");
+  Value result;
+  const tarnlow_value text = Text("x");
+  struct Case {
+    const char* what;
+    int status;
+    std::int32_t number;
+  };
+  const Case cases[] = {
+      {"no class name", tarnlow_create_object(nullptr, Handle().out()), err::InvalidProcedureCall},
+      {"no place for the handle", tarnlow_create_object("clsPORService", nullptr), err::InvalidProcedureCall},
+      {"no connection text", tarnlow_open_connection(nullptr, Handle().out()), err::InvalidProcedureCall},
+      {"no object", tarnlow_get(nullptr, "cost", nullptr, 0, result.out()), err::ObjectNotSet},
+      {"no member", tarnlow_get(service.p, nullptr, nullptr, 0, result.out()), err::InvalidProcedureCall},
+      {"no result", tarnlow_get(service.p, "cost", nullptr, 0, nullptr), err::InvalidProcedureCall},
+      {"arguments missing", tarnlow_get(service.p, "cost", nullptr, 2, result.out()),
+       err::InvalidProcedureCall},
+      {"no value", tarnlow_let(service.p, "Service", nullptr), err::InvalidProcedureCall},
+      {"let on no object", tarnlow_let(nullptr, "Service", &text), err::ObjectNotSet},
+      {"set on no object", tarnlow_set(nullptr, "SageConnection", nullptr), err::ObjectNotSet},
+      {"call on no object", tarnlow_call(nullptr, "ReadIt", nullptr, 0, nullptr), err::ObjectNotSet},
+      {"class of no object", tarnlow_class_name(nullptr, result.out()), err::ObjectNotSet},
+      {"enumerate no object", tarnlow_enumerate(nullptr, Handle().out()), err::ObjectNotSet},
+      {"next of no object", tarnlow_next(nullptr, result.out()), err::ObjectNotSet},
+  };
+  // Each status above was taken right after its call; the record now is the
+  // last one's, so each is checked again on its own below.
+  for (const Case& c : cases) EXPECT_EQ(c.status, TARNLOW_FAILED) << c.what;
+  EXPECT_EQ(tarnlow_next(nullptr, result.out()), TARNLOW_FAILED);
+  EXPECT_EQ(LastError().number, err::ObjectNotSet);
+  EXPECT_EQ(LastError().description, RuntimeErrorText(err::ObjectNotSet));
+  EXPECT_EQ(tarnlow_get(service.p, "cost", nullptr, 2, result.out()), TARNLOW_FAILED);
+  EXPECT_EQ(LastError().number, err::InvalidProcedureCall);
+  EXPECT_EQ(tarnlow_create_object(nullptr, Handle().out()), TARNLOW_FAILED);
+  EXPECT_EQ(LastError().number, err::InvalidProcedureCall);
+  EXPECT_EQ(result.v.type, TARNLOW_EMPTY);
+  tarnlow_object_release(nullptr);
+  tarnlow_value_free(nullptr);
+}
+
+// ---- members by name, on both databases ---------------------------------------------
+
+class CInterfaceDatabaseTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    auto c = db_.Open();
+    c->Execute("insert into " + c->TableCatalogue()->ServiceTable() +
+               " (service, unit_code, cost) values ('INSTALL', 'HOUR', 42.5)");
+    ASSERT_EQ(tarnlow_open_connection(db_.Text("kind=2").c_str(), connection_.out()), TARNLOW_OK)
+        << LastError().description;
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  Handle connection_;
+};
+
+TEST_P(CInterfaceDatabaseTest, ReadsATableObjectByMemberNames) {
+  Handle service = Create("clsPORService");
+  ASSERT_EQ(tarnlow_set(service.p, "SageConnection", connection_.p), TARNLOW_OK);
+  const tarnlow_value code = Text("INSTALL");
+  ASSERT_EQ(tarnlow_let(service.p, "service", &code), TARNLOW_OK);
+  ASSERT_EQ(tarnlow_call(service.p, "READIT", nullptr, 0, nullptr), TARNLOW_OK) << LastError().description;
+  Value cost, unit, back;
+  ASSERT_EQ(tarnlow_get(service.p, "cost", nullptr, 0, cost.out()), TARNLOW_OK);
+  EXPECT_EQ(cost.v.type, TARNLOW_NUMBER);
+  EXPECT_EQ(cost.v.owned, 1);
+  EXPECT_EQ(cost.v.as.number, 42.5);
+  ASSERT_EQ(tarnlow_get(service.p, "unit_code", nullptr, 0, unit.out()), TARNLOW_OK);
+  EXPECT_EQ(unit.Text(), "HOUR");
+  EXPECT_EQ(unit.v.as.text.data[unit.v.as.text.length], '\0');
+  // The object property comes back as a new handle on the same connection.
+  ASSERT_EQ(tarnlow_get(service.p, "SageConnection", nullptr, 0, back.out()), TARNLOW_OK);
+  ASSERT_EQ(back.v.type, TARNLOW_OBJECT);
+  EXPECT_NE(back.v.as.object, connection_.p);
+  EXPECT_EQ(capi::Unwrap(back.v.as.object), capi::Unwrap(connection_.p));
+}
+
+TEST_P(CInterfaceDatabaseTest, AFailedOperationGivesItsRecordAndLeavesThePropertiesAlone) {
+  Handle service = Create("clsPORService");
+  ASSERT_EQ(tarnlow_set(service.p, "SageConnection", connection_.p), TARNLOW_OK);
+  const tarnlow_value code = Text("NOSUCH");
+  ASSERT_EQ(tarnlow_let(service.p, "Service", &code), TARNLOW_OK);
+  Value result;
+  EXPECT_EQ(tarnlow_call(service.p, "ReadIt", nullptr, 0, result.out()), TARNLOW_FAILED);
+  const Record e = LastError();
+  EXPECT_EQ(e.number, vbObjectError);
+  EXPECT_EQ(e.source, "PORService.ReadIt");
+  EXPECT_EQ(e.description, "Cannot find service item NOSUCH");
+  EXPECT_EQ(result.v.type, TARNLOW_EMPTY);
+  Value cost;
+  ASSERT_EQ(tarnlow_get(service.p, "cost", nullptr, 0, cost.out()), TARNLOW_OK);
+  EXPECT_EQ(cost.v.as.number, 0.0);
+}
+
+TEST_P(CInterfaceDatabaseTest, TheConnectionRunsStatementsAndNamesItsTables) {
+  Value catalogue, table;
+  ASSERT_EQ(tarnlow_get(connection_.p, "TableCatalogue", nullptr, 0, catalogue.out()), TARNLOW_OK);
+  ASSERT_EQ(catalogue.v.type, TARNLOW_OBJECT);
+  ASSERT_EQ(tarnlow_get(catalogue.v.as.object, "ServiceTable", nullptr, 0, table.out()), TARNLOW_OK);
+  tarnlow_value sql = Text(nullptr);
+  const std::string text =
+      "insert into " + table.Text() + " (service, unit_code, cost) values ('X1', 'EACH', 1)";
+  sql = Text(text.c_str());
+  ASSERT_EQ(tarnlow_call(connection_.p, "Execute", &sql, 1, nullptr), TARNLOW_OK) << LastError().description;
+  auto check = Connection::Open(db_.Text());
+  EXPECT_EQ(test::Select(*check, "select cost from " + table.Text() + " where service = 'X1'"),
+            (test::Rows{{Variant(1.0)}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, CInterfaceDatabaseTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
+
+TEST(CInterfaceTest, AnUnopenableConnectionGivesItsRecord) {
+  Handle connection;
+  EXPECT_EQ(tarnlow_open_connection("nosuchdb:x", connection.out()), TARNLOW_FAILED);
+  EXPECT_EQ(connection.p, nullptr);
+  EXPECT_NE(LastError().number, 0);
+  EXPECT_NE(LastError().description, "");
+}
+
+// ---- values ----------------------------------------------------------------------------
+
+// Every kind of value, by-reference arguments and a collection, on classes
+// described like the library's but not registered.
+#define GAUGE_PROPERTIES(X)        \
+  X(Value, code, Text, GetLet)     \
+  X(Value, count16, Int16, GetLet) \
+  X(Value, amount, Double, GetLet) \
+  X(Value, when, Date, GetLet)     \
+  X(Value, flag, Bool, GetLet)     \
+  X(Value, whatever, Variant, GetLet)
+
+class Gauge final : public Object {
+ public:
+  TARNLOW_PROPERTIES(Gauge, GAUGE_PROPERTIES)
+  static const ClassInfo& Info() {
+    static const ClassInfo info = detail::ClassBuilder<Gauge>("Gauge", "", "")
+                                      .Properties(Columns())
+                                      .Method<&Gauge::Scale>("Scale", {"value", "factor"})
+                                      .Method<&Gauge::Echo>("Echo", {"value"})
+                                      .Build();
+    return info;
+  }
+  const ClassInfo& Class() const override { return Info(); }
+  // Multiplies `value` in place and returns the old value as text.
+  std::string Scale(double& value, double factor) {
+    const std::string old = ShortestText(value);
+    value *= factor;
+    return old;
+  }
+  Variant Echo(const Variant& value) { return value; }
+  void CopyFrom(const Gauge& other) { code = other.code(); }
+  std::string KeyString() const { return code(); }
+};
+TARNLOW_DEFINE_PROPERTIES(Gauge, GAUGE_PROPERTIES)
+
+class colGauge final : public Collection<colGauge, Gauge> {
+  TARNLOW_COLLECTION_CLASS(colGauge)
+  std::shared_ptr<Gauge> Add(Gauge& oGauge) {
+    auto copy = NewCopy(oGauge);
+    return Append(copy, copy->KeyString());
+  }
+};
+TARNLOW_DEFINE_COLLECTION(colGauge, "", "") {
+  b.Method<&Self::Add>("Add", {"oGauge"}).Item().Count().Remove().ClearList().NewEnum();
+}
+
+class CValueTest : public ::testing::Test {
+ protected:
+  Value Get(const char* member) {
+    Value v;
+    EXPECT_EQ(tarnlow_get(gauge_.p, member, nullptr, 0, v.out()), TARNLOW_OK) << LastError().description;
+    return v;
+  }
+  int Let(const char* member, tarnlow_value value) { return tarnlow_let(gauge_.p, member, &value); }
+
+  std::shared_ptr<Gauge> object_ = std::make_shared<Gauge>();
+  Handle gauge_{capi::Wrap(object_)};
+};
+
+TEST_F(CValueTest, ValuesConvertAsALateBoundAssignmentConvertsThem) {
+  ASSERT_EQ(Let("count16", Text("7")), TARNLOW_OK);
+  EXPECT_EQ(object_->count16(), 7);
+  ASSERT_EQ(Let("code", tarnlow_number_value(2.5)), TARNLOW_OK);
+  EXPECT_EQ(object_->code(), "2.5");
+  ASSERT_EQ(Let("when", Text("2024-02-29 12:00:00")), TARNLOW_OK);
+  EXPECT_EQ(Get("when").v.type, TARNLOW_DATE);
+  EXPECT_EQ(Get("when").v.as.date, Date::FromCalendar(2024, 2, 29, 12).value);
+  ASSERT_EQ(Let("flag", tarnlow_boolean_value(5)), TARNLOW_OK);
+  EXPECT_EQ(Get("flag").v.type, TARNLOW_BOOLEAN);
+  EXPECT_EQ(Get("flag").v.as.boolean, 1);
+  ASSERT_EQ(Let("whatever", tarnlow_value{TARNLOW_NULL, 0, {}}), TARNLOW_OK);
+  EXPECT_EQ(Get("whatever").v.type, TARNLOW_NULL);
+  ASSERT_EQ(Let("whatever", tarnlow_value{TARNLOW_EMPTY, 0, {}}), TARNLOW_OK);
+  EXPECT_EQ(Get("whatever").v.type, TARNLOW_EMPTY);
+  ASSERT_EQ(Let("count16", tarnlow_number_value(-32768)), TARNLOW_OK);
+  EXPECT_EQ(Get("count16").v.as.number, -32768.0);
+}
+
+TEST_F(CValueTest, TextKeepsItsLengthAndAnyBytes) {
+  const char bytes[] = {'a', '\0', 'b', '\xc3', '\xa9'};
+  tarnlow_value text = Text(nullptr);
+  text.as.text.data = bytes;
+  text.as.text.length = sizeof bytes;
+  ASSERT_EQ(Let("code", text), TARNLOW_OK);
+  EXPECT_EQ(object_->code(), std::string(bytes, sizeof bytes));
+  const Value back = Get("code");
+  ASSERT_EQ(back.v.as.text.length, sizeof bytes);
+  EXPECT_EQ(std::memcmp(back.v.as.text.data, bytes, sizeof bytes), 0);
+  // No text at all is the empty text; a length without text is a caller's error.
+  ASSERT_EQ(Let("code", Text(nullptr)), TARNLOW_OK);
+  EXPECT_EQ(object_->code(), "");
+  text.as.text.data = nullptr;
+  EXPECT_EQ(Let("code", text), TARNLOW_FAILED);
+  EXPECT_EQ(LastError().number, err::InvalidProcedureCall);
+}
+
+TEST_F(CValueTest, AValueThatDoesNotConvertLeavesThePropertyAsItWas) {
+  object_->count16 = std::int16_t{3};
+  struct Case {
+    tarnlow_value value;
+    std::int32_t number;
+  };
+  const Case cases[] = {
+      {Text("many"), err::TypeMismatch},
+      {tarnlow_number_value(40000), err::Overflow},
+      {tarnlow_value{TARNLOW_NULL, 0, {}}, err::InvalidUseOfNull},
+      {tarnlow_value{99, 0, {}}, err::InvalidProcedureCall},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Let("count16", c.value), TARNLOW_FAILED);
+    EXPECT_EQ(LastError().number, c.number);
+    EXPECT_EQ(LastError().source, RuntimeSource);
+    EXPECT_EQ(object_->count16(), 3);
+  }
+  EXPECT_EQ(Let("nosuch", tarnlow_number_value(1)), TARNLOW_FAILED);
+  EXPECT_EQ(LastError().number, err::NotSupported);
+  EXPECT_EQ(LastError().description, "Object doesn't support this property or method");
+  // An object property takes set, not let; set takes objects only.
+  EXPECT_EQ(tarnlow_set(gauge_.p, "code", gauge_.p), TARNLOW_FAILED);
+  EXPECT_EQ(LastError().number, err::NotSupported);
+}
+
+TEST_F(CValueTest, ArgumentsTakenByReferenceComeBackAsTheCallersValues) {
+  tarnlow_value args[2] = {tarnlow_number_value(21), tarnlow_number_value(2)};
+  Value result;
+  ASSERT_EQ(tarnlow_call(gauge_.p, "Scale", args, 2, result.out()), TARNLOW_OK) << LastError().description;
+  EXPECT_EQ(result.Text(), "21");
+  EXPECT_EQ(args[0].type, TARNLOW_NUMBER);
+  EXPECT_EQ(args[0].as.number, 42.0);
+  EXPECT_EQ(args[0].owned, 1) << "a value written back is the caller's";
+  EXPECT_EQ(args[1].owned, 0) << "an argument taken by value is left alone";
+  EXPECT_EQ(args[1].as.number, 2.0);
+  tarnlow_value_free(&args[0]);
+  tarnlow_value_free(&args[1]);
+  EXPECT_EQ(args[1].type, TARNLOW_EMPTY);
+  // A failing call leaves the arguments as they were.
+  tarnlow_value bad[2] = {tarnlow_number_value(1), Text("x")};
+  EXPECT_EQ(tarnlow_call(gauge_.p, "Scale", bad, 2, result.out()), TARNLOW_FAILED);
+  EXPECT_EQ(LastError().number, err::TypeMismatch);
+  EXPECT_EQ(bad[0].owned, 0);
+  EXPECT_EQ(bad[0].as.number, 1.0);
+  EXPECT_EQ(tarnlow_call(gauge_.p, "Scale", bad, 1, nullptr), TARNLOW_FAILED);
+  EXPECT_EQ(LastError().number, err::WrongArguments);
+}
+
+TEST_F(CValueTest, ObjectsTravelAsHandlesAndNothingAsNull) {
+  tarnlow_value arg = tarnlow_object_value(gauge_.p);
+  Value echoed;
+  ASSERT_EQ(tarnlow_call(gauge_.p, "Echo", &arg, 1, echoed.out()), TARNLOW_OK);
+  ASSERT_EQ(echoed.v.type, TARNLOW_OBJECT);
+  EXPECT_EQ(capi::Unwrap(echoed.v.as.object), object_);
+  EXPECT_EQ(object_.use_count(), 3) << "the test, the test's handle and the echoed handle";
+  tarnlow_value_free(echoed.out());
+  EXPECT_EQ(object_.use_count(), 2);
+  arg = tarnlow_object_value(nullptr);
+  ASSERT_EQ(tarnlow_call(gauge_.p, "Echo", &arg, 1, echoed.out()), TARNLOW_OK);
+  EXPECT_EQ(echoed.v.type, TARNLOW_OBJECT);
+  EXPECT_EQ(echoed.v.as.object, nullptr);
+}
+
+TEST_F(CValueTest, FreeingAValueTheCallerBuiltReleasesNothingOfTheirs) {
+  char text[] = "mine";
+  tarnlow_value v = Text(text);
+  tarnlow_value_free(&v);
+  EXPECT_EQ(v.type, TARNLOW_EMPTY);
+  EXPECT_STREQ(text, "mine");
+  tarnlow_value o = tarnlow_object_value(gauge_.p);
+  tarnlow_value_free(&o);
+  EXPECT_EQ(object_.use_count(), 2) << "the caller's handle is still the caller's";
+}
+
+// ---- collections ----------------------------------------------------------------------
+
+TEST(CCollectionTest, EnumeratesTheMembersInOrderThenEmpty) {
+  auto collection = std::make_shared<colGauge>();
+  for (const char* code : {"A", "B", "C"}) {
+    Gauge g;
+    g.code = std::string(code);
+    collection->Add(g);
+  }
+  Handle handle(capi::Wrap(collection));
+  Handle walker;
+  ASSERT_EQ(tarnlow_enumerate(handle.p, walker.out()), TARNLOW_OK) << LastError().description;
+  std::vector<std::string> codes;
+  for (;;) {
+    Value item;
+    ASSERT_EQ(tarnlow_next(walker.p, item.out()), TARNLOW_OK);
+    if (item.v.type == TARNLOW_EMPTY) break;
+    ASSERT_EQ(item.v.type, TARNLOW_OBJECT);
+    Value code;
+    ASSERT_EQ(tarnlow_get(item.v.as.object, "code", nullptr, 0, code.out()), TARNLOW_OK);
+    codes.push_back(code.Text());
+  }
+  EXPECT_EQ(codes, (std::vector<std::string>{"A", "B", "C"}));
+  Value after;
+  EXPECT_EQ(tarnlow_next(walker.p, after.out()), TARNLOW_OK);
+  EXPECT_EQ(after.v.type, TARNLOW_EMPTY) << "an enumerator stays at its end";
+  // Item is the default member: by position and by key.
+  tarnlow_value key = Text("b");
+  Value item;
+  ASSERT_EQ(tarnlow_get(handle.p, "Item", &key, 1, item.out()), TARNLOW_OK);
+  EXPECT_EQ(std::static_pointer_cast<Gauge>(capi::Unwrap(item.v.as.object))->code(), "B");
+}
+
+TEST(CCollectionTest, OnlyCollectionsEnumerateAndOnlyEnumeratorsStep) {
+  Handle version = Create("clsTarnlowSTDataVer");
+  Handle walker;
+  EXPECT_EQ(tarnlow_enumerate(version.p, walker.out()), TARNLOW_FAILED);
+  EXPECT_EQ(LastError().number, err::NotSupported);
+  EXPECT_EQ(walker.p, nullptr);
+  Value item;
+  EXPECT_EQ(tarnlow_next(version.p, item.out()), TARNLOW_FAILED);
+  EXPECT_EQ(LastError().number, err::NotSupported);
+}
+
+TEST(CCollectionTest, EveryRegisteredCollectionStartsEmpty) {
+  for (const ClassInfo* info : Registry::Classes()) {
+    bool collection = false;
+    for (const MemberInfo& m : info->Members()) collection = collection || m.enumeration;
+    if (!collection) continue;
+    SCOPED_TRACE(std::string(info->Name()));
+    Handle made = Create(std::string(info->Name()).c_str());
+    Handle walker;
+    ASSERT_EQ(tarnlow_enumerate(made.p, walker.out()), TARNLOW_OK) << LastError().description;
+    Value item;
+    ASSERT_EQ(tarnlow_next(walker.p, item.out()), TARNLOW_OK);
+    EXPECT_EQ(item.v.type, TARNLOW_EMPTY);
+  }
+}
+
+// ---- the error record ---------------------------------------------------------------------
+
+TEST(CErrorRecordTest, IsPerThreadClearedByEachCallAndKeptByCleanUp) {
+  EXPECT_EQ(tarnlow_create_object("clsNope", Handle().out()), TARNLOW_FAILED);
+  Record other_thread{-1, "", ""};
+  std::thread([&] {
+    other_thread = LastError();
+    tarnlow_create_object("clsOther", Handle().out());
+  }).join();
+  EXPECT_EQ(other_thread.number, 0) << "another thread's failure is not this one's";
+  EXPECT_EQ(LastError().description, RuntimeErrorText(err::CannotCreateObject) + ": clsNope");
+  // Cleaning up after a failure keeps the record to read.
+  Value v;
+  tarnlow_value_free(v.out());
+  tarnlow_object_release(capi::Wrap(std::make_shared<Connection>()));
+  EXPECT_EQ(LastError().number, 429);
+  Handle ok = Create("clsPORService");
+  EXPECT_EQ(LastError().number, 0);
+  EXPECT_STREQ(tarnlow_last_error()->source, "");
+  EXPECT_STREQ(tarnlow_last_error()->description, "");
+}
+
+// ---- messages --------------------------------------------------------------------------------
+
+TEST(CMessageTest, ModalMessagesReachTheCallersHandler) {
+  struct Seen {
+    std::vector<std::string> texts;
+    std::vector<int> styles;
+  } seen;
+  const auto handler = [](void* context, const char* text, int style, const char* title) -> int {
+    auto* s = static_cast<Seen*>(context);
+    s->texts.push_back(text + std::string("|") + title);
+    s->styles.push_back(style);
+    return 1;
+  };
+  ASSERT_EQ(tarnlow_set_message_handler(handler, &seen), TARNLOW_OK);
+  Handle service = Create("clsPORService");
+  Value connection;
+  // Reading the connection of an object that has none shows the message and
+  // answers an unopened connection.
+  EXPECT_EQ(tarnlow_get(service.p, "SageConnection", nullptr, 0, connection.out()), TARNLOW_OK);
+  ASSERT_EQ(tarnlow_set_message_handler(nullptr, nullptr), TARNLOW_OK);
+  EXPECT_EQ(seen.texts, (std::vector<std::string>{"Uninitialised connection|"}));
+  EXPECT_EQ(seen.styles, (std::vector<int>{vbCritical}));
+}
+
+// ---- live objects -----------------------------------------------------------------------------
+
+TEST(CLiveObjectTest, EveryClassCollectionEnumeratorAndConnectionIsReleasedWithItsLastHandle) {
+  ASSERT_EQ(tarnlow_live_objects(), 0) << "an earlier test left an object alive";
+  std::vector<tarnlow_object*> handles;
+  std::vector<tarnlow_value> values;
+  {
+    tarnlow_object* connection = nullptr;
+    ASSERT_EQ(tarnlow_open_connection("sqlite::memory:", &connection), TARNLOW_OK);
+    handles.push_back(connection);
+    for (const ClassInfo* info : Registry::Classes()) {
+      tarnlow_object* made = nullptr;
+      ASSERT_EQ(tarnlow_create_object(std::string(info->ClassId()).c_str(), &made), TARNLOW_OK);
+      handles.push_back(made);
+      if (info->Find("SageConnection") != nullptr) {
+        EXPECT_EQ(tarnlow_set(made, "SageConnection", connection), TARNLOW_OK) << info->Name();
+      }
+      tarnlow_object* walker = nullptr;
+      if (tarnlow_enumerate(made, &walker) == TARNLOW_OK) handles.push_back(walker);
+    }
+    auto collection = std::make_shared<colGauge>();
+    Gauge g;
+    collection->Add(g);
+    handles.push_back(capi::Wrap(std::move(collection)));
+    tarnlow_object* walker = nullptr;
+    ASSERT_EQ(tarnlow_enumerate(handles.back(), &walker), TARNLOW_OK);
+    handles.push_back(walker);
+    values.emplace_back();
+    ASSERT_EQ(tarnlow_next(walker, &values.back()), TARNLOW_OK);
+    values.emplace_back();
+    ASSERT_EQ(tarnlow_get(connection, "TableCatalogue", nullptr, 0, &values.back()), TARNLOW_OK);
+  }
+  EXPECT_GT(tarnlow_live_objects(), static_cast<std::int64_t>(Registry::Classes().size()));
+  EXPECT_EQ(tarnlow_can_unload_now(), 0);
+  // Released in the order created: owners go before what they hold.
+  for (tarnlow_object* h : handles) tarnlow_object_release(h);
+  EXPECT_NE(tarnlow_live_objects(), 0) << "values still hold a member and the catalogue";
+  for (tarnlow_value& v : values) tarnlow_value_free(&v);
+  EXPECT_EQ(tarnlow_live_objects(), 0);
+  EXPECT_EQ(tarnlow_can_unload_now(), 1);
+}
+
+TEST(CLiveObjectTest, FailingCallsLeaveNothingAlive) {
+  ASSERT_EQ(tarnlow_live_objects(), 0);
+  {
+    Handle service = Create("clsPORService");
+    Handle none;
+    Value v;
+    tarnlow_create_object("clsNope", none.out());
+    tarnlow_open_connection("sqlite:/nonexistent-folder/x.db", none.out());
+    // Without a connection the object makes an unopened one of its own (and
+    // says so in a message): it goes with the object.
+    tarnlow_call(service.p, "ReadIt", nullptr, 0, v.out());
+    tarnlow_get(service.p, "NoSuch", nullptr, 0, v.out());
+    tarnlow_enumerate(service.p, none.out());
+    EXPECT_EQ(none.p, nullptr);
+    EXPECT_EQ(v.v.type, TARNLOW_EMPTY);
+  }
+  EXPECT_EQ(tarnlow_live_objects(), 0);
+}
+
+}  // namespace
+}  // namespace tarnlow

@@ -1,0 +1,197 @@
+// Random scripts from a seeded generator, run for a few seconds: values at and
+// past the ends of the date and number ranges pushed through arithmetic,
+// conversions, late-bound properties and inserts on SQLite. Every run must end
+// normally or with an error record (the sanitizer build turns undefined
+// behaviour into a failure here), nothing may print an infinity or a date
+// outside the range, and nothing of the kind may be stored.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <random>
+#include <regex>
+#include <sstream>
+
+#include "component/script/script.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow::script {
+namespace {
+
+const char* const kNumbers[] = {"0",          "1",
+                                "-1",         "32767",
+                                "32768",      "2147483647",
+                                "2147483648", "1e308",
+                                "-1e308",     "1.7976931348623157e308",
+                                "4.9e-324",   "1e-300",
+                                "0.5",        "2958465",
+                                "2958466",    "-657434",
+                                "-657435",    "2958465.99999999",
+                                "86400",      "1e15"};
+const char* const kDates[] = {"#9999-12-31#", "#9999-12-31 23:59:59#", "#0100-01-01#", "#1899-12-30#",
+                              "#2000-02-29 12:00:00#"};
+const char* const kTexts[] = {
+    "\"1e400\"",      "\"-1e400\"",     "\"inf\"",  "\"nan\"", "\"9999-12-31 23:59:59.9999\"",
+    "\"0099-12-31\"", "\"2000-01-01\"", "\"12.5\"", "\"abc\"", "\"\"",
+    "\"1e-400\""};
+const char* const kOthers[] = {
+    "x", "y", "z", "True", "False", "Null", "Empty", "h.dated", "h.movement_quantity"};
+const char* const kBinary[] = {" + ", " - ", " * ", " / ",   " \\ ", " Mod ",
+                               " & ", " = ", " < ", " And ", " Or "};
+const char* const kFunctions[] = {"CDate", "CDbl", "CInt",     "CLng",  "CStr",
+                                  "CBool", "Len",  "TypeName", "IsNull"};
+const char* const kTargets[] = {
+    "x", "y", "z", "h.dated", "h.movement_date", "h.movement_quantity", "h.movement_cost"};
+
+class Generator {
+ public:
+  explicit Generator(std::uint32_t seed) : random_(seed) {}
+
+  std::string Script() {
+    std::string s =
+        "Set h = CreateObject(\"clsSTHistory\")\n"
+        "Set h.SageConnection = c\n"
+        "h.warehouse = \"01\"\n"
+        "h.product = \"FUZZ\"\n"
+        "h.dated = #2000-01-01#\n";
+    if (Pick(2) == 0) s += "On Error Resume Next\n";
+    for (std::size_t n = 1 + Pick(8); n > 0; --n) {
+      std::string line = Statement(2);
+      if (Pick(25) == 0) line = line.substr(0, Pick(line.size() + 1));  // a broken line now and then
+      s += line + "\n";
+    }
+    return s;
+  }
+
+ private:
+  std::size_t Pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_); }
+  template <std::size_t N>
+  const char* Any(const char* const (&list)[N]) {
+    return list[Pick(N)];
+  }
+
+  std::string Atom() {
+    switch (Pick(4)) {
+      case 0: return Any(kNumbers);
+      case 1: return Any(kDates);
+      case 2: return Any(kTexts);
+      default: return Any(kOthers);
+    }
+  }
+
+  std::string Expr(int depth) {
+    if (depth == 0) return Atom();
+    switch (Pick(6)) {
+      case 0: return Expr(depth - 1) + Any(kBinary) + Expr(depth - 1);
+      case 1: return std::string(Pick(2) == 0 ? "-" : "Not ") + Expr(depth - 1);
+      case 2: return std::string(Any(kFunctions)) + "(" + Expr(depth - 1) + ")";
+      case 3: return "(" + Expr(depth - 1) + ")";
+      default: return Atom();
+    }
+  }
+
+  std::string Statement(int depth) {
+    switch (Pick(depth > 0 ? 10 : 8)) {
+      case 0:
+      case 1: return std::string(Any(kTargets)) + " = " + Expr(3);
+      case 2: return "Print " + Expr(3) + ", " + Expr(2);
+      case 3: return "h.InsertNewHistory";
+      case 4: return "Print h.dated, h.movement_date, h.movement_quantity, h.sequence_no";
+      case 5: return Pick(2) == 0 ? "On Error Resume Next" : "On Error GoTo 0";
+      case 6: return "Print Err.Number, Err.Description";
+      case 7: return "Err.Clear";
+      case 8:
+        return "If " + Expr(2) + " Then\n" + Statement(depth - 1) + "\nElse\n" + Statement(depth - 1) +
+               "\nEnd If";
+      default: return "Do While " + Expr(2) + "\n" + Statement(depth - 1) + "\nExit Do\nLoop";
+    }
+  }
+
+  std::mt19937 random_;
+};
+
+// The last line of the output, without its line break.
+std::string LastLine(std::string text) {
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  const std::size_t start = text.rfind('\n');
+  return start == std::string::npos ? text : text.substr(start + 1);
+}
+
+TEST(ScriptRangeFuzzTest, OutOfRangeValuesEndInAnErrorRecordAndNeverReachTheDatabase) {
+  const test::ScratchDatabase plain, keys;
+  const std::shared_ptr<Connection> connections[] = {plain.Open(), keys.Open("kind=2")};
+  const std::uint32_t seed = 20260107;
+  Generator generate(seed);
+  const std::regex error_record(R"(Error -?\d+ at line \d+: ".*": ".*")");
+  const std::regex syntax_error(R"(Syntax error at line \d+: expected .+, found .+\n)");
+  const std::regex not_finite(R"((^| )-?(inf|nan|INF|NAN)( |$))");
+  const std::regex printed_year(R"(#(-?\d+)-\d\d-\d\d \d\d:\d\d:\d\d#)");
+
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+  int cases = 0, overflows = 0, syntax_errors = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const std::string script = generate.Script();
+    const std::shared_ptr<Connection>& c = connections[cases % 2];
+    RunOptions options;
+    options.step_limit = 200;
+    options.variables.emplace_back("c", Variant(c));
+    std::ostringstream out;
+    int status = -1;
+    ASSERT_NO_THROW(status = RunSource(script, out, options))
+        << "case " << cases << " of seed " << seed << ":\n"
+        << script;
+    const std::string text = out.str();
+    const auto context = [&] {
+      return "case " + std::to_string(cases) + ":\n" + script + "-- output:\n" + text;
+    };
+    ++cases;
+    if (std::regex_match(text, syntax_error)) {
+      ++syntax_errors;
+      EXPECT_EQ(status, kExitFailed) << context();
+      continue;
+    }
+    ASSERT_TRUE(status == kExitOk || status == kExitFailed) << context();
+    if (status == kExitFailed) {
+      EXPECT_TRUE(std::regex_match(LastLine(text), error_record)) << context();
+    }
+    if (text.find("Error 6 at line") != std::string::npos ||
+        text.find("\n6 \"Overflow\"") != std::string::npos || text.starts_with("6 \"Overflow\""))
+      ++overflows;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_FALSE(std::regex_search(line, not_finite)) << context();
+      for (std::sregex_iterator m(line.begin(), line.end(), printed_year), end; m != end; ++m) {
+        const std::string year = (*m)[1];
+        EXPECT_TRUE(year.size() == 4 && std::stoi(year) >= 100) << year << "\n" << context();
+      }
+    }
+  }
+
+  // Whatever was stored is in range: dates (or kind 2's date keys) and finite numbers.
+  std::size_t stored = 0;
+  for (const auto& c : connections) {
+    const test::Rows rows =
+        test::Select(*c, "select dated, movement_date, movement_quantity, movement_cost from " +
+                             c->TableCatalogue()->StockHistoryTable());
+    stored += rows.size();
+    for (const auto& row : rows) {
+      if (c->DatabaseKind() == 2)
+        EXPECT_TRUE(std::regex_match(row[0].ToText(), std::regex(R"(\d{6,7}|-\d{5,6})"))) << row[0].ToText();
+      else
+        EXPECT_EQ(row[0].Type(), VarType::Date) << row[0].ToText();
+      EXPECT_EQ(row[1].Type(), VarType::Date) << row[1].ToText();
+      EXPECT_TRUE(Date::InRange(row[1].ToDate().value));
+      EXPECT_TRUE(std::isfinite(row[2].ToDouble()));
+      EXPECT_TRUE(std::isfinite(row[3].ToDouble()));
+    }
+  }
+  // The generator reached what it is for: runs, refusals, broken lines and stored rows.
+  EXPECT_GE(cases, 100) << "too few cases ran in the time given";
+  EXPECT_GT(overflows, 0);
+  EXPECT_GT(syntax_errors, 0);
+  EXPECT_GT(stored, 0u);
+}
+
+}  // namespace
+}  // namespace tarnlow::script

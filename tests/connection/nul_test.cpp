@@ -1,0 +1,111 @@
+// A NUL character would silently cut a connection text, a trace path or a
+// statement short where it is handed on as a C string, and a bound text
+// would be stored whole yet read back cut. Each is refused with an error
+// record naming what held it, before anything is opened, run or written.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(NulConnectionTest, AConnectionTextOrOptionHoldingANulIsRefusedAndNothingIsCreated) {
+  test::ScratchDatabase db;
+  const std::string a = db.Folder() + "/a.db";
+  const Error text = test::CatchError([&] { Connection::Open("sqlite:" + a + "\0b.db"s); });
+  EXPECT_EQ(text.Number(), err::BadConnectionText);
+  EXPECT_EQ(text.Source(), "TarnlowData.Connection");
+  EXPECT_EQ(text.Description(), "Connection text holds a NUL character");
+
+  // Options put together by a program rather than read from a text.
+  ConnectionOptions options;
+  options.target = a + "\0b.db"s;
+  EXPECT_EQ(test::CatchError([&] { Connection c(options); }).Description(), "Database name holds a NUL character");
+  options.target = a;
+  options.trace = db.Folder() + "/trace\0.txt"s;
+  EXPECT_EQ(test::CatchError([&] { Connection c(options); }).Description(),
+            "Trace file name holds a NUL character");
+  EXPECT_TRUE(std::filesystem::is_empty(db.Folder()));
+}
+
+class NulTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  std::int32_t Services() { return test::Select(*c_, "select count(*) from " + services_)[0][0].ToInt32(); }
+  void ExpectRefused(const Error& e, const std::string& description) {
+    EXPECT_EQ(e.Number(), err::NotAllowed);
+    EXPECT_EQ(e.Source(), ConnectionSource);
+    EXPECT_EQ(e.Description(), description);
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  std::string services_ = c_->TableCatalogue()->ServiceTable();
+};
+
+TEST_P(NulTest, AStatementHoldingANulIsRefusedBeforeItRuns) {
+  const std::string sql = "insert into " + services_ + " (service) values ('A')\0; drop table x"s;
+  const Error e = test::CatchError([&] { c_->Execute(sql); });
+  ExpectRefused(e, "The statement text holds a NUL character");
+  EXPECT_EQ(e.Statement(), sql);
+  ExpectRefused(test::CatchError([&] {
+                  Recordset rs;
+                  rs.Open("select * from " + services_ + "\0 where 1 = 0"s, c_->DatabaseConnection(),
+                          adOpenForwardOnly, adLockReadOnly);
+                }),
+                "The statement text holds a NUL character");
+  // A key holding one reaches no database either: the statement it is
+  // spliced into is refused.
+  c_->Execute("insert into " + c_->TableCatalogue()->OrderHeaderTable() + " (order_no) values ('PO1')");
+  clsPORPohead head;
+  head.SageConnection(c_);
+  ExpectRefused(test::CatchError([&] { head.ReadIt("PO1\0X"s); }), "The statement text holds a NUL character");
+  EXPECT_EQ(Services(), 0);
+  std::ifstream in(trace_);
+  std::stringstream traced;
+  traced << in.rdbuf();
+  EXPECT_EQ(traced.str().find('\0'), std::string::npos);
+}
+
+TEST_P(NulTest, ABoundTextHoldingANulIsRefusedAndNothingIsWritten) {
+  StatementHolder insert;
+  insert.Connection(c_);
+  insert.SQL("insert into " + services_ + " (service, unit_code) values (?, ?)");
+  insert.AddTextParameter("service", 20);
+  insert.AddTextParameter("unit_code", 10);
+  insert.SetTextValue("service", "S1");
+  insert.SetTextValue("unit_code", "BOX\0ES"s);
+  const Error e = test::CatchError([&] { insert.Command().ExecuteNoRows(); });
+  ExpectRefused(e, "The value of parameter \"unit_code\" holds a NUL character");
+  EXPECT_EQ(e.Statement(), insert.SQL());
+  EXPECT_EQ(Services(), 0);
+
+  insert.SetTextValue("unit_code", "BOX");
+  EXPECT_EQ(insert.Command().ExecuteNoRows(), 1);
+  Recordset rs;
+  rs.Open("select * from " + services_, c_->DatabaseConnection(), adOpenStatic, adLockOptimistic);
+  rs.SetField("unit_code", Variant("EACH\0"s));
+  ExpectRefused(test::CatchError([&] { rs.Update(); }), "The value of field \"unit_code\" holds a NUL character");
+  rs.Close();
+  EXPECT_EQ(test::Select(*c_, "select unit_code from " + services_)[0][0].ToText(), "BOX");
+
+  // A class binding a key property refuses the same way.
+  clsPORService service;
+  service.SageConnection(c_);
+  service.Service = "S1\0"s;
+  ExpectRefused(test::CatchError([&] { service.ReadIt(); }),
+                "The value of parameter \"service\" holds a NUL character");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, NulTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+}  // namespace
+}  // namespace tarnlow

@@ -1,0 +1,315 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tarnlow/connection.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+// The row cache as the callers understand it: a plain table searched row by
+// row. Every answer of the indexed cache must be the answer this gives.
+class PlainTable {
+ public:
+  void Reshape(std::int32_t columns) {
+    columns_ = columns;
+    rows_.assign(1, std::vector<Variant>(static_cast<std::size_t>(columns)));
+  }
+  void Clear() { rows_.clear(); }
+  void AddRows(std::int32_t count) {
+    for (std::int32_t i = 0; i < count; ++i) rows_.emplace_back(static_cast<std::size_t>(columns_));
+  }
+  void SetCell(std::int32_t r, std::int32_t c, const Variant& v) {
+    rows_[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = v;
+  }
+  std::int32_t Find(std::int32_t start, std::int32_t c, const Variant& key) const {
+    if (c < 0 || c >= columns_) return -1;
+    for (std::int32_t r = std::max(start, 0); r < RowCount(); ++r)
+      if (rows_[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] == key) return r;
+    return -1;
+  }
+  // Column 0 here only ever holds empty cells and text.
+  void Sort(std::int32_t first, std::int32_t last) {
+    std::stable_sort(rows_.begin() + first, rows_.begin() + last + 1, [](const auto& a, const auto& b) {
+      if (a[0].IsEmpty() || b[0].IsEmpty()) return a[0].IsEmpty() && !b[0].IsEmpty();
+      return *a[0].AsText() < *b[0].AsText();
+    });
+  }
+  void LoadRows(const std::vector<std::vector<Variant>>& rows) {
+    if (!rows.empty()) columns_ = static_cast<std::int32_t>(rows.front().size());
+    rows_ = rows;
+  }
+  std::int32_t RowCount() const { return static_cast<std::int32_t>(rows_.size()); }
+  const Variant& Cell(std::int32_t r, std::int32_t c) const {
+    return rows_[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+  }
+
+ private:
+  std::int32_t columns_ = 0;
+  std::vector<std::vector<Variant>> rows_;
+};
+
+// Keys from a small alphabet, so that duplicates are common; column 0 holds
+// text or nothing, the other columns any kind of cell.
+Variant KeyCell(std::mt19937& rng) {
+  static const char* keys[] = {"A", "B", "C", "AB", "a", "B ", "LONG KEY BEYOND SIXTEEN CHARS", ""};
+  const unsigned pick = rng() % 9;
+  return pick == 8 ? Variant() : Variant(keys[pick]);
+}
+// A NaN cell: it refuses conversion (Overflow), and equals nothing, itself
+// included.
+bool IsNaN(const Variant& v) {
+  return v.Type() == VarType::Double && !(v == v);
+}
+
+Variant AnyCell(std::mt19937& rng) {
+  switch (rng() % 9) {
+    case 0: return Variant();
+    case 1: return Variant(Null);
+    case 2: return Variant(std::int16_t{1});
+    case 3: return Variant(std::int32_t{1});
+    case 4: return Variant(1.0);
+    case 5: return Variant("1");
+    case 6: return Variant(-0.0);
+    case 7: return Variant(-1.0);
+    default: return KeyCell(rng);
+  }
+}
+
+std::vector<Variant> Probes() {
+  return {Variant("A"),
+          Variant("B"),
+          Variant("C"),
+          Variant("AB"),
+          Variant("a"),
+          Variant("B "),
+          Variant(""),
+          Variant("LONG KEY BEYOND SIXTEEN CHARS"),
+          Variant(),
+          Variant(Null),
+          Variant(1.0),
+          Variant(std::int16_t{1}),
+          Variant(std::int32_t{1}),
+          Variant("1"),
+          Variant(0.0),
+          Variant("missing")};
+}
+
+void ExpectSame(const RowCache& cache, const PlainTable& plain, std::mt19937& rng, int step) {
+  ASSERT_EQ(cache.RowCount(), plain.RowCount()) << "step " << step;
+  for (std::int32_t r = 0; r < plain.RowCount(); ++r)
+    for (std::int32_t c = 0; c < cache.ColumnCount(); ++c) {
+      const Variant got = cache.GetCell(r, c);
+      const Variant& want = plain.Cell(r, c);
+      // NaN cells equal nothing, so compare them by kind.
+      if (IsNaN(want))
+        EXPECT_TRUE(IsNaN(got)) << "step " << step;
+      else
+        ASSERT_EQ(got, want) << "step " << step << " row " << r << " column " << c;
+    }
+  for (std::int32_t c = -1; c <= cache.ColumnCount(); ++c)
+    for (const Variant& key : Probes()) {
+      const std::int32_t start = static_cast<std::int32_t>(rng() % (plain.RowCount() + 2)) - 1;
+      ASSERT_EQ(cache.Find(0, c, key), plain.Find(0, c, key)) << "step " << step << " column " << c;
+      ASSERT_EQ(cache.Find(start, c, key), plain.Find(start, c, key))
+          << "step " << step << " column " << c << " start " << start;
+    }
+}
+
+TEST(IndexedRowCacheTest, AnswersExactlyAsARowByRowSearchThroughEveryKindOfChange) {
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    RowCache cache;
+    PlainTable plain;
+    cache.Reshape(0, 0, 0, 3);
+    plain.Reshape(3);
+    for (int step = 0; step < 400; ++step) {
+      const unsigned op = rng() % 100;
+      if (op < 45 && plain.RowCount() > 0) {
+        const auto r = static_cast<std::int32_t>(rng() % plain.RowCount());
+        const auto c = static_cast<std::int32_t>(rng() % 3);
+        const Variant v = c == 0 ? KeyCell(rng) : AnyCell(rng);
+        cache.SetCell(r, c, v);
+        plain.SetCell(r, c, v);
+      } else if (op < 70) {
+        // Mostly one row at a time, as the loaders add them; now and then
+        // many, which the index takes in afresh.
+        const auto n = static_cast<std::int32_t>(rng() % 10 == 0 ? 1 + rng() % 40 : 1);
+        cache.AddRows(n);
+        plain.AddRows(n);
+      } else if (op < 80 && plain.RowCount() > 0) {
+        const auto a = static_cast<std::int32_t>(rng() % plain.RowCount());
+        const auto b = static_cast<std::int32_t>(rng() % plain.RowCount());
+        cache.Sort(std::min(a, b), std::max(a, b));
+        plain.Sort(std::min(a, b), std::max(a, b));
+      } else if (op < 83) {
+        cache.Clear();
+        plain.Clear();
+      } else if (op < 86) {
+        cache.Reshape(0, 0, 0, 3);
+        plain.Reshape(3);
+      } else if (op < 89) {
+        std::vector<std::vector<Variant>> rows(rng() % 30);
+        for (auto& row : rows) row = {KeyCell(rng), AnyCell(rng), AnyCell(rng)};
+        cache.LoadRows(rows);
+        plain.LoadRows(rows);
+      } else if (op < 91) {
+        // A copy carries its index with it and goes its own way afterwards.
+        RowCache copy(cache);
+        cache = RowCache();
+        cache = copy;
+        if (plain.RowCount() > 0) copy.SetCell(0, 0, Variant("ONLY IN THE COPY"));
+      }
+      ExpectSame(cache, plain, rng, step);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+TEST(IndexedRowCacheTest, FindGivesTheLowestMatchingRowAtOrAfterTheStartOfAnUnsortedCache) {
+  RowCache cache;
+  cache.Reshape(0, 0, 0, 2);
+  const char* keys[] = {"GROUP2", "GROUP1", "GROUP2", "GROUP3", "GROUP2"};
+  for (int i = 0; i < 5; ++i) {
+    if (i) cache.AddRows(1);
+    cache.SetCell(i, 0, Variant(keys[i]));
+  }
+  EXPECT_EQ(cache.Find(0, 0, Variant("GROUP2")), 0);
+  EXPECT_EQ(cache.Find(1, 0, Variant("GROUP2")), 2);
+  EXPECT_EQ(cache.Find(3, 0, Variant("GROUP2")), 4);
+  EXPECT_EQ(cache.Find(5, 0, Variant("GROUP2")), -1);
+  // The rows of a key follow its cells as they change.
+  cache.SetCell(0, 0, Variant("GROUP3"));
+  EXPECT_EQ(cache.Find(0, 0, Variant("GROUP2")), 2);
+  EXPECT_EQ(cache.Find(0, 0, Variant("GROUP3")), 0);
+  cache.SetCell(2, 0, Variant("X"));
+  cache.SetCell(4, 0, Variant("X"));
+  EXPECT_EQ(cache.Find(0, 0, Variant("GROUP2")), -1);
+  EXPECT_EQ(cache.Find(3, 0, Variant("X")), 4);
+  // Exact comparison: letter case, trailing blanks and the kind of value count.
+  EXPECT_EQ(cache.Find(0, 0, Variant("group1")), -1);
+  EXPECT_EQ(cache.Find(0, 0, Variant("GROUP1 ")), -1);
+  cache.SetCell(1, 1, Variant(std::int32_t{7}));
+  EXPECT_EQ(cache.Find(0, 1, Variant(std::int32_t{7})), 1);
+  EXPECT_EQ(cache.Find(0, 1, Variant(7.0)), -1);
+  EXPECT_EQ(cache.Find(0, 1, Variant("7")), -1);
+  EXPECT_EQ(cache.Find(0, 1, Variant()), 0) << "cells never written are empty";
+  EXPECT_EQ(cache.Find(0, 2, Variant("GROUP1")), -1) << "no such column";
+  EXPECT_EQ(cache.Find(0, -1, Variant("GROUP1")), -1);
+}
+
+TEST(IndexedRowCacheTest, SortOrdersTheRangeStablyAndFindStillFindsEveryKey) {
+  RowCache cache;
+  cache.LoadRows({{Variant("STD       HOME"), Variant("1")},
+                  {Variant("          EXPORT"), Variant("0")},
+                  {Variant("STD       HOME"), Variant("9")},
+                  {Variant("EXEMPT    "), Variant("E")},
+                  {Variant(), Variant("-")}});
+  cache.Sort(0, cache.LastRow());
+  EXPECT_EQ(cache.GetCell(0, 1), Variant("-")) << "empty cells sort first";
+  EXPECT_EQ(cache.GetCell(1, 0), Variant("          EXPORT"));
+  EXPECT_EQ(cache.GetCell(2, 0), Variant("EXEMPT    "));
+  EXPECT_EQ(cache.Find(0, 0, Variant("STD       HOME")), 3);
+  EXPECT_EQ(cache.GetCell(3, 1), Variant("1")) << "equal keys keep their order";
+  EXPECT_EQ(cache.GetCell(4, 1), Variant("9"));
+  EXPECT_EQ(cache.Find(4, 0, Variant("STD       HOME")), 4);
+  EXPECT_EQ(cache.Find(0, 1, Variant("E")), 2) << "other columns follow their rows";
+
+  // A range that does not fit the rows is left alone.
+  for (auto [first, last] : {std::pair{-1, 2}, std::pair{0, 5}, std::pair{3, 2}}) cache.Sort(first, last);
+  EXPECT_EQ(cache.GetCell(3, 1), Variant("1"));
+
+  // Only the range moves.
+  RowCache part;
+  part.LoadRows({{Variant("C")}, {Variant("B")}, {Variant("A")}, {Variant("0")}});
+  part.Sort(1, 2);
+  EXPECT_EQ(part.GetCell(0, 0), Variant("C"));
+  EXPECT_EQ(part.GetCell(1, 0), Variant("A"));
+  EXPECT_EQ(part.GetCell(2, 0), Variant("B"));
+  EXPECT_EQ(part.GetCell(3, 0), Variant("0"));
+  EXPECT_EQ(part.Find(0, 0, Variant("B")), 2);
+}
+
+TEST(IndexedRowCacheTest, ACacheOfMixedCellsSortsIntoOneOrder) {
+  RowCache cache;
+  cache.LoadRows({{Variant("b")},
+                  {Variant(2.0)},
+                  {Variant(Null)},
+                  {Variant(Date(5))},
+                  {Variant(std::int16_t{-3})},
+                  {Variant("B")},
+                  {Variant(true)},
+                  {Variant()}});
+  cache.Sort(0, cache.LastRow());
+  std::vector<std::string> order;
+  for (std::int32_t r = 0; r < cache.RowCount(); ++r) {
+    const Variant v = cache.GetCell(r, 0);
+    order.push_back(v.IsNull()                                                ? "Null"
+                    : v.IsEmpty()                                             ? "Empty"
+                    : IsNaN(v)                                                 ? "NaN"
+                                                                              : v.ToText());
+  }
+  // Nothing first, then numbers (True is -1), dates, and text in byte
+  // order. (A NaN cannot reach a cache: values past the finite range raise
+  // Overflow where they are made.)
+  EXPECT_EQ(order, (std::vector<std::string>{"Null", "Empty", "-3", "True", "2", "1900-01-04", "B", "b"}));
+  EXPECT_EQ(cache.Find(0, 0, Variant(2.0)), 4);
+  EXPECT_EQ(cache.Find(0, 0, Variant(Date(5))), 5);
+}
+
+TEST(IndexedRowCacheTest, ZeroAndMinusZeroAreOneKey) {
+  RowCache cache;
+  cache.LoadRows({{Variant(1.0)}, {Variant(-0.0)}});
+  EXPECT_EQ(cache.Find(0, 0, Variant(0.0)), 1);
+  cache.SetCell(0, 0, Variant(0.0));
+  EXPECT_EQ(cache.Find(0, 0, Variant(-0.0)), 0);
+  EXPECT_EQ(cache.Find(1, 0, Variant(-0.0)), 1);
+}
+
+TEST(IndexedRowCacheTest, ARaggedArrayIsRefusedAndTheContentsStay) {
+  RowCache cache;
+  cache.LoadRows({{Variant("A"), Variant(1.0)}});
+  const Error e = test::CatchError([&] { cache.LoadRows({{Variant("X"), Variant(1.0)}, {Variant("Y")}}); });
+  EXPECT_EQ(e.Number(), err::SubscriptOutOfRange);
+  EXPECT_EQ(cache.RowCount(), 1);
+  EXPECT_EQ(cache.Find(0, 0, Variant("A")), 0);
+  EXPECT_EQ(cache.Find(0, 0, Variant("X")), -1);
+  // An empty array empties the cache and keeps its columns.
+  cache.LoadRows({});
+  EXPECT_EQ(cache.RowCount(), 0);
+  EXPECT_EQ(cache.ColumnCount(), 2);
+  EXPECT_EQ(cache.Find(0, 0, Variant("A")), -1);
+  EXPECT_EQ(test::CatchError([&] { cache.SetCell(0, 0, Variant("A")); }).Number(), err::SubscriptOutOfRange);
+}
+
+TEST(IndexedRowCacheTest, LargeCachesKeepEveryKeyReachable) {
+  // Enough distinct keys to make the index grow many times over, then a
+  // sweep that rewrites every key the way the unit loaders trim them.
+  RowCache cache;
+  std::vector<std::vector<Variant>> rows;
+  for (int i = 0; i < 20000; ++i)
+    rows.push_back({Variant("K" + std::to_string(i) + "  "), Variant(std::int32_t{i})});
+  cache.LoadRows(std::move(rows));
+  for (std::int32_t r = 0; r < cache.RowCount(); ++r) cache.SetCell(r, 0, Variant("K" + std::to_string(r)));
+  for (int i = 0; i < 20000; i += 997) {
+    EXPECT_EQ(cache.Find(0, 0, Variant("K" + std::to_string(i))), i);
+    EXPECT_EQ(cache.Find(0, 0, Variant("K" + std::to_string(i) + "  ")), -1);
+  }
+  // Row by row growth after the index exists.
+  for (int i = 0; i < 5000; ++i) {
+    cache.AddRows(1);
+    cache.SetCell(cache.LastRow(), 0, Variant("N" + std::to_string(i)));
+  }
+  EXPECT_EQ(cache.Find(0, 0, Variant("N4999")), 24999);
+  EXPECT_EQ(cache.Find(0, 0, Variant()), -1) << "no empty row is left";
+}
+
+}  // namespace
+}  // namespace tarnlow

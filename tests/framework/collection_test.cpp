@@ -1,0 +1,148 @@
+// The keyed collection form, on a collection of small test members: keys
+// without regard to letter case, positions from 1, copying Add, the three
+// error numbers, enumeration from C++ and late-bound.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/class_builder.h"
+#include "tarnlow/collection.h"
+#include "tarnlow/late_binding.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+#define PIECE_PROPERTIES(X)     \
+  X(Value, code, Text, GetLet) \
+  X(Value, qty, Double, GetLet)
+
+class Piece final : public Object {
+ public:
+  TARNLOW_PROPERTIES(Piece, PIECE_PROPERTIES)
+  static const ClassInfo& Info() {
+    static const ClassInfo info = detail::ClassBuilder<Piece>("Piece", "", "").Properties(Columns()).Build();
+    return info;
+  }
+  const ClassInfo& Class() const override { return Info(); }
+  void CopyFrom(const Piece& other) {
+    code = other.code();
+    qty = other.qty();
+  }
+  std::string KeyString() const { return code(); }
+};
+TARNLOW_DEFINE_PROPERTIES(Piece, PIECE_PROPERTIES)
+
+class colPiece final : public Collection<colPiece, Piece> {
+  TARNLOW_COLLECTION_CLASS(colPiece)
+  std::shared_ptr<Piece> Add(Piece& oPiece) {
+    auto copy = NewCopy(oPiece);
+    return Append(copy, copy->KeyString());
+  }
+  // The form of the collections whose Add takes the key, empty for none.
+  std::shared_ptr<Piece> AddKeyed(Piece& oPiece, const std::string& key) { return Append(NewCopy(oPiece), key); }
+};
+TARNLOW_DEFINE_COLLECTION(colPiece, "", "") {
+  b.Method<&Self::Add>("Add", {"oPiece"}).Item().Count().Remove().ClearList().NewEnum();
+}
+
+class CollectionTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<Piece> Add(const std::string& code, double qty = 0) {
+    Piece p;
+    p.code = code;
+    p.qty = qty;
+    return col_.Add(p);
+  }
+  std::vector<std::string> Codes() const {
+    std::vector<std::string> out;
+    for (const auto& m : col_) out.push_back(m->code());
+    return out;
+  }
+  colPiece col_;
+};
+
+TEST_F(CollectionTest, ANewCollectionIsEmptyAndClearingItDoesNothing) {
+  EXPECT_EQ(col_.Count(), 0);
+  col_.ClearList();
+  EXPECT_TRUE(Codes().empty());
+  EXPECT_EQ(test::CatchError([&] { col_.Item(Variant(1)); }).Number(), err::SubscriptOutOfRange);
+}
+
+TEST_F(CollectionTest, KeysIgnoreLetterCaseAndADuplicateChangesNothing) {
+  Add("AB", 1);
+  const Error e = test::CatchError([&] { Add("ab", 2); });
+  EXPECT_EQ(e.Number(), err::DuplicateKey);
+  EXPECT_EQ(e.Description(), "This key is already associated with an element of this collection");
+  EXPECT_EQ(col_.Count(), 1);
+  EXPECT_EQ(col_.Item(Variant("aB"))->qty(), 1.0);
+  EXPECT_EQ(test::CatchError([&] { col_.Item(Variant("AC")); }).Number(), err::InvalidProcedureCall);
+  EXPECT_EQ(test::CatchError([&] { col_.Remove(Variant("AC")); }).Number(), err::InvalidProcedureCall);
+  EXPECT_EQ(test::CatchError([&] { col_.Item(Variant(0)); }).Number(), err::SubscriptOutOfRange);
+  EXPECT_EQ(test::CatchError([&] { col_.Remove(Variant(2)); }).Number(), err::SubscriptOutOfRange);
+}
+
+TEST_F(CollectionTest, RemovingMovesLaterEntriesDownAndKeysFollow) {
+  Add("A");
+  Add("B");
+  Add("C");
+  col_.Remove(Variant(1));
+  EXPECT_EQ(col_.Item(Variant(2))->code(), "C");
+  EXPECT_EQ(col_.Item(Variant("c"))->code(), "C");
+  col_.Remove(Variant("B"));
+  EXPECT_EQ(Codes(), std::vector<std::string>{"C"});
+  // A removed key can be used again.
+  Add("B");
+  EXPECT_EQ(Codes(), (std::vector<std::string>{"C", "B"}));
+}
+
+TEST_F(CollectionTest, AddStoresACopyAndReturnsTheStoredMember) {
+  Piece p;
+  p.code = "X";
+  p.qty = 1;
+  auto stored = col_.Add(p);
+  p.qty = 5;
+  EXPECT_EQ(col_.Item(Variant(1))->qty(), 1.0);
+  stored->qty = 7;
+  EXPECT_EQ(col_.Item(Variant("X"))->qty(), 7.0);
+  // A member a caller holds outlives the list's hold on it.
+  col_.ClearList();
+  EXPECT_EQ(stored->qty(), 7.0);
+  EXPECT_EQ(col_.Count(), 0);
+}
+
+TEST_F(CollectionTest, EmptyKeysAreNoKeysAndReachedByPositionOnly) {
+  Piece p;
+  p.code = "same";
+  col_.AddKeyed(p, "");
+  col_.AddKeyed(p, "");
+  col_.AddKeyed(p, "K");
+  EXPECT_EQ(col_.Count(), 3);
+  EXPECT_EQ(test::CatchError([&] { col_.Item(Variant("")); }).Number(), err::InvalidProcedureCall);
+  EXPECT_EQ(col_.Item(Variant("k")).get(), col_.Item(Variant(3)).get());
+}
+
+TEST_F(CollectionTest, LateBoundMembersFollowTheDeclaredOrderAndEnumerate) {
+  std::vector<std::string_view> names;
+  for (const MemberInfo& m : colPiece::Info().Members()) names.push_back(m.name);
+  EXPECT_EQ(names, (std::vector<std::string_view>{"Add", "Item", "Count", "Remove", "ClearList", "NewEnum"}));
+  EXPECT_TRUE(colPiece::Info().Find("item")->default_member);
+  EXPECT_TRUE(colPiece::Info().Find("NewEnum")->enumeration);
+
+  Add("A", 1);
+  Add("B", 2);
+  Variant key("b");
+  const Variant item = late::Get(col_, "Item", std::span<Variant>(&key, 1));
+  EXPECT_EQ(std::static_pointer_cast<Piece>(item.ToObject())->qty(), 2.0);
+  EXPECT_EQ(late::Get(col_, "Count").ToInt32(), 2);
+
+  auto e = std::static_pointer_cast<Enumerator>(late::Get(col_, "NewEnum").ToObject());
+  std::vector<std::string> seen;
+  for (Variant v = e->Next(); !v.IsEmpty(); v = e->Next())
+    seen.push_back(std::static_pointer_cast<Piece>(v.ToObject())->code());
+  EXPECT_EQ(seen, (std::vector<std::string>{"A", "B"}));
+}
+
+}  // namespace
+}  // namespace tarnlow

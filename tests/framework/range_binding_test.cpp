@@ -1,0 +1,153 @@
+// Dates outside 100-01-01..9999-12-31 and numbers that are not finite never
+// reach a database: binding them raises 6 "Overflow" and nothing is stored,
+// while the first and last dates of the range are stored and read back.
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "tarnlow/stock/clsSTHistory.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kFirstDay = -657434.0;  // 100-01-01
+constexpr double kLastDay = 2958465.0;   // 9999-12-31
+
+// A date holding any number: the value is public, so a client can write one
+// past the range without going through the checked constructor.
+Date Written(double days) {
+  Date d;
+  d.value = days;
+  return d;
+}
+
+class RangeBindingTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    c_ = db_.Open();
+    c_->Execute("create table range_probe (id integer primary key, n double precision, d timestamp)");
+  }
+  std::int64_t Rows(const std::string& table) {
+    return test::Select(*c_, "select count(*) from " + table)[0][0].ToInt32();
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::shared_ptr<Connection> c_;
+};
+
+TEST_P(RangeBindingTest, AParameterOutsideTheRangesIsRefusedAndNothingIsStored) {
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("insert into range_probe (id, n, d) values (?, ?, ?)");
+  holder.AddNumberParameter("id");
+  holder.AddNumberParameter("n");
+  holder.AddDateParameter("d");
+  holder.SetNumberValue("id", 1);
+  holder.SetDateValue("d", Date(36526.0));
+  for (const double n : {kInf, -kInf, std::numeric_limits<double>::quiet_NaN()}) {
+    holder.SetNumberValue("n", n);
+    EXPECT_EQ(test::CatchError([&] { holder.Command().ExecuteNoRows(); }).Number(), err::Overflow) << n;
+  }
+  holder.SetNumberValue("n", 1.5);
+  for (const double days : {1e300, -1e300, kLastDay + 1, kFirstDay - 1}) {
+    holder.SetDateValue("d", Written(days));
+    EXPECT_EQ(test::CatchError([&] { holder.Command().ExecuteNoRows(); }).Number(), err::Overflow) << days;
+  }
+  EXPECT_EQ(Rows("range_probe"), 0);
+
+  // The statement is still usable, and the range's own ends are stored as written.
+  holder.SetDateValue("d", Date(kFirstDay));
+  EXPECT_EQ(holder.Command().ExecuteNoRows(), 1);
+  holder.SetNumberValue("id", 2);
+  holder.SetNumberValue("n", std::numeric_limits<double>::max());
+  holder.SetDateValue("d", Date::FromCalendar(9999, 12, 31, 23, 59, 59));
+  EXPECT_EQ(holder.Command().ExecuteNoRows(), 1);
+  const test::Rows rows = test::Select(*c_, "select n, d from range_probe order by id");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][1].ToDate().ToIso(), "0100-01-01 00:00:00");
+  if (GetParam() == "odbc-sqlite") {
+    // Stored whole, but the SQLite driver reads numbers through SQLite's
+    // 15-digit text, which rounds the largest double past the range.
+    EXPECT_EQ(test::CatchError([&] { rows[1][0].ToDouble(); }).Number(), err::Overflow);
+  } else {
+    EXPECT_EQ(rows[1][0].ToDouble(), std::numeric_limits<double>::max());
+  }
+  EXPECT_EQ(rows[1][1].ToDate().ToIso(), "9999-12-31 23:59:59");
+}
+
+TEST_P(RangeBindingTest, AnUpdatedFieldOutsideTheRangesIsRefusedAndTheRowKept) {
+  c_->Execute("insert into range_probe (id, n, d) values (1, 2.5, '2000-01-01 00:00:00')");
+  Recordset rs;
+  rs.Open("select id, n, d from range_probe where id = 1", c_->DatabaseConnection(), adOpenKeyset,
+          adLockOptimistic);
+  rs.SetField("n", kInf);
+  EXPECT_EQ(test::CatchError([&] { rs.Update(); }).Number(), err::Overflow);
+  rs.Close();
+  rs.Open("select id, n, d from range_probe where id = 1", c_->DatabaseConnection(), adOpenKeyset,
+          adLockOptimistic);
+  rs.SetField("d", Written(kLastDay + 1));
+  EXPECT_EQ(test::CatchError([&] { rs.Update(); }).Number(), err::Overflow);
+  rs.Close();
+  const test::Rows rows = test::Select(*c_, "select n, d from range_probe");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].ToDouble(), 2.5);
+  EXPECT_EQ(rows[0][1].ToDate().ToIso(), "2000-01-01 00:00:00");
+}
+
+// Through a table object, on both date forms (dates, and kind 2's date keys).
+TEST_P(RangeBindingTest, AMovementOutsideTheRangesIsRefusedWithItsRecordAndNotStored) {
+  for (const std::string options : {"", "kind=2"}) {
+    const test::ScratchDatabase db(GetParam());  // each kind has its own layout
+    const auto c = db.Open(options);
+    const std::string table = c->TableCatalogue()->StockHistoryTable();
+    clsSTHistory h;
+    h.SageConnection(c);
+    h.warehouse = "01";
+    h.product = "RANGE";
+    h.dated = Date(36526.0);
+    h.movement_date = Date(36526.0);
+    h.movement_quantity = kInf;
+    Error e = test::CatchError([&] { h.InsertNewHistory(); });
+    EXPECT_EQ(e.Number(), err::Overflow) << options;
+    EXPECT_EQ(e.Description(), "Overflow");
+    EXPECT_NE(e.Source().find("InsertNewHistory of Class Module clsSTHistory"), std::string::npos)
+        << e.Source();
+
+    h.movement_quantity = 1.0;
+    h.dated = Written(kLastDay + 1);  // past 9999-12-31: its date key would not fit six digits either
+    EXPECT_EQ(test::CatchError([&] { h.InsertNewHistory(); }).Number(), err::Overflow) << options;
+    h.dated = Date(36526.0);
+    h.movement_date = Written(-1e300);
+    EXPECT_EQ(test::CatchError([&] { h.InsertNewHistory(); }).Number(), err::Overflow) << options;
+    auto rows = [&] { return test::Select(*c, "select count(*) from " + table)[0][0].ToInt32(); };
+    EXPECT_EQ(rows(), 0) << options;
+
+    h.movement_date = Date(kLastDay);
+    h.InsertNewHistory();
+    EXPECT_EQ(rows(), 1) << options;
+  }
+}
+
+TEST(PropertyRangeTest, TheTypedAndLateBoundPropertiesRefuseADateMadeOutOfRange) {
+  clsSTHistory h;
+  h.dated = Date(36526.0);
+  EXPECT_EQ(test::CatchError([&] { h.dated = Date(-1e300); }).Number(), err::Overflow);
+  EXPECT_EQ(test::CatchError([&] { h.dated = Date::FromCalendar(10000, 1, 1); }).Number(), err::Overflow);
+  const MemberInfo& dated = late::Resolve(h.Class(), "dated");
+  for (const Variant& v :
+       {Variant(-1e300), Variant(1e300), Variant(kInf), Variant("0099-12-31"), Variant(kLastDay + 1)}) {
+    std::vector<Variant> args{v};
+    EXPECT_EQ(test::CatchError([&] { late::Invoke(h, dated, CallKind::Let, args); }).Number(), err::Overflow)
+        << VarTypeName(v.Type());
+  }
+  EXPECT_EQ(h.dated().value, 36526.0) << "a refused value leaves the property alone";
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, RangeBindingTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
+
+}  // namespace
+}  // namespace tarnlow

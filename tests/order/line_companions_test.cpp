@@ -1,0 +1,482 @@
+// The two rows that hang off an order line: its analysis and tolerance row
+// (clsPODetpgD) and its variance history with the dual-rate row
+// (clsPOvhstD).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+const std::string kDetpgInsert =
+    "INSERT INTO purchase_order_line_analysis ( analysis_a,analysis_b,analysis_c,analysis_d,analysis_e,"
+    "analysis_f,delivery_qty_tol,invoice_price_tol,invoice_qty_tol,invoice_value_tol,order_line_no,order_no) "
+    "VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?)";
+const std::string kVhstInsert =
+    "INSERT INTO purchase_order_variance_history ( accruals_reversed,analysis_a,analysis_b,analysis_c,"
+    "analysis_d,analysis_e,analysis_f,auth_method,currency,delivery_qty,delivery_qty_tol,dp_currency,dp_unit,"
+    "grni_accrued,history_date,history_type,invoice,invoice_price,invoice_qty,invoice_rate,invoice_seq_no,"
+    "operator,order_line_no,order_no,order_price,order_rate,pev_accrued,pev_realised,plan_rate,ppv_accrued,"
+    "ppv_realised,pqv_realised,product,receipt_no,receipt_qty,receipt_rate,receipt_seq_no,sequence_no,"
+    "std_cost_local,supplier,unit_code,warehouse) VALUES ( "
+    "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? ,?)";
+const std::string kRateInsert =
+    "INSERT INTO purchase_order_variance_rate (order_no, order_line_no, sequence_no, plan_rate1, plan_rate2,"
+    "plan_op1, plan_op2, order_rate1, order_rate2, order_op1, order_op2, receipt_rate1, receipt_rate2, "
+    "receipt_op1, receipt_op2,invoice_rate1, invoice_rate2, invoice_op1, invoice_op2)  VALUES ( "
+    "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+
+std::vector<std::string> MemberNames(const ClassInfo& info) {
+  std::vector<std::string> out;
+  for (const MemberInfo& m : info.Members()) out.emplace_back(m.name);
+  return out;
+}
+
+// Rows in a fixed order whatever the database's collation.
+test::Rows Sorted(test::Rows rows) {
+  auto text = [](const std::vector<Variant>& row) {
+    std::string out;
+    for (const Variant& v : row) out += (v.IsNull() ? std::string("<null>") : v.ToText()) + '|';
+    return out;
+  };
+  std::sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) { return text(a) < text(b); });
+  return rows;
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+class CompanionTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void Open(const std::string& options = "") {
+    c_ = db_.Open("trace=" + trace_ + (options.empty() ? "" : "&" + options));
+    detpg_.SageConnection(c_);
+    vhst_.SageConnection(c_);
+  }
+  test::Rows Rows(const std::string& sql) { return test::Select(*c_, sql); }
+  std::string Inner() const { return test::EngineSource(GetParam()); }
+  // A history row whose every base column holds a value of its own.
+  void FillHistory(clsPOvhstD& h, const std::string& order, std::int16_t line, std::int16_t sequence) {
+    int n = 0;
+    for (const ColumnInfo& c : clsPOvhstD::BaseColumns()) {
+      ++n;
+      switch (c.kind) {
+        case ValueKind::Text:
+          late::Let(h, c.property, Variant(std::string(1, static_cast<char>('A' + n % 26))));
+          break;
+        case ValueKind::Double: late::Let(h, c.property, Variant(n + 0.5)); break;
+        case ValueKind::Date:
+          late::Let(h, c.property, Variant(Date::FromCalendar(2024, 3, n % 28 + 1, 9, 15)));
+          break;
+        default: break;
+      }
+    }
+    h.order_no = order;
+    h.order_line_no = line;
+    h.sequence_no = sequence;
+  }
+  void FillRates(clsPOvhstD& h) {
+    int n = 0;
+    for (const ColumnInfo& c : clsPOvhstD::Columns()) {
+      if (c.declaration->table != CatalogueTable::VarianceHistoryRateTable) continue;
+      ++n;
+      if (c.kind == ValueKind::Text)
+        late::Let(h, c.property, Variant(std::string(1, static_cast<char>('a' + n))));
+      else
+        late::Let(h, c.property, Variant(n * 1.125));
+    }
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_;
+  clsPODetpgD detpg_;
+  clsPOvhstD vhst_;
+};
+
+// ---- analysis and tolerance row -----------------------------------------------------
+
+TEST_P(CompanionTest, AnalysisRowIsWrittenOnceWithItsStatementAndRightAlignedLine) {
+  Open();
+  detpg_.order_no = "P1";
+  detpg_.order_line_no = 7;
+  detpg_.analysis_a = "A1";
+  detpg_.analysis_f = "F6";
+  detpg_.delivery_qty_tol = "10%";
+  detpg_.invoice_value_tol = "2.5";
+  detpg_.InsertRow();
+  detpg_.order_line_no = -12;
+  detpg_.InsertRow();
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line_analysis"),
+            std::vector<std::string>{kDetpgInsert});
+  EXPECT_EQ(
+      Sorted(Rows("select order_no, order_line_no, analysis_a, analysis_b, analysis_f, delivery_qty_tol,"
+                  " invoice_value_tol from purchase_order_line_analysis")),
+      (test::Rows{{"P1", "   7", "A1", "", "F6", "10%", "2.5"},
+                  {"P1", " -12", "A1", "", "F6", "10%", "2.5"}}));
+}
+
+TEST_P(CompanionTest, ResetKeepsTheLineSoTheNextInsertWritesEmptyTexts) {
+  Open();
+  detpg_.order_no = "P1";
+  detpg_.order_line_no = 3;
+  for (const ColumnInfo& c : clsPODetpgD::Columns())
+    if (c.kind == ValueKind::Text && c.column != "order_no") late::Let(detpg_, c.property, Variant("X"));
+  detpg_.InsertRow();
+  detpg_.DeleteForOrder();
+  detpg_.Reset();
+  EXPECT_EQ(detpg_.order_no(), "P1");
+  EXPECT_EQ(detpg_.order_line_no(), 3);
+  EXPECT_EQ(detpg_.analysis_c(), "");
+  EXPECT_EQ(detpg_.invoice_qty_tol(), "");
+  detpg_.InsertRow();
+  EXPECT_EQ(Rows("select order_no, order_line_no, analysis_a, analysis_d, delivery_qty_tol, invoice_price_tol"
+                 " from purchase_order_line_analysis"),
+            (test::Rows{{"P1", "   3", "", "", "", ""}}));
+}
+
+TEST_P(CompanionTest, AnalysisCopiesTakeNullAsEmptyAndNeedANumericLine) {
+  Open();
+  c_->Execute(
+      "insert into purchase_order_line_analysis (order_no, order_line_no, analysis_a, analysis_b,"
+      " delivery_qty_tol) values ('P1', '  12', 'AA', null, null), ('P2', 'x', 'BB', '', ''),"
+      " ('P3', null, 'CC', '', '')");
+  Recordset rs;
+  rs.Open("select * from purchase_order_line_analysis order by order_no", c_->DatabaseConnection(),
+          adOpenForwardOnly, adLockReadOnly);
+  detpg_.analysis_b = "stale";
+  detpg_.delivery_qty_tol = "stale";
+  detpg_.CopyFromRecordset(rs);
+  EXPECT_EQ(detpg_.order_no(), "P1");
+  EXPECT_EQ(detpg_.order_line_no(), 12);
+  EXPECT_EQ(detpg_.analysis_a(), "AA");
+  EXPECT_EQ(detpg_.analysis_b(), "");
+  EXPECT_EQ(detpg_.delivery_qty_tol(), "");
+
+  // Another object takes all twelve.
+  clsPODetpgD copy;
+  copy.CopyFrom(detpg_);
+  for (const ColumnInfo& c : clsPODetpgD::Columns()) EXPECT_EQ(c.get(copy), c.get(detpg_)) << c.property;
+
+  // A line number that is no number, or Null, fails the copy with its label;
+  // the fields before it are copied already.
+  for (const char* order : {"P2", "P3"}) {
+    rs.MoveNext();
+    const Error e = test::CatchError([&] { detpg_.CopyFromRecordset(rs); });
+    EXPECT_EQ(e.Number(), err::TypeMismatch);
+    EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData\r\nCopyFromRecordset of Class Module clsPODetpgD");
+    EXPECT_NE(detpg_.order_no(), order);
+    EXPECT_EQ(detpg_.order_line_no(), 12);
+  }
+  EXPECT_EQ(detpg_.analysis_a(), "CC");
+  rs.Close();
+}
+
+TEST_P(CompanionTest, AnalysisDeleteTakesTheWholeOrderAndNothingElse) {
+  Open();
+  for (const char* order : {"P1", "P2", "O'NEIL"}) {
+    for (std::int16_t line : {1, 2}) {
+      detpg_.order_no = order;
+      detpg_.order_line_no = line;
+      detpg_.InsertRow();
+    }
+  }
+  detpg_.order_no = "X' OR '1'='1";
+  EXPECT_TRUE(detpg_.DeleteForOrder().IsEmpty());
+  detpg_.order_no = "P1";
+  detpg_.DeleteForOrder();
+  detpg_.order_no = "O'NEIL";
+  detpg_.DeleteForOrder();
+  EXPECT_EQ(Sorted(Rows("select order_no, order_line_no from purchase_order_line_analysis")),
+            (test::Rows{{"P2", "   1"}, {"P2", "   2"}}));
+  EXPECT_EQ(test::Traced(trace_, "delete from purchase_order_line_analysis").front(),
+            "delete from purchase_order_line_analysis where order_no = 'X'' OR ''1''=''1'");
+}
+
+TEST_P(CompanionTest, AnalysisInsertLetsTheDatabaseErrorThroughUnlabelled) {
+  Open();
+  detpg_.order_no = "P1";
+  detpg_.analysis_a = "ELEVEN-CHAR";
+  const Error e = test::CatchError([&] { detpg_.InsertRow(); });
+  EXPECT_EQ(e.Source(), Inner());
+  EXPECT_TRUE(Rows("select * from purchase_order_line_analysis").empty());
+  // A failing delete does carry its label.
+  c_->Execute("drop table purchase_order_line_analysis");
+  const Error d = test::CatchError([&] { detpg_.DeleteForOrder(); });
+  EXPECT_EQ(d.Source(), "Line No.: 10 " + Inner() + "\r\nDeleteForOrder of Class Module clsPODetpgD");
+}
+
+TEST_P(CompanionTest, ANewConnectionPreparesTheInsertsAgain) {
+  Open("dualrate=1");
+  detpg_.order_no = "P1";
+  detpg_.InsertRow();
+  FillHistory(vhst_, "P1", 1, 1);
+  vhst_.InsertRow();
+  const auto second = db_.Open("trace=" + trace_ + "&dualrate=1");
+  detpg_.SageConnection(second);
+  vhst_.SageConnection(second);
+  detpg_.order_no = "P2";
+  detpg_.InsertRow();
+  vhst_.order_no = "P2";
+  vhst_.InsertRow();
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line_analysis").size(), 2u);
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_variance_history"),
+            (std::vector<std::string>{kVhstInsert, kVhstInsert}));
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_variance_rate"),
+            (std::vector<std::string>{kRateInsert, kRateInsert}));
+  EXPECT_EQ(Rows("select order_no from purchase_order_variance_rate order by order_no"),
+            (test::Rows{{"P1"}, {"P2"}}));
+}
+
+// ---- variance history ----------------------------------------------------------------
+
+TEST_P(CompanionTest, HistoryRoundTripsEveryBaseColumn) {
+  Open();
+  FillHistory(vhst_, "P1", 7, 3);
+  vhst_.InsertRow();
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_variance_history"),
+            std::vector<std::string>{kVhstInsert});
+  EXPECT_TRUE(Rows("select * from purchase_order_variance_rate").empty());
+  EXPECT_EQ(Rows("select order_line_no, sequence_no, currency from purchase_order_variance_history"),
+            (test::Rows{{"   7", "   3", vhst_.pOcurrency()}}));
+
+  clsPOvhstD read;
+  read.SageConnection(c_);
+  ASSERT_TRUE(read.ReadFirstForOrder("P1"));
+  for (const ColumnInfo& c : clsPOvhstD::BaseColumns()) EXPECT_EQ(c.get(read), c.get(vhst_)) << c.property;
+  EXPECT_EQ(test::Traced(trace_, "select * from purchase_order_variance_history"),
+            std::vector<std::string>{"select * from purchase_order_variance_history where order_no = 'P1'"});
+}
+
+TEST_P(CompanionTest, DualRateWritesAndDeletesASecondRowWithEveryRateInItsOwnColumn) {
+  Open("dualrate=1");
+  FillHistory(vhst_, "P1", 2, 5);
+  FillRates(vhst_);
+  vhst_.invoice_rate1 = 1.5;
+  vhst_.invoice_rate2 = 7.25;
+  vhst_.InsertRow();
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_variance_rate"),
+            std::vector<std::string>{kRateInsert});
+  const test::Rows rows = Rows("select * from purchase_order_variance_rate");
+  ASSERT_EQ(rows.size(), 1u);
+  Recordset rs;
+  rs.Open("select * from purchase_order_variance_rate", c_->DatabaseConnection(), adOpenForwardOnly,
+          adLockReadOnly);
+  EXPECT_EQ(rs.Fields("order_no"), Variant("P1"));
+  EXPECT_EQ(rs.Fields("order_line_no"), Variant("   2"));
+  EXPECT_EQ(rs.Fields("sequence_no"), Variant("   5"));
+  for (const ColumnInfo& c : clsPOvhstD::Columns()) {
+    if (c.declaration->table != CatalogueTable::VarianceHistoryRateTable) continue;
+    EXPECT_EQ(rs.Fields(c.column), c.get(vhst_)) << c.column;
+  }
+  EXPECT_EQ(rs.Fields("invoice_rate2").ToDouble(), 7.25);
+  rs.Close();
+
+  // Another order's rows stay.
+  FillHistory(vhst_, "P2", 1, 1);
+  vhst_.InsertRow();
+  vhst_.order_no = "P1";
+  EXPECT_TRUE(vhst_.DeleteForOrder().IsEmpty());
+  EXPECT_EQ(Rows("select order_no from purchase_order_variance_history"), (test::Rows{{"P2"}}));
+  EXPECT_EQ(Rows("select order_no from purchase_order_variance_rate"), (test::Rows{{"P2"}}));
+  EXPECT_EQ(test::Traced(trace_, "delete from"),
+            (std::vector<std::string>{"delete from purchase_order_variance_history where order_no = 'P1'",
+                                      "delete from purchase_order_variance_rate where order_no = 'P1'"}));
+}
+
+TEST_P(CompanionTest, WithoutDualRateOnlyTheHistoryTableIsTouched) {
+  Open();
+  c_->Execute(
+      "insert into purchase_order_variance_rate (order_no, order_line_no, sequence_no) "
+      "values ('P1', '   1', '   1')");
+  FillHistory(vhst_, "P1", 1, 1);
+  FillRates(vhst_);
+  vhst_.InsertRow();
+  vhst_.DeleteForOrder();
+  EXPECT_TRUE(Rows("select * from purchase_order_variance_history").empty());
+  EXPECT_EQ(Rows("select order_no from purchase_order_variance_rate"), (test::Rows{{"P1"}}));
+  EXPECT_TRUE(test::Traced(trace_, "INSERT INTO purchase_order_variance_rate").empty());
+  EXPECT_TRUE(test::Traced(trace_, "delete from purchase_order_variance_rate").empty());
+}
+
+TEST_P(CompanionTest, HistoryCopyTakesTextsAndNumbersOfTheKeyOnly) {
+  Open();
+  FillHistory(vhst_, "P1", 4, 9);
+  FillRates(vhst_);
+  clsPOvhstD target;
+  target.pOcurrency = "ZZZ";
+  target.grni_accrued = -2.0;
+  target.invoice_price = -1.0;
+  target.history_date = Date::FromCalendar(1999, 1, 1);
+  target.plan_rate1 = 99.0;
+  target.CopyFrom(vhst_);
+  // The texts and the three key numbers come across.
+  for (const ColumnInfo& c : clsPOvhstD::BaseColumns()) {
+    if (c.kind == ValueKind::Text || c.kind == ValueKind::Int16) {
+      EXPECT_EQ(c.get(target), c.get(vhst_)) << c.property;
+    }
+  }
+  EXPECT_EQ(target.order_no(), "P1");
+  EXPECT_EQ(target.sequence_no(), 9);
+  EXPECT_EQ(target.pOcurrency(), vhst_.pOcurrency());
+  EXPECT_EQ(target.grni_accrued(), -2.0);
+  EXPECT_EQ(target.invoice_price(), -1.0);
+  EXPECT_EQ(target.history_date(), Date::FromCalendar(1999, 1, 1));
+  EXPECT_EQ(target.plan_rate1(), 99.0);
+}
+
+TEST_P(CompanionTest, HistoryResetKeepsOrderLineAndRates) {
+  Open();
+  FillHistory(vhst_, "P1", 4, 9);
+  FillRates(vhst_);
+  const double rate = vhst_.receipt_rate2();
+  vhst_.Reset();
+  EXPECT_EQ(vhst_.order_no(), "P1");
+  EXPECT_EQ(vhst_.order_line_no(), 4);
+  EXPECT_EQ(vhst_.sequence_no(), 0);
+  EXPECT_EQ(vhst_.receipt_rate2(), rate);
+  EXPECT_EQ(vhst_.pOcurrency(), "");
+  EXPECT_EQ(vhst_.operator_(), "");
+  EXPECT_EQ(vhst_.ppv_realised(), 0.0);
+  EXPECT_EQ(vhst_.history_date(), Date());
+}
+
+TEST_P(CompanionTest, ReadFirstForOrderUsesItsArgumentAndKeepsThePropertiesWithoutARow) {
+  Open();
+  FillHistory(vhst_, "P1", 1, 1);
+  vhst_.InsertRow();
+  clsPOvhstD read;
+  read.SageConnection(c_);
+  read.order_no = "P1";  // not what is read
+  read.supplier = "KEEP";
+  EXPECT_FALSE(read.ReadFirstForOrder("P9"));
+  EXPECT_FALSE(read.ReadFirstForOrder("X' OR '1'='1"));
+  EXPECT_EQ(read.supplier(), "KEEP");
+  EXPECT_EQ(test::Traced(trace_, "select * from purchase_order_variance_history").back(),
+            "select * from purchase_order_variance_history where order_no = 'X'' OR ''1''=''1'");
+  // Nulls: texts become empty, the date the zero date; a Null amount fails.
+  c_->Execute(
+      "insert into purchase_order_variance_history (order_no, order_line_no, sequence_no, supplier,"
+      " currency, history_date, grni_accrued) values ('P5', '   1', '   2', null, null, null, 4)");
+  ASSERT_TRUE(read.ReadFirstForOrder("P5"));
+  EXPECT_EQ(read.supplier(), "");
+  EXPECT_EQ(read.pOcurrency(), "");
+  EXPECT_EQ(read.history_date(), Date());
+  EXPECT_EQ(read.grni_accrued(), 4.0);
+  EXPECT_EQ(read.sequence_no(), 2);
+  c_->Execute("update purchase_order_variance_history set grni_accrued = null where order_no = 'P5'");
+  const Error e = test::CatchError([&] { read.ReadFirstForOrder("P5"); });
+  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
+  EXPECT_EQ(e.Source(),
+            "Line No.: 30 Line No.: 30 TarnlowSTData\r\n"
+            "CopyFromRecordset of Class Module clsPOVHstD line no:30\r\n"
+            "ReadFirstForOrder of Class Module clsPOvhstD line no:30");
+}
+
+TEST_P(CompanionTest, HistoryFailuresCarryTheirLabels) {
+  Open("dualrate=1");
+  FillHistory(vhst_, "P1", 1, 1);
+  vhst_.supplier = "NINECHARS";
+  Error e = test::CatchError([&] { vhst_.InsertRow(); });
+  EXPECT_EQ(e.Source(), "Line No.: 30 " + Inner() + "\r\nInsertRow of Class Module clsPOvhstD Line#:30");
+  EXPECT_TRUE(Rows("select * from purchase_order_variance_history").empty());
+
+  // The rate row fails after the history row is written: it stays.
+  vhst_.supplier = "S1";
+  vhst_.plan_op1 = "TOO LONG";
+  e = test::CatchError([&] { vhst_.InsertRow(); });
+  EXPECT_EQ(e.Source(), "Line No.: 70 " + Inner() + "\r\nInsertRow of Class Module clsPOvhstD Line#:70");
+  EXPECT_EQ(Rows("select supplier from purchase_order_variance_history"), (test::Rows{{"S1"}}));
+  EXPECT_TRUE(Rows("select * from purchase_order_variance_rate").empty());
+
+  // Without an open connection the preparation fails under its own label
+  // (which names the module as "clsPOPvhst").
+  clsPOvhstD unconnected;
+  unconnected.SageConnection(std::make_shared<Connection>());
+  test::MessageCapture messages;
+  e = test::CatchError([&] { unconnected.InsertRow(); });
+  EXPECT_EQ(e.Number(), err::ObjectNotSet);
+  EXPECT_EQ(e.Source(),
+            "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsPOPvhst\r\n"
+            "InsertRow of Class Module clsPOvhstD Line#:10");
+  e = test::CatchError([&] { unconnected.DeleteForOrder(); });
+  EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData\r\nDeleteForOrder of Class Module clsPOvhstD line no:10");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, CompanionTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+// ---- the late-bound faces ------------------------------------------------------------
+
+TEST(CompanionClasses, AnalysisRowMembersInInterfaceOrder) {
+  const ClassInfo& info = clsPODetpgD::Info();
+  EXPECT_EQ(MemberNames(info), (std::vector<std::string>{
+                                   "SageConnection", "analysis_a", "analysis_b", "analysis_c", "analysis_d",
+                                   "analysis_e", "analysis_f", "delivery_qty_tol", "invoice_price_tol",
+                                   "invoice_qty_tol", "invoice_value_tol", "order_line_no", "order_no",
+                                   "InsertRow", "Reset", "CopyFromRecordset", "CopyFrom", "DeleteForOrder"}));
+  EXPECT_EQ(info.Find("SageConnection")->access, Access::SetGet);
+  EXPECT_EQ(info.Find("order_line_no")->kind, ValueKind::Int16);
+  EXPECT_EQ(info.ClassId(), "{AA2B9851-76D6-49C9-BA79-56A856672C07}");
+  EXPECT_EQ(info.InterfaceId(), "{52CB6844-1244-4B2B-8FE6-C85603E3DA96}");
+  EXPECT_NE(dynamic_cast<clsPODetpgD*>(CreateObject("clsPODetpgD").get()), nullptr);
+}
+
+TEST(CompanionClasses, HistoryMembersInInterfaceOrder) {
+  const ClassInfo& info = clsPOvhstD::Info();
+  const std::vector<std::string> base{
+      "accruals_reversed", "analysis_a",     "analysis_b",    "analysis_c",     "analysis_d",
+      "analysis_e",        "analysis_f",     "auth_method",   "pOcurrency",     "delivery_qty",
+      "delivery_qty_tol",  "dp_currency",    "dp_unit",       "grni_accrued",   "history_date",
+      "history_type",      "invoice",        "invoice_price", "invoice_qty",    "invoice_rate",
+      "invoice_seq_no",    "operator",       "order_line_no", "order_no",       "order_price",
+      "order_rate",        "pev_accrued",    "pev_realised",  "plan_rate",      "ppv_accrued",
+      "ppv_realised",      "pqv_realised",   "product",       "receipt_no",     "receipt_qty",
+      "receipt_rate",      "receipt_seq_no", "sequence_no",   "std_cost_local", "supplier",
+      "unit_code",         "warehouse"};
+  ASSERT_EQ(base.size(), 42u);
+  const std::vector<std::string> rates{"receipt_rate2", "receipt_op2", "receipt_op1", "receipt_rate1",
+                                       "invoice_rate2", "invoice_op2", "invoice_op1", "invoice_rate1",
+                                       "order_rate2",   "order_op2",   "order_op1",   "order_rate1",
+                                       "plan_rate2",    "plan_op2",    "plan_op1",    "plan_rate1"};
+  EXPECT_EQ(MemberNames(info),
+            Concat(Concat(Concat(Concat({"SageConnection"}, base),
+                                 {"InsertRow", "Reset", "CopyFromRecordset", "CopyFrom", "DeleteForOrder"}),
+                          rates),
+                   {"ReadFirstForOrder"}));
+  EXPECT_EQ(clsPOvhstD::BaseColumns().size(), 42u);
+  EXPECT_EQ(info.Find("OPERATOR")->column->column, "operator");
+  EXPECT_EQ(info.Find("pOcurrency")->column->column, "currency");
+  EXPECT_EQ(info.Find("sequence_no")->kind, ValueKind::Int16);
+  EXPECT_EQ(info.Find("history_date")->kind, ValueKind::Date);
+  EXPECT_EQ(info.ClassId(), "{8C84EA2F-6317-4053-9B89-1D6AD4E201BD}");
+  EXPECT_EQ(info.InterfaceId(), "{E5EB0C45-829B-404D-8A4B-64393AA50436}");
+}
+
+TEST(CompanionClasses, LateBoundCallersReachPropertiesCopiesAndTheirErrors) {
+  ObjectPtr a = CreateObject("clsPOvhstD");
+  ObjectPtr b = CreateObject("clsPOvhstD");
+  late::Let(*a, "operator", Variant("X"));
+  late::Let(*a, "order_line_no", Variant("  12"));
+  late::Let(*a, "invoice_price", Variant(3.5));
+  late::Call(*b, "CopyFrom", {Variant(a)});
+  EXPECT_EQ(late::Get(*b, "Operator"), Variant("X"));
+  EXPECT_EQ(late::Get(*b, "order_line_no"), Variant(std::int16_t{12}));
+  EXPECT_EQ(late::Get(*b, "invoice_price"), Variant(0.0));
+  // No row set can reach a late-bound call, and Nothing is no object to copy.
+  EXPECT_EQ(test::CatchError([&] { late::Call(*b, "CopyFromRecordset", {Variant("rows")}); }).Number(),
+            err::TypeMismatch);
+  EXPECT_EQ(test::CatchError([&] { late::Call(*b, "CopyFrom", {Variant()}); }).Number(), err::ObjectNotSet);
+  ObjectPtr d = CreateObject("clsPODetpgD");
+  EXPECT_EQ(test::CatchError([&] { late::Call(*d, "CopyFrom", {Variant(a)}); }).Number(), err::TypeMismatch);
+}
+
+}  // namespace
+}  // namespace tarnlow

@@ -1,0 +1,650 @@
+// Nominal analysis of order lines: the record key, the three inserts and
+// when the companions write, the walk over one line's entries in each
+// dialect, the key-prefix deletes, the copy rules and the error exits.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fault_database.h"
+#include "order/clsPONLCodeG.h"
+#include "order/colPONLCodeD.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+const std::string kAnalysisInsert =
+    "INSERT INTO order_line_nominal_analysis ( "
+    "code_value,exp_code,jc_code,nominal_code,page_number,record_key,"
+    "record_type,sp_code_value) VALUES ( ?,?,?,?,?,?,?,?)";
+const std::string kProjectInsert =
+    "INSERT INTO order_line_project_analysis ( exprev_code,page_number,pr_period,proj_code,record_key,"
+    "record_type) VALUES ( ?,?,?,?,?,?)";
+const std::string kRetentionInsert =
+    "INSERT INTO order_line_retention_analysis ( retention_code,page_number,non_recov_vat,retention_type,"
+    "record_key,record_type) VALUES ( ?,?,?,?,?,?)";
+const std::string kWalkStart =
+    "select t1.*, t2.proj_code, t2.exprev_code, t2.pr_period from order_line_nominal_analysis t1 left join "
+    "order_line_project_analysis t2  on t1.record_key = t2.record_key ";
+// The key of order PO1234, line 3, as every "O" entry of that line has it.
+const std::string kLineKey = "    PO1234   3";
+
+std::vector<std::string_view> MemberNames(const ClassInfo& info) {
+  std::vector<std::string_view> out;
+  for (const MemberInfo& m : info.Members()) out.push_back(m.name);
+  return out;
+}
+
+// ---- keys, without a database ------------------------------------------------
+
+TEST(AnalysisKeyTest, TheRecordKeyRightAlignsOrderAndLineBehindTheSupplier) {
+  clsPONLCodeD e;
+  e.orderNo = "PO1234";
+  e.LineNo = 3;
+  EXPECT_EQ(e.record_type(), "O");
+  EXPECT_EQ(e.record_key(), kLineKey);
+  e.record_type = "S";
+  e.supplier = "SUP01";
+  EXPECT_EQ(e.record_key(), "   SUP01" + kLineKey);
+  EXPECT_EQ(e.record_key().size(), 22u);
+  e.record_type = "O";
+  e.supplier = "MUCH TOO LONG";  // the supplier is no part of an "O" key
+  e.LineNo = -5;
+  EXPECT_EQ(e.record_key(), "    PO1234  -5");
+  e.LineNo = 0;
+  EXPECT_EQ(e.record_key(), "    PO1234   0");
+  e.LineNo = 12345;  // " 12345" keeps its leftmost four characters
+  EXPECT_EQ(e.record_key(), "    PO1234 123");
+  e.orderNo = "0123456789";
+  e.LineNo = 999;
+  EXPECT_EQ(e.record_key(), "0123456789 999");
+}
+
+TEST(AnalysisKeyTest, APartThatDoesNotFitFailsTheKeyThroughItsDirectExit) {
+  clsPONLCodeD e;
+  e.orderNo = "PO12345678X";  // eleven characters
+  Error error = test::CatchError([&] { e.record_key(); });
+  EXPECT_EQ(error.Number(), err::InvalidProcedureCall);
+  EXPECT_EQ(error.Source(), "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20");
+  e.orderNo = "PO1";
+  e.record_type = "S";
+  e.supplier = "SUPPLIER9";
+  error = test::CatchError([&] { e.record_key(); });
+  EXPECT_EQ(error.Source(), "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:40");
+}
+
+TEST(AnalysisKeyTest, PageNumbersAreSixDigitsWithLeadingZeros) {
+  clsPONLCodeD e;
+  EXPECT_EQ(e.FormattedPageNumber(), "000000");
+  e.page_number = 7;
+  EXPECT_EQ(e.FormattedPageNumber(), "000007");
+  e.page_number = 12;
+  EXPECT_EQ(e.FormattedPageNumber(), "000012");
+  e.page_number = 32767;
+  EXPECT_EQ(e.FormattedPageNumber(), "032767");
+  e.page_number = -7;
+  EXPECT_EQ(e.FormattedPageNumber(), "-000007");
+}
+
+// ---- on the databases ------------------------------------------------------------
+
+class NominalAnalysisTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  std::shared_ptr<Connection> Open(const std::string& options = "") {
+    std::string all = "trace=" + trace_;
+    if (!options.empty()) all += "&" + options;
+    return db_.Open(all);
+  }
+  std::shared_ptr<clsPONLCodeD> Entry(const std::string& order, std::int16_t line, std::int16_t page,
+                                      const std::shared_ptr<Connection>& c = nullptr) {
+    auto e = std::make_shared<clsPONLCodeD>();
+    e->SageConnection(c ? c : c_);
+    e->orderNo = order;
+    e->LineNo = line;
+    e->page_number = page;
+    e->nominal_code = "N" + std::to_string(line) + "-" + std::to_string(page);
+    e->code_value = line * 100 + page + 0.5;
+    e->sp_code_value = page + 0.25;
+    e->exp_code = "E" + std::to_string(page);
+    e->jc_code = "J" + std::to_string(page);
+    return e;
+  }
+  test::Rows Rows(const std::string& sql) { return test::Select(*c_, sql); }
+  std::size_t RowCount(const std::string& table) { return Rows("select record_key from " + table).size(); }
+  // The page numbers a walk over one line yields, in page order.
+  std::vector<std::int16_t> Walk(clsPONLCodeD& reader) {
+    std::vector<std::int16_t> pages;
+    while (reader.ReadNextForOrderDetailLine()) pages.push_back(reader.page_number());
+    std::sort(pages.begin(), pages.end());
+    return pages;
+  }
+  std::string Inner() const { return test::EngineSource(GetParam()); }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_ = Open();
+};
+
+TEST_P(NominalAnalysisTest, AnEntryIsWrittenWithItsCompanionsAsTheFlagsSay) {
+  auto e = Entry("PO1234", 3, 12);
+  e->InsertPONLExtD = true;
+  e->InsertPONLExtG = true;
+  e->proj_code("PRJ");
+  e->exprev_code("REV");
+  e->pr_period("0324");
+  e->retention_code("RET");
+  e->non_recov_vat("NRV");
+  e->retention_type("RT");
+  e->InsertRow();
+
+  test::Rows rows = Rows(
+      "select record_key, page_number, record_type, code_value, exp_code, jc_code, nominal_code, "
+      "sp_code_value "
+      "from order_line_nominal_analysis");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].ToText(), kLineKey);
+  EXPECT_EQ(rows[0][1].ToText(), "000012");
+  EXPECT_EQ(rows[0][2].ToText(), "O");
+  EXPECT_EQ(rows[0][3].ToDouble(), 312.5);
+  EXPECT_EQ(rows[0][4].ToText(), "E12");
+  EXPECT_EQ(rows[0][5].ToText(), "J12");
+  EXPECT_EQ(rows[0][6].ToText(), "N3-12");
+  EXPECT_EQ(rows[0][7].ToDouble(), 12.25);
+  rows = Rows(
+      "select record_key, page_number, record_type, proj_code, exprev_code, pr_period from "
+      "order_line_project_analysis");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0], (std::vector<Variant>{Variant(kLineKey), Variant("000012"), Variant("O"), Variant("PRJ"),
+                                           Variant("REV"), Variant("0324")}));
+  rows = Rows(
+      "select record_key, page_number, record_type, retention_code, non_recov_vat, retention_type from "
+      "order_line_retention_analysis");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0], (std::vector<Variant>{Variant(kLineKey), Variant("000012"), Variant("O"), Variant("RET"),
+                                           Variant("NRV"), Variant("RT")}));
+
+  // A second entry through the same object: every statement was prepared once.
+  e->page_number = 13;
+  e->InsertRow();
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO"),
+            (std::vector<std::string>{kAnalysisInsert, kProjectInsert, kRetentionInsert}));
+}
+
+TEST_P(NominalAnalysisTest, TheProjectRowNeedsACodeTheRetentionRowNeedsOnlyItsFlag) {
+  auto e = Entry("PO1234", 3, 1);
+  e->InsertPONLExtD = true;
+  e->proj_code("   ");  // blank is no code
+  e->InsertRow();
+  EXPECT_EQ(RowCount("order_line_nominal_analysis"), 1u);
+  EXPECT_EQ(RowCount("order_line_project_analysis"), 0u);
+  EXPECT_EQ(RowCount("order_line_retention_analysis"), 0u);
+
+  e->page_number = 2;
+  e->exprev_code("REV");  // one code is enough
+  e->InsertRow();
+  EXPECT_EQ(RowCount("order_line_project_analysis"), 1u);
+
+  auto g = Entry("PO1234", 3, 3);
+  g->proj_code("PRJ");       // a code, but no flag
+  g->InsertPONLExtG = true;  // empty retention fields still make a row
+  g->InsertRow();
+  EXPECT_EQ(RowCount("order_line_project_analysis"), 1u);
+  EXPECT_EQ(Rows("select retention_code, page_number from order_line_retention_analysis"),
+            (test::Rows{{Variant(""), Variant("000003")}}));
+}
+
+TEST_P(NominalAnalysisTest, AWalkYieldsTheEntriesOfOneLineAsWritten) {
+  for (std::int16_t page : {2, 1, 3}) Entry("PO1234", 3, page)->InsertRow();
+  Entry("PO1234", 4, 9)->InsertRow();   // another line
+  Entry("PO12345", 3, 8)->InsertRow();  // another order
+  auto other = Entry("PO1234", 3, 7);
+  other->record_type = "S";  // another kind of key
+  other->supplier = "SUP";
+  other->InsertRow();
+
+  clsPONLCodeD reader;
+  reader.SageConnection(c_);
+  reader.orderNo = "PO1234";
+  reader.LineNo = 3;
+  reader.proj_code("stale");
+  reader.StartReadForOrderDetailLine();
+  std::vector<std::int16_t> pages;
+  while (reader.ReadNextForOrderDetailLine()) {
+    pages.push_back(reader.page_number());
+    // Each entry comes back as written, its key split into order and line.
+    EXPECT_EQ(reader.orderNo(), "    PO1234");
+    EXPECT_EQ(reader.LineNo(), 3);
+    EXPECT_EQ(reader.record_type(), "O");
+    EXPECT_EQ(reader.nominal_code(), "N3-" + std::to_string(reader.page_number()));
+    EXPECT_EQ(reader.code_value(), 300 + reader.page_number() + 0.5);
+    EXPECT_EQ(reader.sp_code_value(), reader.page_number() + 0.25);
+    EXPECT_EQ(reader.exp_code(), "E" + std::to_string(reader.page_number()));
+    EXPECT_EQ(reader.jc_code(), "") << "jc_code is not read";
+    EXPECT_EQ(reader.proj_code(), "") << "no project row: empty project fields";
+  }
+  std::sort(pages.begin(), pages.end());
+  EXPECT_EQ(pages, (std::vector<std::int16_t>{1, 2, 3}));
+  EXPECT_FALSE(reader.ReadNextForOrderDetailLine());
+  // Restart walks the same entries again without a query.
+  const auto selects = test::Traced(trace_, "select t1.*").size();
+  reader.RestartReadForOrderDetailLine();
+  EXPECT_EQ(Walk(reader), (std::vector<std::int16_t>{1, 2, 3}));
+  EXPECT_EQ(test::Traced(trace_, "select t1.*").size(), selects);
+  EXPECT_EQ(test::Traced(trace_, "select t1.*").back(),
+            kWalkStart + " where left(t1.record_key, 14) = '" + kLineKey + "'");
+
+  // A line without entries ends at once, and a new walk forgets the old one.
+  reader.LineNo = 5;
+  reader.StartReadForOrderDetailLine();
+  EXPECT_FALSE(reader.ReadNextForOrderDetailLine());
+
+  // Null codes read as empty text; the amounts have no such rule.
+  c_->Execute(
+      "insert into order_line_nominal_analysis (record_key, page_number, record_type, code_value, "
+      "sp_code_value, nominal_code, exp_code) values ('    PO1234   6', '000001', 'O', 1, 2, NULL, NULL)");
+  reader.LineNo = 6;
+  reader.nominal_code = "old";
+  reader.StartReadForOrderDetailLine();
+  ASSERT_TRUE(reader.ReadNextForOrderDetailLine());
+  EXPECT_EQ(reader.nominal_code(), "");
+  EXPECT_EQ(reader.exp_code(), "");
+  c_->Execute(
+      "update order_line_nominal_analysis set sp_code_value = NULL where record_key = '    PO1234   6'");
+  EXPECT_EQ(test::CatchError([&] { reader.StartReadForOrderDetailLine(); }).Number(), err::InvalidUseOfNull);
+}
+
+TEST_P(NominalAnalysisTest, ProjectRowsJoinEveryEntryOfTheirLineByRecordKey) {
+  // The join names the record key alone, which every entry of a line
+  // shares: a line's project row reaches each of its entries, and two
+  // project rows give each entry twice.
+  for (std::int16_t page : {1, 2}) Entry("PO1234", 3, page)->InsertRow();
+  auto with_project = Entry("PO1234", 3, 3);
+  with_project->InsertPONLExtD = true;
+  with_project->proj_code("PRJ");
+  with_project->pr_period("0624");
+  with_project->InsertRow();
+
+  clsPONLCodeD reader;
+  reader.SageConnection(c_);
+  reader.orderNo = "PO1234";
+  reader.LineNo = 3;
+  reader.StartReadForOrderDetailLine();
+  std::vector<std::string> seen;
+  while (reader.ReadNextForOrderDetailLine())
+    seen.push_back(std::to_string(reader.page_number()) + ":" + reader.proj_code() + "/" +
+                   reader.pr_period());
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, (std::vector<std::string>{"1:PRJ/0624", "2:PRJ/0624", "3:PRJ/0624"}));
+
+  with_project->page_number = 4;
+  with_project->proj_code("PRJ2");
+  with_project->InsertRow();
+  reader.StartReadForOrderDetailLine();
+  EXPECT_EQ(Walk(reader), (std::vector<std::int16_t>{1, 1, 2, 2, 3, 3, 4, 4}));
+}
+
+TEST_P(NominalAnalysisTest, EachKindWritesTheKeyPrefixTestOfItsOwnDialect) {
+  Entry("PO1234", 3, 1)->InsertRow();
+  for (const char* kind : {"0", "1", "2", "3"}) {
+    SCOPED_TRACE(kind);
+    std::remove(trace_.c_str());
+    clsPONLCodeD reader;
+    reader.SageConnection(Open(std::string("kind=") + kind));
+    reader.orderNo = "PO1234";
+    reader.LineNo = 3;
+    reader.StartReadForOrderDetailLine();
+    EXPECT_EQ(Walk(reader), std::vector<std::int16_t>{1});
+    const std::string condition = std::string(kind) == "2" ? " where {fn left(t1.record_key, 14)} = '"
+                                                           : " where left(t1.record_key, 14) = '";
+    EXPECT_EQ(test::Traced(trace_, "select t1.*"),
+              std::vector<std::string>{kWalkStart + condition + kLineKey + "'"});
+  }
+}
+
+TEST_P(NominalAnalysisTest, DeletesTakeEveryRowWhoseKeyStartsWithTheBlankFilledOrder) {
+  for (const char* kind : {"1", "3"}) {
+    SCOPED_TRACE(kind);
+    auto c = Open(std::string("kind=") + kind);
+    for (std::int16_t line : {1, 2}) {
+      auto e = Entry("PO1234", line, 1, c);
+      e->InsertPONLExtD = true;
+      e->InsertPONLExtG = true;
+      e->proj_code("P");
+      e->InsertRow();
+    }
+    auto keep = Entry("PO123", 1, 1, c);
+    keep->InsertPONLExtD = true;
+    keep->InsertPONLExtG = true;
+    keep->proj_code("P");
+    keep->InsertRow();
+
+    std::remove(trace_.c_str());
+    auto remover = Entry("PO1234", 0, 0, c);  // the order as the caller knows it matches no key
+    remover->DeleteForOrder();
+    EXPECT_EQ(RowCount("order_line_nominal_analysis"), 3u);
+    remover->orderNo = "    PO1234";
+    remover->DeleteForOrder();
+    for (const char* table :
+         {"order_line_nominal_analysis", "order_line_project_analysis", "order_line_retention_analysis"})
+      EXPECT_EQ(Rows(std::string("select record_key from ") + table),
+                (test::Rows{{Variant("     PO123   1")}}))
+          << table;
+    const std::string test = std::string(kind) == "3" ? " where left(record_key, 10)  = '"
+                                                      : " where substr(record_key, 1, 10)  = '";
+    EXPECT_EQ(test::Traced(trace_, "delete from"),
+              (std::vector<std::string>{
+                  "delete from order_line_nominal_analysis" + test + "PO1234'",
+                  "delete from order_line_project_analysis" + test + "PO1234'",
+                  "delete from order_line_retention_analysis" + test + "PO1234'",
+                  "delete from order_line_nominal_analysis" + test + "    PO1234'",
+                  "delete from order_line_project_analysis" + test + "    PO1234'",
+                  "delete from order_line_retention_analysis" + test + "    PO1234'",
+              }));
+    Entry("     PO123", 0, 0, c)->DeleteForOrder();
+    for (const char* table :
+         {"order_line_nominal_analysis", "order_line_project_analysis", "order_line_retention_analysis"})
+      EXPECT_EQ(RowCount(table), 0u) << table;
+  }
+}
+
+TEST_P(NominalAnalysisTest, KeysHoldingQuotesReadAndDeleteOnlyTheirOwnRows) {
+  Entry("PO1", 1, 1)->InsertRow();
+  auto quoted = Entry("O'NE", 1, 1);
+  quoted->InsertRow();
+  clsPONLCodeD reader;
+  reader.SageConnection(c_);
+  reader.orderNo = "O'NE";
+  reader.LineNo = 1;
+  reader.StartReadForOrderDetailLine();
+  EXPECT_EQ(Walk(reader), std::vector<std::int16_t>{1});
+  EXPECT_EQ(reader.orderNo(), "      O'NE");
+
+  auto attack = Entry("X' OR '1'='1", 0, 0);
+  attack->DeleteForOrder();
+  attack->orderNo = "' OR 1=1 --";
+  attack->DeleteForOrder();
+  EXPECT_EQ(RowCount("order_line_nominal_analysis"), 2u);
+  reader.DeleteForOrder();  // orderNo is the key's "      O'NE" now
+  EXPECT_EQ(Rows("select record_key from order_line_nominal_analysis"),
+            (test::Rows{{Variant("       PO1   1")}}));
+}
+
+TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
+  // The key fails inside InsertRow: nothing is written.
+  auto e = Entry("PO12345678X", 1, 1);
+  Error error = test::CatchError([&] { e->InsertRow(); });
+  EXPECT_EQ(error.Number(), err::InvalidProcedureCall);
+  EXPECT_EQ(error.Source(),
+            "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20\r\n"
+            "InsertRow of Class Module clsPONLCodeD Line#:30");
+  EXPECT_EQ(RowCount("order_line_nominal_analysis"), 0u);
+  // ... and inside the walk, whose label has no line.
+  error = test::CatchError([&] { e->StartReadForOrderDetailLine(); });
+  EXPECT_EQ(error.Source(),
+            "Line No.: 30 TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20\r\n"
+            "StartReadForOrderDetailLine of Class Module clsPONLCodeD");
+
+  // A failing retention row leaves the entry (and its project row) written.
+  auto faulty = test::OpenWithFaults(db_);
+  faulty.faults->Add({.prefix = "INSERT INTO order_line_retention", .source = "Ret"});
+  auto f = Entry("PO1", 1, 1, faulty.connection);
+  f->InsertPONLExtD = true;
+  f->InsertPONLExtG = true;
+  f->proj_code("P");
+  error = test::CatchError([&] { f->InsertRow(); });
+  EXPECT_EQ(error.Number(), DbFailure);
+  EXPECT_EQ(error.Source(),
+            "Ret\r\nInsertRow of Class Module clsPONLCodeG Line#:30\r\n"
+            "InsertRow of Class Module clsPONLCodeD Line#:100");
+  EXPECT_EQ(RowCount("order_line_nominal_analysis"), 1u);
+  EXPECT_EQ(RowCount("order_line_project_analysis"), 1u);
+  EXPECT_EQ(RowCount("order_line_retention_analysis"), 0u);
+
+  // The delete of the project rows fails: the analysis rows are gone, the
+  // retention rows stay.
+  faulty.faults->Add({.prefix = "delete from order_line_project", .source = "Del"});
+  f->orderNo = "       PO1";
+  error = test::CatchError([&] { f->DeleteForOrder(); });
+  EXPECT_EQ(error.Source(),
+            "Del\r\nDeleteForOrder of Class Module clsPONLExtD Line#:20\r\n"
+            "DeleteForOrder of Class Module clsPONLCodeD Line#:30");
+  EXPECT_EQ(RowCount("order_line_nominal_analysis"), 0u);
+  EXPECT_EQ(RowCount("order_line_project_analysis"), 1u);
+
+  // A row that cannot be copied fails the walk with both labels.
+  c_->Execute(
+      "insert into order_line_nominal_analysis (record_key, page_number, record_type, code_value) "
+      "values ('       PO2   1', '000001', NULL, 1)");
+  auto reader = Entry("PO2", 1, 0);
+  error = test::CatchError([&] { reader->StartReadForOrderDetailLine(); });
+  EXPECT_EQ(error.Number(), err::InvalidUseOfNull);
+  EXPECT_EQ(error.Source(),
+            "Line No.: 60 Line No.: 10 TarnlowSTData\r\nCopyFromRS of Class Module clsPONLCodeD "
+            "Line#:10\r\nStartReadForOrderDetailLine of Class Module clsPONLCodeD");
+  // A page number that is no number fails there too.
+  c_->Execute("update order_line_nominal_analysis set record_type = 'O', page_number = 'PAGE'");
+  error = test::CatchError([&] { reader->StartReadForOrderDetailLine(); });
+  EXPECT_EQ(error.Number(), err::TypeMismatch);
+  EXPECT_NE(error.Source().find("CopyFromRS of Class Module clsPONLCodeD Line#:50"), std::string::npos);
+}
+
+TEST_P(NominalAnalysisTest, ANewConnectionPreparesTheAnalysisInsertAgain) {
+  auto e = Entry("PO1", 1, 1);
+  e->InsertRow();
+  e->SageConnection(Open("table.NominalAnalysisTable=nominal_two"));
+  e->page_number = 2;
+  e->InsertRow();
+  EXPECT_EQ(RowCount("nominal_two"), 1u);
+  EXPECT_EQ(RowCount("order_line_nominal_analysis"), 1u);
+}
+
+TEST_P(NominalAnalysisTest, TheProjectCompanionReadsCopiesAndDeletesOnItsOwn) {
+  clsPONLExtD ext;
+  ext.SageConnection(c_);
+  ext.record_key = kLineKey;
+  ext.page_number = "000004";
+  ext.record_type = "O";
+  ext.proj_code = "PRJ";
+  ext.exprev_code = "REV";
+  ext.pr_period = "0124";
+  ext.InsertRow();
+  c_->Execute("update order_line_project_analysis set pr_period = NULL");
+
+  clsPONLExtD read;
+  read.SageConnection(c_);
+  read.record_key = kLineKey;
+  read.pr_period = "old";
+  read.ReadForOrderLine();
+  EXPECT_EQ(read.proj_code(), "PRJ");
+  EXPECT_EQ(read.exprev_code(), "REV");
+  EXPECT_EQ(read.page_number(), "000004");
+  EXPECT_EQ(read.pr_period(), "");  // Null reads as empty text
+
+  clsPONLExtD copy;
+  copy.CopyFrom(ext);
+  for (const ColumnInfo& c : clsPONLExtD::Columns()) EXPECT_EQ(c.get(copy), c.get(ext)) << c.property;
+
+  read.record_key = "    PO1234   9";
+  const Error e = test::CatchError([&] { read.ReadForOrderLine(); });
+  EXPECT_EQ(e.Number(), vbObjectError);
+  EXPECT_EQ(e.Source(),
+            "Line No.: 20 TarnlowSTData\r\nReadForOrderLine of Class Module clsPONLExtD Line#:20");
+  EXPECT_EQ(read.proj_code(), "PRJ");
+
+  std::string order = "    PO1234";
+  EXPECT_TRUE(ext.DeleteForOrder(order).IsEmpty());
+  EXPECT_EQ(order, "    PO1234");
+  EXPECT_EQ(RowCount("order_line_project_analysis"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, NominalAnalysisTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
+
+// ---- copies and the private collection ---------------------------------------------
+
+TEST(NominalAnalysisCopyTest, CopyFromTakesTheEntryAndProjectFieldsButNotRetentionOrFlags) {
+  clsPONLCodeD from;
+  from.orderNo = "PO1";
+  from.LineNo = 4;
+  from.supplier = "SUP";
+  from.record_type = "S";
+  from.page_number = 9;
+  from.nominal_code = "4000";
+  from.exp_code = "EXP";
+  from.jc_code = "JC";
+  from.code_value = 1.5;
+  from.sp_code_value = 2.5;
+  from.proj_code("PRJ");
+  from.exprev_code("REV");
+  from.pr_period("0101");
+  from.retention_code("RET");
+  from.non_recov_vat("NRV");
+  from.retention_type("RT");
+  from.InsertPONLExtD = true;
+  from.InsertPONLExtG = true;
+
+  clsPONLCodeD to;
+  to.CopyFrom(from);
+  EXPECT_EQ(to.record_key(), from.record_key());
+  EXPECT_EQ(to.page_number(), 9);
+  EXPECT_EQ(to.nominal_code(), "4000");
+  EXPECT_EQ(to.exp_code(), "EXP");
+  EXPECT_EQ(to.jc_code(), "JC");
+  EXPECT_EQ(to.code_value(), 1.5);
+  EXPECT_EQ(to.sp_code_value(), 2.5);
+  EXPECT_EQ(to.proj_code(), "PRJ");
+  EXPECT_EQ(to.exprev_code(), "REV");
+  EXPECT_EQ(to.pr_period(), "0101");
+  EXPECT_EQ(to.retention_code(), "");
+  EXPECT_EQ(to.non_recov_vat(), "");
+  EXPECT_EQ(to.retention_type(), "");
+  EXPECT_FALSE(to.InsertPONLExtD());
+  EXPECT_FALSE(to.InsertPONLExtG());
+  // The project fields are the copy's own.
+  from.proj_code("OTHER");
+  EXPECT_EQ(to.proj_code(), "PRJ");
+}
+
+TEST(NominalAnalysisCopyTest, ThePrivateListTakesAnyNumberOfUnkeyedCopies) {
+  colPONLCodeD list;
+  clsPONLCodeD entry;
+  std::string none;
+  for (std::int16_t page = 1; page <= 3; ++page) {
+    entry.page_number = page;
+    list.Add(entry, none);
+  }
+  EXPECT_EQ(list.Count(), 3);
+  entry.page_number = 99;  // the list holds copies
+  EXPECT_EQ(list.Item(Variant(std::int32_t{2}))->page_number(), 2);
+  std::string key = "Page4";
+  entry.page_number = 4;
+  list.Add(entry, key);
+  EXPECT_EQ(list.Item(Variant("PAGE4"))->page_number(), 4);
+  EXPECT_EQ(test::CatchError([&] { list.Add(entry, key); }).Number(), err::DuplicateKey);
+  EXPECT_EQ(list.Count(), 4);
+  std::vector<std::int16_t> pages;
+  for (const auto& e : list) pages.push_back(e->page_number());
+  EXPECT_EQ(pages, (std::vector<std::int16_t>{1, 2, 3, 4}));
+  list.ClearList();
+  EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(NominalAnalysisClassTest, MembersComeInInterfaceOrderAndPrivateClassesCannotBeCreated) {
+  EXPECT_EQ(MemberNames(clsPONLCodeD::Info()), (std::vector<std::string_view>{"SageConnection",
+                                                                              "InsertPONLExtD",
+                                                                              "LineNo",
+                                                                              "orderNo",
+                                                                              "supplier",
+                                                                              "code_value",
+                                                                              "exp_code",
+                                                                              "jc_code",
+                                                                              "nominal_code",
+                                                                              "page_number",
+                                                                              "FormattedPageNumber",
+                                                                              "record_key",
+                                                                              "record_type",
+                                                                              "sp_code_value",
+                                                                              "exprev_code",
+                                                                              "pr_period",
+                                                                              "proj_code",
+                                                                              "PrepareInsertStatement",
+                                                                              "InsertRow",
+                                                                              "DeleteForOrder",
+                                                                              "StartReadForOrderDetailLine",
+                                                                              "ReadNextForOrderDetailLine",
+                                                                              "CopyFromRS",
+                                                                              "CopyFrom",
+                                                                              "RestartReadForOrderDetailLine",
+                                                                              "InsertPONLExtG",
+                                                                              "retention_code",
+                                                                              "non_recov_vat",
+                                                                              "retention_type"}));
+  const ClassInfo& code = clsPONLCodeD::Info();
+  EXPECT_EQ(code.Find("SageConnection")->access, Access::GetSet);
+  EXPECT_EQ(code.Find("InsertPONLExtD")->access, Access::LetGet);
+  EXPECT_EQ(code.Find("proj_code")->access, Access::LetGet);
+  EXPECT_EQ(code.Find("record_key")->access, Access::Get);
+  EXPECT_EQ(code.Find("FormattedPageNumber")->access, Access::Get);
+  EXPECT_EQ(
+      MemberNames(clsPONLExtD::Info()),
+      (std::vector<std::string_view>{"SageConnection", "page_number", "exprev_code", "pr_period", "proj_code",
+                                     "record_key", "record_type", "PrepareInsertStatement", "InsertRow",
+                                     "DeleteForOrder", "ReadForOrderLine", "CopyFrom", "CopyFromRS"}));
+  EXPECT_EQ(MemberNames(clsPONLCodeG::Info()),
+            (std::vector<std::string_view>{"SageConnection", "page_number", "retention_code", "non_recov_vat",
+                                           "retention_type", "record_key", "record_type",
+                                           "PrepareInsertStatement", "InsertRow", "DeleteForOrder"}));
+  EXPECT_EQ(MemberNames(colPONLCodeD::Info()),
+            (std::vector<std::string_view>{"ClearList", "Add", "Item", "Count", "Remove", "NewEnum"}));
+  for (const char* name : {"clsPONLCodeG", "colPONLCodeD"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(Registry::Find(name), nullptr);
+    EXPECT_EQ(test::CatchError([&] { CreateObject(name); }).Number(), err::CannotCreateObject);
+  }
+  EXPECT_EQ(Registry::Find("clsPONLCodeD"), &clsPONLCodeD::Info());
+  EXPECT_EQ(Registry::Find("{151D1B15-C516-40C6-AF9B-73BDB1898496}"), &clsPONLExtD::Info());
+}
+
+TEST(NominalAnalysisClassTest, WithoutAnOpenConnectionEachOperationNamesWhereItFailed) {
+  test::MessageCapture messages;
+  clsPONLCodeD e;
+  e.SageConnection(std::make_shared<Connection>());
+  e.orderNo = "PO1";
+  EXPECT_EQ(test::CatchError([&] { e.InsertRow(); }).Source(),
+            "TarnlowSTData\r\nPrepareInsertStatement of Class Module clsPONLCodeD Line#:20\r\n"
+            "InsertRow of Class Module clsPONLCodeD Line#:10");
+  EXPECT_EQ(test::CatchError([&] { e.DeleteForOrder(); }).Source(),
+            "TarnlowSTData\r\nDeleteForOrder of Class Module clsPONLCodeD Line#:10");
+  EXPECT_EQ(test::CatchError([&] { e.StartReadForOrderDetailLine(); }).Source(),
+            "Line No.: 20 TarnlowSTData\r\nStartReadForOrderDetailLine of Class Module clsPONLCodeD");
+  clsPONLExtD ext;
+  ext.SageConnection(std::make_shared<Connection>());
+  EXPECT_EQ(test::CatchError([&] { ext.ReadForOrderLine(); }).Source(),
+            "Line No.: 10 TarnlowSTData\r\nReadForOrderLine of Class Module clsPONLExtD Line#:10");
+  EXPECT_EQ(messages.Messages().size(), 4u);
+}
+
+TEST(NominalAnalysisClassTest, CompanionFieldsAndFlagsAreReachedLateBound) {
+  ObjectPtr e = CreateObject("clsPONLCodeD");
+  EXPECT_EQ(late::Get(*e, "record_type"), Variant("O"));
+  late::Let(*e, "orderNo", Variant("PO1"));
+  late::Let(*e, "LineNo", Variant("2"));
+  late::Let(*e, "proj_code", Variant("PRJ"));
+  late::Let(*e, "retention_type", Variant("RT"));
+  late::Let(*e, "page_number", Variant(7.0));
+  EXPECT_EQ(late::Get(*e, "proj_code"), Variant("PRJ"));
+  EXPECT_EQ(late::Get(*e, "retention_type"), Variant("RT"));
+  EXPECT_EQ(late::Get(*e, "record_key"), Variant("       PO1   2"));
+  EXPECT_EQ(late::Get(*e, "FormattedPageNumber"), Variant("000007"));
+  EXPECT_EQ(test::CatchError([&] { late::Let(*e, "record_key", Variant("x")); }).Number(), err::NotSupported);
+  // Late-bound clients hold no row set to pass.
+  EXPECT_EQ(test::CatchError([&] { late::Call(*e, "CopyFromRS", {Variant(1.0)}); }).Number(),
+            err::TypeMismatch);
+}
+
+}  // namespace
+}  // namespace tarnlow

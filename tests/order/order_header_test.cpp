@@ -1,0 +1,719 @@
+// The purchase order header with its fax, exchange-rate and VAT-state rows:
+// the statements as the layout and options shape them, write-read round
+// trips, the copy rules, the error exits and their labels, and order
+// numbers that try to leave their quotes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fault_database.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+const std::string kStandardInsert =
+    "INSERT INTO purchase_order_header( address1,address2,address3,address4,address5,alpha,amend_req_no,"
+    "buyer_id,committed_flag,committed_year,currency,date_completed,date_entered,date_required,"
+    "delivery_address1,delivery_address2,delivery_address3,delivery_address4,delivery_address5,"
+    "delivery_address6,discount_category,exchange_rate,firm_planned,hold_indicator,last_grn_date,"
+    "last_inv_log_date,memo1,memo2,mrp_included,nl_company,order_no,orig_paper_req_no,orig_req_id,orig_req_"
+    "no,"
+    "parent_order,pl_company,price_list,spare,status,supplier,supplier_ref,tran_code1,tran_code2,tran_code3,"
+    "vat_type) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? "
+    ",?,?,?,?)";
+const std::string kExtendedInsert =
+    "INSERT INTO purchase_order_header( address1,address2,address3,address4,address5,alpha,amend_req_no,"
+    "buyer_id,committed_flag,committed_year,currency,date_completed,date_entered,date_required,"
+    "delivery_address1,delivery_address2,delivery_address3,delivery_address4,delivery_address5,"
+    "delivery_address6,discount_category,exchange_rate,firm_planned,hold_indicator,last_grn_date,"
+    "last_inv_log_date,memo1,memo2,mrp_included,nl_company,order_no,orig_paper_req_no,orig_req_id,orig_req_"
+    "no,"
+    "parent_order,pl_company,price_list,spare,status,supplier,supplier_ref,tran_code1,tran_code2,tran_code3,"
+    "vat_type,address6,town_city,county,state_region,iso_country_code,country,del_town_city,del_county,"
+    "del_state_region,del_iso_country_co,del_country) VALUES ( "
+    "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,"
+    "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? ,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+const std::string kFaxInsert = "INSERT INTO purchase_order_fax ( fax,order_no) VALUES (?,?)";
+const std::string kRateInsert =
+    "INSERT INTO purchase_order_rate (order_no, exchange_rate1,  exchange_rate2, operator_1, operator_2) "
+    "VALUES "
+    "(?,?,?,?,?)";
+const std::string kInsertLabel = "InsertRow of Class Module clsPOHeadD Line#:";
+const std::string kReadLabel = "ReadIt of Class Module clsPOHeadD Line#:";
+
+std::vector<std::string_view> MemberNames(const ClassInfo& info) {
+  std::vector<std::string_view> out;
+  for (const MemberInfo& m : info.Members()) out.push_back(m.name);
+  return out;
+}
+
+bool IsExtendedColumn(const ColumnInfo& c) {
+  return c.declaration && c.declaration->layout == tables::Layout::Extended;
+}
+
+class OrderHeaderTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  // A connection to the test database; the tables are created by the first
+  // one, with every column of the extended layout, so that connections with
+  // other options can share them.
+  std::shared_ptr<Connection> Open(const std::string& options = "") {
+    std::string all = "trace=" + trace_;
+    if (!options.empty()) all += "&" + options;
+    return db_.Open(all);
+  }
+  std::shared_ptr<clsPOHeadD> Header(const std::shared_ptr<Connection>& c, const std::string& order) {
+    auto h = std::make_shared<clsPOHeadD>();
+    h->SageConnection(c);
+    h->order_no(order);
+    return h;
+  }
+  test::Rows Rows(const std::string& sql) { return test::Select(*c_, sql); }
+  std::size_t Count(const std::string& table, const std::string& order) {
+    return Rows("select order_no from " + table + " where order_no = '" + order + "'").size();
+  }
+  std::vector<std::string> Traced(const std::string& prefix) { return test::Traced(trace_, prefix); }
+  std::string Inner() const { return test::EngineSource(GetParam()); }
+
+  // A value of its own in every column property: text as wide as the
+  // standard layout allows (and no wider than three characters), numbers
+  // and dates from the column's position.
+  static void FillDistinct(clsPOHeadD& h) {
+    int i = 0;
+    for (const ColumnInfo& c : clsPOHeadD::Columns()) {
+      ++i;
+      if (!c.declaration) continue;
+      switch (c.kind) {
+        case ValueKind::Text: {
+          const std::string code = std::string(1, static_cast<char>('a' + i % 26)) + std::to_string(i);
+          late::Let(h, c.property, Variant(code.substr(0, static_cast<std::size_t>(c.size))));
+          break;
+        }
+        case ValueKind::Double: late::Let(h, c.property, Variant(i + 0.125)); break;
+        case ValueKind::Date:
+          late::Let(h, c.property, Variant(Date::FromCalendar(2020, 3, i % 28 + 1, 9, i % 60)));
+          break;
+        default: FAIL() << c.property;
+      }
+    }
+  }
+  // Every column property of b equals a's, the extended ones only when asked.
+  static void ExpectSameColumns(const clsPOHeadD& a, const clsPOHeadD& b, bool extended) {
+    for (const ColumnInfo& c : clsPOHeadD::Columns()) {
+      if (!c.declaration || (IsExtendedColumn(c) && !extended)) continue;
+      EXPECT_EQ(c.get(a), c.get(b)) << c.property;
+    }
+    EXPECT_EQ(a.order_no(), b.order_no());
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_ = Open();
+};
+
+// ---- statements ---------------------------------------------------------------
+
+TEST_P(OrderHeaderTest, TheInsertNamesTheExtendedColumnsOnlyUnderTheExtendedLayout) {
+  int n = 0;
+  for (const char* options : {"extended=0", "release=7&extended=1", "release=8&extended=1"}) {
+    SCOPED_TRACE(options);
+    std::remove(trace_.c_str());
+    auto h = Header(Open(options), "PO" + std::to_string(++n));
+    h->InsertRow();
+    h->order_no(h->order_no() + "B");
+    h->InsertRow();  // prepared once: the second insert adds no statement text
+    const std::vector<std::string> inserts = Traced("INSERT INTO purchase_order_header");
+    ASSERT_EQ(inserts.size(), 1u);
+    EXPECT_EQ(inserts[0], std::string(options).starts_with("release=8") ? kExtendedInsert : kStandardInsert);
+  }
+}
+
+TEST_P(OrderHeaderTest, CompanionInsertsFollowTheFlagsTheOptionAndTheSpareColumnChoice) {
+  struct Case {
+    const char* options;
+    std::string vat_state_insert;
+  };
+  const std::string spare =
+      "INSERT INTO purchase_order_vat_state (order_no, vatstate, spare ) VALUES (?,?,?)";
+  const std::string spare2 =
+      "INSERT INTO purchase_order_vat_state (order_no, vatstate, spare2 ) VALUES (?,?,?)";
+  for (const Case& k : {Case{"release=7&extended=1&version=2.3", spare2}, Case{"version=2.2", spare},
+                        Case{"version=2.1", spare}, Case{"release=6", spare}, Case{"extended=0", spare}}) {
+    SCOPED_TRACE(k.options);
+    std::remove(trace_.c_str());
+    auto h = Header(Open(std::string(k.options) + "&dualrate=1"), "PO1");
+    h->UsePOHeadX1 = true;
+    h->UseIntrastats = true;
+    h->InsertRow();
+    EXPECT_EQ(Traced("INSERT INTO purchase_order_fax"), std::vector<std::string>{kFaxInsert});
+    EXPECT_EQ(Traced("INSERT INTO purchase_order_rate"), std::vector<std::string>{kRateInsert});
+    EXPECT_EQ(Traced("INSERT INTO purchase_order_vat_state"), std::vector<std::string>{k.vat_state_insert});
+    h->DeleteForOrder();
+  }
+  // Without the flags and the option only the header row is written.
+  std::remove(trace_.c_str());
+  Header(c_, "PO2")->InsertRow();
+  EXPECT_EQ(Traced("INSERT INTO").size(), 1u);
+}
+
+TEST_P(OrderHeaderTest, ReadsExistenceTestsAndDeletesAreTheLiteralStatementsOfTheOrder) {
+  auto h = Header(Open("dualrate=1"), "PO1");
+  h->UsePOHeadX1 = true;
+  h->UseIntrastats = true;
+  h->InsertRow();
+  std::remove(trace_.c_str());
+  h->ReadIt();
+  EXPECT_TRUE(h->CheckIfExists());
+  h->UsePOHeadX1 = false;
+  h->ReadIt();
+  h->UsePOHeadX1 = true;
+  h->DeleteForOrder();
+  EXPECT_EQ(Traced(""),
+            (std::vector<std::string>{
+                "select T1.*, T2.fax from purchase_order_header T1 left outer join purchase_order_fax T2  on "
+                "T1.order_no =T2.order_no where T1.order_no = 'PO1'",
+                "select exchange_rate1 from purchase_order_rate where order_no = 'PO1'",
+                "select vatstate from purchase_order_vat_state where order_no = 'PO1'",
+                "select order_no from purchase_order_header where order_no = 'PO1'",
+                "select * from purchase_order_header where order_no = 'PO1'",
+                "select exchange_rate1 from purchase_order_rate where order_no = 'PO1'",
+                "select vatstate from purchase_order_vat_state where order_no = 'PO1'",
+                "delete from purchase_order_header where order_no = 'PO1'",
+                "delete from purchase_order_fax where order_no = 'PO1'",
+                "delete from purchase_order_rate where order_no = 'PO1'",
+                "delete from purchase_order_vat_state where order_no = 'PO1'",
+            }));
+}
+
+TEST_P(OrderHeaderTest, ANewConnectionPreparesEveryInsertAgainOnItsOwnTables) {
+  auto h = Header(Open("dualrate=1"), "PO1");
+  h->UseIntrastats = true;
+  h->InsertRow();
+  auto renamed = Open(
+      "dualrate=1&table.OrderHeaderTable=hdr_two&table.OrderRateTable=rate_two&table.OrderVatStateTable=vat_"
+      "two");
+  h->SageConnection(renamed);
+  EXPECT_EQ(h->POHeadX1D()->SageConnection(), renamed);
+  h->order_no("PO2");
+  h->InsertRow();
+  EXPECT_EQ(Count("hdr_two", "PO2"), 1u);
+  EXPECT_EQ(Count("rate_two", "PO2"), 1u);
+  EXPECT_EQ(Count("vat_two", "PO2"), 1u);
+  EXPECT_EQ(Count("purchase_order_header", "PO2"), 0u);
+  EXPECT_EQ(Count("purchase_order_header", "PO1"), 1u);
+}
+
+// ---- round trips ------------------------------------------------------------
+
+TEST_P(OrderHeaderTest, EveryColumnComesBackAsWrittenInEachLayoutAndRateOption) {
+  int n = 0;
+  for (const char* options : {"extended=0", "extended=1", "release=7&extended=1", "extended=0&dualrate=1",
+                              "extended=1&dualrate=1&release=9"}) {
+    SCOPED_TRACE(options);
+    const bool extended = std::string(options).find("extended=1") != std::string::npos &&
+                          std::string(options).find("release=7") == std::string::npos;
+    auto c = Open(options);
+    auto written = Header(c, "RT" + std::to_string(++n));
+    FillDistinct(*written);
+    written->UsePOHeadX1 = true;
+    written->UseIntrastats = true;
+    written->POHeadX1D()->fax = "+44 1632 960" + std::to_string(n);
+    written->vatstate = "EU";
+    written->operator1 = "*";
+    written->InsertRow();
+
+    auto read = Header(c, written->order_no());
+    read->UsePOHeadX1 = true;
+    read->UseIntrastats = true;
+    read->ReadIt();
+    ExpectSameColumns(*written, *read, extended);
+    EXPECT_EQ(read->POHeadX1D()->fax(), written->POHeadX1D()->fax());
+    EXPECT_EQ(read->POHeadX1D()->order_no(), written->order_no());
+    EXPECT_EQ(read->vatstate(), "EU");
+    if (!extended) {
+      // The extended columns were neither written nor read.
+      EXPECT_EQ(read->town_city(), "");
+      EXPECT_EQ(read->del_iso_country_code(), "");
+    }
+  }
+}
+
+TEST_P(OrderHeaderTest, UnderTheDualRateOptionTheRateLivesInItsOwnRow) {
+  auto c = Open("dualrate=1");
+  auto h = Header(c, "PO1");
+  h->exchange_rate = 1.375;
+  h->operator1 = "/";
+  h->InsertRow();
+  EXPECT_EQ(Rows("select exchange_rate from purchase_order_header")[0][0].ToDouble(), 0.0);
+  const test::Rows rate = Rows(
+      "select order_no, exchange_rate1, exchange_rate2, operator_1, operator_2 from purchase_order_rate");
+  ASSERT_EQ(rate.size(), 1u);
+  EXPECT_EQ(rate[0][0].ToText(), "PO1");
+  EXPECT_EQ(rate[0][1].ToDouble(), 1.375);
+  EXPECT_EQ(rate[0][2].ToDouble(), 0.0);
+  EXPECT_EQ(rate[0][3].ToText(), "/");
+  EXPECT_EQ(rate[0][4].ToText(), "");
+
+  auto read = Header(c, "PO1");
+  read->ReadIt();
+  EXPECT_EQ(read->exchange_rate(), 1.375);
+  EXPECT_EQ(read->operator1(), "");  // never read back
+  // Without its rate row the header keeps the 0 it was stored with.
+  c->Execute("delete from purchase_order_rate");
+  read->exchange_rate = 9.0;
+  read->ReadIt();
+  EXPECT_EQ(read->exchange_rate(), 0.0);
+  // Without the option the header's own rate is written and read.
+  auto plain = Header(c_, "PO2");
+  plain->exchange_rate = 2.5;
+  plain->InsertRow();
+  auto again = Header(c_, "PO2");
+  again->ReadIt();
+  EXPECT_EQ(again->exchange_rate(), 2.5);
+  EXPECT_EQ(Count("purchase_order_rate", "PO2"), 0u);
+}
+
+TEST_P(OrderHeaderTest, VatStateRowHoldsTheStateAndAnEmptySpareInTheChosenColumn) {
+  auto h = Header(Open("release=8&extended=1&version=2.4"), "PO1");
+  h->UseIntrastats = true;
+  h->vatstate = "GB";
+  h->InsertRow();
+  test::Rows rows = Rows("select order_no, vatstate, spare, spare2 from purchase_order_vat_state");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].ToText(), "PO1");
+  EXPECT_EQ(rows[0][1].ToText(), "GB");
+  EXPECT_EQ(rows[0][3].ToText(), "");
+  auto read = Header(c_, "PO1");
+  read->UseIntrastats = true;
+  read->ReadIt();
+  EXPECT_EQ(read->vatstate(), "GB");
+  // A Null state reads as empty text; without the flag the row is not read.
+  c_->Execute("update purchase_order_vat_state set vatstate = NULL");
+  read->ReadIt();
+  EXPECT_EQ(read->vatstate(), "");
+  read->vatstate = "XX";
+  read->UseIntrastats = false;
+  read->ReadIt();
+  EXPECT_EQ(read->vatstate(), "XX");
+}
+
+TEST_P(OrderHeaderTest, TheFaxIsReadOnlyThroughTheJoinAndIsEmptyWithoutAFaxRow) {
+  auto h = Header(c_, "PO1");
+  h->UsePOHeadX1 = true;
+  h->POHeadX1D()->fax = "555-0100";
+  h->InsertRow();
+  Header(c_, "PO2")->InsertRow();
+
+  auto read = Header(c_, "PO1");
+  read->POHeadX1D()->fax = "stale";
+  read->ReadIt();  // no join: the fax is emptied, not read
+  EXPECT_EQ(read->POHeadX1D()->fax(), "");
+  read->UsePOHeadX1 = true;
+  read->ReadIt();
+  EXPECT_EQ(read->POHeadX1D()->fax(), "555-0100");
+  read->order_no("PO2");  // joined, but PO2 has no fax row
+  read->ReadIt();
+  EXPECT_EQ(read->POHeadX1D()->fax(), "");
+  EXPECT_EQ(read->POHeadX1D()->order_no(), "PO2");
+}
+
+TEST_P(OrderHeaderTest, NullsAndUnreadableDatesFollowTheCopyRules) {
+  c_->Execute("insert into purchase_order_header (order_no) values ('PN')");
+  c_->Execute(
+      "update purchase_order_header set alpha = NULL, address1 = NULL, currency = NULL, town_city = NULL");
+  auto h = Header(c_, "PN");
+  h->alpha = "old";
+  h->date_entered = Date::FromCalendar(2020, 1, 1);
+  h->ReadIt();
+  EXPECT_EQ(h->alpha(), "");
+  EXPECT_EQ(h->address1(), "");
+  EXPECT_EQ(h->pOcurrency(), "");
+  EXPECT_EQ(h->town_city(), "");
+  EXPECT_EQ(h->date_entered(), Date());  // a Null date is the zero date
+  EXPECT_EQ(h->date_completed(), Date());
+
+  // exchange_rate is taken as a number without a Null test.
+  c_->Execute("update purchase_order_header set exchange_rate = NULL");
+  Error e = test::CatchError([&] { h->ReadIt(); });
+  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
+  EXPECT_EQ(e.Source(),
+            "Line No.: 40 Line No.: 10 TarnlowSTData\r\nCopyFromRst of Class Module clsPOHeadD "
+            "Line#:10\r\n" +
+                kReadLabel + "40");
+  c_->Execute("update purchase_order_header set exchange_rate = 0");
+
+  if (GetParam() != "sqlite") return;  // only SQLite keeps text that is no date in a date column
+  c_->Execute("update purchase_order_header set date_completed = 'not a date'");
+  h->date_completed = Date::FromCalendar(2021, 5, 5);
+  h->ReadIt();
+  EXPECT_EQ(h->date_completed(), Date());
+  c_->Execute("update purchase_order_header set date_required = 'not a date'");
+  e = test::CatchError([&] { h->ReadIt(); });
+  EXPECT_EQ(e.Number(), err::TypeMismatch);
+  EXPECT_EQ(e.Source(),
+            "Line No.: 40 Line No.: 10 TarnlowSTData\r\nCopyFromRst of Class Module clsPOHeadD "
+            "Line#:10\r\n" +
+                kReadLabel + "40");
+}
+
+// ---- failures -------------------------------------------------------------------
+
+TEST_P(OrderHeaderTest, AMissingOrderRaisesNotFoundAndKeepsTheProperties) {
+  auto h = Header(c_, "PO9");
+  h->supplier = "SUP1";
+  const Error e = test::CatchError([&] { h->ReadIt(); });
+  EXPECT_EQ(e.Number(), -2147221504);
+  EXPECT_EQ(e.Description(), "Purchase order :PO9 not found");
+  EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData\r\n" + kReadLabel + "30");
+  EXPECT_EQ(h->supplier(), "SUP1");
+  EXPECT_FALSE(h->CheckIfExists());
+}
+
+TEST_P(OrderHeaderTest, ADuplicateOrderNumberIsReportedAsAlreadyExisting) {
+  auto h = Header(c_, "PO1");
+  h->InsertRow();
+  Error e = test::CatchError([&] { h->InsertRow(); });
+  const std::string prefix = "Purchase Order: PO1 already exists \r\n";
+  EXPECT_EQ(e.Number(), DbIntegrityViolation);
+  EXPECT_TRUE(e.Description().starts_with(prefix)) << e.Description();
+  EXPECT_GT(e.Description().size(), prefix.size()) << "the database's own description follows";
+  EXPECT_EQ(e.Source(), "Line No.: 30 " + Inner() + "\r\n" + kInsertLabel + "30");
+
+  // A fax row left behind by another order with the number: the header is
+  // written, the fax insert is the duplicate.
+  c_->Execute("insert into purchase_order_fax (order_no, fax) values ('PO2', 'old')");
+  auto f = Header(c_, "PO2");
+  f->UsePOHeadX1 = true;
+  e = test::CatchError([&] { f->InsertRow(); });
+  EXPECT_EQ(e.Number(), DbIntegrityViolation);
+  EXPECT_TRUE(e.Description().starts_with("Purchase Order: PO2 already exists \r\n")) << e.Description();
+  EXPECT_EQ(e.Source(), "Line No.: 40 Line No.: 30 " + Inner() +
+                            "\r\nInsertRow of Class Module clsPOHeadx1\r\n" + kInsertLabel + "40");
+  EXPECT_EQ(Count("purchase_order_header", "PO2"), 1u);
+}
+
+TEST_P(OrderHeaderTest, AnyOtherInsertFailureKeepsItsOwnDescriptionAndWritesNothing) {
+  auto h = Header(Open("dualrate=1"), "PO1");
+  h->UsePOHeadX1 = true;
+  h->UseIntrastats = true;
+  h->supplier = "NINECHARS";  // bound unchanged: the database refuses it
+  const Error e = test::CatchError([&] { h->InsertRow(); });
+  EXPECT_EQ(e.Number(), DbFailure);
+  EXPECT_EQ(e.Description().find("already exists"), std::string::npos);
+  EXPECT_EQ(e.Source(), "Line No.: 30 " + Inner() + "\r\n" + kInsertLabel + "30");
+  for (const char* table :
+       {"purchase_order_header", "purchase_order_fax", "purchase_order_rate", "purchase_order_vat_state"})
+    EXPECT_EQ(Count(table, "PO1"), 0u) << table;
+}
+
+TEST_P(OrderHeaderTest, RateAndVatStateFailuresReachTheCallerAsTheDatabaseLayerGaveThem) {
+  auto faulty = test::OpenWithFaults(db_, "dualrate=1");
+  faulty.faults->Add(
+      {.prefix = "INSERT INTO purchase_order_rate", .source = "RateLayer", .description = "no"});
+  auto h = Header(faulty.connection, "PO1");
+  h->UsePOHeadX1 = true;
+  h->UseIntrastats = true;
+  Error e = test::CatchError([&] { h->InsertRow(); });
+  EXPECT_EQ(e.Number(), DbFailure);
+  EXPECT_EQ(e.Source(), "RateLayer");
+  EXPECT_EQ(e.Description(), "no");
+  // Header and fax stay written; the VAT-state row was never reached.
+  EXPECT_EQ(Count("purchase_order_header", "PO1"), 1u);
+  EXPECT_EQ(Count("purchase_order_fax", "PO1"), 1u);
+  EXPECT_EQ(Count("purchase_order_vat_state", "PO1"), 0u);
+
+  faulty.faults->Add({.prefix = "INSERT INTO purchase_order_vat_state", .source = "VatLayer"});
+  h->order_no("PO2");
+  e = test::CatchError([&] { h->InsertRow(); });
+  EXPECT_EQ(e.Source(), "VatLayer");
+  EXPECT_EQ(Count("purchase_order_rate", "PO2"), 1u);
+  EXPECT_EQ(Count("purchase_order_vat_state", "PO2"), 0u);
+}
+
+TEST_P(OrderHeaderTest, InsertBindsTextThroughTheConnectionAndTheSupplierUnchanged) {
+  auto faulty = test::OpenWithFaults(db_, "dualrate=1&extended=0");
+  faulty.faults->Add({.prefix = "INSERT INTO purchase_order_header"});
+  auto h = Header(faulty.connection, "PO1");
+  FillDistinct(*h);
+  h->supplier = " SUP ";
+  test::CatchError([&] { h->InsertRow(); });
+  const auto failures = faulty.faults->Failures();
+  ASSERT_EQ(failures.size(), 1u);
+  const std::vector<Variant>& v = failures[0].values;
+  ASSERT_EQ(v.size(), 45u);
+  EXPECT_EQ(v[0], Variant(h->address1()));
+  EXPECT_EQ(v[10], Variant(h->pOcurrency()));
+  EXPECT_EQ(v[11], Variant(h->date_completed()));
+  EXPECT_EQ(v[21], Variant(0.0));  // the dual-rate option keeps the rate out of the header
+  EXPECT_EQ(v[30], Variant("PO1"));
+  EXPECT_EQ(v[39], Variant(" SUP "));
+  EXPECT_EQ(v[44], Variant(h->vat_type()));
+}
+
+TEST_P(OrderHeaderTest, DeleteRemovesWhatTheFlagsAndOptionNameAndStopsAtTheFirstFailure) {
+  auto c = Open("dualrate=1");
+  for (const char* order : {"PO1", "PO2"}) {
+    auto h = Header(c, order);
+    h->UsePOHeadX1 = true;
+    h->UseIntrastats = true;
+    h->InsertRow();
+  }
+  // Flags off, option on: header and rate row go, fax and VAT state stay.
+  Header(c, "PO1")->DeleteForOrder();
+  EXPECT_EQ(Count("purchase_order_header", "PO1"), 0u);
+  EXPECT_EQ(Count("purchase_order_rate", "PO1"), 0u);
+  EXPECT_EQ(Count("purchase_order_fax", "PO1"), 1u);
+  EXPECT_EQ(Count("purchase_order_vat_state", "PO1"), 1u);
+  EXPECT_EQ(Count("purchase_order_header", "PO2"), 1u);
+
+  auto faulty = test::OpenWithFaults(db_, "dualrate=1");
+  faulty.faults->Add({.prefix = "delete from purchase_order_rate", .source = "Del"});
+  auto h = Header(faulty.connection, "PO2");
+  h->UsePOHeadX1 = true;
+  h->UseIntrastats = true;
+  const Error e = test::CatchError([&] { h->DeleteForOrder(); });
+  EXPECT_EQ(e.Number(), DbFailure);
+  EXPECT_EQ(e.Description(), "Injected failure");
+  // The direct exit: no "Line No.: " in front, the line after the label.
+  EXPECT_EQ(e.Source(), "Del\r\nDeleteForOrder of Class Module clsPOHeadD Line#:40");
+  EXPECT_EQ(Count("purchase_order_header", "PO2"), 0u);
+  EXPECT_EQ(Count("purchase_order_fax", "PO2"), 0u);
+  EXPECT_EQ(Count("purchase_order_rate", "PO2"), 1u);
+  EXPECT_EQ(Count("purchase_order_vat_state", "PO2"), 1u);
+  EXPECT_TRUE(h->DeleteForOrder().IsEmpty()) << "the result is never assigned";
+}
+
+TEST_P(OrderHeaderTest, OrderNumbersThatTryToLeaveTheirQuotesMatchOnlyThemselves) {
+  auto c = Open("dualrate=1");
+  for (const char* order : {"PO1", "O'NEIL", "PO--1"}) {
+    auto h = Header(c, order);
+    h->UsePOHeadX1 = true;
+    h->UseIntrastats = true;
+    h->InsertRow();
+  }
+  for (const char* attack : {"X' OR '1'='1", "PO1' --", "'"}) {
+    SCOPED_TRACE(attack);
+    auto h = Header(c, attack);
+    h->UsePOHeadX1 = true;
+    h->UseIntrastats = true;
+    EXPECT_FALSE(h->CheckIfExists());
+    EXPECT_EQ(test::CatchError([&] { h->ReadIt(); }).Description(),
+              "Purchase order :" + std::string(attack) + " not found");
+    h->DeleteForOrder();
+  }
+  const std::vector<std::string> tests = Traced("select order_no from purchase_order_header where");
+  EXPECT_NE(std::find(tests.begin(), tests.end(),
+                      "select order_no from purchase_order_header where order_no = 'X'' OR ''1''=''1'"),
+            tests.end());
+  EXPECT_EQ(Rows("select order_no from purchase_order_header").size(), 3u);
+  EXPECT_EQ(Rows("select order_no from purchase_order_fax").size(), 3u);
+  EXPECT_EQ(Rows("select order_no from purchase_order_rate").size(), 3u);
+  EXPECT_EQ(Rows("select order_no from purchase_order_vat_state").size(), 3u);
+
+  auto quoted = Header(c, "O'NEIL");
+  quoted->UsePOHeadX1 = true;
+  quoted->UseIntrastats = true;
+  EXPECT_TRUE(quoted->CheckIfExists());
+  quoted->ReadIt();
+  EXPECT_EQ(quoted->order_no(), "O'NEIL");
+  quoted->DeleteForOrder();
+  EXPECT_EQ(Rows("select order_no from purchase_order_header order by order_no").size(), 2u);
+  EXPECT_EQ(Rows("select order_no from purchase_order_vat_state").size(), 2u);
+  EXPECT_TRUE(Header(c, "PO--1")->CheckIfExists());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, OrderHeaderTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
+
+// ---- the fax companion ---------------------------------------------------------
+
+class FaxCompanionTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+};
+
+TEST_P(FaxCompanionTest, WritesCopiesResetsAndDeletesItsRow) {
+  clsPOHeadx1D fax;
+  fax.SageConnection(c_);
+  fax.order_no = "PO1";
+  fax.fax = "0123";
+  fax.InsertRow();
+  fax.order_no = "PO2";
+  fax.InsertRow();
+  EXPECT_EQ(test::Traced(trace_, "INSERT"), std::vector<std::string>{kFaxInsert});
+
+  clsPOHeadx1D copy;
+  copy.CopyFrom(fax);
+  EXPECT_EQ(copy.fax(), "0123");
+  EXPECT_EQ(copy.order_no(), "PO2");
+  copy.Reset();
+  EXPECT_EQ(copy.fax(), "");
+  EXPECT_EQ(copy.order_no(), "PO2");
+
+  c_->Execute("update purchase_order_fax set fax = NULL where order_no = 'PO1'");
+  Recordset rs;
+  rs.Open("select * from purchase_order_fax where order_no = 'PO1'", c_->DatabaseConnection(),
+          adOpenForwardOnly, adLockReadOnly);
+  copy.fax = "x";
+  copy.CopyFromRecordset(rs);
+  rs.Close();
+  EXPECT_EQ(copy.fax(), "");
+  EXPECT_EQ(copy.order_no(), "PO1");
+
+  EXPECT_TRUE(fax.DeleteForOrder().IsEmpty());
+  EXPECT_EQ(test::Traced(trace_, "delete").back(), "delete from purchase_order_fax where order_no = 'PO2'");
+  EXPECT_EQ(test::Select(*c_, "select order_no from purchase_order_fax").size(), 1u);
+}
+
+TEST_P(FaxCompanionTest, FailuresCarryTheShortModuleLabelWithoutALineInIt) {
+  clsPOHeadx1D fax;
+  fax.SageConnection(c_);
+  fax.order_no = "PO1";
+  fax.fax = std::string(31, '9');  // one more than the column takes
+  const Error e = test::CatchError([&] { fax.InsertRow(); });
+  EXPECT_EQ(e.Number(), DbFailure);
+  EXPECT_EQ(e.Source(), "Line No.: 30 " + test::EngineSource(GetParam()) +
+                            "\r\nInsertRow of Class Module clsPOHeadx1");
+  Recordset rs;
+  rs.Open("select order_no from purchase_order_fax", c_->DatabaseConnection(), adOpenForwardOnly,
+          adLockReadOnly);
+  const Error missing = test::CatchError([&] { fax.CopyFromRecordset(rs); });  // no row to copy
+  EXPECT_EQ(missing.Source().substr(missing.Source().rfind("\r\n") + 2),
+            "CopyFromRecordset of Class Module clsPOHeadx1");
+  rs.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, FaxCompanionTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
+
+// ---- the classes as clients see them ----------------------------------------
+
+TEST(OrderHeaderClassTest, HeaderAndFaxMembersComeInInterfaceOrder) {
+  std::vector<std::string_view> header{"SageConnection"};
+  for (const char* name : {"address1",
+                           "address2",
+                           "address3",
+                           "address4",
+                           "address5",
+                           "alpha",
+                           "amend_req_no",
+                           "buyer_id",
+                           "committed_flag",
+                           "committed_year",
+                           "pOcurrency",
+                           "date_completed",
+                           "date_entered",
+                           "date_required",
+                           "delivery_address1",
+                           "delivery_address2",
+                           "delivery_address3",
+                           "delivery_address4",
+                           "delivery_address5",
+                           "delivery_address6",
+                           "discount_category",
+                           "exchange_rate",
+                           "firm_planned",
+                           "hold_indicator",
+                           "last_grn_date",
+                           "last_inv_log_date",
+                           "memo1",
+                           "memo2",
+                           "mrp_included",
+                           "nl_company",
+                           "order_no",
+                           "orig_paper_req_no",
+                           "orig_req_id",
+                           "orig_req_no",
+                           "parent_order",
+                           "pl_company",
+                           "price_list",
+                           "spare",
+                           "status",
+                           "supplier",
+                           "supplier_ref",
+                           "tran_code1",
+                           "tran_code2",
+                           "tran_code3",
+                           "vat_type",
+                           "PrepareInsertStatement",
+                           "InsertRow",
+                           "DeleteForOrder",
+                           "CheckIfExists",
+                           "ReadIt",
+                           "POHeadX1D",
+                           "UsePOHeadX1",
+                           "operator1",
+                           "UseIntrastats",
+                           "rate_source",
+                           "delivery_terms",
+                           "contract_number",
+                           "vatstate",
+                           "address6",
+                           "town_city",
+                           "county",
+                           "state_region",
+                           "iso_country_Code",
+                           "country",
+                           "del_town_city",
+                           "del_county",
+                           "del_state_region",
+                           "del_iso_country_code",
+                           "del_country"})
+    header.push_back(name);
+  EXPECT_EQ(MemberNames(clsPOHeadD::Info()), header);
+  EXPECT_EQ(MemberNames(clsPOHeadx1D::Info()),
+            (std::vector<std::string_view>{"SageConnection", "fax", "order_no", "InsertRow", "Reset",
+                                           "CopyFromRecordset", "CopyFrom", "DeleteForOrder"}));
+  EXPECT_EQ(clsPOHeadx1D::Info().Find("SageConnection")->access, Access::SetGet);
+  EXPECT_EQ(clsPOHeadD::Info().Find("POHeadX1D")->access, Access::Get);
+  EXPECT_EQ(clsPOHeadD::Info().ClassId(), "{2AFF014F-F474-4708-AEDA-8B6202E44B96}");
+  EXPECT_EQ(clsPOHeadx1D::Info().ClassId(), "{A7A4E241-F868-4E94-94E0-6B3AFC500C39}");
+}
+
+TEST(OrderHeaderClassTest, WithoutAnOpenConnectionEachOperationNamesWhereItFailed) {
+  test::MessageCapture messages;
+  clsPOHeadD h;
+  h.SageConnection(std::make_shared<Connection>());
+  h.order_no("PO1");
+  EXPECT_EQ(test::CatchError([&] { h.InsertRow(); }).Source(),
+            "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsPOHeadD "
+            "Line#:20\r\n" +
+                kInsertLabel + "10");
+  EXPECT_EQ(test::CatchError([&] { h.CheckIfExists(); }).Source(),
+            "Line No.: 10 TarnlowSTData\r\nCheckIfExists of Class Module clsPOHeadD Line#:10");
+  EXPECT_EQ(test::CatchError([&] { h.ReadIt(); }).Source(),
+            "Line No.: 10 TarnlowSTData\r\n" + kReadLabel + "10");
+  const Error e = test::CatchError([&] { h.DeleteForOrder(); });
+  EXPECT_EQ(e.Number(), err::ObjectNotSet);
+  EXPECT_EQ(e.Source(), "TarnlowSTData\r\nDeleteForOrder of Class Module clsPOHeadD Line#:10");
+  EXPECT_EQ(messages.Messages().size(), 4u);
+  for (const auto& m : messages.Messages()) EXPECT_EQ(m.text, "Uninitialised connection");
+}
+
+TEST(OrderHeaderClassTest, LateBoundOrderNumberReachesTheCompanionItHandsOut) {
+  ObjectPtr head = CreateObject("clsPOHeadD");
+  const ObjectPtr fax = late::Get(*head, "POHeadX1D").ToObject();
+  ASSERT_NE(std::dynamic_pointer_cast<clsPOHeadx1D>(fax), nullptr);
+  late::Let(*head, "order_no", Variant("PO7"));
+  EXPECT_EQ(late::Get(*fax, "order_no"), Variant("PO7"));
+  EXPECT_EQ(late::Get(*head, "order_no"), Variant("PO7"));
+  // The same companion for the life of the header.
+  EXPECT_EQ(late::Get(*head, "POHeadX1D").ToObject(), fax);
+  // Its connection is what its statement holder holds: none, without a message.
+  test::MessageCapture messages;
+  EXPECT_TRUE(late::Get(*fax, "SageConnection").ToObject() == nullptr);
+  EXPECT_TRUE(messages.Messages().empty());
+  // Defaults: empty texts, zero dates and rate, both flags off.
+  EXPECT_EQ(late::Get(*head, "date_required"), Variant(Date()));
+  EXPECT_EQ(late::Get(*head, "UsePOHeadX1"), Variant(false));
+  EXPECT_EQ(late::Get(*head, "exchange_rate"), Variant(0.0));
+}
+
+}  // namespace
+}  // namespace tarnlow

@@ -1,0 +1,718 @@
+// Order lines as orders are written, walked, copied, invoiced and deleted
+// (clsPODetailD), with the walk's buffer (colPODetailD).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "order/order_support.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+std::string Placeholders(int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += i ? ",?" : "?";
+  return out;
+}
+
+const std::string kLineInsert =
+    "INSERT INTO purchase_order_line( alloc_expect_cost,bundle_line_ref,cost_per_unit,cost_price_u,"
+    "date_completed,date_required,delivery_no1,delivery_no2,delivery_no3,description,discount"
+    ",discount_code,discount_price_u,discount_tran_u,foreign_exp_cost,foreign_total_act,foreign_total_exp,"
+    "goods_vat_ind,grn_required,inv_qty_to_date,inv_value_logged"
+    ",inv_value_posted,level_of_detail,line_type,list_cost_price_u,list_cost_stock_u,list_cost_tran_u,"
+    "local_expect_cost,local_total_actual,local_total_expect,log_inv_by_qty"
+    ",long_description,mrp_flag,new_rec_this_run,new_vat_code,nl_category,order_line_no,order_no,orig_qty,"
+    "pricing_unit,pricing_unit_fact"
+    ",pricing_unit_op,product,qty_invoiced,qty_issued,qty_ordered,qty_received,qty_returned,serial_indic,"
+    "ship_date,spare"
+    ",status,stock_unit_dp,tran_code1,tran_code2,tran_code3,tran_exp_cost,tran_exp_fcost,tran_inv_qty,"
+    "tran_order_qty,tran_orig_orderq"
+    ",tran_qty_returned,tran_recd_qty,trans_unit_dp,unalloc_qty,unit_code,unit_factor,unit_group,unit_"
+    "operand,"
+    "value_disc_flag,vat_code"
+    ",warehouse,weight)" +
+    std::string(" VALUES ( ") + Placeholders(41) + " " + "," + Placeholders(32) + ")";
+std::string WeightInsertFrom6(const std::string& spare) {
+  return "INSERT INTO purchase_order_line_weight( order_no, order_line_no, " + spare +
+         ", weightkg, suppunitqty) VALUES ( ?,?,?,?,?) ";
+}
+const std::string kInvoiceUpdate =
+    "UPDATE purchase_order_line set inv_qty_to_date = inv_qty_to_date + ?,   inv_value_logged = "
+    "inv_value_logged + ?  where order_no=? and order_line_no=?";
+const std::string kJoinSelect =
+    "select A.*, B.order_line_no as detpglineno, analysis_a, analysis_b, analysis_c, analysis_d, analysis_e, "
+    "analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol from "
+    "purchase_order_line";
+
+std::vector<std::string> MemberNames(const ClassInfo& info) {
+  std::vector<std::string> out;
+  for (const MemberInfo& m : info.Members()) out.emplace_back(m.name);
+  return out;
+}
+
+// A line whose every column holds a value of its own: texts a letter,
+// numbers n.25 and dates a day of January 2024 at 08:30.
+void FillLine(clsPODetailD& line, const std::string& order, std::int16_t number, int seed) {
+  int n = seed;
+  for (const ColumnInfo& c : clsPODetailD::LineColumns()) {
+    ++n;
+    switch (c.kind) {
+      case ValueKind::Text:
+        late::Let(line, c.property, Variant(std::string(1, static_cast<char>('A' + n % 26))));
+        break;
+      case ValueKind::Double: late::Let(line, c.property, Variant(n + 0.25)); break;
+      case ValueKind::Date:
+        late::Let(line, c.property, Variant(Date::FromCalendar(2024, 1, n % 28 + 1, 8, 30)));
+        break;
+      default: break;
+    }
+  }
+  line.order_no = order;
+  line.order_line_no = number;
+  line.line_type = "S";
+}
+
+void FillAnalysis(clsPODetpgD& a, const std::string& tag) {
+  int n = 0;
+  for (const ColumnInfo& c : clsPODetpgD::Columns())
+    if (c.kind == ValueKind::Text && c.column != "order_no")
+      late::Let(a, c.property, Variant(tag + std::to_string(++n)));
+}
+
+void ExpectSameLine(const clsPODetailD& got, const clsPODetailD& want) {
+  for (const ColumnInfo& c : clsPODetailD::LineColumns()) EXPECT_EQ(c.get(got), c.get(want)) << c.property;
+}
+
+void ExpectSameAnalysis(const clsPODetpgD& got, const clsPODetpgD& want) {
+  for (const ColumnInfo& c : clsPODetpgD::Columns()) EXPECT_EQ(c.get(got), c.get(want)) << c.property;
+}
+
+void ExpectResetAnalysis(const clsPODetpgD& a) {
+  for (const ColumnInfo& c : clsPODetpgD::Columns())
+    if (c.kind == ValueKind::Text && c.column != "order_no") {
+      EXPECT_EQ(c.get(a), Variant("")) << c.property;
+    }
+}
+
+class OrderLineTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  std::shared_ptr<Connection> Open(const std::string& options = "") {
+    c_ = db_.Open("trace=" + trace_ + (options.empty() ? "" : "&" + options));
+    return c_;
+  }
+  std::shared_ptr<clsPODetailD> NewLine(bool analysis = false, bool history = false) {
+    auto l = std::make_shared<clsPODetailD>();
+    l->SageConnection(c_);
+    l->UsePODetpgD = analysis;
+    l->UsePOVHstD = history;
+    return l;
+  }
+  // Writes the line with its companions filled; returns it.
+  std::shared_ptr<clsPODetailD> Write(const std::string& order, std::int16_t number, const std::string& type,
+                                      bool analysis, bool history) {
+    auto l = NewLine(analysis, history);
+    FillLine(*l, order, number, number * 3);
+    l->line_type = type;
+    FillAnalysis(*l->PODetpgD(), "L" + std::to_string(number) + "-");
+    l->POVHstD()->supplier = "S" + std::to_string(number);
+    l->InsertRow();
+    return l;
+  }
+  std::vector<std::int16_t> Walk(clsPODetailD& l, const std::string& order) {
+    l.order_no = order;
+    l.StartReadForOrder();
+    std::vector<std::int16_t> out;
+    while (l.ReadNextForOrder()) out.push_back(l.order_line_no());
+    return out;
+  }
+  test::Rows Rows(const std::string& sql) { return test::Select(*c_, sql); }
+  std::size_t Count(const std::string& table) { return Rows("select * from " + table).size(); }
+  std::string Inner() const { return test::EngineSource(GetParam()); }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_;
+};
+
+// ---- writing ---------------------------------------------------------------------------
+
+TEST_P(OrderLineTest, TheLineAndWeightStatementsArePreparedOncePerConnection) {
+  Open();
+  auto l = Write("P1", 1, "S", false, false);
+  l->order_line_no = 2;
+  l->InsertRow();
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line("), std::vector<std::string>{kLineInsert});
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line_weight"),
+            std::vector<std::string>{WeightInsertFrom6("spare2")});
+  // A new connection prepares them again, with a parameter list of the
+  // right length.
+  l->SageConnection(db_.Open("trace=" + trace_));
+  l->order_line_no = 3;
+  l->InsertRow();
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line(").size(), 2u);
+  EXPECT_EQ(Rows("select order_line_no from purchase_order_line_weight where order_line_no = '   3'").size(),
+            1u);
+  EXPECT_EQ(Count("purchase_order_line"), 3u);
+}
+
+TEST_P(OrderLineTest, TheWeightRowFollowsReleaseAndSpareColumn) {
+  struct Case {
+    std::string options;
+    std::string text;
+    test::Rows key;  // the stored key columns of line 7
+  };
+  const std::vector<Case> cases{
+      {"release=5",
+       "INSERT INTO purchase_order_line_weight( order_det_key, spare, weightkg, suppunitqty) VALUES ( "
+       "?,?,?,?) ",
+       {{"P1        "
+         "   7"}}},
+      {"release=6", WeightInsertFrom6("spare"), {{"P1", "   7"}}},
+      {"release=7&version=2.2", WeightInsertFrom6("spare"), {{"P1", "   7"}}},
+      {"release=7&version=2.3", WeightInsertFrom6("spare2"), {{"P1", "   7"}}},
+      {"release=8&extended=0", WeightInsertFrom6("spare"), {{"P1", "   7"}}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.options);
+    test::ScratchDatabase db(GetParam());
+    const std::string trace = db.Folder() + "/trace.sql";
+    c_ = db.Open("trace=" + trace + "&" + k.options);
+    auto l = NewLine();
+    FillLine(*l, "P1", 7, 0);
+    l->weight = 12.5;
+    l->InsertRow();
+    EXPECT_EQ(test::Traced(trace, "INSERT INTO purchase_order_line_weight"),
+              std::vector<std::string>{k.text});
+    const bool combined = k.options == "release=5";
+    EXPECT_EQ(Rows(combined ? "select order_det_key from purchase_order_line_weight"
+                            : "select order_no, order_line_no from purchase_order_line_weight"),
+              k.key);
+    EXPECT_EQ(Rows("select spare, spare2, weightkg, suppunitqty from purchase_order_line_weight"),
+              (test::Rows{{"", "", 12.5, 0.0}}));
+  }
+}
+
+TEST_P(OrderLineTest, CompanionRowsAreWrittenForLinesThatAreNoComment) {
+  Open("dualrate=1");
+  Write("P1", 1, "S", true, true);
+  Write("P1", 2, "C", true, true);
+  Write("P1", 3, "S", false, true);
+  Write("P1", 4, "S", true, false);
+  // The companions were told the order and line by the line's setters.
+  EXPECT_EQ(Rows("select order_no, order_line_no, analysis_a from purchase_order_line_analysis"
+                 " order by order_line_no"),
+            (test::Rows{{"P1", "   1", "L1-1"}, {"P1", "   4", "L4-1"}}));
+  EXPECT_EQ(Rows("select order_no, order_line_no, supplier from purchase_order_variance_history"
+                 " order by order_line_no"),
+            (test::Rows{{"P1", "   1", "S1"}, {"P1", "   3", "S3"}}));
+  EXPECT_EQ(Count("purchase_order_variance_rate"), 2u);
+  EXPECT_EQ(Count("purchase_order_line_weight"), 4u);
+  EXPECT_EQ(Count("purchase_order_line"), 4u);
+}
+
+TEST_P(OrderLineTest, AFailingStepLeavesTheEarlierRowsAndNamesItsLine) {
+  Open();
+  auto l = NewLine(true, true);
+  FillLine(*l, "P1", 1, 0);
+  l->POVHstD()->supplier = "NINECHARS";  // too long for its column
+  Error e = test::CatchError([&] { l->InsertRow(); });
+  EXPECT_EQ(e.Source(), "Line No.: 50 Line No.: 30 " + Inner() +
+                            "\r\nInsertRow of Class Module clsPOvhstD Line#:30"
+                            "\r\nInsertRow of Class Module clsPODetailD Line#:50");
+  EXPECT_EQ(Count("purchase_order_line"), 1u);
+  EXPECT_EQ(Count("purchase_order_line_analysis"), 0u);
+  EXPECT_EQ(Count("purchase_order_line_weight"), 0u);
+
+  // A text too long for the line itself is the database's error; nothing is written.
+  l->order_line_no = 2;
+  l->POVHstD()->supplier = "S";
+  l->description = std::string(21, 'D');
+  e = test::CatchError([&] { l->InsertRow(); });
+  EXPECT_EQ(e.Source(), "Line No.: 30 " + Inner() + "\r\nInsertRow of Class Module clsPODetailD Line#:30");
+  EXPECT_EQ(Count("purchase_order_line"), 1u);
+
+  // The weight row comes last.
+  l->description = "D";
+  c_->Execute("drop table purchase_order_line_weight");
+  e = test::CatchError([&] { l->InsertRow(); });
+  EXPECT_EQ(e.Source(), "Line No.: 70 " + Inner() + "\r\nInsertRow of Class Module clsPODetailD Line#:70");
+  EXPECT_EQ(Count("purchase_order_line"), 2u);
+  EXPECT_EQ(Count("purchase_order_line_analysis"), 1u);
+}
+
+// ---- reading and walking -------------------------------------------------------------------
+
+TEST_P(OrderLineTest, AnOrderComesBackColumnForColumnAcrossLayouts) {
+  // Kinds, releases on both sides of the weight-row change, the extended
+  // layout on and off, the dual-rate option on and off.
+  const std::vector<std::string> layouts{
+      "kind=1&release=8&extended=1&dualrate=1", "kind=2&release=5&extended=0&dualrate=0",
+      "kind=1&release=5&extended=1&dualrate=1", "kind=2&release=7&extended=1&version=2.2&dualrate=0"};
+  for (const std::string& layout : layouts) {
+    SCOPED_TRACE(layout);
+    test::ScratchDatabase db(GetParam());
+    c_ = db.Open(layout);
+    // A ten-character order number is its own blank-filled form.
+    const std::string order = "PO00000042";
+    auto first = Write(order, 1, "S", true, true);
+    auto comment = Write(order, 2, "C", true, true);
+    auto plain = Write(order, 10, "S", false, true);
+    Write("PO00000043", 1, "S", true, true);
+
+    auto reader = NewLine(true, true);
+    EXPECT_EQ(Walk(*reader, order), (std::vector<std::int16_t>{1, 2, 10}));
+    reader->StartReadForOrder();
+    ASSERT_TRUE(reader->ReadNextForOrder());
+    ExpectSameLine(*reader, *first);
+    ExpectSameAnalysis(*reader->PODetpgD(), *first->PODetpgD());
+    // The line's row holds nothing for the history: it comes back reset.
+    EXPECT_EQ(reader->POVHstD()->supplier(), "");
+    ASSERT_TRUE(reader->ReadNextForOrder());
+    ExpectSameLine(*reader, *comment);
+    // A comment line's copy passes over the companions: the reader's keep
+    // the previous line's.
+    ExpectSameAnalysis(*reader->PODetpgD(), *first->PODetpgD());
+    ASSERT_TRUE(reader->ReadNextForOrder());
+    ExpectSameLine(*reader, *plain);
+    ExpectResetAnalysis(*reader->PODetpgD());  // no analysis row
+    EXPECT_FALSE(reader->ReadNextForOrder());
+    EXPECT_FALSE(reader->ReadNextForOrder());
+    ExpectSameLine(*reader, *plain);
+
+    auto one = NewLine();
+    one->order_no = order;
+    one->order_line_no = 10;
+    one->ReadIt();
+    ExpectSameLine(*one, *plain);
+
+    auto deleter = NewLine(true, true);
+    deleter->order_no = order;
+    deleter->DeleteForOrder();
+    for (const char* table : {"purchase_order_line", "purchase_order_line_analysis",
+                              "purchase_order_variance_history", "purchase_order_line_weight"}) {
+      SCOPED_TRACE(table);
+      EXPECT_EQ(Count(table), 1u);  // the other order's row
+    }
+    EXPECT_EQ(Count("purchase_order_variance_rate"), layout.ends_with("dualrate=1") ? 1u : 0u);
+  }
+}
+
+TEST_P(OrderLineTest, TheWalkAndReadStatementsAreLiteralAndQuoteTheOrderNumber) {
+  Open();
+  Write("O'NEIL", 1, "S", true, false);
+  auto reader = NewLine();
+  EXPECT_EQ(Walk(*reader, "O'NEIL"), std::vector<std::int16_t>{1});
+  reader->UsePODetpgD = true;
+  EXPECT_EQ(Walk(*reader, "O'NEIL"), std::vector<std::int16_t>{1});
+  EXPECT_EQ(reader->PODetpgD()->analysis_a(), "L1-1");
+  EXPECT_TRUE(Walk(*reader, "X' OR '1'='1").empty());
+  reader->UsePODetpgD = false;
+  reader->order_no = "O'NEIL";
+  reader->ReadIt();
+  EXPECT_EQ(
+      test::Traced(trace_, "select "),
+      (std::vector<std::string>{
+          "select * from purchase_order_line where order_no = 'O''NEIL' order by order_line_no",
+          kJoinSelect + " A left outer join  purchase_order_line_analysis B on A.order_no = B.order_no and "
+                        "A.order_line_no = B.order_line_no  where A.order_no = 'O''NEIL' order by "
+                        "A.order_line_no",
+          kJoinSelect + " A left outer join  purchase_order_line_analysis B on A.order_no = B.order_no and "
+                        "A.order_line_no = B.order_line_no  where A.order_no = 'X'' OR ''1''=''1' order by "
+                        "A.order_line_no",
+          "select * from purchase_order_line where order_no = 'O''NEIL' and order_line_no='   1'"}));
+}
+
+TEST(OrderLineStatements, KindZeroWritesTheOuterJoinWithPlus) {
+  EXPECT_EQ(
+      order::LineWalkStatement(0, true, "LINES", "DETPG", "'P1'"),
+      "select A.*, B.order_line_no as detpglineno, analysis_a, analysis_b, analysis_c, analysis_d, "
+      "analysis_e, analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol from "
+      "LINES A, DETPG B where A.order_no = B.order_no(+) and A.order_line_no = B.order_line_no(+) and "
+      "A.order_no = 'P1' order by A.order_line_no");
+  EXPECT_EQ(order::LineWalkStatement(0, false, "LINES", "DETPG", "'P1'"),
+            "select * from LINES where order_no = 'P1' order by order_line_no");
+  for (std::int16_t kind : {1, 2, 3})
+    EXPECT_EQ(
+        order::LineWalkStatement(kind, true, "LINES", "DETPG", "'it''s'"),
+        "select A.*, B.order_line_no as detpglineno, analysis_a, analysis_b, analysis_c, analysis_d, "
+        "analysis_e, analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol "
+        "from LINES A left outer join  DETPG B on A.order_no = B.order_no and A.order_line_no = "
+        "B.order_line_no  where A.order_no = 'it''s' order by A.order_line_no");
+}
+
+TEST_P(OrderLineTest, KindZeroSendsItsJoinAndAFailureComesBackLabelled) {
+  // Neither database here speaks "(+)": the statement is sent as it is and
+  // the database's refusal reaches the caller through the walk's exit.
+  Open("kind=0");
+  auto reader = NewLine(true, false);
+  reader->order_no = "P1";
+  const Error e = test::CatchError([&] { reader->StartReadForOrder(); });
+  EXPECT_EQ(e.Source(),
+            "Line No.: 40 " + Inner() + "\r\nStartReadForOrder of Class Module clsPODetailD Line#:40");
+  EXPECT_EQ(test::Traced(trace_, "select ").back(),
+            order::LineWalkStatement(0, true, "purchase_order_line", "purchase_order_line_analysis", "'P1'"));
+  // Without the analysis row there is no join, and kind 0 walks as any other.
+  Write("P1", 1, "S", false, false);
+  reader->UsePODetpgD = false;
+  EXPECT_EQ(Walk(*reader, "P1"), std::vector<std::int16_t>{1});
+}
+
+TEST_P(OrderLineTest, EachWalkStartsAfreshAndAnUnstartedWalkIsOver) {
+  Open();
+  for (std::int16_t n : {3, 1, 2}) Write("P1", n, "S", false, false);
+  Write("P2", 5, "S", false, false);
+  auto reader = NewLine();
+  reader->description = "before";
+  EXPECT_FALSE(reader->ReadNextForOrder());
+  EXPECT_EQ(reader->description(), "before");
+  reader->order_no = "P1";
+  reader->StartReadForOrder();
+  ASSERT_TRUE(reader->ReadNextForOrder());
+  EXPECT_EQ(reader->order_line_no(), 1);
+  EXPECT_EQ(Walk(*reader, "P2"), std::vector<std::int16_t>{5});
+  EXPECT_EQ(Walk(*reader, "P1"), (std::vector<std::int16_t>{1, 2, 3}));
+  EXPECT_TRUE(Walk(*reader, "P9").empty());
+  EXPECT_EQ(reader->order_line_no(), 3);  // the last line read stays
+}
+
+TEST_P(OrderLineTest, AMissingLineAndAJoinlessReadFailWithTheirRecords) {
+  Open();
+  auto l = NewLine();
+  l->order_no = "P1";
+  l->order_line_no = 7;
+  l->description = "kept";
+  Error e = test::CatchError([&] { l->ReadIt(); });
+  EXPECT_EQ(e.Number(), vbObjectError);
+  EXPECT_EQ(e.Description(), "Purchase order line:P1/7 not found");
+  EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\nReadIt of Class Module clsPODetailD Line#:20");
+  EXPECT_EQ(l->description(), "kept");
+
+  // ReadIt never joins: with the analysis flag a line that is no comment
+  // finds no "detpglineno" in its row.
+  Write("P1", 7, "S", true, false);
+  l->UsePODetpgD = true;
+  e = test::CatchError([&] { l->ReadIt(); });
+  EXPECT_EQ(e.Number(), err::ItemNotFound);
+  EXPECT_NE(e.Source().find("\r\nCopyFromRst of Class Module clsPODetailD Line#:60\r\n"
+                            "ReadIt of Class Module clsPODetailD Line#:30"),
+            std::string::npos)
+      << e.Source();
+  // A comment line has no companions to look for.
+  Write("P1", 8, "C", true, false);
+  l->order_line_no = 8;
+  l->ReadIt();
+  EXPECT_EQ(l->line_type(), "C");
+}
+
+TEST_P(OrderLineTest, NullsInTheRowFollowTheCopyRules) {
+  Open();
+  c_->Execute(
+      "insert into purchase_order_line (order_no, order_line_no, description, line_type, date_required,"
+      " qty_ordered) values ('P1', '   4', null, 'S', null, 6)");
+  auto l = NewLine(true, true);
+  l->description = "old";
+  l->date_required = Date::FromCalendar(2020, 1, 1);
+  l->order_no = "P1";
+  l->order_line_no = 4;
+  l->UsePODetpgD = false;
+  l->ReadIt();
+  EXPECT_EQ(l->description(), "");
+  EXPECT_EQ(l->date_required(), Date());
+  EXPECT_EQ(l->qty_ordered(), 6.0);
+  EXPECT_TRUE(l->UsePOVHstD());  // its copy failed on the line's row and was passed over
+
+  c_->Execute("update purchase_order_line set qty_ordered = null");
+  const Error e = test::CatchError([&] { l->ReadIt(); });
+  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
+  EXPECT_EQ(e.Source(),
+            "Line No.: 30 Line No.: 40 TarnlowSTData\r\nCopyFromRst of Class Module clsPODetailD Line#:40\r\n"
+            "ReadIt of Class Module clsPODetailD Line#:30");
+  c_->Execute("update purchase_order_line set qty_ordered = 1, order_line_no = 'x'");
+  auto reader = NewLine();
+  reader->order_no = "P1";
+  EXPECT_EQ(test::CatchError([&] { reader->StartReadForOrder(); }).Number(), err::TypeMismatch);
+}
+
+// ---- companions, copies and the setters ----------------------------------------------------
+
+TEST_P(OrderLineTest, TheSettersHandOrderLineAndConnectionToTheCompanions) {
+  Open();
+  auto l = std::make_shared<clsPODetailD>();
+  l->order_no = "P1";
+  l->order_line_no = 9;
+  EXPECT_EQ(l->PODetpgD()->order_no(), "P1");
+  EXPECT_EQ(l->POVHstD()->order_line_no(), 9);
+  late::Let(*l, "order_no", Variant("P2"));
+  late::Let(*l, "ORDER_LINE_NO", Variant("11"));
+  EXPECT_EQ(l->PODetpgD()->order_no(), "P2");
+  EXPECT_EQ(l->PODetpgD()->order_line_no(), 11);
+  EXPECT_EQ(l->POVHstD()->order_no(), "P2");
+  l->SageConnection(c_);
+  EXPECT_EQ(l->PODetpgD()->SageConnection(), c_);
+  EXPECT_EQ(l->POVHstD()->SageConnection(), c_);
+  // Late-bound callers reach the very same companions.
+  EXPECT_EQ(late::Get(*l, "PODetpgD").ToObject(), l->PODetpgD());
+  EXPECT_EQ(late::Get(*l, "POVHstD").ToObject(), l->POVHstD());
+
+  // A copy stores the numbers directly: the companions keep theirs.
+  clsPODetailD other;
+  FillLine(other, "P7", 70, 0);
+  l->CopyFrom(other);
+  EXPECT_EQ(l->order_no(), "P7");
+  EXPECT_EQ(l->PODetpgD()->order_no(), "P2");
+  EXPECT_EQ(l->POVHstD()->order_line_no(), 11);
+  // InitialiseValues stores directly too, and keeps the flags.
+  l->UsePODetpgD = true;
+  l->InitialiseValues();
+  EXPECT_EQ(l->order_no(), "");
+  EXPECT_EQ(l->order_line_no(), 0);
+  EXPECT_EQ(l->ship_date(), Date());
+  EXPECT_EQ(l->weight(), 0.0);
+  EXPECT_TRUE(l->UsePODetpgD());
+  EXPECT_EQ(l->PODetpgD()->order_no(), "P2");
+}
+
+TEST_P(OrderLineTest, CopyFromTakesTheFlagsAndTheOtherCompanionsUnlessThisLineIsAComment) {
+  clsPODetailD from;
+  FillLine(from, "P1", 3, 0);
+  from.UsePODetpgD = true;
+  from.UsePOVHstD = true;
+  from.UseIntrastats = true;
+  FillAnalysis(*from.PODetpgD(), "X");
+  from.POVHstD()->supplier = "SUP";
+  from.POVHstD()->invoice_price = 5.0;
+
+  clsPODetailD to;
+  to.POVHstD()->invoice_price = 1.0;
+  to.CopyFrom(from);
+  ExpectSameLine(to, from);
+  EXPECT_TRUE(to.UsePODetpgD());
+  EXPECT_TRUE(to.UsePOVHstD());
+  EXPECT_FALSE(to.UseIntrastats());
+  ExpectSameAnalysis(*to.PODetpgD(), *from.PODetpgD());
+  EXPECT_EQ(to.POVHstD()->supplier(), "SUP");
+  EXPECT_EQ(to.POVHstD()->invoice_price(), 1.0);  // the history copy leaves amounts alone
+
+  from.line_type = "C";
+  clsPODetailD comment;
+  comment.CopyFrom(from);
+  EXPECT_EQ(comment.line_type(), "C");
+  EXPECT_TRUE(comment.UsePODetpgD());
+  ExpectResetAnalysis(*comment.PODetpgD());
+  EXPECT_EQ(comment.POVHstD()->supplier(), "");
+
+  // Without the other's flags its companions are not copied.
+  from.line_type = "S";
+  from.UsePODetpgD = false;
+  clsPODetailD partial;
+  partial.CopyFrom(from);
+  ExpectResetAnalysis(*partial.PODetpgD());
+  EXPECT_EQ(partial.POVHstD()->supplier(), "SUP");
+}
+
+// ---- invoicing and deleting ----------------------------------------------------------------
+
+TEST_P(OrderLineTest, InvoicingAddsToTheStoredLineOnly) {
+  Open();
+  auto l = Write("P1", 1, "S", false, false);
+  auto other = Write("P1", 2, "S", false, false);
+  const double qty = l->inv_qty_to_date();
+  const double value = l->inv_value_logged();
+  l->UpdateForInvoice(2.5, 10.0);
+  l->UpdateForInvoice(0.5, 1.25);
+  const auto before = c_->Statistics().executions;
+  l->UpdateForInvoice(0, 0);
+  EXPECT_EQ(c_->Statistics().executions, before + 1);  // amounts of 0 still go to the database
+  EXPECT_EQ(l->inv_qty_to_date(), qty);
+  EXPECT_EQ(l->inv_value_logged(), value);
+  EXPECT_EQ(test::Traced(trace_, "UPDATE "), std::vector<std::string>{kInvoiceUpdate});
+  auto stored = NewLine();
+  stored->order_no = "P1";
+  stored->order_line_no = 1;
+  stored->ReadIt();
+  EXPECT_EQ(stored->inv_qty_to_date(), qty + 3.0);
+  EXPECT_EQ(stored->inv_value_logged(), value + 11.25);
+  stored->order_line_no = 2;
+  stored->ReadIt();
+  EXPECT_EQ(stored->inv_qty_to_date(), other->inv_qty_to_date());
+  EXPECT_EQ(stored->inv_value_logged(), other->inv_value_logged());
+
+  late::Call(*l, "UpdateForInvoice", {Variant("1"), Variant(2)});
+  stored->order_line_no = 1;
+  stored->ReadIt();
+  EXPECT_EQ(stored->inv_qty_to_date(), qty + 4.0);
+  EXPECT_EQ(stored->inv_value_logged(), value + 13.25);
+
+  c_->Execute("drop table purchase_order_line");
+  const Error e = test::CatchError([&] { l->UpdateForInvoice(1, 1); });
+  EXPECT_EQ(e.Source(), "Line No.: 30 " + Inner() + "\r\nUpdateForInvoice of Class Module clsPODetailD");
+}
+
+TEST_P(OrderLineTest, DeletingAnOrderTakesItsRowsTableByTableAsTheFlagsSay) {
+  Open("dualrate=1");
+  for (const char* order : {"P1", "P2", "O'NEIL"}) {
+    Write(order, 1, "S", true, true);
+    Write(order, 2, "S", true, true);
+  }
+  auto d = NewLine();
+  d->order_no = "X' OR '1'='1";
+  EXPECT_TRUE(d->DeleteForOrder().IsEmpty());
+  d->order_no = "P2'--";
+  d->DeleteForOrder();
+  EXPECT_EQ(Count("purchase_order_line"), 6u);
+  // Without the flags the companions' rows stay.
+  d->order_no = "P1";
+  d->DeleteForOrder();
+  EXPECT_EQ(Count("purchase_order_line"), 4u);
+  EXPECT_EQ(Count("purchase_order_line_weight"), 4u);
+  EXPECT_EQ(Count("purchase_order_line_analysis"), 6u);
+  EXPECT_EQ(Count("purchase_order_variance_history"), 6u);
+  // With them, the companions delete the order their setters were given.
+  d->UsePODetpgD = true;
+  d->UsePOVHstD = true;
+  d->order_no = "O'NEIL";
+  d->DeleteForOrder();
+  EXPECT_EQ(Count("purchase_order_line_analysis"), 4u);
+  EXPECT_EQ(Count("purchase_order_variance_history"), 4u);
+  EXPECT_EQ(Count("purchase_order_variance_rate"), 4u);
+  EXPECT_EQ(Rows("select distinct order_no from purchase_order_line"), (test::Rows{{"P2"}}));
+  EXPECT_EQ(
+      test::Traced(trace_, "delete from"),
+      (std::vector<std::string>{"delete from purchase_order_line where order_no = 'X'' OR ''1''=''1'",
+                                "delete from purchase_order_line_weight where order_no = 'X'' OR ''1''=''1'",
+                "delete from purchase_order_line where order_no = 'P2''--'",
+                "delete from purchase_order_line_weight where order_no = 'P2''--'",
+                                "delete from purchase_order_line where order_no = 'P1'",
+                                "delete from purchase_order_line_weight where order_no = 'P1'",
+                                "delete from purchase_order_line where order_no = 'O''NEIL'",
+                                "delete from purchase_order_line_weight where order_no = 'O''NEIL'",
+                                "delete from purchase_order_variance_history where order_no = 'O''NEIL'",
+                                "delete from purchase_order_variance_rate where order_no = 'O''NEIL'",
+                                "delete from purchase_order_line_analysis where order_no = 'O''NEIL'"}));
+}
+
+TEST_P(OrderLineTest, BeforeRelease6WeightRowsAreFoundByTheBlankFilledOrderNumber) {
+  Open("release=5");
+  // The combined key cannot tell "P1" from its blank-filled form.
+  Write("P1", 6, "S", false, false);
+  Write("P1        ", 7, "S", false, false);
+  Write("P10", 7, "S", false, false);
+  EXPECT_EQ(Rows("select order_det_key from purchase_order_line_weight order by order_det_key"),
+            (test::Rows{{"P1        "
+                         "   6"},
+                        {"P1        "
+                         "   7"},
+                        {"P10       "
+                         "   7"}}));
+  auto d = NewLine();
+  d->order_no = "P1        ";
+  d->DeleteForOrder();
+  EXPECT_EQ(Rows("select order_det_key from purchase_order_line_weight"), (test::Rows{{"P10       "
+                                                                                       "   7"}}));
+  EXPECT_EQ(Rows("select order_no from purchase_order_line order by order_no"),
+            (test::Rows{{"P1"}, {"P10"}}));
+  EXPECT_EQ(test::Traced(trace_, "delete from purchase_order_line_weight"),
+            std::vector<std::string>{
+                "delete from purchase_order_line_weight where left(order_det_key, 10) = 'P1        '"});
+}
+
+TEST(OrderLineLabels, WithoutAnOpenConnectionEachOperationFailsUnderItsLabels) {
+  clsPODetailD l;
+  test::MessageCapture messages;
+  l.SageConnection(std::make_shared<Connection>());
+  EXPECT_TRUE(messages.Messages().empty()) << "handing the connection on shows nothing";
+  const auto source = [&](auto&& operation) { return test::CatchError(operation).Source(); };
+  EXPECT_EQ(source([&] { l.InsertRow(); }),
+            "Line No.: 10 Line No.: 10 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsPODetailD "
+            "Line#:10\r\nInsertRow of Class Module clsPODetailD Line#:10");
+  EXPECT_EQ(source([&] { l.UpdateForInvoice(1, 1); }),
+            "Line No.: 10 Line No.: 10 TarnlowSTData\r\nPrepareUpdateForInvoiceStatement of Class Module "
+            "clsPODetailD\r\nUpdateForInvoice of Class Module clsPODetailD");
+  EXPECT_EQ(source([&] { l.DeleteForOrder(); }),
+            "Line No.: 10 TarnlowSTData\r\nDeleteForOrder of Class Module clsPODetailD Line#:10");
+  EXPECT_EQ(source([&] { l.StartReadForOrder(); }),
+            "Line No.: 30 TarnlowSTData\r\nStartReadForOrder of Class Module clsPODetailD Line#:30");
+  EXPECT_EQ(source([&] { l.ReadIt(); }),
+            "Line No.: 10 TarnlowSTData\r\nReadIt of Class Module clsPODetailD Line#:10");
+  EXPECT_EQ(source([&] { l.PODetpgD()->DeleteForOrder(); }),
+            "Line No.: 10 TarnlowSTData\r\nDeleteForOrder of Class Module clsPODetpgD");
+  EXPECT_EQ(messages.Messages().size(), 6u);
+  // The walk's buffer was emptied before the failure: nothing to read.
+  EXPECT_FALSE(l.ReadNextForOrder());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, OrderLineTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+// ---- the class and its buffer --------------------------------------------------------------
+
+TEST(OrderLineClass, MembersInInterfaceOrder) {
+  const ClassInfo& info = clsPODetailD::Info();
+  std::vector<std::string> expected{"SageConnection"};
+  for (const ColumnInfo& c : clsPODetailD::LineColumns()) expected.emplace_back(c.property);
+  ASSERT_EQ(expected.size(), 74u);
+  for (const char* m : {"PrepareInsertStatement", "InsertRow", "InitialiseValues", "CopyFrom", "CopyFromRst",
+                        "StartReadForOrder", "ReadNextForOrder", "DeleteForOrder", "UpdateForInvoice",
+                        "ReadIt", "UsePODetpgD", "PODetpgD", "UsePOVHstD", "POVHstD", "UseIntrastats"})
+    expected.emplace_back(m);
+  EXPECT_EQ(MemberNames(info), expected);
+  EXPECT_TRUE(std::is_sorted(expected.begin() + 1, expected.begin() + 74));
+  EXPECT_EQ(info.Find("order_line_no")->kind, ValueKind::Int16);
+  EXPECT_EQ(info.Find("PODetpgD")->access, Access::Get);
+  EXPECT_EQ(info.Find("ReadNextForOrder")->kind, ValueKind::Bool);
+  EXPECT_EQ(info.ClassId(), "{145CC5D0-9A0A-4E8D-BECC-B8266274F668}");
+  EXPECT_EQ(info.InterfaceId(), "{0FF2324F-B881-4730-9940-7C10C969B266}");
+  EXPECT_NE(dynamic_cast<clsPODetailD*>(CreateObject("clsPODetailD").get()), nullptr);
+}
+
+TEST(OrderLineBuffer, KeysAreTheLineNumberWithASignPosition) {
+  EXPECT_EQ(colPODetailD::LineKey(7), " 7");
+  EXPECT_EQ(colPODetailD::LineKey(0), " 0");
+  EXPECT_EQ(colPODetailD::LineKey(-3), "-3");
+  EXPECT_EQ(colPODetailD::LineKey(32767), " 32767");
+
+  colPODetailD lines;
+  clsPODetailD l;
+  for (std::int16_t n : {12, 3, -1}) {
+    l.order_line_no = n;
+    l.description = "line " + std::to_string(n);
+    lines.Add(l);
+  }
+  EXPECT_EQ(lines.Count(), 3);
+  EXPECT_EQ(lines.Item(Variant(" 12"))->description(), "line 12");
+  EXPECT_EQ(lines.Item(Variant("-1"))->description(), "line -1");
+  EXPECT_EQ(lines.Item(Variant(std::int32_t{2}))->order_line_no(), 3);
+  EXPECT_EQ(test::CatchError([&] { lines.Item(Variant("12")); }).Number(), err::InvalidProcedureCall);
+  // A second line with the same number is refused and the list stays.
+  l.order_line_no = 12;
+  EXPECT_EQ(test::CatchError([&] { lines.Add(l); }).Number(), err::DuplicateKey);
+  EXPECT_EQ(lines.Count(), 3);
+  // The stored member is a copy: later changes to the caller's line do not reach it.
+  l.order_line_no = 40;
+  l.description = "original";
+  auto stored = lines.Add(l);
+  l.description = "changed";
+  EXPECT_EQ(lines.Item(Variant(" 40"))->description(), "original");
+  stored->description = "through Add";
+  EXPECT_EQ(lines.Item(Variant(std::int32_t{4}))->description(), "through Add");
+  lines.Remove(Variant(std::int32_t{1}));
+  EXPECT_EQ(lines.Item(Variant(std::int32_t{1}))->order_line_no(), 3);
+  lines.ClearList();
+  EXPECT_EQ(lines.Count(), 0);
+}
+
+TEST(OrderLineBuffer, IsPrivateWithItsOperationsInOrder) {
+  EXPECT_EQ(MemberNames(colPODetailD::Info()),
+            (std::vector<std::string>{"Add", "ClearList", "Item", "Count", "Remove", "NewEnum"}));
+  EXPECT_FALSE(colPODetailD::Info().Creatable());
+  EXPECT_EQ(Registry::Find("colPODetailD"), nullptr);
+  EXPECT_EQ(test::CatchError([] { CreateObject("colPODetailD"); }).Number(), err::CannotCreateObject);
+}
+
+}  // namespace
+}  // namespace tarnlow

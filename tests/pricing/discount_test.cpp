@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fault_database.h"
+#include "pricing/colPOPDiscount.h"
+#include "tarnlow/late_binding.h"
+#include "tarnlow/pricing/clsPOPDiscountD.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+const std::string kLoadText = "select * from purchase_discount";
+const std::string kInsertText =
+    "INSERT INTO purchase_discount ( cust_disc_code,description,discount1,discount2,discount3,discount4,"
+    "discount5,discount6,discount7,discount_type,price_list,prod_disc_code,quantity_break1,quantity_break2,"
+    "quantity_break3,quantity_break4,quantity_break5,quantity_break6,quantity_break7,slash1,slash2,unit_code,"
+    "unit_group,vat_inclusive_flag) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+const std::string kCRLF = "\r\n";
+const std::string kDuplicateText = "This key is already associated with an element of this collection";
+
+class DiscountTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override { discount_.SageConnection(c_); }
+  // A row whose breaks and discounts are base + 1 ... base + 7 and
+  // base / 10 + 1 ... 7.
+  void Row(const std::string& cust, const std::string& prod, const std::string& list, int base = 0,
+           const std::string& vat = "N") {
+    std::string sql =
+        "insert into purchase_discount (cust_disc_code, prod_disc_code, price_list, description, "
+        "discount_type, unit_code, unit_group, vat_inclusive_flag";
+    for (int i = 1; i <= 7; ++i)
+      sql += ", quantity_break" + std::to_string(i) + ", discount" + std::to_string(i);
+    sql += ") values ('" + cust + "', '" + prod + "', '" + list + "', 'for " + cust +
+           "', 'Q', 'EACH', 'U', '" + vat + "'";
+    for (int i = 1; i <= 7; ++i)
+      sql += ", " + std::to_string(base + i) + ", " + std::to_string(base / 10 + i);
+    c_->Execute(sql + ")");
+  }
+  void Keys(const std::string& cust, const std::string& prod, const std::string& list) {
+    discount_.cust_disc_code = cust;
+    discount_.prod_disc_code = prod;
+    discount_.price_list = list;
+  }
+  std::int64_t Executions() { return c_->Statistics().executions; }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.txt";
+  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  clsPOPDiscountD discount_;
+};
+
+TEST_P(DiscountTest, KeyStringCutsAndPadsTheThreeCodesTo4And8And3) {
+  Keys("AB", "P1", "L");
+  EXPECT_EQ(discount_.KeyString(), "AB  P1      L  ");
+  Keys("ABCDE", "PRODUCT12", "LIST");
+  EXPECT_EQ(discount_.KeyString(), "ABCDPRODUCT1LIS");
+  Keys("", "", "");
+  EXPECT_EQ(discount_.KeyString(), std::string(15, ' '));
+}
+
+TEST_P(DiscountTest, ReadItCopiesTheCachedRowAndTheWholeTableIsReadOnce) {
+  Row("AB", "P1", "L", 100, "Y");
+  Row("CD", "P2", "L2", 200);
+  Row("WXYZ", "P1", "L", 300);
+  const std::int64_t before = Executions();
+  Keys("AB", "P1", "L");
+  discount_.vat_inclusive_flag = "?";
+  discount_.ReadIt();
+  EXPECT_EQ(discount_.description(), "for AB");
+  EXPECT_EQ(discount_.discount_type(), "Q");
+  EXPECT_EQ(discount_.unit_code(), "EACH");
+  EXPECT_EQ(discount_.unit_group(), "U");
+  EXPECT_EQ(discount_.quantity_break1(), 101);
+  EXPECT_EQ(discount_.quantity_break7(), 107);
+  EXPECT_EQ(discount_.discount1(), 11);
+  EXPECT_EQ(discount_.discount7(), 17);
+  // The load never reads the VAT flag, so the cached rows carry an empty one.
+  EXPECT_EQ(discount_.vat_inclusive_flag(), "");
+
+  Keys("cd", "p2", "l2");
+  discount_.ReadIt();
+  EXPECT_EQ(discount_.quantity_break3(), 203) << "letter case plays no part";
+  EXPECT_EQ(discount_.cust_disc_code(), "CD") << "the keys come from the cached row";
+  Keys("WXYZA", "P1", "L");
+  discount_.ReadIt();
+  EXPECT_EQ(discount_.quantity_break3(), 303) << "a five-character code is cut to four";
+  EXPECT_EQ(Executions() - before, 1);
+  EXPECT_EQ(test::Traced(trace_, "select"), std::vector<std::string>{kLoadText});
+}
+
+TEST_P(DiscountTest, AMissingKeyRaisesItsRecordAndKeepsTheProperties) {
+  Row("AB", "P1", "L", 100);
+  Keys("AB", "P1", "L");
+  discount_.ReadIt();
+  Keys("AB", "P9", "L");
+  const Error e = test::CatchError([&] { discount_.ReadIt(); });
+  EXPECT_EQ(e.Number(), vbObjectError);
+  EXPECT_EQ(e.Description(), "Cannot find discount item AB/P9/L");
+  EXPECT_EQ(e.Source(), "Line No.: 20 ReadIt of Class Module clsPOPDiscountD Line#:20");
+  EXPECT_EQ(discount_.quantity_break1(), 101);
+  EXPECT_EQ(discount_.description(), "for AB");
+  EXPECT_EQ(discount_.prod_disc_code(), "P9");
+}
+
+TEST_P(DiscountTest, TheCacheIsTheObjectsOwnAndDoesNotSeeLaterRows) {
+  Row("AB", "P1", "L");
+  Keys("AB", "P1", "L");
+  discount_.ReadIt();
+  Keys("NEW", "P1", "L");
+  discount_.description = "inserted";
+  discount_.InsertRow();
+  EXPECT_EQ(test::CatchError([&] { discount_.ReadIt(); }).Description(),
+            "Cannot find discount item NEW/P1/L");
+
+  clsPOPDiscountD fresh;
+  fresh.SageConnection(c_);
+  fresh.cust_disc_code = "NEW";
+  fresh.prod_disc_code = "P1";
+  fresh.price_list = "L";
+  fresh.ReadIt();
+  EXPECT_EQ(fresh.description(), "inserted");
+
+  // Not even a new connection reloads it.
+  discount_.SageConnection(c_);
+  EXPECT_EQ(test::CatchError([&] { discount_.ReadIt(); }).Number(), vbObjectError);
+}
+
+TEST_P(DiscountTest, InsertRowWritesEveryColumnWithSlashesAndIsPreparedOnce) {
+  Keys("AB", "P1", "L");
+  discount_.description = "quantity";
+  discount_.discount_type = "P";
+  discount_.unit_code = "BOX";
+  discount_.unit_group = "G";
+  discount_.vat_inclusive_flag = "Y";
+  discount_.quantity_break1 = 10;
+  discount_.quantity_break7 = 70;
+  discount_.discount1 = 1.5;
+  discount_.discount7 = 7.5;
+  discount_.InsertRow();
+  discount_.price_list = "L2";
+  discount_.InsertRow();
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_discount"), std::vector<std::string>{kInsertText});
+  EXPECT_EQ(test::Select(*c_,
+                         "select cust_disc_code, prod_disc_code, price_list, description, discount_type, "
+                         "unit_code, unit_group, vat_inclusive_flag, slash1, slash2, quantity_break1, "
+                         "quantity_break2, quantity_break7, discount1, discount7 from purchase_discount "
+                         "order by price_list"),
+            (test::Rows{{Variant("AB"), Variant("P1"), Variant("L"), Variant("quantity"), Variant("P"),
+                         Variant("BOX"), Variant("G"), Variant("Y"), Variant("/"), Variant("/"),
+                         Variant(10.0), Variant(0.0), Variant(70.0), Variant(1.5), Variant(7.5)},
+                        {Variant("AB"), Variant("P1"), Variant("L2"), Variant("quantity"), Variant("P"),
+                         Variant("BOX"), Variant("G"), Variant("Y"), Variant("/"), Variant("/"),
+                         Variant(10.0), Variant(0.0), Variant(70.0), Variant(1.5), Variant(7.5)}}));
+}
+
+TEST_P(DiscountTest, PopDiscountCatKeepsNothing) {
+  discount_.pop_discount_cat("ANY");
+  EXPECT_EQ(discount_.pop_discount_cat(), "");
+  late::Let(discount_, "pop_discount_cat", Variant("ANY"));
+  EXPECT_EQ(late::Get(discount_, "POP_DISCOUNT_CAT"), Variant(""));
+}
+
+// Rows whose keys meet once cut, padded and folded cannot share the cache.
+TEST_P(DiscountTest, KeysThatDifferOnlyInLetterCaseStopTheLoadAndTheObjectStaysUsable) {
+  Row("AB", "P1", "L", 100);
+  Row("ab", "P1", "L", 200);
+  Row("CD", "P2", "L", 300);
+  Keys("CD", "P2", "L");
+  const Error e = test::CatchError([&] { discount_.ReadIt(); });
+  EXPECT_EQ(e.Number(), err::DuplicateKey);
+  EXPECT_EQ(e.Description(), kDuplicateText);
+  EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData" + kCRLF + "Add of Class Module colPOPDiscount" + kCRLF +
+                            "LoadIntoList of Class Module clsPOPDiscountD" + kCRLF +
+                            "ReadIt of Class Module clsPOPDiscountD Line#:10");
+  // Not loaded: each ReadIt tries again, and fails the same way while the
+  // table is as it is.
+  const std::int64_t before = Executions();
+  EXPECT_EQ(test::CatchError([&] { discount_.ReadIt(); }).Number(), err::DuplicateKey);
+  EXPECT_EQ(Executions() - before, 1);
+  c_->Execute("delete from purchase_discount where cust_disc_code = 'ab'");
+  discount_.ReadIt();
+  EXPECT_EQ(discount_.quantity_break1(), 301);
+  Keys("ab", "p1", "l");
+  discount_.ReadIt();
+  EXPECT_EQ(discount_.quantity_break1(), 101);
+}
+
+TEST_P(DiscountTest, KeysThatMeetOncePaddedStopTheLoadToo) {
+  Row("AB", "P1", "L", 100);
+  Row("AB  ", "P1 ", "L  ", 200);
+  Keys("AB", "P1", "L");
+  const Error e = test::CatchError([&] { discount_.ReadIt(); });
+  EXPECT_EQ(e.Number(), err::DuplicateKey);
+  EXPECT_EQ(e.Description(), kDuplicateText);
+  c_->Execute("update purchase_discount set cust_disc_code = 'AC' where quantity_break1 = 201");
+  discount_.ReadIt();
+  EXPECT_EQ(discount_.quantity_break1(), 101);
+  Keys("AC", "P1", "L");
+  discount_.ReadIt();
+  EXPECT_EQ(discount_.quantity_break1(), 201);
+}
+
+TEST_P(DiscountTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextReadItLoadsAgain) {
+  auto faulty = test::OpenWithFaults(db_);
+  faulty.faults->Add({.prefix = kLoadText});
+  discount_.SageConnection(faulty.connection);
+  Row("AB", "P1", "L", 100);
+  Keys("AB", "P1", "L");
+  const Error e = test::CatchError([&] { discount_.ReadIt(); });
+  EXPECT_EQ(e.Number(), DbFailure);
+  EXPECT_EQ(e.Description(), "Injected failure");
+  EXPECT_EQ(e.Source(), "Line No.: 10 FaultDatabase" + kCRLF +
+                            "LoadIntoList of Class Module clsPOPDiscountD" + kCRLF +
+                            "ReadIt of Class Module clsPOPDiscountD Line#:10");
+  EXPECT_EQ(discount_.quantity_break1(), 0);
+  discount_.ReadIt();
+  EXPECT_EQ(discount_.quantity_break1(), 101);
+}
+
+TEST_P(DiscountTest, ARowThatCannotBeCopiedStopsTheLoadPartWay) {
+  Row("AB", "P1", "L", 100);
+  Row("CD", "P2", "L", 200);
+  c_->Execute("update purchase_discount set discount3 = NULL where cust_disc_code = 'CD'");
+  Keys("AB", "P1", "L");
+  const Error e = test::CatchError([&] { discount_.ReadIt(); });
+  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
+  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 10 TarnlowSTData" + kCRLF +
+                            "CopyFromRS of Class Module clsPOPDiscountD Line#:10" + kCRLF +
+                            "LoadIntoList of Class Module clsPOPDiscountD" + kCRLF +
+                            "ReadIt of Class Module clsPOPDiscountD Line#:10");
+  // The rows loaded before the failure are not used: the next ReadIt
+  // starts from an empty cache.
+  c_->Execute("update purchase_discount set discount3 = 0 where cust_disc_code = 'CD'");
+  discount_.ReadIt();
+  EXPECT_EQ(discount_.quantity_break1(), 101);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DiscountTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+// ---- the cache collection --------------------------------------------------------
+
+TEST(DiscountCacheTest, AddStoresACopyUnderItsKeyStringAndReportsDuplicatesWithItsLabel) {
+  colPOPDiscount cache;
+  clsPOPDiscountD row;
+  row.cust_disc_code = "AB";
+  row.prod_disc_code = "P1";
+  row.price_list = "L";
+  row.discount1 = 5;
+  const auto stored = cache.Add(row);
+  row.discount1 = 6;
+  EXPECT_NE(stored.get(), &row);
+  EXPECT_EQ(stored->discount1(), 5) << "the caller's later changes do not reach the copy";
+  EXPECT_EQ(cache.Item(Variant("ab  p1      l  "))->discount1(), 5);
+  EXPECT_EQ(cache.Item(Variant(std::int32_t{1})), stored);
+
+  row.cust_disc_code = "ab  ";
+  const Error e = test::CatchError([&] { cache.Add(row); });
+  EXPECT_EQ(e.Number(), err::DuplicateKey);
+  EXPECT_EQ(e.Description(), kDuplicateText);
+  EXPECT_EQ(e.Source(), "TarnlowSTData" + kCRLF + "Add of Class Module colPOPDiscount");
+  EXPECT_EQ(cache.Count(), 1);
+  EXPECT_EQ(test::CatchError([&] { cache.Item(Variant("XX  P1      L  ")); }).Number(),
+            err::InvalidProcedureCall);
+  cache.ClearList();
+  EXPECT_EQ(cache.Count(), 0);
+}
+
+TEST(DiscountCacheTest, IsPrivateWithItsOperationsInTheirOrder) {
+  EXPECT_FALSE(colPOPDiscount::Info().Creatable());
+  EXPECT_EQ(test::CatchError([] { CreateObject("colPOPDiscount"); }).Number(), err::CannotCreateObject);
+  std::vector<std::string_view> names;
+  for (const MemberInfo& m : colPOPDiscount::Info().Members()) names.push_back(m.name);
+  EXPECT_EQ(names, (std::vector<std::string_view>{"Add", "Item", "Count", "Remove", "NewEnum", "ClearList"}));
+}
+
+}  // namespace
+}  // namespace tarnlow

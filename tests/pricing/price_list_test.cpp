@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fault_database.h"
+#include "pricing/colPOPPriceList.h"
+#include "tarnlow/pricing/clsPOPPriceListD.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+const std::string kReadText =
+    "select currency_code, description, price, new_price, unit_code, unit_code_group,  vat_inclusive_flag, "
+    "unit_qty_per_price, price_start_date,price_end_date  from purchase_price_list where customer_code = ? "
+    "and "
+    "price_list = ? and product_code = ?";
+const std::string kInsertText =
+    "INSERT INTO purchase_price_list ( "
+    "currency_code,customer_code,description,new_price,price,price_end_date,"
+    "price_list,price_start_date,product_code,sequence_number,unit_code,unit_code_group,unit_qty_per_price,"
+    "vat_inclusive_flag) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+const std::string kCheckText =
+    "select count(*) from purchase_price_list where customer_code = 'S1' and price_list = 'L1'";
+const std::string kLoadText =
+    "select * from purchase_price_list where customer_code = 'S1' and price_list = 'L1' and product_code = "
+    "'P1'";
+const std::string kCRLF = "\r\n";
+const Date kJan1 = Date::FromCalendar(2024, 1, 1);
+const Date kDec31 = Date::FromCalendar(2024, 12, 31);
+
+class PriceListTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override { prices_.SageConnection(c_); }
+  // A price of `price` for the supplier, list and product under the
+  // sequence number, valid through 2024, or without dates.
+  void Row(const std::string& product, const std::string& sequence, double price, bool dated = true) {
+    c_->Execute(
+        "insert into purchase_price_list (customer_code, price_list, product_code, sequence_number, "
+        "currency_code, description, price, new_price, price_start_date, price_end_date, unit_code, "
+        "unit_code_group, unit_qty_per_price, vat_inclusive_flag) values ('S1', 'L1', '" +
+        product + "', '" + sequence + "', 'GBP', 'seq " + sequence + "', " + std::to_string(price) + ", " +
+        std::to_string(price + 1) + ", " +
+        (dated ? "'2024-01-01 00:00:00', '2024-12-31 00:00:00'" : "NULL, NULL") + ", 'BOX', 'B', 12, 'N')");
+  }
+  void Keys(const std::string& supplier, const std::string& list, const std::string& product) {
+    prices_.customer_code = supplier;
+    prices_.price_list = list;
+    prices_.product_code = product;
+  }
+  std::vector<std::string> Walk() {
+    std::vector<std::string> out;
+    while (prices_.MoveNextForSupplierProductList()) out.push_back(prices_.description());
+    return out;
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.txt";
+  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  clsPOPPriceListD prices_;
+};
+
+TEST_P(PriceListTest, StatementsHaveTheirExactTexts) {
+  Row("P1", "01", 10);
+  Keys("S1", "L1", "P1");
+  for (int i = 0; i < 2; ++i) {
+    prices_.ReadIt();
+    EXPECT_TRUE(prices_.CheckIfListExists());
+    prices_.sequence_number = "1" + std::to_string(i);
+    prices_.InsertRow();
+  }
+  prices_.LoadListForSupplierProduct();
+  EXPECT_EQ(test::Traced(trace_, "select"),
+            (std::vector<std::string>{kReadText, kCheckText, kCheckText, kLoadText}));
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_price_list"), std::vector<std::string>{kInsertText});
+}
+
+TEST_P(PriceListTest, ReadItCopiesTheTenPriceColumnsAndLeavesTheKeys) {
+  Row("P1", "07", 10);
+  Keys("S1", "L1", "P1");
+  prices_.sequence_number = "XX";
+  prices_.ReadIt();
+  EXPECT_EQ(prices_.currency_code(), "GBP");
+  EXPECT_EQ(prices_.description(), "seq 07");
+  EXPECT_EQ(prices_.Price(), 10);
+  EXPECT_EQ(prices_.new_price(), 11);
+  EXPECT_EQ(prices_.unit_code(), "BOX");
+  EXPECT_EQ(prices_.unit_code_group(), "B");
+  EXPECT_EQ(prices_.vat_inclusive_flag(), "N");
+  EXPECT_EQ(prices_.unit_qty_per_price(), 12);
+  EXPECT_EQ(prices_.price_start_date(), kJan1);
+  EXPECT_EQ(prices_.price_end_date(), kDec31);
+  EXPECT_EQ(prices_.sequence_number(), "XX");
+  EXPECT_EQ(prices_.customer_code(), "S1");
+
+  Row("P2", "01", 20, false);
+  prices_.product_code = "P2";
+  prices_.ReadIt();
+  EXPECT_EQ(prices_.Price(), 20);
+  EXPECT_TRUE(prices_.price_start_date().IsZero()) << "a price without a period reads as the zero date";
+  EXPECT_TRUE(prices_.price_end_date().IsZero());
+}
+
+TEST_P(PriceListTest, AMissingPriceRaisesItsRecordThroughTheDirectExit) {
+  Row("P1", "01", 10);
+  Keys("S1", "L1", "P1");
+  prices_.ReadIt();
+  prices_.product_code = "P9";
+  const Error e = test::CatchError([&] { prices_.ReadIt(); });
+  EXPECT_EQ(e.Number(), vbObjectError);
+  EXPECT_EQ(e.Description(), "Cannot find price list S1/L1/P9");
+  EXPECT_EQ(e.Source(), "POList.ReadIt" + kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:50");
+  EXPECT_EQ(prices_.Price(), 10);
+}
+
+TEST_P(PriceListTest, AWalkGivesTheLoadedRowsInTurnWithEmptyKeys) {
+  Row("P1", "01", 10);
+  Row("P1", "02", 20);
+  Row("P1", "03", 30);
+  Row("P2", "01", 99);
+  Keys("S1", "L1", "P1");
+  prices_.sequence_number = "01";
+  EXPECT_EQ(prices_.LoadListForSupplierProduct(), 3);
+  EXPECT_EQ(prices_.customer_code(), "S1") << "loading changes no property";
+  ASSERT_TRUE(prices_.MoveNextForSupplierProductList());
+  EXPECT_EQ(prices_.Price(), 10);
+  EXPECT_EQ(prices_.price_end_date(), kDec31);
+  // The loaded rows carry no keys, and the walk copies them over ours.
+  EXPECT_EQ(prices_.customer_code(), "");
+  EXPECT_EQ(prices_.price_list(), "");
+  EXPECT_EQ(prices_.product_code(), "");
+  EXPECT_EQ(prices_.sequence_number(), "");
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"seq 02", "seq 03"}));
+  EXPECT_FALSE(prices_.MoveNextForSupplierProductList()) << "and stays past the end";
+  EXPECT_FALSE(prices_.MoveFirstForSupplierProductList());
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"seq 01", "seq 02", "seq 03"}));
+
+  // A new load replaces the old list; the keys must be set again first.
+  Keys("S1", "L1", "P9");
+  EXPECT_EQ(prices_.LoadListForSupplierProduct(), 0);
+  EXPECT_FALSE(prices_.MoveNextForSupplierProductList());
+  Keys("S1", "L1", "P2");
+  EXPECT_EQ(prices_.LoadListForSupplierProduct(), 1);
+  EXPECT_EQ(Walk(), std::vector<std::string>{"seq 01"});
+}
+
+TEST_P(PriceListTest, AWalkBeforeAnyLoadEndsAtOnce) {
+  EXPECT_FALSE(prices_.MoveNextForSupplierProductList());
+  EXPECT_FALSE(prices_.MoveFirstForSupplierProductList());
+}
+
+TEST_P(PriceListTest, CheckIfListExistsAsksForTheSupplierAndListOnly) {
+  Row("P1", "01", 10);
+  Keys("S1", "L1", "NO SUCH PRODUCT");
+  EXPECT_TRUE(prices_.CheckIfListExists());
+  Keys("S1", "L9", "P1");
+  const Error e = test::CatchError([&] { prices_.CheckIfListExists(); });
+  EXPECT_EQ(e.Number(), vbObjectError);
+  EXPECT_EQ(e.Description(), "Price list L9 for supplier S1 not found");
+  EXPECT_EQ(e.Source(), "clsPOPPriceList.CheckIfListExists" + kCRLF +
+                            "CheckIfListExists of Class Module clsPOPPriceListD Line#:30");
+}
+
+TEST_P(PriceListTest, AnApostropheInACodeIsPartOfTheCode) {
+  c_->Execute(
+      "insert into purchase_price_list (customer_code, price_list, product_code, sequence_number, "
+      "currency_code, description, price, new_price, unit_code, unit_code_group, unit_qty_per_price, "
+      "vat_inclusive_flag) values ('O''NEIL', 'L''1', 'P''1', '01', 'GBP', 'quoted', 5, 5, 'BOX', 'B', "
+      "1, 'N')");
+  Keys("O'NEIL", "L'1", "P'1");
+  EXPECT_TRUE(prices_.CheckIfListExists());
+  EXPECT_EQ(prices_.LoadListForSupplierProduct(), 1);
+  Keys("X' OR '1'='1", "L1", "P1");
+  EXPECT_EQ(test::CatchError([&] { prices_.CheckIfListExists(); }).Description(),
+            "Price list L1 for supplier X' OR '1'='1 not found");
+  EXPECT_EQ(prices_.LoadListForSupplierProduct(), 0);
+}
+
+TEST_P(PriceListTest, InsertRowWritesTheFourteenColumns) {
+  Keys("S2", "L2", "P2");
+  prices_.sequence_number = "05";
+  prices_.currency_code = "EUR";
+  prices_.description = "new row";
+  prices_.Price = 1.25;
+  prices_.new_price = 1.5;
+  prices_.price_start_date = kJan1;
+  prices_.price_end_date = kDec31;
+  prices_.unit_code = "EACH";
+  prices_.unit_code_group = "E";
+  prices_.unit_qty_per_price = 3;
+  prices_.vat_inclusive_flag = "Y";
+  prices_.InsertRow();
+
+  clsPOPPriceListD reader;
+  reader.SageConnection(c_);
+  reader.customer_code = "S2";
+  reader.price_list = "L2";
+  reader.product_code = "P2";
+  ASSERT_EQ(reader.LoadListForSupplierProduct(), 1);
+  ASSERT_TRUE(reader.MoveNextForSupplierProductList());
+  EXPECT_EQ(reader.currency_code(), "EUR");
+  EXPECT_EQ(reader.description(), "new row");
+  EXPECT_EQ(reader.Price(), 1.25);
+  EXPECT_EQ(reader.new_price(), 1.5);
+  EXPECT_EQ(reader.price_start_date(), kJan1);
+  EXPECT_EQ(reader.price_end_date(), kDec31);
+  EXPECT_EQ(reader.unit_code(), "EACH");
+  EXPECT_EQ(reader.unit_code_group(), "E");
+  EXPECT_EQ(reader.unit_qty_per_price(), 3);
+  EXPECT_EQ(reader.vat_inclusive_flag(), "Y");
+  EXPECT_EQ(test::Select(*c_, "select sequence_number from purchase_price_list where customer_code = 'S2'"),
+            (test::Rows{{Variant("05")}}));
+}
+
+TEST_P(PriceListTest, DatabaseFailuresKeepTheirRecordAndGainEachLabelWithItsLine) {
+  auto faulty = test::OpenWithFaults(db_);
+  faulty.faults->Add({.prefix = "select currency_code"});
+  prices_.SageConnection(faulty.connection);
+  Row("P1", "01", 10);
+  Keys("S1", "L1", "P1");
+  const Error e = test::CatchError([&] { prices_.ReadIt(); });
+  EXPECT_EQ(e.Number(), DbFailure);
+  EXPECT_EQ(e.Description(), "Injected failure");
+  EXPECT_EQ(e.Source(), "FaultDatabase" + kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:30");
+  prices_.ReadIt();
+  EXPECT_EQ(prices_.Price(), 10);
+
+  // A row that cannot be copied stops the load inside the copy routine.
+  c_->Execute("update purchase_price_list set currency_code = NULL where sequence_number = '01'");
+  const Error load = test::CatchError([&] { prices_.LoadListForSupplierProduct(); });
+  EXPECT_EQ(load.Number(), err::InvalidUseOfNull);
+  EXPECT_EQ(load.Source(), "TarnlowSTData" + kCRLF + "CopyFromRS of Class Module clsPOPPriceListD Line#:10" +
+                               kCRLF +
+                               "LoadListForSupplierProduct of Class Module clsPOPPriceListD Line#:40");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, PriceListTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+// ---- the walk's collection -------------------------------------------------------------
+
+TEST(PriceListCollectionTest, TakesAnyNumberOfUnkeyedCopiesAndUniqueKeys) {
+  colPOPPriceList list;
+  clsPOPPriceListD row;
+  std::string no_key;
+  for (double price : {1.0, 2.0, 3.0}) {
+    row.Price = price;
+    list.Add(row, no_key);
+  }
+  std::string key = "Key";
+  row.Price = 4;
+  list.Add(row, key);
+  EXPECT_EQ(list.Count(), 4);
+  EXPECT_EQ(list.Item(Variant(std::int32_t{2}))->Price(), 2);
+  EXPECT_EQ(list.Item(Variant("KEY"))->Price(), 4);
+  std::string same = "kEY";
+  EXPECT_EQ(test::CatchError([&] { list.Add(row, same); }).Source(), RuntimeSource)
+      << "no error exit of its own";
+  EXPECT_EQ(list.Count(), 4);
+  std::vector<std::string_view> names;
+  for (const MemberInfo& m : colPOPPriceList::Info().Members()) names.push_back(m.name);
+  EXPECT_EQ(names, (std::vector<std::string_view>{"Add", "ClearList", "Item", "Count", "Remove", "NewEnum"}));
+  EXPECT_FALSE(colPOPPriceList::Info().Creatable());
+}
+
+}  // namespace
+}  // namespace tarnlow

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fault_database.h"
+#include "tarnlow/pricing/clsCEVatMatD.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+const std::string kLoadText = "select * from vat_matrix";
+const std::string kReadText = "select *  from vat_matrix where account_vat_type = ? and item_vat_type = ?";
+const std::string kInsertText =
+    "INSERT INTO vat_matrix ( account_vat_type,description,item_vat_type,vat_code) VALUES ( ?,?,?,?)";
+const std::string kCRLF = "\r\n";
+
+class VatMatrixTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override { matrix_.SageConnection(c_); }
+  void Row(const std::string& item, const std::string& account, const std::string& code) {
+    c_->Execute("insert into vat_matrix (item_vat_type, account_vat_type, vat_code, description) values ('" +
+                item + "', '" + account + "', '" + code + "', 'row " + code + "')");
+  }
+  // The code FindClosestCode gives for the pair, or "none".
+  std::string Closest(const std::string& item, const std::string& account) {
+    matrix_.item_vat_type = item;
+    matrix_.account_vat_type = account;
+    matrix_.vat_code = "none";
+    if (matrix_.FindClosestCode()) return matrix_.vat_code();
+    EXPECT_EQ(matrix_.vat_code(), "none") << "a miss leaves vat_code alone";
+    return "none";
+  }
+  std::int64_t Executions() { return c_->Statistics().executions; }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.txt";
+  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  clsCEVatMatD matrix_;
+};
+
+TEST_P(VatMatrixTest, StatementsHaveTheirExactTextsAndArePreparedOnce) {
+  Row("STD", "HOME", "1");
+  for (int i = 0; i < 2; ++i) {
+    Closest("STD", "HOME");
+    matrix_.ReadIt();
+    matrix_.item_vat_type = "NEW" + std::to_string(i);
+    matrix_.InsertRow();
+  }
+  EXPECT_EQ(test::Traced(trace_, "select"), (std::vector<std::string>{kLoadText, kReadText}));
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO vat_matrix"), std::vector<std::string>{kInsertText});
+}
+
+TEST_P(VatMatrixTest, TheClosestMatchTriesTheExactPairThenTheAccountTypeThenTheItemType) {
+  Row("STD", "HOME", "1");
+  Row("", "EXPORT", "0");
+  Row("EXEMPT", "", "E");
+  Row("EXEMPT", "EXPORT", "X");
+  Row("ZERO", "", "Z");
+  Row("STANDARDRA", "HOME", "S");
+  EXPECT_EQ(Closest("STD", "HOME"), "1");
+  EXPECT_EQ(Closest("STD", "EXPORT"), "0") << "account type with a blank item type";
+  EXPECT_EQ(Closest("EXEMPT", "HOME"), "E") << "item type with a blank account type";
+  EXPECT_EQ(Closest("EXEMPT", "EXPORT"), "X") << "the exact pair comes before both fallbacks";
+  EXPECT_EQ(Closest("ZERO", "EXPORT"), "0") << "the account fallback comes before the item fallback";
+  EXPECT_EQ(Closest("ZERO", "HOME"), "Z");
+  EXPECT_EQ(Closest("STD", "ABROAD"), "none");
+  EXPECT_EQ(Closest("", ""), "none");
+  // Keys: the item type cut to ten, the account type's trailing blanks gone,
+  // letter case kept.
+  EXPECT_EQ(Closest("STANDARDRATE", "HOME"), "S");
+  EXPECT_EQ(Closest("STD", "HOME  "), "1");
+  EXPECT_EQ(Closest("STD       ", "HOME"), "1");
+  EXPECT_EQ(Closest("std", "home"), "none");
+}
+
+TEST_P(VatMatrixTest, RowsStoredWithTrailingBlanksMatchTrimmedAccountTypes) {
+  Row("STD", "HOME  ", "1");
+  Row("ZERO      ", "EXPORT", "0");
+  EXPECT_EQ(Closest("STD", "HOME"), "1");
+  EXPECT_EQ(Closest("ZERO", "EXPORT"), "0");
+}
+
+TEST_P(VatMatrixTest, AnEmptyMatrixFindsNothing) {
+  EXPECT_EQ(Closest("STD", "HOME"), "none");
+  EXPECT_EQ(Closest("", ""), "none");
+  EXPECT_EQ(Closest("          ", ""), "none");
+}
+
+TEST_P(VatMatrixTest, TheCacheLoadsOnceAndOnlyResetCacheOrANewConnectionShowNewRows) {
+  Row("STD", "HOME", "1");
+  const std::int64_t before = Executions();
+  EXPECT_EQ(Closest("STD", "HOME"), "1");
+  EXPECT_EQ(Executions() - before, 1) << "the first call loads the matrix";
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Closest("STD", "ABROAD"), "none");
+  EXPECT_EQ(Executions() - before, 1) << "a loaded cache asks nothing of the database";
+
+  matrix_.item_vat_type = "ZERO";
+  matrix_.account_vat_type = "HOME";
+  matrix_.description = "zero rated";
+  matrix_.vat_code = "2";
+  matrix_.InsertRow();
+  EXPECT_EQ(Closest("ZERO", "HOME"), "none") << "the cache does not see the insert";
+  matrix_.vat_code = "";
+  matrix_.ReadIt();
+  EXPECT_EQ(matrix_.vat_code(), "2") << "ReadIt reads the database";
+  EXPECT_EQ(Closest("ZERO", "HOME"), "none") << "and leaves the cache as it was";
+
+  matrix_.ResetCache();
+  EXPECT_EQ(Closest("ZERO", "HOME"), "2");
+
+  Row("EXEMPT", "HOME", "E");
+  EXPECT_EQ(Closest("EXEMPT", "HOME"), "none");
+  matrix_.SageConnection(c_);
+  const std::int64_t reloads = Executions();
+  EXPECT_EQ(Closest("EXEMPT", "HOME"), "E") << "setting the connection empties the cache";
+  EXPECT_EQ(Executions() - reloads, 1);
+
+  // Each object has its own cache.
+  clsCEVatMatD other;
+  other.SageConnection(c_);
+  other.item_vat_type = "EXEMPT";
+  other.account_vat_type = "HOME";
+  EXPECT_TRUE(other.FindClosestCode());
+}
+
+TEST_P(VatMatrixTest, ReadItFindsTheExactPairOnlyWithoutTrailingBlanks) {
+  Row("STD", "HOME", "1");
+  Row("", "EXPORT", "0");
+  matrix_.item_vat_type = "STD  ";
+  matrix_.account_vat_type = "HOME   ";
+  matrix_.ReadIt();
+  EXPECT_EQ(matrix_.vat_code(), "1");
+  EXPECT_EQ(matrix_.description(), "row 1");
+  EXPECT_EQ(matrix_.account_vat_type(), "HOME");
+  EXPECT_EQ(matrix_.item_vat_type(), "STD");
+
+  // No fallback here: a missing pair is an error and the properties stay.
+  matrix_.item_vat_type = "ZERO";
+  matrix_.account_vat_type = "EXPORT";
+  const Error e = test::CatchError([&] { matrix_.ReadIt(); });
+  EXPECT_EQ(e.Number(), vbObjectError);
+  EXPECT_EQ(e.Description(), "Cannot find vat matrix for stock and customer/supplier ZERO/EXPORT");
+  EXPECT_EQ(e.Source(), "Line No.: 50 ReadIt of Class Module clsCEVatMatD Line#:50");
+  EXPECT_EQ(matrix_.vat_code(), "1");
+  EXPECT_EQ(matrix_.description(), "row 1");
+}
+
+TEST_P(VatMatrixTest, InsertRowWritesEveryColumn) {
+  matrix_.account_vat_type = "HOME";
+  matrix_.item_vat_type = "STD";
+  matrix_.description = "Standard rate at home";
+  matrix_.vat_code = "1";
+  matrix_.UseList = true;
+  matrix_.InsertRow();
+  EXPECT_EQ(
+      test::Select(*c_, "select account_vat_type, item_vat_type, description, vat_code from vat_matrix"),
+      (test::Rows{{Variant("HOME"), Variant("STD"), Variant("Standard rate at home"), Variant("1")}}));
+  EXPECT_TRUE(matrix_.UseList()) << "stored for the client, used by nothing";
+}
+
+TEST_P(VatMatrixTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextCallLoadsAgain) {
+  auto faulty = test::OpenWithFaults(db_);
+  faulty.faults->Add({.prefix = kLoadText});
+  faulty.connection->Execute(
+      "insert into vat_matrix (item_vat_type, account_vat_type, vat_code) values ('STD', "
+      "'HOME', '1')");
+  matrix_.SageConnection(faulty.connection);
+  matrix_.item_vat_type = "STD";
+  matrix_.account_vat_type = "HOME";
+  matrix_.vat_code = "old";
+  const Error e = test::CatchError([&] { matrix_.FindClosestCode(); });
+  EXPECT_EQ(e.Number(), DbFailure);
+  EXPECT_EQ(e.Description(), "Injected failure");
+  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 30 FaultDatabase" + kCRLF +
+                            "LoadIntoList of Class Module clsCEVatMatD Line#:30" + kCRLF +
+                            "FindClosestCode of Class Module clsCEVatMatD Line#:10");
+  EXPECT_EQ(matrix_.vat_code(), "old");
+  EXPECT_TRUE(matrix_.FindClosestCode());
+  EXPECT_EQ(matrix_.vat_code(), "1");
+}
+
+TEST_P(VatMatrixTest, ARowThatCannotBeKeyedFailsTheLoadUntilItIsMended) {
+  Row("STD", "HOME", "1");
+  c_->Execute(
+      "insert into vat_matrix (item_vat_type, account_vat_type, vat_code) values (NULL, 'HOME', '9')");
+  matrix_.item_vat_type = "STD";
+  matrix_.account_vat_type = "HOME";
+  const Error e = test::CatchError([&] { matrix_.FindClosestCode(); });
+  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
+  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 50 TarnlowSTData" + kCRLF +
+                            "LoadIntoList of Class Module clsCEVatMatD Line#:50" + kCRLF +
+                            "FindClosestCode of Class Module clsCEVatMatD Line#:10");
+  c_->Execute("update vat_matrix set item_vat_type = 'ODD' where vat_code = '9'");
+  EXPECT_EQ(Closest("STD", "HOME"), "1");
+  EXPECT_EQ(Closest("ODD", "HOME"), "9");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, VatMatrixTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+}  // namespace
+}  // namespace tarnlow

@@ -1,0 +1,339 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fault_database.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+using test::Rows;
+using test::Select;
+using test::Traced;
+
+// ---- stock extension -------------------------------------------------------------
+
+class StockExtensionTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override { extension_.SageConnection(c_); }
+  void Fill(const std::string& tag) {
+    extension_.analysis_d = "D" + tag;
+    extension_.analysis_e = "E" + tag;
+    extension_.analysis_f = "F" + tag;
+    extension_.delivery_qty_tol = "5%" + tag;
+    extension_.call_off_qty_tol = "10%" + tag;
+    extension_.consumer_unit = "BOX" + tag;
+  }
+  Rows Stored() {
+    return Select(*c_, "select warehouse, product, analysis_d, analysis_e, analysis_f, delivery_qty_tol,"
+                       " call_off_qty_tol, consumer_unit from " +
+                           c_->TableCatalogue()->StockExtensionTable() + " order by warehouse, product");
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  clsStockXpgD extension_;
+};
+
+TEST_P(StockExtensionTest, InsertsReadsAndUpdatesTheRowOfAWarehouseAndProduct) {
+  extension_.warehouse = "01";
+  extension_.product = "WIDGET";
+  Fill("1");
+  extension_.InsertRow();
+  extension_.product = "BOLT";
+  Fill("2");
+  extension_.InsertRow();
+  EXPECT_EQ(Stored(), (Rows{{Variant("01"), Variant("BOLT"), Variant("D2"), Variant("E2"), Variant("F2"),
+                             Variant("5%2"), Variant("10%2"), Variant("BOX2")},
+                            {Variant("01"), Variant("WIDGET"), Variant("D1"), Variant("E1"), Variant("F1"),
+                             Variant("5%1"), Variant("10%1"), Variant("BOX1")}}));
+
+  clsStockXpgD reader;
+  reader.SageConnection(c_);
+  reader.warehouse = "01";
+  reader.product = "WIDGET";
+  reader.ReadIt();
+  EXPECT_EQ(reader.analysis_d(), "D1");
+  EXPECT_EQ(reader.analysis_e(), "E1");
+  EXPECT_EQ(reader.analysis_f(), "F1");
+  EXPECT_EQ(reader.delivery_qty_tol(), "5%1");
+  EXPECT_EQ(reader.call_off_qty_tol(), "10%1");
+  EXPECT_EQ(reader.consumer_unit(), "BOX1");
+
+  reader.delivery_qty_tol = "7%";
+  reader.consumer_unit = "EACH";
+  reader.UpdateStock();
+  reader.product = "BOLT";
+  reader.ReadIt();
+  EXPECT_EQ(reader.consumer_unit(), "BOX2") << "the update touched only its own row";
+  reader.product = "WIDGET";
+  reader.ReadIt();
+  EXPECT_EQ(reader.delivery_qty_tol(), "7%");
+  EXPECT_EQ(reader.consumer_unit(), "EACH");
+  EXPECT_EQ(reader.analysis_d(), "D1");
+
+  EXPECT_EQ(Traced(trace_, "INSERT INTO stock_item_extension"),
+            std::vector<std::string>{
+                "INSERT INTO stock_item_extension (analysis_d,analysis_e,analysis_f,delivery_qty_tol,"
+                "call_off_qty_tol,consumer_unit,warehouse,product) VALUES ( ?,?,?,?,?,?,?,?)"});
+  EXPECT_EQ(Traced(trace_, "select * from stock_item_extension"),
+            std::vector<std::string>{"select * from stock_item_extension where warehouse = ? and product = ?"});
+  EXPECT_EQ(Traced(trace_, " update stock_item_extension"),
+            std::vector<std::string>{" update stock_item_extension set analysis_d = ?,analysis_e = ?  "
+                                     ",analysis_f =?,delivery_qty_tol=?,call_off_qty_tol=?,consumer_unit=? "
+                                     "where warehouse = ? and product = ?"});
+}
+
+TEST_P(StockExtensionTest, AMissingRowIsReportedByProductAndChangesNothing) {
+  extension_.warehouse = "01";
+  extension_.product = "GHOST";
+  Fill("X");
+  const Error e = test::CatchError([&] { extension_.ReadIt(); });
+  EXPECT_EQ(e.Number(), vbObjectError);
+  EXPECT_EQ(e.Source(), "Line No.: 40 ReadIt of Class Module clsStockXpgm");
+  EXPECT_EQ(e.Description(), "Cannot find Product GHOST");
+  EXPECT_EQ(extension_.consumer_unit(), "BOXX");
+
+  extension_.UpdateStock();
+  EXPECT_TRUE(Stored().empty()) << "an update without a row writes nothing";
+}
+
+TEST_P(StockExtensionTest, ANullColumnFailsTheCopyThroughBothLabels) {
+  c_->Execute("insert into " + c_->TableCatalogue()->StockExtensionTable() +
+              " (warehouse, product, analysis_d) values ('01', 'NULLS', NULL)");
+  extension_.warehouse = "01";
+  extension_.product = "NULLS";
+  const Error e = test::CatchError([&] { extension_.ReadIt(); });
+  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
+  EXPECT_EQ(e.Source(),
+            "Line No.: 30 Line No.: 10 TarnlowSTData\r\nCopyFromRecordset of Class Module clsStockXpgm\r\n"
+            "ReadIt of Class Module clsStockXpgm");
+}
+
+TEST_P(StockExtensionTest, FailuresCarryTheLabelsOfTheirOperations) {
+  extension_.warehouse = "01";
+  extension_.product = "WIDGET";
+  Fill("1");
+  extension_.InsertRow();
+  const Error duplicate = test::CatchError([&] { extension_.InsertRow(); });
+  EXPECT_EQ(duplicate.Number(), DbIntegrityViolation);
+  EXPECT_TRUE(duplicate.Source().starts_with("Line No.: 30 ")) << duplicate.Source();
+  EXPECT_TRUE(duplicate.Source().ends_with("\r\nInsertRow of Class Module clsStockXpgm")) << duplicate.Source();
+
+  extension_.delivery_qty_tol = std::string(31, '9');
+  const Error too_long = test::CatchError([&] { extension_.UpdateStock(); });
+  EXPECT_TRUE(too_long.Source().ends_with("\r\nupdateStock of Class Module clsStockXpgm")) << too_long.Source();
+
+  // With the statements prepared and the connection taken away, binding the
+  // values is what fails.
+  test::MessageCapture messages;
+  extension_.SageConnection(nullptr);
+  const Error unbound = test::CatchError([&] { extension_.UpdateStock(); });
+  EXPECT_EQ(unbound.Number(), err::ObjectNotSet);
+  EXPECT_EQ(unbound.Source(),
+            "Line No.: 20 Line No.: 20 TarnlowSTData\r\nSetParameters of Class Module clsStockXpgD\r\n"
+            "updateStock of Class Module clsStockXpgm");
+
+  clsStockXpgD unconnected;
+  for (const auto& [operation, label] : std::vector<std::pair<void (clsStockXpgD::*)(), std::string>>{
+           {&clsStockXpgD::PrepareReadStatement, "PrepareReadStatement of Class Module clsStockXpgm"},
+           {&clsStockXpgD::PrepareStkxpgmUpdateStatement,
+            "PrepareStkxpgmUpdateStatement of Class Module clsStockXpgm"},
+           {&clsStockXpgD::PrepareInsertStatement, "PrepareInsertStatement of Class Module clsStockXpgm"}}) {
+    const Error e = test::CatchError([&] { (unconnected.*operation)(); });
+    EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\n" + label);
+  }
+  EXPECT_EQ(messages.Messages().size(), 4u);
+  EXPECT_EQ(messages.Messages()[0].text, "Uninitialised connection");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StockExtensionTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+TEST(StockExtensionClassTest, MembersInInterfaceOrderStartingEmpty) {
+  EXPECT_EQ(DescribeMembers(clsStockXpgD::Info()),
+            "clsStockXpgD  {C6BD9EB3-3771-4F42-B8D9-B21295B8B10B}  _clsStockXpgD "
+            "{195AA644-D7D0-479B-9C8B-35072E54E971}  creatable\n"
+            "  get let   call_off_qty_tol As Text\n"
+            "  get let   delivery_qty_tol As Text\n"
+            "  get let   consumer_unit As Text\n"
+            "  get set   SageConnection As Object\n"
+            "  let get   warehouse As Text\n"
+            "  get let   product As Text\n"
+            "  get let   analysis_d As Text\n"
+            "  get let   analysis_e As Text\n"
+            "  get let   analysis_f As Text\n"
+            "  operation PrepareReadStatement()\n"
+            "  operation PrepareStkxpgmUpdateStatement()\n"
+            "  operation UpdateStock()\n"
+            "  operation ReadIt()\n"
+            "  operation InsertRow()\n"
+            "  operation PrepareInsertStatement()\n");
+  ObjectPtr object = CreateObject("clsStockXpgD");
+  for (const MemberInfo& m : object->Class().Members()) {
+    if (!m.column) continue;
+    EXPECT_EQ(late::Get(*object, m.name), Variant("")) << m.name;
+  }
+}
+
+// ---- product-group tolerances ------------------------------------------------------
+
+class ProductGroupToleranceTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    Insert("FASTENER", "10", "5");
+    Insert("PAINT   ", "2.5   ", "1  ");
+    Insert("SHEET", "", "");
+    tolerance_.SageConnection(c_);
+  }
+  void Insert(const std::string& group, const std::string& delivery, const std::string& call_off) {
+    c_->Execute("insert into " + c_->TableCatalogue()->ProductGroupToleranceTable() +
+                " (product_group, delivery_qty_tol, call_off_qty_tol) values ('" + group + "', '" + delivery +
+                "', '" + call_off + "')");
+  }
+  void Read(const std::string& group) {
+    tolerance_.product_group = group;
+    tolerance_.ReadIt();
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  clsStkpgtxD tolerance_;
+};
+
+TEST_P(ProductGroupToleranceTest, FindsAGroupsTolerancesInOneReadOfTheTable) {
+  const auto before = c_->Statistics();
+  Read("FASTENER");
+  EXPECT_EQ(tolerance_.delivery_qty_tol(), "10");
+  EXPECT_EQ(tolerance_.call_off_qty_tol(), "5");
+  // Stored with trailing blanks, found and given back without them.
+  Read("PAINT");
+  EXPECT_EQ(tolerance_.delivery_qty_tol(), "2.5");
+  EXPECT_EQ(tolerance_.call_off_qty_tol(), "1");
+  // The key's own trailing blanks go when it is set.
+  Read("SHEET    ");
+  EXPECT_EQ(tolerance_.product_group(), "SHEET");
+  EXPECT_EQ(tolerance_.delivery_qty_tol(), "");
+  Read("FASTENER");
+  EXPECT_EQ(tolerance_.delivery_qty_tol(), "10");
+
+  EXPECT_EQ(c_->Statistics().executions - before.executions, 1);
+  EXPECT_EQ(Traced(trace_, "select * from product_group_tolerance"),
+            std::vector<std::string>{"select * from product_group_tolerance"});
+}
+
+TEST_P(ProductGroupToleranceTest, AnAbsentGroupIsReportedWithTheMisspeltMessage) {
+  Read("FASTENER");
+  tolerance_.product_group = "fastener";  // exact match only
+  const Error e = test::CatchError([&] { tolerance_.ReadIt(); });
+  EXPECT_EQ(e.Number(), vbObjectError);
+  EXPECT_EQ(e.Source(), "Line No.: 30 ReadIt of Class Module clsStkpgtxD");
+  EXPECT_EQ(e.Description(), "Cannont Find Product Groupfastener");
+  EXPECT_EQ(tolerance_.delivery_qty_tol(), "10");
+  EXPECT_EQ(tolerance_.call_off_qty_tol(), "5");
+}
+
+TEST_P(ProductGroupToleranceTest, TheCopyIsStaleUntilResetCache) {
+  Read("FASTENER");
+  c_->Execute("update " + c_->TableCatalogue()->ProductGroupToleranceTable() +
+              " set delivery_qty_tol = '99' where product_group = 'FASTENER'");
+  Insert("TIMBER", "3", "4");
+  Read("FASTENER");
+  EXPECT_EQ(tolerance_.delivery_qty_tol(), "10");
+  tolerance_.product_group = "TIMBER";
+  EXPECT_EQ(test::CatchError([&] { tolerance_.ReadIt(); }).Description(), "Cannont Find Product GroupTIMBER");
+
+  // A connection set again, even a new one, keeps the copy.
+  tolerance_.SageConnection(db_.Open());
+  EXPECT_EQ(test::CatchError([&] { tolerance_.ReadIt(); }).Description(), "Cannont Find Product GroupTIMBER");
+
+  tolerance_.ResetCache();
+  Read("TIMBER");
+  EXPECT_EQ(tolerance_.delivery_qty_tol(), "3");
+  Read("FASTENER");
+  EXPECT_EQ(tolerance_.delivery_qty_tol(), "99");
+}
+
+TEST_P(ProductGroupToleranceTest, AnEmptyTableFindsNothingNotEvenAnEmptyCode) {
+  c_->Execute("delete from " + c_->TableCatalogue()->ProductGroupToleranceTable());
+  clsStkpgtxD empty;
+  empty.SageConnection(c_);
+  for (const std::string group : {"", "FASTENER"}) {
+    empty.product_group = group;
+    EXPECT_EQ(test::CatchError([&] { empty.ReadIt(); }).Description(), "Cannont Find Product Group" + group);
+  }
+}
+
+TEST_P(ProductGroupToleranceTest, NullTolerancesReadAsNoText) {
+  c_->Execute("insert into " + c_->TableCatalogue()->ProductGroupToleranceTable() +
+              " (product_group, delivery_qty_tol, call_off_qty_tol) values ('NULLS', NULL, NULL)");
+  Read("NULLS");
+  EXPECT_EQ(tolerance_.delivery_qty_tol(), "");
+  EXPECT_EQ(tolerance_.call_off_qty_tol(), "");
+}
+
+TEST_P(ProductGroupToleranceTest, AFailedLoadIsTriedAgainOnTheNextLookup) {
+  auto [c, faults] = test::OpenWithFaults(db_);
+  faults->Add({"select * from product_group_tolerance", 1, 1, DbFailure, "Injected", "table is busy"});
+  clsStkpgtxD tolerance;
+  tolerance.SageConnection(c);
+  tolerance.product_group = "PAINT";
+  const Error e = test::CatchError([&] { tolerance.ReadIt(); });
+  EXPECT_EQ(e.Description(), "table is busy");
+  EXPECT_EQ(e.Source(),
+            "Line No.: 10 Line No.: 20 Injected\r\nLoadIntoList of Class Module clsStkpgtxD\r\n"
+            "ReadIt of Class Module clsStkpgtxD");
+  tolerance.ReadIt();
+  EXPECT_EQ(tolerance.delivery_qty_tol(), "2.5");
+}
+
+TEST_P(ProductGroupToleranceTest, TheSingleGroupReadIsPreparedButNeverRun) {
+  const auto before = c_->Statistics();
+  tolerance_.PrepareReadStatement();
+  tolerance_.PrepareReadStatement();
+  Read("PAINT");
+  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1) << "only the load reached the database";
+  EXPECT_TRUE(Traced(trace_, "select * from product_group_tolerance where").empty());
+
+  test::MessageCapture messages;
+  clsStkpgtxD unconnected;
+  const Error e = test::CatchError([&] { unconnected.PrepareReadStatement(); });
+  EXPECT_EQ(e.Number(), err::ObjectNotSet);
+  EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData\r\nPrepareReadStatement of Class Module clsStkpgtxD");
+  EXPECT_EQ(messages.Messages().size(), 2u) << "the connection check speaks for each use";
+}
+
+TEST_P(ProductGroupToleranceTest, LateBoundClientsTrimTheGroupToo) {
+  ObjectPtr object = CreateObject("{EA002F90-7C45-4089-9A54-F76ED02CA8B3}");
+  late::Set(*object, "SageConnection", c_);
+  late::Let(*object, "product_group", Variant("PAINT  "));
+  EXPECT_EQ(late::Get(*object, "product_group"), Variant("PAINT"));
+  late::Call(*object, "ReadIt");
+  EXPECT_EQ(late::Get(*object, "delivery_qty_tol"), Variant("2.5"));
+  late::Call(*object, "ResetCache");
+  late::Call(*object, "ReadIt");
+  EXPECT_EQ(late::Get(*object, "call_off_qty_tol"), Variant("1"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ProductGroupToleranceTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
+
+TEST(ProductGroupToleranceClassTest, MembersInInterfaceOrder) {
+  EXPECT_EQ(DescribeMembers(clsStkpgtxD::Info()),
+            "clsStkpgtxD  {EA002F90-7C45-4089-9A54-F76ED02CA8B3}  _clsStkpgtxD "
+            "{49BC2141-7BCC-41C6-AEC3-4E4E61033B47}  creatable\n"
+            "  operation ResetCache()\n"
+            "  get let   call_off_qty_tol As Text\n"
+            "  get let   delivery_qty_tol As Text\n"
+            "  get set   SageConnection As Object\n"
+            "  get let   product_group As Text\n"
+            "  operation PrepareReadStatement()\n"
+            "  operation ReadIt()\n");
+}
+
+}  // namespace
+}  // namespace tarnlow

@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fault_database.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+using test::Rows;
+using test::Select;
+using test::Traced;
+
+class ProductUnitTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    unit_.SageConnection(c_);
+    Add("01", "BOLT-M8", "BOX", "EACH", 12);
+    Add("01", "BOLT-M8", "PALLET", "BOX", 40);
+    Add("02", "PAINT", "TIN", "LITRE", 2.5);
+  }
+  void Key(const std::string& warehouse, const std::string& product, const std::string& base,
+           const std::string& converted) {
+    unit_.warehouse = warehouse;
+    unit_.product = product;
+    unit_.base_name = base;
+    unit_.converted_unit = converted;
+  }
+  void Add(const std::string& warehouse, const std::string& product, const std::string& base,
+           const std::string& converted, double factor) {
+    clsSTUnitPD row;
+    row.SageConnection(c_);
+    row.warehouse = warehouse;
+    row.product = product;
+    row.base_name = base;
+    row.converted_unit = converted;
+    row.conv_factor = factor;
+    row.conv_method = "M";
+    row.alt_unit = "Y";
+    row.from_min_break = 1;
+    row.to_min_break = factor * 10;
+    row.InsertRow();
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  clsSTUnitPD unit_;
+};
+
+TEST_P(ProductUnitTest, InsertsAndReadsRowsWithTheExactStatements) {
+  EXPECT_EQ(Select(*c_, "select warehouse, product, base_name, converted_unit, alt_unit, conv_factor, conv_method,"
+                        " from_min_break, to_min_break from " +
+                            c_->TableCatalogue()->ProductUnitTable() + " where product = 'PAINT'"),
+            (Rows{{Variant("02"), Variant("PAINT"), Variant("TIN"), Variant("LITRE"), Variant("Y"), Variant(2.5),
+                   Variant("M"), Variant(1.0), Variant(25.0)}}));
+
+  Key("01", "BOLT-M8", "PALLET", "BOX");
+  unit_.ReadIt();
+  EXPECT_EQ(unit_.conv_factor(), 40);
+  EXPECT_EQ(unit_.conv_method(), "M");
+  EXPECT_EQ(unit_.alt_unit(), "Y");
+  EXPECT_EQ(unit_.from_min_break(), 1);
+  EXPECT_EQ(unit_.to_min_break(), 400);
+
+  // Three objects inserted a row each, each preparing its statement once.
+  EXPECT_EQ(Traced(trace_, "INSERT INTO product_unit_conversion"),
+            std::vector<std::string>(3, "INSERT INTO product_unit_conversion ( alt_unit,base_name,conv_factor,"
+                                        "conv_method,converted_unit,from_min_break,product,to_min_break,warehouse)"
+                                        " VALUES ( ?,?,?,?,?,?,?,?,?)"));
+  EXPECT_EQ(Traced(trace_, "select base_name"),
+            std::vector<std::string>{
+                "select base_name, converted_unit, warehouse, product,  alt_unit, conv_method, conv_factor, "
+                "from_min_break, to_min_break from product_unit_conversion where warehouse = ? and product = ? "
+                "and base_name = ? and converted_unit=?"});
+}
+
+TEST_P(ProductUnitTest, LooksRowsUpInTheCacheByKeyString) {
+  const auto before = c_->Statistics();
+  Key("01", "BOLT-M8", "BOX", "EACH");
+  unit_.ReadFromList();
+  EXPECT_EQ(unit_.conv_factor(), 12);
+  EXPECT_EQ(unit_.to_min_break(), 120);
+  // Trailing blanks of the product, letter case, and a base unit past six
+  // characters make no difference to the key.
+  Key("02", "paint   ", "tin", "litre");
+  unit_.ReadFromList();
+  EXPECT_EQ(unit_.conv_factor(), 2.5);
+  EXPECT_EQ(unit_.product(), "PAINT") << "the cached row is copied in whole";
+  EXPECT_EQ(unit_.base_name(), "TIN");
+  Key("01", "BOLT-M8", "PALLETS", "BOX");
+  unit_.ReadFromList();
+  EXPECT_EQ(unit_.conv_factor(), 40);
+  EXPECT_EQ(unit_.base_name(), "PALLET");
+  EXPECT_EQ(c_->Statistics().executions - before.executions, 1);
+  EXPECT_EQ(Traced(trace_, "select * from product_unit_conversion"),
+            std::vector<std::string>{"select * from product_unit_conversion"});
+}
+
+TEST_P(ProductUnitTest, AMissingRowIsWordedDifferentlyByTheTwoLookups) {
+  Key("01", "BOLT-M8", "BOX", "EACH");
+  unit_.ReadIt();
+  Key("01", "BOLT-M8", "BOX", "DOZEN");
+  const Error read = test::CatchError([&] { unit_.ReadIt(); });
+  EXPECT_EQ(read.Number(), vbObjectError);
+  EXPECT_EQ(read.Source(), "Line No.: 40 ReadIt of Class Module clsSTUnitPD Line#:40");
+  EXPECT_EQ(read.Description(), "Cannot find product unit 01/BOLT-M8/BOX/DOZEN");
+  const Error listed = test::CatchError([&] { unit_.ReadFromList(); });
+  EXPECT_EQ(listed.Number(), vbObjectError);
+  EXPECT_EQ(listed.Source(), "Line No.: 30 ReadFromList of Class Module clsSTUnitPD Line#:30");
+  EXPECT_EQ(listed.Description(), "Cannot find unit conversion BOX/DOZEN/01/BOLT-M8");
+  EXPECT_EQ(unit_.conv_factor(), 12);
+}
+
+TEST_P(ProductUnitTest, TheCacheNeverLearnsOfLaterRows) {
+  Key("01", "BOLT-M8", "BOX", "EACH");
+  unit_.ReadFromList();
+  // Inserted by the object itself, and then by another.
+  Key("03", "NUT", "BAG", "EACH");
+  unit_.conv_factor = 100;
+  unit_.InsertRow();
+  Add("04", "WASHER", "BAG", "EACH", 500);
+  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(), "Cannot find unit conversion BAG/EACH/03/NUT");
+  unit_.ReadIt();
+  EXPECT_EQ(unit_.conv_factor(), 100);
+
+  // Not even a new connection resets it.
+  unit_.SageConnection(db_.Open());
+  Key("04", "WASHER", "BAG", "EACH");
+  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(),
+            "Cannot find unit conversion BAG/EACH/04/WASHER");
+  clsSTUnitPD fresh;
+  fresh.SageConnection(c_);
+  fresh.CopyFrom(unit_);
+  fresh.ReadFromList();
+  EXPECT_EQ(fresh.conv_factor(), 500);
+}
+
+TEST_P(ProductUnitTest, RowsWithOneKeyStringFailTheLoadUntilTheTableIsPutRight) {
+  Add("01", "BOLT-M8", "box", "EACH", 10);  // "BOX" and "box" are one key
+  Key("01", "BOLT-M8", "BOX", "EACH");
+  const Error e = test::CatchError([&] { unit_.ReadFromList(); });
+  EXPECT_EQ(e.Number(), err::DuplicateKey);
+  EXPECT_EQ(e.Source(),
+            "Line No.: 10 Line No.: 30 TarnlowSTData\r\nLoadFromList of Class Module clsSTUnitPD Line#:30\r\n"
+            "ReadFromList of Class Module clsSTUnitPD Line#:10");
+  c_->Execute("delete from " + c_->TableCatalogue()->ProductUnitTable() + " where base_name = 'box'");
+  unit_.ReadFromList();
+  EXPECT_EQ(unit_.conv_factor(), 12);
+}
+
+TEST_P(ProductUnitTest, AnEmptyTableGivesAnEmptyCache) {
+  c_->Execute("delete from " + c_->TableCatalogue()->ProductUnitTable());
+  Key("", "", "", "");
+  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(), "Cannot find unit conversion ///");
+}
+
+TEST_P(ProductUnitTest, ANullTextFailsTheCopyUnderItsLabels) {
+  c_->Execute("insert into " + c_->TableCatalogue()->ProductUnitTable() +
+              " (warehouse, product, base_name, converted_unit, alt_unit) values ('05', 'X', 'A', 'B', NULL)");
+  Key("05", "X", "A", "B");
+  const Error read = test::CatchError([&] { unit_.ReadIt(); });
+  EXPECT_EQ(read.Number(), err::InvalidUseOfNull);
+  EXPECT_EQ(read.Source(),
+            "Line No.: 30 Line No.: 10 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitPD Line#:10\r\n"
+            "ReadIt of Class Module clsSTUnitPD Line#:30");
+  const Error listed = test::CatchError([&] { unit_.ReadFromList(); });
+  EXPECT_EQ(listed.Source(),
+            "Line No.: 10 Line No.: 30 Line No.: 10 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitPD "
+            "Line#:10\r\nLoadFromList of Class Module clsSTUnitPD Line#:30\r\nReadFromList of Class Module "
+            "clsSTUnitPD Line#:10");
+}
+
+TEST_P(ProductUnitTest, FailuresOfTheInsertCarryItsLabel) {
+  Key("01", "BOLT-M8", "BOX", "EACH");
+  const Error duplicate = test::CatchError([&] { unit_.InsertRow(); });
+  EXPECT_EQ(duplicate.Number(), DbIntegrityViolation);
+  EXPECT_TRUE(duplicate.Source().starts_with("Line No.: 30 ")) << duplicate.Source();
+  EXPECT_TRUE(duplicate.Source().ends_with("\r\nInsertRow of Class Module clsSTUnitPD Line#:30")) << duplicate.Source();
+
+  test::MessageCapture messages;
+  clsSTUnitPD unconnected;
+  const Error e = test::CatchError([&] { unconnected.PrepareInsertStatement(); });
+  EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsSTUnitPD Line#:20");
+  const Error r = test::CatchError([&] { unconnected.ReadIt(); });
+  EXPECT_EQ(r.Source(),
+            "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareReadStatement of Class Module clsSTUnitPD "
+            "Line#:20\r\nReadIt of Class Module clsSTUnitPD Line#:10");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ProductUnitTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+TEST(ProductUnitClassTest, KeyStringPadsOrCutsItsParts) {
+  clsSTUnitPD u;
+  u.base_name = "KG";
+  u.converted_unit = "BOX";
+  u.warehouse = "01";
+  u.product = "WIDGET  ";
+  EXPECT_EQ(u.KeyString(), "KG    BOX   01WIDGET");
+  u.base_name = "KILOGRAM";
+  u.converted_unit = "";
+  u.warehouse = "7";
+  EXPECT_EQ(u.KeyString(), "KILOGR      7 WIDGET");
+}
+
+TEST(ProductUnitClassTest, CopyFromTakesAllNineValues) {
+  clsSTUnitPD from;
+  from.alt_unit = "Y";
+  from.base_name = "BOX";
+  from.conv_factor = 12;
+  from.conv_method = "M";
+  from.converted_unit = "EACH";
+  from.from_min_break = 1;
+  from.product = "BOLT";
+  from.to_min_break = 99;
+  from.warehouse = "01";
+  clsSTUnitPD to;
+  to.CopyFrom(from);
+  for (const MemberInfo& m : clsSTUnitPD::Info().Members()) {
+    if (!m.column) continue;
+    EXPECT_EQ(m.column->get(to), m.column->get(from)) << m.name;
+  }
+}
+
+TEST(ProductUnitClassTest, MembersInInterfaceOrder) {
+  EXPECT_EQ(DescribeMembers(clsSTUnitPD::Info()),
+            "clsSTUnitPD  {D36954AA-C091-47BD-8496-A93FB9A3D6BC}  _clsSTUnitPD "
+            "{7E46FC26-E658-4F1B-9FB9-815F7926B423}  creatable\n"
+            "  get       KeyString As Text\n"
+            "  get set   SageConnection As Object\n"
+            "  let get   alt_unit As Text\n"
+            "  let get   base_name As Text\n"
+            "  let get   conv_factor As Double\n"
+            "  let get   conv_method As Text\n"
+            "  let get   converted_unit As Text\n"
+            "  let get   from_min_break As Double\n"
+            "  let get   product As Text\n"
+            "  let get   to_min_break As Double\n"
+            "  let get   warehouse As Text\n"
+            "  operation PrepareInsertStatement()\n"
+            "  operation InsertRow()\n"
+            "  operation ReadIt()\n"
+            "  operation ReadFromList()\n"
+            "  operation CopyFrom(oFromSTUnitPD As Object)\n");
+}
+
+}  // namespace
+}  // namespace tarnlow

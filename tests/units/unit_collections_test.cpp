@@ -1,0 +1,122 @@
+// What the three unit collections add to the keyed collection form: their
+// member classes, the keys their Add files copies under, and their interfaces.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+#include "units/colSTUnitC.h"
+#include "units/colSTUnitP.h"
+
+namespace tarnlow {
+namespace {
+
+TEST(UnitListTest, KeepsCopiesUnderTheirUnitCodes) {
+  colSTUnitD list;
+  clsSTUnitDD kg;
+  kg.unit_code = "KG  ";
+  auto stored = list.Add(kg);
+  kg.unit_code = "GRAM";
+  EXPECT_EQ(stored->unit_code(), "KG") << "later changes to the original do not reach the copy";
+  EXPECT_NE(stored.get(), &kg);
+  clsSTUnitDD each;
+  each.unit_code = "EACH";
+  list.Add(each);
+
+  EXPECT_EQ(list.Item(Variant("kg")), stored);
+  EXPECT_EQ(list.Item(Variant(std::int32_t{2}))->unit_code(), "EACH");
+  stored->unit_code = "KGS";
+  EXPECT_EQ(list.Item(Variant(std::int32_t{1}))->unit_code(), "KGS") << "Item gives the stored member itself";
+
+  clsSTUnitDD lower;
+  lower.unit_code = "each";
+  EXPECT_EQ(test::CatchError([&] { list.Add(lower); }).Number(), err::DuplicateKey);
+  EXPECT_EQ(list.Count(), 2);
+
+  list.Remove(Variant("KG"));
+  EXPECT_EQ(list.Item(Variant(std::int32_t{1}))->unit_code(), "EACH");
+  EXPECT_EQ(test::CatchError([&] { list.Item(Variant("KG")); }).Number(), err::InvalidProcedureCall);
+  list.ClearList();
+  EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(UnitListTest, LateBoundClientsCreateFillAndWalkIt) {
+  ObjectPtr list = CreateObject("{381CB7A3-5C75-47E0-85E7-F55E58B4C1DF}");
+  for (const char* code : {"BOX12", "EACH", "KG"}) {
+    ObjectPtr unit = CreateObject("clsSTUnitDD");
+    late::Let(*unit, "unit_code", Variant(code));
+    std::vector<Variant> args{Variant(unit)};
+    late::Call(*list, "Add", args);
+  }
+  EXPECT_EQ(late::Get(*list, "Count"), Variant(std::int32_t{3}));
+  std::vector<Variant> key{Variant("each")};
+  ObjectPtr found = late::Get(*list, "Item", key).ToObject();
+  EXPECT_EQ(late::Get(*found, "KeyString"), Variant("EACH"));
+
+  auto walk = std::dynamic_pointer_cast<Enumerator>(late::Get(*list, "NewEnum").ToObject());
+  ASSERT_NE(walk, nullptr);
+  std::vector<std::string> codes;
+  for (Variant v = walk->Next(); !v.IsEmpty(); v = walk->Next())
+    codes.push_back(late::Get(*v.ToObject(), "unit_code").ToText());
+  EXPECT_EQ(codes, (std::vector<std::string>{"BOX12", "EACH", "KG"}));
+}
+
+TEST(UnitListTest, MembersInInterfaceOrder) {
+  EXPECT_EQ(DescribeMembers(colSTUnitD::Info()),
+            "colSTUnitD  {381CB7A3-5C75-47E0-85E7-F55E58B4C1DF}  _colSTUnitD "
+            "{52E0BA75-1E24-49DB-82C7-C4D318EE26D5}  creatable\n"
+            "  operation Add(ByRef oSTUnitDD As Object) As Object\n"
+            "  get       Item As Object\n"
+            "  get       Count As Int32\n"
+            "  operation Remove(vntIndexKey As Variant)\n"
+            "  operation ClearList()\n"
+            "  get       NewEnum As Object\n");
+}
+
+TEST(UnitConversionListTest, KeepsCopiesUnderTheirPaddedKeyAndIsPrivate) {
+  colSTUnitC list;
+  clsSTUnitCD c;
+  c.base_name = "KG";
+  c.converted_unit = "BOX";
+  list.Add(c);
+  c.base_name = "KILOGRAMS";
+  list.Add(c);
+  EXPECT_EQ(list.Item(Variant("kg     box"))->base_name(), "KG");
+  EXPECT_EQ(list.Item(Variant("KILOGRABOX"))->base_name(), "KILOGRAMS");
+  c.base_name = "KILOGRAMMES";  // the same first seven characters
+  EXPECT_EQ(test::CatchError([&] { list.Add(c); }).Number(), err::DuplicateKey);
+  EXPECT_EQ(list.Count(), 2);
+
+  EXPECT_FALSE(colSTUnitC::Info().Creatable());
+  EXPECT_EQ(Registry::Find("colSTUnitC"), nullptr);
+  std::vector<std::string> names;
+  for (const MemberInfo& m : colSTUnitC::Info().Members()) names.emplace_back(m.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"Add", "Item", "Count", "Remove", "ClearList", "NewEnum"}));
+}
+
+TEST(ProductUnitListTest, KeepsCopiesUnderTheKeyOfTheObjectGivenAndIsPrivate) {
+  colSTUnitP list;
+  clsSTUnitPD p;
+  p.base_name = "BOX";
+  p.converted_unit = "EACH";
+  p.warehouse = "01";
+  p.product = "BOLT  ";
+  p.conv_factor = 12;
+  auto stored = list.Add(p);
+  EXPECT_EQ(list.Item(Variant("box   each  01bolt")), stored);
+  EXPECT_EQ(stored->product(), "BOLT  ") << "the copy keeps the values as they were";
+  EXPECT_EQ(stored->conv_factor(), 12);
+  p.product = "BOLT";  // trims to the same key
+  EXPECT_EQ(test::CatchError([&] { list.Add(p); }).Number(), err::DuplicateKey);
+
+  EXPECT_FALSE(colSTUnitP::Info().Creatable());
+  EXPECT_EQ(Registry::Find("colSTUnitP"), nullptr);
+  std::vector<std::string> names;
+  for (const MemberInfo& m : colSTUnitP::Info().Members()) names.emplace_back(m.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"Add", "Item", "Count", "ClearList", "Remove", "NewEnum"}));
+}
+
+}  // namespace
+}  // namespace tarnlow

@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fault_database.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+using test::Traced;
+
+class UnitConversionTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    // Inserted out of order: the copy of the table is ordered by base unit.
+    Insert("KG", "GRAM", 1000, "M", 0, 50);
+    Insert("BOX12 ", "EACH", 12, "M", 1, 100);
+    Insert("KG", "TONNE", 1000, "D", 2, 3);
+    Insert("EACH", "BOX12", 12, "D", 0, 0);
+    conversion_.SageConnection(c_);
+  }
+  void Insert(const std::string& base, const std::string& converted, double factor, const std::string& method,
+              double from_min, double to_min) {
+    c_->Execute("insert into " + c_->TableCatalogue()->UnitConversionTable() +
+                " (base_name, converted_unit, unit_group, conv_factor, conv_method, description, from_min_break,"
+                " to_min_break) values ('" +
+                base + "', '" + converted + "', 'W', " + ShortestText(factor) + ", '" + method + "', 'unused', " +
+                ShortestText(from_min) + ", " + ShortestText(to_min) + ")");
+  }
+  void Pair(const std::string& base, const std::string& converted) {
+    conversion_.base_name = base;
+    conversion_.converted_unit = converted;
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  clsSTUnitCD conversion_;
+};
+
+TEST_P(UnitConversionTest, TheTableKeepsTheColumnPositionsTheCopyIsReadBy) {
+  Recordset rs;
+  rs.Open("select * from " + c_->TableCatalogue()->UnitConversionTable(), c_->DatabaseConnection(),
+          adOpenForwardOnly, adLockReadOnly);
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < rs.FieldCount(); ++i) names.push_back(rs.FieldName(i));
+  rs.Close();
+  ASSERT_EQ(names.size(), 8u);
+  EXPECT_EQ(names[0], "base_name");
+  EXPECT_EQ(names[1], "converted_unit");
+  EXPECT_EQ(names[3], "conv_factor");
+  EXPECT_EQ(names[4], "conv_method");
+  EXPECT_EQ(names[6], "from_min_break");
+  EXPECT_EQ(names[7], "to_min_break");
+}
+
+TEST_P(UnitConversionTest, ReadsOnePairFromTheTable) {
+  Pair("KG", "TONNE");
+  conversion_.ReadIt();
+  EXPECT_EQ(conversion_.conv_factor(), 1000);
+  EXPECT_EQ(conversion_.conv_method(), "D");
+  EXPECT_EQ(conversion_.from_min_break(), 2);
+  EXPECT_EQ(conversion_.from_max_break(), 3) << "filled from to_min_break";
+  EXPECT_EQ(conversion_.KeyString(), "KG     TONNE");
+
+  Pair("BOX12 ", "EACH");
+  EXPECT_EQ(conversion_.base_name(), "BOX12") << "the let drops trailing blanks";
+  EXPECT_EQ(test::CatchError([&] { conversion_.ReadIt(); }).Description(),
+            "Cannot find unit conversion from BOX12 to EACH")
+      << "the table holds the code with its blank";
+  EXPECT_EQ(Traced(trace_, "select base_name"),
+            std::vector<std::string>{"select base_name, converted_unit, conv_factor, conv_method, from_min_break, "
+                                     "to_min_break  from unit_conversion where base_name = ? and converted_unit=?"});
+}
+
+TEST_P(UnitConversionTest, LooksPairsUpInOneReadOfTheTable) {
+  const auto before = c_->Statistics();
+  Pair("BOX12", "EACH");  // stored with a trailing blank, found without
+  conversion_.ReadFromList();
+  EXPECT_EQ(conversion_.conv_factor(), 12);
+  EXPECT_EQ(conversion_.conv_method(), "M");
+  EXPECT_EQ(conversion_.from_min_break(), 1);
+  EXPECT_EQ(conversion_.from_max_break(), 100);
+  // Both conversions of one base unit, whichever comes first in the copy.
+  Pair("KG", "TONNE");
+  conversion_.ReadFromList();
+  EXPECT_EQ(conversion_.conv_method(), "D");
+  EXPECT_EQ(conversion_.from_max_break(), 3);
+  Pair("KG", "GRAM");
+  conversion_.ReadFromList();
+  EXPECT_EQ(conversion_.conv_method(), "M");
+  EXPECT_EQ(conversion_.from_max_break(), 50);
+  EXPECT_EQ(conversion_.base_name(), "KG");
+  EXPECT_EQ(conversion_.converted_unit(), "GRAM");
+
+  EXPECT_EQ(c_->Statistics().executions - before.executions, 1);
+  EXPECT_EQ(Traced(trace_, "select * from unit_conversion"),
+            std::vector<std::string>{"select * from unit_conversion order by base_name"});
+}
+
+TEST_P(UnitConversionTest, AMissingPairIsWordedDifferentlyByTheTwoLookups) {
+  Pair("KG", "GRAM");
+  conversion_.ReadFromList();
+  for (const auto& [base, converted] :
+       std::vector<std::pair<std::string, std::string>>{
+           {"KG", "OUNCE"}, {"kg", "GRAM"}, {"ZZZ", "GRAM"}, {"EACH", "TONNE"}, {"KG", "BOX12"}}) {
+    Pair(base, converted);
+    const Error listed = test::CatchError([&] { conversion_.ReadFromList(); });
+    EXPECT_EQ(listed.Number(), vbObjectError);
+    EXPECT_EQ(listed.Source(), "Line No.: 30 ReadFromList of Class Module clsSTUnitCD Line#:30");
+    EXPECT_EQ(listed.Description(), "Cannot find unit conversion " + base + "/" + converted);
+    const Error read = test::CatchError([&] { conversion_.ReadIt(); });
+    EXPECT_EQ(read.Source(), "Line No.: 40 ReadIt of Class Module clsSTUnitCD Line#:40");
+    EXPECT_EQ(read.Description(), "Cannot find unit conversion from " + base + " to " + converted);
+  }
+  EXPECT_EQ(conversion_.conv_factor(), 1000);
+  EXPECT_EQ(conversion_.from_max_break(), 50);
+}
+
+TEST_P(UnitConversionTest, TheCopyGivesNumbersAsTheirFifteenDigitText) {
+  if (GetParam() == "odbc-sqlite")
+    GTEST_SKIP() << "the SQLite driver reads every number through SQLite's 15-digit text, so the "
+                    "direct read cannot give the whole double";
+  Insert("LB", "KG", 1.0 / 3, "M", 0.1 + 0.2, 1e-7);
+  Pair("LB", "KG");
+  conversion_.ReadIt();
+  EXPECT_EQ(conversion_.conv_factor(), 1.0 / 3);
+  EXPECT_EQ(conversion_.from_min_break(), 0.1 + 0.2);
+  conversion_.ReadFromList();
+  EXPECT_EQ(conversion_.conv_factor(), 0.333333333333333);
+  EXPECT_EQ(conversion_.from_min_break(), 0.3);
+  EXPECT_EQ(conversion_.from_max_break(), 1e-7);
+  // The same again from the loaded copy.
+  conversion_.ReadIt();
+  conversion_.ReadFromList();
+  EXPECT_EQ(conversion_.conv_factor(), 0.333333333333333);
+  EXPECT_EQ(conversion_.from_min_break(), 0.3);
+}
+
+TEST_P(UnitConversionTest, TheCopyIsStaleUntilAConnectionIsSetAgain) {
+  Pair("KG", "GRAM");
+  conversion_.ReadFromList();
+  Insert("KG", "POUND", 2.20462, "M", 0, 0);
+  c_->Execute("update " + c_->TableCatalogue()->UnitConversionTable() +
+              " set conv_factor = 999 where base_name = 'KG' and converted_unit = 'GRAM'");
+  Pair("KG", "POUND");
+  EXPECT_EQ(test::CatchError([&] { conversion_.ReadFromList(); }).Description(), "Cannot find unit conversion KG/POUND");
+  conversion_.ReadIt();
+  EXPECT_EQ(conversion_.conv_factor(), 2.20462);
+  Pair("KG", "GRAM");
+  conversion_.ReadFromList();
+  EXPECT_EQ(conversion_.conv_factor(), 1000);
+
+  conversion_.SageConnection(c_);
+  conversion_.ReadFromList();
+  EXPECT_EQ(conversion_.conv_factor(), 999);
+  Pair("KG", "POUND");
+  conversion_.ReadFromList();
+  EXPECT_EQ(conversion_.conv_factor(), 2.20462);
+}
+
+TEST_P(UnitConversionTest, AnEmptyTableGivesAnEmptyCopy) {
+  c_->Execute("delete from " + c_->TableCatalogue()->UnitConversionTable());
+  Pair("", "");
+  EXPECT_EQ(test::CatchError([&] { conversion_.ReadFromList(); }).Description(), "Cannot find unit conversion /");
+  Pair("KG", "GRAM");
+  EXPECT_EQ(test::CatchError([&] { conversion_.ReadFromList(); }).Description(), "Cannot find unit conversion KG/GRAM");
+}
+
+TEST_P(UnitConversionTest, AFailedLoadIsTriedAgainOnTheNextLookup) {
+  auto [c, faults] = test::OpenWithFaults(db_);
+  faults->Add({"select * from unit_conversion", 1, 1, DbFailure, "Injected", "lost"});
+  clsSTUnitCD conversion;
+  conversion.SageConnection(c);
+  conversion.base_name = "EACH";
+  conversion.converted_unit = "BOX12";
+  const Error e = test::CatchError([&] { conversion.ReadFromList(); });
+  EXPECT_EQ(e.Source(),
+            "Line No.: 10 Line No.: 10 Injected\r\nLoadFromList of Class Module clsSTUnitCD Line#:10\r\n"
+            "ReadFromList of Class Module clsSTUnitCD Line#:10");
+  conversion.ReadFromList();
+  EXPECT_EQ(conversion.conv_factor(), 12);
+}
+
+TEST_P(UnitConversionTest, ANullFactorFailsUnderTheLabelsOfItsLookup) {
+  c_->Execute("insert into " + c_->TableCatalogue()->UnitConversionTable() +
+              " (base_name, converted_unit, conv_factor, conv_method) values ('NUL', 'EACH', NULL, 'M')");
+  Pair("NUL", "EACH");
+  const Error read = test::CatchError([&] { conversion_.ReadIt(); });
+  EXPECT_EQ(read.Number(), err::InvalidUseOfNull);
+  EXPECT_EQ(read.Source(),
+            "Line No.: 30 Line No.: 20 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitCD Line#:20\r\n"
+            "ReadIt of Class Module clsSTUnitCD Line#:30");
+  const Error listed = test::CatchError([&] { conversion_.ReadFromList(); });
+  EXPECT_EQ(listed.Number(), err::TypeMismatch);
+  EXPECT_EQ(listed.Source(), "Line No.: 40 TarnlowSTData\r\nReadFromList of Class Module clsSTUnitCD Line#:40");
+}
+
+TEST_P(UnitConversionTest, CopyFromTakesEveryValue) {
+  Pair("KG", "TONNE");
+  conversion_.ReadIt();
+  clsSTUnitCD copy;
+  copy.CopyFrom(conversion_);
+  EXPECT_EQ(copy.KeyString(), "KG     TONNE");
+  EXPECT_EQ(copy.conv_factor(), 1000);
+  EXPECT_EQ(copy.conv_method(), "D");
+  EXPECT_EQ(copy.from_min_break(), 2);
+  EXPECT_EQ(copy.from_max_break(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, UnitConversionTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+TEST(UnitConversionClassTest, KeyStringPadsOrCutsTheBaseUnitToSeven) {
+  clsSTUnitCD c;
+  c.base_name = "KG";
+  c.converted_unit = "BOX";
+  EXPECT_EQ(c.KeyString(), "KG     BOX");
+  EXPECT_EQ(c.KeyString().size(), 10u);
+  c.base_name = "KILOGRAMS";
+  EXPECT_EQ(c.KeyString(), "KILOGRABOX");
+  c.base_name = "";
+  c.converted_unit = "";
+  EXPECT_EQ(c.KeyString(), "       ");
+}
+
+TEST(UnitConversionClassTest, MembersInInterfaceOrder) {
+  EXPECT_EQ(DescribeMembers(clsSTUnitCD::Info()),
+            "clsSTUnitCD  {6C7A6AD9-6290-4B87-A22B-70EE51FD6660}  _clsSTUnitCD "
+            "{21D806AF-DF56-4DE1-88A2-EE1E9A7C9DF0}  creatable\n"
+            "  get set   SageConnection As Object\n"
+            "  get       KeyString As Text\n"
+            "  get       from_max_break As Double\n"
+            "  get       from_min_break As Double\n"
+            "  get let   converted_unit As Text\n"
+            "  get let   base_name As Text\n"
+            "  get       conv_factor As Double\n"
+            "  get       conv_method As Text\n"
+            "  operation PrepareReadStatement()\n"
+            "  operation ReadIt()\n"
+            "  operation ReadFromList()\n"
+            "  operation CopyFrom(oFromSTUnitCD As Object)\n");
+}
+
+}  // namespace
+}  // namespace tarnlow

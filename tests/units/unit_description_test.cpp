@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fault_database.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+#include "units/clsSTUnitD.h"
+
+namespace tarnlow {
+namespace {
+
+using test::Traced;
+
+class UnitDescriptionTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    Insert("EACH", 0);
+    Insert("KG    ", 3);
+    Insert("LITRE", 2);
+    unit_.SageConnection(c_);
+  }
+  void Insert(const std::string& code, int places) {
+    c_->Execute("insert into " + c_->TableCatalogue()->UnitDescriptionTable() +
+                " (unit_code, dec_places) values ('" + code + "', " + std::to_string(places) + ")");
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::string trace_ = db_.Folder() + "/trace.sql";
+  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  clsSTUnitDD unit_;
+};
+
+TEST_P(UnitDescriptionTest, ReadsOneUnitFromTheTable) {
+  const auto before = c_->Statistics();
+  unit_.unit_code = "LITRE   ";  // the let drops trailing blanks
+  EXPECT_EQ(unit_.unit_code(), "LITRE");
+  unit_.ReadIt();
+  EXPECT_EQ(unit_.dec_places(), 2);
+  unit_.unit_code = "EACH";
+  unit_.ReadIt();
+  EXPECT_EQ(unit_.dec_places(), 0);
+  EXPECT_EQ(unit_.KeyString(), "EACH");
+  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1);
+  EXPECT_EQ(Traced(trace_, "select unit_code"),
+            std::vector<std::string>{"select unit_code,   dec_places  from unit_description where unit_code = ? "});
+}
+
+TEST_P(UnitDescriptionTest, LooksUnitsUpInOneReadOfTheTable) {
+  const auto before = c_->Statistics();
+  for (const auto& [code, places] : std::vector<std::pair<std::string, int>>{{"KG", 3}, {"EACH", 0}, {"LITRE", 2}}) {
+    unit_.unit_code = code;
+    unit_.ReadFromList();
+    EXPECT_EQ(unit_.dec_places(), places) << code;
+    EXPECT_EQ(unit_.unit_code(), code);
+  }
+  EXPECT_EQ(c_->Statistics().executions - before.executions, 1);
+  EXPECT_EQ(Traced(trace_, "select unit_code"),
+            std::vector<std::string>{"select unit_code,   dec_places from unit_description"});
+}
+
+TEST_P(UnitDescriptionTest, AMissingUnitIsReportedByBothLookupsAndKeepsTheDecimalPlaces) {
+  unit_.unit_code = "LITRE";
+  unit_.ReadIt();
+  unit_.unit_code = "kg";  // codes are compared exactly
+  const Error read = test::CatchError([&] { unit_.ReadIt(); });
+  EXPECT_EQ(read.Number(), vbObjectError);
+  EXPECT_EQ(read.Source(), "Line No.: 40 ReadIt of Class Module clsSTUnitDD Line#:40");
+  EXPECT_EQ(read.Description(), "Cannot find unit description from kg");
+  const Error listed = test::CatchError([&] { unit_.ReadFromList(); });
+  EXPECT_EQ(listed.Number(), vbObjectError);
+  EXPECT_EQ(listed.Source(), "Line No.: 30 ReadFromList of Class Module clsSTUnitDD Line#:30");
+  EXPECT_EQ(listed.Description(), "Cannot find unit description from kg");
+  EXPECT_EQ(unit_.dec_places(), 2);
+  EXPECT_EQ(unit_.unit_code(), "kg");
+}
+
+TEST_P(UnitDescriptionTest, TheCopyIsStaleUntilAConnectionIsSetAgain) {
+  unit_.unit_code = "KG";
+  unit_.ReadFromList();
+  Insert("BOX12", 0);
+  c_->Execute("update " + c_->TableCatalogue()->UnitDescriptionTable() + " set dec_places = 4 where unit_code = 'KG    '");
+
+  unit_.unit_code = "BOX12";
+  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(), "Cannot find unit description from BOX12");
+  unit_.ReadIt();  // the table itself has it
+  EXPECT_EQ(unit_.dec_places(), 0);
+  unit_.unit_code = "KG";
+  unit_.ReadFromList();
+  EXPECT_EQ(unit_.dec_places(), 3);
+
+  // Setting the connection, even the same one, empties the copy.
+  const auto before = c_->Statistics();
+  unit_.SageConnection(c_);
+  unit_.ReadFromList();
+  EXPECT_EQ(unit_.dec_places(), 4);
+  unit_.unit_code = "BOX12";
+  unit_.ReadFromList();
+  EXPECT_EQ(c_->Statistics().executions - before.executions, 1);
+}
+
+TEST_P(UnitDescriptionTest, AnEmptyTableGivesAnEmptyCopy) {
+  c_->Execute("delete from " + c_->TableCatalogue()->UnitDescriptionTable());
+  for (const std::string code : {"", "EACH"}) {
+    unit_.unit_code = code;
+    EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(),
+              "Cannot find unit description from " + code);
+  }
+}
+
+TEST_P(UnitDescriptionTest, AFailedLoadIsTriedAgainOnTheNextLookup) {
+  auto [c, faults] = test::OpenWithFaults(db_);
+  faults->Add({"select unit_code,   dec_places from", 1, 1, DbFailure, "Injected", "lost"});
+  clsSTUnitDD unit;
+  unit.SageConnection(c);
+  unit.unit_code = "KG";
+  const Error e = test::CatchError([&] { unit.ReadFromList(); });
+  EXPECT_EQ(e.Description(), "lost");
+  EXPECT_EQ(e.Source(),
+            "Line No.: 10 Line No.: 10 Injected\r\nLoadFromList of Class Module clsSTUnitDD Line#:10\r\n"
+            "ReadFromList of Class Module clsSTUnitDD Line#:10");
+  unit.ReadFromList();
+  EXPECT_EQ(unit.dec_places(), 3);
+}
+
+TEST_P(UnitDescriptionTest, ANullDecimalPlacesFailsTheCopyUnderItsLabel) {
+  c_->Execute("insert into " + c_->TableCatalogue()->UnitDescriptionTable() +
+              " (unit_code, dec_places) values ('NONE', NULL)");
+  unit_.unit_code = "NONE";
+  const Error read = test::CatchError([&] { unit_.ReadIt(); });
+  EXPECT_EQ(read.Number(), err::InvalidUseOfNull);
+  EXPECT_EQ(read.Source(),
+            "Line No.: 30 Line No.: 20 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitDD Line#:20\r\n"
+            "ReadIt of Class Module clsSTUnitDD Line#:30");
+  // In the copy the value passes through text first: no text is no number.
+  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Number(), err::TypeMismatch);
+}
+
+TEST_P(UnitDescriptionTest, CopyFromTakesCodeAndPlacesAndLeavesTheOriginal) {
+  unit_.unit_code = "KG";
+  unit_.ReadFromList();
+  clsSTUnitDD copy;
+  copy.CopyFrom(unit_);
+  EXPECT_EQ(copy.unit_code(), "KG");
+  EXPECT_EQ(copy.dec_places(), 3);
+  copy.unit_code = "EACH";
+  EXPECT_EQ(unit_.unit_code(), "KG");
+
+  // Late-bound clients pass the object itself; Nothing is refused.
+  ObjectPtr late_copy = CreateObject("clsSTUnitDD");
+  auto original = std::make_shared<clsSTUnitDD>();
+  original->CopyFrom(unit_);
+  std::vector<Variant> args{Variant(original)};
+  late::Call(*late_copy, "CopyFrom", args);
+  EXPECT_EQ(late::Get(*late_copy, "KeyString"), Variant("KG"));
+  EXPECT_EQ(late::Get(*late_copy, "dec_places"), Variant(std::int16_t{3}));
+  std::vector<Variant> nothing{Variant()};
+  EXPECT_EQ(test::CatchError([&] { late::Call(*late_copy, "CopyFrom", nothing); }).Number(), err::ObjectNotSet);
+}
+
+TEST_P(UnitDescriptionTest, ThePrivateTwinBehavesTheSame) {
+  auto twin = std::make_shared<clsSTUnitD>();
+  twin->SageConnection(c_);
+  twin->unit_code = "KG  ";
+  twin->ReadFromList();
+  EXPECT_EQ(twin->dec_places(), 3);
+  twin->unit_code = "GRAM";
+  EXPECT_EQ(test::CatchError([&] { twin->ReadIt(); }).Description(), "Cannot find unit description from GRAM");
+  EXPECT_EQ(twin->Class().Name(), "clsSTUnitD");
+  EXPECT_EQ(twin->Class().Members().size(), clsSTUnitDD::Info().Members().size());
+  EXPECT_FALSE(twin->Class().Creatable());
+  EXPECT_EQ(Registry::Find("clsSTUnitD"), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, UnitDescriptionTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+TEST(UnitDescriptionClassTest, MembersInInterfaceOrder) {
+  EXPECT_EQ(DescribeMembers(clsSTUnitDD::Info()),
+            "clsSTUnitDD  {74317BAA-481E-4F9D-9DA5-3162EEB17B08}  _clsSTUnitDD "
+            "{BDF449BC-D83B-48DA-B9B9-F97BC055BC5C}  creatable\n"
+            "  get set   SageConnection As Object\n"
+            "  get       KeyString As Text\n"
+            "  get       dec_places As Int16\n"
+            "  get let   unit_code As Text\n"
+            "  operation PrepareReadStatement()\n"
+            "  operation ReadIt()\n"
+            "  operation ReadFromList()\n"
+            "  operation CopyFrom(oFromSTUnitDD As Object)\n");
+}
+
+}  // namespace
+}  // namespace tarnlow
