@@ -1,7 +1,9 @@
 // One whole goods receipt through the library's classes against the same
 // statements, with the same values, written directly with the database's
 // client API (sqlite3, and libpq when TARNLOW_PG_URI names a server), on one
-// database in one process. The pairs ..._Library and ..._RawAPI of a database
+// database in one process. With TARNLOW_ODBC_POSTGRESQL_DRIVER naming a
+// registered ODBC driver, the library also runs on that server through the
+// driver, beside raw libpq (..._ODBC_PostgreSQL_...). The pairs ..._Library and ..._RawAPI of a database
 // are meant to be compared with each other; ..._Paired alternates the two
 // within one loop and reports both sides' times per receipt and their ratio.
 //
@@ -1078,18 +1080,54 @@ void PgAdmin(const std::string& uri, const std::string& sql) {
   if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) throw std::runtime_error(PQresultErrorMessage(r.get()));
 }
 
+// An ODBC connection string for the server of a libpq URI, through the
+// named driver, with the session's search path set to the schema.
+std::string OdbcText(const std::string& uri, const std::string& driver, const std::string& schema) {
+  char* raw_error = nullptr;
+  std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> parsed(
+      PQconninfoParse(uri.c_str(), &raw_error), &PQconninfoFree);
+  if (raw_error) PQfreemem(raw_error);
+  if (!parsed) throw std::runtime_error("cannot read the server's URI");
+  // Braces only where a value needs them: some drivers keep them as part
+  // of a value that does not.
+  auto braced = [](const std::string& v) {
+    if (v.find_first_of(";{}= ") == std::string::npos) return v;
+    std::string out = "{";
+    for (char c : v) out += c == '}' ? std::string("}}") : std::string(1, c);
+    return out + "}";
+  };
+  std::string text = "odbc:DRIVER=" + braced(driver);
+  static const std::pair<const char*, const char*> kKeys[] = {{"host", "Servername"},
+                                                              {"port", "Port"},
+                                                              {"dbname", "Database"},
+                                                              {"user", "Username"},
+                                                              {"password", "Password"}};
+  for (const PQconninfoOption* o = parsed.get(); o->keyword != nullptr; ++o) {
+    if (o->val == nullptr || *o->val == '\0') continue;
+    for (const auto& [libpq, odbc] : kKeys)
+      if (std::string_view(o->keyword) == libpq) text += std::string(";") + odbc + "=" + braced(o->val);
+  }
+  return text + ";ConnSettings=" + braced("set search_path to " + schema);
+}
+
 class PostgresCases : public Bench<PgRaw> {
  public:
-  explicit PostgresCases(std::string uri)
-      : uri_(std::move(uri)), schema_("receipt_bench_" + std::to_string(::getpid())) {
+  // With an ODBC driver named, the library goes through it; the raw side
+  // always uses libpq.
+  explicit PostgresCases(std::string uri, std::string odbc_driver = "")
+      : uri_(std::move(uri)),
+        schema_("receipt_bench_" + std::string(odbc_driver.empty() ? "" : "odbc_") +
+                std::to_string(::getpid())) {
+    std::string library_text;
     try {
       PgAdmin(uri_, "DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " + schema_);
+      if (!odbc_driver.empty()) library_text = OdbcText(uri_, odbc_driver, schema_);
     } catch (const std::exception& e) {
       problem_ = std::string("setup: ") + e.what();
       return;
     }
     const std::string text = WithOption(uri_, "options=-csearch_path%3D" + schema_);
-    Setup(text, [text] { return std::make_unique<PgRaw>(text); });
+    Setup(library_text.empty() ? text : library_text, [text] { return std::make_unique<PgRaw>(text); });
   }
   ~PostgresCases() {
     Teardown();
@@ -1135,6 +1173,42 @@ const bool kPostgresRegistered = [] {
   benchmark::RegisterBenchmark("BM_Receipt_PostgreSQL_Library", BM_Receipt_PostgreSQL_Library)->UseRealTime();
   benchmark::RegisterBenchmark("BM_Receipt_PostgreSQL_RawAPI", BM_Receipt_PostgreSQL_RawAPI)->UseRealTime();
   benchmark::RegisterBenchmark("BM_Receipt_PostgreSQL_Paired", BM_Receipt_PostgreSQL_Paired)->UseRealTime();
+  return true;
+}();
+
+// ---- PostgreSQL through its ODBC driver, the raw side on libpq ------------------------------
+
+const char* OdbcDriver() {
+  return std::getenv("TARNLOW_ODBC_POSTGRESQL_DRIVER");
+}
+
+PostgresCases& OdbcPostgres() {
+  static PostgresCases cases(PgUri(), OdbcDriver());
+  return cases;
+}
+
+void BM_Receipt_ODBC_PostgreSQL_Library(benchmark::State& state) {
+  OdbcPostgres().RunLibrary(state);
+}
+void BM_Receipt_ODBC_PostgreSQL_RawAPI(benchmark::State& state) {
+  OdbcPostgres().RunRaw(state);
+}
+void BM_Receipt_ODBC_PostgreSQL_Paired(benchmark::State& state) {
+  OdbcPostgres().RunPaired(state);
+}
+
+const bool kOdbcPostgresRegistered = [] {
+  if (PgUri() == nullptr || *PgUri() == '\0' || OdbcDriver() == nullptr || *OdbcDriver() == '\0') {
+    benchmark::AddCustomContext("odbc_postgresql_receipt",
+                                "skipped: needs TARNLOW_PG_URI and TARNLOW_ODBC_POSTGRESQL_DRIVER");
+    return false;
+  }
+  benchmark::RegisterBenchmark("BM_Receipt_ODBC_PostgreSQL_Library", BM_Receipt_ODBC_PostgreSQL_Library)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("BM_Receipt_ODBC_PostgreSQL_RawAPI", BM_Receipt_ODBC_PostgreSQL_RawAPI)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("BM_Receipt_ODBC_PostgreSQL_Paired", BM_Receipt_ODBC_PostgreSQL_Paired)
+      ->UseRealTime();
   return true;
 }();
 

@@ -87,9 +87,12 @@ std::unique_ptr<backend::Statement> FaultDatabase::Prepare(std::string_view sql,
 
 FaultyConnection OpenWithFaults(const ScratchDatabase& db, const std::string& options) {
   ConnectionOptions parsed = ConnectionOptions::Parse(db.Text(options));
-  std::unique_ptr<backend::Database> real = parsed.backend == ConnectionOptions::Backend::SQLite
-                                                ? backend::OpenSqlite(parsed.target)
-                                                : backend::OpenPostgres(parsed.target);
+  std::unique_ptr<backend::Database> real;
+  switch (parsed.backend) {
+    case ConnectionOptions::Backend::SQLite: real = backend::OpenSqlite(parsed.target); break;
+    case ConnectionOptions::Backend::PostgreSQL: real = backend::OpenPostgres(parsed.target); break;
+    case ConnectionOptions::Backend::ODBC: real = backend::OpenOdbc(parsed.target); break;
+  }
   auto plan = std::make_shared<FaultPlan>();
   auto wrapped = std::make_unique<FaultDatabase>(std::move(real), plan);
   auto connection = std::make_shared<Connection>(std::move(parsed), std::move(wrapped));

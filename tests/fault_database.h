@@ -67,6 +67,9 @@ class FaultDatabase final : public backend::Database {
   std::vector<std::string> UniqueKeyColumns(std::string_view table) override {
     return inner_->UniqueKeyColumns(table);
   }
+  std::vector<backend::ColumnDescription> Columns(std::string_view table) override {
+    return inner_->Columns(table);
+  }
   std::string_view Dialect() const override { return inner_->Dialect(); }
   std::string QuoteLiteral(std::string_view text) const override { return inner_->QuoteLiteral(text); }
 

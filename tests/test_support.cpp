@@ -1,11 +1,14 @@
 #include "test_support.h"
 
 #include <libpq-fe.h>
+#include <sql.h>
+#include <sqlext.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -27,6 +30,40 @@ void PgRun(const std::string& uri, const std::string& sql) {
     throw std::runtime_error(PQresultErrorMessage(r.get()));
 }
 
+// The registered driver whose library file name contains `library`.
+std::string RegisteredDriver(const std::string& library) {
+  SQLHENV env = SQL_NULL_HENV;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return "";
+  std::unique_ptr<void, void (*)(void*)> guard(env, [](void* h) { SQLFreeHandle(SQL_HANDLE_ENV, h); });
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLCHAR name[256];
+  SQLCHAR attributes[2048];
+  SQLSMALLINT name_length = 0, attributes_length = 0;
+  SQLUSMALLINT direction = SQL_FETCH_FIRST;
+  while (SQL_SUCCEEDED(SQLDriversA(env, direction, name, sizeof name, &name_length, attributes,
+                                   sizeof attributes, &attributes_length))) {
+    direction = SQL_FETCH_NEXT;
+    // Attributes come as "key=value" texts, each ended by a NUL.
+    for (const char* a = reinterpret_cast<const char*>(attributes); *a != '\0'; a += std::strlen(a) + 1) {
+      const std::string attribute = a;
+      if (attribute.starts_with("Driver=") && attribute.find(library) != std::string::npos)
+        return reinterpret_cast<const char*>(name);
+    }
+  }
+  return "";
+}
+
+// An ODBC connection-string value, braced when it holds anything special.
+std::string OdbcValue(const std::string& value) {
+  if (value.find_first_of(";{}=?& ") == std::string::npos) return value;
+  std::string out = "{";
+  for (char c : value) {
+    out += c;
+    if (c == '}') out += '}';
+  }
+  return out + "}";
+}
+
 std::string UniqueSuffix() {
   static std::atomic<int> n{0};
   std::random_device rd;
@@ -38,7 +75,51 @@ std::string UniqueSuffix() {
 std::vector<std::string> Backends() {
   std::vector<std::string> out{"sqlite"};
   if (!PgUri().empty()) out.push_back("postgresql");
+  if (!PgUri().empty() && !OdbcDriver("postgresql").empty()) out.push_back("odbc-postgresql");
+  if (!OdbcDriver("sqlite").empty()) out.push_back("odbc-sqlite");
   return out;
+}
+
+std::string OdbcDriver(const std::string& engine) {
+  static const std::string postgresql = [] {
+    const char* named = std::getenv("TARNLOW_ODBC_POSTGRESQL_DRIVER");
+    return named ? std::string(named) : RegisteredDriver("psqlodbcw");
+  }();
+  static const std::string sqlite = [] {
+    const char* named = std::getenv("TARNLOW_ODBC_SQLITE_DRIVER");
+    return named ? std::string(named) : RegisteredDriver("sqlite3odbc");
+  }();
+  return engine == "postgresql" ? postgresql : engine == "sqlite" ? sqlite : "";
+}
+
+std::string OdbcPostgresText(const std::string& uri, const std::string& schema) {
+  char* raw_error = nullptr;
+  std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> parsed(
+      PQconninfoParse(uri.c_str(), &raw_error), &PQconninfoFree);
+  if (raw_error) PQfreemem(raw_error);
+  if (!parsed) throw std::runtime_error("cannot read the server's URI " + uri);
+  std::string text = "odbc:DRIVER=" + OdbcValue(OdbcDriver("postgresql"));
+  static const std::pair<const char*, const char*> kKeys[] = {{"host", "Servername"},
+                                                              {"port", "Port"},
+                                                              {"dbname", "Database"},
+                                                              {"user", "Username"},
+                                                              {"password", "Password"}};
+  for (const PQconninfoOption* o = parsed.get(); o->keyword != nullptr; ++o) {
+    if (o->val == nullptr || *o->val == '\0') continue;
+    for (const auto& [libpq, odbc] : kKeys)
+      if (std::strcmp(o->keyword, libpq) == 0) text += std::string(";") + odbc + "=" + OdbcValue(o->val);
+  }
+  if (!schema.empty()) text += ";ConnSettings=" + OdbcValue("set search_path to " + schema);
+  return text;
+}
+
+std::string EngineSource(const std::string& backend) {
+  if (backend.starts_with("odbc-")) return "ODBC";
+  return backend == "sqlite" ? "SQLite" : "PostgreSQL";
+}
+
+std::string Engine(const std::string& backend) {
+  return backend.ends_with("sqlite") ? "sqlite" : "postgresql";
 }
 
 std::string PostgresSkipReason() {
@@ -50,11 +131,19 @@ ScratchDatabase::ScratchDatabase(const std::string& backend) : backend_(backend)
   std::filesystem::create_directories(folder_);
   if (backend == "sqlite") {
     base_ = "sqlite:" + folder_ + "/test.db";
+  } else if (backend == "odbc-sqlite") {
+    // Write-ahead logging and a busy timeout, as the native backend opens files.
+    base_ = "odbc:DRIVER=" + OdbcValue(OdbcDriver("sqlite")) +
+            ";Database=" + OdbcValue(folder_ + "/test.db") +
+            ";Timeout=30000;JournalMode=WAL;SyncPragma=NORMAL";
   } else {
     schema_ = "t_" + UniqueSuffix();
     PgRun(PgUri(), "CREATE SCHEMA " + schema_);
     const std::string uri = PgUri();
-    base_ = uri + (uri.find('?') == std::string::npos ? "?" : "&") + "options=-csearch_path%3D" + schema_;
+    if (backend == "odbc-postgresql")
+      base_ = OdbcPostgresText(uri, schema_);
+    else
+      base_ = uri + (uri.find('?') == std::string::npos ? "?" : "&") + "options=-csearch_path%3D" + schema_;
   }
 }
 

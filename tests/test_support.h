@@ -13,10 +13,25 @@
 
 namespace tarnlow::test {
 
-// "sqlite", and "postgresql" when a server is available.
+// "sqlite", and "postgresql" when a server is available; "odbc-postgresql"
+// and "odbc-sqlite" when their ODBC drivers are registered (the first also
+// needs the server).
 std::vector<std::string> Backends();
 // Why the server half did not run, or "" when it does.
 std::string PostgresSkipReason();
+// The registered name of the ODBC driver for "postgresql" or "sqlite", or ""
+// when there is none. TARNLOW_ODBC_POSTGRESQL_DRIVER and
+// TARNLOW_ODBC_SQLITE_DRIVER name them; otherwise the driver manager is
+// asked for one whose library is the Debian driver's.
+std::string OdbcDriver(const std::string& engine);
+// The ODBC connection text ("odbc:DRIVER=...") for a libpq URI; with a
+// schema, the session's search path is set to it.
+std::string OdbcPostgresText(const std::string& uri, const std::string& schema = "");
+// The source of the database's own error records on a backend.
+std::string EngineSource(const std::string& backend);
+// The database behind a backend: "sqlite" or "postgresql", with or without
+// an ODBC driver in between.
+std::string Engine(const std::string& backend);
 
 class ScratchDatabase {
  public:
@@ -84,9 +99,15 @@ std::vector<std::string> Traced(const std::string& path, const std::string& pref
 std::vector<std::string> RunProcesses(int count, const std::function<void(int)>& body,
                                       unsigned seconds = 120);
 
-// Parameterised fixtures name their backend.
+// Parameterised fixtures name their backend ("odbc_sqlite": test names
+// take no "-").
 struct BackendName {
-  std::string operator()(const ::testing::TestParamInfo<std::string>& info) const { return info.param; }
+  std::string operator()(const ::testing::TestParamInfo<std::string>& info) const {
+    std::string name = info.param;
+    for (char& c : name)
+      if (c == '-') c = '_';
+    return name;
+  }
 };
 
 }  // namespace tarnlow::test

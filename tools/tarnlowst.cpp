@@ -2,6 +2,7 @@
 //   tarnlowst demo [CONNECTION]   a worked example (on a fresh embedded database by default)
 //   tarnlowst demo order [CONNECTION]  the purchase-order example
 //   tarnlowst init CONNECTION     creates the tables that are missing
+//   tarnlowst check CONNECTION    compares the database's tables with the library's layouts
 //   tarnlowst run FILE            runs a script of late-bound calls (FILE - : standard input)
 //   tarnlowst classes [NAME]      lists the registered classes, or one class's members
 //   tarnlowst classes --markdown  the class reference (docs/classes.md)
@@ -17,6 +18,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "component/script/script.h"
 #include "demo.h"
@@ -48,6 +50,12 @@ constexpr CommandHelp kCommands[] = {
     {"init", "init CONNECTION",
      "  Creates the tables that are missing; tables already there and their\n"
      "  rows are left alone.\n"},
+    {"check", "check CONNECTION",
+     "  Compares every table the library uses, in the layout the connection\n"
+     "  text's options choose, with the database, and prints one line for each\n"
+     "  missing table or column, text column narrower than the library writes\n"
+     "  or column whose type cannot hold the values. Exit status 0, with no\n"
+     "  output, only when everything fits.\n"},
     {"run", "run FILE",
      "  Runs a script of late-bound calls, one statement a line (FILE - reads\n"
      "  standard input). Exit status 1 when the script fails.\n"},
@@ -60,7 +68,8 @@ constexpr CommandHelp kCommands[] = {
 };
 
 constexpr std::string_view kConnectionHelp =
-    "CONNECTION is sqlite:PATH, sqlite::memory: or postgresql://..., optionally\n"
+    "CONNECTION is sqlite:PATH, sqlite::memory:, postgresql://..., odbc:DSN=NAME;... or\n"
+    "odbc:DRIVER={NAME};... (an ODBC connection string), optionally\n"
     "followed by ?kind=N&release=N&extended=0|1&version=TEXT&dualrate=0|1&trace=PATH\n";
 
 std::string UsageText() {
@@ -124,6 +133,15 @@ int Init(std::string_view text) {
   std::cout << report.created.size() << " tables created, " << report.existing.size()
             << " left as they were\n";
   return 0;
+}
+
+// Prints every way in which the database's tables do not fit the layouts
+// the library reads and writes; nothing at all when they fit.
+int Check(std::string_view text) {
+  auto connection = tarnlow::Connection::Open(text);
+  const std::vector<std::string> problems = tarnlow::CheckTables(*connection);
+  for (const std::string& p : problems) std::cout << p << "\n";
+  return problems.empty() ? 0 : 1;
 }
 
 // The whole text of a script file, or nothing when the file cannot be
@@ -208,6 +226,7 @@ int main(int argc, char** argv) {
       return RunOrderDemo(argc == 4 ? argv[3] : "sqlite::memory:");
     if (command == "demo" && argc <= 3) return RunDemo(argc == 3 ? argv[2] : "sqlite::memory:");
     if (command == "init" && argc == 3) return Init(argv[2]);
+    if (command == "check" && argc == 3) return Check(argv[2]);
     if (command == "run" && argc == 3) return Run(argv[2]);
     if (command == "classes" && argc <= 3) return Classes(argc == 3 ? argv[2] : nullptr);
   } catch (const tarnlow::Error& e) {

@@ -33,9 +33,11 @@ class Recordset;
 
 // Everything a connection text says, checked before anything is opened.
 struct TARNLOW_API ConnectionOptions {
-  enum class Backend { SQLite, PostgreSQL };
+  enum class Backend { SQLite, PostgreSQL, ODBC };
   Backend backend = Backend::SQLite;
-  std::string target;  // SQLite file path (or ":memory:"), or the libpq URI without our options
+  // SQLite file path (or ":memory:"), the libpq URI or the ODBC connection
+  // string, without our options
+  std::string target;
   std::int16_t kind = 1;
   std::int16_t release = 8;
   bool extended = true;
@@ -44,8 +46,9 @@ struct TARNLOW_API ConnectionOptions {
   std::string trace;                             // "" none, "-" standard error, else a file to append to
   std::map<CatalogueTable, std::string> tables;  // physical names that differ from the defaults
 
-  // "sqlite:PATH[?opt=v&...]" or "postgresql://...[?...]"; raises an error
-  // record naming the first bad part.
+  // "sqlite:PATH[?opt=v&...]", "postgresql://...[?...]" or
+  // "odbc:DSN=...;...[?opt=v&...]" (or "odbc:DRIVER={...};..."); raises an
+  // error record naming the first bad part.
   static ConnectionOptions Parse(std::string_view text);
   std::string TableName(CatalogueTable table) const;
   // Raises the error record of a target or trace that cannot be used: one

@@ -15,8 +15,15 @@ struct SchemaReport {
 };
 
 // Creates every table that is missing; existing tables and their rows are
-// left untouched.
+// left untouched. A database of a kind other than SQLite or PostgreSQL
+// (reached through ODBC) gets no tables: a missing one raises an error.
 TARNLOW_API SchemaReport CreateMissingTables(Connection& connection);
+
+// What keeps the database's tables from serving this library in the layout
+// the connection's options choose, one line each: missing tables and
+// columns, text columns narrower than the library writes, columns whose
+// type cannot hold the values. Empty when everything fits.
+TARNLOW_API std::vector<std::string> CheckTables(Connection& connection);
 
 // The statements that create one table ("sqlite" or "postgresql" dialect).
 TARNLOW_API std::vector<std::string> CreateTableStatements(const ConnectionOptions& options,

@@ -1,6 +1,6 @@
 // The one seam between the connection layer and a database engine. Every
-// backend (sqlite/, postgresql/) implements these two classes with the same
-// set of files; tests wrap a Database to inject faults. Failures raise an
+// backend (sqlite/, postgresql/, odbc/) implements these two classes with the
+// same set of files; tests wrap a Database to inject faults. Failures raise an
 // error record whose context names the statement, the database's own code
 // and whether the connection can still be used; each backend builds those
 // records in one place (its *_error.cpp).
@@ -46,6 +46,24 @@ class Statement {
   virtual void Reset() = 0;
 };
 
+// A column as the database declares it, for comparing a site's tables with
+// the layouts this library writes.
+struct ColumnDescription {
+  enum class Kind : std::uint8_t {
+    Text,
+    Number,        // holds fractions: floating point or decimal
+    Integer,       // whole numbers of 32 bits or more
+    SmallInteger,  // whole numbers narrower than 32 bits
+    DateTime,      // date and time of day
+    DateOnly,      // a calendar day without time
+    Other,
+  };
+  std::string name;
+  Kind kind = Kind::Other;
+  int size = 0;      // Text: the most characters it holds, 0 for no limit
+  std::string type;  // the database's own name for the type
+};
+
 class Database {
  public:
   virtual ~Database() = default;
@@ -60,7 +78,10 @@ class Database {
   virtual bool TableExists(std::string_view table) = 0;
   // The columns of the table's primary or first unique key; empty if none.
   virtual std::vector<std::string> UniqueKeyColumns(std::string_view table) = 0;
-  // "sqlite" or "postgresql": the DDL dialect.
+  // The table's columns in their order; empty when there is no such table.
+  virtual std::vector<ColumnDescription> Columns(std::string_view table) = 0;
+  // "sqlite" or "postgresql": the DDL dialect. A connection to a database
+  // of another kind answers with that database's own name.
   virtual std::string_view Dialect() const = 0;
   // The text as a literal of this database, whatever its session settings:
   // between apostrophes, each apostrophe doubled, and whatever else the
@@ -76,5 +97,7 @@ inline std::string Database::QuoteLiteral(std::string_view text) const {
 std::unique_ptr<Database> OpenSqlite(const std::string& path);
 // Opens a server database from a libpq connection text.
 std::unique_ptr<Database> OpenPostgres(const std::string& conninfo);
+// Opens a database through an ODBC driver from an ODBC connection string.
+std::unique_ptr<Database> OpenOdbc(const std::string& connection_string);
 
 }  // namespace tarnlow::backend

@@ -130,6 +130,7 @@ Connection::Connection(ConnectionOptions options) : Connection(options, nullptr)
   switch (options_.backend) {
     case ConnectionOptions::Backend::SQLite: db = backend::OpenSqlite(options_.target); break;
     case ConnectionOptions::Backend::PostgreSQL: db = backend::OpenPostgres(options_.target); break;
+    case ConnectionOptions::Backend::ODBC: db = backend::OpenOdbc(options_.target); break;
   }
   db_ = std::make_shared<tarnlow::DatabaseConnection>(tarnlow::DatabaseConnection::Token(), std::move(db),
                                                       options_.trace);

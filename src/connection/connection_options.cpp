@@ -85,6 +85,30 @@ bool ApplyOption(ConnectionOptions& o, std::string_view key, std::string_view va
   return true;
 }
 
+// Where our options begin in an ODBC connection string: the first "?"
+// outside braces, since a braced value ({...}, "}}" for a brace inside) may
+// hold one, a password for instance.
+std::size_t OdbcOptionStart(std::string_view text) {
+  bool braced = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (braced) {
+      if (c == '}') {
+        if (i + 1 < text.size() && text[i + 1] == '}') {
+          ++i;
+        } else {
+          braced = false;
+        }
+      }
+    } else if (c == '{') {
+      braced = true;
+    } else if (c == '?') {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace
 
 std::string_view CatalogueTableProperty(CatalogueTable table) {
@@ -110,10 +134,14 @@ ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
   } else if (text.starts_with("postgresql://") || text.starts_with("postgres://")) {
     o.backend = Backend::PostgreSQL;
     rest = text;
+  } else if (text.starts_with("odbc:")) {
+    o.backend = Backend::ODBC;
+    rest = text.substr(5);
   } else {
-    Bad("Connection text must start with \"sqlite:\" or \"postgresql://\": \"" + std::string(text) + "\"");
+    Bad("Connection text must start with \"sqlite:\", \"postgresql://\" or \"odbc:\": \"" +
+        std::string(text) + "\"");
   }
-  const std::size_t q = rest.find('?');
+  const std::size_t q = o.backend == Backend::ODBC ? OdbcOptionStart(rest) : rest.find('?');
   std::string_view target = rest.substr(0, q);
   std::string kept;  // libpq's own options pass through
   if (q != std::string_view::npos) {
@@ -127,13 +155,18 @@ ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
       if (eq == std::string_view::npos) Bad("Connection option \"" + std::string(item) + "\" has no value");
       const std::string_view key = item.substr(0, eq), value = item.substr(eq + 1);
       if (ApplyOption(o, key, value)) continue;
-      if (o.backend == Backend::SQLite) Bad("Unknown connection option \"" + std::string(key) + "\"");
+      // Only a libpq URI has options of its own after the "?".
+      if (o.backend != Backend::PostgreSQL) Bad("Unknown connection option \"" + std::string(key) + "\"");
       kept += kept.empty() ? "?" : "&";
       kept += item;
     }
   }
   if (o.backend == Backend::SQLite) {
     if (target.empty()) Bad("Connection text names no database file");
+    o.target = target;
+  } else if (o.backend == Backend::ODBC) {
+    if (target.find_first_not_of(" ;") == std::string_view::npos)
+      Bad("Connection text names no ODBC data source or driver");
     o.target = target;
   } else {
     o.target = std::string(target) + kept;

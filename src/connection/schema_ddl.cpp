@@ -45,6 +45,19 @@ schema::Layout LayoutOf(const ConnectionOptions& options) {
   return schema::Layout{options.kind, options.release, options.extended};
 }
 
+bool HasDialect(std::string_view dialect) {
+  return dialect == "sqlite" || dialect == "postgresql";
+}
+
+// A database reached through a driver may be of a kind whose column types
+// we do not write; its tables are the site's own business.
+[[noreturn]] void NoDialect(std::string_view dialect, const std::string& missing) {
+  throw Error(DbFailure, ConnectionSource,
+              "No table definitions for a database of type \"" + std::string(dialect) +
+                  "\" (only SQLite and PostgreSQL): create the missing tables (" + missing +
+                  ") with the database's own tools");
+}
+
 // SQLite's triggers that cut text columns to their width after an insert or
 // an update of them; the CHECK constraints have let through only trailing
 // blanks beyond it. Nothing when the table has no text column. A statement
@@ -74,9 +87,10 @@ std::vector<std::string> FitTriggers(const schema::Table& t, const schema::Layou
 
 std::vector<std::string> CreateTableStatements(const ConnectionOptions& options, CatalogueTable table,
                                                std::string_view dialect) {
+  const std::string name = options.TableName(table);
+  if (!HasDialect(dialect)) NoDialect(dialect, name);
   const schema::Table& t = schema::Tables()[static_cast<std::size_t>(table)];
   const schema::Layout layout = LayoutOf(options);
-  const std::string name = options.TableName(table);
   std::string create = "CREATE TABLE " + name + " (";
   bool first = true;
   for (const schema::Column& c : t.columns) {
@@ -106,17 +120,25 @@ SchemaReport CreateMissingTables(Connection& connection) {
   SchemaReport report;
   backend::Database& db = connection.DatabaseConnection().Database();
   std::string script;  // one script, so that a server needs one round trip
+  std::vector<CatalogueTable> missing;
   for (std::size_t i = 0; i < CatalogueTableCount; ++i) {
     const auto table = static_cast<CatalogueTable>(i);
     const std::string name = connection.Options().TableName(table);
     if (db.TableExists(name)) {
       report.existing.push_back(name);
-      continue;
+    } else {
+      missing.push_back(table);
+      report.created.push_back(name);
     }
+  }
+  if (!missing.empty() && !HasDialect(db.Dialect())) {
+    std::string names;
+    for (const std::string& name : report.created) names += (names.empty() ? "" : ", ") + name;
+    NoDialect(db.Dialect(), names);
+  }
+  for (const CatalogueTable table : missing)
     for (const std::string& s : CreateTableStatements(connection.Options(), table, db.Dialect()))
       script += s + ";\n";
-    report.created.push_back(name);
-  }
   if (!script.empty()) db.ExecuteScript(script);
   return report;
 }

@@ -97,6 +97,18 @@ std::string QuoteLiteral(std::string_view text) {
   return out;
 }
 
+std::string QuotePostgresLiteral(std::string_view text) {
+  if (text.find('\\') == std::string_view::npos) return QuoteLiteral(text);
+  std::string out = "E'";
+  out.reserve(text.size() + 4);
+  for (char c : text) {
+    out += c;
+    if (c == '\'' || c == '\\') out += c;
+  }
+  out += '\'';
+  return out;
+}
+
 std::string SelectTable(std::string_view sql) {
   std::size_t i = 0;
   auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };

@@ -13,6 +13,10 @@ std::string StripEscapes(std::string_view sql);
 std::string NumberPlaceholders(std::string_view sql, int& count);
 // The text between apostrophes with each apostrophe doubled.
 std::string QuoteLiteral(std::string_view text);
+// A PostgreSQL literal that means the text under either setting of
+// standard_conforming_strings: QuoteLiteral's, unless the text holds a
+// backslash; then an escape string literal, each backslash doubled.
+std::string QuotePostgresLiteral(std::string_view text);
 // The table named after the first "from" of a single-table select, or "".
 std::string SelectTable(std::string_view sql);
 

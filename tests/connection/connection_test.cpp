@@ -211,10 +211,10 @@ TEST_P(ConnectionLayerTest, DatesKeepTheZeroDateAndTheirTime) {
 
 TEST_P(ConnectionLayerTest, LiteralStatementsUnderstandLeftAndTheFunctionEscape) {
   c_->Execute("insert into " + services_ + " (service, unit_code) values ('ABCDEF', 'x?y')");
+  const std::string sql = "select left(service, 3) as a, {fn left(service, 2)} as b, unit_code from " +
+                          services_ + " where unit_code = 'x?y'";
   Recordset rs;
-  rs.Open("select left(service, 3) as a, {fn left(service, 2)} as b, unit_code from " + services_ +
-              " where unit_code = 'x?y'",
-          c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  rs.Open(sql, c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
   ASSERT_FALSE(rs.AtEOF());
   EXPECT_EQ(rs.Fields("a").ToText(), "ABC");
   EXPECT_EQ(rs.Fields("b").ToText(), "AB");
@@ -274,7 +274,8 @@ TEST(ConnectionTextTest, BadTextsNameTheirFaultAndCreateNothing) {
       {"sqlite:" + path + "?table.NoSuchTable=x", "Unknown table catalogue property \"NoSuchTable\""},
       {"sqlite:" + path + "?table.ServiceTable=x;drop",
        "Connection option \"table.ServiceTable\" needs a table name, not \"x;drop\""},
-      {"mysql://x", "Connection text must start with \"sqlite:\" or \"postgresql://\": \"mysql://x\""},
+      {"mysql://x",
+       "Connection text must start with \"sqlite:\", \"postgresql://\" or \"odbc:\": \"mysql://x\""},
   };
   for (const Case& c : cases) {
     const Error e = test::CatchError([&] { Connection::Open(c.text); });

@@ -1,7 +1,8 @@
 // Besides number, source and description, an error record from a database
 // tells a C++ caller the statement that failed, the database's own code
-// (SQLite's extended result code, PostgreSQL's SQLSTATE) and whether the
-// connection can still be used; the context survives the source trail.
+// (SQLite's extended result code, PostgreSQL's SQLSTATE, a driver's SQLSTATE
+// and native code) and whether the connection can still be used; the
+// context survives the source trail.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -19,11 +20,18 @@ constexpr std::int32_t kSqliteConstraintUnique = 2067;
 class ErrorContextTest : public ::testing::TestWithParam<std::string> {
  protected:
   bool Sqlite() const { return GetParam() == "sqlite"; }
-  // The database's code for a failure: one per backend.
+  // The database's code for a failure: one per backend. The SQLite driver
+  // gives the general state with SQLite's primary result code; the
+  // PostgreSQL driver passes the server's state on.
   void ExpectCode(const Error& e, std::int32_t sqlite_code, const char* sql_state) {
     if (Sqlite()) {
       EXPECT_EQ(e.NativeError(), sqlite_code);
       EXPECT_EQ(e.SqlState(), "");
+    } else if (GetParam() == "odbc-sqlite") {
+      EXPECT_EQ(e.NativeError(), sqlite_code & 0xFF);
+      EXPECT_EQ(e.SqlState(), "HY000");
+    } else if (GetParam() == "odbc-postgresql") {
+      EXPECT_EQ(e.SqlState(), sql_state);
     } else {
       EXPECT_EQ(e.NativeError(), 0);
       EXPECT_EQ(e.SqlState(), sql_state);
@@ -40,7 +48,7 @@ TEST_P(ErrorContextTest, ADuplicateKeyNamesItsStatementAndCode) {
   c_->Execute(insert);
   const Error e = test::CatchError([&] { c_->Execute(insert); });
   EXPECT_EQ(e.Number(), DbIntegrityViolation);
-  EXPECT_EQ(e.Source(), Sqlite() ? "SQLite" : "PostgreSQL");
+  EXPECT_EQ(e.Source(), test::EngineSource(GetParam()));
   EXPECT_EQ(e.Statement(), insert);
   ExpectCode(e, kSqliteConstraintUnique, "23505");
   EXPECT_TRUE(e.ConnectionUsable());

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
@@ -60,11 +62,25 @@ void Fill(clsSTHistory& h) {
   h.movement_quantity = 1.0;
 }
 
-TEST(PostgresFaultTest, AServerStoppedMidRunLosesNothingAndAFreshConnectionWorks) {
+// The server's own library, and the server through its ODBC driver.
+std::vector<std::string> Routes() {
+  std::vector<std::string> out{"postgresql"};
+  if (!test::OdbcDriver("postgresql").empty()) out.push_back("odbc-postgresql");
+  return out;
+}
+
+class PostgresFaultTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  std::string Text(const std::string& uri) const {
+    return GetParam() == "postgresql" ? uri : test::OdbcPostgresText(uri);
+  }
+};
+
+TEST_P(PostgresFaultTest, AServerStoppedMidRunLosesNothingAndAFreshConnectionWorks) {
   if (!test::PostgresSkipReason().empty()) GTEST_SKIP() << test::PostgresSkipReason();
   PrivateServer server;
   ASSERT_FALSE(server.Uri().empty()) << "could not start a private server";
-  auto connection = Connection::Open(server.Uri());
+  auto connection = Connection::Open(Text(server.Uri()));
   CreateMissingTables(*connection);
   clsSTHistory history;
   history.SageConnection(connection);
@@ -85,13 +101,18 @@ TEST(PostgresFaultTest, AServerStoppedMidRunLosesNothingAndAFreshConnectionWorks
       // The caller can tell that this connection is finished with.
       EXPECT_FALSE(e.ConnectionUsable());
       EXPECT_NE(e.Statement(), "");
+      // Through a driver the lost connection is named as such.
+      if (GetParam() != "postgresql") {
+        EXPECT_NE(e.Description().find("The connection to the database was lost: "), std::string::npos)
+            << e.Description();
+      }
     }
   }
   EXPECT_EQ(committed, 10);
   EXPECT_EQ(failed, 10);
 
   ASSERT_FALSE(server.Start().empty()) << "could not restart the server";
-  auto fresh = Connection::Open(server.Uri());
+  auto fresh = Connection::Open(Text(server.Uri()));
   EXPECT_EQ(CountRows(*fresh), 10);
   clsSTHistory again;
   again.SageConnection(fresh);
@@ -100,6 +121,8 @@ TEST(PostgresFaultTest, AServerStoppedMidRunLosesNothingAndAFreshConnectionWorks
   EXPECT_EQ(again.sequence_no(), "000010");
   EXPECT_EQ(CountRows(*fresh), 11);
 }
+
+INSTANTIATE_TEST_SUITE_P(Routes, PostgresFaultTest, ::testing::ValuesIn(Routes()), test::BackendName());
 
 }  // namespace
 }  // namespace tarnlow

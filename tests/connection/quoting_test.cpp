@@ -31,7 +31,7 @@ class QuotingTest : public ::testing::TestWithParam<std::string> {
                 ", 'SUPB')");
     c_->Execute("insert into " + lines_ + " (order_no, order_line_no) values ('PO1', '   1'), ('Z', '   1')");
   }
-  bool Postgres() const { return GetParam() == "postgresql"; }
+  bool Postgres() const { return test::Engine(GetParam()) == "postgresql"; }
 
   // Every hostile key finds no order and walks no line; nothing is deleted.
   void ExpectHostileKeysFindNothing() {

@@ -68,7 +68,13 @@ TEST_P(RangeBindingTest, AParameterOutsideTheRangesIsRefusedAndNothingIsStored) 
   const test::Rows rows = test::Select(*c_, "select n, d from range_probe order by id");
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][1].ToDate().ToIso(), "0100-01-01 00:00:00");
-  EXPECT_EQ(rows[1][0].ToDouble(), std::numeric_limits<double>::max());
+  if (GetParam() == "odbc-sqlite") {
+    // Stored whole, but the SQLite driver reads numbers through SQLite's
+    // 15-digit text, which rounds the largest double past the range.
+    EXPECT_EQ(test::CatchError([&] { rows[1][0].ToDouble(); }).Number(), err::Overflow);
+  } else {
+    EXPECT_EQ(rows[1][0].ToDouble(), std::numeric_limits<double>::max());
+  }
   EXPECT_EQ(rows[1][1].ToDate().ToIso(), "9999-12-31 23:59:59");
 }
 

@@ -62,7 +62,7 @@ class CompanionTest : public ::testing::TestWithParam<std::string> {
     vhst_.SageConnection(c_);
   }
   test::Rows Rows(const std::string& sql) { return test::Select(*c_, sql); }
-  std::string Inner() const { return GetParam() == "sqlite" ? "SQLite" : "PostgreSQL"; }
+  std::string Inner() const { return test::EngineSource(GetParam()); }
   // A history row whose every base column holds a value of its own.
   void FillHistory(clsPOvhstD& h, const std::string& order, std::int16_t line, std::int16_t sequence) {
     int n = 0;

@@ -122,7 +122,7 @@ class NominalAnalysisTest : public ::testing::TestWithParam<std::string> {
     std::sort(pages.begin(), pages.end());
     return pages;
   }
-  std::string Inner() const { return GetParam() == "sqlite" ? "SQLite" : "PostgreSQL"; }
+  std::string Inner() const { return test::EngineSource(GetParam()); }
 
   test::ScratchDatabase db_{GetParam()};
   std::string trace_ = db_.Folder() + "/trace.sql";

@@ -77,7 +77,7 @@ class OrderHeaderTest : public ::testing::TestWithParam<std::string> {
     return Rows("select order_no from " + table + " where order_no = '" + order + "'").size();
   }
   std::vector<std::string> Traced(const std::string& prefix) { return test::Traced(trace_, prefix); }
-  std::string Inner() const { return GetParam() == "sqlite" ? "SQLite" : "PostgreSQL"; }
+  std::string Inner() const { return test::EngineSource(GetParam()); }
 
   // A value of its own in every column property: text as wide as the
   // standard layout allows (and no wider than three characters), numbers
@@ -579,7 +579,7 @@ TEST_P(FaxCompanionTest, FailuresCarryTheShortModuleLabelWithoutALineInIt) {
   fax.fax = std::string(31, '9');  // one more than the column takes
   const Error e = test::CatchError([&] { fax.InsertRow(); });
   EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(), "Line No.: 30 " + std::string(GetParam() == "sqlite" ? "SQLite" : "PostgreSQL") +
+  EXPECT_EQ(e.Source(), "Line No.: 30 " + test::EngineSource(GetParam()) +
                             "\r\nInsertRow of Class Module clsPOHeadx1");
   Recordset rs;
   rs.Open("select order_no from purchase_order_fax", c_->DatabaseConnection(), adOpenForwardOnly,

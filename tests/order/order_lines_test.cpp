@@ -133,7 +133,7 @@ class OrderLineTest : public ::testing::TestWithParam<std::string> {
   }
   test::Rows Rows(const std::string& sql) { return test::Select(*c_, sql); }
   std::size_t Count(const std::string& table) { return Rows("select * from " + table).size(); }
-  std::string Inner() const { return GetParam() == "sqlite" ? "SQLite" : "PostgreSQL"; }
+  std::string Inner() const { return test::EngineSource(GetParam()); }
 
   test::ScratchDatabase db_{GetParam()};
   std::string trace_ = db_.Folder() + "/trace.sql";

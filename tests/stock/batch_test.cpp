@@ -50,7 +50,7 @@ class BatchTest : public ::testing::TestWithParam<std::string> {
     return b;
   }
   // The source of the database's own error records.
-  std::string Inner() const { return GetParam() == "sqlite" ? "SQLite" : "PostgreSQL"; }
+  std::string Inner() const { return test::EngineSource(GetParam()); }
   // Stores a batch under a number of the test's choosing.
   void Seed(const std::string& product, const std::string& number) {
     auto b = Batch(product);

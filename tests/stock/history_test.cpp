@@ -45,7 +45,7 @@ class HistoryTest : public ::testing::TestWithParam<std::string> {
     return h;
   }
   // The source of the database's own error records.
-  std::string Inner() const { return GetParam() == "sqlite" ? "SQLite" : "PostgreSQL"; }
+  std::string Inner() const { return test::EngineSource(GetParam()); }
   // The stored sequence numbers of one warehouse and product, in order.
   std::vector<std::string> Numbers(const std::string& product) {
     Recordset rs;

@@ -121,6 +121,9 @@ TEST_P(UnitConversionTest, AMissingPairIsWordedDifferentlyByTheTwoLookups) {
 }
 
 TEST_P(UnitConversionTest, TheCopyGivesNumbersAsTheirFifteenDigitText) {
+  if (GetParam() == "odbc-sqlite")
+    GTEST_SKIP() << "the SQLite driver reads every number through SQLite's 15-digit text, so the "
+                    "direct read cannot give the whole double";
   Insert("LB", "KG", 1.0 / 3, "M", 0.1 + 0.2, 1e-7);
   Pair("LB", "KG");
   conversion_.ReadIt();

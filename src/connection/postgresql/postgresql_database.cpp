@@ -153,19 +153,8 @@ std::unique_ptr<Statement> PostgresDatabase::Prepare(std::string_view sql, bool 
 
 std::string PostgresDatabase::QuoteLiteral(std::string_view text) const {
   // A caller may switch standard_conforming_strings off on the session, and
-  // the server then reads a backslash in a plain literal as an escape. An
-  // escape string literal means the same under either setting, so a text
-  // holding a backslash is written as one, every backslash doubled; any
-  // other text keeps the plain form, which both settings read alike.
-  if (text.find('\\') == std::string_view::npos) return sqltext::QuoteLiteral(text);
-  std::string out = "E'";
-  out.reserve(text.size() + 4);
-  for (char c : text) {
-    out += c;
-    if (c == '\'' || c == '\\') out += c;
-  }
-  out += '\'';
-  return out;
+  // the server then reads a backslash in a plain literal as an escape.
+  return sqltext::QuotePostgresLiteral(text);
 }
 
 void PostgresDatabase::ExecuteScript(std::string_view sql) {
@@ -207,6 +196,48 @@ std::vector<std::string> PostgresDatabase::UniqueKeyColumns(std::string_view tab
   std::vector<std::string> columns;
   for (bool row = statement->Execute(); row; row = statement->Next()) {
     columns.push_back(statement->Column(0).ToText());
+  }
+  return columns;
+}
+
+std::vector<ColumnDescription> PostgresDatabase::Columns(std::string_view table) {
+  if (!IsRelationName(table)) return {};
+  // atttypmod carries a text column's length plus 4, and a numeric
+  // column's precision and scale (scale in the low 16 bits) plus 4.
+  auto statement = Prepare(
+      "select a.attname, t.typname, a.atttypmod, format_type(a.atttypid, a.atttypmod)"
+      "  from pg_attribute a join pg_type t on t.oid = a.atttypid"
+      " where a.attrelid = to_regclass(?) and a.attnum > 0 and not a.attisdropped"
+      " order by a.attnum",
+      false);
+  statement->Bind(1, Variant(table));
+  std::vector<ColumnDescription> columns;
+  using Kind = ColumnDescription::Kind;
+  for (bool row = statement->Execute(); row; row = statement->Next()) {
+    ColumnDescription& c = columns.emplace_back();
+    c.name = statement->Column(0).ToText();
+    const std::string type = statement->Column(1).ToText();
+    const std::int32_t modifier = statement->Column(2).ToInt32();
+    c.type = statement->Column(3).ToText();
+    if (type == "varchar" || type == "bpchar") {
+      c.kind = Kind::Text;
+      c.size = modifier > 4 ? modifier - 4 : 0;
+    } else if (type == "text" || type == "citext") {
+      c.kind = Kind::Text;
+    } else if (type == "int4" || type == "int8") {
+      c.kind = Kind::Integer;
+    } else if (type == "int2") {
+      c.kind = Kind::SmallInteger;
+    } else if (type == "float8") {
+      c.kind = Kind::Number;
+    } else if (type == "numeric") {
+      const bool whole = modifier > 4 && ((modifier - 4) & 0xFFFF) == 0;
+      c.kind = whole ? Kind::Integer : Kind::Number;
+    } else if (type == "timestamp" || type == "timestamptz") {
+      c.kind = Kind::DateTime;
+    } else if (type == "date") {
+      c.kind = Kind::DateOnly;
+    }
   }
   return columns;
 }

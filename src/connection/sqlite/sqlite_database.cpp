@@ -1,5 +1,6 @@
 #include <cctype>
 #include <climits>
+#include <cstdlib>
 
 #include "connection/sql_text.h"
 #include "connection/sqlite/sqlite_backend.h"
@@ -215,6 +216,48 @@ std::vector<std::string> SqliteDatabase::UniqueKeyColumns(std::string_view table
     if (plain_columns) return columns;
   }
   return {};
+}
+
+std::vector<ColumnDescription> SqliteDatabase::Columns(std::string_view table) {
+  sqlite3_stmt* raw = nullptr;
+  const int rc =
+      sqlite3_prepare_v3(db_.get(), "select name, type from pragma_table_info(?1)", -1, 0, &raw, nullptr);
+  const StatementHandle stmt(raw);
+  if (rc != SQLITE_OK) Raise(db_.get(), rc);
+  const int bind_rc =
+      sqlite3_bind_text64(stmt.get(), 1, table.data(), table.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  if (bind_rc != SQLITE_OK) Raise(db_.get(), bind_rc);
+
+  std::vector<ColumnDescription> columns;
+  int step_rc;
+  while ((step_rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    ColumnDescription& c = columns.emplace_back();
+    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+    const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1));
+    c.name = name != nullptr ? name : "";
+    c.type = type != nullptr ? type : "";
+    std::string upper = c.type;
+    for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    auto has = [&](const char* part) { return upper.find(part) != std::string::npos; };
+    // The declared type by sqlite's own affinity rules, with dates as this
+    // library recognises them on the way back.
+    using Kind = ColumnDescription::Kind;
+    if (has("INT")) {
+      c.kind = Kind::Integer;
+    } else if (has("CHAR") || has("CLOB") || has("TEXT")) {
+      c.kind = Kind::Text;
+      // sqlite itself holds no text to its declared length, but a site that
+      // declares one means it; our own tables enforce it with a check.
+      if (const std::size_t open = upper.find('('); open != std::string::npos)
+        c.size = std::atoi(upper.c_str() + open + 1);
+    } else if (has("DATE") || has("TIME")) {
+      c.kind = Kind::DateTime;
+    } else if (has("REAL") || has("FLOA") || has("DOUB") || has("NUM") || has("DEC")) {
+      c.kind = Kind::Number;
+    }
+  }
+  if (step_rc != SQLITE_DONE) Raise(db_.get(), step_rc);
+  return columns;
 }
 
 }  // namespace sqlite

@@ -1,0 +1,230 @@
+// The ODBC side of the backend seam, over the unixODBC driver manager: the
+// ERP database on whatever server a site runs, through that server's driver.
+// Text crosses the driver boundary as UTF-16 (the wide calls), so that a
+// driver never converts it through the process's locale. Internal: the ODBC
+// headers stay out of the public headers.
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "connection/backend.h"
+
+namespace tarnlow::backend::odbc {
+
+// One ODBC handle of one type, freed with that type.
+template <SQLSMALLINT Type>
+class Handle {
+ public:
+  Handle() = default;
+  explicit Handle(SQLHANDLE h) : h_(h) {}
+  ~Handle() { Reset(); }
+  Handle(Handle&& other) noexcept : h_(other.h_) { other.h_ = SQL_NULL_HANDLE; }
+  Handle& operator=(Handle&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      h_ = other.h_;
+      other.h_ = SQL_NULL_HANDLE;
+    }
+    return *this;
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+
+  SQLHANDLE get() const { return h_; }
+  void Reset() {
+    if (h_ != SQL_NULL_HANDLE) SQLFreeHandle(Type, h_);
+    h_ = SQL_NULL_HANDLE;
+  }
+
+ private:
+  SQLHANDLE h_ = SQL_NULL_HANDLE;
+};
+using EnvHandle = Handle<SQL_HANDLE_ENV>;
+using DbcHandle = Handle<SQL_HANDLE_DBC>;
+using StmtHandle = Handle<SQL_HANDLE_STMT>;
+
+// ---- text ----------------------------------------------------------------------
+
+using WideText = std::basic_string<SQLWCHAR>;
+// Raises an error record for text that is not UTF-8 or holds a NUL.
+WideText Widen(std::string_view utf8);
+std::string Narrow(const SQLWCHAR* text, std::size_t length);
+
+// ---- errors ----------------------------------------------------------------------
+
+// One diagnostic record of a handle.
+struct Diagnostic {
+  std::string sqlstate;
+  std::int32_t native = 0;
+  std::string message;
+};
+std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle);
+
+// The one place where a failed ODBC call becomes an error record: the number
+// by the first diagnostic's SQLSTATE, the driver's own text as description,
+// and a plain statement that the connection is gone when it is. `dbc` (may
+// be null) is asked whether the connection still lives. The context holds
+// the statement as the caller wrote it and the first record's SQLSTATE and
+// native code.
+[[noreturn]] void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc, std::string_view statement = {});
+// For a connection that could not be opened.
+[[noreturn]] void RaiseConnectError(SQLHDBC dbc);
+// For failures this layer detects itself.
+[[noreturn]] void Raise(std::string description);
+// True when a diagnostic says the key already exists. Drivers differ: some
+// give the class-23 state of the unique violation itself, others only 23000
+// with their own wording.
+bool IsUniqueViolation(const Diagnostic& d);
+// True for the states of a lost or unusable connection (class 08 and the
+// communication-link states).
+bool IsConnectionLost(std::string_view sqlstate);
+
+// Calls that return SQL_SUCCESS_WITH_INFO succeeded; anything else but
+// SQL_NO_DATA (left to the caller) raises.
+inline bool Ok(SQLRETURN rc) {
+  return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
+
+// ---- the session ---------------------------------------------------------------
+
+// One driver connection, shared by the database object and every statement
+// made on it so that no statement outlives its connection.
+class Session {
+ public:
+  // `text` is the ODBC connection string (DSN=... or DRIVER={...};...).
+  explicit Session(const std::string& text);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  SQLHDBC Dbc() const { return dbc_.get(); }
+  // The DBMS name the driver reports, e.g. "PostgreSQL" or "SQLite".
+  const std::string& DbmsName() const { return dbms_; }
+  // True when the driver fetches several rows per call.
+  bool BlockFetch() const { return block_fetch_; }
+  // True when SQLGetData may read a row of a fetched block.
+  bool GetDataInBlocks() const { return getdata_block_; }
+  StmtHandle NewStatement();
+
+ private:
+  EnvHandle env_;
+  DbcHandle dbc_;
+  bool connected_ = false;
+  std::string dbms_;
+  bool block_fetch_ = true;
+  bool getdata_block_ = false;
+};
+
+// ---- statements ------------------------------------------------------------------
+
+class OdbcStatement final : public Statement {
+ public:
+  // A repeated statement is prepared by the driver here; a literal one is
+  // sent with its first execution. `sent`, when given, is what the driver
+  // gets instead of the caller's `sql`.
+  OdbcStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated,
+                std::string_view sent = {});
+  ~OdbcStatement() override;
+  OdbcStatement(const OdbcStatement&) = delete;
+  OdbcStatement& operator=(const OdbcStatement&) = delete;
+
+  int ParameterCount() const override { return static_cast<int>(params_.size()); }
+  void Bind(int index, const Variant& value) override;
+  bool Execute() override;
+  bool Next() override;
+  int ColumnCount() const override;
+  const std::string& ColumnName(int index) const override;
+  Variant Column(int index) const override;
+  std::int64_t RowsAffected() const override { return rows_affected_; }
+  void Reset() override;
+
+  // The declared layout of the result columns (after preparing or running).
+  std::vector<ColumnDescription> Describe();
+
+ private:
+  // A parameter's buffers; its address stays put for the driver.
+  struct Param {
+    SQLSMALLINT c_type = SQL_C_WCHAR;
+    SQLSMALLINT sql_type = SQL_WVARCHAR;
+    SQLULEN size = 1;
+    SQLSMALLINT digits = 0;
+    SQLLEN indicator = SQL_NULL_DATA;
+    WideText text;
+    double number = 0;
+    SQLINTEGER whole = 0;
+    SQL_TIMESTAMP_STRUCT stamp{};
+  };
+  enum class Kind : std::uint8_t { Text, Whole, Big, Real, Date, Bit, Binary };
+  struct ColumnInfo {
+    std::string name;
+    std::string type_name;  // the database's own name for the type
+    SQLSMALLINT sql_type = 0;
+    SQLULEN size = 0;
+    SQLSMALLINT digits = 0;
+    Kind kind = Kind::Text;
+    // Bound block buffers: one element of `width` bytes per row of the block.
+    std::size_t width = 0;
+    std::vector<unsigned char> data;
+    std::vector<SQLLEN> indicators;
+  };
+
+  [[noreturn]] void Fail() const;
+  // Describes the result; a prepared statement can before it first runs.
+  void LoadColumns() const;
+  void BindColumns();
+  bool FetchBlock();
+  Variant Cell(const ColumnInfo& column, std::size_t row) const;
+  Variant ReadData(int index, const ColumnInfo& column) const;
+
+  std::shared_ptr<Session> session_;
+  StmtHandle stmt_;
+  std::string sql_;  // as the caller wrote it, for error records
+  WideText text_;
+  bool prepared_ = false;
+  std::vector<Param> params_;
+
+  mutable bool columns_known_ = false;
+  mutable std::vector<ColumnInfo> columns_;
+  mutable bool bound_ = false;  // columns bound for block fetch
+  SQLULEN block_rows_ = 1;      // rows per fetch as the driver accepted
+  SQLULEN fetched_ = 0;         // rows of the current block
+  std::size_t position_ = 0;    // current row within the block
+  std::vector<SQLUSMALLINT> row_status_;
+  bool cursor_open_ = false;
+  bool has_row_ = false;
+  std::int64_t rows_affected_ = 0;
+  // Cells SQLGetData has read for the current row, for unbound columns.
+  mutable std::vector<Variant> row_cache_;
+  mutable std::vector<bool> row_cached_;
+};
+
+class OdbcDatabase final : public Database {
+ public:
+  explicit OdbcDatabase(std::shared_ptr<Session> session);
+
+  std::unique_ptr<Statement> Prepare(std::string_view sql, bool repeated = true) override;
+  void ExecuteScript(std::string_view sql) override;
+  bool TableExists(std::string_view table) override;
+  std::vector<std::string> UniqueKeyColumns(std::string_view table) override;
+  std::vector<ColumnDescription> Columns(std::string_view table) override;
+  std::string_view Dialect() const override { return dialect_; }
+  // By the rules of the database behind the driver: a PostgreSQL server may
+  // read backslashes as escapes, as it does natively.
+  std::string QuoteLiteral(std::string_view text) const override;
+
+ private:
+  // The table's empty result, prepared; null when no such table answers.
+  std::unique_ptr<OdbcStatement> Probe(std::string_view table);
+
+  std::shared_ptr<Session> session_;
+  std::string dialect_;
+};
+
+}  // namespace tarnlow::backend::odbc

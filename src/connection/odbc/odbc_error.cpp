@@ -1,0 +1,144 @@
+// Every failed ODBC call becomes an error record here, so that all callers
+// see the same numbers whatever driver sits behind the connection.
+#include <algorithm>
+#include <cctype>
+
+#include "connection/odbc/odbc_backend.h"
+
+namespace tarnlow::backend::odbc {
+namespace {
+
+constexpr const char* kSource = "ODBC";
+
+// Driver messages may run over several lines; an error record wants one.
+std::string OneLine(std::string text) {
+  std::string out;
+  bool pending_space = false;
+  for (char c : text) {
+    if (c == '\n' || c == '\r' || c == '\t') {
+      pending_space = true;
+      continue;
+    }
+    if (pending_space && !out.empty() && out.back() != ' ') out += ' ';
+    pending_space = false;
+    out += c;
+  }
+  while (!out.empty() && (out.back() == ' ' || out.back() == ';')) out.pop_back();
+  return out;
+}
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool ConnectionDead(SQLHDBC dbc) {
+  if (dbc == SQL_NULL_HANDLE) return false;
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  const SQLRETURN rc = SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+  return Ok(rc) && dead == SQL_CD_TRUE;
+}
+
+}  // namespace
+
+std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+  std::vector<Diagnostic> out;
+  if (handle == SQL_NULL_HANDLE) return out;
+  for (SQLSMALLINT record = 1;; ++record) {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    std::vector<SQLWCHAR> message(512);
+    SQLSMALLINT length = 0;
+    SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, message.data(),
+                                  static_cast<SQLSMALLINT>(message.size()), &length);
+    if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(message.size())) {
+      message.resize(static_cast<std::size_t>(length) + 1);
+      rc = SQLGetDiagRecW(type, handle, record, state, &native, message.data(),
+                          static_cast<SQLSMALLINT>(message.size()), &length);
+    }
+    if (!Ok(rc)) break;
+    const std::size_t used =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)), message.size() - 1);
+    out.push_back({Narrow(state, 5), native, OneLine(Narrow(message.data(), used))});
+  }
+  return out;
+}
+
+bool IsUniqueViolation(const Diagnostic& d) {
+  // The unique-violation state itself, as the PostgreSQL driver passes on
+  // the server's.
+  if (d.sqlstate == "23505") return true;
+  // A more precise state of class 23 names another failure (23502 not
+  // null, 23503 foreign key, 23514 check); the plain 23000 leaves the kind
+  // to the driver's wording. The SQLite driver gives no class-23 state at
+  // all: every failure has the general state, with SQLite's own status as
+  // the native code, 19 for any constraint, unique or check alike.
+  const bool integrity = d.sqlstate == "23000";
+  const bool sqlite_constraint = (d.sqlstate == "HY000" || d.sqlstate == "S1000") && d.native == 19;
+  if (!integrity && !sqlite_constraint) return false;
+  const std::string text = Lower(d.message);
+  for (const char* phrase : {"unique constraint", "primary key", "duplicate key", "is not unique"})
+    if (text.find(phrase) != std::string::npos) return true;
+  return false;
+}
+
+bool IsConnectionLost(std::string_view sqlstate) {
+  // Class 08 is the connection class; the server's own "terminating
+  // connection" states (57P01..57P03) mean the same to a caller.
+  return sqlstate.starts_with("08") || sqlstate == "57P01" || sqlstate == "57P02" || sqlstate == "57P03";
+}
+
+void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc, std::string_view statement) {
+  const std::vector<Diagnostic> records = Diagnostics(type, handle);
+  std::string text;
+  bool lost = false;
+  bool unique = false;
+  for (const Diagnostic& d : records) {
+    lost = lost || IsConnectionLost(d.sqlstate);
+    unique = unique || IsUniqueViolation(d);
+    if (d.message.empty() || text.find(d.message) != std::string::npos) continue;
+    if (!text.empty()) text += "; ";
+    text += d.message;
+  }
+  if (text.empty())
+    text = records.empty() ? "the driver reported a failure without a diagnostic"
+                           : "the driver reported SQLSTATE " + records.front().sqlstate;
+  lost = lost || ConnectionDead(dbc);
+  if (lost) text = "The connection to the database was lost: " + text;
+  ErrorContext context;
+  context.statement = statement;
+  // The first record is the one the driver reports the failure by; later
+  // ones add detail (or, on a lost link, the 08 state that says so).
+  if (!records.empty()) {
+    context.sql_state = records.front().sqlstate;
+    context.native_error = records.front().native;
+  }
+  context.connection_usable = !lost;
+  throw Error(unique && !lost ? DbIntegrityViolation : DbFailure, kSource, std::move(text),
+              std::move(context));
+}
+
+void RaiseConnectError(SQLHDBC dbc) {
+  std::string text;
+  for (const Diagnostic& d : Diagnostics(SQL_HANDLE_DBC, dbc)) {
+    if (d.message.empty() || text.find(d.message) != std::string::npos) continue;
+    if (!text.empty()) text += "; ";
+    text += d.message;
+  }
+  if (text.empty()) text = "the driver gave no reason";
+  ErrorContext context;
+  const std::vector<Diagnostic> records = Diagnostics(SQL_HANDLE_DBC, dbc);
+  if (!records.empty()) {
+    context.sql_state = records.front().sqlstate;
+    context.native_error = records.front().native;
+  }
+  context.connection_usable = false;
+  throw Error(DbFailure, kSource, "Could not connect to the database: " + text, std::move(context));
+}
+
+void Raise(std::string description) {
+  throw Error(DbFailure, kSource, std::move(description));
+}
+
+}  // namespace tarnlow::backend::odbc
