@@ -89,5 +89,3 @@ void BM_ServiceReadIt_RawSqlite(benchmark::State& state) {
 BENCHMARK(BM_ServiceReadIt_RawSqlite);
 
 }  // namespace
-
-BENCHMARK_MAIN();

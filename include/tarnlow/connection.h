@@ -244,6 +244,9 @@ class TARNLOW_API Command {
   // Runs the statement; the row set is positioned on its first row. A text
   // value holding a NUL character is refused before anything runs.
   std::shared_ptr<Recordset> Execute();
+  // The same for a caller that reads the first row only: the rows after it
+  // may be left unread.
+  std::shared_ptr<Recordset> ExecuteForFirstRow();
   // Runs the statement and discards any rows; returns the rows changed.
   std::int64_t ExecuteNoRows();
 
@@ -251,6 +254,7 @@ class TARNLOW_API Command {
   void Compile();
   void Bind();
   std::string StatementText() const;
+  std::shared_ptr<Recordset> Run(bool first_row_only);
 
   std::string sql_;
   int command_type_ = adCmdText;
@@ -259,6 +263,8 @@ class TARNLOW_API Command {
   std::vector<Parameter> parameters_;
   std::shared_ptr<backend::Statement> statement_;
   std::shared_ptr<Recordset> last_;
+  std::size_t next_ = 0;  // where the next lookup by name starts: values are set in declared order
+  bool unique_names_ = true;
 };
 
 class TARNLOW_API StatementHolder {
@@ -331,6 +337,9 @@ class TARNLOW_API Recordset {
   // The current row's value of a field, by name with letter case ignored.
   Variant Fields(std::string_view name) const;
   Variant Fields(std::size_t index) const;
+  // The same value, valid until the next call on this row set: copy
+  // routines read it into their properties without a copy of their own.
+  const Variant& Field(std::string_view name) const;
   // All remaining rows as [row][column]; the row set ends at its end.
   std::vector<std::vector<Variant>> GetRows();
 
@@ -363,6 +372,7 @@ class TARNLOW_API Recordset {
   // for the statement they belong to: copy routines read dozens of fields.
   mutable std::vector<std::pair<std::string, std::size_t>> index_;
   mutable std::weak_ptr<backend::Statement> indexed_;
+  mutable Variant field_;  // what Field gives, refilled in place
 };
 
 // ---- value converter and row cache -------------------------------------------

@@ -144,7 +144,14 @@ class Prop {
 
   const T& operator()() const requires(HasGet(A)) { return v_; }
   operator const T&() const requires(HasGet(A)) { return v_; }
-  Prop& operator=(T v) requires(HasLet(A)) {
+  // A value assigned from a variable is copied into the storage the
+  // property already has: a client setting keys before every call then
+  // costs no allocation once the property has held a value that long.
+  Prop& operator=(const T& v) requires(HasLet(A)) {
+    v_ = v;
+    return *this;
+  }
+  Prop& operator=(T&& v) requires(HasLet(A)) {
     v_ = std::move(v);
     return *this;
   }
@@ -220,9 +227,10 @@ class PassedProp : public ColumnProp<C, K, A> {
 struct ColumnInfo {
   using Getter = Variant (*)(const Object&);
   using Setter = void (*)(Object&, const Variant&);
+  using TextGetter = const std::string* (*)(const Object&);
 
   constexpr ColumnInfo(std::string_view property_, const tables::Column* declaration_, ValueKind kind_,
-                       Access access_, Getter get_, Setter set)
+                       Access access_, Getter get_, Setter set, TextGetter text_ = nullptr)
       : property(property_),
         column(declaration_ ? declaration_->name : std::string_view()),
         kind(kind_),
@@ -230,6 +238,7 @@ struct ColumnInfo {
         size(declaration_ ? declaration_->size : 0),
         declaration(declaration_),
         get(get_),
+        text(text_),
         set_(set) {}
 
   std::string_view property;  // member name
@@ -239,6 +248,9 @@ struct ColumnInfo {
   int size;                           // the column's width for text, 0 otherwise
   const tables::Column* declaration;  // the table's column; null when the property is no column
   Getter get;
+  // A text property's own text, for binding it without a copy; null for
+  // every other property.
+  TextGetter text;
 
  private:
   // Stores a value as a property assignment does, whatever the property's
@@ -253,15 +265,19 @@ namespace detail {
 template <class C, auto M>
 struct PropertyEntry {
   static Variant Get(const Object& o) { return Variant(Object::Field(static_cast<const C&>(o).*M)); }
-  static void Set(Object& o, const Variant& v) {
-    auto& field = Object::Field(static_cast<C&>(o).*M);
-    field = ConvertTo<std::remove_reference_t<decltype(field)>>(v);
+  static void Set(Object& o, const Variant& v) { AssignConverted(Object::Field(static_cast<C&>(o).*M), v); }
+  static const std::string* Text(const Object& o) {
+    const auto& field = Object::Field(static_cast<const C&>(o).*M);
+    if constexpr (std::is_same_v<std::remove_cvref_t<decltype(field)>, std::string>)
+      return &field;
+    else
+      return nullptr;
   }
   // A keyword's trailing underscore is no part of the property's name
   // (`operator_` is the property "operator").
   static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
                                     Access access) {
-    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set);
+    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Text);
   }
 };
 // A passed property is assigned through the property itself, so that the

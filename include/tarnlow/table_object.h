@@ -83,11 +83,15 @@ class TARNLOW_API TableObject : public Object {
   // Gives each entry's parameter the property's value: text through the
   // connection's TextValue, dates through DateValue (or as date-key text, or
   // as null for a date not known yet, as the column says), numbers unchanged.
+  // Entries that are no column of the table are passed over.
   void SetParameters(Command& command, std::span<const ColumnInfo> columns);
   void SetParameter(Command& command, const ColumnInfo& column);
   template <ColumnProperty P>
   void SetParameter(Command& command, const P& property) {
-    BindColumn(command, *P::column, Variant(Field(property)));
+    if constexpr (std::is_same_v<typename P::value_type, std::string>)
+      BindText(command, *P::column, Field(property));
+    else
+      BindColumn(command, *P::column, Variant(Field(property)));
   }
   // "c1,c2,...": the columns of the entries, in list order.
   static std::string ColumnList(std::span<const ColumnInfo> columns);
@@ -104,7 +108,7 @@ class TARNLOW_API TableObject : public Object {
   // The same for the properties named, in the order named.
   template <ColumnProperty... P>
   void CopyFields(const Recordset& rs, P&... properties) {
-    (StoreField(properties, rs.Fields(P::column->name)), ...);
+    (StoreField(properties, rs.Field(P::column->name)), ...);
   }
 
   // ---- recurring operations ------------------------------------------------
@@ -120,7 +124,7 @@ class TARNLOW_API TableObject : public Object {
   // path, a failing copy included. False (and nothing copied) without a row.
   template <class Copy>
   static bool ReadOneRow(Command& command, Copy&& copy) {
-    std::shared_ptr<Recordset> rs = command.Execute();
+    std::shared_ptr<Recordset> rs = command.ExecuteForFirstRow();
     RowSetCloser closer{*rs};
     if (rs->AtEOF()) return false;
     copy(*rs);
@@ -159,9 +163,10 @@ class TARNLOW_API TableObject : public Object {
   };
   static bool TryInsert(Command& insert);
   void BindColumn(Command& command, const tables::Column& column, const Variant& value);
+  void BindText(Command& command, const tables::Column& column, const std::string& text);
   template <class P>
   static void StoreField(P& property, const Variant& value) {
-    Field(property) = ConvertTo<typename P::value_type>(value);
+    AssignConverted(Field(property), value);
   }
 
   std::shared_ptr<Connection> connection_;

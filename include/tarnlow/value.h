@@ -49,6 +49,9 @@ struct TARNLOW_API Date {
   Parts ToParts() const;  // raises Overflow outside the range
   // "YYYY-MM-DD HH:MM:SS", with ".mmm" only when there are milliseconds.
   std::string ToIso() const;
+  // The same text written into `out` (no terminating NUL); its length.
+  static constexpr std::size_t kIsoSize = 23;
+  std::size_t WriteIso(char (&out)[kIsoSize]) const;
   std::int32_t DayNumber() const;  // calendar day, whole days since the origin
   bool IsZero() const { return value == 0.0; }
 
@@ -113,6 +116,15 @@ class TARNLOW_API Variant {
 
   // Direct access where the held type is known.
   const std::string* AsText() const { return std::get_if<std::string>(&v_); }
+  // Makes this a String holding `text`, in the storage of the text it
+  // already holds where that is large enough: values refilled over and
+  // over (parameters, fetched cells) then cost no allocation.
+  void AssignText(std::string_view text) {
+    if (std::string* held = std::get_if<std::string>(&v_))
+      held->assign(text);
+    else
+      v_.emplace<std::string>(text);
+  }
 
   friend bool operator==(const Variant&, const Variant&) = default;
 
@@ -186,6 +198,27 @@ inline bool ConvertTo<bool>(const Variant& v) {
 template <>
 inline Variant ConvertTo<Variant>(const Variant& v) {
   return v;
+}
+
+// Stores a value in a typed field as ConvertTo converts it; text goes into
+// the field's own storage.
+template <class T>
+void AssignConverted(T& field, const Variant& v) {
+  field = ConvertTo<T>(v);
+}
+template <>
+inline void AssignConverted<std::string>(std::string& field, const Variant& v) {
+  if (const std::string* text = v.AsText())
+    field.assign(*text);
+  else
+    field = v.ToText();
+}
+template <>
+inline void AssignConverted<Variant>(Variant& field, const Variant& v) {
+  if (const std::string* text = v.AsText())
+    field.AssignText(*text);
+  else
+    field = v;
 }
 
 // Shortest decimal text that reads back to the same double.

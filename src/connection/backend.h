@@ -33,6 +33,11 @@ class Statement {
   // statement holds the database between calls; true when a row is current
   // afterwards.
   virtual bool Execute() = 0;
+  // Runs the statement as Execute does when only its first row will be
+  // read: a backend may stop after that row, ending the execution as Reset
+  // does, instead of reading the rest. A statement that changes data runs
+  // to its end all the same.
+  virtual bool ExecuteForFirstRow() { return Execute(); }
   // Moves to the next row; false at the end.
   virtual bool Next() = 0;
   virtual int ColumnCount() const = 0;
@@ -40,6 +45,12 @@ class Statement {
   // The current row's value: Null, Long (whole numbers that fit 32 bits),
   // Double, String or Date (for date columns).
   virtual Variant Column(int index) const = 0;
+  // The same value without a copy where the backend keeps it, otherwise
+  // written into `scratch` (reusing its storage) and that is returned.
+  virtual const Variant& ColumnValue(int index, Variant& scratch) const {
+    scratch = Column(index);
+    return scratch;
+  }
   // Rows changed by the last execution of an insert, update or delete.
   virtual std::int64_t RowsAffected() const = 0;
   // Ends the current execution and releases what it holds.

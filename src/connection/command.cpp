@@ -8,6 +8,15 @@ namespace tarnlow {
 
 // ---- Command ----------------------------------------------------------------------
 
+namespace {
+
+bool Named(const Parameter& p, std::string_view name) {
+  return p.name.size() == name.size() && strncasecmp(p.name.data(), name.data(), name.size()) == 0;
+}
+
+}  // namespace
+
+
 Command::Command() = default;
 Command::~Command() = default;
 
@@ -36,16 +45,33 @@ void Command::ActiveConnection(std::shared_ptr<Connection> connection) {
 }
 
 void Command::Append(Parameter parameter) {
+  for (const Parameter& p : parameters_)
+    if (Named(p, parameter.name)) unique_names_ = false;
   parameters_.push_back(std::move(parameter));
 }
 
 void Command::ClearParameters() {
   parameters_.clear();
+  next_ = 0;
+  unique_names_ = true;
 }
 
+// Callers set a statement's values in the order they declared them, so the
+// search starts after the parameter found last and almost always ends at
+// its first step; it goes round once, so any order still finds the name.
+// Where two parameters share a name the first one is meant, and the search
+// starts at the beginning.
 Parameter& Command::operator[](std::string_view name) {
-  for (Parameter& p : parameters_)
-    if (p.name.size() == name.size() && strncasecmp(p.name.data(), name.data(), name.size()) == 0) return p;
+  const std::size_t n = parameters_.size();
+  if (!unique_names_) next_ = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    std::size_t i = next_ + k;
+    if (i >= n) i -= n;
+    if (Named(parameters_[i], name)) {
+      next_ = i + 1 < n ? i + 1 : 0;
+      return parameters_[i];
+    }
+  }
   RaiseRuntime(err::ItemNotFound);
 }
 
@@ -77,6 +103,14 @@ void Command::Bind() {
 }
 
 std::shared_ptr<Recordset> Command::Execute() {
+  return Run(false);
+}
+
+std::shared_ptr<Recordset> Command::ExecuteForFirstRow() {
+  return Run(true);
+}
+
+std::shared_ptr<Recordset> Command::Run(bool first_row_only) {
   Compile();
   Bind();
   // Running the statement again ends the rows of its previous row set: that
@@ -91,7 +125,7 @@ std::shared_ptr<Recordset> Command::Execute() {
   }
   tarnlow::DatabaseConnection& db = connection_->DatabaseConnection();
   ++db.MutableStatistics().executions;
-  const bool has_row = statement_->Execute();
+  const bool has_row = first_row_only ? statement_->ExecuteForFirstRow() : statement_->Execute();
   if (!last_) last_ = std::make_shared<Recordset>();
   last_->AttachExecuted(statement_, has_row, db.shared_from_this());
   return last_;

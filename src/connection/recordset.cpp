@@ -117,15 +117,22 @@ const std::string& Recordset::FieldName(std::size_t index) const {
 }
 
 std::size_t Recordset::IndexOf(std::string_view name) const {
-  if (indexed_.lock() != statement_) {
+  // The same statement when both share one owner: compared without taking a
+  // reference, and exact, since the weak reference keeps the owner's
+  // record from being reused.
+  if (indexed_.owner_before(statement_) || statement_.owner_before(indexed_) || indexed_.expired()) {
     const int n = statement_->ColumnCount();
     index_.clear();
     index_.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
       index_.emplace_back(LowerCase(statement_->ColumnName(i)), static_cast<std::size_t>(i));
-    // Sorted for a binary search; a stable sort keeps the first of two equal names first.
-    std::stable_sort(index_.begin(), index_.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Sorted for a binary search, the first of two equal names first. The
+    // position breaks ties, so a plain sort does it without the buffer of
+    // a stable one: literal statements build this index on every read.
+    std::sort(index_.begin(), index_.end(), [](const auto& a, const auto& b) {
+      const int c = a.first.compare(b.first);
+      return c < 0 || (c == 0 && a.second < b.second);
+    });
     indexed_ = statement_;
   }
   char buf[64];
@@ -163,6 +170,15 @@ Variant Recordset::Fields(std::size_t index) const {
     if (i == index) return v;
   if (!row_.empty()) return row_[index];  // an updatable row shows what Update wrote
   return statement_->Column(static_cast<int>(index));
+}
+
+const Variant& Recordset::Field(std::string_view name) const {
+  RequireRow();
+  const std::size_t index = IndexOf(name);
+  for (const auto& [i, v] : pending_)
+    if (i == index) return v;
+  if (!row_.empty()) return row_[index];
+  return statement_->ColumnValue(static_cast<int>(index), field_);
 }
 
 std::vector<std::vector<Variant>> Recordset::GetRows() {

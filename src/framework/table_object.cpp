@@ -45,10 +45,27 @@ void TableObject::DeclareParameters(StatementHolder& holder, std::span<const Col
   for (const ColumnInfo& c : columns) DeclareParameter(holder, *c.declaration);
 }
 
+// Text goes into the parameter's own storage. The connection's TextValue
+// passes text through unchanged, so only its check of the connection is
+// kept on this path.
+void TableObject::BindText(Command& command, const tables::Column& c, const std::string& text) {
+  if (c.kind != ValueKind::Text) return BindColumn(command, c, Variant(text));
+  Parameter& p = command[c.name];
+  Conn();
+  p.value.AssignText(text);
+}
+
 void TableObject::BindColumn(Command& command, const tables::Column& c, const Variant& v) {
   Parameter& p = command[c.name];
   switch (c.kind) {
-    case ValueKind::Text: p.value = Conn().TextValue(v.ToText()); break;
+    case ValueKind::Text:
+      if (const std::string* text = v.AsText()) {
+        Conn();
+        p.value.AssignText(*text);
+      } else {
+        p.value = Conn().TextValue(v.ToText());
+      }
+      break;
     case ValueKind::Date: {
       const Date date = v.ToDate();
       if (c.Has(tables::kNullWhenZero) && date.IsZero())
@@ -64,11 +81,14 @@ void TableObject::BindColumn(Command& command, const tables::Column& c, const Va
 }
 
 void TableObject::SetParameter(Command& command, const ColumnInfo& c) {
+  if (c.text != nullptr)
+    if (const std::string* text = c.text(*this)) return BindText(command, *c.declaration, *text);
   BindColumn(command, *c.declaration, c.get(*this));
 }
 
 void TableObject::SetParameters(Command& command, std::span<const ColumnInfo> columns) {
-  for (const ColumnInfo& c : columns) SetParameter(command, c);
+  for (const ColumnInfo& c : columns)
+    if (c.declaration) SetParameter(command, c);
 }
 
 std::string TableObject::ColumnList(std::span<const ColumnInfo> columns) {
@@ -94,7 +114,7 @@ std::vector<ColumnInfo> TableObject::TableColumns(std::span<const ColumnInfo> co
 }
 
 void TableObject::CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns) {
-  for (const ColumnInfo& c : columns) c.set_(*this, rs.Fields(c.column));
+  for (const ColumnInfo& c : columns) c.set_(*this, rs.Field(c.column));
 }
 
 void TableObject::Assign(const ColumnInfo& column, const Variant& value) {

@@ -208,16 +208,44 @@ std::int32_t Date::DayNumber() const {
   return static_cast<std::int32_t>(std::trunc(value));
 }
 
-std::string Date::ToIso() const {
+namespace {
+
+// Writes n digits of v (which has no more), leading zeros included.
+char* Digits(char* out, int v, int n) {
+  for (int i = n - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  return out + n;
+}
+
+}  // namespace
+
+// Dates go to the database as this text on every bind: digits are written
+// directly rather than through a formatting routine.
+std::size_t Date::WriteIso(char (&out)[kIsoSize]) const {
   const Parts p = ToParts();
-  char buf[48];
-  if (p.millisecond != 0)
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day, p.hour,
-                  p.minute, p.second, p.millisecond);
-  else
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
-                  p.second);
-  return buf;
+  char* o = Digits(out, p.year, 4);
+  *o++ = '-';
+  o = Digits(o, p.month, 2);
+  *o++ = '-';
+  o = Digits(o, p.day, 2);
+  *o++ = ' ';
+  o = Digits(o, p.hour, 2);
+  *o++ = ':';
+  o = Digits(o, p.minute, 2);
+  *o++ = ':';
+  o = Digits(o, p.second, 2);
+  if (p.millisecond != 0) {
+    *o++ = '.';
+    o = Digits(o, p.millisecond, 3);
+  }
+  return static_cast<std::size_t>(o - out);
+}
+
+std::string Date::ToIso() const {
+  char buf[kIsoSize];
+  return std::string(buf, WriteIso(buf));
 }
 
 Date::IsoText Date::ReadIso(std::string_view s, Date& out) {

@@ -232,7 +232,7 @@ void clsPOSuppInf::InsertRow() {
     PrepareInsertStatement();
     line = 20;
     Command& command = insert_.Command();
-    SetParameters(command, TableColumns(Columns()));
+    SetParameters(command, Columns());
     line = 30;
     command.ExecuteNoRows();
   });
@@ -244,7 +244,7 @@ void clsPOSuppInf::UpdateRow() {
     PrepareUpdateStatement();
     line = 20;
     Command& command = update_.Command();
-    SetParameters(command, TableColumns(Columns()));
+    SetParameters(command, Columns());
     line = 30;
     command.ExecuteNoRows();
   });

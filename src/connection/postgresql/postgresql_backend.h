@@ -75,6 +75,7 @@ class PostgresStatement final : public Statement {
   int ColumnCount() const override;
   const std::string& ColumnName(int index) const override;
   Variant Column(int index) const override;
+  const Variant& ColumnValue(int index, Variant& scratch) const override;
   std::int64_t RowsAffected() const override;
   void Reset() override;
 
@@ -87,7 +88,11 @@ class PostgresStatement final : public Statement {
   int parameter_count_ = 0;  // before text_: numbering the text counts them
   std::string text_;         // with $n placeholders
   std::string name_;         // server-side name; empty for a literal statement
-  std::vector<std::optional<std::string>> values_;
+  // The bound values' texts, refilled in place on every bind, and which of
+  // them are SQL null; the pointers handed to libpq are kept beside them.
+  std::vector<std::string> values_;
+  std::vector<char> null_;
+  std::vector<const char*> pointers_;
 
   ResultHandle result_;
   int row_ = 0;
@@ -96,6 +101,9 @@ class PostgresStatement final : public Statement {
   // before the first execution.
   mutable std::vector<std::string> column_names_;
   mutable std::vector<unsigned> column_types_;
+  // One value per column that ColumnValue converts into, so that a column
+  // keeps its type, and a text column its storage, from row to row.
+  mutable std::vector<Variant> values_read_;
   mutable bool columns_known_ = false;
 };
 
@@ -115,9 +123,11 @@ class PostgresDatabase final : public Database {
   std::shared_ptr<Session> session_;
 };
 
-// The conversion of one result cell's text to a value, by the column's type.
-Variant CellValue(unsigned type_oid, const char* text, int length);
-// The text form a bound value is sent in; nullopt for SQL null.
-std::optional<std::string> ParameterText(const Variant& value);
+// The conversion of one result cell's text to a value, by the column's type,
+// written into `out`.
+void CellValue(unsigned type_oid, const char* text, int length, Variant& out);
+// Writes the text form a bound value is sent in into `out`; false (and
+// `out` left alone) for SQL null.
+bool ParameterText(const Variant& value, std::string& out);
 
 }  // namespace tarnlow::backend::pg

@@ -49,22 +49,26 @@ std::string_view WithoutZone(std::string_view s) {
 
 }  // namespace
 
-Variant CellValue(unsigned type_oid, const char* text, int length) {
+void CellValue(unsigned type_oid, const char* text, int length, Variant& out) {
   const std::string_view s(text, static_cast<std::size_t>(length));
   switch (type_oid) {
     case kInt2:
     case kInt4: {
       std::int32_t v = 0;
-      if (ParseWhole(s, v)) return Variant(v);
+      if (ParseWhole(s, v)) {
+        out = Variant(v);
+        return;
+      }
       break;
     }
     case kInt8: {
       std::int64_t v = 0;
       if (ParseWhole(s, v)) {
-        if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max()) {
-          return Variant(static_cast<std::int32_t>(v));
-        }
-        return Variant(static_cast<double>(v));
+        if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
+          out = Variant(static_cast<std::int32_t>(v));
+        else
+          out = Variant(static_cast<double>(v));
+        return;
       }
       break;
     }
@@ -72,34 +76,54 @@ Variant CellValue(unsigned type_oid, const char* text, int length) {
     case kFloat8:
     case kNumeric: {
       double v = 0.0;
-      if (ParseReal(s, v)) return Variant(v);
+      if (ParseReal(s, v)) {
+        out = Variant(v);
+        return;
+      }
       break;
     }
-    case kBool: return Variant(s == "t");
+    case kBool: out = Variant(s == "t"); return;
     case kDate:
     case kTimestamp:
     case kTimestampTz: {
       Date d;
-      if (Date::TryParseIso(type_oid == kTimestampTz ? WithoutZone(s) : s, d)) return Variant(d);
+      if (Date::TryParseIso(type_oid == kTimestampTz ? WithoutZone(s) : s, d)) {
+        out = Variant(d);
+        return;
+      }
       break;  // "infinity" or a date before the common era: the text it is
     }
     default: break;
   }
-  return Variant(std::string(s));
+  out.AssignText(s);
 }
 
-std::optional<std::string> ParameterText(const Variant& value) {
+bool ParameterText(const Variant& value, std::string& out) {
+  char buf[64];
   switch (value.Type()) {
     case VarType::Empty:
-    case VarType::Null: return std::nullopt;
-    case VarType::String: return *value.AsText();
-    case VarType::Double: return ShortestText(value.ToDouble());
-    case VarType::Integer: return std::to_string(value.ToInt16());
-    case VarType::Long: return std::to_string(value.ToInt32());
+    case VarType::Null: return false;
+    case VarType::String: out.assign(*value.AsText()); return true;
+    case VarType::Double: {
+      const auto r = std::to_chars(buf, buf + sizeof buf, value.ToDouble());
+      out.assign(buf, r.ptr);
+      return true;
+    }
+    case VarType::Integer:
+    case VarType::Long: {
+      const auto r = std::to_chars(buf, buf + sizeof buf, value.ToInt32());
+      out.assign(buf, r.ptr);
+      return true;
+    }
     case VarType::Boolean:
       // True is stored as -1 in the ERP database's flag columns.
-      return std::string(value.ToBool() ? "-1" : "0");
-    case VarType::Date: return value.ToDate().ToIso();
+      out.assign(value.ToBool() ? "-1" : "0");
+      return true;
+    case VarType::Date: {
+      char iso[Date::kIsoSize];
+      out.assign(iso, value.ToDate().WriteIso(iso));
+      return true;
+    }
     case VarType::Object: break;
   }
   RaiseRuntime(err::TypeMismatch);
@@ -110,6 +134,8 @@ PostgresStatement::PostgresStatement(std::shared_ptr<Session> session, std::stri
       sql_(sql),
       text_(sqltext::NumberPlaceholders(sqltext::StripEscapes(sql), parameter_count_)) {
   values_.resize(static_cast<std::size_t>(parameter_count_));
+  null_.assign(static_cast<std::size_t>(parameter_count_), 1);
+  pointers_.resize(static_cast<std::size_t>(parameter_count_));
   if (repeated) {
     std::string name = session_->NextStatementName();
     Checked(ResultHandle(PQprepare(session_->Conn(), name.c_str(), text_.c_str(), parameter_count_, nullptr)),
@@ -131,20 +157,18 @@ PostgresStatement::~PostgresStatement() {
 
 void PostgresStatement::Bind(int index, const Variant& value) {
   if (index < 1 || index > parameter_count_) RaiseRuntime(err::SubscriptOutOfRange);
-  values_[static_cast<std::size_t>(index - 1)] = ParameterText(value);
+  const auto i = static_cast<std::size_t>(index - 1);
+  null_[i] = ParameterText(value, values_[i]) ? 0 : 1;
 }
 
 bool PostgresStatement::Execute() {
   Reset();
-  std::vector<const char*> params(values_.size(), nullptr);
-  for (std::size_t i = 0; i < values_.size(); ++i) {
-    if (values_[i]) params[i] = values_[i]->c_str();
-  }
+  for (std::size_t i = 0; i < values_.size(); ++i) pointers_[i] = null_[i] ? nullptr : values_[i].c_str();
   PGconn* conn = session_->Conn();
   ResultHandle res(
       name_.empty()
-          ? PQexecParams(conn, text_.c_str(), parameter_count_, nullptr, params.data(), nullptr, nullptr, 0)
-          : PQexecPrepared(conn, name_.c_str(), parameter_count_, params.data(), nullptr, nullptr, 0));
+          ? PQexecParams(conn, text_.c_str(), parameter_count_, nullptr, pointers_.data(), nullptr, nullptr, 0)
+          : PQexecPrepared(conn, name_.c_str(), parameter_count_, pointers_.data(), nullptr, nullptr, 0));
   result_ = Checked(std::move(res), conn, sql_);
   if (PQresultStatus(result_.get()) == PGRES_TUPLES_OK) {
     rows_ = PQntuples(result_.get());
@@ -159,13 +183,17 @@ bool PostgresStatement::Next() {
   return row_ < rows_;
 }
 
+// Every execution of a prepared statement gives the same columns again:
+// they are compared and only rewritten where they differ.
 void PostgresStatement::TakeColumns(const PGresult* res) const {
-  const int n = PQnfields(res);
-  column_names_.clear();
-  column_types_.clear();
-  for (int i = 0; i < n; ++i) {
-    column_names_.emplace_back(PQfname(res, i));
-    column_types_.push_back(PQftype(res, i));
+  const auto n = static_cast<std::size_t>(PQnfields(res));
+  column_names_.resize(n);
+  column_types_.resize(n);
+  values_read_.resize(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const char* name = PQfname(res, static_cast<int>(i));
+    if (column_names_[i] != name) column_names_[i] = name;
+    column_types_[i] = PQftype(res, static_cast<int>(i));
   }
   columns_known_ = true;
 }
@@ -191,11 +219,21 @@ const std::string& PostgresStatement::ColumnName(int index) const {
 }
 
 Variant PostgresStatement::Column(int index) const {
+  Variant unused;
+  return ColumnValue(index, unused);
+}
+
+const Variant& PostgresStatement::ColumnValue(int index, Variant&) const {
   CheckColumn(index);
   if (row_ >= rows_) RaiseRuntime(err::NoCurrentRecord);
-  if (PQgetisnull(result_.get(), row_, index)) return Variant(Null);
-  return CellValue(column_types_[static_cast<std::size_t>(index)], PQgetvalue(result_.get(), row_, index),
-                   PQgetlength(result_.get(), row_, index));
+  Variant& value = values_read_[static_cast<std::size_t>(index)];
+  if (PQgetisnull(result_.get(), row_, index)) {
+    value = Variant(Null);
+  } else {
+    CellValue(column_types_[static_cast<std::size_t>(index)], PQgetvalue(result_.get(), row_, index),
+              PQgetlength(result_.get(), row_, index), value);
+  }
+  return value;
 }
 
 std::int64_t PostgresStatement::RowsAffected() const {

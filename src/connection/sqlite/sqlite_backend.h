@@ -53,10 +53,12 @@ class SqliteStatement final : public Statement {
   int ParameterCount() const override;
   void Bind(int index, const Variant& value) override;
   bool Execute() override;
+  bool ExecuteForFirstRow() override;
   bool Next() override;
   int ColumnCount() const override;
   const std::string& ColumnName(int index) const override;
   Variant Column(int index) const override;
+  const Variant& ColumnValue(int index, Variant& scratch) const override;
   std::int64_t RowsAffected() const override;
   void Reset() override;
 
@@ -69,18 +71,33 @@ class SqliteStatement final : public Statement {
   // Steps to the end, keeping the rows; returns the failing status, or
   // SQLITE_DONE.
   int RunToEnd();
+  int RunFirstRow();
+  // Starts an execution: the statement reset, no rows kept.
+  void Begin();
+  // Raises the error record of a failed execution; true when a row is current.
+  bool Finish(int rc);
   void KeepRow();
-  Variant Cell(int index) const;
-  void LoadColumns();
+  // The cell of the row sqlite is on, written into `out`.
+  void Cell(int index, Variant& out) const;
+  // Names and date flags of the columns are read when first needed, not
+  // when the statement is compiled: most literal statements are writes that
+  // never ask.
+  void LoadColumns() const;
   const ColumnInfo& Info(int index) const;
+  const Variant& CellAt(int index) const;
 
   StatementHandle stmt_;
   sqlite3* db_;  // not owned: the statement's connection
   std::string sql_;
-  std::vector<ColumnInfo> columns_;
+  mutable std::vector<ColumnInfo> columns_;
+  mutable bool columns_loaded_ = false;
   bool read_only_;
-  // The rows of the last execution, row after row, columns_.size() apiece.
+  bool reset_ = true;  // not stepped since the last sqlite3_reset
+  // The rows of the last execution, row after row, columns_.size() apiece,
+  // in the first `used_` cells. The cells beyond are kept for the next
+  // execution to write into, so that a re-executed statement reuses them.
   std::vector<Variant> cells_;
+  std::size_t used_ = 0;
   std::size_t rows_ = 0;
   std::size_t row_ = 0;  // the current row; rows_ when there is none
   std::int64_t rows_affected_ = 0;

@@ -6,13 +6,16 @@
 namespace tarnlow::backend::sqlite {
 namespace {
 
+// Cells kept between executions: a few rows of any table.
+constexpr std::size_t kKeptCells = 1024;
+
 // sqlite has no date type: dates are stored as ISO text and recognised on the
 // way back by the column's declared type ("DATE", "DATETIME", "TIMESTAMP").
 bool DeclaresDates(const char* decltype_text) {
   if (decltype_text == nullptr) return false;
-  std::string upper(decltype_text);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper.find("DATE") != std::string::npos || upper.find("TIME") != std::string::npos;
+  for (const char* p = decltype_text; *p != '\0'; ++p)
+    if (sqlite3_strnicmp(p, "DATE", 4) == 0 || sqlite3_strnicmp(p, "TIME", 4) == 0) return true;
+  return false;
 }
 
 }  // namespace
@@ -21,12 +24,11 @@ SqliteStatement::SqliteStatement(StatementHandle stmt, std::string sql)
     : stmt_(std::move(stmt)),
       db_(sqlite3_db_handle(stmt_.get())),
       sql_(std::move(sql)),
-      read_only_(sqlite3_stmt_readonly(stmt_.get()) != 0) {
-  LoadColumns();
-}
+      read_only_(sqlite3_stmt_readonly(stmt_.get()) != 0) {}
 
-void SqliteStatement::LoadColumns() {
+void SqliteStatement::LoadColumns() const {
   const int count = sqlite3_column_count(stmt_.get());
+  columns_loaded_ = true;
   columns_.clear();
   columns_.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
@@ -36,6 +38,7 @@ void SqliteStatement::LoadColumns() {
 }
 
 const SqliteStatement::ColumnInfo& SqliteStatement::Info(int index) const {
+  if (!columns_loaded_) LoadColumns();
   if (index < 0 || static_cast<std::size_t>(index) >= columns_.size()) {
     RaiseRuntime(err::SubscriptOutOfRange);
   }
@@ -51,7 +54,10 @@ void SqliteStatement::Bind(int index, const Variant& value) {
   // sqlite refuses new values while a statement is running. Executions run
   // to their end; only one that failed part-way through keeping its rows
   // can still be running here.
-  if (sqlite3_stmt_busy(stmt) != 0) sqlite3_reset(stmt);
+  if (sqlite3_stmt_busy(stmt) != 0) {
+    sqlite3_reset(stmt);
+    reset_ = true;
+  }
 
   int rc = SQLITE_OK;
   switch (value.Type()) {
@@ -70,8 +76,8 @@ void SqliteStatement::Bind(int index, const Variant& value) {
       rc = sqlite3_bind_int64(stmt, index, value.ToBool() ? -1 : 0);
       break;
     case VarType::Date: {
-      const std::string iso = value.ToDate().ToIso();
-      rc = sqlite3_bind_text64(stmt, index, iso.data(), iso.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      char iso[Date::kIsoSize];
+      rc = sqlite3_bind_text64(stmt, index, iso, value.ToDate().WriteIso(iso), SQLITE_TRANSIENT, SQLITE_UTF8);
       break;
     }
     case VarType::Object: RaiseRuntime(err::TypeMismatch);
@@ -86,6 +92,19 @@ bool SqliteStatement::Execute() {
   // can begin again; outside one, this statement's implicit transaction can,
   // once, so that a reader that finished meanwhile costs no failure.
   if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = RunToEnd();
+  return Finish(rc);
+}
+
+// A point read stops at its row: stepping on to the end would only look for
+// a second row that the caller never reads.
+bool SqliteStatement::ExecuteForFirstRow() {
+  if (!read_only_) return Execute();
+  int rc = RunFirstRow();
+  if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = RunFirstRow();
+  return Finish(rc);
+}
+
+bool SqliteStatement::Finish(int rc) {
   if (rc != SQLITE_DONE) {
     // Take the message before reset, which may replace it.
     Error error = MakeError(db_, rc, sql_);
@@ -95,15 +114,20 @@ bool SqliteStatement::Execute() {
   return rows_ > 0;
 }
 
-int SqliteStatement::RunToEnd() {
-  sqlite3_stmt* stmt = stmt_.get();
+void SqliteStatement::Begin() {
   // The result of reset repeats the failure of an earlier step, which was
   // raised when it happened.
-  sqlite3_reset(stmt);
-  cells_.clear();
+  if (!reset_) sqlite3_reset(stmt_.get());
+  reset_ = false;
+  used_ = 0;
   rows_ = 0;
   row_ = 0;
   rows_affected_ = 0;
+}
+
+int SqliteStatement::RunToEnd() {
+  sqlite3_stmt* stmt = stmt_.get();
+  Begin();
   const std::int64_t changes_before = read_only_ ? 0 : sqlite3_total_changes64(db_);
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) KeepRow();
@@ -113,15 +137,32 @@ int SqliteStatement::RunToEnd() {
   if (!read_only_ && sqlite3_total_changes64(db_) != changes_before) rows_affected_ = sqlite3_changes64(db_);
   // Ending the execution ends its implicit read transaction as well.
   sqlite3_reset(stmt);
+  reset_ = true;
   return rc;
+}
+
+int SqliteStatement::RunFirstRow() {
+  sqlite3_stmt* stmt = stmt_.get();
+  Begin();
+  const int rc = sqlite3_step(stmt);
+  if (rc == SQLITE_ROW)
+    KeepRow();
+  else if (rc != SQLITE_DONE)
+    return rc;
+  sqlite3_reset(stmt);
+  reset_ = true;
+  return SQLITE_DONE;
 }
 
 void SqliteStatement::KeepRow() {
   // A schema change makes sqlite recompile the statement behind our back;
   // "select *" may then have gained or lost columns.
   const int count = sqlite3_column_count(stmt_.get());
-  if (rows_ == 0 && static_cast<std::size_t>(count) != columns_.size()) LoadColumns();
-  for (int i = 0; i < count; ++i) cells_.push_back(Cell(i));
+  if (rows_ == 0 && (!columns_loaded_ || static_cast<std::size_t>(count) != columns_.size())) LoadColumns();
+  for (int i = 0; i < count; ++i) {
+    if (used_ == cells_.size()) cells_.emplace_back();
+    Cell(i, cells_[used_++]);
+  }
   ++rows_;
 }
 
@@ -132,6 +173,7 @@ bool SqliteStatement::Next() {
 }
 
 int SqliteStatement::ColumnCount() const {
+  if (!columns_loaded_) LoadColumns();
   return static_cast<int>(columns_.size());
 }
 
@@ -139,40 +181,54 @@ const std::string& SqliteStatement::ColumnName(int index) const {
   return Info(index).name;
 }
 
-Variant SqliteStatement::Column(int index) const {
+const Variant& SqliteStatement::CellAt(int index) const {
   Info(index);
   if (row_ >= rows_) RaiseRuntime(err::NoCurrentRecord);
   return cells_[row_ * columns_.size() + static_cast<std::size_t>(index)];
 }
 
-Variant SqliteStatement::Cell(int index) const {
+Variant SqliteStatement::Column(int index) const {
+  return CellAt(index);
+}
+
+const Variant& SqliteStatement::ColumnValue(int index, Variant&) const {
+  return CellAt(index);
+}
+
+void SqliteStatement::Cell(int index, Variant& out) const {
   const ColumnInfo& info = Info(index);
   sqlite3_stmt* stmt = stmt_.get();
   switch (sqlite3_column_type(stmt, index)) {
     case SQLITE_INTEGER: {
       const sqlite3_int64 v = sqlite3_column_int64(stmt, index);
-      if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max()) {
-        return Variant(static_cast<std::int32_t>(v));
-      }
-      return Variant(static_cast<double>(v));
+      if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
+        out = Variant(static_cast<std::int32_t>(v));
+      else
+        out = Variant(static_cast<double>(v));
+      return;
     }
-    case SQLITE_FLOAT: return Variant(sqlite3_column_double(stmt, index));
+    case SQLITE_FLOAT: out = Variant(sqlite3_column_double(stmt, index)); return;
     case SQLITE_TEXT: {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
       if (text == nullptr) Raise(db_, SQLITE_NOMEM, sql_);
       const std::string_view view(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, index)));
       if (info.holds_dates) {
         Date date;
-        if (Date::TryParseIso(view, date)) return Variant(date);
+        if (Date::TryParseIso(view, date)) {
+          out = Variant(date);
+          return;
+        }
       }
-      return Variant(view);
+      out.AssignText(view);
+      return;
     }
     case SQLITE_BLOB: {
       const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, index));
       const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt, index));
-      return Variant(bytes != nullptr ? std::string(bytes, size) : std::string());
+      out.AssignText(bytes != nullptr ? std::string_view(bytes, size) : std::string_view());
+      return;
     }
-    default: return Variant(Null);
+    default: out = Variant(Null); return;
   }
 }
 
@@ -181,10 +237,14 @@ std::int64_t SqliteStatement::RowsAffected() const {
 }
 
 void SqliteStatement::Reset() {
-  sqlite3_reset(stmt_.get());
-  cells_.clear();
+  if (!reset_) sqlite3_reset(stmt_.get());
+  reset_ = true;
+  used_ = 0;
   rows_ = 0;
   row_ = 0;
+  // A literal statement that read a whole table gives that memory back;
+  // a small row keeps its cells for the next execution.
+  if (cells_.size() > kKeptCells) cells_ = std::vector<Variant>();
 }
 
 }  // namespace tarnlow::backend::sqlite

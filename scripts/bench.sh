@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the benchmarks optimised and prints the ratio table of
+# tarnlow_bench_table: the library against the raw client APIs and the
+# peers, each pair measured side by side in the same run. PostgreSQL rows use
+# TARNLOW_PG_URI, or else a throwaway server started (and stopped) here; when
+# none can be started they are skipped with a note. Arguments go to the
+# program (--rounds N, --batch-ms M, --quick). BENCH_JOBS sets the build's
+# parallel jobs (default 2), BENCH_BUILD the build folder (default build-bench).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+generator=()
+command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
+build=${BENCH_BUILD:-build-bench}
+cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"${BENCH_JOBS:-2}" --target tarnlow_bench_table >/dev/null
+
+pgdir=""
+stop_server() { [ -n "$pgdir" ] && scripts/postgres.sh stop "$pgdir" >/dev/null 2>&1 || true; }
+trap stop_server EXIT
+if [ -z "${TARNLOW_PG_URI:-}" ]; then
+  pgdir=$(mktemp -d /tmp/tarnlow-bench-pg.XXXXXX)
+  if uri=$(scripts/postgres.sh start "$pgdir" 2>/dev/null); then
+    export TARNLOW_PG_URI="$uri"
+  else
+    pgdir=""
+    echo "note: no PostgreSQL server could be started; its rows are skipped" >&2
+  fi
+fi
+"$build"/bench/tarnlow_bench_table "$@"

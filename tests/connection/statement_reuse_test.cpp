@@ -1,0 +1,230 @@
+// The paths that refill what a statement already holds instead of making it
+// anew: parameter lookup by name from where the last one was found, values
+// and cells written into their old storage, the first-row execution of point
+// reads, and column names read only when asked for. Each must give the same
+// answers as the plain paths, whatever was held before.
+#include <gtest/gtest.h>
+
+#include "connection/backend.h"
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+class StatementReuseTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  test::ScratchDatabase db_{GetParam()};
+  std::shared_ptr<Connection> c_ = db_.Open();
+  std::string services_ = c_->TableCatalogue()->ServiceTable();
+};
+
+TEST_P(StatementReuseTest, ParametersAreFoundByNameInAnyOrder) {
+  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('S1', 'HOUR', 1), "
+              "('S2', 'DAY', 2), ('S3', 'HOUR', 3)");
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("select service from " + services_ + " where unit_code = ? and cost >= ? and service <> ? order by service");
+  holder.AddTextParameter("unit_code", 6);
+  holder.AddNumberParameter("cost");
+  holder.AddTextParameter("service", 20);
+  // Declared order, reversed, and mixed, in different letter cases.
+  auto run = [&](std::vector<std::pair<const char*, Variant>> values) {
+    for (auto& [name, value] : values) holder(name, value);
+    auto rs = holder.Command().Execute();
+    std::vector<std::string> got;
+    for (; !rs->AtEOF(); rs->MoveNext()) got.push_back(rs->Fields(std::size_t{0}).ToText());
+    rs->Close();
+    return got;
+  };
+  EXPECT_EQ(run({{"unit_code", Variant("HOUR")}, {"cost", Variant(0.0)}, {"service", Variant("S1")}}),
+            std::vector<std::string>{"S3"});
+  EXPECT_EQ(run({{"SERVICE", Variant("S3")}, {"Cost", Variant(2.0)}, {"UNIT_CODE", Variant("DAY")}}),
+            std::vector<std::string>{"S2"});
+  EXPECT_EQ(run({{"cost", Variant(0.0)}, {"service", Variant("none")}, {"unit_code", Variant("HOUR")}}),
+            (std::vector<std::string>{"S1", "S3"}));
+  EXPECT_EQ(test::CatchError([&] { holder.Command()["costs"]; }).Number(), err::ItemNotFound);
+  // A miss leaves the next lookup working from wherever it starts.
+  EXPECT_EQ(holder.Command()["cost"].name, "cost");
+}
+
+TEST(CommandParameterTest, OfTwoParametersWithOneNameTheFirstIsMeant) {
+  Command command;
+  command.Append(Parameter{"a", ParameterType::Number, 0, Variant()});
+  command.Append(Parameter{"b", ParameterType::Number, 0, Variant()});
+  command.Append(Parameter{"A", ParameterType::Number, 0, Variant()});
+  command["a"].value = Variant(1.0);
+  command["b"].value = Variant(2.0);
+  command["a"].value = Variant(3.0);  // the search would otherwise reach the third one first
+  EXPECT_EQ(command.Parameters()[0].value, Variant(3.0));
+  EXPECT_TRUE(command.Parameters()[2].value.IsEmpty());
+  command.ClearParameters();
+  command.Append(Parameter{"x", ParameterType::Text, 4, Variant()});
+  command["X"].value = Variant("v");
+  EXPECT_EQ(command.Parameters()[0].value, Variant("v"));
+}
+
+TEST_P(StatementReuseTest, ValuesOfEveryKindFollowOneAnotherInOneParameter) {
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("insert into " + services_ + " (service, unit_code, cost) values (?, ?, ?)");
+  holder.AddTextParameter("service", 20);
+  holder.AddTextParameter("unit_code", 6);
+  holder.AddNumberParameter("cost");
+  // Long text, null, short text, a number in a text column, long text again.
+  const std::vector<std::tuple<std::string, Variant, Variant>> rows{
+      {"K1", Variant("HOURLY"), Variant(1.5)},
+      {"K2", Variant(Null), Variant(Null)},
+      {"K3", Variant("D"), Variant(std::int32_t{7})},
+      {"K4", Variant(Null), Variant(2.25)},
+      {"K5", Variant("WEEKLY"), Variant(Null)},
+  };
+  for (const auto& [key, unit, cost] : rows) {
+    holder("service", Variant(key));
+    holder("unit_code", unit);
+    holder("cost", cost);
+    holder.Command().ExecuteNoRows();
+  }
+  const test::Rows got =
+      test::Select(*c_, "select service, unit_code, cost from " + services_ + " where service like 'K%' order by service");
+  ASSERT_EQ(got.size(), rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(std::get<0>(rows[i]));
+    EXPECT_EQ(got[i][1].IsNull(), std::get<1>(rows[i]).IsNull());
+    if (!got[i][1].IsNull()) {
+      EXPECT_EQ(got[i][1].ToText(), std::get<1>(rows[i]).ToText());
+    }
+    EXPECT_EQ(got[i][2].IsNull(), std::get<2>(rows[i]).IsNull());
+    if (!got[i][2].IsNull()) {
+      EXPECT_DOUBLE_EQ(got[i][2].ToDouble(), std::get<2>(rows[i]).ToDouble());
+    }
+  }
+}
+
+TEST_P(StatementReuseTest, CellsRefilledByLaterRowsShowOnlyTheirOwnValues) {
+  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values "
+              "('LONG', 'HOURS', 1.5), ('NULL', null, null), ('SHORT', 'D', 2)");
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("select unit_code, cost from " + services_ + " where service = ?");
+  holder.AddTextParameter("service", 20);
+  auto read = [&](const char* key) {
+    holder.SetTextValue("service", key);
+    auto rs = holder.Command().Execute();
+    std::pair<Variant, Variant> row{rs->Field("unit_code"), rs->Field("COST")};
+    EXPECT_EQ(row.first, rs->Fields("unit_code"));
+    EXPECT_EQ(row.second, rs->Fields(std::size_t{1}));
+    rs->Close();
+    return row;
+  };
+  for (int round = 0; round < 2; ++round) {
+    auto l = read("LONG");
+    EXPECT_EQ(l.first, Variant("HOURS"));
+    EXPECT_DOUBLE_EQ(l.second.ToDouble(), 1.5);
+    auto n = read("NULL");
+    EXPECT_TRUE(n.first.IsNull());
+    EXPECT_TRUE(n.second.IsNull());
+    auto s = read("SHORT");
+    EXPECT_EQ(s.first, Variant("D"));
+    EXPECT_DOUBLE_EQ(s.second.ToDouble(), 2);
+  }
+}
+
+TEST_P(StatementReuseTest, AFirstRowReadGivesTheFirstRowAndHoldsNothing) {
+  c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2), ('C', 3)");
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("select service, cost from " + services_ + " where cost >= ? order by cost");
+  holder.AddNumberParameter("cost");
+  holder("cost", Variant(2.0));
+  auto rs = holder.Command().ExecuteForFirstRow();
+  ASSERT_FALSE(rs->AtEOF());
+  EXPECT_EQ(rs->Field("service"), Variant("B"));
+  rs->Close();
+  // Nothing of the read is left open: another connection writes at once,
+  // and this one reads what it wrote.
+  auto other = db_.OpenBare();
+  other->Execute("update " + services_ + " set cost = 0.5 where service = 'C'");
+  holder("cost", Variant(0.0));
+  rs = holder.Command().ExecuteForFirstRow();
+  EXPECT_EQ(rs->Field("service"), Variant("C"));
+  rs->Close();
+  holder("cost", Variant(9.0));
+  EXPECT_TRUE(holder.Command().ExecuteForFirstRow()->AtEOF());
+}
+
+TEST_P(StatementReuseTest, AFirstRowRunOfAWriteStillDoesAllOfIt) {
+  c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2), ('C', 3)");
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("update " + services_ + " set cost = cost + ?");
+  holder.AddNumberParameter("cost");
+  holder("cost", Variant(10.0));
+  holder.Command().ExecuteForFirstRow()->Close();
+  const test::Rows got = test::Select(*c_, "select sum(cost) from " + services_);
+  EXPECT_DOUBLE_EQ(got.at(0).at(0).ToDouble(), 36);
+}
+
+TEST_P(StatementReuseTest, ColumnsAreKnownWhenAskedForBeforeOrAfterARun) {
+  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('A', 'HOUR', 1)");
+  const std::string sql = "select service, cost as price from " + services_;
+  auto prepared = c_->DatabaseConnection().Prepare(sql);
+  ASSERT_EQ(prepared->ColumnCount(), 2);
+  EXPECT_EQ(prepared->ColumnName(1), "price");
+  auto literal = c_->DatabaseConnection().PrepareLiteral(sql);
+  ASSERT_TRUE(literal->Execute());
+  EXPECT_EQ(literal->Column(0), Variant("A"));
+  ASSERT_EQ(literal->ColumnCount(), 2);
+  EXPECT_EQ(literal->ColumnName(0), "service");
+  // A write that is never asked for its columns has none.
+  auto write = c_->DatabaseConnection().PrepareLiteral("delete from " + services_ + " where service = 'none'");
+  EXPECT_FALSE(write->Execute());
+  EXPECT_EQ(write->ColumnCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StatementReuseTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+TEST(DateTextTest, DatesAreWrittenAsIsoTextWithMillisecondsOnlyWhenThereAreSome) {
+  auto iso = [](const Date& d) {
+    char buf[Date::kIsoSize];
+    const std::string written(buf, d.WriteIso(buf));
+    EXPECT_EQ(written, d.ToIso());
+    return written;
+  };
+  EXPECT_EQ(iso(Date()), "1899-12-30 00:00:00");
+  EXPECT_EQ(iso(Date::FromCalendar(2026, 1, 5, 10, 30, 15)), "2026-01-05 10:30:15");
+  EXPECT_EQ(iso(Date::FromCalendar(100, 1, 1)), "0100-01-01 00:00:00");
+  EXPECT_EQ(iso(Date::FromCalendar(9999, 12, 31, 23, 59, 59)), "9999-12-31 23:59:59");
+  EXPECT_EQ(iso(Date::FromCalendar(2000, 2, 29, 0, 0, 0.25)), "2000-02-29 00:00:00.250");
+  EXPECT_EQ(iso(Date(-1.25)), "1899-12-29 06:00:00");
+  char buf[Date::kIsoSize];
+  EXPECT_EQ(test::CatchError([&] { Date d; d.value = 1e9; d.WriteIso(buf); }).Number(), err::Overflow);
+}
+
+TEST(VariantTextTest, AssignedTextReplacesWhateverWasHeld) {
+  Variant v(2.5);
+  v.AssignText("first value, longer than a short string");
+  EXPECT_EQ(v, Variant("first value, longer than a short string"));
+  v.AssignText("short");
+  EXPECT_EQ(v, Variant("short"));
+  v = Variant(Null);
+  v.AssignText("");
+  EXPECT_EQ(v.Type(), VarType::String);
+  EXPECT_EQ(v, Variant(""));
+
+  std::string field = "old";
+  AssignConverted(field, Variant(std::int32_t{42}));
+  EXPECT_EQ(field, "42");
+  AssignConverted(field, Variant("a text that needs more room than before"));
+  EXPECT_EQ(field, "a text that needs more room than before");
+  Variant any(std::int16_t{3});
+  AssignConverted(any, Variant("text"));
+  EXPECT_EQ(any, Variant("text"));
+  AssignConverted(any, Variant(1.5));
+  EXPECT_EQ(any, Variant(1.5));
+  double number = 0;
+  EXPECT_EQ(test::CatchError([&] { AssignConverted(number, Variant("x")); }).Number(), err::TypeMismatch);
+}
+
+}  // namespace
+}  // namespace tarnlow
