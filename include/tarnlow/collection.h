@@ -48,7 +48,7 @@ class TARNLOW_API KeyedList {
   std::size_t Locate(const Variant& index_or_key) const;
 
   std::vector<ObjectPtr> members_;
-  std::vector<std::string> keys_;  // folded key of each entry, "" for none
+  std::vector<std::string> keys_;                        // folded key of each entry, "" for none
   std::unordered_map<std::string, std::size_t> by_key_;  // folded key -> position - 1
 };
 
@@ -119,27 +119,9 @@ class Collection : public Object {
 }  // namespace tarnlow
 
 // In the collection's class body.
-#define TARNLOW_COLLECTION_CLASS(C)                                   \
- public:                                                              \
-  using Self = C;                                                     \
-  static constexpr std::string_view kClassName = #C;                  \
-  static const ::tarnlow::ClassInfo& Info();                          \
-                                                                      \
- private:                                                             \
-  friend class ::tarnlow::detail::ClassBuilder<C>;                    \
-  static void Describe(::tarnlow::detail::ClassBuilder<C>& b);        \
-                                                                      \
- public:
+#define TARNLOW_COLLECTION_CLASS(C) \
+  TARNLOW_CLASS_IDENTITY(C)         \
+  using Self = C;
 
 // In its source file, followed by the body that lists its interface.
-#define TARNLOW_DEFINE_COLLECTION(C, CLSID, IID)                            \
-  const ::tarnlow::ClassInfo& C::Info() {                                   \
-    static const ::tarnlow::ClassInfo info = [] {                           \
-      ::tarnlow::detail::ClassBuilder<C> b(C::kClassName, CLSID, IID);      \
-      Describe(b);                                                          \
-      return b.Build();                                                     \
-    }();                                                                    \
-    return info;                                                            \
-  }                                                                         \
-  TARNLOW_REGISTER_CLASS(C)                                                 \
-  void C::Describe([[maybe_unused]] ::tarnlow::detail::ClassBuilder<C>& b)
+#define TARNLOW_DEFINE_COLLECTION(C, CLSID, IID) TARNLOW_DEFINE_CLASS_INFO(C, CLSID, IID)

@@ -76,3 +76,30 @@ TARNLOW_API std::string_view KindText(ValueKind kind);
 // Registers a class in its own source file.
 #define TARNLOW_REGISTER_CLASS(Class) \
   [[maybe_unused]] static const bool tarnlow_registered_##Class = ::tarnlow::Registry::Add(&Class::Info);
+
+// What every late-bound class declares in its body: its name, its
+// description and the builder that makes it from the Describe body.
+#define TARNLOW_CLASS_IDENTITY(C)                              \
+ public:                                                       \
+  static constexpr std::string_view kClassName = #C;           \
+  static const ::tarnlow::ClassInfo& Info();                   \
+                                                               \
+ private:                                                      \
+  friend class ::tarnlow::detail::ClassBuilder<C>;             \
+  static void Describe(::tarnlow::detail::ClassBuilder<C>& b); \
+                                                               \
+ public:
+
+// In the class's source file: its description, built once by the Describe
+// body that follows, and its registration by name.
+#define TARNLOW_DEFINE_CLASS_INFO(C, CLSID, IID)                       \
+  const ::tarnlow::ClassInfo& C::Info() {                              \
+    static const ::tarnlow::ClassInfo info = [] {                      \
+      ::tarnlow::detail::ClassBuilder<C> b(C::kClassName, CLSID, IID); \
+      Describe(b);                                                     \
+      return b.Build();                                                \
+    }();                                                               \
+    return info;                                                       \
+  }                                                                    \
+  TARNLOW_REGISTER_CLASS(C)                                            \
+  void C::Describe([[maybe_unused]] ::tarnlow::detail::ClassBuilder<C>& b)

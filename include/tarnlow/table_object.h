@@ -180,9 +180,8 @@ class TableClass : public TableObject {
   // kLabelEnding (" Line#:" for the classes whose labels carry it).
   template <FixedString Op>
   static std::string_view Label() {
-    static const std::string label =
-        std::string(Op.View()) + " of Class Module " + std::string(Derived::kClassName) +
-        std::string(Derived::kLabelEnding);
+    static const std::string label = std::string(Op.View()) + " of Class Module " +
+                                     std::string(Derived::kClassName) + std::string(Derived::kLabelEnding);
     return label;
   }
   static constexpr std::string_view kLabelEnding = "";
@@ -191,34 +190,21 @@ class TableClass : public TableObject {
 }  // namespace tarnlow
 
 // In the class body: name, class description and the properties of the list.
-#define TARNLOW_TABLE_CLASS(C, LIST)                                          \
- public:                                                                       \
-  static constexpr std::string_view kClassName = #C;                           \
-  static const ::tarnlow::ClassInfo& Info();                                   \
-  TARNLOW_PROPERTIES(C, LIST)                                                  \
-                                                                               \
- private:                                                                      \
-  friend class ::tarnlow::detail::ClassBuilder<C>;                             \
-  friend class ::tarnlow::TableClass<C>;                                       \
-  friend struct ::tarnlow::detail::PassAccess;                                 \
-  static void Describe(::tarnlow::detail::ClassBuilder<C>& b);                 \
-                                                                               \
+#define TARNLOW_TABLE_CLASS(C, LIST)           \
+  TARNLOW_CLASS_IDENTITY(C)                    \
+  TARNLOW_PROPERTIES(C, LIST)                  \
+                                               \
+ private:                                      \
+  friend class ::tarnlow::TableClass<C>;       \
+  friend struct ::tarnlow::detail::PassAccess; \
+                                               \
  public:
 
 // In the source file: the property entries, the class description built by
 // the Describe body that follows, and the registration by name.
-#define TARNLOW_DEFINE_CLASS(C, LIST, CLSID, IID)                                           \
-  TARNLOW_DEFINE_PROPERTIES(C, LIST)                                                         \
-  const ::tarnlow::ClassInfo& C::Info() {                                                    \
-    static const ::tarnlow::ClassInfo info = [] {                                            \
-      ::tarnlow::detail::ClassBuilder<C> b(C::kClassName, CLSID, IID);                       \
-      Describe(b);                                                                           \
-      return b.Build();                                                                      \
-    }();                                                                                     \
-    return info;                                                                             \
-  }                                                                                          \
-  TARNLOW_REGISTER_CLASS(C)                                                                  \
-  void C::Describe([[maybe_unused]] ::tarnlow::detail::ClassBuilder<C>& b)
+#define TARNLOW_DEFINE_CLASS(C, LIST, CLSID, IID) \
+  TARNLOW_DEFINE_PROPERTIES(C, LIST)              \
+  TARNLOW_DEFINE_CLASS_INFO(C, CLSID, IID)
 
 // Late-bound entries of operations without named arguments, in order.
 #define TARNLOW_METHOD_ENTRY(name) .Method<&Self::name>(#name)

@@ -17,6 +17,7 @@ std::string RuntimeErrorText(std::int32_t number) {
     case err::InvalidUseOfNull: return "Invalid use of Null";
     case err::CannotCreateObject: return "Component can't create object";
     case err::NotSupported: return "Object doesn't support this property or method";
+    case 451: return "Object not a collection";
     case err::WrongArguments: return "Wrong number of arguments or invalid property assignment";
     case err::DuplicateKey: return "This key is already associated with an element of this collection";
     case err::ItemNotFound:

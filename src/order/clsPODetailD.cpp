@@ -67,7 +67,9 @@ std::shared_ptr<clsPOvhstD> clsPODetailD::POVHstD() const {
 }
 
 void clsPODetailD::PassOn(const tables::Column& column) {
-  if (&column == &tables::OrderLineTable::order_no) {
+  // By name, not by address: a client of the shared library assigns through
+  // its own copy of the column constant, which the library's hidden one is not.
+  if (column.name == tables::OrderLineTable::order_no.name) {
     PODetpgD()->order_no = order_no();
     POVHstD()->order_no = order_no();
   } else {
@@ -116,8 +118,13 @@ void clsPODetailD::InsertRow() {
     }
     line = 20;
     Command& command = insert_.Command();
-    for (const ColumnInfo& c : LineColumns()) {
-      Parameter& p = command[c.column];
+    // The parameters were declared one per column in this order: each is
+    // reached by its position, not by a search of seventy-odd names.
+    const std::span<Parameter> parameters = command.Parameters();
+    const std::span<const ColumnInfo> columns = LineColumns();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      const ColumnInfo& c = columns[i];
+      Parameter& p = parameters.size() == columns.size() ? parameters[i] : command[c.column];
       if (c.declaration == &tables::OrderLineTable::order_line_no)
         p.value = Variant(order::LineKey(order_line_no()));
       else if (c.kind == ValueKind::Date)

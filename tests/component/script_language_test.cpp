@@ -439,6 +439,13 @@ const char* const kCorpus[] = {
     "MsgBox \"hello\", 48",
     "' a comment",
     "If a Then Print 1 Else Print 2",
+    "Set acc = CreateObject(\"colPONLAcc\")",
+    "acc.Add \"4000\", \"A\"",
+    "For Each p In acc",
+    "Print p.NominalCode, acc(1).Category, acc(\"a\").NominalCode",
+    "Exit For",
+    "Next p",
+    "Next",
 };
 
 TEST(ScriptFuzzTest, RandomAndTruncatedLinesGiveAnErrorRecordOrASyntaxError) {

@@ -277,6 +277,9 @@ TEST_F(ProgramTest, AWrongCommandOrOptionGivesTheUsageOnStandardErrorAndStatus2)
 TEST_F(ProgramTest, TheDemoAndInitCommandsStillWork) {
   EXPECT_EQ(Program("init '" + db_.Text() + "'").status, 0);
   EXPECT_EQ(Program("demo").status, 0);
+  EXPECT_EQ(Program("demo order").status, 0);
+  EXPECT_EQ(Program("demo order a b").status, 2);
+  EXPECT_NE(Program("help demo").out.find("usage: tarnlowst demo order [CONNECTION]\n"), std::string::npos);
   EXPECT_EQ(Program("bogus").status, 2);
 }
 
@@ -354,6 +357,92 @@ TEST_P(DemoTest, RunsAgainOnTheSameDatabaseWithAFreshOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DemoTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+
+// The purchase-order demo: what its summary reports is what the database holds.
+class OrderDemoTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  // The figures of the summary line that starts with `prefix`, in order.
+  static std::vector<double> Figures(const std::string& out, const std::string& prefix) {
+    const std::size_t at = out.rfind(prefix);
+    EXPECT_NE(at, std::string::npos) << prefix << "\n" << out;
+    if (at == std::string::npos) return {};
+    const std::string line = out.substr(at + prefix.size(), out.find('\n', at) - at - prefix.size());
+    std::vector<double> figures;
+    const std::regex number("-?[0-9]+(\\.[0-9]+)?");
+    for (auto it = std::sregex_iterator(line.begin(), line.end(), number); it != std::sregex_iterator(); ++it)
+      figures.push_back(std::stod(it->str()));
+    return figures;
+  }
+  double One(const std::string& sql) {
+    const test::Rows rows = test::Select(*c_, sql);
+    EXPECT_EQ(rows.size(), 1u) << sql;
+    return rows.empty() ? -1 : rows[0][0].ToDouble();
+  }
+  // The rows of an order in the tables the summary counts, in its order.
+  std::vector<double> Counted(const std::string& order) {
+    const auto t = c_->TableCatalogue();
+    const std::string by_order = " where order_no = '" + order + "'";
+    const std::string by_key = " where substr(record_key, 1, 10) = '    " + order + "'";
+    std::vector<double> out;
+    for (const std::string& table : {t->OrderHeaderTable(), t->OrderFaxTable(), t->OrderVatStateTable(),
+                                     t->OrderLineTable(), t->OrderLineAnalysisTable(),
+                                     t->VarianceHistoryTable(), t->OrderLineWeightTable()})
+      out.push_back(One("select count(*) from " + table + by_order));
+    for (const std::string& table :
+         {t->NominalAnalysisTable(), t->ProjectAnalysisTable(), t->RetentionAnalysisTable()})
+      out.push_back(One("select count(*) from " + table + by_key));
+    return out;
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+  std::shared_ptr<Connection> c_;
+};
+
+TEST_P(OrderDemoTest, TheSummaryFiguresAreWhatTheDatabaseHolds) {
+  const std::string demo = "demo order '" + db_.Text() + "'";
+  const Outcome first = RunProgram(db_.Folder(), demo);
+  ASSERT_EQ(first.status, 0) << first.out << first.err;
+  EXPECT_EQ(first.err, "");
+  c_ = db_.OpenBare();
+
+  // After the copy was deleted: the order whole, the copy gone.
+  const std::vector<double> order_rows = Figures(first.out, "  rows of PO5001: ");
+  EXPECT_EQ(order_rows, (std::vector<double>{1, 1, 1, 3, 2, 2, 3, 2, 2, 2})) << first.out;
+  EXPECT_EQ(order_rows, Counted("PO5001"));
+  EXPECT_EQ(Figures(first.out, "  rows of PO5002: "), Counted("PO5002"));
+  EXPECT_EQ(Counted("PO5002"), std::vector<double>(10, 0));
+  // While it existed the copy had the lines, analysis and project rows.
+  const std::size_t copied = first.out.find("  rows of PO5002: ");
+  ASSERT_NE(copied, std::string::npos);
+  EXPECT_EQ(Figures(first.out.substr(0, first.out.find('\n', copied)), "  rows of PO5002: "),
+            (std::vector<double>{1, 1, 1, 3, 2, 0, 3, 2, 2, 0}));
+
+  const auto t = c_->TableCatalogue();
+  EXPECT_EQ(Figures(first.out, "lines walked, order value ").at(0),
+            One("select sum(local_expect_cost) from " + t->OrderLineTable() + " where order_no = 'PO5001'"));
+  const std::vector<double> invoice = Figures(first.out, "the line now shows ");
+  ASSERT_EQ(invoice.size(), 2u);
+  EXPECT_EQ(invoice[0], One("select inv_qty_to_date from " + t->OrderLineTable() +
+                            " where order_no = 'PO5001' and order_line_no = '   3'"));
+  EXPECT_EQ(invoice[1], One("select inv_value_logged from " + t->OrderLineTable() +
+                            " where order_no = 'PO5001' and order_line_no = '   3'"));
+  EXPECT_EQ(invoice, (std::vector<double>{12, 87}));
+  // The copy's quantities went on order and came off again.
+  const std::string on_order = "select on_order_qty from " + t->StockTable() + " where product = ";
+  EXPECT_EQ(Figures(first.out, "  on order now: "),
+            (std::vector<double>{One(on_order + "'CPUMP-L'"), One(on_order + "'SEAL-KIT'")}));
+  EXPECT_EQ(One(on_order + "'CPUMP-L'"), 4);
+
+  // A second run writes the next free number and adds to the items' quantities.
+  const Outcome second = RunProgram(db_.Folder(), demo);
+  ASSERT_EQ(second.status, 0) << second.out << second.err;
+  EXPECT_EQ(Figures(second.out, "  rows of PO5002: "), Counted("PO5002"));
+  EXPECT_EQ(Counted("PO5002")[3], 3);
+  EXPECT_EQ(Counted("PO5003"), std::vector<double>(10, 0));
+  EXPECT_EQ(One(on_order + "'SEAL-KIT'"), 40);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, OrderDemoTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
 
 }  // namespace
 }  // namespace tarnlow

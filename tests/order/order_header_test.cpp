@@ -212,7 +212,8 @@ TEST_P(OrderHeaderTest, ANewConnectionPreparesEveryInsertAgainOnItsOwnTables) {
 TEST_P(OrderHeaderTest, EveryColumnComesBackAsWrittenInEachLayoutAndRateOption) {
   int n = 0;
   for (const char* options : {"extended=0", "extended=1", "release=7&extended=1", "extended=0&dualrate=1",
-                              "extended=1&dualrate=1&release=9"}) {
+                              "extended=1&dualrate=1&release=9", "kind=2&extended=1",
+                              "kind=2&extended=0&dualrate=1"}) {
     SCOPED_TRACE(options);
     const bool extended = std::string(options).find("extended=1") != std::string::npos &&
                           std::string(options).find("release=7") == std::string::npos;

@@ -479,6 +479,34 @@ TEST_P(OrderLineTest, TheSettersHandOrderLineAndConnectionToTheCompanions) {
   EXPECT_EQ(l->PODetpgD()->order_no(), "P2");
 }
 
+// A program built against the shared library assigns through its own copy
+// of a column constant, at an address of its own: the line must still know
+// which number it is handed. Copies stand in for the program's constants.
+constexpr tables::Column kProgramsOrderNo = tables::OrderLineTable::order_no;
+constexpr tables::Column kProgramsLineNo = tables::OrderLineTable::order_line_no;
+
+TEST(OrderLineCompanions, NumbersAssignedThroughAnotherCopyOfTheColumnReachTheCompanions) {
+  clsPODetailD line;
+  line.order_no = "P1";
+  line.order_line_no = 4;
+  // A copy stores the line's numbers without handing them on.
+  clsPODetailD other;
+  other.order_no = "P2";
+  other.order_line_no = 7;
+  line.CopyFrom(other);
+  ASSERT_EQ(line.PODetpgD()->order_no(), "P1");
+
+  PassedProp<&kProgramsOrderNo, ValueKind::Text, Access::GetLet, clsPODetailD> order_no(line);
+  order_no = "ignored";  // the program's property; the line hands on its own number
+  EXPECT_EQ(line.PODetpgD()->order_no(), "P2");
+  EXPECT_EQ(line.POVHstD()->order_no(), "P2");
+  EXPECT_EQ(line.PODetpgD()->order_line_no(), 4);  // not what was handed on
+  PassedProp<&kProgramsLineNo, ValueKind::Int16, Access::GetLet, clsPODetailD> order_line_no(line);
+  order_line_no = 1;
+  EXPECT_EQ(line.PODetpgD()->order_line_no(), 7);
+  EXPECT_EQ(line.POVHstD()->order_line_no(), 7);
+}
+
 TEST_P(OrderLineTest, CopyFromTakesTheFlagsAndTheOtherCompanionsUnlessThisLineIsAComment) {
   clsPODetailD from;
   FillLine(from, "P1", 3, 0);

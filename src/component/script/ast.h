@@ -143,6 +143,8 @@ struct Stmt {
     If,         // items: branches; else_block
     Do,         // items: its one branch
     ExitDo,
+    ForEach,    // target: the loop variable; items: one branch, its condition the collection
+    ExitFor,
     End,
     OnErrorResumeNext,
     OnErrorGoTo0,

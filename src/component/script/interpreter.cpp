@@ -18,6 +18,9 @@ namespace {
 constexpr std::int32_t kObjectRequired = 424;
 constexpr std::int32_t kCannotPerform = 17;
 constexpr std::int32_t kOutOfMemory = 7;
+// For Each over a value that has no enumeration member: an object of a class
+// that is no collection, or no object at all.
+constexpr std::int32_t kNotACollection = 451;
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -96,7 +99,7 @@ class Interpreter {
   }
 
  private:
-  enum class Flow { Next, ExitDo, End };
+  enum class Flow { Next, ExitDo, ExitFor, End };
 
   Flow RunBlock(Range block) {
     for (const StmtId id : program_.List(block)) {
@@ -160,6 +163,8 @@ class Interpreter {
         return RunBlock(s.else_block);
       case Stmt::Kind::Do: return Loop(s);
       case Stmt::Kind::ExitDo: return Flow::ExitDo;
+      case Stmt::Kind::ForEach: return ForEach(s);
+      case Stmt::Kind::ExitFor: return Flow::ExitFor;
       case Stmt::Kind::End: return Flow::End;
       case Stmt::Kind::OnErrorResumeNext:
         resume_next_ = true;
@@ -185,8 +190,42 @@ class Interpreter {
       if (s.test_first && done()) return Flow::Next;
       const Flow flow = RunBlock(loop.body);
       if (flow == Flow::ExitDo) return Flow::Next;
-      if (flow == Flow::End) return flow;
+      if (flow != Flow::Next) return flow;  // End, or Exit For of a For Each around the loop
       if (!s.test_first && done()) return Flow::Next;
+    }
+  }
+
+  // The members come from the collection's enumerator, a snapshot taken when
+  // the loop starts: members added or removed by the body are not visited
+  // or skipped. After the last pass the variable holds Nothing; Exit For
+  // leaves it on the member of its pass. An error in the For line itself
+  // under On Error Resume Next skips the whole loop.
+  Flow ForEach(const Stmt& s) {
+    const Branch& loop = program_.branches[s.items.first];
+    const Variant source = Eval(loop.condition);
+    if (!source.IsObject()) RaiseRuntime(kNotACollection);
+    const ObjectPtr collection = source.ToObject();
+    if (!collection) RaiseRuntime(err::ObjectNotSet);
+    const MemberInfo* enumeration = nullptr;
+    for (const MemberInfo& m : collection->Class().Members())
+      if (m.enumeration) enumeration = &m;
+    if (!enumeration) RaiseRuntime(kNotACollection);
+    const ObjectPtr enumerator = late::Invoke(*collection, *enumeration, CallKind::Get, {}).ToObject();
+    if (!enumerator) RaiseRuntime(kNotACollection);
+    const MemberInfo& next = late::Resolve(enumerator->Class(), "Next");
+    Variant& variable = variables_[Node(s.target).a];
+    while (true) {
+      CountStep(s.line);
+      Variant member = late::Invoke(*enumerator, next, CallKind::Method, {});
+      if (member.IsEmpty() || (member.IsObject() && !member.ToObject())) {
+        variable = Variant(ObjectPtr());
+        return Flow::Next;
+      }
+      variable = std::move(member);
+      const Flow flow = RunBlock(loop.body);
+      if (flow == Flow::ExitFor) return Flow::Next;
+      if (flow != Flow::Next) return flow;  // End, or Exit Do of a Do around the loop
+      line_ = s.line;
     }
   }
 
@@ -288,13 +327,7 @@ class Interpreter {
       case Expr::Kind::Variable: return variables_[e.a];
       case Expr::Kind::Paren: return Eval(e.a);
       case Expr::Kind::Member: return EvalMember(e, CallKind::Get);
-      case Expr::Kind::Index: {
-        // name(args) reaches the default member of an object, which none of
-        // the library's classes has; on anything else it is a mismatch.
-        const Variant& v = variables_[e.a];
-        if (v.IsObject()) RaiseRuntime(v.ToObject() ? err::NotSupported : err::ObjectNotSet);
-        RaiseRuntime(err::TypeMismatch);
-      }
+      case Expr::Kind::Index: return EvalDefault(e);
       case Expr::Kind::Call: return CallBuiltin(e);
       case Expr::Kind::Unary: return ApplyUnary(e.op(), Eval(e.a));
       case Expr::Kind::Binary: {
@@ -312,6 +345,23 @@ class Interpreter {
       }
     }
     return {};
+  }
+
+  // name(args): the default member of the object the variable holds (a
+  // collection's Item); a class without one does not support it, and on a
+  // value that is no object the call is a mismatch.
+  Variant EvalDefault(const Expr& e) {
+    const Variant& v = variables_[e.a];
+    if (!v.IsObject()) RaiseRuntime(err::TypeMismatch);
+    // Held here: an argument's evaluation may assign the variable.
+    const ObjectPtr object = v.ToObject();
+    if (!object) RaiseRuntime(err::ObjectNotSet);
+    const MemberInfo* member = nullptr;
+    for (const MemberInfo& m : object->Class().Members())
+      if (m.default_member) member = &m;
+    if (!member) RaiseRuntime(err::NotSupported);
+    std::vector<Variant> args = EvalArgs(e.args);
+    return late::Invoke(*object, *member, CallKind::Get, args);
   }
 
   Variant CallBuiltin(const Expr& e) {

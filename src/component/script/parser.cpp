@@ -85,10 +85,12 @@ std::optional<Variant> Constant(std::string_view lower) {
 }
 
 bool IsKeyword(std::string_view lower) {
-  static constexpr std::array<std::string_view, 32> kKeywords{
-      "and",   "or",     "xor",   "not",   "mod",  "is",    "if",    "then",      "else",    "elseif", "end",
-      "do",    "loop",   "while", "until", "exit", "set",   "print", "printrows", "dim",     "call",   "on",
-      "error", "resume", "next",  "goto",  "true", "false", "empty", "null",      "nothing", "err"};
+  // "Each" and "In" mean something only after "For": elsewhere they stay
+  // names, as scripts written before the loop existed may use them.
+  static constexpr std::array<std::string_view, 33> kKeywords{
+      "and",   "or",   "xor",   "not",    "mod",  "is",   "if",    "then",  "else",  "elseif",    "end",
+      "do",    "loop", "while", "until",  "exit", "for",  "set",   "print", "dim",   "printrows", "call",
+      "on",    "error", "resume", "next", "goto", "true", "false", "empty", "null",  "nothing",   "err"};
   return std::find(kKeywords.begin(), kKeywords.end(), lower) != kKeywords.end() ||
          FindBuiltin(lower) != nullptr || Constant(lower).has_value();
 }
@@ -121,7 +123,7 @@ class Parser {
   }
 
  private:
-  enum class Terminators { None, If, IfAfterElse, Loop };
+  enum class Terminators { None, If, IfAfterElse, Loop, Next };
 
   // Counts recursion into nested constructs and refuses what goes too deep.
   class Nest {
@@ -323,6 +325,7 @@ class Parser {
                (IsWord(first, "end") && IsWord(Peek(1), "if"));
       case Terminators::IfAfterElse: return IsWord(first, "end") && IsWord(Peek(1), "if");
       case Terminators::Loop: return IsWord(first, "loop");
+      case Terminators::Next: return IsWord(first, "next");
     }
     return false;
   }
@@ -341,6 +344,7 @@ class Parser {
           case Terminators::If:
           case Terminators::IfAfterElse: Fail("'End If' for the If of line " + std::to_string(opened_at));
           case Terminators::Loop: Fail("'Loop' for the Do of line " + std::to_string(opened_at));
+          case Terminators::Next: Fail("'Next' for the For of line " + std::to_string(opened_at));
         }
       }
       if (AtTerminator(terminators)) return List(block);
@@ -351,6 +355,7 @@ class Parser {
   StmtId ParseLine() {
     const Token& t = Peek();
     if (IsWord(t, "do")) return ParseDo();
+    if (IsWord(t, "for")) return ParseForEach();
     if (IsWord(t, "if")) return ParseIf();
     const StmtId s = ParseSimple();
     ExpectEndOfLine();
@@ -447,7 +452,37 @@ class Parser {
     return Add(s);
   }
 
-  // A statement that fits on one line (all but block If and Do).
+  // For Each name In expr NL block Next [name]
+  StmtId ParseForEach() {
+    Nest nest(*this);
+    const int line = NextLine();
+    ExpectWord("each", "Each");
+    const Token& name = Peek();
+    if (name.kind != TokenKind::Word || IsKeyword(name.lower)) Fail("a variable name after 'For Each'");
+    const std::string variable = name.lower;
+    const std::string shown = name.text;
+    Stmt s = NewStmt(Stmt::Kind::ForEach, line);
+    s.target = Add(Node(Expr::Kind::Variable, Slot(variable, shown)));
+    Advance();
+    ExpectWord("in", "In");
+    Branch loop;
+    loop.line = line;
+    loop.condition = ParseExpr();
+    ExpectEndOfLine();
+    ++for_loops_;
+    loop.body = ParseBlock(Terminators::Next, line);
+    --for_loops_;
+    Advance();  // Next
+    if (Peek().kind == TokenKind::Word) {
+      if (Peek().lower != variable) Fail("end of line or '" + shown + "' after 'Next'");
+      Advance();
+    }
+    ExpectEndOfLine();
+    s.items = Branches({loop});
+    return Add(s);
+  }
+
+  // A statement that fits on one line (all but block If, Do and For Each).
   StmtId ParseSimple() {
     const Token& t = Peek();
     const int line = t.line;
@@ -507,7 +542,11 @@ class Parser {
     }
     if (word == "exit") {
       Advance();
-      ExpectWord("do", "Do");
+      if (AcceptWord("for")) {
+        if (for_loops_ == 0) FailFound("a statement", "'Exit For' outside a For Each loop");
+        return Add(NewStmt(Stmt::Kind::ExitFor, line));
+      }
+      if (!AcceptWord("do")) Fail("'Do' or 'For' after 'Exit'");
       if (loops_ == 0) FailFound("a statement", "'Exit Do' outside a Do loop");
       return Add(NewStmt(Stmt::Kind::ExitDo, line));
     }
@@ -543,6 +582,7 @@ class Parser {
       return Add(s);
     }
     if (word == "loop") FailFound("a statement", "'Loop' without a Do");
+    if (word == "next") FailFound("a statement", "'Next' without a For");
     if (word == "else" || word == "elseif") FailFound("a statement", "'" + t.text + "' without an If");
     if (IsKeyword(word)) Fail("a statement");
     return ParseAssignmentOrCall();
@@ -878,7 +918,8 @@ class Parser {
   std::unordered_map<std::string, std::uint32_t> slots_;
   std::unordered_map<std::string, std::uint32_t> member_names_;
   int nesting_ = 0;
-  int loops_ = 0;
+  int loops_ = 0;      // Do loops open around the statement being parsed
+  int for_loops_ = 0;  // and For Each loops
   int single_if_ = 0;
 };
 

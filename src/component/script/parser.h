@@ -6,6 +6,7 @@
 //               | If expr Then NL block {ElseIf expr Then NL block} [Else NL block] End If
 //               | If expr Then simple [Else simple]
 //               | Do [(While|Until) expr] NL block Loop [(While|Until) expr] | Exit Do
+//               | For Each name In expr NL block Next [name] | Exit For
 //               | On Error Resume Next | On Error GoTo 0 | Err.Clear
 //               | Err.Raise expr [, expr [, expr]] | Dim name {, name} | End
 //   call       := member [args]         (args with or without parentheses)
@@ -15,6 +16,8 @@
 //                 & of + - of Mod of \ of * / of unary - + of member or primary
 //   primary    := number | "text" | #date# | True | False | Empty | Null | Nothing
 //               | vbCrLf and the other constants | name | name(args) | builtin(args)
+//                 (name(args) on an object reaches its default member, a
+//                 collection's Item)
 //               | Err[.Number|.Source|.Description] | ( expr )
 //
 // A "'" starts a comment outside strings, and so does Rem at the start of a
