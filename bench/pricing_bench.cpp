@@ -30,6 +30,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "connection/statistics.h"
 #include "tarnlow/tarnlow.h"
 
 namespace pricing_bench {
@@ -390,7 +391,7 @@ void SupplierInfoRepeatRead(benchmark::State& state, Database& db) {
   info.warehouse = warehouse;
   info.product = product;
   info.ReadIt();
-  const std::int64_t before = db.connection->Statistics().executions;
+  const std::int64_t before = Statistics(*db.connection).executions;
   for (auto _ : state) {
     info.supplier = supplier;
     info.warehouse = warehouse;
@@ -398,7 +399,7 @@ void SupplierInfoRepeatRead(benchmark::State& state, Database& db) {
     info.ReadIt();
     benchmark::DoNotOptimize(info.cost());
   }
-  if (db.connection->Statistics().executions != before) state.SkipWithError("the repeat read queried");
+  if (Statistics(*db.connection).executions != before) state.SkipWithError("the repeat read queried");
 }
 
 // The strictest baseline: a prebuilt key looked up in a map of the same size.

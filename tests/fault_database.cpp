@@ -1,5 +1,7 @@
 #include "fault_database.h"
 
+#include "connection/database_connection.h"
+
 #include <strings.h>
 
 #include <utility>
@@ -95,7 +97,8 @@ FaultyConnection OpenWithFaults(const ScratchDatabase& db, const std::string& op
   }
   auto plan = std::make_shared<FaultPlan>();
   auto wrapped = std::make_unique<FaultDatabase>(std::move(real), plan);
-  auto connection = std::make_shared<Connection>(std::move(parsed), std::move(wrapped));
+  auto database = DatabaseConnection::Create(std::move(wrapped), parsed.trace);
+  auto connection = std::make_shared<Connection>(std::move(parsed), std::move(database));
   CreateMissingTables(*connection);
   return {std::move(connection), std::move(plan)};
 }

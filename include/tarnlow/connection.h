@@ -20,13 +20,11 @@
 
 namespace tarnlow {
 
-namespace backend {
-class Database;
-class Statement;
-}  // namespace backend
-
 class Connection;
+// The open database connection and a statement the database has compiled:
+// the connection layer's own, which clients only hand back to it.
 class DatabaseConnection;
+class CompiledStatement;
 class Recordset;
 
 // ---- options ---------------------------------------------------------------
@@ -97,63 +95,6 @@ class TARNLOW_API SystemInfo final : public Object {
   std::string version_;
 };
 
-// Counts the connection keeps so that callers can see what reached the database.
-struct ConnectionStatistics {
-  std::int64_t prepares = 0;            // statement texts compiled by the database
-  std::int64_t executions = 0;          // statements run (prepared or literal)
-  std::int64_t catalogue_requests = 0;  // calls of TableCatalogue()
-};
-
-// ---- the open database connection ------------------------------------------
-
-// The open connection to the database: literal statements run here and row
-// sets are opened on it. Always owned through a shared_ptr: the connection
-// object, and every row set opened on it, share it, so that a row set works
-// on whichever of them the client lets go of first.
-class TARNLOW_API DatabaseConnection : public std::enable_shared_from_this<DatabaseConnection> {
-  // Only the connection object creates one.
-  struct Token {
-    explicit Token() = default;
-  };
-  friend class Connection;
-
- public:
-  DatabaseConnection(Token, std::unique_ptr<backend::Database> db, std::string trace);
-  ~DatabaseConnection();
-  DatabaseConnection(const DatabaseConnection&) = delete;
-  DatabaseConnection& operator=(const DatabaseConnection&) = delete;
-
-  // Runs a literal statement; returns the number of rows it changed.
-  std::int64_t Execute(std::string_view sql);
-  // Compiles a statement once for repeated execution. A statement text
-  // holding a NUL character is refused, here and below.
-  std::shared_ptr<backend::Statement> Prepare(std::string_view sql);
-  // Compiles a literal statement that runs once.
-  std::shared_ptr<backend::Statement> PrepareLiteral(std::string_view sql);
-  // Compiles a statement with placeholders the first time its text is asked
-  // for and gives the same compiled statement for that text afterwards; a
-  // few texts are kept. For statements this layer writes itself and runs
-  // again and again (a row set's update of its current row).
-  std::shared_ptr<backend::Statement> PrepareReused(const std::string& sql);
-  // The text as a literal to splice into a statement, quoted by this
-  // database's rules whatever settings its session has been given.
-  std::string QuoteLiteral(std::string_view text) const;
-  backend::Database& Database() { return *db_; }
-  const ConnectionStatistics& Statistics() const { return stats_; }
-  ConnectionStatistics& MutableStatistics() { return stats_; }
-  // Key columns by which a row of the table can be found again for an update.
-  const std::vector<std::string>& RowKey(const std::string& table);
-
- private:
-  void Trace(std::string_view sql);
-
-  std::unique_ptr<backend::Database> db_;
-  std::string trace_;
-  ConnectionStatistics stats_;
-  std::map<std::string, std::vector<std::string>> row_keys_;
-  std::map<std::string, std::shared_ptr<backend::Statement>, std::less<>> reused_;
-};
-
 // ---- the connection object ---------------------------------------------------
 
 class TARNLOW_API Connection final : public Object {
@@ -161,7 +102,9 @@ class TARNLOW_API Connection final : public Object {
   // An unopened connection object: every use of its database fails.
   Connection();
   explicit Connection(ConnectionOptions options);
-  Connection(ConnectionOptions options, std::unique_ptr<backend::Database> db);
+  // Over a database connection the connection layer has opened (null: an
+  // unopened connection object with these options).
+  Connection(ConnectionOptions options, std::shared_ptr<tarnlow::DatabaseConnection> db);
   ~Connection() override;
   const ClassInfo& Class() const override;
 
@@ -189,7 +132,6 @@ class TARNLOW_API Connection final : public Object {
   std::int64_t Execute(std::string_view sql);
   // The same for late-bound callers.
   void ExecuteText(const std::string& sql) { Execute(sql); }
-  const ConnectionStatistics& Statistics();
 
  private:
   ConnectionOptions options_;
@@ -261,7 +203,7 @@ class TARNLOW_API Command {
   bool prepared_ = true;
   std::shared_ptr<Connection> connection_;
   std::vector<Parameter> parameters_;
-  std::shared_ptr<backend::Statement> statement_;
+  std::shared_ptr<CompiledStatement> statement_;
   std::shared_ptr<Recordset> last_;
   std::size_t next_ = 0;  // where the next lookup by name starts: values are set in declared order
   bool unique_names_ = true;
@@ -347,12 +289,11 @@ class TARNLOW_API Recordset {
   void SetField(std::string_view name, Variant value);
   void Update();
 
-  // A row set over an executed command (forward-only, read-only).
-  void AttachExecuted(std::shared_ptr<backend::Statement> statement, bool has_row,
-                      std::shared_ptr<tarnlow::DatabaseConnection> connection);
-
  private:
   friend class Command;
+  // A row set over an executed command (forward-only, read-only).
+  void AttachExecuted(std::shared_ptr<CompiledStatement> statement, bool has_row,
+                      std::shared_ptr<tarnlow::DatabaseConnection> connection);
   std::size_t IndexOf(std::string_view name) const;
   std::size_t IndexOfSlow(std::string_view name) const;
   void RequireOpen() const;
@@ -364,14 +305,14 @@ class TARNLOW_API Recordset {
   int lock_type_ = adLockReadOnly;
   bool open_ = false;
   bool at_end_ = true;
-  std::shared_ptr<backend::Statement> statement_;
+  std::shared_ptr<CompiledStatement> statement_;
   // Updatable row sets keep the current row and its pending changes.
   std::vector<Variant> row_;
   std::vector<std::pair<std::size_t, Variant>> pending_;
   // Field positions by lower-case name, built on the first lookup by name
   // for the statement they belong to: copy routines read dozens of fields.
   mutable std::vector<std::pair<std::string, std::size_t>> index_;
-  mutable std::weak_ptr<backend::Statement> indexed_;
+  mutable std::weak_ptr<CompiledStatement> indexed_;
   mutable Variant field_;  // what Field gives, refilled in place
 };
 

@@ -16,13 +16,14 @@
 #include "tarnlow/error.h"
 #include "tarnlow/value.h"
 
-namespace tarnlow::backend {
+namespace tarnlow {
 
 // A statement compiled once by the database and run many times with new
-// values. Placeholders are "?" in the text given to Prepare.
-class Statement {
+// values. Placeholders are "?" in the text given to Prepare. Named outside
+// the seam's namespace because command and row-set objects hold one.
+class CompiledStatement {
  public:
-  virtual ~Statement() = default;
+  virtual ~CompiledStatement() = default;
 
   virtual int ParameterCount() const = 0;
   // Values for the next execution, 1-based in placeholder order. Text binds
@@ -56,6 +57,10 @@ class Statement {
   // Ends the current execution and releases what it holds.
   virtual void Reset() = 0;
 };
+
+namespace backend {
+
+using Statement = CompiledStatement;
 
 // A column as the database declares it, for comparing a site's tables with
 // the layouts this library writes.
@@ -111,4 +116,5 @@ std::unique_ptr<Database> OpenPostgres(const std::string& conninfo);
 // Opens a database through an ODBC driver from an ODBC connection string.
 std::unique_ptr<Database> OpenOdbc(const std::string& connection_string);
 
-}  // namespace tarnlow::backend
+}  // namespace backend
+}  // namespace tarnlow

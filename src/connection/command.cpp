@@ -1,6 +1,7 @@
 #include <strings.h>
 
 #include "connection/backend.h"
+#include "connection/database_connection.h"
 #include "connection/sql_text.h"
 #include "tarnlow/connection.h"
 

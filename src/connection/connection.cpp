@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "connection/backend.h"
+#include "connection/database_connection.h"
 #include "connection/sql_text.h"
 #include "framework/class_builder.h"
 
@@ -51,6 +52,11 @@ const ClassInfo& SystemInfo::Class() const {
 }
 
 // ---- the open database connection --------------------------------------------
+
+std::shared_ptr<DatabaseConnection> DatabaseConnection::Create(std::unique_ptr<backend::Database> db,
+                                                               std::string trace) {
+  return std::make_shared<DatabaseConnection>(Token(), std::move(db), std::move(trace));
+}
 
 DatabaseConnection::DatabaseConnection(Token, std::unique_ptr<backend::Database> db, std::string trace)
     : db_(std::move(db)), trace_(std::move(trace)) {}
@@ -132,17 +138,12 @@ Connection::Connection(ConnectionOptions options) : Connection(options, nullptr)
     case ConnectionOptions::Backend::PostgreSQL: db = backend::OpenPostgres(options_.target); break;
     case ConnectionOptions::Backend::ODBC: db = backend::OpenOdbc(options_.target); break;
   }
-  db_ = std::make_shared<tarnlow::DatabaseConnection>(tarnlow::DatabaseConnection::Token(), std::move(db),
-                                                      options_.trace);
+  db_ = tarnlow::DatabaseConnection::Create(std::move(db), options_.trace);
 }
 
-Connection::Connection(ConnectionOptions options, std::unique_ptr<backend::Database> db)
-    : options_(std::move(options)) {
-  if (db) {
-    options_.CheckBeforeOpen();
-    db_ = std::make_shared<tarnlow::DatabaseConnection>(tarnlow::DatabaseConnection::Token(), std::move(db),
-                                                        options_.trace);
-  }
+Connection::Connection(ConnectionOptions options, std::shared_ptr<tarnlow::DatabaseConnection> db)
+    : options_(std::move(options)), db_(std::move(db)) {
+  if (db_) options_.CheckBeforeOpen();
   catalogue_ = std::make_shared<tarnlow::TableCatalogue>(options_);
   system_ = std::make_shared<tarnlow::SystemInfo>(options_);
 }
@@ -196,8 +197,8 @@ std::int64_t Connection::Execute(std::string_view sql) {
   return DatabaseConnection().Execute(sql);
 }
 
-const ConnectionStatistics& Connection::Statistics() {
-  return DatabaseConnection().Statistics();
+const ConnectionStatistics& Statistics(Connection& connection) {
+  return connection.DatabaseConnection().Statistics();
 }
 
 const ClassInfo& Connection::Class() const {

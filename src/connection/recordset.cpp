@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "connection/backend.h"
+#include "connection/database_connection.h"
 #include "connection/sql_text.h"
 #include "framework/text.h"
 #include "tarnlow/connection.h"

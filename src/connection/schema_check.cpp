@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include "connection/backend.h"
+#include "connection/database_connection.h"
 #include "connection/schema.h"
 #include "tarnlow/schema.h"
 

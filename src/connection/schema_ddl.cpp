@@ -1,4 +1,5 @@
 #include "connection/backend.h"
+#include "connection/database_connection.h"
 #include "connection/schema.h"
 #include "tarnlow/schema.h"
 

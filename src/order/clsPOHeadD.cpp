@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"
 

@@ -1,5 +1,6 @@
 #include "tarnlow/order/clsPOHeadx1D.h"
 
+#include "connection/database_connection.h"
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"
 

@@ -1,5 +1,6 @@
 #include "tarnlow/order/clsPONLExtD.h"
 
+#include "connection/database_connection.h"
 #include "framework/class_builder.h"
 #include "order/analysis_key.h"
 #include "tarnlow/modules.h"

@@ -1,5 +1,6 @@
 #include "tarnlow/pricing/clsPOSuppInf.h"
 
+#include "connection/database_connection.h"
 #include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"

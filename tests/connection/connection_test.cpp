@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "connection/database_connection.h"
 #include "connection/backend.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
@@ -44,15 +45,15 @@ TEST_P(ConnectionLayerTest, AStatementIsCompiledOnceAndRunAgainWithNewValues) {
   holder.Connection(c_);
   holder.SQL("select cost from " + services_ + " where service = ?");
   holder.AddTextParameter("service", 20);
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   for (const char* key : {"A", "B", "A"}) {
     holder.SetTextValue("service", key);
     auto rs = holder.Command().Execute();
     EXPECT_EQ(rs->Fields(std::size_t{0}).ToDouble(), key[0] == 'A' ? 1.0 : 2.0);
     rs->Close();
   }
-  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1);
-  EXPECT_EQ(c_->Statistics().executions - before.executions, 3);
+  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 1);
+  EXPECT_EQ(Statistics(*c_).executions - before.executions, 3);
 }
 
 TEST_P(ConnectionLayerTest, RunningACommandAgainLeavesTheNewRowsToTheNewRowSet) {
@@ -81,16 +82,16 @@ TEST_P(ConnectionLayerTest, ACommandThatIsNotPreparedIsCompiledForEachExecution)
     command["service"].value = Variant(key);
     return command.Execute()->Fields("cost").ToDouble();
   };
-  auto before = c_->Statistics();
+  auto before = Statistics(*c_);
   EXPECT_EQ(runs("A"), 1.0);
   EXPECT_EQ(runs("B"), 2.0);
-  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1);
+  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 1);
   command.Prepared(false);
-  before = c_->Statistics();
+  before = Statistics(*c_);
   EXPECT_EQ(runs("A"), 1.0);
   EXPECT_EQ(runs("B"), 2.0);
-  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 2);
-  EXPECT_EQ(c_->Statistics().executions - before.executions, 2);
+  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 2);
+  EXPECT_EQ(Statistics(*c_).executions - before.executions, 2);
 }
 
 TEST_P(ConnectionLayerTest, ACommandOfTheTableTypeReadsTheTablesRows) {
@@ -164,7 +165,7 @@ TEST_P(ConnectionLayerTest, ARowSetUpdateIsCompiledOnceYetTracedEachTime) {
   const std::string trace = db_.Folder() + "/updates.sql";
   auto c = db_.Open("trace=" + trace);
   c->Execute("insert into " + services_ + " (service, cost) values ('U1', 1), ('U2', 2)");
-  const auto before = c->Statistics();
+  const auto before = Statistics(*c);
   for (const char* key : {"U1", "U2", "U1"}) {
     Recordset rs;
     rs.Open("select * from " + services_ + " where service = '" + key + "'", c->DatabaseConnection(),
@@ -172,7 +173,7 @@ TEST_P(ConnectionLayerTest, ARowSetUpdateIsCompiledOnceYetTracedEachTime) {
     rs.SetField("cost", Variant(rs.Fields("cost").ToDouble() + 10));
     rs.Update();
   }
-  EXPECT_EQ(c->Statistics().prepares - before.prepares, 4);  // three reads, one update
+  EXPECT_EQ(Statistics(*c).prepares - before.prepares, 4);  // three reads, one update
   EXPECT_EQ(test::Traced(trace, "UPDATE").size(), 3u);
   EXPECT_EQ(test::Select(*c, "select sum(cost) from " + services_)[0][0].ToDouble(), 33.0);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "connection/backend.h"
+#include "connection/database_connection.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 
@@ -287,7 +288,8 @@ TEST_P(OdbcBackendTest, InitOnAnotherKindOfDatabaseRefusesToGuessItsTypes) {
   };
   ConnectionOptions options = ConnectionOptions::Parse(db_.Text());
   const std::string target = options.target;
-  Connection foreign(std::move(options), std::make_unique<Foreign>(backend::OpenOdbc(target)));
+  Connection foreign(std::move(options),
+                     DatabaseConnection::Create(std::make_unique<Foreign>(backend::OpenOdbc(target)), ""));
   // Everything there: nothing to create, nothing refused.
   EXPECT_EQ(CreateMissingTables(foreign).existing.size(), CatalogueTableCount);
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 
@@ -98,11 +99,11 @@ TEST_P(OwnershipTest, AHolderGivenAnotherConnectionRunsThereWhileTheOldRowSetKee
   holder.Connection(second);
   first.reset();
   EXPECT_EQ(old_rows->Fields("cost").ToDouble(), 1.0);
-  const auto before = second->Statistics();
+  const auto before = Statistics(*second);
   auto rows = holder.Command().Execute();
   EXPECT_EQ(rows->Fields("cost").ToDouble(), 1.0);
-  EXPECT_EQ(second->Statistics().prepares - before.prepares, 1);  // compiled anew on the new connection
-  EXPECT_EQ(second->Statistics().executions - before.executions, 1);
+  EXPECT_EQ(Statistics(*second).prepares - before.prepares, 1);  // compiled anew on the new connection
+  EXPECT_EQ(Statistics(*second).executions - before.executions, 1);
 }
 
 TEST_P(OwnershipTest, AnUpdatableRowSetWritesThroughAConnectionTheClientLetGoOf) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "order/order_support.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
@@ -554,9 +555,9 @@ TEST_P(OrderLineTest, InvoicingAddsToTheStoredLineOnly) {
   const double value = l->inv_value_logged();
   l->UpdateForInvoice(2.5, 10.0);
   l->UpdateForInvoice(0.5, 1.25);
-  const auto before = c_->Statistics().executions;
+  const auto before = Statistics(*c_).executions;
   l->UpdateForInvoice(0, 0);
-  EXPECT_EQ(c_->Statistics().executions, before + 1);  // amounts of 0 still go to the database
+  EXPECT_EQ(Statistics(*c_).executions, before + 1);  // amounts of 0 still go to the database
   EXPECT_EQ(l->inv_qty_to_date(), qty);
   EXPECT_EQ(l->inv_value_logged(), value);
   EXPECT_EQ(test::Traced(trace_, "UPDATE "), std::vector<std::string>{kInvoiceUpdate});

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "fault_database.h"
 #include "pricing/colPOPDiscount.h"
 #include "tarnlow/late_binding.h"
@@ -44,7 +45,7 @@ class DiscountTest : public ::testing::TestWithParam<std::string> {
     discount_.prod_disc_code = prod;
     discount_.price_list = list;
   }
-  std::int64_t Executions() { return c_->Statistics().executions; }
+  std::int64_t Executions() { return Statistics(*c_).executions; }
 
   test::ScratchDatabase db_{GetParam()};
   std::string trace_ = db_.Folder() + "/trace.txt";

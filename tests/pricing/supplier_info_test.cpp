@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "fault_database.h"
 #include "tarnlow/pricing/clsPOSuppInf.h"
 #include "test_support.h"
@@ -48,14 +49,14 @@ class SupplierInfoTest : public ::testing::TestWithParam<std::string> {
   }
   // Reads by product and answers how many statements reached the database.
   std::int64_t ReadIt() {
-    const std::int64_t before = c_->Statistics().executions;
+    const std::int64_t before = Statistics(*c_).executions;
     info_.ReadIt();
-    return c_->Statistics().executions - before;
+    return Statistics(*c_).executions - before;
   }
   std::int64_t ReadItByPartNo() {
-    const std::int64_t before = c_->Statistics().executions;
+    const std::int64_t before = Statistics(*c_).executions;
     info_.ReadItByPartNo();
-    return c_->Statistics().executions - before;
+    return Statistics(*c_).executions - before;
   }
 
   test::ScratchDatabase db_{GetParam()};

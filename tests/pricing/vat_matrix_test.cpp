@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "fault_database.h"
 #include "tarnlow/pricing/clsCEVatMatD.h"
 #include "test_support.h"
@@ -32,7 +33,7 @@ class VatMatrixTest : public ::testing::TestWithParam<std::string> {
     EXPECT_EQ(matrix_.vat_code(), "none") << "a miss leaves vat_code alone";
     return "none";
   }
-  std::int64_t Executions() { return c_->Statistics().executions; }
+  std::int64_t Executions() { return Statistics(*c_).executions; }
 
   test::ScratchDatabase db_{GetParam()};
   std::string trace_ = db_.Folder() + "/trace.txt";

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "fault_database.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
@@ -149,12 +150,12 @@ TEST_P(ReceiptAuditTest, TheUnitCodeIsCutBetweenCharactersNotBytes) {
 
 TEST_P(ReceiptAuditTest, KindTwoNamesTheCommentColumnAndKeysEveryRow) {
   auto [c, faults] = Open("kind=2&release=5");
-  const auto before = c->Statistics();
+  const auto before = Statistics(*c);
   Fill("000001");
   audit_.InsertRow();
   audit_.receipt_no = "000002";
   audit_.InsertRow();
-  EXPECT_EQ(c->Statistics().prepares - before.prepares, 1);
+  EXPECT_EQ(Statistics(*c).prepares - before.prepares, 1);
 
   const Rows rows = Stored(*c, "unique_no, comment, receipt_no");
   ASSERT_EQ(rows.size(), 2u);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 
@@ -122,15 +123,15 @@ TEST_P(ReceiptStockTest, TheStatementsAreTheDesignedTexts) {
 }
 
 TEST_P(ReceiptStockTest, EachStatementIsPreparedOncePerObject) {
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   for (int i = 0; i < 3; ++i) {
     stock_.warehouse = "01";
     stock_.product = i % 2 ? "NUT" : "BOLT";
     stock_.ReadIt();
     Receive(stock_, 1, 1);
   }
-  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 2);
-  EXPECT_EQ(c_->Statistics().catalogue_requests - before.catalogue_requests, 2);
+  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 2);
+  EXPECT_EQ(Statistics(*c_).catalogue_requests - before.catalogue_requests, 2);
 }
 
 TEST_P(ReceiptStockTest, AMissingItemRaisesItsRecordAndKeepsTheProperties) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "connection/database_connection.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 
@@ -27,13 +28,13 @@ TEST_P(ServiceTest, ReadsAnItemByItsCode) {
 }
 
 TEST_P(ServiceTest, PreparesOnceAndAsksTheCatalogueOnce) {
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   for (const char* code : {"INSTALL", "FREIGHT", "INSTALL"}) {
     service_.Service = code;
     service_.ReadIt();
   }
-  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1);
-  EXPECT_EQ(c_->Statistics().catalogue_requests - before.catalogue_requests, 1);
+  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 1);
+  EXPECT_EQ(Statistics(*c_).catalogue_requests - before.catalogue_requests, 1);
   EXPECT_EQ(service_.cost(), 42.5);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "fault_database.h"
 #include "tarnlow/stock/clsSTBatchD.h"
 #include "test_support.h"
@@ -170,14 +171,14 @@ TEST_P(BatchTest, ClockNumbersGiveUpAfterTheirBound) {
   auto b = Batch("P1");
   auto flips = std::make_shared<int>(0);
   b->SetClock([flips] { return Date::FromCalendar(2000, 1, 1, 12, 0, (*flips)++ % 2); });
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   const Error e = test::CatchError([&] { b->InsertNewBatch(); });
   EXPECT_EQ(e.Number(), vbObjectError);
   EXPECT_EQ(e.Description(),
             "No free batch sequence number for warehouse 01 and product P1 after 1860 attempts");
   EXPECT_EQ(e.Source(), "Line No.: 70 TarnlowSTData\r\n" + kInsertNewLabel + "70");
   // The scheme query, then exactly the bounded number of inserts.
-  EXPECT_EQ(c_->Statistics().executions - before.executions, 1 + clsSTBatchD::kMaxClockAttempts);
+  EXPECT_EQ(Statistics(*c_).executions - before.executions, 1 + clsSTBatchD::kMaxClockAttempts);
   EXPECT_EQ(Numbers("P1").size(), 186u);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "fault_database.h"
 #include "tarnlow/stock/clsSTHistory.h"
 #include "test_support.h"
@@ -67,13 +68,13 @@ TEST_P(HistoryTest, StatementsAreBuiltOnceWithTheirExactTexts) {
   const std::string trace = db_.Folder() + "/trace.txt";
   Open("trace=" + trace);
   auto h = Movement("P1", day_);
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   const std::size_t schema_lines = Lines(trace).size();  // the tables were created through it
   h->PrepareInsertStatement();
   h->PrepareInsertStatement();
   h->PrepareNextNumber();
   h->PrepareNextNumber();
-  EXPECT_EQ(c_->Statistics().catalogue_requests - before.catalogue_requests, 2);
+  EXPECT_EQ(Statistics(*c_).catalogue_requests - before.catalogue_requests, 2);
   h->InsertNewHistory();
   h->InsertNewHistory();
   h->sequence_no = "000100";
@@ -83,7 +84,7 @@ TEST_P(HistoryTest, StatementsAreBuiltOnceWithTheirExactTexts) {
   ASSERT_GE(lines.size(), schema_lines);
   EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(schema_lines), lines.end()),
             (std::vector<std::string>{kNextText, kInsertText}));
-  EXPECT_EQ(c_->Statistics().catalogue_requests - before.catalogue_requests, 2);
+  EXPECT_EQ(Statistics(*c_).catalogue_requests - before.catalogue_requests, 2);
 }
 
 TEST_P(HistoryTest, NumbersRunFrom000000PerWarehouseProductAndDay) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "fault_database.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
@@ -58,13 +59,13 @@ TEST_P(NominalCategoryTest, ReadsTheReceiptAndBalanceSheetAccountsOfACategory) {
 }
 
 TEST_P(NominalCategoryTest, PreparesOnceWithTheExactStatement) {
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   for (const char* code : {"RAW", "FIN", "RAW"}) {
     category_.nl_category = code;
     category_.ReadIt();
   }
-  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1);
-  EXPECT_EQ(c_->Statistics().catalogue_requests - before.catalogue_requests, 1);
+  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 1);
+  EXPECT_EQ(Statistics(*c_).catalogue_requests - before.catalogue_requests, 1);
   EXPECT_EQ(Traced(trace_, "select st_balance_acc"),
             std::vector<std::string>{
                 "select st_balance_acc,po_recp_acc from stock_category where nl_category = ?"});
@@ -185,12 +186,12 @@ class NominalMovementTest : public ::testing::TestWithParam<std::string> {
 
 TEST_P(NominalMovementTest, InsertsMovementsWithTheExactStatement) {
   auto [c, faults] = Open("kind=1");
-  const auto before = c->Statistics();
+  const auto before = Statistics(*c);
   Fill("GRN001", 125.5);
   movement_.InsertRow();
   Fill("GRN002", -3.25);
   movement_.InsertRow();
-  EXPECT_EQ(c->Statistics().prepares - before.prepares, 1);
+  EXPECT_EQ(Statistics(*c).prepares - before.prepares, 1);
 
   const Rows rows = Stored(*c, "account, amount_posted, comments, movement_date, post_flag, tranaction_ref");
   ASSERT_EQ(rows.size(), 2u);

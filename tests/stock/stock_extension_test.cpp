@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "fault_database.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
@@ -206,7 +207,7 @@ class ProductGroupToleranceTest : public ::testing::TestWithParam<std::string> {
 };
 
 TEST_P(ProductGroupToleranceTest, FindsAGroupsTolerancesInOneReadOfTheTable) {
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   Read("FASTENER");
   EXPECT_EQ(tolerance_.delivery_qty_tol(), "10");
   EXPECT_EQ(tolerance_.call_off_qty_tol(), "5");
@@ -221,7 +222,7 @@ TEST_P(ProductGroupToleranceTest, FindsAGroupsTolerancesInOneReadOfTheTable) {
   Read("FASTENER");
   EXPECT_EQ(tolerance_.delivery_qty_tol(), "10");
 
-  EXPECT_EQ(c_->Statistics().executions - before.executions, 1);
+  EXPECT_EQ(Statistics(*c_).executions - before.executions, 1);
   EXPECT_EQ(Traced(trace_, "select * from product_group_tolerance"),
             std::vector<std::string>{"select * from product_group_tolerance"});
 }
@@ -292,11 +293,11 @@ TEST_P(ProductGroupToleranceTest, AFailedLoadIsTriedAgainOnTheNextLookup) {
 }
 
 TEST_P(ProductGroupToleranceTest, TheSingleGroupReadIsPreparedButNeverRun) {
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   tolerance_.PrepareReadStatement();
   tolerance_.PrepareReadStatement();
   Read("PAINT");
-  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1) << "only the load reached the database";
+  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 1) << "only the load reached the database";
   EXPECT_TRUE(Traced(trace_, "select * from product_group_tolerance where").empty());
 
   test::MessageCapture messages;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "fault_database.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
@@ -79,7 +80,7 @@ TEST_P(ProductUnitTest, InsertsAndReadsRowsWithTheExactStatements) {
 }
 
 TEST_P(ProductUnitTest, LooksRowsUpInTheCacheByKeyString) {
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   Key("01", "BOLT-M8", "BOX", "EACH");
   unit_.ReadFromList();
   EXPECT_EQ(unit_.conv_factor(), 12);
@@ -95,7 +96,7 @@ TEST_P(ProductUnitTest, LooksRowsUpInTheCacheByKeyString) {
   unit_.ReadFromList();
   EXPECT_EQ(unit_.conv_factor(), 40);
   EXPECT_EQ(unit_.base_name(), "PALLET");
-  EXPECT_EQ(c_->Statistics().executions - before.executions, 1);
+  EXPECT_EQ(Statistics(*c_).executions - before.executions, 1);
   EXPECT_EQ(Traced(trace_, "select * from product_unit_conversion"),
             std::vector<std::string>{"select * from product_unit_conversion"});
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "fault_database.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
@@ -77,7 +78,7 @@ TEST_P(UnitConversionTest, ReadsOnePairFromTheTable) {
 }
 
 TEST_P(UnitConversionTest, LooksPairsUpInOneReadOfTheTable) {
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   Pair("BOX12", "EACH");  // stored with a trailing blank, found without
   conversion_.ReadFromList();
   EXPECT_EQ(conversion_.conv_factor(), 12);
@@ -96,7 +97,7 @@ TEST_P(UnitConversionTest, LooksPairsUpInOneReadOfTheTable) {
   EXPECT_EQ(conversion_.base_name(), "KG");
   EXPECT_EQ(conversion_.converted_unit(), "GRAM");
 
-  EXPECT_EQ(c_->Statistics().executions - before.executions, 1);
+  EXPECT_EQ(Statistics(*c_).executions - before.executions, 1);
   EXPECT_EQ(Traced(trace_, "select * from unit_conversion"),
             std::vector<std::string>{"select * from unit_conversion order by base_name"});
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/database_connection.h"
 #include "fault_database.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
@@ -33,7 +34,7 @@ class UnitDescriptionTest : public ::testing::TestWithParam<std::string> {
 };
 
 TEST_P(UnitDescriptionTest, ReadsOneUnitFromTheTable) {
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   unit_.unit_code = "LITRE   ";  // the let drops trailing blanks
   EXPECT_EQ(unit_.unit_code(), "LITRE");
   unit_.ReadIt();
@@ -42,20 +43,20 @@ TEST_P(UnitDescriptionTest, ReadsOneUnitFromTheTable) {
   unit_.ReadIt();
   EXPECT_EQ(unit_.dec_places(), 0);
   EXPECT_EQ(unit_.KeyString(), "EACH");
-  EXPECT_EQ(c_->Statistics().prepares - before.prepares, 1);
+  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 1);
   EXPECT_EQ(Traced(trace_, "select unit_code"),
             std::vector<std::string>{"select unit_code,   dec_places  from unit_description where unit_code = ? "});
 }
 
 TEST_P(UnitDescriptionTest, LooksUnitsUpInOneReadOfTheTable) {
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   for (const auto& [code, places] : std::vector<std::pair<std::string, int>>{{"KG", 3}, {"EACH", 0}, {"LITRE", 2}}) {
     unit_.unit_code = code;
     unit_.ReadFromList();
     EXPECT_EQ(unit_.dec_places(), places) << code;
     EXPECT_EQ(unit_.unit_code(), code);
   }
-  EXPECT_EQ(c_->Statistics().executions - before.executions, 1);
+  EXPECT_EQ(Statistics(*c_).executions - before.executions, 1);
   EXPECT_EQ(Traced(trace_, "select unit_code"),
             std::vector<std::string>{"select unit_code,   dec_places from unit_description"});
 }
@@ -91,13 +92,13 @@ TEST_P(UnitDescriptionTest, TheCopyIsStaleUntilAConnectionIsSetAgain) {
   EXPECT_EQ(unit_.dec_places(), 3);
 
   // Setting the connection, even the same one, empties the copy.
-  const auto before = c_->Statistics();
+  const auto before = Statistics(*c_);
   unit_.SageConnection(c_);
   unit_.ReadFromList();
   EXPECT_EQ(unit_.dec_places(), 4);
   unit_.unit_code = "BOX12";
   unit_.ReadFromList();
-  EXPECT_EQ(c_->Statistics().executions - before.executions, 1);
+  EXPECT_EQ(Statistics(*c_).executions - before.executions, 1);
 }
 
 TEST_P(UnitDescriptionTest, AnEmptyTableGivesAnEmptyCopy) {
