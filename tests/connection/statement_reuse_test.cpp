@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "connection/backend.h"
+#include "connection/database_connection.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 
