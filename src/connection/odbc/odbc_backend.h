@@ -142,6 +142,7 @@ class OdbcStatement final : public Statement {
   int ColumnCount() const override;
   const std::string& ColumnName(int index) const override;
   Variant Column(int index) const override;
+  const Variant& ColumnValue(int index, Variant& scratch) const override;
   std::int64_t RowsAffected() const override { return rows_affected_; }
   void Reset() override;
 
@@ -203,6 +204,9 @@ class OdbcStatement final : public Statement {
   // Cells SQLGetData has read for the current row, for unbound columns.
   mutable std::vector<Variant> row_cache_;
   mutable std::vector<bool> row_cached_;
+  // Block-fetched cells as last read, one per column, so that a reference
+  // to one column's value outlives the reading of another.
+  mutable std::vector<Variant> cells_;
 };
 
 class OdbcDatabase final : public Database {

@@ -275,6 +275,7 @@ void OdbcStatement::LoadColumns() const {
   }
   row_cache_.assign(columns_.size(), Variant());
   row_cached_.assign(columns_.size(), false);
+  cells_.assign(columns_.size(), Variant());
   columns_known_ = true;
 }
 
@@ -370,10 +371,18 @@ const std::string& OdbcStatement::ColumnName(int index) const {
 }
 
 Variant OdbcStatement::Column(int index) const {
+  Variant scratch;
+  return ColumnValue(index, scratch);
+}
+
+const Variant& OdbcStatement::ColumnValue(int index, Variant& /*scratch*/) const {
   if (index < 0 || index >= ColumnCount()) RaiseRuntime(err::SubscriptOutOfRange);
   if (!has_row_) RaiseRuntime(err::NoCurrentRecord);
   const auto i = static_cast<std::size_t>(index);
-  if (bound_) return Cell(columns_[i], position_);
+  if (bound_) {
+    cells_[i] = Cell(columns_[i], position_);
+    return cells_[i];
+  }
   // SQLGetData reads a row's columns once each, in order: read them all on
   // the first request and keep them for the row.
   if (!row_cached_[i]) {
