@@ -3,8 +3,6 @@
 // optimistic numbering must lose no row and, where numbers are decimal,
 // leave neither a gap nor a duplicate.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,61 +31,10 @@ std::string SixDigits(int n) {
   return text;
 }
 
-// Runs body(writer) in `writers` child processes, released together, and
-// returns what went wrong in them (empty when every one succeeded). A child
-// leaves by _exit so that nothing of the test framework runs twice.
+// Runs body(writer) in `writers` child processes released together; what
+// went wrong in them (empty when every one succeeded).
 std::vector<std::string> RunWriters(int writers, const std::function<void(int)>& body) {
-  int gate[2];
-  int report[2];
-  if (pipe(gate) != 0 || pipe(report) != 0) return {"pipe failed"};
-  std::fflush(nullptr);
-  std::vector<pid_t> children;
-  for (int w = 0; w < writers; ++w) {
-    const pid_t pid = fork();
-    if (pid < 0) return {"fork failed"};
-    if (pid == 0) {
-      close(gate[1]);
-      close(report[0]);
-      alarm(kWriterSeconds);
-      char go = 0;
-      const bool released = read(gate[0], &go, 1) == 0;  // the parent closes the gate
-      std::string failure;
-      try {
-        if (released) body(w);
-      } catch (const Error& e) {
-        failure = "writer " + std::to_string(w) + ": " + std::to_string(e.Number()) + " " + e.Source() +
-                  ": " + e.Description() + "\n";
-      } catch (const std::exception& e) {
-        failure = "writer " + std::to_string(w) + ": " + e.what() + "\n";
-      }
-      if (!failure.empty()) {
-        [[maybe_unused]] const auto n = write(report[1], failure.data(), failure.size());
-      }
-      _exit(failure.empty() && released ? 0 : 1);
-    }
-    children.push_back(pid);
-  }
-  close(gate[0]);
-  close(report[1]);
-  close(gate[1]);  // all children start now
-
-  std::vector<std::string> problems;
-  std::string reported;
-  char buffer[512];
-  for (ssize_t n; (n = read(report[0], buffer, sizeof buffer)) > 0;)
-    reported.append(buffer, static_cast<std::size_t>(n));
-  close(report[0]);
-  if (!reported.empty()) problems.push_back(reported);
-  for (const pid_t pid : children) {
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) {
-      problems.push_back("waitpid failed");
-    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      problems.push_back("writer process " + std::to_string(pid) + " ended with status " +
-                         std::to_string(status));
-    }
-  }
-  return problems;
+  return test::RunProcesses(writers, body, kWriterSeconds);
 }
 
 class NumberingConcurrencyTest : public ::testing::TestWithParam<std::string> {
