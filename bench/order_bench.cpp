@@ -41,11 +41,17 @@
 #include <vector>
 
 #include "component/script/script.h"
+#include "paired_cases.h"
 #include "receipt_bench_support.h"
 #include "tarnlow/tarnlow.h"
 
 namespace order_bench {
 namespace {
+
+using paired_cases::Clocks;
+using paired_cases::ReadLines;
+using paired_cases::TempPath;
+using paired_cases::WithOption;
 
 using receipt_bench::PgRaw;
 using receipt_bench::SqliteRaw;
@@ -214,8 +220,7 @@ const std::string kHeaderInsert =
     ",tran_code2,tran_code3,vat_type,address6,town_city,county,state_region,iso_country_code,country"
     ",del_town_city,del_county,del_state_region,del_iso_country_co,del_country) VALUES ( ?,?,?,?,?,?,?,?"
     ",?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? ,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
-const std::string kFaxInsert =
-    "INSERT INTO purchase_order_fax ( fax,order_no) VALUES (?,?)";
+const std::string kFaxInsert = "INSERT INTO purchase_order_fax ( fax,order_no) VALUES (?,?)";
 const std::string kVatStateInsert =
     "INSERT INTO purchase_order_vat_state (order_no, vatstate, spare2 ) VALUES (?,?,?)";
 const std::string kLineInsert =
@@ -376,7 +381,8 @@ class RawOrder {
     Check(db_.Write(insert.stmt));
   }
   static void Check(WriteOutcome outcome) {
-    if (outcome != WriteOutcome::Done) throw std::runtime_error("raw order: a row was refused as a duplicate");
+    if (outcome != WriteOutcome::Done)
+      throw std::runtime_error("raw order: a row was refused as a duplicate");
   }
 
   // The check order's rows of the insert's table, one query per row.
@@ -385,7 +391,7 @@ class RawOrder {
     std::string select = "select ";
     for (std::size_t c = 0; c < columns.size(); ++c) {
       select += (c ? ", " : "") + columns[c];
-      insert.fill.push_back(columns[c] == "order_no"                                   ? Fill::OrderNo
+      insert.fill.push_back(columns[c] == "order_no"                                      ? Fill::OrderNo
                             : columns[c] == "record_key" || columns[c] == "order_det_key" ? Fill::PrefixedKey
                                                                                           : Fill::Stored);
     }
@@ -407,8 +413,8 @@ class RawOrder {
         case RowKey::RecordKey: db_.Text(read, 1, KeyPrefix(check_order) + LineKey(line)); break;
       }
       if (!db_.Query(read))
-        throw std::runtime_error(std::string("raw order: the check order has no row ") + std::to_string(line) +
-                                 " in " + insert.table);
+        throw std::runtime_error(std::string("raw order: the check order has no row ") +
+                                 std::to_string(line) + " in " + insert.table);
       std::vector<Cell> cells(columns.size());
       for (std::size_t c = 0; c < columns.size(); ++c) {
         const int at = static_cast<int>(c);
@@ -440,8 +446,9 @@ class RawOrder {
 void Seed(tarnlow::Connection& c) {
   c.Execute("begin");
   for (int line = 1; line <= kLines; ++line)
-    c.Execute("insert into stock_item (warehouse, product, physical_qty, on_order_qty, current_cost) values ('" +
-              std::string(kWarehouse) + "', '" + Product(line) + "', 0, 0, " + std::to_string(Price(line)) + ")");
+    c.Execute(
+        "insert into stock_item (warehouse, product, physical_qty, on_order_qty, current_cost) values ('" +
+        std::string(kWarehouse) + "', '" + Product(line) + "', 0, 0, " + std::to_string(Price(line)) + ")");
   c.Execute("commit");
 }
 
@@ -486,46 +493,7 @@ std::vector<std::string> OrderRows(tarnlow::Connection& c, const std::string& or
   return out;
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string TempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() / (name + "_" + std::to_string(::getpid()))).string();
-}
-
-std::string WithOption(const std::string& text, const std::string& option) {
-  return text + (text.find('?') == std::string::npos ? "?" : "&") + option;
-}
-
 // ---- one database's cases ---------------------------------------------------------------
-
-// Wall and thread CPU time summed over the orders of one side, in seconds.
-struct Clocks {
-  double wall = 0, cpu = 0;
-  std::int64_t orders = 0;
-
-  template <class F>
-  void Time(F&& order) {
-    const auto wall_start = std::chrono::steady_clock::now();
-    const double cpu_start = ThreadCpu();
-    order();
-    cpu += ThreadCpu() - cpu_start;
-    wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
-    ++orders;
-  }
-  double WallPerOrder() const { return wall / static_cast<double>(orders) * 1e6; }
-  double CpuPerOrder() const { return cpu / static_cast<double>(orders) * 1e6; }
-
-  static double ThreadCpu() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-  }
-};
 
 template <class Db>
 class Bench {
@@ -574,22 +542,9 @@ class Bench {
     Run(state, [&] {
       auto lib = [&] { library.Time([&] { library_->Write(library_numbers_.Next()); }); };
       auto direct = [&] { raw.Time([&] { raw_->Write(raw_numbers_.Next()); }); };
-      if (library_first) {
-        lib();
-        direct();
-      } else {
-        direct();
-        lib();
-      }
-      library_first = !library_first;
+      paired_cases::AlternateTurn(library_first, lib, direct);
     });
-    if (library.orders == 0 || raw.orders == 0) return;
-    state.counters["lib_wall_us"] = library.WallPerOrder();
-    state.counters["raw_wall_us"] = raw.WallPerOrder();
-    state.counters["wall_ratio"] = library.wall / raw.wall;
-    state.counters["lib_cpu_us"] = library.CpuPerOrder();
-    state.counters["raw_cpu_us"] = raw.CpuPerOrder();
-    state.counters["cpu_ratio"] = library.cpu / raw.cpu;
+    paired_cases::ReportPair(state, library, raw);
   }
 
  protected:
@@ -663,7 +618,8 @@ class Bench {
     const std::vector<std::string> library_rows = OrderRows(*connection_, kCheckLibrary);
     const std::vector<std::string> raw_rows = OrderRows(*connection_, kCheckRaw);
     if (library_rows != raw_rows) {
-      const auto [a, b] = std::mismatch(library_rows.begin(), library_rows.end(), raw_rows.begin(), raw_rows.end());
+      const auto [a, b] =
+          std::mismatch(library_rows.begin(), library_rows.end(), raw_rows.begin(), raw_rows.end());
       return "check: the orders' rows differ: library [" + (a == library_rows.end() ? "" : *a) + "], raw [" +
              (b == raw_rows.end() ? "" : *b) + "]";
     }

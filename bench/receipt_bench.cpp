@@ -37,11 +37,17 @@
 #include <string>
 #include <vector>
 
+#include "paired_cases.h"
 #include "receipt_bench_support.h"
 #include "tarnlow/tarnlow.h"
 
 namespace receipt_bench {
 namespace {
+
+using paired_cases::Clocks;
+using paired_cases::ReadLines;
+using paired_cases::TempPath;
+using paired_cases::WithOption;
 
 // ---- the receipt's data ----------------------------------------------------------
 
@@ -815,46 +821,7 @@ std::string CheckUpdated(const std::string& table, const Rows& s0, const Rows& s
   return "";
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string TempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() / (name + "_" + std::to_string(::getpid()))).string();
-}
-
-std::string WithOption(const std::string& text, const std::string& option) {
-  return text + (text.find('?') == std::string::npos ? "?" : "&") + option;
-}
-
 // ---- one database's pair of cases -----------------------------------------------------
-
-// Wall and thread CPU time summed over the receipts of one side, in seconds.
-struct Clocks {
-  double wall = 0, cpu = 0;
-  std::int64_t receipts = 0;
-
-  template <class F>
-  void Time(F&& receipt) {
-    const auto wall_start = std::chrono::steady_clock::now();
-    const double cpu_start = ThreadCpu();
-    receipt();
-    cpu += ThreadCpu() - cpu_start;
-    wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
-    ++receipts;
-  }
-  double WallPerReceipt() const { return wall / static_cast<double>(receipts) * 1e6; }
-  double CpuPerReceipt() const { return cpu / static_cast<double>(receipts) * 1e6; }
-
-  static double ThreadCpu() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-  }
-};
 
 template <class Db>
 class Bench {
@@ -912,22 +879,9 @@ class Bench {
       if (!other) throw std::runtime_error("every raw item has had its receipts");
       auto lib = [&] { library.Time([&] { library_->Run(item); }); };
       auto direct = [&] { raw.Time([&] { raw_->Run(*other); }); };
-      if (library_first) {
-        lib();
-        direct();
-      } else {
-        direct();
-        lib();
-      }
-      library_first = !library_first;
+      paired_cases::AlternateTurn(library_first, lib, direct);
     });
-    if (library.receipts == 0 || raw.receipts == 0) return;
-    state.counters["lib_wall_us"] = library.WallPerReceipt();
-    state.counters["raw_wall_us"] = raw.WallPerReceipt();
-    state.counters["wall_ratio"] = library.wall / raw.wall;
-    state.counters["lib_cpu_us"] = library.CpuPerReceipt();
-    state.counters["raw_cpu_us"] = raw.CpuPerReceipt();
-    state.counters["cpu_ratio"] = library.cpu / raw.cpu;
+    paired_cases::ReportPair(state, library, raw);
   }
 
  protected:
