@@ -48,7 +48,8 @@ struct Database {
   std::string path;
   std::shared_ptr<tarnlow::Connection> connection;
   Database() {
-    path = (std::filesystem::temp_directory_path() / ("tarnlow_unit_bench_" + std::to_string(::getpid()) + ".db"))
+    path = (std::filesystem::temp_directory_path() /
+            ("tarnlow_unit_bench_" + std::to_string(::getpid()) + ".db"))
                .string();
     std::filesystem::remove(path);
     connection = tarnlow::Connection::Open("sqlite:" + path);
@@ -58,12 +59,14 @@ struct Database {
                                 std::to_string(kRows - 1) + ") ";
     connection->Execute("insert into " + t->UnitDescriptionTable() + " (unit_code, dec_places) " + numbers +
                         "select printf('U%05d', i), i % 5 from n");
-    connection->Execute("insert into " + t->UnitConversionTable() +
-                        " (base_name, converted_unit, conv_factor, conv_method, from_min_break, to_min_break) " +
-                        numbers + "select printf('B%04d', i / 10), printf('C%d', i % 10), i + 0.5, 'M', 0, i from n");
-    connection->Execute("insert into " + t->ProductUnitTable() +
-                        " (warehouse, product, base_name, converted_unit, conv_factor, conv_method, alt_unit) " +
-                        numbers + "select '01', printf('P%06d', i), 'BOX', 'EACH', i, 'M', 'N' from n");
+    connection->Execute(
+        "insert into " + t->UnitConversionTable() +
+        " (base_name, converted_unit, conv_factor, conv_method, from_min_break, to_min_break) " + numbers +
+        "select printf('B%04d', i / 10), printf('C%d', i % 10), i + 0.5, 'M', 0, i from n");
+    connection->Execute(
+        "insert into " + t->ProductUnitTable() +
+        " (warehouse, product, base_name, converted_unit, conv_factor, conv_method, alt_unit) " + numbers +
+        "select '01', printf('P%06d', i), 'BOX', 'EACH', i, 'M', 'N' from n");
     connection->Execute("insert into " + t->ProductGroupToleranceTable() +
                         " (product_group, delivery_qty_tol, call_off_qty_tol) " + numbers +
                         "select printf('G%06d', i), (i % 20) || '%', '5%' from n");
@@ -84,7 +87,8 @@ template <class MakeKey>
 std::vector<std::string> Keys(MakeKey make) {
   std::vector<std::string> keys;
   keys.reserve(kRows);
-  for (int n = 0; n < kRows; ++n) keys.push_back(make(static_cast<int>((static_cast<long long>(n) * kStride) % kRows)));
+  for (int n = 0; n < kRows; ++n)
+    keys.push_back(make(static_cast<int>((static_cast<long long>(n) * kStride) % kRows)));
   return keys;
 }
 
@@ -163,7 +167,8 @@ void BM_UnitConversion_HashFind(benchmark::State& state) {
     double from_min, to_min;
   };
   std::unordered_map<std::string, Rule> map;
-  for (int n = 0; n < kRows; ++n) map.emplace(BaseUnit(n) + "/" + ConvertedUnit(n), Rule{n + 0.5, "M", 0, 1.0 * n});
+  for (int n = 0; n < kRows; ++n)
+    map.emplace(BaseUnit(n) + "/" + ConvertedUnit(n), Rule{n + 0.5, "M", 0, 1.0 * n});
   const auto keys = Keys([](int r) { return BaseUnit(r) + "/" + ConvertedUnit(r); });
   std::size_t i = 0;
   for (auto _ : state) {

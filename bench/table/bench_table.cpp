@@ -52,7 +52,8 @@ std::string Code(const char* prefix, int i) {
 }
 
 // Runs `op` on a connection traced to a file and gives the texts it sent.
-std::vector<std::string> Traced(const std::string& text, const std::function<void(std::shared_ptr<tarnlow::Connection>)>& op) {
+std::vector<std::string> Traced(const std::string& text,
+                                const std::function<void(std::shared_ptr<tarnlow::Connection>)>& op) {
   const std::string file = TempPath("tarnlow_table_trace") + ".sql";
   std::filesystem::remove(file);
   op(tarnlow::Connection::Open(WithOption(text, "trace=" + file)));
@@ -195,7 +196,8 @@ struct SqliteRows {
       SeedRows(*c);
       const auto t = c->TableCatalogue();
       c->Execute("insert into " + t->UnitDescriptionTable() +
-                 " (unit_code, dec_places) with recursive n(i) as (select 0 union all select i + 1 from n where i < " +
+                 " (unit_code, dec_places) with recursive n(i) as (select 0 union all select i + 1 from n "
+                 "where i < " +
                  std::to_string(kUnits - 1) + ") select 'U' || i, i % 5 from n");
     }
     lib = std::make_unique<ClassSides>("sqlite:" + path);
@@ -256,8 +258,14 @@ struct SqliteRows {
     out.push_back(Row("SQLite update: clsPOSuppInf.UpdateRow", "raw sqlite3", lib->Update(), raw_update, s));
 
     // Peers, each against the raw side of the same statement.
-    PeerWork work{lib->read_sql, lib->service_keys, lib->insert_sql, lib->movement.account(),
-                  lib->movement.comments(), date_text, lib->movement.post_flag(), lib->movement.tranaction_ref(),
+    PeerWork work{lib->read_sql,
+                  lib->service_keys,
+                  lib->insert_sql,
+                  lib->movement.account(),
+                  lib->movement.comments(),
+                  date_text,
+                  lib->movement.post_flag(),
+                  lib->movement.tranaction_ref(),
                   lib->movement.amount_posted()};
     for (Peer& p : SqlitePeers(path, work)) {
       if (!p.skipped.empty()) {
@@ -283,8 +291,9 @@ struct SqliteRows {
         benchmark::DoNotOptimize(unit.dec_places());
       }
     };
-    Stmt unit_read = raw->Prepare("select unit_code, dec_places from " +
-                                  lib->connection->TableCatalogue()->UnitDescriptionTable() + " where unit_code = ?");
+    Stmt unit_read =
+        raw->Prepare("select unit_code, dec_places from " +
+                     lib->connection->TableCatalogue()->UnitDescriptionTable() + " where unit_code = ?");
     std::int16_t places = 0;
     Side raw_unit = [&](long n) {
       for (long i = 0; i < n; ++i) {
@@ -315,11 +324,12 @@ struct SqliteRows {
   void Numbering(const Settings& s, std::vector<Result>& out) {
     auto full = tarnlow::Connection::Open("sqlite:" + numbering_path);
     tarnlow::CreateMissingTables(*full);
-    full->Execute("insert into " + full->TableCatalogue()->StockHistoryTable() +
-                  " (warehouse, product, dated, sequence_no, movement_quantity) with recursive n(i) as (select 0 "
-                  "union all select i + 1 from n where i < " +
-                  std::to_string(kHistoryRows - 1) +
-                  ") select '01', 'Q' || (i / 100), '2026-01-05 00:00:00', printf('%06d', i % 100), 1 from n");
+    full->Execute(
+        "insert into " + full->TableCatalogue()->StockHistoryTable() +
+        " (warehouse, product, dated, sequence_no, movement_quantity) with recursive n(i) as (select 0 "
+        "union all select i + 1 from n where i < " +
+        std::to_string(kHistoryRows - 1) +
+        ") select '01', 'Q' || (i / 100), '2026-01-05 00:00:00', printf('%06d', i % 100), 1 from n");
     auto empty = tarnlow::Connection::Open("sqlite:" + empty_path);
     tarnlow::CreateMissingTables(*empty);
     auto side = [](std::shared_ptr<tarnlow::Connection> c) {
@@ -333,7 +343,8 @@ struct SqliteRows {
         for (long i = 0; i < n; ++i) h->InsertNewHistory();
       });
     };
-    out.push_back(Row("numbering: clsSTHistory, 10^6 rows", "the same, empty table", side(full), side(empty), s));
+    out.push_back(
+        Row("numbering: clsSTHistory, 10^6 rows", "the same, empty table", side(full), side(empty), s));
   }
 
   void LateBinding(const Settings& s, std::vector<Result>& out) {
@@ -377,7 +388,8 @@ struct SqliteRows {
       throw std::runtime_error(tarnlow_last_error()->description);
     Side c_read = [&](long n) {
       for (long i = 0; i < n; ++i) {
-        const tarnlow_value code = tarnlow_text_value(lib->service_keys[static_cast<std::size_t>(i) & 15].c_str());
+        const tarnlow_value code =
+            tarnlow_text_value(lib->service_keys[static_cast<std::size_t>(i) & 15].c_str());
         tarnlow_value value;
         if (tarnlow_let(service, "Service", &code) != TARNLOW_OK ||
             tarnlow_call(service, "ReadIt", nullptr, 0, nullptr) != TARNLOW_OK ||
@@ -405,7 +417,8 @@ struct SqliteRows {
 void PgAdmin(const std::string& uri, const std::string& sql) {
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdb(uri.c_str()), &PQfinish);
   if (PQstatus(conn.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn.get()));
-  PQsetNoticeProcessor(conn.get(), [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      conn.get(), [](void*, const char*) {}, nullptr);
   std::unique_ptr<PGresult, void (*)(PGresult*)> r(PQexec(conn.get(), sql.c_str()), &PQclear);
   if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) throw std::runtime_error(PQresultErrorMessage(r.get()));
 }
@@ -435,7 +448,8 @@ class CpuPinning {
     cpu_set_t one;
     CPU_ZERO(&one);
     CPU_SET(0, &one);
-    pinned_ = sched_setaffinity(postmaster_, sizeof one, &one) == 0 && sched_setaffinity(0, sizeof one, &one) == 0;
+    pinned_ =
+        sched_setaffinity(postmaster_, sizeof one, &one) == 0 && sched_setaffinity(0, sizeof one, &one) == 0;
   }
   ~CpuPinning() {
     if (postmaster_ > 0) sched_setaffinity(postmaster_, sizeof server_, &server_);
@@ -523,8 +537,14 @@ void PostgresRows(const std::string& uri, const Settings& s, std::vector<Result>
   };
   out.push_back(Row("PostgreSQL update: clsPOSuppInf.UpdateRow", "raw libpq", lib.Update(), raw_update, s));
 
-  PeerWork work{lib.read_sql, lib.service_keys, lib.insert_sql, lib.movement.account(),
-                lib.movement.comments(), date_text, lib.movement.post_flag(), lib.movement.tranaction_ref(),
+  PeerWork work{lib.read_sql,
+                lib.service_keys,
+                lib.insert_sql,
+                lib.movement.account(),
+                lib.movement.comments(),
+                date_text,
+                lib.movement.post_flag(),
+                lib.movement.tranaction_ref(),
                 lib.movement.amount_posted()};
   std::vector<Peer> peers;
   try {
@@ -630,8 +650,7 @@ class Collector : public benchmark::BenchmarkReporter {
 };
 
 void WholeOperations(bool quick, std::vector<Result>& out) {
-  std::vector<std::string> args{"tarnlow_bench_table",
-                                "--benchmark_filter=(Receipt_.*_Paired|BM_Order50_)",
+  std::vector<std::string> args{"tarnlow_bench_table", "--benchmark_filter=(Receipt_.*_Paired|BM_Order50_)",
                                 quick ? "--benchmark_repetitions=3" : "--benchmark_repetitions=9",
                                 quick ? "--benchmark_min_time=0.05" : "--benchmark_min_time=0.3"};
   std::vector<char*> argv;
@@ -642,7 +661,8 @@ void WholeOperations(bool quick, std::vector<Result>& out) {
   benchmark::RunSpecifiedBenchmarks(&collector);
   collector.Rows(out);
   if (!collector.Saw("BM_Order50_"))
-    out.push_back(Skipped("whole 50-line order", "raw API", "no BM_Order50_* case is built into the benchmarks"));
+    out.push_back(
+        Skipped("whole 50-line order", "raw API", "no BM_Order50_* case is built into the benchmarks"));
 }
 
 }  // namespace
@@ -672,7 +692,8 @@ int main(int argc, char** argv) {
   if (server) pinning.emplace(uri);
   std::vector<Result> rows;
   if (server && !pinning->Pinned())
-    rows.push_back(Skipped("(PostgreSQL rows)", "", "client and server could not be kept on one CPU: figures swing"));
+    rows.push_back(
+        Skipped("(PostgreSQL rows)", "", "client and server could not be kept on one CPU: figures swing"));
   try {
     SqliteRows sqlite;
     sqlite.Run(s, rows);
@@ -693,10 +714,11 @@ int main(int argc, char** argv) {
     }
   }
   WholeOperations(quick, rows);
-  std::printf("\nCPU time of the first side over the second, per operation: median of %d paired rounds and\n"
-              "the middle half of the rounds; wall x is the median wall-time ratio; first/second are CPU per\n"
-              "operation. Below 1.00 the first side is cheaper.\n\n",
-              s.rounds);
+  std::printf(
+      "\nCPU time of the first side over the second, per operation: median of %d paired rounds and\n"
+      "the middle half of the rounds; wall x is the median wall-time ratio; first/second are CPU per\n"
+      "operation. Below 1.00 the first side is cheaper.\n\n",
+      s.rounds);
   Print(rows, stdout);
   return 0;
 }

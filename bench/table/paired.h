@@ -113,8 +113,8 @@ inline Result Skipped(std::string name, std::string against, std::string why);
 
 // Measure, with a failure of either side reported on the row instead.
 template <class Describe>
-Result Guarded(std::string name, std::string against, const Side& first, const Side& second, const Settings& s,
-               Describe&& describe) {
+Result Guarded(std::string name, std::string against, const Side& first, const Side& second,
+               const Settings& s, Describe&& describe) {
   try {
     return Measure(name, against, first, second, s);
   } catch (...) {
@@ -153,8 +153,8 @@ inline void Print(const std::vector<Result>& rows, std::FILE* out) {
     char spread[40];
     std::snprintf(spread, sizeof spread, "%.3f-%.3f", r.ratio_low, r.ratio_high);
     std::fprintf(out, "%-44s %-28s %7.3f %15s %7.3f %10s %10s%s%s\n", r.name.c_str(), r.against.c_str(),
-                 r.ratio, spread, r.wall_ratio, Nanoseconds(r.first_ns).c_str(), Nanoseconds(r.second_ns).c_str(),
-                 r.note.empty() ? "" : "  ", r.note.c_str());
+                 r.ratio, spread, r.wall_ratio, Nanoseconds(r.first_ns).c_str(),
+                 Nanoseconds(r.second_ns).c_str(), r.note.empty() ? "" : "  ", r.note.c_str());
   }
 }
 

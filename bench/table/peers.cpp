@@ -127,7 +127,8 @@ Peer PqxxPeer(const std::string& conninfo, const std::string& read_sql, const st
   p.read = [s, &work](long n) {
     for (long i = 0; i < n; ++i) {
       pqxx::nontransaction tx(s->c);
-      const pqxx::result r = tx.exec_prepared("peer_read", work.keys[static_cast<std::size_t>(i) % work.keys.size()]);
+      const pqxx::result r =
+          tx.exec_prepared("peer_read", work.keys[static_cast<std::size_t>(i) % work.keys.size()]);
       if (r.empty()) throw std::runtime_error("libpqxx: no row");
       s->a = r[0][0].c_str();
       s->b = r[0][1].c_str();
@@ -138,8 +139,8 @@ Peer PqxxPeer(const std::string& conninfo, const std::string& read_sql, const st
   p.insert = [s, &work](long n) {
     for (long i = 0; i < n; ++i) {
       pqxx::nontransaction tx(s->c);
-      tx.exec_prepared("peer_insert", work.account, work.amount, work.comments, work.date_text, work.post_flag,
-                       work.reference);
+      tx.exec_prepared("peer_insert", work.account, work.amount, work.comments, work.date_text,
+                       work.post_flag, work.reference);
     }
   };
   p.keep = s;
@@ -166,7 +167,8 @@ std::string Numbered(const std::string& sql, const char* prefix = "$") {
 
 }  // namespace
 
-std::vector<Peer> SqlitePeers([[maybe_unused]] const std::string& path, [[maybe_unused]] const PeerWork& work) {
+std::vector<Peer> SqlitePeers([[maybe_unused]] const std::string& path,
+                              [[maybe_unused]] const PeerWork& work) {
   std::vector<Peer> peers;
 #if TARNLOW_BENCH_SQLITECPP
   peers.push_back(SqliteCppPeer(path, work));
@@ -174,8 +176,8 @@ std::vector<Peer> SqlitePeers([[maybe_unused]] const std::string& path, [[maybe_
   peers.push_back(Missing("SQLiteCpp", "libsqlitecpp-dev"));
 #endif
 #if TARNLOW_BENCH_SOCI
-  peers.push_back(SociPeer("SOCI sqlite3", *soci::factory_sqlite3(), "db=" + path + " timeout=30", work.read_sql,
-                           work.insert_sql, work, true));
+  peers.push_back(SociPeer("SOCI sqlite3", *soci::factory_sqlite3(), "db=" + path + " timeout=30",
+                           work.read_sql, work.insert_sql, work, true));
 #else
   peers.push_back(Missing("SOCI sqlite3", "libsoci-dev"));
 #endif
@@ -194,8 +196,8 @@ std::vector<Peer> PostgresPeers([[maybe_unused]] const std::string& conninfo,
 #endif
 #if TARNLOW_BENCH_SOCI
   // SOCI binds with its own ":name" placeholders and numbers them itself.
-  peers.push_back(SociPeer("SOCI postgresql", *soci::factory_postgresql(), conninfo, Numbered(work.read_sql, ":p"),
-                           Numbered(work.insert_sql, ":p"), work, false));
+  peers.push_back(SociPeer("SOCI postgresql", *soci::factory_postgresql(), conninfo,
+                           Numbered(work.read_sql, ":p"), Numbered(work.insert_sql, ":p"), work, false));
 #else
   peers.push_back(Missing("SOCI postgresql", "libsoci-dev"));
 #endif

@@ -68,8 +68,8 @@ class TARNLOW_API TableCatalogue final : public Object {
 
   const std::string& Name(CatalogueTable table) const;
 #define TARNLOW_CATALOGUE_GETTER(name, default_name) \
-  const std::string& name() const {    \
-    return Name(CatalogueTable::name); \
+  const std::string& name() const {                  \
+    return Name(CatalogueTable::name);               \
   }
   TARNLOW_TABLES(TARNLOW_CATALOGUE_GETTER)
 #undef TARNLOW_CATALOGUE_GETTER

@@ -185,7 +185,9 @@ class TrimmedColumnProp : public ColumnProp<C, ValueKind::Text, A> {
 };
 
 template <class P>
-concept ColumnProperty = requires { P::column; };
+concept ColumnProperty = requires {
+  P::column;
+};
 
 namespace detail {
 // Lets PassedProp reach the owner's private PassOn.
@@ -298,7 +300,8 @@ template <class C, auto M>
 struct TrimmedEntry {
   static void Let(Object& o, const Variant& v) { static_cast<C&>(o).*M = v.ToText(); }
   static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, Access access) {
-    return ColumnInfo(tables::ColumnName(property), column, ValueKind::Text, access, &PropertyEntry<C, M>::Get, &Let);
+    return ColumnInfo(tables::ColumnName(property), column, ValueKind::Text, access,
+                      &PropertyEntry<C, M>::Get, &Let);
   }
 };
 }  // namespace detail
@@ -324,19 +327,22 @@ struct TrimmedEntry {
 #define TARNLOW_PP_CALL(m, ...) m(__VA_ARGS__)
 
 // Declarations (in the class).
-#define TARNLOW_DECL_COLUMN_OF(T, A, ident) \
-  ::tarnlow::ColumnProp<&::tarnlow::tables::T::ident, ::tarnlow::tables::T::ident.kind, ::tarnlow::Access::A> ident;
+#define TARNLOW_DECL_COLUMN_OF(T, A, ident)                                             \
+  ::tarnlow::ColumnProp<&::tarnlow::tables::T::ident, ::tarnlow::tables::T::ident.kind, \
+                        ::tarnlow::Access::A>                                           \
+      ident;
 #define TARNLOW_DECL_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
   TARNLOW_PP_CALL(TARNLOW_DECL_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)
 #define TARNLOW_DECL_Table(T, A) TARNLOW_TABLE_##T(TARNLOW_DECL_TABLE_COLUMN, TARNLOW_TABLE_NO_KEY, (T, A))
 #define TARNLOW_DECL_Columns(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_DECL_COLUMN_OF, (T, A), __VA_ARGS__)
-#define TARNLOW_DECL_Column(name, column, A) \
-  ::tarnlow::ColumnProp<&::tarnlow::tables::column, ::tarnlow::tables::column.kind, ::tarnlow::Access::A> name;
+#define TARNLOW_DECL_Column(name, column, A)                                                              \
+  ::tarnlow::ColumnProp<&::tarnlow::tables::column, ::tarnlow::tables::column.kind, ::tarnlow::Access::A> \
+      name;
 #define TARNLOW_DECL_ColumnAs(name, column, K, A) \
   ::tarnlow::ColumnProp<&::tarnlow::tables::column, ::tarnlow::ValueKind::K, ::tarnlow::Access::A> name;
-#define TARNLOW_DECL_Passed(name, column, K, A)                                                        \
-  ::tarnlow::PassedProp<&::tarnlow::tables::column, ::tarnlow::ValueKind::K, ::tarnlow::Access::A, Self> name{ \
-      *this};
+#define TARNLOW_DECL_Passed(name, column, K, A)                                                          \
+  ::tarnlow::PassedProp<&::tarnlow::tables::column, ::tarnlow::ValueKind::K, ::tarnlow::Access::A, Self> \
+      name{*this};
 #define TARNLOW_DECL_Value(name, K, A) \
   ::tarnlow::Prop<::tarnlow::KindType<::tarnlow::ValueKind::K>::type, ::tarnlow::Access::A> name;
 #define TARNLOW_DECL_TRIMMED_OF(T, A, ident) \
@@ -345,26 +351,28 @@ struct TrimmedEntry {
 #define TARNLOW_DECLARE_PROPERTY(form, ...) TARNLOW_DECL_##form(__VA_ARGS__)
 
 // Entries of Columns() (in the source file).
-#define TARNLOW_ENTRY_COLUMN_OF(T, A, ident)                                                              \
-  ::tarnlow::detail::PropertyEntry<Self, &Self::ident>::Entry(#ident, &::tarnlow::tables::T::ident,                        \
-                                                ::tarnlow::tables::T::ident.kind, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_COLUMN_OF(T, A, ident)                   \
+  ::tarnlow::detail::PropertyEntry<Self, &Self::ident>::Entry( \
+      #ident, &::tarnlow::tables::T::ident, ::tarnlow::tables::T::ident.kind, ::tarnlow::Access::A),
 #define TARNLOW_ENTRY_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
   TARNLOW_PP_CALL(TARNLOW_ENTRY_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)
 #define TARNLOW_ENTRY_Table(T, A) TARNLOW_TABLE_##T(TARNLOW_ENTRY_TABLE_COLUMN, TARNLOW_TABLE_NO_KEY, (T, A))
 #define TARNLOW_ENTRY_Columns(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_ENTRY_COLUMN_OF, (T, A), __VA_ARGS__)
-#define TARNLOW_ENTRY_Column(name, column, A)                                                      \
-  ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column,                   \
-                                               ::tarnlow::tables::column.kind, ::tarnlow::Access::A),
-#define TARNLOW_ENTRY_ColumnAs(name, column, K, A)                                                 \
-  ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
-                                               ::tarnlow::Access::A),
-#define TARNLOW_ENTRY_Passed(name, column, K, A)                                                           \
-  ::tarnlow::detail::PassedEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column, ::tarnlow::ValueKind::K, \
-                                                           ::tarnlow::Access::A),
-#define TARNLOW_ENTRY_Value(name, K, A) \
-  ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, nullptr, ::tarnlow::ValueKind::K, ::tarnlow::Access::A),
-#define TARNLOW_ENTRY_TRIMMED_OF(T, A, ident) \
-  ::tarnlow::detail::TrimmedEntry<Self, &Self::ident>::Entry(#ident, &::tarnlow::tables::T::ident, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_Column(name, column, A)                 \
+  ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry( \
+      #name, &::tarnlow::tables::column, ::tarnlow::tables::column.kind, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_ColumnAs(name, column, K, A)                                              \
+  ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column, \
+                                                             ::tarnlow::ValueKind::K, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_Passed(name, column, K, A)                                              \
+  ::tarnlow::detail::PassedEntry<Self, &Self::name>::Entry(#name, &::tarnlow::tables::column, \
+                                                           ::tarnlow::ValueKind::K, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_Value(name, K, A)                                                               \
+  ::tarnlow::detail::PropertyEntry<Self, &Self::name>::Entry(#name, nullptr, ::tarnlow::ValueKind::K, \
+                                                             ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_TRIMMED_OF(T, A, ident)                                                      \
+  ::tarnlow::detail::TrimmedEntry<Self, &Self::ident>::Entry(#ident, &::tarnlow::tables::T::ident, \
+                                                             ::tarnlow::Access::A),
 #define TARNLOW_ENTRY_Trimmed(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_ENTRY_TRIMMED_OF, (T, A), __VA_ARGS__)
 #define TARNLOW_COLUMN_ENTRY(form, ...) TARNLOW_ENTRY_##form(__VA_ARGS__)
 

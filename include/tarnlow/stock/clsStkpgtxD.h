@@ -9,8 +9,8 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsStkpgtxD_PROPERTIES(X)                                                    \
-  X(Columns, ProductGroupToleranceTable, GetLet, call_off_qty_tol, delivery_qty_tol)         \
+#define TARNLOW_clsStkpgtxD_PROPERTIES(X)                                            \
+  X(Columns, ProductGroupToleranceTable, GetLet, call_off_qty_tol, delivery_qty_tol) \
   X(Trimmed, ProductGroupToleranceTable, GetLet, product_group)
 
 class TARNLOW_API clsStkpgtxD final : public TableClass<clsStkpgtxD> {

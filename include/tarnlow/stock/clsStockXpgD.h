@@ -7,9 +7,9 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsStockXpgD_PROPERTIES(X)                                                      \
-  X(Columns, StockExtensionTable, GetLet, call_off_qty_tol, delivery_qty_tol, consumer_unit)    \
-  X(Columns, StockExtensionTable, LetGet, warehouse)                                             \
+#define TARNLOW_clsStockXpgD_PROPERTIES(X)                                                   \
+  X(Columns, StockExtensionTable, GetLet, call_off_qty_tol, delivery_qty_tol, consumer_unit) \
+  X(Columns, StockExtensionTable, LetGet, warehouse)                                         \
   X(Columns, StockExtensionTable, GetLet, product, analysis_d, analysis_e, analysis_f)
 
 class TARNLOW_API clsStockXpgD final : public TableClass<clsStockXpgD> {
