@@ -1,10 +1,10 @@
 #include "fault_database.h"
 
-#include "connection/database_connection.h"
-
 #include <strings.h>
 
 #include <utility>
+
+#include "connection/database_connection.h"
 
 namespace tarnlow::test {
 

@@ -107,8 +107,10 @@ constexpr const char* kProductGroup = "FASTENER";
 void SeedUnits(Connection& c) {
   const auto t = c.TableCatalogue();
   c.Execute("delete from " + t->UnitDescriptionTable() + " where unit_code in ('BOX12', 'EACH')");
-  c.Execute("insert into " + t->UnitDescriptionTable() + " (unit_code, dec_places) values ('BOX12', 0), ('EACH', 0)");
-  c.Execute("delete from " + t->UnitConversionTable() + " where base_name = 'BOX12' and converted_unit = 'EACH'");
+  c.Execute("insert into " + t->UnitDescriptionTable() +
+            " (unit_code, dec_places) values ('BOX12', 0), ('EACH', 0)");
+  c.Execute("delete from " + t->UnitConversionTable() +
+            " where base_name = 'BOX12' and converted_unit = 'EACH'");
   c.Execute("insert into " + t->UnitConversionTable() +
             " (base_name, converted_unit, conv_factor, conv_method, from_min_break, to_min_break)"
             " values ('BOX12', 'EACH', 12, 'M', 0, 0)");
@@ -225,19 +227,21 @@ int RunDemo(std::string_view text) {
   stock_unit.unit_code = kStockUnit;
   stock_unit.ReadFromList();
   std::cout << "Unit conversion " << kSupplierUnit << " -> " << kStockUnit << ": factor "
-            << Num(conversion.conv_factor()) << " (method " << conversion.conv_method() << "), so the supplier's box of "
-            << Num(conversion.conv_factor()) << " becomes " << Num(conversion.conv_factor())
-            << " stock units; the " << Num(received) << " received are " << Num(received / conversion.conv_factor())
-            << " boxes (" << kStockUnit << " has " << stock_unit.dec_places() << " decimal places)\n";
+            << Num(conversion.conv_factor()) << " (method " << conversion.conv_method()
+            << "), so the supplier's box of " << Num(conversion.conv_factor()) << " becomes "
+            << Num(conversion.conv_factor()) << " stock units; the " << Num(received) << " received are "
+            << Num(received / conversion.conv_factor()) << " boxes (" << kStockUnit << " has "
+            << stock_unit.dec_places() << " decimal places)\n";
   clsStkpgtxD group;
   group.SageConnection(connection);
   group.product_group = kProductGroup;
   group.ReadIt();
   const double outstanding_before = line.qty_ordered() - (line.qty_received() - received);
   const double allowed = outstanding_before * (1 + Variant(group.delivery_qty_tol()).ToDouble() / 100);
-  std::cout << "Delivery tolerance of product group " << group.product_group() << ": " << group.delivery_qty_tol()
-            << "% over the " << Num(outstanding_before) << " outstanding, so at most " << Num(allowed) << "; "
-            << Num(received) << " delivered is " << (received <= allowed ? "within" : "OVER") << " tolerance\n";
+  std::cout << "Delivery tolerance of product group " << group.product_group() << ": "
+            << group.delivery_qty_tol() << "% over the " << Num(outstanding_before)
+            << " outstanding, so at most " << Num(allowed) << "; " << Num(received) << " delivered is "
+            << (received <= allowed ? "within" : "OVER") << " tolerance\n";
 
   // 4. The stock item: increments applied by the database in one update.
   clsPORStock stock;

@@ -74,7 +74,8 @@ void PrintRows(const std::string& order, const OrderRows& r) {
 std::string FreeOrderNumber(Connection& c, int from) {
   for (int n = from; n <= 9999; ++n) {
     const std::string order = "PO" + std::to_string(n);
-    if (CountWhere(c, CatalogueTable::OrderHeaderTable, "order_no = " + c.QuoteLiteral(order)) == 0) return order;
+    if (CountWhere(c, CatalogueTable::OrderHeaderTable, "order_no = " + c.QuoteLiteral(order)) == 0)
+      return order;
   }
   throw Error(vbObjectError, "RunOrderDemo", "No free sample order number left up to PO9999");
 }
@@ -98,10 +99,11 @@ void SeedItems(Connection& c) {
     if (std::string_view(l.type) != "S") continue;
     const std::string key = "warehouse = '01' and product = " + c.QuoteLiteral(l.product);
     if (CountWhere(c, CatalogueTable::StockTable, key) == 0)
-      c.Execute("insert into " + c.TableCatalogue()->StockTable() +
-                " (warehouse, product, description, physical_qty, on_order_qty, current_cost) values ('01', " +
-                c.QuoteLiteral(l.product) + ", " + c.QuoteLiteral(l.description) + ", 0, 0, " +
-                ShortestText(l.price) + ")");
+      c.Execute(
+          "insert into " + c.TableCatalogue()->StockTable() +
+          " (warehouse, product, description, physical_qty, on_order_qty, current_cost) values ('01', " +
+          c.QuoteLiteral(l.product) + ", " + c.QuoteLiteral(l.description) + ", 0, 0, " +
+          ShortestText(l.price) + ")");
   }
 }
 
@@ -137,8 +139,7 @@ void WriteNominalAnalysis(const std::shared_ptr<Connection>& c, const std::strin
     const char* nominal;
     const char* project;
   };
-  constexpr Entry kEntries[] = {
-      {1, 1, "5010", "PRJ-NORTH"}, {3, 1, "5020", "PRJ-SOUTH"}};
+  constexpr Entry kEntries[] = {{1, 1, "5010", "PRJ-NORTH"}, {3, 1, "5020", "PRJ-SOUTH"}};
   clsPONLCodeD entry;
   entry.SageConnection(c);
   entry.InsertPONLExtD = true;
@@ -257,7 +258,8 @@ int RunOrderDemo(std::string_view text) {
     std::size_t i = 0;
     for (const SampleLine& l : kLines)
       if (std::string_view(l.type) == "S")
-        std::cout << " " << l.product << " " << Num(before[i++]) << " -> " << Num(OnOrder(c, l.product)) << ";";
+        std::cout << " " << l.product << " " << Num(before[i++]) << " -> " << Num(OnOrder(c, l.product))
+                  << ";";
   }
   std::cout << "\n";
   PrintRows(order, CountRows(*c, order));
@@ -270,8 +272,8 @@ int RunOrderDemo(std::string_view text) {
   reread.UseIntrastats = true;
   reread.ReadIt();
   std::cout << "\n5. Read back: order " << reread.order_no() << ", supplier " << reread.supplier() << ", fax "
-            << reread.POHeadX1D()->fax() << ", VAT state " << reread.vatstate() << ", status " << reread.status()
-            << "\n";
+            << reread.POHeadX1D()->fax() << ", VAT state " << reread.vatstate() << ", status "
+            << reread.status() << "\n";
   clsPODetailD walk;
   walk.SageConnection(c);
   walk.order_no = order;
@@ -369,7 +371,8 @@ int RunOrderDemo(std::string_view text) {
   PrintRows(order, CountRows(*c, order));
   std::cout << "  on order now:";
   for (const SampleLine& l : kLines)
-    if (std::string_view(l.type) == "S") std::cout << " " << l.product << " " << Num(OnOrder(c, l.product)) << ";";
+    if (std::string_view(l.type) == "S")
+      std::cout << " " << l.product << " " << Num(OnOrder(c, l.product)) << ";";
   std::cout << "\n";
   return 0;
 }

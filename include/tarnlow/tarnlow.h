@@ -1,8 +1,8 @@
 // Everything a client program of the library needs.
 #pragma once
 
-#include "tarnlow/component/clsTarnlowSTDataVer.h"
 #include "tarnlow/collection.h"
+#include "tarnlow/component/clsTarnlowSTDataVer.h"
 #include "tarnlow/connection.h"
 #include "tarnlow/error.h"
 #include "tarnlow/late_binding.h"

@@ -17,7 +17,6 @@ bool Named(const Parameter& p, std::string_view name) {
 
 }  // namespace
 
-
 Command::Command() = default;
 Command::~Command() = default;
 

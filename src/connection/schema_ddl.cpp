@@ -32,7 +32,8 @@ std::string ColumnDefinition(const schema::Column& c, const schema::Layout& layo
       // The length test comes first so that a text that fits costs no more.
       if (sqlite)
         out += " CONSTRAINT \"" + name + " longer than " + width + " characters\" CHECK (length(" + name +
-               ") <= " + width + " OR rtrim(substr(" + name + ", " + std::to_string(size + 1) + "), ' ') = '')";
+               ") <= " + width + " OR rtrim(substr(" + name + ", " + std::to_string(size + 1) +
+               "), ' ') = '')";
       break;
     }
     case schema::ColumnType::Number: out += sqlite ? " REAL DEFAULT 0" : " DOUBLE PRECISION DEFAULT 0"; break;

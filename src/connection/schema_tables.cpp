@@ -28,15 +28,13 @@ Column FromDeclaration(const tables::Column& c) {
 #define TARNLOW_SCHEMA_KEY_NAME(ident) tables::ColumnName(#ident),
 #define TARNLOW_SCHEMA_KEY(ctx, layout, ...) \
   keys.push_back(UniqueKey{{TARNLOW_FOR_EACH(TARNLOW_SCHEMA_KEY_NAME, __VA_ARGS__)}, When::layout});
-#define TARNLOW_SCHEMA_TABLE(T, default_name)                               \
-  {                                                                         \
-    Table t{#T, default_name, {}, {}};                                      \
-    for (const tables::Column* c : tables::T::kColumns)                     \
-      t.columns.push_back(FromDeclaration(*c));                             \
-    std::vector<UniqueKey> keys;                                            \
-    TARNLOW_TABLE_##T(TARNLOW_SCHEMA_NO_COLUMN, TARNLOW_SCHEMA_KEY, _)         \
-    t.unique_keys = std::move(keys);                                        \
-    out.push_back(std::move(t));                                            \
+#define TARNLOW_SCHEMA_TABLE(T, default_name)                                                           \
+  {                                                                                                     \
+    Table t{#T, default_name, {}, {}};                                                                  \
+    for (const tables::Column* c : tables::T::kColumns) t.columns.push_back(FromDeclaration(*c));       \
+    std::vector<UniqueKey> keys;                                                                        \
+    TARNLOW_TABLE_##T(TARNLOW_SCHEMA_NO_COLUMN, TARNLOW_SCHEMA_KEY, _) t.unique_keys = std::move(keys); \
+    out.push_back(std::move(t));                                                                        \
   }
 
 std::vector<Table> BuildTables() {

@@ -67,7 +67,8 @@ template <class A>
 struct ArgPassing {
   using Stored = std::remove_cvref_t<A>;
   static constexpr bool kObject = false;
-  static constexpr bool kWriteBack = std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>;
+  static constexpr bool kWriteBack =
+      std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>;
   static Stored Take(const Variant& v) { return FromVariant<Stored>(v); }
   static Stored& Pass(Stored& s) { return s; }
 };
@@ -216,8 +217,10 @@ class ClassBuilder {
   // position or key), Count, Remove, ClearList and NewEnum (the enumeration
   // member).
   ClassBuilder& Item() {
-    MemberInfo m{"Item", false, Access::Get, ValueKind::Object, true,
-                 {ArgInfo{"vntIndexKey", ValueKind::Variant, false}}, &ItemInvoke};
+    MemberInfo m{"Item",      false,
+                 Access::Get, ValueKind::Object,
+                 true,        {ArgInfo{"vntIndexKey", ValueKind::Variant, false}},
+                 &ItemInvoke};
     m.default_member = true;
     members_.push_back(std::move(m));
     return *this;

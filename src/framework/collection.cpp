@@ -57,9 +57,8 @@ void KeyedList::Append(ObjectPtr member, std::optional<std::string> key) {
 }
 
 const ClassInfo& Enumerator::Class() const {
-  static const ClassInfo info = detail::ClassBuilder<Enumerator>("Enumerator", "", "")
-                                    .Method<&Enumerator::Next>("Next")
-                                    .Build();
+  static const ClassInfo info =
+      detail::ClassBuilder<Enumerator>("Enumerator", "", "").Method<&Enumerator::Next>("Next").Build();
   return info;
 }
 

@@ -17,7 +17,8 @@ void clsPORPohead::ReadIt(const std::string& sOrderNo) {
   rs_.ActiveConnection(Conn().DatabaseConnection());
   rs_.LockType(adLockPessimistic);
   rs_.Source("select order_no, supplier, status, pl_company, currency from " +
-             TableName(CatalogueTable::OrderHeaderTable) + " where order_no = " + Conn().QuoteLiteral(sOrderNo));
+             TableName(CatalogueTable::OrderHeaderTable) +
+             " where order_no = " + Conn().QuoteLiteral(sOrderNo));
   rs_.CursorType(adOpenKeyset);
   rs_.Open();
   if (rs_.AtEOF()) {

@@ -4,8 +4,8 @@
 
 namespace tarnlow {
 
-TARNLOW_DEFINE_CLASS(clsPORService, TARNLOW_clsPORService_PROPERTIES, "{E5A77673-5F20-4317-8289-426B2EDABAF5}",
-                     "{CAB36C7A-B4AA-45A8-97B7-14CC3085CC4A}") {
+TARNLOW_DEFINE_CLASS(clsPORService, TARNLOW_clsPORService_PROPERTIES,
+                     "{E5A77673-5F20-4317-8289-426B2EDABAF5}", "{CAB36C7A-B4AA-45A8-97B7-14CC3085CC4A}") {
   b.Creatable().Properties().Connection() TARNLOW_METHODS(PrepareReadStatement, ReadIt);
 }
 

@@ -57,7 +57,8 @@ void clsPORStock::ReadIt() {
     // Items that were never given a bin hold Null there.
     Field(BinNumber) = RTrim(NullToText(rs.Fields(tables::StockTable::bin_number.name)));
   });
-  if (!found) throw Error(vbObjectError, "PORStock.ReadIt", "Cannot find stock item " + warehouse() + "/" + product());
+  if (!found)
+    throw Error(vbObjectError, "PORStock.ReadIt", "Cannot find stock item " + warehouse() + "/" + product());
 }
 
 void clsPORStock::PrepareUpdateStatement() {

@@ -10,7 +10,8 @@ namespace tarnlow {
 
 TARNLOW_DEFINE_CLASS(clsPorecp, TARNLOW_clsPorecp_PROPERTIES, "{225C1B8F-1690-47FC-901E-85FE9C55E48D}",
                      "{821C0AF0-E70C-4014-AB9B-479606C1532E}") {
-  b.Creatable().Connection().Properties() TARNLOW_METHODS(PrepareReadStatement, PrepareInsertStatement, InsertRow);
+  b.Creatable().Connection().Properties()
+      TARNLOW_METHODS(PrepareReadStatement, PrepareInsertStatement, InsertRow);
 }
 
 namespace {
@@ -39,8 +40,9 @@ void clsPorecp::PrepareInsertStatement() {
     // The comment column comes first in the list and is named otherwise on kind 2.
     if (keyed)
       columns.replace(0, tables::ReceiptTable::commnt.name.size(), tables::ReceiptTable::comment.name);
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::ReceiptTable) + (keyed ? " ( unique_no, " : " ( ") +
-                columns + ")" + " VALUES ( " + Placeholders(Columns().size() + (keyed ? 1 : 0)) + ")");
+    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::ReceiptTable) +
+                (keyed ? " ( unique_no, " : " ( ") + columns + ")" + " VALUES ( " +
+                Placeholders(Columns().size() + (keyed ? 1 : 0)) + ")");
     AddParameters();
   });
 }

@@ -15,8 +15,9 @@ namespace tarnlow {
 
 TARNLOW_DEFINE_CLASS(clsSTBatchD, TARNLOW_clsSTBatchD_PROPERTIES, "{A8DC3631-7F09-4588-BFBD-2EF8E806B964}",
                      "{F0661322-F689-4667-B63A-5F18CB15BE36}") {
-  b.Creatable().Connection().Properties()
-      TARNLOW_METHODS(PrepareInsertStatement, PrepareNextNumber, InsertNewBatch, InsertRow)
+  b.Creatable()
+      .Connection()
+      .Properties() TARNLOW_METHODS(PrepareInsertStatement, PrepareNextNumber, InsertNewBatch, InsertRow)
       .Method<&Self::Remainder>("Remainder", {"numerator", "denominator"});
 }
 

@@ -7,8 +7,8 @@ namespace tarnlow {
 
 TARNLOW_DEFINE_CLASS(clsSTPrExD, TARNLOW_clsSTPrExD_PROPERTIES, "{15732644-4E48-471A-97B1-D004BFDA58B2}",
                      "{EBE9CFC6-D374-4316-8FBA-B558287EC001}") {
-  b.Creatable().Connection().Properties() TARNLOW_METHODS(PrepareInsertStatement, InsertRow, PrepareReadStatement,
-                                                          ReadIt, PrepareUpdateStatement, UpdateRow);
+  b.Creatable().Connection().Properties() TARNLOW_METHODS(
+      PrepareInsertStatement, InsertRow, PrepareReadStatement, ReadIt, PrepareUpdateStatement, UpdateRow);
 }
 
 namespace {

@@ -58,8 +58,8 @@ void clsStkpgtxD::LoadIntoList() {
     cache_.Reshape(0, 0, 0, kCacheColumns);
     line = 20;
     Recordset rs;
-    rs.Open("select * from " + TableName(CatalogueTable::ProductGroupToleranceTable), Conn().DatabaseConnection(),
-            adOpenForwardOnly, adLockReadOnly);
+    rs.Open("select * from " + TableName(CatalogueTable::ProductGroupToleranceTable),
+            Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
     line = 30;
     std::int32_t r = 0;
     for (; !rs.AtEOF(); rs.MoveNext(), ++r) {

@@ -70,10 +70,11 @@ void clsStockXpgD::PrepareInsertStatement() {
     line = 10;
     if (insert_.Prepared()) return;
     line = 20;
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::StockExtensionTable) +
-                " (analysis_d,analysis_e,analysis_f,delivery_qty_tol,call_off_qty_tol,consumer_unit,warehouse,"
-                "product)" +
-                " VALUES ( ?,?,?,?,?,?,?,?)");
+    insert_.SQL(
+        "INSERT INTO " + TableName(CatalogueTable::StockExtensionTable) +
+        " (analysis_d,analysis_e,analysis_f,delivery_qty_tol,call_off_qty_tol,consumer_unit,warehouse,"
+        "product)" +
+        " VALUES ( ?,?,?,?,?,?,?,?)");
     line = 30;
     AddParameters(insert_);
     line = 40;

@@ -61,8 +61,10 @@ void clsSTUnitCD::PrepareReadStatement() {
     if (read_.Prepared()) return;
     line = 20;
     read_.SQL(
-        std::string("select base_name, converted_unit, conv_factor, conv_method, from_min_break, to_min_break ") +
-        " from " + TableName(CatalogueTable::UnitConversionTable) + " where base_name = ? and converted_unit=?");
+        std::string(
+            "select base_name, converted_unit, conv_factor, conv_method, from_min_break, to_min_break ") +
+        " from " + TableName(CatalogueTable::UnitConversionTable) +
+        " where base_name = ? and converted_unit=?");
     line = 30;
     DeclareParameters(read_, base_name, converted_unit);
     line = 40;

@@ -147,8 +147,8 @@ void clsSTUnitPD::ReadFromList() {
     line = 30;
     if (!cached)
       throw Error(vbObjectError, "",
-                  "Cannot find unit conversion " + base_name() + "/" + converted_unit() + "/" + warehouse() + "/" +
-                      product());
+                  "Cannot find unit conversion " + base_name() + "/" + converted_unit() + "/" + warehouse() +
+                      "/" + product());
     line = 40;
     CopyFrom(*cached);
   });

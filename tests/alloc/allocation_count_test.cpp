@@ -89,16 +89,18 @@ class AllocationCountTest : public ::testing::TestWithParam<std::string> {
     connection_ = db_->Open();
     const std::string table = connection_->TableCatalogue()->SupplierInfoTable();
     // Texts past the short-string size, of different lengths per row.
-    connection_->Execute("insert into " + table +
-                         " (supplier, warehouse, product, cost, description, long_description, part_no, "
-                         "reorder_days, unit_code, unit_qty_cost) values ('ACME01', '01', 'PRODUCT-0001', 1.5, "
-                         "'Hex bolt M8x40 zinc', 'Hex bolt, M8 thread, 40 mm, zinc plated', "
-                         "'HB-M8-40-ZN-0001', 7, 'EACH', 1)");
-    connection_->Execute("insert into " + table +
-                         " (supplier, warehouse, product, cost, description, long_description, part_no, "
-                         "reorder_days, unit_code, unit_qty_cost) values ('ACME01', '01', 'PRODUCT-0002', 2.25, "
-                         "'Flat washer M8', 'Flat washer for M8 bolts, bright steel', "
-                         "'FW-M8-ST-A-00000002', 14, 'BOX100', 4)");
+    connection_->Execute(
+        "insert into " + table +
+        " (supplier, warehouse, product, cost, description, long_description, part_no, "
+        "reorder_days, unit_code, unit_qty_cost) values ('ACME01', '01', 'PRODUCT-0001', 1.5, "
+        "'Hex bolt M8x40 zinc', 'Hex bolt, M8 thread, 40 mm, zinc plated', "
+        "'HB-M8-40-ZN-0001', 7, 'EACH', 1)");
+    connection_->Execute(
+        "insert into " + table +
+        " (supplier, warehouse, product, cost, description, long_description, part_no, "
+        "reorder_days, unit_code, unit_qty_cost) values ('ACME01', '01', 'PRODUCT-0002', 2.25, "
+        "'Flat washer M8', 'Flat washer for M8 bolts, bright steel', "
+        "'FW-M8-ST-A-00000002', 14, 'BOX100', 4)");
   }
 
   std::unique_ptr<test::ScratchDatabase> db_;
@@ -171,15 +173,14 @@ TEST_P(AllocationCountTest, WritingRowsAgainTakesNoHeap) {
             }),
             0);
 
-  const test::Rows moved = test::Select(
-      *connection_, "select count(*), max(amount_posted) from " +
-                        connection_->TableCatalogue()->NominalMovementTable());
+  const test::Rows moved =
+      test::Select(*connection_, "select count(*), max(amount_posted) from " +
+                                     connection_->TableCatalogue()->NominalMovementTable());
   EXPECT_EQ(moved.at(0).at(0).ToInt32(), 8);
   EXPECT_DOUBLE_EQ(moved.at(0).at(1).ToDouble(), 17.5);
-  const test::Rows updated =
-      test::Select(*connection_, "select cost, reorder_days from " +
-                                     connection_->TableCatalogue()->SupplierInfoTable() +
-                                     " where product = 'PRODUCT-0001'");
+  const test::Rows updated = test::Select(
+      *connection_, "select cost, reorder_days from " + connection_->TableCatalogue()->SupplierInfoTable() +
+                        " where product = 'PRODUCT-0001'");
   EXPECT_DOUBLE_EQ(updated.at(0).at(0).ToDouble(), 6);
   EXPECT_DOUBLE_EQ(updated.at(0).at(1).ToDouble(), 5);
 }

@@ -49,8 +49,9 @@ constexpr const char* kPairs =
 TEST(ForEachTest, VisitsTheMembersInTheOrderTheyWereAdded) {
   EXPECT_EQ(Output("For Each m In lines\n  Print m.order_line_no, m.product\nNext\nPrint m\n"),
             "1 \"P1\"\n2 \"P2\"\n5 \"P5\"\nNothing\n");
-  EXPECT_EQ(Output(std::string(kPairs) + "for each p in ACC\nprint p.Category & \"=\" & p.NominalCode\nnext p\n"),
-            "\"A=4000\"\n\"B=5000\"\n");
+  EXPECT_EQ(
+      Output(std::string(kPairs) + "for each p in ACC\nprint p.Category & \"=\" & p.NominalCode\nnext p\n"),
+      "\"A=4000\"\n\"B=5000\"\n");
   // An empty collection runs the body never and still leaves Nothing.
   EXPECT_EQ(Output("Set e = CreateObject(\"colPONLAcc\")\np = 1\nFor Each p In e\n  Print \"never\"\nNext\n"
                    "Print TypeName(p), p Is Nothing\n"),
@@ -104,10 +105,12 @@ TEST(ForEachTest, WhatIsNoCollectionIsRefusedAtTheForLine) {
   EXPECT_EQ(RunScript("For Each m In missing.Lines\nNext\n").out,
             "Error 424 at line 1: \"TarnlowSTData\": \"Object required\"\n");
   // An error inside the body is reported at its own line.
-  EXPECT_EQ(RunScript("For Each m In lines\n  Print m.order_line_no\n  x = 1 / (m.order_line_no - 2)\nNext\n").out,
-            "1\n2\nError 11 at line 3: \"TarnlowSTData\": \"Division by zero\"\n");
+  EXPECT_EQ(
+      RunScript("For Each m In lines\n  Print m.order_line_no\n  x = 1 / (m.order_line_no - 2)\nNext\n").out,
+      "1\n2\nError 11 at line 3: \"TarnlowSTData\": \"Division by zero\"\n");
   // Under Resume Next a For line that fails skips its whole loop.
-  EXPECT_EQ(Output("On Error Resume Next\nFor Each m In 5\n  Print \"in\"\nNext\nPrint Err.Number\n"), "451\n");
+  EXPECT_EQ(Output("On Error Resume Next\nFor Each m In 5\n  Print \"in\"\nNext\nPrint Err.Number\n"),
+            "451\n");
 }
 
 TEST(ForEachTest, PassesCountAsStepsOfTheLimit) {
@@ -137,7 +140,8 @@ TEST(DefaultMemberTest, ItemsErrorsAndClassesWithoutOneKeepTheirRecords) {
             "Error 438 at line 2: \"TarnlowSTData\": \"Object doesn't support this property or method\"\n");
   EXPECT_EQ(RunScript("Set o = Nothing\nPrint o(1)\n").out,
             "Error 91 at line 2: \"TarnlowSTData\": \"Object variable or With block variable not set\"\n");
-  EXPECT_EQ(RunScript("x = 3\nPrint x(1)\n").out, "Error 13 at line 2: \"TarnlowSTData\": \"Type mismatch\"\n");
+  EXPECT_EQ(RunScript("x = 3\nPrint x(1)\n").out,
+            "Error 13 at line 2: \"TarnlowSTData\": \"Type mismatch\"\n");
   // A member without Set is the object's value, which no collection member has.
   EXPECT_EQ(RunScript("x = lines(1)\n").out,
             "Error 438 at line 1: \"TarnlowSTData\": \"Object doesn't support this property or method\"\n");
@@ -148,7 +152,8 @@ TEST(ForEachSyntaxTest, NamesTheLineAndWhatWasExpected) {
       {"For Each m In lines\nPrint 1\n",
        "Syntax error at line 2: expected 'Next' for the For of line 1, found end of script"},
       {"Next\n", "Syntax error at line 1: expected a statement, found 'Next' without a For"},
-      {"Exit For\n", "Syntax error at line 1: expected a statement, found 'Exit For' outside a For Each loop"},
+      {"Exit For\n",
+       "Syntax error at line 1: expected a statement, found 'Exit For' outside a For Each loop"},
       {"Do\nExit For\nLoop\n",
        "Syntax error at line 2: expected a statement, found 'Exit For' outside a For Each loop"},
       {"Exit Sub\n", "Syntax error at line 1: expected 'Do' or 'For' after 'Exit', found 'Sub'"},
@@ -158,8 +163,7 @@ TEST(ForEachSyntaxTest, NamesTheLineAndWhatWasExpected) {
        "Syntax error at line 1: expected a variable name after 'For Each', found 'Print'"},
       {"For Each m In lines\nNext n\n",
        "Syntax error at line 2: expected end of line or 'm' after 'Next', found 'n'"},
-      {"If True Then For Each m In lines\n",
-       "Syntax error at line 1: expected a statement, found 'For'"},
+      {"If True Then For Each m In lines\n", "Syntax error at line 1: expected a statement, found 'For'"},
       {"For Each m In lines\nIf True Then\nNext\nEnd If\n",
        "Syntax error at line 3: expected a statement, found 'Next' without a For"},
   };

@@ -384,9 +384,9 @@ class OrderDemoTest : public ::testing::TestWithParam<std::string> {
     const std::string by_order = " where order_no = '" + order + "'";
     const std::string by_key = " where substr(record_key, 1, 10) = '    " + order + "'";
     std::vector<double> out;
-    for (const std::string& table : {t->OrderHeaderTable(), t->OrderFaxTable(), t->OrderVatStateTable(),
-                                     t->OrderLineTable(), t->OrderLineAnalysisTable(),
-                                     t->VarianceHistoryTable(), t->OrderLineWeightTable()})
+    for (const std::string& table :
+         {t->OrderHeaderTable(), t->OrderFaxTable(), t->OrderVatStateTable(), t->OrderLineTable(),
+          t->OrderLineAnalysisTable(), t->VarianceHistoryTable(), t->OrderLineWeightTable()})
       out.push_back(One("select count(*) from " + table + by_order));
     for (const std::string& table :
          {t->NominalAnalysisTable(), t->ProjectAnalysisTable(), t->RetentionAnalysisTable()})

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "connection/database_connection.h"
 #include "connection/backend.h"
+#include "connection/database_connection.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 
@@ -117,7 +117,8 @@ TEST_P(ConnectionLayerTest, HolderSettersGiveDeclaredParametersTheirValues) {
   holder.SetTextValue("SERVICE", "N1");
   holder.SetNumberValue("Cost", 2.75);
   EXPECT_EQ(holder.Command().ExecuteNoRows(), 1);
-  EXPECT_EQ(test::Select(*c_, "select cost from " + services_ + " where service = 'N1'")[0][0].ToDouble(), 2.75);
+  EXPECT_EQ(test::Select(*c_, "select cost from " + services_ + " where service = 'N1'")[0][0].ToDouble(),
+            2.75);
   EXPECT_EQ(test::CatchError([&] { holder.SetNumberValue("price", 1.0); }).Number(), err::ItemNotFound);
 }
 

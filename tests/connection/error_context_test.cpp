@@ -77,7 +77,8 @@ TEST_P(ErrorContextTest, TheContextSurvivesTheSourceTrailOfAnOperation) {
   history.warehouse = "01";
   history.product = "P";
   const Error e = test::CatchError([&] { history.InsertNewHistory(); });
-  EXPECT_NE(e.Source().find("InsertNewHistory of Class Module clsSTHistory"), std::string::npos) << e.Source();
+  EXPECT_NE(e.Source().find("InsertNewHistory of Class Module clsSTHistory"), std::string::npos)
+      << e.Source();
   EXPECT_NE(e.Statement().find(" from stock_movement_history"), std::string::npos) << e.Statement();
   ExpectCode(e, kSqliteError, "42P01");
   EXPECT_TRUE(e.ConnectionUsable());

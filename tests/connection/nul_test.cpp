@@ -28,7 +28,8 @@ TEST(NulConnectionTest, AConnectionTextOrOptionHoldingANulIsRefusedAndNothingIsC
   // Options put together by a program rather than read from a text.
   ConnectionOptions options;
   options.target = a + "\0b.db"s;
-  EXPECT_EQ(test::CatchError([&] { Connection c(options); }).Description(), "Database name holds a NUL character");
+  EXPECT_EQ(test::CatchError([&] { Connection c(options); }).Description(),
+            "Database name holds a NUL character");
   options.target = a;
   options.trace = db.Folder() + "/trace\0.txt"s;
   EXPECT_EQ(test::CatchError([&] { Connection c(options); }).Description(),
@@ -67,7 +68,8 @@ TEST_P(NulTest, AStatementHoldingANulIsRefusedBeforeItRuns) {
   c_->Execute("insert into " + c_->TableCatalogue()->OrderHeaderTable() + " (order_no) values ('PO1')");
   clsPORPohead head;
   head.SageConnection(c_);
-  ExpectRefused(test::CatchError([&] { head.ReadIt("PO1\0X"s); }), "The statement text holds a NUL character");
+  ExpectRefused(test::CatchError([&] { head.ReadIt("PO1\0X"s); }),
+                "The statement text holds a NUL character");
   EXPECT_EQ(Services(), 0);
   std::ifstream in(trace_);
   std::stringstream traced;
@@ -93,7 +95,8 @@ TEST_P(NulTest, ABoundTextHoldingANulIsRefusedAndNothingIsWritten) {
   Recordset rs;
   rs.Open("select * from " + services_, c_->DatabaseConnection(), adOpenStatic, adLockOptimistic);
   rs.SetField("unit_code", Variant("EACH\0"s));
-  ExpectRefused(test::CatchError([&] { rs.Update(); }), "The value of field \"unit_code\" holds a NUL character");
+  ExpectRefused(test::CatchError([&] { rs.Update(); }),
+                "The value of field \"unit_code\" holds a NUL character");
   rs.Close();
   EXPECT_EQ(test::Select(*c_, "select unit_code from " + services_)[0][0].ToText(), "BOX");
 

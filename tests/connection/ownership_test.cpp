@@ -39,7 +39,8 @@ class OwnershipTest : public ::testing::TestWithParam<std::string> {
   void SetUp() override {
     auto c = db_.Open();
     c->Execute("insert into " + Services() + " (service, unit_code, cost) values ('S1', 'EACH', 1)");
-    c->Execute("insert into " + Lines() + " (order_no, order_line_no, qty_ordered) values ('PO1', '   1', 50)");
+    c->Execute("insert into " + Lines() +
+               " (order_no, order_line_no, qty_ordered) values ('PO1', '   1', 50)");
   }
   std::string Services() const { return std::string(DefaultTableName(CatalogueTable::ServiceTable)); }
   std::string Lines() const { return std::string(DefaultTableName(CatalogueTable::OrderLineTable)); }

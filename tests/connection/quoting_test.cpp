@@ -50,7 +50,8 @@ class QuotingTest : public ::testing::TestWithParam<std::string> {
       EXPECT_FALSE(line.ReadNextForOrder());
       line.CloseIt();
       line.line_no = 1;
-      EXPECT_EQ(test::CatchError([&] { line.ReadIt(); }).Description(), "Cannot find order line " + key + ",1");
+      EXPECT_EQ(test::CatchError([&] { line.ReadIt(); }).Description(),
+                "Cannot find order line " + key + ",1");
       line.CloseIt();
     }
     EXPECT_EQ(test::Select(*c_, "select count(*) from " + headers_)[0][0].ToInt32(), 3);
@@ -87,9 +88,9 @@ TEST_P(QuotingTest, HostileKeysFindNothing) {
   head.SageConnection(c_);
   head.ReadIt("PO1");
   head.CloseIt();
-  EXPECT_EQ(test::Traced(trace_, "select order_no").back(),
-            "select order_no, supplier, status, pl_company, currency from " + headers_ +
-                " where order_no = 'PO1'");
+  EXPECT_EQ(
+      test::Traced(trace_, "select order_no").back(),
+      "select order_no, supplier, status, pl_company, currency from " + headers_ + " where order_no = 'PO1'");
 }
 
 TEST_P(QuotingTest, HostileKeysFindNothingWhenTheSessionReadsBackslashesAsEscapes) {
@@ -98,9 +99,10 @@ TEST_P(QuotingTest, HostileKeysFindNothingWhenTheSessionReadsBackslashesAsEscape
   ASSERT_EQ(test::Select(*c_, "show standard_conforming_strings")[0][0].ToText(), "off");
   // Quoting that only doubles apostrophes would now let the first key read
   // every order: the setting does what the keys count on.
-  EXPECT_EQ(test::Select(*c_, "select count(*) from " + headers_ + " where order_no = 'Z\\'' OR 1=1 --'")[0][0]
-                .ToInt32(),
-            3);
+  EXPECT_EQ(
+      test::Select(*c_, "select count(*) from " + headers_ + " where order_no = 'Z\\'' OR 1=1 --'")[0][0]
+          .ToInt32(),
+      3);
   ExpectHostileKeysFindNothing();
   ExpectTheBackslashOrderIsFound();
   c_->Execute("set standard_conforming_strings = on");

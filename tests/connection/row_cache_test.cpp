@@ -251,10 +251,7 @@ TEST(IndexedRowCacheTest, ACacheOfMixedCellsSortsIntoOneOrder) {
   std::vector<std::string> order;
   for (std::int32_t r = 0; r < cache.RowCount(); ++r) {
     const Variant v = cache.GetCell(r, 0);
-    order.push_back(v.IsNull()                                                ? "Null"
-                    : v.IsEmpty()                                             ? "Empty"
-                    : IsNaN(v)                                                 ? "NaN"
-                                                                              : v.ToText());
+    order.push_back(v.IsNull() ? "Null" : v.IsEmpty() ? "Empty" : IsNaN(v) ? "NaN" : v.ToText());
   }
   // Nothing first, then numbers (True is -1), dates, and text in byte
   // order. (A NaN cannot reach a cache: values past the finite range raise

@@ -1,3 +1,5 @@
+#include "connection/sqlite/sqlite_backend.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "connection/backend.h"
-#include "connection/sqlite/sqlite_backend.h"
 #include "tarnlow/object.h"
 
 namespace tarnlow::backend {

@@ -112,7 +112,8 @@ TEST(SqliteConcurrencyTest, InsideTheCallersOwnTransactionAStaleReadFailsTheWrit
   // Only the caller can begin its transaction again: the write is not
   // retried, and the error record says why it failed.
   const auto started = std::chrono::steady_clock::now();
-  const Error e = test::CatchError([&] { mine->Execute("insert into " + services + " (service) values ('MINE')"); });
+  const Error e =
+      test::CatchError([&] { mine->Execute("insert into " + services + " (service) values ('MINE')"); });
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));  // no busy wait
   EXPECT_EQ(e.Number(), DbFailure);
   EXPECT_EQ(e.NativeError(), kSqliteBusySnapshot);
@@ -162,17 +163,20 @@ TEST(SqliteConcurrencyTest, ReceiptsSucceedWhileAnotherProcessKeepsWriting) {
   });
   ASSERT_TRUE(problems.empty()) << ::testing::PrintToString(problems);
   std::cout << "receipts and writer took "
-            << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+            << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                     started)
                    .count()
             << " ms\n";
 
   auto c = db.Open();
-  const test::Rows lines = test::Select(*c, "select qty_received from " + c->TableCatalogue()->OrderLineTable());
+  const test::Rows lines =
+      test::Select(*c, "select qty_received from " + c->TableCatalogue()->OrderLineTable());
   ASSERT_EQ(lines.size(), static_cast<std::size_t>(kLines));
   for (const auto& row : lines) EXPECT_EQ(row[0].ToDouble(), kReceipts / kLines);
   // Every movement the writer made is there once, numbered without a gap.
-  const test::Rows history = test::Select(
-      *c, "select comments, sequence_no from " + c->TableCatalogue()->StockHistoryTable() + " order by sequence_no");
+  const test::Rows history =
+      test::Select(*c, "select comments, sequence_no from " + c->TableCatalogue()->StockHistoryTable() +
+                           " order by sequence_no");
   ASSERT_FALSE(history.empty());
   std::set<int> labels;
   for (std::size_t i = 0; i < history.size(); ++i) {

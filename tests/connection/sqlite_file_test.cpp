@@ -60,13 +60,16 @@ class SqliteFileTest : public ::testing::Test {
   void MakeJournalledDatabase() {
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(Path().c_str(), &raw), SQLITE_OK);
-    const int rc = sqlite3_exec(
-        raw, "create table service_item (service varchar(20), cost real); insert into service_item values ('S1', 2.5)",
-        nullptr, nullptr, nullptr);
+    const int rc = sqlite3_exec(raw,
+                                "create table service_item (service varchar(20), cost real); insert into "
+                                "service_item values ('S1', 2.5)",
+                                nullptr, nullptr, nullptr);
     sqlite3_close(raw);
     ASSERT_EQ(rc, SQLITE_OK);
   }
-  void MakeReadOnly() { fs::permissions(Path(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read); }
+  void MakeReadOnly() {
+    fs::permissions(Path(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  }
   std::string Path() const { return db_.Folder() + "/test.db"; }
 
   // Reads the service and fails to write one; run as the reader.
@@ -114,9 +117,10 @@ TEST_F(SqliteFileTest, AReadOnlyLoggedFileInAFolderThatIsNotWritableFailsByName)
     try {
       Connection::Open(db_.Text());
     } catch (const Error& e) {
-      const std::string expected =
-          "unable to read database file \"" + Path() + "\": it is write-ahead logged and its folder is not writable";
-      Require(e.Description() == expected && !e.ConnectionUsable(), "opened with \"" + e.Description() + "\"");
+      const std::string expected = "unable to read database file \"" + Path() +
+                                   "\": it is write-ahead logged and its folder is not writable";
+      Require(e.Description() == expected && !e.ConnectionUsable(),
+              "opened with \"" + e.Description() + "\"");
       return;
     }
     throw std::runtime_error("the file opened");
@@ -134,7 +138,8 @@ TEST_F(SqliteFileTest, AFileThatCannotBeOpenedIsNamed) {
   EXPECT_EQ(e.NativeError() & 0xFF, kSqliteCantOpen);
   EXPECT_FALSE(e.ConnectionUsable());
 
-  std::ofstream(Path()) << "these are not the pages of a database, but they are long enough to be read as a header";
+  std::ofstream(Path())
+      << "these are not the pages of a database, but they are long enough to be read as a header";
   const Error garbage = test::CatchError([&] { Connection::Open(db_.Text()); });
   EXPECT_EQ(garbage.Description(), "file is not a database \"" + Path() + "\"");
   EXPECT_EQ(garbage.NativeError(), kSqliteNotADb);

@@ -21,11 +21,13 @@ class StatementReuseTest : public ::testing::TestWithParam<std::string> {
 };
 
 TEST_P(StatementReuseTest, ParametersAreFoundByNameInAnyOrder) {
-  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('S1', 'HOUR', 1), "
+  c_->Execute("insert into " + services_ +
+              " (service, unit_code, cost) values ('S1', 'HOUR', 1), "
               "('S2', 'DAY', 2), ('S3', 'HOUR', 3)");
   StatementHolder holder;
   holder.Connection(c_);
-  holder.SQL("select service from " + services_ + " where unit_code = ? and cost >= ? and service <> ? order by service");
+  holder.SQL("select service from " + services_ +
+             " where unit_code = ? and cost >= ? and service <> ? order by service");
   holder.AddTextParameter("unit_code", 6);
   holder.AddNumberParameter("cost");
   holder.AddTextParameter("service", 20);
@@ -74,10 +76,8 @@ TEST_P(StatementReuseTest, ValuesOfEveryKindFollowOneAnotherInOneParameter) {
   holder.AddNumberParameter("cost");
   // Long text, null, short text, a number in a text column, long text again.
   const std::vector<std::tuple<std::string, Variant, Variant>> rows{
-      {"K1", Variant("HOURLY"), Variant(1.5)},
-      {"K2", Variant(Null), Variant(Null)},
-      {"K3", Variant("D"), Variant(std::int32_t{7})},
-      {"K4", Variant(Null), Variant(2.25)},
+      {"K1", Variant("HOURLY"), Variant(1.5)},        {"K2", Variant(Null), Variant(Null)},
+      {"K3", Variant("D"), Variant(std::int32_t{7})}, {"K4", Variant(Null), Variant(2.25)},
       {"K5", Variant("WEEKLY"), Variant(Null)},
   };
   for (const auto& [key, unit, cost] : rows) {
@@ -86,8 +86,8 @@ TEST_P(StatementReuseTest, ValuesOfEveryKindFollowOneAnotherInOneParameter) {
     holder("cost", cost);
     holder.Command().ExecuteNoRows();
   }
-  const test::Rows got =
-      test::Select(*c_, "select service, unit_code, cost from " + services_ + " where service like 'K%' order by service");
+  const test::Rows got = test::Select(
+      *c_, "select service, unit_code, cost from " + services_ + " where service like 'K%' order by service");
   ASSERT_EQ(got.size(), rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) {
     SCOPED_TRACE(std::get<0>(rows[i]));
@@ -103,7 +103,8 @@ TEST_P(StatementReuseTest, ValuesOfEveryKindFollowOneAnotherInOneParameter) {
 }
 
 TEST_P(StatementReuseTest, CellsRefilledByLaterRowsShowOnlyTheirOwnValues) {
-  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values "
+  c_->Execute("insert into " + services_ +
+              " (service, unit_code, cost) values "
               "('LONG', 'HOURS', 1.5), ('NULL', null, null), ('SHORT', 'D', 2)");
   StatementHolder holder;
   holder.Connection(c_);
@@ -178,12 +179,14 @@ TEST_P(StatementReuseTest, ColumnsAreKnownWhenAskedForBeforeOrAfterARun) {
   ASSERT_EQ(literal->ColumnCount(), 2);
   EXPECT_EQ(literal->ColumnName(0), "service");
   // A write that is never asked for its columns has none.
-  auto write = c_->DatabaseConnection().PrepareLiteral("delete from " + services_ + " where service = 'none'");
+  auto write =
+      c_->DatabaseConnection().PrepareLiteral("delete from " + services_ + " where service = 'none'");
   EXPECT_FALSE(write->Execute());
   EXPECT_EQ(write->ColumnCount(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, StatementReuseTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, StatementReuseTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(DateTextTest, DatesAreWrittenAsIsoTextWithMillisecondsOnlyWhenThereAreSome) {
   auto iso = [](const Date& d) {
@@ -199,7 +202,12 @@ TEST(DateTextTest, DatesAreWrittenAsIsoTextWithMillisecondsOnlyWhenThereAreSome)
   EXPECT_EQ(iso(Date::FromCalendar(2000, 2, 29, 0, 0, 0.25)), "2000-02-29 00:00:00.250");
   EXPECT_EQ(iso(Date(-1.25)), "1899-12-29 06:00:00");
   char buf[Date::kIsoSize];
-  EXPECT_EQ(test::CatchError([&] { Date d; d.value = 1e9; d.WriteIso(buf); }).Number(), err::Overflow);
+  EXPECT_EQ(test::CatchError([&] {
+              Date d;
+              d.value = 1e9;
+              d.WriteIso(buf);
+            }).Number(),
+            err::Overflow);
 }
 
 TEST(VariantTextTest, AssignedTextReplacesWhateverWasHeld) {

@@ -31,9 +31,7 @@ class TextWidthTest : public ::testing::TestWithParam<std::string> {
         test::Select(*c_, "select currency from " + headers_ + " where order_no = '" + order + "'");
     return rows.empty() ? "(none)" : "[" + rows[0][0].ToText() + "]";
   }
-  std::int32_t Orders() {
-    return test::Select(*c_, "select count(*) from " + headers_)[0][0].ToInt32();
-  }
+  std::int32_t Orders() { return test::Select(*c_, "select count(*) from " + headers_)[0][0].ToInt32(); }
 
   test::ScratchDatabase db_{GetParam()};
   std::shared_ptr<Connection> c_ = db_.Open();
@@ -50,8 +48,8 @@ TEST_P(TextWidthTest, BlanksPastTheWidthAreCutWhicheverWayTheTextArrives) {
   Insert("UPDATED", "X");
   {
     Recordset rs;
-    rs.Open("select * from " + headers_ + " where order_no = 'ROWSET'", c_->DatabaseConnection(), adOpenStatic,
-            adLockOptimistic);
+    rs.Open("select * from " + headers_ + " where order_no = 'ROWSET'", c_->DatabaseConnection(),
+            adOpenStatic, adLockOptimistic);
     rs.SetField("currency", Variant("USD    "));
     rs.Update();
   }

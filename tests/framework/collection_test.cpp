@@ -1,20 +1,21 @@
 // The keyed collection form, on a collection of small test members: keys
 // without regard to letter case, positions from 1, copying Add, the three
 // error numbers, enumeration from C++ and late-bound.
+#include "tarnlow/collection.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "framework/class_builder.h"
-#include "tarnlow/collection.h"
 #include "tarnlow/late_binding.h"
 #include "test_support.h"
 
 namespace tarnlow {
 namespace {
 
-#define PIECE_PROPERTIES(X)     \
+#define PIECE_PROPERTIES(X)    \
   X(Value, code, Text, GetLet) \
   X(Value, qty, Double, GetLet)
 
@@ -41,7 +42,9 @@ class colPiece final : public Collection<colPiece, Piece> {
     return Append(copy, copy->KeyString());
   }
   // The form of the collections whose Add takes the key, empty for none.
-  std::shared_ptr<Piece> AddKeyed(Piece& oPiece, const std::string& key) { return Append(NewCopy(oPiece), key); }
+  std::shared_ptr<Piece> AddKeyed(Piece& oPiece, const std::string& key) {
+    return Append(NewCopy(oPiece), key);
+  }
 };
 TARNLOW_DEFINE_COLLECTION(colPiece, "", "") {
   b.Method<&Self::Add>("Add", {"oPiece"}).Item().Count().Remove().ClearList().NewEnum();

@@ -92,11 +92,17 @@ namespace {
 // Read-only properties stay read-only from outside their class: neither an
 // assignment nor the field behind it is within a client's reach.
 template <class T>
-concept AssignsCost = requires(T t) { t.cost = 1.0; };
+concept AssignsCost = requires(T t) {
+  t.cost = 1.0;
+};
 template <class T>
-concept ReachesTheField = requires(T t) { Object::Field(t.cost); };
+concept ReachesTheField = requires(T t) {
+  Object::Field(t.cost);
+};
 template <class T>
-concept AssignsService = requires(T t) { t.Service = std::string("S"); };
+concept AssignsService = requires(T t) {
+  t.Service = std::string("S");
+};
 static_assert(!AssignsCost<clsPORService>);
 static_assert(!ReachesTheField<clsPORService>);
 static_assert(AssignsService<clsPORService>);

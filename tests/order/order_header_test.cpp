@@ -211,9 +211,9 @@ TEST_P(OrderHeaderTest, ANewConnectionPreparesEveryInsertAgainOnItsOwnTables) {
 
 TEST_P(OrderHeaderTest, EveryColumnComesBackAsWrittenInEachLayoutAndRateOption) {
   int n = 0;
-  for (const char* options : {"extended=0", "extended=1", "release=7&extended=1", "extended=0&dualrate=1",
-                              "extended=1&dualrate=1&release=9", "kind=2&extended=1",
-                              "kind=2&extended=0&dualrate=1"}) {
+  for (const char* options :
+       {"extended=0", "extended=1", "release=7&extended=1", "extended=0&dualrate=1",
+        "extended=1&dualrate=1&release=9", "kind=2&extended=1", "kind=2&extended=0&dualrate=1"}) {
     SCOPED_TRACE(options);
     const bool extended = std::string(options).find("extended=1") != std::string::npos &&
                           std::string(options).find("release=7") == std::string::npos;
@@ -579,8 +579,8 @@ TEST_P(FaxCompanionTest, FailuresCarryTheShortModuleLabelWithoutALineInIt) {
   fax.fax = std::string(31, '9');  // one more than the column takes
   const Error e = test::CatchError([&] { fax.InsertRow(); });
   EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(), "Line No.: 30 " + test::EngineSource(GetParam()) +
-                            "\r\nInsertRow of Class Module clsPOHeadx1");
+  EXPECT_EQ(e.Source(),
+            "Line No.: 30 " + test::EngineSource(GetParam()) + "\r\nInsertRow of Class Module clsPOHeadx1");
   Recordset rs;
   rs.Open("select order_no from purchase_order_fax", c_->DatabaseConnection(), adOpenForwardOnly,
           adLockReadOnly);

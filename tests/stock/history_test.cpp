@@ -122,7 +122,9 @@ TEST_P(HistoryTest, EveryColumnIsStoredUnderItsOwnName) {
     if (c.column == "warehouse" || c.column == "product" || c.column == "dated" || c.column == "sequence_no")
       continue;
     switch (c.kind) {
-      case ValueKind::Text: late::Let(*h, c.property, Variant(std::string(1, static_cast<char>('a' + i)))); break;
+      case ValueKind::Text:
+        late::Let(*h, c.property, Variant(std::string(1, static_cast<char>('a' + i))));
+        break;
       case ValueKind::Double: late::Let(*h, c.property, Variant(i + 0.25)); break;
       case ValueKind::Date: late::Let(*h, c.property, Variant(Date::FromCalendar(2001, 2, i, 10, 30))); break;
       default: FAIL() << c.property;

@@ -22,8 +22,8 @@ class ProductExpenseTest : public ::testing::TestWithParam<std::string> {
     return c;
   }
   Rows Stored(Connection& c, const std::string& columns) {
-    return Select(c, "select " + columns + " from " + c.TableCatalogue()->ProductExpenseTable() + " order by " +
-                         columns);
+    return Select(c, "select " + columns + " from " + c.TableCatalogue()->ProductExpenseTable() +
+                         " order by " + columns);
   }
   void Key(const std::string& warehouse, const std::string& product) {
     expense_.warehouse = warehouse;
@@ -55,8 +55,9 @@ TEST_P(ProductExpenseTest, FromReleaseSixTheKeyIsWarehouseAndProduct) {
             (Rows{{Variant("02"), Variant("BOLT"), Variant("DUTY")},
                   {Variant("1"), Variant("WIDGET"), Variant("HANDLING")}}));
 
-  EXPECT_EQ(Traced(trace_, "INSERT INTO product_expense"),
-            std::vector<std::string>{"INSERT INTO product_expense ( expense,warehouse,product) VALUES ( ?,?,?)"});
+  EXPECT_EQ(
+      Traced(trace_, "INSERT INTO product_expense"),
+      std::vector<std::string>{"INSERT INTO product_expense ( expense,warehouse,product) VALUES ( ?,?,?)"});
   EXPECT_EQ(Traced(trace_, "select * from product_expense"),
             std::vector<std::string>{"select * from product_expense where warehouse=? and product=?"});
   EXPECT_EQ(Traced(trace_, " update product_expense"),
@@ -148,8 +149,7 @@ TEST_P(ProductExpenseTest, FailuresCarryTheLabelsOfTheirOperations) {
   // Without a connection every statement fails to prepare, under its own label.
   test::MessageCapture messages;
   clsSTPrExD unconnected;
-  for (const auto& [operation, label] :
-       std::vector<std::pair<void (clsSTPrExD::*)(), std::string>>{
+  for (const auto& [operation, label] : std::vector<std::pair<void (clsSTPrExD::*)(), std::string>>{
            {&clsSTPrExD::PrepareInsertStatement, "PrepareInsertStatement of Class Module clsSTPrExD"},
            {&clsSTPrExD::PrepareReadStatement, "PrepareReadStatement of Class Module clsSTPrExD"},
            {&clsSTPrExD::PrepareUpdateStatement, "PrepareUpdateStatement of Class Module clsSTPrExD"}}) {
@@ -201,7 +201,8 @@ TEST_P(ProductExpenseTest, LateBoundClientsReachEveryMember) {
   EXPECT_EQ(late::Get(*object, "expense"), Variant("FREIGHT"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ProductExpenseTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, ProductExpenseTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(ProductExpenseClassTest, MembersInInterfaceOrder) {
   EXPECT_EQ(DescribeMembers(clsSTPrExD::Info()),

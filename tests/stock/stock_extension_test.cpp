@@ -29,9 +29,10 @@ class StockExtensionTest : public ::testing::TestWithParam<std::string> {
     extension_.consumer_unit = "BOX" + tag;
   }
   Rows Stored() {
-    return Select(*c_, "select warehouse, product, analysis_d, analysis_e, analysis_f, delivery_qty_tol,"
-                       " call_off_qty_tol, consumer_unit from " +
-                           c_->TableCatalogue()->StockExtensionTable() + " order by warehouse, product");
+    return Select(*c_,
+                  "select warehouse, product, analysis_d, analysis_e, analysis_f, delivery_qty_tol,"
+                  " call_off_qty_tol, consumer_unit from " +
+                      c_->TableCatalogue()->StockExtensionTable() + " order by warehouse, product");
   }
 
   test::ScratchDatabase db_{GetParam()};
@@ -81,8 +82,9 @@ TEST_P(StockExtensionTest, InsertsReadsAndUpdatesTheRowOfAWarehouseAndProduct) {
             std::vector<std::string>{
                 "INSERT INTO stock_item_extension (analysis_d,analysis_e,analysis_f,delivery_qty_tol,"
                 "call_off_qty_tol,consumer_unit,warehouse,product) VALUES ( ?,?,?,?,?,?,?,?)"});
-  EXPECT_EQ(Traced(trace_, "select * from stock_item_extension"),
-            std::vector<std::string>{"select * from stock_item_extension where warehouse = ? and product = ?"});
+  EXPECT_EQ(
+      Traced(trace_, "select * from stock_item_extension"),
+      std::vector<std::string>{"select * from stock_item_extension where warehouse = ? and product = ?"});
   EXPECT_EQ(Traced(trace_, " update stock_item_extension"),
             std::vector<std::string>{" update stock_item_extension set analysis_d = ?,analysis_e = ?  "
                                      ",analysis_f =?,delivery_qty_tol=?,call_off_qty_tol=?,consumer_unit=? "
@@ -123,11 +125,13 @@ TEST_P(StockExtensionTest, FailuresCarryTheLabelsOfTheirOperations) {
   const Error duplicate = test::CatchError([&] { extension_.InsertRow(); });
   EXPECT_EQ(duplicate.Number(), DbIntegrityViolation);
   EXPECT_TRUE(duplicate.Source().starts_with("Line No.: 30 ")) << duplicate.Source();
-  EXPECT_TRUE(duplicate.Source().ends_with("\r\nInsertRow of Class Module clsStockXpgm")) << duplicate.Source();
+  EXPECT_TRUE(duplicate.Source().ends_with("\r\nInsertRow of Class Module clsStockXpgm"))
+      << duplicate.Source();
 
   extension_.delivery_qty_tol = std::string(31, '9');
   const Error too_long = test::CatchError([&] { extension_.UpdateStock(); });
-  EXPECT_TRUE(too_long.Source().ends_with("\r\nupdateStock of Class Module clsStockXpgm")) << too_long.Source();
+  EXPECT_TRUE(too_long.Source().ends_with("\r\nupdateStock of Class Module clsStockXpgm"))
+      << too_long.Source();
 
   // With the statements prepared and the connection taken away, binding the
   // values is what fails.
@@ -152,7 +156,8 @@ TEST_P(StockExtensionTest, FailuresCarryTheLabelsOfTheirOperations) {
   EXPECT_EQ(messages.Messages()[0].text, "Uninitialised connection");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, StockExtensionTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, StockExtensionTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(StockExtensionClassTest, MembersInInterfaceOrderStartingEmpty) {
   EXPECT_EQ(DescribeMembers(clsStockXpgD::Info()),

@@ -53,11 +53,12 @@ class ProductUnitTest : public ::testing::TestWithParam<std::string> {
 };
 
 TEST_P(ProductUnitTest, InsertsAndReadsRowsWithTheExactStatements) {
-  EXPECT_EQ(Select(*c_, "select warehouse, product, base_name, converted_unit, alt_unit, conv_factor, conv_method,"
-                        " from_min_break, to_min_break from " +
-                            c_->TableCatalogue()->ProductUnitTable() + " where product = 'PAINT'"),
-            (Rows{{Variant("02"), Variant("PAINT"), Variant("TIN"), Variant("LITRE"), Variant("Y"), Variant(2.5),
-                   Variant("M"), Variant(1.0), Variant(25.0)}}));
+  EXPECT_EQ(Select(*c_,
+                   "select warehouse, product, base_name, converted_unit, alt_unit, conv_factor, conv_method,"
+                   " from_min_break, to_min_break from " +
+                       c_->TableCatalogue()->ProductUnitTable() + " where product = 'PAINT'"),
+            (Rows{{Variant("02"), Variant("PAINT"), Variant("TIN"), Variant("LITRE"), Variant("Y"),
+                   Variant(2.5), Variant("M"), Variant(1.0), Variant(25.0)}}));
 
   Key("01", "BOLT-M8", "PALLET", "BOX");
   unit_.ReadIt();
@@ -68,15 +69,18 @@ TEST_P(ProductUnitTest, InsertsAndReadsRowsWithTheExactStatements) {
   EXPECT_EQ(unit_.to_min_break(), 400);
 
   // Three objects inserted a row each, each preparing its statement once.
-  EXPECT_EQ(Traced(trace_, "INSERT INTO product_unit_conversion"),
-            std::vector<std::string>(3, "INSERT INTO product_unit_conversion ( alt_unit,base_name,conv_factor,"
-                                        "conv_method,converted_unit,from_min_break,product,to_min_break,warehouse)"
-                                        " VALUES ( ?,?,?,?,?,?,?,?,?)"));
-  EXPECT_EQ(Traced(trace_, "select base_name"),
-            std::vector<std::string>{
-                "select base_name, converted_unit, warehouse, product,  alt_unit, conv_method, conv_factor, "
-                "from_min_break, to_min_break from product_unit_conversion where warehouse = ? and product = ? "
-                "and base_name = ? and converted_unit=?"});
+  EXPECT_EQ(
+      Traced(trace_, "INSERT INTO product_unit_conversion"),
+      std::vector<std::string>(3,
+                               "INSERT INTO product_unit_conversion ( alt_unit,base_name,conv_factor,"
+                               "conv_method,converted_unit,from_min_break,product,to_min_break,warehouse)"
+                               " VALUES ( ?,?,?,?,?,?,?,?,?)"));
+  EXPECT_EQ(
+      Traced(trace_, "select base_name"),
+      std::vector<std::string>{
+          "select base_name, converted_unit, warehouse, product,  alt_unit, conv_method, conv_factor, "
+          "from_min_break, to_min_break from product_unit_conversion where warehouse = ? and product = ? "
+          "and base_name = ? and converted_unit=?"});
 }
 
 TEST_P(ProductUnitTest, LooksRowsUpInTheCacheByKeyString) {
@@ -124,7 +128,8 @@ TEST_P(ProductUnitTest, TheCacheNeverLearnsOfLaterRows) {
   unit_.conv_factor = 100;
   unit_.InsertRow();
   Add("04", "WASHER", "BAG", "EACH", 500);
-  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(), "Cannot find unit conversion BAG/EACH/03/NUT");
+  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(),
+            "Cannot find unit conversion BAG/EACH/03/NUT");
   unit_.ReadIt();
   EXPECT_EQ(unit_.conv_factor(), 100);
 
@@ -160,8 +165,9 @@ TEST_P(ProductUnitTest, AnEmptyTableGivesAnEmptyCache) {
 }
 
 TEST_P(ProductUnitTest, ANullTextFailsTheCopyUnderItsLabels) {
-  c_->Execute("insert into " + c_->TableCatalogue()->ProductUnitTable() +
-              " (warehouse, product, base_name, converted_unit, alt_unit) values ('05', 'X', 'A', 'B', NULL)");
+  c_->Execute(
+      "insert into " + c_->TableCatalogue()->ProductUnitTable() +
+      " (warehouse, product, base_name, converted_unit, alt_unit) values ('05', 'X', 'A', 'B', NULL)");
   Key("05", "X", "A", "B");
   const Error read = test::CatchError([&] { unit_.ReadIt(); });
   EXPECT_EQ(read.Number(), err::InvalidUseOfNull);
@@ -180,19 +186,22 @@ TEST_P(ProductUnitTest, FailuresOfTheInsertCarryItsLabel) {
   const Error duplicate = test::CatchError([&] { unit_.InsertRow(); });
   EXPECT_EQ(duplicate.Number(), DbIntegrityViolation);
   EXPECT_TRUE(duplicate.Source().starts_with("Line No.: 30 ")) << duplicate.Source();
-  EXPECT_TRUE(duplicate.Source().ends_with("\r\nInsertRow of Class Module clsSTUnitPD Line#:30")) << duplicate.Source();
+  EXPECT_TRUE(duplicate.Source().ends_with("\r\nInsertRow of Class Module clsSTUnitPD Line#:30"))
+      << duplicate.Source();
 
   test::MessageCapture messages;
   clsSTUnitPD unconnected;
   const Error e = test::CatchError([&] { unconnected.PrepareInsertStatement(); });
-  EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsSTUnitPD Line#:20");
+  EXPECT_EQ(e.Source(),
+            "Line No.: 20 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsSTUnitPD Line#:20");
   const Error r = test::CatchError([&] { unconnected.ReadIt(); });
   EXPECT_EQ(r.Source(),
             "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareReadStatement of Class Module clsSTUnitPD "
             "Line#:20\r\nReadIt of Class Module clsSTUnitPD Line#:10");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ProductUnitTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, ProductUnitTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(ProductUnitClassTest, KeyStringPadsOrCutsItsParts) {
   clsSTUnitPD u;

@@ -25,11 +25,12 @@ class UnitConversionTest : public ::testing::TestWithParam<std::string> {
   }
   void Insert(const std::string& base, const std::string& converted, double factor, const std::string& method,
               double from_min, double to_min) {
-    c_->Execute("insert into " + c_->TableCatalogue()->UnitConversionTable() +
-                " (base_name, converted_unit, unit_group, conv_factor, conv_method, description, from_min_break,"
-                " to_min_break) values ('" +
-                base + "', '" + converted + "', 'W', " + ShortestText(factor) + ", '" + method + "', 'unused', " +
-                ShortestText(from_min) + ", " + ShortestText(to_min) + ")");
+    c_->Execute(
+        "insert into " + c_->TableCatalogue()->UnitConversionTable() +
+        " (base_name, converted_unit, unit_group, conv_factor, conv_method, description, from_min_break,"
+        " to_min_break) values ('" +
+        base + "', '" + converted + "', 'W', " + ShortestText(factor) + ", '" + method + "', 'unused', " +
+        ShortestText(from_min) + ", " + ShortestText(to_min) + ")");
   }
   void Pair(const std::string& base, const std::string& converted) {
     conversion_.base_name = base;
@@ -73,8 +74,9 @@ TEST_P(UnitConversionTest, ReadsOnePairFromTheTable) {
             "Cannot find unit conversion from BOX12 to EACH")
       << "the table holds the code with its blank";
   EXPECT_EQ(Traced(trace_, "select base_name"),
-            std::vector<std::string>{"select base_name, converted_unit, conv_factor, conv_method, from_min_break, "
-                                     "to_min_break  from unit_conversion where base_name = ? and converted_unit=?"});
+            std::vector<std::string>{
+                "select base_name, converted_unit, conv_factor, conv_method, from_min_break, "
+                "to_min_break  from unit_conversion where base_name = ? and converted_unit=?"});
 }
 
 TEST_P(UnitConversionTest, LooksPairsUpInOneReadOfTheTable) {
@@ -105,8 +107,7 @@ TEST_P(UnitConversionTest, LooksPairsUpInOneReadOfTheTable) {
 TEST_P(UnitConversionTest, AMissingPairIsWordedDifferentlyByTheTwoLookups) {
   Pair("KG", "GRAM");
   conversion_.ReadFromList();
-  for (const auto& [base, converted] :
-       std::vector<std::pair<std::string, std::string>>{
+  for (const auto& [base, converted] : std::vector<std::pair<std::string, std::string>>{
            {"KG", "OUNCE"}, {"kg", "GRAM"}, {"ZZZ", "GRAM"}, {"EACH", "TONNE"}, {"KG", "BOX12"}}) {
     Pair(base, converted);
     const Error listed = test::CatchError([&] { conversion_.ReadFromList(); });
@@ -148,7 +149,8 @@ TEST_P(UnitConversionTest, TheCopyIsStaleUntilAConnectionIsSetAgain) {
   c_->Execute("update " + c_->TableCatalogue()->UnitConversionTable() +
               " set conv_factor = 999 where base_name = 'KG' and converted_unit = 'GRAM'");
   Pair("KG", "POUND");
-  EXPECT_EQ(test::CatchError([&] { conversion_.ReadFromList(); }).Description(), "Cannot find unit conversion KG/POUND");
+  EXPECT_EQ(test::CatchError([&] { conversion_.ReadFromList(); }).Description(),
+            "Cannot find unit conversion KG/POUND");
   conversion_.ReadIt();
   EXPECT_EQ(conversion_.conv_factor(), 2.20462);
   Pair("KG", "GRAM");
@@ -166,9 +168,11 @@ TEST_P(UnitConversionTest, TheCopyIsStaleUntilAConnectionIsSetAgain) {
 TEST_P(UnitConversionTest, AnEmptyTableGivesAnEmptyCopy) {
   c_->Execute("delete from " + c_->TableCatalogue()->UnitConversionTable());
   Pair("", "");
-  EXPECT_EQ(test::CatchError([&] { conversion_.ReadFromList(); }).Description(), "Cannot find unit conversion /");
+  EXPECT_EQ(test::CatchError([&] { conversion_.ReadFromList(); }).Description(),
+            "Cannot find unit conversion /");
   Pair("KG", "GRAM");
-  EXPECT_EQ(test::CatchError([&] { conversion_.ReadFromList(); }).Description(), "Cannot find unit conversion KG/GRAM");
+  EXPECT_EQ(test::CatchError([&] { conversion_.ReadFromList(); }).Description(),
+            "Cannot find unit conversion KG/GRAM");
 }
 
 TEST_P(UnitConversionTest, AFailedLoadIsTriedAgainOnTheNextLookup) {
@@ -197,7 +201,8 @@ TEST_P(UnitConversionTest, ANullFactorFailsUnderTheLabelsOfItsLookup) {
             "ReadIt of Class Module clsSTUnitCD Line#:30");
   const Error listed = test::CatchError([&] { conversion_.ReadFromList(); });
   EXPECT_EQ(listed.Number(), err::TypeMismatch);
-  EXPECT_EQ(listed.Source(), "Line No.: 40 TarnlowSTData\r\nReadFromList of Class Module clsSTUnitCD Line#:40");
+  EXPECT_EQ(listed.Source(),
+            "Line No.: 40 TarnlowSTData\r\nReadFromList of Class Module clsSTUnitCD Line#:40");
 }
 
 TEST_P(UnitConversionTest, CopyFromTakesEveryValue) {
@@ -212,7 +217,8 @@ TEST_P(UnitConversionTest, CopyFromTakesEveryValue) {
   EXPECT_EQ(copy.from_max_break(), 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, UnitConversionTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, UnitConversionTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(UnitConversionClassTest, KeyStringPadsOrCutsTheBaseUnitToSeven) {
   clsSTUnitCD c;

@@ -44,13 +44,15 @@ TEST_P(UnitDescriptionTest, ReadsOneUnitFromTheTable) {
   EXPECT_EQ(unit_.dec_places(), 0);
   EXPECT_EQ(unit_.KeyString(), "EACH");
   EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 1);
-  EXPECT_EQ(Traced(trace_, "select unit_code"),
-            std::vector<std::string>{"select unit_code,   dec_places  from unit_description where unit_code = ? "});
+  EXPECT_EQ(
+      Traced(trace_, "select unit_code"),
+      std::vector<std::string>{"select unit_code,   dec_places  from unit_description where unit_code = ? "});
 }
 
 TEST_P(UnitDescriptionTest, LooksUnitsUpInOneReadOfTheTable) {
   const auto before = Statistics(*c_);
-  for (const auto& [code, places] : std::vector<std::pair<std::string, int>>{{"KG", 3}, {"EACH", 0}, {"LITRE", 2}}) {
+  for (const auto& [code, places] :
+       std::vector<std::pair<std::string, int>>{{"KG", 3}, {"EACH", 0}, {"LITRE", 2}}) {
     unit_.unit_code = code;
     unit_.ReadFromList();
     EXPECT_EQ(unit_.dec_places(), places) << code;
@@ -81,10 +83,12 @@ TEST_P(UnitDescriptionTest, TheCopyIsStaleUntilAConnectionIsSetAgain) {
   unit_.unit_code = "KG";
   unit_.ReadFromList();
   Insert("BOX12", 0);
-  c_->Execute("update " + c_->TableCatalogue()->UnitDescriptionTable() + " set dec_places = 4 where unit_code = 'KG    '");
+  c_->Execute("update " + c_->TableCatalogue()->UnitDescriptionTable() +
+              " set dec_places = 4 where unit_code = 'KG    '");
 
   unit_.unit_code = "BOX12";
-  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(), "Cannot find unit description from BOX12");
+  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(),
+            "Cannot find unit description from BOX12");
   unit_.ReadIt();  // the table itself has it
   EXPECT_EQ(unit_.dec_places(), 0);
   unit_.unit_code = "KG";
@@ -157,7 +161,8 @@ TEST_P(UnitDescriptionTest, CopyFromTakesCodeAndPlacesAndLeavesTheOriginal) {
   EXPECT_EQ(late::Get(*late_copy, "KeyString"), Variant("KG"));
   EXPECT_EQ(late::Get(*late_copy, "dec_places"), Variant(std::int16_t{3}));
   std::vector<Variant> nothing{Variant()};
-  EXPECT_EQ(test::CatchError([&] { late::Call(*late_copy, "CopyFrom", nothing); }).Number(), err::ObjectNotSet);
+  EXPECT_EQ(test::CatchError([&] { late::Call(*late_copy, "CopyFrom", nothing); }).Number(),
+            err::ObjectNotSet);
 }
 
 TEST_P(UnitDescriptionTest, ThePrivateTwinBehavesTheSame) {
@@ -167,14 +172,16 @@ TEST_P(UnitDescriptionTest, ThePrivateTwinBehavesTheSame) {
   twin->ReadFromList();
   EXPECT_EQ(twin->dec_places(), 3);
   twin->unit_code = "GRAM";
-  EXPECT_EQ(test::CatchError([&] { twin->ReadIt(); }).Description(), "Cannot find unit description from GRAM");
+  EXPECT_EQ(test::CatchError([&] { twin->ReadIt(); }).Description(),
+            "Cannot find unit description from GRAM");
   EXPECT_EQ(twin->Class().Name(), "clsSTUnitD");
   EXPECT_EQ(twin->Class().Members().size(), clsSTUnitDD::Info().Members().size());
   EXPECT_FALSE(twin->Class().Creatable());
   EXPECT_EQ(Registry::Find("clsSTUnitD"), nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, UnitDescriptionTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+INSTANTIATE_TEST_SUITE_P(Backends, UnitDescriptionTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
 
 TEST(UnitDescriptionClassTest, MembersInInterfaceOrder) {
   EXPECT_EQ(DescribeMembers(clsSTUnitDD::Info()),

@@ -9,8 +9,8 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsPORPohead_PROPERTIES(X)                      \
-  X(Column, PLCurrency, OrderHeaderTable::currency, GetLet)      \
+#define TARNLOW_clsPORPohead_PROPERTIES(X)                  \
+  X(Column, PLCurrency, OrderHeaderTable::currency, GetLet) \
   X(Columns, OrderHeaderTable, Get, pl_company, status, supplier, order_no)
 
 class TARNLOW_API clsPORPohead final : public TableClass<clsPORPohead> {

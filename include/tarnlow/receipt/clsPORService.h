@@ -5,7 +5,7 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsPORService_PROPERTIES(X)     \
+#define TARNLOW_clsPORService_PROPERTIES(X)      \
   X(Columns, ServiceTable, Get, cost, unit_code) \
   X(Column, Service, ServiceTable::service, GetLet)
 

@@ -12,24 +12,24 @@ namespace tarnlow {
 // physical_qty and on_order_qty are never read and stay 0.
 // In interface order. The Adjust quantities are no columns: the update adds
 // them to the columns they are named after.
-#define TARNLOW_clsPORStock_PROPERTIES(X)                                                             \
-  X(Columns, StockTable, Get, serial_numbers, batch_traceability)                                      \
-  X(Column, nl_category, StockTable::analysis_x_ref, Get)                                              \
-  X(Value, AdjustYearToDateReceiptQty, Double, GetLet)                                                 \
-  X(Value, AdjustMonthToDateReceiptQty, Double, GetLet)                                                \
-  X(Columns, StockTable, Let, last_supplier)                                                           \
-  X(Value, AdjustPhysicalQty, Double, GetLet)                                                          \
-  X(Value, physical_qty, Double, Get)                                                                  \
-  X(Value, on_order_qty, Double, Get)                                                                  \
-  X(Value, AdjustOnOrderQty, Double, GetLet)                                                           \
-  X(Columns, StockTable, Get, standard_cost, standard_labour, standard_material, standard_overhead,    \
-    standard_subcontra)                                                                                \
-  X(Columns, StockTable, GetLet, current_cost)                                                         \
-  X(Columns, StockTable, Get, current_labour)                                                          \
-  X(Columns, StockTable, GetLet, current_material)                                                     \
-  X(Columns, StockTable, Get, current_overhead)                                                        \
-  X(Column, current_subcontra, StockTable::current_subcontrac, Get)                                    \
-  X(Columns, StockTable, LetGet, warehouse, product)                                                   \
+#define TARNLOW_clsPORStock_PROPERTIES(X)                                                           \
+  X(Columns, StockTable, Get, serial_numbers, batch_traceability)                                   \
+  X(Column, nl_category, StockTable::analysis_x_ref, Get)                                           \
+  X(Value, AdjustYearToDateReceiptQty, Double, GetLet)                                              \
+  X(Value, AdjustMonthToDateReceiptQty, Double, GetLet)                                             \
+  X(Columns, StockTable, Let, last_supplier)                                                        \
+  X(Value, AdjustPhysicalQty, Double, GetLet)                                                       \
+  X(Value, physical_qty, Double, Get)                                                               \
+  X(Value, on_order_qty, Double, Get)                                                               \
+  X(Value, AdjustOnOrderQty, Double, GetLet)                                                        \
+  X(Columns, StockTable, Get, standard_cost, standard_labour, standard_material, standard_overhead, \
+    standard_subcontra)                                                                             \
+  X(Columns, StockTable, GetLet, current_cost)                                                      \
+  X(Columns, StockTable, Get, current_labour)                                                       \
+  X(Columns, StockTable, GetLet, current_material)                                                  \
+  X(Columns, StockTable, Get, current_overhead)                                                     \
+  X(Column, current_subcontra, StockTable::current_subcontrac, Get)                                 \
+  X(Columns, StockTable, LetGet, warehouse, product)                                                \
   X(Column, BinNumber, StockTable::bin_number, GetLet)
 
 class TARNLOW_API clsPORStock final : public TableClass<clsPORStock> {

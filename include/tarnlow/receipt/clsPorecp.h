@@ -7,11 +7,11 @@ namespace tarnlow {
 
 // Kind-2 databases call the first column "comment"; its property and
 // parameter are "commnt" everywhere.
-#define TARNLOW_clsPorecp_PROPERTIES(X)                                                                     \
-  X(Columns, ReceiptTable, LetGet, commnt, creation_date, date_received, date_required, delivery_no,        \
+#define TARNLOW_clsPorecp_PROPERTIES(X)                                                                    \
+  X(Columns, ReceiptTable, LetGet, commnt, creation_date, date_received, date_required, delivery_no,       \
     foreign_cost, level_of_detail, local_cost, more_to_come_ind, order_no, originator_user_id, pl_company, \
-    product, qty_booked_out, qty_received, qty_returned, receipt_no, return_code, return_number,             \
-    return_text1, return_text2, spare, stock_unit_dp, supplier, unit_code, unit_factor, unit_group,         \
+    product, qty_booked_out, qty_received, qty_returned, receipt_no, return_code, return_number,           \
+    return_text1, return_text2, spare, stock_unit_dp, supplier, unit_code, unit_factor, unit_group,        \
     unit_operand, warehouse)
 
 class TARNLOW_API clsPorecp final : public TableClass<clsPorecp> {

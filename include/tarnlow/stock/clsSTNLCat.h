@@ -14,9 +14,9 @@ enum eMovementType : std::int32_t {
   ePurchaseReceipt = 0,
 };
 
-#define TARNLOW_clsSTNLCat_PROPERTIES(X)                     \
-  X(Columns, StockCategoryTable, GetLet, nl_category)        \
-  X(Value, MovementAccount, Text, Get)                       \
+#define TARNLOW_clsSTNLCat_PROPERTIES(X)              \
+  X(Columns, StockCategoryTable, GetLet, nl_category) \
+  X(Value, MovementAccount, Text, Get)                \
   X(Column, BalanceSheetAccount, StockCategoryTable::st_balance_acc, Get)
 
 class TARNLOW_API clsSTNLCat final : public TableClass<clsSTNLCat> {

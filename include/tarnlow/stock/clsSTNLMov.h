@@ -5,8 +5,9 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsSTNLMov_PROPERTIES(X) \
-  X(Columns, NominalMovementTable, LetGet, account, amount_posted, comments, movement_date, post_flag, tranaction_ref)
+#define TARNLOW_clsSTNLMov_PROPERTIES(X)                                                               \
+  X(Columns, NominalMovementTable, LetGet, account, amount_posted, comments, movement_date, post_flag, \
+    tranaction_ref)
 
 class TARNLOW_API clsSTNLMov final : public TableClass<clsSTNLMov> {
   TARNLOW_TABLE_CLASS(clsSTNLMov, TARNLOW_clsSTNLMov_PROPERTIES)

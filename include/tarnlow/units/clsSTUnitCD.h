@@ -14,10 +14,10 @@
 namespace tarnlow {
 
 // from_max_break holds the column to_min_break.
-#define TARNLOW_clsSTUnitCD_PROPERTIES(X)                                        \
-  X(Column, from_max_break, UnitConversionTable::to_min_break, Get)              \
-  X(Columns, UnitConversionTable, Get, from_min_break)                           \
-  X(Trimmed, UnitConversionTable, GetLet, converted_unit, base_name)             \
+#define TARNLOW_clsSTUnitCD_PROPERTIES(X)                            \
+  X(Column, from_max_break, UnitConversionTable::to_min_break, Get)  \
+  X(Columns, UnitConversionTable, Get, from_min_break)               \
+  X(Trimmed, UnitConversionTable, GetLet, converted_unit, base_name) \
   X(Columns, UnitConversionTable, Get, conv_factor, conv_method)
 
 class TARNLOW_API clsSTUnitCD final : public TableClass<clsSTUnitCD> {

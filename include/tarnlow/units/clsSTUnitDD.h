@@ -11,8 +11,8 @@
 
 namespace tarnlow {
 
-#define TARNLOW_clsSTUnitDD_PROPERTIES(X)              \
-  X(Columns, UnitDescriptionTable, Get, dec_places)   \
+#define TARNLOW_clsSTUnitDD_PROPERTIES(X)           \
+  X(Columns, UnitDescriptionTable, Get, dec_places) \
   X(Trimmed, UnitDescriptionTable, GetLet, unit_code)
 
 // Not final: the library's private twin clsSTUnitD is this class under

@@ -14,8 +14,8 @@ namespace tarnlow {
 
 class colSTUnitP;
 
-#define TARNLOW_clsSTUnitPD_PROPERTIES(X)                                                            \
-  X(Columns, ProductUnitTable, LetGet, alt_unit, base_name, conv_factor, conv_method, converted_unit,  \
+#define TARNLOW_clsSTUnitPD_PROPERTIES(X)                                                             \
+  X(Columns, ProductUnitTable, LetGet, alt_unit, base_name, conv_factor, conv_method, converted_unit, \
     from_min_break, product, to_min_break, warehouse)
 
 class TARNLOW_API clsSTUnitPD final : public TableClass<clsSTUnitPD> {

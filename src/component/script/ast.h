@@ -143,7 +143,7 @@ struct Stmt {
     If,         // items: branches; else_block
     Do,         // items: its one branch
     ExitDo,
-    ForEach,    // target: the loop variable; items: one branch, its condition the collection
+    ForEach,  // target: the loop variable; items: one branch, its condition the collection
     ExitFor,
     End,
     OnErrorResumeNext,

@@ -88,9 +88,9 @@ bool IsKeyword(std::string_view lower) {
   // "Each" and "In" mean something only after "For": elsewhere they stay
   // names, as scripts written before the loop existed may use them.
   static constexpr std::array<std::string_view, 33> kKeywords{
-      "and",   "or",   "xor",   "not",    "mod",  "is",   "if",    "then",  "else",  "elseif",    "end",
-      "do",    "loop", "while", "until",  "exit", "for",  "set",   "print", "dim",   "printrows", "call",
-      "on",    "error", "resume", "next", "goto", "true", "false", "empty", "null",  "nothing",   "err"};
+      "and", "or",    "xor",    "not",   "mod",  "is",   "if",    "then",  "else", "elseif",    "end",
+      "do",  "loop",  "while",  "until", "exit", "for",  "set",   "print", "dim",  "printrows", "call",
+      "on",  "error", "resume", "next",  "goto", "true", "false", "empty", "null", "nothing",   "err"};
   return std::find(kKeywords.begin(), kKeywords.end(), lower) != kKeywords.end() ||
          FindBuiltin(lower) != nullptr || Constant(lower).has_value();
 }

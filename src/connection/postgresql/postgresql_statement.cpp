@@ -165,10 +165,10 @@ bool PostgresStatement::Execute() {
   Reset();
   for (std::size_t i = 0; i < values_.size(); ++i) pointers_[i] = null_[i] ? nullptr : values_[i].c_str();
   PGconn* conn = session_->Conn();
-  ResultHandle res(
-      name_.empty()
-          ? PQexecParams(conn, text_.c_str(), parameter_count_, nullptr, pointers_.data(), nullptr, nullptr, 0)
-          : PQexecPrepared(conn, name_.c_str(), parameter_count_, pointers_.data(), nullptr, nullptr, 0));
+  ResultHandle res(name_.empty() ? PQexecParams(conn, text_.c_str(), parameter_count_, nullptr,
+                                                pointers_.data(), nullptr, nullptr, 0)
+                                 : PQexecPrepared(conn, name_.c_str(), parameter_count_, pointers_.data(),
+                                                  nullptr, nullptr, 0));
   result_ = Checked(std::move(res), conn, sql_);
   if (PQresultStatus(result_.get()) == PGRES_TUPLES_OK) {
     rows_ = PQntuples(result_.get());
