@@ -30,7 +30,7 @@ Peer SqliteCppPeer(const std::string& path, const PeerWork& work) {
     double c = 0;
     State(const std::string& path, const PeerWork& w)
         : db(path, SQLite::OPEN_READWRITE, 30000), read(db, w.read_sql), insert(db, w.insert_sql) {
-      db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+      db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA wal_autocheckpoint=0;");
     }
   };
   auto s = std::make_shared<State>(path, work);
@@ -80,6 +80,7 @@ Peer SociPeer(const std::string& name, const soci::backend_factory& backend, con
   if (sqlite) {
     s->sql << "PRAGMA journal_mode=WAL";
     s->sql << "PRAGMA synchronous=NORMAL";
+    s->sql << "PRAGMA wal_autocheckpoint=0";
   }
   s->read = std::make_unique<soci::statement>(
       (s->sql.prepare << read_sql, soci::use(s->key), soci::into(s->a), soci::into(s->b), soci::into(s->c)));

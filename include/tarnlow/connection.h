@@ -196,7 +196,10 @@ class TARNLOW_API Command {
   void Compile();
   void Bind();
   std::string StatementText() const;
-  std::shared_ptr<Recordset> Run(bool first_row_only);
+  // The command's own row set after the run, valid until the next run.
+  // Class reads use it in place, so that a read costs no reference counting.
+  friend class TableObject;
+  Recordset& Run(bool first_row_only);
 
   std::string sql_;
   int command_type_ = adCmdText;
@@ -292,8 +295,8 @@ class TARNLOW_API Recordset {
  private:
   friend class Command;
   // A row set over an executed command (forward-only, read-only).
-  void AttachExecuted(std::shared_ptr<CompiledStatement> statement, bool has_row,
-                      std::shared_ptr<tarnlow::DatabaseConnection> connection);
+  void AttachExecuted(const std::shared_ptr<CompiledStatement>& statement, bool has_row,
+                      tarnlow::DatabaseConnection& connection);
   std::size_t IndexOf(std::string_view name) const;
   std::size_t IndexOfSlow(std::string_view name) const;
   void RequireOpen() const;
@@ -306,6 +309,9 @@ class TARNLOW_API Recordset {
   bool open_ = false;
   bool at_end_ = true;
   std::shared_ptr<CompiledStatement> statement_;
+  // Over a command's statement: the command holds the statement anyway, so
+  // closing keeps the reference for the next run to find in place.
+  bool attached_ = false;
   // Updatable row sets keep the current row and its pending changes.
   std::vector<Variant> row_;
   std::vector<std::pair<std::size_t, Variant>> pending_;
@@ -313,6 +319,11 @@ class TARNLOW_API Recordset {
   // for the statement they belong to: copy routines read dozens of fields.
   mutable std::vector<std::pair<std::string, std::size_t>> index_;
   mutable std::weak_ptr<CompiledStatement> indexed_;
+  // The lower-case column names in their order, empty when two share a
+  // name, and the column after the one found last.
+  mutable std::vector<std::string> names_;
+  mutable std::vector<std::string> asked_;  // per column, the spelling last asked for
+  mutable std::size_t next_field_ = 0;
   mutable Variant field_;  // what Field gives, refilled in place
 };
 

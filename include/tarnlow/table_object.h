@@ -124,10 +124,10 @@ class TARNLOW_API TableObject : public Object {
   // path, a failing copy included. False (and nothing copied) without a row.
   template <class Copy>
   static bool ReadOneRow(Command& command, Copy&& copy) {
-    std::shared_ptr<Recordset> rs = command.ExecuteForFirstRow();
-    RowSetCloser closer{*rs};
-    if (rs->AtEOF()) return false;
-    copy(*rs);
+    Recordset& rs = command.Run(true);
+    RowSetCloser closer{rs};
+    if (rs.AtEOF()) return false;
+    copy(rs);
     return true;
   }
   // The first field of a next-number query's single row, Null when the

@@ -1,5 +1,7 @@
 #include <strings.h>
 
+#include <cstring>
+
 #include "connection/backend.h"
 #include "connection/database_connection.h"
 #include "connection/sql_text.h"
@@ -11,8 +13,10 @@ namespace tarnlow {
 
 namespace {
 
+// Names mostly come spelt as declared, so the exact test goes first.
 bool Named(const Parameter& p, std::string_view name) {
-  return p.name.size() == name.size() && strncasecmp(p.name.data(), name.data(), name.size()) == 0;
+  return p.name.size() == name.size() && (std::memcmp(p.name.data(), name.data(), name.size()) == 0 ||
+                                          strncasecmp(p.name.data(), name.data(), name.size()) == 0);
 }
 
 }  // namespace
@@ -103,21 +107,22 @@ void Command::Bind() {
 }
 
 std::shared_ptr<Recordset> Command::Execute() {
-  return Run(false);
+  Run(false);
+  return last_;
 }
 
 std::shared_ptr<Recordset> Command::ExecuteForFirstRow() {
-  return Run(true);
+  Run(true);
+  return last_;
 }
 
-std::shared_ptr<Recordset> Command::Run(bool first_row_only) {
+Recordset& Command::Run(bool first_row_only) {
   Compile();
   Bind();
   // Running the statement again ends the rows of its previous row set: that
   // row set is closed here, so that letting go of it later cannot reset the
   // statement under the new one.
   if (last_ && last_->open_ && last_->statement_ == statement_) {
-    last_->statement_.reset();
     last_->open_ = false;
     last_->at_end_ = true;
     last_->row_.clear();
@@ -127,8 +132,8 @@ std::shared_ptr<Recordset> Command::Run(bool first_row_only) {
   ++db.MutableStatistics().executions;
   const bool has_row = first_row_only ? statement_->ExecuteForFirstRow() : statement_->Execute();
   if (!last_) last_ = std::make_shared<Recordset>();
-  last_->AttachExecuted(statement_, has_row, db.shared_from_this());
-  return last_;
+  last_->AttachExecuted(statement_, has_row, db);
+  return *last_;
 }
 
 std::int64_t Command::ExecuteNoRows() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "connection/backend.h"
 #include "connection/database_connection.h"
@@ -40,6 +41,7 @@ void Recordset::LockType(int type) {
 void Recordset::Open() {
   if (open_) RaiseRuntime(err::ObjectOpen);
   if (!connection_) RaiseRuntime(err::ObjectClosed);
+  attached_ = false;
   statement_ = connection_->PrepareLiteral(source_);
   ++connection_->MutableStatistics().executions;
   at_end_ = !statement_->Execute();
@@ -61,10 +63,13 @@ void Recordset::Open(std::string sql, tarnlow::DatabaseConnection& connection, i
   Open();
 }
 
-void Recordset::AttachExecuted(std::shared_ptr<backend::Statement> statement, bool has_row,
-                               std::shared_ptr<tarnlow::DatabaseConnection> connection) {
-  statement_ = std::move(statement);
-  connection_ = std::move(connection);
+void Recordset::AttachExecuted(const std::shared_ptr<CompiledStatement>& statement, bool has_row,
+                               tarnlow::DatabaseConnection& connection) {
+  // Assigned only when they change: a command's row set is attached to the
+  // same statement and connection run after run.
+  if (statement_ != statement) statement_ = statement;
+  if (connection_.get() != &connection) connection_ = connection.shared_from_this();
+  attached_ = true;
   open_ = true;
   at_end_ = !has_row;
   cursor_type_ = adOpenForwardOnly;
@@ -75,7 +80,7 @@ void Recordset::AttachExecuted(std::shared_ptr<backend::Statement> statement, bo
 void Recordset::Close() {
   RequireOpen();
   statement_->Reset();
-  statement_.reset();
+  if (!attached_) statement_.reset();
   open_ = false;
   at_end_ = true;
   row_.clear();
@@ -117,6 +122,22 @@ const std::string& Recordset::FieldName(std::size_t index) const {
   return statement_->ColumnName(static_cast<int>(index));
 }
 
+namespace {
+
+// `lower` against `name` with the ASCII capitals of `name` folded: the fold
+// std::tolower makes in the "C" locale, without a call per character.
+bool SameLowerCase(std::string_view lower, std::string_view name) {
+  if (lower.size() != name.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lower[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::size_t Recordset::IndexOf(std::string_view name) const {
   // The same statement when both share one owner: compared without taking a
   // reference, and exact, since the weak reference keeps the owner's
@@ -125,8 +146,12 @@ std::size_t Recordset::IndexOf(std::string_view name) const {
     const int n = statement_->ColumnCount();
     index_.clear();
     index_.reserve(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i)
-      index_.emplace_back(LowerCase(statement_->ColumnName(i)), static_cast<std::size_t>(i));
+    names_.clear();
+    names_.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      names_.push_back(LowerCase(statement_->ColumnName(i)));
+      index_.emplace_back(names_.back(), static_cast<std::size_t>(i));
+    }
     // Sorted for a binary search, the first of two equal names first. The
     // position breaks ties, so a plain sort does it without the buffer of
     // a stable one: literal statements build this index on every read.
@@ -134,8 +159,34 @@ std::size_t Recordset::IndexOf(std::string_view name) const {
       const int c = a.first.compare(b.first);
       return c < 0 || (c == 0 && a.second < b.second);
     });
+    // With a name repeated the match below could find the second of two
+    // columns where the first is meant.
+    for (std::size_t i = 1; i < index_.size(); ++i)
+      if (index_[i].first == index_[i - 1].first) names_.clear();
+    asked_.assign(names_.size(), std::string());
     indexed_ = statement_;
+    next_field_ = 0;
   }
+  // Copy routines ask for the columns in the order the statement selects
+  // them, row after row: the column after the last one found is checked
+  // first, the first column after the last.
+  // The name as it was last asked for at each column is kept as well: the
+  // same spelling again is one short comparison of whole words, without a
+  // loop over the characters.
+  if (!names_.empty()) {
+    const std::size_t hint = next_field_ < names_.size() ? next_field_ : 0;
+    std::string& asked = asked_[hint];
+    if (asked.size() == name.size() && std::memcmp(asked.data(), name.data(), name.size()) == 0) {
+      next_field_ = hint + 1;
+      return hint;
+    }
+    if (SameLowerCase(names_[hint], name)) {
+      asked.assign(name);
+      next_field_ = hint + 1;
+      return hint;
+    }
+  }
+  std::size_t found;
   char buf[64];
   if (name.size() < sizeof buf) {
     for (std::size_t i = 0; i < name.size(); ++i)
@@ -143,10 +194,13 @@ std::size_t Recordset::IndexOf(std::string_view name) const {
     const std::string_view key(buf, name.size());
     const auto it = std::lower_bound(index_.begin(), index_.end(), key,
                                      [](const auto& entry, std::string_view k) { return entry.first < k; });
-    if (it != index_.end() && it->first == key) return it->second;
-    RaiseRuntime(err::ItemNotFound);
+    if (it == index_.end() || it->first != key) RaiseRuntime(err::ItemNotFound);
+    found = it->second;
+  } else {
+    found = IndexOfSlow(name);
   }
-  return IndexOfSlow(name);
+  next_field_ = found + 1;
+  return found;
 }
 
 std::size_t Recordset::IndexOfSlow(std::string_view name) const {

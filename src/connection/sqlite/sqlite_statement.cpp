@@ -54,7 +54,7 @@ void SqliteStatement::Bind(int index, const Variant& value) {
   // sqlite refuses new values while a statement is running. Executions run
   // to their end; only one that failed part-way through keeping its rows
   // can still be running here.
-  if (sqlite3_stmt_busy(stmt) != 0) {
+  if (!reset_) {
     sqlite3_reset(stmt);
     reset_ = true;
   }
