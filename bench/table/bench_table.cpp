@@ -607,8 +607,10 @@ class Collector : public benchmark::BenchmarkReporter {
       };
       c.cpu_ratio.push_back(counter("cpu_ratio"));
       c.wall_ratio.push_back(counter("wall_ratio"));
-      c.cpu.push_back(run.GetAdjustedCPUTime());
-      c.wall.push_back(run.GetAdjustedRealTime());
+      // Adjusted times are in the case's own unit; the table shows nanoseconds.
+      const double to_ns = 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      c.cpu.push_back(run.GetAdjustedCPUTime() * to_ns);
+      c.wall.push_back(run.GetAdjustedRealTime() * to_ns);
       c.lib_cpu.push_back(counter("lib_cpu_us") * 1e3);
       c.raw_cpu.push_back(counter("raw_cpu_us") * 1e3);
     }

@@ -298,7 +298,7 @@ class TARNLOW_API Recordset {
   void AttachExecuted(const std::shared_ptr<CompiledStatement>& statement, bool has_row,
                       tarnlow::DatabaseConnection& connection);
   std::size_t IndexOf(std::string_view name) const;
-  std::size_t IndexOfSlow(std::string_view name) const;
+  void BuildIndex() const;
   void RequireOpen() const;
   void RequireRow() const;
 
@@ -315,15 +315,17 @@ class TARNLOW_API Recordset {
   // Updatable row sets keep the current row and its pending changes.
   std::vector<Variant> row_;
   std::vector<std::pair<std::size_t, Variant>> pending_;
-  // Field positions by lower-case name, built on the first lookup by name
-  // for the statement they belong to: copy routines read dozens of fields.
-  mutable std::vector<std::pair<std::string, std::size_t>> index_;
-  mutable std::weak_ptr<CompiledStatement> indexed_;
-  // The lower-case column names in their order, empty when two share a
-  // name, and the column after the one found last.
+  // Field positions by name, letter case ignored, built on the first lookup
+  // by name for the statement they belong to: copy routines read dozens of
+  // fields. The lower-case names in column order, (hash, position) pairs
+  // sorted, the spelling last asked for at each column, and the column
+  // after the one found last.
   mutable std::vector<std::string> names_;
-  mutable std::vector<std::string> asked_;  // per column, the spelling last asked for
+  mutable std::vector<std::pair<std::size_t, std::size_t>> index_;
+  mutable std::vector<std::string> asked_;
   mutable std::size_t next_field_ = 0;
+  mutable bool unique_names_ = true;
+  mutable std::weak_ptr<CompiledStatement> indexed_;
   mutable Variant field_;  // what Field gives, refilled in place
 };
 

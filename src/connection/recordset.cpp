@@ -1,5 +1,3 @@
-#include <strings.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -124,56 +122,61 @@ const std::string& Recordset::FieldName(std::size_t index) const {
 
 namespace {
 
-// `lower` against `name` with the ASCII capitals of `name` folded: the fold
-// std::tolower makes in the "C" locale, without a call per character.
+char Folded(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// `lower` against `name` with the ASCII capitals of `name` folded, as
+// LowerCase folds them, without making the folded text.
 bool SameLowerCase(std::string_view lower, std::string_view name) {
   if (lower.size() != name.size()) return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    char c = name[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
-  }
+  for (std::size_t i = 0; i < name.size(); ++i)
+    if (Folded(name[i]) != lower[i]) return false;
   return true;
 }
 
+std::size_t FoldedHash(std::string_view name) {
+  std::size_t h = 14695981039346656037ull;  // FNV-1a
+  for (const char c : name) h = (h ^ static_cast<unsigned char>(Folded(c))) * 1099511628211ull;
+  return h;
+}
+
 }  // namespace
+
+void Recordset::BuildIndex() const {
+  const auto n = static_cast<std::size_t>(statement_->ColumnCount());
+  names_.resize(n);
+  index_.resize(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    names_[i] = LowerCase(statement_->ColumnName(static_cast<int>(i)));
+    index_[i] = {FoldedHash(names_[i]), i};
+  }
+  // Sorted by hash, and by position among equal hashes, so that the first
+  // of two equal names is met first. Hashes, not names, are sorted: literal
+  // statements build this index on every read, some of a hundred columns.
+  std::sort(index_.begin(), index_.end());
+  unique_names_ = true;
+  for (std::size_t i = 1; i < n && unique_names_; ++i)
+    for (std::size_t j = i; j > 0 && index_[j - 1].first == index_[i].first; --j)
+      if (names_[index_[j - 1].second] == names_[index_[i].second]) unique_names_ = false;
+  asked_.assign(n, std::string());
+  next_field_ = 0;
+  indexed_ = statement_;
+}
 
 std::size_t Recordset::IndexOf(std::string_view name) const {
   // The same statement when both share one owner: compared without taking a
   // reference, and exact, since the weak reference keeps the owner's
   // record from being reused.
-  if (indexed_.owner_before(statement_) || statement_.owner_before(indexed_) || indexed_.expired()) {
-    const int n = statement_->ColumnCount();
-    index_.clear();
-    index_.reserve(static_cast<std::size_t>(n));
-    names_.clear();
-    names_.reserve(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-      names_.push_back(LowerCase(statement_->ColumnName(i)));
-      index_.emplace_back(names_.back(), static_cast<std::size_t>(i));
-    }
-    // Sorted for a binary search, the first of two equal names first. The
-    // position breaks ties, so a plain sort does it without the buffer of
-    // a stable one: literal statements build this index on every read.
-    std::sort(index_.begin(), index_.end(), [](const auto& a, const auto& b) {
-      const int c = a.first.compare(b.first);
-      return c < 0 || (c == 0 && a.second < b.second);
-    });
-    // With a name repeated the match below could find the second of two
-    // columns where the first is meant.
-    for (std::size_t i = 1; i < index_.size(); ++i)
-      if (index_[i].first == index_[i - 1].first) names_.clear();
-    asked_.assign(names_.size(), std::string());
-    indexed_ = statement_;
-    next_field_ = 0;
-  }
+  if (indexed_.owner_before(statement_) || statement_.owner_before(indexed_) || indexed_.expired())
+    BuildIndex();
   // Copy routines ask for the columns in the order the statement selects
-  // them, row after row: the column after the last one found is checked
-  // first, the first column after the last.
-  // The name as it was last asked for at each column is kept as well: the
-  // same spelling again is one short comparison of whole words, without a
-  // loop over the characters.
-  if (!names_.empty()) {
+  // them, row after row: the column after the last one found is tried
+  // first (the first column after the last), under the spelling last asked
+  // for there, which costs one comparison of whole words. With a name
+  // repeated this could find the second of two columns where the first is
+  // meant, so then only the search below is used.
+  if (unique_names_ && !names_.empty()) {
     const std::size_t hint = next_field_ < names_.size() ? next_field_ : 0;
     std::string& asked = asked_[hint];
     if (asked.size() == name.size() && std::memcmp(asked.data(), name.data(), name.size()) == 0) {
@@ -186,29 +189,13 @@ std::size_t Recordset::IndexOf(std::string_view name) const {
       return hint;
     }
   }
-  std::size_t found;
-  char buf[64];
-  if (name.size() < sizeof buf) {
-    for (std::size_t i = 0; i < name.size(); ++i)
-      buf[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
-    const std::string_view key(buf, name.size());
-    const auto it = std::lower_bound(index_.begin(), index_.end(), key,
-                                     [](const auto& entry, std::string_view k) { return entry.first < k; });
-    if (it == index_.end() || it->first != key) RaiseRuntime(err::ItemNotFound);
-    found = it->second;
-  } else {
-    found = IndexOfSlow(name);
-  }
-  next_field_ = found + 1;
-  return found;
-}
-
-std::size_t Recordset::IndexOfSlow(std::string_view name) const {
-  const int n = statement_->ColumnCount();
-  for (int i = 0; i < n; ++i) {
-    const std::string& c = statement_->ColumnName(i);
-    if (c.size() == name.size() && strncasecmp(c.data(), name.data(), name.size()) == 0)
-      return static_cast<std::size_t>(i);
+  const std::size_t h = FoldedHash(name);
+  auto it = std::lower_bound(index_.begin(), index_.end(), std::pair<std::size_t, std::size_t>{h, 0});
+  for (; it != index_.end() && it->first == h; ++it) {
+    if (SameLowerCase(names_[it->second], name)) {
+      next_field_ = it->second + 1;
+      return it->second;
+    }
   }
   RaiseRuntime(err::ItemNotFound);
 }

@@ -132,6 +132,37 @@ TEST_P(StatementReuseTest, CellsRefilledByLaterRowsShowOnlyTheirOwnValues) {
   }
 }
 
+// Field lookups try the column after the last one found, under the spelling
+// last asked for there, before searching: every order and spelling must
+// still find its column, and of two columns with one name the first.
+TEST_P(StatementReuseTest, FieldsAreFoundByNameInAnyOrderAndSpelling) {
+  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('S1', 'HOUR', 1.5)");
+  Command command;
+  command.ActiveConnection(c_);
+  command.CommandText("select service, unit_code, cost from " + services_);
+  auto texts = [&](std::vector<const char*> names) {
+    auto rs = command.Execute();
+    std::vector<std::string> got;
+    for (const char* name : names) got.push_back(rs->Field(name).ToText());
+    rs->Close();
+    return got;
+  };
+  using V = std::vector<std::string>;
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(texts({"service", "unit_code", "cost"}), (V{"S1", "HOUR", "1.5"}));
+    EXPECT_EQ(texts({"Service", "UNIT_CODE", "Cost"}), (V{"S1", "HOUR", "1.5"}));
+    EXPECT_EQ(texts({"cost", "unit_code", "service", "service", "SERVICE"}),
+              (V{"1.5", "HOUR", "S1", "S1", "S1"}));
+    EXPECT_EQ(texts({"unit_code", "cost", "cost", "unit_code"}), (V{"HOUR", "1.5", "1.5", "HOUR"}));
+  }
+  EXPECT_EQ(test::CatchError([&] { texts({"service", "unit_cod"}); }).Number(), err::ItemNotFound);
+  EXPECT_EQ(test::CatchError([&] { texts({"service", "unit_codes"}); }).Number(), err::ItemNotFound);
+  // A new text gives the row set another statement with other columns.
+  command.CommandText("select cost, service, unit_code as Service from " + services_);
+  EXPECT_EQ(texts({"cost", "service"}), (V{"1.5", "S1"}));
+  EXPECT_EQ(texts({"SERVICE", "service", "cost", "Service"}), (V{"S1", "S1", "1.5", "S1"}));
+}
+
 TEST_P(StatementReuseTest, AFirstRowReadGivesTheFirstRowAndHoldsNothing) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2), ('C', 3)");
   StatementHolder holder;
