@@ -85,6 +85,7 @@ struct ChildReport {
   std::int32_t failed = 0;
   std::int64_t timed = 0;  // receipts within the timed window
   double seconds = 0;      // length of that window
+  double cpu_seconds = 0;  // the process's CPU time within it
   // Every receipt of each product, the warm-up included.
   std::int64_t per_product[kMaxProducts] = {};
   char error[1024] = {};
@@ -142,6 +143,12 @@ void SignalReady(int ready) {
   }
 }
 
+double CpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
 // One child's receipts: connect, warm up, tell the parent, wait for the
 // start, receive until the time is up. Every connection and object is gone
 // again when this returns.
@@ -177,6 +184,7 @@ ChildReport RunClient(Side side, const std::string& text, const Layout& layout, 
     SignalReady(ready);
     signalled = true;
     AwaitStart(go);
+    const double cpu_start = CpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + std::chrono::duration<double>(seconds);
     auto now = start;
@@ -186,6 +194,7 @@ ChildReport RunClient(Side side, const std::string& text, const Layout& layout, 
       now = std::chrono::steady_clock::now();
     }
     report.seconds = std::chrono::duration<double>(now - start).count();
+    report.cpu_seconds = CpuSeconds() - cpu_start;
   } catch (const tarnlow::Error& e) {
     CopyError(report, e.Source() + ": " + std::to_string(e.Number()) + ": " + e.Description());
   } catch (const std::exception& e) {
@@ -197,6 +206,7 @@ ChildReport RunClient(Side side, const std::string& text, const Layout& layout, 
 
 struct RoundResult {
   double receipts_per_second = 0;
+  double client_cpu_us = 0;  // the clients' CPU time per timed receipt
   std::int64_t receipts = 0;
   std::vector<std::string> problems;
 };
@@ -396,10 +406,15 @@ RoundResult Round(Side side, const std::string& text, const Layout& layout, doub
   RoundResult result;
   Reset(text, layout);
   const std::vector<ChildReport> reports = RunClients(side, text, layout, seconds, result.problems);
+  double cpu = 0;
+  std::int64_t timed = 0;
   for (const ChildReport& r : reports) {
     if (r.seconds > 0) result.receipts_per_second += static_cast<double>(r.timed) / r.seconds;
+    cpu += r.cpu_seconds;
+    timed += r.timed;
     for (int p = 0; p < layout.products; ++p) result.receipts += r.per_product[p];
   }
+  if (timed > 0) result.client_cpu_us = cpu / static_cast<double>(timed) * 1e6;
   Admin admin(text);
   CheckTables(admin, layout, reports, result.problems);
   return result;
@@ -455,9 +470,12 @@ int Main(int argc, char** argv) {
     }
   };
   std::vector<std::string> problems;
+  struct Figures {
+    std::vector<double> rate, cpu;
+  };
   struct Row {
     int clients;
-    std::vector<double> library, raw;
+    Figures library, raw;
   };
   std::vector<Row> rows;
   try {
@@ -478,7 +496,9 @@ int Main(int argc, char** argv) {
           RoundResult result = Round(side, text, layout, seconds);
           for (auto& p : result.problems)
             problems.push_back(std::to_string(clients) + " clients, " + SideName(side) + ": " + p);
-          (side == Side::Library ? row.library : row.raw).push_back(result.receipts_per_second);
+          Figures& figures = side == Side::Library ? row.library : row.raw;
+          figures.rate.push_back(result.receipts_per_second);
+          figures.cpu.push_back(result.client_cpu_us);
         }
       }
     }
@@ -490,17 +510,23 @@ int Main(int argc, char** argv) {
 
   std::printf(
       "(%.1f s per round, %d rounds per side alternating, each product received by %d processes at once;\n"
-      "median over the rounds, lowest-highest in brackets; library/raw is the ratio per pair of rounds)\n\n",
+      "median over the rounds, lowest-highest in brackets; client CPU is the client processes' CPU time\n"
+      "per receipt; library/raw is the ratio of receipts/s per pair of rounds)\n\n",
       seconds, kRounds, kClientsPerProduct);
-  std::printf("  %-8s %-10s %-26s %s\n", "clients", "side", "receipts/s", "library/raw");
+  std::printf("  %-8s %-10s %-22s %-16s %s\n", "clients", "side", "receipts/s", "client CPU", "library/raw");
   for (const Row& row : rows) {
-    if (row.library.size() != row.raw.size() || row.library.empty()) continue;
+    if (row.library.rate.size() != row.raw.rate.size() || row.library.rate.empty()) continue;
     std::vector<double> ratio;
-    for (std::size_t i = 0; i < row.library.size(); ++i)
-      if (row.raw[i] > 0) ratio.push_back(row.library[i] / row.raw[i]);
-    std::printf("  %-8d %-10s %-26s %s\n", row.clients, SideName(Side::Library),
-                Spread(row.library, "%.0f").c_str(), ratio.empty() ? "-" : Spread(ratio, "%.2f").c_str());
-    std::printf("  %-8d %-10s %-26s\n", row.clients, SideName(Side::Raw), Spread(row.raw, "%.0f").c_str());
+    for (std::size_t i = 0; i < row.library.rate.size(); ++i)
+      if (row.raw.rate[i] > 0) ratio.push_back(row.library.rate[i] / row.raw.rate[i]);
+    for (const Side side : {Side::Library, Side::Raw}) {
+      const Figures& f = side == Side::Library ? row.library : row.raw;
+      char cpu[32];
+      std::snprintf(cpu, sizeof cpu, "%.0f us", Median(f.cpu));
+      const std::string ratio_text = side == Side::Raw ? "" : ratio.empty() ? "-" : Spread(ratio, "%.2f");
+      std::printf("  %-8d %-10s %-22s %-16s %s\n", row.clients, SideName(side),
+                  Spread(f.rate, "%.0f").c_str(), cpu, ratio_text.c_str());
+    }
   }
   if (problems.empty()) {
     std::printf(
