@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Builds the benchmarks optimised and prints the ratio table of
-# tarnlow_bench_table: the library against the raw client APIs and the
-# peers, each pair measured side by side in the same run. PostgreSQL rows use
-# TARNLOW_PG_URI, or else a throwaway server started (and stopped) here; when
-# none can be started they are skipped with a note. Arguments go to the
-# program (--rounds N, --batch-ms M, --quick). BENCH_JOBS sets the build's
-# parallel jobs (default 2), BENCH_BUILD the build folder (default build-bench).
+# tarnlow_bench_table: the library against the raw client APIs and the peers,
+# each pair measured side by side in the same run; then, from
+# tarnlow_bench_concurrency, the goods receipts per second of 8 and 32 client
+# processes at once through the library and through raw libpq. PostgreSQL
+# rows use TARNLOW_PG_URI, or else a throwaway server started (and stopped)
+# here; when none can be started they are skipped with a note. Arguments go to
+# both programs (--rounds N, --batch-ms M, --quick; the second uses only
+# --quick, which shortens its rounds). BENCH_JOBS sets the build's parallel
+# jobs (default 2), BENCH_BUILD the build folder (default build-bench).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,7 +16,7 @@ generator=()
 command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
 build=${BENCH_BUILD:-build-bench}
 cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"${BENCH_JOBS:-2}" --target tarnlow_bench_table >/dev/null
+cmake --build "$build" -j"${BENCH_JOBS:-2}" --target tarnlow_bench_table tarnlow_bench_concurrency >/dev/null
 
 pgdir=""
 stop_server() { [ -n "$pgdir" ] && scripts/postgres.sh stop "$pgdir" >/dev/null 2>&1 || true; }
@@ -28,3 +31,4 @@ if [ -z "${TARNLOW_PG_URI:-}" ]; then
   fi
 fi
 "$build"/bench/tarnlow_bench_table "$@"
+"$build"/bench/tarnlow_bench_concurrency "$@"

@@ -1,0 +1,163 @@
+// Several client processes receive the same products at once, each through
+// its own connection and its own objects, as clerks at separate terminals
+// do. Each receipt adjusts the stock item and numbers a movement history row
+// and a batch (the highest number plus one): the adjustments must lose no
+// receipt, and neither numbering may leave a gap or a repeat while the other
+// table's numbering and the stock item's update run in between.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tarnlow/tarnlow.h"
+#include "test_support.h"
+
+namespace tarnlow {
+namespace {
+
+constexpr int kProducts = 2;
+constexpr int kReceiptsPerClient = 60;
+// Through a driver each receipt costs more; fewer still collide often.
+constexpr int kReceiptsPerClientOdbc = 25;
+
+std::string SixDigits(int n) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%06d", n);
+  return text;
+}
+
+std::string Product(int p) {
+  return "SHARED" + std::to_string(p);
+}
+
+class ReceiptConcurrencyTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  ReceiptConcurrencyTest() {
+    auto c = db_.Open();
+    for (int p = 0; p < kProducts; ++p) {
+      c->Execute(
+          "insert into stock_item (warehouse, product, physical_qty, on_order_qty, month_to_date03,"
+          " year_to_date03, current_cost, analysis_x_ref, batch_traceability, serial_numbers,"
+          " bin_number) values ('01', '" +
+          Product(p) + "', 5, 1000, 0, 0, 2, 'RAW', 'Y', 'N', 'B-07  ')");
+      // An old-scheme batch keeps the product on decimal batch numbers.
+      c->Execute(
+          "insert into stock_batch (warehouse, product, sequence_number, batch_number, prod_code,"
+          " quantity) values ('01', '" +
+          Product(p) + "', '000000', 'OPENING', '" + Product(p) + "', 0)");
+    }
+  }
+  // A server takes more clients than a file database.
+  int Clients() const { return GetParam().ends_with("sqlite") ? 4 : 8; }
+  int Receipts() const {
+    return GetParam().starts_with("odbc-") ? kReceiptsPerClientOdbc : kReceiptsPerClient;
+  }
+  // Client c's r-th receipt is of this product, so that every product has
+  // several clients at any moment.
+  static int ProductOf(int client, int receipt) { return (client + receipt) % kProducts; }
+
+  // The labels ("client-receipt") of the receipts of product p, sorted.
+  std::vector<std::string> ExpectedLabels(int p) const {
+    std::vector<std::string> out;
+    for (int c = 0; c < Clients(); ++c)
+      for (int r = 0; r < Receipts(); ++r)
+        if (ProductOf(c, r) == p) out.push_back(std::to_string(c) + "-" + std::to_string(r));
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  // Column `column` of every row of `table` for product p, sorted.
+  std::vector<std::string> Values(const std::string& table, const std::string& column, int p) {
+    std::vector<std::string> out;
+    auto c = db_.Open();
+    for (const auto& row : test::Select(*c, "select " + column + " from " + table +
+                                                " where warehouse = '01' and product = '" + Product(p) + "'"))
+      out.push_back(row[0].ToText());
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  test::ScratchDatabase db_{GetParam()};
+};
+
+TEST_P(ReceiptConcurrencyTest, ContendedReceiptsLoseNothingAndNumberWithoutGapOrRepeat) {
+  const std::string text = db_.Text();
+  const int receipts = Receipts();
+  const auto problems = test::RunProcesses(Clients(), [&](int client) {
+    auto c = Connection::Open(text);
+    clsPORStock stock;
+    clsSTHistory history;
+    clsSTBatchD batch;
+    stock.SageConnection(c);
+    history.SageConnection(c);
+    batch.SageConnection(c);
+    for (int r = 0; r < receipts; ++r) {
+      const std::string product = Product(ProductOf(client, r));
+      const std::string label = std::to_string(client) + "-" + std::to_string(r);
+      stock.warehouse = "01";
+      stock.product = product;
+      stock.ReadIt();
+      stock.AdjustPhysicalQty = 1.0;
+      stock.AdjustOnOrderQty = -1.0;
+      stock.AdjustMonthToDateReceiptQty = 1.0;
+      stock.AdjustYearToDateReceiptQty = 1.0;
+      stock.last_supplier = "SUP" + std::to_string(client);
+      stock.current_cost = 2.0;
+      stock.current_material = 2.0;
+      stock.UpdateForReceipt();
+
+      history.warehouse = "01";
+      history.product = product;
+      history.dated = Date::FromCalendar(2026, 1, 5);
+      history.movement_quantity = 1.0;
+      history.transaction_type = "GRN";
+      history.comments = label;
+      history.InsertNewHistory();
+
+      batch.warehouse = "01";
+      batch.product = product;
+      batch.prod_code = product;
+      batch.batch_number = label;
+      batch.quantity = 1.0;
+      batch.InsertNewBatch();
+    }
+  });
+  ASSERT_TRUE(problems.empty()) << ::testing::PrintToString(problems);
+
+  auto c = db_.Open();
+  for (int p = 0; p < kProducts; ++p) {
+    SCOPED_TRACE(Product(p));
+    const std::vector<std::string> labels = ExpectedLabels(p);
+    const int n = static_cast<int>(labels.size());
+
+    const auto item = test::Select(*c,
+                                   "select physical_qty, on_order_qty, month_to_date03, year_to_date03 from"
+                                   " stock_item where warehouse = '01' and product = '" +
+                                       Product(p) + "'");
+    ASSERT_EQ(item.size(), 1u);
+    EXPECT_EQ(item[0][0].ToDouble(), 5.0 + n);
+    EXPECT_EQ(item[0][1].ToDouble(), 1000.0 - n);
+    EXPECT_EQ(item[0][2].ToDouble(), static_cast<double>(n));
+    EXPECT_EQ(item[0][3].ToDouble(), static_cast<double>(n));
+
+    EXPECT_EQ(Values("stock_movement_history", "comments", p), labels);
+    std::vector<std::string> history_numbers;
+    for (int i = 0; i < n; ++i) history_numbers.push_back(SixDigits(i));
+    EXPECT_EQ(Values("stock_movement_history", "sequence_no", p), history_numbers);
+
+    std::vector<std::string> batch_labels = labels;
+    batch_labels.push_back("OPENING");
+    std::sort(batch_labels.begin(), batch_labels.end());
+    EXPECT_EQ(Values("stock_batch", "batch_number", p), batch_labels);
+    std::vector<std::string> batch_numbers;
+    for (int i = 0; i <= n; ++i) batch_numbers.push_back(SixDigits(i));
+    EXPECT_EQ(Values("stock_batch", "sequence_number", p), batch_numbers);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ReceiptConcurrencyTest, ::testing::ValuesIn(test::Backends()),
+                         test::BackendName());
+
+}  // namespace
+}  // namespace tarnlow
