@@ -16,6 +16,14 @@ namespace {
 namespace T = tables::VatMatrixTable;
 constexpr std::int32_t kKey = 0;
 constexpr std::int32_t kCode = 1;
+
+// A cell's text as the load reads it: text as it is, anything else
+// converted (Null raises), into `scratch`.
+const std::string& TextOf(const Variant& cell, std::string& scratch) {
+  if (const std::string* text = cell.AsText()) return *text;
+  scratch = cell.ToText();
+  return scratch;
+}
 }  // namespace
 
 clsCEVatMatD::clsCEVatMatD() {
@@ -48,15 +56,24 @@ void clsCEVatMatD::LoadIntoList() {
       const std::size_t item = pricing::FieldPosition(rs, T::item_vat_type.name);
       const std::size_t account = pricing::FieldPosition(rs, T::account_vat_type.name);
       const std::size_t code = pricing::FieldPosition(rs, T::vat_code.name);
-      for (; !rs.AtEOF(); rs.MoveNext(), ++r) {
-        line = 40;
-        // The empty shape already holds row 0.
-        if (r > 0) cache_.AddRows(1);
+      const std::size_t width = rs.FieldCount();
+      line = 40;
+      // The row set hands its rows over whole, so that no row is copied
+      // twice on its way into the cache; the cache gets an array of its
+      // own size, key and code a row.
+      std::vector<Variant> rows = rs.GetCells();
+      std::vector<Variant> cells;
+      cells.reserve(rows.size() / width * 2);
+      std::string item_text, account_text;
+      for (std::size_t at = 0; at < rows.size(); at += width, ++r) {
         line = 50;
-        cache_.SetCell(r, kKey, Variant(MakeKey(rs.Fields(item).ToText(), rs.Fields(account).ToText())));
+        cells.emplace_back(
+            MakeKey(TextOf(rows[at + item], item_text), TextOf(rows[at + account], account_text)));
         line = 60;
-        cache_.SetCell(r, kCode, rs.Fields(code));
+        cells.push_back(std::move(rows[at + code]));
       }
+      rows = {};
+      cache_.LoadCells(std::move(cells), 2);
     }
     line = 70;
     rs.Close();
