@@ -56,6 +56,10 @@ using WideText = std::basic_string<SQLWCHAR>;
 // Raises an error record for text that is not UTF-8 or holds a NUL.
 WideText Widen(std::string_view utf8);
 std::string Narrow(const SQLWCHAR* text, std::size_t length);
+// The same into storage the caller keeps, replacing what it held. On a
+// refusal `out` holds part of the text.
+void WidenInto(std::string_view utf8, WideText& out);
+void NarrowInto(const SQLWCHAR* text, std::size_t length, std::string& out);
 
 // ---- errors ----------------------------------------------------------------------
 
@@ -181,8 +185,8 @@ class OdbcStatement final : public Statement {
   void LoadColumns() const;
   void BindColumns();
   bool FetchBlock();
-  Variant Cell(const ColumnInfo& column, std::size_t row) const;
-  Variant ReadData(int index, const ColumnInfo& column) const;
+  void Cell(const ColumnInfo& column, std::size_t row, Variant& out) const;
+  void ReadData(int index, const ColumnInfo& column, Variant& out) const;
 
   std::shared_ptr<Session> session_;
   StmtHandle stmt_;
@@ -207,6 +211,15 @@ class OdbcStatement final : public Statement {
   // Block-fetched cells as last read, one per column, so that a reference
   // to one column's value outlives the reading of another.
   mutable std::vector<Variant> cells_;
+  // Storage kept between values, so that re-running the statement with
+  // values and rows of the sizes it has seen takes no memory: the other
+  // half of a text parameter's buffer, a cell's text on its way from the
+  // driver's UTF-16, and SQLGetData's chunks of a cell.
+  WideText spare_text_;
+  mutable std::string narrowed_;
+  mutable WideText wide_;
+  mutable std::vector<unsigned char> data_bytes_;
+  mutable std::vector<unsigned char> data_chunk_;
 };
 
 class OdbcDatabase final : public Database {
