@@ -162,6 +162,10 @@ class OdbcStatement final : public Statement {
     SQLSMALLINT digits = 0;
     SQLLEN indicator = SQL_NULL_DATA;
     WideText text;
+    // A new value is widened here first and then copied into `text`, so
+    // that text that cannot be sent leaves the parameter as it was; both
+    // keep their room for the values that follow.
+    WideText spare;
     double number = 0;
     SQLINTEGER whole = 0;
     SQL_TIMESTAMP_STRUCT stamp{};
@@ -212,10 +216,9 @@ class OdbcStatement final : public Statement {
   // to one column's value outlives the reading of another.
   mutable std::vector<Variant> cells_;
   // Storage kept between values, so that re-running the statement with
-  // values and rows of the sizes it has seen takes no memory: the other
-  // half of a text parameter's buffer, a cell's text on its way from the
-  // driver's UTF-16, and SQLGetData's chunks of a cell.
-  WideText spare_text_;
+  // values and rows of the sizes it has seen takes no memory: a cell's
+  // text on its way from the driver's UTF-16, and SQLGetData's chunks of a
+  // cell.
   mutable std::string narrowed_;
   mutable WideText wide_;
   mutable std::vector<unsigned char> data_bytes_;

@@ -139,11 +139,8 @@ void OdbcStatement::Bind(int index, const Variant& value) {
       p.indicator = SQL_NULL_DATA;
       return;
     case VarType::String:
-      // Widened into the spare buffer first, so that text that cannot be
-      // sent leaves the parameter as it was; the two buffers then trade
-      // places, and each keeps its storage for the values that follow.
-      WidenInto(*value.AsText(), spare_text_);
-      p.text.swap(spare_text_);
+      WidenInto(*value.AsText(), p.spare);
+      p.text.assign(p.spare);
       p.c_type = SQL_C_WCHAR;
       p.sql_type = SQL_VARCHAR;
       p.size = std::max<SQLULEN>(p.text.size(), 1);
