@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -399,6 +400,11 @@ void RowCache::Sort(std::int32_t first, std::int32_t last) {
     }
     const auto word = [](std::string_view text, std::size_t from) {
       std::uint64_t w = 0;
+      if (from + 8 <= text.size()) {
+        std::memcpy(&w, text.data() + from, sizeof w);
+        if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+        return w;
+      }
       for (std::size_t i = from; i < from + 8; ++i)
         w = (w << 8) | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
       return w;

@@ -36,8 +36,17 @@ void clsCEVatMatD::ResetCache() {
   loaded_ = false;
 }
 
+// Built in one string of its final size: the load makes one key per
+// matrix row.
 std::string clsCEVatMatD::MakeKey(const std::string& item_vat_type, const std::string& account_vat_type) {
-  return pricing::Fixed(item_vat_type, 10) + RTrim(account_vat_type);
+  std::string_view account(account_vat_type);
+  account = account.substr(0, account.find_last_not_of(' ') + 1);
+  std::string key;
+  key.reserve(10 + account.size());
+  key.append(item_vat_type, 0, 10);
+  key.resize(10, ' ');
+  key.append(account);
+  return key;
 }
 
 void clsCEVatMatD::LoadIntoList() {
