@@ -287,6 +287,9 @@ class TARNLOW_API Recordset {
   const Variant& Field(std::string_view name) const;
   // All remaining rows as [row][column]; the row set ends at its end.
   std::vector<std::vector<Variant>> GetRows();
+  // The same rows as one array, row after row, FieldCount() cells apiece:
+  // rows the database layer already holds are handed over, not copied.
+  std::vector<Variant> GetCells();
 
   // Changes a field of the current row; Update writes the changes.
   void SetField(std::string_view name, Variant value);
@@ -374,6 +377,11 @@ class TARNLOW_API RowCache {
   // Replaces the contents with the rows of a fetched array (all rows the
   // same length); a ragged array raises error 9 and changes nothing.
   void LoadRows(std::vector<std::vector<Variant>> rows);
+  // Replaces the contents with `cells`, row after row, `columns` apiece, as
+  // Recordset::GetCells gives them; the cells are taken, not copied. A count
+  // of cells that is no whole number of rows raises error 9 and changes
+  // nothing. Nothing is indexed until a Sort or Find.
+  void LoadCells(std::vector<Variant> cells, std::int32_t columns);
 
  private:
   class Index;

@@ -89,7 +89,10 @@ class TARNLOW_API ClassInfo {
   std::string_view name_, clsid_, iid_;
   std::string interface_name_;
   std::vector<MemberInfo> members_;
-  std::unordered_map<std::string, std::size_t> index_;
+  // Member names in lower case, by position, and an open-addressing table
+  // over them: each slot holds a position plus one, or 0 when empty.
+  std::vector<std::string> lower_names_;
+  std::vector<std::uint32_t> slots_;
   Factory create_;
 };
 

@@ -236,6 +236,14 @@ std::vector<std::vector<Variant>> Recordset::GetRows() {
   return rows;
 }
 
+std::vector<Variant> Recordset::GetCells() {
+  RequireOpen();
+  std::vector<Variant> cells;
+  if (!at_end_) statement_->TakeRows(cells);
+  at_end_ = true;
+  return cells;
+}
+
 void Recordset::SetField(std::string_view name, Variant value) {
   RequireRow();
   if (lock_type_ == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);

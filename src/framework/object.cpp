@@ -9,6 +9,22 @@ namespace tarnlow {
 namespace {
 std::atomic<std::int64_t> g_live{0};
 
+// FNV-1a over the lower-case name.
+constexpr std::uint32_t kNameHashBasis = 2166136261u;
+constexpr std::uint32_t NameHashStep(std::uint32_t hash, char c) {
+  return (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+}
+std::uint32_t NameHash(std::string_view lower) {
+  std::uint32_t hash = kNameHashBasis;
+  for (const char c : lower) hash = NameHashStep(hash, c);
+  return hash;
+}
+// Member names are ASCII: letters are lowered as the C locale's tolower
+// lowers them, without its call per character.
+constexpr char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 }  // namespace
 
 Object::Object() {
@@ -29,7 +45,20 @@ ClassInfo::ClassInfo(std::string_view name, std::string_view clsid, std::string_
       interface_name_("_" + std::string(name)),
       members_(std::move(members)),
       create_(create) {
-  for (std::size_t i = 0; i < members_.size(); ++i) index_.emplace(LowerCase(members_[i].name), i);
+  std::size_t capacity = 16;
+  while (capacity < members_.size() * 2) capacity *= 2;
+  slots_.assign(capacity, 0);
+  lower_names_.reserve(members_.size());
+  for (std::size_t i = 0; i < members_.size(); ++i) {
+    lower_names_.push_back(LowerCase(members_[i].name));
+    const std::string& name = lower_names_.back();
+    std::size_t at = NameHash(name) & (capacity - 1);
+    // Of two members of one name, the first is the one found.
+    bool taken = false;
+    for (; slots_[at] != 0 && !taken; at = (at + 1) & (capacity - 1))
+      taken = lower_names_[slots_[at] - 1] == name;
+    if (!taken) slots_[at] = static_cast<std::uint32_t>(i + 1);
+  }
 }
 
 ObjectPtr ClassInfo::Create() const {
@@ -37,13 +66,24 @@ ObjectPtr ClassInfo::Create() const {
   return create_();
 }
 
+// Late-bound callers look a member up by name on every call: the name is
+// lowered and hashed in one pass, without a copy, and a probe or two finds it.
 const MemberInfo* ClassInfo::Find(std::string_view name) const {
   char buf[64];
   if (name.size() >= sizeof buf) return nullptr;
-  for (std::size_t i = 0; i < name.size(); ++i)
-    buf[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
-  const auto it = index_.find(std::string(buf, name.size()));
-  return it == index_.end() ? nullptr : &members_[it->second];
+  std::uint32_t hash = kNameHashBasis;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = AsciiLower(name[i]);
+    buf[i] = c;
+    hash = NameHashStep(hash, c);
+  }
+  const std::string_view key(buf, name.size());
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t at = hash & mask; slots_[at] != 0; at = (at + 1) & mask) {
+    const std::size_t i = slots_[at] - 1;
+    if (lower_names_[i] == key) return &members_[i];
+  }
+  return nullptr;
 }
 
 }  // namespace tarnlow

@@ -16,6 +16,14 @@ namespace {
 namespace T = tables::VatMatrixTable;
 constexpr std::int32_t kKey = 0;
 constexpr std::int32_t kCode = 1;
+
+// A cell's text as the load reads it: text as it is, anything else
+// converted (Null raises), into `scratch`.
+const std::string& TextOf(const Variant& cell, std::string& scratch) {
+  if (const std::string* text = cell.AsText()) return *text;
+  scratch = cell.ToText();
+  return scratch;
+}
 }  // namespace
 
 clsCEVatMatD::clsCEVatMatD() {
@@ -28,8 +36,17 @@ void clsCEVatMatD::ResetCache() {
   loaded_ = false;
 }
 
+// Built in one string of its final size: the load makes one key per
+// matrix row.
 std::string clsCEVatMatD::MakeKey(const std::string& item_vat_type, const std::string& account_vat_type) {
-  return pricing::Fixed(item_vat_type, 10) + RTrim(account_vat_type);
+  std::string_view account(account_vat_type);
+  account = account.substr(0, account.find_last_not_of(' ') + 1);
+  std::string key;
+  key.reserve(10 + account.size());
+  key.append(item_vat_type, 0, 10);
+  key.resize(10, ' ');
+  key.append(account);
+  return key;
 }
 
 void clsCEVatMatD::LoadIntoList() {
@@ -48,15 +65,24 @@ void clsCEVatMatD::LoadIntoList() {
       const std::size_t item = pricing::FieldPosition(rs, T::item_vat_type.name);
       const std::size_t account = pricing::FieldPosition(rs, T::account_vat_type.name);
       const std::size_t code = pricing::FieldPosition(rs, T::vat_code.name);
-      for (; !rs.AtEOF(); rs.MoveNext(), ++r) {
-        line = 40;
-        // The empty shape already holds row 0.
-        if (r > 0) cache_.AddRows(1);
+      const std::size_t width = rs.FieldCount();
+      line = 40;
+      // The row set hands its rows over whole, so that no row is copied
+      // twice on its way into the cache; the cache gets an array of its
+      // own size, key and code a row.
+      std::vector<Variant> rows = rs.GetCells();
+      std::vector<Variant> cells;
+      cells.reserve(rows.size() / width * 2);
+      std::string item_text, account_text;
+      for (std::size_t at = 0; at < rows.size(); at += width, ++r) {
         line = 50;
-        cache_.SetCell(r, kKey, Variant(MakeKey(rs.Fields(item).ToText(), rs.Fields(account).ToText())));
+        cells.emplace_back(
+            MakeKey(TextOf(rows[at + item], item_text), TextOf(rows[at + account], account_text)));
         line = 60;
-        cache_.SetCell(r, kCode, rs.Fields(code));
+        cells.push_back(std::move(rows[at + code]));
       }
+      rows = {};
+      cache_.LoadCells(std::move(cells), 2);
     }
     line = 70;
     rs.Close();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 #include <sstream>
 #include <string>
@@ -257,6 +258,42 @@ TEST(ClassReferenceTest, MarkdownListsEveryClassAndEachMemberInInterfaceOrder) {
   EXPECT_NE(doc.find("| `ReadIt` | operation | `sOrderNo` As Text |  | Reads the header of order sOrderNo"),
             std::string::npos);
   EXPECT_NE(doc.find("| `ReadNextForOrder` | operation |  | Bool | "), std::string::npos);
+}
+
+// Late-bound callers name members in any letter case; the first member of
+// a name is the one reached, and anything else is no member.
+TEST(MemberLookupTest, EveryMemberIsFoundByItsNameInAnyLetterCase) {
+  const auto upper = [](std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+  };
+  std::size_t checked = 0;
+  for (const ClassInfo* info : Registry::Classes()) {
+    SCOPED_TRACE(std::string(info->Name()));
+    for (const MemberInfo& m : info->Members()) {
+      const MemberInfo* first = nullptr;
+      for (const MemberInfo& other : info->Members())
+        if (!first && Lower(other.name) == Lower(m.name)) first = &other;
+      EXPECT_EQ(info->Find(m.name), first) << m.name;
+      EXPECT_EQ(info->Find(upper(m.name)), first) << m.name;
+      EXPECT_EQ(info->Find(Lower(m.name)), first) << m.name;
+      EXPECT_EQ(info->Find(std::string(m.name) + "_"), nullptr) << m.name;
+      ++checked;
+    }
+    EXPECT_EQ(info->Find(""), nullptr);
+    EXPECT_EQ(info->Find(std::string(200, 'a')), nullptr);
+  }
+  EXPECT_GT(checked, 500u);
+
+  const auto member = [](std::string_view name) {
+    return MemberInfo{name, true, Access::Get, ValueKind::Variant, false, {}, nullptr};
+  };
+  const ClassInfo twice("Twice", "", "", {member("Total"), member("TOTAL"), member("Other")}, nullptr);
+  EXPECT_EQ(twice.Find("total"), &twice.Members()[0]);
+  EXPECT_EQ(twice.Find("OTHER"), &twice.Members()[2]);
+  EXPECT_EQ(twice.Find("Tota"), nullptr);
+  EXPECT_EQ(twice.Find("Total\xc3\x84"), nullptr);
 }
 
 }  // namespace

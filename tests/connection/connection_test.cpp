@@ -71,6 +71,49 @@ TEST_P(ConnectionLayerTest, RunningACommandAgainLeavesTheNewRowsToTheNewRowSet) 
   EXPECT_EQ(second->Fields("cost").ToDouble(), 2.0);
 }
 
+TEST_P(ConnectionLayerTest, GetCellsHandsOverTheRemainingRowsRowAfterRow) {
+  c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2), ('C', 3.5)");
+  Recordset all;
+  all.Open("select service, cost from " + services_ + " order by service", c_->DatabaseConnection(),
+           adOpenForwardOnly, adLockReadOnly);
+  const std::vector<Variant> cells = all.GetCells();
+  ASSERT_EQ(cells.size(), 6u);
+  EXPECT_EQ(cells[0].ToText(), "A");
+  EXPECT_EQ(cells[1].ToDouble(), 1.0);
+  EXPECT_EQ(cells[4].ToText(), "C");
+  EXPECT_EQ(cells[5].ToDouble(), 3.5);
+  EXPECT_TRUE(all.AtEOF());
+  EXPECT_EQ(test::CatchError([&] { all.Fields("cost"); }).Number(), err::NoCurrentRecord);
+  EXPECT_TRUE(all.GetCells().empty()) << "nothing is left";
+  all.Close();
+
+  // From the current row on; a prepared statement run again afterwards
+  // reads its new rows, though its earlier ones were handed over.
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("select service from " + services_ + " where cost > ? order by service");
+  holder.AddNumberParameter("cost");
+  holder.SetNumberValue("cost", 0);
+  auto rs = holder.Command().Execute();
+  rs->MoveNext();
+  const std::vector<Variant> rest = rs->GetCells();
+  ASSERT_EQ(rest.size(), 2u);
+  EXPECT_EQ(rest[0].ToText(), "B");
+  EXPECT_EQ(rest[1].ToText(), "C");
+  rs->Close();
+  holder.SetNumberValue("cost", 1.5);
+  rs = holder.Command().Execute();
+  EXPECT_EQ(rs->Fields("service").ToText(), "B");
+  rs->MoveNext();
+  EXPECT_EQ(rs->Fields("service").ToText(), "C");
+  rs->MoveNext();
+  EXPECT_TRUE(rs->AtEOF());
+  EXPECT_TRUE(rs->GetCells().empty());
+
+  Recordset closed;
+  EXPECT_EQ(test::CatchError([&] { closed.GetCells(); }).Number(), err::ObjectClosed);
+}
+
 TEST_P(ConnectionLayerTest, ACommandThatIsNotPreparedIsCompiledForEachExecution) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2)");
   Command command;

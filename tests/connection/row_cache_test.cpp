@@ -166,6 +166,16 @@ TEST(IndexedRowCacheTest, AnswersExactlyAsARowByRowSearchThroughEveryKindOfChang
         cache = RowCache();
         cache = copy;
         if (plain.RowCount() > 0) copy.SetCell(0, 0, Variant("ONLY IN THE COPY"));
+      } else if (op < 94) {
+        // The same rows handed over as one array.
+        std::vector<std::vector<Variant>> rows(rng() % 30);
+        std::vector<Variant> cells;
+        for (auto& row : rows) {
+          row = {KeyCell(rng), AnyCell(rng), AnyCell(rng)};
+          cells.insert(cells.end(), row.begin(), row.end());
+        }
+        cache.LoadCells(std::move(cells), 3);
+        plain.LoadRows(rows);
       }
       ExpectSame(cache, plain, rng, step);
       if (HasFatalFailure()) return;
@@ -259,6 +269,76 @@ TEST(IndexedRowCacheTest, ACacheOfMixedCellsSortsIntoOneOrder) {
   EXPECT_EQ(order, (std::vector<std::string>{"Null", "Empty", "-3", "True", "2", "1900-01-04", "B", "b"}));
   EXPECT_EQ(cache.Find(0, 0, Variant(2.0)), 4);
   EXPECT_EQ(cache.Find(0, 0, Variant(Date(5))), 5);
+}
+
+TEST(IndexedRowCacheTest, TextKeysSortByteForByteWhateverPrefixTheyShare) {
+  // Keys of one pattern, as whole-table loads give them: a long shared
+  // prefix, then differences early and late, bytes past 0x7F (which sort
+  // after ASCII), keys that are prefixes of others, and repeats.
+  std::mt19937 rng(7);
+  const std::string pieces[] = {"0", "1", "9", " ", "A", "a", "\x80", "\xff", "ACCT", ""};
+  std::vector<std::string> keys;
+  for (int i = 0; i < 3000; ++i) {
+    std::string key = "ITEM000";
+    const unsigned n = rng() % 12;
+    for (unsigned k = 0; k < n; ++k) key += pieces[rng() % std::size(pieces)];
+    keys.push_back(key);
+  }
+  for (auto [first, last] : {std::pair{0, 2999}, std::pair{100, 2100}}) {
+    RowCache cache;
+    std::vector<Variant> cells;
+    for (int i = 0; i < 3000; ++i) {
+      cells.emplace_back(keys[static_cast<std::size_t>(i)]);
+      cells.emplace_back(std::int32_t{i});
+    }
+    cache.LoadCells(std::move(cells), 2);
+    cache.Sort(first, last);
+    std::vector<int> want(3000);
+    for (int i = 0; i < 3000; ++i) want[static_cast<std::size_t>(i)] = i;
+    std::stable_sort(want.begin() + first, want.begin() + last + 1, [&](int a, int b) {
+      return keys[static_cast<std::size_t>(a)] < keys[static_cast<std::size_t>(b)];
+    });
+    for (std::int32_t r = 0; r < 3000; ++r) {
+      const int row = want[static_cast<std::size_t>(r)];
+      ASSERT_EQ(cache.GetCell(r, 1).ToInt32(), row) << "rows " << first << " to " << last << ", row " << r;
+      ASSERT_EQ(cache.GetCell(r, 0), Variant(keys[static_cast<std::size_t>(row)]));
+    }
+    for (int i = 0; i < 3000; i += 37) {
+      const Variant key(keys[static_cast<std::size_t>(i)]);
+      std::int32_t lowest = 0;
+      while (!(cache.GetCell(lowest, 0) == key)) ++lowest;
+      EXPECT_EQ(cache.Find(0, 0, key), lowest);
+    }
+  }
+}
+
+TEST(IndexedRowCacheTest, LoadedCellsAreTakenWholeRowsOnly) {
+  RowCache cache;
+  cache.LoadCells({Variant("B"), Variant(1.0), Variant("A"), Variant(2.0), Variant("B"), Variant(3.0)}, 2);
+  EXPECT_EQ(cache.RowCount(), 3);
+  EXPECT_EQ(cache.ColumnCount(), 2);
+  EXPECT_EQ(cache.Find(0, 0, Variant("B")), 0) << "an unsorted load is found as it lies";
+  EXPECT_EQ(cache.Find(1, 0, Variant("B")), 2);
+  EXPECT_EQ(cache.Find(0, 1, Variant(2.0)), 1);
+  cache.Sort(0, cache.LastRow());
+  EXPECT_EQ(cache.GetCell(0, 1), Variant(2.0));
+  EXPECT_EQ(cache.GetCell(1, 1), Variant(1.0));
+  EXPECT_EQ(cache.Find(0, 0, Variant("B")), 1);
+
+  // Cells that are no whole number of rows change nothing.
+  EXPECT_EQ(test::CatchError([&] {
+              cache.LoadCells({Variant("X"), Variant(1.0), Variant("Y")}, 2);
+            }).Number(),
+            err::SubscriptOutOfRange);
+  EXPECT_EQ(test::CatchError([&] { cache.LoadCells({Variant("X")}, 0); }).Number(), err::SubscriptOutOfRange);
+  EXPECT_EQ(test::CatchError([&] { cache.LoadCells({}, -1); }).Number(), err::SubscriptOutOfRange);
+  EXPECT_EQ(cache.RowCount(), 3);
+  EXPECT_EQ(cache.Find(0, 0, Variant("A")), 0);
+  EXPECT_EQ(cache.Find(0, 0, Variant("X")), -1);
+
+  cache.LoadCells({}, 2);
+  EXPECT_EQ(cache.RowCount(), 0);
+  EXPECT_EQ(cache.Find(0, 0, Variant("A")), -1);
 }
 
 TEST(IndexedRowCacheTest, ZeroAndMinusZeroAreOneKey) {

@@ -56,6 +56,10 @@ using WideText = std::basic_string<SQLWCHAR>;
 // Raises an error record for text that is not UTF-8 or holds a NUL.
 WideText Widen(std::string_view utf8);
 std::string Narrow(const SQLWCHAR* text, std::size_t length);
+// The same into storage the caller keeps, replacing what it held. On a
+// refusal `out` holds part of the text.
+void WidenInto(std::string_view utf8, WideText& out);
+void NarrowInto(const SQLWCHAR* text, std::size_t length, std::string& out);
 
 // ---- errors ----------------------------------------------------------------------
 
@@ -158,6 +162,10 @@ class OdbcStatement final : public Statement {
     SQLSMALLINT digits = 0;
     SQLLEN indicator = SQL_NULL_DATA;
     WideText text;
+    // A new value is widened here first and then copied into `text`, so
+    // that text that cannot be sent leaves the parameter as it was; both
+    // keep their room for the values that follow.
+    WideText spare;
     double number = 0;
     SQLINTEGER whole = 0;
     SQL_TIMESTAMP_STRUCT stamp{};
@@ -181,8 +189,8 @@ class OdbcStatement final : public Statement {
   void LoadColumns() const;
   void BindColumns();
   bool FetchBlock();
-  Variant Cell(const ColumnInfo& column, std::size_t row) const;
-  Variant ReadData(int index, const ColumnInfo& column) const;
+  void Cell(const ColumnInfo& column, std::size_t row, Variant& out) const;
+  void ReadData(int index, const ColumnInfo& column, Variant& out) const;
 
   std::shared_ptr<Session> session_;
   StmtHandle stmt_;
@@ -207,6 +215,14 @@ class OdbcStatement final : public Statement {
   // Block-fetched cells as last read, one per column, so that a reference
   // to one column's value outlives the reading of another.
   mutable std::vector<Variant> cells_;
+  // Storage kept between values, so that re-running the statement with
+  // values and rows of the sizes it has seen takes no memory: a cell's
+  // text on its way from the driver's UTF-16, and SQLGetData's chunks of a
+  // cell.
+  mutable std::string narrowed_;
+  mutable WideText wide_;
+  mutable std::vector<unsigned char> data_bytes_;
+  mutable std::vector<unsigned char> data_chunk_;
 };
 
 class OdbcDatabase final : public Database {

@@ -36,6 +36,12 @@ Date DateFromStamp(const SQL_TIMESTAMP_STRUCT& t) {
 
 WideText Widen(std::string_view utf8) {
   WideText out;
+  WidenInto(utf8, out);
+  return out;
+}
+
+void WidenInto(std::string_view utf8, WideText& out) {
+  out.clear();
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
@@ -60,11 +66,16 @@ WideText Widen(std::string_view utf8) {
     }
     i += static_cast<std::size_t>(n);
   }
-  return out;
 }
 
 std::string Narrow(const SQLWCHAR* text, std::size_t length) {
   std::string out;
+  NarrowInto(text, length, out);
+  return out;
+}
+
+void NarrowInto(const SQLWCHAR* text, std::size_t length, std::string& out) {
+  out.clear();
   out.reserve(length);
   for (std::size_t i = 0; i < length; ++i) {
     char32_t c = text[i];
@@ -90,7 +101,6 @@ std::string Narrow(const SQLWCHAR* text, std::size_t length) {
       out += static_cast<char>(0x80 | (c & 0x3F));
     }
   }
-  return out;
 }
 
 // ---- statements ------------------------------------------------------------------
@@ -129,7 +139,8 @@ void OdbcStatement::Bind(int index, const Variant& value) {
       p.indicator = SQL_NULL_DATA;
       return;
     case VarType::String:
-      p.text = Widen(*value.AsText());
+      WidenInto(*value.AsText(), p.spare);
+      p.text.assign(p.spare);
       p.c_type = SQL_C_WCHAR;
       p.sql_type = SQL_VARCHAR;
       p.size = std::max<SQLULEN>(p.text.size(), 1);
@@ -380,7 +391,7 @@ const Variant& OdbcStatement::ColumnValue(int index, Variant& /*scratch*/) const
   if (!has_row_) RaiseRuntime(err::NoCurrentRecord);
   const auto i = static_cast<std::size_t>(index);
   if (bound_) {
-    cells_[i] = Cell(columns_[i], position_);
+    Cell(columns_[i], position_, cells_[i]);
     return cells_[i];
   }
   // SQLGetData reads a row's columns once each, in order: read them all on
@@ -388,16 +399,22 @@ const Variant& OdbcStatement::ColumnValue(int index, Variant& /*scratch*/) const
   if (!row_cached_[i]) {
     for (std::size_t k = 0; k < columns_.size(); ++k) {
       if (row_cached_[k]) continue;
-      row_cache_[k] = ReadData(static_cast<int>(k), columns_[k]);
+      ReadData(static_cast<int>(k), columns_[k], row_cache_[k]);
       row_cached_[k] = true;
     }
   }
   return row_cache_[i];
 }
 
-Variant OdbcStatement::Cell(const ColumnInfo& c, std::size_t row) const {
+// Cells are written over the values they replace: text goes into the
+// storage the cell already holds, so that re-reading rows of the same sizes
+// takes no memory.
+void OdbcStatement::Cell(const ColumnInfo& c, std::size_t row, Variant& out) const {
   const SQLLEN indicator = c.indicators[row];
-  if (indicator == SQL_NULL_DATA) return Variant(Null);
+  if (indicator == SQL_NULL_DATA) {
+    out = Variant(Null);
+    return;
+  }
   const unsigned char* p = c.data.data() + row * c.width;
   switch (c.kind) {
     case Kind::Text:
@@ -407,45 +424,57 @@ Variant OdbcStatement::Cell(const ColumnInfo& c, std::size_t row) const {
         // Longer than the driver declared: read the whole cell where the
         // driver allows reading a row of a block.
         const auto index = static_cast<int>(&c - columns_.data());
-        if (session_->GetDataInBlocks() &&
-            Ok(SQLSetPos(stmt_.get(), static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
-          return ReadData(index, c);
+        if (session_->GetDataInBlocks() && Ok(SQLSetPos(stmt_.get(), static_cast<SQLSETPOSIROW>(row + 1),
+                                                        SQL_POSITION, SQL_LOCK_NO_CHANGE))) {
+          ReadData(index, c, out);
+          return;
+        }
         Raise("A value of column " + c.name + " is longer than the " + std::to_string(c.size) +
               " characters the driver declared for it");
       }
-      if (c.kind == Kind::Binary)
-        return Variant(std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(indicator)));
-      return Variant(Narrow(reinterpret_cast<const SQLWCHAR*>(p),
-                            static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR)));
+      if (c.kind == Kind::Binary) {
+        out.AssignText(
+            std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(indicator)));
+        return;
+      }
+      NarrowInto(reinterpret_cast<const SQLWCHAR*>(p), static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR),
+                 narrowed_);
+      out.AssignText(narrowed_);
+      return;
     }
     case Kind::Whole: {
       SQLINTEGER v;
       std::memcpy(&v, p, sizeof v);
-      return Variant(static_cast<std::int32_t>(v));
+      out = Variant(static_cast<std::int32_t>(v));
+      return;
     }
     case Kind::Big: {
       SQLBIGINT v;
       std::memcpy(&v, p, sizeof v);
       if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
-        return Variant(static_cast<std::int32_t>(v));
-      return Variant(static_cast<double>(v));
+        out = Variant(static_cast<std::int32_t>(v));
+      else
+        out = Variant(static_cast<double>(v));
+      return;
     }
     case Kind::Real: {
       double v;
       std::memcpy(&v, p, sizeof v);
-      return Variant(v);
+      out = Variant(v);
+      return;
     }
     case Kind::Date: {
       SQL_TIMESTAMP_STRUCT t;
       std::memcpy(&t, p, sizeof t);
-      return Variant(DateFromStamp(t));
+      out = Variant(DateFromStamp(t));
+      return;
     }
-    case Kind::Bit: return Variant(*p != 0);
+    case Kind::Bit: out = Variant(*p != 0); return;
   }
-  return Variant(Null);
+  out = Variant(Null);
 }
 
-Variant OdbcStatement::ReadData(int index, const ColumnInfo& c) const {
+void OdbcStatement::ReadData(int index, const ColumnInfo& c, Variant& out) const {
   SQLHSTMT stmt = stmt_.get();
   const auto column = static_cast<SQLUSMALLINT>(index + 1);
   SQLLEN indicator = 0;
@@ -453,54 +482,72 @@ Variant OdbcStatement::ReadData(int index, const ColumnInfo& c) const {
     case Kind::Text:
     case Kind::Binary: {
       const bool text = c.kind == Kind::Text;
-      std::basic_string<unsigned char> bytes;
-      std::vector<unsigned char> chunk(8192);
+      // Both buffers are the statement's, kept from row to row.
+      std::vector<unsigned char>& bytes = data_bytes_;
+      std::vector<unsigned char>& chunk = data_chunk_;
+      bytes.clear();
+      chunk.resize(8192);
       while (true) {
         const SQLRETURN rc = SQLGetData(stmt, column, text ? SQL_C_WCHAR : SQL_C_BINARY, chunk.data(),
                                         static_cast<SQLLEN>(chunk.size()), &indicator);
         if (rc == SQL_NO_DATA) break;
         if (!Ok(rc)) Fail();
-        if (indicator == SQL_NULL_DATA) return Variant(Null);
+        if (indicator == SQL_NULL_DATA) {
+          out = Variant(Null);
+          return;
+        }
         // A full buffer less its terminator, or the rest of the value.
         const std::size_t room = text ? chunk.size() - sizeof(SQLWCHAR) : chunk.size();
         const bool partial = rc == SQL_SUCCESS_WITH_INFO &&
                              (indicator == SQL_NO_TOTAL || static_cast<std::size_t>(indicator) > room);
-        bytes.append(chunk.data(), partial ? room : static_cast<std::size_t>(indicator));
+        const std::size_t got = partial ? room : static_cast<std::size_t>(indicator);
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
         if (!partial) break;
       }
-      if (!text) return Variant(std::string(bytes.begin(), bytes.end()));
-      return Variant(
-          Narrow(reinterpret_cast<const SQLWCHAR*>(bytes.data()), bytes.size() / sizeof(SQLWCHAR)));
+      if (!text) {
+        out.AssignText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        return;
+      }
+      // The wide units are copied out of the bytes, which need not be
+      // aligned for them.
+      wide_.resize(bytes.size() / sizeof(SQLWCHAR));
+      if (!wide_.empty()) std::memcpy(wide_.data(), bytes.data(), wide_.size() * sizeof(SQLWCHAR));
+      NarrowInto(wide_.data(), wide_.size(), narrowed_);
+      out.AssignText(narrowed_);
+      return;
     }
     case Kind::Whole:
     case Kind::Big: {
       SQLBIGINT v = 0;
       if (!Ok(SQLGetData(stmt, column, SQL_C_SBIGINT, &v, 0, &indicator))) Fail();
-      if (indicator == SQL_NULL_DATA) return Variant(Null);
-      if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
-        return Variant(static_cast<std::int32_t>(v));
-      return Variant(static_cast<double>(v));
+      if (indicator == SQL_NULL_DATA)
+        out = Variant(Null);
+      else if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
+        out = Variant(static_cast<std::int32_t>(v));
+      else
+        out = Variant(static_cast<double>(v));
+      return;
     }
     case Kind::Real: {
       double v = 0;
       if (!Ok(SQLGetData(stmt, column, SQL_C_DOUBLE, &v, 0, &indicator))) Fail();
-      if (indicator == SQL_NULL_DATA) return Variant(Null);
-      return Variant(v);
+      out = indicator == SQL_NULL_DATA ? Variant(Null) : Variant(v);
+      return;
     }
     case Kind::Date: {
       SQL_TIMESTAMP_STRUCT t{};
       if (!Ok(SQLGetData(stmt, column, SQL_C_TYPE_TIMESTAMP, &t, 0, &indicator))) Fail();
-      if (indicator == SQL_NULL_DATA) return Variant(Null);
-      return Variant(DateFromStamp(t));
+      out = indicator == SQL_NULL_DATA ? Variant(Null) : Variant(DateFromStamp(t));
+      return;
     }
     case Kind::Bit: {
       unsigned char v = 0;
       if (!Ok(SQLGetData(stmt, column, SQL_C_BIT, &v, 0, &indicator))) Fail();
-      if (indicator == SQL_NULL_DATA) return Variant(Null);
-      return Variant(v != 0);
+      out = indicator == SQL_NULL_DATA ? Variant(Null) : Variant(v != 0);
+      return;
     }
   }
-  return Variant(Null);
+  out = Variant(Null);
 }
 
 void OdbcStatement::Reset() {

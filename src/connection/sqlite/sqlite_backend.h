@@ -59,6 +59,7 @@ class SqliteStatement final : public Statement {
   const std::string& ColumnName(int index) const override;
   Variant Column(int index) const override;
   const Variant& ColumnValue(int index, Variant& scratch) const override;
+  void TakeRows(std::vector<Variant>& cells) override;
   std::int64_t RowsAffected() const override;
   void Reset() override;
 

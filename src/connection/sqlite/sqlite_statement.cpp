@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <limits>
 
 #include "connection/sqlite/sqlite_backend.h"
@@ -159,10 +161,14 @@ void SqliteStatement::KeepRow() {
   // "select *" may then have gained or lost columns.
   const int count = sqlite3_column_count(stmt_.get());
   if (rows_ == 0 && (!columns_loaded_ || static_cast<std::size_t>(count) != columns_.size())) LoadColumns();
-  for (int i = 0; i < count; ++i) {
-    if (used_ == cells_.size()) cells_.emplace_back();
-    Cell(i, cells_[used_++]);
+  const std::size_t end = used_ + static_cast<std::size_t>(count);
+  if (end > cells_.size()) {
+    // Growing moves every cell kept so far: a large result grows in bigger
+    // steps, so that its cells move about a third as often as by doubling.
+    if (end > cells_.capacity()) cells_.reserve(std::max(end, cells_.capacity() * 4));
+    cells_.resize(end);
   }
+  for (int i = 0; i < count; ++i) Cell(i, cells_[used_++]);
   ++rows_;
 }
 
@@ -193,6 +199,24 @@ Variant SqliteStatement::Column(int index) const {
 
 const Variant& SqliteStatement::ColumnValue(int index, Variant&) const {
   return CellAt(index);
+}
+
+// The rows are already cells: the caller takes them whole, or from the
+// current row on. Nothing is left to reuse for the next execution, which is
+// what Reset would leave after a read this large anyway.
+void SqliteStatement::TakeRows(std::vector<Variant>& cells) {
+  if (row_ >= rows_) RaiseRuntime(err::NoCurrentRecord);
+  const auto first = static_cast<std::ptrdiff_t>(row_ * columns_.size());
+  if (first == 0 && cells.empty()) {
+    cells_.resize(used_);
+    cells.swap(cells_);
+  } else {
+    cells.insert(cells.end(), std::make_move_iterator(cells_.begin() + first),
+                 std::make_move_iterator(cells_.begin() + static_cast<std::ptrdiff_t>(used_)));
+  }
+  used_ = 0;
+  rows_ = 0;
+  row_ = 0;
 }
 
 void SqliteStatement::Cell(int index, Variant& out) const {
