@@ -145,6 +145,13 @@ std::size_t FoldedHash(std::string_view name) {
 
 void Recordset::BuildIndex() const {
   const auto n = static_cast<std::size_t>(statement_->ColumnCount());
+  // A literal read run again is a new statement with the same columns: the
+  // index it had still holds, and is kept rather than made anew.
+  bool same = n == names_.size() && n == index_.size();
+  for (std::size_t i = 0; same && i < n; ++i)
+    same = SameLowerCase(names_[i], statement_->ColumnName(static_cast<int>(i)));
+  indexed_ = statement_;
+  if (same) return;
   names_.resize(n);
   index_.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -152,8 +159,8 @@ void Recordset::BuildIndex() const {
     index_[i] = {FoldedHash(names_[i]), i};
   }
   // Sorted by hash, and by position among equal hashes, so that the first
-  // of two equal names is met first. Hashes, not names, are sorted: literal
-  // statements build this index on every read, some of a hundred columns.
+  // of two equal names is met first. Hashes, not names, are sorted: each
+  // literal read of other columns builds this index, some of a hundred.
   std::sort(index_.begin(), index_.end());
   unique_names_ = true;
   for (std::size_t i = 1; i < n && unique_names_; ++i)
@@ -161,7 +168,6 @@ void Recordset::BuildIndex() const {
       if (names_[index_[j - 1].second] == names_[index_[i].second]) unique_names_ = false;
   asked_.assign(n, std::string());
   next_field_ = 0;
-  indexed_ = statement_;
 }
 
 std::size_t Recordset::IndexOf(std::string_view name) const {

@@ -161,6 +161,22 @@ TEST_P(StatementReuseTest, FieldsAreFoundByNameInAnyOrderAndSpelling) {
   command.CommandText("select cost, service, unit_code as Service from " + services_);
   EXPECT_EQ(texts({"cost", "service"}), (V{"1.5", "S1"}));
   EXPECT_EQ(texts({"SERVICE", "service", "cost", "Service"}), (V{"S1", "S1", "1.5", "S1"}));
+
+  // A row set opened again on literal text: the same columns keep their
+  // index, the same count of other columns must not.
+  Recordset rs;
+  auto open = [&](const std::string& columns, std::vector<const char*> names) {
+    rs.Open("select " + columns + " from " + services_, c_->DatabaseConnection(), adOpenForwardOnly,
+            adLockReadOnly);
+    std::vector<std::string> got;
+    for (const char* name : names) got.push_back(rs.Field(name).ToText());
+    rs.Close();
+    return got;
+  };
+  EXPECT_EQ(open("service, unit_code, cost", {"service", "cost"}), (V{"S1", "1.5"}));
+  EXPECT_EQ(open("SERVICE, Unit_Code, cost", {"service", "unit_code"}), (V{"S1", "HOUR"}));
+  EXPECT_EQ(open("cost, service, unit_code", {"service", "unit_code", "cost"}), (V{"S1", "HOUR", "1.5"}));
+  EXPECT_EQ(open("cost, unit_code, service as cost", {"cost", "unit_code"}), (V{"1.5", "HOUR"}));
 }
 
 TEST_P(StatementReuseTest, AFirstRowReadGivesTheFirstRowAndHoldsNothing) {
