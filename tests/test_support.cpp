@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -120,6 +121,12 @@ std::string EngineSource(const std::string& backend) {
 
 std::string Engine(const std::string& backend) {
   return backend.ends_with("sqlite") ? "sqlite" : "postgresql";
+}
+
+std::string SixDigits(int n) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%06d", n);
+  return text;
 }
 
 std::string PostgresSkipReason() {

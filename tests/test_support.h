@@ -32,6 +32,8 @@ std::string EngineSource(const std::string& backend);
 // The database behind a backend: "sqlite" or "postgresql", with or without
 // an ODBC driver in between.
 std::string Engine(const std::string& backend);
+// n as the six-digit text of history and batch sequence numbers ("000042").
+std::string SixDigits(int n);
 
 class ScratchDatabase {
  public:

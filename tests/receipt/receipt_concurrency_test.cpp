@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,12 +20,6 @@ constexpr int kProducts = 2;
 constexpr int kReceiptsPerClient = 60;
 // Through a driver each receipt costs more; fewer still collide often.
 constexpr int kReceiptsPerClientOdbc = 25;
-
-std::string SixDigits(int n) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%06d", n);
-  return text;
-}
 
 std::string Product(int p) {
   return "SHARED" + std::to_string(p);
@@ -143,7 +136,7 @@ TEST_P(ReceiptConcurrencyTest, ContendedReceiptsLoseNothingAndNumberWithoutGapOr
 
     EXPECT_EQ(Values("stock_movement_history", "comments", p), labels);
     std::vector<std::string> history_numbers;
-    for (int i = 0; i < n; ++i) history_numbers.push_back(SixDigits(i));
+    for (int i = 0; i < n; ++i) history_numbers.push_back(test::SixDigits(i));
     EXPECT_EQ(Values("stock_movement_history", "sequence_no", p), history_numbers);
 
     std::vector<std::string> batch_labels = labels;
@@ -151,7 +144,7 @@ TEST_P(ReceiptConcurrencyTest, ContendedReceiptsLoseNothingAndNumberWithoutGapOr
     std::sort(batch_labels.begin(), batch_labels.end());
     EXPECT_EQ(Values("stock_batch", "batch_number", p), batch_labels);
     std::vector<std::string> batch_numbers;
-    for (int i = 0; i <= n; ++i) batch_numbers.push_back(SixDigits(i));
+    for (int i = 0; i <= n; ++i) batch_numbers.push_back(test::SixDigits(i));
     EXPECT_EQ(Values("stock_batch", "sequence_number", p), batch_numbers);
   }
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <set>
 #include <string>
@@ -24,12 +23,6 @@ constexpr int kRowsPerWriter = 250;
 constexpr int kRowsPerWriterOdbc = 100;
 // A writer that has not finished by then is taken to hang.
 constexpr unsigned kWriterSeconds = 120;
-
-std::string SixDigits(int n) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%06d", n);
-  return text;
-}
 
 // Runs body(writer) in `writers` child processes released together; what
 // went wrong in them (empty when every one succeeded).
@@ -109,7 +102,7 @@ TEST_P(NumberingConcurrencyTest, MovementsOfOneDayAreNumberedWithoutGapOrDuplica
 
   EXPECT_EQ(Values("stock_movement_history", "comments", "CONTENDED"), ExpectedLabels());
   std::vector<std::string> expected;
-  for (int n = 0; n < Writers() * RowsPerWriter(); ++n) expected.push_back(SixDigits(n));
+  for (int n = 0; n < Writers() * RowsPerWriter(); ++n) expected.push_back(test::SixDigits(n));
   EXPECT_EQ(Values("stock_movement_history", "sequence_no", "CONTENDED"), expected);
 }
 
@@ -133,7 +126,7 @@ TEST_P(NumberingConcurrencyTest, DecimalBatchNumbersHaveNoGapOrDuplicate) {
   std::sort(labels.begin(), labels.end());
   EXPECT_EQ(Values("stock_batch", "batch_number", "DECIMAL"), labels);
   std::vector<std::string> expected;
-  for (int n = 0; n <= Writers() * RowsPerWriter(); ++n) expected.push_back(SixDigits(n));
+  for (int n = 0; n <= Writers() * RowsPerWriter(); ++n) expected.push_back(test::SixDigits(n));
   EXPECT_EQ(Values("stock_batch", "sequence_number", "DECIMAL"), expected);
 }
 
