@@ -37,6 +37,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -677,40 +678,23 @@ BENCHMARK(BM_Order50_SQLite_Paired)->UseRealTime()->Unit(benchmark::kMillisecond
 
 // ---- PostgreSQL: a private schema on the server of TARNLOW_PG_URI -------------------------
 
-void PgAdmin(const std::string& uri, const std::string& sql) {
-  std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdb(uri.c_str()), &PQfinish);
-  if (PQstatus(conn.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn.get()));
-  PQsetNoticeProcessor(
-      conn.get(), [](void*, const char*) {}, nullptr);
-  std::unique_ptr<PGresult, void (*)(PGresult*)> r(PQexec(conn.get(), sql.c_str()), &PQclear);
-  if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) throw std::runtime_error(PQresultErrorMessage(r.get()));
-}
-
 class PostgresCases : public Bench<PgRaw> {
  public:
-  explicit PostgresCases(std::string uri)
-      : uri_(std::move(uri)), schema_("order_bench_" + std::to_string(::getpid())) {
+  explicit PostgresCases(const std::string& uri) {
     try {
-      PgAdmin(uri_, "DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " + schema_);
+      schema_.emplace(uri, "order_bench");
     } catch (const std::exception& e) {
       problem_ = std::string("setup: ") + e.what();
       return;
     }
-    const std::string text = WithOption(uri_, "options=-csearch_path%3D" + schema_);
+    const std::string text = schema_->Text();
     Setup(text, [text] { return std::make_unique<PgRaw>(text); });
   }
-  ~PostgresCases() {
-    Teardown();
-    try {
-      PgAdmin(uri_, "DROP SCHEMA " + schema_ + " CASCADE");
-    } catch (const std::exception&) {
-      // The server may already be gone; the schema then went with it.
-    }
-  }
+  // The connections go before the schema they work in.
+  ~PostgresCases() { Teardown(); }
 
  private:
-  std::string uri_;
-  std::string schema_;
+  std::optional<bench_pg::Schema> schema_;
 };
 
 const char* PgUri() {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "pg_schema.h"
 #include "table/paired.h"
 
 namespace paired_cases {
@@ -70,8 +71,6 @@ inline std::string TempPath(const std::string& name) {
   return (std::filesystem::temp_directory_path() / (name + "_" + std::to_string(::getpid()))).string();
 }
 
-inline std::string WithOption(const std::string& text, const std::string& option) {
-  return text + (text.find('?') == std::string::npos ? "?" : "&") + option;
-}
+using bench_pg::WithOption;
 
 }  // namespace paired_cases

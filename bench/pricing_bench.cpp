@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -31,6 +32,7 @@
 #include <vector>
 
 #include "connection/statistics.h"
+#include "pg_schema.h"
 #include "tarnlow/tarnlow.h"
 
 namespace pricing_bench {
@@ -274,15 +276,6 @@ class SqliteDatabase : public Database {
   std::string path_;
 };
 
-void PgAdmin(const std::string& uri, const std::string& sql) {
-  std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdb(uri.c_str()), &PQfinish);
-  if (PQstatus(conn.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn.get()));
-  PQsetNoticeProcessor(
-      conn.get(), [](void*, const char*) {}, nullptr);
-  std::unique_ptr<PGresult, void (*)(PGresult*)> r(PQexec(conn.get(), sql.c_str()), &PQclear);
-  if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) throw std::runtime_error(PQresultErrorMessage(r.get()));
-}
-
 const char* PgUri() {
   const char* uri = std::getenv("TARNLOW_PG_URI");
   return uri && *uri ? uri : nullptr;
@@ -290,30 +283,24 @@ const char* PgUri() {
 
 class PostgresDatabase : public Database {
  public:
-  PostgresDatabase() : uri_(PgUri()), schema_("pricing_bench_" + std::to_string(::getpid())) {
+  PostgresDatabase() {
     try {
-      PgAdmin(uri_, "DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " + schema_);
+      schema_.emplace(PgUri(), "pricing_bench");
     } catch (const std::exception& e) {
       problem = std::string("setup: ") + e.what();
       return;
     }
-    const std::string text =
-        uri_ + (uri_.find('?') == std::string::npos ? "?" : "&") + "options=-csearch_path%3D" + schema_;
+    const std::string text = schema_->Text();
     Setup(text, [text] { return std::make_unique<RawPostgres>(text); });
   }
+  // The connections go before the schema they work in.
   ~PostgresDatabase() {
     raw.reset();
     connection.reset();
-    try {
-      PgAdmin(uri_, "DROP SCHEMA " + schema_ + " CASCADE");
-    } catch (const std::exception&) {
-      // A server already gone took the schema with it.
-    }
   }
 
  private:
-  std::string uri_;
-  std::string schema_;
+  std::optional<bench_pg::Schema> schema_;
 };
 
 Database& Sqlite() {

@@ -27,6 +27,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -397,16 +398,6 @@ BENCHMARK(BM_Receipt_SQLite_Paired)->UseRealTime();
 
 // ---- PostgreSQL: a private schema on the server of TARNLOW_PG_URI -------------------------
 
-void PgAdmin(const std::string& uri, const std::string& sql) {
-  std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdb(uri.c_str()), &PQfinish);
-  if (PQstatus(conn.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn.get()));
-  // The drop's notices list every table; nobody needs them on the console.
-  PQsetNoticeProcessor(
-      conn.get(), [](void*, const char*) {}, nullptr);
-  std::unique_ptr<PGresult, void (*)(PGresult*)> r(PQexec(conn.get(), sql.c_str()), &PQclear);
-  if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) throw std::runtime_error(PQresultErrorMessage(r.get()));
-}
-
 // An ODBC connection string for the server of a libpq URI, through the
 // named driver, with the session's search path set to the schema.
 std::string OdbcText(const std::string& uri, const std::string& driver, const std::string& schema) {
@@ -441,34 +432,23 @@ class PostgresCases : public Bench<PgRaw> {
  public:
   // With an ODBC driver named, the library goes through it; the raw side
   // always uses libpq.
-  explicit PostgresCases(std::string uri, std::string odbc_driver = "")
-      : uri_(std::move(uri)),
-        schema_("receipt_bench_" + std::string(odbc_driver.empty() ? "" : "odbc_") +
-                std::to_string(::getpid())) {
+  explicit PostgresCases(const std::string& uri, const std::string& odbc_driver = "") {
     std::string library_text;
     try {
-      PgAdmin(uri_, "DROP SCHEMA IF EXISTS " + schema_ + " CASCADE; CREATE SCHEMA " + schema_);
-      if (!odbc_driver.empty()) library_text = OdbcText(uri_, odbc_driver, schema_);
+      schema_.emplace(uri, odbc_driver.empty() ? "receipt_bench" : "receipt_bench_odbc");
+      if (!odbc_driver.empty()) library_text = OdbcText(uri, odbc_driver, schema_->Name());
     } catch (const std::exception& e) {
       problem_ = std::string("setup: ") + e.what();
       return;
     }
-    const std::string text = WithOption(uri_, "options=-csearch_path%3D" + schema_);
+    const std::string text = schema_->Text();
     Setup(library_text.empty() ? text : library_text, [text] { return std::make_unique<PgRaw>(text); });
   }
-  ~PostgresCases() {
-    Teardown();
-    try {
-      PgAdmin(uri_, "DROP SCHEMA " + schema_ + " CASCADE");
-    } catch (const std::exception&) {
-      // The server may already be gone; the schema is then gone with it or
-      // is dropped with the next run's.
-    }
-  }
+  // The connections go before the schema they work in.
+  ~PostgresCases() { Teardown(); }
 
  private:
-  std::string uri_;
-  std::string schema_;
+  std::optional<bench_pg::Schema> schema_;
 };
 
 const char* PgUri() {

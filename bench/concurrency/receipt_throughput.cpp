@@ -42,6 +42,7 @@
 #include <string>
 #include <vector>
 
+#include "../pg_schema.h"
 #include "../receipt_work.h"
 
 namespace receipt_bench {
@@ -118,10 +119,6 @@ class Admin {
  private:
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;
 };
-
-std::string WithOption(const std::string& text, const std::string& option) {
-  return text + (text.find('?') == std::string::npos ? "?" : "&") + option;
-}
 
 // ---- the children ----------------------------------------------------------------------
 
@@ -457,18 +454,6 @@ int Main(int argc, char** argv) {
     return 0;
   }
 
-  const std::string schema = "receipt_concurrency_" + std::to_string(::getpid());
-  const std::string text = WithOption(uri, "options=-csearch_path%3D" + schema);
-  struct Drop {
-    std::string uri, schema;
-    ~Drop() {
-      try {
-        Admin(uri).Run("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
-      } catch (const std::exception&) {
-        // The server may be gone already; its schemas went with it.
-      }
-    }
-  };
   std::vector<std::string> problems;
   struct Figures {
     std::vector<double> rate, cpu;
@@ -479,8 +464,8 @@ int Main(int argc, char** argv) {
   };
   std::vector<Row> rows;
   try {
-    Admin(uri).Run("DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema);
-    const Drop drop{uri, schema};
+    const bench_pg::Schema schema(uri, "receipt_concurrency");
+    const std::string text = schema.Text();
     {
       auto c = tarnlow::Connection::Open(text);
       tarnlow::CreateMissingTables(*c);

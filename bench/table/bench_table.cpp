@@ -25,6 +25,7 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "../pg_schema.h"
 #include "../receipt_bench_support.h"
 #include "paired.h"
 #include "peers.h"
@@ -43,9 +44,7 @@ std::string TempPath(const std::string& name) {
   return (std::filesystem::temp_directory_path() / (name + "_" + std::to_string(::getpid()))).string();
 }
 
-std::string WithOption(const std::string& text, const std::string& option) {
-  return text + (text.find('?') == std::string::npos ? "?" : "&") + option;
-}
+using bench_pg::WithOption;
 
 std::string Code(const char* prefix, int i) {
   return prefix + std::to_string(i);
@@ -433,15 +432,6 @@ struct SqliteRows {
 
 // ---- PostgreSQL ---------------------------------------------------------------------------
 
-void PgAdmin(const std::string& uri, const std::string& sql) {
-  std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdb(uri.c_str()), &PQfinish);
-  if (PQstatus(conn.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn.get()));
-  PQsetNoticeProcessor(
-      conn.get(), [](void*, const char*) {}, nullptr);
-  std::unique_ptr<PGresult, void (*)(PGresult*)> r(PQexec(conn.get(), sql.c_str()), &PQclear);
-  if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) throw std::runtime_error(PQresultErrorMessage(r.get()));
-}
-
 // On a small machine the ratio of client CPU times swings by whole factors
 // with where the server process of each session happens to run (a wake-up
 // across CPUs costs the client some 25 us of system time, one on its own CPU
@@ -483,19 +473,8 @@ class CpuPinning {
 };
 
 void PostgresRows(const std::string& uri, const Settings& s, std::vector<Result>& out) {
-  const std::string schema = "bench_table_" + std::to_string(::getpid());
-  PgAdmin(uri, "DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema);
-  struct Drop {
-    std::string uri, schema;
-    ~Drop() {
-      try {
-        PgAdmin(uri, "DROP SCHEMA " + schema + " CASCADE");
-      } catch (const std::exception&) {
-        // The next run drops it with its own.
-      }
-    }
-  } drop{uri, schema};
-  const std::string text = WithOption(uri, "options=-csearch_path%3D" + schema);
+  const bench_pg::Schema schema(uri, "bench_table");
+  const std::string text = schema.Text();
   {
     auto c = tarnlow::Connection::Open(text);
     SeedRows(*c);
