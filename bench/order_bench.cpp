@@ -603,19 +603,8 @@ class Bench {
     const double on_order_raw = OnOrderTotal();
 
     for (auto& t : library_texts) t = Db::Numbered(t);
-    std::sort(library_texts.begin(), library_texts.end());
-    std::sort(raw_texts.begin(), raw_texts.end());
-    if (library_texts != raw_texts) {
-      std::vector<std::string> only_library, only_raw;
-      std::set_difference(library_texts.begin(), library_texts.end(), raw_texts.begin(), raw_texts.end(),
-                          std::back_inserter(only_library));
-      std::set_difference(raw_texts.begin(), raw_texts.end(), library_texts.begin(), library_texts.end(),
-                          std::back_inserter(only_raw));
-      return "check: statement texts differ: library sent [" +
-             (only_library.empty() ? "" : only_library.front()) + "], raw side sent [" +
-             (only_raw.empty() ? "" : only_raw.front()) + "] (" + std::to_string(library_texts.size()) +
-             " texts against " + std::to_string(raw_texts.size()) + ")";
-    }
+    if (std::string differ = paired_cases::CompareTexts(library_texts, raw_texts); !differ.empty())
+      return "check: " + differ;
     const std::vector<std::string> library_rows = OrderRows(*connection_, kCheckLibrary);
     const std::vector<std::string> raw_rows = OrderRows(*connection_, kCheckRaw);
     if (library_rows != raw_rows) {
@@ -642,20 +631,14 @@ class Bench {
 
 class SqliteCases : public Bench<SqliteRaw> {
  public:
-  SqliteCases() : path_(TempPath("tarnlow_order_bench") + ".db") {
-    RemoveFiles();
-    Setup("sqlite:" + path_, [this] { return std::make_unique<SqliteRaw>(path_); });
+  SqliteCases() {
+    Setup("sqlite:" + file_.Path(), [this] { return std::make_unique<SqliteRaw>(file_.Path()); });
   }
-  ~SqliteCases() {
-    Teardown();
-    RemoveFiles();
-  }
+  // The connections close before their files go.
+  ~SqliteCases() { Teardown(); }
 
  private:
-  void RemoveFiles() {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
-  }
-  std::string path_;
+  paired_cases::TempDatabaseFile file_{"tarnlow_order_bench"};
 };
 
 SqliteCases& Sqlite() {

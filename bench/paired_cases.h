@@ -6,10 +6,12 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -72,5 +74,38 @@ inline std::string TempPath(const std::string& name) {
 }
 
 using bench_pg::WithOption;
+
+// A database file in the temporary folder, with its WAL and shared-memory
+// files: removed when made (a leftover of an earlier run) and when dropped.
+class TempDatabaseFile {
+ public:
+  explicit TempDatabaseFile(const std::string& name) : path_(TempPath(name) + ".db") { Remove(); }
+  ~TempDatabaseFile() { Remove(); }
+  TempDatabaseFile(const TempDatabaseFile&) = delete;
+  TempDatabaseFile& operator=(const TempDatabaseFile&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  void Remove() {
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
+  }
+  std::string path_;
+};
+
+// The library's traced texts (numbered as the raw side numbers them) against
+// the raw side's log, as sets: "" when they match, else the first text each
+// side sent alone.
+inline std::string CompareTexts(std::vector<std::string> library, std::vector<std::string> raw) {
+  std::sort(library.begin(), library.end());
+  std::sort(raw.begin(), raw.end());
+  if (library == raw) return "";
+  std::vector<std::string> only_library, only_raw;
+  std::set_difference(library.begin(), library.end(), raw.begin(), raw.end(),
+                      std::back_inserter(only_library));
+  std::set_difference(raw.begin(), raw.end(), library.begin(), library.end(), std::back_inserter(only_raw));
+  return "statement texts differ: library sent [" + (only_library.empty() ? "" : only_library.front()) +
+         "], raw side sent [" + (only_raw.empty() ? "" : only_raw.front()) + "] (" +
+         std::to_string(library.size()) + " texts against " + std::to_string(raw.size()) + ")";
+}
 
 }  // namespace paired_cases

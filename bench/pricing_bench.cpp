@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "connection/statistics.h"
-#include "pg_schema.h"
+#include "paired_cases.h"
 #include "tarnlow/tarnlow.h"
 
 namespace pricing_bench {
@@ -256,24 +256,17 @@ class Database {
 
 class SqliteDatabase : public Database {
  public:
-  SqliteDatabase()
-      : path_((std::filesystem::temp_directory_path() /
-               ("tarnlow_pricing_bench_" + std::to_string(::getpid()) + ".db"))
-                  .string()) {
-    RemoveFiles();
-    Setup("sqlite:" + path_, [this] { return std::make_unique<RawSqlite>(path_); });
+  SqliteDatabase() {
+    Setup("sqlite:" + file_.Path(), [this] { return std::make_unique<RawSqlite>(file_.Path()); });
   }
+  // The connections close before their files go.
   ~SqliteDatabase() {
     raw.reset();
     connection.reset();
-    RemoveFiles();
   }
 
  private:
-  void RemoveFiles() {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
-  }
-  std::string path_;
+  paired_cases::TempDatabaseFile file_{"tarnlow_pricing_bench"};
 };
 
 const char* PgUri() {

@@ -320,19 +320,8 @@ class Bench {
 
     // The library traces texts as written; a server gets them numbered.
     for (auto& t : library_texts) t = Db::Numbered(t);
-    std::sort(library_texts.begin(), library_texts.end());
-    std::sort(raw_texts.begin(), raw_texts.end());
-    if (library_texts != raw_texts) {
-      std::vector<std::string> only_library, only_raw;
-      std::set_difference(library_texts.begin(), library_texts.end(), raw_texts.begin(), raw_texts.end(),
-                          std::back_inserter(only_library));
-      std::set_difference(raw_texts.begin(), raw_texts.end(), library_texts.begin(), library_texts.end(),
-                          std::back_inserter(only_raw));
-      return "statement texts differ: library sent [" + (only_library.empty() ? "" : only_library.front()) +
-             "], raw side sent [" + (only_raw.empty() ? "" : only_raw.front()) + "] (" +
-             std::to_string(library_texts.size()) + " texts against " + std::to_string(raw_texts.size()) +
-             ")";
-    }
+    if (std::string differ = paired_cases::CompareTexts(library_texts, raw_texts); !differ.empty())
+      return differ;
 
     std::string problem = CheckUpdated(kTables[0], s0[0], s1[0], s2[0], "order_line_no", check.line_text,
                                        {{"qty_received", kReceived},
@@ -362,20 +351,14 @@ class Bench {
 
 class SqliteCases : public Bench<SqliteRaw> {
  public:
-  SqliteCases() : path_(TempPath("tarnlow_receipt_bench") + ".db") {
-    RemoveFiles();
-    Setup("sqlite:" + path_, [this] { return std::make_unique<SqliteRaw>(path_); });
+  SqliteCases() {
+    Setup("sqlite:" + file_.Path(), [this] { return std::make_unique<SqliteRaw>(file_.Path()); });
   }
-  ~SqliteCases() {
-    Teardown();
-    RemoveFiles();
-  }
+  // The connections close before their files go.
+  ~SqliteCases() { Teardown(); }
 
  private:
-  void RemoveFiles() {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
-  }
-  std::string path_;
+  paired_cases::TempDatabaseFile file_{"tarnlow_receipt_bench"};
 };
 
 SqliteCases& Sqlite() {
