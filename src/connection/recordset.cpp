@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "connection/backend.h"
@@ -119,29 +118,6 @@ const std::string& Recordset::FieldName(std::size_t index) const {
   if (index >= FieldCount()) RaiseRuntime(err::ItemNotFound);
   return statement_->ColumnName(static_cast<int>(index));
 }
-
-namespace {
-
-char Folded(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// `lower` against `name` with the ASCII capitals of `name` folded, as
-// LowerCase folds them, without making the folded text.
-bool SameLowerCase(std::string_view lower, std::string_view name) {
-  if (lower.size() != name.size()) return false;
-  for (std::size_t i = 0; i < name.size(); ++i)
-    if (Folded(name[i]) != lower[i]) return false;
-  return true;
-}
-
-std::size_t FoldedHash(std::string_view name) {
-  std::size_t h = 14695981039346656037ull;  // FNV-1a
-  for (const char c : name) h = (h ^ static_cast<unsigned char>(Folded(c))) * 1099511628211ull;
-  return h;
-}
-
-}  // namespace
 
 void Recordset::BuildIndex() const {
   const auto n = static_cast<std::size_t>(statement_->ColumnCount());

@@ -1,29 +1,12 @@
 #include "tarnlow/object.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "framework/text.h"
 
 namespace tarnlow {
 namespace {
 std::atomic<std::int64_t> g_live{0};
-
-// FNV-1a over the lower-case name.
-constexpr std::uint32_t kNameHashBasis = 2166136261u;
-constexpr std::uint32_t NameHashStep(std::uint32_t hash, char c) {
-  return (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-}
-std::uint32_t NameHash(std::string_view lower) {
-  std::uint32_t hash = kNameHashBasis;
-  for (const char c : lower) hash = NameHashStep(hash, c);
-  return hash;
-}
-// Member names are ASCII: letters are lowered as the C locale's tolower
-// lowers them, without its call per character.
-constexpr char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 }  // namespace
 
@@ -52,7 +35,7 @@ ClassInfo::ClassInfo(std::string_view name, std::string_view clsid, std::string_
   for (std::size_t i = 0; i < members_.size(); ++i) {
     lower_names_.push_back(LowerCase(members_[i].name));
     const std::string& name = lower_names_.back();
-    std::size_t at = NameHash(name) & (capacity - 1);
+    std::size_t at = FoldedHash(name) & (capacity - 1);
     // Of two members of one name, the first is the one found.
     bool taken = false;
     for (; slots_[at] != 0 && !taken; at = (at + 1) & (capacity - 1))
@@ -71,11 +54,11 @@ ObjectPtr ClassInfo::Create() const {
 const MemberInfo* ClassInfo::Find(std::string_view name) const {
   char buf[64];
   if (name.size() >= sizeof buf) return nullptr;
-  std::uint32_t hash = kNameHashBasis;
+  std::uint32_t hash = kFoldedHashBasis;
   for (std::size_t i = 0; i < name.size(); ++i) {
-    const char c = AsciiLower(name[i]);
+    const char c = FoldCase(name[i]);
     buf[i] = c;
-    hash = NameHashStep(hash, c);
+    hash = FoldedHashStep(hash, c);
   }
   const std::string_view key(buf, name.size());
   const std::size_t mask = slots_.size() - 1;
