@@ -43,8 +43,7 @@ std::string clsCEVatMatD::MakeKey(const std::string& item_vat_type, const std::s
   account = account.substr(0, account.find_last_not_of(' ') + 1);
   std::string key;
   key.reserve(10 + account.size());
-  key.append(item_vat_type, 0, 10);
-  key.resize(10, ' ');
+  pricing::AppendFixed(key, item_vat_type, 10);
   key.append(account);
   return key;
 }

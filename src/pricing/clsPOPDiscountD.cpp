@@ -34,8 +34,12 @@ clsPOPDiscountD::clsPOPDiscountD() {
 clsPOPDiscountD::~clsPOPDiscountD() = default;
 
 std::string clsPOPDiscountD::KeyString() const {
-  return pricing::Fixed(cust_disc_code(), 4) + pricing::Fixed(prod_disc_code(), 8) +
-         pricing::Fixed(price_list(), 3);
+  std::string key;
+  key.reserve(4 + 8 + 3);
+  pricing::AppendFixed(key, cust_disc_code(), 4);
+  pricing::AppendFixed(key, prod_disc_code(), 8);
+  pricing::AppendFixed(key, price_list(), 3);
+  return key;
 }
 
 void clsPOPDiscountD::LoadIntoList() {

@@ -3,22 +3,22 @@
 // a row set.
 #pragma once
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 #include <string_view>
 
+#include "framework/text.h"
 #include "tarnlow/connection.h"
 #include "tarnlow/error.h"
 
 namespace tarnlow::pricing {
 
-// The text left-justified in exactly width characters: padded on the right
-// with blanks, or cut.
-inline std::string Fixed(std::string_view text, std::size_t width) {
-  std::string out(text.substr(0, width));
-  out.resize(width, ' ');
-  return out;
+// The text left-justified in exactly width characters, padded on the right
+// with blanks or cut, appended to `out`: keys of several parts are built in
+// one string.
+inline void AppendFixed(std::string& out, std::string_view text, std::size_t width) {
+  const std::size_t start = out.size();
+  out.append(text.substr(0, width));
+  out.resize(start + width, ' ');
 }
 
 // The position of a row set's field, its name compared without regard to
@@ -26,13 +26,9 @@ inline std::string Fixed(std::string_view text, std::size_t width) {
 // reads every row by position. Raises "Item cannot be found ..." when the
 // row set has no such field.
 inline std::size_t FieldPosition(const Recordset& rs, std::string_view name) {
-  const auto same = [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-  };
-  for (std::size_t i = 0; i < rs.FieldCount(); ++i) {
-    const std::string& field = rs.FieldName(i);
-    if (field.size() == name.size() && std::equal(field.begin(), field.end(), name.begin(), same)) return i;
-  }
+  const std::string lower = LowerCase(name);
+  for (std::size_t i = 0; i < rs.FieldCount(); ++i)
+    if (SameLowerCase(lower, rs.FieldName(i))) return i;
   RaiseRuntime(err::ItemNotFound);
 }
 
