@@ -180,8 +180,17 @@ class TARNLOW_API Command {
   void ClearParameters();
   std::span<Parameter> Parameters() { return parameters_; }
   // The parameter of that name, letter case ignored; raises "Item cannot be
-  // found in the collection..." when there is none.
-  Parameter& operator[](std::string_view name);
+  // found in the collection..." when there is none. Values are set in the
+  // same order run after run, so the k-th lookup since the last run first
+  // tries what the k-th found the run before, spelt exactly as asked.
+  Parameter& operator[](std::string_view name) {
+    const std::size_t k = lookups_++;
+    if (k < found_.size()) {
+      Parameter& p = parameters_[found_[k]];
+      if (p.name == name) return p;
+    }
+    return Find(name, k);
+  }
 
   // Runs the statement; the row set is positioned on its first row. A text
   // value holding a NUL character is refused before anything runs.
@@ -195,11 +204,15 @@ class TARNLOW_API Command {
  private:
   void Compile();
   void Bind();
+  Parameter& Find(std::string_view name, std::size_t k);
   std::string StatementText() const;
   // The command's own row set after the run, valid until the next run.
   // Class reads use it in place, so that a read costs no reference counting.
+  // In place, the row is read from the database where it lies: the caller
+  // copies the first row and closes the row set before anything else runs.
   friend class TableObject;
-  Recordset& Run(bool first_row_only);
+  enum class Rows : std::uint8_t { All, First, FirstInPlace };
+  Recordset& Run(Rows rows);
 
   std::string sql_;
   int command_type_ = adCmdText;
@@ -209,6 +222,12 @@ class TARNLOW_API Command {
   std::shared_ptr<CompiledStatement> statement_;
   std::shared_ptr<Recordset> last_;
   std::size_t next_ = 0;  // where the next lookup by name starts: values are set in declared order
+  // The parameter that the k-th lookup by name since the last run found;
+  // none is kept while two parameters share a name. Class code sets values
+  // in the same order on every run, often not the declared one (an update's
+  // key comes last in the statement but first among the columns).
+  std::vector<std::uint32_t> found_;
+  std::size_t lookups_ = 0;
   bool unique_names_ = true;
 };
 
@@ -285,6 +304,15 @@ class TARNLOW_API Recordset {
   // The same value, valid until the next call on this row set: copy
   // routines read it into their properties without a copy of their own.
   const Variant& Field(std::string_view name) const;
+  // Stores a field of the current row in a typed property as AssignConverted
+  // stores Field's value. Text and numbers go straight from the database's
+  // row into the property where the database holds them there.
+  void CopyField(std::string_view name, std::string& out) const;
+  void CopyField(std::string_view name, double& out) const;
+  template <class T>
+  void CopyField(std::string_view name, T& out) const {
+    AssignConverted(out, Field(name));
+  }
   // All remaining rows as [row][column]; the row set ends at its end.
   std::vector<std::vector<Variant>> GetRows();
   // The same rows as one array, row after row, FieldCount() cells apiece:
@@ -302,6 +330,10 @@ class TARNLOW_API Recordset {
                       tarnlow::DatabaseConnection& connection);
   std::size_t IndexOf(std::string_view name) const;
   void BuildIndex() const;
+  // The statement's current row has no copy of its own here.
+  bool Direct() const { return pending_.empty() && row_.empty(); }
+  const Variant& FieldAt(std::size_t index) const;
+  void Attach(const std::shared_ptr<CompiledStatement>& statement);
   void RequireOpen() const;
   void RequireRow() const;
 
@@ -328,8 +360,8 @@ class TARNLOW_API Recordset {
   mutable std::vector<std::string> asked_;
   mutable std::size_t next_field_ = 0;
   mutable bool unique_names_ = true;
-  mutable std::weak_ptr<CompiledStatement> indexed_;
-  mutable Variant field_;  // what Field gives, refilled in place
+  mutable bool indexed_ = false;  // the index is the statement's; cleared when the statement changes
+  mutable Variant field_;         // what Field gives, refilled in place
 };
 
 // ---- value converter and row cache -------------------------------------------

@@ -108,7 +108,7 @@ class TARNLOW_API TableObject : public Object {
   // The same for the properties named, in the order named.
   template <ColumnProperty... P>
   void CopyFields(const Recordset& rs, P&... properties) {
-    (StoreField(properties, rs.Field(P::column->name)), ...);
+    (StoreField(properties, rs), ...);
   }
 
   // ---- recurring operations ------------------------------------------------
@@ -124,7 +124,7 @@ class TARNLOW_API TableObject : public Object {
   // path, a failing copy included. False (and nothing copied) without a row.
   template <class Copy>
   static bool ReadOneRow(Command& command, Copy&& copy) {
-    Recordset& rs = command.Run(true);
+    Recordset& rs = command.Run(Command::Rows::FirstInPlace);
     RowSetCloser closer{rs};
     if (rs.AtEOF()) return false;
     copy(rs);
@@ -165,8 +165,8 @@ class TARNLOW_API TableObject : public Object {
   void BindColumn(Command& command, const tables::Column& column, const Variant& value);
   void BindText(Command& command, const tables::Column& column, const std::string& text);
   template <class P>
-  static void StoreField(P& property, const Variant& value) {
-    AssignConverted(Field(property), value);
+  static void StoreField(P& property, const Recordset& rs) {
+    rs.CopyField(P::column->name, Field(property));
   }
 
   std::shared_ptr<Connection> connection_;

@@ -39,6 +39,12 @@ class CompiledStatement {
   // does, instead of reading the rest. A statement that changes data runs
   // to its end all the same.
   virtual bool ExecuteForFirstRow() { return Execute(); }
+  // Runs a read whose first row is copied at once, after which the caller
+  // calls Reset before anything else runs on this statement: a backend may
+  // leave the database on that row and read its cells from there, with no
+  // copy kept in between. Other statements run as ExecuteForFirstRow runs
+  // them.
+  virtual bool ExecuteInPlace() { return ExecuteForFirstRow(); }
   // Moves to the next row; false at the end.
   virtual bool Next() = 0;
   virtual int ColumnCount() const = 0;
@@ -52,6 +58,12 @@ class CompiledStatement {
     scratch = Column(index);
     return scratch;
   }
+  // The current row's cell written straight into a text or number property,
+  // when the cell is text (number) just as ColumnValue would give it; false,
+  // with `out` untouched, for any other cell, which is then converted from
+  // ColumnValue as before.
+  virtual bool ColumnText(int /*index*/, std::string& /*out*/) const { return false; }
+  virtual bool ColumnNumber(int /*index*/, double& /*out*/) const { return false; }
   // Appends the current row and every row after it to `cells`, row after
   // row, ColumnCount() cells apiece, and leaves the statement at its end. A
   // backend that keeps its rows hands its own cells over instead of copying

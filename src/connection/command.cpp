@@ -13,6 +13,11 @@ namespace tarnlow {
 
 namespace {
 
+// Lookups remembered per run: more than any statement has parameters, so
+// that a caller setting values again and again between runs costs no more
+// than a search.
+constexpr std::size_t kRemembered = 256;
+
 // Names mostly come spelt as declared, so the exact test goes first.
 bool Named(const Parameter& p, std::string_view name) {
   return p.name.size() == name.size() && (std::memcmp(p.name.data(), name.data(), name.size()) == 0 ||
@@ -50,29 +55,38 @@ void Command::ActiveConnection(std::shared_ptr<Connection> connection) {
 
 void Command::Append(Parameter parameter) {
   for (const Parameter& p : parameters_)
-    if (Named(p, parameter.name)) unique_names_ = false;
+    if (Named(p, parameter.name)) {
+      unique_names_ = false;
+      found_.clear();
+    }
   parameters_.push_back(std::move(parameter));
 }
 
 void Command::ClearParameters() {
   parameters_.clear();
+  found_.clear();
+  lookups_ = 0;
   next_ = 0;
   unique_names_ = true;
 }
 
-// Callers set a statement's values in the order they declared them, so the
-// search starts after the parameter found last and almost always ends at
-// its first step; it goes round once, so any order still finds the name.
-// Where two parameters share a name the first one is meant, and the search
-// starts at the beginning.
-Parameter& Command::operator[](std::string_view name) {
+// Where the remembered lookup fails the search starts after the parameter
+// found last, since values are mostly set in declared order; it goes round
+// once, so any order still finds the name. Where two parameters share a
+// name the first one is meant, and the search starts at the beginning.
+Parameter& Command::Find(std::string_view name, std::size_t k) {
   const std::size_t n = parameters_.size();
   if (!unique_names_) next_ = 0;
-  for (std::size_t k = 0; k < n; ++k) {
-    std::size_t i = next_ + k;
+  for (std::size_t j = 0; j < n; ++j) {
+    std::size_t i = next_ + j;
     if (i >= n) i -= n;
     if (Named(parameters_[i], name)) {
       next_ = i + 1 < n ? i + 1 : 0;
+      if (!unique_names_) return parameters_[i];
+      if (k < found_.size())
+        found_[k] = static_cast<std::uint32_t>(i);
+      else if (k == found_.size() && k < kRemembered)
+        found_.push_back(static_cast<std::uint32_t>(i));
       return parameters_[i];
     }
   }
@@ -95,6 +109,7 @@ void Command::Compile() {
 }
 
 void Command::Bind() {
+  lookups_ = 0;
   for (std::size_t i = 0; i < parameters_.size(); ++i) {
     const Parameter& p = parameters_[i];
     // Bound text goes to the database with its length, so a NUL would be
@@ -107,16 +122,16 @@ void Command::Bind() {
 }
 
 std::shared_ptr<Recordset> Command::Execute() {
-  Run(false);
+  Run(Rows::All);
   return last_;
 }
 
 std::shared_ptr<Recordset> Command::ExecuteForFirstRow() {
-  Run(true);
+  Run(Rows::First);
   return last_;
 }
 
-Recordset& Command::Run(bool first_row_only) {
+Recordset& Command::Run(Rows rows) {
   Compile();
   Bind();
   // Running the statement again ends the rows of its previous row set: that
@@ -130,7 +145,9 @@ Recordset& Command::Run(bool first_row_only) {
   }
   tarnlow::DatabaseConnection& db = connection_->DatabaseConnection();
   ++db.MutableStatistics().executions;
-  const bool has_row = first_row_only ? statement_->ExecuteForFirstRow() : statement_->Execute();
+  const bool has_row = rows == Rows::All     ? statement_->Execute()
+                       : rows == Rows::First ? statement_->ExecuteForFirstRow()
+                                             : statement_->ExecuteInPlace();
   if (!last_) last_ = std::make_shared<Recordset>();
   last_->AttachExecuted(statement_, has_row, db);
   return *last_;

@@ -39,7 +39,7 @@ void Recordset::Open() {
   if (open_) RaiseRuntime(err::ObjectOpen);
   if (!connection_) RaiseRuntime(err::ObjectClosed);
   attached_ = false;
-  statement_ = connection_->PrepareLiteral(source_);
+  Attach(connection_->PrepareLiteral(source_));
   ++connection_->MutableStatistics().executions;
   at_end_ = !statement_->Execute();
   open_ = true;
@@ -64,7 +64,7 @@ void Recordset::AttachExecuted(const std::shared_ptr<CompiledStatement>& stateme
                                tarnlow::DatabaseConnection& connection) {
   // Assigned only when they change: a command's row set is attached to the
   // same statement and connection run after run.
-  if (statement_ != statement) statement_ = statement;
+  if (statement_ != statement) Attach(statement);
   if (connection_.get() != &connection) connection_ = connection.shared_from_this();
   attached_ = true;
   open_ = true;
@@ -74,10 +74,15 @@ void Recordset::AttachExecuted(const std::shared_ptr<CompiledStatement>& stateme
   pending_.clear();
 }
 
+void Recordset::Attach(const std::shared_ptr<CompiledStatement>& statement) {
+  statement_ = statement;
+  indexed_ = false;
+}
+
 void Recordset::Close() {
   RequireOpen();
   statement_->Reset();
-  if (!attached_) statement_.reset();
+  if (!attached_) Attach(nullptr);
   open_ = false;
   at_end_ = true;
   row_.clear();
@@ -126,7 +131,7 @@ void Recordset::BuildIndex() const {
   bool same = n == names_.size() && n == index_.size();
   for (std::size_t i = 0; same && i < n; ++i)
     same = SameLowerCase(names_[i], statement_->ColumnName(static_cast<int>(i)));
-  indexed_ = statement_;
+  indexed_ = true;
   if (same) return;
   names_.resize(n);
   index_.resize(n);
@@ -147,11 +152,7 @@ void Recordset::BuildIndex() const {
 }
 
 std::size_t Recordset::IndexOf(std::string_view name) const {
-  // The same statement when both share one owner: compared without taking a
-  // reference, and exact, since the weak reference keeps the owner's
-  // record from being reused.
-  if (indexed_.owner_before(statement_) || statement_.owner_before(indexed_) || indexed_.expired())
-    BuildIndex();
+  if (!indexed_) BuildIndex();
   // Copy routines ask for the columns in the order the statement selects
   // them, row after row: the column after the last one found is tried
   // first (the first column after the last), under the spelling last asked
@@ -198,7 +199,24 @@ Variant Recordset::Fields(std::size_t index) const {
 
 const Variant& Recordset::Field(std::string_view name) const {
   RequireRow();
+  return FieldAt(IndexOf(name));
+}
+
+void Recordset::CopyField(std::string_view name, std::string& out) const {
+  RequireRow();
   const std::size_t index = IndexOf(name);
+  if (Direct() && statement_->ColumnText(static_cast<int>(index), out)) return;
+  AssignConverted(out, FieldAt(index));
+}
+
+void Recordset::CopyField(std::string_view name, double& out) const {
+  RequireRow();
+  const std::size_t index = IndexOf(name);
+  if (Direct() && statement_->ColumnNumber(static_cast<int>(index), out)) return;
+  AssignConverted(out, FieldAt(index));
+}
+
+const Variant& Recordset::FieldAt(std::size_t index) const {
   for (const auto& [i, v] : pending_)
     if (i == index) return v;
   if (!row_.empty()) return row_[index];

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -219,23 +220,40 @@ char* Digits(char* out, int v, int n) {
   return out + n;
 }
 
+// "00" to "99", so that the two digits of a field are copied at once.
+constexpr auto kPairs = [] {
+  std::array<char, 200> t{};
+  for (int i = 0; i < 100; ++i) {
+    t[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    t[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return t;
+}();
+
+// Writes the two digits of v (0 to 99).
+char* Pair(char* out, int v) {
+  std::memcpy(out, &kPairs[static_cast<std::size_t>(2 * v)], 2);
+  return out + 2;
+}
+
 }  // namespace
 
 // Dates go to the database as this text on every bind: digits are written
 // directly rather than through a formatting routine.
 std::size_t Date::WriteIso(char (&out)[kIsoSize]) const {
   const Parts p = ToParts();
-  char* o = Digits(out, p.year, 4);
+  char* o = Pair(out, p.year / 100);
+  o = Pair(o, p.year % 100);
   *o++ = '-';
-  o = Digits(o, p.month, 2);
+  o = Pair(o, p.month);
   *o++ = '-';
-  o = Digits(o, p.day, 2);
+  o = Pair(o, p.day);
   *o++ = ' ';
-  o = Digits(o, p.hour, 2);
+  o = Pair(o, p.hour);
   *o++ = ':';
-  o = Digits(o, p.minute, 2);
+  o = Pair(o, p.minute);
   *o++ = ':';
-  o = Digits(o, p.second, 2);
+  o = Pair(o, p.second);
   if (p.millisecond != 0) {
     *o++ = '.';
     o = Digits(o, p.millisecond, 3);

@@ -76,6 +76,21 @@ TEST_P(ServiceTest, ANullCostFailsTheReadWithTheConversionError) {
   c_->Execute("drop table " + c_->TableCatalogue()->ServiceTable());
 }
 
+TEST_P(ServiceTest, CellsOfOtherTypesConvertAndNoReadIsLeftOpen) {
+  const std::string table = c_->TableCatalogue()->ServiceTable();
+  c_->Execute("insert into " + table + " (service, unit_code, cost) values ('ODD', 12345, '7.25')");
+  service_.Service = "ODD";
+  service_.ReadIt();
+  EXPECT_EQ(service_.unit_code(), "12345");
+  EXPECT_EQ(service_.cost(), 7.25);
+  // A read still open would keep its snapshot from the other connection's
+  // change, and the table from being dropped.
+  db_.Open()->Execute("update " + table + " set cost = 8 where service = 'ODD'");
+  service_.ReadIt();
+  EXPECT_EQ(service_.cost(), 8.0);
+  c_->Execute("drop table " + table);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ServiceTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
 
 TEST(ServiceWithoutConnectionTest, ShowsTheMessageThenFailsTheRead) {

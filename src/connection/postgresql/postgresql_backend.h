@@ -76,12 +76,16 @@ class PostgresStatement final : public Statement {
   const std::string& ColumnName(int index) const override;
   Variant Column(int index) const override;
   const Variant& ColumnValue(int index, Variant& scratch) const override;
+  bool ColumnText(int index, std::string& out) const override;
+  bool ColumnNumber(int index, double& out) const override;
   std::int64_t RowsAffected() const override;
   void Reset() override;
 
  private:
   void TakeColumns(const PGresult* res) const;
   void CheckColumn(int index) const;
+  // The current row's cell as the server sent it; null when it is null.
+  const char* CellText(int index, int& length) const;
 
   std::shared_ptr<Session> session_;
   std::string sql_;          // as the caller wrote it, for error records

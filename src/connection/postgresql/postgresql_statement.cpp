@@ -47,6 +47,24 @@ std::string_view WithoutZone(std::string_view s) {
   return s;
 }
 
+// Types whose text CellValue converts; the cells of any other type are
+// kept as the text the server sent.
+bool Converted(Oid type) {
+  switch (type) {
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kFloat4:
+    case kFloat8:
+    case kNumeric:
+    case kBool:
+    case kDate:
+    case kTimestamp:
+    case kTimestampTz: return true;
+    default: return false;
+  }
+}
+
 }  // namespace
 
 void CellValue(unsigned type_oid, const char* text, int length, Variant& out) {
@@ -234,6 +252,48 @@ const Variant& PostgresStatement::ColumnValue(int index, Variant&) const {
               PQgetlength(result_.get(), row_, index), value);
   }
   return value;
+}
+
+const char* PostgresStatement::CellText(int index, int& length) const {
+  CheckColumn(index);
+  if (row_ >= rows_ || PQgetisnull(result_.get(), row_, index)) return nullptr;
+  length = PQgetlength(result_.get(), row_, index);
+  return PQgetvalue(result_.get(), row_, index);
+}
+
+bool PostgresStatement::ColumnText(int index, std::string& out) const {
+  int length = 0;
+  const char* text = CellText(index, length);
+  if (text == nullptr || Converted(column_types_[static_cast<std::size_t>(index)])) return false;
+  out.assign(text, static_cast<std::size_t>(length));
+  return true;
+}
+
+// Whole numbers of any width read as the double they convert to.
+bool PostgresStatement::ColumnNumber(int index, double& out) const {
+  int length = 0;
+  const char* text = CellText(index, length);
+  if (text == nullptr) return false;
+  const std::string_view s(text, static_cast<std::size_t>(length));
+  switch (column_types_[static_cast<std::size_t>(index)]) {
+    case kInt2:
+    case kInt4:
+    case kInt8: {
+      std::int64_t v = 0;
+      if (!ParseWhole(s, v)) return false;
+      out = static_cast<double>(v);
+      return true;
+    }
+    case kFloat4:
+    case kFloat8:
+    case kNumeric: {
+      double v = 0.0;
+      if (!ParseReal(s, v)) return false;
+      out = v;
+      return true;
+    }
+    default: return false;
+  }
 }
 
 std::int64_t PostgresStatement::RowsAffected() const {

@@ -54,11 +54,14 @@ class SqliteStatement final : public Statement {
   void Bind(int index, const Variant& value) override;
   bool Execute() override;
   bool ExecuteForFirstRow() override;
+  bool ExecuteInPlace() override;
   bool Next() override;
   int ColumnCount() const override;
   const std::string& ColumnName(int index) const override;
   Variant Column(int index) const override;
   const Variant& ColumnValue(int index, Variant& scratch) const override;
+  bool ColumnText(int index, std::string& out) const override;
+  bool ColumnNumber(int index, double& out) const override;
   void TakeRows(std::vector<Variant>& cells) override;
   std::int64_t RowsAffected() const override;
   void Reset() override;
@@ -73,6 +76,8 @@ class SqliteStatement final : public Statement {
   // SQLITE_DONE.
   int RunToEnd();
   int RunFirstRow();
+  // Steps to the first row and stays on it.
+  int StepInPlace();
   // Starts an execution: the statement reset, no rows kept.
   void Begin();
   // Raises the error record of a failed execution; true when a row is current.
@@ -80,6 +85,9 @@ class SqliteStatement final : public Statement {
   void KeepRow();
   // The cell of the row sqlite is on, written into `out`.
   void Cell(int index, Variant& out) const;
+  sqlite3_value* CellValue(int index) const;
+  std::string_view Text(sqlite3_value* cell) const;
+  static std::string_view Blob(sqlite3_value* cell);
   // Names and date flags of the columns are read when first needed, not
   // when the statement is compiled: most literal statements are writes that
   // never ask.
@@ -94,6 +102,9 @@ class SqliteStatement final : public Statement {
   mutable bool columns_loaded_ = false;
   bool read_only_;
   bool reset_ = true;  // not stepped since the last sqlite3_reset
+  // On the first row of an in-place read: its cells are read from sqlite,
+  // none is kept.
+  bool live_ = false;
   // The rows of the last execution, row after row, columns_.size() apiece,
   // in the first `used_` cells. The cells beyond are kept for the next
   // execution to write into, so that a re-executed statement reuses them.

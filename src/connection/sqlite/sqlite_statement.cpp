@@ -106,6 +106,15 @@ bool SqliteStatement::ExecuteForFirstRow() {
   return Finish(rc);
 }
 
+// The caller copies the row at once and resets, so the statement may stay
+// on it meanwhile: its cells go straight from sqlite into properties.
+bool SqliteStatement::ExecuteInPlace() {
+  if (!read_only_) return Execute();
+  int rc = StepInPlace();
+  if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = StepInPlace();
+  return Finish(rc);
+}
+
 bool SqliteStatement::Finish(int rc) {
   if (rc != SQLITE_DONE) {
     // Take the message before reset, which may replace it.
@@ -121,6 +130,7 @@ void SqliteStatement::Begin() {
   // raised when it happened.
   if (!reset_) sqlite3_reset(stmt_.get());
   reset_ = false;
+  live_ = false;
   used_ = 0;
   rows_ = 0;
   row_ = 0;
@@ -156,6 +166,23 @@ int SqliteStatement::RunFirstRow() {
   return SQLITE_DONE;
 }
 
+int SqliteStatement::StepInPlace() {
+  sqlite3_stmt* stmt = stmt_.get();
+  Begin();
+  const int rc = sqlite3_step(stmt);
+  if (rc == SQLITE_ROW) {
+    const int count = sqlite3_column_count(stmt);
+    if (!columns_loaded_ || static_cast<std::size_t>(count) != columns_.size()) LoadColumns();
+    live_ = true;
+    rows_ = 1;
+    return SQLITE_DONE;
+  }
+  if (rc != SQLITE_DONE) return rc;
+  sqlite3_reset(stmt);
+  reset_ = true;
+  return SQLITE_DONE;
+}
+
 void SqliteStatement::KeepRow() {
   // A schema change makes sqlite recompile the statement behind our back;
   // "select *" may then have gained or lost columns.
@@ -173,6 +200,11 @@ void SqliteStatement::KeepRow() {
 }
 
 bool SqliteStatement::Next() {
+  // An in-place read ends at its first row.
+  if (live_) {
+    Reset();
+    return false;
+  }
   if (row_ >= rows_) return false;
   ++row_;
   return row_ < rows_;
@@ -194,17 +226,52 @@ const Variant& SqliteStatement::CellAt(int index) const {
 }
 
 Variant SqliteStatement::Column(int index) const {
-  return CellAt(index);
+  Variant scratch;
+  return ColumnValue(index, scratch);
 }
 
-const Variant& SqliteStatement::ColumnValue(int index, Variant&) const {
-  return CellAt(index);
+const Variant& SqliteStatement::ColumnValue(int index, Variant& scratch) const {
+  if (!live_) return CellAt(index);
+  Cell(index, scratch);
+  return scratch;
+}
+
+bool SqliteStatement::ColumnText(int index, std::string& out) const {
+  if (!live_) return false;
+  const ColumnInfo& info = Info(index);
+  sqlite3_value* cell = CellValue(index);
+  switch (sqlite3_value_type(cell)) {
+    case SQLITE_TEXT:
+      // The text of a date column may read as a date.
+      if (info.holds_dates) return false;
+      out.assign(Text(cell));
+      return true;
+    case SQLITE_BLOB: out.assign(Blob(cell)); return true;
+    default: return false;
+  }
+}
+
+bool SqliteStatement::ColumnNumber(int index, double& out) const {
+  if (!live_) return false;
+  Info(index);
+  sqlite3_value* cell = CellValue(index);
+  switch (sqlite3_value_type(cell)) {
+    case SQLITE_INTEGER: out = static_cast<double>(sqlite3_value_int64(cell)); return true;
+    case SQLITE_FLOAT: out = sqlite3_value_double(cell); return true;
+    default: return false;
+  }
 }
 
 // The rows are already cells: the caller takes them whole, or from the
 // current row on. Nothing is left to reuse for the next execution, which is
 // what Reset would leave after a read this large anyway.
 void SqliteStatement::TakeRows(std::vector<Variant>& cells) {
+  if (live_) {
+    const int n = ColumnCount();
+    for (int i = 0; i < n; ++i) Cell(i, cells.emplace_back());
+    Reset();
+    return;
+  }
   if (row_ >= rows_) RaiseRuntime(err::NoCurrentRecord);
   const auto first = static_cast<std::ptrdiff_t>(row_ * columns_.size());
   if (first == 0 && cells.empty()) {
@@ -221,21 +288,19 @@ void SqliteStatement::TakeRows(std::vector<Variant>& cells) {
 
 void SqliteStatement::Cell(int index, Variant& out) const {
   const ColumnInfo& info = Info(index);
-  sqlite3_stmt* stmt = stmt_.get();
-  switch (sqlite3_column_type(stmt, index)) {
+  sqlite3_value* cell = CellValue(index);
+  switch (sqlite3_value_type(cell)) {
     case SQLITE_INTEGER: {
-      const sqlite3_int64 v = sqlite3_column_int64(stmt, index);
+      const sqlite3_int64 v = sqlite3_value_int64(cell);
       if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
         out = Variant(static_cast<std::int32_t>(v));
       else
         out = Variant(static_cast<double>(v));
       return;
     }
-    case SQLITE_FLOAT: out = Variant(sqlite3_column_double(stmt, index)); return;
+    case SQLITE_FLOAT: out = Variant(sqlite3_value_double(cell)); return;
     case SQLITE_TEXT: {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
-      if (text == nullptr) Raise(db_, SQLITE_NOMEM, sql_);
-      const std::string_view view(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, index)));
+      const std::string_view view = Text(cell);
       if (info.holds_dates) {
         Date date;
         if (Date::TryParseIso(view, date)) {
@@ -246,14 +311,28 @@ void SqliteStatement::Cell(int index, Variant& out) const {
       out.AssignText(view);
       return;
     }
-    case SQLITE_BLOB: {
-      const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, index));
-      const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt, index));
-      out.AssignText(bytes != nullptr ? std::string_view(bytes, size) : std::string_view());
-      return;
-    }
+    case SQLITE_BLOB: out.AssignText(Blob(cell)); return;
     default: out = Variant(Null); return;
   }
+}
+
+// The statement's column functions each check the statement and go through
+// the connection's lock and error state again; the cell's value object is
+// read as safely by one thread on a connection opened without mutexes.
+sqlite3_value* SqliteStatement::CellValue(int index) const {
+  return sqlite3_column_value(stmt_.get(), index);
+}
+
+std::string_view SqliteStatement::Text(sqlite3_value* cell) const {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+  if (text == nullptr) Raise(db_, SQLITE_NOMEM, sql_);
+  return {text, static_cast<std::size_t>(sqlite3_value_bytes(cell))};
+}
+
+std::string_view SqliteStatement::Blob(sqlite3_value* cell) {
+  const auto* bytes = static_cast<const char*>(sqlite3_value_blob(cell));
+  const auto size = static_cast<std::size_t>(sqlite3_value_bytes(cell));
+  return bytes != nullptr ? std::string_view(bytes, size) : std::string_view();
 }
 
 std::int64_t SqliteStatement::RowsAffected() const {
@@ -263,6 +342,7 @@ std::int64_t SqliteStatement::RowsAffected() const {
 void SqliteStatement::Reset() {
   if (!reset_) sqlite3_reset(stmt_.get());
   reset_ = true;
+  live_ = false;
   used_ = 0;
   rows_ = 0;
   row_ = 0;
