@@ -94,7 +94,13 @@ class TARNLOW_API Variant {
   requires std::is_base_of_v<Object, T> Variant(std::shared_ptr<T> o)
       : v_(std::shared_ptr<Object>(std::move(o))) {}
 
-  VarType Type() const;
+  VarType Type() const {
+    // In the order of the alternatives of v_.
+    constexpr VarType kTypes[] = {VarType::Empty,   VarType::Null,    VarType::String,
+                                  VarType::Double,  VarType::Integer, VarType::Long,
+                                  VarType::Boolean, VarType::Date,    VarType::Object};
+    return kTypes[v_.index()];
+  }
   bool IsEmpty() const { return v_.index() == 0; }
   bool IsNull() const { return std::holds_alternative<NullValue>(v_); }
   bool IsObject() const { return std::holds_alternative<std::shared_ptr<Object>>(v_); }

@@ -338,13 +338,6 @@ const char* VarTypeName(VarType type) {
   return "Unknown";
 }
 
-VarType Variant::Type() const {
-  static constexpr VarType kTypes[] = {VarType::Empty,   VarType::Null,    VarType::String,
-                                       VarType::Double,  VarType::Integer, VarType::Long,
-                                       VarType::Boolean, VarType::Date,    VarType::Object};
-  return kTypes[v_.index()];
-}
-
 bool Variant::IsNumeric() const {
   const VarType t = Type();
   return t == VarType::Integer || t == VarType::Long || t == VarType::Double || t == VarType::Boolean;
