@@ -304,14 +304,16 @@ class TARNLOW_API Recordset {
   // The same value, valid until the next call on this row set: copy
   // routines read it into their properties without a copy of their own.
   const Variant& Field(std::string_view name) const;
-  // Stores a field of the current row in a typed property as AssignConverted
-  // stores Field's value. Text and numbers go straight from the database's
-  // row into the property where the database holds them there.
-  void CopyField(std::string_view name, std::string& out) const;
-  void CopyField(std::string_view name, double& out) const;
+  // Stores the field of a declared column in a typed property as
+  // AssignConverted stores Field's value. Text and numbers go straight from
+  // the database's row into the property where the database holds them
+  // there. Each column is found by its name once per statement, and then
+  // by its declaration.
+  void CopyField(const tables::Column& column, std::string& out) const;
+  void CopyField(const tables::Column& column, double& out) const;
   template <class T>
-  void CopyField(std::string_view name, T& out) const {
-    AssignConverted(out, Field(name));
+  void CopyField(const tables::Column& column, T& out) const {
+    AssignConverted(out, FieldAt(Position(column)));
   }
   // All remaining rows as [row][column]; the row set ends at its end.
   std::vector<std::vector<Variant>> GetRows();
@@ -333,6 +335,7 @@ class TARNLOW_API Recordset {
   // The statement's current row has no copy of its own here.
   bool Direct() const { return pending_.empty() && row_.empty(); }
   const Variant& FieldAt(std::size_t index) const;
+  std::size_t Position(const tables::Column& column) const;
   void Attach(const std::shared_ptr<CompiledStatement>& statement);
   void RequireOpen() const;
   void RequireRow() const;
@@ -359,6 +362,9 @@ class TARNLOW_API Recordset {
   mutable std::vector<std::pair<std::size_t, std::size_t>> index_;
   mutable std::vector<std::string> asked_;
   mutable std::size_t next_field_ = 0;
+  // The declaration last found at each column: copy routines name columns
+  // by their declarations, which live as long as the program.
+  mutable std::vector<const tables::Column*> declared_;
   mutable bool unique_names_ = true;
   mutable bool indexed_ = false;  // the index is the statement's; cleared when the statement changes
   mutable Variant field_;         // what Field gives, refilled in place

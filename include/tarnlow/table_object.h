@@ -166,7 +166,7 @@ class TARNLOW_API TableObject : public Object {
   void BindText(Command& command, const tables::Column& column, const std::string& text);
   template <class P>
   static void StoreField(P& property, const Recordset& rs) {
-    rs.CopyField(P::column->name, Field(property));
+    rs.CopyField(*P::column, Field(property));
   }
 
   std::shared_ptr<Connection> connection_;

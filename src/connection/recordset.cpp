@@ -133,6 +133,7 @@ void Recordset::BuildIndex() const {
     same = SameLowerCase(names_[i], statement_->ColumnName(static_cast<int>(i)));
   indexed_ = true;
   if (same) return;
+  declared_.assign(n, nullptr);
   names_.resize(n);
   index_.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -202,16 +203,29 @@ const Variant& Recordset::Field(std::string_view name) const {
   return FieldAt(IndexOf(name));
 }
 
-void Recordset::CopyField(std::string_view name, std::string& out) const {
+std::size_t Recordset::Position(const tables::Column& column) const {
   RequireRow();
-  const std::size_t index = IndexOf(name);
+  if (!indexed_) BuildIndex();
+  const std::size_t hint = next_field_ < declared_.size() ? next_field_ : 0;
+  if (hint < declared_.size() && declared_[hint] == &column) {
+    next_field_ = hint + 1;
+    return hint;
+  }
+  // The first of two columns of one name is the one found by it, whichever
+  // way it is found again.
+  const std::size_t index = IndexOf(column.name);
+  declared_[index] = &column;
+  return index;
+}
+
+void Recordset::CopyField(const tables::Column& column, std::string& out) const {
+  const std::size_t index = Position(column);
   if (Direct() && statement_->ColumnText(static_cast<int>(index), out)) return;
   AssignConverted(out, FieldAt(index));
 }
 
-void Recordset::CopyField(std::string_view name, double& out) const {
-  RequireRow();
-  const std::size_t index = IndexOf(name);
+void Recordset::CopyField(const tables::Column& column, double& out) const {
+  const std::size_t index = Position(column);
   if (Direct() && statement_->ColumnNumber(static_cast<int>(index), out)) return;
   AssignConverted(out, FieldAt(index));
 }
