@@ -186,7 +186,7 @@ class TARNLOW_API Command {
   Parameter& operator[](std::string_view name) {
     const std::size_t k = lookups_++;
     if (k < found_.size()) {
-      Parameter& p = parameters_[found_[k]];
+      Parameter& p = parameters_[found_[k].index];
       if (p.name == name) return p;
     }
     return Find(name, k);
@@ -206,6 +206,16 @@ class TARNLOW_API Command {
   void Bind();
   Parameter& Find(std::string_view name, std::size_t k);
   std::string StatementText() const;
+  // The parameter named after a declared column. Once a lookup has found
+  // it by name, the same lookup of the next run knows it by the
+  // declaration, which lives as long as the program, without comparing
+  // names. Class code never renames a parameter.
+  Parameter& Declared(const tables::Column& column) {
+    const std::size_t k = lookups_++;
+    if (k < found_.size() && found_[k].column == &column) return parameters_[found_[k].index];
+    return FindDeclared(column, k);
+  }
+  Parameter& FindDeclared(const tables::Column& column, std::size_t k);
   // The command's own row set after the run, valid until the next run.
   // Class reads use it in place, so that a read costs no reference counting.
   // In place, the row is read from the database where it lies: the caller
@@ -226,7 +236,11 @@ class TARNLOW_API Command {
   // none is kept while two parameters share a name. Class code sets values
   // in the same order on every run, often not the declared one (an update's
   // key comes last in the statement but first among the columns).
-  std::vector<std::uint32_t> found_;
+  struct Found {
+    std::uint32_t index;
+    const tables::Column* column;  // the declaration it was found for; null when found by name
+  };
+  std::vector<Found> found_;
   std::size_t lookups_ = 0;
   bool unique_names_ = true;
 };

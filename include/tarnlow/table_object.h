@@ -113,6 +113,10 @@ class TARNLOW_API TableObject : public Object {
 
   // ---- recurring operations ------------------------------------------------
 
+  // The parameter of a statement declared for a column (DeclareParameters).
+  static Parameter& ParameterOf(Command& command, const tables::Column& column) {
+    return command.Declared(column);
+  }
   // Prepares a statement the first time only.
   template <class Build>
   static void PrepareOnce(StatementHolder& holder, Build&& build) {

@@ -85,6 +85,27 @@ namespace backend {
 
 using Statement = CompiledStatement;
 
+// The text of a date bound to one placeholder run after run: the rows of a
+// receipt or an order all carry the same dates, written once while they
+// stay the same.
+class DateText {
+ public:
+  std::string_view Of(const Date& date) {
+    if (size_ == 0 || date.value != value_) {
+      size_ = 0;  // a date out of range raises while writing
+      const std::size_t size = date.WriteIso(text_);
+      value_ = date.value;
+      size_ = size;
+    }
+    return {text_, size_};
+  }
+
+ private:
+  double value_ = 0;
+  std::size_t size_ = 0;  // none written yet
+  char text_[Date::kIsoSize];
+};
+
 // A column as the database declares it, for comparing a site's tables with
 // the layouts this library writes.
 struct ColumnDescription {

@@ -83,14 +83,21 @@ Parameter& Command::Find(std::string_view name, std::size_t k) {
     if (Named(parameters_[i], name)) {
       next_ = i + 1 < n ? i + 1 : 0;
       if (!unique_names_) return parameters_[i];
+      const Found found{static_cast<std::uint32_t>(i), nullptr};
       if (k < found_.size())
-        found_[k] = static_cast<std::uint32_t>(i);
+        found_[k] = found;
       else if (k == found_.size() && k < kRemembered)
-        found_.push_back(static_cast<std::uint32_t>(i));
+        found_.push_back(found);
       return parameters_[i];
     }
   }
   RaiseRuntime(err::ItemNotFound);
+}
+
+Parameter& Command::FindDeclared(const tables::Column& column, std::size_t k) {
+  Parameter& p = Find(column.name, k);
+  if (k < found_.size() && &parameters_[found_[k].index] == &p) found_[k].column = &column;
+  return p;
 }
 
 std::string Command::StatementText() const {

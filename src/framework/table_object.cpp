@@ -50,13 +50,13 @@ void TableObject::DeclareParameters(StatementHolder& holder, std::span<const Col
 // kept on this path.
 void TableObject::BindText(Command& command, const tables::Column& c, const std::string& text) {
   if (c.kind != ValueKind::Text) return BindColumn(command, c, Variant(text));
-  Parameter& p = command[c.name];
+  Parameter& p = command.Declared(c);
   Conn();
   p.value.AssignText(text);
 }
 
 void TableObject::BindColumn(Command& command, const tables::Column& c, const Variant& v) {
-  Parameter& p = command[c.name];
+  Parameter& p = command.Declared(c);
   switch (c.kind) {
     case ValueKind::Text:
       if (const std::string* text = v.AsText()) {

@@ -34,7 +34,7 @@ void clsSTNLMov::InsertRow() {
     // The movement date goes to the database as the date it is, not through
     // the connection's conversion.
     if (c.kind == ValueKind::Date)
-      command[c.column].value = c.get(*this);
+      ParameterOf(command, *c.declaration).value = c.get(*this);
     else
       SetParameter(command, c);
   }

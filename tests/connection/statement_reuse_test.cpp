@@ -102,6 +102,28 @@ TEST_P(StatementReuseTest, ValuesOfEveryKindFollowOneAnotherInOneParameter) {
   }
 }
 
+// A date's text is kept for its placeholder while the same date is bound
+// again: another date must replace it, and the first come back.
+TEST_P(StatementReuseTest, DatesFollowOneAnotherInOneParameter) {
+  const std::string table = c_->TableCatalogue()->NominalMovementTable();
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("insert into " + table + " (comments, movement_date) values (?, ?)");
+  holder.AddTextParameter("comments", 60);
+  holder.AddDateParameter("movement_date");
+  const Date first = Date::FromCalendar(2026, 1, 5, 10, 30);
+  const Date second = Date::FromCalendar(2025, 12, 31);
+  const std::vector<Date> dates{first, first, second, first, second};
+  for (std::size_t i = 0; i < dates.size(); ++i) {
+    holder("comments", Variant(std::to_string(i)));
+    holder("movement_date", Variant(dates[i]));
+    holder.Command().ExecuteNoRows();
+  }
+  const test::Rows got = test::Select(*c_, "select movement_date from " + table + " order by comments");
+  ASSERT_EQ(got.size(), dates.size());
+  for (std::size_t i = 0; i < dates.size(); ++i) EXPECT_EQ(got[i][0].ToDate().value, dates[i].value) << i;
+}
+
 TEST_P(StatementReuseTest, CellsRefilledByLaterRowsShowOnlyTheirOwnValues) {
   c_->Execute("insert into " + services_ +
               " (service, unit_code, cost) values "

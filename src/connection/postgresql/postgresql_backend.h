@@ -97,6 +97,7 @@ class PostgresStatement final : public Statement {
   std::vector<std::string> values_;
   std::vector<char> null_;
   std::vector<const char*> pointers_;
+  std::vector<DateText> dates_;  // per placeholder, made at the first date bound
 
   ResultHandle result_;
   int row_ = 0;

@@ -176,6 +176,12 @@ PostgresStatement::~PostgresStatement() {
 void PostgresStatement::Bind(int index, const Variant& value) {
   if (index < 1 || index > parameter_count_) RaiseRuntime(err::SubscriptOutOfRange);
   const auto i = static_cast<std::size_t>(index - 1);
+  if (value.Type() == VarType::Date) {
+    if (dates_.empty()) dates_.resize(values_.size());
+    values_[i].assign(dates_[i].Of(value.ToDate()));
+    null_[i] = 0;
+    return;
+  }
   null_[i] = ParameterText(value, values_[i]) ? 0 : 1;
 }
 

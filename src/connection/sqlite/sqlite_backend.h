@@ -113,6 +113,7 @@ class SqliteStatement final : public Statement {
   std::size_t rows_ = 0;
   std::size_t row_ = 0;  // the current row; rows_ when there is none
   std::int64_t rows_affected_ = 0;
+  std::vector<DateText> dates_;  // per placeholder, made at the first date bound
 };
 
 class SqliteDatabase final : public Database {

@@ -78,8 +78,15 @@ void SqliteStatement::Bind(int index, const Variant& value) {
       rc = sqlite3_bind_int64(stmt, index, value.ToBool() ? -1 : 0);
       break;
     case VarType::Date: {
-      char iso[Date::kIsoSize];
-      rc = sqlite3_bind_text64(stmt, index, iso, value.ToDate().WriteIso(iso), SQLITE_TRANSIENT, SQLITE_UTF8);
+      // A placeholder that is not there is left to sqlite to report.
+      DateText once;
+      DateText* text = &once;
+      if (index >= 1 && index <= ParameterCount()) {
+        if (dates_.empty()) dates_.resize(static_cast<std::size_t>(ParameterCount()));
+        text = &dates_[static_cast<std::size_t>(index - 1)];
+      }
+      const std::string_view iso = text->Of(value.ToDate());
+      rc = sqlite3_bind_text64(stmt, index, iso.data(), iso.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
       break;
     }
     case VarType::Object: RaiseRuntime(err::TypeMismatch);
