@@ -1,6 +1,8 @@
 #include "tarnlow/modules.h"
 
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <mutex>
 
@@ -16,10 +18,18 @@ std::int32_t DateKey(const Date& date) {
   return date.DayNumber() - 1;
 }
 
+// As printf's "%06d" writes it: the sign first, then zeros up to six
+// characters in all. Numbering writes one for every new row.
 std::string SixDigitText(std::int32_t number) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%06d", number);
-  return buf;
+  char digits[16];
+  const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+  const auto size = static_cast<std::size_t>(end - digits);
+  if (size >= 6) return std::string(digits, size);
+  const std::size_t sign = number < 0 ? 1 : 0;
+  std::string out(6, '0');
+  if (sign) out[0] = '-';
+  std::memcpy(out.data() + 6 - (size - sign), digits + sign, size - sign);
+  return out;
 }
 
 std::string DateKeyText(const Date& date) {

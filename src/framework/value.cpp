@@ -362,10 +362,14 @@ std::string Variant::ToText() const {
       // Fifteen significant digits, as late-bound clients print numbers.
       const double d = std::get<double>(v_);
       if (!std::isfinite(d)) RaiseRuntime(err::Overflow);
+      // printf's "%.15G", which to_chars writes with a lower-case exponent.
       char buf[64];
-      std::snprintf(buf, sizeof buf, "%.15G", d);
-      if (std::strcmp(buf, "-0") == 0) return std::string(1, '0');
-      return std::string(buf);
+      char* end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15).ptr;
+      for (char* p = buf; p != end; ++p)
+        if (*p == 'e') *p = 'E';
+      const std::string_view text(buf, static_cast<std::size_t>(end - buf));
+      if (text == "-0") return std::string(1, '0');
+      return std::string(text);
     }
     case VarType::Date: {
       const Date d = std::get<Date>(v_);

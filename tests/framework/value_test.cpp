@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <limits>
+#include <random>
 
 #include "tarnlow/error.h"
 #include "tarnlow/modules.h"
@@ -52,6 +55,49 @@ TEST(DateTest, TimeJustBeforeMidnightStaysOnItsDay) {
   const Date d(36526.0 + 86399.9996 / 86400.0);  // rounds to the next day's midnight
   EXPECT_EQ(d.ToIso(), "2000-01-02 00:00:00");
   EXPECT_EQ(Date(36526.0 + 86399.0 / 86400.0).DayNumber(), 36526);
+}
+
+// Numbers are written as printf writes them ("%.15G", and "%06d" for the
+// numbering), without going through it.
+TEST(VariantTest, NumbersAreWrittenAsPrintfWritesThem) {
+  std::vector<double> values{0.1,
+                             1e15,
+                             1e16,
+                             123456789012345678.0,
+                             1e-5,
+                             1e-4,
+                             999999999999999.9,
+                             0.3,
+                             1.0 / 3,
+                             -2.0 / 3,
+                             100,
+                             1e21,
+                             1e300,
+                             -2.5e-300,
+                             5e-324,
+                             1234567.5,
+                             -0.0,
+                             0.0};
+  std::mt19937_64 rng(20261206);
+  std::uniform_real_distribution<double> plain(-1e7, 1e7);
+  for (int i = 0; i < 2000; ++i) {
+    values.push_back(plain(rng));
+    const std::uint64_t bits = rng();
+    double any;
+    std::memcpy(&any, &bits, sizeof any);
+    if (std::isfinite(any)) values.push_back(any);
+  }
+  char buf[64];
+  for (const double d : values) {
+    std::snprintf(buf, sizeof buf, "%.15G", d);
+    EXPECT_EQ(Variant(d).ToText(), std::strcmp(buf, "-0") == 0 ? "0" : buf) << buf;
+  }
+  for (const std::int32_t n :
+       {0, 7, -5, 123, -99999, -100000, 999999, 1000000, std::numeric_limits<std::int32_t>::min(),
+        std::numeric_limits<std::int32_t>::max()}) {
+    std::snprintf(buf, sizeof buf, "%06d", n);
+    EXPECT_EQ(SixDigitText(n), buf);
+  }
 }
 
 TEST(VariantTest, TextAndNumbersConvertAsLateBoundClientsExpect) {
