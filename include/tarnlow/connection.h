@@ -318,6 +318,8 @@ class TARNLOW_API Recordset {
   // The same value, valid until the next call on this row set: copy
   // routines read it into their properties without a copy of their own.
   const Variant& Field(std::string_view name) const;
+  // The same by a column's declaration, found as CopyField finds it.
+  const Variant& Field(const tables::Column& column) const;
   // Stores the field of a declared column in a typed property as
   // AssignConverted stores Field's value. Text and numbers go straight from
   // the database's row into the property where the database holds them

@@ -113,6 +113,11 @@ class TARNLOW_API TableObject : public Object {
 
   // ---- recurring operations ------------------------------------------------
 
+  // The current row's value for a property's column, found by its
+  // declaration where it has one (Recordset::Field).
+  static const Variant& FieldOf(const Recordset& rs, const ColumnInfo& c) {
+    return c.declaration ? rs.Field(*c.declaration) : rs.Field(c.column);
+  }
   // The parameter of a statement declared for a column (DeclareParameters).
   static Parameter& ParameterOf(Command& command, const tables::Column& column) {
     return command.Declared(column);

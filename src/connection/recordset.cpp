@@ -46,7 +46,8 @@ void Recordset::Open() {
   pending_.clear();
   if (!at_end_ && lock_type_ != adLockReadOnly) {
     row_.clear();
-    for (int i = 0; i < statement_->ColumnCount(); ++i) row_.push_back(statement_->Column(i));
+    const int n = statement_->ColumnCount();
+    for (int i = 0; i < n; ++i) row_.push_back(statement_->Column(i));
   }
 }
 
@@ -108,8 +109,8 @@ void Recordset::MoveNext() {
   pending_.clear();
   at_end_ = !statement_->Next();
   if (!at_end_ && lock_type_ != adLockReadOnly) {
-    for (int i = 0; i < statement_->ColumnCount(); ++i)
-      row_[static_cast<std::size_t>(i)] = statement_->Column(i);
+    const int n = statement_->ColumnCount();
+    for (int i = 0; i < n; ++i) row_[static_cast<std::size_t>(i)] = statement_->Column(i);
   }
 }
 
@@ -129,8 +130,11 @@ void Recordset::BuildIndex() const {
   // A literal read run again is a new statement with the same columns: the
   // index it had still holds, and is kept rather than made anew.
   bool same = n == names_.size() && n == index_.size();
-  for (std::size_t i = 0; same && i < n; ++i)
-    same = SameLowerCase(names_[i], statement_->ColumnName(static_cast<int>(i)));
+  for (std::size_t i = 0; same && i < n; ++i) {
+    // Databases mostly give the names in lower case already.
+    const std::string& name = statement_->ColumnName(static_cast<int>(i));
+    same = names_[i] == name || SameLowerCase(names_[i], name);
+  }
   indexed_ = true;
   if (same) return;
   declared_.assign(n, nullptr);
@@ -216,6 +220,10 @@ std::size_t Recordset::Position(const tables::Column& column) const {
   const std::size_t index = IndexOf(column.name);
   declared_[index] = &column;
   return index;
+}
+
+const Variant& Recordset::Field(const tables::Column& column) const {
+  return FieldAt(Position(column));
 }
 
 void Recordset::CopyField(const tables::Column& column, std::string& out) const {

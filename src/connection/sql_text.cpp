@@ -65,21 +65,22 @@ std::string StripEscapes(std::string_view sql) {
 }
 
 std::string NumberPlaceholders(std::string_view sql, int& count) {
+  count = 0;
+  // A literal statement carries its values in its text: nothing to number.
+  if (sql.find('?') == std::string_view::npos) return std::string(sql);
   std::string out;
   out.reserve(sql.size() + 16);
-  count = 0;
   std::size_t i = 0;
   while (i < sql.size()) {
-    const char c = sql[i];
-    if (c == '\'' || c == '"') {
-      i = CopyQuoted(sql, i, out);
-    } else if (c == '?') {
+    const std::size_t next = sql.find_first_of("'\"?", i);
+    out.append(sql.substr(i, next == std::string_view::npos ? std::string_view::npos : next - i));
+    if (next == std::string_view::npos) break;
+    if (sql[next] == '?') {
       out += '$';
       out += std::to_string(++count);
-      ++i;
+      i = next + 1;
     } else {
-      out += c;
-      ++i;
+      i = CopyQuoted(sql, next, out);
     }
   }
   return out;

@@ -114,7 +114,7 @@ std::vector<ColumnInfo> TableObject::TableColumns(std::span<const ColumnInfo> co
 }
 
 void TableObject::CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns) {
-  for (const ColumnInfo& c : columns) c.set_(*this, rs.Field(c.column));
+  for (const ColumnInfo& c : columns) c.set_(*this, FieldOf(rs, c));
 }
 
 void TableObject::Assign(const ColumnInfo& column, const Variant& value) {

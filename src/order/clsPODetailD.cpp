@@ -242,7 +242,7 @@ void clsPODetailD::CopyFromRst(const Recordset& rst) {
         order_line_no = rst.Fields(c.column).ToInt16();
         continue;
       }
-      const Variant field = rst.Fields(c.column);
+      const Variant& field = FieldOf(rst, c);
       switch (c.kind) {
         case ValueKind::Text: Assign(c, Variant(converter.FieldText(field))); break;
         case ValueKind::Date: Assign(c, field.IsNull() ? Variant(Date()) : Variant(field.ToDate())); break;

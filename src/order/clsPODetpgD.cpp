@@ -55,7 +55,7 @@ void clsPODetpgD::CopyFromRecordset(const Recordset& rst) {
     line = 10;
     // Every field goes through NullToText, the line number too: a line
     // number that is Null or no number fails the copy there.
-    for (const ColumnInfo& c : Columns()) Assign(c, Variant(NullToText(rst.Fields(c.column))));
+    for (const ColumnInfo& c : Columns()) Assign(c, Variant(NullToText(FieldOf(rst, c))));
   });
 }
 

@@ -193,12 +193,12 @@ void clsPOvhstD::CopyFromRecordset(const Recordset& rst) {
           break;
         case ValueKind::Date:
           line = 20;
-          Assign(c, Variant(ValueConverter::Shared().FieldDate(rst.Fields(c.column))));
+          Assign(c, Variant(ValueConverter::Shared().FieldDate(FieldOf(rst, c))));
           break;
         default:
           // Numbers and the two numbers held as text: a Null fails the copy.
           line = 30;
-          Assign(c, rst.Fields(c.column));
+          Assign(c, FieldOf(rst, c));
           break;
       }
     }

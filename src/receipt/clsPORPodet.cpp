@@ -90,23 +90,23 @@ void clsPORPodet::CopyFromRow() {
   for (const ColumnInfo& c : Columns()) {
     if (!c.declaration) continue;
     if (c.kind != ValueKind::Date) {
-      Assign(c, rs_.Fields(c.column));
+      Assign(c, FieldOf(rs_, c));
     } else if (c.declaration == &tables::OrderLineTable::ship_date) {
       // Kind 2 passes over a ship date it cannot read or convert and keeps
       // the previous one; every other kind fails the read as for any other
       // column.
       if (!kind2) {
-        Assign(c, DateOf(rs_.Fields(c.column)));
+        Assign(c, DateOf(FieldOf(rs_, c)));
         continue;
       }
       try {
-        Assign(c, DateOf(rs_.Fields(c.column)));
+        Assign(c, DateOf(FieldOf(rs_, c)));
       } catch (const Error&) {
       }
     } else {
       // Receipt writes neither the completion nor the required date, so one
       // that is no date keeps the previous value instead of failing the line.
-      const Variant value = rs_.Fields(c.column);
+      const Variant value = FieldOf(rs_, c);
       try {
         Assign(c, DateOf(value));
       } catch (const Error&) {
