@@ -150,7 +150,10 @@ bool ParameterText(const Variant& value, std::string& out) {
 PostgresStatement::PostgresStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated)
     : session_(std::move(session)),
       sql_(sql),
-      text_(sqltext::NumberPlaceholders(sqltext::StripEscapes(sql), parameter_count_)) {
+      // Most statements hold no escape: their text is numbered as it stands.
+      text_(sql.find('{') == std::string_view::npos
+                ? sqltext::NumberPlaceholders(sql, parameter_count_)
+                : sqltext::NumberPlaceholders(sqltext::StripEscapes(sql), parameter_count_)) {
   values_.resize(static_cast<std::size_t>(parameter_count_));
   null_.assign(static_cast<std::size_t>(parameter_count_), 1);
   pointers_.resize(static_cast<std::size_t>(parameter_count_));
