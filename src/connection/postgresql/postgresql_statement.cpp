@@ -214,12 +214,21 @@ bool PostgresStatement::Next() {
 // they are compared and only rewritten where they differ.
 void PostgresStatement::TakeColumns(const PGresult* res) const {
   const auto n = static_cast<std::size_t>(PQnfields(res));
-  column_names_.resize(n);
   column_types_.resize(n);
   values_read_.resize(n);
+  // A literal statement meets its columns once: their names are made as
+  // they come, rather than assigned over empty ones.
+  const bool fresh = column_names_.size() != n;
+  if (fresh) {
+    column_names_.clear();
+    column_names_.reserve(n);
+  }
   for (std::size_t i = 0; i < n; ++i) {
-    const char* name = PQfname(res, static_cast<int>(i));
-    if (column_names_[i] != name) column_names_[i] = name;
+    const std::string_view name = PQfname(res, static_cast<int>(i));
+    if (fresh)
+      column_names_.emplace_back(name);
+    else if (column_names_[i] != name)
+      column_names_[i].assign(name);
     column_types_[i] = PQftype(res, static_cast<int>(i));
   }
   columns_known_ = true;
