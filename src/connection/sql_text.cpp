@@ -64,16 +64,17 @@ std::string StripEscapes(std::string_view sql) {
   return out;
 }
 
-std::string NumberPlaceholders(std::string_view sql, int& count) {
+std::string NumberPlaceholders(std::string text, int& count) {
   count = 0;
   // A literal statement carries its values in its text: nothing to number.
-  if (sql.find('?') == std::string_view::npos) return std::string(sql);
+  if (text.find('?') == std::string::npos) return text;
+  const std::string_view sql(text);
   std::string out;
   out.reserve(sql.size() + 16);
   std::size_t i = 0;
   while (i < sql.size()) {
     const std::size_t next = sql.find_first_of("'\"?", i);
-    out.append(sql.substr(i, next == std::string_view::npos ? std::string_view::npos : next - i));
+    out.append(sql.substr(i, next - i));  // to the end when there is no next
     if (next == std::string_view::npos) break;
     if (sql[next] == '?') {
       out += '$';

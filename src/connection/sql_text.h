@@ -9,8 +9,9 @@ namespace tarnlow::sqltext {
 
 // Removes "{fn " ... "}" escapes, keeping the function call inside.
 std::string StripEscapes(std::string_view sql);
-// Replaces each "?" placeholder by $1, $2, ... in order; sets count.
-std::string NumberPlaceholders(std::string_view sql, int& count);
+// Replaces each "?" placeholder by $1, $2, ... in order; sets count. Text
+// without a placeholder comes back as it went in, not copied.
+std::string NumberPlaceholders(std::string sql, int& count);
 // The text between apostrophes with each apostrophe doubled.
 std::string QuoteLiteral(std::string_view text);
 // A PostgreSQL literal that means the text under either setting of

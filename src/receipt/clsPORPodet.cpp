@@ -106,7 +106,7 @@ void clsPORPodet::CopyFromRow() {
     } else {
       // Receipt writes neither the completion nor the required date, so one
       // that is no date keeps the previous value instead of failing the line.
-      const Variant value = FieldOf(rs_, c);
+      const Variant& value = FieldOf(rs_, c);
       try {
         Assign(c, DateOf(value));
       } catch (const Error&) {

@@ -112,7 +112,7 @@ OdbcStatement::OdbcStatement(std::shared_ptr<Session> session, std::string_view 
       sql_(sql),
       text_(Widen(sent.empty() ? sql : sent)) {
   int count = 0;
-  sqltext::NumberPlaceholders(sql, count);
+  sqltext::NumberPlaceholders(std::string(sql), count);
   params_.resize(static_cast<std::size_t>(count));
   if (repeated) {
     if (!Ok(SQLPrepareW(stmt_.get(), text_.data(), static_cast<SQLINTEGER>(text_.size())))) Fail();

@@ -97,7 +97,7 @@ class PostgresStatement final : public Statement {
   std::vector<std::string> values_;
   std::vector<char> null_;
   std::vector<const char*> pointers_;
-  std::vector<DateText> dates_;  // per placeholder, made at the first date bound
+  std::vector<DateText> dates_;  // per placeholder
 
   ResultHandle result_;
   int row_ = 0;
@@ -132,7 +132,8 @@ class PostgresDatabase final : public Database {
 // written into `out`.
 void CellValue(unsigned type_oid, const char* text, int length, Variant& out);
 // Writes the text form a bound value is sent in into `out`; false (and
-// `out` left alone) for SQL null.
-bool ParameterText(const Variant& value, std::string& out);
+// `out` left alone) for SQL null. A date's text comes from the
+// placeholder's `date`, written again only when the date changes.
+bool ParameterText(const Variant& value, std::string& out, DateText& date);
 
 }  // namespace tarnlow::backend::pg

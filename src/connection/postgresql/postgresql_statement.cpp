@@ -116,7 +116,7 @@ void CellValue(unsigned type_oid, const char* text, int length, Variant& out) {
   out.AssignText(s);
 }
 
-bool ParameterText(const Variant& value, std::string& out) {
+bool ParameterText(const Variant& value, std::string& out, DateText& date) {
   char buf[64];
   switch (value.Type()) {
     case VarType::Empty:
@@ -137,11 +137,7 @@ bool ParameterText(const Variant& value, std::string& out) {
       // True is stored as -1 in the ERP database's flag columns.
       out.assign(value.ToBool() ? "-1" : "0");
       return true;
-    case VarType::Date: {
-      char iso[Date::kIsoSize];
-      out.assign(iso, value.ToDate().WriteIso(iso));
-      return true;
-    }
+    case VarType::Date: out.assign(date.Of(value.ToDate())); return true;
     case VarType::Object: break;
   }
   RaiseRuntime(err::TypeMismatch);
@@ -150,13 +146,11 @@ bool ParameterText(const Variant& value, std::string& out) {
 PostgresStatement::PostgresStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated)
     : session_(std::move(session)),
       sql_(sql),
-      // Most statements hold no escape: their text is numbered as it stands.
-      text_(sql.find('{') == std::string_view::npos
-                ? sqltext::NumberPlaceholders(sql, parameter_count_)
-                : sqltext::NumberPlaceholders(sqltext::StripEscapes(sql), parameter_count_)) {
+      text_(sqltext::NumberPlaceholders(sqltext::StripEscapes(sql), parameter_count_)) {
   values_.resize(static_cast<std::size_t>(parameter_count_));
   null_.assign(static_cast<std::size_t>(parameter_count_), 1);
   pointers_.resize(static_cast<std::size_t>(parameter_count_));
+  dates_.resize(static_cast<std::size_t>(parameter_count_));
   if (repeated) {
     std::string name = session_->NextStatementName();
     Checked(ResultHandle(PQprepare(session_->Conn(), name.c_str(), text_.c_str(), parameter_count_, nullptr)),
@@ -179,13 +173,7 @@ PostgresStatement::~PostgresStatement() {
 void PostgresStatement::Bind(int index, const Variant& value) {
   if (index < 1 || index > parameter_count_) RaiseRuntime(err::SubscriptOutOfRange);
   const auto i = static_cast<std::size_t>(index - 1);
-  if (value.Type() == VarType::Date) {
-    if (dates_.empty()) dates_.resize(values_.size());
-    values_[i].assign(dates_[i].Of(value.ToDate()));
-    null_[i] = 0;
-    return;
-  }
-  null_[i] = ParameterText(value, values_[i]) ? 0 : 1;
+  null_[i] = ParameterText(value, values_[i], dates_[i]) ? 0 : 1;
 }
 
 bool PostgresStatement::Execute() {

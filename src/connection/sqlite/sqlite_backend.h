@@ -75,9 +75,11 @@ class SqliteStatement final : public Statement {
   // Steps to the end, keeping the rows; returns the failing status, or
   // SQLITE_DONE.
   int RunToEnd();
-  int RunFirstRow();
-  // Steps to the first row and stays on it.
-  int StepInPlace();
+  // Steps to the first row; keeps it, or in place stays on it.
+  int RunFirstRow(bool in_place);
+  bool ExecuteFirstRow(bool in_place);
+  // Reloads the names and date flags when sqlite's count differs.
+  void CheckColumns(int count) const;
   // Starts an execution: the statement reset, no rows kept.
   void Begin();
   // Raises the error record of a failed execution; true when a row is current.
@@ -113,7 +115,7 @@ class SqliteStatement final : public Statement {
   std::size_t rows_ = 0;
   std::size_t row_ = 0;  // the current row; rows_ when there is none
   std::int64_t rows_affected_ = 0;
-  std::vector<DateText> dates_;  // per placeholder, made at the first date bound
+  std::vector<DateText> dates_;  // per placeholder
 };
 
 class SqliteDatabase final : public Database {

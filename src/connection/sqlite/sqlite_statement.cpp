@@ -26,7 +26,8 @@ SqliteStatement::SqliteStatement(StatementHandle stmt, std::string sql)
     : stmt_(std::move(stmt)),
       db_(sqlite3_db_handle(stmt_.get())),
       sql_(std::move(sql)),
-      read_only_(sqlite3_stmt_readonly(stmt_.get()) != 0) {}
+      read_only_(sqlite3_stmt_readonly(stmt_.get()) != 0),
+      dates_(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt_.get()))) {}
 
 void SqliteStatement::LoadColumns() const {
   const int count = sqlite3_column_count(stmt_.get());
@@ -78,14 +79,11 @@ void SqliteStatement::Bind(int index, const Variant& value) {
       rc = sqlite3_bind_int64(stmt, index, value.ToBool() ? -1 : 0);
       break;
     case VarType::Date: {
-      // A placeholder that is not there is left to sqlite to report.
-      DateText once;
-      DateText* text = &once;
-      if (index >= 1 && index <= ParameterCount()) {
-        if (dates_.empty()) dates_.resize(static_cast<std::size_t>(ParameterCount()));
-        text = &dates_[static_cast<std::size_t>(index - 1)];
-      }
-      const std::string_view iso = text->Of(value.ToDate());
+      DateText once;  // for a placeholder that is not there, which sqlite reports
+      DateText& text = index >= 1 && static_cast<std::size_t>(index) <= dates_.size()
+                           ? dates_[static_cast<std::size_t>(index - 1)]
+                           : once;
+      const std::string_view iso = text.Of(value.ToDate());
       rc = sqlite3_bind_text64(stmt, index, iso.data(), iso.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
       break;
     }
@@ -107,18 +105,19 @@ bool SqliteStatement::Execute() {
 // A point read stops at its row: stepping on to the end would only look for
 // a second row that the caller never reads.
 bool SqliteStatement::ExecuteForFirstRow() {
-  if (!read_only_) return Execute();
-  int rc = RunFirstRow();
-  if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = RunFirstRow();
-  return Finish(rc);
+  return ExecuteFirstRow(false);
 }
 
 // The caller copies the row at once and resets, so the statement may stay
 // on it meanwhile: its cells go straight from sqlite into properties.
 bool SqliteStatement::ExecuteInPlace() {
+  return ExecuteFirstRow(true);
+}
+
+bool SqliteStatement::ExecuteFirstRow(bool in_place) {
   if (!read_only_) return Execute();
-  int rc = StepInPlace();
-  if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = StepInPlace();
+  int rc = RunFirstRow(in_place);
+  if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = RunFirstRow(in_place);
   return Finish(rc);
 }
 
@@ -160,10 +159,16 @@ int SqliteStatement::RunToEnd() {
   return rc;
 }
 
-int SqliteStatement::RunFirstRow() {
+int SqliteStatement::RunFirstRow(bool in_place) {
   sqlite3_stmt* stmt = stmt_.get();
   Begin();
   const int rc = sqlite3_step(stmt);
+  if (rc == SQLITE_ROW && in_place) {
+    CheckColumns(sqlite3_column_count(stmt));
+    live_ = true;
+    rows_ = 1;
+    return SQLITE_DONE;
+  }
   if (rc == SQLITE_ROW)
     KeepRow();
   else if (rc != SQLITE_DONE)
@@ -173,28 +178,15 @@ int SqliteStatement::RunFirstRow() {
   return SQLITE_DONE;
 }
 
-int SqliteStatement::StepInPlace() {
-  sqlite3_stmt* stmt = stmt_.get();
-  Begin();
-  const int rc = sqlite3_step(stmt);
-  if (rc == SQLITE_ROW) {
-    const int count = sqlite3_column_count(stmt);
-    if (!columns_loaded_ || static_cast<std::size_t>(count) != columns_.size()) LoadColumns();
-    live_ = true;
-    rows_ = 1;
-    return SQLITE_DONE;
-  }
-  if (rc != SQLITE_DONE) return rc;
-  sqlite3_reset(stmt);
-  reset_ = true;
-  return SQLITE_DONE;
+// A schema change makes sqlite recompile the statement behind our back;
+// "select *" may then have gained or lost columns.
+void SqliteStatement::CheckColumns(int count) const {
+  if (!columns_loaded_ || static_cast<std::size_t>(count) != columns_.size()) LoadColumns();
 }
 
 void SqliteStatement::KeepRow() {
-  // A schema change makes sqlite recompile the statement behind our back;
-  // "select *" may then have gained or lost columns.
   const int count = sqlite3_column_count(stmt_.get());
-  if (rows_ == 0 && (!columns_loaded_ || static_cast<std::size_t>(count) != columns_.size())) LoadColumns();
+  if (rows_ == 0) CheckColumns(count);
   const std::size_t end = used_ + static_cast<std::size_t>(count);
   if (end > cells_.size()) {
     // Growing moves every cell kept so far: a large result grows in bigger
