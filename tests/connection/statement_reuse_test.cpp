@@ -124,6 +124,24 @@ TEST_P(StatementReuseTest, DatesFollowOneAnotherInOneParameter) {
   for (std::size_t i = 0; i < dates.size(); ++i) EXPECT_EQ(got[i][0].ToDate().value, dates[i].value) << i;
 }
 
+// Texts bound to one placeholder are kept between runs: each must replace
+// the last whole, whether it is shorter, longer, or too long to keep, and
+// the value bound need not outlive the bind.
+TEST_P(StatementReuseTest, TextsOfAnyLengthFollowOneAnotherInOneParameter) {
+  auto statement = c_->DatabaseConnection().Prepare("select ?, ?");
+  const std::vector<std::string> texts{"SHORT", std::string(40, 'x') + "'end", "",    std::string(5000, 'L'),
+                                       "S",     std::string(4096, 'k'),        "tail"};
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    SCOPED_TRACE(i);
+    statement->Bind(1, Variant(std::string(texts[i])));
+    statement->Bind(2, Variant(texts[texts.size() - 1 - i]));
+    ASSERT_TRUE(statement->ExecuteForFirstRow());
+    EXPECT_EQ(statement->Column(0).ToText(), texts[i]);
+    EXPECT_EQ(statement->Column(1).ToText(), texts[texts.size() - 1 - i]);
+    statement->Reset();
+  }
+}
+
 TEST_P(StatementReuseTest, CellsRefilledByLaterRowsShowOnlyTheirOwnValues) {
   c_->Execute("insert into " + services_ +
               " (service, unit_code, cost) values "

@@ -78,6 +78,8 @@ class SqliteStatement final : public Statement {
   // Steps to the first row; keeps it, or in place stays on it.
   int RunFirstRow(bool in_place);
   bool ExecuteFirstRow(bool in_place);
+  bool Placeholder(int index) const { return index >= 1 && static_cast<std::size_t>(index) <= texts_.size(); }
+  int BindText(int index, const std::string& text);
   // Reloads the names and date flags when sqlite's count differs.
   void CheckColumns(int count) const;
   // Starts an execution: the statement reset, no rows kept.
@@ -115,7 +117,10 @@ class SqliteStatement final : public Statement {
   std::size_t rows_ = 0;
   std::size_t row_ = 0;  // the current row; rows_ when there is none
   std::int64_t rows_affected_ = 0;
-  std::vector<DateText> dates_;  // per placeholder
+  // Per placeholder: the text and the date last bound, which sqlite reads
+  // in place.
+  std::vector<std::string> texts_;
+  std::vector<DateText> dates_;
 };
 
 class SqliteDatabase final : public Database {

@@ -10,6 +10,9 @@ namespace {
 
 // Cells kept between executions: a few rows of any table.
 constexpr std::size_t kKeptCells = 1024;
+// The longest text a placeholder keeps a buffer for: any column of the
+// ERP database's tables fits.
+constexpr std::size_t kKeptText = 4096;
 
 // sqlite has no date type: dates are stored as ISO text and recognised on the
 // way back by the column's declared type ("DATE", "DATETIME", "TIMESTAMP").
@@ -27,7 +30,8 @@ SqliteStatement::SqliteStatement(StatementHandle stmt, std::string sql)
       db_(sqlite3_db_handle(stmt_.get())),
       sql_(std::move(sql)),
       read_only_(sqlite3_stmt_readonly(stmt_.get()) != 0),
-      dates_(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt_.get()))) {}
+      texts_(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt_.get()))),
+      dates_(texts_.size()) {}
 
 void SqliteStatement::LoadColumns() const {
   const int count = sqlite3_column_count(stmt_.get());
@@ -66,11 +70,7 @@ void SqliteStatement::Bind(int index, const Variant& value) {
   switch (value.Type()) {
     case VarType::Empty:
     case VarType::Null: rc = sqlite3_bind_null(stmt, index); break;
-    case VarType::String: {
-      const std::string& text = *value.AsText();
-      rc = sqlite3_bind_text64(stmt, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-      break;
-    }
+    case VarType::String: rc = BindText(index, *value.AsText()); break;
     case VarType::Double: rc = sqlite3_bind_double(stmt, index, value.ToDouble()); break;
     case VarType::Integer:
     case VarType::Long: rc = sqlite3_bind_int64(stmt, index, value.ToInt32()); break;
@@ -80,16 +80,30 @@ void SqliteStatement::Bind(int index, const Variant& value) {
       break;
     case VarType::Date: {
       DateText once;  // for a placeholder that is not there, which sqlite reports
-      DateText& text = index >= 1 && static_cast<std::size_t>(index) <= dates_.size()
-                           ? dates_[static_cast<std::size_t>(index - 1)]
-                           : once;
-      const std::string_view iso = text.Of(value.ToDate());
-      rc = sqlite3_bind_text64(stmt, index, iso.data(), iso.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      const bool kept = Placeholder(index);
+      const std::string_view iso =
+          (kept ? dates_[static_cast<std::size_t>(index - 1)] : once).Of(value.ToDate());
+      rc = sqlite3_bind_text64(stmt, index, iso.data(), iso.size(), kept ? SQLITE_STATIC : SQLITE_TRANSIENT,
+                               SQLITE_UTF8);
       break;
     }
     case VarType::Object: RaiseRuntime(err::TypeMismatch);
   }
   if (rc != SQLITE_OK) Raise(db_, rc, sql_);
+}
+
+// Text is copied into the placeholder's own buffer, which sqlite reads
+// without a copy of its own: the buffer outlives every step of the
+// statement and changes only when that placeholder is bound again, so each
+// value costs one copy into memory kept from run to run instead of an
+// allocation and a release inside sqlite. Long texts are left to sqlite, so
+// that a statement does not keep a large buffer for as long as it lives.
+int SqliteStatement::BindText(int index, const std::string& text) {
+  if (!Placeholder(index) || text.size() > kKeptText)
+    return sqlite3_bind_text64(stmt_.get(), index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  std::string& kept = texts_[static_cast<std::size_t>(index - 1)];
+  kept.assign(text);
+  return sqlite3_bind_text64(stmt_.get(), index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
 }
 
 bool SqliteStatement::Execute() {
