@@ -230,6 +230,7 @@ class TARNLOW_API Command {
   std::shared_ptr<Connection> connection_;
   std::vector<Parameter> parameters_;
   std::shared_ptr<CompiledStatement> statement_;
+  int placeholders_ = 0;  // the statement's
   std::shared_ptr<Recordset> last_;
   std::size_t next_ = 0;  // where the next lookup by name starts: values are set in declared order
   // The parameter that the k-th lookup by name since the last run found;

@@ -3,6 +3,7 @@
 // such clients expect.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -113,11 +114,19 @@ class TARNLOW_API Variant {
   // (from a host or a database) and text past the largest double raise
   // "Overflow" when converted, and so does a date outside the range.
   std::string ToText() const;
-  double ToDouble() const;
+  // Held doubles and dates, the common cases, are given inline; the rest
+  // convert out of line.
+  double ToDouble() const {
+    if (const double* d = std::get_if<double>(&v_); d != nullptr && std::isfinite(*d)) return *d;
+    return ConvertedDouble();
+  }
   std::int16_t ToInt16() const;
   std::int32_t ToInt32() const;
   bool ToBool() const;
-  Date ToDate() const;
+  Date ToDate() const {
+    if (const Date* d = std::get_if<Date>(&v_)) return *d;
+    return ConvertedDate();
+  }
   std::shared_ptr<Object> ToObject() const;  // Nothing for Empty; else Type mismatch
 
   // Direct access where the held type is known.
@@ -132,9 +141,14 @@ class TARNLOW_API Variant {
       v_.emplace<std::string>(text);
   }
 
+  // Makes this a Double, in place when it is one already.
+  void AssignNumber(double d) { v_ = d; }
+
   friend bool operator==(const Variant&, const Variant&) = default;
 
  private:
+  double ConvertedDouble() const;
+  Date ConvertedDate() const;
   std::variant<std::monostate, NullValue, std::string, double, std::int16_t, std::int32_t, bool, Date,
                std::shared_ptr<Object>>
       v_;

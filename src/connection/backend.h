@@ -30,6 +30,11 @@ class CompiledStatement {
   // as text, numbers as numbers, dates as the database's date value, Null
   // and Empty as null.
   virtual void Bind(int index, const Variant& value) = 0;
+  // The same, where the value may be read where it lies when the statement
+  // next runs instead of copied now: the caller keeps it alive and
+  // unchanged until that run has ended, and binds every placeholder again
+  // before the run after it.
+  virtual void BindInPlace(int index, const Variant& value) { Bind(index, value); }
   // Runs the statement to its end, keeping every row it gives, so that no
   // statement holds the database between calls; true when a row is current
   // afterwards.

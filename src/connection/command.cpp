@@ -108,11 +108,9 @@ std::string Command::StatementText() const {
 void Command::Compile() {
   if (!connection_) RaiseRuntime(err::ObjectNotSet);
   tarnlow::DatabaseConnection& db = connection_->DatabaseConnection();
-  if (!prepared_) {
-    statement_ = db.PrepareLiteral(StatementText());
-    return;
-  }
-  if (!statement_) statement_ = db.Prepare(StatementText());
+  if (prepared_ && statement_) return;
+  statement_ = prepared_ ? db.Prepare(StatementText()) : db.PrepareLiteral(StatementText());
+  placeholders_ = statement_->ParameterCount();
 }
 
 void Command::Bind() {
@@ -124,8 +122,13 @@ void Command::Bind() {
     // C string.
     if (const std::string* text = p.value.AsText(); text && sqltext::HoldsNul(*text))
       sqltext::RaiseNul("The value of parameter \"" + p.name + "\"", StatementText());
-    statement_->Bind(static_cast<int>(i) + 1, p.value);
+    // The parameters stay as they are until the run that follows.
+    statement_->BindInPlace(static_cast<int>(i) + 1, p.value);
   }
+  // A placeholder without a parameter is null, rather than what an earlier
+  // run left there, which may be a value that is gone.
+  for (int i = static_cast<int>(parameters_.size()) + 1; i <= placeholders_; ++i)
+    statement_->Bind(i, Variant(Null));
 }
 
 std::shared_ptr<Recordset> Command::Execute() {

@@ -76,7 +76,7 @@ void TableObject::BindColumn(Command& command, const tables::Column& c, const Va
         p.value = Conn().DateValue(date);
       break;
     }
-    default: p.value = Variant(v.ToDouble()); break;
+    default: p.value.AssignNumber(v.ToDouble()); break;
   }
 }
 

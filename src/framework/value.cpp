@@ -382,7 +382,7 @@ std::string Variant::ToText() const {
   RaiseRuntime(err::TypeMismatch);
 }
 
-double Variant::ToDouble() const {
+double Variant::ConvertedDouble() const {
   switch (Type()) {
     case VarType::Empty: return 0.0;
     case VarType::Null: RaiseRuntime(err::InvalidUseOfNull);
@@ -425,7 +425,7 @@ bool Variant::ToBool() const {
   return ToDouble() != 0.0;
 }
 
-Date Variant::ToDate() const {
+Date Variant::ConvertedDate() const {
   switch (Type()) {
     case VarType::Date: return std::get<Date>(v_);
     case VarType::String: {

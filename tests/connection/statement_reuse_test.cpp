@@ -102,6 +102,31 @@ TEST_P(StatementReuseTest, ValuesOfEveryKindFollowOneAnotherInOneParameter) {
   }
 }
 
+// Parameters are read where they lie during the run; a placeholder that
+// has lost its parameter since the last run is null, not the value that
+// parameter held.
+TEST_P(StatementReuseTest, APlaceholderWithoutAParameterIsNull) {
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("insert into " + services_ + " (service, unit_code) values (?, ?)");
+  holder.AddTextParameter("service", 20);
+  holder.AddTextParameter("unit_code", 6);
+  holder("service", Variant("BOTH"));
+  holder("unit_code", Variant(std::string("WEEKLY")));
+  holder.Command().ExecuteNoRows();
+  holder.ClearParameters();
+  holder.AddTextParameter("service", 20);
+  holder("service", Variant(std::string("ONE")));
+  holder.Command().ExecuteNoRows();
+  const test::Rows got =
+      test::Select(*c_, "select service, unit_code from " + services_ + " order by service");
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0][0], Variant("BOTH"));
+  EXPECT_EQ(got[0][1], Variant("WEEKLY"));
+  EXPECT_EQ(got[1][0], Variant("ONE"));
+  EXPECT_TRUE(got[1][1].IsNull());
+}
+
 // A date's text is kept for its placeholder while the same date is bound
 // again: another date must replace it, and the first come back.
 TEST_P(StatementReuseTest, DatesFollowOneAnotherInOneParameter) {

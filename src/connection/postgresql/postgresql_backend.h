@@ -70,6 +70,7 @@ class PostgresStatement final : public Statement {
 
   int ParameterCount() const override { return parameter_count_; }
   void Bind(int index, const Variant& value) override;
+  void BindInPlace(int index, const Variant& value) override;
   bool Execute() override;
   bool Next() override;
   int ColumnCount() const override;
@@ -94,8 +95,9 @@ class PostgresStatement final : public Statement {
   std::string name_;         // server-side name; empty for a literal statement
   // The bound values' texts, refilled in place on every bind, and which of
   // them are SQL null; the pointers handed to libpq are kept beside them.
+  // Per placeholder: the text of the value last bound, and what is sent,
+  // which is that text, a caller's text bound in place, or null.
   std::vector<std::string> values_;
-  std::vector<char> null_;
   std::vector<const char*> pointers_;
   std::vector<DateText> dates_;  // per placeholder
 

@@ -148,8 +148,7 @@ PostgresStatement::PostgresStatement(std::shared_ptr<Session> session, std::stri
       sql_(sql),
       text_(sqltext::NumberPlaceholders(sqltext::StripEscapes(sql), parameter_count_)) {
   values_.resize(static_cast<std::size_t>(parameter_count_));
-  null_.assign(static_cast<std::size_t>(parameter_count_), 1);
-  pointers_.resize(static_cast<std::size_t>(parameter_count_));
+  pointers_.resize(static_cast<std::size_t>(parameter_count_), nullptr);
   dates_.resize(static_cast<std::size_t>(parameter_count_));
   if (repeated) {
     std::string name = session_->NextStatementName();
@@ -173,12 +172,20 @@ PostgresStatement::~PostgresStatement() {
 void PostgresStatement::Bind(int index, const Variant& value) {
   if (index < 1 || index > parameter_count_) RaiseRuntime(err::SubscriptOutOfRange);
   const auto i = static_cast<std::size_t>(index - 1);
-  null_[i] = ParameterText(value, values_[i], dates_[i]) ? 0 : 1;
+  pointers_[i] = ParameterText(value, values_[i], dates_[i]) ? values_[i].c_str() : nullptr;
+}
+
+// Text is sent from the caller's own storage; every other value is written
+// as text here all the same.
+void PostgresStatement::BindInPlace(int index, const Variant& value) {
+  const std::string* text = value.AsText();
+  if (text == nullptr) return Bind(index, value);
+  if (index < 1 || index > parameter_count_) RaiseRuntime(err::SubscriptOutOfRange);
+  pointers_[static_cast<std::size_t>(index - 1)] = text->c_str();
 }
 
 bool PostgresStatement::Execute() {
   Reset();
-  for (std::size_t i = 0; i < values_.size(); ++i) pointers_[i] = null_[i] ? nullptr : values_[i].c_str();
   PGconn* conn = session_->Conn();
   ResultHandle res(name_.empty() ? PQexecParams(conn, text_.c_str(), parameter_count_, nullptr,
                                                 pointers_.data(), nullptr, nullptr, 0)

@@ -52,6 +52,7 @@ class SqliteStatement final : public Statement {
 
   int ParameterCount() const override;
   void Bind(int index, const Variant& value) override;
+  void BindInPlace(int index, const Variant& value) override;
   bool Execute() override;
   bool ExecuteForFirstRow() override;
   bool ExecuteInPlace() override;
@@ -80,6 +81,7 @@ class SqliteStatement final : public Statement {
   bool ExecuteFirstRow(bool in_place);
   bool Placeholder(int index) const { return index >= 1 && static_cast<std::size_t>(index) <= texts_.size(); }
   int BindText(int index, const std::string& text);
+  void ReadyForValues();
   // Reloads the names and date flags when sqlite's count differs.
   void CheckColumns(int count) const;
   // Starts an execution: the statement reset, no rows kept.

@@ -56,15 +56,19 @@ int SqliteStatement::ParameterCount() const {
   return sqlite3_bind_parameter_count(stmt_.get());
 }
 
-void SqliteStatement::Bind(int index, const Variant& value) {
-  sqlite3_stmt* stmt = stmt_.get();
-  // sqlite refuses new values while a statement is running. Executions run
-  // to their end; only one that failed part-way through keeping its rows
-  // can still be running here.
+// sqlite refuses new values while a statement is running. Executions run
+// to their end; only one that failed part-way through keeping its rows can
+// still be running here.
+void SqliteStatement::ReadyForValues() {
   if (!reset_) {
-    sqlite3_reset(stmt);
+    sqlite3_reset(stmt_.get());
     reset_ = true;
   }
+}
+
+void SqliteStatement::Bind(int index, const Variant& value) {
+  sqlite3_stmt* stmt = stmt_.get();
+  ReadyForValues();
 
   int rc = SQLITE_OK;
   switch (value.Type()) {
@@ -104,6 +108,17 @@ int SqliteStatement::BindText(int index, const std::string& text) {
   std::string& kept = texts_[static_cast<std::size_t>(index - 1)];
   kept.assign(text);
   return sqlite3_bind_text64(stmt_.get(), index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
+}
+
+// sqlite reads the caller's text where it lies, during the steps of the
+// next run only.
+void SqliteStatement::BindInPlace(int index, const Variant& value) {
+  const std::string* text = value.AsText();
+  if (text == nullptr) return Bind(index, value);
+  ReadyForValues();
+  const int rc =
+      sqlite3_bind_text64(stmt_.get(), index, text->data(), text->size(), SQLITE_STATIC, SQLITE_UTF8);
+  if (rc != SQLITE_OK) Raise(db_, rc, sql_);
 }
 
 bool SqliteStatement::Execute() {
