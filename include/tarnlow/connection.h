@@ -350,7 +350,11 @@ class TARNLOW_API Recordset {
   std::size_t IndexOf(std::string_view name) const;
   void BuildIndex() const;
   // The statement's current row has no copy of its own here.
-  bool Direct() const { return pending_.empty() && row_.empty(); }
+  bool Direct() const { return pending_.empty() && written_.empty(); }
+  // A value set on the current row and not yet written, or else written by
+  // Update; null when the row holds the value it was read with.
+  const Variant* Changed(std::size_t index) const;
+  const Variant* Written(std::size_t index) const;
   const Variant& FieldAt(std::size_t index) const;
   std::size_t Position(const tables::Column& column) const;
   void Attach(const std::shared_ptr<CompiledStatement>& statement);
@@ -367,9 +371,10 @@ class TARNLOW_API Recordset {
   // Over a command's statement: the command holds the statement anyway, so
   // closing keeps the reference for the next run to find in place.
   bool attached_ = false;
-  // Updatable row sets keep the current row and its pending changes.
-  std::vector<Variant> row_;
+  // Updatable row sets: the changes set on the current row, and those
+  // Update has written into it.
   std::vector<std::pair<std::size_t, Variant>> pending_;
+  std::vector<std::pair<std::size_t, Variant>> written_;
   // Field positions by name, letter case ignored, built on the first lookup
   // by name for the statement they belong to: copy routines read dozens of
   // fields. The lower-case names in column order, (hash, position) pairs

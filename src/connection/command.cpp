@@ -150,7 +150,7 @@ Recordset& Command::Run(Rows rows) {
   if (last_ && last_->open_ && last_->statement_ == statement_) {
     last_->open_ = false;
     last_->at_end_ = true;
-    last_->row_.clear();
+    last_->written_.clear();
     last_->pending_.clear();
   }
   tarnlow::DatabaseConnection& db = connection_->DatabaseConnection();

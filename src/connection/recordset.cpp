@@ -44,11 +44,7 @@ void Recordset::Open() {
   at_end_ = !statement_->Execute();
   open_ = true;
   pending_.clear();
-  if (!at_end_ && lock_type_ != adLockReadOnly) {
-    row_.clear();
-    const int n = statement_->ColumnCount();
-    for (int i = 0; i < n; ++i) row_.push_back(statement_->Column(i));
-  }
+  written_.clear();
 }
 
 void Recordset::Open(std::string sql, tarnlow::DatabaseConnection& connection, int cursor_type,
@@ -86,8 +82,22 @@ void Recordset::Close() {
   if (!attached_) Attach(nullptr);
   open_ = false;
   at_end_ = true;
-  row_.clear();
+  written_.clear();
   pending_.clear();
+}
+
+// The cells of an updatable row are read from the statement, which keeps
+// the row, until the row set itself changes them.
+const Variant* Recordset::Written(std::size_t index) const {
+  for (const auto& [i, v] : written_)
+    if (i == index) return &v;
+  return nullptr;
+}
+
+const Variant* Recordset::Changed(std::size_t index) const {
+  for (const auto& [i, v] : pending_)
+    if (i == index) return &v;
+  return Written(index);
 }
 
 void Recordset::RequireOpen() const {
@@ -107,11 +117,8 @@ bool Recordset::AtEOF() const {
 void Recordset::MoveNext() {
   RequireRow();
   pending_.clear();
+  written_.clear();
   at_end_ = !statement_->Next();
-  if (!at_end_ && lock_type_ != adLockReadOnly) {
-    const int n = statement_->ColumnCount();
-    for (int i = 0; i < n; ++i) row_[static_cast<std::size_t>(i)] = statement_->Column(i);
-  }
 }
 
 std::size_t Recordset::FieldCount() const {
@@ -196,9 +203,7 @@ Variant Recordset::Fields(std::string_view name) const {
 Variant Recordset::Fields(std::size_t index) const {
   RequireRow();
   if (index >= static_cast<std::size_t>(statement_->ColumnCount())) RaiseRuntime(err::ItemNotFound);
-  for (const auto& [i, v] : pending_)
-    if (i == index) return v;
-  if (!row_.empty()) return row_[index];  // an updatable row shows what Update wrote
+  if (const Variant* v = Changed(index)) return *v;
   return statement_->Column(static_cast<int>(index));
 }
 
@@ -239,9 +244,7 @@ void Recordset::CopyField(const tables::Column& column, double& out) const {
 }
 
 const Variant& Recordset::FieldAt(std::size_t index) const {
-  for (const auto& [i, v] : pending_)
-    if (i == index) return v;
-  if (!row_.empty()) return row_[index];
+  if (const Variant* v = Changed(index)) return *v;
   return statement_->ColumnValue(static_cast<int>(index), field_);
 }
 
@@ -310,7 +313,10 @@ void Recordset::Update() {
   auto update = connection_->PrepareReused(sql);
   int n = 0;
   for (const auto& [i, v] : pending_) update->Bind(++n, v);
-  for (std::size_t i : key_index) update->Bind(++n, row_[i]);
+  for (std::size_t i : key_index) {
+    const Variant* written = Written(i);
+    update->Bind(++n, written ? *written : statement_->Column(static_cast<int>(i)));
+  }
   ++connection_->MutableStatistics().executions;
   update->Execute();
   const std::int64_t changed = update->RowsAffected();
@@ -318,7 +324,14 @@ void Recordset::Update() {
   if (changed == 0)
     throw Error(err::RowNotLocated, RuntimeSource, RuntimeErrorText(err::RowNotLocated),
                 ErrorContext{sql, "", 0, true});
-  for (auto& [i, v] : pending_) row_[i] = std::move(v);
+  for (auto& [i, v] : pending_) {
+    const auto same =
+        std::find_if(written_.begin(), written_.end(), [&](const auto& w) { return w.first == i; });
+    if (same != written_.end())
+      same->second = std::move(v);
+    else
+      written_.emplace_back(i, std::move(v));
+  }
   pending_.clear();
 }
 

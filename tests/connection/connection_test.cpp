@@ -205,6 +205,38 @@ TEST_P(ConnectionLayerTest, TheCurrentRowOfAnUpdatableRowSetCanBeChanged) {
   EXPECT_EQ(test::CatchError([&] { check.SetField("cost", Variant(1.0)); }).Number(), err::NoCurrentRecord);
 }
 
+// The row shows what Update wrote into it, and a later Update finds it by
+// the key written, not the one it was read with; the next row is its own.
+TEST_P(ConnectionLayerTest, AnUpdatedRowShowsWhatWasWrittenAndIsFoundByItsNewKey) {
+  c_->Execute("insert into " + services_ +
+              " (service, unit_code, cost) values ('U1', 'EACH', 1), ('U2', 'EACH', 2)");
+  Recordset rs;
+  rs.Open("select * from " + services_ + " order by service", c_->DatabaseConnection(), adOpenStatic,
+          adLockOptimistic);
+  rs.SetField("service", Variant("U1X"));
+  rs.SetField("cost", Variant(5.0));
+  rs.Update();
+  EXPECT_EQ(rs.Fields("service"), Variant("U1X"));
+  EXPECT_EQ(rs.Field("cost").ToDouble(), 5.0);
+  EXPECT_EQ(rs.Fields("unit_code"), Variant("EACH"));  // as read
+  rs.SetField("cost", Variant(6.0));
+  rs.Update();
+  EXPECT_EQ(rs.Fields("cost").ToDouble(), 6.0);
+  rs.MoveNext();
+  EXPECT_EQ(rs.Fields("service"), Variant("U2"));
+  EXPECT_EQ(rs.Field("cost").ToDouble(), 2.0);
+  rs.SetField("unit_code", Variant("BOX"));
+  rs.Update();
+  rs.Close();
+  const test::Rows got =
+      test::Select(*c_, "select service, unit_code, cost from " + services_ + " order by service");
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0][0], Variant("U1X"));
+  EXPECT_EQ(got[0][2].ToDouble(), 6.0);
+  EXPECT_EQ(got[1][1], Variant("BOX"));
+  EXPECT_EQ(got[1][2].ToDouble(), 2.0);
+}
+
 TEST_P(ConnectionLayerTest, ARowSetUpdateIsCompiledOnceYetTracedEachTime) {
   const std::string trace = db_.Folder() + "/updates.sql";
   auto c = db_.Open("trace=" + trace);
