@@ -340,6 +340,8 @@ class TARNLOW_API Recordset {
 
   // Changes a field of the current row; Update writes the changes.
   void SetField(std::string_view name, Variant value);
+  // The same by a column's declaration, found as CopyField finds it.
+  void SetField(const tables::Column& column, Variant value);
   void Update();
 
  private:
@@ -357,6 +359,7 @@ class TARNLOW_API Recordset {
   const Variant* Written(std::size_t index) const;
   const Variant& FieldAt(std::size_t index) const;
   std::size_t Position(const tables::Column& column) const;
+  void SetAt(std::size_t index, Variant value);
   void Attach(const std::shared_ptr<CompiledStatement>& statement);
   void RequireOpen() const;
   void RequireRow() const;

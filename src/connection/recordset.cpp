@@ -220,6 +220,12 @@ std::size_t Recordset::Position(const tables::Column& column) const {
     next_field_ = hint + 1;
     return hint;
   }
+  // Asked for out of order: where it was found before, if it was.
+  for (std::size_t i = 0; i < declared_.size(); ++i)
+    if (declared_[i] == &column) {
+      next_field_ = i + 1;
+      return i;
+    }
   // The first of two columns of one name is the one found by it, whichever
   // way it is found again.
   const std::size_t index = IndexOf(column.name);
@@ -272,7 +278,16 @@ std::vector<Variant> Recordset::GetCells() {
 void Recordset::SetField(std::string_view name, Variant value) {
   RequireRow();
   if (lock_type_ == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);
-  const std::size_t index = IndexOf(name);
+  SetAt(IndexOf(name), std::move(value));
+}
+
+void Recordset::SetField(const tables::Column& column, Variant value) {
+  RequireRow();
+  if (lock_type_ == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);
+  SetAt(Position(column), std::move(value));
+}
+
+void Recordset::SetAt(std::size_t index, Variant value) {
   for (auto& [i, v] : pending_)
     if (i == index) {
       v = std::move(value);

@@ -68,7 +68,7 @@ void clsPORPodet::UpdateForReceipt() {
   // Only what a receipt changes goes back; the row set writes the changed
   // fields alone, so concurrent edits of other columns survive.
   auto put = [&](const auto& property) {
-    rs_.SetField(std::remove_cvref_t<decltype(property)>::column->name, Variant(property()));
+    rs_.SetField(*std::remove_cvref_t<decltype(property)>::column, Variant(property()));
   };
   put(tran_recd_qty);
   put(tran_order_qty);

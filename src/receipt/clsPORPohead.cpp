@@ -28,7 +28,7 @@ void clsPORPohead::ReadIt(const std::string& sOrderNo) {
   // Header columns are fixed-width in the ERP database; callers compare them
   // as codes, so the padding goes.
   auto trimmed = [&](auto& property) {
-    Field(property) = RTrim(rs_.Fields(std::remove_reference_t<decltype(property)>::column->name).ToText());
+    Field(property) = RTrim(rs_.Field(*std::remove_reference_t<decltype(property)>::column).ToText());
   };
   trimmed(supplier);
   trimmed(order_no);

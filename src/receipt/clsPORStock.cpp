@@ -55,7 +55,7 @@ void clsPORStock::ReadIt() {
                nl_category, batch_traceability, serial_numbers, standard_cost, standard_labour,
                standard_material, standard_overhead, standard_subcontra);
     // Items that were never given a bin hold Null there.
-    Field(BinNumber) = RTrim(NullToText(rs.Fields(tables::StockTable::bin_number.name)));
+    Field(BinNumber) = RTrim(NullToText(rs.Field(tables::StockTable::bin_number)));
   });
   if (!found)
     throw Error(vbObjectError, "PORStock.ReadIt", "Cannot find stock item " + warehouse() + "/" + product());

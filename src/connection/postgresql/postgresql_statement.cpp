@@ -194,7 +194,9 @@ bool PostgresStatement::Execute() {
   result_ = Checked(std::move(res), conn, sql_);
   if (PQresultStatus(result_.get()) == PGRES_TUPLES_OK) {
     rows_ = PQntuples(result_.get());
-    TakeColumns(result_.get());
+    // A prepared statement's columns are fixed once known: the server
+    // refuses to run it with others.
+    if (name_.empty() || !columns_known_) TakeColumns(result_.get());
   }
   return rows_ > 0;
 }
@@ -205,8 +207,8 @@ bool PostgresStatement::Next() {
   return row_ < rows_;
 }
 
-// Every execution of a prepared statement gives the same columns again:
-// they are compared and only rewritten where they differ.
+// A literal statement run again may give other columns: they are compared
+// and only rewritten where they differ.
 void PostgresStatement::TakeColumns(const PGresult* res) const {
   const auto n = static_cast<std::size_t>(PQnfields(res));
   column_types_.resize(n);
