@@ -359,6 +359,7 @@ class TARNLOW_API Recordset {
   const Variant* Written(std::size_t index) const;
   const Variant& FieldAt(std::size_t index) const;
   std::size_t Position(const tables::Column& column) const;
+  std::size_t Locate(const tables::Column& column) const;
   void SetAt(std::size_t index, Variant value);
   void Attach(const std::shared_ptr<CompiledStatement>& statement);
   void RequireOpen() const;
@@ -390,6 +391,10 @@ class TARNLOW_API Recordset {
   // The declaration last found at each column: copy routines name columns
   // by their declarations, which live as long as the program.
   mutable std::vector<const tables::Column*> declared_;
+  // The column the k-th lookup by declaration found on the last row read,
+  // and the lookups on the current row.
+  mutable std::vector<std::uint32_t> sequence_;
+  mutable std::size_t lookups_ = 0;
   mutable bool unique_names_ = true;
   mutable bool indexed_ = false;  // the index is the statement's; cleared when the statement changes
   mutable Variant field_;         // what Field gives, refilled in place

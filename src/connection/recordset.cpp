@@ -45,6 +45,7 @@ void Recordset::Open() {
   open_ = true;
   pending_.clear();
   written_.clear();
+  lookups_ = 0;
 }
 
 void Recordset::Open(std::string sql, tarnlow::DatabaseConnection& connection, int cursor_type,
@@ -69,6 +70,7 @@ void Recordset::AttachExecuted(const std::shared_ptr<CompiledStatement>& stateme
   cursor_type_ = adOpenForwardOnly;
   lock_type_ = adLockReadOnly;
   pending_.clear();
+  lookups_ = 0;
 }
 
 void Recordset::Attach(const std::shared_ptr<CompiledStatement>& statement) {
@@ -118,6 +120,7 @@ void Recordset::MoveNext() {
   RequireRow();
   pending_.clear();
   written_.clear();
+  lookups_ = 0;
   at_end_ = !statement_->Next();
 }
 
@@ -215,6 +218,23 @@ const Variant& Recordset::Field(std::string_view name) const {
 std::size_t Recordset::Position(const tables::Column& column) const {
   RequireRow();
   if (!indexed_) BuildIndex();
+  // Copy routines ask for the same columns in the same order row after
+  // row, not always the statement's: the k-th lookup on a row first tries
+  // where the k-th lookup on the row before found its column.
+  const std::size_t k = lookups_++;
+  if (k < sequence_.size()) {
+    const std::size_t at = sequence_[k];
+    if (at < declared_.size() && declared_[at] == &column) return at;
+  }
+  const std::size_t index = Locate(column);
+  if (k < sequence_.size())
+    sequence_[k] = static_cast<std::uint32_t>(index);
+  else if (k == sequence_.size() && k < declared_.size())
+    sequence_.push_back(static_cast<std::uint32_t>(index));
+  return index;
+}
+
+std::size_t Recordset::Locate(const tables::Column& column) const {
   const std::size_t hint = next_field_ < declared_.size() ? next_field_ : 0;
   if (hint < declared_.size() && declared_[hint] == &column) {
     next_field_ = hint + 1;

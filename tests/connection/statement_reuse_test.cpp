@@ -244,6 +244,30 @@ TEST_P(StatementReuseTest, FieldsAreFoundByNameInAnyOrderAndSpelling) {
   EXPECT_EQ(open("cost, unit_code, service as cost", {"cost", "unit_code"}), (V{"1.5", "HOUR"}));
 }
 
+// Lookups by declaration remember where each was found on the row before:
+// a later row asked in another order, or for fewer columns, or set by
+// declaration, must still get each column's own cell.
+TEST_P(StatementReuseTest, ColumnsAskedForByDeclarationInAnotherOrderOnEachRow) {
+  namespace T = tables::ServiceTable;
+  c_->Execute("insert into " + services_ +
+              " (service, unit_code, cost) values ('A', 'HOUR', 1), ('B', 'DAY', 2), ('C', 'WEEK', 3)");
+  Recordset rs;
+  rs.Open("select unit_code, cost, service from " + services_ + " order by service", c_->DatabaseConnection(),
+          adOpenStatic, adLockOptimistic);
+  auto text = [&](const tables::Column& column) { return rs.Field(column).ToText(); };
+  EXPECT_EQ(text(T::service) + text(T::unit_code) + text(T::cost), "AHOUR1");
+  rs.MoveNext();
+  EXPECT_EQ(text(T::cost) + text(T::service), "2B");
+  rs.SetField(T::unit_code, Variant("MONTH"));
+  EXPECT_EQ(text(T::unit_code), "MONTH");
+  rs.Update();
+  rs.MoveNext();
+  EXPECT_EQ(text(T::unit_code) + text(T::service) + text(T::cost), "WEEKC3");
+  rs.Close();
+  EXPECT_EQ(test::Select(*c_, "select unit_code from " + services_ + " where service = 'B'")[0][0],
+            Variant("MONTH"));
+}
+
 TEST_P(StatementReuseTest, AFirstRowReadGivesTheFirstRowAndHoldsNothing) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2), ('C', 3)");
   StatementHolder holder;
