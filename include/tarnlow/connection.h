@@ -332,6 +332,10 @@ class TARNLOW_API Recordset {
   void CopyField(const tables::Column& column, T& out) const {
     AssignConverted(out, FieldAt(Position(column)));
   }
+  template <class T>
+  friend void CopyCell(const Recordset& rs, const tables::Column& column, T& out) {
+    rs.CopyField(column, out);
+  }
   // All remaining rows as [row][column]; the row set ends at its end.
   std::vector<std::vector<Variant>> GetRows();
   // The same rows as one array, row after row, FieldCount() cells apiece:

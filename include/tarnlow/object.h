@@ -100,6 +100,7 @@ template <class T, Access A>
 class Prop;
 struct ColumnInfo;
 class TableObject;
+class Recordset;
 namespace detail {
 template <class C, auto M>
 struct PropertyEntry;
@@ -233,9 +234,11 @@ struct ColumnInfo {
   using Getter = Variant (*)(const Object&);
   using Setter = void (*)(Object&, const Variant&);
   using TextGetter = const std::string* (*)(const Object&);
+  using Copier = void (*)(Object&, const Recordset&, const tables::Column&);
 
   constexpr ColumnInfo(std::string_view property_, const tables::Column* declaration_, ValueKind kind_,
-                       Access access_, Getter get_, Setter set, TextGetter text_ = nullptr)
+                       Access access_, Getter get_, Setter set, TextGetter text_ = nullptr,
+                       Copier copy = nullptr)
       : property(property_),
         column(declaration_ ? declaration_->name : std::string_view()),
         kind(kind_),
@@ -244,7 +247,8 @@ struct ColumnInfo {
         declaration(declaration_),
         get(get_),
         text(text_),
-        set_(set) {}
+        set_(set),
+        copy_(copy) {}
 
   std::string_view property;  // member name
   std::string_view column;    // database column; empty when the property is no column
@@ -264,6 +268,10 @@ struct ColumnInfo {
   friend class TableObject;
   friend struct detail::ColumnWriter;
   Setter set_;
+  // Stores the column's cell of a row set's current row as set_ stores it,
+  // straight from the database's row where the row set can; null where
+  // the property's assignment does more than store.
+  Copier copy_;
 };
 
 namespace detail {
@@ -271,6 +279,10 @@ template <class C, auto M>
 struct PropertyEntry {
   static Variant Get(const Object& o) { return Variant(Object::Field(static_cast<const C&>(o).*M)); }
   static void Set(Object& o, const Variant& v) { AssignConverted(Object::Field(static_cast<C&>(o).*M), v); }
+  // CopyCell is the row set's, found where a class's entries are made.
+  static void Copy(Object& o, const Recordset& rs, const tables::Column& column) {
+    CopyCell(rs, column, Object::Field(static_cast<C&>(o).*M));
+  }
   static const std::string* Text(const Object& o) {
     const auto& field = Object::Field(static_cast<const C&>(o).*M);
     if constexpr (std::is_same_v<std::remove_cvref_t<decltype(field)>, std::string>)
@@ -282,7 +294,7 @@ struct PropertyEntry {
   // (`operator_` is the property "operator").
   static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
                                     Access access) {
-    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Text);
+    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Text, &Copy);
   }
 };
 // A passed property is assigned through the property itself, so that the

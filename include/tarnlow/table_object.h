@@ -103,6 +103,8 @@ class TARNLOW_API TableObject : public Object {
   // Copies each entry's field of the current row into its property, in list
   // order: a failing conversion leaves the later properties as they were.
   void CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns);
+  // The same for one entry.
+  void CopyColumn(const Recordset& rs, const ColumnInfo& column);
   // Stores a value in an entry's property, as a copy routine does.
   void Assign(const ColumnInfo& column, const Variant& value);
   // The same for the properties named, in the order named.

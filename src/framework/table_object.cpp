@@ -114,7 +114,14 @@ std::vector<ColumnInfo> TableObject::TableColumns(std::span<const ColumnInfo> co
 }
 
 void TableObject::CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns) {
-  for (const ColumnInfo& c : columns) c.set_(*this, FieldOf(rs, c));
+  for (const ColumnInfo& c : columns) CopyColumn(rs, c);
+}
+
+void TableObject::CopyColumn(const Recordset& rs, const ColumnInfo& c) {
+  if (c.copy_ != nullptr && c.declaration != nullptr)
+    c.copy_(*this, rs, *c.declaration);
+  else
+    c.set_(*this, FieldOf(rs, c));
 }
 
 void TableObject::Assign(const ColumnInfo& column, const Variant& value) {

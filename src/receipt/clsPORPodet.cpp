@@ -90,7 +90,7 @@ void clsPORPodet::CopyFromRow() {
   for (const ColumnInfo& c : Columns()) {
     if (!c.declaration) continue;
     if (c.kind != ValueKind::Date) {
-      Assign(c, FieldOf(rs_, c));
+      CopyColumn(rs_, c);
     } else if (c.declaration == &tables::OrderLineTable::ship_date) {
       // Kind 2 passes over a ship date it cannot read or convert and keeps
       // the previous one; every other kind fails the read as for any other
