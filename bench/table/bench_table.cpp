@@ -242,33 +242,27 @@ struct SqliteRows {
     // Insert.
     Stmt insert = raw->Prepare(lib->insert_sql);
     const std::string date_text = lib->movement.movement_date().ToIso();
-    Side raw_insert = [&](long n) {
-      for (long i = 0; i < n; ++i) {
-        raw->Text(insert, 1, lib->movement.account());
-        raw->Number(insert, 2, lib->movement.amount_posted());
-        raw->Text(insert, 3, lib->movement.comments());
-        raw->Text(insert, 4, date_text);
-        raw->Text(insert, 5, lib->movement.post_flag());
-        raw->Text(insert, 6, lib->movement.tranaction_ref());
-        raw->Write(insert);
-      }
+    // The raw insert with its text bound by `text(index, value)`.
+    auto inserting = [&](auto text) -> Side {
+      return [&, text](long n) {
+        for (long i = 0; i < n; ++i) {
+          text(1, lib->movement.account());
+          raw->Number(insert, 2, lib->movement.amount_posted());
+          text(3, lib->movement.comments());
+          text(4, date_text);
+          text(5, lib->movement.post_flag());
+          text(6, lib->movement.tranaction_ref());
+          raw->Write(insert);
+        }
+      };
     };
+    Side raw_insert = inserting([&](int index, std::string_view v) { raw->Text(insert, index, v); });
     out.push_back(Row("SQLite insert: clsSTNLMov.InsertRow", "raw sqlite3", lib->Insert(), raw_insert, s));
     // The library lets sqlite read bound text where it lies; the same done
     // by hand, so that the row above is read knowing what that is worth.
-    Side raw_insert_in_place = [&](long n) {
-      for (long i = 0; i < n; ++i) {
-        raw->TextInPlace(insert, 1, lib->movement.account());
-        raw->Number(insert, 2, lib->movement.amount_posted());
-        raw->TextInPlace(insert, 3, lib->movement.comments());
-        raw->TextInPlace(insert, 4, date_text);
-        raw->TextInPlace(insert, 5, lib->movement.post_flag());
-        raw->TextInPlace(insert, 6, lib->movement.tranaction_ref());
-        raw->Write(insert);
-      }
-    };
     out.push_back(Row("SQLite insert: clsSTNLMov.InsertRow", "raw sqlite3, text in place", lib->Insert(),
-                      raw_insert_in_place, s));
+                      inserting([&](int index, std::string_view v) { raw->TextInPlace(insert, index, v); }),
+                      s));
 
     // Update.
     Stmt update = raw->Prepare(lib->update_sql);

@@ -360,11 +360,9 @@ class TARNLOW_API Recordset {
   // A value set on the current row and not yet written, or else written by
   // Update; null when the row holds the value it was read with.
   const Variant* Changed(std::size_t index) const;
-  const Variant* Written(std::size_t index) const;
   const Variant& FieldAt(std::size_t index) const;
   std::size_t Position(const tables::Column& column) const;
   std::size_t Locate(const tables::Column& column) const;
-  void SetAt(std::size_t index, Variant value);
   void Attach(const std::shared_ptr<CompiledStatement>& statement);
   void RequireOpen() const;
   void RequireRow() const;

@@ -9,6 +9,27 @@
 
 namespace tarnlow {
 
+namespace {
+
+// The value a list of changes to a row holds for a column; null when it
+// holds none.
+template <class Changes>
+auto ChangeOf(Changes& changes, std::size_t index) -> decltype(&changes.front().second) {
+  for (auto& [i, v] : changes)
+    if (i == index) return &v;
+  return nullptr;
+}
+
+// A column's change: the one it already has is replaced.
+void Put(std::vector<std::pair<std::size_t, Variant>>& changes, std::size_t index, Variant value) {
+  if (Variant* held = ChangeOf(changes, index))
+    *held = std::move(value);
+  else
+    changes.emplace_back(index, std::move(value));
+}
+
+}  // namespace
+
 Recordset::Recordset() = default;
 
 Recordset::~Recordset() {
@@ -90,16 +111,9 @@ void Recordset::Close() {
 
 // The cells of an updatable row are read from the statement, which keeps
 // the row, until the row set itself changes them.
-const Variant* Recordset::Written(std::size_t index) const {
-  for (const auto& [i, v] : written_)
-    if (i == index) return &v;
-  return nullptr;
-}
-
 const Variant* Recordset::Changed(std::size_t index) const {
-  for (const auto& [i, v] : pending_)
-    if (i == index) return &v;
-  return Written(index);
+  if (const Variant* v = ChangeOf(pending_, index)) return v;
+  return ChangeOf(written_, index);
 }
 
 void Recordset::RequireOpen() const {
@@ -298,22 +312,13 @@ std::vector<Variant> Recordset::GetCells() {
 void Recordset::SetField(std::string_view name, Variant value) {
   RequireRow();
   if (lock_type_ == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);
-  SetAt(IndexOf(name), std::move(value));
+  Put(pending_, IndexOf(name), std::move(value));
 }
 
 void Recordset::SetField(const tables::Column& column, Variant value) {
   RequireRow();
   if (lock_type_ == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);
-  SetAt(Position(column), std::move(value));
-}
-
-void Recordset::SetAt(std::size_t index, Variant value) {
-  for (auto& [i, v] : pending_)
-    if (i == index) {
-      v = std::move(value);
-      return;
-    }
-  pending_.emplace_back(index, std::move(value));
+  Put(pending_, Position(column), std::move(value));
 }
 
 void Recordset::Update() {
@@ -349,7 +354,7 @@ void Recordset::Update() {
   int n = 0;
   for (const auto& [i, v] : pending_) update->Bind(++n, v);
   for (std::size_t i : key_index) {
-    const Variant* written = Written(i);
+    const Variant* written = ChangeOf(written_, i);
     update->Bind(++n, written ? *written : statement_->Column(static_cast<int>(i)));
   }
   ++connection_->MutableStatistics().executions;
@@ -359,14 +364,7 @@ void Recordset::Update() {
   if (changed == 0)
     throw Error(err::RowNotLocated, RuntimeSource, RuntimeErrorText(err::RowNotLocated),
                 ErrorContext{sql, "", 0, true});
-  for (auto& [i, v] : pending_) {
-    const auto same =
-        std::find_if(written_.begin(), written_.end(), [&](const auto& w) { return w.first == i; });
-    if (same != written_.end())
-      same->second = std::move(v);
-    else
-      written_.emplace_back(i, std::move(v));
-  }
+  for (auto& [i, v] : pending_) Put(written_, i, std::move(v));
   pending_.clear();
 }
 

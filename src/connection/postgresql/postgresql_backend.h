@@ -85,6 +85,8 @@ class PostgresStatement final : public Statement {
  private:
   void TakeColumns(const PGresult* res) const;
   void CheckColumn(int index) const;
+  // The slot of a 1-based placeholder; raises for one the text lacks.
+  std::size_t Slot(int index) const;
   // The current row's cell as the server sent it; null when it is null.
   const char* CellText(int index, int& length) const;
 
@@ -93,10 +95,9 @@ class PostgresStatement final : public Statement {
   int parameter_count_ = 0;  // before text_: numbering the text counts them
   std::string text_;         // with $n placeholders
   std::string name_;         // server-side name; empty for a literal statement
-  // The bound values' texts, refilled in place on every bind, and which of
-  // them are SQL null; the pointers handed to libpq are kept beside them.
-  // Per placeholder: the text of the value last bound, and what is sent,
-  // which is that text, a caller's text bound in place, or null.
+  // Per placeholder: the text of the value last bound, refilled in place,
+  // and what is sent, which is that text, a caller's text bound in place,
+  // or null.
   std::vector<std::string> values_;
   std::vector<const char*> pointers_;
   std::vector<DateText> dates_;  // per placeholder

@@ -169,9 +169,13 @@ PostgresStatement::~PostgresStatement() {
   ResultHandle(PQexec(session_->Conn(), sql.c_str()));
 }
 
-void PostgresStatement::Bind(int index, const Variant& value) {
+std::size_t PostgresStatement::Slot(int index) const {
   if (index < 1 || index > parameter_count_) RaiseRuntime(err::SubscriptOutOfRange);
-  const auto i = static_cast<std::size_t>(index - 1);
+  return static_cast<std::size_t>(index - 1);
+}
+
+void PostgresStatement::Bind(int index, const Variant& value) {
+  const std::size_t i = Slot(index);
   pointers_[i] = ParameterText(value, values_[i], dates_[i]) ? values_[i].c_str() : nullptr;
 }
 
@@ -180,8 +184,7 @@ void PostgresStatement::Bind(int index, const Variant& value) {
 void PostgresStatement::BindInPlace(int index, const Variant& value) {
   const std::string* text = value.AsText();
   if (text == nullptr) return Bind(index, value);
-  if (index < 1 || index > parameter_count_) RaiseRuntime(err::SubscriptOutOfRange);
-  pointers_[static_cast<std::size_t>(index - 1)] = text->c_str();
+  pointers_[Slot(index)] = text->c_str();
 }
 
 bool PostgresStatement::Execute() {

@@ -81,7 +81,8 @@ class SqliteStatement final : public Statement {
   bool ExecuteFirstRow(bool in_place);
   bool Placeholder(int index) const { return index >= 1 && static_cast<std::size_t>(index) <= texts_.size(); }
   int BindText(int index, const std::string& text);
-  void ReadyForValues();
+  // Ends a run sqlite may still be in.
+  void Unstep();
   // Reloads the names and date flags when sqlite's count differs.
   void CheckColumns(int count) const;
   // Starts an execution: the statement reset, no rows kept.

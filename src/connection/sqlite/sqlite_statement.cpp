@@ -56,10 +56,9 @@ int SqliteStatement::ParameterCount() const {
   return sqlite3_bind_parameter_count(stmt_.get());
 }
 
-// sqlite refuses new values while a statement is running. Executions run
-// to their end; only one that failed part-way through keeping its rows can
-// still be running here.
-void SqliteStatement::ReadyForValues() {
+// The result of reset repeats the failure of an earlier step, which was
+// raised when it happened.
+void SqliteStatement::Unstep() {
   if (!reset_) {
     sqlite3_reset(stmt_.get());
     reset_ = true;
@@ -68,7 +67,10 @@ void SqliteStatement::ReadyForValues() {
 
 void SqliteStatement::Bind(int index, const Variant& value) {
   sqlite3_stmt* stmt = stmt_.get();
-  ReadyForValues();
+  // sqlite refuses new values while a statement is running. Executions run
+  // to their end; only one that failed part-way through keeping its rows
+  // can still be running here.
+  Unstep();
 
   int rc = SQLITE_OK;
   switch (value.Type()) {
@@ -115,7 +117,7 @@ int SqliteStatement::BindText(int index, const std::string& text) {
 void SqliteStatement::BindInPlace(int index, const Variant& value) {
   const std::string* text = value.AsText();
   if (text == nullptr) return Bind(index, value);
-  ReadyForValues();
+  Unstep();
   const int rc =
       sqlite3_bind_text64(stmt_.get(), index, text->data(), text->size(), SQLITE_STATIC, SQLITE_UTF8);
   if (rc != SQLITE_OK) Raise(db_, rc, sql_);
@@ -161,9 +163,7 @@ bool SqliteStatement::Finish(int rc) {
 }
 
 void SqliteStatement::Begin() {
-  // The result of reset repeats the failure of an earlier step, which was
-  // raised when it happened.
-  if (!reset_) sqlite3_reset(stmt_.get());
+  Unstep();
   reset_ = false;
   live_ = false;
   used_ = 0;
@@ -368,8 +368,7 @@ std::int64_t SqliteStatement::RowsAffected() const {
 }
 
 void SqliteStatement::Reset() {
-  if (!reset_) sqlite3_reset(stmt_.get());
-  reset_ = true;
+  Unstep();
   live_ = false;
   used_ = 0;
   rows_ = 0;
