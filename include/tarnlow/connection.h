@@ -118,7 +118,10 @@ class TARNLOW_API Connection final : public Object {
   std::shared_ptr<tarnlow::TableCatalogue> TableCatalogue();
   std::shared_ptr<tarnlow::SystemInfo> SystemInfo();
   // Raises "Operation is not allowed when the object is closed." when unopened.
-  tarnlow::DatabaseConnection& DatabaseConnection();
+  tarnlow::DatabaseConnection& DatabaseConnection() {
+    if (!db_) RaiseRuntime(err::ObjectClosed);
+    return *db_;
+  }
   // Value conversions for parameters and literal statements.
   Variant TextValue(const std::string& text) const;
   Variant DateValue(const Date& date) const;
@@ -364,8 +367,13 @@ class TARNLOW_API Recordset {
   std::size_t Position(const tables::Column& column) const;
   std::size_t Locate(const tables::Column& column) const;
   void Attach(const std::shared_ptr<CompiledStatement>& statement);
-  void RequireOpen() const;
-  void RequireRow() const;
+  void RequireOpen() const {
+    if (!open_) RaiseRuntime(err::ObjectClosed);
+  }
+  void RequireRow() const {
+    RequireOpen();
+    if (at_end_) RaiseRuntime(err::NoCurrentRecord);
+  }
 
   std::shared_ptr<tarnlow::DatabaseConnection> connection_;
   std::string source_;

@@ -233,11 +233,11 @@ class PassedProp : public ColumnProp<C, K, A> {
 struct ColumnInfo {
   using Getter = Variant (*)(const Object&);
   using Setter = void (*)(Object&, const Variant&);
-  using TextGetter = const std::string* (*)(const Object&);
+  using Putter = bool (*)(const Object&, const tables::Column&, Variant&);
   using Copier = void (*)(Object&, const Recordset&, const tables::Column&);
 
   constexpr ColumnInfo(std::string_view property_, const tables::Column* declaration_, ValueKind kind_,
-                       Access access_, Getter get_, Setter set, TextGetter text_ = nullptr,
+                       Access access_, Getter get_, Setter set, Putter put_ = nullptr,
                        Copier copy = nullptr)
       : property(property_),
         column(declaration_ ? declaration_->name : std::string_view()),
@@ -246,7 +246,7 @@ struct ColumnInfo {
         size(declaration_ ? declaration_->size : 0),
         declaration(declaration_),
         get(get_),
-        text(text_),
+        put(put_),
         set_(set),
         copy_(copy) {}
 
@@ -257,9 +257,12 @@ struct ColumnInfo {
   int size;                           // the column's width for text, 0 otherwise
   const tables::Column* declaration;  // the table's column; null when the property is no column
   Getter get;
-  // A text property's own text, for binding it without a copy; null for
-  // every other property.
-  TextGetter text;
+  // Writes the property's value into a parameter's value as binding it to
+  // its column does, for text into a text column and numbers into a number
+  // column; false, with nothing written, for any other pairing, which then
+  // goes through the property's Variant. Null for passed and trimmed
+  // properties.
+  Putter put;
 
  private:
   // Stores a value as a property assignment does, whatever the property's
@@ -283,18 +286,30 @@ struct PropertyEntry {
   static void Copy(Object& o, const Recordset& rs, const tables::Column& column) {
     CopyCell(rs, column, Object::Field(static_cast<C&>(o).*M));
   }
-  static const std::string* Text(const Object& o) {
+  static bool Put(const Object& o, const tables::Column& column, Variant& out) {
     const auto& field = Object::Field(static_cast<const C&>(o).*M);
-    if constexpr (std::is_same_v<std::remove_cvref_t<decltype(field)>, std::string>)
-      return &field;
-    else
-      return nullptr;
+    using F = std::remove_cvref_t<decltype(field)>;
+    if constexpr (std::is_same_v<F, std::string>) {
+      if (column.kind != ValueKind::Text) return false;
+      out.AssignText(field);
+      return true;
+    } else if constexpr (std::is_same_v<F, double>) {
+      if (column.kind == ValueKind::Text || column.kind == ValueKind::Date) return false;
+      out.AssignNumber(field);
+      return true;
+    } else if constexpr (std::is_arithmetic_v<F>) {
+      if (column.kind == ValueKind::Text || column.kind == ValueKind::Date) return false;
+      out.AssignNumber(Variant(field).ToDouble());
+      return true;
+    } else {
+      return false;
+    }
   }
   // A keyword's trailing underscore is no part of the property's name
   // (`operator_` is the property "operator").
   static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
                                     Access access) {
-    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Text, &Copy);
+    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Put, &Copy);
   }
 };
 // A passed property is assigned through the property itself, so that the

@@ -174,6 +174,8 @@ class TARNLOW_API TableObject : public Object {
   };
   static bool TryInsert(Command& insert);
   void BindColumn(Command& command, const tables::Column& column, const Variant& value);
+  void BindColumn(Parameter& parameter, const tables::Column& column, const Variant& value);
+  void Put(Command& command, const ColumnInfo& column, bool& connected);
   void BindText(Command& command, const tables::Column& column, const std::string& text);
   template <class P>
   static void StoreField(P& property, const Recordset& rs) {

@@ -115,20 +115,21 @@ void Command::Compile() {
 
 void Command::Bind() {
   lookups_ = 0;
-  for (std::size_t i = 0; i < parameters_.size(); ++i) {
-    const Parameter& p = parameters_[i];
+  CompiledStatement& statement = *statement_;
+  const int count = static_cast<int>(parameters_.size());
+  const Parameter* p = parameters_.data();
+  for (int i = 1; i <= count; ++i, ++p) {
     // Bound text goes to the database with its length, so a NUL would be
     // stored whole, yet read back cut short by anything that reads it as a
     // C string.
-    if (const std::string* text = p.value.AsText(); text && sqltext::HoldsNul(*text))
-      sqltext::RaiseNul("The value of parameter \"" + p.name + "\"", StatementText());
+    if (const std::string* text = p->value.AsText(); text && sqltext::HoldsNul(*text))
+      sqltext::RaiseNul("The value of parameter \"" + p->name + "\"", StatementText());
     // The parameters stay as they are until the run that follows.
-    statement_->BindInPlace(static_cast<int>(i) + 1, p.value);
+    statement.BindInPlace(i, p->value);
   }
   // A placeholder without a parameter is null, rather than what an earlier
   // run left there, which may be a value that is gone.
-  for (int i = static_cast<int>(parameters_.size()) + 1; i <= placeholders_; ++i)
-    statement_->Bind(i, Variant(Null));
+  for (int i = count + 1; i <= placeholders_; ++i) statement.Bind(i, Variant(Null));
 }
 
 std::shared_ptr<Recordset> Command::Execute() {

@@ -165,11 +165,6 @@ std::shared_ptr<SystemInfo> Connection::SystemInfo() {
   return system_;
 }
 
-DatabaseConnection& Connection::DatabaseConnection() {
-  if (!db_) RaiseRuntime(err::ObjectClosed);
-  return *db_;
-}
-
 Variant Connection::TextValue(const std::string& text) const {
   return Variant(text);
 }

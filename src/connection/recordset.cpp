@@ -116,15 +116,6 @@ const Variant* Recordset::Changed(std::size_t index) const {
   return ChangeOf(written_, index);
 }
 
-void Recordset::RequireOpen() const {
-  if (!open_) RaiseRuntime(err::ObjectClosed);
-}
-
-void Recordset::RequireRow() const {
-  RequireOpen();
-  if (at_end_) RaiseRuntime(err::NoCurrentRecord);
-}
-
 bool Recordset::AtEOF() const {
   RequireOpen();
   return at_end_;

@@ -2,6 +2,7 @@
 // quoted literals ('...', with '' inside) and quoted names ("...") alone.
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -25,7 +26,7 @@ std::string SelectTable(std::string_view sql);
 // character would silently cut them short: such a text is refused with
 // "<what> holds a NUL character", naming the statement.
 inline bool HoldsNul(std::string_view text) {
-  return text.find('\0') != std::string_view::npos;
+  return !text.empty() && std::memchr(text.data(), '\0', text.size()) != nullptr;
 }
 [[noreturn]] void RaiseNul(std::string_view what, std::string_view statement);
 

@@ -56,7 +56,10 @@ void TableObject::BindText(Command& command, const tables::Column& c, const std:
 }
 
 void TableObject::BindColumn(Command& command, const tables::Column& c, const Variant& v) {
-  Parameter& p = command.Declared(c);
+  BindColumn(command.Declared(c), c, v);
+}
+
+void TableObject::BindColumn(Parameter& p, const tables::Column& c, const Variant& v) {
   switch (c.kind) {
     case ValueKind::Text:
       if (const std::string* text = v.AsText()) {
@@ -80,15 +83,28 @@ void TableObject::BindColumn(Command& command, const tables::Column& c, const Va
   }
 }
 
+// Text checks the connection as BindText does, once for all the columns:
+// nothing between two of them can close it. Inline, so that the loop over a
+// statement's columns makes no call besides the property's own.
+inline void TableObject::Put(Command& command, const ColumnInfo& c, bool& connected) {
+  const tables::Column& column = *c.declaration;
+  Parameter& p = command.Declared(column);
+  if (column.kind == ValueKind::Text && !connected) {
+    Conn();
+    connected = true;
+  }
+  if (c.put == nullptr || !c.put(*this, column, p.value)) BindColumn(p, column, c.get(*this));
+}
+
 void TableObject::SetParameter(Command& command, const ColumnInfo& c) {
-  if (c.text != nullptr)
-    if (const std::string* text = c.text(*this)) return BindText(command, *c.declaration, *text);
-  BindColumn(command, *c.declaration, c.get(*this));
+  bool connected = false;
+  Put(command, c, connected);
 }
 
 void TableObject::SetParameters(Command& command, std::span<const ColumnInfo> columns) {
+  bool connected = false;
   for (const ColumnInfo& c : columns)
-    if (c.declaration) SetParameter(command, c);
+    if (c.declaration) Put(command, c, connected);
 }
 
 std::string TableObject::ColumnList(std::span<const ColumnInfo> columns) {

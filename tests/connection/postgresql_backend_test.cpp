@@ -108,6 +108,23 @@ TEST_F(PostgresBackendTest, RepeatedStatementIsPreparedOnceAndRerunWithNewValues
   EXPECT_EQ(listed->Column(0), Variant(std::int32_t{0}));
 }
 
+// The count comes from the last word of the command's tag, whatever the
+// command: several rows inserted, none deleted, and a command that has no
+// count at all.
+TEST_F(PostgresBackendTest, RowsAffectedIsTheCountOfEachKindOfCommand) {
+  db_->ExecuteScript("create table tally (k integer primary key)");
+  const auto counted = [&](const std::string& sql) {
+    auto statement = db_->Prepare(sql, false);
+    statement->Execute();
+    return statement->RowsAffected();
+  };
+  EXPECT_EQ(counted("insert into tally select generate_series(1, 12)"), 12);
+  EXPECT_EQ(counted("delete from tally where k > 100"), 0);
+  EXPECT_EQ(counted("update tally set k = k + 100 where k > 10"), 2);
+  EXPECT_EQ(counted("create table tally2 (k integer)"), 0);
+  EXPECT_EQ(counted("delete from tally"), 12);
+}
+
 TEST_F(PostgresBackendTest, QuestionMarkInsideLiteralIsNotAPlaceholder) {
   for (bool repeated : {true, false}) {
     auto st = db_->Prepare("select '?' as a, 'it''s ?' as b, ? as c", repeated);

@@ -65,6 +65,13 @@ bool Converted(Oid type) {
   }
 }
 
+// The shortest text that reads back as the same double.
+void DoubleText(double d, std::string& out) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, d);
+  out.assign(buf, r.ptr);
+}
+
 }  // namespace
 
 void CellValue(unsigned type_oid, const char* text, int length, Variant& out) {
@@ -122,11 +129,7 @@ bool ParameterText(const Variant& value, std::string& out, DateText& date) {
     case VarType::Empty:
     case VarType::Null: return false;
     case VarType::String: out.assign(*value.AsText()); return true;
-    case VarType::Double: {
-      const auto r = std::to_chars(buf, buf + sizeof buf, value.ToDouble());
-      out.assign(buf, r.ptr);
-      return true;
-    }
+    case VarType::Double: DoubleText(value.ToDouble(), out); return true;
     case VarType::Integer:
     case VarType::Long: {
       const auto r = std::to_chars(buf, buf + sizeof buf, value.ToInt32());
@@ -180,11 +183,18 @@ void PostgresStatement::Bind(int index, const Variant& value) {
 }
 
 // Text is sent from the caller's own storage; every other value is written
-// as text here all the same.
+// as text here all the same, a double (the common number) straight away.
 void PostgresStatement::BindInPlace(int index, const Variant& value) {
-  const std::string* text = value.AsText();
-  if (text == nullptr) return Bind(index, value);
-  pointers_[Slot(index)] = text->c_str();
+  const std::size_t i = Slot(index);
+  if (const std::string* text = value.AsText()) {
+    pointers_[i] = text->c_str();
+  } else if (value.AsDouble() != nullptr) {
+    // ToDouble refuses what is no number at all (infinities, NaN).
+    DoubleText(value.ToDouble(), values_[i]);
+    pointers_[i] = values_[i].c_str();
+  } else {
+    pointers_[i] = ParameterText(value, values_[i], dates_[i]) ? values_[i].c_str() : nullptr;
+  }
 }
 
 bool PostgresStatement::Execute() {
@@ -314,11 +324,16 @@ bool PostgresStatement::ColumnNumber(int index, double& out) const {
   }
 }
 
+// The count is the last word of the command's tag ("INSERT 0 1",
+// "UPDATE 3"); a tag without one ("CREATE TABLE") changed no rows. Read
+// here rather than through PQcmdTuples, which first tries the tag against
+// each command it knows.
 std::int64_t PostgresStatement::RowsAffected() const {
   if (!result_) return 0;
-  const std::string_view count = PQcmdTuples(result_.get());
+  const std::string_view tag = PQcmdStatus(result_.get());
+  const std::size_t blank = tag.rfind(' ');
   std::int64_t n = 0;
-  return ParseWhole(count, n) ? n : 0;
+  return blank != std::string_view::npos && ParseWhole(tag.substr(blank + 1), n) ? n : 0;
 }
 
 void PostgresStatement::Reset() {
