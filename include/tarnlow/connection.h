@@ -364,7 +364,19 @@ class TARNLOW_API Recordset {
   // Update; null when the row holds the value it was read with.
   const Variant* Changed(std::size_t index) const;
   const Variant& FieldAt(std::size_t index) const;
-  std::size_t Position(const tables::Column& column) const;
+  // Copy routines ask for the same columns in the same order row after
+  // row, not always the statement's: the k-th lookup on a row first tries
+  // where the k-th lookup on the row before found its column.
+  std::size_t Position(const tables::Column& column) const {
+    RequireRow();
+    const std::size_t k = lookups_++;
+    if (indexed_ && k < sequence_.size()) {
+      const std::size_t at = sequence_[k];
+      if (at < declared_.size() && declared_[at] == &column) return at;
+    }
+    return Reposition(column, k);
+  }
+  std::size_t Reposition(const tables::Column& column, std::size_t k) const;
   std::size_t Locate(const tables::Column& column) const;
   void Attach(const std::shared_ptr<CompiledStatement>& statement);
   void RequireOpen() const {

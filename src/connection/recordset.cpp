@@ -220,13 +220,10 @@ const Variant& Recordset::Field(std::string_view name) const {
   return FieldAt(IndexOf(name));
 }
 
-std::size_t Recordset::Position(const tables::Column& column) const {
-  RequireRow();
+// The k-th lookup of a row, where it is not where the k-th lookup of the
+// row before found its column, or where the statement is new to the index.
+std::size_t Recordset::Reposition(const tables::Column& column, std::size_t k) const {
   if (!indexed_) BuildIndex();
-  // Copy routines ask for the same columns in the same order row after
-  // row, not always the statement's: the k-th lookup on a row first tries
-  // where the k-th lookup on the row before found its column.
-  const std::size_t k = lookups_++;
   if (k < sequence_.size()) {
     const std::size_t at = sequence_[k];
     if (at < declared_.size() && declared_[at] == &column) return at;

@@ -243,7 +243,7 @@ TEST_F(PostgresBackendTest, ValuesKeepTheirTypes) {
   insert->Execute();
 
   auto st = db_->Prepare(
-      "select i2, f, n, flag, t, 2147483647::int8, 2147483648::int8, true, 'x'::char(3) from v", false);
+      "select i2, f, n, flag, t, 2147483647::int8, 2147483648::int8, true, 'x'::char(3), ''::text from v", false);
   ASSERT_TRUE(st->Execute());
   EXPECT_EQ(st->Column(0), Variant(std::int32_t{-7}));
   EXPECT_EQ(st->Column(1), Variant(0.1 + 0.2));  // exact, not 0.3
@@ -254,7 +254,14 @@ TEST_F(PostgresBackendTest, ValuesKeepTheirTypes) {
   EXPECT_EQ(st->Column(6), Variant(2147483648.0));
   EXPECT_EQ(st->Column(7), Variant(true));
   EXPECT_EQ(st->Column(8), Variant("x  "));
-  EXPECT_EQ(CatchError([&] { st->Column(9); }).Number(), err::SubscriptOutOfRange);
+  // Null and empty text both come as an empty cell; only one is null.
+  EXPECT_EQ(st->Column(9), Variant(""));
+  std::string text = "kept";
+  EXPECT_FALSE(st->ColumnText(4, text));
+  EXPECT_EQ(text, "kept");
+  EXPECT_TRUE(st->ColumnText(9, text));
+  EXPECT_EQ(text, "");
+  EXPECT_EQ(CatchError([&] { st->Column(10); }).Number(), err::SubscriptOutOfRange);
   EXPECT_FALSE(st->Next());
   EXPECT_EQ(CatchError([&] { st->Column(0); }).Number(), err::NoCurrentRecord);
 }

@@ -273,19 +273,23 @@ const Variant& PostgresStatement::ColumnValue(int index, Variant&) const {
   CheckColumn(index);
   if (row_ >= rows_) RaiseRuntime(err::NoCurrentRecord);
   Variant& value = values_read_[static_cast<std::size_t>(index)];
-  if (PQgetisnull(result_.get(), row_, index)) {
+  int length = 0;
+  if (const char* text = CellText(index, length))
+    CellValue(column_types_[static_cast<std::size_t>(index)], text, length, value);
+  else
     value = Variant(Null);
-  } else {
-    CellValue(column_types_[static_cast<std::size_t>(index)], PQgetvalue(result_.get(), row_, index),
-              PQgetlength(result_.get(), row_, index), value);
-  }
   return value;
 }
 
+// Null where the cell is null, or where there is no row; otherwise its text.
+// On a row the columns are known, and only an empty cell can be null.
 const char* PostgresStatement::CellText(int index, int& length) const {
-  CheckColumn(index);
-  if (row_ >= rows_ || PQgetisnull(result_.get(), row_, index)) return nullptr;
+  if (row_ >= rows_ || static_cast<std::size_t>(index) >= column_types_.size()) {
+    CheckColumn(index);
+    return nullptr;
+  }
   length = PQgetlength(result_.get(), row_, index);
+  if (length == 0 && PQgetisnull(result_.get(), row_, index)) return nullptr;
   return PQgetvalue(result_.get(), row_, index);
 }
 
