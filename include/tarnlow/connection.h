@@ -408,6 +408,7 @@ class TARNLOW_API Recordset {
   // after the one found last.
   mutable std::vector<std::string> names_;
   mutable std::vector<std::pair<std::size_t, std::size_t>> index_;
+  mutable std::shared_ptr<const void> layout_;  // the statement's, as the index was last found to fit
   mutable std::vector<std::string> asked_;
   mutable std::size_t next_field_ = 0;
   // The declaration last found at each column: copy routines name columns

@@ -53,6 +53,10 @@ class CompiledStatement {
   // Moves to the next row; false at the end.
   virtual bool Next() = 0;
   virtual int ColumnCount() const = 0;
+  // Stands for the columns of the last result, their names in order: a
+  // statement giving the same object gives the same columns. Null where the
+  // backend does not keep one, and the caller compares the names instead.
+  virtual std::shared_ptr<const void> Layout() const { return nullptr; }
   virtual const std::string& ColumnName(int index) const = 0;
   // The current row's value: Null, Long (whole numbers that fit 32 bits),
   // Double, String or Date (for date columns).

@@ -143,14 +143,20 @@ const std::string& Recordset::FieldName(std::size_t index) const {
 void Recordset::BuildIndex() const {
   const auto n = static_cast<std::size_t>(statement_->ColumnCount());
   // A literal read run again is a new statement with the same columns: the
-  // index it had still holds, and is kept rather than made anew.
+  // index it had still holds, and is kept rather than made anew. A backend
+  // that shares one layout among such statements says so without a name
+  // compared.
+  std::shared_ptr<const void> layout = statement_->Layout();
   bool same = n == names_.size() && n == index_.size();
-  for (std::size_t i = 0; same && i < n; ++i) {
-    // Databases mostly give the names in lower case already.
-    const std::string& name = statement_->ColumnName(static_cast<int>(i));
-    same = names_[i] == name || SameLowerCase(names_[i], name);
+  if (!same || !layout || layout != layout_) {
+    for (std::size_t i = 0; same && i < n; ++i) {
+      // Databases mostly give the names in lower case already.
+      const std::string& name = statement_->ColumnName(static_cast<int>(i));
+      same = names_[i] == name || SameLowerCase(names_[i], name);
+    }
   }
   indexed_ = true;
+  layout_ = std::move(layout);
   if (same) return;
   declared_.assign(n, nullptr);
   names_.resize(n);

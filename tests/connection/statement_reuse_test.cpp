@@ -241,6 +241,9 @@ TEST_P(StatementReuseTest, FieldsAreFoundByNameInAnyOrderAndSpelling) {
   EXPECT_EQ(open("service, unit_code, cost", {"service", "cost"}), (V{"S1", "1.5"}));
   EXPECT_EQ(open("SERVICE, Unit_Code, cost", {"service", "unit_code"}), (V{"S1", "HOUR"}));
   EXPECT_EQ(open("cost, service, unit_code", {"service", "unit_code", "cost"}), (V{"S1", "HOUR", "1.5"}));
+  // Columns of the same types as before, under other names.
+  EXPECT_EQ(open("unit_code, service, cost", {"service", "unit_code"}), (V{"S1", "HOUR"}));
+  EXPECT_EQ(open("service, unit_code, cost", {"service", "unit_code"}), (V{"S1", "HOUR"}));
   EXPECT_EQ(open("cost, unit_code, service as cost", {"cost", "unit_code"}), (V{"1.5", "HOUR"}));
 }
 

@@ -38,6 +38,14 @@ bool Succeeded(const PGresult* res);
 // Raises unless the result succeeded; returns it otherwise.
 ResultHandle Checked(ResultHandle res, const PGconn* conn, std::string_view statement);
 
+// The names and types of a result's columns.
+struct ColumnLayout {
+  std::vector<std::string> names;
+  std::vector<unsigned> types;
+  // Whether `res` has exactly these columns, by name and type, in order.
+  bool Matches(const PGresult* res) const;
+};
+
 // One server session, shared by the database object and every statement
 // compiled on it so that no statement outlives its connection.
 class Session {
@@ -53,10 +61,15 @@ class Session {
   bool Usable() const;
   // Runs a command that needs no values; raises on failure.
   ResultHandle Exec(const std::string& sql);
+  // The layout of `res`'s columns: one the session met lately when it is
+  // the same, so that literal reads of one table, each a new statement,
+  // share one layout instead of each copying every name.
+  std::shared_ptr<const ColumnLayout> Layout(const PGresult* res);
 
  private:
   ConnHandle conn_;
   std::uint64_t statement_counter_ = 0;
+  std::vector<std::shared_ptr<const ColumnLayout>> layouts_;  // the latest first
 };
 
 class PostgresStatement final : public Statement {
@@ -74,6 +87,7 @@ class PostgresStatement final : public Statement {
   bool Execute() override;
   bool Next() override;
   int ColumnCount() const override;
+  std::shared_ptr<const void> Layout() const override { return layout_; }
   const std::string& ColumnName(int index) const override;
   Variant Column(int index) const override;
   const Variant& ColumnValue(int index, Variant& scratch) const override;
@@ -106,9 +120,8 @@ class PostgresStatement final : public Statement {
   int row_ = 0;
   int rows_ = 0;
   // Column names and types: from the last result, or described on demand
-  // before the first execution.
-  mutable std::vector<std::string> column_names_;
-  mutable std::vector<unsigned> column_types_;
+  // before the first execution; null until known.
+  mutable std::shared_ptr<const ColumnLayout> layout_;
   // One value per column that ColumnValue converts into, so that a column
   // keeps its type, and a text column its storage, from row to row.
   mutable std::vector<Variant> values_read_;

@@ -1,4 +1,5 @@
 // Opening a PostgreSQL session and the database-level operations on it.
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <memory>
@@ -145,6 +146,38 @@ bool Session::Usable() const {
 
 ResultHandle Session::Exec(const std::string& sql) {
   return Checked(ResultHandle(PQexec(conn_.get(), sql.c_str())), conn_.get(), sql);
+}
+
+// Types first: they tell most layouts apart without comparing a name.
+bool ColumnLayout::Matches(const PGresult* res) const {
+  const int n = PQnfields(res);
+  if (static_cast<std::size_t>(n) != types.size()) return false;
+  for (int i = 0; i < n; ++i)
+    if (types[static_cast<std::size_t>(i)] != PQftype(res, i)) return false;
+  for (int i = 0; i < n; ++i)
+    if (names[static_cast<std::size_t>(i)] != PQfname(res, i)) return false;
+  return true;
+}
+
+std::shared_ptr<const ColumnLayout> Session::Layout(const PGresult* res) {
+  // Enough for the tables one piece of work reads by literal statements.
+  constexpr std::size_t kKept = 16;
+  for (auto it = layouts_.begin(); it != layouts_.end(); ++it)
+    if ((*it)->Matches(res)) {
+      std::rotate(layouts_.begin(), it, it + 1);
+      return layouts_.front();
+    }
+  auto layout = std::make_shared<ColumnLayout>();
+  const int n = PQnfields(res);
+  layout->names.reserve(static_cast<std::size_t>(n));
+  layout->types.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    layout->names.emplace_back(PQfname(res, i));
+    layout->types.push_back(PQftype(res, i));
+  }
+  if (layouts_.size() == kKept) layouts_.pop_back();
+  layouts_.insert(layouts_.begin(), layout);
+  return layout;
 }
 
 std::unique_ptr<Statement> PostgresDatabase::Prepare(std::string_view sql, bool repeated) {

@@ -220,27 +220,10 @@ bool PostgresStatement::Next() {
   return row_ < rows_;
 }
 
-// A literal statement run again may give other columns: they are compared
-// and only rewritten where they differ.
+// A literal statement run again mostly gives the columns it gave before.
 void PostgresStatement::TakeColumns(const PGresult* res) const {
-  const auto n = static_cast<std::size_t>(PQnfields(res));
-  column_types_.resize(n);
-  values_read_.resize(n);
-  // A literal statement meets its columns once: their names are made as
-  // they come, rather than assigned over empty ones.
-  const bool fresh = column_names_.size() != n;
-  if (fresh) {
-    column_names_.clear();
-    column_names_.reserve(n);
-  }
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::string_view name = PQfname(res, static_cast<int>(i));
-    if (fresh)
-      column_names_.emplace_back(name);
-    else if (column_names_[i] != name)
-      column_names_[i].assign(name);
-    column_types_[i] = PQftype(res, static_cast<int>(i));
-  }
+  if (!layout_ || !layout_->Matches(res)) layout_ = session_->Layout(res);
+  values_read_.resize(layout_->types.size());
   columns_known_ = true;
 }
 
@@ -252,7 +235,7 @@ int PostgresStatement::ColumnCount() const {
         Checked(ResultHandle(PQdescribePrepared(session_->Conn(), name_.c_str())), session_->Conn(), sql_)
             .get());
   }
-  return static_cast<int>(column_names_.size());
+  return layout_ ? static_cast<int>(layout_->names.size()) : 0;
 }
 
 void PostgresStatement::CheckColumn(int index) const {
@@ -261,7 +244,7 @@ void PostgresStatement::CheckColumn(int index) const {
 
 const std::string& PostgresStatement::ColumnName(int index) const {
   CheckColumn(index);
-  return column_names_[static_cast<std::size_t>(index)];
+  return layout_->names[static_cast<std::size_t>(index)];
 }
 
 Variant PostgresStatement::Column(int index) const {
@@ -275,7 +258,7 @@ const Variant& PostgresStatement::ColumnValue(int index, Variant&) const {
   Variant& value = values_read_[static_cast<std::size_t>(index)];
   int length = 0;
   if (const char* text = CellText(index, length))
-    CellValue(column_types_[static_cast<std::size_t>(index)], text, length, value);
+    CellValue(layout_->types[static_cast<std::size_t>(index)], text, length, value);
   else
     value = Variant(Null);
   return value;
@@ -284,7 +267,7 @@ const Variant& PostgresStatement::ColumnValue(int index, Variant&) const {
 // Null where the cell is null, or where there is no row; otherwise its text.
 // On a row the columns are known, and only an empty cell can be null.
 const char* PostgresStatement::CellText(int index, int& length) const {
-  if (row_ >= rows_ || static_cast<std::size_t>(index) >= column_types_.size()) {
+  if (row_ >= rows_ || static_cast<std::size_t>(index) >= values_read_.size()) {
     CheckColumn(index);
     return nullptr;
   }
@@ -296,7 +279,7 @@ const char* PostgresStatement::CellText(int index, int& length) const {
 bool PostgresStatement::ColumnText(int index, std::string& out) const {
   int length = 0;
   const char* text = CellText(index, length);
-  if (text == nullptr || Converted(column_types_[static_cast<std::size_t>(index)])) return false;
+  if (text == nullptr || Converted(layout_->types[static_cast<std::size_t>(index)])) return false;
   out.assign(text, static_cast<std::size_t>(length));
   return true;
 }
@@ -307,7 +290,7 @@ bool PostgresStatement::ColumnNumber(int index, double& out) const {
   const char* text = CellText(index, length);
   if (text == nullptr) return false;
   const std::string_view s(text, static_cast<std::size_t>(length));
-  switch (column_types_[static_cast<std::size_t>(index)]) {
+  switch (layout_->types[static_cast<std::size_t>(index)]) {
     case kInt2:
     case kInt4:
     case kInt8: {
