@@ -108,6 +108,34 @@ TEST_F(PostgresBackendTest, RepeatedStatementIsPreparedOnceAndRerunWithNewValues
   EXPECT_EQ(listed->Column(0), Variant(std::int32_t{0}));
 }
 
+// Whole numbers held as doubles go as whole numbers: the shortest text of
+// 100000.0 is "1e+05", which the server takes for a float column but
+// refuses for an integer one.
+TEST_F(PostgresBackendTest, WholeDoublesReachIntegerColumnsOfEveryWidth) {
+  db_->ExecuteScript("create table w (i4 integer, i8 bigint, n numeric(20,3), f float8)");
+  auto insert = db_->Prepare("insert into w values (?, ?, ?, ?)");
+  const auto row = [&](double i4, double i8, double n, double f) {
+    insert->Bind(1, Variant(i4));
+    insert->Bind(2, Variant(i8));
+    insert->BindInPlace(3, Variant(n));
+    insert->BindInPlace(4, Variant(f));
+    insert->Execute();
+  };
+  row(100000.0, 1e16, 2500000.0, 1e300);
+  row(-3000000.0, -9007199254740993.0, 0.5, -0.0);
+  auto st = db_->Prepare("select i4, i8, n, f from w order by i4 desc", false);
+  ASSERT_TRUE(st->Execute());
+  EXPECT_EQ(st->Column(0), Variant(std::int32_t{100000}));
+  EXPECT_EQ(st->Column(1), Variant(1e16));
+  EXPECT_EQ(st->Column(2), Variant(2500000.0));
+  EXPECT_EQ(st->Column(3), Variant(1e300));
+  ASSERT_TRUE(st->Next());
+  EXPECT_EQ(st->Column(0), Variant(std::int32_t{-3000000}));
+  EXPECT_EQ(st->Column(1), Variant(-9007199254740993.0));
+  EXPECT_EQ(st->Column(2), Variant(0.5));
+  EXPECT_EQ(st->Column(3), Variant(0.0));
+}
+
 // The count comes from the last word of the command's tag, whatever the
 // command: several rows inserted, none deleted, and a command that has no
 // count at all.

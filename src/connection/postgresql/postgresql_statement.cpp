@@ -2,6 +2,7 @@
 // unspecified types, so the server types each parameter from its context the
 // way it would a literal; result cells are read back by their column type.
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -65,10 +66,16 @@ bool Converted(Oid type) {
   }
 }
 
-// The shortest text that reads back as the same double.
+// The shortest text that reads back as the same double, except that a
+// whole number is written out in digits: the server reads "1e+05" into a
+// float or numeric column but refuses it for an integer one. Beyond 2^63
+// no integer column could hold it anyway.
 void DoubleText(double d, std::string& out) {
   char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, d);
+  constexpr double kWholeLimit = 9223372036854775808.0;  // 2^63
+  const auto r = d == std::trunc(d) && std::fabs(d) < kWholeLimit
+                     ? std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(d))
+                     : std::to_chars(buf, buf + sizeof buf, d);
   out.assign(buf, r.ptr);
 }
 
