@@ -146,6 +146,30 @@ TEST(PropertyRangeTest, TheTypedAndLateBoundPropertiesRefuseADateMadeOutOfRange)
   EXPECT_EQ(h.dated().value, 36526.0) << "a refused value leaves the property alone";
 }
 
+// Numbers are doubles however whole: a large whole one must still reach an
+// integer column on every database, rather than as text the server reads
+// as a float ("1e+05").
+TEST_P(RangeBindingTest, LargeWholeNumbersReachIntegerColumns) {
+  c_->Execute("create table whole_probe (id integer primary key, qty integer)");
+  StatementHolder holder;
+  holder.Connection(c_);
+  holder.SQL("insert into whole_probe (id, qty) values (?, ?)");
+  holder.AddNumberParameter("id");
+  holder.AddNumberParameter("qty");
+  const double quantities[] = {100000.0, -3000000.0, 2000000000.0};
+  for (int i = 0; i < 3; ++i) {
+    holder.SetNumberValue("id", 100000.0 * (i + 1));
+    holder.SetNumberValue("qty", quantities[i]);
+    EXPECT_EQ(holder.Command().ExecuteNoRows(), 1) << quantities[i];
+  }
+  const test::Rows rows = test::Select(*c_, "select id, qty from whole_probe order by id");
+  ASSERT_EQ(rows.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(rows[static_cast<std::size_t>(i)][0].ToDouble(), 100000.0 * (i + 1));
+    EXPECT_EQ(rows[static_cast<std::size_t>(i)][1].ToDouble(), quantities[i]);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, RangeBindingTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
 
