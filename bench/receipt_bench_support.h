@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -164,10 +165,14 @@ class PgRaw {
     s.values[i].assign(v);
     s.null[i] = 0;
   }
+  // A whole number in digits, as any correct client must write it: the
+  // shortest text of 100000.0 is "1e+05", which an integer column refuses.
   void Number(Stmt& s, int index, double v) {
     auto i = static_cast<std::size_t>(index - 1);
     char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    const auto r = v == std::trunc(v) && std::fabs(v) < 9223372036854775808.0
+                       ? std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(v))
+                       : std::to_chars(buf, buf + sizeof buf, v);
     s.values[i].assign(buf, r.ptr);
     s.null[i] = 0;
   }
