@@ -235,9 +235,11 @@ std::size_t Recordset::Reposition(const tables::Column& column, std::size_t k) c
     if (at < declared_.size() && declared_[at] == &column) return at;
   }
   const std::size_t index = Locate(column);
+  // A row is asked for its columns a few times over (copied, then set
+  // before an update), not without end.
   if (k < sequence_.size())
     sequence_[k] = static_cast<std::uint32_t>(index);
-  else if (k == sequence_.size() && k < declared_.size())
+  else if (k == sequence_.size() && k < 4 * declared_.size())
     sequence_.push_back(static_cast<std::uint32_t>(index));
   return index;
 }

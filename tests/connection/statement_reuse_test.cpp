@@ -265,7 +265,8 @@ TEST_P(StatementReuseTest, ColumnsAskedForByDeclarationInAnotherOrderOnEachRow) 
   EXPECT_EQ(text(T::unit_code), "MONTH");
   rs.Update();
   rs.MoveNext();
-  EXPECT_EQ(text(T::unit_code) + text(T::service) + text(T::cost), "WEEKC3");
+  // A fourth lookup, where the row before asked for another column fourth.
+  EXPECT_EQ(text(T::unit_code) + text(T::service) + text(T::cost) + text(T::service), "WEEKC3C");
   rs.Close();
   EXPECT_EQ(test::Select(*c_, "select unit_code from " + services_ + " where service = 'B'")[0][0],
             Variant("MONTH"));

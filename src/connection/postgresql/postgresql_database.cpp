@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -155,7 +156,7 @@ bool ColumnLayout::Matches(const PGresult* res) const {
   for (int i = 0; i < n; ++i)
     if (types[static_cast<std::size_t>(i)] != PQftype(res, i)) return false;
   for (int i = 0; i < n; ++i)
-    if (names[static_cast<std::size_t>(i)] != PQfname(res, i)) return false;
+    if (std::strcmp(names[static_cast<std::size_t>(i)].c_str(), PQfname(res, i)) != 0) return false;
   return true;
 }
 
