@@ -401,6 +401,10 @@ class TARNLOW_API Recordset {
   // Update has written into it.
   std::vector<std::pair<std::size_t, Variant>> pending_;
   std::vector<std::pair<std::size_t, Variant>> written_;
+  // Update's statement text and key positions, built again on each update
+  // in storage kept from the last one.
+  std::string update_sql_;
+  std::vector<std::size_t> update_keys_;
   // Field positions by name, letter case ignored, built on the first lookup
   // by name for the statement they belong to: copy routines read dozens of
   // fields. The lower-case names in column order, (hash, position) pairs

@@ -328,15 +328,17 @@ void Recordset::Update() {
   if (key.empty())
     throw Error(err::NoKeyColumns, ConnectionSource,
                 "Insufficient key column information for updating or refreshing.");
-  std::string sql = "UPDATE " + table + " SET ";
+  std::string& sql = update_sql_;
+  sql.assign("UPDATE ").append(table).append(" SET ");
   for (std::size_t k = 0; k < pending_.size(); ++k) {
     if (k) sql += ", ";
-    sql += statement_->ColumnName(static_cast<int>(pending_[k].first)) + " = ?";
+    sql.append(statement_->ColumnName(static_cast<int>(pending_[k].first))).append(" = ?");
   }
-  std::vector<std::size_t> key_index;
+  std::vector<std::size_t>& key_index = update_keys_;
+  key_index.clear();
   for (std::size_t k = 0; k < key.size(); ++k) {
     sql += k ? " AND " : " WHERE ";
-    sql += key[k] + " = ?";
+    sql.append(key[k]).append(" = ?");
     key_index.push_back(IndexOf(key[k]));
   }
   // Refused as a bound parameter's text is (Command::Bind).
