@@ -237,8 +237,7 @@ struct ColumnInfo {
   using Copier = void (*)(Object&, const Recordset&, const tables::Column&);
 
   constexpr ColumnInfo(std::string_view property_, const tables::Column* declaration_, ValueKind kind_,
-                       Access access_, Getter get_, Setter set, Putter put_ = nullptr,
-                       Copier copy = nullptr)
+                       Access access_, Getter get_, Setter set, Putter put_ = nullptr, Copier copy = nullptr)
       : property(property_),
         column(declaration_ ? declaration_->name : std::string_view()),
         kind(kind_),

@@ -271,7 +271,8 @@ TEST_F(PostgresBackendTest, ValuesKeepTheirTypes) {
   insert->Execute();
 
   auto st = db_->Prepare(
-      "select i2, f, n, flag, t, 2147483647::int8, 2147483648::int8, true, 'x'::char(3), ''::text from v", false);
+      "select i2, f, n, flag, t, 2147483647::int8, 2147483648::int8, true, 'x'::char(3), ''::text from v",
+      false);
   ASSERT_TRUE(st->Execute());
   EXPECT_EQ(st->Column(0), Variant(std::int32_t{-7}));
   EXPECT_EQ(st->Column(1), Variant(0.1 + 0.2));  // exact, not 0.3
