@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -292,13 +293,15 @@ struct PropertyEntry {
       if (column.kind != ValueKind::Text) return false;
       out.AssignText(field);
       return true;
-    } else if constexpr (std::is_same_v<F, double>) {
-      if (column.kind == ValueKind::Text || column.kind == ValueKind::Date) return false;
-      out.AssignNumber(field);
-      return true;
     } else if constexpr (std::is_arithmetic_v<F>) {
       if (column.kind == ValueKind::Text || column.kind == ValueKind::Date) return false;
-      out.AssignNumber(Variant(field).ToDouble());
+      if constexpr (std::is_same_v<F, double>) {
+        // What is no number at all raises where the general way raises it.
+        if (!std::isfinite(field)) return false;
+        out.AssignNumber(field);
+      } else {
+        out.AssignNumber(Variant(field).ToDouble());  // True is -1
+      }
       return true;
     } else {
       return false;

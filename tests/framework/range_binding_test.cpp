@@ -115,6 +115,10 @@ TEST_P(RangeBindingTest, AMovementOutsideTheRangesIsRefusedWithItsRecordAndNotSt
     EXPECT_EQ(e.Description(), "Overflow");
     EXPECT_NE(e.Source().find("InsertNewHistory of Class Module clsSTHistory"), std::string::npos)
         << e.Source();
+    // Refused as the value is set, before anything runs.
+    EXPECT_NE(e.Source().find("Line No.: 20 Line No.: 20"), std::string::npos) << e.Source();
+    EXPECT_NE(e.Source().find("SetInsertColumns of Class Module clsSTHistory"), std::string::npos)
+        << e.Source();
 
     h.movement_quantity = 1.0;
     h.dated = Written(kLastDay + 1);  // past 9999-12-31: its date key would not fit six digits either
