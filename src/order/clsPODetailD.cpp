@@ -129,7 +129,7 @@ void clsPODetailD::InsertRow() {
         p.value = Variant(order::LineKey(order_line_no()));
       else if (c.kind == ValueKind::Date)
         p.value = Conn().DateValue(c.get(*this).ToDate());
-      else
+      else if (c.put == nullptr || !c.put(*this, *c.declaration, p.value))
         p.value = c.get(*this);
     }
     line = 30;
