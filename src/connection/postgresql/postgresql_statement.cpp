@@ -193,9 +193,16 @@ void PostgresStatement::Bind(int index, const Variant& value) {
 // as text here all the same, a double (the common number) straight away.
 void PostgresStatement::BindInPlace(int index, const Variant& value) {
   const std::size_t i = Slot(index);
-  if (const std::string* text = value.AsText()) {
+  if (const std::string* text = value.AsText())
     pointers_[i] = text->c_str();
-  } else if (value.AsDouble() != nullptr) {
+  else
+    BindWritten(i, value);
+}
+
+// Apart from the text bound in place, so that binding text saves no
+// registers for the conversions.
+void PostgresStatement::BindWritten(std::size_t i, const Variant& value) {
+  if (value.AsDouble() != nullptr) {
     // ToDouble refuses what is no number at all (infinities, NaN).
     DoubleText(value.ToDouble(), values_[i]);
     pointers_[i] = values_[i].c_str();
