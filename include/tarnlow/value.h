@@ -131,7 +131,6 @@ class TARNLOW_API Variant {
 
   // Direct access where the held type is known.
   const std::string* AsText() const { return std::get_if<std::string>(&v_); }
-  const double* AsDouble() const { return std::get_if<double>(&v_); }
   // Makes this a String holding `text`, in the storage of the text it
   // already holds where that is large enough: values refilled over and
   // over (parameters, fetched cells) then cost no allocation.

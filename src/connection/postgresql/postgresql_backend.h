@@ -101,8 +101,6 @@ class PostgresStatement final : public Statement {
   void CheckColumn(int index) const;
   // The slot of a 1-based placeholder; raises for one the text lacks.
   std::size_t Slot(int index) const;
-  // Writes a value other than text as text into the placeholder's buffer.
-  void BindWritten(std::size_t slot, const Variant& value);
   // The current row's cell as the server sent it; null when it is null.
   const char* CellText(int index, int& length) const;
 

@@ -190,25 +190,11 @@ void PostgresStatement::Bind(int index, const Variant& value) {
 }
 
 // Text is sent from the caller's own storage; every other value is written
-// as text here all the same, a double (the common number) straight away.
+// as text here all the same.
 void PostgresStatement::BindInPlace(int index, const Variant& value) {
-  const std::size_t i = Slot(index);
-  if (const std::string* text = value.AsText())
-    pointers_[i] = text->c_str();
-  else
-    BindWritten(i, value);
-}
-
-// Apart from the text bound in place, so that binding text saves no
-// registers for the conversions.
-void PostgresStatement::BindWritten(std::size_t i, const Variant& value) {
-  if (value.AsDouble() != nullptr) {
-    // ToDouble refuses what is no number at all (infinities, NaN).
-    DoubleText(value.ToDouble(), values_[i]);
-    pointers_[i] = values_[i].c_str();
-  } else {
-    pointers_[i] = ParameterText(value, values_[i], dates_[i]) ? values_[i].c_str() : nullptr;
-  }
+  const std::string* text = value.AsText();
+  if (text == nullptr) return Bind(index, value);
+  pointers_[Slot(index)] = text->c_str();
 }
 
 bool PostgresStatement::Execute() {
@@ -234,9 +220,8 @@ bool PostgresStatement::Next() {
   return row_ < rows_;
 }
 
-// A literal statement run again mostly gives the columns it gave before.
 void PostgresStatement::TakeColumns(const PGresult* res) const {
-  if (!layout_ || !layout_->Matches(res)) layout_ = session_->Layout(res);
+  layout_ = session_->Layout(res);
   values_read_.resize(layout_->types.size());
   columns_known_ = true;
 }
