@@ -165,6 +165,10 @@ class TARNLOW_API Command {
  public:
   Command();
   ~Command();
+  // Parameters may be tied to the text of the object that owns the command
+  // (below), which a copy would not belong to.
+  Command(const Command&) = delete;
+  Command& operator=(const Command&) = delete;
 
   void CommandText(std::string sql);
   const std::string& CommandText() const { return sql_; }
@@ -181,7 +185,7 @@ class TARNLOW_API Command {
 
   void Append(Parameter parameter);
   void ClearParameters();
-  std::span<Parameter> Parameters() { return parameters_; }
+  std::span<Parameter> Parameters();
   // The parameter of that name, letter case ignored; raises "Item cannot be
   // found in the collection..." when there is none. Values are set in the
   // same order run after run, so the k-th lookup since the last run first
@@ -189,8 +193,12 @@ class TARNLOW_API Command {
   Parameter& operator[](std::string_view name) {
     const std::size_t k = lookups_++;
     if (k < found_.size()) {
-      Parameter& p = parameters_[found_[k].index];
-      if (p.name == name) return p;
+      const std::size_t i = found_[k].index;
+      Parameter& p = parameters_[i];
+      if (p.name == name) {
+        Reach(i);
+        return p;
+      }
     }
     return Find(name, k);
   }
@@ -206,7 +214,8 @@ class TARNLOW_API Command {
 
  private:
   void Compile();
-  void Bind();
+  void CompileAndBind();
+  std::size_t FindIndex(std::string_view name, std::size_t k);
   Parameter& Find(std::string_view name, std::size_t k);
   std::string StatementText() const;
   // The parameter named after a declared column. Once a lookup has found
@@ -214,11 +223,68 @@ class TARNLOW_API Command {
   // declaration, which lives as long as the program, without comparing
   // names. Class code never renames a parameter.
   Parameter& Declared(const tables::Column& column) {
+    const std::size_t i = DeclaredIndex(column);
+    Reach(i);
+    return parameters_[i];
+  }
+  std::size_t DeclaredIndex(const tables::Column& column) {
     const std::size_t k = lookups_++;
-    if (k < found_.size() && found_[k].column == &column) return parameters_[found_[k].index];
+    if (k < found_.size() && found_[k].column == &column) return found_[k].index;
     return FindDeclared(column, k);
   }
-  Parameter& FindDeclared(const tables::Column& column, std::size_t k);
+  std::size_t FindDeclared(const tables::Column& column, std::size_t k);
+
+  // ---- values set by class code ----
+  // Class code sets every parameter before each run, most of them from the
+  // properties of the object that owns the command, and two things spare
+  // the copies in between:
+  // - A parameter set from a text property is tied to it: the run reads the
+  //   text where the property keeps it. The parameter's own value is written
+  //   from the property only when something else reaches the parameter (a
+  //   lookup by name, the list of parameters, Declared), which unties it.
+  //   The property belongs to the object the command belongs to, so it is
+  //   there as long as the tie.
+  // - In a pass, each value is bound to the compiled statement as soon as it
+  //   is set; the run that follows binds nothing again when the pass bound
+  //   every parameter and nothing reached a parameter or the statement
+  //   since. Only a prepared statement compiled already is bound so, so that
+  //   a failure to compile still comes from the run.
+  const std::string* TiedText(std::size_t i) const { return i < tied_.size() ? tied_[i] : nullptr; }
+  void Tie(std::size_t i, const std::string& text) {
+    if (tied_.size() != parameters_.size()) tied_.resize(parameters_.size());
+    tied_[i] = &text;
+  }
+  // For a value about to be written whole: the tie goes without a copy.
+  Parameter& Untied(std::size_t i) {
+    if (i < tied_.size()) tied_[i] = nullptr;
+    return parameters_[i];
+  }
+  // Any other way to a parameter: its value is made whole first, and a
+  // pass or a binding made in one no longer counts.
+  void Reach(std::size_t i) {
+    bound_ = false;
+    pass_open_ = false;
+    if (TiedText(i) != nullptr) Untie(i);
+  }
+  void Untie(std::size_t i);
+  // The statement to bind into in a pass that has begun and still counts;
+  // null otherwise, and the run binds as usual.
+  CompiledStatement* BeginPass();
+  CompiledStatement* PassStatement() const { return pass_open_ ? statement_.get() : nullptr; }
+  // 1 the first time the pass binds parameter i, 0 after.
+  std::size_t Stamp(std::size_t i) {
+    if (stamps_[i] == pass_) return 0;
+    stamps_[i] = pass_;
+    return 1;
+  }
+  void EndPass(std::size_t bound) {
+    bound_ = pass_open_ && bound == parameters_.size();
+    pass_open_ = false;
+  }
+  void Forget() {
+    bound_ = false;
+    pass_open_ = false;
+  }
   // The command's own row set after the run, valid until the next run.
   // Class reads use it in place, so that a read costs no reference counting.
   // In place, the row is read from the database where it lies: the caller
@@ -247,6 +313,14 @@ class TARNLOW_API Command {
   std::vector<Found> found_;
   std::size_t lookups_ = 0;
   bool unique_names_ = true;
+  std::vector<const std::string*> tied_;  // per parameter once one is tied; empty before
+  std::vector<std::uint32_t> stamps_;     // per parameter: the last pass that bound it
+  std::uint32_t pass_ = 0;
+  // The object whose statement holder the command is, which outlives a tie
+  // to its properties; only ever compared.
+  const void* owner_ = nullptr;
+  bool pass_open_ = false;
+  bool bound_ = false;  // the pass before the next run bound every parameter
 };
 
 class TARNLOW_API StatementHolder {

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "tarnlow/error.h"
@@ -236,9 +237,11 @@ struct ColumnInfo {
   using Setter = void (*)(Object&, const Variant&);
   using Putter = bool (*)(const Object&, const tables::Column&, Variant&);
   using Copier = void (*)(Object&, const Recordset&, const tables::Column&);
+  using TextField = const std::string& (*)(const Object&);
 
   constexpr ColumnInfo(std::string_view property_, const tables::Column* declaration_, ValueKind kind_,
-                       Access access_, Getter get_, Setter set, Putter put_ = nullptr, Copier copy = nullptr)
+                       Access access_, Getter get_, Setter set, Putter put_ = nullptr, Copier copy = nullptr,
+                       TextField text_ = nullptr)
       : property(property_),
         column(declaration_ ? declaration_->name : std::string_view()),
         kind(kind_),
@@ -247,6 +250,7 @@ struct ColumnInfo {
         declaration(declaration_),
         get(get_),
         put(put_),
+        text(text_),
         set_(set),
         copy_(copy) {}
 
@@ -263,6 +267,9 @@ struct ColumnInfo {
   // goes through the property's Variant. Null for passed and trimmed
   // properties.
   Putter put;
+  // The string a text property keeps its value in, where a statement may
+  // read it; null for any other property, and for a passed or trimmed one.
+  TextField text;
 
  private:
   // Stores a value as a property assignment does, whatever the property's
@@ -307,11 +314,15 @@ struct PropertyEntry {
       return false;
     }
   }
+  static const std::string& Text(const Object& o) { return Object::Field(static_cast<const C&>(o).*M); }
   // A keyword's trailing underscore is no part of the property's name
   // (`operator_` is the property "operator").
   static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
                                     Access access) {
-    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Put, &Copy);
+    using F = std::remove_cvref_t<decltype(Object::Field(std::declval<const C&>().*M))>;
+    ColumnInfo::TextField text = nullptr;
+    if constexpr (std::is_same_v<F, std::string>) text = &Text;
+    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Put, &Copy, text);
   }
 };
 // A passed property is assigned through the property itself, so that the

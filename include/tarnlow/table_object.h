@@ -53,7 +53,7 @@ class TARNLOW_API TableObject : public Object {
   TableObject() = default;
 
   // The holders that receive the connection when it is set.
-  void UseHolders(std::initializer_list<StatementHolder*> holders) { holders_ = holders; }
+  void UseHolders(std::initializer_list<StatementHolder*> holders);
   // Called after a new connection is stored.
   virtual void ConnectionChanged() {}
   // The connection as it was stored, without the check: what an owner hands
@@ -86,6 +86,37 @@ class TARNLOW_API TableObject : public Object {
   // Entries that are no column of the table are passed over.
   void SetParameters(Command& command, std::span<const ColumnInfo> columns);
   void SetParameter(Command& command, const ColumnInfo& column);
+  // Sets every parameter of a statement, one by one, and binds each to the
+  // compiled statement as it is set, so that the run that follows binds
+  // nothing again (Command's pass). A text property is read where it lies
+  // when the command is one of the object's own. Anything else that reaches
+  // the parameters before the run makes it bind them all as usual.
+  class ParameterPass {
+   public:
+    // Without `bind`, values are only set, and the run binds them all.
+    ParameterPass(TableObject& object, Command& command, bool bind = true);
+    ~ParameterPass() { command_.EndPass(bound_); }
+    ParameterPass(const ParameterPass&) = delete;
+    ParameterPass& operator=(const ParameterPass&) = delete;
+    // The property of an entry, as SetParameter sets it.
+    void Put(const ColumnInfo& c);
+    // The same, except that a property the entry's put does not write goes
+    // as the value it is, unconverted.
+    void PutAsIs(const ColumnInfo& c);
+    // A value of the class's own making, as it is.
+    void Set(const tables::Column& column, Variant value);
+
+   private:
+    friend class TableObject;
+    void Write(const ColumnInfo& c, bool as_is);
+    void Bind(std::size_t i);
+
+    TableObject& object_;
+    Command& command_;
+    bool own_;  // the command is one of the object's, so its properties outlive a tie
+    bool connected_ = false;
+    std::size_t bound_ = 0;
+  };
   template <ColumnProperty P>
   void SetParameter(Command& command, const P& property) {
     if constexpr (std::is_same_v<typename P::value_type, std::string>)
@@ -175,7 +206,7 @@ class TARNLOW_API TableObject : public Object {
   static bool TryInsert(Command& insert);
   void BindColumn(Command& command, const tables::Column& column, const Variant& value);
   void BindColumn(Parameter& parameter, const tables::Column& column, const Variant& value);
-  void Put(Command& command, const ColumnInfo& column, bool& connected);
+  bool Owns(const Command& command) const { return command.owner_ == this; }
   void BindText(Command& command, const tables::Column& column, const std::string& text);
   template <class P>
   static void StoreField(P& property, const Recordset& rs) {

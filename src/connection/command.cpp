@@ -1,5 +1,6 @@
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "connection/backend.h"
@@ -33,6 +34,7 @@ void Command::CommandText(std::string sql) {
   if (sql == sql_) return;
   sql_ = std::move(sql);
   statement_.reset();
+  Forget();
 }
 
 void Command::CommandType(int type) {
@@ -40,20 +42,25 @@ void Command::CommandType(int type) {
   if (type == command_type_) return;
   command_type_ = type;
   statement_.reset();
+  Forget();
 }
 
 void Command::Prepared(bool prepared) {
   prepared_ = prepared;
   if (!prepared_) statement_.reset();
+  Forget();
 }
 
 void Command::ActiveConnection(std::shared_ptr<Connection> connection) {
   if (connection == connection_) return;
   connection_ = std::move(connection);
   statement_.reset();
+  Forget();
 }
 
 void Command::Append(Parameter parameter) {
+  Forget();
+  if (!tied_.empty()) tied_.push_back(nullptr);
   for (const Parameter& p : parameters_)
     if (Named(p, parameter.name)) {
       unique_names_ = false;
@@ -63,7 +70,10 @@ void Command::Append(Parameter parameter) {
 }
 
 void Command::ClearParameters() {
+  Forget();
   parameters_.clear();
+  tied_.clear();
+  stamps_.clear();
   found_.clear();
   lookups_ = 0;
   next_ = 0;
@@ -74,7 +84,7 @@ void Command::ClearParameters() {
 // found last, since values are mostly set in declared order; it goes round
 // once, so any order still finds the name. Where two parameters share a
 // name the first one is meant, and the search starts at the beginning.
-Parameter& Command::Find(std::string_view name, std::size_t k) {
+std::size_t Command::FindIndex(std::string_view name, std::size_t k) {
   const std::size_t n = parameters_.size();
   if (!unique_names_) next_ = 0;
   for (std::size_t j = 0; j < n; ++j) {
@@ -82,22 +92,54 @@ Parameter& Command::Find(std::string_view name, std::size_t k) {
     if (i >= n) i -= n;
     if (Named(parameters_[i], name)) {
       next_ = i + 1 < n ? i + 1 : 0;
-      if (!unique_names_) return parameters_[i];
-      const Found found{static_cast<std::uint32_t>(i), nullptr};
-      if (k < found_.size())
-        found_[k] = found;
-      else if (k == found_.size() && k < kRemembered)
-        found_.push_back(found);
-      return parameters_[i];
+      if (unique_names_) {
+        const Found found{static_cast<std::uint32_t>(i), nullptr};
+        if (k < found_.size())
+          found_[k] = found;
+        else if (k == found_.size() && k < kRemembered)
+          found_.push_back(found);
+      }
+      return i;
     }
   }
   RaiseRuntime(err::ItemNotFound);
 }
 
-Parameter& Command::FindDeclared(const tables::Column& column, std::size_t k) {
-  Parameter& p = Find(column.name, k);
-  if (k < found_.size() && &parameters_[found_[k].index] == &p) found_[k].column = &column;
-  return p;
+Parameter& Command::Find(std::string_view name, std::size_t k) {
+  const std::size_t i = FindIndex(name, k);
+  Reach(i);
+  return parameters_[i];
+}
+
+std::size_t Command::FindDeclared(const tables::Column& column, std::size_t k) {
+  const std::size_t i = FindIndex(column.name, k);
+  if (k < found_.size() && found_[k].index == i) found_[k].column = &column;
+  return i;
+}
+
+std::span<Parameter> Command::Parameters() {
+  Forget();
+  for (std::size_t i = 0; i < tied_.size(); ++i)
+    if (tied_[i] != nullptr) Untie(i);
+  return parameters_;
+}
+
+void Command::Untie(std::size_t i) {
+  parameters_[i].value.AssignText(*tied_[i]);
+  tied_[i] = nullptr;
+}
+
+CompiledStatement* Command::BeginPass() {
+  bound_ = false;
+  pass_open_ = prepared_ && statement_ && connection_ && connection_->IsOpen() && unique_names_ &&
+               placeholders_ == static_cast<int>(parameters_.size());
+  if (!pass_open_) return nullptr;
+  if (stamps_.size() != parameters_.size()) stamps_.assign(parameters_.size(), 0);
+  if (++pass_ == 0) {
+    std::fill(stamps_.begin(), stamps_.end(), 0);
+    pass_ = 1;
+  }
+  return statement_.get();
 }
 
 std::string Command::StatementText() const {
@@ -110,22 +152,38 @@ void Command::Compile() {
   tarnlow::DatabaseConnection& db = connection_->DatabaseConnection();
   if (prepared_ && statement_) return;
   statement_ = prepared_ ? db.Prepare(StatementText()) : db.PrepareLiteral(StatementText());
+  Forget();
+  // Kept ready for the passes that bind into the statement from now on.
+  stamps_.assign(parameters_.size(), 0);
   placeholders_ = statement_->ParameterCount();
 }
 
-void Command::Bind() {
+// A pass that bound every parameter counts for one run only: a run that
+// fails leaves the next attempt to bind anew.
+void Command::CompileAndBind() {
+  const bool bound = bound_;
+  bound_ = false;
+  pass_open_ = false;
+  const CompiledStatement* before = statement_.get();
+  Compile();
   lookups_ = 0;
+  if (bound && statement_.get() == before) return;
   CompiledStatement& statement = *statement_;
   const int count = static_cast<int>(parameters_.size());
   const Parameter* p = parameters_.data();
   for (int i = 1; i <= count; ++i, ++p) {
+    const std::string* tied = TiedText(static_cast<std::size_t>(i - 1));
     // Bound text goes to the database with its length, so a NUL would be
     // stored whole, yet read back cut short by anything that reads it as a
     // C string.
-    if (const std::string* text = p->value.AsText(); text && sqltext::HoldsNul(*text))
+    if (const std::string* text = tied ? tied : p->value.AsText(); text && sqltext::HoldsNul(*text))
       sqltext::RaiseNul("The value of parameter \"" + p->name + "\"", StatementText());
-    // The parameters stay as they are until the run that follows.
-    statement.BindInPlace(i, p->value);
+    // The parameters and tied texts stay as they are until the run that
+    // follows.
+    if (tied)
+      statement.BindTextInPlace(i, *tied);
+    else
+      statement.BindInPlace(i, p->value);
   }
   // A placeholder without a parameter is null, rather than what an earlier
   // run left there, which may be a value that is gone.
@@ -143,8 +201,7 @@ std::shared_ptr<Recordset> Command::ExecuteForFirstRow() {
 }
 
 Recordset& Command::Run(Rows rows) {
-  Compile();
-  Bind();
+  CompileAndBind();
   // Running the statement again ends the rows of its previous row set: that
   // row set is closed here, so that letting go of it later cannot reset the
   // statement under the new one.
@@ -165,8 +222,7 @@ Recordset& Command::Run(Rows rows) {
 }
 
 std::int64_t Command::ExecuteNoRows() {
-  Compile();
-  Bind();
+  CompileAndBind();
   ++connection_->DatabaseConnection().MutableStatistics().executions;
   statement_->Execute();
   const std::int64_t rows = statement_->RowsAffected();

@@ -1,5 +1,7 @@
 #include "tarnlow/table_object.h"
 
+#include "connection/backend.h"
+#include "connection/sql_text.h"
 #include "tarnlow/modules.h"
 
 namespace tarnlow {
@@ -83,28 +85,91 @@ void TableObject::BindColumn(Parameter& p, const tables::Column& c, const Varian
   }
 }
 
-// Text checks the connection as BindText does, once for all the columns:
-// nothing between two of them can close it. Inline, so that the loop over a
-// statement's columns makes no call besides the property's own.
-inline void TableObject::Put(Command& command, const ColumnInfo& c, bool& connected) {
-  const tables::Column& column = *c.declaration;
-  Parameter& p = command.Declared(column);
-  if (column.kind == ValueKind::Text && !connected) {
-    Conn();
-    connected = true;
+void TableObject::UseHolders(std::initializer_list<StatementHolder*> holders) {
+  holders_ = holders;
+  for (StatementHolder* h : holders_) h->Command().owner_ = this;
+}
+
+TableObject::ParameterPass::ParameterPass(TableObject& object, Command& command, bool bind)
+    : object_(object), command_(command), own_(object.Owns(command)) {
+  if (bind)
+    command_.BeginPass();
+  else
+    command_.Forget();
+}
+
+// Inline, so that the loop over a statement's columns makes no call but
+// the property's own and the statement's binding.
+[[gnu::always_inline]] inline void TableObject::ParameterPass::Bind(std::size_t i) {
+  CompiledStatement* statement = command_.PassStatement();
+  if (statement == nullptr) return;
+  const Variant& value = command_.parameters_[i].value;
+  const int index = static_cast<int>(i) + 1;
+  if (const std::string* text = value.AsText()) {
+    // A NUL is refused by the run, as ever.
+    if (sqltext::HoldsNul(*text)) return;
+    statement->BindTextInPlace(index, *text);
+  } else if (value.Type() == VarType::Double) {
+    statement->BindNumber(index, value.ToDouble());
+  } else {
+    statement->BindInPlace(index, value);
   }
-  if (c.put == nullptr || !c.put(*this, column, p.value)) BindColumn(p, column, c.get(*this));
+  bound_ += command_.Stamp(i);
+}
+
+// Text checks the connection as BindText does, once for all the columns:
+// nothing between two of them can close it.
+[[gnu::always_inline]] inline void TableObject::ParameterPass::Write(const ColumnInfo& c, bool as_is) {
+  const tables::Column& column = *c.declaration;
+  const std::size_t i = command_.DeclaredIndex(column);
+  if (column.kind == ValueKind::Text) {
+    if (!connected_) {
+      object_.Conn();
+      connected_ = true;
+    }
+    if (own_ && c.text != nullptr) {
+      const std::string& text = c.text(object_);
+      command_.Tie(i, text);
+      CompiledStatement* statement = command_.PassStatement();
+      if (statement && !sqltext::HoldsNul(text)) {
+        statement->BindTextInPlace(static_cast<int>(i) + 1, text);
+        bound_ += command_.Stamp(i);
+      }
+      return;
+    }
+  }
+  Parameter& p = command_.Untied(i);
+  if (c.put == nullptr || !c.put(object_, column, p.value)) {
+    if (as_is)
+      p.value = c.get(object_);
+    else
+      object_.BindColumn(p, column, c.get(object_));
+  }
+  Bind(i);
+}
+
+void TableObject::ParameterPass::Put(const ColumnInfo& c) {
+  Write(c, false);
+}
+
+void TableObject::ParameterPass::PutAsIs(const ColumnInfo& c) {
+  Write(c, true);
+}
+
+void TableObject::ParameterPass::Set(const tables::Column& column, Variant value) {
+  const std::size_t i = command_.DeclaredIndex(column);
+  command_.Untied(i).value = std::move(value);
+  Bind(i);
 }
 
 void TableObject::SetParameter(Command& command, const ColumnInfo& c) {
-  bool connected = false;
-  Put(command, c, connected);
+  ParameterPass(*this, command, false).Put(c);
 }
 
 void TableObject::SetParameters(Command& command, std::span<const ColumnInfo> columns) {
-  bool connected = false;
+  ParameterPass pass(*this, command);
   for (const ColumnInfo& c : columns)
-    if (c.declaration) Put(command, c, connected);
+    if (c.declaration) pass.Write(c, false);
 }
 
 std::string TableObject::ColumnList(std::span<const ColumnInfo> columns) {

@@ -118,19 +118,16 @@ void clsPODetailD::InsertRow() {
     }
     line = 20;
     Command& command = insert_.Command();
-    // The parameters were declared one per column in this order: each is
-    // reached by its position, not by a search of seventy-odd names.
-    const std::span<Parameter> parameters = command.Parameters();
-    const std::span<const ColumnInfo> columns = LineColumns();
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      const ColumnInfo& c = columns[i];
-      Parameter& p = parameters.size() == columns.size() ? parameters[i] : command[c.column];
-      if (c.declaration == &tables::OrderLineTable::order_line_no)
-        p.value = Variant(order::LineKey(order_line_no()));
-      else if (c.kind == ValueKind::Date)
-        p.value = Conn().DateValue(c.get(*this).ToDate());
-      else if (c.put == nullptr || !c.put(*this, *c.declaration, p.value))
-        p.value = c.get(*this);
+    {
+      ParameterPass pass(*this, command);
+      for (const ColumnInfo& c : LineColumns()) {
+        if (c.declaration == &tables::OrderLineTable::order_line_no)
+          pass.Set(*c.declaration, Variant(order::LineKey(order_line_no())));
+        else if (c.kind == ValueKind::Date)
+          pass.Set(*c.declaration, Conn().DateValue(c.get(*this).ToDate()));
+        else
+          pass.PutAsIs(c);
+      }
     }
     line = 30;
     command.ExecuteNoRows();

@@ -28,15 +28,17 @@ void clsSTNLMov::PrepareInsertStatement() {
 
 void clsSTNLMov::InsertRow() {
   PrepareInsertStatement();
-  Command& command = insert_.Command();
-  if (KindTwo()) command[tables::NominalMovementTable::unique_no.name].value = Variant(FreshUniqueNumber());
-  for (const ColumnInfo& c : Columns()) {
-    // The movement date goes to the database as the date it is, not through
-    // the connection's conversion.
-    if (c.kind == ValueKind::Date)
-      ParameterOf(command, *c.declaration).value = c.get(*this);
-    else
-      SetParameter(command, c);
+  {
+    ParameterPass pass(*this, insert_.Command());
+    if (KindTwo()) pass.Set(tables::NominalMovementTable::unique_no, Variant(FreshUniqueNumber()));
+    for (const ColumnInfo& c : Columns()) {
+      // The movement date goes to the database as the date it is, not
+      // through the connection's conversion.
+      if (c.kind == ValueKind::Date)
+        pass.Set(*c.declaration, c.get(*this));
+      else
+        pass.Put(c);
+    }
   }
   // The user hears of a failure either way; the answer does not matter.
   InsertWithUniqueNumber(insert_, "Error inserting stock movement.   Press OK to try again", false,

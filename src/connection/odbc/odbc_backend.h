@@ -141,6 +141,7 @@ class OdbcStatement final : public Statement {
 
   int ParameterCount() const override { return static_cast<int>(params_.size()); }
   void Bind(int index, const Variant& value) override;
+  void BindTextInPlace(int index, const std::string& text) override;
   bool Execute() override;
   bool Next() override;
   int ColumnCount() const override;
@@ -170,6 +171,7 @@ class OdbcStatement final : public Statement {
     SQLINTEGER whole = 0;
     SQL_TIMESTAMP_STRUCT stamp{};
   };
+  static void BindText(Param& p, const std::string& text);
   enum class Kind : std::uint8_t { Text, Whole, Big, Real, Date, Bit, Binary };
   struct ColumnInfo {
     std::string name;

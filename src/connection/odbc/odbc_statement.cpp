@@ -128,6 +128,22 @@ void OdbcStatement::Fail() const {
   Raise(SQL_HANDLE_STMT, stmt_.get(), session_->Dbc(), sql_);
 }
 
+// The driver reads a copy widened to UTF-16 all the same.
+void OdbcStatement::BindTextInPlace(int index, const std::string& text) {
+  if (index < 1 || index > ParameterCount()) RaiseRuntime(err::SubscriptOutOfRange);
+  BindText(params_[static_cast<std::size_t>(index - 1)], text);
+}
+
+void OdbcStatement::BindText(Param& p, const std::string& text) {
+  WidenInto(text, p.spare);
+  p.text.assign(p.spare);
+  p.c_type = SQL_C_WCHAR;
+  p.sql_type = SQL_VARCHAR;
+  p.size = std::max<SQLULEN>(p.text.size(), 1);
+  p.digits = 0;
+  p.indicator = static_cast<SQLLEN>(p.text.size() * sizeof(SQLWCHAR));
+}
+
 void OdbcStatement::Bind(int index, const Variant& value) {
   if (index < 1 || index > ParameterCount()) RaiseRuntime(err::SubscriptOutOfRange);
   Param& p = params_[static_cast<std::size_t>(index - 1)];
@@ -138,15 +154,7 @@ void OdbcStatement::Bind(int index, const Variant& value) {
       // parameter when it first ran sees no change.
       p.indicator = SQL_NULL_DATA;
       return;
-    case VarType::String:
-      WidenInto(*value.AsText(), p.spare);
-      p.text.assign(p.spare);
-      p.c_type = SQL_C_WCHAR;
-      p.sql_type = SQL_VARCHAR;
-      p.size = std::max<SQLULEN>(p.text.size(), 1);
-      p.digits = 0;
-      p.indicator = static_cast<SQLLEN>(p.text.size() * sizeof(SQLWCHAR));
-      return;
+    case VarType::String: return BindText(p, *value.AsText());
     case VarType::Double:
       p.number = value.ToDouble();
       p.c_type = SQL_C_DOUBLE;

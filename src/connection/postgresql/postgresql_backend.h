@@ -72,6 +72,19 @@ class Session {
   std::vector<std::shared_ptr<const ColumnLayout>> layouts_;  // the latest first
 };
 
+// The text a number is sent in: the shortest that reads back as the same
+// double, except that a whole number is written out in digits, since the
+// server reads "1e+05" into a float or numeric column but refuses it for an
+// integer one. Beyond 2^63 no integer column could hold it anyway.
+class NumberText {
+ public:
+  // NUL-terminated, valid until the next call.
+  const char* Of(double d);
+
+ private:
+  char text_[32];  // the longest shortest double is 24 characters
+};
+
 class PostgresStatement final : public Statement {
  public:
   // `sql` is the text as the caller wrote it ("?" placeholders, escapes).
@@ -84,6 +97,8 @@ class PostgresStatement final : public Statement {
   int ParameterCount() const override { return parameter_count_; }
   void Bind(int index, const Variant& value) override;
   void BindInPlace(int index, const Variant& value) override;
+  void BindTextInPlace(int index, const std::string& text) override { pointers_[Slot(index)] = text.c_str(); }
+  void BindNumber(int index, double number) override;
   bool Execute() override;
   bool Next() override;
   int ColumnCount() const override;
@@ -110,9 +125,10 @@ class PostgresStatement final : public Statement {
   std::string text_;         // with $n placeholders
   std::string name_;         // server-side name; empty for a literal statement
   // Per placeholder: the text of the value last bound, refilled in place,
-  // and what is sent, which is that text, a caller's text bound in place,
-  // or null.
+  // or of the number last bound, and what is sent, which is one of those, a
+  // caller's text bound in place, or null.
   std::vector<std::string> values_;
+  std::vector<NumberText> numbers_;
   std::vector<const char*> pointers_;
   std::vector<DateText> dates_;  // per placeholder
 

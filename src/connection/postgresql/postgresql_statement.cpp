@@ -70,16 +70,17 @@ bool Converted(Oid type) {
 // whole number is written out in digits: the server reads "1e+05" into a
 // float or numeric column but refuses it for an integer one. Beyond 2^63
 // no integer column could hold it anyway.
-void DoubleText(double d, std::string& out) {
-  char buf[64];
-  constexpr double kWholeLimit = 9223372036854775808.0;  // 2^63
-  const auto r = d == std::trunc(d) && std::fabs(d) < kWholeLimit
-                     ? std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(d))
-                     : std::to_chars(buf, buf + sizeof buf, d);
-  out.assign(buf, r.ptr);
-}
-
 }  // namespace
+
+const char* NumberText::Of(double d) {
+  constexpr double kWholeLimit = 9223372036854775808.0;  // 2^63
+  char* const end = text_ + sizeof text_ - 1;
+  const auto r = d == std::trunc(d) && std::fabs(d) < kWholeLimit
+                     ? std::to_chars(text_, end, static_cast<std::int64_t>(d))
+                     : std::to_chars(text_, end, d);
+  *r.ptr = '\0';
+  return text_;
+}
 
 void CellValue(unsigned type_oid, const char* text, int length, Variant& out) {
   const std::string_view s(text, static_cast<std::size_t>(length));
@@ -136,7 +137,7 @@ bool ParameterText(const Variant& value, std::string& out, DateText& date) {
     case VarType::Empty:
     case VarType::Null: return false;
     case VarType::String: out.assign(*value.AsText()); return true;
-    case VarType::Double: DoubleText(value.ToDouble(), out); return true;
+    case VarType::Double: out.assign(NumberText().Of(value.ToDouble())); return true;
     case VarType::Integer:
     case VarType::Long: {
       const auto r = std::to_chars(buf, buf + sizeof buf, value.ToInt32());
@@ -160,6 +161,7 @@ PostgresStatement::PostgresStatement(std::shared_ptr<Session> session, std::stri
   values_.resize(static_cast<std::size_t>(parameter_count_));
   pointers_.resize(static_cast<std::size_t>(parameter_count_), nullptr);
   dates_.resize(static_cast<std::size_t>(parameter_count_));
+  numbers_.resize(static_cast<std::size_t>(parameter_count_));
   if (repeated) {
     std::string name = session_->NextStatementName();
     Checked(ResultHandle(PQprepare(session_->Conn(), name.c_str(), text_.c_str(), parameter_count_, nullptr)),
@@ -185,6 +187,7 @@ std::size_t PostgresStatement::Slot(int index) const {
 }
 
 void PostgresStatement::Bind(int index, const Variant& value) {
+  if (value.Type() == VarType::Double) return BindNumber(index, value.ToDouble());
   const std::size_t i = Slot(index);
   pointers_[i] = ParameterText(value, values_[i], dates_[i]) ? values_[i].c_str() : nullptr;
 }
@@ -195,6 +198,13 @@ void PostgresStatement::BindInPlace(int index, const Variant& value) {
   const std::string* text = value.AsText();
   if (text == nullptr) return Bind(index, value);
   pointers_[Slot(index)] = text->c_str();
+}
+
+void PostgresStatement::BindNumber(int index, double number) {
+  const std::size_t i = Slot(index);
+  // What is no number at all raises as any conversion of it does.
+  if (!std::isfinite(number)) number = Variant(number).ToDouble();
+  pointers_[i] = numbers_[i].Of(number);
 }
 
 bool PostgresStatement::Execute() {

@@ -53,6 +53,8 @@ class SqliteStatement final : public Statement {
   int ParameterCount() const override;
   void Bind(int index, const Variant& value) override;
   void BindInPlace(int index, const Variant& value) override;
+  void BindTextInPlace(int index, const std::string& text) override;
+  void BindNumber(int index, double number) override;
   bool Execute() override;
   bool ExecuteForFirstRow() override;
   bool ExecuteInPlace() override;

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <iterator>
 #include <limits>
 
@@ -117,9 +118,20 @@ int SqliteStatement::BindText(int index, const std::string& text) {
 void SqliteStatement::BindInPlace(int index, const Variant& value) {
   const std::string* text = value.AsText();
   if (text == nullptr) return Bind(index, value);
+  BindTextInPlace(index, *text);
+}
+
+void SqliteStatement::BindTextInPlace(int index, const std::string& text) {
   Unstep();
-  const int rc =
-      sqlite3_bind_text64(stmt_.get(), index, text->data(), text->size(), SQLITE_STATIC, SQLITE_UTF8);
+  const int rc = sqlite3_bind_text64(stmt_.get(), index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
+  if (rc != SQLITE_OK) Raise(db_, rc, sql_);
+}
+
+void SqliteStatement::BindNumber(int index, double number) {
+  // What is no number at all raises as Bind raises it.
+  if (!std::isfinite(number)) return Bind(index, Variant(number));
+  Unstep();
+  const int rc = sqlite3_bind_double(stmt_.get(), index, number);
   if (rc != SQLITE_OK) Raise(db_, rc, sql_);
 }
 
