@@ -267,9 +267,10 @@ class TARNLOW_API Command {
     if (TiedText(i) != nullptr) Untie(i);
   }
   void Untie(std::size_t i);
-  // The statement to bind into in a pass that has begun and still counts;
-  // null otherwise, and the run binds as usual.
-  CompiledStatement* BeginPass();
+  // A pass counts only on a statement compiled for the parameters as they
+  // are; PassStatement is the statement to bind into while it counts, null
+  // otherwise, and the run binds as usual.
+  void BeginPass();
   CompiledStatement* PassStatement() const { return pass_open_ ? statement_.get() : nullptr; }
   // 1 the first time the pass binds parameter i, 0 after.
   std::size_t Stamp(std::size_t i) {

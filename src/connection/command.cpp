@@ -129,17 +129,17 @@ void Command::Untie(std::size_t i) {
   tied_[i] = nullptr;
 }
 
-CompiledStatement* Command::BeginPass() {
+void Command::BeginPass() {
   bound_ = false;
-  pass_open_ = prepared_ && statement_ && connection_ && connection_->IsOpen() && unique_names_ &&
-               placeholders_ == static_cast<int>(parameters_.size());
-  if (!pass_open_) return nullptr;
-  if (stamps_.size() != parameters_.size()) stamps_.assign(parameters_.size(), 0);
+  const std::size_t n = parameters_.size();
+  pass_open_ = statement_ && prepared_ && unique_names_ && static_cast<std::size_t>(placeholders_) == n &&
+               connection_ && connection_->IsOpen();
+  if (!pass_open_) return;
+  if (stamps_.size() != n) stamps_.assign(n, 0);
   if (++pass_ == 0) {
     std::fill(stamps_.begin(), stamps_.end(), 0);
     pass_ = 1;
   }
-  return statement_.get();
 }
 
 std::string Command::StatementText() const {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -326,10 +327,16 @@ bool PostgresStatement::ColumnNumber(int index, double& out) const {
 // each command it knows.
 std::int64_t PostgresStatement::RowsAffected() const {
   if (!result_) return 0;
-  const std::string_view tag = PQcmdStatus(result_.get());
-  const std::size_t blank = tag.rfind(' ');
+  // The count is the tag's last word, digits after a blank.
+  const char* const tag = PQcmdStatus(result_.get());
+  const char* const end = tag + std::strlen(tag);
+  const char* digits = end;
+  while (digits != tag && digits[-1] >= '0' && digits[-1] <= '9') --digits;
+  // No count reaches 19 digits, which could overflow.
+  if (digits == end || digits == tag || digits[-1] != ' ' || end - digits > 18) return 0;
   std::int64_t n = 0;
-  return blank != std::string_view::npos && ParseWhole(tag.substr(blank + 1), n) ? n : 0;
+  for (; digits != end; ++digits) n = n * 10 + (*digits - '0');
+  return n;
 }
 
 void PostgresStatement::Reset() {
