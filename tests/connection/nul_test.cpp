@@ -108,6 +108,37 @@ TEST_P(NulTest, ABoundTextHoldingANulIsRefusedAndNothingIsWritten) {
                 "The value of parameter \"service\" holds a NUL character");
 }
 
+// Class writes set some values straight from the properties and bind them
+// as they go once the statement is prepared; a NUL is refused all the same,
+// by the run (line 30), on the first write and on those after it.
+TEST_P(NulTest, AClassWriteHoldingANulIsRefusedFirstAndLater) {
+  const auto expect_refused = [](const Error& e, const std::string& op, const std::string& parameter) {
+    EXPECT_EQ(e.Number(), err::NotAllowed);
+    EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowData\r\n" + op + " of Class Module clsPOSuppInf Line#:30");
+    EXPECT_EQ(e.Description(), "The value of parameter \"" + parameter + "\" holds a NUL character");
+  };
+  clsPOSuppInf info;
+  info.SageConnection(c_);
+  info.supplier = "ACME01";
+  info.warehouse = "01";
+  info.product = "P1";
+  info.description = "Bolt\0 M8"s;
+  expect_refused(test::CatchError([&] { info.InsertRow(); }), "InsertRow", "description");
+  info.description = "Bolt";
+  info.InsertRow();
+  for (int i = 0; i < 2; ++i) {
+    info.long_description = "Bolt, zinc\0 plated"s;
+    expect_refused(test::CatchError([&] { info.UpdateRow(); }), "UpdateRow", "long_description");
+  }
+  info.long_description = "Bolt, zinc plated";
+  info.UpdateRow();
+  const test::Rows rows =
+      test::Select(*c_, "select description, long_description from " + c_->TableCatalogue()->SupplierInfoTable());
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].ToText(), "Bolt");
+  EXPECT_EQ(rows[0][1].ToText(), "Bolt, zinc plated");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, NulTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
 
 }  // namespace
