@@ -154,7 +154,7 @@ void Command::Compile() {
   statement_ = prepared_ ? db.Prepare(StatementText()) : db.PrepareLiteral(StatementText());
   Forget();
   // Kept ready for the passes that bind into the statement from now on.
-  stamps_.assign(parameters_.size(), 0);
+  if (prepared_) stamps_.assign(parameters_.size(), 0);
   placeholders_ = statement_->ParameterCount();
 }
 

@@ -132,8 +132,8 @@ TEST_P(NulTest, AClassWriteHoldingANulIsRefusedFirstAndLater) {
   }
   info.long_description = "Bolt, zinc plated";
   info.UpdateRow();
-  const test::Rows rows =
-      test::Select(*c_, "select description, long_description from " + c_->TableCatalogue()->SupplierInfoTable());
+  const test::Rows rows = test::Select(
+      *c_, "select description, long_description from " + c_->TableCatalogue()->SupplierInfoTable());
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0].ToText(), "Bolt");
   EXPECT_EQ(rows[0][1].ToText(), "Bolt, zinc plated");

@@ -123,7 +123,8 @@ void SqliteStatement::BindInPlace(int index, const Variant& value) {
 
 void SqliteStatement::BindTextInPlace(int index, const std::string& text) {
   Unstep();
-  const int rc = sqlite3_bind_text64(stmt_.get(), index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
+  const int rc =
+      sqlite3_bind_text64(stmt_.get(), index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
   if (rc != SQLITE_OK) Raise(db_, rc, sql_);
 }
 
