@@ -110,6 +110,8 @@ class TARNLOW_API TableObject : public Object {
     friend class TableObject;
     void Write(const ColumnInfo& c, bool as_is);
     void Bind(std::size_t i);
+    template <class Binding>
+    void Bound(std::size_t i, Binding&& binding);
 
     TableObject& object_;
     Command& command_;

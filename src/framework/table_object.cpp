@@ -99,7 +99,19 @@ TableObject::ParameterPass::ParameterPass(TableObject& object, Command& command,
 }
 
 // Inline, so that the loop over a statement's columns makes no call but
-// the property's own and the statement's binding.
+// the property's own and the statement's binding. A value the database
+// refuses (a date out of its range) ends the pass and is left to the run,
+// which raises it at the run's line, as it always has.
+template <class Binding>
+[[gnu::always_inline]] inline void TableObject::ParameterPass::Bound(std::size_t i, Binding&& binding) {
+  try {
+    binding();
+    bound_ += command_.Stamp(i);
+  } catch (const Error&) {
+    command_.Forget();
+  }
+}
+
 [[gnu::always_inline]] inline void TableObject::ParameterPass::Bind(std::size_t i) {
   CompiledStatement* statement = command_.PassStatement();
   if (statement == nullptr) return;
@@ -107,14 +119,12 @@ TableObject::ParameterPass::ParameterPass(TableObject& object, Command& command,
   const int index = static_cast<int>(i) + 1;
   if (const std::string* text = value.AsText()) {
     // A NUL is refused by the run, as ever.
-    if (sqltext::HoldsNul(*text)) return;
-    statement->BindTextInPlace(index, *text);
+    if (!sqltext::HoldsNul(*text)) Bound(i, [&] { statement->BindTextInPlace(index, *text); });
   } else if (value.Type() == VarType::Double) {
-    statement->BindNumber(index, value.ToDouble());
+    Bound(i, [&] { statement->BindNumber(index, value.ToDouble()); });
   } else {
-    statement->BindInPlace(index, value);
+    Bound(i, [&] { statement->BindInPlace(index, value); });
   }
-  bound_ += command_.Stamp(i);
 }
 
 // Text checks the connection as BindText does, once for all the columns:
@@ -131,10 +141,8 @@ TableObject::ParameterPass::ParameterPass(TableObject& object, Command& command,
       const std::string& text = c.text(object_);
       command_.Tie(i, text);
       CompiledStatement* statement = command_.PassStatement();
-      if (statement && !sqltext::HoldsNul(text)) {
-        statement->BindTextInPlace(static_cast<int>(i) + 1, text);
-        bound_ += command_.Stamp(i);
-      }
+      if (statement && !sqltext::HoldsNul(text))
+        Bound(i, [&] { statement->BindTextInPlace(static_cast<int>(i) + 1, text); });
       return;
     }
   }
