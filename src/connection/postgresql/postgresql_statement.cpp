@@ -67,10 +67,6 @@ bool Converted(Oid type) {
   }
 }
 
-// The shortest text that reads back as the same double, except that a
-// whole number is written out in digits: the server reads "1e+05" into a
-// float or numeric column but refuses it for an integer one. Beyond 2^63
-// no integer column could hold it anyway.
 }  // namespace
 
 const char* NumberText::Of(double d) {
