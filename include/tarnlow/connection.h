@@ -262,8 +262,7 @@ class TARNLOW_API Command {
   // Any other way to a parameter: its value is made whole first, and a
   // pass or a binding made in one no longer counts.
   void Reach(std::size_t i) {
-    bound_ = false;
-    pass_open_ = false;
+    Forget();
     if (TiedText(i) != nullptr) Untie(i);
   }
   void Untie(std::size_t i);

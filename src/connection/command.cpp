@@ -132,11 +132,11 @@ void Command::Untie(std::size_t i) {
 void Command::BeginPass() {
   bound_ = false;
   const std::size_t n = parameters_.size();
+  // The stamps are sized when the statement is compiled; parameters added
+  // since leave the binding to the run.
   pass_open_ = statement_ && prepared_ && unique_names_ && static_cast<std::size_t>(placeholders_) == n &&
-               connection_ && connection_->IsOpen();
-  if (!pass_open_) return;
-  if (stamps_.size() != n) stamps_.assign(n, 0);
-  if (++pass_ == 0) {
+               stamps_.size() == n && connection_ && connection_->IsOpen();
+  if (pass_open_ && ++pass_ == 0) {
     std::fill(stamps_.begin(), stamps_.end(), 0);
     pass_ = 1;
   }

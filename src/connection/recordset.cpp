@@ -341,7 +341,7 @@ void Recordset::Update() {
     sql.append(key[k]).append(" = ?");
     key_index.push_back(IndexOf(key[k]));
   }
-  // Refused as a bound parameter's text is (Command::Bind).
+  // Refused as a bound parameter's text is (Command::CompileAndBind).
   for (const auto& [i, v] : pending_)
     if (const std::string* text = v.AsText(); text && sqltext::HoldsNul(*text))
       sqltext::RaiseNul("The value of field \"" + statement_->ColumnName(static_cast<int>(i)) + "\"", sql);

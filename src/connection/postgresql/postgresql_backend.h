@@ -163,9 +163,10 @@ class PostgresDatabase final : public Database {
 // The conversion of one result cell's text to a value, by the column's type,
 // written into `out`.
 void CellValue(unsigned type_oid, const char* text, int length, Variant& out);
-// Writes the text form a bound value is sent in into `out`; false (and
-// `out` left alone) for SQL null. A date's text comes from the
-// placeholder's `date`, written again only when the date changes.
-bool ParameterText(const Variant& value, std::string& out, DateText& date);
+// The text form a bound value is sent in, written into the placeholder's
+// `number` for a number and into `out` for anything else; null (and both
+// left alone) for SQL null. A date's text comes from the placeholder's
+// `date`, written again only when the date changes.
+const char* ParameterText(const Variant& value, std::string& out, NumberText& number, DateText& date);
 
 }  // namespace tarnlow::backend::pg

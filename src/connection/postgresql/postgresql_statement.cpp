@@ -128,24 +128,24 @@ void CellValue(unsigned type_oid, const char* text, int length, Variant& out) {
   out.AssignText(s);
 }
 
-bool ParameterText(const Variant& value, std::string& out, DateText& date) {
+const char* ParameterText(const Variant& value, std::string& out, NumberText& number, DateText& date) {
   char buf[64];
   switch (value.Type()) {
     case VarType::Empty:
-    case VarType::Null: return false;
-    case VarType::String: out.assign(*value.AsText()); return true;
-    case VarType::Double: out.assign(NumberText().Of(value.ToDouble())); return true;
+    case VarType::Null: return nullptr;
+    case VarType::String: out.assign(*value.AsText()); return out.c_str();
+    case VarType::Double: return number.Of(value.ToDouble());
     case VarType::Integer:
     case VarType::Long: {
       const auto r = std::to_chars(buf, buf + sizeof buf, value.ToInt32());
       out.assign(buf, r.ptr);
-      return true;
+      return out.c_str();
     }
     case VarType::Boolean:
       // True is stored as -1 in the ERP database's flag columns.
       out.assign(value.ToBool() ? "-1" : "0");
-      return true;
-    case VarType::Date: out.assign(date.Of(value.ToDate())); return true;
+      return out.c_str();
+    case VarType::Date: out.assign(date.Of(value.ToDate())); return out.c_str();
     case VarType::Object: break;
   }
   RaiseRuntime(err::TypeMismatch);
@@ -184,9 +184,8 @@ std::size_t PostgresStatement::Slot(int index) const {
 }
 
 void PostgresStatement::Bind(int index, const Variant& value) {
-  if (value.Type() == VarType::Double) return BindNumber(index, value.ToDouble());
   const std::size_t i = Slot(index);
-  pointers_[i] = ParameterText(value, values_[i], dates_[i]) ? values_[i].c_str() : nullptr;
+  pointers_[i] = ParameterText(value, values_[i], numbers_[i], dates_[i]);
 }
 
 // Text is sent from the caller's own storage; every other value is written
