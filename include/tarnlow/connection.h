@@ -211,6 +211,9 @@ class TARNLOW_API Command {
   std::shared_ptr<Recordset> ExecuteForFirstRow();
   // Runs the statement and discards any rows; returns the rows changed.
   std::int64_t ExecuteNoRows();
+  // The same for a caller that does not ask how many rows changed, which
+  // some databases make a client work out from the server's answer.
+  void ExecuteNoCount();
 
  private:
   void Compile();
@@ -285,6 +288,12 @@ class TARNLOW_API Command {
     bound_ = false;
     pass_open_ = false;
   }
+  // The statement or its parameters changed: no pass counts until the
+  // statement is compiled again.
+  void Changed() {
+    Forget();
+    passable_ = false;
+  }
   // The command's own row set after the run, valid until the next run.
   // Class reads use it in place, so that a read costs no reference counting.
   // In place, the row is read from the database where it lies: the caller
@@ -319,6 +328,9 @@ class TARNLOW_API Command {
   // The object whose statement holder the command is, which outlives a tie
   // to its properties; only ever compared.
   const void* owner_ = nullptr;
+  // A pass can count: the statement is prepared and compiled, its
+  // parameters' names are unique, and it has one placeholder for each.
+  bool passable_ = false;
   bool pass_open_ = false;
   bool bound_ = false;  // the pass before the next run bound every parameter
 };

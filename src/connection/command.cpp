@@ -34,7 +34,7 @@ void Command::CommandText(std::string sql) {
   if (sql == sql_) return;
   sql_ = std::move(sql);
   statement_.reset();
-  Forget();
+  Changed();
 }
 
 void Command::CommandType(int type) {
@@ -42,24 +42,27 @@ void Command::CommandType(int type) {
   if (type == command_type_) return;
   command_type_ = type;
   statement_.reset();
-  Forget();
+  Changed();
 }
 
 void Command::Prepared(bool prepared) {
+  if (!prepared) statement_.reset();
+  if (prepared != prepared_)
+    Changed();
+  else
+    Forget();
   prepared_ = prepared;
-  if (!prepared_) statement_.reset();
-  Forget();
 }
 
 void Command::ActiveConnection(std::shared_ptr<Connection> connection) {
   if (connection == connection_) return;
   connection_ = std::move(connection);
   statement_.reset();
-  Forget();
+  Changed();
 }
 
 void Command::Append(Parameter parameter) {
-  Forget();
+  Changed();
   if (!tied_.empty()) tied_.push_back(nullptr);
   for (const Parameter& p : parameters_)
     if (Named(p, parameter.name)) {
@@ -70,7 +73,7 @@ void Command::Append(Parameter parameter) {
 }
 
 void Command::ClearParameters() {
-  Forget();
+  Changed();
   parameters_.clear();
   tied_.clear();
   stamps_.clear();
@@ -131,11 +134,7 @@ void Command::Untie(std::size_t i) {
 
 void Command::BeginPass() {
   bound_ = false;
-  const std::size_t n = parameters_.size();
-  // The stamps are sized when the statement is compiled; parameters added
-  // since leave the binding to the run.
-  pass_open_ = statement_ && prepared_ && unique_names_ && static_cast<std::size_t>(placeholders_) == n &&
-               stamps_.size() == n && connection_ && connection_->IsOpen();
+  pass_open_ = passable_ && connection_->IsOpen();
   if (pass_open_ && ++pass_ == 0) {
     std::fill(stamps_.begin(), stamps_.end(), 0);
     pass_ = 1;
@@ -153,9 +152,11 @@ void Command::Compile() {
   if (prepared_ && statement_) return;
   statement_ = prepared_ ? db.Prepare(StatementText()) : db.PrepareLiteral(StatementText());
   Forget();
-  // Kept ready for the passes that bind into the statement from now on.
+  // Kept ready for the passes that bind into the statement from now on;
+  // parameters added since leave the binding to the run.
   if (prepared_) stamps_.assign(parameters_.size(), 0);
   placeholders_ = statement_->ParameterCount();
+  passable_ = prepared_ && unique_names_ && static_cast<std::size_t>(placeholders_) == parameters_.size();
 }
 
 // A pass that bound every parameter counts for one run only: a run that
@@ -228,6 +229,13 @@ std::int64_t Command::ExecuteNoRows() {
   const std::int64_t rows = statement_->RowsAffected();
   statement_->Reset();
   return rows;
+}
+
+void Command::ExecuteNoCount() {
+  CompileAndBind();
+  ++connection_->DatabaseConnection().MutableStatistics().executions;
+  statement_->Execute();
+  statement_->Reset();
 }
 
 // ---- StatementHolder ----------------------------------------------------------------

@@ -230,7 +230,7 @@ Variant TableObject::HighestNumber(Command& query) {
 bool TableObject::TryInsert(Command& insert) {
   Err().Clear();
   try {
-    insert.ExecuteNoRows();
+    insert.ExecuteNoCount();
     return true;
   } catch (const Error& e) {
     if (e.Number() != DbIntegrityViolation) throw;
@@ -246,7 +246,7 @@ void TableObject::InsertWithUniqueNumber(StatementHolder& holder, std::string_vi
                                          bool answer_decides, std::string_view failed_text) {
   Command& command = holder.Command();
   try {
-    command.ExecuteNoRows();
+    command.ExecuteNoCount();
     return;
   } catch (...) {
     if (!KindTwo()) throw;
@@ -257,7 +257,7 @@ void TableObject::InsertWithUniqueNumber(StatementHolder& holder, std::string_vi
   if (answer_decides && answer != vbOK) return;
   holder("unique_no", Variant(FreshUniqueNumber()));
   try {
-    command.ExecuteNoRows();
+    command.ExecuteNoCount();
   } catch (...) {
     MsgBox(failed_text, vbCritical);
   }

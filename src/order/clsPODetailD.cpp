@@ -130,7 +130,7 @@ void clsPODetailD::InsertRow() {
       }
     }
     line = 30;
-    command.ExecuteNoRows();
+    command.ExecuteNoCount();
     line = 40;
     if (line_type() != kCommentLine) {
       line = 50;
@@ -184,7 +184,7 @@ void clsPODetailD::InsertWeightRow() {
   insert_e_.SetTextValue(tables::OrderLineWeightTable::spare.name, "");
   insert_e_.SetNumberValue(tables::OrderLineWeightTable::weightkg.name, weight());
   insert_e_.SetNumberValue(tables::OrderLineWeightTable::suppunitqty.name, 0.0);
-  insert_e_.Command().ExecuteNoRows();
+  insert_e_.Command().ExecuteNoCount();
 }
 
 void clsPODetailD::StoreDirect(const ColumnInfo& c, const Variant& value) {
@@ -366,7 +366,7 @@ void clsPODetailD::UpdateForInvoice(const double& AddInvQtyToDate, const double&
     invoice_.SetTextValue(tables::OrderLineTable::order_no.name, order_no());
     invoice_.SetTextValue(tables::OrderLineTable::order_line_no.name, order::LineKey(order_line_no()));
     line = 30;
-    invoice_.Command().ExecuteNoRows();
+    invoice_.Command().ExecuteNoCount();
   });
 }
 

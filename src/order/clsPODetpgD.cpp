@@ -41,7 +41,7 @@ void clsPODetpgD::InsertRow() {
                                        ? order::LineKey(order_line_no())
                                        : c.get(*this).ToText());
   }
-  insert_.Command().ExecuteNoRows();
+  insert_.Command().ExecuteNoCount();
 }
 
 void clsPODetpgD::Reset() {

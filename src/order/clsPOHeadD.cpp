@@ -268,7 +268,7 @@ void clsPOHeadD::InsertRow() {
     line = 20;
     SetInsertParameters();
     line = 30;
-    InsertUnlessExisting(order_no_, [&] { insert_.Command().ExecuteNoRows(); });
+    InsertUnlessExisting(order_no_, [&] { insert_.Command().ExecuteNoCount(); });
     line = 40;
     if (UsePOHeadX1()) InsertUnlessExisting(order_no_, [&] { POHeadX1D()->InsertRow(); });
   });
@@ -277,12 +277,12 @@ void clsPOHeadD::InsertRow() {
   if (DualRate()) {
     PrepareRateInsertStatement();
     SetRateParameters();
-    rate_insert_.Command().ExecuteNoRows();
+    rate_insert_.Command().ExecuteNoCount();
   }
   if (UseIntrastats()) {
     PrepareVatStateInsertStatement();
     SetVatStateParameters();
-    vat_state_insert_.Command().ExecuteNoRows();
+    vat_state_insert_.Command().ExecuteNoCount();
   }
 }
 

@@ -61,7 +61,7 @@ void clsPOHeadx1D::InsertRow() {
     insert_.SetTextValue(tables::OrderFaxTable::fax.name, fax());
     insert_.SetTextValue(tables::OrderFaxTable::order_no.name, order_no());
     line = 30;
-    insert_.Command().ExecuteNoRows();
+    insert_.Command().ExecuteNoCount();
   });
 }
 

@@ -187,7 +187,7 @@ void clsPONLCodeD::InsertRow() {
     SetParameter(command, record_type);
     SetParameter(command, sp_code_value);
     line = 50;
-    command.ExecuteNoRows();
+    command.ExecuteNoCount();
     line = 60;
     const ValueConverter& converter = ValueConverter::Shared();
     // No project row for an entry without a project or expense code.

@@ -54,7 +54,7 @@ void clsPONLCodeG::InsertRow() {
     SetParameter(command, record_key);
     SetParameter(command, record_type);
     line = 30;
-    command.ExecuteNoRows();
+    command.ExecuteNoCount();
   });
 }
 

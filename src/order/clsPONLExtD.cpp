@@ -56,7 +56,7 @@ void clsPONLExtD::InsertRow() {
     SetParameter(command, record_key);
     SetParameter(command, record_type);
     line = 30;
-    command.ExecuteNoRows();
+    command.ExecuteNoCount();
   });
 }
 

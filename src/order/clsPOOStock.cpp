@@ -139,7 +139,7 @@ void clsPOOStock::UpdateForOrder() {
     line = 20;
     SetUpdateParameters(update_);
     line = 30;
-    update_.Command().ExecuteNoRows();
+    update_.Command().ExecuteNoCount();
   });
 }
 
@@ -151,7 +151,7 @@ void clsPOOStock::UpdateForOrderDeliveryDate() {
     SetUpdateParameters(update_with_date_);
     update_with_date_.SetDateValue(tables::StockTable::delivery_date.name, delivery_date());
     line = 30;
-    update_with_date_.Command().ExecuteNoRows();
+    update_with_date_.Command().ExecuteNoCount();
   });
 }
 

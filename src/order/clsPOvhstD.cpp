@@ -156,7 +156,7 @@ void clsPOvhstD::InsertRow() {
       }
     }
     line = 30;
-    insert_.Command().ExecuteNoRows();
+    insert_.Command().ExecuteNoCount();
     line = 40;
     if (!DualRate()) return;
     line = 50;
@@ -164,7 +164,7 @@ void clsPOvhstD::InsertRow() {
     line = 60;
     SetParametersE();
     line = 70;
-    insert_e_.Command().ExecuteNoRows();
+    insert_e_.Command().ExecuteNoCount();
   });
 }
 

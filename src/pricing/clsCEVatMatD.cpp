@@ -183,7 +183,7 @@ void clsCEVatMatD::InsertRow() {
     SetParameter(command, item_vat_type);
     SetParameter(command, vat_code);
     line = 30;
-    command.ExecuteNoRows();
+    command.ExecuteNoCount();
   });
 }
 

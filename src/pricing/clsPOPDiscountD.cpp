@@ -148,7 +148,7 @@ void clsPOPDiscountD::InsertRow() {
     command[T::slash1.name].value = Variant("/");
     command[T::slash2.name].value = Variant("/");
     line = 30;
-    command.ExecuteNoRows();
+    command.ExecuteNoCount();
   });
 }
 

@@ -133,7 +133,7 @@ void clsPOPPriceListD::InsertRow() {
     BindUnchanged(command, *sequence_number.column, sequence_number());
     BindUnchanged(command, *vat_inclusive_flag.column, vat_inclusive_flag());
     line = 30;
-    command.ExecuteNoRows();
+    command.ExecuteNoCount();
   });
 }
 

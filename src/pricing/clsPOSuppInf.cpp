@@ -235,7 +235,7 @@ void clsPOSuppInf::InsertRow() {
     Command& command = insert_.Command();
     SetParameters(command, Columns());
     line = 30;
-    command.ExecuteNoRows();
+    command.ExecuteNoCount();
   });
 }
 
@@ -247,7 +247,7 @@ void clsPOSuppInf::UpdateRow() {
     Command& command = update_.Command();
     SetParameters(command, Columns());
     line = 30;
-    command.ExecuteNoRows();
+    command.ExecuteNoCount();
   });
 }
 

@@ -98,7 +98,7 @@ void clsPORStock::UpdateForReceipt() {
   SetParameter(command, current_material);
   SetParameter(command, warehouse);
   SetParameter(command, product);
-  command.ExecuteNoRows();
+  command.ExecuteNoCount();
 }
 
 }  // namespace tarnlow

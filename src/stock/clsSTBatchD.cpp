@@ -188,7 +188,7 @@ void clsSTBatchD::InsertNewBatch() {
 void clsSTBatchD::InsertRow() {
   PrepareInsertStatement();
   SetInsertColumns();
-  insert_.Command().ExecuteNoRows();
+  insert_.Command().ExecuteNoCount();
 }
 
 double clsSTBatchD::Remainder(const double& numerator, const double& denominator) {

@@ -85,7 +85,7 @@ void clsSTHistory::InsertRow() {
     line = 20;
     SetInsertColumns();
     line = 30;
-    insert_.Command().ExecuteNoRows();
+    insert_.Command().ExecuteNoCount();
   });
 }
 

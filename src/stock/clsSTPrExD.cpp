@@ -88,7 +88,7 @@ void clsSTPrExD::InsertRow() {
     SetParameter(insert_.holder.Command(), expense);
     SetKey(insert_);
     line = 30;
-    insert_.holder.Command().ExecuteNoRows();
+    insert_.holder.Command().ExecuteNoCount();
   });
 }
 
@@ -153,7 +153,7 @@ void clsSTPrExD::UpdateRow() {
     SetParameter(update_.holder.Command(), expense);
     SetKey(update_);
     line = 30;
-    update_.holder.Command().ExecuteNoRows();
+    update_.holder.Command().ExecuteNoCount();
   });
 }
 

@@ -114,7 +114,7 @@ void clsStockXpgD::UpdateStock() {
     line = 20;
     SetParameters(update_);
     line = 30;
-    update_.Command().ExecuteNoRows();
+    update_.Command().ExecuteNoCount();
   });
 }
 
@@ -125,7 +125,7 @@ void clsStockXpgD::InsertRow() {
     line = 20;
     SetParameters(insert_);
     line = 30;
-    insert_.Command().ExecuteNoRows();
+    insert_.Command().ExecuteNoCount();
   });
 }
 

@@ -61,7 +61,7 @@ void clsSTUnitPD::InsertRow() {
     // The warehouse goes in as it stands, without the text conversion.
     command[col::warehouse.name].value = Variant(warehouse());
     line = 30;
-    command.ExecuteNoRows();
+    command.ExecuteNoCount();
   });
 }
 

@@ -203,15 +203,32 @@ void PostgresStatement::BindNumber(int index, double number) {
   pointers_[i] = numbers_[i].Of(number);
 }
 
+// Sent and read as libpq's own PQexecPrepared and PQexecParams do, less
+// their first step, which reads away any result an earlier command left
+// unread: every command on a session is read to its end, so there never is
+// one.
 bool PostgresStatement::Execute() {
   Reset();
   PGconn* conn = session_->Conn();
-  ResultHandle res(name_.empty() ? PQexecParams(conn, text_.c_str(), parameter_count_, nullptr,
-                                                pointers_.data(), nullptr, nullptr, 0)
-                                 : PQexecPrepared(conn, name_.c_str(), parameter_count_, pointers_.data(),
-                                                  nullptr, nullptr, 0));
-  result_ = Checked(std::move(res), conn, sql_);
-  if (PQresultStatus(result_.get()) == PGRES_TUPLES_OK) {
+  const int sent = name_.empty() ? PQsendQueryParams(conn, text_.c_str(), parameter_count_, nullptr,
+                                                     pointers_.data(), nullptr, nullptr, 0)
+                                 : PQsendQueryPrepared(conn, name_.c_str(), parameter_count_, pointers_.data(),
+                                                       nullptr, nullptr, 0);
+  ExecStatusType status = PGRES_FATAL_ERROR;
+  if (sent) {
+    while (PGresult* res = PQgetResult(conn)) {
+      result_.reset(res);
+      status = PQresultStatus(res);
+      if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH ||
+          PQstatus(conn) == CONNECTION_BAD)
+        break;
+    }
+  }
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY) {
+    const ResultHandle failed = std::move(result_);
+    RaiseCommandError(failed.get(), conn, sql_);
+  }
+  if (status == PGRES_TUPLES_OK) {
     rows_ = PQntuples(result_.get());
     // A prepared statement's columns are fixed once known: the server
     // refuses to run it with others.
