@@ -103,6 +103,10 @@ class TARNLOW_API TableObject : public Object {
     // The same, except that a property the entry's put does not write goes
     // as the value it is, unconverted.
     void PutAsIs(const ColumnInfo& c);
+    // Each entry of a list as Put puts it, except that the entries of kind
+    // `as_is` go as PutAsIs puts them; entries that are no column are
+    // passed over.
+    void Put(std::span<const ColumnInfo> columns, ValueKind as_is);
     // A value of the class's own making, as it is.
     void Set(const tables::Column& column, Variant value);
 

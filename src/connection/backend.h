@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -107,17 +108,22 @@ class DateText {
   std::string_view Of(const Date& date) {
     if (size_ == 0 || date.value != value_) {
       size_ = 0;  // a date out of range raises while writing
-      const std::size_t size = date.WriteIso(text_);
+      char text[Date::kIsoSize];
+      const std::size_t size = date.WriteIso(text);
+      std::memcpy(text_, text, size);
+      text_[size] = '\0';
       value_ = date.value;
       size_ = size;
     }
     return {text_, size_};
   }
+  // The same text ending in a NUL, for an interface that reads up to it.
+  const char* CString(const Date& date) { return Of(date).data(); }
 
  private:
   double value_ = 0;
   std::size_t size_ = 0;  // none written yet
-  char text_[Date::kIsoSize];
+  char text_[Date::kIsoSize + 1];
 };
 
 // A column as the database declares it, for comparing a site's tables with

@@ -164,6 +164,11 @@ void TableObject::ParameterPass::PutAsIs(const ColumnInfo& c) {
   Write(c, true);
 }
 
+void TableObject::ParameterPass::Put(std::span<const ColumnInfo> columns, ValueKind as_is) {
+  for (const ColumnInfo& c : columns)
+    if (c.declaration) Write(c, c.kind == as_is);
+}
+
 void TableObject::ParameterPass::Set(const tables::Column& column, Variant value) {
   const std::size_t i = command_.DeclaredIndex(column);
   command_.Untied(i).value = std::move(value);

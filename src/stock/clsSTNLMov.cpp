@@ -31,14 +31,9 @@ void clsSTNLMov::InsertRow() {
   {
     ParameterPass pass(*this, insert_.Command());
     if (KindTwo()) pass.Set(tables::NominalMovementTable::unique_no, Variant(FreshUniqueNumber()));
-    for (const ColumnInfo& c : Columns()) {
-      // The movement date goes to the database as the date it is, not
-      // through the connection's conversion.
-      if (c.kind == ValueKind::Date)
-        pass.Set(*c.declaration, c.get(*this));
-      else
-        pass.Put(c);
-    }
+    // The movement date goes to the database as the date it is, not
+    // through the connection's conversion.
+    pass.Put(Columns(), ValueKind::Date);
   }
   // The user hears of a failure either way; the answer does not matter.
   InsertWithUniqueNumber(insert_, "Error inserting stock movement.   Press OK to try again", false,

@@ -164,9 +164,9 @@ class PostgresDatabase final : public Database {
 // written into `out`.
 void CellValue(unsigned type_oid, const char* text, int length, Variant& out);
 // The text form a bound value is sent in, written into the placeholder's
-// `number` for a number and into `out` for anything else; null (and both
-// left alone) for SQL null. A date's text comes from the placeholder's
-// `date`, written again only when the date changes.
+// `number` for a number, kept in its `date` for a date (written again only
+// when the date changes) and written into `out` for anything else; null
+// (and all three left alone) for SQL null.
 const char* ParameterText(const Variant& value, std::string& out, NumberText& number, DateText& date);
 
 }  // namespace tarnlow::backend::pg

@@ -145,7 +145,7 @@ const char* ParameterText(const Variant& value, std::string& out, NumberText& nu
       // True is stored as -1 in the ERP database's flag columns.
       out.assign(value.ToBool() ? "-1" : "0");
       return out.c_str();
-    case VarType::Date: out.assign(date.Of(value.ToDate())); return out.c_str();
+    case VarType::Date: return date.CString(value.ToDate());
     case VarType::Object: break;
   }
   RaiseRuntime(err::TypeMismatch);
