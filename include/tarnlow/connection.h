@@ -289,10 +289,11 @@ class TARNLOW_API Command {
     pass_open_ = false;
   }
   // The statement or its parameters changed: no pass counts until the
-  // statement is compiled again.
+  // statement is compiled again, and the plan is made again.
   void Changed() {
     Forget();
     passable_ = false;
+    plan_list_ = nullptr;
   }
   // The command's own row set after the run, valid until the next run.
   // Class reads use it in place, so that a read costs no reference counting.
@@ -324,6 +325,17 @@ class TARNLOW_API Command {
   bool unique_names_ = true;
   std::vector<const std::string*> tied_;  // per parameter once one is tied; empty before
   std::vector<std::uint32_t> stamps_;     // per parameter: the last pass that bound it
+  // The parameter of each entry of the property list that a pass last set
+  // whole, kept when the list names every parameter exactly once: a pass
+  // over the same list then finds each parameter without a lookup, and
+  // counts each binding without a stamp. The list is known by its address
+  // and its entries' columns; only ever compared.
+  struct PlanStep {
+    const tables::Column* column;  // null for an entry that is no column
+    std::uint32_t index;
+  };
+  const void* plan_list_ = nullptr;
+  std::vector<PlanStep> plan_;
   std::uint32_t pass_ = 0;
   // The object whose statement holder the command is, which outlives a tie
   // to its properties; only ever compared.

@@ -103,24 +103,30 @@ class TARNLOW_API TableObject : public Object {
     // The same, except that a property the entry's put does not write goes
     // as the value it is, unconverted.
     void PutAsIs(const ColumnInfo& c);
-    // Each entry of a list as Put puts it, except that the entries of kind
-    // `as_is` go as PutAsIs puts them; entries that are no column are
-    // passed over.
-    void Put(std::span<const ColumnInfo> columns, ValueKind as_is);
+    // Each entry of a list as Put puts it, except that a date goes as
+    // PutAsIs puts it; entries that are no column are passed over.
+    void PutWithDatesAsIs(std::span<const ColumnInfo> columns);
     // A value of the class's own making, as it is.
     void Set(const tables::Column& column, Variant value);
 
    private:
     friend class TableObject;
     void Write(const ColumnInfo& c, bool as_is);
+    // The entry's value into parameter i; `Planned` when the pass follows
+    // the command's plan, which counts each binding once without a stamp.
+    template <bool Planned>
+    void WriteAt(const ColumnInfo& c, std::size_t i, bool as_is);
+    void PutList(std::span<const ColumnInfo> columns, bool dates_as_is);
+    template <bool Planned = false>
     void Bind(std::size_t i);
-    template <class Binding>
+    template <bool Planned, class Binding>
     void Bound(std::size_t i, Binding&& binding);
 
     TableObject& object_;
     Command& command_;
     bool own_;  // the command is one of the object's, so its properties outlive a tie
     bool connected_ = false;
+    bool fresh_ = true;  // nothing set yet
     std::size_t bound_ = 0;
   };
   template <ColumnProperty P>

@@ -1,5 +1,8 @@
 #include "tarnlow/table_object.h"
 
+#include <algorithm>
+#include <bitset>
+
 #include "connection/backend.h"
 #include "connection/sql_text.h"
 #include "tarnlow/modules.h"
@@ -102,16 +105,20 @@ TableObject::ParameterPass::ParameterPass(TableObject& object, Command& command,
 // the property's own and the statement's binding. A value the database
 // refuses (a date out of its range) ends the pass and is left to the run,
 // which raises it at the run's line, as it always has.
-template <class Binding>
+template <bool Planned, class Binding>
 [[gnu::always_inline]] inline void TableObject::ParameterPass::Bound(std::size_t i, Binding&& binding) {
   try {
     binding();
-    bound_ += command_.Stamp(i);
+    if constexpr (Planned)
+      ++bound_;
+    else
+      bound_ += command_.Stamp(i);
   } catch (const Error&) {
     command_.Forget();
   }
 }
 
+template <bool Planned>
 [[gnu::always_inline]] inline void TableObject::ParameterPass::Bind(std::size_t i) {
   CompiledStatement* statement = command_.PassStatement();
   if (statement == nullptr) return;
@@ -119,19 +126,21 @@ template <class Binding>
   const int index = static_cast<int>(i) + 1;
   if (const std::string* text = value.AsText()) {
     // A NUL is refused by the run, as ever.
-    if (!sqltext::HoldsNul(*text)) Bound(i, [&] { statement->BindTextInPlace(index, *text); });
+    if (!sqltext::HoldsNul(*text)) Bound<Planned>(i, [&] { statement->BindTextInPlace(index, *text); });
   } else if (value.Type() == VarType::Double) {
-    Bound(i, [&] { statement->BindNumber(index, value.ToDouble()); });
+    Bound<Planned>(i, [&] { statement->BindNumber(index, value.ToDouble()); });
   } else {
-    Bound(i, [&] { statement->BindInPlace(index, value); });
+    Bound<Planned>(i, [&] { statement->BindInPlace(index, value); });
   }
 }
 
 // Text checks the connection as BindText does, once for all the columns:
 // nothing between two of them can close it.
-[[gnu::always_inline]] inline void TableObject::ParameterPass::Write(const ColumnInfo& c, bool as_is) {
+template <bool Planned>
+[[gnu::always_inline]] inline void TableObject::ParameterPass::WriteAt(const ColumnInfo& c, std::size_t i,
+                                                                      bool as_is) {
   const tables::Column& column = *c.declaration;
-  const std::size_t i = command_.DeclaredIndex(column);
+  fresh_ = false;
   if (column.kind == ValueKind::Text) {
     if (!connected_) {
       object_.Conn();
@@ -142,7 +151,7 @@ template <class Binding>
       command_.Tie(i, text);
       CompiledStatement* statement = command_.PassStatement();
       if (statement && !sqltext::HoldsNul(text))
-        Bound(i, [&] { statement->BindTextInPlace(static_cast<int>(i) + 1, text); });
+        Bound<Planned>(i, [&] { statement->BindTextInPlace(static_cast<int>(i) + 1, text); });
       return;
     }
   }
@@ -153,7 +162,11 @@ template <class Binding>
     else
       object_.BindColumn(p, column, c.get(object_));
   }
-  Bind(i);
+  Bind<Planned>(i);
+}
+
+[[gnu::always_inline]] inline void TableObject::ParameterPass::Write(const ColumnInfo& c, bool as_is) {
+  WriteAt<false>(c, command_.DeclaredIndex(*c.declaration), as_is);
 }
 
 void TableObject::ParameterPass::Put(const ColumnInfo& c) {
@@ -164,12 +177,61 @@ void TableObject::ParameterPass::PutAsIs(const ColumnInfo& c) {
   Write(c, true);
 }
 
-void TableObject::ParameterPass::Put(std::span<const ColumnInfo> columns, ValueKind as_is) {
-  for (const ColumnInfo& c : columns)
-    if (c.declaration) Write(c, c.kind == as_is);
+void TableObject::ParameterPass::PutWithDatesAsIs(std::span<const ColumnInfo> columns) {
+  PutList(columns, true);
+}
+
+// A pass that sets nothing else follows the command's plan when it has one
+// for the list; otherwise it looks each parameter up, and makes the plan
+// when the list names every parameter once.
+void TableObject::ParameterPass::PutList(std::span<const ColumnInfo> columns, bool dates_as_is) {
+  Command& command = command_;
+  std::vector<Command::PlanStep>& plan = command.plan_;
+  const bool fresh = fresh_;
+  if (fresh && command.plan_list_ == columns.data() && plan.size() == columns.size() &&
+      std::equal(columns.begin(), columns.end(), plan.begin(),
+                 [](const ColumnInfo& c, const Command::PlanStep& step) { return c.declaration == step.column; })) {
+    const Command::PlanStep* step = plan.data();
+    for (const ColumnInfo& c : columns) {
+      if (c.declaration) WriteAt<true>(c, step->index, dates_as_is && c.kind == ValueKind::Date);
+      ++step;
+    }
+    // Lookups by name after the list are counted from where they would be
+    // without the plan.
+    command.lookups_ += command.parameters_.size();
+    return;
+  }
+  const bool planning = fresh;
+  if (planning) {
+    command.plan_list_ = nullptr;
+    plan.clear();
+  }
+  std::size_t declared = 0;
+  for (const ColumnInfo& c : columns) {
+    std::uint32_t index = 0;
+    if (c.declaration) {
+      const std::size_t i = command.DeclaredIndex(*c.declaration);
+      WriteAt<false>(c, i, dates_as_is && c.kind == ValueKind::Date);
+      index = static_cast<std::uint32_t>(i);
+      ++declared;
+    }
+    if (planning) plan.push_back({c.declaration, index});
+  }
+  // Statements have far fewer parameters than a plan can hold.
+  constexpr std::size_t kMostPlanned = 512;
+  if (planning && declared == command.parameters_.size() && declared <= kMostPlanned) {
+    std::bitset<kMostPlanned> named;
+    for (const Command::PlanStep& step : plan) {
+      if (step.column == nullptr) continue;
+      if (named[step.index]) return;  // a parameter named twice
+      named[step.index] = true;
+    }
+    command.plan_list_ = columns.data();
+  }
 }
 
 void TableObject::ParameterPass::Set(const tables::Column& column, Variant value) {
+  fresh_ = false;
   const std::size_t i = command_.DeclaredIndex(column);
   command_.Untied(i).value = std::move(value);
   Bind(i);
@@ -180,9 +242,7 @@ void TableObject::SetParameter(Command& command, const ColumnInfo& c) {
 }
 
 void TableObject::SetParameters(Command& command, std::span<const ColumnInfo> columns) {
-  ParameterPass pass(*this, command);
-  for (const ColumnInfo& c : columns)
-    if (c.declaration) pass.Write(c, false);
+  ParameterPass(*this, command).PutList(columns, false);
 }
 
 std::string TableObject::ColumnList(std::span<const ColumnInfo> columns) {

@@ -33,7 +33,7 @@ void clsSTNLMov::InsertRow() {
     if (KindTwo()) pass.Set(tables::NominalMovementTable::unique_no, Variant(FreshUniqueNumber()));
     // The movement date goes to the database as the date it is, not
     // through the connection's conversion.
-    pass.Put(Columns(), ValueKind::Date);
+    pass.PutWithDatesAsIs(Columns());
   }
   // The user hears of a failure either way; the answer does not matter.
   InsertWithUniqueNumber(insert_, "Error inserting stock movement.   Press OK to try again", false,
