@@ -253,9 +253,11 @@ class TARNLOW_API Command {
   //   since. Only a prepared statement compiled already is bound so, so that
   //   a failure to compile still comes from the run.
   const std::string* TiedText(std::size_t i) const { return i < tied_.size() ? tied_[i] : nullptr; }
-  void Tie(std::size_t i, const std::string& text) {
+  void Tie(std::size_t i, const std::string& text) { Ties()[i] = &text; }
+  // Room for a tie to every parameter.
+  const std::string** Ties() {
     if (tied_.size() != parameters_.size()) tied_.resize(parameters_.size());
-    tied_[i] = &text;
+    return tied_.data();
   }
   // For a value about to be written whole: the tie goes without a copy.
   Parameter& Untied(std::size_t i) {

@@ -143,6 +143,7 @@ class TARNLOW_API Variant {
 
   // Makes this a Double, in place when it is one already.
   void AssignNumber(double d) { v_ = d; }
+  void AssignDate(const Date& d) { v_ = d; }
 
   friend bool operator==(const Variant&, const Variant&) = default;
 

@@ -36,11 +36,12 @@ class CompiledStatement {
   // unchanged until that run has ended, and binds every placeholder again
   // before the run after it.
   virtual void BindInPlace(int index, const Variant& value) { Bind(index, value); }
-  // Text and numbers as BindInPlace binds a String or Double value, for a
-  // caller that knows which it has: text kept alive and unchanged by the
-  // caller as above.
+  // Text, numbers and dates as BindInPlace binds a String, Double or Date
+  // value, for a caller that knows which it has: text kept alive and
+  // unchanged by the caller as above.
   virtual void BindTextInPlace(int index, const std::string& text) { Bind(index, Variant(text)); }
   virtual void BindNumber(int index, double number) { Bind(index, Variant(number)); }
+  virtual void BindDate(int index, const Date& date) { Bind(index, Variant(date)); }
   // Runs the statement to its end, keeping every row it gives, so that no
   // statement holds the database between calls; true when a row is current
   // afterwards.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <cmath>
 
 #include "connection/backend.h"
 #include "connection/sql_text.h"
@@ -181,6 +182,68 @@ void TableObject::ParameterPass::PutWithDatesAsIs(std::span<const ColumnInfo> co
   PutList(columns, true);
 }
 
+// The plan's list, with what stays the same from column to column kept at
+// hand: the statement (null once a binding fails), the ties and the count.
+// The text and double properties of the object's own command are bound
+// where they lie; every other entry goes the general way.
+void TableObject::ParameterPass::PutPlanned(std::span<const ColumnInfo> columns, bool dates_as_is) {
+  Command& command = command_;
+  const Command::PlanStep* step = command.plan_.data();
+  fresh_ = false;
+  if (!own_) {
+    for (const ColumnInfo& c : columns) {
+      if (c.declaration) WriteAt<true>(c, step->index, dates_as_is && c.kind == ValueKind::Date);
+      ++step;
+    }
+    return;
+  }
+  CompiledStatement* statement = command.PassStatement();
+  const std::string** tied = command.Ties();
+  std::size_t bound = 0;
+  auto bind = [&](auto&& binding) {
+    try {
+      binding();
+      ++bound;
+    } catch (const Error&) {
+      command.Forget();
+      statement = nullptr;
+    }
+  };
+  for (const ColumnInfo& c : columns) {
+    const std::size_t i = step->index;
+    ++step;
+    if (c.declaration == nullptr) continue;
+    const ValueKind kind = c.declaration->kind;
+    const int index = static_cast<int>(i) + 1;
+    if (kind == ValueKind::Text && c.text != nullptr) {
+      if (!connected_) {
+        object_.Conn();
+        connected_ = true;
+      }
+      const std::string& text = c.text(object_);
+      tied[i] = &text;
+      // A NUL is refused by the run, as ever.
+      if (statement && !sqltext::HoldsNul(text)) bind([&] { statement->BindTextInPlace(index, text); });
+    } else if (const double* number = c.number ? &c.number(object_) : nullptr;
+               number && kind != ValueKind::Text && kind != ValueKind::Date && std::isfinite(*number)) {
+      // As the entry's put writes it.
+      command.Untied(i).value.AssignNumber(*number);
+      if (statement) bind([&] { statement->BindNumber(index, *number); });
+    } else if (dates_as_is && c.date != nullptr) {
+      // As the entry's get gives it.
+      const Date& date = c.date(object_);
+      command.Untied(i).value.AssignDate(date);
+      if (statement) bind([&] { statement->BindDate(index, date); });
+    } else {
+      bound_ += bound;
+      bound = 0;
+      WriteAt<true>(c, i, dates_as_is && c.kind == ValueKind::Date);
+      statement = command.PassStatement();
+    }
+  }
+  bound_ += bound;
+}
+
 // A pass that sets nothing else follows the command's plan when it has one
 // for the list; otherwise it looks each parameter up, and makes the plan
 // when the list names every parameter once.
@@ -191,11 +254,7 @@ void TableObject::ParameterPass::PutList(std::span<const ColumnInfo> columns, bo
   if (fresh && command.plan_list_ == columns.data() && plan.size() == columns.size() &&
       std::equal(columns.begin(), columns.end(), plan.begin(),
                  [](const ColumnInfo& c, const Command::PlanStep& step) { return c.declaration == step.column; })) {
-    const Command::PlanStep* step = plan.data();
-    for (const ColumnInfo& c : columns) {
-      if (c.declaration) WriteAt<true>(c, step->index, dates_as_is && c.kind == ValueKind::Date);
-      ++step;
-    }
+    PutPlanned(columns, dates_as_is);
     // Lookups by name after the list are counted from where they would be
     // without the plan.
     command.lookups_ += command.parameters_.size();

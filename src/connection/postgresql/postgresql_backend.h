@@ -99,6 +99,7 @@ class PostgresStatement final : public Statement {
   void BindInPlace(int index, const Variant& value) override;
   void BindTextInPlace(int index, const std::string& text) override { pointers_[Slot(index)] = text.c_str(); }
   void BindNumber(int index, double number) override;
+  void BindDate(int index, const Date& date) override;
   bool Execute() override;
   bool Next() override;
   int ColumnCount() const override;

@@ -203,6 +203,11 @@ void PostgresStatement::BindNumber(int index, double number) {
   pointers_[i] = numbers_[i].Of(number);
 }
 
+void PostgresStatement::BindDate(int index, const Date& date) {
+  const std::size_t i = Slot(index);
+  pointers_[i] = dates_[i].CString(date);
+}
+
 // Sent and read as libpq's own PQexecPrepared and PQexecParams do, less
 // their first step, which reads away any result an earlier command left
 // unread: every command on a session is read to its end, so there never is
