@@ -20,6 +20,8 @@
 
 namespace tarnlow {
 
+struct ColumnInfo;
+
 class Connection;
 // The open database connection and a statement the database has compiled:
 // the connection layer's own, which clients only hand back to it.
@@ -327,16 +329,22 @@ class TARNLOW_API Command {
   bool unique_names_ = true;
   std::vector<const std::string*> tied_;  // per parameter once one is tied; empty before
   std::vector<std::uint32_t> stamps_;     // per parameter: the last pass that bound it
-  // The parameter of each entry of the property list that a pass last set
-  // whole, kept when the list names every parameter exactly once: a pass
-  // over the same list then finds each parameter without a lookup, and
-  // counts each binding without a stamp. The list is known by its address
-  // and its entries' columns; only ever compared.
+  // The parameter of each entry of the property list that a pass over the
+  // object's own command last set whole, kept when the list names every
+  // parameter exactly once and lasts as long as the program: a pass over
+  // the same list then finds each parameter without a lookup, counts each
+  // binding without a stamp, and reads a text, double or date property
+  // where the object keeps it. The object owns the command, so its
+  // properties stay where they are as long as the plan.
   struct PlanStep {
-    const tables::Column* column;  // null for an entry that is no column
+    const ColumnInfo* entry;  // null for an entry that is no column
+    const void* field;        // the property's storage, for Text, Number and Date
     std::uint32_t index;
+    enum How : std::uint8_t { None, Text, Number, Date, General } how;
   };
-  const void* plan_list_ = nullptr;
+  const void* plan_list_ = nullptr;  // the list planned; only ever compared
+  bool plan_dates_as_is_ = false;
+  bool plan_texts_ = false;  // some step is a text
   std::vector<PlanStep> plan_;
   std::uint32_t pass_ = 0;
   // The object whose statement holder the command is, which outlives a tie

@@ -117,7 +117,7 @@ class TARNLOW_API TableObject : public Object {
     template <bool Planned>
     void WriteAt(const ColumnInfo& c, std::size_t i, bool as_is);
     void PutList(std::span<const ColumnInfo> columns, bool dates_as_is);
-    void PutPlanned(std::span<const ColumnInfo> columns, bool dates_as_is);
+    void PutPlanned(bool dates_as_is);
     template <bool Planned = false>
     void Bind(std::size_t i);
     template <bool Planned, class Binding>

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <bitset>
+#include <dlfcn.h>
+
 #include <cmath>
 
 #include "connection/backend.h"
@@ -182,20 +184,24 @@ void TableObject::ParameterPass::PutWithDatesAsIs(std::span<const ColumnInfo> co
   PutList(columns, true);
 }
 
-// The plan's list, with what stays the same from column to column kept at
+// Whether a list lives as long as the program, as a class's own list of
+// its properties does: only such a list is known again by its address.
+bool Lasting(const void* list) {
+  Dl_info info;
+  return dladdr(list, &info) != 0;
+}
+
+// The plan's steps, with what stays the same from column to column kept at
 // hand: the statement (null once a binding fails), the ties and the count.
-// The text and double properties of the object's own command are bound
-// where they lie; every other entry goes the general way.
-void TableObject::ParameterPass::PutPlanned(std::span<const ColumnInfo> columns, bool dates_as_is) {
+// The object's own text, double and date properties are read and bound
+// where they lie; any other entry goes the general way.
+void TableObject::ParameterPass::PutPlanned(bool dates_as_is) {
+  using Step = Command::PlanStep;
   Command& command = command_;
-  const Command::PlanStep* step = command.plan_.data();
   fresh_ = false;
-  if (!own_) {
-    for (const ColumnInfo& c : columns) {
-      if (c.declaration) WriteAt<true>(c, step->index, dates_as_is && c.kind == ValueKind::Date);
-      ++step;
-    }
-    return;
+  if (command.plan_texts_ && !connected_) {
+    object_.Conn();
+    connected_ = true;
   }
   CompiledStatement* statement = command.PassStatement();
   const std::string** tied = command.Ties();
@@ -209,83 +215,101 @@ void TableObject::ParameterPass::PutPlanned(std::span<const ColumnInfo> columns,
       statement = nullptr;
     }
   };
-  for (const ColumnInfo& c : columns) {
-    const std::size_t i = step->index;
-    ++step;
-    if (c.declaration == nullptr) continue;
-    const ValueKind kind = c.declaration->kind;
+  for (const Step& step : command.plan_) {
+    const std::size_t i = step.index;
     const int index = static_cast<int>(i) + 1;
-    if (kind == ValueKind::Text && c.text != nullptr) {
-      if (!connected_) {
-        object_.Conn();
-        connected_ = true;
+    switch (step.how) {
+      case Step::None: continue;
+      case Step::Text: {
+        const std::string& text = *static_cast<const std::string*>(step.field);
+        tied[i] = &text;
+        // A NUL is refused by the run, as ever.
+        if (statement && !sqltext::HoldsNul(text)) bind([&] { statement->BindTextInPlace(index, text); });
+        continue;
       }
-      const std::string& text = c.text(object_);
-      tied[i] = &text;
-      // A NUL is refused by the run, as ever.
-      if (statement && !sqltext::HoldsNul(text)) bind([&] { statement->BindTextInPlace(index, text); });
-    } else if (const double* number = c.number ? &c.number(object_) : nullptr;
-               number && kind != ValueKind::Text && kind != ValueKind::Date && std::isfinite(*number)) {
-      // As the entry's put writes it.
-      command.Untied(i).value.AssignNumber(*number);
-      if (statement) bind([&] { statement->BindNumber(index, *number); });
-    } else if (dates_as_is && c.date != nullptr) {
-      // As the entry's get gives it.
-      const Date& date = c.date(object_);
-      command.Untied(i).value.AssignDate(date);
-      if (statement) bind([&] { statement->BindDate(index, date); });
-    } else {
-      bound_ += bound;
-      bound = 0;
-      WriteAt<true>(c, i, dates_as_is && c.kind == ValueKind::Date);
-      statement = command.PassStatement();
+      case Step::Number: {
+        // As the entry's put writes it; what is no number at all goes the
+        // general way, which raises.
+        const double number = *static_cast<const double*>(step.field);
+        if (!std::isfinite(number)) break;
+        command.Untied(i).value.AssignNumber(number);
+        if (statement) bind([&] { statement->BindNumber(index, number); });
+        continue;
+      }
+      case Step::Date: {
+        // As the entry's get gives it.
+        const Date& date = *static_cast<const Date*>(step.field);
+        command.Untied(i).value.AssignDate(date);
+        if (statement) bind([&] { statement->BindDate(index, date); });
+        continue;
+      }
+      case Step::General: break;
     }
+    bound_ += bound;
+    bound = 0;
+    WriteAt<true>(*step.entry, i, dates_as_is && step.entry->kind == ValueKind::Date);
+    statement = command.PassStatement();
   }
   bound_ += bound;
 }
 
-// A pass that sets nothing else follows the command's plan when it has one
-// for the list; otherwise it looks each parameter up, and makes the plan
-// when the list names every parameter once.
+// A pass over the object's own command that sets nothing else follows the
+// command's plan when it has one for the list; otherwise it looks each
+// parameter up, and makes the plan when the list names every parameter
+// once and lasts.
 void TableObject::ParameterPass::PutList(std::span<const ColumnInfo> columns, bool dates_as_is) {
+  using Step = Command::PlanStep;
   Command& command = command_;
-  std::vector<Command::PlanStep>& plan = command.plan_;
-  const bool fresh = fresh_;
-  if (fresh && command.plan_list_ == columns.data() && plan.size() == columns.size() &&
-      std::equal(columns.begin(), columns.end(), plan.begin(),
-                 [](const ColumnInfo& c, const Command::PlanStep& step) { return c.declaration == step.column; })) {
-    PutPlanned(columns, dates_as_is);
+  std::vector<Step>& plan = command.plan_;
+  if (fresh_ && own_ && command.plan_list_ == columns.data() && plan.size() == columns.size() &&
+      command.plan_dates_as_is_ == dates_as_is) {
+    PutPlanned(dates_as_is);
     // Lookups by name after the list are counted from where they would be
     // without the plan.
     command.lookups_ += command.parameters_.size();
     return;
   }
-  const bool planning = fresh;
+  const bool planning = fresh_ && own_;
   if (planning) {
     command.plan_list_ = nullptr;
+    command.plan_texts_ = false;
     plan.clear();
   }
   std::size_t declared = 0;
   for (const ColumnInfo& c : columns) {
-    std::uint32_t index = 0;
-    if (c.declaration) {
-      const std::size_t i = command.DeclaredIndex(*c.declaration);
-      WriteAt<false>(c, i, dates_as_is && c.kind == ValueKind::Date);
-      index = static_cast<std::uint32_t>(i);
-      ++declared;
+    if (c.declaration == nullptr) {
+      if (planning) plan.push_back({nullptr, nullptr, 0, Step::None});
+      continue;
     }
-    if (planning) plan.push_back({c.declaration, index});
+    const std::size_t i = command.DeclaredIndex(*c.declaration);
+    const bool as_is = dates_as_is && c.kind == ValueKind::Date;
+    WriteAt<false>(c, i, as_is);
+    ++declared;
+    if (!planning) continue;
+    // The kinds of step follow the general way's own choices.
+    const ValueKind kind = c.declaration->kind;
+    Step step{&c, nullptr, static_cast<std::uint32_t>(i), Step::General};
+    if (kind == ValueKind::Text && c.text != nullptr) {
+      step = {&c, &c.text(object_), step.index, Step::Text};
+      command.plan_texts_ = true;
+    } else if (c.number != nullptr && kind != ValueKind::Text && kind != ValueKind::Date) {
+      step = {&c, &c.number(object_), step.index, Step::Number};
+    } else if (as_is && c.date != nullptr) {
+      step = {&c, &c.date(object_), step.index, Step::Date};
+    }
+    plan.push_back(step);
   }
   // Statements have far fewer parameters than a plan can hold.
   constexpr std::size_t kMostPlanned = 512;
-  if (planning && declared == command.parameters_.size() && declared <= kMostPlanned) {
+  if (planning && declared == command.parameters_.size() && declared <= kMostPlanned && Lasting(columns.data())) {
     std::bitset<kMostPlanned> named;
-    for (const Command::PlanStep& step : plan) {
-      if (step.column == nullptr) continue;
+    for (const Step& step : plan) {
+      if (step.how == Step::None) continue;
       if (named[step.index]) return;  // a parameter named twice
       named[step.index] = true;
     }
     command.plan_list_ = columns.data();
+    command.plan_dates_as_is_ = dates_as_is;
   }
 }
 
