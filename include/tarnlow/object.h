@@ -335,8 +335,8 @@ struct PropertyEntry {
     if constexpr (std::is_same_v<F, std::string>) text = &Text;
     if constexpr (std::is_same_v<F, double>) number = &Number;
     if constexpr (std::is_same_v<F, Date>) date = &DateOf;
-    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Put, &Copy, text, number,
-                      date);
+    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Put, &Copy, text,
+                      number, date);
   }
 };
 // A passed property is assigned through the property itself, so that the

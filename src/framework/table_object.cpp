@@ -1,9 +1,8 @@
 #include "tarnlow/table_object.h"
 
-#include <algorithm>
-#include <bitset>
 #include <dlfcn.h>
 
+#include <bitset>
 #include <cmath>
 
 #include "connection/backend.h"
@@ -141,7 +140,7 @@ template <bool Planned>
 // nothing between two of them can close it.
 template <bool Planned>
 [[gnu::always_inline]] inline void TableObject::ParameterPass::WriteAt(const ColumnInfo& c, std::size_t i,
-                                                                      bool as_is) {
+                                                                       bool as_is) {
   const tables::Column& column = *c.declaration;
   fresh_ = false;
   if (column.kind == ValueKind::Text) {
@@ -184,12 +183,16 @@ void TableObject::ParameterPass::PutWithDatesAsIs(std::span<const ColumnInfo> co
   PutList(columns, true);
 }
 
+namespace {
+
 // Whether a list lives as long as the program, as a class's own list of
 // its properties does: only such a list is known again by its address.
 bool Lasting(const void* list) {
   Dl_info info;
   return dladdr(list, &info) != 0;
 }
+
+}  // namespace
 
 // The plan's steps, with what stays the same from column to column kept at
 // hand: the statement (null once a binding fails), the ties and the count.
@@ -301,7 +304,8 @@ void TableObject::ParameterPass::PutList(std::span<const ColumnInfo> columns, bo
   }
   // Statements have far fewer parameters than a plan can hold.
   constexpr std::size_t kMostPlanned = 512;
-  if (planning && declared == command.parameters_.size() && declared <= kMostPlanned && Lasting(columns.data())) {
+  if (planning && declared == command.parameters_.size() && declared <= kMostPlanned &&
+      Lasting(columns.data())) {
     std::bitset<kMostPlanned> named;
     for (const Step& step : plan) {
       if (step.how == Step::None) continue;

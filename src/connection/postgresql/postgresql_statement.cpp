@@ -217,8 +217,8 @@ bool PostgresStatement::Execute() {
   PGconn* conn = session_->Conn();
   const int sent = name_.empty() ? PQsendQueryParams(conn, text_.c_str(), parameter_count_, nullptr,
                                                      pointers_.data(), nullptr, nullptr, 0)
-                                 : PQsendQueryPrepared(conn, name_.c_str(), parameter_count_, pointers_.data(),
-                                                       nullptr, nullptr, 0);
+                                 : PQsendQueryPrepared(conn, name_.c_str(), parameter_count_,
+                                                       pointers_.data(), nullptr, nullptr, 0);
   ExecStatusType status = PGRES_FATAL_ERROR;
   if (sent) {
     while (PGresult* res = PQgetResult(conn)) {
