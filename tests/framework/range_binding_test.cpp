@@ -133,6 +133,12 @@ TEST_P(RangeBindingTest, AMovementOutsideTheRangesIsRefusedWithItsRecordAndNotSt
     h.movement_date = Date(kLastDay);
     h.InsertNewHistory();
     EXPECT_EQ(rows(), 1) << options;
+    // Once the insert's values are set by its plan, a number out of range is
+    // still refused as the value is set.
+    h.movement_quantity = kInf;
+    EXPECT_EQ(test::CatchError([&] { h.InsertNewHistory(); }).Source(), e.Source()) << options;
+    EXPECT_EQ(rows(), 1) << options;
+    h.movement_quantity = 1.0;
     // A date value goes out of range as it is written for the database, in
     // the insert's run, once its statement is prepared as before.
     h.movement_date = Written(-1e300);
