@@ -212,10 +212,10 @@ class TARNLOW_API Command {
   // may be left unread.
   std::shared_ptr<Recordset> ExecuteForFirstRow();
   // Runs the statement and discards any rows; returns the rows changed.
-  std::int64_t ExecuteNoRows();
+  std::int64_t ExecuteNoRows() { return RunNoRows(true); }
   // The same for a caller that does not ask how many rows changed, which
   // some databases make a client work out from the server's answer.
-  void ExecuteNoCount();
+  void ExecuteNoCount() { RunNoRows(false); }
 
  private:
   void Compile();
@@ -306,6 +306,8 @@ class TARNLOW_API Command {
   friend class TableObject;
   enum class Rows : std::uint8_t { All, First, FirstInPlace };
   Recordset& Run(Rows rows);
+  // The rows changed when `count` asks for them, 0 otherwise.
+  std::int64_t RunNoRows(bool count);
 
   std::string sql_;
   int command_type_ = adCmdText;

@@ -237,13 +237,11 @@ struct ColumnInfo {
   using Setter = void (*)(Object&, const Variant&);
   using Putter = bool (*)(const Object&, const tables::Column&, Variant&);
   using Copier = void (*)(Object&, const Recordset&, const tables::Column&);
-  using TextField = const std::string& (*)(const Object&);
-  using NumberField = const double& (*)(const Object&);
-  using DateField = const Date& (*)(const Object&);
+  using Storage = const void* (*)(const Object&);
 
   constexpr ColumnInfo(std::string_view property_, const tables::Column* declaration_, ValueKind kind_,
                        Access access_, Getter get_, Setter set, Putter put_ = nullptr, Copier copy = nullptr,
-                       TextField text_ = nullptr, NumberField number_ = nullptr, DateField date_ = nullptr)
+                       Storage storage_ = nullptr)
       : property(property_),
         column(declaration_ ? declaration_->name : std::string_view()),
         kind(kind_),
@@ -252,9 +250,7 @@ struct ColumnInfo {
         declaration(declaration_),
         get(get_),
         put(put_),
-        text(text_),
-        number(number_),
-        date(date_),
+        storage(storage_),
         set_(set),
         copy_(copy) {}
 
@@ -271,12 +267,10 @@ struct ColumnInfo {
   // goes through the property's Variant. Null for passed and trimmed
   // properties.
   Putter put;
-  // The string a text property keeps its value in, where a statement may
-  // read it; null for any other property, and for a passed or trimmed one.
-  TextField text;
-  // The same for a property that keeps a double, and one that keeps a date.
-  NumberField number;
-  DateField date;
+  // Where a text, double or date property keeps its value, a std::string,
+  // double or Date as its kind says, so that a statement may read it there;
+  // null for any other property, and for a passed or trimmed one.
+  Storage storage;
 
  private:
   // Stores a value as a property assignment does, whatever the property's
@@ -321,22 +315,16 @@ struct PropertyEntry {
       return false;
     }
   }
-  static const std::string& Text(const Object& o) { return Object::Field(static_cast<const C&>(o).*M); }
-  static const double& Number(const Object& o) { return Object::Field(static_cast<const C&>(o).*M); }
-  static const Date& DateOf(const Object& o) { return Object::Field(static_cast<const C&>(o).*M); }
+  static const void* Stored(const Object& o) { return &Object::Field(static_cast<const C&>(o).*M); }
   // A keyword's trailing underscore is no part of the property's name
   // (`operator_` is the property "operator").
   static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
                                     Access access) {
     using F = std::remove_cvref_t<decltype(Object::Field(std::declval<const C&>().*M))>;
-    ColumnInfo::TextField text = nullptr;
-    ColumnInfo::NumberField number = nullptr;
-    ColumnInfo::DateField date = nullptr;
-    if constexpr (std::is_same_v<F, std::string>) text = &Text;
-    if constexpr (std::is_same_v<F, double>) number = &Number;
-    if constexpr (std::is_same_v<F, Date>) date = &DateOf;
-    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Put, &Copy, text,
-                      number, date);
+    ColumnInfo::Storage storage = nullptr;
+    if constexpr (std::is_same_v<F, std::string> || std::is_same_v<F, double> || std::is_same_v<F, Date>)
+      storage = &Stored;
+    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Put, &Copy, storage);
   }
 };
 // A passed property is assigned through the property itself, so that the

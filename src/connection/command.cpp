@@ -222,20 +222,13 @@ Recordset& Command::Run(Rows rows) {
   return *last_;
 }
 
-std::int64_t Command::ExecuteNoRows() {
+std::int64_t Command::RunNoRows(bool count) {
   CompileAndBind();
   ++connection_->DatabaseConnection().MutableStatistics().executions;
   statement_->Execute();
-  const std::int64_t rows = statement_->RowsAffected();
+  const std::int64_t rows = count ? statement_->RowsAffected() : 0;
   statement_->Reset();
   return rows;
-}
-
-void Command::ExecuteNoCount() {
-  CompileAndBind();
-  ++connection_->DatabaseConnection().MutableStatistics().executions;
-  statement_->Execute();
-  statement_->Reset();
 }
 
 // ---- StatementHolder ----------------------------------------------------------------

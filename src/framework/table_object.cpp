@@ -148,8 +148,8 @@ template <bool Planned>
       object_.Conn();
       connected_ = true;
     }
-    if (own_ && c.text != nullptr) {
-      const std::string& text = c.text(object_);
+    if (own_ && c.kind == ValueKind::Text && c.storage != nullptr) {
+      const std::string& text = *static_cast<const std::string*>(c.storage(object_));
       command_.Tie(i, text);
       CompiledStatement* statement = command_.PassStatement();
       if (statement && !sqltext::HoldsNul(text))
@@ -292,13 +292,15 @@ void TableObject::ParameterPass::PutList(std::span<const ColumnInfo> columns, bo
     // The kinds of step follow the general way's own choices.
     const ValueKind kind = c.declaration->kind;
     Step step{&c, nullptr, static_cast<std::uint32_t>(i), Step::General};
-    if (kind == ValueKind::Text && c.text != nullptr) {
-      step = {&c, &c.text(object_), step.index, Step::Text};
-      command.plan_texts_ = true;
-    } else if (c.number != nullptr && kind != ValueKind::Text && kind != ValueKind::Date) {
-      step = {&c, &c.number(object_), step.index, Step::Number};
-    } else if (as_is && c.date != nullptr) {
-      step = {&c, &c.date(object_), step.index, Step::Date};
+    if (const void* stored = c.storage ? c.storage(object_) : nullptr) {
+      if (kind == ValueKind::Text && c.kind == ValueKind::Text) {
+        step = {&c, stored, step.index, Step::Text};
+        command.plan_texts_ = true;
+      } else if (c.kind == ValueKind::Double && kind != ValueKind::Text && kind != ValueKind::Date) {
+        step = {&c, stored, step.index, Step::Number};
+      } else if (as_is) {
+        step = {&c, stored, step.index, Step::Date};
+      }
     }
     plan.push_back(step);
   }

@@ -35,6 +35,9 @@ using ResultHandle = std::unique_ptr<PGresult, ResultClearer>;
 [[noreturn]] void RaiseConnInfoError(const char* libpq_message);
 // True when the result is a success of any kind that carries no error.
 bool Succeeded(const PGresult* res);
+inline bool Succeeded(ExecStatusType status) {
+  return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY;
+}
 // Raises unless the result succeeded; returns it otherwise.
 ResultHandle Checked(ResultHandle res, const PGconn* conn, std::string_view statement);
 

@@ -41,13 +41,7 @@ std::int32_t NumberFor(const char* sqlstate) {
 }  // namespace
 
 bool Succeeded(const PGresult* res) {
-  if (res == nullptr) return false;
-  switch (PQresultStatus(res)) {
-    case PGRES_COMMAND_OK:
-    case PGRES_TUPLES_OK:
-    case PGRES_EMPTY_QUERY: return true;
-    default: return false;
-  }
+  return res != nullptr && Succeeded(PQresultStatus(res));
 }
 
 ResultHandle Checked(ResultHandle res, const PGconn* conn, std::string_view statement) {

@@ -229,7 +229,7 @@ bool PostgresStatement::Execute() {
         break;
     }
   }
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY) {
+  if (!Succeeded(status)) {
     const ResultHandle failed = std::move(result_);
     RaiseCommandError(failed.get(), conn, sql_);
   }
