@@ -445,10 +445,10 @@ class TARNLOW_API Recordset {
   void CopyField(const tables::Column& column, T& out) const {
     AssignConverted(out, FieldAt(Position(column)));
   }
-  template <class T>
-  friend void CopyCell(const Recordset& rs, const tables::Column& column, T& out) {
-    rs.CopyField(column, out);
-  }
+  // CopyField for each entry in order: a failing conversion leaves the
+  // later properties as they were. Once the columns are where they were on
+  // the row before, the statement copies its cells in one call.
+  void CopyCells(std::span<const CellCopy> cells) const;
   // All remaining rows as [row][column]; the row set ends at its end.
   std::vector<std::vector<Variant>> GetRows();
   // The same rows as one array, row after row, FieldCount() cells apiece:
@@ -487,6 +487,8 @@ class TARNLOW_API Recordset {
     return Reposition(column, k);
   }
   std::size_t Reposition(const tables::Column& column, std::size_t k) const;
+  // One entry of CopyCells, found and copied as CopyField does.
+  void CopyCell(const CellCopy& cell) const;
   std::size_t Locate(const tables::Column& column) const;
   void Attach(const std::shared_ptr<CompiledStatement>& statement);
   void RequireOpen() const {

@@ -231,16 +231,33 @@ class PassedProp : public ColumnProp<C, K, A> {
   Owner& owner_;
 };
 
+// One typed property that a copy routine fills from a row set's current row
+// (Recordset::CopyCells). A text or number property may take the database's
+// cell directly; any property takes the row's value through AssignConverted.
+struct CellCopy {
+  enum Kind : std::uint8_t { Text, Number, Other };
+  template <class T>
+  static CellCopy Into(const tables::Column& column, T& out) {
+    const Kind kind = std::is_same_v<T, std::string> ? Text : std::is_same_v<T, double> ? Number : Other;
+    return {&column, &out, kind,
+            [](void* field, const Variant& v) { AssignConverted(*static_cast<T*>(field), v); }};
+  }
+  const tables::Column* column;
+  void* out;
+  Kind kind;
+  void (*convert)(void* out, const Variant& value);
+};
+
 // One entry of a class's property list.
 struct ColumnInfo {
   using Getter = Variant (*)(const Object&);
   using Setter = void (*)(Object&, const Variant&);
   using Putter = bool (*)(const Object&, const tables::Column&, Variant&);
-  using Copier = void (*)(Object&, const Recordset&, const tables::Column&);
+  using Cell = CellCopy (*)(Object&, const tables::Column&);
   using Storage = const void* (*)(const Object&);
 
   constexpr ColumnInfo(std::string_view property_, const tables::Column* declaration_, ValueKind kind_,
-                       Access access_, Getter get_, Setter set, Putter put_ = nullptr, Copier copy = nullptr,
+                       Access access_, Getter get_, Setter set, Putter put_ = nullptr, Cell cell = nullptr,
                        Storage storage_ = nullptr)
       : property(property_),
         column(declaration_ ? declaration_->name : std::string_view()),
@@ -252,7 +269,7 @@ struct ColumnInfo {
         put(put_),
         storage(storage_),
         set_(set),
-        copy_(copy) {}
+        cell_(cell) {}
 
   std::string_view property;  // member name
   std::string_view column;    // database column; empty when the property is no column
@@ -279,10 +296,11 @@ struct ColumnInfo {
   friend class TableObject;
   friend struct detail::ColumnWriter;
   Setter set_;
-  // Stores the column's cell of a row set's current row as set_ stores it,
-  // straight from the database's row where the row set can; null where
-  // the property's assignment does more than store.
-  Copier copy_;
+  // The property as a row set's copy routines fill it (Recordset::CopyCells),
+  // which stores a cell as set_ stores it, straight from the database's row
+  // where the row set can; null where the property's assignment does more
+  // than store.
+  Cell cell_;
 };
 
 namespace detail {
@@ -290,9 +308,8 @@ template <class C, auto M>
 struct PropertyEntry {
   static Variant Get(const Object& o) { return Variant(Object::Field(static_cast<const C&>(o).*M)); }
   static void Set(Object& o, const Variant& v) { AssignConverted(Object::Field(static_cast<C&>(o).*M), v); }
-  // CopyCell is the row set's, found where a class's entries are made.
-  static void Copy(Object& o, const Recordset& rs, const tables::Column& column) {
-    CopyCell(rs, column, Object::Field(static_cast<C&>(o).*M));
+  static CellCopy Cell(Object& o, const tables::Column& column) {
+    return CellCopy::Into(column, Object::Field(static_cast<C&>(o).*M));
   }
   static bool Put(const Object& o, const tables::Column& column, Variant& out) {
     const auto& field = Object::Field(static_cast<const C&>(o).*M);
@@ -324,7 +341,7 @@ struct PropertyEntry {
     ColumnInfo::Storage storage = nullptr;
     if constexpr (std::is_same_v<F, std::string> || std::is_same_v<F, double> || std::is_same_v<F, Date>)
       storage = &Stored;
-    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Put, &Copy, storage);
+    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Put, &Cell, storage);
   }
 };
 // A passed property is assigned through the property itself, so that the

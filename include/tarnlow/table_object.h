@@ -147,14 +147,13 @@ class TARNLOW_API TableObject : public Object {
   // Copies each entry's field of the current row into its property, in list
   // order: a failing conversion leaves the later properties as they were.
   void CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns);
-  // The same for one entry.
-  void CopyColumn(const Recordset& rs, const ColumnInfo& column);
   // Stores a value in an entry's property, as a copy routine does.
   void Assign(const ColumnInfo& column, const Variant& value);
   // The same for the properties named, in the order named.
   template <ColumnProperty... P>
   void CopyFields(const Recordset& rs, P&... properties) {
-    (StoreField(properties, rs), ...);
+    const CellCopy cells[] = {CellCopy::Into(*P::column, Field(properties))...};
+    rs.CopyCells(cells);
   }
 
   // ---- recurring operations ------------------------------------------------
@@ -221,10 +220,6 @@ class TARNLOW_API TableObject : public Object {
   void BindColumn(Parameter& parameter, const tables::Column& column, const Variant& value);
   bool Owns(const Command& command) const { return command.owner_ == this; }
   void BindText(Command& command, const tables::Column& column, const std::string& text);
-  template <class P>
-  static void StoreField(P& property, const Recordset& rs) {
-    rs.CopyField(*P::column, Field(property));
-  }
 
   std::shared_ptr<Connection> connection_;
   std::vector<StatementHolder*> holders_;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "connection/sql_text.h"
+#include "tarnlow/connection.h"
 #include "tarnlow/error.h"
 #include "tarnlow/value.h"
 
@@ -74,12 +75,15 @@ class CompiledStatement {
     scratch = Column(index);
     return scratch;
   }
-  // The current row's cell written straight into a text or number property,
-  // when the cell is text (number) just as ColumnValue would give it; false,
-  // with `out` untouched, for any other cell, which is then converted from
-  // ColumnValue as before.
-  virtual bool ColumnText(int /*index*/, std::string& /*out*/) const { return false; }
-  virtual bool ColumnNumber(int /*index*/, double& /*out*/) const { return false; }
+  // The current row's cells at[0..n) written straight into the properties
+  // of cells[0..n), in order, for as long as each cell is text (a number)
+  // for a text (number) property just as ColumnValue would give it; gives
+  // how many were written. The caller converts the first one not written
+  // from ColumnValue, with its property untouched until then.
+  virtual std::size_t CopyCells(const std::uint32_t* /*at*/, const CellCopy* /*cells*/,
+                                std::size_t /*n*/) const {
+    return 0;
+  }
   // Appends the current row and every row after it to `cells`, row after
   // row, ColumnCount() cells apiece, and leaves the statement at its end. A
   // backend that keeps its rows hands its own cells over instead of copying

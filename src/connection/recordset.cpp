@@ -268,15 +268,41 @@ const Variant& Recordset::Field(const tables::Column& column) const {
 }
 
 void Recordset::CopyField(const tables::Column& column, std::string& out) const {
-  const std::size_t index = Position(column);
-  if (Direct() && statement_->ColumnText(static_cast<int>(index), out)) return;
-  AssignConverted(out, FieldAt(index));
+  CopyCell(CellCopy::Into(column, out));
 }
 
 void Recordset::CopyField(const tables::Column& column, double& out) const {
-  const std::size_t index = Position(column);
-  if (Direct() && statement_->ColumnNumber(static_cast<int>(index), out)) return;
-  AssignConverted(out, FieldAt(index));
+  CopyCell(CellCopy::Into(column, out));
+}
+
+void Recordset::CopyCell(const CellCopy& cell) const {
+  const std::size_t index = Position(*cell.column);
+  const auto at = static_cast<std::uint32_t>(index);
+  if (Direct() && statement_->CopyCells(&at, &cell, 1) == 1) return;
+  cell.convert(cell.out, FieldAt(index));
+}
+
+void Recordset::CopyCells(std::span<const CellCopy> cells) const {
+  RequireRow();
+  const std::size_t k = lookups_;
+  bool in_place = indexed_ && Direct() && k + cells.size() <= sequence_.size();
+  for (std::size_t i = 0; in_place && i < cells.size(); ++i) {
+    const std::size_t at = sequence_[k + i];
+    in_place = at < declared_.size() && declared_[at] == cells[i].column;
+  }
+  if (!in_place) {
+    for (const CellCopy& cell : cells) CopyCell(cell);
+    return;
+  }
+  lookups_ = k + cells.size();
+  const std::uint32_t* at = sequence_.data() + k;
+  const std::size_t n = cells.size();
+  for (std::size_t i = statement_->CopyCells(at, cells.data(), n); i < n;) {
+    // A cell the statement cannot copy as it is goes the general way, in its place.
+    cells[i].convert(cells[i].out, FieldAt(at[i]));
+    ++i;
+    i += statement_->CopyCells(at + i, cells.data() + i, n - i);
+  }
 }
 
 const Variant& Recordset::FieldAt(std::size_t index) const {

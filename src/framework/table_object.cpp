@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <array>
 #include <bitset>
 #include <cmath>
 
@@ -356,15 +357,26 @@ std::vector<ColumnInfo> TableObject::TableColumns(std::span<const ColumnInfo> co
   return out;
 }
 
+// The entries that the row set can fill go to it together, a piece at a
+// time, so that a list of any length needs no storage of its own.
 void TableObject::CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns) {
-  for (const ColumnInfo& c : columns) CopyColumn(rs, c);
-}
-
-void TableObject::CopyColumn(const Recordset& rs, const ColumnInfo& c) {
-  if (c.copy_ != nullptr && c.declaration != nullptr)
-    c.copy_(*this, rs, *c.declaration);
-  else
-    c.set_(*this, FieldOf(rs, c));
+  constexpr std::size_t kPiece = 32;
+  std::array<CellCopy, kPiece> cells;
+  std::size_t n = 0;
+  auto flush = [&] {
+    if (n > 0) rs.CopyCells(std::span(cells.data(), n));
+    n = 0;
+  };
+  for (const ColumnInfo& c : columns) {
+    if (c.cell_ == nullptr || c.declaration == nullptr) {
+      flush();
+      c.set_(*this, FieldOf(rs, c));
+      continue;
+    }
+    cells[n++] = c.cell_(*this, *c.declaration);
+    if (n == kPiece) flush();
+  }
+  flush();
 }
 
 void TableObject::Assign(const ColumnInfo& column, const Variant& value) {

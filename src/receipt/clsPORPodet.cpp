@@ -87,11 +87,19 @@ void clsPORPodet::CloseIt() {
 
 void clsPORPodet::CopyFromRow() {
   const bool kind2 = KindTwo();
-  for (const ColumnInfo& c : Columns()) {
+  const std::span<const ColumnInfo> columns = Columns();
+  // The columns between two dates are copied together, as CopyRow copies them.
+  std::size_t from = 0;
+  auto copy_up_to = [&](std::size_t to) {
+    if (to > from) CopyRow(rs_, columns.subspan(from, to - from));
+    from = to + 1;
+  };
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const ColumnInfo& c = columns[i];
+    if (c.declaration && c.kind != ValueKind::Date) continue;
+    copy_up_to(i);
     if (!c.declaration) continue;
-    if (c.kind != ValueKind::Date) {
-      CopyColumn(rs_, c);
-    } else if (c.declaration == &tables::OrderLineTable::ship_date) {
+    if (c.declaration == &tables::OrderLineTable::ship_date) {
       // Kind 2 passes over a ship date it cannot read or convert and keeps
       // the previous one; every other kind fails the read as for any other
       // column.
@@ -113,6 +121,7 @@ void clsPORPodet::CopyFromRow() {
       }
     }
   }
+  copy_up_to(columns.size());
   // A line number that is no number keeps the previous line_no.
   try {
     line_no = Variant(order_line_no()).ToInt16();

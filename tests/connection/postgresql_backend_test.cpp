@@ -286,9 +286,15 @@ TEST_F(PostgresBackendTest, ValuesKeepTheirTypes) {
   // Null and empty text both come as an empty cell; only one is null.
   EXPECT_EQ(st->Column(9), Variant(""));
   std::string text = "kept";
-  EXPECT_FALSE(st->ColumnText(4, text));
+  const CellCopy into_text = CellCopy::Into(tables::ServiceTable::unit_code, text);
+  const std::uint32_t null_then_empty[] = {4, 9};
+  EXPECT_EQ(st->CopyCells(null_then_empty, &into_text, 1), 0u);
   EXPECT_EQ(text, "kept");
-  EXPECT_TRUE(st->ColumnText(9, text));
+  EXPECT_EQ(st->CopyCells(null_then_empty + 1, &into_text, 1), 1u);
+  EXPECT_EQ(text, "");
+  // A number is converted to its text the general way, not copied as the server wrote it.
+  const std::uint32_t numeric = 2;
+  EXPECT_EQ(st->CopyCells(&numeric, &into_text, 1), 0u);
   EXPECT_EQ(text, "");
   EXPECT_EQ(CatchError([&] { st->Column(10); }).Number(), err::SubscriptOutOfRange);
   EXPECT_FALSE(st->Next());

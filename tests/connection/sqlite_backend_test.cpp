@@ -149,6 +149,18 @@ TEST_F(SqliteBackendTest, DatesRoundTripAsIsoText) {
   EXPECT_TRUE(select->Column(0).IsNull());
   EXPECT_FALSE(select->Next());
   EXPECT_FALSE(select->Next());  // must not start the query over
+
+  // Read where the database holds the row, a date column's text is left to
+  // the general way, which reads it as the date it is.
+  ASSERT_TRUE(select->ExecuteInPlace());
+  std::string text = "kept";
+  const CellCopy into_text = CellCopy::Into(tables::ServiceTable::unit_code, text);
+  const std::uint32_t stamp = 0, stamp_text = 2;
+  EXPECT_EQ(select->CopyCells(&stamp, &into_text, 1), 0u);
+  EXPECT_EQ(text, "kept");
+  EXPECT_EQ(select->CopyCells(&stamp_text, &into_text, 1), 1u);
+  EXPECT_EQ(text, "1899-12-30 00:00:00");
+  select->Reset();
 }
 
 TEST_F(SqliteBackendTest, PreparedStatementRunsAgainWithNewValues) {

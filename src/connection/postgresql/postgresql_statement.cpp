@@ -49,6 +49,30 @@ std::string_view WithoutZone(std::string_view s) {
   return s;
 }
 
+// A number cell's text as the double it reads as, whole numbers of any
+// width included; false, with `out` untouched, for any other cell.
+bool NumberCell(Oid type, std::string_view s, double& out) {
+  switch (type) {
+    case kInt2:
+    case kInt4:
+    case kInt8: {
+      std::int64_t v = 0;
+      if (!ParseWhole(s, v)) return false;
+      out = static_cast<double>(v);
+      return true;
+    }
+    case kFloat4:
+    case kFloat8:
+    case kNumeric: {
+      double v = 0.0;
+      if (!ParseReal(s, v)) return false;
+      out = v;
+      return true;
+    }
+    default: return false;
+  }
+}
+
 // Types whose text CellValue converts; the cells of any other type are
 // kept as the text the server sent.
 bool Converted(Oid type) {
@@ -303,39 +327,29 @@ const char* PostgresStatement::CellText(int index, int& length) const {
   return PQgetvalue(result_.get(), row_, index);
 }
 
-bool PostgresStatement::ColumnText(int index, std::string& out) const {
-  int length = 0;
-  const char* text = CellText(index, length);
-  if (text == nullptr || Converted(layout_->types[static_cast<std::size_t>(index)])) return false;
-  out.assign(text, static_cast<std::size_t>(length));
-  return true;
-}
-
-// Whole numbers of any width read as the double they convert to.
-bool PostgresStatement::ColumnNumber(int index, double& out) const {
-  int length = 0;
-  const char* text = CellText(index, length);
-  if (text == nullptr) return false;
-  const std::string_view s(text, static_cast<std::size_t>(length));
-  switch (layout_->types[static_cast<std::size_t>(index)]) {
-    case kInt2:
-    case kInt4:
-    case kInt8: {
-      std::int64_t v = 0;
-      if (!ParseWhole(s, v)) return false;
-      out = static_cast<double>(v);
-      return true;
-    }
-    case kFloat4:
-    case kFloat8:
-    case kNumeric: {
-      double v = 0.0;
-      if (!ParseReal(s, v)) return false;
-      out = v;
-      return true;
-    }
-    default: return false;
+// CellText's checks once for the row, then each cell as CellText reads it.
+std::size_t PostgresStatement::CopyCells(const std::uint32_t* at, const CellCopy* cells,
+                                         std::size_t n) const {
+  if (row_ >= rows_) return 0;
+  const PGresult* result = result_.get();
+  const int row = row_;
+  const std::size_t columns = values_read_.size();
+  const Oid* types = layout_->types.data();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (at[i] >= columns) return i;
+    const int index = static_cast<int>(at[i]);
+    const int length = PQgetlength(result, row, index);
+    if (length == 0 && PQgetisnull(result, row, index)) return i;
+    const char* text = PQgetvalue(result, row, index);
+    const Oid type = types[at[i]];
+    const CellCopy& cell = cells[i];
+    if (cell.kind == CellCopy::Text && !Converted(type))
+      static_cast<std::string*>(cell.out)->assign(text, static_cast<std::size_t>(length));
+    else if (cell.kind != CellCopy::Number ||
+             !NumberCell(type, {text, static_cast<std::size_t>(length)}, *static_cast<double*>(cell.out)))
+      return i;
   }
+  return n;
 }
 
 // The count is the last word of the command's tag ("INSERT 0 1",

@@ -63,8 +63,7 @@ class SqliteStatement final : public Statement {
   const std::string& ColumnName(int index) const override;
   Variant Column(int index) const override;
   const Variant& ColumnValue(int index, Variant& scratch) const override;
-  bool ColumnText(int index, std::string& out) const override;
-  bool ColumnNumber(int index, double& out) const override;
+  std::size_t CopyCells(const std::uint32_t* at, const CellCopy* cells, std::size_t n) const override;
   void TakeRows(std::vector<Variant>& cells) override;
   std::int64_t RowsAffected() const override;
   void Reset() override;

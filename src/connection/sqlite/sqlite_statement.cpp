@@ -277,30 +277,34 @@ const Variant& SqliteStatement::ColumnValue(int index, Variant& scratch) const {
   return scratch;
 }
 
-bool SqliteStatement::ColumnText(int index, std::string& out) const {
-  if (!live_) return false;
-  const ColumnInfo& info = Info(index);
-  sqlite3_value* cell = CellValue(index);
-  switch (sqlite3_value_type(cell)) {
-    case SQLITE_TEXT:
+// Kept rows are cells already, which ColumnValue hands over without a copy.
+std::size_t SqliteStatement::CopyCells(const std::uint32_t* at, const CellCopy* cells, std::size_t n) const {
+  if (!live_) return 0;
+  if (!columns_loaded_) LoadColumns();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (at[i] >= columns_.size()) return i;
+    const int index = static_cast<int>(at[i]);
+    const ColumnInfo& info = columns_[at[i]];
+    sqlite3_value* value = CellValue(index);
+    const CellCopy& cell = cells[i];
+    const int type = sqlite3_value_type(value);
+    if (cell.kind == CellCopy::Text) {
       // The text of a date column may read as a date.
-      if (info.holds_dates) return false;
-      out.assign(Text(cell));
-      return true;
-    case SQLITE_BLOB: out.assign(Blob(cell)); return true;
-    default: return false;
+      if (type == SQLITE_TEXT && !info.holds_dates)
+        static_cast<std::string*>(cell.out)->assign(Text(value));
+      else if (type == SQLITE_BLOB)
+        static_cast<std::string*>(cell.out)->assign(Blob(value));
+      else
+        return i;
+    } else if (cell.kind == CellCopy::Number && type == SQLITE_INTEGER) {
+      *static_cast<double*>(cell.out) = static_cast<double>(sqlite3_value_int64(value));
+    } else if (cell.kind == CellCopy::Number && type == SQLITE_FLOAT) {
+      *static_cast<double*>(cell.out) = sqlite3_value_double(value);
+    } else {
+      return i;
+    }
   }
-}
-
-bool SqliteStatement::ColumnNumber(int index, double& out) const {
-  if (!live_) return false;
-  Info(index);
-  sqlite3_value* cell = CellValue(index);
-  switch (sqlite3_value_type(cell)) {
-    case SQLITE_INTEGER: out = static_cast<double>(sqlite3_value_int64(cell)); return true;
-    case SQLITE_FLOAT: out = sqlite3_value_double(cell); return true;
-    default: return false;
-  }
+  return n;
 }
 
 // The rows are already cells: the caller takes them whole, or from the
