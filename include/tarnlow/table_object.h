@@ -103,10 +103,13 @@ class TARNLOW_API TableObject : public Object {
     // The same, except that a property the entry's put does not write goes
     // as the value it is, unconverted.
     void PutAsIs(const ColumnInfo& c);
-    // Each entry of a list as Put puts it, except that a date goes as
-    // PutAsIs puts it; entries that are no column are passed over.
+    // Each entry of a list as Put puts it; entries that are no column are
+    // passed over.
+    void PutAll(std::span<const ColumnInfo> columns);
+    // The same, except that a date goes as PutAsIs puts it.
     void PutWithDatesAsIs(std::span<const ColumnInfo> columns);
-    // A value of the class's own making, as it is.
+    // A value of the class's own making, as it is; it may replace what a
+    // list put before.
     void Set(const tables::Column& column, Variant value);
 
    private:
@@ -127,7 +130,8 @@ class TARNLOW_API TableObject : public Object {
     Command& command_;
     bool own_;  // the command is one of the object's, so its properties outlive a tie
     bool connected_ = false;
-    bool fresh_ = true;  // nothing set yet
+    bool fresh_ = true;     // nothing set yet
+    bool planned_ = false;  // a plan has counted every parameter once
     std::size_t bound_ = 0;
   };
   template <ColumnProperty P>

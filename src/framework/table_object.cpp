@@ -180,6 +180,10 @@ void TableObject::ParameterPass::PutAsIs(const ColumnInfo& c) {
   Write(c, true);
 }
 
+void TableObject::ParameterPass::PutAll(std::span<const ColumnInfo> columns) {
+  PutList(columns, false);
+}
+
 void TableObject::ParameterPass::PutWithDatesAsIs(std::span<const ColumnInfo> columns) {
   PutList(columns, true);
 }
@@ -268,6 +272,7 @@ void TableObject::ParameterPass::PutList(std::span<const ColumnInfo> columns, bo
   if (fresh_ && own_ && command.plan_list_ == columns.data() && plan.size() == columns.size() &&
       command.plan_dates_as_is_ == dates_as_is) {
     PutPlanned(dates_as_is);
+    planned_ = true;
     // Lookups by name after the list are counted from where they would be
     // without the plan.
     command.lookups_ += command.parameters_.size();
@@ -324,7 +329,11 @@ void TableObject::ParameterPass::Set(const tables::Column& column, Variant value
   fresh_ = false;
   const std::size_t i = command_.DeclaredIndex(column);
   command_.Untied(i).value = std::move(value);
-  Bind(i);
+  if (!planned_) return Bind(i);
+  // The plan has counted this parameter already, and a binding counts once.
+  const std::size_t counted = bound_;
+  Bind<true>(i);
+  bound_ = counted;
 }
 
 void TableObject::SetParameter(Command& command, const ColumnInfo& c) {

@@ -119,15 +119,10 @@ void clsPODetailD::InsertRow() {
     line = 20;
     Command& command = insert_.Command();
     {
+      // The line number goes as its key text, right-aligned in four.
       ParameterPass pass(*this, command);
-      for (const ColumnInfo& c : LineColumns()) {
-        if (c.declaration == &tables::OrderLineTable::order_line_no)
-          pass.Set(*c.declaration, Variant(order::LineKey(order_line_no())));
-        else if (c.kind == ValueKind::Date)
-          pass.Set(*c.declaration, Conn().DateValue(c.get(*this).ToDate()));
-        else
-          pass.PutAsIs(c);
-      }
+      pass.PutAll(LineColumns());
+      pass.Set(tables::OrderLineTable::order_line_no, Variant(order::LineKey(order_line_no())));
     }
     line = 30;
     command.ExecuteNoCount();
