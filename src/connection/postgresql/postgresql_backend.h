@@ -79,12 +79,28 @@ class Session {
 // double, except that a whole number is written out in digits, since the
 // server reads "1e+05" into a float or numeric column but refuses it for an
 // integer one. Beyond 2^63 no integer column could hold it anyway.
+// A placeholder's numbers are mostly the same run after run (zeros, rates,
+// fixed quantities), so the text of the last one is kept and not written
+// again.
 class NumberText {
  public:
   // NUL-terminated, valid until the next call.
-  const char* Of(double d);
+  const char* Of(double d) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &d, sizeof bits);
+    if (!written_ || bits != bits_) {
+      Write(d);
+      bits_ = bits;
+      written_ = true;
+    }
+    return text_;
+  }
 
  private:
+  void Write(double d);
+
+  std::uint64_t bits_ = 0;  // of the number written last
+  bool written_ = false;
   char text_[32];  // the longest shortest double is 24 characters
 };
 

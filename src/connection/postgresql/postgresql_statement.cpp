@@ -93,14 +93,13 @@ bool Converted(Oid type) {
 
 }  // namespace
 
-const char* NumberText::Of(double d) {
+void NumberText::Write(double d) {
   constexpr double kWholeLimit = 9223372036854775808.0;  // 2^63
   char* const end = text_ + sizeof text_ - 1;
   const auto r = d == std::trunc(d) && std::fabs(d) < kWholeLimit
                      ? std::to_chars(text_, end, static_cast<std::int64_t>(d))
                      : std::to_chars(text_, end, d);
   *r.ptr = '\0';
-  return text_;
 }
 
 void CellValue(unsigned type_oid, const char* text, int length, Variant& out) {
