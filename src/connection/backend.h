@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "connection/sql_text.h"
-#include "tarnlow/connection.h"
 #include "tarnlow/error.h"
+#include "tarnlow/object.h"
 #include "tarnlow/value.h"
 
 namespace tarnlow {

@@ -5,6 +5,7 @@
 #include <libpq-fe.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -78,8 +79,8 @@ class Session {
 // The text a number is sent in: the shortest that reads back as the same
 // double, except that a whole number is written out in digits, since the
 // server reads "1e+05" into a float or numeric column but refuses it for an
-// integer one. Beyond 2^63 no integer column could hold it anyway.
-// A placeholder's numbers are mostly the same run after run (zeros, rates,
+// integer one. Beyond 2^63 no integer column could hold it anyway. A
+// placeholder's numbers are mostly the same run after run (zeros, rates,
 // fixed quantities), so the text of the last one is kept and not written
 // again.
 class NumberText {
