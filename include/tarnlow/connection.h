@@ -432,22 +432,15 @@ class TARNLOW_API Recordset {
   // The same value, valid until the next call on this row set: copy
   // routines read it into their properties without a copy of their own.
   const Variant& Field(std::string_view name) const;
-  // The same by a column's declaration, found as CopyField finds it.
+  // The same by a column's declaration, found as CopyCells finds it.
   const Variant& Field(const tables::Column& column) const;
-  // Stores the field of a declared column in a typed property as
-  // AssignConverted stores Field's value. Text and numbers go straight from
-  // the database's row into the property where the database holds them
-  // there. Each column is found by its name once per statement, and then
-  // by its declaration.
-  void CopyField(const tables::Column& column, std::string& out) const;
-  void CopyField(const tables::Column& column, double& out) const;
-  template <class T>
-  void CopyField(const tables::Column& column, T& out) const {
-    AssignConverted(out, FieldAt(Position(column)));
-  }
-  // CopyField for each entry in order: a failing conversion leaves the
-  // later properties as they were. Once the columns are where they were on
-  // the row before, the statement copies its cells in one call.
+  // Stores the field of each entry's declared column in its typed property,
+  // in order, as AssignConverted stores Field's value: a failing conversion
+  // leaves the later properties as they were. Text and numbers go straight
+  // from the database's row into the property where the database holds
+  // them there. Each column is found by its name once per statement, and
+  // then by its declaration; once the columns are where they were on the
+  // row before, the statement copies its cells in one call.
   void CopyCells(std::span<const CellCopy> cells) const;
   // All remaining rows as [row][column]; the row set ends at its end.
   std::vector<std::vector<Variant>> GetRows();
@@ -457,7 +450,7 @@ class TARNLOW_API Recordset {
 
   // Changes a field of the current row; Update writes the changes.
   void SetField(std::string_view name, Variant value);
-  // The same by a column's declaration, found as CopyField finds it.
+  // The same by a column's declaration, found as CopyCells finds it.
   void SetField(const tables::Column& column, Variant value);
   void Update();
 
@@ -487,7 +480,7 @@ class TARNLOW_API Recordset {
     return Reposition(column, k);
   }
   std::size_t Reposition(const tables::Column& column, std::size_t k) const;
-  // One entry of CopyCells, found and copied as CopyField does.
+  // One entry of CopyCells, found by itself and copied on its own.
   void CopyCell(const CellCopy& cell) const;
   std::size_t Locate(const tables::Column& column) const;
   void Attach(const std::shared_ptr<CompiledStatement>& statement);

@@ -267,14 +267,6 @@ const Variant& Recordset::Field(const tables::Column& column) const {
   return FieldAt(Position(column));
 }
 
-void Recordset::CopyField(const tables::Column& column, std::string& out) const {
-  CopyCell(CellCopy::Into(column, out));
-}
-
-void Recordset::CopyField(const tables::Column& column, double& out) const {
-  CopyCell(CellCopy::Into(column, out));
-}
-
 void Recordset::CopyCell(const CellCopy& cell) const {
   const std::size_t index = Position(*cell.column);
   const auto at = static_cast<std::uint32_t>(index);
