@@ -283,6 +283,8 @@ struct SqliteRows {
       }
     };
     out.push_back(Row("SQLite update: clsPOSuppInf.UpdateRow", "raw sqlite3", lib->Update(), raw_update, s));
+    // The same side on both: how far from 1.000 the loop itself reads here.
+    out.push_back(Row("SQLite control: raw sqlite3 read", "the same side again", raw_read, raw_read, s));
 
     // Peers, each against the raw side of the same statement.
     PeerWork work{lib->read_sql,
@@ -543,6 +545,9 @@ void PostgresRows(const std::string& uri, const Settings& s, std::vector<Result>
     }
   };
   out.push_back(Row("PostgreSQL update: clsPOSuppInf.UpdateRow", "raw libpq", lib.Update(), raw_update, s));
+  // The same side on both: how far from 1.000 the loop itself reads here.
+  out.push_back(
+      Row("PostgreSQL control: raw libpq update", "the same side again", raw_update, raw_update, s));
 
   PeerWork work{lib.read_sql,
                 lib.service_keys,
