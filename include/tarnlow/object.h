@@ -154,11 +154,24 @@ class Prop {
   // property already has: a client setting keys before every call then
   // costs no allocation once the property has held a value that long.
   Prop& operator=(const T& v) requires(HasLet(A)) {
-    v_ = v;
+    if constexpr (std::is_same_v<T, std::string>)
+      ReplaceText(v_, v);
+    else
+      v_ = v;
     return *this;
   }
   Prop& operator=(T&& v) requires(HasLet(A)) {
     v_ = std::move(v);
+    return *this;
+  }
+  // Text from a literal or a view goes straight into the storage, with no
+  // std::string made for it on the way. A null pointer is empty text.
+  Prop& operator=(std::string_view v) requires(HasLet(A) && std::is_same_v<T, std::string>) {
+    ReplaceText(v_, v);
+    return *this;
+  }
+  Prop& operator=(const char* v) requires(HasLet(A) && std::is_same_v<T, std::string>) {
+    ReplaceText(v_, v != nullptr ? std::string_view(v) : std::string_view());
     return *this;
   }
 

@@ -16,6 +16,20 @@ namespace tarnlow {
 
 class Object;
 
+// Puts `text` in `to`'s place. Values refilled run after run (parameters,
+// properties, fetched cells) mostly keep their length, and std::string's
+// assign sends every call through its general replace routine; a text no
+// longer than the one held is moved over it here instead. It may lie in
+// `to` itself.
+inline void ReplaceText(std::string& to, std::string_view text) {
+  if (text.size() <= to.size()) {
+    std::char_traits<char>::move(to.data(), text.data(), text.size());
+    to.erase(text.size());
+  } else {
+    to.assign(text);
+  }
+}
+
 // A date and time: days since 30 December 1899 00:00, the time of day as the
 // fraction. Before the origin the whole part counts days backwards and the
 // fraction still runs forwards (-1.25 is 29 December 1899 06:00), so the
@@ -136,7 +150,7 @@ class TARNLOW_API Variant {
   // over (parameters, fetched cells) then cost no allocation.
   void AssignText(std::string_view text) {
     if (std::string* held = std::get_if<std::string>(&v_))
-      held->assign(text);
+      ReplaceText(*held, text);
     else
       v_.emplace<std::string>(text);
   }
@@ -230,7 +244,7 @@ void AssignConverted(T& field, const Variant& v) {
 template <>
 inline void AssignConverted<std::string>(std::string& field, const Variant& v) {
   if (const std::string* text = v.AsText())
-    field.assign(*text);
+    ReplaceText(field, *text);
   else
     field = v.ToText();
 }

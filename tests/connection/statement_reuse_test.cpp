@@ -375,5 +375,27 @@ TEST(VariantTextTest, AssignedTextReplacesWhateverWasHeld) {
   EXPECT_EQ(test::CatchError([&] { AssignConverted(number, Variant("x")); }).Number(), err::TypeMismatch);
 }
 
+// Text is moved over the text held, which may be where the new text lies.
+TEST(VariantTextTest, TextReplacedByPartOfItselfOrByALiteral) {
+  std::string s = "order PO1001 line 3";
+  ReplaceText(s, std::string_view(s).substr(6, 6));
+  EXPECT_EQ(s, "PO1001");
+  ReplaceText(s, std::string_view(s));
+  EXPECT_EQ(s, "PO1001");
+  ReplaceText(s, "PO1001 and more than was held");
+  EXPECT_EQ(s, "PO1001 and more than was held");
+
+  Prop<std::string, Access::GetLet> p;
+  p = "Hex bolt M8";
+  EXPECT_EQ(p(), "Hex bolt M8");
+  p = std::string_view("Nut M8 and washer").substr(0, 6);
+  EXPECT_EQ(p(), "Nut M8");
+  p = static_cast<const char*>(nullptr);
+  EXPECT_EQ(p(), "");
+  const std::string longer = "a value longer than any held before";
+  p = longer;
+  EXPECT_EQ(p(), longer);
+}
+
 }  // namespace
 }  // namespace tarnlow

@@ -156,7 +156,7 @@ const char* ParameterText(const Variant& value, std::string& out, NumberText& nu
   switch (value.Type()) {
     case VarType::Empty:
     case VarType::Null: return nullptr;
-    case VarType::String: out.assign(*value.AsText()); return out.c_str();
+    case VarType::String: ReplaceText(out, *value.AsText()); return out.c_str();
     case VarType::Double: return number.Of(value.ToDouble());
     case VarType::Integer:
     case VarType::Long: {
@@ -343,7 +343,7 @@ std::size_t PostgresStatement::CopyCells(const std::uint32_t* at, const CellCopy
     const Oid type = types[at[i]];
     const CellCopy& cell = cells[i];
     if (cell.kind == CellCopy::Text && !Converted(type))
-      static_cast<std::string*>(cell.out)->assign(text, static_cast<std::size_t>(length));
+      ReplaceText(*static_cast<std::string*>(cell.out), {text, static_cast<std::size_t>(length)});
     else if (cell.kind != CellCopy::Number ||
              !NumberCell(type, {text, static_cast<std::size_t>(length)}, *static_cast<double*>(cell.out)))
       return i;

@@ -109,7 +109,7 @@ int SqliteStatement::BindText(int index, const std::string& text) {
   if (!Placeholder(index) || text.size() > kKeptText)
     return sqlite3_bind_text64(stmt_.get(), index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
   std::string& kept = texts_[static_cast<std::size_t>(index - 1)];
-  kept.assign(text);
+  ReplaceText(kept, text);
   return sqlite3_bind_text64(stmt_.get(), index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
 }
 
@@ -291,9 +291,9 @@ std::size_t SqliteStatement::CopyCells(const std::uint32_t* at, const CellCopy* 
     if (cell.kind == CellCopy::Text) {
       // The text of a date column may read as a date.
       if (type == SQLITE_TEXT && !info.holds_dates)
-        static_cast<std::string*>(cell.out)->assign(Text(value));
+        ReplaceText(*static_cast<std::string*>(cell.out), Text(value));
       else if (type == SQLITE_BLOB)
-        static_cast<std::string*>(cell.out)->assign(Blob(value));
+        ReplaceText(*static_cast<std::string*>(cell.out), Blob(value));
       else
         return i;
     } else if (cell.kind == CellCopy::Number && type == SQLITE_INTEGER) {
