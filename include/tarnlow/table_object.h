@@ -153,6 +153,11 @@ class TARNLOW_API TableObject : public Object {
   void CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns);
   // Stores a value in an entry's property, as a copy routine does.
   void Assign(const ColumnInfo& column, const Variant& value);
+  // Empties an entry's property as Assign does with empty text for a text
+  // property, the zero date for a date and `zero`, a number 0 of the type the
+  // class gives, for any other; a text or double property that a copy
+  // routine fills directly is emptied in place.
+  void AssignEmpty(const ColumnInfo& column, const Variant& zero);
   // The same for the properties named, in the order named.
   template <ColumnProperty... P>
   void CopyFields(const Recordset& rs, P&... properties) {

@@ -392,6 +392,25 @@ void TableObject::Assign(const ColumnInfo& column, const Variant& value) {
   column.set_(*this, value);
 }
 
+void TableObject::AssignEmpty(const ColumnInfo& column, const Variant& zero) {
+  if (column.cell_ != nullptr && column.declaration != nullptr) {
+    const CellCopy cell = column.cell_(*this, *column.declaration);
+    if (cell.kind == CellCopy::Text && column.kind == ValueKind::Text) {
+      static_cast<std::string*>(cell.out)->clear();
+      return;
+    }
+    if (cell.kind == CellCopy::Number && column.kind == ValueKind::Double) {
+      *static_cast<double*>(cell.out) = 0;
+      return;
+    }
+  }
+  switch (column.kind) {
+    case ValueKind::Text: Assign(column, Variant(std::string())); break;
+    case ValueKind::Date: Assign(column, Variant(Date())); break;
+    default: Assign(column, zero); break;
+  }
+}
+
 TableObject::RowSetCloser::~RowSetCloser() {
   if (rs.State() == adStateOpen) rs.Close();
 }

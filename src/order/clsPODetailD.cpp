@@ -194,13 +194,13 @@ void clsPODetailD::StoreDirect(const ColumnInfo& c, const Variant& value) {
 void clsPODetailD::InitialiseValues() {
   WithErrorExit(Label<"InitialiseValues">(), [&](Line& line) {
     line = 10;
-    for (const ColumnInfo& c : LineColumns()) {
-      switch (c.kind) {
-        case ValueKind::Text: StoreDirect(c, Variant(std::string())); break;
-        case ValueKind::Date: StoreDirect(c, Variant(Date())); break;
-        default: StoreDirect(c, Variant(std::int16_t{0})); break;
-      }
-    }
+    const Variant zero(std::int16_t{0});
+    Field(order_no).clear();
+    Field(order_line_no) = 0;
+    for (const ColumnInfo& c : LineColumns())
+      if (c.declaration != &tables::OrderLineTable::order_no &&
+          c.declaration != &tables::OrderLineTable::order_line_no)
+        AssignEmpty(c, zero);
   });
 }
 

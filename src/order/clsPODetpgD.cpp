@@ -47,7 +47,7 @@ void clsPODetpgD::InsertRow() {
 void clsPODetpgD::Reset() {
   for (const ColumnInfo& c : Columns())
     if (c.kind == ValueKind::Text && c.declaration != &tables::OrderLineAnalysisTable::order_no)
-      Assign(c, Variant(std::string()));
+      AssignEmpty(c, Variant());
 }
 
 void clsPODetpgD::CopyFromRecordset(const Recordset& rst) {

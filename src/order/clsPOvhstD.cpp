@@ -169,15 +169,12 @@ void clsPOvhstD::InsertRow() {
 }
 
 void clsPOvhstD::Reset() {
+  const Variant zero(0.0);
   for (const ColumnInfo& c : BaseColumns()) {
     if (c.declaration == &tables::VarianceHistoryTable::order_no ||
         c.declaration == &tables::VarianceHistoryTable::order_line_no)
       continue;
-    switch (c.kind) {
-      case ValueKind::Text: Assign(c, Variant(std::string())); break;
-      case ValueKind::Date: Assign(c, Variant(Date())); break;
-      default: Assign(c, Variant(0.0)); break;
-    }
+    AssignEmpty(c, zero);
   }
 }
 
