@@ -229,6 +229,7 @@ class TARNLOW_API TableObject : public Object {
   void BindColumn(Parameter& parameter, const tables::Column& column, const Variant& value);
   bool Owns(const Command& command) const { return command.owner_ == this; }
   void BindText(Command& command, const tables::Column& column, const std::string& text);
+  void AssignEmptyValue(const ColumnInfo& column, const Variant& zero);
 
   std::shared_ptr<Connection> connection_;
   std::vector<StatementHolder*> holders_;

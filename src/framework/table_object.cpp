@@ -395,15 +395,19 @@ void TableObject::Assign(const ColumnInfo& column, const Variant& value) {
 void TableObject::AssignEmpty(const ColumnInfo& column, const Variant& zero) {
   if (column.cell_ != nullptr && column.declaration != nullptr) {
     const CellCopy cell = column.cell_(*this, *column.declaration);
-    if (cell.kind == CellCopy::Text && column.kind == ValueKind::Text) {
-      static_cast<std::string*>(cell.out)->clear();
-      return;
-    }
+    if (cell.kind == CellCopy::Text && column.kind == ValueKind::Text)
+      return static_cast<std::string*>(cell.out)->clear();
     if (cell.kind == CellCopy::Number && column.kind == ValueKind::Double) {
       *static_cast<double*>(cell.out) = 0;
       return;
     }
   }
+  AssignEmptyValue(column, zero);
+}
+
+// Apart from AssignEmpty, so that the Variants it makes do not weigh on the
+// way in place, which most properties take.
+[[gnu::noinline]] void TableObject::AssignEmptyValue(const ColumnInfo& column, const Variant& zero) {
   switch (column.kind) {
     case ValueKind::Text: Assign(column, Variant(std::string())); break;
     case ValueKind::Date: Assign(column, Variant(Date())); break;
