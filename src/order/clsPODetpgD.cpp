@@ -45,9 +45,11 @@ void clsPODetpgD::InsertRow() {
 }
 
 void clsPODetpgD::Reset() {
+  // Only text is emptied here, so the zero for other kinds is never used.
+  const Variant zero(0.0);
   for (const ColumnInfo& c : Columns())
     if (c.kind == ValueKind::Text && c.declaration != &tables::OrderLineAnalysisTable::order_no)
-      AssignEmpty(c, Variant());
+      AssignEmpty(c, zero);
 }
 
 void clsPODetpgD::CopyFromRecordset(const Recordset& rst) {
