@@ -4,8 +4,8 @@
 
 #include <libpq-fe.h>
 
+#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,8 +87,7 @@ class NumberText {
  public:
   // NUL-terminated, valid until the next call.
   const char* Of(double d) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &d, sizeof bits);
+    const auto bits = std::bit_cast<std::uint64_t>(d);
     if (!written_ || bits != bits_) {
       Write(d);
       bits_ = bits;
