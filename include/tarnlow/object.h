@@ -457,12 +457,14 @@ struct TrimmedEntry {
   static std::span<const ::tarnlow::ColumnInfo> Columns(); \
   LIST(TARNLOW_DECLARE_PROPERTY)
 
-// Defines Class::Columns() from the same list, in a source file.
-#define TARNLOW_DEFINE_PROPERTIES(Class, LIST)                             \
-  std::span<const ::tarnlow::ColumnInfo> Class::Columns() {                \
-    using Self = Class;                                                    \
-    static const ::tarnlow::ColumnInfo k[] = {LIST(TARNLOW_COLUMN_ENTRY)}; \
-    return k;                                                              \
+// Defines Class::Columns() from the same list, in a source file. The list
+// is filled when compiled, so that an operation reaches it without a
+// first-use check.
+#define TARNLOW_DEFINE_PROPERTIES(Class, LIST)                                 \
+  std::span<const ::tarnlow::ColumnInfo> Class::Columns() {                    \
+    using Self = Class;                                                        \
+    static constexpr ::tarnlow::ColumnInfo k[] = {LIST(TARNLOW_COLUMN_ENTRY)}; \
+    return k;                                                                  \
   }
 
 // The entry of a property in its class's list, found by the member itself.

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <initializer_list>
 #include <memory>
@@ -244,14 +245,27 @@ class TableClass : public TableObject {
 
  protected:
   // "<Op> of Class Module <class><ending>", the ending being the class's
-  // kLabelEnding (" Line#:" for the classes whose labels carry it).
+  // kLabelEnding (" Line#:" for the classes whose labels carry it). Joined
+  // when compiled, so that an operation reaches its label without a call or
+  // a first-use check.
   template <FixedString Op>
   static std::string_view Label() {
-    static const std::string label = std::string(Op.View()) + " of Class Module " +
-                                     std::string(Derived::kClassName) + std::string(Derived::kLabelEnding);
-    return label;
+    return {kLabel<Op>.data(), kLabel<Op>.size()};
   }
   static constexpr std::string_view kLabelEnding = "";
+
+ private:
+  static constexpr std::string_view kModule = " of Class Module ";
+  template <FixedString Op>
+  static constexpr auto kLabel = [] {
+    constexpr std::string_view parts[] = {Op.View(), kModule, Derived::kClassName, Derived::kLabelEnding};
+    std::array<char,
+               Op.View().size() + kModule.size() + Derived::kClassName.size() + Derived::kLabelEnding.size()>
+        text{};
+    auto out = text.begin();
+    for (std::string_view part : parts) out = std::copy(part.begin(), part.end(), out);
+    return text;
+  }();
 };
 
 }  // namespace tarnlow
