@@ -87,7 +87,7 @@ void Command::ClearParameters() {
 // found last, since values are mostly set in declared order; it goes round
 // once, so any order still finds the name. Where two parameters share a
 // name the first one is meant, and the search starts at the beginning.
-std::size_t Command::FindIndex(std::string_view name, std::size_t k) {
+TARNLOW_STATEMENT_PATH std::size_t Command::FindIndex(std::string_view name, std::size_t k) {
   const std::size_t n = parameters_.size();
   if (!unique_names_) next_ = 0;
   for (std::size_t j = 0; j < n; ++j) {
@@ -108,7 +108,7 @@ std::size_t Command::FindIndex(std::string_view name, std::size_t k) {
   RaiseRuntime(err::ItemNotFound);
 }
 
-Parameter& Command::Find(std::string_view name, std::size_t k) {
+TARNLOW_STATEMENT_PATH Parameter& Command::Find(std::string_view name, std::size_t k) {
   const std::size_t i = FindIndex(name, k);
   Reach(i);
   return parameters_[i];
@@ -132,7 +132,7 @@ void Command::Untie(std::size_t i) {
   tied_[i] = nullptr;
 }
 
-void Command::BeginPass() {
+TARNLOW_STATEMENT_PATH void Command::BeginPass() {
   bound_ = false;
   pass_open_ = passable_ && connection_->IsOpen();
   if (pass_open_ && ++pass_ == 0) {
@@ -146,7 +146,7 @@ std::string Command::StatementText() const {
   return sql_;
 }
 
-void Command::Compile() {
+TARNLOW_STATEMENT_PATH void Command::Compile() {
   if (!connection_) RaiseRuntime(err::ObjectNotSet);
   tarnlow::DatabaseConnection& db = connection_->DatabaseConnection();
   if (prepared_ && statement_) return;
@@ -161,7 +161,7 @@ void Command::Compile() {
 
 // A pass that bound every parameter counts for one run only: a run that
 // fails leaves the next attempt to bind anew.
-void Command::CompileAndBind() {
+TARNLOW_STATEMENT_PATH void Command::CompileAndBind() {
   const bool bound = bound_;
   bound_ = false;
   pass_open_ = false;
@@ -201,7 +201,7 @@ std::shared_ptr<Recordset> Command::ExecuteForFirstRow() {
   return last_;
 }
 
-Recordset& Command::Run(Rows rows) {
+TARNLOW_STATEMENT_PATH Recordset& Command::Run(Rows rows) {
   CompileAndBind();
   // Running the statement again ends the rows of its previous row set: that
   // row set is closed here, so that letting go of it later cannot reset the
@@ -222,7 +222,7 @@ Recordset& Command::Run(Rows rows) {
   return *last_;
 }
 
-std::int64_t Command::RunNoRows(bool count) {
+TARNLOW_STATEMENT_PATH std::int64_t Command::RunNoRows(bool count) {
   CompileAndBind();
   ++connection_->DatabaseConnection().MutableStatistics().executions;
   statement_->Execute();
@@ -254,11 +254,11 @@ void StatementHolder::AddDateParameter(std::string_view name) {
 
 // The connection's TextValue passes text through unchanged: the text goes
 // into the parameter's own storage, which a value set over and over keeps.
-void StatementHolder::SetTextValue(std::string_view name, const std::string& value) {
+TARNLOW_STATEMENT_PATH void StatementHolder::SetTextValue(std::string_view name, const std::string& value) {
   command_[name].value.AssignText(value);
 }
 
-void StatementHolder::SetNumberValue(std::string_view name, double value) {
+TARNLOW_STATEMENT_PATH void StatementHolder::SetNumberValue(std::string_view name, double value) {
   command_[name].value.AssignNumber(value);
 }
 

@@ -79,8 +79,8 @@ void Recordset::Open(std::string sql, tarnlow::DatabaseConnection& connection, i
   Open();
 }
 
-void Recordset::AttachExecuted(const std::shared_ptr<CompiledStatement>& statement, bool has_row,
-                               tarnlow::DatabaseConnection& connection) {
+TARNLOW_STATEMENT_PATH void Recordset::AttachExecuted(const std::shared_ptr<CompiledStatement>& statement,
+                                                      bool has_row, tarnlow::DatabaseConnection& connection) {
   // Assigned only when they change: a command's row set is attached to the
   // same statement and connection run after run.
   if (statement_ != statement) Attach(statement);
@@ -99,7 +99,7 @@ void Recordset::Attach(const std::shared_ptr<CompiledStatement>& statement) {
   indexed_ = false;
 }
 
-void Recordset::Close() {
+TARNLOW_STATEMENT_PATH void Recordset::Close() {
   RequireOpen();
   statement_->Reset();
   if (!attached_) Attach(nullptr);
@@ -116,7 +116,7 @@ const Variant* Recordset::Changed(std::size_t index) const {
   return ChangeOf(written_, index);
 }
 
-bool Recordset::AtEOF() const {
+TARNLOW_STATEMENT_PATH bool Recordset::AtEOF() const {
   RequireOpen();
   return at_end_;
 }
@@ -274,7 +274,7 @@ void Recordset::CopyCell(const CellCopy& cell) const {
   cell.convert(cell.out, FieldAt(index));
 }
 
-void Recordset::CopyCells(std::span<const CellCopy> cells) const {
+TARNLOW_STATEMENT_PATH void Recordset::CopyCells(std::span<const CellCopy> cells) const {
   RequireRow();
   const std::size_t k = lookups_;
   bool in_place = indexed_ && Direct() && k + cells.size() <= sequence_.size();

@@ -23,7 +23,7 @@ void TableObject::SageConnection(std::shared_ptr<Connection> connection) {
   ConnectionChanged();
 }
 
-Connection& TableObject::Conn() {
+TARNLOW_STATEMENT_PATH Connection& TableObject::Conn() {
   // The common case goes straight through; the check and its message are
   // for a missing connection only.
   if (connection_ && connection_->IsOpen()) return *connection_;
@@ -56,7 +56,8 @@ void TableObject::DeclareParameters(StatementHolder& holder, std::span<const Col
 // Text goes into the parameter's own storage. The connection's TextValue
 // passes text through unchanged, so only its check of the connection is
 // kept on this path.
-void TableObject::BindText(Command& command, const tables::Column& c, const std::string& text) {
+TARNLOW_STATEMENT_PATH void TableObject::BindText(Command& command, const tables::Column& c,
+                                                  const std::string& text) {
   if (c.kind != ValueKind::Text) return BindColumn(command, c, Variant(text));
   Parameter& p = command.Declared(c);
   Conn();
@@ -96,7 +97,8 @@ void TableObject::UseHolders(std::initializer_list<StatementHolder*> holders) {
   for (StatementHolder* h : holders_) h->Command().owner_ = this;
 }
 
-TableObject::ParameterPass::ParameterPass(TableObject& object, Command& command, bool bind)
+TARNLOW_STATEMENT_PATH TableObject::ParameterPass::ParameterPass(TableObject& object, Command& command,
+                                                                 bool bind)
     : object_(object), command_(command), own_(object.Owns(command)) {
   if (bind)
     command_.BeginPass();
@@ -184,7 +186,8 @@ void TableObject::ParameterPass::PutAll(std::span<const ColumnInfo> columns) {
   PutList(columns, false);
 }
 
-void TableObject::ParameterPass::PutWithDatesAsIs(std::span<const ColumnInfo> columns) {
+TARNLOW_STATEMENT_PATH void TableObject::ParameterPass::PutWithDatesAsIs(
+    std::span<const ColumnInfo> columns) {
   PutList(columns, true);
 }
 
@@ -203,7 +206,7 @@ bool Lasting(const void* list) {
 // hand: the statement (null once a binding fails), the ties and the count.
 // The object's own text, double and date properties are read and bound
 // where they lie; any other entry goes the general way.
-void TableObject::ParameterPass::PutPlanned(bool dates_as_is) {
+TARNLOW_STATEMENT_PATH void TableObject::ParameterPass::PutPlanned(bool dates_as_is) {
   using Step = Command::PlanStep;
   Command& command = command_;
   fresh_ = false;
@@ -265,7 +268,8 @@ void TableObject::ParameterPass::PutPlanned(bool dates_as_is) {
 // command's plan when it has one for the list; otherwise it looks each
 // parameter up, and makes the plan when the list names every parameter
 // once and lasts.
-void TableObject::ParameterPass::PutList(std::span<const ColumnInfo> columns, bool dates_as_is) {
+TARNLOW_STATEMENT_PATH void TableObject::ParameterPass::PutList(std::span<const ColumnInfo> columns,
+                                                                bool dates_as_is) {
   using Step = Command::PlanStep;
   Command& command = command_;
   std::vector<Step>& plan = command.plan_;
@@ -340,7 +344,8 @@ void TableObject::SetParameter(Command& command, const ColumnInfo& c) {
   ParameterPass(*this, command, false).Put(c);
 }
 
-void TableObject::SetParameters(Command& command, std::span<const ColumnInfo> columns) {
+TARNLOW_STATEMENT_PATH void TableObject::SetParameters(Command& command,
+                                                       std::span<const ColumnInfo> columns) {
   ParameterPass(*this, command).PutList(columns, false);
 }
 
@@ -415,7 +420,7 @@ void TableObject::AssignEmpty(const ColumnInfo& column, const Variant& zero) {
   }
 }
 
-TableObject::RowSetCloser::~RowSetCloser() {
+TARNLOW_STATEMENT_PATH TableObject::RowSetCloser::~RowSetCloser() {
   if (rs.State() == adStateOpen) rs.Close();
 }
 
@@ -440,8 +445,10 @@ std::string TableObject::FreshUniqueNumber() {
   return UniqueNumber().substr(0, 8);
 }
 
-void TableObject::InsertWithUniqueNumber(StatementHolder& holder, std::string_view retry_prompt,
-                                         bool answer_decides, std::string_view failed_text) {
+TARNLOW_STATEMENT_PATH void TableObject::InsertWithUniqueNumber(StatementHolder& holder,
+                                                                std::string_view retry_prompt,
+                                                                bool answer_decides,
+                                                                std::string_view failed_text) {
   Command& command = holder.Command();
   try {
     command.ExecuteNoCount();

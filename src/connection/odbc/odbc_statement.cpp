@@ -129,12 +129,12 @@ void OdbcStatement::Fail() const {
 }
 
 // The driver reads a copy widened to UTF-16 all the same.
-void OdbcStatement::BindTextInPlace(int index, const std::string& text) {
+TARNLOW_STATEMENT_PATH void OdbcStatement::BindTextInPlace(int index, const std::string& text) {
   if (index < 1 || index > ParameterCount()) RaiseRuntime(err::SubscriptOutOfRange);
   BindText(params_[static_cast<std::size_t>(index - 1)], text);
 }
 
-void OdbcStatement::BindText(Param& p, const std::string& text) {
+TARNLOW_STATEMENT_PATH void OdbcStatement::BindText(Param& p, const std::string& text) {
   WidenInto(text, p.spare);
   p.text.assign(p.spare);
   p.c_type = SQL_C_WCHAR;
@@ -144,7 +144,7 @@ void OdbcStatement::BindText(Param& p, const std::string& text) {
   p.indicator = static_cast<SQLLEN>(p.text.size() * sizeof(SQLWCHAR));
 }
 
-void OdbcStatement::Bind(int index, const Variant& value) {
+TARNLOW_STATEMENT_PATH void OdbcStatement::Bind(int index, const Variant& value) {
   if (index < 1 || index > ParameterCount()) RaiseRuntime(err::SubscriptOutOfRange);
   Param& p = params_[static_cast<std::size_t>(index - 1)];
   switch (value.Type()) {
@@ -197,7 +197,7 @@ void OdbcStatement::Bind(int index, const Variant& value) {
   RaiseRuntime(err::TypeMismatch);
 }
 
-bool OdbcStatement::Execute() {
+TARNLOW_STATEMENT_PATH bool OdbcStatement::Execute() {
   Reset();
   rows_affected_ = 0;
   SQLHSTMT stmt = stmt_.get();
@@ -369,7 +369,7 @@ bool OdbcStatement::FetchBlock() {
   return true;
 }
 
-bool OdbcStatement::Next() {
+TARNLOW_STATEMENT_PATH bool OdbcStatement::Next() {
   if (!has_row_) return false;
   if (++position_ < fetched_) {
     std::fill(row_cached_.begin(), row_cached_.end(), false);
@@ -558,7 +558,7 @@ void OdbcStatement::ReadData(int index, const ColumnInfo& c, Variant& out) const
   out = Variant(Null);
 }
 
-void OdbcStatement::Reset() {
+TARNLOW_STATEMENT_PATH void OdbcStatement::Reset() {
   if (cursor_open_) SQLFreeStmt(stmt_.get(), SQL_CLOSE);
   cursor_open_ = false;
   has_row_ = false;

@@ -116,7 +116,7 @@ class PostgresStatement final : public Statement {
   int ParameterCount() const override { return parameter_count_; }
   void Bind(int index, const Variant& value) override;
   void BindInPlace(int index, const Variant& value) override;
-  void BindTextInPlace(int index, const std::string& text) override { pointers_[Slot(index)] = text.c_str(); }
+  void BindTextInPlace(int index, const std::string& text) override;
   void BindNumber(int index, double number) override;
   void BindDate(int index, const Date& date) override;
   bool Execute() override;

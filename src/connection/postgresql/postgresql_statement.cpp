@@ -93,7 +93,7 @@ bool Converted(Oid type) {
 
 }  // namespace
 
-void NumberText::Write(double d) {
+TARNLOW_STATEMENT_PATH void NumberText::Write(double d) {
   constexpr double kWholeLimit = 9223372036854775808.0;  // 2^63
   char* const end = text_ + sizeof text_ - 1;
   const auto r = d == std::trunc(d) && std::fabs(d) < kWholeLimit
@@ -206,27 +206,31 @@ std::size_t PostgresStatement::Slot(int index) const {
   return static_cast<std::size_t>(index - 1);
 }
 
-void PostgresStatement::Bind(int index, const Variant& value) {
+TARNLOW_STATEMENT_PATH void PostgresStatement::Bind(int index, const Variant& value) {
   const std::size_t i = Slot(index);
   pointers_[i] = ParameterText(value, values_[i], numbers_[i], dates_[i]);
 }
 
 // Text is sent from the caller's own storage; every other value is written
 // as text here all the same.
-void PostgresStatement::BindInPlace(int index, const Variant& value) {
+TARNLOW_STATEMENT_PATH void PostgresStatement::BindInPlace(int index, const Variant& value) {
   const std::string* text = value.AsText();
   if (text == nullptr) return Bind(index, value);
   pointers_[Slot(index)] = text->c_str();
 }
 
-void PostgresStatement::BindNumber(int index, double number) {
+TARNLOW_STATEMENT_PATH void PostgresStatement::BindTextInPlace(int index, const std::string& text) {
+  pointers_[Slot(index)] = text.c_str();
+}
+
+TARNLOW_STATEMENT_PATH void PostgresStatement::BindNumber(int index, double number) {
   const std::size_t i = Slot(index);
   // What is no number at all raises as any conversion of it does.
   if (!std::isfinite(number)) number = Variant(number).ToDouble();
   pointers_[i] = numbers_[i].Of(number);
 }
 
-void PostgresStatement::BindDate(int index, const Date& date) {
+TARNLOW_STATEMENT_PATH void PostgresStatement::BindDate(int index, const Date& date) {
   const std::size_t i = Slot(index);
   pointers_[i] = dates_[i].CString(date);
 }
@@ -235,7 +239,7 @@ void PostgresStatement::BindDate(int index, const Date& date) {
 // their first step, which reads away any result an earlier command left
 // unread: every command on a session is read to its end, so there never is
 // one.
-bool PostgresStatement::Execute() {
+TARNLOW_STATEMENT_PATH bool PostgresStatement::Execute() {
   Reset();
   PGconn* conn = session_->Conn();
   const int sent = name_.empty() ? PQsendQueryParams(conn, text_.c_str(), parameter_count_, nullptr,
@@ -265,7 +269,7 @@ bool PostgresStatement::Execute() {
   return rows_ > 0;
 }
 
-bool PostgresStatement::Next() {
+TARNLOW_STATEMENT_PATH bool PostgresStatement::Next() {
   if (row_ >= rows_) return false;
   ++row_;
   return row_ < rows_;
@@ -327,8 +331,8 @@ const char* PostgresStatement::CellText(int index, int& length) const {
 }
 
 // CellText's checks once for the row, then each cell as CellText reads it.
-std::size_t PostgresStatement::CopyCells(const std::uint32_t* at, const CellCopy* cells,
-                                         std::size_t n) const {
+TARNLOW_STATEMENT_PATH std::size_t PostgresStatement::CopyCells(const std::uint32_t* at,
+                                                                const CellCopy* cells, std::size_t n) const {
   if (row_ >= rows_) return 0;
   const PGresult* result = result_.get();
   const int row = row_;
@@ -355,7 +359,7 @@ std::size_t PostgresStatement::CopyCells(const std::uint32_t* at, const CellCopy
 // "UPDATE 3"); a tag without one ("CREATE TABLE") changed no rows. Read
 // here rather than through PQcmdTuples, which first tries the tag against
 // each command it knows.
-std::int64_t PostgresStatement::RowsAffected() const {
+TARNLOW_STATEMENT_PATH std::int64_t PostgresStatement::RowsAffected() const {
   if (!result_) return 0;
   // The count is the tag's last word, digits after a blank.
   const char* const tag = PQcmdStatus(result_.get());
@@ -369,7 +373,7 @@ std::int64_t PostgresStatement::RowsAffected() const {
   return n;
 }
 
-void PostgresStatement::Reset() {
+TARNLOW_STATEMENT_PATH void PostgresStatement::Reset() {
   result_.reset();
   row_ = 0;
   rows_ = 0;

@@ -66,7 +66,7 @@ void SqliteStatement::Unstep() {
   }
 }
 
-void SqliteStatement::Bind(int index, const Variant& value) {
+TARNLOW_STATEMENT_PATH void SqliteStatement::Bind(int index, const Variant& value) {
   sqlite3_stmt* stmt = stmt_.get();
   // sqlite refuses new values while a statement is running. Executions run
   // to their end; only one that failed part-way through keeping its rows
@@ -105,7 +105,7 @@ void SqliteStatement::Bind(int index, const Variant& value) {
 // value costs one copy into memory kept from run to run instead of an
 // allocation and a release inside sqlite. Long texts are left to sqlite, so
 // that a statement does not keep a large buffer for as long as it lives.
-int SqliteStatement::BindText(int index, const std::string& text) {
+TARNLOW_STATEMENT_PATH int SqliteStatement::BindText(int index, const std::string& text) {
   if (!Placeholder(index) || text.size() > kKeptText)
     return sqlite3_bind_text64(stmt_.get(), index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
   std::string& kept = texts_[static_cast<std::size_t>(index - 1)];
@@ -115,20 +115,20 @@ int SqliteStatement::BindText(int index, const std::string& text) {
 
 // sqlite reads the caller's text where it lies, during the steps of the
 // next run only.
-void SqliteStatement::BindInPlace(int index, const Variant& value) {
+TARNLOW_STATEMENT_PATH void SqliteStatement::BindInPlace(int index, const Variant& value) {
   const std::string* text = value.AsText();
   if (text == nullptr) return Bind(index, value);
   BindTextInPlace(index, *text);
 }
 
-void SqliteStatement::BindTextInPlace(int index, const std::string& text) {
+TARNLOW_STATEMENT_PATH void SqliteStatement::BindTextInPlace(int index, const std::string& text) {
   Unstep();
   const int rc =
       sqlite3_bind_text64(stmt_.get(), index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
   if (rc != SQLITE_OK) Raise(db_, rc, sql_);
 }
 
-void SqliteStatement::BindNumber(int index, double number) {
+TARNLOW_STATEMENT_PATH void SqliteStatement::BindNumber(int index, double number) {
   // What is no number at all raises as Bind raises it.
   if (!std::isfinite(number)) return Bind(index, Variant(number));
   Unstep();
@@ -136,7 +136,7 @@ void SqliteStatement::BindNumber(int index, double number) {
   if (rc != SQLITE_OK) Raise(db_, rc, sql_);
 }
 
-bool SqliteStatement::Execute() {
+TARNLOW_STATEMENT_PATH bool SqliteStatement::Execute() {
   int rc = RunToEnd();
   // A stale snapshot comes from a read transaction that began before another
   // connection committed. Inside a caller's own transaction only the caller
@@ -148,24 +148,24 @@ bool SqliteStatement::Execute() {
 
 // A point read stops at its row: stepping on to the end would only look for
 // a second row that the caller never reads.
-bool SqliteStatement::ExecuteForFirstRow() {
+TARNLOW_STATEMENT_PATH bool SqliteStatement::ExecuteForFirstRow() {
   return ExecuteFirstRow(false);
 }
 
 // The caller copies the row at once and resets, so the statement may stay
 // on it meanwhile: its cells go straight from sqlite into properties.
-bool SqliteStatement::ExecuteInPlace() {
+TARNLOW_STATEMENT_PATH bool SqliteStatement::ExecuteInPlace() {
   return ExecuteFirstRow(true);
 }
 
-bool SqliteStatement::ExecuteFirstRow(bool in_place) {
+TARNLOW_STATEMENT_PATH bool SqliteStatement::ExecuteFirstRow(bool in_place) {
   if (!read_only_) return Execute();
   int rc = RunFirstRow(in_place);
   if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = RunFirstRow(in_place);
   return Finish(rc);
 }
 
-bool SqliteStatement::Finish(int rc) {
+TARNLOW_STATEMENT_PATH bool SqliteStatement::Finish(int rc) {
   if (rc != SQLITE_DONE) {
     // Take the message before reset, which may replace it.
     Error error = MakeError(db_, rc, sql_);
@@ -185,7 +185,7 @@ void SqliteStatement::Begin() {
   rows_affected_ = 0;
 }
 
-int SqliteStatement::RunToEnd() {
+TARNLOW_STATEMENT_PATH int SqliteStatement::RunToEnd() {
   sqlite3_stmt* stmt = stmt_.get();
   Begin();
   const std::int64_t changes_before = read_only_ ? 0 : sqlite3_total_changes64(db_);
@@ -201,7 +201,7 @@ int SqliteStatement::RunToEnd() {
   return rc;
 }
 
-int SqliteStatement::RunFirstRow(bool in_place) {
+TARNLOW_STATEMENT_PATH int SqliteStatement::RunFirstRow(bool in_place) {
   sqlite3_stmt* stmt = stmt_.get();
   Begin();
   const int rc = sqlite3_step(stmt);
@@ -240,7 +240,7 @@ void SqliteStatement::KeepRow() {
   ++rows_;
 }
 
-bool SqliteStatement::Next() {
+TARNLOW_STATEMENT_PATH bool SqliteStatement::Next() {
   // An in-place read ends at its first row.
   if (live_) {
     Reset();
@@ -278,7 +278,8 @@ const Variant& SqliteStatement::ColumnValue(int index, Variant& scratch) const {
 }
 
 // Kept rows are cells already, which ColumnValue hands over without a copy.
-std::size_t SqliteStatement::CopyCells(const std::uint32_t* at, const CellCopy* cells, std::size_t n) const {
+TARNLOW_STATEMENT_PATH std::size_t SqliteStatement::CopyCells(const std::uint32_t* at, const CellCopy* cells,
+                                                              std::size_t n) const {
   if (!live_) return 0;
   if (!columns_loaded_) LoadColumns();
   for (std::size_t i = 0; i < n; ++i) {
@@ -380,11 +381,11 @@ std::string_view SqliteStatement::Blob(sqlite3_value* cell) {
   return bytes != nullptr ? std::string_view(bytes, size) : std::string_view();
 }
 
-std::int64_t SqliteStatement::RowsAffected() const {
+TARNLOW_STATEMENT_PATH std::int64_t SqliteStatement::RowsAffected() const {
   return rows_affected_;
 }
 
-void SqliteStatement::Reset() {
+TARNLOW_STATEMENT_PATH void SqliteStatement::Reset() {
   Unstep();
   live_ = false;
   used_ = 0;
