@@ -19,12 +19,13 @@
 #include "tarnlow/value.h"
 
 // Marks the code every run of a prepared statement passes through: binding
-// its values, running it, copying its row. The linker gathers it at the
-// start of the library's code (".text.hot" sections), so that a run touches a
-// few pages of code instead of a dozen spread over the library. Client and
-// server take turns on the CPUs; what the server touches between two
-// statements pushes the client's pages out of the address caches, and each
-// page the next run finds again costs a walk of the page tables.
+// its values, running it, copying its row. The linker gathers it in one
+// stretch (the ".text.hot" sections, in the order the build lists the
+// files), so that a run touches a few pages of code instead of a dozen
+// spread over the library. Client and server take turns on the CPUs; what
+// the server touches between two statements pushes the client's pages out
+// of the address caches, and each page the next run finds again costs a walk
+// of the page tables.
 #if defined(__ELF__) && defined(__GNUC__)
 #define TARNLOW_STATEMENT_PATH [[gnu::section(".text.hot.tarnlow")]]
 #else
