@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -269,14 +270,21 @@ struct ColumnInfo {
   using Cell = CellCopy (*)(Object&, const tables::Column&);
   using Storage = const void* (*)(const Object&);
 
-  constexpr ColumnInfo(std::string_view property_, const tables::Column* declaration_, ValueKind kind_,
-                       Access access_, Getter get_, Setter set, Putter put_ = nullptr, Cell cell = nullptr,
+  // `declaration_` is the column's declaration, or nullptr for a property
+  // that is no column. The two are told apart by their types rather than by
+  // testing the pointer, so that a class's list stays a constant expression
+  // where the compiler keeps null checks on addresses of variables (as the
+  // sanitizers make it do).
+  template <class Declaration>
+    requires std::is_same_v<Declaration, const tables::Column*> || std::is_null_pointer_v<Declaration>
+  constexpr ColumnInfo(std::string_view property_, Declaration declaration_, ValueKind kind_, Access access_,
+                       Getter get_, Setter set, Putter put_ = nullptr, Cell cell = nullptr,
                        Storage storage_ = nullptr)
       : property(property_),
-        column(declaration_ ? declaration_->name : std::string_view()),
+        column(NameOf(declaration_)),
         kind(kind_),
         access(access_),
-        size(declaration_ ? declaration_->size : 0),
+        size(SizeOf(declaration_)),
         declaration(declaration_),
         get(get_),
         put(put_),
@@ -303,6 +311,11 @@ struct ColumnInfo {
   Storage storage;
 
  private:
+  static constexpr std::string_view NameOf(const tables::Column* c) { return c->name; }
+  static constexpr std::string_view NameOf(std::nullptr_t) { return {}; }
+  static constexpr int SizeOf(const tables::Column* c) { return c->size; }
+  static constexpr int SizeOf(std::nullptr_t) { return 0; }
+
   // Stores a value as a property assignment does, whatever the property's
   // accessors: for the copy routines and for late-bound assignments that
   // have checked the accessors first.
@@ -348,7 +361,8 @@ struct PropertyEntry {
   static const void* Stored(const Object& o) { return &Object::Field(static_cast<const C&>(o).*M); }
   // A keyword's trailing underscore is no part of the property's name
   // (`operator_` is the property "operator").
-  static constexpr ColumnInfo Entry(std::string_view property, const tables::Column* column, ValueKind kind,
+  template <class Declaration>
+  static constexpr ColumnInfo Entry(std::string_view property, Declaration column, ValueKind kind,
                                     Access access) {
     using F = std::remove_cvref_t<decltype(Object::Field(std::declval<const C&>().*M))>;
     ColumnInfo::Storage storage = nullptr;
