@@ -7,8 +7,8 @@
 #pragma once
 
 #include <atomic>
-#include <cstddef>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -276,7 +276,7 @@ struct ColumnInfo {
   // where the compiler keeps null checks on addresses of variables (as the
   // sanitizers make it do).
   template <class Declaration>
-    requires std::is_same_v<Declaration, const tables::Column*> || std::is_null_pointer_v<Declaration>
+  requires std::is_same_v<Declaration, const tables::Column*> || std::is_null_pointer_v<Declaration>
   constexpr ColumnInfo(std::string_view property_, Declaration declaration_, ValueKind kind_, Access access_,
                        Getter get_, Setter set, Putter put_ = nullptr, Cell cell = nullptr,
                        Storage storage_ = nullptr)
