@@ -311,9 +311,15 @@ struct ColumnInfo {
   Storage storage;
 
  private:
-  static constexpr std::string_view NameOf(const tables::Column* c) { return c->name; }
+  // A null declaration fails to compile in a constant expression, so only a
+  // run-time call tests for it.
+  static constexpr std::string_view NameOf(const tables::Column* c) {
+    return !std::is_constant_evaluated() && c == nullptr ? std::string_view() : c->name;
+  }
   static constexpr std::string_view NameOf(std::nullptr_t) { return {}; }
-  static constexpr int SizeOf(const tables::Column* c) { return c->size; }
+  static constexpr int SizeOf(const tables::Column* c) {
+    return !std::is_constant_evaluated() && c == nullptr ? 0 : c->size;
+  }
   static constexpr int SizeOf(std::nullptr_t) { return 0; }
 
   // Stores a value as a property assignment does, whatever the property's
