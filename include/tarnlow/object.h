@@ -172,8 +172,7 @@ class Prop {
     return *this;
   }
   Prop& operator=(const char* v) requires(HasLet(A) && std::is_same_v<T, std::string>) {
-    ReplaceText(v_, v != nullptr ? std::string_view(v) : std::string_view());
-    return *this;
+    return *this = v != nullptr ? std::string_view(v) : std::string_view();
   }
 
  private:
@@ -281,10 +280,10 @@ struct ColumnInfo {
                        Getter get_, Setter set, Putter put_ = nullptr, Cell cell = nullptr,
                        Storage storage_ = nullptr)
       : property(property_),
-        column(NameOf(declaration_)),
+        column(Of(declaration_).name),
         kind(kind_),
         access(access_),
-        size(SizeOf(declaration_)),
+        size(Of(declaration_).size),
         declaration(declaration_),
         get(get_),
         put(put_),
@@ -311,16 +310,14 @@ struct ColumnInfo {
   Storage storage;
 
  private:
-  // A null declaration fails to compile in a constant expression, so only a
-  // run-time call tests for it.
-  static constexpr std::string_view NameOf(const tables::Column* c) {
-    return !std::is_constant_evaluated() && c == nullptr ? std::string_view() : c->name;
+  // The declaration to read the name and width from: one with neither for a
+  // property that is no column. A null declaration fails to compile in a
+  // constant expression, so only a run-time call tests for it.
+  static constexpr tables::Column kNoColumn{};
+  static constexpr const tables::Column& Of(const tables::Column* c) {
+    return !std::is_constant_evaluated() && c == nullptr ? kNoColumn : *c;
   }
-  static constexpr std::string_view NameOf(std::nullptr_t) { return {}; }
-  static constexpr int SizeOf(const tables::Column* c) {
-    return !std::is_constant_evaluated() && c == nullptr ? 0 : c->size;
-  }
-  static constexpr int SizeOf(std::nullptr_t) { return 0; }
+  static constexpr const tables::Column& Of(std::nullptr_t) { return kNoColumn; }
 
   // Stores a value as a property assignment does, whatever the property's
   // accessors: for the copy routines and for late-bound assignments that

@@ -216,7 +216,7 @@ TARNLOW_STATEMENT_PATH void PostgresStatement::Bind(int index, const Variant& va
 TARNLOW_STATEMENT_PATH void PostgresStatement::BindInPlace(int index, const Variant& value) {
   const std::string* text = value.AsText();
   if (text == nullptr) return Bind(index, value);
-  pointers_[Slot(index)] = text->c_str();
+  BindTextInPlace(index, *text);
 }
 
 TARNLOW_STATEMENT_PATH void PostgresStatement::BindTextInPlace(int index, const std::string& text) {
