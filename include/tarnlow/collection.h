@@ -39,8 +39,9 @@ class TARNLOW_API KeyedList {
   const ObjectPtr& Item(const Variant& index_or_key) const;
   void Remove(const Variant& index_or_key);
   void Clear();
-  // Appends under the key; no key when it is absent or empty. A key the list
-  // already holds, letter case aside, raises 457 and changes nothing.
+  // Appends under the key, or under none when it is absent. An empty key
+  // raises 5 and a key the list already holds, letter case aside, 457; both
+  // change nothing.
   void Append(ObjectPtr member, std::optional<std::string> key);
   const std::vector<ObjectPtr>& Members() const { return members_; }
 
@@ -104,6 +105,11 @@ class Collection : public Object {
   std::shared_ptr<Member> Append(std::shared_ptr<Member> member, std::optional<std::string> key) {
     list_.Append(member, std::move(key));
     return member;
+  }
+  // The collections whose Add takes a key text store an empty one as none.
+  static std::optional<std::string> KeyUnlessEmpty(const std::string& key) {
+    if (key.empty()) return std::nullopt;
+    return key;
   }
   // A new member with its creation defaults that has copied `source`.
   static std::shared_ptr<Member> NewCopy(Member& source) {

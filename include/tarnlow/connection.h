@@ -117,6 +117,8 @@ class TARNLOW_API Connection final : public Object {
   const ConnectionOptions& Options() const { return options_; }
 
   std::int16_t DatabaseKind() const { return options_.kind; }
+  // Both raise "Operation is not allowed when the object is closed." when
+  // unopened.
   std::shared_ptr<tarnlow::TableCatalogue> TableCatalogue();
   std::shared_ptr<tarnlow::SystemInfo> SystemInfo();
   // Raises "Operation is not allowed when the object is closed." when unopened.

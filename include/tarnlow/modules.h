@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "tarnlow/error.h"
 #include "tarnlow/value.h"
@@ -65,13 +66,29 @@ decltype(auto) WithDirectErrorExit(std::string_view label, Body&& body);
 namespace detail {
 [[noreturn]] TARNLOW_API void LeaveBySavedExit(std::string_view label, Line line);
 [[noreturn]] TARNLOW_API void LeaveByDirectExit(std::string_view label, Line line);
+// An operation with an error exit that returns normally leaves no current
+// error behind, whatever failed and was passed over inside it: a caller
+// that tests the current error after a successful call must find none.
+TARNLOW_API void LeaveNormally() noexcept;
+
+template <class Body>
+decltype(auto) RunClearingOnReturn(Body& body, Line& line) {
+  if constexpr (std::is_void_v<decltype(body(line))>) {
+    body(line);
+    LeaveNormally();
+  } else {
+    decltype(auto) result = body(line);
+    LeaveNormally();
+    return result;
+  }
+}
 }  // namespace detail
 
 template <class Body>
 decltype(auto) WithErrorExit(std::string_view label, Body&& body) {
   Line line = 0;
   try {
-    return body(line);
+    return detail::RunClearingOnReturn(body, line);
   } catch (...) {
     detail::LeaveBySavedExit(label, line);
   }
@@ -81,7 +98,7 @@ template <class Body>
 decltype(auto) WithDirectErrorExit(std::string_view label, Body&& body) {
   Line line = 0;
   try {
-    return body(line);
+    return detail::RunClearingOnReturn(body, line);
   } catch (...) {
     detail::LeaveByDirectExit(label, line);
   }
@@ -102,8 +119,8 @@ using MessageHandler = std::function<int(std::string_view text, int style, std::
 TARNLOW_API MessageHandler SetMessageHandler(MessageHandler handler);
 TARNLOW_API int MsgBox(std::string_view text, int style = vbOKOnly, std::string_view title = {});
 
-// Returns the connection when it is present and open; otherwise shows
-// "Uninitialised connection" and returns no object.
+// Returns the connection when a connection object is present, open or not;
+// otherwise shows "Uninitialised connection" and returns no object.
 TARNLOW_API std::shared_ptr<Connection> CheckConnection(const std::shared_ptr<Connection>& connection);
 
 }  // namespace tarnlow

@@ -68,6 +68,7 @@ struct MemberInfo {
   const ColumnInfo* column = nullptr;  // the stored property's entry
   bool default_member = false;         // reached when a call names no member
   bool enumeration = false;            // yields the enumerator of a collection
+  bool let_by_ref = false;             // a property whose Let takes its value by reference
 };
 
 class TARNLOW_API ClassInfo {

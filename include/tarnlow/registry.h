@@ -26,6 +26,23 @@ class TARNLOW_API Registry {
   static const ClassInfo* Find(std::string_view name_or_identity);
 };
 
+// A library the type library imports the types of its interfaces from.
+struct ImportedLibrary {
+  std::string_view name;
+  std::string_view source;  // its file, or its identity in braces
+  std::string_view version;
+  std::string_view description;
+};
+// A public enumeration and its members.
+struct EnumerationInfo {
+  struct Member {
+    std::string_view name;
+    std::int32_t value;
+  };
+  std::string_view name;
+  std::span<const Member> members;
+};
+
 // The type library that describes the public classes: what a client that
 // checks which library it talks to compares.
 struct TypeLibraryInfo {
@@ -35,6 +52,8 @@ struct TypeLibraryInfo {
   std::uint16_t minor_version;  // 15
   std::uint32_t locale;         // 1033
   std::string_view description;
+  std::span<const ImportedLibrary> imports;
+  std::span<const EnumerationInfo> enumerations;
 };
 // Every text of it is NUL-terminated, so it may be handed on as C text.
 TARNLOW_API const TypeLibraryInfo& TypeLibrary();

@@ -44,8 +44,9 @@ struct FixedString {
 
 class TARNLOW_API TableObject : public Object {
  public:
-  // The connection; a missing or unopened one is reported by the connection
-  // check ("Uninitialised connection") and comes back as no object.
+  // The connection, through the connection check; when none was set, a new
+  // unopened connection object is stored and returned, which reports itself
+  // closed when an operation first uses it.
   std::shared_ptr<Connection> SageConnection();
   // Stores the connection and hands it to every statement holder.
   void SageConnection(std::shared_ptr<Connection> connection);
@@ -61,8 +62,7 @@ class TARNLOW_API TableObject : public Object {
   // on to its companions, even when it is none.
   const std::shared_ptr<Connection>& StoredConnection() const { return connection_; }
 
-  // The connection for an operation; raises "Object variable ... not set"
-  // after the connection check when there is none.
+  // The connection for an operation, as the getter gives it.
   Connection& Conn();
   // The physical name of a table, asked of the catalogue.
   std::string TableName(CatalogueTable table);

@@ -7,6 +7,7 @@
 
 #include "framework/text.h"
 #include "tarnlow/connection.h"
+#include "tarnlow/stock/clsSTNLCat.h"
 
 namespace tarnlow {
 namespace {
@@ -73,13 +74,27 @@ const ClassInfo* Registry::Find(std::string_view key) {
   return it == e.keys.end() ? nullptr : it->second;
 }
 
+namespace {
+
+constexpr ImportedLibrary kImports[] = {
+    {"stdole", "stdole2.tlb", "2.0", "OLE Automation"},
+    {"TarnlowData", "{E04A0D54-CBFC-47AF-94EC-AA41950E839B}", "2.96", "the library of the connection object"},
+    {"ADODB", "msado28.tlb", "2.8", "ActiveX Data Objects 2.8, whose row set the copy routines take"},
+};
+constexpr EnumerationInfo::Member kMovementTypes[] = {{"ePurchaseReceipt", ePurchaseReceipt}};
+constexpr EnumerationInfo kEnumerations[] = {{"eMovementType", kMovementTypes}};
+
+}  // namespace
+
 const TypeLibraryInfo& TypeLibrary() {
   static constexpr TypeLibraryInfo info{"TarnlowSTData",
                                         "{0D270230-F1FC-4FE3-A265-331D0D4EDB9E}",
                                         2,
                                         15,
                                         1033,
-                                        "TarnlowSTData purchasing and stock table objects"};
+                                        "TarnlowSTData purchasing and stock table objects",
+                                        kImports,
+                                        kEnumerations};
   return info;
 }
 
@@ -151,9 +166,19 @@ std::string Heading(const ClassInfo& info) {
 
 std::string DescribeTypeLibrary() {
   const TypeLibraryInfo& lib = TypeLibrary();
-  return "type library " + std::string(lib.name) + "  " + std::string(lib.identity) + "  version " +
-         std::to_string(lib.major_version) + "." + std::to_string(lib.minor_version) + "  locale " +
-         std::to_string(lib.locale) + "\n";
+  std::string out = "type library " + std::string(lib.name) + "  " + std::string(lib.identity) +
+                    "  version " + std::to_string(lib.major_version) + "." +
+                    std::to_string(lib.minor_version) + "  locale " + std::to_string(lib.locale) + "\n";
+  for (const ImportedLibrary& i : lib.imports)
+    out += "  imports " + std::string(i.name) + "  " + std::string(i.source) + "  version " +
+           std::string(i.version) + "  (" + std::string(i.description) + ")\n";
+  for (const EnumerationInfo& e : lib.enumerations) {
+    out += "  enum " + std::string(e.name);
+    for (const EnumerationInfo::Member& m : e.members)
+      out += "  " + std::string(m.name) + " = " + std::to_string(m.value);
+    out += "\n";
+  }
+  return out;
 }
 
 std::string DescribeClasses() {
@@ -198,6 +223,7 @@ std::string DescribeMembers(const ClassInfo& info) {
     } else {
       out += " As ";
       out += KindText(m.kind);
+      if (m.let_by_ref) out += "  (Let ByRef)";
     }
     out += '\n';
   }
@@ -223,6 +249,7 @@ std::string Anchor(std::string_view name) {
 
 std::string Arguments(const MemberInfo& m) {
   std::string out;
+  if (m.let_by_ref) return "Let: ByRef `value` As " + std::string(KindText(m.kind));
   for (std::size_t i = 0; i < m.args.size(); ++i) {
     if (i != 0) out += ", ";
     if (m.args[i].by_ref) out += "ByRef ";
@@ -247,6 +274,22 @@ std::string DescribeClassesMarkdown() {
          std::to_string(lib.locale) + ". " + std::to_string(classes.size()) +
          " classes that clients create by class name or class identity (letter case ignored). Each has one "
          "default interface, `_` and its name, whose members follow in interface order.\n\n";
+  out += "It imports";
+  for (std::size_t i = 0; i < lib.imports.size(); ++i) {
+    const ImportedLibrary& imported = lib.imports[i];
+    out += i == 0 ? " " : i + 1 == lib.imports.size() ? " and " : ", ";
+    out += "`" + std::string(imported.name) + "` (" + std::string(imported.source) + ", version " +
+           std::string(imported.version) + ": " + std::string(imported.description) + ")";
+  }
+  out += ".";
+  for (const EnumerationInfo& e : lib.enumerations) {
+    out += " It declares the enumeration `" + std::string(e.name) + "`:";
+    for (std::size_t i = 0; i < e.members.size(); ++i)
+      out += std::string(i == 0 ? " `" : ", `") + std::string(e.members[i].name) +
+             "` = " + std::to_string(e.members[i].value);
+    out += ".";
+  }
+  out += "\n\n";
   out += "| Class | Class identity | Default interface | Interface identity |\n|---|---|---|---|\n";
   for (const ClassInfo* info : classes) {
     out += "| [`" + std::string(info->Name()) + "`](#" + Anchor(info->Name()) + ") | " +

@@ -154,14 +154,15 @@ std::shared_ptr<Connection> Connection::Open(std::string_view text) {
   return std::make_shared<Connection>(ConnectionOptions::Parse(text));
 }
 
+// What the system is and what its tables are called is known once it is
+// opened: a closed connection object says so instead.
 std::shared_ptr<TableCatalogue> Connection::TableCatalogue() {
-  if (db_) ++db_->MutableStatistics().catalogue_requests;
-  if (!catalogue_) catalogue_ = std::make_shared<tarnlow::TableCatalogue>(options_);
+  ++DatabaseConnection().MutableStatistics().catalogue_requests;
   return catalogue_;
 }
 
 std::shared_ptr<SystemInfo> Connection::SystemInfo() {
-  if (!system_) system_ = std::make_shared<tarnlow::SystemInfo>(options_);
+  if (!db_) RaiseRuntime(err::ObjectClosed);
   return system_;
 }
 

@@ -2,8 +2,10 @@
 // order, from its property list and its member functions.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <span>
+#include <stdexcept>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
@@ -86,6 +88,19 @@ struct ArgPassing<A> {
   static std::remove_cvref_t<A>& Pass(Stored& s) { return *s; }
 };
 
+// The name of an argument in a member's description. An argument that the
+// interface takes by reference but the function does not change is named
+// with ByRef; one the function changes is a reference and is so already.
+struct ArgName {
+  constexpr ArgName(const char* n) : name(n) {}
+  constexpr ArgName(std::string_view n, bool r = false) : name(n), by_ref(r) {}
+  std::string_view name;
+  bool by_ref = false;
+};
+constexpr ArgName ByRef(std::string_view name) {
+  return ArgName(name, true);
+}
+
 // Reaches a member function late-bound. Self is the class, const for const
 // member functions.
 template <auto F, class Self, class R, class... A>
@@ -93,12 +108,14 @@ struct MethodAdapter {
   using Class = std::remove_const_t<Self>;
   static constexpr bool kHasResult = !std::is_void_v<R>;
 
-  static std::vector<ArgInfo> Args(std::span<const std::string_view> names) {
+  static std::vector<ArgInfo> Args(std::span<const ArgName> names) {
     std::vector<ArgInfo> out;
     std::size_t i = 0;
-    ((out.push_back(ArgInfo{i < names.size() ? names[i] : std::string_view("arg"),
-                            ArgPassing<A>::kObject ? ValueKind::Object : KindOf<A>(),
-                            std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>}),
+    ((out.push_back(
+          ArgInfo{i < names.size() ? names[i].name : std::string_view("arg"),
+                  ArgPassing<A>::kObject ? ValueKind::Object : KindOf<A>(),
+                  (i < names.size() && names[i].by_ref) ||
+                      (std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>)}),
       ++i),
      ...);
     return out;
@@ -134,9 +151,12 @@ struct Method<F> : MethodAdapter<F, C, R, A...> {};
 template <class C, class R, class... A, R (C::*F)(A...) const>
 struct Method<F> : MethodAdapter<F, const C, R, A...> {};
 
-// `SageConnection` of a table object: get and set.
-inline Variant ConnectionInvoke(Object& self, CallKind call, std::span<Variant> args) {
-  auto& t = static_cast<TableObject&>(self);
+// `SageConnection` of a table object: get and set, as the class has them
+// (a class that keeps its connection only in its statement holder reads it
+// from there).
+template <class C>
+Variant ConnectionInvoke(Object& self, CallKind call, std::span<Variant> args) {
+  auto& t = static_cast<C&>(self);
   if (call == CallKind::Let || call == CallKind::Set) {
     if (args.size() != 1) RaiseRuntime(err::WrongArguments);
     t.SageConnection(FromVariant<std::shared_ptr<Connection>>(args.back()));
@@ -184,7 +204,7 @@ class ClassBuilder {
   // interface lists first.
   ClassBuilder& Connection(Access order = Access::GetSet) {
     members_.push_back(
-        MemberInfo{"SageConnection", false, order, ValueKind::Object, true, {}, &ConnectionInvoke});
+        MemberInfo{"SageConnection", false, order, ValueKind::Object, true, {}, &ConnectionInvoke<C>});
     return *this;
   }
 
@@ -205,9 +225,9 @@ class ClassBuilder {
   }
 
   template <auto F>
-  ClassBuilder& Method(std::string_view name, std::initializer_list<std::string_view> arg_names = {}) {
+  ClassBuilder& Method(std::string_view name, std::initializer_list<ArgName> arg_names = {}) {
     using M = detail::Method<F>;
-    const std::vector<std::string_view> names(arg_names);
+    const std::vector<ArgName> names(arg_names);
     members_.push_back(
         MemberInfo{name, true, Access::Get, ResultKind<F>(), M::kHasResult, M::Args(names), &M::Invoke});
     return *this;
@@ -233,6 +253,17 @@ class ClassBuilder {
     MemberInfo m{"NewEnum", false, Access::Get, ValueKind::Object, true, {}, &M::Invoke};
     m.enumeration = true;
     members_.push_back(std::move(m));
+    return *this;
+  }
+
+  // The properties named, added before, take the value assigned to them by
+  // reference.
+  ClassBuilder& LetByRef(std::initializer_list<std::string_view> names) {
+    for (std::string_view name : names) {
+      const auto m = std::ranges::find(members_, name, &MemberInfo::name);
+      if (m == members_.end()) throw std::logic_error("LetByRef of a property not yet added");
+      m->let_by_ref = true;
+    }
     return *this;
   }
 
@@ -287,3 +318,7 @@ class ClassBuilder {
 };
 
 }  // namespace tarnlow::detail
+
+namespace tarnlow {
+using detail::ByRef;
+}  // namespace tarnlow

@@ -47,8 +47,11 @@ void KeyedList::Clear() {
 }
 
 void KeyedList::Append(ObjectPtr member, std::optional<std::string> key) {
-  std::string folded = key ? Fold(*key) : std::string();
-  if (!folded.empty()) {
+  std::string folded;
+  if (key) {
+    // An empty text is no key a member could later be found by.
+    if (key->empty()) RaiseRuntime(err::InvalidProcedureCall);
+    folded = Fold(*key);
     if (by_key_.contains(folded)) RaiseRuntime(err::DuplicateKey);
     by_key_.emplace(folded, members_.size());
   }

@@ -147,6 +147,11 @@ void LeaveByDirectExit(std::string_view label, Line line) {
   e.Raise(number, std::move(source), std::move(description));
 }
 
+void LeaveNormally() noexcept {
+  ErrObject& e = Err();
+  if (e.Number != 0) e.Clear();
+}
+
 }  // namespace detail
 
 // ---- connection check and message boxes -----------------------------------------
@@ -181,7 +186,9 @@ int MsgBox(std::string_view text, int style, std::string_view title) {
 }
 
 std::shared_ptr<Connection> CheckConnection(const std::shared_ptr<Connection>& connection) {
-  if (connection && connection->IsOpen()) return connection;
+  // Only a missing object is reported here: one that is present but not
+  // open reports itself, as closed, on its first use.
+  if (connection) return connection;
   MsgBox("Uninitialised connection", vbCritical);
   return nullptr;
 }

@@ -27,9 +27,9 @@ TARNLOW_STATEMENT_PATH Connection& TableObject::Conn() {
   // The common case goes straight through; the check and its message are
   // for a missing connection only.
   if (connection_ && connection_->IsOpen()) return *connection_;
-  auto checked = SageConnection();
-  if (!checked) RaiseRuntime(err::ObjectNotSet);
-  return *checked;
+  // The getter stores an unopened connection object when there is none, so
+  // the check passes; that object reports itself closed on its first use.
+  return *SageConnection();
 }
 
 std::string TableObject::TableName(CatalogueTable table) {

@@ -17,8 +17,8 @@ TARNLOW_DEFINE_CLASS(clsPODetailD, TARNLOW_clsPODetailD_PROPERTIES, "{145CC5D0-9
       .Method<&Self::CopyFrom>("CopyFrom", {"oFromPODetailD"})
       .Method<&Self::CopyFromRstLate>("CopyFromRst", {"rst"})
           TARNLOW_METHODS(StartReadForOrder, ReadNextForOrder, DeleteForOrder)
-      .Method<&Self::UpdateForInvoice>("UpdateForInvoice", {"AddInvQtyToDate", "AddInvValueLogged"})
-          TARNLOW_METHODS(ReadIt)
+      .Method<&Self::UpdateForInvoice>(
+          "UpdateForInvoice", {ByRef("AddInvQtyToDate"), ByRef("AddInvValueLogged")}) TARNLOW_METHODS(ReadIt)
       .Property<&Self::UsePODetpgD>()
       .Get<&Self::PODetpgD>("PODetpgD")
       .Property<&Self::UsePOVHstD>()

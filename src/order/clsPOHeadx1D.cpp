@@ -9,7 +9,7 @@ namespace tarnlow {
 TARNLOW_DEFINE_CLASS(clsPOHeadx1D, TARNLOW_clsPOHeadx1D_PROPERTIES, "{A7A4E241-F868-4E94-94E0-6B3AFC500C39}",
                      "{95D7B0A9-10C4-43CA-BCC3-141AC6F8B1EC}") {
   b.Creatable()
-      .GetLet<&Self::HeldConnection, &Self::SetConnection>("SageConnection", Access::SetGet)
+      .Connection(Access::SetGet)
       .Properties() TARNLOW_METHODS(InsertRow, Reset)
       .Method<&Self::CopyFromRecordsetLateBound>("CopyFromRecordset", {"rst"})
       .Method<&Self::CopyFrom>("CopyFrom", {"oPOHeadx1D"}) TARNLOW_METHODS(DeleteForOrder);

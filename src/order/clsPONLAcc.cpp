@@ -22,9 +22,6 @@ TARNLOW_DEFINE_COLLECTION(colPONLAcc, "{657E125E-6479-4458-BC28-C85C19E48CFF}",
 }
 
 std::shared_ptr<clsPONLAcc> colPONLAcc::Add(std::string& NominalCode, std::string& Category) {
-  // An empty key is no key to the other collections; here every pair is
-  // found by its category, so a pair without one is refused.
-  if (Category.empty()) RaiseRuntime(err::InvalidProcedureCall);
   auto pair = std::make_shared<clsPONLAcc>();
   pair->NominalCode = NominalCode;
   pair->Category = Category;

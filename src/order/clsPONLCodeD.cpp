@@ -19,6 +19,7 @@ TARNLOW_DEFINE_CLASS(clsPONLCodeD, TARNLOW_clsPONLCodeD_PROPERTIES, "{0F654640-6
   b.Creatable()
       .Connection()
       .Properties<&Self::InsertPONLExtD, &Self::page_number>()
+      .LetByRef({"InsertPONLExtD"})
       .Get<&Self::FormattedPageNumber>("FormattedPageNumber")
       .Get<&Self::record_key>("record_key")
       .Properties<&Self::record_type, &Self::sp_code_value>()
@@ -30,6 +31,7 @@ TARNLOW_DEFINE_CLASS(clsPONLCodeD, TARNLOW_clsPONLCodeD_PROPERTIES, "{0F654640-6
       .Method<&Self::CopyFromRSLateBound>("CopyFromRS", {"rs"})
       .Method<&Self::CopyFrom>("CopyFrom", {"oFromPONLCodeD"}) TARNLOW_METHODS(RestartReadForOrderDetailLine)
       .Property<&Self::InsertPONLExtG>()
+      .LetByRef({"InsertPONLExtG"})
       .TARNLOW_COMPANION_FIELD(retention_code)
       .TARNLOW_COMPANION_FIELD(non_recov_vat)
       .TARNLOW_COMPANION_FIELD(retention_type);

@@ -25,7 +25,7 @@ template <class Body>
 decltype(auto) WithLineNoExit(std::string_view label, Body&& body) {
   Line line = 0;
   try {
-    return body(line);
+    return detail::RunClearingOnReturn(body, line);
   } catch (...) {
     detail::LeaveBySavedExit(std::string(label) + std::to_string(line), line);
   }

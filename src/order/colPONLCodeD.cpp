@@ -9,7 +9,7 @@ TARNLOW_DEFINE_COLLECTION(colPONLCodeD, "", "") {
 }
 
 std::shared_ptr<clsPONLCodeD> colPONLCodeD::Add(clsPONLCodeD& oPONLCodeD, std::string& sKey) {
-  return Append(NewCopy(oPONLCodeD), sKey);
+  return Append(NewCopy(oPONLCodeD), KeyUnlessEmpty(sKey));
 }
 
 }  // namespace tarnlow

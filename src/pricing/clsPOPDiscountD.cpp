@@ -15,9 +15,9 @@ TARNLOW_DEFINE_CLASS(clsPOPDiscountD, TARNLOW_clsPOPDiscountD_PROPERTIES,
       .GetLet<static_cast<std::string (Self::*)() const>(&Self::pop_discount_cat),
               static_cast<void (Self::*)(const std::string&)>(&Self::pop_discount_cat)>(
           "pop_discount_cat", Access::LetGet) TARNLOW_METHODS(ReadIt, InsertRow)
-      .Method<&Self::CopyFrom>("CopyFrom", {"oFromPOPDiscountD"})
+      .Method<&Self::CopyFrom>("CopyFrom", {ByRef("oFromPOPDiscountD")})
       .Method<&Self::KeyString>("KeyString")
-      .Method<&Self::CopyFromRSLate>("CopyFromRS", {"rstPODis"});
+      .Method<&Self::CopyFromRSLate>("CopyFromRS", {ByRef("rstPODis")});
 }
 
 namespace {

@@ -13,10 +13,10 @@ TARNLOW_DEFINE_CLASS(clsPOPPriceListD, TARNLOW_clsPOPPriceListD_PROPERTIES,
   b.Creatable()
       .Connection()
       .Properties() TARNLOW_METHODS(ReadIt)
-      .Method<&Self::CopyFromRSLate>("CopyFromRS", {"rst"})
+      .Method<&Self::CopyFromRSLate>("CopyFromRS", {ByRef("rst")})
           TARNLOW_METHODS(PrepareInsertStatement, InsertRow, CheckIfListExists, LoadListForSupplierProduct,
                           MoveFirstForSupplierProductList, MoveNextForSupplierProductList)
-      .Method<&Self::CopyFrom>("CopyFrom", {"oFromPOPPriceListD"});
+      .Method<&Self::CopyFrom>("CopyFrom", {ByRef("oFromPOPPriceListD")});
 }
 
 clsPOPPriceListD::clsPOPPriceListD() {

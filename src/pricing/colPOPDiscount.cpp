@@ -10,11 +10,14 @@ TARNLOW_DEFINE_COLLECTION(colPOPDiscount, "", "") {
 }
 
 std::shared_ptr<clsPOPDiscountD> colPOPDiscount::Add(clsPOPDiscountD& oPOPDiscountD) {
-  // The one collection operation with an error exit of its own; its steps
-  // carry no line numbers.
-  return WithErrorExit("Add of Class Module colPOPDiscount", [&](Line&) {
+  // The one collection operation with an error exit of its own.
+  return WithErrorExit("Add of Class Module colPOPDiscount", [&](Line& line) {
+    line = 10;
     auto copy = NewCopy(oPOPDiscountD);
-    return Append(copy, copy->KeyString());
+    line = 20;
+    const std::string key = copy->KeyString();
+    line = 30;
+    return Append(copy, key);
   });
 }
 

@@ -9,7 +9,7 @@ TARNLOW_DEFINE_COLLECTION(colPOPPriceList, "", "") {
 }
 
 std::shared_ptr<clsPOPPriceListD> colPOPPriceList::Add(clsPOPPriceListD& oPOPPriceListD, std::string& sKey) {
-  return Append(NewCopy(oPOPPriceListD), sKey.empty() ? std::nullopt : std::optional<std::string>(sKey));
+  return Append(NewCopy(oPOPPriceListD), KeyUnlessEmpty(sKey));
 }
 
 }  // namespace tarnlow

@@ -10,6 +10,9 @@ TARNLOW_DEFINE_CLASS(clsPORStock, TARNLOW_clsPORStock_PROPERTIES, "{147E7B81-7B0
   b.Creatable()
       .Connection()
       .Properties<&Self::serial_numbers, &Self::product>()
+      .LetByRef({"AdjustOnOrderQty", "AdjustPhysicalQty", "AdjustMonthToDateReceiptQty",
+                 "AdjustYearToDateReceiptQty", "last_supplier", "warehouse", "product", "current_cost",
+                 "current_material"})
           TARNLOW_METHODS(PrepareReadStatement, ReadIt, PrepareUpdateStatement, UpdateForReceipt)
       .Property<&Self::BinNumber>();
 }

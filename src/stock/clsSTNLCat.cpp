@@ -28,7 +28,8 @@ TARNLOW_DEFINE_CLASS(clsSTNLCat, TARNLOW_clsSTNLCat_PROPERTIES, "{BB09ECDC-28A9-
   b.Creatable()
       .Connection()
       .GetLet<&Self::MovementTypeNumber, &Self::LetMovementTypeNumber>("MovementType", Access::LetGet)
-      .Properties() TARNLOW_METHODS(PrepareReadStatement, ReadIt);
+      .Properties()
+      .LetByRef({"MovementType", "nl_category"}) TARNLOW_METHODS(PrepareReadStatement, ReadIt);
 }
 
 clsSTNLCat::clsSTNLCat() {

@@ -11,8 +11,8 @@ TARNLOW_DEFINE_CLASS(clsStockXpgD, TARNLOW_clsStockXpgD_PROPERTIES, "{C6BD9EB3-3
       .Properties<&Self::call_off_qty_tol, &Self::consumer_unit>()
       .Connection()
       .Properties<&Self::warehouse, &Self::analysis_f>()
-          TARNLOW_METHODS(PrepareReadStatement, PrepareStkxpgmUpdateStatement, UpdateStock, ReadIt, InsertRow,
-                          PrepareInsertStatement);
+      .LetByRef({"warehouse"}) TARNLOW_METHODS(PrepareReadStatement, PrepareStkxpgmUpdateStatement,
+                                               UpdateStock, ReadIt, InsertRow, PrepareInsertStatement);
 }
 
 namespace {

@@ -11,8 +11,9 @@ TARNLOW_DEFINE_CLASS(clsSTUnitCD, TARNLOW_clsSTUnitCD_PROPERTIES, "{6C7A6AD9-629
   b.Creatable()
       .Connection()
       .Get<&Self::KeyString>("KeyString")
-      .Properties() TARNLOW_METHODS(PrepareReadStatement, ReadIt, ReadFromList)
-      .Method<&Self::CopyFrom>("CopyFrom", {"oFromSTUnitCD"});
+      .Properties()
+      .LetByRef({"converted_unit", "base_name"}) TARNLOW_METHODS(PrepareReadStatement, ReadIt, ReadFromList)
+      .Method<&Self::CopyFrom>("CopyFrom", {ByRef("oFromSTUnitCD")});
 }
 
 namespace {
@@ -145,15 +146,16 @@ void clsSTUnitCD::ReadFromList() {
     const Variant base(base_name()), converted(converted_unit());
     std::int32_t r = cache_.Find(0, kBase, base);
     line = 30;
-    // The copy is ordered by base unit, so the rows of one base unit are
-    // adjacent and Find gives the first of them. Walking forward from there
-    // to the converted unit therefore ends at the first row at or after it
-    // with that converted unit, when that row still has the base unit; the
-    // cache finds that row directly, however many rows the base unit has.
+    // The copy is ordered by base unit, so the rows of one base unit follow
+    // the first of them, which Find gives; the scan ends at the first row of
+    // another base, as the database ordered them.
     bool found = false;
-    if (r >= 0) {
-      r = cache_.Find(r, kConverted, converted);
-      found = r >= 0 && cache_.GetCell(r, kBase) == base;
+    for (const std::int32_t last = cache_.LastRow(); r >= 0 && r <= last; ++r) {
+      if (cache_.GetCell(r, kBase) != base) break;
+      if (cache_.GetCell(r, kConverted) == converted) {
+        found = true;
+        break;
+      }
     }
     if (!found)
       throw Error(vbObjectError, "", "Cannot find unit conversion " + base_name() + "/" + converted_unit());

@@ -11,8 +11,9 @@ TARNLOW_DEFINE_CLASS(clsSTUnitDD, TARNLOW_clsSTUnitDD_PROPERTIES, "{74317BAA-481
   b.Creatable()
       .Connection()
       .Get<&Self::KeyString>("KeyString")
-      .Properties() TARNLOW_METHODS(PrepareReadStatement, ReadIt, ReadFromList)
-      .Method<&Self::CopyFrom>("CopyFrom", {"oFromSTUnitDD"});
+      .Properties()
+      .LetByRef({"unit_code"}) TARNLOW_METHODS(PrepareReadStatement, ReadIt, ReadFromList)
+      .Method<&Self::CopyFrom>("CopyFrom", {ByRef("oFromSTUnitDD")});
 }
 
 // The twin is private: described for late binding, but never registered,

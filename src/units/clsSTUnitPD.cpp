@@ -13,7 +13,7 @@ TARNLOW_DEFINE_CLASS(clsSTUnitPD, TARNLOW_clsSTUnitPD_PROPERTIES, "{D36954AA-C09
       .Get<&Self::KeyString>("KeyString")
       .Connection()
       .Properties() TARNLOW_METHODS(PrepareInsertStatement, InsertRow, ReadIt, ReadFromList)
-      .Method<&Self::CopyFrom>("CopyFrom", {"oFromSTUnitPD"});
+      .Method<&Self::CopyFrom>("CopyFrom", {ByRef("oFromSTUnitPD")});
 }
 
 namespace {

@@ -518,14 +518,18 @@ TEST(CMessageTest, ModalMessagesReachTheCallersHandler) {
     return 1;
   };
   ASSERT_EQ(tarnlow_set_message_handler(handler, &seen), TARNLOW_OK);
-  Handle service = Create("clsPORService");
-  Value connection;
-  // Reading the connection of an object that has none shows the message and
-  // answers an unopened connection.
-  EXPECT_EQ(tarnlow_get(service.p, "SageConnection", nullptr, 0, connection.out()), TARNLOW_OK);
+  Handle audit = Create("clsPorecp");
+  Handle connection;
+  ASSERT_EQ(tarnlow_open_connection("sqlite::memory:?kind=2", connection.out()), TARNLOW_OK);
+  ASSERT_EQ(tarnlow_set(audit.p, "SageConnection", connection.p), TARNLOW_OK);
+  // With no table to write to, both attempts of the insert fail: the retry
+  // prompt, then the failure, and the call itself succeeds.
+  EXPECT_EQ(tarnlow_call(audit.p, "InsertRow", nullptr, 0, nullptr), TARNLOW_OK);
   ASSERT_EQ(tarnlow_set_message_handler(nullptr, nullptr), TARNLOW_OK);
-  EXPECT_EQ(seen.texts, (std::vector<std::string>{"Uninitialised connection|"}));
-  EXPECT_EQ(seen.styles, (std::vector<int>{vbCritical}));
+  EXPECT_EQ(seen.texts,
+            (std::vector<std::string>{"Error inserting receipt audit record.   Press OK to try again|",
+                                      "Error inserting receipt audit record insert failed|"}));
+  EXPECT_EQ(seen.styles, (std::vector<int>{vbOKOnly, vbCritical}));
 }
 
 // ---- live objects -----------------------------------------------------------------------------

@@ -5,7 +5,9 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <tuple>
 
+#include "component/script/script.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 
@@ -175,6 +177,54 @@ TEST(DescribeTest, ListsTheMembersOfAClassInInterfaceOrder) {
             "  get set   SageConnection As Object\n"
             "  operation PrepareReadStatement()\n"
             "  operation ReadIt()\n");
+}
+
+// Arguments the interface takes by reference are described so, whether or
+// not the operation changes them, and so is a property whose Let takes its
+// value by reference.
+TEST(DescribeTest, MarksWhatTheInterfaceTakesByReference) {
+  const std::vector<std::tuple<std::string, std::string, std::size_t>> by_ref_args{
+      {"clsPOPPriceListD", "CopyFromRS", 0},  {"clsPOPPriceListD", "CopyFrom", 0},
+      {"clsPOPDiscountD", "CopyFrom", 0},     {"clsPOPDiscountD", "CopyFromRS", 0},
+      {"clsSTUnitDD", "CopyFrom", 0},         {"clsSTUnitCD", "CopyFrom", 0},
+      {"clsSTUnitPD", "CopyFrom", 0},         {"clsPODetailD", "UpdateForInvoice", 0},
+      {"clsPODetailD", "UpdateForInvoice", 1}};
+  for (const auto& [name, member, i] : by_ref_args) {
+    const MemberInfo* m = Registry::Find(name)->Find(member);
+    ASSERT_NE(m, nullptr) << name << "." << member;
+    ASSERT_LT(i, m->args.size());
+    EXPECT_TRUE(m->args[i].by_ref) << name << "." << member;
+  }
+  EXPECT_FALSE(clsPODetailD::Info().Find("CopyFrom")->args[0].by_ref);
+  EXPECT_TRUE(clsPONLCodeD::Info().Find("InsertPONLExtD")->let_by_ref);
+  EXPECT_TRUE(clsPONLCodeD::Info().Find("InsertPONLExtG")->let_by_ref);
+  EXPECT_FALSE(clsPONLCodeD::Info().Find("LineNo")->let_by_ref);
+  const std::string text = DescribeMembers(clsPONLCodeD::Info());
+  EXPECT_NE(text.find("  let get   InsertPONLExtD As Bool  (Let ByRef)\n"), std::string::npos) << text;
+  EXPECT_NE(DescribeMembers(clsSTUnitDD::Info()).find("CopyFrom(ByRef oFromSTUnitDD As Object)"),
+            std::string::npos);
+}
+
+// The type library names what it imports and declares its enumeration,
+// which scripts reach by name.
+TEST(DescribeTest, TheTypeLibraryListsItsImportsAndItsEnumeration) {
+  const std::string text = DescribeTypeLibrary();
+  EXPECT_TRUE(
+      text.starts_with("type library TarnlowSTData  {0D270230-F1FC-4FE3-A265-331D0D4EDB9E}  version "
+                       "2.15  locale 1033\n"))
+      << text;
+  for (const char* imported : {"  imports stdole  stdole2.tlb  version 2.0",
+                               "  imports TarnlowData  {E04A0D54-CBFC-47AF-94EC-AA41950E839B}  version 2.96",
+                               "  imports ADODB  msado28.tlb  version 2.8"})
+    EXPECT_NE(text.find(imported), std::string::npos) << imported;
+  EXPECT_NE(text.find("  enum eMovementType  ePurchaseReceipt = 0\n"), std::string::npos) << text;
+  std::ostringstream out;
+  EXPECT_EQ(script::RunSource("Print ePurchaseReceipt, TypeName(EPURCHASERECEIPT)\n"
+                              "Set c = CreateObject(\"clsSTNLCat\")\n"
+                              "c.MovementType = ePurchaseReceipt\nPrint c.MovementType\n",
+                              out),
+            script::kExitOk);
+  EXPECT_EQ(out.str(), "0 \"Long\"\n0\n");
 }
 
 TEST(DescribeTest, ListsEveryClassOnceWithItsIdentities) {

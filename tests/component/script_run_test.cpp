@@ -167,11 +167,10 @@ TEST_F(ProgramTest, AnUncaughtErrorEndsTheRunWithItsRecordAndLine) {
 
 // clsPorecp.InsertRow runs its statement preparation under the saved error
 // exit, so a missing connection reaches the script with a two-level trail:
-// the connection check's own source, then the operation's label. The check
-// shows its message box first.
+// the unopened connection object's own source, then the operation's label.
 TEST_F(ProgramTest, ATwoLevelSourceTrailCaughtAndUncaught) {
   const std::string trail = "\"Line No.: N TarnlowSTData\\r\\nInsertRow of Class Module clsPorecp\"";
-  const std::string not_set = "\"Object variable or With block variable not set\"";
+  const std::string not_set = "\"Operation is not allowed when the object is closed.\"";
   const Outcome caught = Script(
       "Set r = CreateObject(\"clsPorecp\")\n"
       "On Error Resume Next\n"
@@ -180,11 +179,11 @@ TEST_F(ProgramTest, ATwoLevelSourceTrailCaughtAndUncaught) {
   const std::regex line_number("Line No\\.: \\d+ ");
   EXPECT_EQ(caught.status, 0);
   EXPECT_EQ(std::regex_replace(caught.out, line_number, "Line No.: N "),
-            "MsgBox 16 \"Uninitialised connection\"\n91 " + trail + " " + not_set + "\n");
+            "-2146824584 " + trail + " " + not_set + "\n");
   const Outcome uncaught = Script("Set r = CreateObject(\"clsPorecp\")\nr.InsertRow\nPrint \"after\"\n");
   EXPECT_EQ(uncaught.status, 1);
   EXPECT_EQ(std::regex_replace(uncaught.out, line_number, "Line No.: N "),
-            "MsgBox 16 \"Uninitialised connection\"\nError 91 at line 2: " + trail + ": " + not_set + "\n");
+            "Error -2146824584 at line 2: " + trail + ": " + not_set + "\n");
 }
 
 TEST_F(ProgramTest, MessageBoxesPrintTheirStyleAndTextAndAnswerOK) {

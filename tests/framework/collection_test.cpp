@@ -10,6 +10,7 @@
 
 #include "framework/class_builder.h"
 #include "tarnlow/late_binding.h"
+#include "tarnlow/tarnlow.h"
 #include "test_support.h"
 
 namespace tarnlow {
@@ -43,7 +44,7 @@ class colPiece final : public Collection<colPiece, Piece> {
   }
   // The form of the collections whose Add takes the key, empty for none.
   std::shared_ptr<Piece> AddKeyed(Piece& oPiece, const std::string& key) {
-    return Append(NewCopy(oPiece), key);
+    return Append(NewCopy(oPiece), KeyUnlessEmpty(key));
   }
 };
 TARNLOW_DEFINE_COLLECTION(colPiece, "", "") {
@@ -124,6 +125,19 @@ TEST_F(CollectionTest, EmptyKeysAreNoKeysAndReachedByPositionOnly) {
   EXPECT_EQ(col_.Count(), 3);
   EXPECT_EQ(test::CatchError([&] { col_.Item(Variant("")); }).Number(), err::InvalidProcedureCall);
   EXPECT_EQ(col_.Item(Variant("k")).get(), col_.Item(Variant(3)).get());
+}
+
+// Only the collections whose Add takes the key text store members without
+// one; every other refuses an empty key as no key a member could be found by.
+TEST_F(CollectionTest, AnEmptyKeyOfItsOwnIsRefusedAndChangesNothing) {
+  Add("A");
+  EXPECT_EQ(test::CatchError([&] { Add(""); }).Number(), err::InvalidProcedureCall);
+  EXPECT_EQ(Codes(), std::vector<std::string>{"A"});
+
+  colSTUnitD units;
+  clsSTUnitDD unit;
+  EXPECT_EQ(test::CatchError([&] { units.Add(unit); }).Number(), err::InvalidProcedureCall);
+  EXPECT_EQ(units.Count(), 0);
 }
 
 TEST_F(CollectionTest, LateBoundMembersFollowTheDeclaredOrderAndEnumerate) {

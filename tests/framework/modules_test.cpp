@@ -155,16 +155,19 @@ TEST(ErrorExitTest, OperationsWithoutAnExitPassErrorsUnchanged) {
   EXPECT_EQ(e.Source(), "S");
 }
 
-TEST(CheckConnectionTest, MissingConnectionShowsTheMessageAndGivesNothing) {
+TEST(CheckConnectionTest, OnlyAMissingConnectionObjectShowsTheMessage) {
   test::MessageCapture messages;
   EXPECT_EQ(CheckConnection(nullptr), nullptr);
-  EXPECT_EQ(CheckConnection(std::make_shared<Connection>()), nullptr);
-  ASSERT_EQ(messages.Messages().size(), 2u);
+  ASSERT_EQ(messages.Messages().size(), 1u);
   EXPECT_EQ(messages.Messages()[0].text, "Uninitialised connection");
   EXPECT_EQ(messages.Messages()[0].style, 16);
+  // Present but never opened: handed back as it is, to fail as closed when used.
+  auto unopened = std::make_shared<Connection>();
+  EXPECT_EQ(CheckConnection(unopened), unopened);
+  EXPECT_EQ(test::CatchError([&] { unopened->Execute("select 1"); }).Number(), err::ObjectClosed);
   auto open = Connection::Open("sqlite::memory:");
   EXPECT_EQ(CheckConnection(open), open);
-  EXPECT_EQ(messages.Messages().size(), 2u);
+  EXPECT_EQ(messages.Messages().size(), 1u);
 }
 
 TEST(NullToTextTest, NullIsEmptyTextAndOtherValuesTheirText) {

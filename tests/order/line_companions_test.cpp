@@ -403,7 +403,7 @@ TEST_P(CompanionTest, HistoryFailuresCarryTheirLabels) {
   unconnected.SageConnection(std::make_shared<Connection>());
   test::MessageCapture messages;
   e = test::CatchError([&] { unconnected.InsertRow(); });
-  EXPECT_EQ(e.Number(), err::ObjectNotSet);
+  EXPECT_EQ(e.Number(), err::ObjectClosed);
   EXPECT_EQ(e.Source(),
             "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsPOPvhst\r\n"
             "InsertRow of Class Module clsPOvhstD Line#:10");
@@ -458,6 +458,24 @@ TEST(CompanionClasses, HistoryMembersInInterfaceOrder) {
   EXPECT_EQ(info.Find("history_date")->kind, ValueKind::Date);
   EXPECT_EQ(info.ClassId(), "{8C84EA2F-6317-4053-9B89-1D6AD4E201BD}");
   EXPECT_EQ(info.InterfaceId(), "{E5EB0C45-829B-404D-8A4B-64393AA50436}");
+}
+
+// The companions keep their connection in their statement holders alone:
+// unset, it reads as no object and shows no message; set, as what was given.
+TEST(CompanionClasses, TheConnectionIsWhatTheHoldersHold) {
+  test::MessageCapture messages;
+  auto c = Connection::Open("sqlite::memory:");
+  for (const char* name : {"clsPODetpgD", "clsPOvhstD", "clsPOHeadx1D"}) {
+    ObjectPtr o = CreateObject(name);
+    EXPECT_EQ(late::Get(*o, "SageConnection").ToObject(), nullptr) << name;
+    late::Set(*o, "SageConnection", c);
+    EXPECT_EQ(late::Get(*o, "SageConnection").ToObject(), c) << name;
+  }
+  clsPODetpgD analysis;
+  clsPOvhstD history;
+  EXPECT_EQ(analysis.SageConnection(), nullptr);
+  EXPECT_EQ(history.SageConnection(), nullptr);
+  EXPECT_TRUE(messages.Messages().empty());
 }
 
 TEST(CompanionClasses, LateBoundCallersReachPropertiesCopiesAndTheirErrors) {

@@ -620,12 +620,12 @@ TEST(NominalAnalysisClassTest, WithoutAnOpenConnectionEachOperationNamesWhereItF
   EXPECT_EQ(test::CatchError([&] { e.DeleteForOrder(); }).Source(),
             "TarnlowSTData\r\nDeleteForOrder of Class Module clsPONLCodeD Line#:10");
   EXPECT_EQ(test::CatchError([&] { e.StartReadForOrderDetailLine(); }).Source(),
-            "Line No.: 20 TarnlowSTData\r\nStartReadForOrderDetailLine of Class Module clsPONLCodeD");
+            "Line No.: 30 TarnlowSTData\r\nStartReadForOrderDetailLine of Class Module clsPONLCodeD");
   clsPONLExtD ext;
   ext.SageConnection(std::make_shared<Connection>());
   EXPECT_EQ(test::CatchError([&] { ext.ReadForOrderLine(); }).Source(),
             "Line No.: 10 TarnlowSTData\r\nReadForOrderLine of Class Module clsPONLExtD Line#:10");
-  EXPECT_EQ(messages.Messages().size(), 4u);
+  EXPECT_TRUE(messages.Messages().empty());
 }
 
 TEST(NominalAnalysisClassTest, CompanionFieldsAndFlagsAreReachedLateBound) {

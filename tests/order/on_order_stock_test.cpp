@@ -190,7 +190,7 @@ TEST_P(OnOrderStockTest, FailuresCarryTheirOperationsLabels) {
   clsPOOStock unconnected;
   unconnected.SageConnection(std::make_shared<Connection>());
   Error e = test::CatchError([&] { unconnected.UpdateForOrder(); });
-  EXPECT_EQ(e.Number(), err::ObjectNotSet);
+  EXPECT_EQ(e.Number(), err::ObjectClosed);
   EXPECT_EQ(
       e.Source(),
       "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareUpdateStatementNoDate of Class Module clsPOOStock "
@@ -203,7 +203,7 @@ TEST_P(OnOrderStockTest, FailuresCarryTheirOperationsLabels) {
   EXPECT_EQ(e.Source(),
             "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareReadStatement of Class Module clsPOOStock "
             "Line#:20\r\nReadIt of Class Module clsPOOStock Line#:10");
-  EXPECT_EQ(messages.Messages().size(), 3u);
+  EXPECT_TRUE(messages.Messages().empty());
 
   auto faulty = test::OpenWithFaults(db_);
   faulty.faults->Add({.prefix = " update", .source = "Upd"});

@@ -173,7 +173,8 @@ TEST_P(DiscountTest, KeysThatDifferOnlyInLetterCaseStopTheLoadAndTheObjectStaysU
   const Error e = test::CatchError([&] { discount_.ReadIt(); });
   EXPECT_EQ(e.Number(), err::DuplicateKey);
   EXPECT_EQ(e.Description(), kDuplicateText);
-  EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData" + kCRLF + "Add of Class Module colPOPDiscount" + kCRLF +
+  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 30 TarnlowSTData" + kCRLF +
+                            "Add of Class Module colPOPDiscount" + kCRLF +
                             "LoadIntoList of Class Module clsPOPDiscountD" + kCRLF +
                             "ReadIt of Class Module clsPOPDiscountD Line#:10");
   // Not loaded: each ReadIt tries again, and fails the same way while the
@@ -261,7 +262,7 @@ TEST(DiscountCacheTest, AddStoresACopyUnderItsKeyStringAndReportsDuplicatesWithI
   const Error e = test::CatchError([&] { cache.Add(row); });
   EXPECT_EQ(e.Number(), err::DuplicateKey);
   EXPECT_EQ(e.Description(), kDuplicateText);
-  EXPECT_EQ(e.Source(), "TarnlowSTData" + kCRLF + "Add of Class Module colPOPDiscount");
+  EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData" + kCRLF + "Add of Class Module colPOPDiscount");
   EXPECT_EQ(cache.Count(), 1);
   EXPECT_EQ(test::CatchError([&] { cache.Item(Variant("XX  P1      L  ")); }).Number(),
             err::InvalidProcedureCall);

@@ -262,15 +262,15 @@ TEST_P(ReceiptAuditTest, AnAnswerOtherThanOkLeavesTheRowOut) {
 INSTANTIATE_TEST_SUITE_P(Backends, ReceiptAuditTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
 
-TEST(ReceiptAuditClassTest, WithoutAConnectionTheMessageThenTheLabelledError) {
+// The connection read stores an unopened connection object, which is no
+// missing one: no message, and the first step that needs it fails.
+TEST(ReceiptAuditClassTest, WithoutAConnectionTheLabelledErrorOfAClosedOne) {
   test::MessageCapture messages;
   clsPorecp audit;
   const Error e = test::CatchError([&] { audit.InsertRow(); });
-  EXPECT_EQ(e.Number(), err::ObjectNotSet);
+  EXPECT_EQ(e.Number(), err::ObjectClosed);
   EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData\r\nInsertRow of Class Module clsPorecp");
-  ASSERT_FALSE(messages.Messages().empty());
-  EXPECT_EQ(messages.Messages()[0].text, "Uninitialised connection");
-  EXPECT_EQ(messages.Messages()[0].style, 16);
+  EXPECT_TRUE(messages.Messages().empty());
 }
 
 TEST(ReceiptAuditClassTest, MembersInInterfaceOrderWithCreationDefaults) {

@@ -93,15 +93,18 @@ TEST_P(ServiceTest, CellsOfOtherTypesConvertAndNoReadIsLeftOpen) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, ServiceTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
 
-TEST(ServiceWithoutConnectionTest, ShowsTheMessageThenFailsTheRead) {
+TEST(ServiceWithoutConnectionTest, ReadsThroughAnUnopenedConnectionObjectThatSaysItIsClosed) {
   test::MessageCapture messages;
   clsPORService service;
   service.Service = "A";
   const Error e = test::CatchError([&] { service.ReadIt(); });
-  EXPECT_EQ(e.Number(), err::ObjectNotSet);
-  ASSERT_FALSE(messages.Messages().empty());
-  EXPECT_EQ(messages.Messages()[0].text, "Uninitialised connection");
-  EXPECT_EQ(service.SageConnection(), nullptr);
+  EXPECT_EQ(e.Number(), err::ObjectClosed);
+  EXPECT_EQ(e.Description(), "Operation is not allowed when the object is closed.");
+  const auto stored = service.SageConnection();
+  ASSERT_NE(stored, nullptr);
+  EXPECT_FALSE(stored->IsOpen());
+  EXPECT_EQ(service.SageConnection(), stored);
+  EXPECT_TRUE(messages.Messages().empty());
 }
 
 TEST(ServiceTableNameTest, TheCatalogueNameComesFromTheConnection) {

@@ -224,20 +224,18 @@ TEST_P(HistoryTest, InsertRowRaisesADuplicateWithoutRenumbering) {
   EXPECT_EQ(Numbers("P1"), std::vector<std::string>{"000007"});
 }
 
-TEST_P(HistoryTest, AFailureInsideAPrivateRoutineCarriesBothLabels) {
+TEST_P(HistoryTest, AnUnopenedConnectionFailsTheRunOfThePreparedInsert) {
   Open();
   auto h = Movement("P1", day_);
   h->PrepareInsertStatement();
-  // A connection that was never opened: setting the values needs it.
+  // A connection that was never opened: the values are set, and running the
+  // statement is what fails.
   h->SageConnection(std::make_shared<Connection>());
   test::MessageCapture messages;
   const Error e = test::CatchError([&] { h->InsertRow(); });
-  EXPECT_EQ(e.Number(), err::ObjectNotSet);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 20 Line No.: 20 TarnlowSTData\r\nSetInsertColumns of Class Module clsSTHistory\r\n"
-            "InsertRow of Class Module clsSTHistory");
-  ASSERT_EQ(messages.Messages().size(), 1u);
-  EXPECT_EQ(messages.Messages()[0].text, "Uninitialised connection");
+  EXPECT_EQ(e.Number(), err::ObjectClosed);
+  EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData\r\nInsertRow of Class Module clsSTHistory");
+  EXPECT_TRUE(messages.Messages().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, HistoryTest, ::testing::ValuesIn(test::Backends()), test::BackendName());

@@ -154,10 +154,10 @@ TEST_P(ProductExpenseTest, FailuresCarryTheLabelsOfTheirOperations) {
            {&clsSTPrExD::PrepareReadStatement, "PrepareReadStatement of Class Module clsSTPrExD"},
            {&clsSTPrExD::PrepareUpdateStatement, "PrepareUpdateStatement of Class Module clsSTPrExD"}}) {
     const Error e = test::CatchError([&] { (unconnected.*operation)(); });
-    EXPECT_EQ(e.Number(), err::ObjectNotSet);
+    EXPECT_EQ(e.Number(), err::ObjectClosed);
     EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\n" + label);
   }
-  EXPECT_EQ(messages.Messages().size(), 3u);
+  EXPECT_TRUE(messages.Messages().empty());
 }
 
 TEST_P(ProductExpenseTest, AStatementKeepsTheLayoutItWasPreparedIn) {

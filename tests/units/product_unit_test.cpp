@@ -235,27 +235,5 @@ TEST(ProductUnitClassTest, CopyFromTakesAllNineValues) {
   }
 }
 
-TEST(ProductUnitClassTest, MembersInInterfaceOrder) {
-  EXPECT_EQ(DescribeMembers(clsSTUnitPD::Info()),
-            "clsSTUnitPD  {D36954AA-C091-47BD-8496-A93FB9A3D6BC}  _clsSTUnitPD "
-            "{7E46FC26-E658-4F1B-9FB9-815F7926B423}  creatable\n"
-            "  get       KeyString As Text\n"
-            "  get set   SageConnection As Object\n"
-            "  let get   alt_unit As Text\n"
-            "  let get   base_name As Text\n"
-            "  let get   conv_factor As Double\n"
-            "  let get   conv_method As Text\n"
-            "  let get   converted_unit As Text\n"
-            "  let get   from_min_break As Double\n"
-            "  let get   product As Text\n"
-            "  let get   to_min_break As Double\n"
-            "  let get   warehouse As Text\n"
-            "  operation PrepareInsertStatement()\n"
-            "  operation InsertRow()\n"
-            "  operation ReadIt()\n"
-            "  operation ReadFromList()\n"
-            "  operation CopyFrom(oFromSTUnitPD As Object)\n");
-}
-
 }  // namespace
 }  // namespace tarnlow

@@ -183,19 +183,5 @@ TEST_P(UnitDescriptionTest, ThePrivateTwinBehavesTheSame) {
 INSTANTIATE_TEST_SUITE_P(Backends, UnitDescriptionTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
 
-TEST(UnitDescriptionClassTest, MembersInInterfaceOrder) {
-  EXPECT_EQ(DescribeMembers(clsSTUnitDD::Info()),
-            "clsSTUnitDD  {74317BAA-481E-4F9D-9DA5-3162EEB17B08}  _clsSTUnitDD "
-            "{BDF449BC-D83B-48DA-B9B9-F97BC055BC5C}  creatable\n"
-            "  get set   SageConnection As Object\n"
-            "  get       KeyString As Text\n"
-            "  get       dec_places As Int16\n"
-            "  get let   unit_code As Text\n"
-            "  operation PrepareReadStatement()\n"
-            "  operation ReadIt()\n"
-            "  operation ReadFromList()\n"
-            "  operation CopyFrom(oFromSTUnitDD As Object)\n");
-}
-
 }  // namespace
 }  // namespace tarnlow

@@ -19,6 +19,11 @@ class TARNLOW_API clsPODetpgD final : public TableClass<clsPODetpgD> {
 
   clsPODetpgD();
 
+  // The connection lives in the statement holders alone: this is what the
+  // insert's holder holds, with no check and no message when there is none.
+  std::shared_ptr<Connection> SageConnection() { return insert_.Connection(); }
+  using TableObject::SageConnection;
+
   // Writes the row of order_no and order_line_no.
   void InsertRow();
   // Empties the analysis codes and tolerances; the line stays the same.

@@ -36,10 +36,6 @@ class TARNLOW_API clsPOHeadx1D final : public TableClass<clsPOHeadx1D> {
   void AddParameters();
   // Late-bound clients hold no row set object to pass.
   void CopyFromRecordsetLateBound(const ObjectPtr& rst);
-  std::shared_ptr<Connection> HeldConnection() { return insert_.Connection(); }
-  void SetConnection(const std::shared_ptr<Connection>& connection) {
-    TableObject::SageConnection(connection);
-  }
 
   StatementHolder insert_;
 };

@@ -37,6 +37,11 @@ class TARNLOW_API clsPOvhstD final : public TableClass<clsPOvhstD> {
 
   clsPOvhstD();
 
+  // The connection lives in the statement holders alone: this is what the
+  // insert's holder holds, with no check and no message when there is none.
+  std::shared_ptr<Connection> SageConnection() { return insert_.Connection(); }
+  using TableObject::SageConnection;
+
   // Writes the history row and, under the dual-rate option, its rate row.
   void InsertRow();
   // Empties the base texts and numbers; the order, line and rates stay.

@@ -6,8 +6,10 @@
 #include <optional>
 #include <unordered_map>
 
+#include "framework/text.h"
 #include "tarnlow/error.h"
 #include "tarnlow/modules.h"
+#include "tarnlow/registry.h"
 
 namespace tarnlow::script {
 namespace {
@@ -80,8 +82,13 @@ std::optional<Variant> Constant(std::string_view lower) {
       {"vbno", Variant(static_cast<std::int16_t>(7))},
   };
   const auto it = kConstants.find(lower);
-  if (it == kConstants.end()) return std::nullopt;
-  return it->second;
+  if (it != kConstants.end()) return it->second;
+  // The members of the type library's enumerations, as a client that
+  // references the library writes them.
+  for (const EnumerationInfo& e : TypeLibrary().enumerations)
+    for (const EnumerationInfo::Member& m : e.members)
+      if (SameLowerCase(lower, m.name)) return Variant(m.value);
+  return std::nullopt;
 }
 
 bool IsKeyword(std::string_view lower) {
