@@ -505,20 +505,14 @@ PyTypeObject* MadeType(PyType_Spec& spec, PyObject* bases = nullptr) {
   return reinterpret_cast<PyTypeObject*>(type);
 }
 
-const ClassInfo* ClassOf(PyTypeObject* type) {
-  for (; type != nullptr; type = type->tp_base) {
-    const auto it = g_classes.find(type);
-    if (it != g_classes.end()) return it->second;
-  }
-  return nullptr;
-}
 
 // tarnlow.clsPORService(): a fresh object of the class, as create gives it.
 PyObject* ClassNew(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return Guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     if (PyTuple_GET_SIZE(args) != 0 || (kwargs != nullptr && PyDict_GET_SIZE(kwargs) != 0))
       tarnlow::RaiseRuntime(tarnlow::err::WrongArguments);
-    const ClassInfo* info = ClassOf(type);
+    const auto found = g_classes.find(type);
+    const ClassInfo* info = found != g_classes.end() ? found->second : nullptr;
     if (info == nullptr || !info->Creatable())
       tarnlow::RaiseRuntime(tarnlow::err::CannotCreateObject,
                             tarnlow::RuntimeErrorText(tarnlow::err::CannotCreateObject) + ": " + type->tp_name);
@@ -549,8 +543,8 @@ PyTypeObject* TypeFor(const ClassInfo& info) {
     slots.push_back({Py_tp_iter, reinterpret_cast<void*>(CollectionIter)});
   }
   slots.push_back({0, nullptr});
-  PyType_Spec spec{g_type_names.back().c_str(), sizeof(Wrapper), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE,
-                   slots.data()};
+  // No subclasses: a class's members are the library's alone.
+  PyType_Spec spec{g_type_names.back().c_str(), sizeof(Wrapper), 0, Py_TPFLAGS_DEFAULT, slots.data()};
   PyObject* bases = PyTuple_Pack(1, reinterpret_cast<PyObject*>(g_object_type));
   if (bases == nullptr) throw py::error_already_set();
   PyTypeObject* type = nullptr;
