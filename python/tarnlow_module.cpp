@@ -318,19 +318,13 @@ PyMethodDef g_wrapper_methods[] = {
 
 // ---- members that are called: operations and properties with arguments -------------
 
+// A bound member holds its wrapper alone, and a wrapper holds no Python
+// object: no cycle can pass through either, so neither is the collector's.
 void BoundDealloc(PyObject* self) {
-  auto* bound = reinterpret_cast<BoundMember*>(self);
   PyTypeObject* type = Py_TYPE(self);
-  PyObject_GC_UnTrack(self);
-  Py_CLEAR(bound->self);
+  Py_CLEAR(reinterpret_cast<BoundMember*>(self)->self);
   type->tp_free(self);
   Py_DECREF(type);
-}
-
-int BoundTraverse(PyObject* self, visitproc visit, void* arg) {
-  Py_VISIT(reinterpret_cast<BoundMember*>(self)->self);
-  Py_VISIT(Py_TYPE(self));
-  return 0;
 }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -340,6 +334,19 @@ bool SameName(std::string_view a, std::string_view b) {
       return false;
   return true;
 }
+
+// Lets other threads run while the library works; the library never calls
+// back into Python, so nothing in it needs the lock.
+class Unlocked {
+ public:
+  Unlocked() : state_(PyEval_SaveThread()) {}
+  ~Unlocked() { PyEval_RestoreThread(state_); }
+  Unlocked(const Unlocked&) = delete;
+  Unlocked& operator=(const Unlocked&) = delete;
+
+ private:
+  PyThreadState* state_;
+};
 
 // Arguments in the member's order; a keyword names an argument (letter case
 // ignored). A tarnlow.Ref passes its value, and an argument the member takes
@@ -371,11 +378,10 @@ PyObject* BoundCall(PyObject* callable, PyObject* const* args, std::size_t nargs
     // the library runs without the interpreter lock.
     ObjectPtr object = AsWrapper(bound->self)->object;
     if (!object) tarnlow::RaiseRuntime(tarnlow::err::ObjectNotSet);
-    Variant result;
-    {
-      py::gil_scoped_release unlocked;
-      result = tarnlow::late::Invoke(*object, member, member.is_method ? CallKind::Method : CallKind::Get, values);
-    }
+    const Variant result = [&] {
+      Unlocked unlocked;
+      return tarnlow::late::Invoke(*object, member, member.is_method ? CallKind::Method : CallKind::Get, values);
+    }();
     for (std::size_t i = 0; i < given.size() && i < member.args.size(); ++i) {
       if (!member.args[i].by_ref || !Py_IS_TYPE(given[i], g_ref_type)) continue;
       PyObject* back = ToPython(values[i]);
@@ -395,12 +401,11 @@ PyObject* BoundRepr(PyObject* self) {
 }
 
 PyObject* Bind(PyObject* self, const MemberInfo& member) {
-  auto* bound = PyObject_GC_New(BoundMember, g_bound_type);
+  auto* bound = PyObject_New(BoundMember, g_bound_type);
   Check(reinterpret_cast<PyObject*>(bound));
   bound->self = Py_NewRef(self);
   bound->member = &member;
   bound->vectorcall = BoundCall;
-  PyObject_GC_Track(bound);
   return reinterpret_cast<PyObject*>(bound);
 }
 
@@ -593,13 +598,12 @@ void MakeTypes() {
       {"__vectorcalloffset__", T_PYSSIZET, offsetof(BoundMember, vectorcall), READONLY, nullptr},
       {nullptr, 0, 0, 0, nullptr}};
   static PyType_Slot bound_slots[] = {{Py_tp_dealloc, reinterpret_cast<void*>(BoundDealloc)},
-                                      {Py_tp_traverse, reinterpret_cast<void*>(BoundTraverse)},
                                       {Py_tp_call, reinterpret_cast<void*>(PyVectorcall_Call)},
                                       {Py_tp_repr, reinterpret_cast<void*>(BoundRepr)},
                                       {Py_tp_members, bound_members},
                                       {0, nullptr}};
   static PyType_Spec bound_spec{"tarnlow.Member", sizeof(BoundMember), 0,
-                                Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_HAVE_VECTORCALL, bound_slots};
+                                Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_VECTORCALL, bound_slots};
   g_bound_type = MadeType(bound_spec);
 
   static PyType_Slot iterator_slots[] = {{Py_tp_dealloc, reinterpret_cast<void*>(IteratorDealloc)},
@@ -720,11 +724,10 @@ PYBIND11_MODULE(_tarnlow, m) {
   m.def(
       "connect",
       [](const std::string& text) {
-        std::shared_ptr<tarnlow::Connection> connection;
-        {
-          py::gil_scoped_release unlocked;
-          connection = tarnlow::Connection::Open(text);
-        }
+        std::shared_ptr<tarnlow::Connection> connection = [&] {
+          Unlocked unlocked;
+          return tarnlow::Connection::Open(text);
+        }();
         return WrapObject(std::move(connection));
       },
       py::arg("text"),
@@ -749,7 +752,7 @@ PYBIND11_MODULE(_tarnlow, m) {
         if (!PyObject_TypeCheck(o, g_object_type)) tarnlow::RaiseRuntime(tarnlow::err::TypeMismatch);
         auto target = std::dynamic_pointer_cast<tarnlow::Connection>(AsWrapper(o)->object);
         if (!target) tarnlow::RaiseRuntime(tarnlow::err::TypeMismatch);
-        py::gil_scoped_release unlocked;
+        Unlocked unlocked;
         return tarnlow::CreateMissingTables(*target).created;
       },
       py::arg("connection"),
