@@ -35,7 +35,7 @@ fi
 # The Python package's property read and ReadIt loop against the same
 # late-bound loop in C++ (--rounds N applies here too).
 if cmake --build "$build" -j"${BENCH_JOBS:-2}" --target tarnlow_python tarnlow_bench >/dev/null 2>&1; then
-  python=$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' "$build/CMakeCache.txt")
+  python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' "$build/CMakeCache.txt")
   PYTHONPATH="$PWD/$build/python" "$python" python/bench/bench.py "$build/bench/tarnlow_bench" "$@"
 else
   echo "note: the Python package is not built (it needs python3-dev and pybind11-dev); its rows are skipped" >&2

@@ -83,7 +83,7 @@ ctest --test-dir build-tests --output-on-failure -j2 --timeout 600
 # sanitizer build, whose runtime the interpreter (not built with it) loads
 # first, with the C++ runtime whose exception machinery it wraps. A run that
 # collects no tests (pytest's 5) is a warning; a failing test fails.
-python=$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' build-tests/CMakeCache.txt)
+python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' build-tests/CMakeCache.txt)
 run_pytest() {
   local build=$1 status=0
   shift
