@@ -673,6 +673,13 @@ std::string VersionText() {
   return colon == std::string::npos ? text : text.substr(colon + 2);
 }
 
+// A text argument of the module's functions; anything else is the
+// library's type mismatch, as for a member's argument.
+std::string TextArgument(const py::handle& given) {
+  if (!PyUnicode_Check(given.ptr())) tarnlow::RaiseRuntime(tarnlow::err::TypeMismatch);
+  return *TextFromPython(given.ptr()).AsText();
+}
+
 // A class's members as (name, is operation, accessors, type, has result,
 // [(argument, type, by reference)], meaning): what the type stubs are made from.
 py::list Members(const ClassInfo& info) {
@@ -723,7 +730,8 @@ PYBIND11_MODULE(_tarnlow, m) {
 
   m.def(
       "connect",
-      [](const std::string& text) {
+      [](const py::handle& given) {
+        const std::string text = TextArgument(given);
         std::shared_ptr<tarnlow::Connection> connection = [&] {
           Unlocked unlocked;
           return tarnlow::Connection::Open(text);
@@ -734,7 +742,7 @@ PYBIND11_MODULE(_tarnlow, m) {
       "Opens the database a connection text names (sqlite:PATH, postgresql://..., odbc:...); "
       "with a with block, the connection is released at its end.");
   m.def(
-      "create", [](const std::string& name) { return WrapObject(tarnlow::CreateObject(name)); },
+      "create", [](const py::handle& name) { return WrapObject(tarnlow::CreateObject(TextArgument(name))); },
       py::arg("name_or_identity"),
       "A fresh object of a public class, by class name or class identity in braces (letter case ignored).");
   m.def(

@@ -204,6 +204,8 @@ def test_values_and_types_in_memory():
     assert error_of(lambda: setattr(line, "order_line_no", 40000))[0] == 6
     assert error_of(lambda: setattr(h, "SageConnection", "text"))[0] == 424
     assert error_of(lambda: h.InsertNewHistory(1))[0] == 450
+    assert error_of(lambda: tarnlow.create(None)) == mismatch
+    assert error_of(lambda: tarnlow.connect("nosuch:x"))[0] != 0
     assert error_of(lambda: tarnlow.create("clsNoSuchClass")) == \
         (429, "TarnlowSTData", "Component can't create object: clsNoSuchClass")
     # Assigning None to an object property is Nothing.
