@@ -256,13 +256,16 @@ int SetAttribute(PyObject* self, PyObject* name, PyObject* value) {
       [&]() -> int {
         const std::string_view text = Name(name);
         if (IsDunder(text)) return PyObject_GenericSetAttr(self, name, value);
+        if (value == nullptr) tarnlow::RaiseRuntime(tarnlow::err::NotSupported);
+        // The value first: from here to the call nothing runs Python code,
+        // which could release the object under us.
+        Variant argument = FromPython(value);
         tarnlow::Object& object = Target(self);
         const MemberInfo& member = tarnlow::late::Resolve(object.Class(), text);
-        if (value == nullptr) tarnlow::RaiseRuntime(tarnlow::err::NotSupported);
         // An object property takes the object (None: Nothing) by set; any
         // other value given to it is the library's "Object required".
         const bool set = !member.is_method && tarnlow::HasSet(member.access);
-        Variant argument = set && value == Py_None ? Variant(ObjectPtr()) : FromPython(value);
+        if (set && value == Py_None) argument = Variant(ObjectPtr());
         tarnlow::late::Invoke(object, member, set ? CallKind::Set : CallKind::Let, {&argument, 1});
         return 0;
       },
