@@ -291,7 +291,7 @@ def test_collections_are_sequences_and_mappings():
         iter(tarnlow.clsPORService())
 
 
-def test_registry_version_and_stubs():
+def test_registry_and_version():
     names = tarnlow.classes()
     assert len(names) == 31 and "clsPORService" in names
     for name in names:
