@@ -11,10 +11,10 @@
 // module's functions use pybind11.
 #include <Python.h>
 #include <datetime.h>
-#include <structmember.h>
-#include <pybind11/pybind11.h>
 #include <pybind11/eval.h>
+#include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <structmember.h>
 
 #include <cstdint>
 #include <cstring>
@@ -189,7 +189,8 @@ Variant FromPython(PyObject* o) {
   if (PyLong_Check(o)) {
     int overflow = 0;
     const long whole = PyLong_AsLongAndOverflow(o, &overflow);
-    if (overflow == 0 && whole >= INT32_MIN && whole <= INT32_MAX) return Variant(static_cast<std::int32_t>(whole));
+    if (overflow == 0 && whole >= INT32_MIN && whole <= INT32_MAX)
+      return Variant(static_cast<std::int32_t>(whole));
     const double d = PyLong_AsDouble(o);
     if (d == -1.0 && PyErr_Occurred()) {
       PyErr_Clear();
@@ -201,14 +202,16 @@ Variant FromPython(PyObject* o) {
   if (PyDateTime_Check(o)) {
     // The library's dates have no zone: a time that names one is refused
     // rather than read as local time.
-    if (reinterpret_cast<PyDateTime_DateTime*>(o)->hastzinfo) tarnlow::RaiseRuntime(tarnlow::err::TypeMismatch);
+    if (reinterpret_cast<PyDateTime_DateTime*>(o)->hastzinfo)
+      tarnlow::RaiseRuntime(tarnlow::err::TypeMismatch);
     return Variant(tarnlow::Date::FromCalendar(
         PyDateTime_GET_YEAR(o), PyDateTime_GET_MONTH(o), PyDateTime_GET_DAY(o), PyDateTime_DATE_GET_HOUR(o),
         PyDateTime_DATE_GET_MINUTE(o),
         PyDateTime_DATE_GET_SECOND(o) + PyDateTime_DATE_GET_MICROSECOND(o) / 1e6));
   }
   if (PyDate_Check(o))
-    return Variant(tarnlow::Date::FromCalendar(PyDateTime_GET_YEAR(o), PyDateTime_GET_MONTH(o), PyDateTime_GET_DAY(o)));
+    return Variant(
+        tarnlow::Date::FromCalendar(PyDateTime_GET_YEAR(o), PyDateTime_GET_MONTH(o), PyDateTime_GET_DAY(o)));
   tarnlow::RaiseRuntime(tarnlow::err::TypeMismatch);
 }
 
@@ -308,7 +311,8 @@ PyObject* WrapperExit(PyObject* self, PyObject*) {
 PyObject* WrapperDir(PyObject* self, PyObject*) {
   return Guarded<PyObject*>(nullptr, [&] {
     py::list names;
-    for (const MemberInfo& m : Target(self).Class().Members()) names.append(py::str(m.name.data(), m.name.size()));
+    for (const MemberInfo& m : Target(self).Class().Members())
+      names.append(py::str(m.name.data(), m.name.size()));
     return names.release().ptr();
   });
 }
@@ -383,7 +387,8 @@ PyObject* BoundCall(PyObject* callable, PyObject* const* args, std::size_t nargs
     if (!object) tarnlow::RaiseRuntime(tarnlow::err::ObjectNotSet);
     const Variant result = [&] {
       Unlocked unlocked;
-      return tarnlow::late::Invoke(*object, member, member.is_method ? CallKind::Method : CallKind::Get, values);
+      return tarnlow::late::Invoke(*object, member, member.is_method ? CallKind::Method : CallKind::Get,
+                                   values);
     }();
     for (std::size_t i = 0; i < given.size() && i < member.args.size(); ++i) {
       if (!member.args[i].by_ref || !Py_IS_TYPE(given[i], g_ref_type)) continue;
@@ -415,9 +420,8 @@ PyObject* Bind(PyObject* self, const MemberInfo& member) {
 // ---- collections: sequence from position 1, mapping by key, iteration -----------------
 
 Py_ssize_t CollectionLength(PyObject* self) {
-  return Guarded<Py_ssize_t>(-1, [&] {
-    return static_cast<Py_ssize_t>(tarnlow::late::Get(Target(self), "Count").ToInt32());
-  });
+  return Guarded<Py_ssize_t>(
+      -1, [&] { return static_cast<Py_ssize_t>(tarnlow::late::Get(Target(self), "Count").ToInt32()); });
 }
 
 PyObject* CollectionItem(PyObject* self, PyObject* key) {
@@ -471,7 +475,8 @@ void IteratorDealloc(PyObject* self) {
 PyObject* RefNew(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   PyObject* value = Py_None;
   static const char* keywords[] = {"value", nullptr};
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|O:Ref", const_cast<char**>(keywords), &value)) return nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|O:Ref", const_cast<char**>(keywords), &value))
+    return nullptr;
   auto* ref = reinterpret_cast<Ref*>(type->tp_alloc(type, 0));
   if (ref == nullptr) return nullptr;
   ref->value = Py_NewRef(value);
@@ -501,9 +506,9 @@ PyObject* RefRepr(PyObject* self) {
   return PyUnicode_FromFormat("tarnlow.Ref(%R)", reinterpret_cast<Ref*>(self)->value);
 }
 
-PyMemberDef g_ref_members[] = {
-    {"value", T_OBJECT, offsetof(Ref, value), 0, "The value passed; after the call, the one the member left."},
-    {nullptr, 0, 0, 0, nullptr}};
+PyMemberDef g_ref_members[] = {{"value", T_OBJECT, offsetof(Ref, value), 0,
+                                "The value passed; after the call, the one the member left."},
+                               {nullptr, 0, 0, 0, nullptr}};
 
 // ---- the types -----------------------------------------------------------------------------
 
@@ -513,7 +518,6 @@ PyTypeObject* MadeType(PyType_Spec& spec, PyObject* bases = nullptr) {
   return reinterpret_cast<PyTypeObject*>(type);
 }
 
-
 // tarnlow.clsPORService(): a fresh object of the class, as create gives it.
 PyObject* ClassNew(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return Guarded<PyObject*>(nullptr, [&]() -> PyObject* {
@@ -522,8 +526,9 @@ PyObject* ClassNew(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     const auto found = g_classes.find(type);
     const ClassInfo* info = found != g_classes.end() ? found->second : nullptr;
     if (info == nullptr || !info->Creatable())
-      tarnlow::RaiseRuntime(tarnlow::err::CannotCreateObject,
-                            tarnlow::RuntimeErrorText(tarnlow::err::CannotCreateObject) + ": " + type->tp_name);
+      tarnlow::RaiseRuntime(
+          tarnlow::err::CannotCreateObject,
+          tarnlow::RuntimeErrorText(tarnlow::err::CannotCreateObject) + ": " + type->tp_name);
     ObjectPtr object = info->Create();
     PyObject* made = type->tp_alloc(type, 0);
     Check(made);
@@ -584,8 +589,9 @@ py::object WrapObject(ObjectPtr object) {
 
 void MakeTypes() {
   static PyType_Slot object_slots[] = {
-      {Py_tp_doc, const_cast<char*>("An object of the library: its members are attributes, reached by name with "
-                                    "letter case ignored.")},
+      {Py_tp_doc,
+       const_cast<char*>("An object of the library: its members are attributes, reached by name with "
+                         "letter case ignored.")},
       {Py_tp_dealloc, reinterpret_cast<void*>(WrapperDealloc)},
       {Py_tp_getattro, reinterpret_cast<void*>(GetAttribute)},
       {Py_tp_setattro, reinterpret_cast<void*>(SetAttribute)},
@@ -593,8 +599,8 @@ void MakeTypes() {
       {Py_tp_hash, reinterpret_cast<void*>(WrapperHash)},
       {Py_tp_methods, g_wrapper_methods},
       {0, nullptr}};
-  static PyType_Spec object_spec{"tarnlow.Object", sizeof(Wrapper), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE,
-                                 object_slots};
+  static PyType_Spec object_spec{"tarnlow.Object", sizeof(Wrapper), 0,
+                                 Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, object_slots};
   g_object_type = MadeType(object_spec);
 
   static PyMemberDef bound_members[] = {
@@ -613,12 +619,14 @@ void MakeTypes() {
                                          {Py_tp_iter, reinterpret_cast<void*>(PyObject_SelfIter)},
                                          {Py_tp_iternext, reinterpret_cast<void*>(IteratorNext)},
                                          {0, nullptr}};
-  static PyType_Spec iterator_spec{"tarnlow.Iterator", sizeof(Iterator), 0, Py_TPFLAGS_DEFAULT, iterator_slots};
+  static PyType_Spec iterator_spec{"tarnlow.Iterator", sizeof(Iterator), 0, Py_TPFLAGS_DEFAULT,
+                                   iterator_slots};
   g_iterator_type = MadeType(iterator_spec);
 
   static PyType_Slot ref_slots[] = {
-      {Py_tp_doc, const_cast<char*>("Ref(value=None): a value passed to an operation by reference; an argument "
-                                    "the operation changes comes back in .value.")},
+      {Py_tp_doc,
+       const_cast<char*>("Ref(value=None): a value passed to an operation by reference; an argument "
+                         "the operation changes comes back in .value.")},
       {Py_tp_new, reinterpret_cast<void*>(RefNew)},
       {Py_tp_dealloc, reinterpret_cast<void*>(RefDealloc)},
       {Py_tp_traverse, reinterpret_cast<void*>(RefTraverse)},
@@ -626,7 +634,8 @@ void MakeTypes() {
       {Py_tp_repr, reinterpret_cast<void*>(RefRepr)},
       {Py_tp_members, g_ref_members},
       {0, nullptr}};
-  static PyType_Spec ref_spec{"tarnlow.Ref", sizeof(Ref), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC, ref_slots};
+  static PyType_Spec ref_spec{"tarnlow.Ref", sizeof(Ref), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC,
+                              ref_slots};
   g_ref_type = MadeType(ref_spec);
 }
 
@@ -767,7 +776,8 @@ PYBIND11_MODULE(_tarnlow, m) {
         return tarnlow::CreateMissingTables(*target).created;
       },
       py::arg("connection"),
-      "Creates the tables of the database that are missing, as `tarnlowst init` does; the names of those made.");
+      "Creates the tables of the database that are missing, as `tarnlowst init` does; the names of those "
+      "made.");
   m.def("live_objects", &tarnlow::LiveObjectCount, "The number of library objects alive in this process.");
   m.def("can_unload_now", &tarnlow::CanUnloadNow, "True when no library object is alive.");
   m.def(
