@@ -1,10 +1,11 @@
 # Runs one receipt client the way a site would: a fresh SQLite database made
-# with `tarnlowst init`, then the client with the library's path, and checks
-# its report line by line against the expected one.
-#   cmake -DPROGRAM=tarnlowst -DLIBRARY=libtarnlowstdata.so -DEXPECTED=receipt.expected
+# with `tarnlowst init`, then the client (given the library's path when it
+# loads the library itself), and checks its report line by line against the
+# expected one.
+#   cmake -DPROGRAM=tarnlowst [-DLIBRARY=libtarnlowstdata.so] -DEXPECTED=receipt.expected
 #         -DWORK=folder -DCLIENT=program [-DSCRIPT=file it runs] -P run_receipt.cmake
 cmake_minimum_required(VERSION 3.25)
-foreach(v PROGRAM LIBRARY EXPECTED WORK CLIENT)
+foreach(v PROGRAM EXPECTED WORK CLIENT)
   if(NOT DEFINED ${v})
     message(FATAL_ERROR "${v} is not set")
   endif()
@@ -24,7 +25,10 @@ set(client "${CLIENT}")
 if(DEFINED SCRIPT)
   list(APPEND client "${SCRIPT}")
 endif()
-execute_process(COMMAND ${client} "${LIBRARY}" "${connection}" RESULT_VARIABLE status
+if(DEFINED LIBRARY)
+  list(APPEND client "${LIBRARY}")
+endif()
+execute_process(COMMAND ${client} "${connection}" RESULT_VARIABLE status
   OUTPUT_VARIABLE output ERROR_VARIABLE error)
 message("${output}")
 if(NOT status EQUAL 0)

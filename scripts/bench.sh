@@ -3,7 +3,8 @@
 # tarnlow_bench_table: the library against the raw client APIs and the peers,
 # each pair measured side by side in the same run; then, from
 # tarnlow_bench_concurrency, the goods receipts per second of 8 and 32 client
-# processes at once through the library and through raw libpq. PostgreSQL
+# processes at once through the library and through raw libpq; between them,
+# the Python package's costs against C++ (python/bench/bench.py). PostgreSQL
 # rows use TARNLOW_PG_URI, or else a throwaway server started (and stopped)
 # here; when none can be started they are skipped with a note. Arguments go to
 # both programs (--rounds N, --batch-ms M, --quick; the second uses only
@@ -31,4 +32,12 @@ if [ -z "${TARNLOW_PG_URI:-}" ]; then
   fi
 fi
 "$build"/bench/tarnlow_bench_table "$@"
+# The Python package's property read and ReadIt loop against the same
+# late-bound loop in C++ (--rounds N applies here too).
+if cmake --build "$build" -j"${BENCH_JOBS:-2}" --target tarnlow_python tarnlow_bench >/dev/null 2>&1; then
+  python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' "$build/CMakeCache.txt")
+  PYTHONPATH="$PWD/$build/python" "$python" python/bench/bench.py "$build/bench/tarnlow_bench" "$@"
+else
+  echo "note: the Python package is not built (it needs python3-dev and pybind11-dev); its rows are skipped" >&2
+fi
 "$build"/bench/tarnlow_bench_concurrency "$@"

@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libsqlite3-dev libpq-dev postgresql-15 libgtest-dev libgmock-dev
-  libbenchmark-dev python3 dpkg-dev unixodbc-dev odbc-postgresql libsqliteodbc)
+  libbenchmark-dev python3 python3-dev pybind11-dev python3-pytest mypy dpkg-dev unixodbc-dev odbc-postgresql
+  libsqliteodbc)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

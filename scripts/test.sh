@@ -78,6 +78,40 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 echo "== tests (optimised build) =="
 ctest --test-dir build-tests --output-on-failure -j2 --timeout 600
+# The Python package's tests on the optimised build, on every engine named
+# above, and its holders' release orders and threads once more on the
+# sanitizer build, whose runtime the interpreter (not built with it) loads
+# first, with the C++ runtime whose exception machinery it wraps. A run that
+# collects no tests (pytest's 5) is a warning; a failing test fails.
+python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' build-tests/CMakeCache.txt)
+run_pytest() {
+  local build=$1 status=0
+  shift
+  env PYTHONPATH="$PWD/$build/python" PYTHONDONTWRITEBYTECODE=1 "${pytest_env[@]}" \
+    "$python" -m pytest -q -p no:cacheprovider "$@" || status=$?
+  case $status in
+    0) ;;
+    5) echo "warning: pytest collected no tests from $*" >&2 ;;
+    *) exit "$status" ;;
+  esac
+}
+if [ -n "$python" ] && [ -d build-tests/python/tarnlow ] && "$python" -c "import pytest" 2>/dev/null; then
+  echo "== Python package tests (optimised build) =="
+  pytest_env=()
+  run_pytest build-tests python/tests
+  echo "== Python package: release orders and threads (sanitizer build) =="
+  cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' build-sanitize/CMakeCache.txt)
+  pytest_env=("LD_PRELOAD=$("${cxx:-g++}" -print-file-name=libasan.so):$("${cxx:-g++}" -print-file-name=libstdc++.so)"
+    "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1")
+  run_pytest build-sanitize python/tests/test_lifetime.py
+else
+  if [ -n "${CI:-}" ]; then
+    echo "error: CI needs the Python package's tests, but the package or pytest is missing" >&2
+    exit 1
+  fi
+  echo "warning: the Python package or pytest is missing: its tests are SKIPPED" >&2
+fi
+
 echo "== tests (sanitizer build) =="
 # The shared suite's ODBC runs ("Backends/.../odbc_...") double this build's
 # time and go through the same library code as the native runs; the ODBC

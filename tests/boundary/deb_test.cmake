@@ -3,7 +3,7 @@
 # this system has; and it installs and purges cleanly in a private root
 # (its own dpkg database, maintainer scripts run without chroot and with a
 # stand-in ldconfig, so that the real system is left alone).
-#   cmake -DBUILD=dir -DWORK=dir -P deb_test.cmake
+#   cmake -DBUILD=dir -DWORK=dir [-DPYTHON=python3] -P deb_test.cmake
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
@@ -74,6 +74,15 @@ run("dpkg -i" ${dpkg} --force-depends -i "${deb}")
 run("the packaged tarnlowst" "${root}/usr/bin/tarnlowst" --version)
 if(NOT output MATCHES "^tarnlowst 1\\.0\\.71\n")
   message(FATAL_ERROR "the packaged tarnlowst says: ${output}")
+endif()
+# The packaged Python package, where Debian's python3 looks for it.
+if(DEFINED PYTHON)
+  set(packages "${root}/usr/lib/python3/dist-packages")
+  run("the packaged Python package" "${CMAKE_COMMAND}" -E env "PYTHONPATH=${packages}" "${PYTHON}"
+    "${CMAKE_CURRENT_LIST_DIR}/python_package.py")
+  if(NOT output MATCHES "^${packages}/tarnlow/__init__\\.py\n1\\.0\\.71: INSTALL costs 42\\.5\n$")
+    message(FATAL_ERROR "the packaged Python package says: ${output}")
+  endif()
 endif()
 run("dpkg --purge" ${dpkg} --purge tarnlowstdata)
 file(GLOB_RECURSE left LIST_DIRECTORIES false RELATIVE "${root}" "${root}/usr/*")

@@ -1,7 +1,8 @@
 # The installed package, used from outside the source tree: install into a
 # fresh prefix, build the consumer project with find_package and the same
 # program with pkg-config's flags, run them, and run the installed program.
-#   cmake -DBUILD=dir -DWORK=dir -DGENERATOR=Ninja -DCXX=c++ -DC=cc -P install_test.cmake
+#   cmake -DBUILD=dir -DWORK=dir -DGENERATOR=Ninja -DCXX=c++ -DC=cc
+#         [-DPYTHON=python3 -DPYTHON_DIR=lib/python3/dist-packages] -P install_test.cmake
 cmake_minimum_required(VERSION 3.25)
 set(here "${CMAKE_CURRENT_LIST_DIR}")
 set(prefix "${WORK}/prefix")
@@ -47,4 +48,17 @@ expect("the pkg-config consumer" "${output}" "${expected_text}")
 # The installed program finds the installed library without help.
 run("tarnlowst --version" "${prefix}/bin/tarnlowst" --version)
 expect("tarnlowst --version" "${output}" "^tarnlowst 1\\.0\\.71\nlibtarnlowstdata: 1\\.0\\.71 ")
+
+# The Python package, from the prefix alone, run from a folder of its own.
+if(DEFINED PYTHON)
+  file(MAKE_DIRECTORY "${WORK}/python")
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E env "PYTHONPATH=${prefix}/${PYTHON_DIR}" "${PYTHON}"
+      "${here}/python_package.py"
+    WORKING_DIRECTORY "${WORK}/python" RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE error)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "the installed Python package failed (${status}):\n${output}\n${error}")
+  endif()
+  expect("the installed Python package" "${output}"
+    "^${prefix}/${PYTHON_DIR}/tarnlow/__init__\\.py\n1\\.0\\.71: INSTALL costs 42\\.5\n$")
+endif()
 message(STATUS "consumers built with find_package and with pkg-config, and run")
