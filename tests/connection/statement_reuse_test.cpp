@@ -325,6 +325,33 @@ TEST_P(StatementReuseTest, ColumnsAreKnownWhenAskedForBeforeOrAfterARun) {
   EXPECT_EQ(write->ColumnCount(), 0);
 }
 
+// A pooling proxy between clients and server sends DISCARD ALL or
+// DEALLOCATE ALL when it hands the session to another client: the server
+// forgets every prepared statement while the objects still hold theirs.
+TEST_P(StatementReuseTest, StatementsTheSessionForgotArePreparedAgain) {
+  if (test::Engine(GetParam()) != "postgresql") GTEST_SKIP() << "only a server discards statements";
+  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('S1', 'HOUR', 1)");
+  clsPORService service;
+  service.SageConnection(c_);
+  clsSTNLMov movement;
+  movement.SageConnection(c_);
+  movement.account = "4000";
+  service.Service = "S1";
+  service.ReadIt();
+  movement.InsertRow();
+  for (const char* forget : {"DISCARD ALL", "DEALLOCATE ALL"}) {
+    SCOPED_TRACE(forget);
+    c_->Execute(forget);
+    service.ReadIt();
+    EXPECT_EQ(service.unit_code(), "HOUR");
+    movement.InsertRow();
+    // Once prepared again the statements run as before.
+    service.ReadIt();
+    movement.InsertRow();
+  }
+  EXPECT_EQ(test::Select(*c_, "select count(*) from stock_nominal_movement")[0][0].ToInt32(), 5);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, StatementReuseTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
 
