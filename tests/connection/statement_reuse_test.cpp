@@ -339,7 +339,11 @@ TEST_P(StatementReuseTest, StatementsTheSessionForgotArePreparedAgain) {
   service.Service = "S1";
   service.ReadIt();
   movement.InsertRow();
-  for (const char* forget : {"DISCARD ALL", "DEALLOCATE ALL"}) {
+  // DISCARD ALL also undoes what ConnSettings set through the driver, this
+  // test's search path among it.
+  std::vector<std::string> forgets{"DEALLOCATE ALL"};
+  if (GetParam() == "postgresql") forgets.emplace_back("DISCARD ALL");
+  for (const std::string& forget : forgets) {
     SCOPED_TRACE(forget);
     c_->Execute(forget);
     service.ReadIt();
@@ -349,7 +353,8 @@ TEST_P(StatementReuseTest, StatementsTheSessionForgotArePreparedAgain) {
     service.ReadIt();
     movement.InsertRow();
   }
-  EXPECT_EQ(test::Select(*c_, "select count(*) from stock_nominal_movement")[0][0].ToInt32(), 5);
+  EXPECT_EQ(test::Select(*c_, "select count(*) from stock_nominal_movement")[0][0].ToInt32(),
+            static_cast<std::int32_t>(1 + 2 * forgets.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StatementReuseTest, ::testing::ValuesIn(test::Backends()),

@@ -22,7 +22,7 @@ constexpr int kRowsPerProcessOdbc = 200;
 
 class UniqueNumberConcurrencyTest : public ::testing::TestWithParam<std::string> {
  protected:
-  UniqueNumberConcurrencyTest() { db_.Open(); }
+  UniqueNumberConcurrencyTest() { db_.Open("kind=2"); }
   int ProcessesPerGroup() const { return GetParam().ends_with("sqlite") ? 2 : 4; }
   int Rows() const { return GetParam().starts_with("odbc-") ? kRowsPerProcessOdbc : kRowsPerProcess; }
 
