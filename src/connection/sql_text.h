@@ -15,9 +15,9 @@ std::string StripEscapes(std::string_view sql);
 std::string NumberPlaceholders(std::string sql, int& count);
 // How a database reads a backslash inside a literal.
 enum class Backslash : unsigned char {
-  Plain,   // as itself (SQLite)
-  Escape,  // as itself or as an escape, as the session is set (PostgreSQL)
-  Unknown, // a database of another kind
+  Plain,    // as itself (SQLite)
+  Escape,   // as itself or as an escape, as the session is set (PostgreSQL)
+  Unknown,  // a database of another kind
 };
 // Whether a text needs the session's client encoding to become a literal:
 // it holds a backslash and a byte from 0x80 up. Only then can a multibyte

@@ -139,8 +139,7 @@ const SessionSettings kSessions[] = {
 // before the apostrophe, and (in Shift-JIS) a lead byte that takes that
 // backslash into its character, leaving the apostrophe free.
 const std::vector<std::string> kSessionHostileKeys{
-    "nobody\\' or 1=1 --",
-    "\x95\\' or 1=1 --",
+    "nobody\\' or 1=1 --", "\x95\\' or 1=1 --",
     "\xC3\x81\\' or 1=1 --",  // valid UTF-8: A with acute accent, then 81 leads in Shift-JIS
 };
 
@@ -149,10 +148,12 @@ class HostileSessionTest : public ::testing::TestWithParam<std::string> {
   void SetUp() override {
     if (test::Engine(GetParam()) != "postgresql") GTEST_SKIP() << "only a server has the settings";
     auto c = db_.Open();
-    c->Execute("insert into supplier_product_info (supplier, warehouse, product) values "
-               "('ACME', '01', 'P1'), ('ACME', '02', 'P1'), ('OTHER', '01', 'P1')");
-    c->Execute("insert into purchase_price_list (customer_code, price_list, product_code, sequence_number) "
-               "values ('ACME', 'L1', 'P1', '01'), ('OTHER', 'L1', 'P1', '01')");
+    c->Execute(
+        "insert into supplier_product_info (supplier, warehouse, product) values "
+        "('ACME', '01', 'P1'), ('ACME', '02', 'P1'), ('OTHER', '01', 'P1')");
+    c->Execute(
+        "insert into purchase_price_list (customer_code, price_list, product_code, sequence_number) "
+        "values ('ACME', 'L1', 'P1', '01'), ('OTHER', 'L1', 'P1', '01')");
     for (int i = 1; i <= 6; ++i)
       c->Execute("insert into purchase_order_header (order_no, supplier) values ('PO" + std::to_string(i) +
                  "', 'ACME')");
@@ -232,8 +233,9 @@ TEST_P(HostileSessionTest, LiteralStatementsTouchOnlyTheirOwnKey) {
       const bool beyond_ascii = key.find_first_of("\x81\x95") != std::string::npos;
       if (std::string(s.encoding_shown) == "SJIS" && beyond_ascii) {
         const Error e = test::CatchError([&] { head.DeleteForOrder(); });
-        EXPECT_NE(e.Description().find("cannot be written into a statement safely in the client encoding SJIS"),
-                  std::string::npos)
+        EXPECT_NE(
+            e.Description().find("cannot be written into a statement safely in the client encoding SJIS"),
+            std::string::npos)
             << e.Description();
       }
     }

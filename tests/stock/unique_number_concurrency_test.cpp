@@ -34,7 +34,8 @@ TEST_P(UniqueNumberConcurrencyTest, GroupsSharingNothingButTheDatabaseStoreEvery
   const std::string folder = db_.Folder();
   const int per_group = ProcessesPerGroup();
   const int rows = Rows();
-  for (int g = 0; g < kGroups; ++g) std::filesystem::create_directories(folder + "/machine" + std::to_string(g));
+  for (int g = 0; g < kGroups; ++g)
+    std::filesystem::create_directories(folder + "/machine" + std::to_string(g));
 
   const auto problems = test::RunProcesses(kGroups * per_group, [&](int process) {
     const std::string machine = folder + "/machine" + std::to_string(process / per_group);
@@ -67,11 +68,11 @@ TEST_P(UniqueNumberConcurrencyTest, GroupsSharingNothingButTheDatabaseStoreEvery
 
   const int expected = kGroups * per_group * rows;
   auto c = db_.Open("kind=2");
-  for (const auto& [table, label] : {std::pair{"stock_nominal_movement", "comments"},
-                                     std::pair{"goods_receipt_audit", "comment"}}) {
+  for (const auto& [table, label] :
+       {std::pair{"stock_nominal_movement", "comments"}, std::pair{"goods_receipt_audit", "comment"}}) {
     SCOPED_TRACE(table);
-    const test::Rows counts = test::Select(
-        *c, std::string("select count(*), count(distinct ") + label + "), count(distinct unique_no) from " + table);
+    const test::Rows counts = test::Select(*c, std::string("select count(*), count(distinct ") + label +
+                                                   "), count(distinct unique_no) from " + table);
     EXPECT_EQ(counts[0][0].ToInt32(), expected);
     EXPECT_EQ(counts[0][1].ToInt32(), expected);
     EXPECT_EQ(counts[0][2].ToInt32(), expected);
