@@ -71,7 +71,7 @@ class FaultDatabase final : public backend::Database {
     return inner_->Columns(table);
   }
   std::string_view Dialect() const override { return inner_->Dialect(); }
-  std::string QuoteLiteral(std::string_view text) const override { return inner_->QuoteLiteral(text); }
+  std::string QuoteLiteral(std::string_view text) override { return inner_->QuoteLiteral(text); }
 
  private:
   std::unique_ptr<backend::Database> inner_;

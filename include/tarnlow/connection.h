@@ -131,7 +131,8 @@ class TARNLOW_API Connection final : public Object {
   Variant DateValue(const Date& date) const;
   std::string DateLiteral(const Date& date) const;
   // The text between apostrophes as this connection's database reads it
-  // (DatabaseConnection::QuoteLiteral); raises when unopened.
+  // (DatabaseConnection::QuoteLiteral); raises when unopened, and for a text
+  // that the session's settings would let out of its literal.
   std::string QuoteLiteral(std::string_view text);
   Date CurrentTime(bool local = true) const;
 

@@ -182,15 +182,13 @@ class Database {
   // "sqlite" or "postgresql": the DDL dialect. A connection to a database
   // of another kind answers with that database's own name.
   virtual std::string_view Dialect() const = 0;
-  // The text as a literal of this database, whatever its session settings:
-  // between apostrophes, each apostrophe doubled, and whatever else the
-  // database reads as an escape made plain.
-  virtual std::string QuoteLiteral(std::string_view text) const;
+  // The text as a literal of this database, whatever its session settings
+  // (sqltext::QuoteLiteral); raises for a text that cannot be one safely.
+  // A database of a kind not known may read a backslash as an escape.
+  virtual std::string QuoteLiteral(std::string_view text) {
+    return sqltext::QuoteLiteral(text, sqltext::Backslash::Unknown);
+  }
 };
-
-inline std::string Database::QuoteLiteral(std::string_view text) const {
-  return sqltext::QuoteLiteral(text);
-}
 
 // Opens a database file (or ":memory:"); creates it when missing.
 std::unique_ptr<Database> OpenSqlite(const std::string& path);

@@ -51,7 +51,9 @@ class TARNLOW_API DatabaseConnection : public std::enable_shared_from_this<Datab
   // again and again (a row set's update of its current row).
   std::shared_ptr<CompiledStatement> PrepareReused(const std::string& sql);
   // The text as a literal to splice into a statement, quoted by this
-  // database's rules whatever settings its session has been given.
+  // database's rules whatever settings its session has been given; every
+  // literal statement quotes its keys here. Raises for a text that cannot be
+  // quoted safely.
   std::string QuoteLiteral(std::string_view text) const;
   backend::Database& Database() { return *db_; }
   const ConnectionStatistics& Statistics() const { return stats_; }

@@ -38,6 +38,10 @@ bool StartsEscape(std::string_view sql, std::size_t i) {
          (j + 2 == sql.size() || std::isspace(static_cast<unsigned char>(sql[j + 2])));
 }
 
+[[noreturn]] void RaiseUnquotable(const std::string& description) {
+  throw Error(err::NotAllowed, ConnectionSource, description);
+}
+
 }  // namespace
 
 std::string StripEscapes(std::string_view sql) {
@@ -87,25 +91,39 @@ std::string NumberPlaceholders(std::string text, int& count) {
   return out;
 }
 
-std::string QuoteLiteral(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 2);
-  out += '\'';
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  out += '\'';
-  return out;
+bool NeedsClientEncoding(std::string_view text) {
+  if (text.find('\\') == std::string_view::npos) return false;
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  return false;
 }
 
-std::string QuotePostgresLiteral(std::string_view text) {
-  if (text.find('\\') == std::string_view::npos) return QuoteLiteral(text);
-  std::string out = "E'";
-  out.reserve(text.size() + 4);
-  for (char c : text) {
+std::string QuoteLiteral(std::string_view text, Backslash backslash, std::string_view client_encoding) {
+  const bool holds_backslash = text.find('\\') != std::string_view::npos;
+  if (holds_backslash && backslash == Backslash::Unknown)
+    RaiseUnquotable("A key holding a backslash cannot be written into a statement for this database safely");
+  if (holds_backslash && backslash == Backslash::Escape && NeedsClientEncoding(text)) {
+    // The encodings PostgreSQL accepts from clients only, all of them
+    // multibyte with second bytes below 0x80; every other one keeps those
+    // bytes as characters of their own. An encoding not known is taken to
+    // be one of them.
+    constexpr std::string_view kUnsafe[] = {"",    "SJIS", "SHIFT_JIS_2004", "BIG5",
+                                            "GBK", "UHC",  "GB18030",        "JOHAB"};
+    for (const std::string_view unsafe : kUnsafe)
+      if (client_encoding == unsafe)
+        RaiseUnquotable(
+            "A key holding a backslash and characters beyond ASCII cannot be written into a statement safely "
+            "in the client encoding " +
+            std::string(client_encoding));
+  }
+  const bool escape_string = holds_backslash && backslash == Backslash::Escape;
+  std::string out;
+  out.reserve(text.size() + 3);
+  if (escape_string) out += 'E';
+  out += '\'';
+  for (const char c : text) {
     out += c;
-    if (c == '\'' || c == '\\') out += c;
+    if (c == '\'' || (escape_string && c == '\\')) out += c;
   }
   out += '\'';
   return out;

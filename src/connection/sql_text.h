@@ -13,12 +13,26 @@ std::string StripEscapes(std::string_view sql);
 // Replaces each "?" placeholder by $1, $2, ... in order; sets count. Text
 // without a placeholder comes back as it went in, not copied.
 std::string NumberPlaceholders(std::string sql, int& count);
-// The text between apostrophes with each apostrophe doubled.
-std::string QuoteLiteral(std::string_view text);
-// A PostgreSQL literal that means the text under either setting of
-// standard_conforming_strings: QuoteLiteral's, unless the text holds a
-// backslash; then an escape string literal, each backslash doubled.
-std::string QuotePostgresLiteral(std::string_view text);
+// How a database reads a backslash inside a literal.
+enum class Backslash : unsigned char {
+  Plain,    // as itself (SQLite)
+  Escape,   // as itself or as an escape, as the session is set (PostgreSQL)
+  Unknown,  // a database of another kind
+};
+// Whether a text needs the session's client encoding to become a literal:
+// it holds a backslash and a byte from 0x80 up. Only then can a multibyte
+// character whose second byte is 0x5C (Shift-JIS, Big5, GBK and the other
+// client-only encodings) take the escaping backslash for its own.
+bool NeedsClientEncoding(std::string_view text);
+// The one way a text becomes a literal of the database, whatever its
+// session's settings: between apostrophes, each apostrophe doubled. Where a
+// backslash may be an escape, a text holding one becomes an escape string,
+// E'...', with each backslash doubled too, which reads alike under either
+// setting of standard_conforming_strings and never leaves a \' for
+// backslash_quote to judge. `client_encoding` (the session's, as the server
+// names it) matters only when NeedsClientEncoding(text). A text that cannot
+// be written safely is refused with an error record.
+std::string QuoteLiteral(std::string_view text, Backslash backslash, std::string_view client_encoding = {});
 // The table named after the first "from" of a single-table select, or "".
 std::string SelectTable(std::string_view sql);
 

@@ -1,6 +1,5 @@
 #include "tarnlow/pricing/clsPOPPriceListD.h"
 
-#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "pricing/colPOPPriceList.h"
 #include "pricing/pricing_support.h"
@@ -142,8 +141,8 @@ bool clsPOPPriceListD::CheckIfListExists() {
     line = 10;
     Recordset rs;
     rs.Open("select count(*) from " + TableName(CatalogueTable::PriceListTable) +
-                " where customer_code = " + sqltext::QuoteLiteral(customer_code()) +
-                " and price_list = " + sqltext::QuoteLiteral(price_list()),
+                " where customer_code = " + Conn().QuoteLiteral(customer_code()) +
+                " and price_list = " + Conn().QuoteLiteral(price_list()),
             Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
     line = 20;
     const double count = rs.Fields(std::size_t{0}).ToDouble();
@@ -164,9 +163,9 @@ std::int32_t clsPOPPriceListD::LoadListForSupplierProduct() {
     line = 20;
     Recordset rs;
     rs.Open("select * from " + TableName(CatalogueTable::PriceListTable) +
-                " where customer_code = " + sqltext::QuoteLiteral(customer_code()) +
-                " and price_list = " + sqltext::QuoteLiteral(price_list()) +
-                " and product_code = " + sqltext::QuoteLiteral(product_code()),
+                " where customer_code = " + Conn().QuoteLiteral(customer_code()) +
+                " and price_list = " + Conn().QuoteLiteral(price_list()) +
+                " and product_code = " + Conn().QuoteLiteral(product_code()),
             Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
     line = 30;
     // One scratch object for the whole load: its keys stay empty, and so do

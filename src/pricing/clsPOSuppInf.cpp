@@ -1,7 +1,6 @@
 #include "tarnlow/pricing/clsPOSuppInf.h"
 
 #include "connection/database_connection.h"
-#include "connection/sql_text.h"
 #include "framework/class_builder.h"
 #include "tarnlow/modules.h"
 
@@ -144,7 +143,7 @@ void clsPOSuppInf::DeleteSupplier() {
   WithErrorExit(Label<"DeleteSupplier">(), [&](Line& line) {
     line = 10;
     Conn().DatabaseConnection().Execute("delete from " + TableName(CatalogueTable::SupplierInfoTable) +
-                                        " where supplier=" + sqltext::QuoteLiteral(supplier()));
+                                        " where supplier=" + Conn().QuoteLiteral(supplier()));
   });
 }
 

@@ -325,6 +325,38 @@ TEST_P(StatementReuseTest, ColumnsAreKnownWhenAskedForBeforeOrAfterARun) {
   EXPECT_EQ(write->ColumnCount(), 0);
 }
 
+// A pooling proxy between clients and server sends DISCARD ALL or
+// DEALLOCATE ALL when it hands the session to another client: the server
+// forgets every prepared statement while the objects still hold theirs.
+TEST_P(StatementReuseTest, StatementsTheSessionForgotArePreparedAgain) {
+  if (test::Engine(GetParam()) != "postgresql") GTEST_SKIP() << "only a server discards statements";
+  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('S1', 'HOUR', 1)");
+  clsPORService service;
+  service.SageConnection(c_);
+  clsSTNLMov movement;
+  movement.SageConnection(c_);
+  movement.account = "4000";
+  service.Service = "S1";
+  service.ReadIt();
+  movement.InsertRow();
+  // DISCARD ALL also undoes what ConnSettings set through the driver, this
+  // test's search path among it.
+  std::vector<std::string> forgets{"DEALLOCATE ALL"};
+  if (GetParam() == "postgresql") forgets.emplace_back("DISCARD ALL");
+  for (const std::string& forget : forgets) {
+    SCOPED_TRACE(forget);
+    c_->Execute(forget);
+    service.ReadIt();
+    EXPECT_EQ(service.unit_code(), "HOUR");
+    movement.InsertRow();
+    // Once prepared again the statements run as before.
+    service.ReadIt();
+    movement.InsertRow();
+  }
+  EXPECT_EQ(test::Select(*c_, "select count(*) from stock_nominal_movement")[0][0].ToInt32(),
+            static_cast<std::int32_t>(1 + 2 * forgets.size()));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, StatementReuseTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
 

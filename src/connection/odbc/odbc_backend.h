@@ -237,9 +237,11 @@ class OdbcDatabase final : public Database {
   std::vector<std::string> UniqueKeyColumns(std::string_view table) override;
   std::vector<ColumnDescription> Columns(std::string_view table) override;
   std::string_view Dialect() const override { return dialect_; }
-  // By the rules of the database behind the driver: a PostgreSQL server may
-  // read backslashes as escapes, as it does natively.
-  std::string QuoteLiteral(std::string_view text) const override;
+  // By the rules of the database behind the driver. A PostgreSQL server is
+  // asked for its client encoding where the text needs it: through the
+  // driver there is no other way to learn it, and a ConnSettings text or a
+  // statement may have set it.
+  std::string QuoteLiteral(std::string_view text) override;
 
  private:
   // The table's empty result, prepared; null when no such table answers.

@@ -254,8 +254,15 @@ std::unique_ptr<Statement> OdbcDatabase::Prepare(std::string_view sql, bool repe
   return std::make_unique<OdbcStatement>(session_, sql, repeated);
 }
 
-std::string OdbcDatabase::QuoteLiteral(std::string_view text) const {
-  return dialect_ == "postgresql" ? sqltext::QuotePostgresLiteral(text) : sqltext::QuoteLiteral(text);
+std::string OdbcDatabase::QuoteLiteral(std::string_view text) {
+  if (dialect_ == "sqlite") return sqltext::QuoteLiteral(text, sqltext::Backslash::Plain);
+  if (dialect_ != "postgresql") return sqltext::QuoteLiteral(text, sqltext::Backslash::Unknown);
+  std::string encoding;
+  if (sqltext::NeedsClientEncoding(text)) {
+    OdbcStatement show(session_, "select current_setting('client_encoding')", false);
+    if (show.Execute()) encoding = show.Column(0).ToText();
+  }
+  return sqltext::QuoteLiteral(text, sqltext::Backslash::Escape, encoding);
 }
 
 void OdbcDatabase::ExecuteScript(std::string_view sql) {

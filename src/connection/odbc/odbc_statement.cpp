@@ -11,6 +11,21 @@
 namespace tarnlow::backend::odbc {
 namespace {
 
+// Whether the statement's last failure says the server no longer holds it
+// prepared (SQLSTATE 26000), as after a DISCARD ALL or DEALLOCATE ALL that a
+// pooling proxy sends between its clients: the driver does not prepare it
+// again by itself.
+bool ForgottenByServer(SQLHSTMT stmt) {
+  SQLWCHAR state[6] = {};
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  if (!Ok(SQLGetDiagRecW(SQL_HANDLE_STMT, stmt, 1, state, &native, nullptr, 0, &length))) return false;
+  const char* expected = "26000";
+  for (int i = 0; i < 5; ++i)
+    if (state[i] != static_cast<SQLWCHAR>(expected[i])) return false;
+  return true;
+}
+
 // Rows asked for per fetch. Small enough that a one-row read costs little
 // memory, large enough that a walk over an order's lines is one or two calls.
 constexpr SQLULEN kBlockRows = 64;
@@ -218,8 +233,12 @@ TARNLOW_STATEMENT_PATH bool OdbcStatement::Execute() {
                                           p.sql_type, p.size, p.digits, buffer, length, &p.indicator);
     if (!Ok(rc)) Fail();
   }
-  const SQLRETURN rc = prepared_ ? SQLExecute(stmt)
-                                 : SQLExecDirectW(stmt, text_.data(), static_cast<SQLINTEGER>(text_.size()));
+  SQLRETURN rc = prepared_ ? SQLExecute(stmt)
+                           : SQLExecDirectW(stmt, text_.data(), static_cast<SQLINTEGER>(text_.size()));
+  // Prepared again once; the values stay bound.
+  if (rc == SQL_ERROR && prepared_ && ForgottenByServer(stmt) &&
+      Ok(SQLPrepareW(stmt, text_.data(), static_cast<SQLINTEGER>(text_.size()))))
+    rc = SQLExecute(stmt);
   // A searched update or delete that touched no row answers SQL_NO_DATA.
   if (rc == SQL_NO_DATA) return false;
   if (!Ok(rc)) Fail();

@@ -131,6 +131,11 @@ class PostgresStatement final : public Statement {
   void Reset() override;
 
  private:
+  // Sends the statement with the values bound and reads its results.
+  ExecStatusType Run();
+  // Prepares the statement again when `failed` says the server no longer
+  // has it and that can be done; false otherwise.
+  bool PrepareAgain(const PGresult* failed);
   void TakeColumns(const PGresult* res) const;
   void CheckColumn(int index) const;
   // The slot of a 1-based placeholder; raises for one the text lacks.
@@ -173,7 +178,7 @@ class PostgresDatabase final : public Database {
   std::vector<std::string> UniqueKeyColumns(std::string_view table) override;
   std::vector<ColumnDescription> Columns(std::string_view table) override;
   std::string_view Dialect() const override { return "postgresql"; }
-  std::string QuoteLiteral(std::string_view text) const override;
+  std::string QuoteLiteral(std::string_view text) override;
 
  private:
   std::shared_ptr<Session> session_;

@@ -185,10 +185,12 @@ std::unique_ptr<Statement> PostgresDatabase::Prepare(std::string_view sql, bool 
   return std::make_unique<PostgresStatement>(session_, sql, repeated);
 }
 
-std::string PostgresDatabase::QuoteLiteral(std::string_view text) const {
-  // A caller may switch standard_conforming_strings off on the session, and
-  // the server then reads a backslash in a plain literal as an escape.
-  return sqltext::QuotePostgresLiteral(text);
+std::string PostgresDatabase::QuoteLiteral(std::string_view text) {
+  // libpq follows the session's client encoding as the server reports it,
+  // whatever set it: the connection text, options or a SET statement.
+  const char* encoding =
+      sqltext::NeedsClientEncoding(text) ? pg_encoding_to_char(PQclientEncoding(session_->Conn())) : "";
+  return sqltext::QuoteLiteral(text, sqltext::Backslash::Escape, encoding);
 }
 
 void PostgresDatabase::ExecuteScript(std::string_view sql) {

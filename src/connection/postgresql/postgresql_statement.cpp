@@ -239,8 +239,7 @@ TARNLOW_STATEMENT_PATH void PostgresStatement::BindDate(int index, const Date& d
 // their first step, which reads away any result an earlier command left
 // unread: every command on a session is read to its end, so there never is
 // one.
-TARNLOW_STATEMENT_PATH bool PostgresStatement::Execute() {
-  Reset();
+TARNLOW_STATEMENT_PATH ExecStatusType PostgresStatement::Run() {
   PGconn* conn = session_->Conn();
   const int sent = name_.empty() ? PQsendQueryParams(conn, text_.c_str(), parameter_count_, nullptr,
                                                      pointers_.data(), nullptr, nullptr, 0)
@@ -256,9 +255,30 @@ TARNLOW_STATEMENT_PATH bool PostgresStatement::Execute() {
         break;
     }
   }
+  return status;
+}
+
+// A DISCARD ALL or DEALLOCATE ALL on the session, as a pooling proxy sends
+// between its clients, leaves the statement unknown to the server (26000,
+// invalid_sql_statement_name). Outside a transaction block nothing was done
+// and the statement can be prepared again under its name.
+bool PostgresStatement::PrepareAgain(const PGresult* failed) {
+  if (name_.empty() || failed == nullptr) return false;
+  const char* state = PQresultErrorField(failed, PG_DIAG_SQLSTATE);
+  if (state == nullptr || std::strcmp(state, "26000") != 0) return false;
+  if (PQtransactionStatus(session_->Conn()) != PQTRANS_IDLE) return false;
+  Checked(ResultHandle(PQprepare(session_->Conn(), name_.c_str(), text_.c_str(), parameter_count_, nullptr)),
+          session_->Conn(), sql_);
+  return true;
+}
+
+TARNLOW_STATEMENT_PATH bool PostgresStatement::Execute() {
+  Reset();
+  ExecStatusType status = Run();
+  if (!Succeeded(status) && PrepareAgain(result_.get())) status = Run();
   if (!Succeeded(status)) {
     const ResultHandle failed = std::move(result_);
-    RaiseCommandError(failed.get(), conn, sql_);
+    RaiseCommandError(failed.get(), session_->Conn(), sql_);
   }
   if (status == PGRES_TUPLES_OK) {
     rows_ = PQntuples(result_.get());

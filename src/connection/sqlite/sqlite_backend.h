@@ -137,6 +137,9 @@ class SqliteDatabase final : public Database {
   std::vector<std::string> UniqueKeyColumns(std::string_view table) override;
   std::vector<ColumnDescription> Columns(std::string_view table) override;
   std::string_view Dialect() const override { return "sqlite"; }
+  std::string QuoteLiteral(std::string_view text) override {
+    return sqltext::QuoteLiteral(text, sqltext::Backslash::Plain);
+  }
 
  private:
   // Runs a query with the table name bound to ?1 and collects column 0.
