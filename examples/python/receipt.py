@@ -62,7 +62,7 @@ class Library:
             "can_unload_now": (ctypes.c_int, []),
             "open_connection": (ctypes.c_int, [ctypes.c_char_p, ctypes.POINTER(handle)]),
             "create_object": (ctypes.c_int, [ctypes.c_char_p, ctypes.POINTER(handle)]),
-            "object_release": (None, [handle]),
+            "object_release": (ctypes.c_int, [handle]),
             "get": (ctypes.c_int, [handle, ctypes.c_char_p, value_p, ctypes.c_size_t, value_p]),
             "let": (ctypes.c_int, [handle, ctypes.c_char_p, value_p]),
             "set": (ctypes.c_int, [handle, ctypes.c_char_p, handle]),
