@@ -631,13 +631,14 @@ TEST(CHandleTest, ThreadsGivingOutAndReleasingHandlesAtOnceLoseNone) {
       for (int i = 0; i < 500; ++i) {
         tarnlow_object* a = nullptr;
         tarnlow_object* b = nullptr;
-        tarnlow_value name;
-        if (tarnlow_create_object("clsTarnlowSTDataVer", &a) != TARNLOW_OK ||
-            tarnlow_create_object("clsPORService", &b) != TARNLOW_OK ||
-            tarnlow_class_name(a, &name) != TARNLOW_OK || tarnlow_object_release(a) != TARNLOW_OK ||
-            tarnlow_class_name(a, &name) != TARNLOW_FAILED || tarnlow_object_release(b) != TARNLOW_OK)
-          ++failures[t];
+        tarnlow_value name{};
+        bool ok = tarnlow_create_object("clsTarnlowSTDataVer", &a) == TARNLOW_OK &&
+                  tarnlow_create_object("clsPORService", &b) == TARNLOW_OK &&
+                  tarnlow_class_name(a, &name) == TARNLOW_OK;
         tarnlow_value_free(&name);
+        ok = ok && tarnlow_object_release(a) == TARNLOW_OK &&
+             tarnlow_class_name(a, &name) == TARNLOW_FAILED && tarnlow_object_release(b) == TARNLOW_OK;
+        if (!ok) ++failures[t];
       }
     });
   for (std::thread& t : threads) t.join();
