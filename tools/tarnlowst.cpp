@@ -8,7 +8,8 @@
 //   tarnlowst classes --markdown  the class reference (docs/classes.md)
 //   tarnlowst help [COMMAND]      the usage, or one command's description
 // Help and the version go to standard output with status 0; a wrong command
-// or option gives the usage on standard error and status 2.
+// or option gives the usage on standard error and status 2. Standard output
+// that cannot be written fails any command, with a message on standard error.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -205,9 +206,20 @@ int Classes(const char* name) {
   return 0;
 }
 
-}  // namespace
+// The run's status once its output is out: output that could not be written
+// (a full disk, a closed pipe) fails the run, so that nobody takes a cut
+// listing for a whole one.
+// (Why is not told: a write that failed before the end, a script's own
+// flush say, leaves no reason behind.)
+int Finish(int status) {
+  std::cout.flush();
+  const bool flushed = std::fflush(stdout) == 0;
+  if (flushed && std::cout && std::ferror(stdout) == 0) return status;
+  std::cerr << "tarnlowst: cannot write standard output\n";
+  return status != 0 ? status : 1;
+}
 
-int main(int argc, char** argv) {
+int Dispatch(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string_view command = argv[1];
   if (command == "--help" || command == "-h") return argc == 2 ? Help(nullptr) : Usage();
@@ -239,4 +251,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return Finish(Dispatch(argc, argv));
 }

@@ -8,7 +8,11 @@
  * Handles. A tarnlow_object* is one holder of a library object. The object
  * lives while any holder (a handle, another object, a collection) keeps it.
  * Every handle the library gives out is the caller's, to be released once
- * with tarnlow_object_release.
+ * with tarnlow_object_release. A handle is an identifier, not an address:
+ * never dereference it. One already released, or a value the library never
+ * gave out, is refused by every entry point with error 91, never a crash. A
+ * call keeps its object alive until it returns, even when a callback
+ * (a message handler) releases the caller's handle meanwhile.
  *
  * Values. A tarnlow_value filled by the library (a result, an enumerated
  * item, an argument written back) is the caller's: tarnlow_value_free gives
@@ -24,10 +28,12 @@
  * After a failure, tarnlow_last_error gives this thread's error record:
  * number, source and description, as the C++ interface raises them (429 for
  * an unknown class, 438 for a member the class lacks, 13 for a value that
- * does not convert, 7 when memory ran out, ...). Each call clears the record
- * when it starts, so after a success its number is 0; only
- * tarnlow_last_error, tarnlow_object_release and tarnlow_value_free leave it
- * alone, so that a caller may clean up before reading it.
+ * does not convert, 7 when memory ran out, 91 for a null, released or
+ * foreign handle, ...). Each call clears the record when it starts, so after
+ * a success its number is 0; only tarnlow_last_error, tarnlow_object_release
+ * and tarnlow_value_free leave it alone, so that a caller may clean up before
+ * reading it (unless they are given a released or foreign handle: that
+ * failure is recorded).
  *
  * Threads. Each object is used by one thread at a time, as in C++. The error
  * record is per thread.
@@ -125,8 +131,9 @@ TARNLOW_C_API int tarnlow_open_connection(const char* connection_text, tarnlow_o
 /* A fresh object of a public class, by class name or class identity in
  * braces (letter case ignored). Unknown names give error 429. */
 TARNLOW_C_API int tarnlow_create_object(const char* name_or_identity, tarnlow_object** object);
-/* Gives back one handle; NULL is allowed. */
-TARNLOW_C_API void tarnlow_object_release(tarnlow_object* object);
+/* Gives back one handle; NULL is allowed. A handle already released or never
+ * given out is refused with TARNLOW_FAILED and error 91. */
+TARNLOW_C_API int tarnlow_object_release(tarnlow_object* object);
 /* The object's class name, as a text value of the caller's. */
 TARNLOW_C_API int tarnlow_class_name(const tarnlow_object* object, tarnlow_value* name);
 

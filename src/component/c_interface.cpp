@@ -6,8 +6,10 @@
 // leaves nothing of the library's to free.
 #include "component/c_interface.h"
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -18,12 +20,87 @@
 #include "tarnlow/modules.h"
 #include "tarnlow/registry.h"
 
-struct tarnlow_object {
-  tarnlow::ObjectPtr object;
-};
-
 namespace tarnlow::capi {
 namespace {
+
+// Handles are numbers, never addresses: a slot of the process's handle table
+// and the slot's generation, packed into the bits of the pointer type. The
+// generation moves on when a handle is released, so a released handle never
+// matches the slot's next holder; a value the table never gave out names no
+// slot at all. Each call looks its handle up and holds its own reference to
+// the object until it returns, so nothing a callback does (releasing the
+// very handle, say) can free the object under it.
+class HandleTable {
+ public:
+  tarnlow_object* Add(ObjectPtr object) {
+    std::lock_guard lock(mutex_);
+    std::uint32_t index = free_;
+    if (index == kNone) {
+      if (slots_.size() >= kNone) throw std::bad_alloc();
+      slots_.emplace_back();
+      index = static_cast<std::uint32_t>(slots_.size() - 1);
+    }
+    Slot& slot = slots_[index];
+    free_ = slot.next_free;
+    slot.object = std::move(object);
+    return Encode(index, slot.generation);
+  }
+
+  // The object the handle holds, for the caller to keep while it works.
+  ObjectPtr Find(const tarnlow_object* handle) {
+    std::lock_guard lock(mutex_);
+    return Live(handle).object;
+  }
+
+  // Gives the handle's slot back and answers its reference to the object, to
+  // be dropped by the caller once the table is unlocked: the object's end may
+  // release handles of its own.
+  ObjectPtr Remove(const tarnlow_object* handle) {
+    std::lock_guard lock(mutex_);
+    Slot& slot = Live(handle);
+    ObjectPtr object = std::move(slot.object);
+    if (++slot.generation == 0) slot.generation = 1;
+    slot.next_free = free_;
+    free_ = static_cast<std::uint32_t>(&slot - slots_.data());
+    return object;
+  }
+
+ private:
+  static_assert(sizeof(std::uintptr_t) >= sizeof(std::uint64_t), "a handle packs two 32-bit numbers");
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+
+  struct Slot {
+    ObjectPtr object;
+    std::uint32_t generation = 1;  // never 0, so that no handle is the null pointer
+    std::uint32_t next_free = kNone;
+  };
+
+  static tarnlow_object* Encode(std::uint32_t index, std::uint32_t generation) {
+    const std::uint64_t bits = (std::uint64_t{generation} << 32) | index;
+    return reinterpret_cast<tarnlow_object*>(static_cast<std::uintptr_t>(bits));
+  }
+
+  Slot& Live(const tarnlow_object* handle) {
+    const auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(handle));
+    const auto index = static_cast<std::uint32_t>(bits);
+    const auto generation = static_cast<std::uint32_t>(bits >> 32);
+    if (index >= slots_.size() || slots_[index].generation != generation || !slots_[index].object)
+      RaiseRuntime(err::ObjectNotSet, RuntimeErrorText(err::ObjectNotSet) +
+                                          ": the handle was released or is no handle of this library");
+    return slots_[index];
+  }
+
+  std::mutex mutex_;
+  std::vector<Slot> slots_;
+  std::uint32_t free_ = kNone;  // first free slot; each free slot names the next
+};
+
+HandleTable& Handles() {
+  // Never destroyed: objects behind handles a program never released must
+  // not run their ends during exit, after what they rely on may be gone.
+  static HandleTable& table = *new HandleTable;
+  return table;
+}
 
 constexpr std::int32_t kOutOfMemory = 7;
 constexpr const char* kOutOfMemoryText = "Out of memory";
@@ -84,9 +161,10 @@ int Guard(Body&& body) noexcept {
   }
 }
 
-Object& Target(tarnlow_object* handle) {
-  if (handle == nullptr || !handle->object) RaiseRuntime(err::ObjectNotSet);
-  return *handle->object;
+// The object a call works on; the caller keeps it for the whole call.
+ObjectPtr Target(const tarnlow_object* handle) {
+  if (handle == nullptr) RaiseRuntime(err::ObjectNotSet);
+  return Handles().Find(handle);
 }
 
 const char* Required(const char* text) {
@@ -120,7 +198,7 @@ Variant FromC(const tarnlow_value& v) {
     case TARNLOW_NUMBER: return Variant(v.as.number);
     case TARNLOW_DATE: return Variant(Date(v.as.date));
     case TARNLOW_BOOLEAN: return Variant(v.as.boolean != 0);
-    case TARNLOW_OBJECT: return Variant(v.as.object != nullptr ? v.as.object->object : ObjectPtr());
+    case TARNLOW_OBJECT: return Variant(Unwrap(v.as.object));
   }
   RaiseRuntime(err::InvalidProcedureCall);
 }
@@ -197,11 +275,11 @@ void Hand(tarnlow_value* out, Pending& value) noexcept {
 }  // namespace
 
 tarnlow_object* Wrap(ObjectPtr object) {
-  return std::make_unique<tarnlow_object>(tarnlow_object{std::move(object)}).release();
+  return object ? Handles().Add(std::move(object)) : nullptr;
 }
 
 ObjectPtr Unwrap(const tarnlow_object* handle) {
-  return handle != nullptr ? handle->object : nullptr;
+  return handle != nullptr ? Handles().Find(handle) : nullptr;
 }
 
 }  // namespace tarnlow::capi
@@ -275,17 +353,25 @@ int tarnlow_create_object(const char* name_or_identity, tarnlow_object** object)
   });
 }
 
-// Releasing leaves the error record alone, so that a caller may clean up
-// after a failure before reading it.
-void tarnlow_object_release(tarnlow_object* object) {
-  std::unique_ptr<tarnlow_object> owned(object);
+// A release that succeeds leaves the error record alone, so that a caller
+// may clean up after a failure before reading it.
+int tarnlow_object_release(tarnlow_object* object) {
+  if (object == nullptr) return TARNLOW_OK;
+  ObjectPtr released;
+  try {
+    released = Handles().Remove(object);
+  } catch (...) {
+    RecordCurrentException();
+    return TARNLOW_FAILED;
+  }
+  return TARNLOW_OK;
 }
 
 int tarnlow_class_name(const tarnlow_object* object, tarnlow_value* name) {
   const int status = Guard([&] {
     RequiredOut(name);
-    Object& target = Target(const_cast<tarnlow_object*>(object));
-    Pending value{Variant(target.Class().Name())};
+    const ObjectPtr target = Target(object);
+    Pending value{Variant(target->Class().Name())};
     Hand(name, value);
   });
   if (status != TARNLOW_OK && name != nullptr) *name = EmptyValue();
@@ -296,9 +382,9 @@ int tarnlow_get(tarnlow_object* object, const char* member, const tarnlow_value*
                 tarnlow_value* result) {
   const int status = Guard([&] {
     RequiredOut(result);
-    Object& target = Target(object);
+    const ObjectPtr target = Target(object);
     std::vector<Variant> values = ArgumentsFromC(args, arg_count);
-    Pending value{late::Get(target, Required(member), values)};
+    Pending value{late::Get(*target, Required(member), values)};
     Hand(result, value);
   });
   if (status != TARNLOW_OK && result != nullptr) *result = EmptyValue();
@@ -307,25 +393,25 @@ int tarnlow_get(tarnlow_object* object, const char* member, const tarnlow_value*
 
 int tarnlow_let(tarnlow_object* object, const char* member, const tarnlow_value* value) {
   return Guard([&] {
-    Object& target = Target(object);
-    late::Let(target, Required(member), FromC(*RequiredOut(value)));
+    const ObjectPtr target = Target(object);
+    late::Let(*target, Required(member), FromC(*RequiredOut(value)));
   });
 }
 
 int tarnlow_set(tarnlow_object* object, const char* member, tarnlow_object* value) {
   return Guard([&] {
-    Object& target = Target(object);
-    late::Set(target, Required(member), Unwrap(value));
+    const ObjectPtr target = Target(object);
+    late::Set(*target, Required(member), Unwrap(value));
   });
 }
 
 int tarnlow_call(tarnlow_object* object, const char* member, tarnlow_value* args, size_t arg_count,
                  tarnlow_value* result) {
   const int status = Guard([&] {
-    Object& target = Target(object);
-    const MemberInfo& m = late::Resolve(target.Class(), Required(member));
+    const ObjectPtr target = Target(object);
+    const MemberInfo& m = late::Resolve(target->Class(), Required(member));
     std::vector<Variant> values = ArgumentsFromC(args, arg_count);
-    const Variant returned = late::Invoke(target, m, CallKind::Method, values);
+    const Variant returned = late::Invoke(*target, m, CallKind::Method, values);
     // Everything handed back is built before any of it is handed over.
     Pending value{returned};
     std::vector<Pending> written_back;
@@ -346,10 +432,10 @@ int tarnlow_enumerate(tarnlow_object* collection, tarnlow_object** enumerator) {
   if (enumerator != nullptr) *enumerator = nullptr;
   return Guard([&] {
     RequiredOut(enumerator);
-    Object& target = Target(collection);
-    for (const MemberInfo& m : target.Class().Members()) {
+    const ObjectPtr target = Target(collection);
+    for (const MemberInfo& m : target->Class().Members()) {
       if (!m.enumeration) continue;
-      ObjectPtr walker = late::Invoke(target, m, CallKind::Get, {}).ToObject();
+      ObjectPtr walker = late::Invoke(*target, m, CallKind::Get, {}).ToObject();
       if (!walker) RaiseRuntime(err::ObjectNotSet);
       *enumerator = Wrap(std::move(walker));
       return;
@@ -361,7 +447,8 @@ int tarnlow_enumerate(tarnlow_object* collection, tarnlow_object** enumerator) {
 int tarnlow_next(tarnlow_object* enumerator, tarnlow_value* item) {
   const int status = Guard([&] {
     RequiredOut(item);
-    Pending value{late::Call(Target(enumerator), "Next")};
+    const ObjectPtr target = Target(enumerator);
+    Pending value{late::Call(*target, "Next")};
     Hand(item, value);
   });
   if (status != TARNLOW_OK && item != nullptr) *item = EmptyValue();

@@ -7,10 +7,11 @@
 
 namespace tarnlow::capi {
 
-// A new handle holding the object; the caller releases it with
-// tarnlow_object_release.
+// A new handle holding the object (null for no object); the caller releases
+// it with tarnlow_object_release.
 tarnlow_object* Wrap(ObjectPtr object);
-// The object a handle holds; null for a null handle.
+// The object a handle holds; null for a null handle. A handle already
+// released or never given out raises error 91.
 ObjectPtr Unwrap(const tarnlow_object* handle);
 
 }  // namespace tarnlow::capi

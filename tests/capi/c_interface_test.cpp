@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "fault_database.h"
 #include "framework/class_builder.h"
 #include "tarnlow/collection.h"
 #include "tarnlow/tarnlow.h"
@@ -530,6 +532,164 @@ TEST(CMessageTest, ModalMessagesReachTheCallersHandler) {
             (std::vector<std::string>{"Error inserting receipt audit record.   Press OK to try again|",
                                       "Error inserting receipt audit record insert failed|"}));
   EXPECT_EQ(seen.styles, (std::vector<int>{vbOKOnly, vbCritical}));
+}
+
+// ---- handles that are not (or no longer) the caller's ------------------------------------------
+
+// The record every refused handle leaves.
+void ExpectBadHandle(int status, const char* what) {
+  EXPECT_EQ(status, TARNLOW_FAILED) << what;
+  const Record e = LastError();
+  EXPECT_EQ(e.number, err::ObjectNotSet) << what;
+  EXPECT_EQ(e.source, RuntimeSource) << what;
+  EXPECT_EQ(e.description,
+            RuntimeErrorText(err::ObjectNotSet) + ": the handle was released or is no handle of this library")
+      << what;
+}
+
+// Every entry point that takes a handle, given `bad` where the handle goes.
+void ExpectEveryEntryPointRefuses(tarnlow_object* bad, tarnlow_object* good) {
+  Value v;
+  const tarnlow_value text = Text("x");
+  tarnlow_value as_argument = tarnlow_object_value(bad);
+  Handle none;
+  ExpectBadHandle(tarnlow_class_name(bad, v.out()), "class name");
+  EXPECT_EQ(v.v.type, TARNLOW_EMPTY);
+  ExpectBadHandle(tarnlow_get(bad, "Service", nullptr, 0, v.out()), "get");
+  ExpectBadHandle(tarnlow_let(bad, "Service", &text), "let");
+  ExpectBadHandle(tarnlow_set(bad, "SageConnection", nullptr), "set on it");
+  ExpectBadHandle(tarnlow_set(good, "SageConnection", bad), "set it as a value");
+  ExpectBadHandle(tarnlow_call(bad, "ReadIt", nullptr, 0, nullptr), "call");
+  ExpectBadHandle(tarnlow_call(good, "PrepareReadStatement", &as_argument, 1, nullptr), "as an argument");
+  ExpectBadHandle(tarnlow_enumerate(bad, none.out()), "enumerate");
+  EXPECT_EQ(none.p, nullptr);
+  ExpectBadHandle(tarnlow_next(bad, v.out()), "next");
+  ExpectBadHandle(tarnlow_object_release(bad), "release");
+}
+
+TEST(CHandleTest, AReleasedHandleIsRefusedEverywhereAndReleasingTwiceFails) {
+  ASSERT_EQ(tarnlow_live_objects(), 0);
+  Handle good = Create("clsPORService");
+  tarnlow_object* service = nullptr;
+  ASSERT_EQ(tarnlow_create_object("clsPORService", &service), TARNLOW_OK);
+  ASSERT_EQ(tarnlow_object_release(service), TARNLOW_OK);
+  EXPECT_EQ(tarnlow_live_objects(), 1);
+  ExpectEveryEntryPointRefuses(service, good.p);
+  ExpectBadHandle(tarnlow_object_release(service), "a third release");
+  // The caller's other handle on an object outlives the released one.
+  tarnlow_object* connection = nullptr;
+  ASSERT_EQ(tarnlow_open_connection("sqlite::memory:", &connection), TARNLOW_OK);
+  Value copy;
+  ASSERT_EQ(tarnlow_set(good.p, "SageConnection", connection), TARNLOW_OK);
+  ASSERT_EQ(tarnlow_get(good.p, "SageConnection", nullptr, 0, copy.out()), TARNLOW_OK);
+  ASSERT_EQ(tarnlow_object_release(connection), TARNLOW_OK);
+  Value kind;
+  EXPECT_EQ(tarnlow_get(copy.v.as.object, "DatabaseKind", nullptr, 0, kind.out()), TARNLOW_OK)
+      << LastError().description;
+}
+
+TEST(CHandleTest, AHandleOfAReusedSlotDoesNotReachItsNewObject) {
+  tarnlow_object* first = nullptr;
+  ASSERT_EQ(tarnlow_create_object("clsPORService", &first), TARNLOW_OK);
+  ASSERT_EQ(tarnlow_object_release(first), TARNLOW_OK);
+  // Released handles' places are used again: each new handle may take the
+  // one just freed.
+  std::vector<Handle> later;
+  for (int i = 0; i < 8; ++i) later.push_back(Create("clsTarnlowSTDataVer"));
+  Handle service = Create("clsPORService");
+  ExpectEveryEntryPointRefuses(first, service.p);
+  for (Handle& h : later) {
+    Value version;
+    EXPECT_EQ(tarnlow_get(h.p, "TarnlowSTDataVer", nullptr, 0, version.out()), TARNLOW_OK);
+  }
+}
+
+TEST(CHandleTest, AValueNeverGivenOutIsRefused) {
+  Handle service = Create("clsPORService");
+  struct Imitation {
+    void* object[2] = {nullptr, nullptr};
+  } imitation;
+  const std::uintptr_t real = reinterpret_cast<std::uintptr_t>(service.p);
+  const std::uintptr_t values[] = {
+      reinterpret_cast<std::uintptr_t>(&imitation),  // what an old handle pointed at
+      0x1,
+      0xdeadbeef,
+      ~std::uintptr_t{0},
+      real + (std::uintptr_t{1} << 32),  // the right place, another generation
+      real + 1000000,                    // a place the library never handed out
+  };
+  for (const std::uintptr_t value : values) {
+    SCOPED_TRACE(value);
+    ExpectEveryEntryPointRefuses(reinterpret_cast<tarnlow_object*>(value), service.p);
+  }
+  Value name;
+  EXPECT_EQ(tarnlow_class_name(service.p, name.out()), TARNLOW_OK) << "the real handle still works";
+}
+
+TEST(CHandleTest, ThreadsGivingOutAndReleasingHandlesAtOnceLoseNone) {
+  ASSERT_EQ(tarnlow_live_objects(), 0);
+  std::vector<std::thread> threads;
+  std::vector<int> failures(4, 0);
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&failures, t] {
+      for (int i = 0; i < 500; ++i) {
+        tarnlow_object* a = nullptr;
+        tarnlow_object* b = nullptr;
+        tarnlow_value name{};
+        bool ok = tarnlow_create_object("clsTarnlowSTDataVer", &a) == TARNLOW_OK &&
+                  tarnlow_create_object("clsPORService", &b) == TARNLOW_OK &&
+                  tarnlow_class_name(a, &name) == TARNLOW_OK;
+        tarnlow_value_free(&name);
+        ok = ok && tarnlow_object_release(a) == TARNLOW_OK &&
+             tarnlow_class_name(a, &name) == TARNLOW_FAILED && tarnlow_object_release(b) == TARNLOW_OK;
+        if (!ok) ++failures[t];
+      }
+    });
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures, std::vector<int>(4, 0));
+  EXPECT_EQ(tarnlow_live_objects(), 0);
+}
+
+// A message handler that releases the very object whose insert shows the
+// message: the insert goes on with its object to the end.
+TEST(CHandleTest, AnObjectReleasedByAMessageHandlerDuringItsInsertLivesUntilTheInsertEnds) {
+  ASSERT_EQ(tarnlow_live_objects(), 0);
+  test::ScratchDatabase db;
+  auto [connection, faults] = test::OpenWithFaults(db, "kind=2");
+  // Every insert of the audit row fails: the retry prompt, then the message
+  // that the retry failed too.
+  faults->Add({"INSERT INTO " + connection->TableCatalogue()->ReceiptTable(), 1, 0, DbIntegrityViolation});
+  Handle database(capi::Wrap(connection));
+  const std::int64_t before = tarnlow_live_objects();
+  tarnlow_object* audit = nullptr;
+  ASSERT_EQ(tarnlow_create_object("clsPorecp", &audit), TARNLOW_OK);
+  ASSERT_EQ(tarnlow_set(audit, "SageConnection", database.p), TARNLOW_OK);
+
+  struct Releaser {
+    tarnlow_object* handle;
+    std::vector<std::string> texts;
+    int released = -99;
+  } releaser{audit, {}, -99};
+  ASSERT_EQ(tarnlow_set_message_handler(
+                [](void* context, const char* text, int, const char*) -> int {
+                  auto* r = static_cast<Releaser*>(context);
+                  r->texts.emplace_back(text);
+                  if (r->texts.size() == 1) r->released = tarnlow_object_release(r->handle);
+                  return 1;
+                },
+                &releaser),
+            TARNLOW_OK);
+  const int status = tarnlow_call(audit, "InsertRow", nullptr, 0, nullptr);
+  ASSERT_EQ(tarnlow_set_message_handler(nullptr, nullptr), TARNLOW_OK);
+  EXPECT_EQ(status, TARNLOW_OK) << LastError().description;
+  EXPECT_EQ(releaser.released, TARNLOW_OK);
+  EXPECT_EQ(releaser.texts,
+            (std::vector<std::string>{"Error inserting receipt audit record.   Press OK to try again",
+                                      "Error inserting receipt audit record insert failed"}));
+  EXPECT_EQ(faults->Failures().size(), 2u) << "both attempts ran, the second after the release";
+  EXPECT_EQ(tarnlow_live_objects(), before) << "the object went when the call ended";
+  ExpectBadHandle(tarnlow_call(audit, "InsertRow", nullptr, 0, nullptr), "after the call");
+  ExpectBadHandle(tarnlow_object_release(audit), "released again");
 }
 
 // ---- live objects -----------------------------------------------------------------------------

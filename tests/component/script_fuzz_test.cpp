@@ -193,5 +193,101 @@ TEST(ScriptRangeFuzzTest, OutOfRangeValuesEndInAnErrorRecordAndNeverReachTheData
   EXPECT_GT(stored, 0u);
 }
 
+// ---- long and deep expressions ---------------------------------------------------------
+
+std::string RunToText(const std::string& script, int* status = nullptr) {
+  std::ostringstream out;
+  const int s = RunSource(script, out);
+  if (status) *status = s;
+  return out.str();
+}
+
+// Operators chained on one level are a loop in the parser and in the
+// evaluator: their number is bounded by memory alone, and the sanitizer
+// build's larger frames make no difference to what runs.
+TEST(ScriptDepthFuzzTest, LongFlatChainsParseAndEvaluateToTheRightValue) {
+  // Terms of one or two factors joined by + and -, started on a 32-bit
+  // value so that the sum never leaves its type; the value is worked out
+  // here with the same precedence.
+  std::mt19937 random(20261207);
+  std::string chain = "40000 - 40000";
+  std::int64_t expected = 0;
+  for (int i = 0; i < 100000; ++i) {
+    const int a = static_cast<int>(random() % 10), b = static_cast<int>(random() % 10);
+    const bool product = random() % 3 == 0;
+    const bool minus = random() % 2 == 0;
+    const std::int64_t term = product ? a * b : a;
+    expected += minus ? -term : term;
+    chain += minus ? " - " : " + ";
+    chain += std::to_string(a);
+    if (product) chain += " * " + std::to_string(b);
+  }
+  EXPECT_EQ(RunToText("x = " + chain + "\nPrint x\n"), std::to_string(expected) + "\n");
+  std::string ands = "True", ors = "False", equal = "1", concat = "\"a\"";
+  for (int i = 0; i < 100000; ++i) ands += " And True";
+  for (int i = 0; i < 20000; ++i) {
+    ors += " Or False";
+    equal += " = 1";  // (1 = 1) is True (-1), then -1 = 1 is False (0), ...
+  }
+  for (int i = 0; i < 5000; ++i) concat += " & \"a\"";
+  EXPECT_EQ(RunToText("Print " + ands + ", " + ors + "\n"), "True False\n");
+  EXPECT_EQ(RunToText("Print Len(" + concat + ")\n"), "5001\n");
+  EXPECT_EQ(RunToText("Print " + equal + "\n"), "False\n");
+  // The same chain nested in parentheses a few levels down, and as an
+  // argument, is still one loop per level.
+  EXPECT_EQ(RunToText("Print ((((" + ands + "))))\nPrint CStr(" + ands + ")\n"), "True\n\"True\"\n");
+}
+
+// Nesting is recursion: it goes as deep as the stack budget allows, far past
+// what any written script needs, and deeper input is refused with a
+// message, never an overflow of the native stack.
+TEST(ScriptDepthFuzzTest, DeepNestingEndsInAnErrorNotACrash) {
+  const std::regex too_deep(
+      R"(Syntax error at line (\d+): expected constructs nested at most (\d+) deep, found .+\n)");
+  struct Case {
+    std::string what, script;
+  };
+  std::string ifs, calls;
+  for (int i = 0; i < 100000; ++i) ifs += "If True Then\n";
+  for (int i = 0; i < 100000; ++i) calls += "Len(";
+  const Case cases[] = {
+      {"parentheses", "x = " + std::string(100000, '(') + "1\n"},
+      {"signs", "x = " + std::string(100000, '-') + "1\n"},
+      {"Not", "x = " +
+                  [] {
+                    std::string nots;
+                    for (int i = 0; i < 100000; ++i) nots += "Not ";
+                    return nots;
+                  }() +
+                  "True\n"},
+      {"calls", "x = " + calls + "1\n"},
+      {"blocks", ifs},
+      {"parentheses around chains",
+       [] {
+         std::string s = "x = ";
+         for (int i = 0; i < 100000; ++i) s += "1 + (";
+         return s + "1\n";
+       }()},
+  };
+  for (const Case& c : cases) {
+    int status = 0;
+    const std::string out = RunToText(c.script, &status);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(out, m, too_deep)) << c.what << ": " << out.substr(0, 300);
+    EXPECT_EQ(status, kExitFailed);
+    EXPECT_GE(std::stoi(m[2]), 100) << c.what << ": the guard allows at least what it always did";
+  }
+  // Nesting well inside the budget runs.
+  std::string deep = "1";
+  for (int i = 0; i < 90; ++i) deep = "(1 + " + deep + ")";
+  EXPECT_EQ(RunToText("Print -(" + deep + ")\n"), "-91\n");
+  // A member chain is read in a loop but walked recursively when it runs:
+  // the run stops with error 28 once the walk has used its stack budget.
+  std::string members = "Set o = Nothing\nOn Error Resume Next\nx = o";
+  for (int i = 0; i < 50000; ++i) members += ".Next";
+  EXPECT_EQ(RunToText(members + "\nPrint Err.Number, Err.Description\nx = o.Next.Next\nPrint Err.Number\n"),
+            "28 \"Out of stack space\"\n91\n");
+}
+
 }  // namespace
 }  // namespace tarnlow::script

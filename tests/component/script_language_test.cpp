@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <new>
 #include <random>
+#include <regex>
 #include <sstream>
 
 #include "component/script/parser.h"
@@ -389,18 +390,22 @@ TEST(SyntaxErrorTest, NothingRunsWhenALaterLineIsWrong) {
 }
 
 TEST(SyntaxErrorTest, DeepNestingIsRefusedNotOverflowed) {
-  EXPECT_EQ(SyntaxMessage("x = " + std::string(100000, '(') + "1\n"),
-            "Syntax error at line 1: expected constructs nested at most 100 deep, found '('");
+  // How deep is up to the stack budget; what is refused, and where, is not.
+  auto refused = [](const std::string& source, const std::string& line, const std::string& found) {
+    const std::regex expected("Syntax error at line " + line +
+                              ": expected constructs nested at most [0-9]+ deep, found " + found);
+    const std::string message = SyntaxMessage(source);
+    EXPECT_TRUE(std::regex_match(message, expected)) << message;
+  };
+  refused("x = " + std::string(100000, '(') + "1\n", "1", "'\\('");
+  refused("x = " + std::string(50000, '-') + "1\n", "1", "'-'");
+  std::string ifs;
+  for (int i = 0; i < 100000; ++i) ifs += "If a Then\n";
+  refused(ifs, "[0-9]+", "'(If|a)'");
+  // A flat chain is no nesting at all.
   std::string chain = "x = 1";
   for (int i = 0; i < 5000; ++i) chain += " + 1";
-  EXPECT_EQ(SyntaxMessage(chain + "\n"),
-            "Syntax error at line 1: expected an expression at most 256 operators deep, found '+'");
-  EXPECT_EQ(SyntaxMessage("x = " + std::string(50000, '-') + "1\n"),
-            "Syntax error at line 1: expected constructs nested at most 100 deep, found '-'");
-  std::string ifs;
-  for (int i = 0; i < 200; ++i) ifs += "If a Then\n";
-  EXPECT_EQ(SyntaxMessage(ifs),
-            "Syntax error at line 100: expected constructs nested at most 100 deep, found 'a'");
+  EXPECT_EQ(Output(chain + "\nPrint x\n"), "5001\n");
 }
 
 // ---- fuzzing -------------------------------------------------------------------

@@ -292,6 +292,27 @@ TEST_F(ProgramTest, ARunGivenAFolderFailsWithAnErrorRecord) {
                        " is a folder, not a script file\n");
 }
 
+TEST_F(ProgramTest, OutputThatCannotBeWrittenFailsEveryCommandWithAMessage) {
+  const std::string script = db_.Folder() + "/print.txt";
+  WriteFile(script, "Print 1\n");
+  const std::string err = db_.Folder() + "/stderr";
+  const std::string commands[] = {"--version", "classes",    "classes clsPORService",
+                                  "demo",      "demo order", "run '" + script + "'"};
+  for (const std::string& arguments : commands) {
+    const std::string command =
+        std::string("'") + TARNLOWST_PROGRAM + "' " + arguments + " </dev/null >/dev/full 2>'" + err + "'";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << arguments;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << arguments;
+    EXPECT_EQ(ReadFile(err), "tarnlowst: cannot write standard output\n") << arguments;
+  }
+  // A wrong command writes only to standard error: it keeps its status 2.
+  const std::string command = std::string("'") + TARNLOWST_PROGRAM + "' bogus >/dev/full 2>'" + err + "'";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2);
+  EXPECT_EQ(ReadFile(err).find("cannot write"), std::string::npos);
+}
+
 TEST_F(ProgramTest, AScriptTooLargeForTheMemoryLeftEndsWithError7) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer reserves more address space than any memory limit leaves";

@@ -105,7 +105,7 @@ struct Expr {
     Index,     // a: slot, args: name(args) on a variable reaches an object's default member
     Call,      // code: builtin, args
     Unary,     // code: op, a: operand
-    Binary,    // code: op, a: left operand, b: right operand
+    Chain,     // a: first operand; args: pairs of an Op and the next operand, applied left to right
     ErrField,  // code: field; Err.Number, Err.Source, Err.Description
   };
 

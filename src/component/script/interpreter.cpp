@@ -8,6 +8,7 @@
 #include "component/script/operators.h"
 #include "component/script/parser.h"
 #include "component/script/script.h"
+#include "component/script/stack_budget.h"
 #include "tarnlow/connection.h"
 #include "tarnlow/late_binding.h"
 #include "tarnlow/modules.h"
@@ -18,6 +19,7 @@ namespace {
 constexpr std::int32_t kObjectRequired = 424;
 constexpr std::int32_t kCannotPerform = 17;
 constexpr std::int32_t kOutOfMemory = 7;
+constexpr std::int32_t kOutOfStackSpace = 28;
 // For Each over a value that has no enumeration member: an object of a class
 // that is no collection, or no object at all.
 constexpr std::int32_t kNotACollection = 451;
@@ -122,6 +124,7 @@ class Interpreter {
   Flow RunStatement(const Stmt& s) {
     CountStep(s.line);
     try {
+      CheckStack();
       return Execute(s);
     } catch (const Uncaught&) {
       throw;
@@ -320,7 +323,14 @@ class Interpreter {
     return {};
   }
 
+  // Nesting the parser let through (a long member chain, say) can still be
+  // more than the run's stack budget: the run stops with an error instead.
+  void CheckStack() const {
+    if (stack_.Exhausted()) RaiseRuntime(kOutOfStackSpace, "Out of stack space");
+  }
+
   Variant Eval(ExprId id) {
+    CheckStack();
     const Expr& e = Node(id);
     switch (e.kind) {
       case Expr::Kind::Literal: return LiteralValue(e);
@@ -330,9 +340,12 @@ class Interpreter {
       case Expr::Kind::Index: return EvalDefault(e);
       case Expr::Kind::Call: return CallBuiltin(e);
       case Expr::Kind::Unary: return ApplyUnary(e.op(), Eval(e.a));
-      case Expr::Kind::Binary: {
-        const Variant left = Eval(e.a);
-        return ApplyBinary(e.op(), left, Eval(e.b));
+      case Expr::Kind::Chain: {
+        Variant value = Eval(e.a);
+        const auto rest = program_.List(e.args);
+        for (std::size_t i = 0; i + 1 < rest.size(); i += 2)
+          value = ApplyBinary(static_cast<Op>(rest[i]), value, Eval(rest[i + 1]));
+        return value;
       }
       case Expr::Kind::ErrField: {
         const ErrObject& err = Err();
@@ -419,6 +432,7 @@ class Interpreter {
   std::vector<Variant> variables_;
   bool resume_next_ = false;
   std::int64_t steps_ = 0;
+  StackBudget stack_;
   int line_ = 1;  // of the statement under way
 };
 

@@ -4,8 +4,10 @@
 #include <array>
 #include <bit>
 #include <optional>
+#include <span>
 #include <unordered_map>
 
+#include "component/script/stack_budget.h"
 #include "framework/text.h"
 #include "tarnlow/error.h"
 #include "tarnlow/modules.h"
@@ -13,11 +15,6 @@
 
 namespace tarnlow::script {
 namespace {
-
-// Limits that keep hostile or broken scripts from exhausting the stack while
-// they are parsed, run or freed.
-constexpr int kMaxNesting = 100;    // parentheses, Not, signs, blocks, one-line Ifs
-constexpr int kMaxTreeDepth = 256;  // operators chained on one line
 
 struct BuiltinInfo {
   std::string_view name;  // lower case
@@ -132,12 +129,16 @@ class Parser {
  private:
   enum class Terminators { None, If, IfAfterElse, Loop, Next };
 
-  // Counts recursion into nested constructs and refuses what goes too deep.
+  // Marks recursion into a nested construct (parentheses, Not, signs,
+  // blocks, one-line Ifs) and refuses one more level once the parse has used
+  // its stack budget. Operators chained on one level are a loop, not
+  // nesting: their number is bounded by memory alone.
   class Nest {
    public:
     explicit Nest(Parser& p) : p_(p) {
-      if (++p_.nesting_ > kMaxNesting)
-        p_.Fail("constructs nested at most " + std::to_string(kMaxNesting) + " deep");
+      if (p_.stack_.Exhausted())
+        p_.Fail("constructs nested at most " + std::to_string(p_.nesting_) + " deep");
+      ++p_.nesting_;
     }
     ~Nest() { --p_.nesting_; }
     Nest(const Nest&) = delete;
@@ -214,27 +215,9 @@ class Parser {
 
   Expr& At(ExprId id) { return program_->exprs[id]; }
 
-  // Adds a finished node, recording its height and refusing trees too tall
-  // to walk.
   ExprId Add(const Expr& e) {
-    int below = 0;
-    auto child = [&](ExprId id) { below = std::max<int>(below, depth_[id]); };
-    switch (e.kind) {
-      case Expr::Kind::Paren:
-      case Expr::Kind::Member:
-      case Expr::Kind::Unary: child(e.a); break;
-      case Expr::Kind::Binary:
-        child(e.a);
-        child(e.b);
-        break;
-      default: break;
-    }
-    for (ExprId arg : program_->List(e.args)) child(arg);
-    if (below + 1 > kMaxTreeDepth)
-      Fail("an expression at most " + std::to_string(kMaxTreeDepth) + " operators deep");
     const auto id = Count(program_->exprs);
     program_->exprs.push_back(e);
-    depth_.push_back(static_cast<std::uint16_t>(below + 1));
     return id;
   }
 
@@ -301,7 +284,6 @@ class Parser {
   void Undo(const Mark& m) {
     Program& p = *program_;
     p.exprs.resize(m.exprs);
-    depth_.resize(m.exprs);
     p.lists.resize(m.lists);
     p.texts.resize(m.texts);
     p.members.resize(m.members);
@@ -712,27 +694,56 @@ class Parser {
 
   // ---- expressions -----------------------------------------------------------
 
-  ExprId Binary(Op op, ExprId left, ExprId right) {
-    Expr e = Node(Expr::Kind::Binary, left, right);
-    e.code = static_cast<std::uint8_t>(op);
+  // A binary operator as written: a symbol, or a word in lower case.
+  struct Spelling {
+    std::string_view text;
+    Op op;
+  };
+  static constexpr Spelling kOr[] = {{"or", Op::Or}, {"xor", Op::Xor}};
+  static constexpr Spelling kAnd[] = {{"and", Op::And}};
+  static constexpr Spelling kComparison[] = {
+      {"=", Op::Equal},      {"<>", Op::NotEqual},     {"<", Op::Less}, {">", Op::Greater},
+      {"<=", Op::LessEqual}, {">=", Op::GreaterEqual}, {"is", Op::Is}};
+  static constexpr Spelling kConcat[] = {{"&", Op::Concat}};
+  static constexpr Spelling kAdditive[] = {{"+", Op::Add}, {"-", Op::Subtract}};
+  static constexpr Spelling kMod[] = {{"mod", Op::Mod}};
+  static constexpr Spelling kIntDivide[] = {{"\\", Op::IntDivide}};
+  static constexpr Spelling kMultiplicative[] = {{"*", Op::Multiply}, {"/", Op::Divide}};
+
+  static std::optional<Op> OpAt(const Token& t, std::span<const Spelling> ops) {
+    if (t.kind != TokenKind::Symbol && t.kind != TokenKind::Word) return std::nullopt;
+    const std::string& written = t.kind == TokenKind::Word ? t.lower : t.text;
+    for (const Spelling& s : ops)
+      if (written == s.text) return s.op;
+    return std::nullopt;
+  }
+
+  // One precedence level: operands read by `operand`, joined left to right
+  // by the level's operators. A run of operators becomes one Chain node,
+  // evaluated in a loop, so that its length costs no stack.
+  template <class Operand>
+  ExprId ParseLevel(Operand operand, std::span<const Spelling> ops) {
+    const ExprId first = operand();
+    std::optional<Op> op = OpAt(Peek(), ops);
+    if (!op) return first;
+    std::vector<std::uint32_t> rest;
+    do {
+      Advance();
+      rest.push_back(static_cast<std::uint32_t>(*op));
+      rest.push_back(operand());
+    } while ((op = OpAt(Peek(), ops)));
+    Expr e = Node(Expr::Kind::Chain, first);
+    e.args = List(rest);
     return Add(e);
   }
 
   ExprId ParseExpr() {
     Nest nest(*this);
-    ExprId left = ParseAnd();
-    while (IsWord(Peek(), "or") || IsWord(Peek(), "xor")) {
-      const Op op = Peek().lower == "or" ? Op::Or : Op::Xor;
-      Advance();
-      left = Binary(op, left, ParseAnd());
-    }
-    return left;
+    return ParseLevel([this] { return ParseAnd(); }, kOr);
   }
 
   ExprId ParseAnd() {
-    ExprId left = ParseNot();
-    while (AcceptWord("and")) left = Binary(Op::And, left, ParseNot());
-    return left;
+    return ParseLevel([this] { return ParseNot(); }, kAnd);
   }
 
   ExprId ParseNot() {
@@ -747,68 +758,22 @@ class Parser {
   }
 
   ExprId ParseComparison() {
-    ExprId left = ParseConcat();
-    while (true) {
-      const Token& t = Peek();
-      std::optional<Op> op;
-      if (t.kind == TokenKind::Symbol) {
-        if (t.text == "=")
-          op = Op::Equal;
-        else if (t.text == "<>")
-          op = Op::NotEqual;
-        else if (t.text == "<")
-          op = Op::Less;
-        else if (t.text == ">")
-          op = Op::Greater;
-        else if (t.text == "<=")
-          op = Op::LessEqual;
-        else if (t.text == ">=")
-          op = Op::GreaterEqual;
-      } else if (IsWord(t, "is")) {
-        op = Op::Is;
-      }
-      if (!op) return left;
-      Advance();
-      left = Binary(*op, left, ParseConcat());
-    }
+    return ParseLevel([this] { return ParseConcat(); }, kComparison);
   }
-
   ExprId ParseConcat() {
-    ExprId left = ParseAdditive();
-    while (AcceptSymbol("&")) left = Binary(Op::Concat, left, ParseAdditive());
-    return left;
+    return ParseLevel([this] { return ParseAdditive(); }, kConcat);
   }
-
   ExprId ParseAdditive() {
-    ExprId left = ParseMod();
-    while (IsSymbol(Peek(), "+") || IsSymbol(Peek(), "-")) {
-      const Op op = Peek().text == "+" ? Op::Add : Op::Subtract;
-      Advance();
-      left = Binary(op, left, ParseMod());
-    }
-    return left;
+    return ParseLevel([this] { return ParseMod(); }, kAdditive);
   }
-
   ExprId ParseMod() {
-    ExprId left = ParseIntDivide();
-    while (AcceptWord("mod")) left = Binary(Op::Mod, left, ParseIntDivide());
-    return left;
+    return ParseLevel([this] { return ParseIntDivide(); }, kMod);
   }
-
   ExprId ParseIntDivide() {
-    ExprId left = ParseMultiplicative();
-    while (AcceptSymbol("\\")) left = Binary(Op::IntDivide, left, ParseMultiplicative());
-    return left;
+    return ParseLevel([this] { return ParseMultiplicative(); }, kIntDivide);
   }
-
   ExprId ParseMultiplicative() {
-    ExprId left = ParseUnary();
-    while (IsSymbol(Peek(), "*") || IsSymbol(Peek(), "/")) {
-      const Op op = Peek().text == "*" ? Op::Multiply : Op::Divide;
-      Advance();
-      left = Binary(op, left, ParseUnary());
-    }
-    return left;
+    return ParseLevel([this] { return ParseUnary(); }, kMultiplicative);
   }
 
   ExprId ParseUnary() {
@@ -921,10 +886,10 @@ class Parser {
   std::vector<Token> tokens_;  // the current line
   std::size_t pos_ = 0;
   std::unique_ptr<Program> program_;
-  std::vector<std::uint16_t> depth_;  // by expression: height of its tree
   std::unordered_map<std::string, std::uint32_t> slots_;
   std::unordered_map<std::string, std::uint32_t> member_names_;
-  int nesting_ = 0;
+  StackBudget stack_;
+  int nesting_ = 0;    // levels of Nest open
   int loops_ = 0;      // Do loops open around the statement being parsed
   int for_loops_ = 0;  // and For Each loops
   int single_if_ = 0;
