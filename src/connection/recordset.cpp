@@ -355,6 +355,8 @@ void Recordset::Update() {
   // columns written: a change made since by anyone else is not overwritten.
   // Each written column's original value is compared as a bound value, so
   // that a number compares exactly as stored; a Null one is tested by name.
+  // So for every lock type that allows an update: none holds a lock on the
+  // row between the read and the update.
   // (update_keys_ holds the key's positions, then those of the columns compared.)
   auto original = [this](std::size_t index) {
     const Variant* written = ChangeOf(written_, index);
