@@ -64,8 +64,8 @@ class FaultDatabase final : public backend::Database {
   std::unique_ptr<backend::Statement> Prepare(std::string_view sql, bool repeated = true) override;
   void ExecuteScript(std::string_view sql) override { inner_->ExecuteScript(sql); }
   bool TableExists(std::string_view table) override { return inner_->TableExists(table); }
-  std::vector<std::string> UniqueKeyColumns(std::string_view table) override {
-    return inner_->UniqueKeyColumns(table);
+  std::vector<std::vector<std::string>> UniqueKeys(std::string_view table) override {
+    return inner_->UniqueKeys(table);
   }
   std::vector<backend::ColumnDescription> Columns(std::string_view table) override {
     return inner_->Columns(table);

@@ -54,9 +54,11 @@ constexpr CommandHelp kCommands[] = {
     {"check", "check CONNECTION",
      "  Compares every table the library uses, in the layout the connection\n"
      "  text's options choose, with the database, and prints one line for each\n"
-     "  missing table or column, text column narrower than the library writes\n"
-     "  or column whose type cannot hold the values. Exit status 0, with no\n"
-     "  output, only when everything fits.\n"},
+     "  missing table, column or unique key, text column narrower than the\n"
+     "  library writes, decimal column with too few digits before or after the\n"
+     "  point, or column whose type cannot hold the values. Exit status 0, with\n"
+     "  no output, only when everything fits; a database that is not there is\n"
+     "  an error (status 1), never created.\n"},
     {"run", "run FILE",
      "  Runs a script of late-bound calls, one statement a line (FILE - reads\n"
      "  standard input). Exit status 1 when the script fails.\n"},
@@ -139,7 +141,8 @@ int Init(std::string_view text) {
 // Prints every way in which the database's tables do not fit the layouts
 // the library reads and writes; nothing at all when they fit.
 int Check(std::string_view text) {
-  auto connection = tarnlow::Connection::Open(text);
+  // A check looks: it never leaves a new empty database behind.
+  auto connection = tarnlow::OpenExistingDatabase(text);
   const std::vector<std::string> problems = tarnlow::CheckTables(*connection);
   for (const std::string& p : problems) std::cout << p << "\n";
   return problems.empty() ? 0 : 1;

@@ -155,13 +155,22 @@ struct ColumnDescription {
     SmallInteger,  // whole numbers narrower than 32 bits
     DateTime,      // date and time of day
     DateOnly,      // a calendar day without time
+    Any,           // takes every value as it is given (SQLite's blob affinity)
     Other,
   };
   std::string name;
   Kind kind = Kind::Other;
-  int size = 0;      // Text: the most characters it holds, 0 for no limit
+  int size = 0;  // Text: the most characters it holds, 0 for no limit (or more than an int counts)
+  // Decimal numbers: the digits held in all and after the point; precision
+  // 0 for no limit (floating point, or a decimal of any width).
+  int precision = 0;
+  int scale = 0;
   std::string type;  // the database's own name for the type
 };
+
+// A column of a SQLite table or view as SQLite reads its declared type
+// (the type's affinity), whatever reached the declaration.
+ColumnDescription SqliteColumn(std::string name, std::string declared_type);
 
 class Database {
  public:
@@ -175,8 +184,15 @@ class Database {
   // Runs statements that return no rows (DDL), separated by ";".
   virtual void ExecuteScript(std::string_view sql) = 0;
   virtual bool TableExists(std::string_view table) = 0;
+  // The table's keys: the primary key first, then each unique index in the
+  // order of creation, columns in key order. Partial indexes and those over
+  // expressions are left out: they do not make a row identifiable.
+  virtual std::vector<std::vector<std::string>> UniqueKeys(std::string_view table) = 0;
   // The columns of the table's primary or first unique key; empty if none.
-  virtual std::vector<std::string> UniqueKeyColumns(std::string_view table) = 0;
+  std::vector<std::string> UniqueKeyColumns(std::string_view table) {
+    std::vector<std::vector<std::string>> keys = UniqueKeys(table);
+    return keys.empty() ? std::vector<std::string>() : std::move(keys.front());
+  }
   // The table's columns in their order; empty when there is no such table.
   virtual std::vector<ColumnDescription> Columns(std::string_view table) = 0;
   // "sqlite" or "postgresql": the DDL dialect. A connection to a database
@@ -190,8 +206,9 @@ class Database {
   }
 };
 
-// Opens a database file (or ":memory:"); creates it when missing.
-std::unique_ptr<Database> OpenSqlite(const std::string& path);
+// Opens a database file (or ":memory:"); creates it when missing, unless
+// `create` is false: then a missing file is an error record.
+std::unique_ptr<Database> OpenSqlite(const std::string& path, bool create = true);
 // Opens a server database from a libpq connection text.
 std::unique_ptr<Database> OpenPostgres(const std::string& conninfo);
 // Opens a database through an ODBC driver from an ODBC connection string.

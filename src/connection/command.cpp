@@ -176,9 +176,9 @@ TARNLOW_STATEMENT_PATH void Command::CompileAndBind() {
     const std::string* tied = TiedText(static_cast<std::size_t>(i - 1));
     // Bound text goes to the database with its length, so a NUL would be
     // stored whole, yet read back cut short by anything that reads it as a
-    // C string.
-    if (const std::string* text = tied ? tied : p->value.AsText(); text && sqltext::HoldsNul(*text))
-      sqltext::RaiseNul("The value of parameter \"" + p->name + "\"", StatementText());
+    // C string; and text that is no UTF-8 is refused alike on every engine.
+    if (const std::string* text = tied ? tied : p->value.AsText(); text && sqltext::Unfit(*text))
+      sqltext::RaiseUnfit("The value of parameter \"" + p->name + "\"", *text, StatementText());
     // The parameters and tied texts stay as they are until the run that
     // follows.
     if (tied)

@@ -1,6 +1,8 @@
 #include "tarnlow/connection.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <iostream>
 
@@ -63,21 +65,44 @@ DatabaseConnection::DatabaseConnection(Token, std::unique_ptr<backend::Database>
 
 DatabaseConnection::~DatabaseConnection() = default;
 
+namespace {
+
+[[noreturn]] void TraceFailed(const std::string& where, int error) {
+  constexpr std::int32_t kPathFileAccess = 75;
+  throw Error(kPathFileAccess, ConnectionSource,
+              "Path/File access error: cannot write the trace to " + where + ": " + std::strerror(error));
+}
+
+}  // namespace
+
+// A statement that cannot be traced is not run: a trace that silently
+// misses statements is worse than none.
 void DatabaseConnection::Trace(std::string_view sql) {
   if (trace_.empty()) return;
   if (trace_ == "-") {
     std::cerr << sql << '\n';
+    if (!std::cerr.flush()) {
+      std::cerr.clear();
+      TraceFailed("standard error", EIO);
+    }
     return;
   }
   // Opened per line so that several processes can share one trace file.
+  const auto fail = [this] {
+    const int error = errno;
+    TraceFailed("\"" + trace_ + "\"", error);
+  };
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(trace_.c_str(), "a"), &std::fclose);
-  if (!f) return;
-  std::fwrite(sql.data(), 1, sql.size(), f.get());
-  std::fputc('\n', f.get());
+  if (!f) fail();
+  // A full disk shows only when the line leaves the buffer.
+  if (std::fwrite(sql.data(), 1, sql.size(), f.get()) != sql.size() || std::fputc('\n', f.get()) == EOF ||
+      std::fflush(f.get()) != 0)
+    fail();
+  if (std::fclose(f.release()) != 0) fail();
 }
 
 std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view sql) {
-  if (sqltext::HoldsNul(sql)) sqltext::RaiseNul("The statement text", sql);
+  if (sqltext::Unfit(sql)) sqltext::RaiseUnfit("The statement text", sql, sql);
   Trace(sql);
   auto statement = db_->Prepare(sql, true);
   ++stats_.prepares;
@@ -85,7 +110,7 @@ std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view
 }
 
 std::shared_ptr<backend::Statement> DatabaseConnection::PrepareLiteral(std::string_view sql) {
-  if (sqltext::HoldsNul(sql)) sqltext::RaiseNul("The statement text", sql);
+  if (sqltext::Unfit(sql)) sqltext::RaiseUnfit("The statement text", sql, sql);
   Trace(sql);
   auto statement = db_->Prepare(sql, false);
   ++stats_.prepares;

@@ -339,7 +339,6 @@ void Recordset::Update() {
   RequireRow();
   if (lock_type_ == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);
   if (pending_.empty()) return;
-  // The row is found again by its table's key, with the values it was read with.
   const std::string table = sqltext::SelectTable(source_);
   const std::vector<std::string>& key =
       table.empty() ? std::vector<std::string>() : connection_->RowKey(table);
@@ -352,27 +351,49 @@ void Recordset::Update() {
     if (k) sql += ", ";
     sql.append(statement_->ColumnName(static_cast<int>(pending_[k].first))).append(" = ?");
   }
-  std::vector<std::size_t>& key_index = update_keys_;
-  key_index.clear();
+  // The row is written only while it still holds what was read for the
+  // columns written: a change made since by anyone else is not overwritten.
+  // Each written column's original value is compared as a bound value, so
+  // that a number compares exactly as stored; a Null one is tested by name.
+  // So for every lock type that allows an update: none holds a lock on the
+  // row between the read and the update.
+  // (update_keys_ holds the key's positions, then those of the columns compared.)
+  auto original = [this](std::size_t index) {
+    const Variant* written = ChangeOf(written_, index);
+    return written ? *written : statement_->Column(static_cast<int>(index));
+  };
+  std::vector<std::size_t>& compared = update_keys_;
+  compared.clear();
   for (std::size_t k = 0; k < key.size(); ++k) {
     sql += k ? " AND " : " WHERE ";
     sql.append(key[k]).append(" = ?");
-    key_index.push_back(IndexOf(key[k]));
+    compared.push_back(IndexOf(key[k]));
+  }
+  const std::size_t keys = compared.size();
+  for (const auto& [i, v] : pending_) {
+    if (std::find(compared.begin(), compared.begin() + static_cast<std::ptrdiff_t>(keys), i) !=
+        compared.begin() + static_cast<std::ptrdiff_t>(keys))
+      continue;
+    sql.append(" AND ").append(statement_->ColumnName(static_cast<int>(i)));
+    if (original(i).IsNull()) {
+      sql += " IS NULL";
+    } else {
+      sql += " = ?";
+      compared.push_back(i);
+    }
   }
   // Refused as a bound parameter's text is (Command::CompileAndBind).
   for (const auto& [i, v] : pending_)
-    if (const std::string* text = v.AsText(); text && sqltext::HoldsNul(*text))
-      sqltext::RaiseNul("The value of field \"" + statement_->ColumnName(static_cast<int>(i)) + "\"", sql);
+    if (const std::string* text = v.AsText(); text && sqltext::Unfit(*text))
+      sqltext::RaiseUnfit("The value of field \"" + statement_->ColumnName(static_cast<int>(i)) + "\"", *text,
+                          sql);
   // The same row set, or another on the same table, writes the same text
   // again on the next receipt: it is compiled once, with the table's
   // triggers.
   auto update = connection_->PrepareReused(sql);
   int n = 0;
   for (const auto& [i, v] : pending_) update->Bind(++n, v);
-  for (std::size_t i : key_index) {
-    const Variant* written = ChangeOf(written_, i);
-    update->Bind(++n, written ? *written : statement_->Column(static_cast<int>(i)));
-  }
+  for (std::size_t i : compared) update->Bind(++n, original(i));
   ++connection_->MutableStatistics().executions;
   update->Execute();
   const std::int64_t changed = update->RowsAffected();

@@ -81,8 +81,8 @@ std::vector<std::string> FitTriggers(const schema::Table& t, const schema::Layou
   if (when.empty()) return {};
   const std::string body = " ON " + name + " WHEN " + when + " BEGIN UPDATE " + name + " SET " + set +
                            " WHERE rowid = NEW.rowid; END";
-  return {"CREATE TRIGGER " + name + "_fit_insert AFTER INSERT" + body,
-          "CREATE TRIGGER " + name + "_fit_update AFTER UPDATE OF " + columns + body};
+  return {"CREATE TRIGGER IF NOT EXISTS " + name + "_fit_insert AFTER INSERT" + body,
+          "CREATE TRIGGER IF NOT EXISTS " + name + "_fit_update AFTER UPDATE OF " + columns + body};
 }
 
 }  // namespace
@@ -93,7 +93,8 @@ std::vector<std::string> CreateTableStatements(const ConnectionOptions& options,
   if (!HasDialect(dialect)) NoDialect(dialect, name);
   const schema::Table& t = schema::Tables()[static_cast<std::size_t>(table)];
   const schema::Layout layout = LayoutOf(options);
-  std::string create = "CREATE TABLE " + name + " (";
+  // Every statement may meet what a concurrent init has just made.
+  std::string create = "CREATE TABLE IF NOT EXISTS " + name + " (";
   bool first = true;
   for (const schema::Column& c : t.columns) {
     if (!schema::Applies(c.when, layout)) continue;
@@ -106,7 +107,8 @@ std::vector<std::string> CreateTableStatements(const ConnectionOptions& options,
   int n = 0;
   for (const schema::UniqueKey& k : t.unique_keys) {
     if (!schema::Applies(k.when, layout)) continue;
-    std::string index = "CREATE UNIQUE INDEX " + name + "_key" + std::to_string(++n) + " ON " + name + " (";
+    std::string index =
+        "CREATE UNIQUE INDEX IF NOT EXISTS " + name + "_key" + std::to_string(++n) + " ON " + name + " (";
     for (std::size_t i = 0; i < k.columns.size(); ++i) {
       if (i) index += ", ";
       index += k.columns[i];
@@ -118,9 +120,56 @@ std::vector<std::string> CreateTableStatements(const ConnectionOptions& options,
   return out;
 }
 
+namespace {
+
+// Holds off every other init of the same database while one looks for the
+// missing tables and makes them, so that concurrent inits agree on what is
+// there and none meets a table or index half made: SQLite's write lock
+// (taken at once, waiting its turn under the busy timeout), a server's
+// advisory lock. Released when the work ends, whether it failed or not.
+class InitLock {
+ public:
+  explicit InitLock(backend::Database& db) : db_(db), sqlite_(db.Dialect() == "sqlite") {
+    if (sqlite_)
+      db_.ExecuteScript("BEGIN IMMEDIATE");
+    else if (db_.Dialect() == "postgresql")
+      db_.ExecuteScript("select pg_advisory_lock(" + std::string(kKey) + ")");
+  }
+  InitLock(const InitLock&) = delete;
+  InitLock& operator=(const InitLock&) = delete;
+  ~InitLock() {
+    if (!held_) return;
+    try {
+      Release(false);
+    } catch (const Error&) {
+      // The failure that ended the work is the one reported.
+    }
+  }
+  void Commit() { Release(true); }
+
+ private:
+  // "tarnlow" as a number: the key every init of this library takes.
+  static constexpr const char* kKey = "32758241405202295";
+
+  void Release(bool commit) {
+    held_ = false;
+    if (sqlite_)
+      db_.ExecuteScript(commit ? "COMMIT" : "ROLLBACK");
+    else if (db_.Dialect() == "postgresql")
+      db_.ExecuteScript("select pg_advisory_unlock(" + std::string(kKey) + ")");
+  }
+
+  backend::Database& db_;
+  bool sqlite_;
+  bool held_ = true;
+};
+
+}  // namespace
+
 SchemaReport CreateMissingTables(Connection& connection) {
   SchemaReport report;
   backend::Database& db = connection.DatabaseConnection().Database();
+  InitLock lock(db);
   std::string script;  // one script, so that a server needs one round trip
   std::vector<CatalogueTable> missing;
   for (std::size_t i = 0; i < CatalogueTableCount; ++i) {
@@ -142,6 +191,7 @@ SchemaReport CreateMissingTables(Connection& connection) {
     for (const std::string& s : CreateTableStatements(connection.Options(), table, db.Dialect()))
       script += s + ";\n";
   if (!script.empty()) db.ExecuteScript(script);
+  lock.Commit();
   return report;
 }
 

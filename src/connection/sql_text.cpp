@@ -161,4 +161,43 @@ void RaiseNul(std::string_view what, std::string_view statement) {
               ErrorContext{std::string(statement), "", 0, true});
 }
 
+bool UnfitBeyondAscii(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* const end = p + text.size();
+  while (p != end) {
+    const unsigned char c = *p++;
+    if (c == 0) return true;
+    if (c < 0x80) continue;
+    // The lead byte gives the length and the range the second byte may take,
+    // which rules out overlong forms, surrogates and code points past U+10FFFF.
+    int more = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+      more = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2;
+      if (c == 0xE0) low = 0xA0;
+      if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      more = 3;
+      if (c == 0xF0) low = 0x90;
+      if (c == 0xF4) high = 0x8F;
+    } else {
+      return true;
+    }
+    if (end - p < more) return true;
+    if (*p < low || *p > high) return true;
+    for (int k = 1; k < more; ++k)
+      if ((p[k] & 0xC0) != 0x80) return true;
+    p += more;
+  }
+  return false;
+}
+
+void RaiseUnfit(std::string_view what, std::string_view text, std::string_view statement) {
+  if (HoldsNul(text)) RaiseNul(what, statement);
+  throw Error(err::NotAllowed, ConnectionSource, std::string(what) + " is not valid UTF-8",
+              ErrorContext{std::string(statement), "", 0, true});
+}
+
 }  // namespace tarnlow::sqltext

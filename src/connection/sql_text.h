@@ -2,6 +2,7 @@
 // quoted literals ('...', with '' inside) and quoted names ("...") alone.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -43,5 +44,27 @@ inline bool HoldsNul(std::string_view text) {
   return !text.empty() && std::memchr(text.data(), '\0', text.size()) != nullptr;
 }
 [[noreturn]] void RaiseNul(std::string_view what, std::string_view statement);
+
+// Text for a statement or a value bound to one: besides a NUL, bytes that
+// are no UTF-8 are refused, on every engine alike (some store them, others
+// refuse them, each its own way). Plain ASCII, the common case, is passed
+// eight bytes at a time: any byte that is 0 or above 127 sets a high bit.
+bool UnfitBeyondAscii(std::string_view text);
+inline bool Unfit(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
+  const char* p = text.data();
+  std::size_t n = text.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (((w - kOnes) | w) & kHighs) return UnfitBeyondAscii(text);
+  }
+  for (; n > 0; ++p, --n)
+    if (static_cast<unsigned char>(*p) - 1u >= 0x7Fu) return UnfitBeyondAscii(text);
+  return false;
+}
+// Raises the error record of an Unfit text: "<what> holds a NUL character"
+// or "<what> is not valid UTF-8", naming the statement.
+[[noreturn]] void RaiseUnfit(std::string_view what, std::string_view text, std::string_view statement);
 
 }  // namespace tarnlow::sqltext

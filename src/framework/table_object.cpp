@@ -130,8 +130,8 @@ template <bool Planned>
   const Variant& value = command_.parameters_[i].value;
   const int index = static_cast<int>(i) + 1;
   if (const std::string* text = value.AsText()) {
-    // A NUL is refused by the run, as ever.
-    if (!sqltext::HoldsNul(*text)) Bound<Planned>(i, [&] { statement->BindTextInPlace(index, *text); });
+    // A NUL or bytes that are no UTF-8 are refused by the run, as ever.
+    if (!sqltext::Unfit(*text)) Bound<Planned>(i, [&] { statement->BindTextInPlace(index, *text); });
   } else if (value.Type() == VarType::Double) {
     Bound<Planned>(i, [&] { statement->BindNumber(index, value.ToDouble()); });
   } else {
@@ -155,7 +155,7 @@ template <bool Planned>
       const std::string& text = *static_cast<const std::string*>(c.storage(object_));
       command_.Tie(i, text);
       CompiledStatement* statement = command_.PassStatement();
-      if (statement && !sqltext::HoldsNul(text))
+      if (statement && !sqltext::Unfit(text))
         Bound<Planned>(i, [&] { statement->BindTextInPlace(static_cast<int>(i) + 1, text); });
       return;
     }
@@ -234,8 +234,8 @@ TARNLOW_STATEMENT_PATH void TableObject::ParameterPass::PutPlanned(bool dates_as
       case Step::Text: {
         const std::string& text = *static_cast<const std::string*>(step.field);
         tied[i] = &text;
-        // A NUL is refused by the run, as ever.
-        if (statement && !sqltext::HoldsNul(text)) bind([&] { statement->BindTextInPlace(index, text); });
+        // A NUL or bytes that are no UTF-8 are refused by the run, as ever.
+        if (statement && !sqltext::Unfit(text)) bind([&] { statement->BindTextInPlace(index, text); });
         continue;
       }
       case Step::Number: {

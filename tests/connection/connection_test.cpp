@@ -237,6 +237,63 @@ TEST_P(ConnectionLayerTest, AnUpdatedRowShowsWhatWasWrittenAndIsFoundByItsNewKey
   EXPECT_EQ(got[1][2].ToDouble(), 2.0);
 }
 
+// A row set writes its changes only while the row still holds, in the
+// columns it writes, what it held when read (a Null compared as a Null);
+// a change to any other column does not stand in the way.
+TEST_P(ConnectionLayerTest, AnUpdateWritesOnlyWhileTheWrittenColumnsHoldWhatWasRead) {
+  const std::string trace = db_.Folder() + "/updates.sql";
+  auto c = db_.Open("trace=" + trace);
+  c->Execute("insert into " + services_ + " (service, unit_code, cost) values ('N1', 'EACH', NULL)");
+  Recordset rs;
+  rs.Open("select * from " + services_, c->DatabaseConnection(), adOpenStatic, adLockOptimistic);
+  c_->Execute("update " + services_ + " set unit_code = 'BOX'");
+  rs.SetField("cost", Variant(1.5));
+  rs.Update();
+  EXPECT_EQ(
+      test::Traced(trace, "UPDATE"),
+      std::vector<std::string>{"UPDATE " + services_ + " SET cost = ? WHERE service = ? AND cost IS NULL"});
+
+  c_->Execute("update " + services_ + " set cost = 7");
+  rs.SetField("cost", Variant(2.5));
+  rs.SetField("unit_code", Variant("CASE"));
+  const Error e = test::CatchError([&] { rs.Update(); });
+  EXPECT_EQ(e.Number(), err::RowNotLocated);
+  EXPECT_EQ(e.Statement(),
+            "UPDATE " + services_ +
+                " SET cost = ?, unit_code = ? WHERE service = ? AND cost = ? AND unit_code = ?");
+  rs.Close();
+  const test::Rows got = test::Select(*c_, "select unit_code, cost from " + services_);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0][0].ToText(), "BOX");
+  EXPECT_EQ(got[0][1].ToDouble(), 7.0);
+}
+
+// The library's properties hold finite numbers only, as a late-bound client's
+// do: an infinity stored by another program overflows the read, whether the
+// row is the first the object reads or a later one.
+TEST_P(ConnectionLayerTest, AStoredInfinityReadIntoAPropertyOverflows) {
+  const std::string infinity = test::Engine(GetParam()) == "sqlite" ? "9e999" : "'Infinity'::float8";
+  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('FIN', 'EACH', 2.5)");
+  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('INF', 'EACH', " + infinity +
+              ")");
+  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('NEG', 'EACH', -" + infinity +
+              ")");
+  clsPORService service;
+  service.SageConnection(c_);
+  for (const char* key : {"FIN", "INF", "FIN", "NEG"}) {
+    service.Service = key;
+    if (key[0] == 'F') {
+      service.ReadIt();
+      EXPECT_EQ(service.cost(), 2.5);
+      continue;
+    }
+    const Error e = test::CatchError([&] { service.ReadIt(); });
+    EXPECT_EQ(e.Number(), err::Overflow) << key;
+    EXPECT_EQ(e.Description(), "Overflow") << key;
+    EXPECT_EQ(service.cost(), 2.5) << key;
+  }
+}
+
 TEST_P(ConnectionLayerTest, ARowSetUpdateIsCompiledOnceYetTracedEachTime) {
   const std::string trace = db_.Folder() + "/updates.sql";
   auto c = db_.Open("trace=" + trace);
@@ -373,6 +430,19 @@ TEST(ConnectionTextTest, TraceWritesEveryStatementTextOnItsOwnLine) {
   std::stringstream all;
   all << in.rdbuf();
   EXPECT_EQ(all.str(), "delete from service_item where service = 'T'\n");
+}
+
+// A statement whose text cannot be traced is not run, and the failure is
+// the operation's error record.
+TEST(ConnectionTextTest, ATraceThatCannotBeWrittenFailsTheStatement) {
+  test::ScratchDatabase db;
+  auto c = db.Open("trace=/dev/full");
+  const Error e = test::CatchError([&] { c->Execute("insert into service_item (service) values ('T')"); });
+  EXPECT_EQ(e.Number(), 75);
+  EXPECT_EQ(e.Description().rfind("Path/File access error: cannot write the trace to \"/dev/full\": ", 0), 0u)
+      << e.Description();
+  auto untraced = db.Open();
+  EXPECT_EQ(test::Select(*untraced, "select count(*) from service_item")[0][0].ToInt32(), 0);
 }
 
 // ---- row cache --------------------------------------------------------------------

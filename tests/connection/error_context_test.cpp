@@ -97,7 +97,7 @@ TEST_P(ErrorContextTest, ARowThatIsGoneNamesTheUpdateThatFoundNothing) {
   const Error e = test::CatchError([&] { rs.Update(); });
   EXPECT_EQ(e.Number(), err::RowNotLocated);
   EXPECT_EQ(e.Description(), RuntimeErrorText(err::RowNotLocated));
-  EXPECT_EQ(e.Statement(), "UPDATE " + services_ + " SET cost = ? WHERE service = ?");
+  EXPECT_EQ(e.Statement(), "UPDATE " + services_ + " SET cost = ? WHERE service = ? AND cost = ?");
   EXPECT_TRUE(e.ConnectionUsable());
 }
 

@@ -106,7 +106,7 @@ TEST_P(OdbcBackendTest, TextKeepsEveryCharacterAndNulIsRefused) {
   EXPECT_NE(nul.Description().find("NUL"), std::string::npos) << nul.Description();
   holder.SetTextValue("service", "\xC3(");
   EXPECT_EQ(test::CatchError([&] { holder.Command().ExecuteNoRows(); }).Description(),
-            "Text is not valid UTF-8");
+            "The value of parameter \"service\" is not valid UTF-8");
 }
 
 TEST_P(OdbcBackendTest, DatesRoundTripExactlyAndMatchTheOtherBackendsLiterals) {
@@ -275,8 +275,8 @@ TEST_P(OdbcBackendTest, InitOnAnotherKindOfDatabaseRefusesToGuessItsTypes) {
     }
     void ExecuteScript(std::string_view sql) override { inner_->ExecuteScript(sql); }
     bool TableExists(std::string_view t) override { return inner_->TableExists(t); }
-    std::vector<std::string> UniqueKeyColumns(std::string_view t) override {
-      return inner_->UniqueKeyColumns(t);
+    std::vector<std::vector<std::string>> UniqueKeys(std::string_view t) override {
+      return inner_->UniqueKeys(t);
     }
     std::vector<backend::ColumnDescription> Columns(std::string_view t) override {
       return inner_->Columns(t);

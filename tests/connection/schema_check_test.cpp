@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <array>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,7 +72,7 @@ TEST_P(SchemaCheckTest, WhatDoesNotFitIsNamedOneLineEach) {
   c->Execute("create table service_item (service varchar(20), unit_code varchar(10), cost varchar(10))");
 
   const std::vector<std::string> problems = CheckTables(*c);
-  ASSERT_EQ(problems.size(), 5u) << ::testing::PrintToString(problems);
+  ASSERT_EQ(problems.size(), 7u) << ::testing::PrintToString(problems);
   const auto has = [&](const std::string& start, const std::string& end) {
     for (const std::string& p : problems)
       if (p.starts_with(start) && p.ends_with(end)) return true;
@@ -83,6 +84,9 @@ TEST_P(SchemaCheckTest, WhatDoesNotFitIsNamedOneLineEach) {
   has("vat_matrix.vat_code: missing column", "");
   has("unit_description: missing table (UnitDescriptionTable)", "");
   has("service_item.cost: ", " cannot hold numbers with fractions");
+  // Made again without their unique indexes.
+  has("vat_matrix: missing unique key (account_vat_type, item_vat_type)", "");
+  has("service_item: missing unique key (service)", "");
 
   const ProgramResult run = RunProgram("check " + Quoted(db_.Text()));
   EXPECT_EQ(run.status, 1);
@@ -107,6 +111,75 @@ TEST_P(SchemaCheckTest, TheLayoutOfTheConnectionTextIsTheOneChecked) {
   EXPECT_TRUE(date_key) << ::testing::PrintToString(problems);
 }
 
+// The numbering of history and batch rows relies on the database refusing
+// a second row with the same key; a decimal column rounds what it cannot
+// hold. Both are named, and the check fails.
+TEST_P(SchemaCheckTest, AMissingUniqueKeyAndATooNarrowDecimalAreNamed) {
+  auto c = db_.Open();
+  c->Execute("drop index stock_movement_history_key1");
+  c->Execute("drop table service_item");
+  c->Execute("create table service_item (service varchar(20), unit_code varchar(10), cost numeric(4,2))");
+  c->Execute("create unique index service_item_key1 on service_item (service)");
+  // A unique key on fewer columns keeps the wider key unique too.
+  c->Execute("drop index stock_batch_key1");
+  c->Execute("create unique index stock_batch_narrower on stock_batch (product, sequence_number, warehouse)");
+
+  const std::vector<std::string> problems = CheckTables(*c);
+  ASSERT_EQ(problems.size(), 2u) << ::testing::PrintToString(problems);
+  EXPECT_EQ(problems[1],
+            "stock_movement_history: missing unique key (warehouse, product, dated, sequence_no)");
+  EXPECT_TRUE(problems[0].starts_with("service_item.cost: ")) << problems[0];
+  EXPECT_TRUE(
+      problems[0].ends_with(" holds 2 digits before the point and 2 after, the library writes up to 10 "
+                            "before and 5 after"))
+      << problems[0];
+
+  const ProgramResult run = RunProgram("check " + Quoted(db_.Text()));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, problems[0] + "\n" + problems[1] + "\n");
+
+  // Wide enough, and the key back: everything fits again.
+  c->Execute("drop table service_item");
+  c->Execute("create table service_item (service varchar(20), unit_code varchar(10), cost numeric(15,5))");
+  c->Execute("create unique index service_item_key1 on service_item (service)");
+  c->Execute(
+      "create unique index stock_movement_history_key1 on stock_movement_history (warehouse, product, "
+      "dated, sequence_no)");
+  EXPECT_EQ(CheckTables(*c), std::vector<std::string>());
+}
+
+// SQLite gives a column the affinity of its declared type: one of no type
+// (or a view's column computed by an expression) takes any value as it is,
+// and a declared width is read without overflowing.
+TEST_P(SchemaCheckTest, SqliteColumnsAreReadByTheirAffinity) {
+  if (test::Engine(GetParam()) != "sqlite") GTEST_SKIP() << "SQLite's own type rules";
+  auto c = db_.Open();
+  c->Execute("drop table service_item");
+  c->Execute("create table service_item (service, unit_code varchar(99999999999999999999), cost money)");
+  c->Execute("create unique index service_item_key1 on service_item (service)");
+  c->Execute("drop table unit_description");
+  c->Execute("create table units_kept (unit_code varchar(6) primary key, dec_places integer)");
+  c->Execute(
+      "create view unit_description as select unit_code || '' as unit_code, dec_places from units_kept");
+
+  // Everything fits but the view's key: a view keeps no key unique.
+  EXPECT_EQ(CheckTables(*c), std::vector<std::string>{"unit_description: missing unique key (unit_code)"});
+}
+
+// Four sites' installers make the tables of one new database at once:
+// every one succeeds, and what they made together fits.
+TEST_P(SchemaCheckTest, ConcurrentInitsOfANewDatabaseAllSucceed) {
+  const std::string text = db_.Text();
+  const auto problems = test::RunProcesses(4, [&](int) {
+    const ProgramResult init = RunProgram("init " + Quoted(text));
+    if (init.status != 0) throw Error(init.status, "init", init.out);
+  });
+  EXPECT_TRUE(problems.empty()) << ::testing::PrintToString(problems);
+  const ProgramResult run = RunProgram("check " + Quoted(text));
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out, "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, SchemaCheckTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
 
@@ -114,6 +187,24 @@ TEST(SchemaCheckProgramTest, ABadConnectionTextIsAnErrorNotAFit) {
   const ProgramResult run = RunProgram("check nowhere:x");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("Connection text must start with"), std::string::npos) << run.out;
+}
+
+// Looking at a database never makes one: a missing file is an error.
+TEST(SchemaCheckProgramTest, ACheckOfAMissingDatabaseFileIsAnErrorAndCreatesNothing) {
+  const test::ScratchDatabase scratch;
+  const std::string path = scratch.Folder() + "/never_made.db";
+  const ProgramResult run = RunProgram("check " + Quoted("sqlite:" + path));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("unable to open database file \"" + path + "\""), std::string::npos) << run.out;
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// A trace that cannot be written fails the program, not just the trace.
+TEST(SchemaCheckProgramTest, ATraceThatCannotBeWrittenFailsTheProgram) {
+  const test::ScratchDatabase scratch;
+  const ProgramResult run = RunProgram("demo " + Quoted(scratch.Text("trace=/dev/full")));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("cannot write the trace to \"/dev/full\""), std::string::npos) << run.out;
 }
 
 }  // namespace

@@ -234,7 +234,7 @@ class OdbcDatabase final : public Database {
   std::unique_ptr<Statement> Prepare(std::string_view sql, bool repeated = true) override;
   void ExecuteScript(std::string_view sql) override;
   bool TableExists(std::string_view table) override;
-  std::vector<std::string> UniqueKeyColumns(std::string_view table) override;
+  std::vector<std::vector<std::string>> UniqueKeys(std::string_view table) override;
   std::vector<ColumnDescription> Columns(std::string_view table) override;
   std::string_view Dialect() const override { return dialect_; }
   // By the rules of the database behind the driver. A PostgreSQL server is

@@ -294,10 +294,28 @@ bool OdbcDatabase::TableExists(std::string_view table) {
 
 std::vector<ColumnDescription> OdbcDatabase::Columns(std::string_view table) {
   auto probe = Probe(table);
-  return probe ? probe->Describe() : std::vector<ColumnDescription>();
+  if (!probe) return {};
+  if (dialect_ != "sqlite") return probe->Describe();
+  // The driver reports declared types without their widths, and a column of
+  // no type as text; what a column takes is what sqlite makes of its
+  // declared type, which sqlite gives as it was written. A plain name needs
+  // no quoting inside the literal.
+  std::string schema = "main", name(table);
+  if (const std::size_t dot = name.rfind('.'); dot != std::string::npos) {
+    schema = name.substr(0, dot);
+    name = name.substr(dot + 1);
+  }
+  OdbcStatement declared(session_,
+                         "select name, type from pragma_table_info('" + name + "', '" + schema + "')", false);
+  std::vector<ColumnDescription> columns;
+  for (bool row = declared.Execute(); row; row = declared.Next())
+    columns.push_back(SqliteColumn(declared.Column(0).ToText(), declared.Column(1).IsNull()
+                                                                    ? std::string()
+                                                                    : declared.Column(1).ToText()));
+  return columns;
 }
 
-std::vector<std::string> OdbcDatabase::UniqueKeyColumns(std::string_view table) {
+std::vector<std::vector<std::string>> OdbcDatabase::UniqueKeys(std::string_view table) {
   if (!IsPlainName(table)) return {};
   std::string schema_part, table_part(table);
   if (const std::size_t dot = table.rfind('.'); dot != std::string_view::npos) {
@@ -315,6 +333,7 @@ std::vector<std::string> OdbcDatabase::UniqueKeyColumns(std::string_view table) 
   SQLHDBC dbc = session_->Dbc();
 
   // The primary key, in key order.
+  std::vector<std::vector<std::string>> keys;
   if (Ok(SQLPrimaryKeysW(stmt.get(), nullptr, 0, schema, schema_length, wide_table.data(), table_length))) {
     auto rows = CatalogueRows(stmt.get(), dbc, {4, 5});
     std::sort(rows.begin(), rows.end(),
@@ -322,10 +341,10 @@ std::vector<std::string> OdbcDatabase::UniqueKeyColumns(std::string_view table) 
     std::vector<std::string> key;
     for (const auto& row : rows)
       if (row[0]) key.push_back(*row[0]);
-    if (!key.empty()) return key;
+    if (!key.empty()) keys.push_back(std::move(key));
   }
 
-  // Else the first unique index whose parts are all plain columns.
+  // Then each unique index whose parts are all plain columns.
   if (!Ok(SQLStatisticsW(stmt.get(), nullptr, 0, schema, schema_length, wide_table.data(), table_length,
                          SQL_INDEX_UNIQUE, SQL_QUICK)))
     Raise(SQL_HANDLE_STMT, stmt.get(), dbc);
@@ -346,9 +365,9 @@ std::vector<std::string> OdbcDatabase::UniqueKeyColumns(std::string_view table) 
     std::vector<std::string> key;
     for (const auto& part : parts)
       if (part.second) key.push_back(*part.second);
-    if (key.size() == parts.size() && !key.empty()) return key;
+    if (key.size() == parts.size() && !key.empty()) keys.push_back(std::move(key));
   }
-  return {};
+  return keys;
 }
 
 }  // namespace odbc

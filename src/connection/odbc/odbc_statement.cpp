@@ -608,6 +608,9 @@ std::vector<ColumnDescription> OdbcStatement::Describe() {
       case SQL_DECIMAL:
         // Without decimals a number column holds whole numbers only.
         d.kind = c.digits > 0 ? K::Number : (c.size >= 10 ? K::Integer : K::SmallInteger);
+        d.precision =
+            c.size > static_cast<SQLULEN>(std::numeric_limits<int>::max()) ? 0 : static_cast<int>(c.size);
+        d.scale = d.precision == 0 ? 0 : c.digits;
         break;
       case SQL_FLOAT:
       case SQL_DOUBLE: d.kind = K::Number; break;

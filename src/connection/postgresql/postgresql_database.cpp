@@ -209,31 +209,32 @@ bool PostgresDatabase::TableExists(std::string_view table) {
   return statement->Execute();
 }
 
-std::vector<std::string> PostgresDatabase::UniqueKeyColumns(std::string_view table) {
+std::vector<std::vector<std::string>> PostgresDatabase::UniqueKeys(std::string_view table) {
   if (!IsRelationName(table)) return {};
-  // The primary key, else the oldest unique index; partial and expression
-  // indexes do not make a row identifiable and are passed over. Columns in
-  // key order, leaving out included (non-key) columns.
+  // The primary key, then the unique indexes oldest first. Columns in key
+  // order, leaving out included (non-key) columns.
   auto statement = Prepare(
-      "select a.attname"
-      "  from (select i.indrelid, i.indkey, i.indnkeyatts"
+      "select k.indexrelid, a.attname"
+      "  from (select i.indexrelid, i.indrelid, i.indkey, i.indnkeyatts, i.indisprimary"
       "          from pg_index i"
       "         where i.indrelid = to_regclass(?)"
       "           and i.indisunique and i.indisvalid"
-      "           and i.indpred is null and i.indexprs is null"
-      "         order by i.indisprimary desc, i.indexrelid"
-      "         limit 1) k"
+      "           and i.indpred is null and i.indexprs is null) k"
       "  cross join lateral unnest(k.indkey::int2[]) with ordinality as c(attnum, pos)"
       "  join pg_attribute a on a.attrelid = k.indrelid and a.attnum = c.attnum"
       " where c.pos <= k.indnkeyatts"
-      " order by c.pos",
+      " order by k.indisprimary desc, k.indexrelid, c.pos",
       false);
   statement->Bind(1, Variant(table));
-  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> keys;
+  std::string index;
   for (bool row = statement->Execute(); row; row = statement->Next()) {
-    columns.push_back(statement->Column(0).ToText());
+    std::string id = statement->Column(0).ToText();
+    if (keys.empty() || id != index) keys.emplace_back();
+    index = std::move(id);
+    keys.back().push_back(statement->Column(1).ToText());
   }
-  return columns;
+  return keys;
 }
 
 std::vector<ColumnDescription> PostgresDatabase::Columns(std::string_view table) {
@@ -267,8 +268,11 @@ std::vector<ColumnDescription> PostgresDatabase::Columns(std::string_view table)
     } else if (type == "float8") {
       c.kind = Kind::Number;
     } else if (type == "numeric") {
-      const bool whole = modifier > 4 && ((modifier - 4) & 0xFFFF) == 0;
-      c.kind = whole ? Kind::Integer : Kind::Number;
+      if (modifier > 4) {
+        c.precision = ((modifier - 4) >> 16) & 0xFFFF;
+        c.scale = (modifier - 4) & 0xFFFF;
+      }
+      c.kind = c.precision != 0 && c.scale == 0 ? Kind::Integer : Kind::Number;
     } else if (type == "timestamp" || type == "timestamptz") {
       c.kind = Kind::DateTime;
     } else if (type == "date") {

@@ -64,8 +64,9 @@ bool NumberCell(Oid type, std::string_view s, double& out) {
     case kFloat4:
     case kFloat8:
     case kNumeric: {
+      // Infinity and NaN go the general way, which raises Overflow.
       double v = 0.0;
-      if (!ParseReal(s, v)) return false;
+      if (!ParseReal(s, v) || !std::isfinite(v)) return false;
       out = v;
       return true;
     }

@@ -196,27 +196,90 @@ bool SqliteDatabase::TableExists(std::string_view table) {
               .empty();
 }
 
-std::vector<std::string> SqliteDatabase::UniqueKeyColumns(std::string_view table) {
-  std::vector<std::string> key =
+std::vector<std::vector<std::string>> SqliteDatabase::UniqueKeys(std::string_view table) {
+  std::vector<std::vector<std::string>> keys;
+  std::vector<std::string> primary =
       NameList("select name from pragma_table_info(?1) where pk > 0 order by pk", table);
-  if (!key.empty()) return key;
+  if (!primary.empty()) keys.push_back(std::move(primary));
 
   // index_list gives the newest index first; the schema's row order is the
   // order of creation, and the key that was declared first is the one meant.
+  // The primary key's own index (origin "pk") is the key above.
   const std::vector<std::string> indexes = NameList(
       "select l.name from pragma_index_list(?1) l "
       "join sqlite_master m on m.type = 'index' and m.name = l.name "
-      "where l.\"unique\" and not l.partial order by m.rowid",
+      "where l.\"unique\" and not l.partial and l.origin <> 'pk' order by m.rowid",
       table);
   for (const std::string& index : indexes) {
     std::vector<std::string> columns =
         NameList("select name from pragma_index_info(?1) order by seqno", index);
     bool plain_columns = !columns.empty();
     for (const std::string& column : columns) plain_columns = plain_columns && !column.empty();
-    if (plain_columns) return columns;
+    if (plain_columns) keys.push_back(std::move(columns));
   }
-  return {};
+  return keys;
 }
+
+namespace {
+
+// A declared length or precision: the digits from `at` (after blanks) up
+// to the first other character. One beyond what an int counts is "no limit" (0), never
+// a wrapped or negative number.
+int DeclaredNumber(const std::string& text, std::size_t at) {
+  while (at < text.size() && text[at] == ' ') ++at;
+  long long n = 0;
+  std::size_t digits = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, ++digits) {
+    n = n * 10 + (text[at] - '0');
+    if (n > INT_MAX) return 0;
+  }
+  return digits == 0 ? 0 : static_cast<int>(n);
+}
+
+}  // namespace
+}  // namespace sqlite
+
+ColumnDescription SqliteColumn(std::string name, std::string declared_type) {
+  using sqlite::DeclaredNumber;
+  ColumnDescription c;
+  c.name = std::move(name);
+  c.type = std::move(declared_type);
+  std::string upper = c.type;
+  for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  auto has = [&](const char* part) { return upper.find(part) != std::string::npos; };
+  const std::size_t open = upper.find('(');
+  // The declared type's affinity by sqlite's own rules, tried in its
+  // order (a view's column has the declared type of the column it shows,
+  // or none), with dates as this library recognises them on the way back.
+  // sqlite itself holds no text or number to a declared width, but a site
+  // that declares one means it; our own tables enforce text widths with a
+  // check.
+  using Kind = ColumnDescription::Kind;
+  if (has("INT")) {
+    c.kind = Kind::Integer;
+  } else if (has("CHAR") || has("CLOB") || has("TEXT")) {
+    c.kind = Kind::Text;
+    if (open != std::string::npos) c.size = DeclaredNumber(upper, open + 1);
+  } else if (has("BLOB") || upper.find_first_not_of(' ') == std::string::npos) {
+    c.kind = Kind::Any;
+  } else if (has("REAL") || has("FLOA") || has("DOUB")) {
+    c.kind = Kind::Number;
+  } else if (has("DATE") || has("TIME")) {
+    c.kind = Kind::DateTime;
+  } else {
+    // Numeric affinity: whole numbers and fractions alike.
+    c.kind = Kind::Number;
+    if (open != std::string::npos && (has("NUM") || has("DEC"))) {
+      c.precision = DeclaredNumber(upper, open + 1);
+      if (const std::size_t comma = upper.find(',', open); comma != std::string::npos)
+        c.scale = DeclaredNumber(upper, comma + 1);
+      if (c.precision == 0) c.scale = 0;
+    }
+  }
+  return c;
+}
+
+namespace sqlite {
 
 std::vector<ColumnDescription> SqliteDatabase::Columns(std::string_view table) {
   sqlite3_stmt* raw = nullptr;
@@ -231,30 +294,9 @@ std::vector<ColumnDescription> SqliteDatabase::Columns(std::string_view table) {
   std::vector<ColumnDescription> columns;
   int step_rc;
   while ((step_rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-    ColumnDescription& c = columns.emplace_back();
     const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
     const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1));
-    c.name = name != nullptr ? name : "";
-    c.type = type != nullptr ? type : "";
-    std::string upper = c.type;
-    for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    auto has = [&](const char* part) { return upper.find(part) != std::string::npos; };
-    // The declared type by sqlite's own affinity rules, with dates as this
-    // library recognises them on the way back.
-    using Kind = ColumnDescription::Kind;
-    if (has("INT")) {
-      c.kind = Kind::Integer;
-    } else if (has("CHAR") || has("CLOB") || has("TEXT")) {
-      c.kind = Kind::Text;
-      // sqlite itself holds no text to its declared length, but a site that
-      // declares one means it; our own tables enforce it with a check.
-      if (const std::size_t open = upper.find('('); open != std::string::npos)
-        c.size = std::atoi(upper.c_str() + open + 1);
-    } else if (has("DATE") || has("TIME")) {
-      c.kind = Kind::DateTime;
-    } else if (has("REAL") || has("FLOA") || has("DOUB") || has("NUM") || has("DEC")) {
-      c.kind = Kind::Number;
-    }
+    columns.push_back(SqliteColumn(name != nullptr ? name : "", type != nullptr ? type : ""));
   }
   if (step_rc != SQLITE_DONE) Raise(db_.get(), step_rc);
   return columns;
@@ -262,11 +304,12 @@ std::vector<ColumnDescription> SqliteDatabase::Columns(std::string_view table) {
 
 }  // namespace sqlite
 
-std::unique_ptr<Database> OpenSqlite(const std::string& path) {
+std::unique_ptr<Database> OpenSqlite(const std::string& path, bool create) {
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(
       path.c_str(), &raw,
-      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, nullptr);
+      SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
+      nullptr);
   // sqlite hands out a handle even when opening fails; it carries the message.
   sqlite::ConnectionHandle db(raw);
   if (rc != SQLITE_OK) sqlite::RaiseOpenError(db.get(), rc, path);

@@ -300,7 +300,10 @@ TARNLOW_STATEMENT_PATH std::size_t SqliteStatement::CopyCells(const std::uint32_
     } else if (cell.kind == CellCopy::Number && type == SQLITE_INTEGER) {
       *static_cast<double*>(cell.out) = static_cast<double>(sqlite3_value_int64(value));
     } else if (cell.kind == CellCopy::Number && type == SQLITE_FLOAT) {
-      *static_cast<double*>(cell.out) = sqlite3_value_double(value);
+      // An infinity goes the general way, which raises Overflow.
+      const double d = sqlite3_value_double(value);
+      if (!std::isfinite(d)) return i;
+      *static_cast<double*>(cell.out) = d;
     } else {
       return i;
     }
