@@ -472,14 +472,6 @@ TEST(RowCacheTest, FindGivesTheFirstMatchingRowAndSortOrdersByTheFirstColumn) {
   EXPECT_EQ(cache.RowCount(), 0);
 }
 
-TEST(RowCacheTest, LoadRowsReplacesTheContents) {
-  RowCache cache;
-  cache.LoadRows({{Variant("A"), Variant(1.0)}, {Variant("B"), Variant(2.0)}});
-  EXPECT_EQ(cache.RowCount(), 2);
-  EXPECT_EQ(cache.ColumnCount(), 2);
-  EXPECT_EQ(cache.GetCell(1, 1).ToDouble(), 2.0);
-}
-
 TEST(ValueConverterTest, FieldsBecomeTextAndDates) {
   const ValueConverter& v = ValueConverter::Shared();
   EXPECT_EQ(v.FieldText(Variant(Null)), "");

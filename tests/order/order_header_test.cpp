@@ -46,12 +46,6 @@ const std::string kRateInsert =
 const std::string kInsertLabel = "InsertRow of Class Module clsPOHeadD Line#:";
 const std::string kReadLabel = "ReadIt of Class Module clsPOHeadD Line#:";
 
-std::vector<std::string_view> MemberNames(const ClassInfo& info) {
-  std::vector<std::string_view> out;
-  for (const MemberInfo& m : info.Members()) out.push_back(m.name);
-  return out;
-}
-
 bool IsExtendedColumn(const ColumnInfo& c) {
   return c.declaration && c.declaration->layout == tables::Layout::Extended;
 }
@@ -594,88 +588,6 @@ INSTANTIATE_TEST_SUITE_P(Backends, FaxCompanionTest, ::testing::ValuesIn(test::B
                          test::BackendName());
 
 // ---- the classes as clients see them ----------------------------------------
-
-TEST(OrderHeaderClassTest, HeaderAndFaxMembersComeInInterfaceOrder) {
-  std::vector<std::string_view> header{"SageConnection"};
-  for (const char* name : {"address1",
-                           "address2",
-                           "address3",
-                           "address4",
-                           "address5",
-                           "alpha",
-                           "amend_req_no",
-                           "buyer_id",
-                           "committed_flag",
-                           "committed_year",
-                           "pOcurrency",
-                           "date_completed",
-                           "date_entered",
-                           "date_required",
-                           "delivery_address1",
-                           "delivery_address2",
-                           "delivery_address3",
-                           "delivery_address4",
-                           "delivery_address5",
-                           "delivery_address6",
-                           "discount_category",
-                           "exchange_rate",
-                           "firm_planned",
-                           "hold_indicator",
-                           "last_grn_date",
-                           "last_inv_log_date",
-                           "memo1",
-                           "memo2",
-                           "mrp_included",
-                           "nl_company",
-                           "order_no",
-                           "orig_paper_req_no",
-                           "orig_req_id",
-                           "orig_req_no",
-                           "parent_order",
-                           "pl_company",
-                           "price_list",
-                           "spare",
-                           "status",
-                           "supplier",
-                           "supplier_ref",
-                           "tran_code1",
-                           "tran_code2",
-                           "tran_code3",
-                           "vat_type",
-                           "PrepareInsertStatement",
-                           "InsertRow",
-                           "DeleteForOrder",
-                           "CheckIfExists",
-                           "ReadIt",
-                           "POHeadX1D",
-                           "UsePOHeadX1",
-                           "operator1",
-                           "UseIntrastats",
-                           "rate_source",
-                           "delivery_terms",
-                           "contract_number",
-                           "vatstate",
-                           "address6",
-                           "town_city",
-                           "county",
-                           "state_region",
-                           "iso_country_Code",
-                           "country",
-                           "del_town_city",
-                           "del_county",
-                           "del_state_region",
-                           "del_iso_country_code",
-                           "del_country"})
-    header.push_back(name);
-  EXPECT_EQ(MemberNames(clsPOHeadD::Info()), header);
-  EXPECT_EQ(MemberNames(clsPOHeadx1D::Info()),
-            (std::vector<std::string_view>{"SageConnection", "fax", "order_no", "InsertRow", "Reset",
-                                           "CopyFromRecordset", "CopyFrom", "DeleteForOrder"}));
-  EXPECT_EQ(clsPOHeadx1D::Info().Find("SageConnection")->access, Access::SetGet);
-  EXPECT_EQ(clsPOHeadD::Info().Find("POHeadX1D")->access, Access::Get);
-  EXPECT_EQ(clsPOHeadD::Info().ClassId(), "{2AFF014F-F474-4708-AEDA-8B6202E44B96}");
-  EXPECT_EQ(clsPOHeadx1D::Info().ClassId(), "{A7A4E241-F868-4E94-94E0-6B3AFC500C39}");
-}
 
 TEST(OrderHeaderClassTest, WithoutAnOpenConnectionEachOperationNamesWhereItFailed) {
   test::MessageCapture messages;

@@ -53,12 +53,6 @@ const std::string kJoinSelect =
     "analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol from "
     "purchase_order_line";
 
-std::vector<std::string> MemberNames(const ClassInfo& info) {
-  std::vector<std::string> out;
-  for (const MemberInfo& m : info.Members()) out.emplace_back(m.name);
-  return out;
-}
-
 // A line whose every column holds a value of its own: texts a letter,
 // numbers n.25 and dates a day of January 2024 at 08:30.
 void FillLine(clsPODetailD& line, const std::string& order, std::int16_t number, int seed) {
@@ -719,25 +713,6 @@ INSTANTIATE_TEST_SUITE_P(Backends, OrderLineTest, ::testing::ValuesIn(test::Back
 
 // ---- the class and its buffer --------------------------------------------------------------
 
-TEST(OrderLineClass, MembersInInterfaceOrder) {
-  const ClassInfo& info = clsPODetailD::Info();
-  std::vector<std::string> expected{"SageConnection"};
-  for (const ColumnInfo& c : clsPODetailD::LineColumns()) expected.emplace_back(c.property);
-  ASSERT_EQ(expected.size(), 74u);
-  for (const char* m : {"PrepareInsertStatement", "InsertRow", "InitialiseValues", "CopyFrom", "CopyFromRst",
-                        "StartReadForOrder", "ReadNextForOrder", "DeleteForOrder", "UpdateForInvoice",
-                        "ReadIt", "UsePODetpgD", "PODetpgD", "UsePOVHstD", "POVHstD", "UseIntrastats"})
-    expected.emplace_back(m);
-  EXPECT_EQ(MemberNames(info), expected);
-  EXPECT_TRUE(std::is_sorted(expected.begin() + 1, expected.begin() + 74));
-  EXPECT_EQ(info.Find("order_line_no")->kind, ValueKind::Int16);
-  EXPECT_EQ(info.Find("PODetpgD")->access, Access::Get);
-  EXPECT_EQ(info.Find("ReadNextForOrder")->kind, ValueKind::Bool);
-  EXPECT_EQ(info.ClassId(), "{145CC5D0-9A0A-4E8D-BECC-B8266274F668}");
-  EXPECT_EQ(info.InterfaceId(), "{0FF2324F-B881-4730-9940-7C10C969B266}");
-  EXPECT_NE(dynamic_cast<clsPODetailD*>(CreateObject("clsPODetailD").get()), nullptr);
-}
-
 TEST(OrderLineBuffer, KeysAreTheLineNumberWithASignPosition) {
   EXPECT_EQ(colPODetailD::LineKey(7), " 7");
   EXPECT_EQ(colPODetailD::LineKey(0), " 0");
@@ -772,14 +747,6 @@ TEST(OrderLineBuffer, KeysAreTheLineNumberWithASignPosition) {
   EXPECT_EQ(lines.Item(Variant(std::int32_t{1}))->order_line_no(), 3);
   lines.ClearList();
   EXPECT_EQ(lines.Count(), 0);
-}
-
-TEST(OrderLineBuffer, IsPrivateWithItsOperationsInOrder) {
-  EXPECT_EQ(MemberNames(colPODetailD::Info()),
-            (std::vector<std::string>{"Add", "ClearList", "Item", "Count", "Remove", "NewEnum"}));
-  EXPECT_FALSE(colPODetailD::Info().Creatable());
-  EXPECT_EQ(Registry::Find("colPODetailD"), nullptr);
-  EXPECT_EQ(test::CatchError([] { CreateObject("colPODetailD"); }).Number(), err::CannotCreateObject);
 }
 
 }  // namespace

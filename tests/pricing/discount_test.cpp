@@ -270,13 +270,5 @@ TEST(DiscountCacheTest, AddStoresACopyUnderItsKeyStringAndReportsDuplicatesWithI
   EXPECT_EQ(cache.Count(), 0);
 }
 
-TEST(DiscountCacheTest, IsPrivateWithItsOperationsInTheirOrder) {
-  EXPECT_FALSE(colPOPDiscount::Info().Creatable());
-  EXPECT_EQ(test::CatchError([] { CreateObject("colPOPDiscount"); }).Number(), err::CannotCreateObject);
-  std::vector<std::string_view> names;
-  for (const MemberInfo& m : colPOPDiscount::Info().Members()) names.push_back(m.name);
-  EXPECT_EQ(names, (std::vector<std::string_view>{"Add", "Item", "Count", "Remove", "NewEnum", "ClearList"}));
-}
-
 }  // namespace
 }  // namespace tarnlow

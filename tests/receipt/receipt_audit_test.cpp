@@ -273,44 +273,7 @@ TEST(ReceiptAuditClassTest, WithoutAConnectionTheLabelledErrorOfAClosedOne) {
   EXPECT_TRUE(messages.Messages().empty());
 }
 
-TEST(ReceiptAuditClassTest, MembersInInterfaceOrderWithCreationDefaults) {
-  std::vector<std::string> names;
-  for (const MemberInfo& m : clsPorecp::Info().Members()) names.emplace_back(m.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"SageConnection",
-                                             "commnt",
-                                             "creation_date",
-                                             "date_received",
-                                             "date_required",
-                                             "delivery_no",
-                                             "foreign_cost",
-                                             "level_of_detail",
-                                             "local_cost",
-                                             "more_to_come_ind",
-                                             "order_no",
-                                             "originator_user_id",
-                                             "pl_company",
-                                             "product",
-                                             "qty_booked_out",
-                                             "qty_received",
-                                             "qty_returned",
-                                             "receipt_no",
-                                             "return_code",
-                                             "return_number",
-                                             "return_text1",
-                                             "return_text2",
-                                             "spare",
-                                             "stock_unit_dp",
-                                             "supplier",
-                                             "unit_code",
-                                             "unit_factor",
-                                             "unit_group",
-                                             "unit_operand",
-                                             "warehouse",
-                                             "PrepareReadStatement",
-                                             "PrepareInsertStatement",
-                                             "InsertRow"}));
-  for (const MemberInfo& m : clsPorecp::Info().Members().subspan(1, 29)) EXPECT_EQ(m.access, Access::LetGet);
-
+TEST(ReceiptAuditClassTest, CreatedByIdentityWithEmptyDefaults) {
   auto object = std::dynamic_pointer_cast<clsPorecp>(CreateObject("{225C1B8F-1690-47FC-901E-85FE9C55E48D}"));
   ASSERT_NE(object, nullptr);
   EXPECT_EQ(object->commnt(), "");

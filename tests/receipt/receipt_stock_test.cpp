@@ -235,44 +235,5 @@ TEST_P(ReceiptStockTest, AnItemThatDoesNotExistIsUpdatedInNoRowWithoutComplaint)
 INSTANTIATE_TEST_SUITE_P(Backends, ReceiptStockTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
 
-TEST(ReceiptStockClassTest, MembersInInterfaceOrder) {
-  const ClassInfo& info = clsPORStock::Info();
-  std::vector<std::string_view> names;
-  for (const MemberInfo& m : info.Members()) names.push_back(m.name);
-  EXPECT_EQ(names, (std::vector<std::string_view>{"SageConnection",
-                                                  "serial_numbers",
-                                                  "batch_traceability",
-                                                  "nl_category",
-                                                  "AdjustYearToDateReceiptQty",
-                                                  "AdjustMonthToDateReceiptQty",
-                                                  "last_supplier",
-                                                  "AdjustPhysicalQty",
-                                                  "physical_qty",
-                                                  "on_order_qty",
-                                                  "AdjustOnOrderQty",
-                                                  "standard_cost",
-                                                  "standard_labour",
-                                                  "standard_material",
-                                                  "standard_overhead",
-                                                  "standard_subcontra",
-                                                  "current_cost",
-                                                  "current_labour",
-                                                  "current_material",
-                                                  "current_overhead",
-                                                  "current_subcontra",
-                                                  "warehouse",
-                                                  "product",
-                                                  "PrepareReadStatement",
-                                                  "ReadIt",
-                                                  "PrepareUpdateStatement",
-                                                  "UpdateForReceipt",
-                                                  "BinNumber"}));
-  EXPECT_EQ(info.Find("last_supplier")->access, Access::Let);
-  EXPECT_EQ(info.Find("warehouse")->access, Access::LetGet);
-  EXPECT_EQ(info.Find("current_cost")->access, Access::GetLet);
-  EXPECT_EQ(info.Find("current_labour")->access, Access::Get);
-  EXPECT_EQ(info.Find("BinNumber")->access, Access::GetLet);
-}
-
 }  // namespace
 }  // namespace tarnlow

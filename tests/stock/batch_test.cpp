@@ -280,30 +280,5 @@ TEST(BatchRemainder, IsTheFloatingPointRemainder) {
   EXPECT_EQ(e.Description(), "Division by zero");
 }
 
-TEST(BatchClass, MembersAppearInInterfaceOrder) {
-  const ClassInfo& info = clsSTBatchD::Info();
-  std::vector<std::string> names;
-  for (const MemberInfo& m : info.Members()) names.emplace_back(m.name);
-  std::vector<std::string> expected{"SageConnection"};
-  for (const ColumnInfo& c : clsSTBatchD::Columns()) {
-    EXPECT_EQ(c.property, c.column);
-    EXPECT_EQ(c.access, Access::LetGet) << c.property;
-    expected.emplace_back(c.property);
-  }
-  EXPECT_TRUE(std::is_sorted(expected.begin() + 1, expected.end()));
-  EXPECT_EQ(expected.size(), 33u);
-  for (const char* m :
-       {"PrepareInsertStatement", "PrepareNextNumber", "InsertNewBatch", "InsertRow", "Remainder"})
-    expected.emplace_back(m);
-  EXPECT_EQ(names, expected);
-  const MemberInfo* remainder = info.Find("remainder");
-  ASSERT_NE(remainder, nullptr);
-  ASSERT_EQ(remainder->args.size(), 2u);
-  EXPECT_EQ(remainder->args[0].name, "numerator");
-  EXPECT_EQ(remainder->args[1].name, "denominator");
-  EXPECT_TRUE(remainder->has_result);
-  EXPECT_NE(Registry::Find("{A8DC3631-7F09-4588-BFBD-2EF8E806B964}"), nullptr);
-}
-
 }  // namespace
 }  // namespace tarnlow

@@ -240,24 +240,12 @@ TEST_P(HistoryTest, AnUnopenedConnectionFailsTheRunOfThePreparedInsert) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, HistoryTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
 
-TEST(HistoryClass, MembersAppearInInterfaceOrder) {
-  std::vector<std::string> names;
-  for (const MemberInfo& m : clsSTHistory::Info().Members()) names.emplace_back(m.name);
-  std::vector<std::string> expected{"SageConnection"};
-  // Columns in alphabetical order, each let before get, zero on a new object.
+TEST(HistoryClass, ANewObjectHoldsEmptyTextsAndZeros) {
   const ObjectPtr fresh = Registry::Find("clsSTHistory")->Create();
   for (const ColumnInfo& c : clsSTHistory::Columns()) {
-    EXPECT_EQ(c.access, Access::LetGet) << c.property;
-    EXPECT_EQ(c.property, c.column);
     const Variant v = c.get(*fresh);
     EXPECT_TRUE(c.kind == ValueKind::Text ? v.ToText().empty() : v.ToDouble() == 0.0) << c.property;
-    expected.emplace_back(c.property);
   }
-  EXPECT_TRUE(std::is_sorted(expected.begin() + 1, expected.end()));
-  EXPECT_EQ(expected.size(), 26u);
-  for (const char* m : {"PrepareInsertStatement", "PrepareNextNumber", "InsertNewHistory", "InsertRow"})
-    expected.emplace_back(m);
-  EXPECT_EQ(names, expected);
 }
 
 }  // namespace

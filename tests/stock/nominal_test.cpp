@@ -16,12 +16,6 @@ using test::Rows;
 using test::Select;
 using test::Traced;
 
-std::vector<std::string> MemberNames(const ClassInfo& info) {
-  std::vector<std::string> names;
-  for (const MemberInfo& m : info.Members()) names.emplace_back(m.name);
-  return names;
-}
-
 // ---- stock nominal category ---------------------------------------------------
 
 class NominalCategoryTest : public ::testing::TestWithParam<std::string> {
@@ -132,19 +126,6 @@ TEST_P(NominalCategoryTest, AMovementTypeWithoutAnAccountIsRefused) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, NominalCategoryTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
-
-TEST(NominalCategoryClassTest, MembersInInterfaceOrderAndCreatableByName) {
-  EXPECT_EQ(MemberNames(clsSTNLCat::Info()),
-            (std::vector<std::string>{"SageConnection", "MovementType", "nl_category", "MovementAccount",
-                                      "BalanceSheetAccount", "PrepareReadStatement", "ReadIt"}));
-  const auto members = clsSTNLCat::Info().Members();
-  EXPECT_EQ(members[1].access, Access::LetGet);
-  EXPECT_EQ(members[2].access, Access::GetLet);
-  EXPECT_EQ(members[3].access, Access::Get);
-  EXPECT_EQ(members[4].access, Access::Get);
-  EXPECT_NE(std::dynamic_pointer_cast<clsSTNLCat>(CreateObject("{BB09ECDC-28A9-4B64-9A0C-251003D6943D}")),
-            nullptr);
-}
 
 // ---- nominal ledger movement ---------------------------------------------------
 
@@ -285,12 +266,7 @@ TEST_P(NominalMovementTest, OtherKindsPassTheDatabaseErrorOnUnchanged) {
 INSTANTIATE_TEST_SUITE_P(Backends, NominalMovementTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
 
-TEST(NominalMovementClassTest, MembersInInterfaceOrderWithCreationDefaults) {
-  EXPECT_EQ(
-      MemberNames(clsSTNLMov::Info()),
-      (std::vector<std::string>{"SageConnection", "account", "amount_posted", "comments", "movement_date",
-                                "post_flag", "tranaction_ref", "PrepareInsertStatement", "InsertRow"}));
-  for (const MemberInfo& m : clsSTNLMov::Info().Members().subspan(1, 6)) EXPECT_EQ(m.access, Access::LetGet);
+TEST(NominalMovementClassTest, CreatedByNameWithEmptyDefaults) {
   auto object = std::dynamic_pointer_cast<clsSTNLMov>(CreateObject("clsSTNLMov"));
   ASSERT_NE(object, nullptr);
   EXPECT_EQ(object->account(), "");

@@ -204,21 +204,5 @@ TEST_P(ProductExpenseTest, LateBoundClientsReachEveryMember) {
 INSTANTIATE_TEST_SUITE_P(Backends, ProductExpenseTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
 
-TEST(ProductExpenseClassTest, MembersInInterfaceOrder) {
-  EXPECT_EQ(DescribeMembers(clsSTPrExD::Info()),
-            "clsSTPrExD  {15732644-4E48-471A-97B1-D004BFDA58B2}  _clsSTPrExD "
-            "{EBE9CFC6-D374-4316-8FBA-B558287EC001}  creatable\n"
-            "  get set   SageConnection As Object\n"
-            "  let get   expense As Text\n"
-            "  let get   warehouse As Text\n"
-            "  let get   product As Text\n"
-            "  operation PrepareInsertStatement()\n"
-            "  operation InsertRow()\n"
-            "  operation PrepareReadStatement()\n"
-            "  operation ReadIt()\n"
-            "  operation PrepareUpdateStatement()\n"
-            "  operation UpdateRow()\n");
-}
-
 }  // namespace
 }  // namespace tarnlow

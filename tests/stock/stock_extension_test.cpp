@@ -307,18 +307,5 @@ TEST_P(ProductGroupToleranceTest, LateBoundClientsTrimTheGroupToo) {
 INSTANTIATE_TEST_SUITE_P(Backends, ProductGroupToleranceTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
 
-TEST(ProductGroupToleranceClassTest, MembersInInterfaceOrder) {
-  EXPECT_EQ(DescribeMembers(clsStkpgtxD::Info()),
-            "clsStkpgtxD  {EA002F90-7C45-4089-9A54-F76ED02CA8B3}  _clsStkpgtxD "
-            "{49BC2141-7BCC-41C6-AEC3-4E4E61033B47}  creatable\n"
-            "  operation ResetCache()\n"
-            "  get let   call_off_qty_tol As Text\n"
-            "  get let   delivery_qty_tol As Text\n"
-            "  get set   SageConnection As Object\n"
-            "  get let   product_group As Text\n"
-            "  operation PrepareReadStatement()\n"
-            "  operation ReadIt()\n");
-}
-
 }  // namespace
 }  // namespace tarnlow
