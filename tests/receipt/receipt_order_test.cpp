@@ -22,12 +22,6 @@ Variant Scalar(Connection& c, const std::string& sql) {
   return v;
 }
 
-std::vector<std::string_view> MemberNames(const ClassInfo& info) {
-  std::vector<std::string_view> out;
-  for (const MemberInfo& m : info.Members()) out.push_back(m.name);
-  return out;
-}
-
 // ---- order header ------------------------------------------------------------------
 
 class ReceiptHeaderTest : public ::testing::TestWithParam<std::string> {
@@ -111,17 +105,6 @@ TEST_P(ReceiptHeaderTest, AnApostropheInTheOrderNumberIsPartOfTheNumber) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, ReceiptHeaderTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
-
-TEST(ReceiptHeaderClassTest, MembersInInterfaceOrder) {
-  const ClassInfo& info = clsPORPohead::Info();
-  EXPECT_EQ(MemberNames(info),
-            (std::vector<std::string_view>{"SageConnection", "PLCurrency", "pl_company", "status", "supplier",
-                                           "order_no", "ReadIt", "CloseIt"}));
-  EXPECT_EQ(info.Find("PLCurrency")->access, Access::GetLet);
-  EXPECT_EQ(info.Find("supplier")->access, Access::Get);
-  EXPECT_EQ(info.ClassId(), "{822DAB47-ED6B-4727-B1F9-92B5A458F332}");
-  EXPECT_NE(dynamic_cast<clsPORPohead*>(CreateObject("clsPORPohead").get()), nullptr);
-}
 
 // ---- order lines ---------------------------------------------------------------------
 
@@ -457,30 +440,6 @@ TEST_F(ReceiptLineDatesTest, OtherKindsIgnoreABadRequiredDateButFailOnABadShipDa
   line_.CloseIt();
   EXPECT_EQ(line_.date_required(), Date::FromCalendar(2020, 2, 2));
   EXPECT_EQ(line_.ship_date(), Date::FromCalendar(2020, 3, 3));
-}
-
-TEST(ReceiptLinesClassTest, MembersInInterfaceOrder) {
-  const ClassInfo& info = clsPORPodet::Info();
-  const std::vector<std::string_view> names = MemberNames(info);
-  ASSERT_EQ(names.size(), 81u);
-  EXPECT_EQ(names[0], "SageConnection");
-  EXPECT_EQ(names[1], "QtyOutstanding");
-  // The 73 column properties, alphabetical, each a set followed by a get.
-  EXPECT_EQ(names[2], "alloc_expect_cost");
-  EXPECT_EQ(names[74], "weight");
-  EXPECT_TRUE(std::is_sorted(names.begin() + 2, names.begin() + 75));
-  for (std::size_t i = 2; i < 75; ++i) {
-    EXPECT_EQ(info.Members()[i].access, Access::LetGet) << names[i];
-    ASSERT_NE(info.Members()[i].column, nullptr);
-    EXPECT_EQ(info.Members()[i].column->column, names[i]);
-  }
-  EXPECT_EQ(names[75], "line_no");
-  EXPECT_EQ(info.Members()[75].access, Access::GetLet);
-  EXPECT_EQ(info.Members()[75].kind, ValueKind::Int16);
-  EXPECT_EQ(std::vector<std::string_view>(names.begin() + 76, names.end()),
-            (std::vector<std::string_view>{"InitReadAllForOrder", "ReadNextForOrder", "ReadIt",
-                                           "UpdateForReceipt", "CloseIt"}));
-  EXPECT_EQ(info.Find("ReadNextForOrder")->kind, ValueKind::Bool);
 }
 
 }  // namespace
