@@ -235,7 +235,7 @@ class clsPODetailD(Object):
         'Reads the next row of the walk into the properties; False when there are no more.'
     def DeleteForOrder(self) -> Any:
         'Deletes the lines of order_no, their weight rows and, as the flags say, their companion rows.'
-    def UpdateForInvoice(self, AddInvQtyToDate: float, AddInvValueLogged: float) -> None:
+    def UpdateForInvoice(self, AddInvQtyToDate: float | Ref[Any], AddInvValueLogged: float | Ref[Any]) -> None:
         'Adds the invoiced quantity and value to the line in one update.'
     def ReadIt(self) -> None:
         'Reads the line given by order_no and order_line_no.'
@@ -535,11 +535,11 @@ class clsPOPDiscountD(Object):
         "Finds the discount of the three key codes in the object's cached copy of the table."
     def InsertRow(self) -> None:
         'Inserts one row from the properties.'
-    def CopyFrom(self, oFromPOPDiscountD: Object | None) -> None:
+    def CopyFrom(self, oFromPOPDiscountD: Object | None | Ref[Any]) -> None:
         'Copies every property of another object of the class.'
     def KeyString(self) -> str:
         'The key the object is listed under in a collection.'
-    def CopyFromRS(self, rstPODis: Object | None) -> None:
+    def CopyFromRS(self, rstPODis: Object | None | Ref[Any]) -> None:
         'Copies the current row of a row set into the properties.'
 
 class clsPOPPriceListD(Object):
@@ -560,7 +560,7 @@ class clsPOPPriceListD(Object):
     vat_inclusive_flag: _GetLet[str, str]
     def ReadIt(self) -> None:
         'Reads one row, found by the key properties set beforehand, into the properties.'
-    def CopyFromRS(self, rst: Object | None) -> None:
+    def CopyFromRS(self, rst: Object | None | Ref[Any]) -> None:
         'Copies the current row of a row set into the properties.'
     def PrepareInsertStatement(self) -> None:
         'Prepares the insert statement once per object.'
@@ -574,7 +574,7 @@ class clsPOPPriceListD(Object):
         'Starts the walk over the loaded rows again; always False.'
     def MoveNextForSupplierProductList(self) -> bool:
         'Puts the next loaded row into the properties; False when there are no more.'
-    def CopyFrom(self, oFromPOPPriceListD: Object | None) -> None:
+    def CopyFrom(self, oFromPOPPriceListD: Object | None | Ref[Any]) -> None:
         'Copies every property of another object of the class.'
 
 class clsPorecp(Object):
@@ -1062,7 +1062,7 @@ class clsSTUnitCD(Object):
         'Reads the conversion of base_name and converted_unit from the database.'
     def ReadFromList(self) -> None:
         "Reads the row of the key from the object's cached copy of the table."
-    def CopyFrom(self, oFromSTUnitCD: Object | None) -> None:
+    def CopyFrom(self, oFromSTUnitCD: Object | None | Ref[Any]) -> None:
         'Copies every property of another object of the class.'
 
 class clsSTUnitDD(Object):
@@ -1078,7 +1078,7 @@ class clsSTUnitDD(Object):
         'Reads the unit of unit_code from the database.'
     def ReadFromList(self) -> None:
         "Reads the row of the key from the object's cached copy of the table."
-    def CopyFrom(self, oFromSTUnitDD: Object | None) -> None:
+    def CopyFrom(self, oFromSTUnitDD: Object | None | Ref[Any]) -> None:
         'Copies every property of another object of the class.'
 
 class clsSTUnitPD(Object):
@@ -1102,7 +1102,7 @@ class clsSTUnitPD(Object):
         'Reads the conversion of warehouse, product, base_name and converted_unit from the database.'
     def ReadFromList(self) -> None:
         "Reads the row of the key from the object's cached copy of the table."
-    def CopyFrom(self, oFromSTUnitPD: Object | None) -> None:
+    def CopyFrom(self, oFromSTUnitPD: Object | None | Ref[Any]) -> None:
         'Copies every property of another object of the class.'
 
 class clsTarnlowSTDataVer(Object):
