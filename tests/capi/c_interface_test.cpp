@@ -714,6 +714,7 @@ TEST(CLiveObjectTest, EveryClassCollectionEnumeratorAndConnectionIsReleasedWithI
     }
     auto collection = std::make_shared<colGauge>();
     Gauge g;
+    g.code = "G";
     collection->Add(g);
     handles.push_back(capi::Wrap(std::move(collection)));
     tarnlow_object* walker = nullptr;
