@@ -208,9 +208,11 @@ def test_values_and_types_in_memory():
     assert error_of(lambda: tarnlow.connect("nosuch:x"))[0] != 0
     assert error_of(lambda: tarnlow.create("clsNoSuchClass")) == \
         (429, "TarnlowSTData", "Component can't create object: clsNoSuchClass")
-    # Assigning None to an object property is Nothing.
-    h.SageConnection = None
-    assert h.SageConnection is None
+    # Assigning None to an object property is Nothing, which a companion
+    # row object (its connection is what its statement holder holds) reads back.
+    analysis = tarnlow.clsPODetpgD()
+    analysis.SageConnection = None
+    assert analysis.SageConnection is None
 
 
 def test_error_records_and_members_by_name(database):
