@@ -3,7 +3,7 @@
 # need, when any is missing; does nothing when all are there.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libsqlite3-dev libpq-dev postgresql-15 libgtest-dev libgmock-dev
+packages=(cmake ninja-build g++ ccache pkg-config libsqlite3-dev libpq-dev postgresql-15 libgtest-dev libgmock-dev
   libbenchmark-dev python3 python3-dev pybind11-dev python3-pytest mypy dpkg-dev unixodbc-dev odbc-postgresql
   libsqliteodbc)
 missing=()

@@ -8,13 +8,19 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-generator=()
-command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
+configure=()
+command -v ninja >/dev/null 2>&1 && configure=(-G Ninja)
+# A run after the first on the same machine compiles only what changed, from
+# whichever clone: ccache keys the objects by paths relative to the checkout.
+if command -v ccache >/dev/null 2>&1; then
+  configure+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+fi
 jobs=$(nproc)
 
-cmake -S . -B build-tests "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build-tests "${configure[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-tests -j"$jobs"
-cmake -S . -B build-sanitize "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DTARNLOW_SANITIZE=ON \
+cmake -S . -B build-sanitize "${configure[@]}" -DCMAKE_BUILD_TYPE=Debug -DTARNLOW_SANITIZE=ON \
   -DTARNLOW_BENCH=OFF >/dev/null
 cmake --build build-sanitize -j"$jobs"
 
