@@ -512,8 +512,8 @@ PyMemberDef g_ref_members[] = {{"value", T_OBJECT, offsetof(Ref, value), 0,
 
 // ---- the types -----------------------------------------------------------------------------
 
-PyTypeObject* MadeType(PyType_Spec& spec, PyObject* bases = nullptr) {
-  PyObject* type = PyType_FromSpecWithBases(&spec, bases);
+PyTypeObject* MadeType(PyType_Spec& layout, PyObject* bases = nullptr) {
+  PyObject* type = PyType_FromSpecWithBases(&layout, bases);
   if (type == nullptr) throw py::error_already_set();
   return reinterpret_cast<PyTypeObject*>(type);
 }
@@ -557,12 +557,12 @@ PyTypeObject* TypeFor(const ClassInfo& info) {
   }
   slots.push_back({0, nullptr});
   // No subclasses: a class's members are the library's alone.
-  PyType_Spec spec{g_type_names.back().c_str(), sizeof(Wrapper), 0, Py_TPFLAGS_DEFAULT, slots.data()};
+  PyType_Spec layout{g_type_names.back().c_str(), sizeof(Wrapper), 0, Py_TPFLAGS_DEFAULT, slots.data()};
   PyObject* bases = PyTuple_Pack(1, reinterpret_cast<PyObject*>(g_object_type));
   if (bases == nullptr) throw py::error_already_set();
   PyTypeObject* type = nullptr;
   try {
-    type = MadeType(spec, bases);
+    type = MadeType(layout, bases);
   } catch (...) {
     Py_DECREF(bases);
     throw;
