@@ -18,97 +18,59 @@
 #include "tarnlow/object.h"
 #include "tarnlow/value.h"
 
-// Marks the code every run of a prepared statement passes through: binding
-// its values, running it, copying its row. The linker gathers it in one
-// stretch (the ".text.hot" sections, in the order the build lists the
-// files), so that a run touches a few pages of code instead of a dozen
-// spread over the library. Client and server take turns on the CPUs; what
-// the server touches between two statements pushes the client's pages out
-// of the address caches, and each page the next run finds again costs a walk
-// of the page tables.
-#if defined(__ELF__) && defined(__GNUC__)
-#define TARNLOW_STATEMENT_PATH [[gnu::section(".text.hot.tarnlow")]]
-#else
-#define TARNLOW_STATEMENT_PATH
-#endif
-
 namespace tarnlow {
+
+// A value as it crosses the seam, either way: what a placeholder is bound
+// to, and what a cell of the current row holds. Text is a view. A bound text
+// stays where it is, unchanged, until the run that reads it has ended; it
+// need not end in a NUL. A cell's text stays valid until the statement next
+// moves (Next, Execute, Reset). The conversions between these and the
+// library's own values are the connection layer's (connection/cells.h),
+// written once for every engine.
+struct EngineValue {
+  enum class Kind : std::uint8_t { Null, Integer, Real, Text, Date };
+  Kind kind = Kind::Null;
+  std::int64_t integer = 0;
+  double real = 0;  // finite when bound
+  std::string_view text;
+  Date date;
+
+  static EngineValue Integer(std::int64_t v) { return {Kind::Integer, v, 0, {}, {}}; }
+  static EngineValue Real(double v) { return {Kind::Real, 0, v, {}, {}}; }
+  static EngineValue Text(std::string_view v) { return {Kind::Text, 0, 0, v, {}}; }
+  static EngineValue OfDate(const Date& v) { return {Kind::Date, 0, 0, {}, v}; }
+};
 
 // A statement compiled once by the database and run many times with new
 // values. Placeholders are "?" in the text given to Prepare. Named outside
 // the seam's namespace because command and row-set objects hold one.
 class CompiledStatement {
  public:
+  // What a run reads. All: every row, kept, so that no statement holds the
+  // database between calls. First: only the first row will be read; the
+  // backend may end the execution after it, as Reset does. FirstInPlace:
+  // the caller copies the first row at once and then calls Reset before
+  // anything else runs on this statement, so the backend may stay on that
+  // row and give its cells from there. A statement that changes data runs
+  // to its end in every mode.
+  enum class Rows : std::uint8_t { All, First, FirstInPlace };
+
   virtual ~CompiledStatement() = default;
 
   virtual int ParameterCount() const = 0;
-  // Values for the next execution, 1-based in placeholder order. Text binds
-  // as text, numbers as numbers, dates as the database's date value, Null
-  // and Empty as null.
-  virtual void Bind(int index, const Variant& value) = 0;
-  // The same, where the value may be read where it lies when the statement
-  // next runs instead of copied now: the caller keeps it alive and
-  // unchanged until that run has ended, and binds every placeholder again
-  // before the run after it.
-  virtual void BindInPlace(int index, const Variant& value) { Bind(index, value); }
-  // Text, numbers and dates as BindInPlace binds a String, Double or Date
-  // value, for a caller that knows which it has: text kept alive and
-  // unchanged by the caller as above.
-  virtual void BindTextInPlace(int index, const std::string& text) { Bind(index, Variant(text)); }
-  virtual void BindNumber(int index, double number) { Bind(index, Variant(number)); }
-  virtual void BindDate(int index, const Date& date) { Bind(index, Variant(date)); }
-  // Runs the statement to its end, keeping every row it gives, so that no
-  // statement holds the database between calls; true when a row is current
-  // afterwards.
-  virtual bool Execute() = 0;
-  // Runs the statement as Execute does when only its first row will be
-  // read: a backend may stop after that row, ending the execution as Reset
-  // does, instead of reading the rest. A statement that changes data runs
-  // to its end all the same.
-  virtual bool ExecuteForFirstRow() { return Execute(); }
-  // Runs a read whose first row is copied at once, after which the caller
-  // calls Reset before anything else runs on this statement: a backend may
-  // leave the database on that row and read its cells from there, with no
-  // copy kept in between. Other statements run as ExecuteForFirstRow runs
-  // them.
-  virtual bool ExecuteInPlace() { return ExecuteForFirstRow(); }
+  // The value for the next runs, 1-based in placeholder order; every
+  // placeholder is bound again before each run. Dates bind as the
+  // database's date value.
+  virtual void Bind(int index, const EngineValue& value) = 0;
+  // Runs the statement; true when a row is current afterwards.
+  virtual bool Execute(Rows rows) = 0;
   // Moves to the next row; false at the end.
   virtual bool Next() = 0;
   virtual int ColumnCount() const = 0;
-  // Stands for the columns of the last result, their names in order: a
-  // statement giving the same object gives the same columns. Null where the
-  // backend does not keep one, and the caller compares the names instead.
-  virtual std::shared_ptr<const void> Layout() const { return nullptr; }
   virtual const std::string& ColumnName(int index) const = 0;
-  // The current row's value: Null, Long (whole numbers that fit 32 bits),
-  // Double, String or Date (for date columns).
-  virtual Variant Column(int index) const = 0;
-  // The same value without a copy where the backend keeps it, otherwise
-  // written into `scratch` (reusing its storage) and that is returned.
-  virtual const Variant& ColumnValue(int index, Variant& scratch) const {
-    scratch = Column(index);
-    return scratch;
-  }
-  // The current row's cells at[0..n) written straight into the properties
-  // of cells[0..n), in order, for as long as each cell is text (a number)
-  // for a text (number) property just as ColumnValue would give it; gives
-  // how many were written. The caller converts the first one not written
-  // from ColumnValue, with its property untouched until then.
-  virtual std::size_t CopyCells(const std::uint32_t* /*at*/, const CellCopy* /*cells*/,
-                                std::size_t /*n*/) const {
-    return 0;
-  }
-  // Appends the current row and every row after it to `cells`, row after
-  // row, ColumnCount() cells apiece, and leaves the statement at its end. A
-  // backend that keeps its rows hands its own cells over instead of copying
-  // them: whole-table loads read a hundred thousand rows this way. Needs a
-  // current row.
-  virtual void TakeRows(std::vector<Variant>& cells) {
-    const int n = ColumnCount();
-    do {
-      for (int i = 0; i < n; ++i) cells.push_back(Column(i));
-    } while (Next());
-  }
+  // The current row's cell: Null, Integer (whole numbers), Real, Text, or
+  // Date for the cells of date columns.
+  virtual EngineValue Cell(int index) const = 0;
   // Rows changed by the last execution of an insert, update or delete.
   virtual std::int64_t RowsAffected() const = 0;
   // Ends the current execution and releases what it holds.
