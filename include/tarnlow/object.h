@@ -266,7 +266,6 @@ struct CellCopy {
 struct ColumnInfo {
   using Getter = Variant (*)(const Object&);
   using Setter = void (*)(Object&, const Variant&);
-  using Putter = bool (*)(const Object&, const tables::Column&, Variant&);
   using Cell = CellCopy (*)(Object&, const tables::Column&);
   using Storage = const void* (*)(const Object&);
 
@@ -278,7 +277,7 @@ struct ColumnInfo {
   template <class Declaration>
   requires std::is_same_v<Declaration, const tables::Column*> || std::is_null_pointer_v<Declaration>
   constexpr ColumnInfo(std::string_view property_, Declaration declaration_, ValueKind kind_, Access access_,
-                       Getter get_, Setter set, Putter put_ = nullptr, Cell cell = nullptr,
+                       Getter get_, Setter set, Cell cell = nullptr,
                        Storage storage_ = nullptr)
       : property(property_),
         column(Of(declaration_).name),
@@ -287,7 +286,6 @@ struct ColumnInfo {
         size(Of(declaration_).size),
         declaration(declaration_),
         get(get_),
-        put(put_),
         storage(storage_),
         set_(set),
         cell_(cell) {}
@@ -299,15 +297,10 @@ struct ColumnInfo {
   int size;                           // the column's width for text, 0 otherwise
   const tables::Column* declaration;  // the table's column; null when the property is no column
   Getter get;
-  // Writes the property's value into a parameter's value as binding it to
-  // its column does, for text into a text column and numbers into a number
-  // column; false, with nothing written, for any other pairing, which then
-  // goes through the property's Variant. Null for passed and trimmed
-  // properties.
-  Putter put;
   // Where a text, double or date property keeps its value, a std::string,
-  // double or Date as its kind says, so that a statement may read it there;
-  // null for any other property, and for a passed or trimmed one.
+  // double or Date as its kind says, so that setting a parameter reads it
+  // there without a Variant in between; null for any other property, and
+  // for a passed or trimmed one.
   Storage storage;
 
  private:
@@ -341,27 +334,6 @@ struct PropertyEntry {
   static CellCopy Cell(Object& o, const tables::Column& column) {
     return CellCopy::Into(column, Object::Field(static_cast<C&>(o).*M));
   }
-  static bool Put(const Object& o, const tables::Column& column, Variant& out) {
-    const auto& field = Object::Field(static_cast<const C&>(o).*M);
-    using F = std::remove_cvref_t<decltype(field)>;
-    if constexpr (std::is_same_v<F, std::string>) {
-      if (column.kind != ValueKind::Text) return false;
-      out.AssignText(field);
-      return true;
-    } else if constexpr (std::is_arithmetic_v<F>) {
-      if (column.kind == ValueKind::Text || column.kind == ValueKind::Date) return false;
-      if constexpr (std::is_same_v<F, double>) {
-        // What is no number at all raises where the general way raises it.
-        if (!std::isfinite(field)) return false;
-        out.AssignNumber(field);
-      } else {
-        out.AssignNumber(Variant(field).ToDouble());  // True is -1
-      }
-      return true;
-    } else {
-      return false;
-    }
-  }
   static const void* Stored(const Object& o) { return &Object::Field(static_cast<const C&>(o).*M); }
   // A keyword's trailing underscore is no part of the property's name
   // (`operator_` is the property "operator").
@@ -372,7 +344,7 @@ struct PropertyEntry {
     ColumnInfo::Storage storage = nullptr;
     if constexpr (std::is_same_v<F, std::string> || std::is_same_v<F, double> || std::is_same_v<F, Date>)
       storage = &Stored;
-    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Put, &Cell, storage);
+    return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Cell, storage);
   }
 };
 // A passed property is assigned through the property itself, so that the

@@ -23,9 +23,12 @@
 #include <string_view>
 #include <vector>
 
+#include "tarnlow/command.h"
 #include "tarnlow/connection.h"
 #include "tarnlow/object.h"
+#include "tarnlow/recordset.h"
 #include "tarnlow/registry.h"
+#include "tarnlow/row_cache.h"
 
 namespace tarnlow {
 
@@ -84,63 +87,38 @@ class TARNLOW_API TableObject : public Object {
   // Gives each entry's parameter the property's value: text through the
   // connection's TextValue, dates through DateValue (or as date-key text, or
   // as null for a date not known yet, as the column says), numbers unchanged.
-  // Entries that are no column of the table are passed over.
+  // Entries that are no column of the table are passed over. Each run binds
+  // the values the parameters hold then.
   void SetParameters(Command& command, std::span<const ColumnInfo> columns);
   void SetParameter(Command& command, const ColumnInfo& column);
-  // Sets every parameter of a statement, one by one, and binds each to the
-  // compiled statement as it is set, so that the run that follows binds
-  // nothing again (Command's pass). A text property is read where it lies
-  // when the command is one of the object's own. Anything else that reaches
-  // the parameters before the run makes it bind them all as usual.
+  // Sets the parameters of one statement from several sources in turn.
   class ParameterPass {
    public:
-    // Without `bind`, values are only set, and the run binds them all.
-    ParameterPass(TableObject& object, Command& command, bool bind = true);
-    ~ParameterPass() { command_.EndPass(bound_); }
-    ParameterPass(const ParameterPass&) = delete;
-    ParameterPass& operator=(const ParameterPass&) = delete;
+    ParameterPass(TableObject& object, Command& command);
     // The property of an entry, as SetParameter sets it.
     void Put(const ColumnInfo& c);
-    // The same, except that a property the entry's put does not write goes
-    // as the value it is, unconverted.
-    void PutAsIs(const ColumnInfo& c);
     // Each entry of a list as Put puts it; entries that are no column are
     // passed over.
     void PutAll(std::span<const ColumnInfo> columns);
-    // The same, except that a date goes as PutAsIs puts it.
+    // The same, except that a date property goes as the value it is,
+    // unconverted.
     void PutWithDatesAsIs(std::span<const ColumnInfo> columns);
     // A value of the class's own making, as it is; it may replace what a
     // list put before.
     void Set(const tables::Column& column, Variant value);
 
    private:
-    friend class TableObject;
-    void Write(const ColumnInfo& c, bool as_is);
-    // The entry's value into parameter i; `Planned` when the pass follows
-    // the command's plan, which counts each binding once without a stamp.
-    template <bool Planned>
-    void WriteAt(const ColumnInfo& c, std::size_t i, bool as_is);
-    void PutList(std::span<const ColumnInfo> columns, bool dates_as_is);
-    void PutPlanned(bool dates_as_is);
-    template <bool Planned = false>
-    void Bind(std::size_t i);
-    template <bool Planned, class Binding>
-    void Bound(std::size_t i, Binding&& binding);
+    void Write(const ColumnInfo& c, bool date_as_is);
 
     TableObject& object_;
     Command& command_;
-    bool own_;  // the command is one of the object's, so its properties outlive a tie
-    bool connected_ = false;
-    bool fresh_ = true;     // nothing set yet
-    bool planned_ = false;  // a plan has counted every parameter once
-    std::size_t bound_ = 0;
+    // Where the next entry's parameter is looked for first: values mostly
+    // come in the order the parameters were declared.
+    std::size_t next_ = 0;
   };
   template <ColumnProperty P>
   void SetParameter(Command& command, const P& property) {
-    if constexpr (std::is_same_v<typename P::value_type, std::string>)
-      BindText(command, *P::column, Field(property));
-    else
-      BindColumn(command, *P::column, Variant(Field(property)));
+    BindColumn(ParameterOf(command, *P::column), *P::column, Variant(Field(property)));
   }
   // "c1,c2,...": the columns of the entries, in list order.
   static std::string ColumnList(std::span<const ColumnInfo> columns);
@@ -170,13 +148,9 @@ class TARNLOW_API TableObject : public Object {
 
   // The current row's value for a property's column, found by its
   // declaration where it has one (Recordset::Field).
-  static const Variant& FieldOf(const Recordset& rs, const ColumnInfo& c) {
-    return c.declaration ? rs.Field(*c.declaration) : rs.Field(c.column);
-  }
+  static const Variant& FieldOf(const Recordset& rs, const ColumnInfo& c) { return rs.Field(c.column); }
   // The parameter of a statement declared for a column (DeclareParameters).
-  static Parameter& ParameterOf(Command& command, const tables::Column& column) {
-    return command.Declared(column);
-  }
+  static Parameter& ParameterOf(Command& command, const tables::Column& column);
   // Prepares a statement the first time only.
   template <class Build>
   static void PrepareOnce(StatementHolder& holder, Build&& build) {
@@ -188,7 +162,7 @@ class TARNLOW_API TableObject : public Object {
   // path, a failing copy included. False (and nothing copied) without a row.
   template <class Copy>
   static bool ReadOneRow(Command& command, Copy&& copy) {
-    Recordset& rs = command.Run(Command::Rows::FirstInPlace);
+    Recordset& rs = RunForFirstRowInPlace(command);
     RowSetCloser closer{rs};
     if (rs.AtEOF()) return false;
     copy(rs);
@@ -226,10 +200,12 @@ class TARNLOW_API TableObject : public Object {
     ~RowSetCloser();
   };
   static bool TryInsert(Command& insert);
-  void BindColumn(Command& command, const tables::Column& column, const Variant& value);
+  // Runs a read whose first row the caller copies and then closes, before
+  // anything else runs: the row is read where the database holds it.
+  static Recordset& RunForFirstRowInPlace(Command& command);
+  // The value of a property for its column's parameter, by the rules of
+  // SetParameters.
   void BindColumn(Parameter& parameter, const tables::Column& column, const Variant& value);
-  bool Owns(const Command& command) const { return command.owner_ == this; }
-  void BindText(Command& command, const tables::Column& column, const std::string& text);
   void AssignEmptyValue(const ColumnInfo& column, const Variant& zero);
 
   std::shared_ptr<Connection> connection_;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "tarnlow/collection.h"
+#include "tarnlow/command.h"
 #include "tarnlow/component/clsTarnlowSTDataVer.h"
 #include "tarnlow/connection.h"
 #include "tarnlow/error.h"
@@ -28,7 +29,9 @@
 #include "tarnlow/receipt/clsPORService.h"
 #include "tarnlow/receipt/clsPORStock.h"
 #include "tarnlow/receipt/clsPorecp.h"
+#include "tarnlow/recordset.h"
 #include "tarnlow/registry.h"
+#include "tarnlow/row_cache.h"
 #include "tarnlow/schema.h"
 #include "tarnlow/stock/clsSTBatchD.h"
 #include "tarnlow/stock/clsSTHistory.h"

@@ -135,7 +135,7 @@ std::shared_ptr<backend::Statement> DatabaseConnection::PrepareReused(const std:
 std::int64_t DatabaseConnection::Execute(std::string_view sql) {
   auto statement = PrepareLiteral(sql);
   ++stats_.executions;
-  statement->Execute();
+  statement->Execute(backend::Statement::Rows::All);
   const std::int64_t rows = statement->RowsAffected();
   statement->Reset();
   return rows;

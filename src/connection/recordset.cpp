@@ -1,11 +1,10 @@
 #include <algorithm>
-#include <cstring>
 
-#include "connection/backend.h"
+#include "connection/cells.h"
 #include "connection/database_connection.h"
+#include "connection/recordset_impl.h"
 #include "connection/sql_text.h"
-#include "framework/text.h"
-#include "tarnlow/connection.h"
+#include "tarnlow/modules.h"
 
 namespace tarnlow {
 
@@ -30,379 +29,309 @@ void Put(std::vector<std::pair<std::size_t, Variant>>& changes, std::size_t inde
 
 }  // namespace
 
-Recordset::Recordset() = default;
+// ---- the connection layer's part ---------------------------------------------
 
-Recordset::~Recordset() {
-  if (open_ && statement_) statement_->Reset();
+void Recordset::Impl::Attach(std::shared_ptr<CompiledStatement> to) {
+  statement = std::move(to);
+  indexed = false;
+  names.clear();
+  copied.clear();
 }
 
-void Recordset::ActiveConnection(tarnlow::DatabaseConnection& connection) {
-  if (open_) RaiseRuntime(err::ObjectOpen);
-  connection_ = connection.shared_from_this();
+void Recordset::Impl::AttachExecuted(const std::shared_ptr<CompiledStatement>& to, bool has_row,
+                                     DatabaseConnection& db) {
+  // A command's row set is attached to the same statement and connection
+  // run after run: where its columns are holds from one run to the next.
+  if (statement != to) Attach(to);
+  if (connection.get() != &db) connection = db.shared_from_this();
+  attached = true;
+  open = true;
+  at_end = !has_row;
+  cursor_type = adOpenForwardOnly;
+  lock_type = adLockReadOnly;
+  pending.clear();
 }
 
-void Recordset::Source(std::string sql) {
-  if (open_) RaiseRuntime(err::ObjectOpen);
-  source_ = std::move(sql);
-}
-
-void Recordset::CursorType(int type) {
-  if (open_) RaiseRuntime(err::ObjectOpen);
-  cursor_type_ = type;
-}
-
-void Recordset::LockType(int type) {
-  if (open_) RaiseRuntime(err::ObjectOpen);
-  lock_type_ = type;
-}
-
-void Recordset::Open() {
-  if (open_) RaiseRuntime(err::ObjectOpen);
-  if (!connection_) RaiseRuntime(err::ObjectClosed);
-  attached_ = false;
-  Attach(connection_->PrepareLiteral(source_));
-  ++connection_->MutableStatistics().executions;
-  at_end_ = !statement_->Execute();
-  open_ = true;
-  pending_.clear();
-  written_.clear();
-  lookups_ = 0;
-}
-
-void Recordset::Open(std::string sql, tarnlow::DatabaseConnection& connection, int cursor_type,
-                     int lock_type) {
-  if (open_) RaiseRuntime(err::ObjectOpen);
-  source_ = std::move(sql);
-  connection_ = connection.shared_from_this();
-  cursor_type_ = cursor_type;
-  lock_type_ = lock_type;
-  Open();
-}
-
-TARNLOW_STATEMENT_PATH void Recordset::AttachExecuted(const std::shared_ptr<CompiledStatement>& statement,
-                                                      bool has_row, tarnlow::DatabaseConnection& connection) {
-  // Assigned only when they change: a command's row set is attached to the
-  // same statement and connection run after run.
-  if (statement_ != statement) Attach(statement);
-  if (connection_.get() != &connection) connection_ = connection.shared_from_this();
-  attached_ = true;
-  open_ = true;
-  at_end_ = !has_row;
-  cursor_type_ = adOpenForwardOnly;
-  lock_type_ = adLockReadOnly;
-  pending_.clear();
-  lookups_ = 0;
-}
-
-void Recordset::Attach(const std::shared_ptr<CompiledStatement>& statement) {
-  statement_ = statement;
-  indexed_ = false;
-}
-
-TARNLOW_STATEMENT_PATH void Recordset::Close() {
-  RequireOpen();
-  statement_->Reset();
-  if (!attached_) Attach(nullptr);
-  open_ = false;
-  at_end_ = true;
-  written_.clear();
-  pending_.clear();
+std::uint32_t Recordset::Impl::Find(std::string_view name) {
+  if (!indexed) {
+    const int n = statement->ColumnCount();
+    for (int i = 0; i < n; ++i) names.try_emplace(statement->ColumnName(i), static_cast<std::uint32_t>(i));
+    indexed = true;
+  }
+  const auto it = names.find(name);
+  return it == names.end() ? kMissing : it->second;
 }
 
 // The cells of an updatable row are read from the statement, which keeps
 // the row, until the row set itself changes them.
-const Variant* Recordset::Changed(std::size_t index) const {
-  if (const Variant* v = ChangeOf(pending_, index)) return v;
-  return ChangeOf(written_, index);
+const Variant* Recordset::Impl::Changed(std::size_t index) const {
+  if (const Variant* v = ChangeOf(pending, index)) return v;
+  return ChangeOf(written, index);
 }
 
-TARNLOW_STATEMENT_PATH bool Recordset::AtEOF() const {
-  RequireOpen();
-  return at_end_;
+const Variant& Recordset::Impl::FieldAt(std::size_t index) {
+  if (const Variant* v = Changed(index)) return *v;
+  cells::Store(statement->Cell(static_cast<int>(index)), field);
+  return field;
+}
+
+// ---- Recordset ----------------------------------------------------------------
+
+Recordset::Recordset() : impl_(std::make_unique<Impl>()) {}
+
+Recordset::~Recordset() {
+  if (impl_->open && impl_->statement) impl_->statement->Reset();
+}
+
+void Recordset::ActiveConnection(tarnlow::DatabaseConnection& connection) {
+  if (impl_->open) RaiseRuntime(err::ObjectOpen);
+  impl_->connection = connection.shared_from_this();
+}
+
+void Recordset::Source(std::string sql) {
+  if (impl_->open) RaiseRuntime(err::ObjectOpen);
+  impl_->source = std::move(sql);
+}
+
+const std::string& Recordset::Source() const {
+  return impl_->source;
+}
+
+void Recordset::CursorType(int type) {
+  if (impl_->open) RaiseRuntime(err::ObjectOpen);
+  impl_->cursor_type = type;
+}
+
+int Recordset::CursorType() const {
+  return impl_->cursor_type;
+}
+
+void Recordset::LockType(int type) {
+  if (impl_->open) RaiseRuntime(err::ObjectOpen);
+  impl_->lock_type = type;
+}
+
+int Recordset::LockType() const {
+  return impl_->lock_type;
+}
+
+int Recordset::State() const {
+  return impl_->open ? adStateOpen : adStateClosed;
+}
+
+void Recordset::Open() {
+  Impl& r = *impl_;
+  if (r.open) RaiseRuntime(err::ObjectOpen);
+  if (!r.connection) RaiseRuntime(err::ObjectClosed);
+  r.attached = false;
+  r.Attach(r.connection->PrepareLiteral(r.source));
+  ++r.connection->MutableStatistics().executions;
+  r.at_end = !r.statement->Execute(CompiledStatement::Rows::All);
+  r.open = true;
+  r.pending.clear();
+  r.written.clear();
+}
+
+void Recordset::Open(std::string sql, tarnlow::DatabaseConnection& connection, int cursor_type,
+                     int lock_type) {
+  Impl& r = *impl_;
+  if (r.open) RaiseRuntime(err::ObjectOpen);
+  r.source = std::move(sql);
+  r.connection = connection.shared_from_this();
+  r.cursor_type = cursor_type;
+  r.lock_type = lock_type;
+  Open();
+}
+
+void Recordset::Close() {
+  Impl& r = *impl_;
+  r.RequireOpen();
+  r.statement->Reset();
+  if (!r.attached) r.Attach(nullptr);
+  r.open = false;
+  r.at_end = true;
+  r.written.clear();
+  r.pending.clear();
+}
+
+bool Recordset::AtEOF() const {
+  impl_->RequireOpen();
+  return impl_->at_end;
 }
 
 void Recordset::MoveNext() {
-  RequireRow();
-  pending_.clear();
-  written_.clear();
-  lookups_ = 0;
-  at_end_ = !statement_->Next();
+  Impl& r = *impl_;
+  r.RequireRow();
+  r.pending.clear();
+  r.written.clear();
+  r.at_end = !r.statement->Next();
 }
 
 std::size_t Recordset::FieldCount() const {
-  RequireOpen();
-  return static_cast<std::size_t>(statement_->ColumnCount());
+  impl_->RequireOpen();
+  return static_cast<std::size_t>(impl_->statement->ColumnCount());
 }
 
 const std::string& Recordset::FieldName(std::size_t index) const {
-  RequireOpen();
+  impl_->RequireOpen();
   if (index >= FieldCount()) RaiseRuntime(err::ItemNotFound);
-  return statement_->ColumnName(static_cast<int>(index));
-}
-
-void Recordset::BuildIndex() const {
-  const auto n = static_cast<std::size_t>(statement_->ColumnCount());
-  // A literal read run again is a new statement with the same columns: the
-  // index it had still holds, and is kept rather than made anew. A backend
-  // that shares one layout among such statements says so without a name
-  // compared.
-  std::shared_ptr<const void> layout = statement_->Layout();
-  bool same = n == names_.size() && n == index_.size();
-  if (!same || !layout || layout != layout_) {
-    for (std::size_t i = 0; same && i < n; ++i) {
-      // Databases mostly give the names in lower case already.
-      const std::string& name = statement_->ColumnName(static_cast<int>(i));
-      same = names_[i] == name || SameLowerCase(names_[i], name);
-    }
-  }
-  indexed_ = true;
-  layout_ = std::move(layout);
-  if (same) return;
-  declared_.assign(n, nullptr);
-  names_.resize(n);
-  index_.resize(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    names_[i] = LowerCase(statement_->ColumnName(static_cast<int>(i)));
-    index_[i] = {FoldedHash(names_[i]), i};
-  }
-  // Sorted by hash, and by position among equal hashes, so that the first
-  // of two equal names is met first. Hashes, not names, are sorted: each
-  // literal read of other columns builds this index, some of a hundred.
-  std::sort(index_.begin(), index_.end());
-  unique_names_ = true;
-  for (std::size_t i = 1; i < n && unique_names_; ++i)
-    for (std::size_t j = i; j > 0 && index_[j - 1].first == index_[i].first; --j)
-      if (names_[index_[j - 1].second] == names_[index_[i].second]) unique_names_ = false;
-  asked_.assign(n, std::string());
-  next_field_ = 0;
-}
-
-std::size_t Recordset::IndexOf(std::string_view name) const {
-  if (!indexed_) BuildIndex();
-  // Copy routines ask for the columns in the order the statement selects
-  // them, row after row: the column after the last one found is tried
-  // first (the first column after the last), under the spelling last asked
-  // for there, which costs one comparison of whole words. With a name
-  // repeated this could find the second of two columns where the first is
-  // meant, so then only the search below is used.
-  if (unique_names_ && !names_.empty()) {
-    const std::size_t hint = next_field_ < names_.size() ? next_field_ : 0;
-    std::string& asked = asked_[hint];
-    if (asked.size() == name.size() && std::memcmp(asked.data(), name.data(), name.size()) == 0) {
-      next_field_ = hint + 1;
-      return hint;
-    }
-    if (SameLowerCase(names_[hint], name)) {
-      asked.assign(name);
-      next_field_ = hint + 1;
-      return hint;
-    }
-  }
-  const std::size_t h = FoldedHash(name);
-  auto it = std::lower_bound(index_.begin(), index_.end(), std::pair<std::size_t, std::size_t>{h, 0});
-  for (; it != index_.end() && it->first == h; ++it) {
-    if (SameLowerCase(names_[it->second], name)) {
-      next_field_ = it->second + 1;
-      return it->second;
-    }
-  }
-  RaiseRuntime(err::ItemNotFound);
+  return impl_->statement->ColumnName(static_cast<int>(index));
 }
 
 Variant Recordset::Fields(std::string_view name) const {
-  RequireRow();
-  return Fields(IndexOf(name));
+  impl_->RequireRow();
+  return Fields(impl_->IndexOf(name));
 }
 
 Variant Recordset::Fields(std::size_t index) const {
-  RequireRow();
-  if (index >= static_cast<std::size_t>(statement_->ColumnCount())) RaiseRuntime(err::ItemNotFound);
-  if (const Variant* v = Changed(index)) return *v;
-  return statement_->Column(static_cast<int>(index));
+  Impl& r = *impl_;
+  r.RequireRow();
+  if (index >= static_cast<std::size_t>(r.statement->ColumnCount())) RaiseRuntime(err::ItemNotFound);
+  if (const Variant* v = r.Changed(index)) return *v;
+  return cells::ValueOf(r.statement->Cell(static_cast<int>(index)));
 }
 
 const Variant& Recordset::Field(std::string_view name) const {
-  RequireRow();
-  return FieldAt(IndexOf(name));
-}
-
-// The k-th lookup of a row, where it is not where the k-th lookup of the
-// row before found its column, or where the statement is new to the index.
-std::size_t Recordset::Reposition(const tables::Column& column, std::size_t k) const {
-  if (!indexed_) BuildIndex();
-  if (k < sequence_.size()) {
-    const std::size_t at = sequence_[k];
-    if (at < declared_.size() && declared_[at] == &column) return at;
-  }
-  const std::size_t index = Locate(column);
-  // A row is asked for its columns a few times over (copied, then set
-  // before an update), not without end.
-  if (k < sequence_.size())
-    sequence_[k] = static_cast<std::uint32_t>(index);
-  else if (k == sequence_.size() && k < 4 * declared_.size())
-    sequence_.push_back(static_cast<std::uint32_t>(index));
-  return index;
-}
-
-std::size_t Recordset::Locate(const tables::Column& column) const {
-  const std::size_t hint = next_field_ < declared_.size() ? next_field_ : 0;
-  if (hint < declared_.size() && declared_[hint] == &column) {
-    next_field_ = hint + 1;
-    return hint;
-  }
-  // Asked for out of order: where it was found before, if it was.
-  for (std::size_t i = 0; i < declared_.size(); ++i)
-    if (declared_[i] == &column) {
-      next_field_ = i + 1;
-      return i;
-    }
-  // The first of two columns of one name is the one found by it, whichever
-  // way it is found again.
-  const std::size_t index = IndexOf(column.name);
-  declared_[index] = &column;
-  return index;
+  impl_->RequireRow();
+  return impl_->FieldAt(impl_->IndexOf(name));
 }
 
 const Variant& Recordset::Field(const tables::Column& column) const {
-  return FieldAt(Position(column));
+  return Field(column.name);
 }
 
-void Recordset::CopyCell(const CellCopy& cell) const {
-  const std::size_t index = Position(*cell.column);
-  const auto at = static_cast<std::uint32_t>(index);
-  if (Direct() && statement_->CopyCells(&at, &cell, 1) == 1) return;
-  cell.convert(cell.out, FieldAt(index));
-}
-
-TARNLOW_STATEMENT_PATH void Recordset::CopyCells(std::span<const CellCopy> cells) const {
-  RequireRow();
-  const std::size_t k = lookups_;
-  bool in_place = indexed_ && Direct() && k + cells.size() <= sequence_.size();
-  for (std::size_t i = 0; in_place && i < cells.size(); ++i) {
-    const std::size_t at = sequence_[k + i];
-    in_place = at < declared_.size() && declared_[at] == cells[i].column;
-  }
-  if (!in_place) {
-    for (const CellCopy& cell : cells) CopyCell(cell);
-    return;
-  }
-  lookups_ = k + cells.size();
-  const std::uint32_t* at = sequence_.data() + k;
-  const std::size_t n = cells.size();
-  for (std::size_t i = statement_->CopyCells(at, cells.data(), n); i < n;) {
-    // A cell the statement cannot copy as it is goes the general way, in its place.
-    cells[i].convert(cells[i].out, FieldAt(at[i]));
-    ++i;
-    i += statement_->CopyCells(at + i, cells.data() + i, n - i);
-  }
-}
-
-const Variant& Recordset::FieldAt(std::size_t index) const {
-  if (const Variant* v = Changed(index)) return *v;
-  return statement_->ColumnValue(static_cast<int>(index), field_);
+void Recordset::CopyCells(std::span<const CellCopy> cells) const {
+  Impl& r = *impl_;
+  r.RequireRow();
+  const std::uint32_t* at = r.Positions(cells.size(), [&](std::size_t k) { return cells[k].column; });
+  for (std::size_t k = 0; k < cells.size(); ++k) r.Copy(cells[k], at[k]);
 }
 
 std::vector<std::vector<Variant>> Recordset::GetRows() {
-  RequireOpen();
+  Impl& r = *impl_;
+  r.RequireOpen();
   std::vector<std::vector<Variant>> rows;
-  const int n = statement_->ColumnCount();
-  while (!at_end_) {
+  const int n = r.statement->ColumnCount();
+  while (!r.at_end) {
     std::vector<Variant>& row = rows.emplace_back();
     row.reserve(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) row.push_back(statement_->Column(i));
-    at_end_ = !statement_->Next();
+    for (int i = 0; i < n; ++i) row.push_back(cells::ValueOf(r.statement->Cell(i)));
+    r.at_end = !r.statement->Next();
   }
   return rows;
 }
 
 std::vector<Variant> Recordset::GetCells() {
-  RequireOpen();
-  std::vector<Variant> cells;
-  if (!at_end_) statement_->TakeRows(cells);
-  at_end_ = true;
-  return cells;
+  Impl& r = *impl_;
+  r.RequireOpen();
+  std::vector<Variant> out;
+  const int n = r.statement->ColumnCount();
+  while (!r.at_end) {
+    for (int i = 0; i < n; ++i) cells::Store(r.statement->Cell(i), out.emplace_back());
+    r.at_end = !r.statement->Next();
+  }
+  return out;
 }
 
 void Recordset::SetField(std::string_view name, Variant value) {
-  RequireRow();
-  if (lock_type_ == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);
-  Put(pending_, IndexOf(name), std::move(value));
+  Impl& r = *impl_;
+  r.RequireRow();
+  if (r.lock_type == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);
+  Put(r.pending, r.IndexOf(name), std::move(value));
 }
 
 void Recordset::SetField(const tables::Column& column, Variant value) {
-  RequireRow();
-  if (lock_type_ == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);
-  Put(pending_, Position(column), std::move(value));
+  SetField(column.name, std::move(value));
 }
 
 void Recordset::Update() {
-  RequireRow();
-  if (lock_type_ == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);
-  if (pending_.empty()) return;
-  const std::string table = sqltext::SelectTable(source_);
+  Impl& r = *impl_;
+  r.RequireRow();
+  if (r.lock_type == adLockReadOnly) RaiseRuntime(err::UpdateNotSupported);
+  if (r.pending.empty()) return;
+  const std::string table = sqltext::SelectTable(r.source);
   const std::vector<std::string>& key =
-      table.empty() ? std::vector<std::string>() : connection_->RowKey(table);
+      table.empty() ? std::vector<std::string>() : r.connection->RowKey(table);
   if (key.empty())
     throw Error(err::NoKeyColumns, ConnectionSource,
                 "Insufficient key column information for updating or refreshing.");
-  std::string& sql = update_sql_;
-  sql.assign("UPDATE ").append(table).append(" SET ");
-  for (std::size_t k = 0; k < pending_.size(); ++k) {
+  CompiledStatement& row = *r.statement;
+  std::string sql = "UPDATE " + table + " SET ";
+  for (std::size_t k = 0; k < r.pending.size(); ++k) {
     if (k) sql += ", ";
-    sql.append(statement_->ColumnName(static_cast<int>(pending_[k].first))).append(" = ?");
+    sql.append(row.ColumnName(static_cast<int>(r.pending[k].first))).append(" = ?");
   }
   // The row is written only while it still holds what was read for the
   // columns written: a change made since by anyone else is not overwritten.
   // Each written column's original value is compared as a bound value, so
   // that a number compares exactly as stored; a Null one is tested by name.
   // So for every lock type that allows an update: none holds a lock on the
-  // row between the read and the update.
-  // (update_keys_ holds the key's positions, then those of the columns compared.)
-  auto original = [this](std::size_t index) {
-    const Variant* written = ChangeOf(written_, index);
-    return written ? *written : statement_->Column(static_cast<int>(index));
+  // row between the read and the update. `compared` holds the originals
+  // bound after the new values: the key's, then the other columns'.
+  auto original = [&](std::size_t index) {
+    const Variant* written = ChangeOf(r.written, index);
+    return written ? *written : cells::ValueOf(row.Cell(static_cast<int>(index)));
   };
-  std::vector<std::size_t>& compared = update_keys_;
-  compared.clear();
+  std::vector<Variant> compared;
+  std::vector<std::size_t> keys;
   for (std::size_t k = 0; k < key.size(); ++k) {
     sql += k ? " AND " : " WHERE ";
     sql.append(key[k]).append(" = ?");
-    compared.push_back(IndexOf(key[k]));
+    keys.push_back(r.IndexOf(key[k]));
+    compared.push_back(original(keys.back()));
   }
-  const std::size_t keys = compared.size();
-  for (const auto& [i, v] : pending_) {
-    if (std::find(compared.begin(), compared.begin() + static_cast<std::ptrdiff_t>(keys), i) !=
-        compared.begin() + static_cast<std::ptrdiff_t>(keys))
-      continue;
-    sql.append(" AND ").append(statement_->ColumnName(static_cast<int>(i)));
-    if (original(i).IsNull()) {
+  for (const auto& [i, v] : r.pending) {
+    if (std::find(keys.begin(), keys.end(), i) != keys.end()) continue;
+    sql.append(" AND ").append(row.ColumnName(static_cast<int>(i)));
+    Variant was = original(i);
+    if (was.IsNull()) {
       sql += " IS NULL";
     } else {
       sql += " = ?";
-      compared.push_back(i);
+      compared.push_back(std::move(was));
     }
   }
-  // Refused as a bound parameter's text is (Command::CompileAndBind).
-  for (const auto& [i, v] : pending_)
+  // Refused as a bound parameter's text is (Command::Impl::CompileAndBind).
+  for (const auto& [i, v] : r.pending)
     if (const std::string* text = v.AsText(); text && sqltext::Unfit(*text))
-      sqltext::RaiseUnfit("The value of field \"" + statement_->ColumnName(static_cast<int>(i)) + "\"", *text,
-                          sql);
+      sqltext::RaiseUnfit("The value of field \"" + row.ColumnName(static_cast<int>(i)) + "\"", *text, sql);
   // The same row set, or another on the same table, writes the same text
   // again on the next receipt: it is compiled once, with the table's
   // triggers.
-  auto update = connection_->PrepareReused(sql);
+  auto update = r.connection->PrepareReused(sql);
   int n = 0;
-  for (const auto& [i, v] : pending_) update->Bind(++n, v);
-  for (std::size_t i : compared) update->Bind(++n, original(i));
-  ++connection_->MutableStatistics().executions;
-  update->Execute();
+  for (const auto& [i, v] : r.pending) update->Bind(++n, cells::Binding(v));
+  for (const Variant& v : compared) update->Bind(++n, cells::Binding(v));
+  ++r.connection->MutableStatistics().executions;
+  update->Execute(CompiledStatement::Rows::All);
   const std::int64_t changed = update->RowsAffected();
   update->Reset();
   if (changed == 0)
     throw Error(err::RowNotLocated, RuntimeSource, RuntimeErrorText(err::RowNotLocated),
                 ErrorContext{sql, "", 0, true});
-  for (auto& [i, v] : pending_) Put(written_, i, std::move(v));
-  pending_.clear();
+  for (auto& [i, v] : r.pending) Put(r.written, i, std::move(v));
+  r.pending.clear();
+}
+
+// ---- ValueConverter ----------------------------------------------------------------
+
+ValueConverter& ValueConverter::Shared() {
+  static ValueConverter converter;
+  return converter;
+}
+
+std::string ValueConverter::FieldText(const Variant& field) const {
+  return NullToText(field);
+}
+
+Date ValueConverter::FieldDate(const Variant& field) const {
+  if (field.IsNull() || field.IsEmpty()) return Date();
+  if (const std::string* s = field.AsText(); s && RTrim(*s).empty()) return Date();
+  return field.ToDate();
+}
+
+bool ValueConverter::CheckText(const std::string& text) const {
+  return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
 }  // namespace tarnlow

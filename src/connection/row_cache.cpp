@@ -6,31 +6,10 @@
 #include <iterator>
 #include <limits>
 
-#include "tarnlow/connection.h"
+#include "tarnlow/row_cache.h"
 #include "tarnlow/modules.h"
 
 namespace tarnlow {
-
-// ---- ValueConverter ----------------------------------------------------------------
-
-ValueConverter& ValueConverter::Shared() {
-  static ValueConverter converter;
-  return converter;
-}
-
-std::string ValueConverter::FieldText(const Variant& field) const {
-  return NullToText(field);
-}
-
-Date ValueConverter::FieldDate(const Variant& field) const {
-  if (field.IsNull() || field.IsEmpty()) return Date();
-  if (const std::string* s = field.AsText(); s && RTrim(*s).empty()) return Date();
-  return field.ToDate();
-}
-
-bool ValueConverter::CheckText(const std::string& text) const {
-  return text.find_first_not_of(" \t\r\n") == std::string::npos;
-}
 
 // ---- RowCache --------------------------------------------------------------------------
 

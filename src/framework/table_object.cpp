@@ -1,13 +1,9 @@
 #include "tarnlow/table_object.h"
 
-#include <dlfcn.h>
-
-#include <array>
-#include <bitset>
 #include <cmath>
 
-#include "connection/backend.h"
-#include "connection/sql_text.h"
+#include "connection/command_impl.h"
+#include "connection/recordset_impl.h"
 #include "tarnlow/modules.h"
 
 namespace tarnlow {
@@ -23,7 +19,7 @@ void TableObject::SageConnection(std::shared_ptr<Connection> connection) {
   ConnectionChanged();
 }
 
-TARNLOW_STATEMENT_PATH Connection& TableObject::Conn() {
+Connection& TableObject::Conn() {
   // The common case goes straight through; the check and its message are
   // for a missing connection only.
   if (connection_ && connection_->IsOpen()) return *connection_;
@@ -53,21 +49,15 @@ void TableObject::DeclareParameters(StatementHolder& holder, std::span<const Col
   for (const ColumnInfo& c : columns) DeclareParameter(holder, *c.declaration);
 }
 
-// Text goes into the parameter's own storage. The connection's TextValue
-// passes text through unchanged, so only its check of the connection is
-// kept on this path.
-TARNLOW_STATEMENT_PATH void TableObject::BindText(Command& command, const tables::Column& c,
-                                                  const std::string& text) {
-  if (c.kind != ValueKind::Text) return BindColumn(command, c, Variant(text));
-  Parameter& p = command.Declared(c);
-  Conn();
-  p.value.AssignText(text);
+Parameter& TableObject::ParameterOf(Command& command, const tables::Column& column) {
+  Command::Impl& c = CommandAccess::Of(command);
+  return c.parameters[c.IndexOf(column, 0)];
 }
 
-void TableObject::BindColumn(Command& command, const tables::Column& c, const Variant& v) {
-  BindColumn(command.Declared(c), c, v);
-}
-
+// The rules by which a property's value becomes its column's parameter:
+// text through the connection's TextValue, which passes it unchanged into
+// the parameter's own storage, dates through DateValue or as the column
+// keeps them, and numbers as they are.
 void TableObject::BindColumn(Parameter& p, const tables::Column& c, const Variant& v) {
   switch (c.kind) {
     case ValueKind::Text:
@@ -94,259 +84,67 @@ void TableObject::BindColumn(Parameter& p, const tables::Column& c, const Varian
 
 void TableObject::UseHolders(std::initializer_list<StatementHolder*> holders) {
   holders_ = holders;
-  for (StatementHolder* h : holders_) h->Command().owner_ = this;
 }
 
-TARNLOW_STATEMENT_PATH TableObject::ParameterPass::ParameterPass(TableObject& object, Command& command,
-                                                                 bool bind)
-    : object_(object), command_(command), own_(object.Owns(command)) {
-  if (bind)
-    command_.BeginPass();
-  else
-    command_.Forget();
-}
+TableObject::ParameterPass::ParameterPass(TableObject& object, Command& command)
+    : object_(object), command_(command) {}
 
-// Inline, so that the loop over a statement's columns makes no call but
-// the property's own and the statement's binding. A value the database
-// refuses (a date out of its range) ends the pass and is left to the run,
-// which raises it at the run's line, as it always has.
-template <bool Planned, class Binding>
-[[gnu::always_inline]] inline void TableObject::ParameterPass::Bound(std::size_t i, Binding&& binding) {
-  try {
-    binding();
-    if constexpr (Planned)
-      ++bound_;
-    else
-      bound_ += command_.Stamp(i);
-  } catch (const Error&) {
-    command_.Forget();
-  }
-}
-
-template <bool Planned>
-[[gnu::always_inline]] inline void TableObject::ParameterPass::Bind(std::size_t i) {
-  CompiledStatement* statement = command_.PassStatement();
-  if (statement == nullptr) return;
-  const Variant& value = command_.parameters_[i].value;
-  const int index = static_cast<int>(i) + 1;
-  if (const std::string* text = value.AsText()) {
-    // A NUL or bytes that are no UTF-8 are refused by the run, as ever.
-    if (!sqltext::Unfit(*text)) Bound<Planned>(i, [&] { statement->BindTextInPlace(index, *text); });
-  } else if (value.Type() == VarType::Double) {
-    Bound<Planned>(i, [&] { statement->BindNumber(index, value.ToDouble()); });
-  } else {
-    Bound<Planned>(i, [&] { statement->BindInPlace(index, value); });
-  }
-}
-
-// Text checks the connection as BindText does, once for all the columns:
-// nothing between two of them can close it.
-template <bool Planned>
-[[gnu::always_inline]] inline void TableObject::ParameterPass::WriteAt(const ColumnInfo& c, std::size_t i,
-                                                                       bool as_is) {
+// Text and double properties are read where they lie, which costs no
+// Variant in between; what is no number at all takes the general way,
+// which raises.
+void TableObject::ParameterPass::Write(const ColumnInfo& c, bool date_as_is) {
   const tables::Column& column = *c.declaration;
-  fresh_ = false;
-  if (column.kind == ValueKind::Text) {
-    if (!connected_) {
+  Command::Impl& command = CommandAccess::Of(command_);
+  const std::size_t i = command.IndexOf(column, next_);
+  next_ = i + 1;
+  Parameter& p = command.parameters[i];
+  if (c.storage != nullptr) {
+    const void* field = c.storage(object_);
+    if (c.kind == ValueKind::Text && column.kind == ValueKind::Text) {
       object_.Conn();
-      connected_ = true;
-    }
-    if (own_ && c.kind == ValueKind::Text && c.storage != nullptr) {
-      const std::string& text = *static_cast<const std::string*>(c.storage(object_));
-      command_.Tie(i, text);
-      CompiledStatement* statement = command_.PassStatement();
-      if (statement && !sqltext::Unfit(text))
-        Bound<Planned>(i, [&] { statement->BindTextInPlace(static_cast<int>(i) + 1, text); });
+      p.value.AssignText(*static_cast<const std::string*>(field));
       return;
     }
+    if (c.kind == ValueKind::Double && column.kind != ValueKind::Text && column.kind != ValueKind::Date) {
+      if (const double d = *static_cast<const double*>(field); std::isfinite(d)) {
+        p.value.AssignNumber(d);
+        return;
+      }
+    }
   }
-  Parameter& p = command_.Untied(i);
-  if (c.put == nullptr || !c.put(object_, column, p.value)) {
-    if (as_is)
-      p.value = c.get(object_);
-    else
-      object_.BindColumn(p, column, c.get(object_));
-  }
-  Bind<Planned>(i);
-}
-
-[[gnu::always_inline]] inline void TableObject::ParameterPass::Write(const ColumnInfo& c, bool as_is) {
-  WriteAt<false>(c, command_.DeclaredIndex(*c.declaration), as_is);
+  if (date_as_is)
+    p.value = c.get(object_);
+  else
+    object_.BindColumn(p, column, c.get(object_));
 }
 
 void TableObject::ParameterPass::Put(const ColumnInfo& c) {
   Write(c, false);
 }
 
-void TableObject::ParameterPass::PutAsIs(const ColumnInfo& c) {
-  Write(c, true);
-}
-
 void TableObject::ParameterPass::PutAll(std::span<const ColumnInfo> columns) {
-  PutList(columns, false);
+  for (const ColumnInfo& c : columns)
+    if (c.declaration) Write(c, false);
 }
 
-TARNLOW_STATEMENT_PATH void TableObject::ParameterPass::PutWithDatesAsIs(
-    std::span<const ColumnInfo> columns) {
-  PutList(columns, true);
-}
-
-namespace {
-
-// Whether a list lives as long as the program, as a class's own list of
-// its properties does: only such a list is known again by its address.
-bool Lasting(const void* list) {
-  Dl_info info;
-  return dladdr(list, &info) != 0;
-}
-
-}  // namespace
-
-// The plan's steps, with what stays the same from column to column kept at
-// hand: the statement (null once a binding fails), the ties and the count.
-// The object's own text, double and date properties are read and bound
-// where they lie; any other entry goes the general way.
-TARNLOW_STATEMENT_PATH void TableObject::ParameterPass::PutPlanned(bool dates_as_is) {
-  using Step = Command::PlanStep;
-  Command& command = command_;
-  fresh_ = false;
-  if (command.plan_texts_ && !connected_) {
-    object_.Conn();
-    connected_ = true;
-  }
-  CompiledStatement* statement = command.PassStatement();
-  const std::string** tied = command.Ties();
-  std::size_t bound = 0;
-  auto bind = [&](auto&& binding) {
-    try {
-      binding();
-      ++bound;
-    } catch (const Error&) {
-      command.Forget();
-      statement = nullptr;
-    }
-  };
-  for (const Step& step : command.plan_) {
-    const std::size_t i = step.index;
-    const int index = static_cast<int>(i) + 1;
-    switch (step.how) {
-      case Step::None: continue;
-      case Step::Text: {
-        const std::string& text = *static_cast<const std::string*>(step.field);
-        tied[i] = &text;
-        // A NUL or bytes that are no UTF-8 are refused by the run, as ever.
-        if (statement && !sqltext::Unfit(text)) bind([&] { statement->BindTextInPlace(index, text); });
-        continue;
-      }
-      case Step::Number: {
-        // As the entry's put writes it; what is no number at all goes the
-        // general way, which raises.
-        const double number = *static_cast<const double*>(step.field);
-        if (!std::isfinite(number)) break;
-        command.Untied(i).value.AssignNumber(number);
-        if (statement) bind([&] { statement->BindNumber(index, number); });
-        continue;
-      }
-      case Step::Date: {
-        // As the entry's get gives it.
-        const Date& date = *static_cast<const Date*>(step.field);
-        command.Untied(i).value.AssignDate(date);
-        if (statement) bind([&] { statement->BindDate(index, date); });
-        continue;
-      }
-      case Step::General: break;
-    }
-    bound_ += bound;
-    bound = 0;
-    WriteAt<true>(*step.entry, i, dates_as_is && step.entry->kind == ValueKind::Date);
-    statement = command.PassStatement();
-  }
-  bound_ += bound;
-}
-
-// A pass over the object's own command that sets nothing else follows the
-// command's plan when it has one for the list; otherwise it looks each
-// parameter up, and makes the plan when the list names every parameter
-// once and lasts.
-TARNLOW_STATEMENT_PATH void TableObject::ParameterPass::PutList(std::span<const ColumnInfo> columns,
-                                                                bool dates_as_is) {
-  using Step = Command::PlanStep;
-  Command& command = command_;
-  std::vector<Step>& plan = command.plan_;
-  if (fresh_ && own_ && command.plan_list_ == columns.data() && plan.size() == columns.size() &&
-      command.plan_dates_as_is_ == dates_as_is) {
-    PutPlanned(dates_as_is);
-    planned_ = true;
-    // Lookups by name after the list are counted from where they would be
-    // without the plan.
-    command.lookups_ += command.parameters_.size();
-    return;
-  }
-  const bool planning = fresh_ && own_;
-  if (planning) {
-    command.plan_list_ = nullptr;
-    command.plan_texts_ = false;
-    plan.clear();
-  }
-  std::size_t declared = 0;
-  for (const ColumnInfo& c : columns) {
-    if (c.declaration == nullptr) {
-      if (planning) plan.push_back({nullptr, nullptr, 0, Step::None});
-      continue;
-    }
-    const std::size_t i = command.DeclaredIndex(*c.declaration);
-    const bool as_is = dates_as_is && c.kind == ValueKind::Date;
-    WriteAt<false>(c, i, as_is);
-    ++declared;
-    if (!planning) continue;
-    // The kinds of step follow the general way's own choices.
-    const ValueKind kind = c.declaration->kind;
-    Step step{&c, nullptr, static_cast<std::uint32_t>(i), Step::General};
-    if (const void* stored = c.storage ? c.storage(object_) : nullptr) {
-      if (kind == ValueKind::Text && c.kind == ValueKind::Text) {
-        step = {&c, stored, step.index, Step::Text};
-        command.plan_texts_ = true;
-      } else if (c.kind == ValueKind::Double && kind != ValueKind::Text && kind != ValueKind::Date) {
-        step = {&c, stored, step.index, Step::Number};
-      } else if (as_is) {
-        step = {&c, stored, step.index, Step::Date};
-      }
-    }
-    plan.push_back(step);
-  }
-  // Statements have far fewer parameters than a plan can hold.
-  constexpr std::size_t kMostPlanned = 512;
-  if (planning && declared == command.parameters_.size() && declared <= kMostPlanned &&
-      Lasting(columns.data())) {
-    std::bitset<kMostPlanned> named;
-    for (const Step& step : plan) {
-      if (step.how == Step::None) continue;
-      if (named[step.index]) return;  // a parameter named twice
-      named[step.index] = true;
-    }
-    command.plan_list_ = columns.data();
-    command.plan_dates_as_is_ = dates_as_is;
-  }
+void TableObject::ParameterPass::PutWithDatesAsIs(std::span<const ColumnInfo> columns) {
+  for (const ColumnInfo& c : columns)
+    if (c.declaration) Write(c, c.kind == ValueKind::Date);
 }
 
 void TableObject::ParameterPass::Set(const tables::Column& column, Variant value) {
-  fresh_ = false;
-  const std::size_t i = command_.DeclaredIndex(column);
-  command_.Untied(i).value = std::move(value);
-  if (!planned_) return Bind(i);
-  // The plan has counted this parameter already, and a binding counts once.
-  const std::size_t counted = bound_;
-  Bind<true>(i);
-  bound_ = counted;
+  Command::Impl& command = CommandAccess::Of(command_);
+  const std::size_t i = command.IndexOf(column, next_);
+  next_ = i + 1;
+  command.parameters[i].value = std::move(value);
 }
 
 void TableObject::SetParameter(Command& command, const ColumnInfo& c) {
-  ParameterPass(*this, command, false).Put(c);
+  ParameterPass(*this, command).Put(c);
 }
 
-TARNLOW_STATEMENT_PATH void TableObject::SetParameters(Command& command,
-                                                       std::span<const ColumnInfo> columns) {
-  ParameterPass(*this, command).PutList(columns, false);
+void TableObject::SetParameters(Command& command, std::span<const ColumnInfo> columns) {
+  ParameterPass(*this, command).PutAll(columns);
 }
 
 std::string TableObject::ColumnList(std::span<const ColumnInfo> columns) {
@@ -371,26 +169,21 @@ std::vector<ColumnInfo> TableObject::TableColumns(std::span<const ColumnInfo> co
   return out;
 }
 
-// The entries that the row set can fill go to it together, a piece at a
-// time, so that a list of any length needs no storage of its own.
+// Where the list's columns are is found once for the statement the row set
+// reads; a column it does not have raises when its entry's turn comes.
 void TableObject::CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns) {
-  constexpr std::size_t kPiece = 32;
-  std::array<CellCopy, kPiece> cells;
-  std::size_t n = 0;
-  auto flush = [&] {
-    if (n > 0) rs.CopyCells(std::span(cells.data(), n));
-    n = 0;
-  };
-  for (const ColumnInfo& c : columns) {
-    if (c.cell_ == nullptr || c.declaration == nullptr) {
-      flush();
-      c.set_(*this, FieldOf(rs, c));
-      continue;
+  Recordset::Impl& r = RecordsetAccess::Of(rs);
+  r.RequireRow();
+  const std::uint32_t* at = r.Positions(columns.size(), [&](std::size_t k) { return columns[k].declaration; });
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    const ColumnInfo& c = columns[k];
+    if (c.cell_ != nullptr && c.declaration != nullptr) {
+      r.Copy(c.cell_(*this, *c.declaration), at[k]);
+    } else {
+      if (at[k] == Recordset::Impl::kMissing) RaiseRuntime(err::ItemNotFound);
+      c.set_(*this, r.FieldAt(at[k]));
     }
-    cells[n++] = c.cell_(*this, *c.declaration);
-    if (n == kPiece) flush();
   }
-  flush();
 }
 
 void TableObject::Assign(const ColumnInfo& column, const Variant& value) {
@@ -420,7 +213,11 @@ void TableObject::AssignEmpty(const ColumnInfo& column, const Variant& zero) {
   }
 }
 
-TARNLOW_STATEMENT_PATH TableObject::RowSetCloser::~RowSetCloser() {
+Recordset& TableObject::RunForFirstRowInPlace(Command& command) {
+  return CommandAccess::Of(command).Run(CompiledStatement::Rows::FirstInPlace);
+}
+
+TableObject::RowSetCloser::~RowSetCloser() {
   if (rs.State() == adStateOpen) rs.Close();
 }
 
@@ -445,7 +242,7 @@ std::string TableObject::FreshUniqueNumber() {
   return UniqueNumber().substr(0, 8);
 }
 
-TARNLOW_STATEMENT_PATH void TableObject::InsertWithUniqueNumber(StatementHolder& holder,
+void TableObject::InsertWithUniqueNumber(StatementHolder& holder,
                                                                 std::string_view retry_prompt,
                                                                 bool answer_decides,
                                                                 std::string_view failed_text) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace tarnlow {
 
@@ -38,5 +39,22 @@ inline std::uint32_t FoldedHash(std::string_view name) {
   for (const char c : name) hash = FoldedHashStep(hash, FoldCase(c));
   return hash;
 }
+
+// Positions by name, letter case ignored, for the lookups by name of
+// parameters and fields. A name met twice keeps its first position.
+struct FoldedNameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view name) const { return FoldedHash(name); }
+};
+struct FoldedNameEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+      if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+    return true;
+  }
+};
+using NameIndex = std::unordered_map<std::string, std::uint32_t, FoldedNameHash, FoldedNameEqual>;
 
 }  // namespace tarnlow

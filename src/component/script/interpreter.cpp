@@ -10,6 +10,7 @@
 #include "component/script/script.h"
 #include "component/script/stack_budget.h"
 #include "tarnlow/connection.h"
+#include "tarnlow/recordset.h"
 #include "tarnlow/late_binding.h"
 #include "tarnlow/modules.h"
 

@@ -41,7 +41,7 @@ Error MakeError(sqlite3* db, int status, std::string_view statement = {});
 // Registers the SQL functions that statements may use beyond sqlite's own.
 void RegisterFunctions(sqlite3* db);
 
-// Execute runs the statement to its end and keeps the rows, as a client-side
+// A run that reads all rows goes to the end and keeps them, as a client-side
 // cursor does: an unfinished read would keep its snapshot of a WAL database,
 // and a later write on the same connection could then never commit once
 // another process had.
@@ -51,20 +51,12 @@ class SqliteStatement final : public Statement {
   SqliteStatement(StatementHandle stmt, std::string sql);
 
   int ParameterCount() const override;
-  void Bind(int index, const Variant& value) override;
-  void BindInPlace(int index, const Variant& value) override;
-  void BindTextInPlace(int index, const std::string& text) override;
-  void BindNumber(int index, double number) override;
-  bool Execute() override;
-  bool ExecuteForFirstRow() override;
-  bool ExecuteInPlace() override;
+  void Bind(int index, const EngineValue& value) override;
+  bool Execute(Rows rows) override;
   bool Next() override;
   int ColumnCount() const override;
   const std::string& ColumnName(int index) const override;
-  Variant Column(int index) const override;
-  const Variant& ColumnValue(int index, Variant& scratch) const override;
-  std::size_t CopyCells(const std::uint32_t* at, const CellCopy* cells, std::size_t n) const override;
-  void TakeRows(std::vector<Variant>& cells) override;
+  EngineValue Cell(int index) const override;
   std::int64_t RowsAffected() const override;
   void Reset() override;
 
@@ -73,15 +65,20 @@ class SqliteStatement final : public Statement {
     std::string name;
     bool holds_dates = false;  // declared type mentions DATE or TIME
   };
+  // A cell of a kept row; its text lies in text_ at `at`.
+  struct KeptCell {
+    EngineValue::Kind kind;
+    std::int64_t integer;
+    double real;
+    Date date;
+    std::size_t at, size;
+  };
 
   // Steps to the end, keeping the rows; returns the failing status, or
   // SQLITE_DONE.
   int RunToEnd();
   // Steps to the first row; keeps it, or in place stays on it.
   int RunFirstRow(bool in_place);
-  bool ExecuteFirstRow(bool in_place);
-  bool Placeholder(int index) const { return index >= 1 && static_cast<std::size_t>(index) <= texts_.size(); }
-  int BindText(int index, const std::string& text);
   // Ends a run sqlite may still be in.
   void Unstep();
   // Reloads the names and date flags when sqlite's count differs.
@@ -91,17 +88,14 @@ class SqliteStatement final : public Statement {
   // Raises the error record of a failed execution; true when a row is current.
   bool Finish(int rc);
   void KeepRow();
-  // The cell of the row sqlite is on, written into `out`.
-  void Cell(int index, Variant& out) const;
-  sqlite3_value* CellValue(int index) const;
+  // The cell of the row sqlite is on.
+  EngineValue LiveCell(int index) const;
   std::string_view Text(sqlite3_value* cell) const;
-  static std::string_view Blob(sqlite3_value* cell);
   // Names and date flags of the columns are read when first needed, not
   // when the statement is compiled: most literal statements are writes that
   // never ask.
   void LoadColumns() const;
   const ColumnInfo& Info(int index) const;
-  const Variant& CellAt(int index) const;
 
   StatementHandle stmt_;
   sqlite3* db_;  // not owned: the statement's connection
@@ -114,16 +108,15 @@ class SqliteStatement final : public Statement {
   // none is kept.
   bool live_ = false;
   // The rows of the last execution, row after row, columns_.size() apiece,
-  // in the first `used_` cells. The cells beyond are kept for the next
-  // execution to write into, so that a re-executed statement reuses them.
-  std::vector<Variant> cells_;
-  std::size_t used_ = 0;
+  // and the text of their cells. Their storage is kept for the next
+  // execution, so that a re-executed statement reuses it.
+  std::vector<KeptCell> cells_;
+  std::string text_;
   std::size_t rows_ = 0;
   std::size_t row_ = 0;  // the current row; rows_ when there is none
   std::int64_t rows_affected_ = 0;
-  // Per placeholder: the text and the date last bound, which sqlite reads
-  // in place.
-  std::vector<std::string> texts_;
+  // Per placeholder: the text of the date last bound, which sqlite reads in
+  // place.
   std::vector<DateText> dates_;
 };
 

@@ -9,11 +9,9 @@
 namespace tarnlow::backend::sqlite {
 namespace {
 
-// Cells kept between executions: a few rows of any table.
+// Rows kept between executions: a few rows of any table.
 constexpr std::size_t kKeptCells = 1024;
-// The longest text a placeholder keeps a buffer for: any column of the
-// ERP database's tables fits.
-constexpr std::size_t kKeptText = 4096;
+constexpr std::size_t kKeptText = 64 * 1024;
 
 // sqlite has no date type: dates are stored as ISO text and recognised on the
 // way back by the column's declared type ("DATE", "DATETIME", "TIMESTAMP").
@@ -31,8 +29,7 @@ SqliteStatement::SqliteStatement(StatementHandle stmt, std::string sql)
       db_(sqlite3_db_handle(stmt_.get())),
       sql_(std::move(sql)),
       read_only_(sqlite3_stmt_readonly(stmt_.get()) != 0),
-      texts_(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt_.get()))),
-      dates_(texts_.size()) {}
+      dates_(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt_.get()))) {}
 
 void SqliteStatement::LoadColumns() const {
   const int count = sqlite3_column_count(stmt_.get());
@@ -66,106 +63,48 @@ void SqliteStatement::Unstep() {
   }
 }
 
-TARNLOW_STATEMENT_PATH void SqliteStatement::Bind(int index, const Variant& value) {
+// Text is read where the caller keeps it, during the steps of the next run;
+// so is the ISO text of a date, kept per placeholder.
+void SqliteStatement::Bind(int index, const EngineValue& value) {
   sqlite3_stmt* stmt = stmt_.get();
   // sqlite refuses new values while a statement is running. Executions run
   // to their end; only one that failed part-way through keeping its rows
   // can still be running here.
   Unstep();
-
   int rc = SQLITE_OK;
-  switch (value.Type()) {
-    case VarType::Empty:
-    case VarType::Null: rc = sqlite3_bind_null(stmt, index); break;
-    case VarType::String: rc = BindText(index, *value.AsText()); break;
-    case VarType::Double: rc = sqlite3_bind_double(stmt, index, value.ToDouble()); break;
-    case VarType::Integer:
-    case VarType::Long: rc = sqlite3_bind_int64(stmt, index, value.ToInt32()); break;
-    case VarType::Boolean:
-      // The stored form of True is -1, as the ERP database's clients expect.
-      rc = sqlite3_bind_int64(stmt, index, value.ToBool() ? -1 : 0);
+  switch (value.kind) {
+    case EngineValue::Kind::Null: rc = sqlite3_bind_null(stmt, index); break;
+    case EngineValue::Kind::Integer: rc = sqlite3_bind_int64(stmt, index, value.integer); break;
+    case EngineValue::Kind::Real: rc = sqlite3_bind_double(stmt, index, value.real); break;
+    case EngineValue::Kind::Text:
+      rc = sqlite3_bind_text64(stmt, index, value.text.data(), value.text.size(), SQLITE_STATIC, SQLITE_UTF8);
       break;
-    case VarType::Date: {
+    case EngineValue::Kind::Date: {
       DateText once;  // for a placeholder that is not there, which sqlite reports
-      const bool kept = Placeholder(index);
-      const std::string_view iso =
-          (kept ? dates_[static_cast<std::size_t>(index - 1)] : once).Of(value.ToDate());
+      const bool kept = index >= 1 && static_cast<std::size_t>(index) <= dates_.size();
+      const std::string_view iso = (kept ? dates_[static_cast<std::size_t>(index - 1)] : once).Of(value.date);
       rc = sqlite3_bind_text64(stmt, index, iso.data(), iso.size(), kept ? SQLITE_STATIC : SQLITE_TRANSIENT,
                                SQLITE_UTF8);
       break;
     }
-    case VarType::Object: RaiseRuntime(err::TypeMismatch);
   }
   if (rc != SQLITE_OK) Raise(db_, rc, sql_);
 }
 
-// Text is copied into the placeholder's own buffer, which sqlite reads
-// without a copy of its own: the buffer outlives every step of the
-// statement and changes only when that placeholder is bound again, so each
-// value costs one copy into memory kept from run to run instead of an
-// allocation and a release inside sqlite. Long texts are left to sqlite, so
-// that a statement does not keep a large buffer for as long as it lives.
-TARNLOW_STATEMENT_PATH int SqliteStatement::BindText(int index, const std::string& text) {
-  if (!Placeholder(index) || text.size() > kKeptText)
-    return sqlite3_bind_text64(stmt_.get(), index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-  std::string& kept = texts_[static_cast<std::size_t>(index - 1)];
-  ReplaceText(kept, text);
-  return sqlite3_bind_text64(stmt_.get(), index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
-}
-
-// sqlite reads the caller's text where it lies, during the steps of the
-// next run only.
-TARNLOW_STATEMENT_PATH void SqliteStatement::BindInPlace(int index, const Variant& value) {
-  const std::string* text = value.AsText();
-  if (text == nullptr) return Bind(index, value);
-  BindTextInPlace(index, *text);
-}
-
-TARNLOW_STATEMENT_PATH void SqliteStatement::BindTextInPlace(int index, const std::string& text) {
-  Unstep();
-  const int rc =
-      sqlite3_bind_text64(stmt_.get(), index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
-  if (rc != SQLITE_OK) Raise(db_, rc, sql_);
-}
-
-TARNLOW_STATEMENT_PATH void SqliteStatement::BindNumber(int index, double number) {
-  // What is no number at all raises as Bind raises it.
-  if (!std::isfinite(number)) return Bind(index, Variant(number));
-  Unstep();
-  const int rc = sqlite3_bind_double(stmt_.get(), index, number);
-  if (rc != SQLITE_OK) Raise(db_, rc, sql_);
-}
-
-TARNLOW_STATEMENT_PATH bool SqliteStatement::Execute() {
-  int rc = RunToEnd();
-  // A stale snapshot comes from a read transaction that began before another
-  // connection committed. Inside a caller's own transaction only the caller
-  // can begin again; outside one, this statement's implicit transaction can,
-  // once, so that a reader that finished meanwhile costs no failure.
-  if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = RunToEnd();
+// A stale snapshot comes from a read transaction that began before another
+// connection committed. Inside a caller's own transaction only the caller
+// can begin again; outside one, this statement's implicit transaction can,
+// once, so that a reader that finished meanwhile costs no failure. A point
+// read stops at its row: stepping on to the end would only look for a
+// second row that the caller never reads.
+bool SqliteStatement::Execute(Rows rows) {
+  auto run = [&] { return rows == Rows::All || !read_only_ ? RunToEnd() : RunFirstRow(rows == Rows::FirstInPlace); };
+  int rc = run();
+  if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = run();
   return Finish(rc);
 }
 
-// A point read stops at its row: stepping on to the end would only look for
-// a second row that the caller never reads.
-TARNLOW_STATEMENT_PATH bool SqliteStatement::ExecuteForFirstRow() {
-  return ExecuteFirstRow(false);
-}
-
-// The caller copies the row at once and resets, so the statement may stay
-// on it meanwhile: its cells go straight from sqlite into properties.
-TARNLOW_STATEMENT_PATH bool SqliteStatement::ExecuteInPlace() {
-  return ExecuteFirstRow(true);
-}
-
-TARNLOW_STATEMENT_PATH bool SqliteStatement::ExecuteFirstRow(bool in_place) {
-  if (!read_only_) return Execute();
-  int rc = RunFirstRow(in_place);
-  if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = RunFirstRow(in_place);
-  return Finish(rc);
-}
-
-TARNLOW_STATEMENT_PATH bool SqliteStatement::Finish(int rc) {
+bool SqliteStatement::Finish(int rc) {
   if (rc != SQLITE_DONE) {
     // Take the message before reset, which may replace it.
     Error error = MakeError(db_, rc, sql_);
@@ -179,13 +118,14 @@ void SqliteStatement::Begin() {
   Unstep();
   reset_ = false;
   live_ = false;
-  used_ = 0;
+  cells_.clear();
+  text_.clear();
   rows_ = 0;
   row_ = 0;
   rows_affected_ = 0;
 }
 
-TARNLOW_STATEMENT_PATH int SqliteStatement::RunToEnd() {
+int SqliteStatement::RunToEnd() {
   sqlite3_stmt* stmt = stmt_.get();
   Begin();
   const std::int64_t changes_before = read_only_ ? 0 : sqlite3_total_changes64(db_);
@@ -201,7 +141,7 @@ TARNLOW_STATEMENT_PATH int SqliteStatement::RunToEnd() {
   return rc;
 }
 
-TARNLOW_STATEMENT_PATH int SqliteStatement::RunFirstRow(bool in_place) {
+int SqliteStatement::RunFirstRow(bool in_place) {
   sqlite3_stmt* stmt = stmt_.get();
   Begin();
   const int rc = sqlite3_step(stmt);
@@ -229,18 +169,19 @@ void SqliteStatement::CheckColumns(int count) const {
 void SqliteStatement::KeepRow() {
   const int count = sqlite3_column_count(stmt_.get());
   if (rows_ == 0) CheckColumns(count);
-  const std::size_t end = used_ + static_cast<std::size_t>(count);
-  if (end > cells_.size()) {
-    // Growing moves every cell kept so far: a large result grows in bigger
-    // steps, so that its cells move about a third as often as by doubling.
-    if (end > cells_.capacity()) cells_.reserve(std::max(end, cells_.capacity() * 4));
-    cells_.resize(end);
+  for (int i = 0; i < count; ++i) {
+    const EngineValue cell = LiveCell(i);
+    KeptCell& kept = cells_.emplace_back(KeptCell{cell.kind, cell.integer, cell.real, cell.date, 0, 0});
+    if (cell.kind == EngineValue::Kind::Text) {
+      kept.at = text_.size();
+      kept.size = cell.text.size();
+      text_.append(cell.text);
+    }
   }
-  for (int i = 0; i < count; ++i) Cell(i, cells_[used_++]);
   ++rows_;
 }
 
-TARNLOW_STATEMENT_PATH bool SqliteStatement::Next() {
+bool SqliteStatement::Next() {
   // An in-place read ends at its first row.
   if (live_) {
     Reset();
@@ -260,116 +201,39 @@ const std::string& SqliteStatement::ColumnName(int index) const {
   return Info(index).name;
 }
 
-const Variant& SqliteStatement::CellAt(int index) const {
+EngineValue SqliteStatement::Cell(int index) const {
   Info(index);
+  if (live_) return LiveCell(index);
   if (row_ >= rows_) RaiseRuntime(err::NoCurrentRecord);
-  return cells_[row_ * columns_.size() + static_cast<std::size_t>(index)];
+  const KeptCell& kept = cells_[row_ * columns_.size() + static_cast<std::size_t>(index)];
+  if (kept.kind == EngineValue::Kind::Text) return EngineValue::Text({text_.data() + kept.at, kept.size});
+  return {kept.kind, kept.integer, kept.real, {}, kept.date};
 }
 
-Variant SqliteStatement::Column(int index) const {
-  Variant scratch;
-  return ColumnValue(index, scratch);
-}
-
-const Variant& SqliteStatement::ColumnValue(int index, Variant& scratch) const {
-  if (!live_) return CellAt(index);
-  Cell(index, scratch);
-  return scratch;
-}
-
-// Kept rows are cells already, which ColumnValue hands over without a copy.
-TARNLOW_STATEMENT_PATH std::size_t SqliteStatement::CopyCells(const std::uint32_t* at, const CellCopy* cells,
-                                                              std::size_t n) const {
-  if (!live_) return 0;
-  if (!columns_loaded_) LoadColumns();
-  for (std::size_t i = 0; i < n; ++i) {
-    if (at[i] >= columns_.size()) return i;
-    const int index = static_cast<int>(at[i]);
-    const ColumnInfo& info = columns_[at[i]];
-    sqlite3_value* value = CellValue(index);
-    const CellCopy& cell = cells[i];
-    const int type = sqlite3_value_type(value);
-    if (cell.kind == CellCopy::Text) {
-      // The text of a date column may read as a date.
-      if (type == SQLITE_TEXT && !info.holds_dates)
-        ReplaceText(*static_cast<std::string*>(cell.out), Text(value));
-      else if (type == SQLITE_BLOB)
-        ReplaceText(*static_cast<std::string*>(cell.out), Blob(value));
-      else
-        return i;
-    } else if (cell.kind == CellCopy::Number && type == SQLITE_INTEGER) {
-      *static_cast<double*>(cell.out) = static_cast<double>(sqlite3_value_int64(value));
-    } else if (cell.kind == CellCopy::Number && type == SQLITE_FLOAT) {
-      // An infinity goes the general way, which raises Overflow.
-      const double d = sqlite3_value_double(value);
-      if (!std::isfinite(d)) return i;
-      *static_cast<double*>(cell.out) = d;
-    } else {
-      return i;
-    }
-  }
-  return n;
-}
-
-// The rows are already cells: the caller takes them whole, or from the
-// current row on. Nothing is left to reuse for the next execution, which is
-// what Reset would leave after a read this large anyway.
-void SqliteStatement::TakeRows(std::vector<Variant>& cells) {
-  if (live_) {
-    const int n = ColumnCount();
-    for (int i = 0; i < n; ++i) Cell(i, cells.emplace_back());
-    Reset();
-    return;
-  }
-  if (row_ >= rows_) RaiseRuntime(err::NoCurrentRecord);
-  const auto first = static_cast<std::ptrdiff_t>(row_ * columns_.size());
-  if (first == 0 && cells.empty()) {
-    cells_.resize(used_);
-    cells.swap(cells_);
-  } else {
-    cells.insert(cells.end(), std::make_move_iterator(cells_.begin() + first),
-                 std::make_move_iterator(cells_.begin() + static_cast<std::ptrdiff_t>(used_)));
-  }
-  used_ = 0;
-  rows_ = 0;
-  row_ = 0;
-}
-
-void SqliteStatement::Cell(int index, Variant& out) const {
+// The text of a date column reads as a date where it is one; a blob reads
+// as its bytes. The statement's column functions each check the statement
+// and go through the connection's lock and error state again; the cell's
+// value object is read as safely by one thread on a connection opened
+// without mutexes.
+EngineValue SqliteStatement::LiveCell(int index) const {
   const ColumnInfo& info = Info(index);
-  sqlite3_value* cell = CellValue(index);
+  sqlite3_value* cell = sqlite3_column_value(stmt_.get(), index);
   switch (sqlite3_value_type(cell)) {
-    case SQLITE_INTEGER: {
-      const sqlite3_int64 v = sqlite3_value_int64(cell);
-      if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
-        out = Variant(static_cast<std::int32_t>(v));
-      else
-        out = Variant(static_cast<double>(v));
-      return;
-    }
-    case SQLITE_FLOAT: out = Variant(sqlite3_value_double(cell)); return;
+    case SQLITE_INTEGER: return EngineValue::Integer(sqlite3_value_int64(cell));
+    case SQLITE_FLOAT: return EngineValue::Real(sqlite3_value_double(cell));
     case SQLITE_TEXT: {
       const std::string_view view = Text(cell);
-      if (info.holds_dates) {
-        Date date;
-        if (Date::TryParseIso(view, date)) {
-          out = Variant(date);
-          return;
-        }
-      }
-      out.AssignText(view);
-      return;
+      Date date;
+      if (info.holds_dates && Date::TryParseIso(view, date)) return EngineValue::OfDate(date);
+      return EngineValue::Text(view);
     }
-    case SQLITE_BLOB: out.AssignText(Blob(cell)); return;
-    default: out = Variant(Null); return;
+    case SQLITE_BLOB: {
+      const auto* bytes = static_cast<const char*>(sqlite3_value_blob(cell));
+      const auto size = static_cast<std::size_t>(sqlite3_value_bytes(cell));
+      return EngineValue::Text(bytes != nullptr ? std::string_view(bytes, size) : std::string_view());
+    }
+    default: return {};
   }
-}
-
-// The statement's column functions each check the statement and go through
-// the connection's lock and error state again; the cell's value object is
-// read as safely by one thread on a connection opened without mutexes.
-sqlite3_value* SqliteStatement::CellValue(int index) const {
-  return sqlite3_column_value(stmt_.get(), index);
 }
 
 std::string_view SqliteStatement::Text(sqlite3_value* cell) const {
@@ -378,25 +242,21 @@ std::string_view SqliteStatement::Text(sqlite3_value* cell) const {
   return {text, static_cast<std::size_t>(sqlite3_value_bytes(cell))};
 }
 
-std::string_view SqliteStatement::Blob(sqlite3_value* cell) {
-  const auto* bytes = static_cast<const char*>(sqlite3_value_blob(cell));
-  const auto size = static_cast<std::size_t>(sqlite3_value_bytes(cell));
-  return bytes != nullptr ? std::string_view(bytes, size) : std::string_view();
-}
-
-TARNLOW_STATEMENT_PATH std::int64_t SqliteStatement::RowsAffected() const {
+std::int64_t SqliteStatement::RowsAffected() const {
   return rows_affected_;
 }
 
-TARNLOW_STATEMENT_PATH void SqliteStatement::Reset() {
+void SqliteStatement::Reset() {
   Unstep();
   live_ = false;
-  used_ = 0;
   rows_ = 0;
   row_ = 0;
+  cells_.clear();
+  text_.clear();
   // A literal statement that read a whole table gives that memory back;
-  // a small row keeps its cells for the next execution.
-  if (cells_.size() > kKeptCells) cells_ = std::vector<Variant>();
+  // a small row keeps its storage for the next execution.
+  if (cells_.capacity() > kKeptCells) cells_.shrink_to_fit();
+  if (text_.capacity() > kKeptText) text_.shrink_to_fit();
 }
 
 }  // namespace tarnlow::backend::sqlite

@@ -1,0 +1,66 @@
+// A table's rows held in memory for whole-table caches.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "tarnlow/value.h"
+
+namespace tarnlow {
+
+// Cells by row and column, both counted from 0, for whole-table caches.
+// Find answers from a hash index over the searched column: built when rows
+// are loaded or sorted (or, for a column filled cell by cell, on its first
+// Find) and kept right by every later change, so that a lookup costs the same
+// whether the cache holds ten rows or a hundred thousand.
+class TARNLOW_API RowCache {
+ public:
+  RowCache();
+  ~RowCache();
+  RowCache(const RowCache& other);
+  RowCache& operator=(const RowCache& other);
+  RowCache(RowCache&&) noexcept;
+  RowCache& operator=(RowCache&&) noexcept;
+
+  Variant GetCell(std::int32_t row, std::int32_t column) const;
+  void SetCell(std::int32_t row, std::int32_t column, Variant value);
+  void Clear();
+  void Reshape(std::int32_t, std::int32_t, std::int32_t, std::int32_t columns);
+  void AddRows(std::int32_t count);
+  // The lowest row at or after start whose cell in the column equals key
+  // (same type and value; text compared exactly, letter case included), or -1.
+  std::int32_t Find(std::int32_t start, std::int32_t column, const Variant& key) const;
+  // Orders rows first..last by column 0; rows with equal keys keep their
+  // order. A range that does not fit the rows is left alone.
+  void Sort(std::int32_t first, std::int32_t last);
+  std::int32_t RowCount() const { return rows_; }
+  std::int32_t LastRow() const { return RowCount() - 1; }
+  std::int32_t ColumnCount() const { return columns_; }
+  // Replaces the contents with the rows of a fetched array (all rows the
+  // same length); a ragged array raises error 9 and changes nothing.
+  void LoadRows(std::vector<std::vector<Variant>> rows);
+  // Replaces the contents with `cells`, row after row, `columns` apiece, as
+  // Recordset::GetCells gives them; the cells are taken, not copied. A count
+  // of cells that is no whole number of rows raises error 9 and changes
+  // nothing. Nothing is indexed until a Sort or Find.
+  void LoadCells(std::vector<Variant> cells, std::int32_t columns);
+
+ private:
+  class Index;
+  void Check(std::int32_t row, std::int32_t column) const;
+  const Variant& Cell(std::int32_t row, std::int32_t column) const {
+    return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
+                  static_cast<std::size_t>(column)];
+  }
+  void DropIndexes();
+  void BuildIndex(std::int32_t column) const;
+
+  std::int32_t columns_ = 0;
+  std::int32_t rows_ = 0;
+  std::vector<Variant> cells_;  // row after row
+  // One per column, null until that column is indexed.
+  mutable std::vector<std::unique_ptr<Index>> indexes_;
+};
+
+}  // namespace tarnlow
