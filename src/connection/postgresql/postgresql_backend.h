@@ -125,9 +125,9 @@ class PostgresStatement final : public Statement {
   int parameter_count_ = 0;  // before text_: numbering the text counts them
   std::string text_;         // with $n placeholders
   std::string name_;         // server-side name; empty for a literal statement
-  // Per placeholder: the text of the value last bound (a copy of a bound
-  // text, since libpq reads each value up to its NUL), refilled in place,
-  // or of the number or date last bound, and what is sent, which is one of
+  // Per placeholder: the text of the whole number or text last bound (a
+  // copy, since libpq reads each value up to a NUL), refilled in place; the
+  // text of the number and of the date last bound; and what is sent, one of
   // those or null.
   std::vector<std::string> values_;
   std::vector<NumberText> numbers_;
