@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "connection/cells.h"
 #include "connection/database_connection.h"
 
 namespace tarnlow::test {
@@ -14,29 +15,29 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
 
-// Passes everything to the real statement; remembers the values bound so
-// that the plan can see them at execution.
+// Passes everything to the real statement; remembers the values bound, as
+// the library's values, so that the plan can see them at execution.
 class FaultStatement final : public backend::Statement {
  public:
   FaultStatement(std::unique_ptr<backend::Statement> inner, std::string sql, std::shared_ptr<FaultPlan> plan)
       : inner_(std::move(inner)), sql_(std::move(sql)), plan_(std::move(plan)) {}
 
   int ParameterCount() const override { return inner_->ParameterCount(); }
-  void Bind(int index, const Variant& value) override {
+  void Bind(int index, const EngineValue& value) override {
     inner_->Bind(index, value);
     if (index >= 1) {
       if (values_.size() < static_cast<std::size_t>(index)) values_.resize(static_cast<std::size_t>(index));
-      values_[static_cast<std::size_t>(index) - 1] = value;
+      cells::Store(value, values_[static_cast<std::size_t>(index) - 1]);
     }
   }
-  bool Execute() override {
+  bool Execute(Rows rows) override {
     plan_->BeforeExecute(sql_, values_);
-    return inner_->Execute();
+    return inner_->Execute(rows);
   }
   bool Next() override { return inner_->Next(); }
   int ColumnCount() const override { return inner_->ColumnCount(); }
   const std::string& ColumnName(int index) const override { return inner_->ColumnName(index); }
-  Variant Column(int index) const override { return inner_->Column(index); }
+  EngineValue Cell(int index) const override { return inner_->Cell(index); }
   std::int64_t RowsAffected() const override { return inner_->RowsAffected(); }
   void Reset() override { inner_->Reset(); }
 

@@ -34,7 +34,9 @@ class FaultPlan {
  public:
   struct Failure {
     std::string sql;
-    std::vector<Variant> values;  // bound at the failed execution, by placeholder
+    // Bound at the failed execution, by placeholder, as a cell of each value
+    // reads back: whole numbers as Long.
+    std::vector<Variant> values;
   };
 
   // Adds a rule; returns its number for Executions.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "connection/backend.h"
+#include "connection/cells.h"
 #include "connection/database_connection.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
@@ -186,6 +187,38 @@ TEST_P(OdbcBackendTest, ManyRowsComeBackInOrderWhateverTheBlockSize) {
   ASSERT_EQ(all.size(), static_cast<std::size_t>(kRows));
   EXPECT_EQ(all[149][0], Variant(std::int32_t{149}));
   EXPECT_EQ(all[148][1], Variant("row 148"));
+}
+
+// Straight from the driver's statement: a cell's text stays while the
+// row's other cells are read, whether the row came in a block of bound
+// columns or cell by cell (a column of no bounded width), and whole numbers
+// keep their width.
+TEST_P(OdbcBackendTest, EachCellsTextStaysWhileTheRowsOtherCellsAreRead) {
+  c_->Execute("create table odbc_cells (a varchar(8), b varchar(8), n bigint, r double precision, w text)");
+  c_->Execute(
+      "insert into odbc_cells values ('first', 'second', 5000000000, 0.5, 'wide'), ('third', null, -2, 2, "
+      "null)");
+  using Kind = EngineValue::Kind;
+  for (const char* sql :
+       {"select a, b, n, r from odbc_cells order by a", "select a, b, n, r, w from odbc_cells order by a"}) {
+    SCOPED_TRACE(sql);
+    for (bool repeated : {true, false}) {
+      auto st = Db().Prepare(sql, repeated);
+      ASSERT_TRUE(st->Execute(backend::Statement::Rows::All));
+      const EngineValue a = st->Cell(0), b = st->Cell(1), n = st->Cell(2);
+      EXPECT_EQ(st->Cell(3).kind, Kind::Real);
+      EXPECT_EQ(a.text, "first");
+      EXPECT_EQ(b.text, "second");
+      ASSERT_EQ(n.kind, Kind::Integer);
+      EXPECT_EQ(cells::ValueOf(n), Variant(5000000000.0));
+      ASSERT_TRUE(st->Next());
+      EXPECT_EQ(st->Cell(1).kind, Kind::Null);
+      EXPECT_EQ(cells::ValueOf(st->Cell(2)), Variant(std::int32_t{-2}));
+      EXPECT_EQ(cells::ValueOf(st->Cell(0)), Variant("third"));
+      EXPECT_FALSE(st->Next());
+      EXPECT_EQ(test::CatchError([&] { st->Cell(0); }).Number(), err::NoCurrentRecord);
+    }
+  }
 }
 
 TEST_P(OdbcBackendTest, LongTextOfNoDeclaredSizeIsReadWhole) {

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "connection/backend.h"
+#include "connection/cells.h"
 #include "tarnlow/error.h"
 #include "tarnlow/value.h"
 #include "test_support.h"
@@ -23,12 +26,18 @@ using backend::Database;
 using backend::OpenPostgres;
 
 using test::CatchError;
+using Rows = backend::Statement::Rows;
+
+// The current row's cell as the library reads it.
+Variant Value(const backend::Statement& st, int index) {
+  return cells::ValueOf(st.Cell(index));
+}
 
 // The single value of a one-row query.
 Variant Scalar(Database& db, std::string_view sql) {
   auto st = db.Prepare(sql, false);
-  EXPECT_TRUE(st->Execute()) << sql;
-  return st->Column(0);
+  EXPECT_TRUE(st->Execute(Rows::All)) << sql;
+  return Value(*st, 0);
 }
 
 class PostgresBackendTest : public ::testing::Test {
@@ -71,9 +80,10 @@ TEST_F(PostgresBackendTest, RepeatedStatementIsPreparedOnceAndRerunWithNewValues
   auto insert = db_->Prepare("insert into item (k, name) values (?, ?)");
   ASSERT_EQ(insert->ParameterCount(), 2);
   for (std::int32_t k = 1; k <= 3; ++k) {
-    insert->Bind(1, Variant(k));
-    insert->Bind(2, Variant("name" + std::to_string(k)));
-    EXPECT_FALSE(insert->Execute());
+    const std::string name = "name" + std::to_string(k);
+    insert->Bind(1, EngineValue::Integer(k));
+    insert->Bind(2, EngineValue::Text(name));
+    EXPECT_FALSE(insert->Execute(Rows::All));
     EXPECT_EQ(insert->RowsAffected(), 1);
   }
   // One server-side statement, run three times: never prepared again.
@@ -81,31 +91,31 @@ TEST_F(PostgresBackendTest, RepeatedStatementIsPreparedOnceAndRerunWithNewValues
       "select count(*), sum(generic_plans + custom_plans) from pg_prepared_statements"
       " where statement like 'insert into item%'",
       false);
-  ASSERT_TRUE(listed->Execute());
-  EXPECT_EQ(listed->Column(0), Variant(std::int32_t{1}));
-  EXPECT_EQ(listed->Column(1).ToInt32(), 3);
+  ASSERT_TRUE(listed->Execute(Rows::All));
+  EXPECT_EQ(Value(*listed, 0), Variant(std::int32_t{1}));
+  EXPECT_EQ(Value(*listed, 1).ToInt32(), 3);
 
   auto select = db_->Prepare("select k, name from item where k = ?");
   // A prepared statement knows its columns before it first runs.
   ASSERT_EQ(select->ColumnCount(), 2);
   EXPECT_EQ(select->ColumnName(1), "name");
   for (std::int32_t k : {3, 1}) {
-    select->Bind(1, Variant(k));
-    ASSERT_TRUE(select->Execute());
-    EXPECT_EQ(select->Column(1), Variant("name" + std::to_string(k)));
+    select->Bind(1, EngineValue::Integer(k));
+    ASSERT_TRUE(select->Execute(k == 3 ? Rows::First : Rows::FirstInPlace));
+    EXPECT_EQ(Value(*select, 1), Variant("name" + std::to_string(k)));
     EXPECT_FALSE(select->Next());
   }
 
   auto update = db_->Prepare("update item set name = ? where k >= ?");
-  update->Bind(1, Variant("x"));
-  update->Bind(2, Variant(std::int32_t{2}));
-  update->Execute();
+  update->Bind(1, EngineValue::Text("x"));
+  update->Bind(2, EngineValue::Integer(2));
+  update->Execute(Rows::First);
   EXPECT_EQ(update->RowsAffected(), 2);
 
   // Dropping the statement releases it on the server.
   insert.reset();
-  listed->Execute();
-  EXPECT_EQ(listed->Column(0), Variant(std::int32_t{0}));
+  listed->Execute(Rows::All);
+  EXPECT_EQ(Value(*listed, 0), Variant(std::int32_t{0}));
 }
 
 // Whole numbers held as doubles go as whole numbers: the shortest text of
@@ -115,25 +125,25 @@ TEST_F(PostgresBackendTest, WholeDoublesReachIntegerColumnsOfEveryWidth) {
   db_->ExecuteScript("create table w (i4 integer, i8 bigint, n numeric(20,3), f float8)");
   auto insert = db_->Prepare("insert into w values (?, ?, ?, ?)");
   const auto row = [&](double i4, double i8, double n, double f) {
-    insert->Bind(1, Variant(i4));
-    insert->Bind(2, Variant(i8));
-    insert->BindInPlace(3, Variant(n));
-    insert->BindInPlace(4, Variant(f));
-    insert->Execute();
+    insert->Bind(1, EngineValue::Real(i4));
+    insert->Bind(2, EngineValue::Real(i8));
+    insert->Bind(3, EngineValue::Real(n));
+    insert->Bind(4, EngineValue::Real(f));
+    insert->Execute(Rows::All);
   };
   row(100000.0, 1e16, 2500000.0, 1e300);
   row(-3000000.0, -9007199254740993.0, 0.5, -0.0);
   auto st = db_->Prepare("select i4, i8, n, f from w order by i4 desc", false);
-  ASSERT_TRUE(st->Execute());
-  EXPECT_EQ(st->Column(0), Variant(std::int32_t{100000}));
-  EXPECT_EQ(st->Column(1), Variant(1e16));
-  EXPECT_EQ(st->Column(2), Variant(2500000.0));
-  EXPECT_EQ(st->Column(3), Variant(1e300));
+  ASSERT_TRUE(st->Execute(Rows::All));
+  EXPECT_EQ(Value(*st, 0), Variant(std::int32_t{100000}));
+  EXPECT_EQ(Value(*st, 1), Variant(1e16));
+  EXPECT_EQ(Value(*st, 2), Variant(2500000.0));
+  EXPECT_EQ(Value(*st, 3), Variant(1e300));
   ASSERT_TRUE(st->Next());
-  EXPECT_EQ(st->Column(0), Variant(std::int32_t{-3000000}));
-  EXPECT_EQ(st->Column(1), Variant(-9007199254740993.0));
-  EXPECT_EQ(st->Column(2), Variant(0.5));
-  EXPECT_EQ(st->Column(3), Variant(0.0));
+  EXPECT_EQ(Value(*st, 0), Variant(std::int32_t{-3000000}));
+  EXPECT_EQ(Value(*st, 1), Variant(-9007199254740993.0));
+  EXPECT_EQ(Value(*st, 2), Variant(0.5));
+  EXPECT_EQ(Value(*st, 3), Variant(0.0));
 }
 
 // The count comes from the last word of the command's tag, whatever the
@@ -143,7 +153,7 @@ TEST_F(PostgresBackendTest, RowsAffectedIsTheCountOfEachKindOfCommand) {
   db_->ExecuteScript("create table tally (k integer primary key)");
   const auto counted = [&](const std::string& sql) {
     auto statement = db_->Prepare(sql, false);
-    statement->Execute();
+    statement->Execute(Rows::All);
     return statement->RowsAffected();
   };
   EXPECT_EQ(counted("insert into tally select generate_series(1, 12)"), 12);
@@ -157,43 +167,43 @@ TEST_F(PostgresBackendTest, QuestionMarkInsideLiteralIsNotAPlaceholder) {
   for (bool repeated : {true, false}) {
     auto st = db_->Prepare("select '?' as a, 'it''s ?' as b, ? as c", repeated);
     ASSERT_EQ(st->ParameterCount(), 1);
-    st->Bind(1, Variant("bound"));
-    ASSERT_TRUE(st->Execute());
-    EXPECT_EQ(st->Column(0), Variant("?"));
-    EXPECT_EQ(st->Column(1), Variant("it's ?"));
-    EXPECT_EQ(st->Column(2), Variant("bound"));
+    st->Bind(1, EngineValue::Text("bound"));
+    ASSERT_TRUE(st->Execute(Rows::All));
+    EXPECT_EQ(Value(*st, 0), Variant("?"));
+    EXPECT_EQ(Value(*st, 1), Variant("it's ?"));
+    EXPECT_EQ(Value(*st, 2), Variant("bound"));
   }
 }
 
 TEST_F(PostgresBackendTest, DuplicateKeyRaisesIntegrityViolation) {
   db_->ExecuteScript("create table item (k varchar(10) primary key, qty integer not null)");
   auto insert = db_->Prepare("insert into item (k, qty) values (?, ?)");
-  insert->Bind(1, Variant("A"));
-  insert->Bind(2, Variant(std::int32_t{1}));
-  insert->Execute();
-  Error dup = CatchError([&] { insert->Execute(); });
+  insert->Bind(1, EngineValue::Text("A"));
+  insert->Bind(2, EngineValue::Integer(1));
+  insert->Execute(Rows::All);
+  Error dup = CatchError([&] { insert->Execute(Rows::All); });
   EXPECT_EQ(dup.Number(), DbIntegrityViolation);
   EXPECT_EQ(dup.Source(), "PostgreSQL");
   EXPECT_NE(dup.Description().find("duplicate key"), std::string::npos) << dup.Description();
 
   // Other integrity failures are not a duplicate key: callers retry only those.
-  insert->Bind(1, Variant("B"));
-  insert->Bind(2, Variant(Null));
-  EXPECT_EQ(CatchError([&] { insert->Execute(); }).Number(), DbFailure);
+  insert->Bind(1, EngineValue::Text("B"));
+  insert->Bind(2, EngineValue());
+  EXPECT_EQ(CatchError([&] { insert->Execute(Rows::All); }).Number(), DbFailure);
 
   // The statement stays usable after a failure.
-  insert->Bind(2, Variant(std::int32_t{2}));
-  insert->Execute();
+  insert->Bind(2, EngineValue::Integer(2));
+  insert->Execute(Rows::All);
   EXPECT_EQ(Scalar(*db_, "select count(*) from item"), Variant(std::int32_t{2}));
 }
 
 TEST_F(PostgresBackendTest, OtherFailuresCarryTheServerMessage) {
-  Error missing = CatchError([&] { db_->Prepare("select * from no_such_table")->Execute(); });
+  Error missing = CatchError([&] { db_->Prepare("select * from no_such_table")->Execute(Rows::All); });
   EXPECT_EQ(missing.Number(), DbFailure);
   EXPECT_EQ(missing.Source(), "PostgreSQL");
   EXPECT_EQ(missing.Description(), "relation \"no_such_table\" does not exist");
 
-  Error literal = CatchError([&] { db_->Prepare("selec 1", false)->Execute(); });
+  Error literal = CatchError([&] { db_->Prepare("selec 1", false)->Execute(Rows::All); });
   EXPECT_EQ(literal.Number(), DbFailure);
   EXPECT_EQ(literal.Description(), "syntax error at or near \"selec\"");
 
@@ -209,11 +219,11 @@ TEST_F(PostgresBackendTest, LeftSubstrAndFnEscapeWork) {
         "select left(code, 2), substr(code, 3, 2), {fn left(code,2)} from item"
         " where {fn left(code, 1)} = ?",
         repeated);
-    st->Bind(1, Variant("A"));
-    ASSERT_TRUE(st->Execute());
-    EXPECT_EQ(st->Column(0), Variant("AB"));
-    EXPECT_EQ(st->Column(1), Variant("CD"));
-    EXPECT_EQ(st->Column(2), Variant("AB"));
+    st->Bind(1, EngineValue::Text("A"));
+    ASSERT_TRUE(st->Execute(Rows::All));
+    EXPECT_EQ(Value(*st, 0), Variant("AB"));
+    EXPECT_EQ(Value(*st, 1), Variant("CD"));
+    EXPECT_EQ(Value(*st, 2), Variant("AB"));
   }
 }
 
@@ -229,21 +239,21 @@ TEST_F(PostgresBackendTest, DatesRoundTripIncludingTheZeroDate) {
   };
   auto insert = db_->Prepare("insert into dated (k, ts, d, tz) values (?, ?, ?, ?)");
   for (std::size_t i = 0; i < dates.size(); ++i) {
-    insert->Bind(1, Variant(static_cast<std::int32_t>(i)));
-    insert->Bind(2, Variant(dates[i]));
-    insert->Bind(3, Variant(Date(static_cast<double>(dates[i].DayNumber()))));
-    insert->Bind(4, Variant(dates[i]));
-    insert->Execute();
+    insert->Bind(1, EngineValue::Integer(static_cast<std::int64_t>(i)));
+    insert->Bind(2, EngineValue::OfDate(dates[i]));
+    insert->Bind(3, EngineValue::OfDate(Date(static_cast<double>(dates[i].DayNumber()))));
+    insert->Bind(4, EngineValue::OfDate(dates[i]));
+    insert->Execute(Rows::All);
   }
   auto select = db_->Prepare("select ts, d, tz from dated where k = ?");
   for (std::size_t i = 0; i < dates.size(); ++i) {
     SCOPED_TRACE(dates[i].ToIso());
-    select->Bind(1, Variant(static_cast<std::int32_t>(i)));
-    ASSERT_TRUE(select->Execute());
-    ASSERT_EQ(select->Column(0).Type(), VarType::Date);
-    EXPECT_EQ(select->Column(0).ToDate().value, dates[i].value);
-    EXPECT_EQ(select->Column(1), Variant(Date(static_cast<double>(dates[i].DayNumber()))));
-    EXPECT_EQ(select->Column(2), Variant(dates[i]));  // offset "+05:30" dropped, wall time kept
+    select->Bind(1, EngineValue::Integer(static_cast<std::int64_t>(i)));
+    ASSERT_TRUE(select->Execute(Rows::All));
+    ASSERT_EQ(Value(*select, 0).Type(), VarType::Date);
+    EXPECT_EQ(Value(*select, 0).ToDate().value, dates[i].value);
+    EXPECT_EQ(Value(*select, 1), Variant(Date(static_cast<double>(dates[i].DayNumber()))));
+    EXPECT_EQ(Value(*select, 2), Variant(dates[i]));  // offset "+05:30" dropped, wall time kept
   }
   // The zero date is stored as itself, not as a missing value.
   EXPECT_EQ(Scalar(*db_, "select ts::text from dated where k = 0"), Variant("1899-12-30 00:00:00"));
@@ -263,42 +273,77 @@ TEST_F(PostgresBackendTest, SessionSettingsSurviveCallerOptionsAndReset) {
 TEST_F(PostgresBackendTest, ValuesKeepTheirTypes) {
   db_->ExecuteScript("create table v (i2 smallint, f float8, n numeric(12,3), flag smallint, t text)");
   auto insert = db_->Prepare("insert into v values (?, ?, ?, ?, ?)");
-  insert->Bind(1, Variant(std::int16_t{-7}));
-  insert->Bind(2, Variant(0.1 + 0.2));
-  insert->Bind(3, Variant(12.345));
-  insert->Bind(4, Variant(true));
-  insert->Bind(5, Variant());  // Empty goes as null
-  insert->Execute();
+  insert->Bind(1, cells::Binding(Variant(std::int16_t{-7})));
+  insert->Bind(2, cells::Binding(Variant(0.1 + 0.2)));
+  insert->Bind(3, cells::Binding(Variant(12.345)));
+  insert->Bind(4, cells::Binding(Variant(true)));
+  insert->Bind(5, cells::Binding(Variant()));  // Empty goes as null
+  insert->Execute(Rows::All);
 
   auto st = db_->Prepare(
-      "select i2, f, n, flag, t, 2147483647::int8, 2147483648::int8, true, 'x'::char(3), ''::text from v",
+      "select i2, f, n, flag, t, 2147483647::int8, 2147483648::int8, true, 'x'::char(3), ''::text, false "
+      "from v",
       false);
-  ASSERT_TRUE(st->Execute());
-  EXPECT_EQ(st->Column(0), Variant(std::int32_t{-7}));
-  EXPECT_EQ(st->Column(1), Variant(0.1 + 0.2));  // exact, not 0.3
-  EXPECT_EQ(st->Column(2), Variant(12.345));
-  EXPECT_EQ(st->Column(3), Variant(std::int32_t{-1}));
-  EXPECT_TRUE(st->Column(4).IsNull());
-  EXPECT_EQ(st->Column(5), Variant(std::int32_t{2147483647}));
-  EXPECT_EQ(st->Column(6), Variant(2147483648.0));
-  EXPECT_EQ(st->Column(7), Variant(true));
-  EXPECT_EQ(st->Column(8), Variant("x  "));
+  ASSERT_TRUE(st->Execute(Rows::All));
+  EXPECT_EQ(Value(*st, 0), Variant(std::int32_t{-7}));
+  EXPECT_EQ(Value(*st, 1), Variant(0.1 + 0.2));  // exact, not 0.3
+  EXPECT_EQ(Value(*st, 2), Variant(12.345));
+  EXPECT_EQ(Value(*st, 3), Variant(std::int32_t{-1}));
+  EXPECT_TRUE(Value(*st, 4).IsNull());
+  EXPECT_EQ(Value(*st, 5), Variant(std::int32_t{2147483647}));
+  EXPECT_EQ(Value(*st, 6), Variant(2147483648.0));
+  // A flag reads as its stored form, True as -1.
+  EXPECT_EQ(Value(*st, 7), Variant(std::int32_t{-1}));
+  EXPECT_EQ(Value(*st, 10), Variant(std::int32_t{0}));
+  EXPECT_EQ(Value(*st, 8), Variant("x  "));
   // Null and empty text both come as an empty cell; only one is null.
-  EXPECT_EQ(st->Column(9), Variant(""));
-  std::string text = "kept";
-  const CellCopy into_text = CellCopy::Into(tables::ServiceTable::unit_code, text);
-  const std::uint32_t null_then_empty[] = {4, 9};
-  EXPECT_EQ(st->CopyCells(null_then_empty, &into_text, 1), 0u);
-  EXPECT_EQ(text, "kept");
-  EXPECT_EQ(st->CopyCells(null_then_empty + 1, &into_text, 1), 1u);
-  EXPECT_EQ(text, "");
-  // A number is converted to its text the general way, not copied as the server wrote it.
-  const std::uint32_t numeric = 2;
-  EXPECT_EQ(st->CopyCells(&numeric, &into_text, 1), 0u);
-  EXPECT_EQ(text, "");
-  EXPECT_EQ(CatchError([&] { st->Column(10); }).Number(), err::SubscriptOutOfRange);
+  EXPECT_EQ(st->Cell(4).kind, EngineValue::Kind::Null);
+  EXPECT_EQ(st->Cell(9).kind, EngineValue::Kind::Text);
+  EXPECT_EQ(st->Cell(9).text, "");
+  // A number is a number, not the text the server wrote.
+  EXPECT_EQ(st->Cell(2).kind, EngineValue::Kind::Real);
+  EXPECT_EQ(CatchError([&] { st->Cell(11); }).Number(), err::SubscriptOutOfRange);
+  EXPECT_EQ(CatchError([&] { st->Cell(-1); }).Number(), err::SubscriptOutOfRange);
   EXPECT_FALSE(st->Next());
-  EXPECT_EQ(CatchError([&] { st->Column(0); }).Number(), err::NoCurrentRecord);
+  EXPECT_EQ(CatchError([&] { st->Cell(0); }).Number(), err::NoCurrentRecord);
+  EXPECT_EQ(CatchError([&] { st->Cell(11); }).Number(), err::SubscriptOutOfRange);
+}
+
+// Values a number or date column can hold that no number or date stands
+// for, and types read as the text the server sends.
+TEST_F(PostgresBackendTest, CellsBeyondNumbersAndDatesKeepWhatTheServerSent) {
+  auto st = db_->Prepare(
+      "select 'Infinity'::float8, '-Infinity'::float4, 'NaN'::numeric, 'infinity'::timestamp,"
+      " '-infinity'::date, '0044-03-15 BC'::date, (-9223372036854775807 - 1)::int8, 'ab'::bytea,"
+      " '10:20'::time, null::int4, 1.5::float4",
+      false);
+  ASSERT_TRUE(st->Execute(Rows::FirstInPlace));
+  using Kind = EngineValue::Kind;
+  const EngineValue inf = st->Cell(0), minus_inf = st->Cell(1), nan = st->Cell(2);
+  ASSERT_EQ(inf.kind, Kind::Real);
+  EXPECT_EQ(inf.real, std::numeric_limits<double>::infinity());
+  ASSERT_EQ(minus_inf.kind, Kind::Real);
+  EXPECT_EQ(minus_inf.real, -std::numeric_limits<double>::infinity());
+  ASSERT_EQ(nan.kind, Kind::Real);
+  EXPECT_TRUE(std::isnan(nan.real));
+  const EngineValue never = st->Cell(3), always = st->Cell(4), ancient = st->Cell(5);
+  EXPECT_EQ(never.kind, Kind::Text);
+  EXPECT_EQ(never.text, "infinity");
+  EXPECT_EQ(always.text, "-infinity");
+  EXPECT_EQ(ancient.kind, Kind::Text);
+  EXPECT_EQ(ancient.text, "0044-03-15 BC");
+  const EngineValue least = st->Cell(6);
+  ASSERT_EQ(least.kind, Kind::Integer);
+  EXPECT_EQ(least.integer, std::numeric_limits<std::int64_t>::min());
+  EXPECT_EQ(Value(*st, 6), Variant(-9223372036854775808.0));
+  EXPECT_EQ(Value(*st, 7), Variant("\\x6162"));
+  EXPECT_EQ(Value(*st, 8), Variant("10:20:00"));
+  EXPECT_EQ(st->Cell(9).kind, Kind::Null);
+  EXPECT_EQ(Value(*st, 10), Variant(1.5));
+  // Each cell's text stays while the others are read.
+  EXPECT_EQ(never.text, "infinity");
+  st->Reset();
+  EXPECT_EQ(CatchError([&] { st->Cell(0); }).Number(), err::NoCurrentRecord);
 }
 
 TEST_F(PostgresBackendTest, CatalogueQueriesFollowTheSearchPath) {
@@ -330,9 +375,9 @@ TEST_F(PostgresBackendTest, CatalogueQueriesFollowTheSearchPath) {
 TEST_F(PostgresBackendTest, StatementOutlivesItsDatabaseObject) {
   auto st = db_->Prepare("select 40 + ?");
   db_.reset();
-  st->Bind(1, Variant(std::int32_t{2}));
-  ASSERT_TRUE(st->Execute());
-  EXPECT_EQ(st->Column(0), Variant(std::int32_t{42}));
+  st->Bind(1, EngineValue::Integer(2));
+  ASSERT_TRUE(st->Execute(Rows::All));
+  EXPECT_EQ(Value(*st, 0), Variant(std::int32_t{42}));
 }
 
 TEST_F(PostgresBackendTest, EightConcurrentWritersAllSucceed) {
@@ -350,11 +395,11 @@ TEST_F(PostgresBackendTest, EightConcurrentWritersAllSucceed) {
         auto insert = db->Prepare("insert into line (writer, n) values (?, ?)");
         auto add = db->Prepare("update total set n = n + ?");
         for (std::int32_t n = 0; n < kRows; ++n) {
-          insert->Bind(1, Variant(static_cast<std::int32_t>(w)));
-          insert->Bind(2, Variant(n));
-          insert->Execute();
-          add->Bind(1, Variant(std::int32_t{1}));
-          add->Execute();
+          insert->Bind(1, EngineValue::Integer(w));
+          insert->Bind(2, EngineValue::Integer(n));
+          insert->Execute(Rows::All);
+          add->Bind(1, EngineValue::Integer(1));
+          add->Execute(Rows::All);
         }
       } catch (const Error& e) {
         failures[static_cast<std::size_t>(w)] = e.Description();
@@ -372,19 +417,19 @@ TEST_F(PostgresBackendTest, TerminatedSessionRaisesAndANewOneWorks) {
   auto st = victim->Prepare("select ?");
   const Variant pid = Scalar(*victim, "select pg_backend_pid()");
   auto kill = db_->Prepare("select pg_terminate_backend(?, 5000)", false);
-  kill->Bind(1, pid);
-  ASSERT_TRUE(kill->Execute());
-  ASSERT_EQ(kill->Column(0), Variant(true));
+  kill->Bind(1, cells::Binding(pid));
+  ASSERT_TRUE(kill->Execute(Rows::All));
+  ASSERT_EQ(Value(*kill, 0), Variant(std::int32_t{-1}));
 
   const auto started = std::chrono::steady_clock::now();
-  st->Bind(1, Variant("x"));
-  Error lost = CatchError([&] { st->Execute(); });
+  st->Bind(1, EngineValue::Text("x"));
+  Error lost = CatchError([&] { st->Execute(Rows::All); });
   EXPECT_EQ(lost.Number(), DbFailure);
   EXPECT_EQ(lost.Source(), "PostgreSQL");
   EXPECT_FALSE(lost.Description().empty());
   EXPECT_EQ(lost.Description().find('\n'), std::string::npos);
   // Every later call on the dead session fails the same way, quickly.
-  EXPECT_EQ(CatchError([&] { st->Execute(); }).Number(), DbFailure);
+  EXPECT_EQ(CatchError([&] { st->Execute(Rows::All); }).Number(), DbFailure);
   EXPECT_EQ(CatchError([&] { victim->Prepare("select 1"); }).Number(), DbFailure);
   EXPECT_EQ(CatchError([&] { victim->ExecuteScript("select 1"); }).Number(), DbFailure);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));

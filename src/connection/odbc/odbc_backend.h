@@ -140,14 +140,12 @@ class OdbcStatement final : public Statement {
   OdbcStatement& operator=(const OdbcStatement&) = delete;
 
   int ParameterCount() const override { return static_cast<int>(params_.size()); }
-  void Bind(int index, const Variant& value) override;
-  void BindTextInPlace(int index, const std::string& text) override;
-  bool Execute() override;
+  void Bind(int index, const EngineValue& value) override;
+  bool Execute(Rows rows) override;
   bool Next() override;
   int ColumnCount() const override;
   const std::string& ColumnName(int index) const override;
-  Variant Column(int index) const override;
-  const Variant& ColumnValue(int index, Variant& scratch) const override;
+  EngineValue Cell(int index) const override;
   std::int64_t RowsAffected() const override { return rows_affected_; }
   void Reset() override;
 
@@ -169,9 +167,9 @@ class OdbcStatement final : public Statement {
     WideText spare;
     double number = 0;
     SQLINTEGER whole = 0;
+    SQLBIGINT big = 0;  // a whole number past 32 bits
     SQL_TIMESTAMP_STRUCT stamp{};
   };
-  static void BindText(Param& p, const std::string& text);
   enum class Kind : std::uint8_t { Text, Whole, Big, Real, Date, Bit, Binary };
   struct ColumnInfo {
     std::string name;
@@ -191,8 +189,10 @@ class OdbcStatement final : public Statement {
   void LoadColumns() const;
   void BindColumns();
   bool FetchBlock();
-  void Cell(const ColumnInfo& column, std::size_t row, Variant& out) const;
-  void ReadData(int index, const ColumnInfo& column, Variant& out) const;
+  // The cell of a column bound to block buffers, at a row of the block.
+  EngineValue BlockCell(std::size_t index, std::size_t row) const;
+  // The cell read with SQLGetData, its text kept in texts_[index].
+  EngineValue ReadData(std::size_t index) const;
 
   std::shared_ptr<Session> session_;
   StmtHandle stmt_;
@@ -212,16 +212,14 @@ class OdbcStatement final : public Statement {
   bool has_row_ = false;
   std::int64_t rows_affected_ = 0;
   // Cells SQLGetData has read for the current row, for unbound columns.
-  mutable std::vector<Variant> row_cache_;
+  mutable std::vector<EngineValue> row_cache_;
   mutable std::vector<bool> row_cached_;
-  // Block-fetched cells as last read, one per column, so that a reference
-  // to one column's value outlives the reading of another.
-  mutable std::vector<Variant> cells_;
-  // Storage kept between values, so that re-running the statement with
-  // values and rows of the sizes it has seen takes no memory: a cell's
-  // text on its way from the driver's UTF-16, and SQLGetData's chunks of a
-  // cell.
-  mutable std::string narrowed_;
+  // Per column, the text of its cell as last read, so that the text of one
+  // column stays while another is read. Storage kept between values, so
+  // that re-running the statement with values and rows of the sizes it has
+  // seen takes no memory, as is SQLGetData's: a cell's UTF-16 text and the
+  // chunks it comes in.
+  mutable std::vector<std::string> texts_;
   mutable WideText wide_;
   mutable std::vector<unsigned char> data_bytes_;
   mutable std::vector<unsigned char> data_chunk_;

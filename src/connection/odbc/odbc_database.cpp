@@ -260,7 +260,7 @@ std::string OdbcDatabase::QuoteLiteral(std::string_view text) {
   std::string encoding;
   if (sqltext::NeedsClientEncoding(text)) {
     OdbcStatement show(session_, "select current_setting('client_encoding')", false);
-    if (show.Execute()) encoding = show.Column(0).ToText();
+    if (show.Execute(Statement::Rows::First)) encoding = show.Cell(0).text;
   }
   return sqltext::QuoteLiteral(text, sqltext::Backslash::Escape, encoding);
 }
@@ -268,7 +268,8 @@ std::string OdbcDatabase::QuoteLiteral(std::string_view text) {
 void OdbcDatabase::ExecuteScript(std::string_view sql) {
   // Drivers differ in whether one call may carry several statements; one
   // call each works with all of them.
-  for (const std::string& statement : SplitScript(sql)) OdbcStatement(session_, statement, false).Execute();
+  for (const std::string& statement : SplitScript(sql))
+    OdbcStatement(session_, statement, false).Execute(Statement::Rows::All);
 }
 
 std::unique_ptr<OdbcStatement> OdbcDatabase::Probe(std::string_view table) {
@@ -280,7 +281,7 @@ std::unique_ptr<OdbcStatement> OdbcDatabase::Probe(std::string_view table) {
   try {
     auto statement = std::make_unique<OdbcStatement>(
         session_, "select * from " + std::string(table) + " where 1 = 0", false);
-    statement->Execute();
+    statement->Execute(Statement::Rows::All);
     return statement;
   } catch (const Error&) {
     if (ConnectionDead(session_->Dbc())) throw;
@@ -308,10 +309,8 @@ std::vector<ColumnDescription> OdbcDatabase::Columns(std::string_view table) {
   OdbcStatement declared(session_,
                          "select name, type from pragma_table_info('" + name + "', '" + schema + "')", false);
   std::vector<ColumnDescription> columns;
-  for (bool row = declared.Execute(); row; row = declared.Next())
-    columns.push_back(SqliteColumn(declared.Column(0).ToText(), declared.Column(1).IsNull()
-                                                                    ? std::string()
-                                                                    : declared.Column(1).ToText()));
+  for (bool row = declared.Execute(Statement::Rows::All); row; row = declared.Next())
+    columns.push_back(SqliteColumn(std::string(declared.Cell(0).text), std::string(declared.Cell(1).text)));
   return columns;
 }
 

@@ -45,6 +45,12 @@ Date DateFromStamp(const SQL_TIMESTAMP_STRUCT& t) {
   return Date::FromCalendar(t.year, t.month, t.day, t.hour, t.minute, t.second + t.fraction / 1e9);
 }
 
+// A bit as a flag's stored form: -1 for True, as the ERP database's clients
+// expect.
+EngineValue Flag(unsigned char bit) {
+  return EngineValue::Integer(bit != 0 ? -1 : 0);
+}
+
 }  // namespace
 
 // ---- text ------------------------------------------------------------------------
@@ -143,54 +149,53 @@ void OdbcStatement::Fail() const {
   Raise(SQL_HANDLE_STMT, stmt_.get(), session_->Dbc(), sql_);
 }
 
-// The driver reads a copy widened to UTF-16 all the same.
-TARNLOW_STATEMENT_PATH void OdbcStatement::BindTextInPlace(int index, const std::string& text) {
-  if (index < 1 || index > ParameterCount()) RaiseRuntime(err::SubscriptOutOfRange);
-  BindText(params_[static_cast<std::size_t>(index - 1)], text);
-}
-
-TARNLOW_STATEMENT_PATH void OdbcStatement::BindText(Param& p, const std::string& text) {
-  WidenInto(text, p.spare);
-  p.text.assign(p.spare);
-  p.c_type = SQL_C_WCHAR;
-  p.sql_type = SQL_VARCHAR;
-  p.size = std::max<SQLULEN>(p.text.size(), 1);
-  p.digits = 0;
-  p.indicator = static_cast<SQLLEN>(p.text.size() * sizeof(SQLWCHAR));
-}
-
-TARNLOW_STATEMENT_PATH void OdbcStatement::Bind(int index, const Variant& value) {
+// Each value goes typed, from the parameter's own buffers: text widened to
+// UTF-16, whole numbers as 32-bit integers where they fit, numbers as
+// doubles and dates as timestamps.
+void OdbcStatement::Bind(int index, const EngineValue& value) {
   if (index < 1 || index > ParameterCount()) RaiseRuntime(err::SubscriptOutOfRange);
   Param& p = params_[static_cast<std::size_t>(index - 1)];
-  switch (value.Type()) {
-    case VarType::Empty:
-    case VarType::Null:
+  switch (value.kind) {
+    case EngineValue::Kind::Null:
       // The type of the last value stays, so that a driver that typed the
       // parameter when it first ran sees no change.
       p.indicator = SQL_NULL_DATA;
       return;
-    case VarType::String: return BindText(p, *value.AsText());
-    case VarType::Double:
-      p.number = value.ToDouble();
+    case EngineValue::Kind::Text:
+      WidenInto(value.text, p.spare);
+      p.text.assign(p.spare);
+      p.c_type = SQL_C_WCHAR;
+      p.sql_type = SQL_VARCHAR;
+      p.size = std::max<SQLULEN>(p.text.size(), 1);
+      p.digits = 0;
+      p.indicator = static_cast<SQLLEN>(p.text.size() * sizeof(SQLWCHAR));
+      return;
+    case EngineValue::Kind::Real:
+      p.number = value.real;
       p.c_type = SQL_C_DOUBLE;
       p.sql_type = SQL_DOUBLE;
       p.size = 15;
       p.digits = 0;
       p.indicator = 0;
       return;
-    case VarType::Integer:
-    case VarType::Long:
-    case VarType::Boolean:
-      // The stored form of True is -1, as the ERP database's clients expect.
-      p.whole = value.Type() == VarType::Boolean ? (value.ToBool() ? -1 : 0) : value.ToInt32();
-      p.c_type = SQL_C_SLONG;
-      p.sql_type = SQL_INTEGER;
-      p.size = 10;
+    case EngineValue::Kind::Integer:
+      if (value.integer >= std::numeric_limits<SQLINTEGER>::min() &&
+          value.integer <= std::numeric_limits<SQLINTEGER>::max()) {
+        p.whole = static_cast<SQLINTEGER>(value.integer);
+        p.c_type = SQL_C_SLONG;
+        p.sql_type = SQL_INTEGER;
+        p.size = 10;
+      } else {
+        p.big = value.integer;
+        p.c_type = SQL_C_SBIGINT;
+        p.sql_type = SQL_BIGINT;
+        p.size = 19;
+      }
       p.digits = 0;
       p.indicator = 0;
       return;
-    case VarType::Date: {
-      const Date::Parts d = value.ToDate().ToParts();
+    case EngineValue::Kind::Date: {
+      const Date::Parts d = value.date.ToParts();
       p.stamp.year = static_cast<SQLSMALLINT>(d.year);
       p.stamp.month = static_cast<SQLUSMALLINT>(d.month);
       p.stamp.day = static_cast<SQLUSMALLINT>(d.day);
@@ -207,12 +212,12 @@ TARNLOW_STATEMENT_PATH void OdbcStatement::Bind(int index, const Variant& value)
       p.indicator = sizeof(SQL_TIMESTAMP_STRUCT);
       return;
     }
-    case VarType::Object: break;
   }
-  RaiseRuntime(err::TypeMismatch);
 }
 
-TARNLOW_STATEMENT_PATH bool OdbcStatement::Execute() {
+// Every mode runs alike: rows are fetched a block at a time as they are
+// read, and the cursor closes at their end or on Reset.
+bool OdbcStatement::Execute(Rows /*rows*/) {
   Reset();
   rows_affected_ = 0;
   SQLHSTMT stmt = stmt_.get();
@@ -227,6 +232,7 @@ TARNLOW_STATEMENT_PATH bool OdbcStatement::Execute() {
         break;
       case SQL_C_DOUBLE: buffer = &p.number; break;
       case SQL_C_SLONG: buffer = &p.whole; break;
+      case SQL_C_SBIGINT: buffer = &p.big; break;
       default: buffer = &p.stamp; break;
     }
     const SQLRETURN rc = SQLBindParameter(stmt, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, p.c_type,
@@ -311,9 +317,9 @@ void OdbcStatement::LoadColumns() const {
       default: c.kind = Kind::Text; break;
     }
   }
-  row_cache_.assign(columns_.size(), Variant());
+  row_cache_.assign(columns_.size(), EngineValue());
   row_cached_.assign(columns_.size(), false);
-  cells_.assign(columns_.size(), Variant());
+  texts_.resize(columns_.size());
   columns_known_ = true;
 }
 
@@ -388,7 +394,7 @@ bool OdbcStatement::FetchBlock() {
   return true;
 }
 
-TARNLOW_STATEMENT_PATH bool OdbcStatement::Next() {
+bool OdbcStatement::Next() {
   if (!has_row_) return false;
   if (++position_ < fetched_) {
     std::fill(row_cached_.begin(), row_cached_.end(), false);
@@ -408,40 +414,30 @@ const std::string& OdbcStatement::ColumnName(int index) const {
   return columns_[static_cast<std::size_t>(index)].name;
 }
 
-Variant OdbcStatement::Column(int index) const {
-  Variant scratch;
-  return ColumnValue(index, scratch);
-}
-
-const Variant& OdbcStatement::ColumnValue(int index, Variant& /*scratch*/) const {
+EngineValue OdbcStatement::Cell(int index) const {
   if (index < 0 || index >= ColumnCount()) RaiseRuntime(err::SubscriptOutOfRange);
   if (!has_row_) RaiseRuntime(err::NoCurrentRecord);
   const auto i = static_cast<std::size_t>(index);
-  if (bound_) {
-    Cell(columns_[i], position_, cells_[i]);
-    return cells_[i];
-  }
+  if (bound_) return BlockCell(i, position_);
   // SQLGetData reads a row's columns once each, in order: read them all on
   // the first request and keep them for the row.
   if (!row_cached_[i]) {
     for (std::size_t k = 0; k < columns_.size(); ++k) {
       if (row_cached_[k]) continue;
-      ReadData(static_cast<int>(k), columns_[k], row_cache_[k]);
+      row_cache_[k] = ReadData(k);
       row_cached_[k] = true;
     }
   }
   return row_cache_[i];
 }
 
-// Cells are written over the values they replace: text goes into the
-// storage the cell already holds, so that re-reading rows of the same sizes
-// takes no memory.
-void OdbcStatement::Cell(const ColumnInfo& c, std::size_t row, Variant& out) const {
+// Text is narrowed into the storage the column's text already holds, so
+// that re-reading rows of the same sizes takes no memory; bytes are given
+// where they lie in the block.
+EngineValue OdbcStatement::BlockCell(std::size_t index, std::size_t row) const {
+  const ColumnInfo& c = columns_[index];
   const SQLLEN indicator = c.indicators[row];
-  if (indicator == SQL_NULL_DATA) {
-    out = Variant(Null);
-    return;
-  }
+  if (indicator == SQL_NULL_DATA) return {};
   const unsigned char* p = c.data.data() + row * c.width;
   switch (c.kind) {
     case Kind::Text:
@@ -450,58 +446,45 @@ void OdbcStatement::Cell(const ColumnInfo& c, std::size_t row, Variant& out) con
       if (indicator == SQL_NO_TOTAL || static_cast<std::size_t>(indicator) > room) {
         // Longer than the driver declared: read the whole cell where the
         // driver allows reading a row of a block.
-        const auto index = static_cast<int>(&c - columns_.data());
-        if (session_->GetDataInBlocks() && Ok(SQLSetPos(stmt_.get(), static_cast<SQLSETPOSIROW>(row + 1),
-                                                        SQL_POSITION, SQL_LOCK_NO_CHANGE))) {
-          ReadData(index, c, out);
-          return;
-        }
+        if (session_->GetDataInBlocks() &&
+            Ok(SQLSetPos(stmt_.get(), static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
+          return ReadData(index);
         Raise("A value of column " + c.name + " is longer than the " + std::to_string(c.size) +
               " characters the driver declared for it");
       }
-      if (c.kind == Kind::Binary) {
-        out.AssignText(
-            std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(indicator)));
-        return;
-      }
+      if (c.kind == Kind::Binary)
+        return EngineValue::Text({reinterpret_cast<const char*>(p), static_cast<std::size_t>(indicator)});
       NarrowInto(reinterpret_cast<const SQLWCHAR*>(p), static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR),
-                 narrowed_);
-      out.AssignText(narrowed_);
-      return;
+                 texts_[index]);
+      return EngineValue::Text(texts_[index]);
     }
     case Kind::Whole: {
       SQLINTEGER v;
       std::memcpy(&v, p, sizeof v);
-      out = Variant(static_cast<std::int32_t>(v));
-      return;
+      return EngineValue::Integer(v);
     }
     case Kind::Big: {
       SQLBIGINT v;
       std::memcpy(&v, p, sizeof v);
-      if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
-        out = Variant(static_cast<std::int32_t>(v));
-      else
-        out = Variant(static_cast<double>(v));
-      return;
+      return EngineValue::Integer(v);
     }
     case Kind::Real: {
       double v;
       std::memcpy(&v, p, sizeof v);
-      out = Variant(v);
-      return;
+      return EngineValue::Real(v);
     }
     case Kind::Date: {
       SQL_TIMESTAMP_STRUCT t;
       std::memcpy(&t, p, sizeof t);
-      out = Variant(DateFromStamp(t));
-      return;
+      return EngineValue::OfDate(DateFromStamp(t));
     }
-    case Kind::Bit: out = Variant(*p != 0); return;
+    case Kind::Bit: return Flag(*p);
   }
-  out = Variant(Null);
+  return {};
 }
 
-void OdbcStatement::ReadData(int index, const ColumnInfo& c, Variant& out) const {
+EngineValue OdbcStatement::ReadData(std::size_t index) const {
+  const ColumnInfo& c = columns_[index];
   SQLHSTMT stmt = stmt_.get();
   const auto column = static_cast<SQLUSMALLINT>(index + 1);
   SQLLEN indicator = 0;
@@ -519,10 +502,7 @@ void OdbcStatement::ReadData(int index, const ColumnInfo& c, Variant& out) const
                                         static_cast<SQLLEN>(chunk.size()), &indicator);
         if (rc == SQL_NO_DATA) break;
         if (!Ok(rc)) Fail();
-        if (indicator == SQL_NULL_DATA) {
-          out = Variant(Null);
-          return;
-        }
+        if (indicator == SQL_NULL_DATA) return {};
         // A full buffer less its terminator, or the rest of the value.
         const std::size_t room = text ? chunk.size() - sizeof(SQLWCHAR) : chunk.size();
         const bool partial = rc == SQL_SUCCESS_WITH_INFO &&
@@ -531,53 +511,44 @@ void OdbcStatement::ReadData(int index, const ColumnInfo& c, Variant& out) const
         bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
         if (!partial) break;
       }
+      std::string& out = texts_[index];
       if (!text) {
-        out.AssignText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-        return;
+        ReplaceText(out, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+        return EngineValue::Text(out);
       }
       // The wide units are copied out of the bytes, which need not be
       // aligned for them.
       wide_.resize(bytes.size() / sizeof(SQLWCHAR));
       if (!wide_.empty()) std::memcpy(wide_.data(), bytes.data(), wide_.size() * sizeof(SQLWCHAR));
-      NarrowInto(wide_.data(), wide_.size(), narrowed_);
-      out.AssignText(narrowed_);
-      return;
+      NarrowInto(wide_.data(), wide_.size(), out);
+      return EngineValue::Text(out);
     }
     case Kind::Whole:
     case Kind::Big: {
       SQLBIGINT v = 0;
       if (!Ok(SQLGetData(stmt, column, SQL_C_SBIGINT, &v, 0, &indicator))) Fail();
-      if (indicator == SQL_NULL_DATA)
-        out = Variant(Null);
-      else if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
-        out = Variant(static_cast<std::int32_t>(v));
-      else
-        out = Variant(static_cast<double>(v));
-      return;
+      return indicator == SQL_NULL_DATA ? EngineValue() : EngineValue::Integer(v);
     }
     case Kind::Real: {
       double v = 0;
       if (!Ok(SQLGetData(stmt, column, SQL_C_DOUBLE, &v, 0, &indicator))) Fail();
-      out = indicator == SQL_NULL_DATA ? Variant(Null) : Variant(v);
-      return;
+      return indicator == SQL_NULL_DATA ? EngineValue() : EngineValue::Real(v);
     }
     case Kind::Date: {
       SQL_TIMESTAMP_STRUCT t{};
       if (!Ok(SQLGetData(stmt, column, SQL_C_TYPE_TIMESTAMP, &t, 0, &indicator))) Fail();
-      out = indicator == SQL_NULL_DATA ? Variant(Null) : Variant(DateFromStamp(t));
-      return;
+      return indicator == SQL_NULL_DATA ? EngineValue() : EngineValue::OfDate(DateFromStamp(t));
     }
     case Kind::Bit: {
       unsigned char v = 0;
       if (!Ok(SQLGetData(stmt, column, SQL_C_BIT, &v, 0, &indicator))) Fail();
-      out = indicator == SQL_NULL_DATA ? Variant(Null) : Variant(v != 0);
-      return;
+      return indicator == SQL_NULL_DATA ? EngineValue() : Flag(v);
     }
   }
-  out = Variant(Null);
+  return {};
 }
 
-TARNLOW_STATEMENT_PATH void OdbcStatement::Reset() {
+void OdbcStatement::Reset() {
   if (cursor_open_) SQLFreeStmt(stmt_.get(), SQL_CLOSE);
   cursor_open_ = false;
   has_row_ = false;

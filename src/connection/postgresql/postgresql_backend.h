@@ -7,7 +7,6 @@
 #include <bit>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,14 +41,6 @@ inline bool Succeeded(ExecStatusType status) {
 // Raises unless the result succeeded; returns it otherwise.
 ResultHandle Checked(ResultHandle res, const PGconn* conn, std::string_view statement);
 
-// The names and types of a result's columns.
-struct ColumnLayout {
-  std::vector<std::string> names;
-  std::vector<unsigned> types;
-  // Whether `res` has exactly these columns, by name and type, in order.
-  bool Matches(const PGresult* res) const;
-};
-
 // One server session, shared by the database object and every statement
 // compiled on it so that no statement outlives its connection.
 class Session {
@@ -65,15 +56,10 @@ class Session {
   bool Usable() const;
   // Runs a command that needs no values; raises on failure.
   ResultHandle Exec(const std::string& sql);
-  // The layout of `res`'s columns: one the session met lately when it is
-  // the same, so that literal reads of one table, each a new statement,
-  // share one layout instead of each copying every name.
-  std::shared_ptr<const ColumnLayout> Layout(const PGresult* res);
 
  private:
   ConnHandle conn_;
   std::uint64_t statement_counter_ = 0;
-  std::vector<std::shared_ptr<const ColumnLayout>> layouts_;  // the latest first
 };
 
 // The text a number is sent in: the shortest that reads back as the same
@@ -114,19 +100,12 @@ class PostgresStatement final : public Statement {
   PostgresStatement& operator=(const PostgresStatement&) = delete;
 
   int ParameterCount() const override { return parameter_count_; }
-  void Bind(int index, const Variant& value) override;
-  void BindInPlace(int index, const Variant& value) override;
-  void BindTextInPlace(int index, const std::string& text) override;
-  void BindNumber(int index, double number) override;
-  void BindDate(int index, const Date& date) override;
-  bool Execute() override;
+  void Bind(int index, const EngineValue& value) override;
+  bool Execute(Rows rows) override;
   bool Next() override;
   int ColumnCount() const override;
-  std::shared_ptr<const void> Layout() const override { return layout_; }
   const std::string& ColumnName(int index) const override;
-  Variant Column(int index) const override;
-  const Variant& ColumnValue(int index, Variant& scratch) const override;
-  std::size_t CopyCells(const std::uint32_t* at, const CellCopy* cells, std::size_t n) const override;
+  EngineValue Cell(int index) const override;
   std::int64_t RowsAffected() const override;
   void Reset() override;
 
@@ -140,17 +119,16 @@ class PostgresStatement final : public Statement {
   void CheckColumn(int index) const;
   // The slot of a 1-based placeholder; raises for one the text lacks.
   std::size_t Slot(int index) const;
-  // The current row's cell as the server sent it; null when it is null.
-  const char* CellText(int index, int& length) const;
 
   std::shared_ptr<Session> session_;
   std::string sql_;          // as the caller wrote it, for error records
   int parameter_count_ = 0;  // before text_: numbering the text counts them
   std::string text_;         // with $n placeholders
   std::string name_;         // server-side name; empty for a literal statement
-  // Per placeholder: the text of the value last bound, refilled in place,
-  // or of the number last bound, and what is sent, which is one of those, a
-  // caller's text bound in place, or null.
+  // Per placeholder: the text of the whole number or text last bound (a
+  // copy, since libpq reads each value up to a NUL), refilled in place; the
+  // text of the number and of the date last bound; and what is sent, one of
+  // those or null.
   std::vector<std::string> values_;
   std::vector<NumberText> numbers_;
   std::vector<const char*> pointers_;
@@ -160,11 +138,9 @@ class PostgresStatement final : public Statement {
   int row_ = 0;
   int rows_ = 0;
   // Column names and types: from the last result, or described on demand
-  // before the first execution; null until known.
-  mutable std::shared_ptr<const ColumnLayout> layout_;
-  // One value per column that ColumnValue converts into, so that a column
-  // keeps its type, and a text column its storage, from row to row.
-  mutable std::vector<Variant> values_read_;
+  // before the first execution; empty until known.
+  mutable std::vector<std::string> names_;
+  mutable std::vector<Oid> types_;
   mutable bool columns_known_ = false;
 };
 
@@ -184,13 +160,8 @@ class PostgresDatabase final : public Database {
   std::shared_ptr<Session> session_;
 };
 
-// The conversion of one result cell's text to a value, by the column's type,
-// written into `out`.
-void CellValue(unsigned type_oid, const char* text, int length, Variant& out);
-// The text form a bound value is sent in, written into the placeholder's
-// `number` for a number, kept in its `date` for a date (written again only
-// when the date changes) and written into `out` for anything else; null
-// (and all three left alone) for SQL null.
-const char* ParameterText(const Variant& value, std::string& out, NumberText& number, DateText& date);
+// A result cell's text as the value it stands for, by the column's type;
+// the text itself for a type read as text or a text its type cannot read.
+EngineValue CellOf(Oid type, std::string_view text);
 
 }  // namespace tarnlow::backend::pg

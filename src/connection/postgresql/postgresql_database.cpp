@@ -1,8 +1,6 @@
 // Opening a PostgreSQL session and the database-level operations on it.
-#include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -149,38 +147,6 @@ ResultHandle Session::Exec(const std::string& sql) {
   return Checked(ResultHandle(PQexec(conn_.get(), sql.c_str())), conn_.get(), sql);
 }
 
-// Types first: they tell most layouts apart without comparing a name.
-bool ColumnLayout::Matches(const PGresult* res) const {
-  const int n = PQnfields(res);
-  if (static_cast<std::size_t>(n) != types.size()) return false;
-  for (int i = 0; i < n; ++i)
-    if (types[static_cast<std::size_t>(i)] != PQftype(res, i)) return false;
-  for (int i = 0; i < n; ++i)
-    if (std::strcmp(names[static_cast<std::size_t>(i)].c_str(), PQfname(res, i)) != 0) return false;
-  return true;
-}
-
-std::shared_ptr<const ColumnLayout> Session::Layout(const PGresult* res) {
-  // Enough for the tables one piece of work reads by literal statements.
-  constexpr std::size_t kKept = 16;
-  for (auto it = layouts_.begin(); it != layouts_.end(); ++it)
-    if ((*it)->Matches(res)) {
-      std::rotate(layouts_.begin(), it, it + 1);
-      return layouts_.front();
-    }
-  auto layout = std::make_shared<ColumnLayout>();
-  const int n = PQnfields(res);
-  layout->names.reserve(static_cast<std::size_t>(n));
-  layout->types.reserve(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) {
-    layout->names.emplace_back(PQfname(res, i));
-    layout->types.push_back(PQftype(res, i));
-  }
-  if (layouts_.size() == kKept) layouts_.pop_back();
-  layouts_.insert(layouts_.begin(), layout);
-  return layout;
-}
-
 std::unique_ptr<Statement> PostgresDatabase::Prepare(std::string_view sql, bool repeated) {
   return std::make_unique<PostgresStatement>(session_, sql, repeated);
 }
@@ -205,8 +171,8 @@ bool PostgresDatabase::TableExists(std::string_view table) {
   // fold to lower case and the search path applies.
   auto statement = Prepare(
       "select 1 from pg_class where oid = to_regclass(?) and relkind in ('r', 'p', 'v', 'm', 'f')", false);
-  statement->Bind(1, Variant(table));
-  return statement->Execute();
+  statement->Bind(1, EngineValue::Text(table));
+  return statement->Execute(Statement::Rows::First);
 }
 
 std::vector<std::vector<std::string>> PostgresDatabase::UniqueKeys(std::string_view table) {
@@ -225,14 +191,14 @@ std::vector<std::vector<std::string>> PostgresDatabase::UniqueKeys(std::string_v
       " where c.pos <= k.indnkeyatts"
       " order by k.indisprimary desc, k.indexrelid, c.pos",
       false);
-  statement->Bind(1, Variant(table));
+  statement->Bind(1, EngineValue::Text(table));
   std::vector<std::vector<std::string>> keys;
   std::string index;
-  for (bool row = statement->Execute(); row; row = statement->Next()) {
-    std::string id = statement->Column(0).ToText();
+  for (bool row = statement->Execute(Statement::Rows::All); row; row = statement->Next()) {
+    const std::string_view id = statement->Cell(0).text;
     if (keys.empty() || id != index) keys.emplace_back();
-    index = std::move(id);
-    keys.back().push_back(statement->Column(1).ToText());
+    index = id;
+    keys.back().emplace_back(statement->Cell(1).text);
   }
   return keys;
 }
@@ -247,15 +213,15 @@ std::vector<ColumnDescription> PostgresDatabase::Columns(std::string_view table)
       " where a.attrelid = to_regclass(?) and a.attnum > 0 and not a.attisdropped"
       " order by a.attnum",
       false);
-  statement->Bind(1, Variant(table));
+  statement->Bind(1, EngineValue::Text(table));
   std::vector<ColumnDescription> columns;
   using Kind = ColumnDescription::Kind;
-  for (bool row = statement->Execute(); row; row = statement->Next()) {
+  for (bool row = statement->Execute(Statement::Rows::All); row; row = statement->Next()) {
     ColumnDescription& c = columns.emplace_back();
-    c.name = statement->Column(0).ToText();
-    const std::string type = statement->Column(1).ToText();
-    const std::int32_t modifier = statement->Column(2).ToInt32();
-    c.type = statement->Column(3).ToText();
+    c.name = statement->Cell(0).text;
+    const std::string_view type = statement->Cell(1).text;
+    const auto modifier = static_cast<std::int32_t>(statement->Cell(2).integer);
+    c.type = statement->Cell(3).text;
     if (type == "varchar" || type == "bpchar") {
       c.kind = Kind::Text;
       c.size = modifier > 4 ? modifier - 4 : 0;

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -28,13 +27,9 @@ constexpr Oid kTimestamp = 1114;
 constexpr Oid kTimestampTz = 1184;
 constexpr Oid kNumeric = 1700;
 
+// The whole text as one number.
 template <class T>
-bool ParseWhole(std::string_view s, T& out) {
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
-  return ec == std::errc() && end == s.data() + s.size();
-}
-
-bool ParseReal(std::string_view s, double& out) {
+bool Parse(std::string_view s, T& out) {
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
   return ec == std::errc() && end == s.data() + s.size();
 }
@@ -49,52 +44,9 @@ std::string_view WithoutZone(std::string_view s) {
   return s;
 }
 
-// A number cell's text as the double it reads as, whole numbers of any
-// width included; false, with `out` untouched, for any other cell.
-bool NumberCell(Oid type, std::string_view s, double& out) {
-  switch (type) {
-    case kInt2:
-    case kInt4:
-    case kInt8: {
-      std::int64_t v = 0;
-      if (!ParseWhole(s, v)) return false;
-      out = static_cast<double>(v);
-      return true;
-    }
-    case kFloat4:
-    case kFloat8:
-    case kNumeric: {
-      // Infinity and NaN go the general way, which raises Overflow.
-      double v = 0.0;
-      if (!ParseReal(s, v) || !std::isfinite(v)) return false;
-      out = v;
-      return true;
-    }
-    default: return false;
-  }
-}
-
-// Types whose text CellValue converts; the cells of any other type are
-// kept as the text the server sent.
-bool Converted(Oid type) {
-  switch (type) {
-    case kInt2:
-    case kInt4:
-    case kInt8:
-    case kFloat4:
-    case kFloat8:
-    case kNumeric:
-    case kBool:
-    case kDate:
-    case kTimestamp:
-    case kTimestampTz: return true;
-    default: return false;
-  }
-}
-
 }  // namespace
 
-TARNLOW_STATEMENT_PATH void NumberText::Write(double d) {
+void NumberText::Write(double d) {
   constexpr double kWholeLimit = 9223372036854775808.0;  // 2^63
   char* const end = text_ + sizeof text_ - 1;
   const auto r = d == std::trunc(d) && std::fabs(d) < kWholeLimit
@@ -103,76 +55,37 @@ TARNLOW_STATEMENT_PATH void NumberText::Write(double d) {
   *r.ptr = '\0';
 }
 
-void CellValue(unsigned type_oid, const char* text, int length, Variant& out) {
-  const std::string_view s(text, static_cast<std::size_t>(length));
-  switch (type_oid) {
+// True is read as -1, the stored form the ERP database's clients expect of a
+// flag. "infinity" or a date before the common era has no date value: its
+// text is the value.
+EngineValue CellOf(Oid type, std::string_view text) {
+  switch (type) {
     case kInt2:
-    case kInt4: {
-      std::int32_t v = 0;
-      if (ParseWhole(s, v)) {
-        out = Variant(v);
-        return;
-      }
-      break;
-    }
+    case kInt4:
     case kInt8: {
       std::int64_t v = 0;
-      if (ParseWhole(s, v)) {
-        if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
-          out = Variant(static_cast<std::int32_t>(v));
-        else
-          out = Variant(static_cast<double>(v));
-        return;
-      }
+      if (Parse(text, v)) return EngineValue::Integer(v);
       break;
     }
     case kFloat4:
     case kFloat8:
     case kNumeric: {
       double v = 0.0;
-      if (ParseReal(s, v)) {
-        out = Variant(v);
-        return;
-      }
+      if (Parse(text, v)) return EngineValue::Real(v);
       break;
     }
-    case kBool: out = Variant(s == "t"); return;
+    case kBool: return EngineValue::Integer(text == "t" ? -1 : 0);
     case kDate:
     case kTimestamp:
     case kTimestampTz: {
       Date d;
-      if (Date::TryParseIso(type_oid == kTimestampTz ? WithoutZone(s) : s, d)) {
-        out = Variant(d);
-        return;
-      }
-      break;  // "infinity" or a date before the common era: the text it is
+      if (Date::TryParseIso(type == kTimestampTz ? WithoutZone(text) : text, d))
+        return EngineValue::OfDate(d);
+      break;
     }
     default: break;
   }
-  out.AssignText(s);
-}
-
-const char* ParameterText(const Variant& value, std::string& out, NumberText& number, DateText& date) {
-  char buf[64];
-  switch (value.Type()) {
-    case VarType::Empty:
-    case VarType::Null: return nullptr;
-    case VarType::String: ReplaceText(out, *value.AsText()); return out.c_str();
-    case VarType::Double: return number.Of(value.ToDouble());
-    case VarType::Integer:
-    case VarType::Long: {
-      const auto r = std::to_chars(buf, buf + sizeof buf, value.ToInt32());
-      out.assign(buf, r.ptr);
-      return out.c_str();
-    }
-    case VarType::Boolean:
-      // True is stored as -1 in the ERP database's flag columns.
-      out.assign(value.ToBool() ? "-1" : "0");
-      return out.c_str();
-    case VarType::Date: return date.CString(value.ToDate());
-    case VarType::Object: break;
-  }
-  RaiseRuntime(err::TypeMismatch);
+  return EngineValue::Text(text);
 }
 
 PostgresStatement::PostgresStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated)
@@ -207,40 +120,33 @@ std::size_t PostgresStatement::Slot(int index) const {
   return static_cast<std::size_t>(index - 1);
 }
 
-TARNLOW_STATEMENT_PATH void PostgresStatement::Bind(int index, const Variant& value) {
+// Every value goes as text. A bound text is copied: libpq reads a value up
+// to its NUL, and the caller's text need not end in one.
+void PostgresStatement::Bind(int index, const EngineValue& value) {
   const std::size_t i = Slot(index);
-  pointers_[i] = ParameterText(value, values_[i], numbers_[i], dates_[i]);
-}
-
-// Text is sent from the caller's own storage; every other value is written
-// as text here all the same.
-TARNLOW_STATEMENT_PATH void PostgresStatement::BindInPlace(int index, const Variant& value) {
-  const std::string* text = value.AsText();
-  if (text == nullptr) return Bind(index, value);
-  BindTextInPlace(index, *text);
-}
-
-TARNLOW_STATEMENT_PATH void PostgresStatement::BindTextInPlace(int index, const std::string& text) {
-  pointers_[Slot(index)] = text.c_str();
-}
-
-TARNLOW_STATEMENT_PATH void PostgresStatement::BindNumber(int index, double number) {
-  const std::size_t i = Slot(index);
-  // What is no number at all raises as any conversion of it does.
-  if (!std::isfinite(number)) number = Variant(number).ToDouble();
-  pointers_[i] = numbers_[i].Of(number);
-}
-
-TARNLOW_STATEMENT_PATH void PostgresStatement::BindDate(int index, const Date& date) {
-  const std::size_t i = Slot(index);
-  pointers_[i] = dates_[i].CString(date);
+  switch (value.kind) {
+    case EngineValue::Kind::Null: pointers_[i] = nullptr; return;
+    case EngineValue::Kind::Integer: {
+      char digits[24];
+      const auto r = std::to_chars(digits, digits + sizeof digits, value.integer);
+      values_[i].assign(digits, r.ptr);
+      pointers_[i] = values_[i].c_str();
+      return;
+    }
+    case EngineValue::Kind::Real: pointers_[i] = numbers_[i].Of(value.real); return;
+    case EngineValue::Kind::Text:
+      ReplaceText(values_[i], value.text);
+      pointers_[i] = values_[i].c_str();
+      return;
+    case EngineValue::Kind::Date: pointers_[i] = dates_[i].CString(value.date); return;
+  }
 }
 
 // Sent and read as libpq's own PQexecPrepared and PQexecParams do, less
 // their first step, which reads away any result an earlier command left
 // unread: every command on a session is read to its end, so there never is
 // one.
-TARNLOW_STATEMENT_PATH ExecStatusType PostgresStatement::Run() {
+ExecStatusType PostgresStatement::Run() {
   PGconn* conn = session_->Conn();
   const int sent = name_.empty() ? PQsendQueryParams(conn, text_.c_str(), parameter_count_, nullptr,
                                                      pointers_.data(), nullptr, nullptr, 0)
@@ -273,7 +179,10 @@ bool PostgresStatement::PrepareAgain(const PGresult* failed) {
   return true;
 }
 
-TARNLOW_STATEMENT_PATH bool PostgresStatement::Execute() {
+// libpq reads the whole result before it hands over any of it, so every
+// mode runs alike: the rows stay with the statement until it next runs or
+// is reset.
+bool PostgresStatement::Execute(Rows /*rows*/) {
   Reset();
   ExecStatusType status = Run();
   if (!Succeeded(status) && PrepareAgain(result_.get())) status = Run();
@@ -290,15 +199,22 @@ TARNLOW_STATEMENT_PATH bool PostgresStatement::Execute() {
   return rows_ > 0;
 }
 
-TARNLOW_STATEMENT_PATH bool PostgresStatement::Next() {
+bool PostgresStatement::Next() {
   if (row_ >= rows_) return false;
   ++row_;
   return row_ < rows_;
 }
 
+// Names are written over the ones before, so that a literal statement run
+// again takes no memory for them.
 void PostgresStatement::TakeColumns(const PGresult* res) const {
-  layout_ = session_->Layout(res);
-  values_read_.resize(layout_->types.size());
+  const auto n = static_cast<std::size_t>(PQnfields(res));
+  names_.resize(n);
+  types_.resize(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    names_[i].assign(PQfname(res, static_cast<int>(i)));
+    types_[i] = PQftype(res, static_cast<int>(i));
+  }
   columns_known_ = true;
 }
 
@@ -310,7 +226,7 @@ int PostgresStatement::ColumnCount() const {
         Checked(ResultHandle(PQdescribePrepared(session_->Conn(), name_.c_str())), session_->Conn(), sql_)
             .get());
   }
-  return layout_ ? static_cast<int>(layout_->names.size()) : 0;
+  return static_cast<int>(names_.size());
 }
 
 void PostgresStatement::CheckColumn(int index) const {
@@ -319,68 +235,28 @@ void PostgresStatement::CheckColumn(int index) const {
 
 const std::string& PostgresStatement::ColumnName(int index) const {
   CheckColumn(index);
-  return layout_->names[static_cast<std::size_t>(index)];
+  return names_[static_cast<std::size_t>(index)];
 }
 
-Variant PostgresStatement::Column(int index) const {
-  Variant unused;
-  return ColumnValue(index, unused);
-}
-
-const Variant& PostgresStatement::ColumnValue(int index, Variant&) const {
-  CheckColumn(index);
-  if (row_ >= rows_) RaiseRuntime(err::NoCurrentRecord);
-  Variant& value = values_read_[static_cast<std::size_t>(index)];
-  int length = 0;
-  if (const char* text = CellText(index, length))
-    CellValue(layout_->types[static_cast<std::size_t>(index)], text, length, value);
-  else
-    value = Variant(Null);
-  return value;
-}
-
-// Null where the cell is null, or where there is no row; otherwise its text.
-// On a row the columns are known, and only an empty cell can be null.
-const char* PostgresStatement::CellText(int index, int& length) const {
-  if (row_ >= rows_ || static_cast<std::size_t>(index) >= values_read_.size()) {
+// The text of a cell stays in the result, which the statement keeps until
+// it next runs or is reset. On a row the columns are known, and only an
+// empty cell can be null.
+EngineValue PostgresStatement::Cell(int index) const {
+  if (row_ >= rows_ || index < 0 || static_cast<std::size_t>(index) >= types_.size()) {
     CheckColumn(index);
-    return nullptr;
+    RaiseRuntime(err::NoCurrentRecord);
   }
-  length = PQgetlength(result_.get(), row_, index);
-  if (length == 0 && PQgetisnull(result_.get(), row_, index)) return nullptr;
-  return PQgetvalue(result_.get(), row_, index);
-}
-
-// CellText's checks once for the row, then each cell as CellText reads it.
-TARNLOW_STATEMENT_PATH std::size_t PostgresStatement::CopyCells(const std::uint32_t* at,
-                                                                const CellCopy* cells, std::size_t n) const {
-  if (row_ >= rows_) return 0;
-  const PGresult* result = result_.get();
-  const int row = row_;
-  const std::size_t columns = values_read_.size();
-  const Oid* types = layout_->types.data();
-  for (std::size_t i = 0; i < n; ++i) {
-    if (at[i] >= columns) return i;
-    const int index = static_cast<int>(at[i]);
-    const int length = PQgetlength(result, row, index);
-    if (length == 0 && PQgetisnull(result, row, index)) return i;
-    const char* text = PQgetvalue(result, row, index);
-    const Oid type = types[at[i]];
-    const CellCopy& cell = cells[i];
-    if (cell.kind == CellCopy::Text && !Converted(type))
-      ReplaceText(*static_cast<std::string*>(cell.out), {text, static_cast<std::size_t>(length)});
-    else if (cell.kind != CellCopy::Number ||
-             !NumberCell(type, {text, static_cast<std::size_t>(length)}, *static_cast<double*>(cell.out)))
-      return i;
-  }
-  return n;
+  const int length = PQgetlength(result_.get(), row_, index);
+  if (length == 0 && PQgetisnull(result_.get(), row_, index)) return {};
+  return CellOf(types_[static_cast<std::size_t>(index)],
+                {PQgetvalue(result_.get(), row_, index), static_cast<std::size_t>(length)});
 }
 
 // The count is the last word of the command's tag ("INSERT 0 1",
 // "UPDATE 3"); a tag without one ("CREATE TABLE") changed no rows. Read
 // here rather than through PQcmdTuples, which first tries the tag against
 // each command it knows.
-TARNLOW_STATEMENT_PATH std::int64_t PostgresStatement::RowsAffected() const {
+std::int64_t PostgresStatement::RowsAffected() const {
   if (!result_) return 0;
   // The count is the tag's last word, digits after a blank.
   const char* const tag = PQcmdStatus(result_.get());
@@ -394,7 +270,7 @@ TARNLOW_STATEMENT_PATH std::int64_t PostgresStatement::RowsAffected() const {
   return n;
 }
 
-TARNLOW_STATEMENT_PATH void PostgresStatement::Reset() {
+void PostgresStatement::Reset() {
   result_.reset();
   row_ = 0;
   rows_ = 0;
