@@ -71,6 +71,8 @@ const Variant* Recordset::Impl::Changed(std::size_t index) const {
 
 const Variant& Recordset::Impl::FieldAt(std::size_t index) {
   if (const Variant* v = Changed(index)) return *v;
+  if (fields.size() <= index) fields.resize(static_cast<std::size_t>(statement->ColumnCount()));
+  Variant& field = fields[index];
   cells::Store(statement->Cell(static_cast<int>(index)), field);
   return field;
 }

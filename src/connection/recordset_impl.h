@@ -42,7 +42,10 @@ struct Recordset::Impl {
   // copy routines ask for the same columns row after row.
   std::vector<const tables::Column*> copied;
   std::vector<std::uint32_t> copied_at;
-  Variant field;  // what Field gives, refilled in place
+  // What Field gives, one value per column refilled in place: two fields
+  // of one row can be held at once.
+  std::vector<Variant> fields;
+  Variant scratch;  // a cell on its way into a property
 
   void RequireOpen() const {
     if (!open) RaiseRuntime(err::ObjectClosed);
@@ -89,7 +92,7 @@ struct Recordset::Impl {
   void Copy(const CellCopy& copy, std::uint32_t at) {
     if (at == kMissing) RaiseRuntime(err::ItemNotFound);
     if (pending.empty() && written.empty())
-      cells::CopyInto(copy, statement->Cell(static_cast<int>(at)), field);
+      cells::CopyInto(copy, statement->Cell(static_cast<int>(at)), scratch);
     else
       copy.convert(copy.out, FieldAt(at));
   }

@@ -11,12 +11,20 @@
 #include <vector>
 
 #include "connection/backend.h"
+#include "connection/cells.h"
+#include <deque>
 #include "tarnlow/object.h"
 
 namespace tarnlow::backend {
 namespace {
 
 namespace fs = std::filesystem;
+using Rows = Statement::Rows;
+
+// The current row's cell as the library reads it.
+Variant Value(const Statement& st, int index) {
+  return cells::ValueOf(st.Cell(index));
+}
 
 // Each test gets its own database file in a fresh directory.
 class SqliteBackendTest : public ::testing::Test {
@@ -34,14 +42,20 @@ class SqliteBackendTest : public ::testing::Test {
   }
   std::string Path() const { return (dir_ / "test.db").string(); }
 
+  // Binds a value as the connection layer binds a parameter's, kept alive
+  // until the test ends.
+  void Bind(Statement& st, int index, Variant value) {
+    st.Bind(index, cells::Binding(kept_.emplace_back(std::move(value))));
+  }
+
   // The first column of the first row of a one-off query.
   Variant Scalar(std::string_view sql) {
     auto stmt = db_->Prepare(sql, false);
-    if (!stmt->Execute()) {
+    if (!stmt->Execute(Rows::All)) {
       ADD_FAILURE() << "no row from " << sql;
       return Variant();
     }
-    return stmt->Column(0);
+    return Value(*stmt, 0);
   }
 
   // The error record a call raises.
@@ -58,6 +72,7 @@ class SqliteBackendTest : public ::testing::Test {
 
   fs::path dir_;
   std::unique_ptr<Database> db_;
+  std::deque<Variant> kept_;
 };
 
 TEST_F(SqliteBackendTest, DuplicateKeysAreIntegrityViolations) {
@@ -65,17 +80,17 @@ TEST_F(SqliteBackendTest, DuplicateKeysAreIntegrityViolations) {
       "create table pk_t(code text primary key, n int);"
       "create table uq_t(a int, b text); create unique index uq_t_b on uq_t(b);");
   auto insert = db_->Prepare("insert into pk_t values (?, ?)");
-  insert->Bind(1, "A1");
-  insert->Bind(2, 1);
-  insert->Execute();
-  const Error dup = Failure([&] { insert->Execute(); });
+  Bind(*insert, 1, "A1");
+  Bind(*insert, 2, 1);
+  insert->Execute(Rows::All);
+  const Error dup = Failure([&] { insert->Execute(Rows::All); });
   EXPECT_EQ(dup.Number(), DbIntegrityViolation);
   EXPECT_EQ(dup.Source(), "SQLite");
   EXPECT_EQ(dup.Description(), "UNIQUE constraint failed: pk_t.code");
 
   // The statement stays usable after the failure.
-  insert->Bind(1, "A2");
-  insert->Execute();
+  Bind(*insert, 1, "A2");
+  insert->Execute(Rows::All);
   EXPECT_EQ(insert->RowsAffected(), 1);
 
   db_->ExecuteScript("insert into uq_t values (1, 'x')");
@@ -86,16 +101,16 @@ TEST_F(SqliteBackendTest, DuplicateKeysAreIntegrityViolations) {
 TEST_F(SqliteBackendTest, OtherFailuresCarryTheDatabaseMessage) {
   db_->ExecuteScript("create table c(x text check(length(x) <= 6), y int not null)");
   auto insert = db_->Prepare("insert into c values (?, ?)");
-  insert->Bind(1, "toolong");
-  insert->Bind(2, 1);
-  const Error check = Failure([&] { insert->Execute(); });
+  Bind(*insert, 1, "toolong");
+  Bind(*insert, 2, 1);
+  const Error check = Failure([&] { insert->Execute(Rows::All); });
   EXPECT_EQ(check.Number(), DbFailure);
   EXPECT_EQ(check.Source(), "SQLite");
   EXPECT_NE(check.Description().find("CHECK constraint failed"), std::string::npos) << check.Description();
 
-  insert->Bind(1, "short");
-  insert->Bind(2, Null);
-  EXPECT_EQ(Failure([&] { insert->Execute(); }).Description(), "NOT NULL constraint failed: c.y");
+  Bind(*insert, 1, "short");
+  Bind(*insert, 2, Null);
+  EXPECT_EQ(Failure([&] { insert->Execute(Rows::All); }).Description(), "NOT NULL constraint failed: c.y");
 
   const Error syntax = Failure([&] { db_->Prepare("selec 1"); });
   EXPECT_EQ(syntax.Number(), DbFailure);
@@ -115,8 +130,8 @@ TEST_F(SqliteBackendTest, LeftFunctionAndEscapes) {
 
   db_->ExecuteScript("create table k(code text); insert into k values ('AB1'), ('AB2'), ('AC1')");
   auto del = db_->Prepare("delete from k where {fn left(code, 2)} = ?");
-  del->Bind(1, "AB");
-  del->Execute();
+  Bind(*del, 1, "AB");
+  del->Execute(Rows::All);
   EXPECT_EQ(del->RowsAffected(), 2);
   // Any spelling of the call next to a left join; quoted text stays as it is.
   EXPECT_EQ(Scalar("select LEFT ('left(x)', 6) from k a left join k b on a.code = b.code"),
@@ -129,37 +144,32 @@ TEST_F(SqliteBackendTest, DatesRoundTripAsIsoText) {
   auto insert = db_->Prepare("insert into d values (?, ?)");
   const std::vector<Variant> values{Date(), when, "not a date", Null};
   for (std::int32_t i = 0; i < static_cast<std::int32_t>(values.size()); ++i) {
-    insert->Bind(1, i);
-    insert->Bind(2, values[static_cast<std::size_t>(i)]);
-    insert->Execute();
+    Bind(*insert, 1, i);
+    Bind(*insert, 2, values[static_cast<std::size_t>(i)]);
+    insert->Execute(Rows::All);
   }
 
   auto select = db_->Prepare("select stamp, typeof(stamp), stamp || '' from d order by id");
-  ASSERT_TRUE(select->Execute());
-  EXPECT_EQ(select->Column(0).Type(), VarType::Date);
-  EXPECT_EQ(select->Column(0), Variant(Date()));
-  EXPECT_EQ(select->Column(1), Variant("text"));
-  EXPECT_EQ(select->Column(2), Variant("1899-12-30 00:00:00"));
+  ASSERT_TRUE(select->Execute(Rows::All));
+  EXPECT_EQ(Value(*select, 0).Type(), VarType::Date);
+  EXPECT_EQ(Value(*select, 0), Variant(Date()));
+  EXPECT_EQ(Value(*select, 1), Variant("text"));
+  EXPECT_EQ(Value(*select, 2), Variant("1899-12-30 00:00:00"));
   ASSERT_TRUE(select->Next());
-  EXPECT_EQ(select->Column(0), Variant(when));
-  EXPECT_EQ(select->Column(2), Variant("2024-02-29 13:45:10"));
+  EXPECT_EQ(Value(*select, 0), Variant(when));
+  EXPECT_EQ(Value(*select, 2), Variant("2024-02-29 13:45:10"));
   ASSERT_TRUE(select->Next());
-  EXPECT_EQ(select->Column(0), Variant("not a date"));
+  EXPECT_EQ(Value(*select, 0), Variant("not a date"));
   ASSERT_TRUE(select->Next());
-  EXPECT_TRUE(select->Column(0).IsNull());
+  EXPECT_TRUE(Value(*select, 0).IsNull());
   EXPECT_FALSE(select->Next());
   EXPECT_FALSE(select->Next());  // must not start the query over
 
-  // Read where the database holds the row, a date column's text is left to
-  // the general way, which reads it as the date it is.
-  ASSERT_TRUE(select->ExecuteInPlace());
-  std::string text = "kept";
-  const CellCopy into_text = CellCopy::Into(tables::ServiceTable::unit_code, text);
-  const std::uint32_t stamp = 0, stamp_text = 2;
-  EXPECT_EQ(select->CopyCells(&stamp, &into_text, 1), 0u);
-  EXPECT_EQ(text, "kept");
-  EXPECT_EQ(select->CopyCells(&stamp_text, &into_text, 1), 1u);
-  EXPECT_EQ(text, "1899-12-30 00:00:00");
+  // Read where the database holds the row, a date column's text is a date
+  // as well.
+  ASSERT_TRUE(select->Execute(Rows::FirstInPlace));
+  EXPECT_EQ(Value(*select, 0), Variant(Date()));
+  EXPECT_EQ(Value(*select, 2), Variant("1899-12-30 00:00:00"));
   select->Reset();
 }
 
@@ -172,23 +182,23 @@ TEST_F(SqliteBackendTest, PreparedStatementRunsAgainWithNewValues) {
   ASSERT_EQ(select->ColumnCount(), 2);
   EXPECT_EQ(select->ColumnName(1), "qty");
 
-  select->Bind(1, "A");
-  ASSERT_TRUE(select->Execute());
-  EXPECT_EQ(select->Column(0), Variant("A"));
+  Bind(*select, 1, "A");
+  ASSERT_TRUE(select->Execute(Rows::All));
+  EXPECT_EQ(Value(*select, 0), Variant("A"));
   // New values while the first run is still on a row.
-  select->Bind(1, "C");
-  ASSERT_TRUE(select->Execute());
-  EXPECT_EQ(select->Column(0), Variant("C"));
-  EXPECT_EQ(select->Column(1), Variant(3.5));
+  Bind(*select, 1, "C");
+  ASSERT_TRUE(select->Execute(Rows::All));
+  EXPECT_EQ(Value(*select, 0), Variant("C"));
+  EXPECT_EQ(Value(*select, 1), Variant(3.5));
   EXPECT_FALSE(select->Next());
 
   auto update = db_->Prepare("update item set qty = qty + ? where code <> ?");
-  update->Bind(1, 1.0);
-  update->Bind(2, "B");
-  update->Execute();
+  Bind(*update, 1, 1.0);
+  Bind(*update, 2, "B");
+  update->Execute(Rows::All);
   EXPECT_EQ(update->RowsAffected(), 2);
   // A read run after that update changed nothing itself.
-  select->Execute();
+  select->Execute(Rows::All);
   EXPECT_EQ(select->RowsAffected(), 0);
   EXPECT_EQ(Scalar("select sum(qty) from item"), Variant(9.5));
 }
@@ -207,10 +217,10 @@ TEST_F(SqliteBackendTest, ValueKindsBindAndReadBack) {
   auto select = db_->Prepare("select x from v");
   auto round_trip = [&](const Variant& in) {
     db_->ExecuteScript("delete from v");
-    insert->Bind(1, in);
-    insert->Execute();
-    EXPECT_TRUE(select->Execute());
-    return select->Column(0);
+    Bind(*insert, 1, in);
+    insert->Execute(Rows::All);
+    EXPECT_TRUE(select->Execute(Rows::All));
+    return Value(*select, 0);
   };
   EXPECT_EQ(round_trip(true), Variant(-1));
   EXPECT_EQ(round_trip(false), Variant(0));
@@ -221,10 +231,10 @@ TEST_F(SqliteBackendTest, ValueKindsBindAndReadBack) {
   EXPECT_EQ(Scalar("select -2147483648").Type(), VarType::Long);
   EXPECT_EQ(Scalar("select x'414200'"), Variant(std::string("AB\0", 3)));
 
-  EXPECT_EQ(Failure([&] { insert->Bind(1, std::make_shared<Opaque>()); }).Number(), err::TypeMismatch);
-  EXPECT_EQ(Failure([&] { select->Column(5); }).Number(), err::SubscriptOutOfRange);
+  EXPECT_EQ(Failure([&] { Bind(*insert, 1, std::make_shared<Opaque>()); }).Number(), err::TypeMismatch);
+  EXPECT_EQ(Failure([&] { Value(*select, 5); }).Number(), err::SubscriptOutOfRange);
   select->Reset();
-  EXPECT_EQ(Failure([&] { select->Column(0); }).Number(), err::NoCurrentRecord);
+  EXPECT_EQ(Failure([&] { Value(*select, 0); }).Number(), err::NoCurrentRecord);
 }
 
 TEST_F(SqliteBackendTest, KeysAndTablesFromTheSchema) {
@@ -244,16 +254,16 @@ TEST_F(SqliteBackendTest, KeysAndTablesFromTheSchema) {
 TEST_F(SqliteBackendTest, ARowSetHoldsAllItsRowsAndLeavesNoReadOpen) {
   db_->ExecuteScript("create table t(a int); insert into t values (1), (2), (3)");
   auto select = db_->Prepare("select a from t order by a");
-  ASSERT_TRUE(select->Execute());
+  ASSERT_TRUE(select->Execute(Rows::All));
   // Another connection can checkpoint the whole log: nobody reads it.
   auto other = OpenSqlite(Path());
   other->ExecuteScript("insert into t values (4)");
   auto checkpoint = other->Prepare("pragma wal_checkpoint(truncate)");
-  ASSERT_TRUE(checkpoint->Execute());
-  EXPECT_EQ(checkpoint->Column(0), Variant(0));  // not blocked by a reader
+  ASSERT_TRUE(checkpoint->Execute(Rows::All));
+  EXPECT_EQ(Value(*checkpoint, 0), Variant(0));  // not blocked by a reader
   // The rows are those of the moment the statement ran.
   std::vector<std::int32_t> seen;
-  do seen.push_back(select->Column(0).ToInt32());
+  do seen.push_back(Value(*select, 0).ToInt32());
   while (select->Next());
   EXPECT_EQ(seen, (std::vector<std::int32_t>{1, 2, 3}));
 }
@@ -281,14 +291,14 @@ TEST_F(SqliteBackendTest, AStaleSnapshotOutsideATransactionIsRunAgainOnceThenRep
   db_->ExecuteScript("insert into t values (3)");  // commits past the open read
 
   auto update = mine.Prepare("update t set a = a + 1");
-  const Error e = Failure([&] { update->Execute(); });
+  const Error e = Failure([&] { update->Execute(Rows::All); });
   EXPECT_EQ(e.NativeError(), SQLITE_BUSY_SNAPSHOT);
   EXPECT_EQ(e.Statement(), "update t set a = a + 1");
   EXPECT_TRUE(e.ConnectionUsable());
   EXPECT_EQ(runs, 2);
   // Once the read is over the same statement goes through.
   sqlite3_reset(reader);
-  update->Execute();
+  update->Execute(Rows::All);
   EXPECT_EQ(update->RowsAffected(), 3);
   EXPECT_EQ(runs, 3);
 }
@@ -299,9 +309,9 @@ int InsertFromChild(const std::string& path, std::int32_t process, std::int32_t 
     auto db = OpenSqlite(path);
     auto insert = db->Prepare("insert into log values (?, ?)");
     for (std::int32_t i = 0; i < rows; ++i) {
-      insert->Bind(1, process);
-      insert->Bind(2, i);
-      insert->Execute();
+      insert->Bind(1, EngineValue::Integer(process));
+      insert->Bind(2, EngineValue::Integer(i));
+      insert->Execute(Rows::All);
     }
     return 0;
   } catch (const Error& e) {

@@ -149,20 +149,19 @@ TEST_P(StatementReuseTest, DatesFollowOneAnotherInOneParameter) {
   for (std::size_t i = 0; i < dates.size(); ++i) EXPECT_EQ(got[i][0].ToDate().value, dates[i].value) << i;
 }
 
-// Texts bound to one placeholder are kept between runs: each must replace
-// the last whole, whether it is shorter, longer, or too long to keep, and
-// the value bound need not outlive the bind.
+// Texts bound to one placeholder one after another: each must replace the
+// last whole, whether it is shorter or longer.
 TEST_P(StatementReuseTest, TextsOfAnyLengthFollowOneAnotherInOneParameter) {
   auto statement = c_->DatabaseConnection().Prepare("select ?, ?");
   const std::vector<std::string> texts{"SHORT", std::string(40, 'x') + "'end", "",    std::string(5000, 'L'),
                                        "S",     std::string(4096, 'k'),        "tail"};
   for (std::size_t i = 0; i < texts.size(); ++i) {
     SCOPED_TRACE(i);
-    statement->Bind(1, Variant(std::string(texts[i])));
-    statement->Bind(2, Variant(texts[texts.size() - 1 - i]));
-    ASSERT_TRUE(statement->ExecuteForFirstRow());
-    EXPECT_EQ(statement->Column(0).ToText(), texts[i]);
-    EXPECT_EQ(statement->Column(1).ToText(), texts[texts.size() - 1 - i]);
+    statement->Bind(1, EngineValue::Text(texts[i]));
+    statement->Bind(2, EngineValue::Text(texts[texts.size() - 1 - i]));
+    ASSERT_TRUE(statement->Execute(CompiledStatement::Rows::First));
+    EXPECT_EQ(statement->Cell(0).text, texts[i]);
+    EXPECT_EQ(statement->Cell(1).text, texts[texts.size() - 1 - i]);
     statement->Reset();
   }
 }
@@ -314,14 +313,14 @@ TEST_P(StatementReuseTest, ColumnsAreKnownWhenAskedForBeforeOrAfterARun) {
   ASSERT_EQ(prepared->ColumnCount(), 2);
   EXPECT_EQ(prepared->ColumnName(1), "price");
   auto literal = c_->DatabaseConnection().PrepareLiteral(sql);
-  ASSERT_TRUE(literal->Execute());
-  EXPECT_EQ(literal->Column(0), Variant("A"));
+  ASSERT_TRUE(literal->Execute(CompiledStatement::Rows::All));
+  EXPECT_EQ(literal->Cell(0).text, "A");
   ASSERT_EQ(literal->ColumnCount(), 2);
   EXPECT_EQ(literal->ColumnName(0), "service");
   // A write that is never asked for its columns has none.
   auto write =
       c_->DatabaseConnection().PrepareLiteral("delete from " + services_ + " where service = 'none'");
-  EXPECT_FALSE(write->Execute());
+  EXPECT_FALSE(write->Execute(CompiledStatement::Rows::All));
   EXPECT_EQ(write->ColumnCount(), 0);
 }
 
