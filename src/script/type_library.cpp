@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "component/script/operators.h"
+#include "operators.h"
 #include "framework/class_builder.h"
 #include "tarnlow/registry.h"
 

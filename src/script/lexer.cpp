@@ -1,4 +1,4 @@
-#include "component/script/lexer.h"
+#include "lexer.h"
 
 #include <charconv>
 #include <cstdint>

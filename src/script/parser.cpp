@@ -1,4 +1,4 @@
-#include "component/script/parser.h"
+#include "parser.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <span>
 #include <unordered_map>
 
-#include "component/script/stack_budget.h"
+#include "stack_budget.h"
 #include "framework/text.h"
 #include "tarnlow/error.h"
 #include "tarnlow/modules.h"
