@@ -221,11 +221,11 @@ class TARNLOW_API Command {
   void ExecuteNoCount() { RunNoRows(false); }
 
  private:
-  void Compile();
-  void CompileAndBind();
-  std::size_t FindIndex(std::string_view name, std::size_t k);
+  TARNLOW_LOCAL void Compile();
+  TARNLOW_LOCAL void CompileAndBind();
+  TARNLOW_LOCAL std::size_t FindIndex(std::string_view name, std::size_t k);
   Parameter& Find(std::string_view name, std::size_t k);
-  std::string StatementText() const;
+  TARNLOW_LOCAL std::string StatementText() const;
   // The parameter named after a declared column. Once a lookup has found
   // it by name, the same lookup of the next run knows it by the
   // declaration, which lives as long as the program, without comparing
@@ -279,7 +279,7 @@ class TARNLOW_API Command {
   // A pass counts only on a statement compiled for the parameters as they
   // are; PassStatement is the statement to bind into while it counts, null
   // otherwise, and the run binds as usual.
-  void BeginPass();
+  TARNLOW_LOCAL void BeginPass();
   CompiledStatement* PassStatement() const { return pass_open_ ? statement_.get() : nullptr; }
   // 1 the first time the pass binds parameter i, 0 after.
   std::size_t Stamp(std::size_t i) {
@@ -460,16 +460,16 @@ class TARNLOW_API Recordset {
  private:
   friend class Command;
   // A row set over an executed command (forward-only, read-only).
-  void AttachExecuted(const std::shared_ptr<CompiledStatement>& statement, bool has_row,
-                      tarnlow::DatabaseConnection& connection);
-  std::size_t IndexOf(std::string_view name) const;
-  void BuildIndex() const;
+  TARNLOW_LOCAL void AttachExecuted(const std::shared_ptr<CompiledStatement>& statement, bool has_row,
+                                    tarnlow::DatabaseConnection& connection);
+  TARNLOW_LOCAL std::size_t IndexOf(std::string_view name) const;
+  TARNLOW_LOCAL void BuildIndex() const;
   // The statement's current row has no copy of its own here.
   bool Direct() const { return pending_.empty() && written_.empty(); }
   // A value set on the current row and not yet written, or else written by
   // Update; null when the row holds the value it was read with.
-  const Variant* Changed(std::size_t index) const;
-  const Variant& FieldAt(std::size_t index) const;
+  TARNLOW_LOCAL const Variant* Changed(std::size_t index) const;
+  TARNLOW_LOCAL const Variant& FieldAt(std::size_t index) const;
   // Copy routines ask for the same columns in the same order row after
   // row, not always the statement's: the k-th lookup on a row first tries
   // where the k-th lookup on the row before found its column.
@@ -482,11 +482,11 @@ class TARNLOW_API Recordset {
     }
     return Reposition(column, k);
   }
-  std::size_t Reposition(const tables::Column& column, std::size_t k) const;
+  TARNLOW_LOCAL std::size_t Reposition(const tables::Column& column, std::size_t k) const;
   // One entry of CopyCells, found by itself and copied on its own.
-  void CopyCell(const CellCopy& cell) const;
-  std::size_t Locate(const tables::Column& column) const;
-  void Attach(const std::shared_ptr<CompiledStatement>& statement);
+  TARNLOW_LOCAL void CopyCell(const CellCopy& cell) const;
+  TARNLOW_LOCAL std::size_t Locate(const tables::Column& column) const;
+  TARNLOW_LOCAL void Attach(const std::shared_ptr<CompiledStatement>& statement);
   void RequireOpen() const {
     if (!open_) RaiseRuntime(err::ObjectClosed);
   }
@@ -588,13 +588,13 @@ class TARNLOW_API RowCache {
 
  private:
   class Index;
-  void Check(std::int32_t row, std::int32_t column) const;
+  TARNLOW_LOCAL void Check(std::int32_t row, std::int32_t column) const;
   const Variant& Cell(std::int32_t row, std::int32_t column) const {
     return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
                   static_cast<std::size_t>(column)];
   }
-  void DropIndexes();
-  void BuildIndex(std::int32_t column) const;
+  TARNLOW_LOCAL void DropIndexes();
+  TARNLOW_LOCAL void BuildIndex(std::int32_t column) const;
 
   std::int32_t columns_ = 0;
   std::int32_t rows_ = 0;

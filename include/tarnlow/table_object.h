@@ -120,8 +120,8 @@ class TARNLOW_API TableObject : public Object {
     // the command's plan, which counts each binding once without a stamp.
     template <bool Planned>
     void WriteAt(const ColumnInfo& c, std::size_t i, bool as_is);
-    void PutList(std::span<const ColumnInfo> columns, bool dates_as_is);
-    void PutPlanned(bool dates_as_is);
+    TARNLOW_LOCAL void PutList(std::span<const ColumnInfo> columns, bool dates_as_is);
+    TARNLOW_LOCAL void PutPlanned(bool dates_as_is);
     template <bool Planned = false>
     void Bind(std::size_t i);
     template <bool Planned, class Binding>
@@ -227,10 +227,10 @@ class TARNLOW_API TableObject : public Object {
   };
   static bool TryInsert(Command& insert);
   void BindColumn(Command& command, const tables::Column& column, const Variant& value);
-  void BindColumn(Parameter& parameter, const tables::Column& column, const Variant& value);
+  TARNLOW_LOCAL void BindColumn(Parameter& parameter, const tables::Column& column, const Variant& value);
   bool Owns(const Command& command) const { return command.owner_ == this; }
   void BindText(Command& command, const tables::Column& column, const std::string& text);
-  void AssignEmptyValue(const ColumnInfo& column, const Variant& zero);
+  TARNLOW_LOCAL void AssignEmptyValue(const ColumnInfo& column, const Variant& zero);
 
   std::shared_ptr<Connection> connection_;
   std::vector<StatementHolder*> holders_;
