@@ -41,7 +41,7 @@
 #include <string>
 #include <vector>
 
-#include "component/script/script.h"
+#include "script/script.h"
 #include "paired_cases.h"
 #include "receipt_bench_support.h"
 #include "tarnlow/tarnlow.h"

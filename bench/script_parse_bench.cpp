@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "component/script/parser.h"
+#include "script/parser.h"
 
 namespace {
 

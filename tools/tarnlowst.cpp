@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "component/script/script.h"
+#include "script/script.h"
 #include "demo.h"
 #include "tarnlow/tarnlow.h"
 

@@ -46,7 +46,7 @@ class TARNLOW_API KeyedList {
   const std::vector<ObjectPtr>& Members() const { return members_; }
 
  private:
-  std::size_t Locate(const Variant& index_or_key) const;
+  TARNLOW_LOCAL std::size_t Locate(const Variant& index_or_key) const;
 
   std::vector<ObjectPtr> members_;
   std::vector<std::string> keys_;                        // folded key of each entry, "" for none

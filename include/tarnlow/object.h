@@ -442,9 +442,11 @@ struct TrimmedEntry {
 #define TARNLOW_COLUMN_ENTRY(form, ...) TARNLOW_ENTRY_##form(__VA_ARGS__)
 
 // Declares the properties of a class from its list (in the class body).
-#define TARNLOW_PROPERTIES(Class, LIST)                    \
-  using Self = Class;                                      \
-  static std::span<const ::tarnlow::ColumnInfo> Columns(); \
+// The list serves the library's own routines; clients find the properties
+// in the class's description (ClassInfo), so it is not exported.
+#define TARNLOW_PROPERTIES(Class, LIST)                                  \
+  using Self = Class;                                                    \
+  TARNLOW_LOCAL static std::span<const ::tarnlow::ColumnInfo> Columns(); \
   LIST(TARNLOW_DECLARE_PROPERTY)
 
 // Defines Class::Columns() from the same list, in a source file. The list

@@ -98,15 +98,15 @@ TARNLOW_API std::string_view KindText(ValueKind kind);
 
 // What every late-bound class declares in its body: its name, its
 // description and the builder that makes it from the Describe body.
-#define TARNLOW_CLASS_IDENTITY(C)                              \
- public:                                                       \
-  static constexpr std::string_view kClassName = #C;           \
-  static const ::tarnlow::ClassInfo& Info();                   \
-                                                               \
- private:                                                      \
-  friend class ::tarnlow::detail::ClassBuilder<C>;             \
-  static void Describe(::tarnlow::detail::ClassBuilder<C>& b); \
-                                                               \
+#define TARNLOW_CLASS_IDENTITY(C)                                            \
+ public:                                                                     \
+  static constexpr std::string_view kClassName = #C;                         \
+  static const ::tarnlow::ClassInfo& Info();                                 \
+                                                                             \
+ private:                                                                    \
+  friend class ::tarnlow::detail::ClassBuilder<C>;                           \
+  TARNLOW_LOCAL static void Describe(::tarnlow::detail::ClassBuilder<C>& b); \
+                                                                             \
  public:
 
 // In the class's source file: its description, built once by the Describe

@@ -48,13 +48,13 @@ class TARNLOW_API RowCache {
 
  private:
   class Index;
-  void Check(std::int32_t row, std::int32_t column) const;
+  TARNLOW_LOCAL void Check(std::int32_t row, std::int32_t column) const;
   const Variant& Cell(std::int32_t row, std::int32_t column) const {
     return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
                   static_cast<std::size_t>(column)];
   }
-  void DropIndexes();
-  void BuildIndex(std::int32_t column) const;
+  TARNLOW_LOCAL void DropIndexes();
+  TARNLOW_LOCAL void BuildIndex(std::int32_t column) const;
 
   std::int32_t columns_ = 0;
   std::int32_t rows_ = 0;

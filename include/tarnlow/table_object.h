@@ -108,7 +108,7 @@ class TARNLOW_API TableObject : public Object {
     void Set(const tables::Column& column, Variant value);
 
    private:
-    void Write(const ColumnInfo& c, bool date_as_is);
+    TARNLOW_LOCAL void Write(const ColumnInfo& c, bool date_as_is);
 
     TableObject& object_;
     Command& command_;
@@ -202,11 +202,11 @@ class TARNLOW_API TableObject : public Object {
   static bool TryInsert(Command& insert);
   // Runs a read whose first row the caller copies and then closes, before
   // anything else runs: the row is read where the database holds it.
-  static Recordset& RunForFirstRowInPlace(Command& command);
+  TARNLOW_LOCAL static Recordset& RunForFirstRowInPlace(Command& command);
   // The value of a property for its column's parameter, by the rules of
   // SetParameters.
-  void BindColumn(Parameter& parameter, const tables::Column& column, const Variant& value);
-  void AssignEmptyValue(const ColumnInfo& column, const Variant& zero);
+  TARNLOW_LOCAL void BindColumn(Parameter& parameter, const tables::Column& column, const Variant& value);
+  TARNLOW_LOCAL void AssignEmptyValue(const ColumnInfo& column, const Variant& zero);
 
   std::shared_ptr<Connection> connection_;
   std::vector<StatementHolder*> holders_;

@@ -23,7 +23,7 @@ namespace tarnlow {
 // sets are opened on it. Always owned through a shared_ptr: the connection
 // object, and every row set opened on it, share it, so that a row set works
 // on whichever of them the client lets go of first.
-class TARNLOW_API DatabaseConnection : public std::enable_shared_from_this<DatabaseConnection> {
+class DatabaseConnection : public std::enable_shared_from_this<DatabaseConnection> {
   // Made only by Create, so that it is always owned through a shared_ptr.
   struct Token {
     explicit Token() = default;

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <mutex>
 
-#include "connection/unique_id.h"
+#include "framework/unique_id.h"
 #include "tarnlow/connection.h"
 
 namespace tarnlow {

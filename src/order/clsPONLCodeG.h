@@ -13,7 +13,7 @@ namespace tarnlow {
   X(Columns, RetentionAnalysisTable, LetGet, page_number, retention_code, non_recov_vat, retention_type, \
     record_key, record_type)
 
-class TARNLOW_API clsPONLCodeG final : public TableClass<clsPONLCodeG> {
+class clsPONLCodeG final : public TableClass<clsPONLCodeG> {
   TARNLOW_TABLE_CLASS(clsPONLCodeG, TARNLOW_clsPONLCodeG_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 

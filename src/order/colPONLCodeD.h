@@ -10,7 +10,7 @@
 
 namespace tarnlow {
 
-class TARNLOW_API colPONLCodeD final : public Collection<colPONLCodeD, clsPONLCodeD> {
+class colPONLCodeD final : public Collection<colPONLCodeD, clsPONLCodeD> {
   TARNLOW_COLLECTION_CLASS(colPONLCodeD)
   // Stores a copy of the entry, under the key when it is not empty.
   std::shared_ptr<clsPONLCodeD> Add(clsPONLCodeD& oPONLCodeD, std::string& sKey);

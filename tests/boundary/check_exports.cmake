@@ -1,5 +1,7 @@
 # The shared library's dynamic symbols: the only C-linkage names it exports
-# are the C interface's, and every function the C header declares is there.
+# are the C interface's, and every function the C header declares is there;
+# every C++ name it exports is of the tarnlow namespace (no standard-library
+# template it instantiates for itself), and there are fewer than 600 in all.
 #   cmake -DNM=nm -DLIBRARY=libtarnlowstdata.so -DHEADER=tarnlow_c.h -P check_exports.cmake
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND "${NM}" -D --defined-only "${LIBRARY}" RESULT_VARIABLE status
@@ -11,11 +13,18 @@ endif()
 # Lines read "ADDRESS TYPE NAME"; C++ names are mangled (_Z...).
 string(REPLACE "\n" ";" lines "${listing}")
 set(exported_c "")
+set(total 0)
 foreach(line IN LISTS lines)
   if(line MATCHES "^[0-9a-fA-F]* *([A-Za-z]) ([^ ]+)$")
     set(type "${CMAKE_MATCH_1}")
     set(name "${CMAKE_MATCH_2}")
+    math(EXPR total "${total} + 1")
     if(name MATCHES "^_Z")
+      # A name of the namespace (a member may be const or ref-qualified, K R
+      # O), or the type information or virtual table of one of its classes.
+      if(NOT name MATCHES "^_Z(N[KRO]*|T[IV]N)7tarnlow")
+        message(SEND_ERROR "exported but not of the tarnlow namespace: ${name} (${type})")
+      endif()
       continue()
     endif()
     if(NOT name MATCHES "^tarnlow_")
@@ -46,4 +55,9 @@ foreach(name IN LISTS exported_c)
     message(SEND_ERROR "exported but not declared in the C header: ${name}")
   endif()
 endforeach()
-message(STATUS "${count} C entry points, all exported, nothing else with C linkage")
+# Each exported name is a relocation every load resolves and a promise to
+# clients: the surface is what they use, and stays below this bound.
+if(total GREATER_EQUAL 600)
+  message(SEND_ERROR "${total} dynamic symbols exported: 600 or more")
+endif()
+message(STATUS "${count} C entry points, all exported, nothing else with C linkage; ${total} symbols in all")

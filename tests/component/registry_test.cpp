@@ -7,7 +7,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "component/script/script.h"
+#include "script/script.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "connection/schema.h"
+#include "schema/schema.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 

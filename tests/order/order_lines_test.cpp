@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "component/script/script.h"
+#include "script/script.h"
 #include "connection/database_connection.h"
 #include "order/order_support.h"
 #include "tarnlow/tarnlow.h"

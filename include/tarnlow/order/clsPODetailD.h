@@ -83,15 +83,15 @@ class TARNLOW_API clsPODetailD final : public TableClass<clsPODetailD> {
 
  private:
   void PassOn(const tables::Column& column);
-  void ConnectionChanged() override;
+  TARNLOW_LOCAL void ConnectionChanged() override;
 
-  void AddParameters();
-  void PrepareInsertStatementE();
-  void PrepareUpdateForInvoiceStatement();
-  void InsertWeightRow();
+  TARNLOW_LOCAL void AddParameters();
+  TARNLOW_LOCAL void PrepareInsertStatementE();
+  TARNLOW_LOCAL void PrepareUpdateForInvoiceStatement();
+  TARNLOW_LOCAL void InsertWeightRow();
   // Stores a column's value without handing the order or line number on.
-  void StoreDirect(const ColumnInfo& column, const Variant& value);
-  void CopyFromRstLate(const Variant& rst);
+  TARNLOW_LOCAL void StoreDirect(const ColumnInfo& column, const Variant& value);
+  TARNLOW_LOCAL void CopyFromRstLate(const Variant& rst);
 
   StatementHolder insert_;
   StatementHolder insert_e_;

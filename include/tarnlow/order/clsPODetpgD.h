@@ -36,11 +36,11 @@ class TARNLOW_API clsPODetpgD final : public TableClass<clsPODetpgD> {
   Variant DeleteForOrder();
 
  private:
-  void PrepareInsertStatement();
-  void AddParameters();
+  TARNLOW_LOCAL void PrepareInsertStatement();
+  TARNLOW_LOCAL void AddParameters();
   void ConnectionChanged() override { insert_.Prepared(false); }
   // The late-bound faces of the two copies.
-  void CopyFromRecordsetLate(const Variant& rst);
+  TARNLOW_LOCAL void CopyFromRecordsetLate(const Variant& rst);
 
   StatementHolder insert_;
 };

@@ -70,18 +70,18 @@ class TARNLOW_API clsPOHeadD final : public TableClass<clsPOHeadD> {
   std::shared_ptr<clsPOHeadx1D> POHeadX1D();
 
  private:
-  void ConnectionChanged() override;
-  void AddParameters();
-  void SetInsertParameters();
-  void PrepareRateInsertStatement();
-  void SetRateParameters();
-  void PrepareVatStateInsertStatement();
-  void SetVatStateParameters();
-  void CopyFromRst(const Recordset& rs);
+  TARNLOW_LOCAL void ConnectionChanged() override;
+  TARNLOW_LOCAL void AddParameters();
+  TARNLOW_LOCAL void SetInsertParameters();
+  TARNLOW_LOCAL void PrepareRateInsertStatement();
+  TARNLOW_LOCAL void SetRateParameters();
+  TARNLOW_LOCAL void PrepareVatStateInsertStatement();
+  TARNLOW_LOCAL void SetVatStateParameters();
+  TARNLOW_LOCAL void CopyFromRst(const Recordset& rs);
   // Release 8 and up with the extended flag: wider addresses and eleven
   // more columns. Asked afresh each time, as the system information says.
-  bool ExtendedAddressLayout();
-  bool DualRate();
+  TARNLOW_LOCAL bool ExtendedAddressLayout();
+  TARNLOW_LOCAL bool DualRate();
 
   std::string order_no_;
   std::shared_ptr<clsPOHeadx1D> fax_;

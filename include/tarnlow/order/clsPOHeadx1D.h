@@ -32,10 +32,10 @@ class TARNLOW_API clsPOHeadx1D final : public TableClass<clsPOHeadx1D> {
   Variant DeleteForOrder();
 
  private:
-  void PrepareInsertStatement();
-  void AddParameters();
+  TARNLOW_LOCAL void PrepareInsertStatement();
+  TARNLOW_LOCAL void AddParameters();
   // Late-bound clients hold no row set object to pass.
-  void CopyFromRecordsetLateBound(const ObjectPtr& rst);
+  TARNLOW_LOCAL void CopyFromRecordsetLateBound(const ObjectPtr& rst);
 
   StatementHolder insert_;
 };

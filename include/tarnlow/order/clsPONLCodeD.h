@@ -83,10 +83,10 @@ class TARNLOW_API clsPONLCodeD final : public TableClass<clsPONLCodeD> {
   void RestartReadForOrderDetailLine();
 
  private:
-  void ConnectionChanged() override;
-  void AddParameters();
-  void SplitRecordKey(const std::string& key);
-  void CopyFromRSLateBound(const ObjectPtr& rs);
+  TARNLOW_LOCAL void ConnectionChanged() override;
+  TARNLOW_LOCAL void AddParameters();
+  TARNLOW_LOCAL void SplitRecordKey(const std::string& key);
+  TARNLOW_LOCAL void CopyFromRSLateBound(const ObjectPtr& rs);
 
   StatementHolder insert_;
   std::shared_ptr<clsPONLExtD> project_;

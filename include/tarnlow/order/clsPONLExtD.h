@@ -34,8 +34,8 @@ class TARNLOW_API clsPONLExtD final : public TableClass<clsPONLExtD> {
   void CopyFromRS(const Recordset& rs);
 
  private:
-  void AddParameters();
-  void CopyFromRSLateBound(const ObjectPtr& rs);
+  TARNLOW_LOCAL void AddParameters();
+  TARNLOW_LOCAL void CopyFromRSLateBound(const ObjectPtr& rs);
 
   StatementHolder insert_;
 };

@@ -47,10 +47,10 @@ class TARNLOW_API clsPOOStock final : public TableClass<clsPOOStock> {
   void UpdateForOrderDeliveryDate();
 
  private:
-  void ConnectionChanged() override;
-  void PrepareReadStatement();
-  void CopyFromRS(const Recordset& rs);
-  void SetUpdateParameters(StatementHolder& holder);
+  TARNLOW_LOCAL void ConnectionChanged() override;
+  TARNLOW_LOCAL void PrepareReadStatement();
+  TARNLOW_LOCAL void CopyFromRS(const Recordset& rs);
+  TARNLOW_LOCAL void SetUpdateParameters(StatementHolder& holder);
 
   StatementHolder read_, update_, update_with_date_;
   // The read is built once per object; a new connection keeps its text.

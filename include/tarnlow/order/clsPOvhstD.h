@@ -61,14 +61,14 @@ class TARNLOW_API clsPOvhstD final : public TableClass<clsPOvhstD> {
   static std::span<const ColumnInfo> BaseColumns();
 
  private:
-  void PrepareInsertStatement();
-  void AddParameters();
-  void PrepareInsertEStatement();
-  void AddParametersE();
-  void SetParametersE();
-  void ConnectionChanged() override;
-  bool DualRate();
-  void CopyFromRecordsetLate(const Variant& rst);
+  TARNLOW_LOCAL void PrepareInsertStatement();
+  TARNLOW_LOCAL void AddParameters();
+  TARNLOW_LOCAL void PrepareInsertEStatement();
+  TARNLOW_LOCAL void AddParametersE();
+  TARNLOW_LOCAL void SetParametersE();
+  TARNLOW_LOCAL void ConnectionChanged() override;
+  TARNLOW_LOCAL bool DualRate();
+  TARNLOW_LOCAL void CopyFromRecordsetLate(const Variant& rst);
 
   StatementHolder insert_;
   StatementHolder insert_e_;

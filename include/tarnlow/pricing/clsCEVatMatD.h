@@ -37,12 +37,13 @@ class TARNLOW_API clsCEVatMatD final : public TableClass<clsCEVatMatD> {
 
  private:
   void ConnectionChanged() override { ResetCache(); }
-  void LoadIntoList();
+  TARNLOW_LOCAL void LoadIntoList();
   // The item VAT type in exactly ten characters, then the account VAT type
   // without trailing blanks.
-  static std::string MakeKey(const std::string& item_vat_type, const std::string& account_vat_type);
-  void CopyFromRS(const Recordset& rs);
-  void AddParameters();
+  TARNLOW_LOCAL static std::string MakeKey(const std::string& item_vat_type,
+                                           const std::string& account_vat_type);
+  TARNLOW_LOCAL void CopyFromRS(const Recordset& rs);
+  TARNLOW_LOCAL void AddParameters();
 
   StatementHolder read_;
   StatementHolder insert_;

@@ -45,10 +45,10 @@ class TARNLOW_API clsPOPDiscountD final : public TableClass<clsPOPDiscountD> {
   void CopyFromRS(const Recordset& rstPODis);
 
  private:
-  void LoadIntoList();
-  void PrepareInsertStatement();
-  void AddParameters();
-  void CopyFromRSLate(const ObjectPtr& rstPODis);
+  TARNLOW_LOCAL void LoadIntoList();
+  TARNLOW_LOCAL void PrepareInsertStatement();
+  TARNLOW_LOCAL void AddParameters();
+  TARNLOW_LOCAL void CopyFromRSLate(const ObjectPtr& rstPODis);
 
   StatementHolder insert_;
   std::shared_ptr<colPOPDiscount> cache_;  // created on the first load

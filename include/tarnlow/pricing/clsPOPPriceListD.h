@@ -50,10 +50,10 @@ class TARNLOW_API clsPOPPriceListD final : public TableClass<clsPOPPriceListD> {
   void CopyFrom(const clsPOPPriceListD& oFromPOPPriceListD);
 
  private:
-  void PrepareReadStatement();
-  void AddParameters();
-  void CopyFromRSLate(const ObjectPtr& rst);
-  void BindUnchanged(Command& command, const tables::Column& column, const std::string& value);
+  TARNLOW_LOCAL void PrepareReadStatement();
+  TARNLOW_LOCAL void AddParameters();
+  TARNLOW_LOCAL void CopyFromRSLate(const ObjectPtr& rst);
+  TARNLOW_LOCAL void BindUnchanged(Command& command, const tables::Column& column, const std::string& value);
 
   StatementHolder read_;
   StatementHolder insert_;

@@ -44,14 +44,14 @@ class TARNLOW_API clsPOSuppInf final : public TableClass<clsPOSuppInf> {
   };
 
   // Whether a read of supplier, warehouse and the given key may be skipped.
-  bool Remembers(const std::string& key, const std::string& remembered_key) const;
-  void Remember();
-  void CopyFromRS(const Recordset& rs);
-  void PrepareInsertStatement();
-  void PrepareUpdateStatement();
-  void PrepareReadifSupplierExist();
-  void AddInsertParameters();
-  void AddUpdateParameters();
+  TARNLOW_LOCAL bool Remembers(const std::string& key, const std::string& remembered_key) const;
+  TARNLOW_LOCAL void Remember();
+  TARNLOW_LOCAL void CopyFromRS(const Recordset& rs);
+  TARNLOW_LOCAL void PrepareInsertStatement();
+  TARNLOW_LOCAL void PrepareUpdateStatement();
+  TARNLOW_LOCAL void PrepareReadifSupplierExist();
+  TARNLOW_LOCAL void AddInsertParameters();
+  TARNLOW_LOCAL void AddUpdateParameters();
 
   StatementHolder read_;
   StatementHolder read_by_part_;

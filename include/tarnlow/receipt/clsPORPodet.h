@@ -49,7 +49,7 @@ class TARNLOW_API clsPORPodet final : public TableClass<clsPORPodet> {
   void CloseIt();
 
  private:
-  void CopyFromRow();
+  TARNLOW_LOCAL void CopyFromRow();
 
   Recordset rs_;
 };

@@ -32,7 +32,7 @@ class TARNLOW_API clsPorecp final : public TableClass<clsPorecp> {
   void InsertRow();
 
  private:
-  void AddParameters();
+  TARNLOW_LOCAL void AddParameters();
 
   StatementHolder insert_;
 };

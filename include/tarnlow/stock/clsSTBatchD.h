@@ -44,16 +44,16 @@ class TARNLOW_API clsSTBatchD final : public TableClass<clsSTBatchD> {
   void SetClock(Clock clock);
 
  private:
-  void AddParameters();
-  void SetInsertColumns();
-  bool UseNewFormat();
-  std::string MakeSequenceNumber(const std::string& warehouse, const std::string& prod_code);
+  TARNLOW_LOCAL void AddParameters();
+  TARNLOW_LOCAL void SetInsertColumns();
+  TARNLOW_LOCAL bool UseNewFormat();
+  TARNLOW_LOCAL std::string MakeSequenceNumber(const std::string& warehouse, const std::string& prod_code);
   static constexpr int NumberBase() { return 93; }
   // Whole seconds from 31 December 1899 00:00 to the clock's present.
-  std::int64_t ClockSeconds() const;
+  TARNLOW_LOCAL std::int64_t ClockSeconds() const;
   // Waits (briefly, with a limit) for the clock to leave the second of the
   // last number made.
-  void AwaitNextSecond() const;
+  TARNLOW_LOCAL void AwaitNextSecond() const;
 
   StatementHolder insert_;
   StatementHolder next_;

@@ -29,9 +29,9 @@ class TARNLOW_API clsSTHistory final : public TableClass<clsSTHistory> {
   void InsertRow();
 
  private:
-  void AddParameters();
-  void SetInsertColumns();
-  void SetNextColumns();
+  TARNLOW_LOCAL void AddParameters();
+  TARNLOW_LOCAL void SetInsertColumns();
+  TARNLOW_LOCAL void SetNextColumns();
 
   StatementHolder insert_;
   StatementHolder next_;

@@ -39,7 +39,7 @@ class TARNLOW_API clsSTNLCat final : public TableClass<clsSTNLCat> {
  private:
   // The late-bound face of MovementType: clients pass plain numbers.
   std::int32_t MovementTypeNumber() const { return movement_type_; }
-  void LetMovementTypeNumber(std::int32_t type);
+  TARNLOW_LOCAL void LetMovementTypeNumber(std::int32_t type);
 
   eMovementType movement_type_ = ePurchaseReceipt;
   StatementHolder read_;

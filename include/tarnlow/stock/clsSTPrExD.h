@@ -32,7 +32,7 @@ class TARNLOW_API clsSTPrExD final : public TableClass<clsSTPrExD> {
  private:
   // The combined key: warehouse right-aligned in two characters (a longer
   // one keeps its first two), then product as it stands.
-  std::string MakeWhProduct() const;
+  TARNLOW_LOCAL std::string MakeWhProduct() const;
   // A statement keeps the key layout of the release it was prepared under
   // for the object's life, and its key values are always bound to match it,
   // even if a connection of another release is set later.
@@ -41,10 +41,10 @@ class TARNLOW_API clsSTPrExD final : public TableClass<clsSTPrExD> {
     bool combined_key = false;
   };
   // Below release 6 the key is the one combined column.
-  bool CombinedKeyLayout();
-  void AddParameters();
-  void DeclareKey(Statement& statement);
-  void SetKey(Statement& statement);
+  TARNLOW_LOCAL bool CombinedKeyLayout();
+  TARNLOW_LOCAL void AddParameters();
+  TARNLOW_LOCAL void DeclareKey(Statement& statement);
+  TARNLOW_LOCAL void SetKey(Statement& statement);
 
   Statement insert_, read_, update_;
 };

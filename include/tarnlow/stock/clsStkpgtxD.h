@@ -27,7 +27,7 @@ class TARNLOW_API clsStkpgtxD final : public TableClass<clsStkpgtxD> {
   void ReadIt();
 
  private:
-  void LoadIntoList();
+  TARNLOW_LOCAL void LoadIntoList();
 
   StatementHolder read_;
   RowCache cache_;

@@ -30,9 +30,9 @@ class TARNLOW_API clsStockXpgD final : public TableClass<clsStockXpgD> {
   void PrepareInsertStatement();
 
  private:
-  void CopyFromRecordset(const Recordset& rs);
-  void SetParameters(StatementHolder& holder);
-  void AddParameters(StatementHolder& holder);
+  TARNLOW_LOCAL void CopyFromRecordset(const Recordset& rs);
+  TARNLOW_LOCAL void SetParameters(StatementHolder& holder);
+  TARNLOW_LOCAL void AddParameters(StatementHolder& holder);
 
   StatementHolder read_, update_, insert_;
 };

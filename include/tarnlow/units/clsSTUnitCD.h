@@ -44,8 +44,8 @@ class TARNLOW_API clsSTUnitCD final : public TableClass<clsSTUnitCD> {
   void ConnectionChanged() override;
 
  private:
-  void CopyFromRS(const Recordset& rs);
-  void LoadFromList();
+  TARNLOW_LOCAL void CopyFromRS(const Recordset& rs);
+  TARNLOW_LOCAL void LoadFromList();
 
   StatementHolder read_;
   RowCache cache_;

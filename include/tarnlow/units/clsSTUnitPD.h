@@ -41,10 +41,10 @@ class TARNLOW_API clsSTUnitPD final : public TableClass<clsSTUnitPD> {
   void CopyFrom(const clsSTUnitPD& oFromSTUnitPD);
 
  private:
-  void AddParameters();
-  void PrepareReadStatement();
-  void LoadFromList();
-  void CopyFromRS(const Recordset& rs);
+  TARNLOW_LOCAL void AddParameters();
+  TARNLOW_LOCAL void PrepareReadStatement();
+  TARNLOW_LOCAL void LoadFromList();
+  TARNLOW_LOCAL void CopyFromRS(const Recordset& rs);
 
   StatementHolder insert_, read_;
   std::shared_ptr<colSTUnitP> cache_;

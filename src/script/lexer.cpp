@@ -1,11 +1,10 @@
-#include "component/script/lexer.h"
+#include "lexer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
-
-#include "framework/text.h"
 
 namespace tarnlow::script {
 namespace {
@@ -21,6 +20,10 @@ bool IsWordChar(char c) {
 }
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
+}
+
+char FoldCase(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 std::string CharText(char c) {
@@ -226,6 +229,16 @@ std::string Describe(const Token& token) {
     case TokenKind::Symbol: return "'" + token.text + "'";
   }
   return "'" + token.text + "'";
+}
+
+std::string LowerCase(std::string_view word) {
+  std::string out(word);
+  for (char& c : out) c = FoldCase(c);
+  return out;
+}
+
+bool SameWord(std::string_view lower, std::string_view name) {
+  return std::ranges::equal(lower, name, {}, {}, FoldCase);
 }
 
 }  // namespace tarnlow::script

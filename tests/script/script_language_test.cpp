@@ -10,8 +10,8 @@
 #include <regex>
 #include <sstream>
 
-#include "component/script/parser.h"
-#include "component/script/script.h"
+#include "script/parser.h"
+#include "script/script.h"
 #include "framework/class_builder.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"

@@ -76,4 +76,10 @@ class Lexer {
 // How a token is named in a syntax error ("end of line", "'Then'", ...).
 std::string Describe(const Token& token);
 
+// Words are compared ignoring letter case, folded as ASCII whatever the
+// locale: a script reads the same everywhere.
+std::string LowerCase(std::string_view word);
+// Whether `name` is the word whose lower-case form is `lower`.
+bool SameWord(std::string_view lower, std::string_view name);
+
 }  // namespace tarnlow::script

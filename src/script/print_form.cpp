@@ -1,7 +1,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "component/script/script.h"
+#include "script.h"
 #include "tarnlow/object.h"
 
 namespace tarnlow::script {

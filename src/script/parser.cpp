@@ -1,4 +1,4 @@
-#include "component/script/parser.h"
+#include "parser.h"
 
 #include <algorithm>
 #include <array>
@@ -7,8 +7,7 @@
 #include <span>
 #include <unordered_map>
 
-#include "component/script/stack_budget.h"
-#include "framework/text.h"
+#include "stack_budget.h"
 #include "tarnlow/error.h"
 #include "tarnlow/modules.h"
 #include "tarnlow/registry.h"
@@ -84,7 +83,7 @@ std::optional<Variant> Constant(std::string_view lower) {
   // references the library writes them.
   for (const EnumerationInfo& e : TypeLibrary().enumerations)
     for (const EnumerationInfo::Member& m : e.members)
-      if (SameLowerCase(lower, m.name)) return Variant(m.value);
+      if (SameWord(lower, m.name)) return Variant(m.value);
   return std::nullopt;
 }
 

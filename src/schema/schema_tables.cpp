@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "connection/schema.h"
+#include "schema/schema.h"
 #include "tarnlow/tables.h"
 
 namespace tarnlow::schema {

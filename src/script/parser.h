@@ -28,8 +28,8 @@
 #include <new>
 #include <string_view>
 
-#include "component/script/ast.h"
-#include "component/script/lexer.h"
+#include "ast.h"
+#include "lexer.h"
 
 namespace tarnlow::script {
 

@@ -5,10 +5,10 @@
 #include <span>
 #include <vector>
 
-#include "component/script/operators.h"
-#include "component/script/parser.h"
-#include "component/script/script.h"
-#include "component/script/stack_budget.h"
+#include "operators.h"
+#include "parser.h"
+#include "script.h"
+#include "stack_budget.h"
 #include "tarnlow/connection.h"
 #include "tarnlow/recordset.h"
 #include "tarnlow/late_binding.h"

@@ -1,4 +1,4 @@
-#include "component/script/operators.h"
+#include "operators.h"
 
 #include <cmath>
 #include <cstdint>

@@ -7,7 +7,7 @@
 
 #include <span>
 
-#include "component/script/ast.h"
+#include "ast.h"
 #include "tarnlow/object.h"
 #include "tarnlow/value.h"
 

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "component/script/script.h"
+#include "script/script.h"
 #include "tarnlow/tarnlow.h"
 
 namespace tarnlow::script {

@@ -1,4 +1,4 @@
-#include "connection/unique_id.h"
+#include "framework/unique_id.h"
 
 #include <sys/random.h>
 

@@ -12,7 +12,7 @@
 #include <regex>
 #include <sstream>
 
-#include "component/script/script.h"
+#include "script/script.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 

@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
-#include "component/script/ast.h"
-#include "component/script/lexer.h"
+#include "ast.h"
+#include "lexer.h"
 #include "tarnlow/value.h"
 
 namespace tarnlow::script {

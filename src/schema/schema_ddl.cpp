@@ -1,6 +1,6 @@
 #include "connection/backend.h"
 #include "connection/database_connection.h"
-#include "connection/schema.h"
+#include "schema/schema.h"
 #include "tarnlow/schema.h"
 
 namespace tarnlow {
