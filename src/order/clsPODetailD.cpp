@@ -112,10 +112,7 @@ void clsPODetailD::AddParameters() {
 void clsPODetailD::InsertRow() {
   WithErrorExit(Label<"InsertRow">(), [&](Line& line) {
     line = 10;
-    if (!insert_.Prepared()) {
-      PrepareInsertStatement();
-      insert_.Prepared(true);
-    }
+    PrepareOnce(insert_, [&] { PrepareInsertStatement(); });
     line = 20;
     Command& command = insert_.Command();
     {
@@ -165,10 +162,7 @@ void clsPODetailD::PrepareInsertStatementE() {
 }
 
 void clsPODetailD::InsertWeightRow() {
-  if (!insert_e_.Prepared()) {
-    PrepareInsertStatementE();
-    insert_e_.Prepared(true);
-  }
+  PrepareOnce(insert_e_, [&] { PrepareInsertStatementE(); });
   if (Conn().SystemInfo()->ReleaseNumber() < kWeightKeyRelease) {
     insert_e_.SetTextValue(tables::OrderLineWeightTable::order_det_key.name,
                            WeightKey(order_no(), order_line_no()));
@@ -346,15 +340,13 @@ void clsPODetailD::PrepareUpdateForInvoiceStatement() {
     line = 20;
     invoice_.ClearParameters();
     DeclareParameters(invoice_, inv_qty_to_date, inv_value_logged, order_no, order_line_no);
-    line = 30;
-    invoice_.Prepared(true);
   });
 }
 
 void clsPODetailD::UpdateForInvoice(const double& AddInvQtyToDate, const double& AddInvValueLogged) {
   WithErrorExit("UpdateForInvoice of Class Module clsPODetailD", [&](Line& line) {
     line = 10;
-    if (!invoice_.Prepared()) PrepareUpdateForInvoiceStatement();
+    PrepareOnce(invoice_, [&] { PrepareUpdateForInvoiceStatement(); });
     line = 20;
     invoice_.SetNumberValue(tables::OrderLineTable::inv_qty_to_date.name, AddInvQtyToDate);
     invoice_.SetNumberValue(tables::OrderLineTable::inv_value_logged.name, AddInvValueLogged);

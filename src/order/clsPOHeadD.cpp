@@ -144,33 +144,33 @@ bool clsPOHeadD::DualRate() {
 void clsPOHeadD::PrepareInsertStatement() {
   WithErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
     line = 10;
-    if (insert_.Prepared()) return;
-    line = 20;
-    const bool extended = ExtendedAddressLayout();
-    line = 30;
-    insert_.SQL(
-        "INSERT INTO " + TableName(CatalogueTable::OrderHeaderTable) +
-        "( address1,address2,address3,address4,address5,alpha,amend_req_no,buyer_id,committed_flag,"
-        "committed_year,currency" +
-        ",date_completed,date_entered,date_required,delivery_address1,delivery_address2,delivery_address3,"
-        "delivery_address4,delivery_address5,delivery_address6,discount_category" +
-        ",exchange_rate,firm_planned,hold_indicator,last_grn_date,last_inv_log_date,memo1,memo2,mrp_included,"
-        "nl_company,order_no" +
-        ",orig_paper_req_no,orig_req_id,orig_req_no,parent_order,pl_company,price_list,spare,status,supplier,"
-        "supplier_ref" +
-        ",tran_code1,tran_code2,tran_code3,vat_type" +
-        (extended
-             ? ",address6,town_city,county,state_region,iso_country_code,country,del_town_city,del_county,"
-               "del_state_region,del_iso_country_co,del_country)"
-             : ")") +
-        " VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? " +
-        ",?,?,?,?" + (extended ? ",?,?,?,?,?,?,?,?,?,?,?)" : ")"));
-    line = 40;
-    // Prepared again after a new connection: the parameters start afresh.
-    insert_.ClearParameters();
-    AddParameters();
-    line = 50;
-    insert_.Prepared(true);
+    PrepareOnce(insert_, [&] {
+      line = 20;
+      const bool extended = ExtendedAddressLayout();
+      line = 30;
+      insert_.SQL(
+          "INSERT INTO " + TableName(CatalogueTable::OrderHeaderTable) +
+          "( address1,address2,address3,address4,address5,alpha,amend_req_no,buyer_id,committed_flag,"
+          "committed_year,currency" +
+          ",date_completed,date_entered,date_required,delivery_address1,delivery_address2,delivery_address3,"
+          "delivery_address4,delivery_address5,delivery_address6,discount_category" +
+          ",exchange_rate,firm_planned,hold_indicator,last_grn_date,last_inv_log_date,memo1,memo2,"
+          "mrp_included,nl_company,order_no" +
+          ",orig_paper_req_no,orig_req_id,orig_req_no,parent_order,pl_company,price_list,spare,status,"
+          "supplier,supplier_ref" +
+          ",tran_code1,tran_code2,tran_code3,vat_type" +
+          (extended
+               ? ",address6,town_city,county,state_region,iso_country_code,country,del_town_city,del_county,"
+                 "del_state_region,del_iso_country_co,del_country)"
+               : ")") +
+          " VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? " +
+          ",?,?,?,?" + (extended ? ",?,?,?,?,?,?,?,?,?,?,?)" : ")"));
+      line = 40;
+      // Prepared again after a new connection: the parameters start afresh.
+      insert_.ClearParameters();
+      AddParameters();
+      line = 50;
+    });
   });
 }
 

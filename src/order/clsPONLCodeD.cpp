@@ -144,21 +144,19 @@ void clsPONLCodeD::retention_type(const std::string& value) {
 }
 
 void clsPONLCodeD::PrepareInsertStatement() {
-  WithDirectErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
-    line = 10;
-    if (insert_.Prepared()) return;
-    line = 20;
-    insert_.SQL(
-        "INSERT INTO " + TableName(CatalogueTable::NominalAnalysisTable) +
-        " ( code_value,exp_code,jc_code,nominal_code,page_number,record_key,record_type,sp_code_value)" +
-        " VALUES ( ?,?,?,?,?,?,?,?)");
-    line = 30;
-    // Prepared again after a new connection: the parameters start afresh.
-    insert_.ClearParameters();
-    AddParameters();
-    line = 40;
-    insert_.Prepared(true);
-  });
+  PrepareStatement<Exit::Direct>(
+      Label<"PrepareInsertStatement">(), insert_,
+      [&] {
+        return "INSERT INTO " + TableName(CatalogueTable::NominalAnalysisTable) +
+               " ( "
+               "code_value,exp_code,jc_code,nominal_code,page_number,record_key,record_type,sp_code_value)" +
+               " VALUES ( ?,?,?,?,?,?,?,?)";
+      },
+      [&] {
+        // Prepared again after a new connection: the parameters start afresh.
+        insert_.ClearParameters();
+        AddParameters();
+      });
 }
 
 void clsPONLCodeD::AddParameters() {

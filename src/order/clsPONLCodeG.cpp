@@ -19,18 +19,14 @@ clsPONLCodeG::clsPONLCodeG() {
 }
 
 void clsPONLCodeG::PrepareInsertStatement() {
-  WithDirectErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
-    line = 10;
-    if (insert_.Prepared()) return;
-    line = 20;
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::RetentionAnalysisTable) +
-                " ( retention_code,page_number,non_recov_vat,retention_type,record_key,record_type)" +
-                " VALUES ( ?,?,?,?,?,?)");
-    line = 30;
-    AddParameters();
-    line = 40;
-    insert_.Prepared(true);
-  });
+  PrepareStatement<Exit::Direct>(
+      Label<"PrepareInsertStatement">(), insert_,
+      [&] {
+        return "INSERT INTO " + TableName(CatalogueTable::RetentionAnalysisTable) +
+               " ( retention_code,page_number,non_recov_vat,retention_type,record_key,record_type)" +
+               " VALUES ( ?,?,?,?,?,?)";
+      },
+      [&] { AddParameters(); });
 }
 
 void clsPONLCodeG::AddParameters() {

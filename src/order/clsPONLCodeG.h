@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -13,7 +13,7 @@ namespace tarnlow {
   X(Columns, RetentionAnalysisTable, LetGet, page_number, retention_code, non_recov_vat, retention_type, \
     record_key, record_type)
 
-class clsPONLCodeG final : public TableClass<clsPONLCodeG> {
+class clsPONLCodeG final : public TablePieces<clsPONLCodeG> {
   TARNLOW_TABLE_CLASS(clsPONLCodeG, TARNLOW_clsPONLCodeG_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 

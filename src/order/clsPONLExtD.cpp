@@ -22,18 +22,14 @@ clsPONLExtD::clsPONLExtD() {
 }
 
 void clsPONLExtD::PrepareInsertStatement() {
-  WithDirectErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
-    line = 10;
-    if (insert_.Prepared()) return;
-    line = 20;
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::ProjectAnalysisTable) +
-                " ( exprev_code,page_number,pr_period,proj_code,record_key,record_type)" +
-                " VALUES ( ?,?,?,?,?,?)");
-    line = 30;
-    AddParameters();
-    line = 40;
-    insert_.Prepared(true);
-  });
+  PrepareStatement<Exit::Direct>(
+      Label<"PrepareInsertStatement">(), insert_,
+      [&] {
+        return "INSERT INTO " + TableName(CatalogueTable::ProjectAnalysisTable) +
+               " ( exprev_code,page_number,pr_period,proj_code,record_key,record_type)" +
+               " VALUES ( ?,?,?,?,?,?)";
+      },
+      [&] { AddParameters(); });
 }
 
 void clsPONLExtD::AddParameters() {

@@ -94,36 +94,32 @@ void clsPOOStock::CopyFromRS(const Recordset& rs) {
 void clsPOOStock::PrepareUpdateStatement() {
   // The label keeps the name this statement had before the dated update
   // existed.
-  WithErrorExit("PrepareUpdateStatementNoDate of Class Module clsPOOStock Line#:", [&](Line& line) {
-    line = 10;
-    if (update_.Prepared()) return;
-    line = 20;
-    update_.SQL(" update " + TableName(CatalogueTable::StockTable) + " set on_order_qty = on_order_qty + ?" +
-                " where warehouse = ? and product = ?");
-    line = 30;
-    update_.ClearParameters();
-    update_.AddNumberParameter(kAdjustOnOrder);
-    DeclareParameters(update_, warehouse, product);
-    line = 40;
-    update_.Prepared(true);
-  });
+  PrepareStatement(
+      "PrepareUpdateStatementNoDate of Class Module clsPOOStock Line#:", update_,
+      [&] {
+        return " update " + TableName(CatalogueTable::StockTable) + " set on_order_qty = on_order_qty + ?" +
+               " where warehouse = ? and product = ?";
+      },
+      [&] {
+        update_.ClearParameters();
+        update_.AddNumberParameter(kAdjustOnOrder);
+        DeclareParameters(update_, warehouse, product);
+      });
 }
 
 void clsPOOStock::PrepareUpdateStatementDeliveryDate() {
-  WithErrorExit("PrepareUpdateStatement of Class Module clsPOOStock Line#:", [&](Line& line) {
-    line = 10;
-    if (update_with_date_.Prepared()) return;
-    line = 20;
-    update_with_date_.SQL(" update " + TableName(CatalogueTable::StockTable) +
-                          " set on_order_qty = on_order_qty + ?, delivery_date=?" +
-                          " where warehouse = ? and product = ?");
-    line = 30;
-    update_with_date_.ClearParameters();
-    update_with_date_.AddNumberParameter(kAdjustOnOrder);
-    DeclareParameters(update_with_date_, delivery_date, warehouse, product);
-    line = 40;
-    update_with_date_.Prepared(true);
-  });
+  PrepareStatement(
+      "PrepareUpdateStatement of Class Module clsPOOStock Line#:", update_with_date_,
+      [&] {
+        return " update " + TableName(CatalogueTable::StockTable) +
+               " set on_order_qty = on_order_qty + ?, delivery_date=?" +
+               " where warehouse = ? and product = ?";
+      },
+      [&] {
+        update_with_date_.ClearParameters();
+        update_with_date_.AddNumberParameter(kAdjustOnOrder);
+        DeclareParameters(update_with_date_, delivery_date, warehouse, product);
+      });
 }
 
 void clsPOOStock::SetUpdateParameters(StatementHolder& holder) {

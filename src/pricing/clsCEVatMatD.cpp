@@ -31,9 +31,7 @@ clsCEVatMatD::clsCEVatMatD() {
 }
 
 void clsCEVatMatD::ResetCache() {
-  cache_.Clear();
-  cache_.Reshape(0, 0, 0, 2);
-  loaded_ = false;
+  cache_.Reset();
 }
 
 // Built in one string of its final size: the load makes one key per
@@ -51,43 +49,42 @@ std::string clsCEVatMatD::MakeKey(const std::string& item_vat_type, const std::s
 void clsCEVatMatD::LoadIntoList() {
   WithErrorExit(Label<"LoadIntoList">(), [&](Line& line) {
     line = 10;
-    if (loaded_) return;
-    line = 20;
-    cache_.Reshape(0, 0, 0, 2);
-    line = 30;
-    Recordset rs;
-    rs.Open("select * from " + TableName(CatalogueTable::VatMatrixTable), Conn().DatabaseConnection(),
-            adOpenForwardOnly, adLockReadOnly);
-    std::int32_t r = 0;
-    if (!rs.AtEOF()) {
-      line = 35;
-      const std::size_t item = pricing::FieldPosition(rs, T::item_vat_type.name);
-      const std::size_t account = pricing::FieldPosition(rs, T::account_vat_type.name);
-      const std::size_t code = pricing::FieldPosition(rs, T::vat_code.name);
-      const std::size_t width = rs.FieldCount();
-      line = 40;
-      // The row set hands its rows over whole, so that no row is copied
-      // twice on its way into the cache; the cache gets an array of its
-      // own size, key and code a row.
-      std::vector<Variant> rows = rs.GetCells();
-      std::vector<Variant> cells;
-      cells.reserve(rows.size() / width * 2);
-      std::string item_text, account_text;
-      for (std::size_t at = 0; at < rows.size(); at += width, ++r) {
-        line = 50;
-        cells.emplace_back(
-            MakeKey(TextOf(rows[at + item], item_text), TextOf(rows[at + account], account_text)));
-        line = 60;
-        cells.push_back(std::move(rows[at + code]));
-      }
-      rows = {};
-      cache_.LoadCells(std::move(cells), 2);
-    }
-    line = 70;
-    rs.Close();
-    cache_.Sort(0, r - 1);
-    line = 80;
-    loaded_ = true;
+    cache_.LoadOnce([&](RowCache& rows) {
+      line = 20;
+      rows.Reshape(0, 0, 0, 2);
+      line = 30;
+      std::int32_t r = 0;
+      const std::string sql = "select * from " + TableName(CatalogueTable::VatMatrixTable);
+      cache_.ReadAll(sql, Conn().DatabaseConnection(), [&](Recordset& rs) {
+        if (!rs.AtEOF()) {
+          line = 35;
+          const std::size_t item = pricing::FieldPosition(rs, T::item_vat_type.name);
+          const std::size_t account = pricing::FieldPosition(rs, T::account_vat_type.name);
+          const std::size_t code = pricing::FieldPosition(rs, T::vat_code.name);
+          const std::size_t width = rs.FieldCount();
+          line = 40;
+          // The row set hands its rows over whole, so that no row is
+          // copied twice on its way into the cache; the cache gets an
+          // array of its own size, key and code a row.
+          std::vector<Variant> fetched = rs.GetCells();
+          std::vector<Variant> cells;
+          cells.reserve(fetched.size() / width * 2);
+          std::string item_text, account_text;
+          for (std::size_t at = 0; at < fetched.size(); at += width, ++r) {
+            line = 50;
+            cells.emplace_back(
+                MakeKey(TextOf(fetched[at + item], item_text), TextOf(fetched[at + account], account_text)));
+            line = 60;
+            cells.push_back(std::move(fetched[at + code]));
+          }
+          fetched = {};
+          rows.LoadCells(std::move(cells), 2);
+        }
+        line = 70;
+      });
+      rows.Sort(0, r - 1);
+      line = 80;
+    });
   });
 }
 
@@ -96,31 +93,27 @@ bool clsCEVatMatD::FindClosestCode() {
     line = 10;
     LoadIntoList();
     line = 20;
-    std::int32_t r = cache_.Find(0, kKey, Variant(MakeKey(item_vat_type(), account_vat_type())));
+    std::int32_t r = cache_.Find(kKey, Variant(MakeKey(item_vat_type(), account_vat_type())));
     line = 30;
-    if (r < 0) r = cache_.Find(0, kKey, Variant(MakeKey("", account_vat_type())));
+    if (r < 0) r = cache_.Find(kKey, Variant(MakeKey("", account_vat_type())));
     line = 40;
-    if (r < 0) r = cache_.Find(0, kKey, Variant(MakeKey(item_vat_type(), "")));
+    if (r < 0) r = cache_.Find(kKey, Variant(MakeKey(item_vat_type(), "")));
     line = 50;
     if (r < 0) return false;
     line = 60;
-    vat_code = cache_.GetCell(r, kCode).ToText();
+    vat_code = cache_.Cells().GetCell(r, kCode).ToText();
     return true;
   });
 }
 
 void clsCEVatMatD::PrepareReadStatement() {
-  WithErrorExit(Label<"PrepareReadStatement">(), [&](Line& line) {
-    line = 10;
-    if (read_.Prepared()) return;
-    line = 20;
-    read_.SQL("select *  from " + TableName(CatalogueTable::VatMatrixTable) +
-              " where account_vat_type = ? and item_vat_type = ?");
-    line = 30;
-    DeclareParameters(read_, account_vat_type, item_vat_type);
-    line = 40;
-    read_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareReadStatement">(), read_,
+      [&] {
+        return "select *  from " + TableName(CatalogueTable::VatMatrixTable) +
+               " where account_vat_type = ? and item_vat_type = ?";
+      },
+      [&] { DeclareParameters(read_, account_vat_type, item_vat_type); });
 }
 
 void clsCEVatMatD::ReadIt() {
@@ -128,13 +121,14 @@ void clsCEVatMatD::ReadIt() {
     line = 10;
     PrepareReadStatement();
     line = 20;
-    read_(T::account_vat_type.name, Variant(RTrim(account_vat_type())));
-    read_(T::item_vat_type.name, Variant(RTrim(item_vat_type())));
-    line = 30;
-    const bool found = ReadOneRow(read_.Command(), [&](const Recordset& rs) {
-      line = 40;
-      CopyFromRS(rs);
-    });
+    const bool found = ReadByKey(
+        read_, {&line, 30},
+        [&](const Recordset& rs) {
+          line = 40;
+          CopyFromRS(rs);
+        },
+        AsIs{T::account_vat_type.name, Variant(RTrim(account_vat_type()))},
+        AsIs{T::item_vat_type.name, Variant(RTrim(item_vat_type()))});
     line = 50;
     if (!found)
       throw Error(vbObjectError, "",
@@ -151,18 +145,13 @@ void clsCEVatMatD::CopyFromRS(const Recordset& rs) {
 }
 
 void clsCEVatMatD::PrepareInsertStatement() {
-  WithErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
-    line = 10;
-    if (insert_.Prepared()) return;
-    line = 20;
-    const std::vector<ColumnInfo> columns = TableColumns(Columns());
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::VatMatrixTable) + " ( " + ColumnList(columns) +
-                ")" + " VALUES ( " + Placeholders(columns.size()) + ")");
-    line = 30;
-    AddParameters();
-    line = 40;
-    insert_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareInsertStatement">(), insert_,
+      [&] {
+        return InsertText("INSERT INTO " + TableName(CatalogueTable::VatMatrixTable),
+                          TableColumns(Columns()));
+      },
+      [&] { AddParameters(); });
 }
 
 void clsCEVatMatD::AddParameters() {
@@ -177,13 +166,8 @@ void clsCEVatMatD::InsertRow() {
     line = 10;
     PrepareInsertStatement();
     line = 20;
-    Command& command = insert_.Command();
-    SetParameter(command, account_vat_type);
-    SetParameter(command, description);
-    SetParameter(command, item_vat_type);
-    SetParameter(command, vat_code);
-    line = 30;
-    command.ExecuteNoCount();
+    // UseList is no column: only the four columns are set.
+    RunWithColumns(insert_, Columns(), {&line, 30});
   });
 }
 

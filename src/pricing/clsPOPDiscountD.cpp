@@ -45,19 +45,16 @@ std::string clsPOPDiscountD::KeyString() const {
 void clsPOPDiscountD::LoadIntoList() {
   // This label has no line ending: the load numbers no steps.
   WithErrorExit("LoadIntoList of Class Module clsPOPDiscountD", [&](Line&) {
-    if (loaded_) return;
-    if (!cache_) cache_ = std::make_shared<colPOPDiscount>();
-    cache_->ClearList();
-    Recordset rs;
-    rs.Open("select * from " + TableName(CatalogueTable::DiscountTable), Conn().DatabaseConnection(),
-            adOpenForwardOnly, adLockReadOnly);
-    clsPOPDiscountD scratch;
-    for (; !rs.AtEOF(); rs.MoveNext()) {
-      scratch.CopyFromRS(rs);
-      cache_->Add(scratch);
-    }
-    rs.Close();
-    loaded_ = true;
+    cache_.LoadOnce([&](colPOPDiscount& list) {
+      const std::string sql = "select * from " + TableName(CatalogueTable::DiscountTable);
+      cache_.ReadAll(sql, Conn().DatabaseConnection(), [&](Recordset& rs) {
+        clsPOPDiscountD scratch;
+        for (; !rs.AtEOF(); rs.MoveNext()) {
+          scratch.CopyFromRS(rs);
+          list.Add(scratch);
+        }
+      });
+    });
   });
 }
 
@@ -67,15 +64,17 @@ void clsPOPDiscountD::ReadIt() {
     LoadIntoList();
     line = 20;
     try {
-      const std::shared_ptr<clsPOPDiscountD> found = cache_->Item(Variant(KeyString()));
-      line = 30;
-      CopyFrom(*found);
+      if (const std::shared_ptr<const clsPOPDiscountD> found = cache_.Find(KeyString())) {
+        line = 30;
+        CopyFrom(*found);
+        return;
+      }
     } catch (...) {
-      // A miss, whatever the collection said about it.
-      throw Error(
-          vbObjectError, "",
-          "Cannot find discount item " + cust_disc_code() + "/" + prod_disc_code() + "/" + price_list());
+      // A failed copy is a miss as well.
     }
+    throw Error(
+        vbObjectError, "",
+        "Cannot find discount item " + cust_disc_code() + "/" + prod_disc_code() + "/" + price_list());
   });
 }
 
@@ -111,24 +110,20 @@ void clsPOPDiscountD::CopyFrom(const clsPOPDiscountD& oFromPOPDiscountD) {
 }
 
 void clsPOPDiscountD::PrepareInsertStatement() {
-  WithErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
-    line = 10;
-    if (insert_.Prepared()) return;
-    line = 20;
-    // Every column of the table, the two slashes included, in declaration
-    // order.
-    std::string columns;
-    for (const tables::Column* c : T::kColumns) {
-      if (!columns.empty()) columns += ',';
-      columns += c->name;
-    }
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::DiscountTable) + " ( " + columns + ")" +
-                " VALUES ( " + Placeholders(std::size(T::kColumns)) + ")");
-    line = 30;
-    AddParameters();
-    line = 40;
-    insert_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareInsertStatement">(), insert_,
+      [&] {
+        // Every column of the table, the two slashes included, in
+        // declaration order.
+        std::string columns;
+        for (const tables::Column* c : T::kColumns) {
+          if (!columns.empty()) columns += ',';
+          columns += c->name;
+        }
+        return "INSERT INTO " + TableName(CatalogueTable::DiscountTable) + " ( " + columns + ")" +
+               " VALUES ( " + Placeholders(std::size(T::kColumns)) + ")";
+      },
+      [&] { AddParameters(); });
 }
 
 void clsPOPDiscountD::AddParameters() {
@@ -143,12 +138,10 @@ void clsPOPDiscountD::InsertRow() {
     line = 10;
     PrepareInsertStatement();
     line = 20;
-    Command& command = insert_.Command();
-    SetParameters(command, Columns());
-    command[T::slash1.name].value = Variant("/");
-    command[T::slash2.name].value = Variant("/");
-    line = 30;
-    command.ExecuteNoCount();
+    RunWithColumns(insert_, Columns(), {&line, 30}, [](Command& command) {
+      command[T::slash1.name].value = Variant("/");
+      command[T::slash2.name].value = Variant("/");
+    });
   });
 }
 

@@ -28,21 +28,16 @@ clsPOPPriceListD::clsPOPPriceListD() {
 clsPOPPriceListD::~clsPOPPriceListD() = default;
 
 void clsPOPPriceListD::PrepareReadStatement() {
-  WithDirectErrorExit(Label<"PrepareReadStatement">(), [&](Line& line) {
-    line = 10;
-    if (read_.Prepared()) return;
-    line = 20;
-    read_.SQL(
-        "select currency_code, description, price, new_price, unit_code, unit_code_group,  "
-        "vat_inclusive_flag, "
-        "unit_qty_per_price, price_start_date,price_end_date  from " +
-        TableName(CatalogueTable::PriceListTable) +
-        " where customer_code = ? and price_list = ? and product_code = ?");
-    line = 30;
-    DeclareParameters(read_, customer_code, price_list, product_code);
-    line = 40;
-    read_.Prepared(true);
-  });
+  PrepareStatement<Exit::Direct>(
+      Label<"PrepareReadStatement">(), read_,
+      [&] {
+        return "select currency_code, description, price, new_price, unit_code, unit_code_group,  "
+               "vat_inclusive_flag, "
+               "unit_qty_per_price, price_start_date,price_end_date  from " +
+               TableName(CatalogueTable::PriceListTable) +
+               " where customer_code = ? and price_list = ? and product_code = ?";
+      },
+      [&] { DeclareParameters(read_, customer_code, price_list, product_code); });
 }
 
 void clsPOPPriceListD::ReadIt() {
@@ -50,15 +45,13 @@ void clsPOPPriceListD::ReadIt() {
     line = 10;
     PrepareReadStatement();
     line = 20;
-    Command& command = read_.Command();
-    SetParameter(command, customer_code);
-    SetParameter(command, price_list);
-    SetParameter(command, product_code);
-    line = 30;
-    const bool found = ReadOneRow(command, [&](const Recordset& rs) {
-      line = 40;
-      CopyFromRS(rs);
-    });
+    const bool found = ReadByKey(
+        read_, {&line, 30},
+        [&](const Recordset& rs) {
+          line = 40;
+          CopyFromRS(rs);
+        },
+        customer_code, price_list, product_code);
     line = 50;
     if (!found)
       throw Error(vbObjectError, "POList.ReadIt",
@@ -84,17 +77,10 @@ void clsPOPPriceListD::CopyFromRSLate(const ObjectPtr&) {
 }
 
 void clsPOPPriceListD::PrepareInsertStatement() {
-  WithDirectErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
-    line = 10;
-    if (insert_.Prepared()) return;
-    line = 20;
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::PriceListTable) + " ( " + ColumnList(Columns()) +
-                ")" + " VALUES ( " + Placeholders(Columns().size()) + ")");
-    line = 30;
-    AddParameters();
-    line = 40;
-    insert_.Prepared(true);
-  });
+  PrepareStatement<Exit::Direct>(
+      Label<"PrepareInsertStatement">(), insert_,
+      [&] { return InsertText("INSERT INTO " + TableName(CatalogueTable::PriceListTable), Columns()); },
+      [&] { AddParameters(); });
 }
 
 void clsPOPPriceListD::AddParameters() {

@@ -52,31 +52,23 @@ void clsPOSuppInf::Remember() {
 }
 
 void clsPOSuppInf::PrepareReadStatement() {
-  WithErrorExit(Label<"PrepareReadStatement">(), [&](Line& line) {
-    line = 10;
-    if (read_.Prepared()) return;
-    line = 20;
-    read_.SQL(kSelect + TableName(CatalogueTable::SupplierInfoTable) +
-              " where supplier=? and warehouse = ? and product = ?");
-    line = 30;
-    DeclareParameters(read_, supplier, warehouse, product);
-    line = 40;
-    read_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareReadStatement">(), read_,
+      [&] {
+        return kSelect + TableName(CatalogueTable::SupplierInfoTable) +
+               " where supplier=? and warehouse = ? and product = ?";
+      },
+      [&] { DeclareParameters(read_, supplier, warehouse, product); });
 }
 
 void clsPOSuppInf::PrepareReadByPartNoStatement() {
-  WithErrorExit(Label<"PrepareReadByPartNoStatement">(), [&](Line& line) {
-    line = 10;
-    if (read_by_part_.Prepared()) return;
-    line = 20;
-    read_by_part_.SQL(kSelect + TableName(CatalogueTable::SupplierInfoTable) +
-                      " where supplier=? and warehouse = ? and part_no = ?");
-    line = 30;
-    DeclareParameters(read_by_part_, supplier, warehouse, part_no);
-    line = 40;
-    read_by_part_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareReadByPartNoStatement">(), read_by_part_,
+      [&] {
+        return kSelect + TableName(CatalogueTable::SupplierInfoTable) +
+               " where supplier=? and warehouse = ? and part_no = ?";
+      },
+      [&] { DeclareParameters(read_by_part_, supplier, warehouse, part_no); });
 }
 
 void clsPOSuppInf::ReadItByPartNo() {
@@ -86,15 +78,13 @@ void clsPOSuppInf::ReadItByPartNo() {
     line = 20;
     PrepareReadByPartNoStatement();
     line = 30;
-    Command& command = read_by_part_.Command();
-    SetParameter(command, supplier);
-    SetParameter(command, warehouse);
-    SetParameter(command, part_no);
-    line = 40;
-    const bool found = ReadOneRow(command, [&](const Recordset& rs) {
-      line = 50;
-      CopyFromRS(rs);
-    });
+    const bool found = ReadByKey(
+        read_by_part_, {&line, 40},
+        [&](const Recordset& rs) {
+          line = 50;
+          CopyFromRS(rs);
+        },
+        supplier, warehouse, part_no);
     line = 60;
     if (!found)
       throw Error(vbObjectError, "",
@@ -112,15 +102,13 @@ void clsPOSuppInf::ReadIt() {
     line = 20;
     PrepareReadStatement();
     line = 30;
-    Command& command = read_.Command();
-    SetParameter(command, supplier);
-    SetParameter(command, warehouse);
-    SetParameter(command, product);
-    line = 40;
-    const bool found = ReadOneRow(command, [&](const Recordset& rs) {
-      line = 50;
-      CopyFromRS(rs);
-    });
+    const bool found = ReadByKey(
+        read_, {&line, 40},
+        [&](const Recordset& rs) {
+          line = 50;
+          CopyFromRS(rs);
+        },
+        supplier, warehouse, product);
     line = 60;
     if (!found)
       throw Error(vbObjectError, "",
@@ -148,17 +136,13 @@ void clsPOSuppInf::DeleteSupplier() {
 }
 
 void clsPOSuppInf::PrepareReadifSupplierExist() {
-  WithErrorExit(Label<"PrepareReadifSupplierExist">(), [&](Line& line) {
-    line = 10;
-    if (exist_.Prepared()) return;
-    line = 20;
-    exist_.SQL("select count(supplier)  from " + TableName(CatalogueTable::SupplierInfoTable) +
-               " where supplier = ?");
-    line = 30;
-    DeclareParameters(exist_, supplier);
-    line = 40;
-    exist_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareReadifSupplierExist">(), exist_,
+      [&] {
+        return "select count(supplier)  from " + TableName(CatalogueTable::SupplierInfoTable) +
+               " where supplier = ?";
+      },
+      [&] { DeclareParameters(exist_, supplier); });
 }
 
 bool clsPOSuppInf::CheckIfSupplierExist() {
@@ -181,18 +165,13 @@ bool clsPOSuppInf::CheckIfSupplierExist() {
 }
 
 void clsPOSuppInf::PrepareInsertStatement() {
-  WithErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
-    line = 10;
-    if (insert_.Prepared()) return;
-    line = 20;
-    const std::vector<ColumnInfo> columns = TableColumns(Columns());
-    insert_.SQL("INSERT INTO  " + TableName(CatalogueTable::SupplierInfoTable) + " ( " + ColumnList(columns) +
-                ")" + " VALUES ( " + Placeholders(columns.size()) + ")");
-    line = 30;
-    AddInsertParameters();
-    line = 40;
-    insert_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareInsertStatement">(), insert_,
+      [&] {
+        return InsertText("INSERT INTO  " + TableName(CatalogueTable::SupplierInfoTable),
+                          TableColumns(Columns()));
+      },
+      [&] { AddInsertParameters(); });
 }
 
 void clsPOSuppInf::AddInsertParameters() {
@@ -203,19 +182,15 @@ void clsPOSuppInf::AddInsertParameters() {
 }
 
 void clsPOSuppInf::PrepareUpdateStatement() {
-  WithErrorExit(Label<"PrepareUpdateStatement">(), [&](Line& line) {
-    line = 10;
-    if (update_.Prepared()) return;
-    line = 20;
-    update_.SQL(
-        "Update " + TableName(CatalogueTable::SupplierInfoTable) +
-        " set cost=?,description=?,long_description=?,part_no=?,reorder_days=?,unit_code=?,unit_qty_cost=?"
-        " where (supplier=? and warehouse=? and product=?)");
-    line = 30;
-    AddUpdateParameters();
-    line = 40;
-    update_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareUpdateStatement">(), update_,
+      [&] {
+        return "Update " + TableName(CatalogueTable::SupplierInfoTable) +
+               " set "
+               "cost=?,description=?,long_description=?,part_no=?,reorder_days=?,unit_code=?,unit_qty_cost=?"
+               " where (supplier=? and warehouse=? and product=?)";
+      },
+      [&] { AddUpdateParameters(); });
 }
 
 void clsPOSuppInf::AddUpdateParameters() {
@@ -231,10 +206,7 @@ void clsPOSuppInf::InsertRow() {
     line = 10;
     PrepareInsertStatement();
     line = 20;
-    Command& command = insert_.Command();
-    SetParameters(command, Columns());
-    line = 30;
-    command.ExecuteNoCount();
+    RunWithColumns(insert_, Columns(), {&line, 30});
   });
 }
 
@@ -243,10 +215,7 @@ void clsPOSuppInf::UpdateRow() {
     line = 10;
     PrepareUpdateStatement();
     line = 20;
-    Command& command = update_.Command();
-    SetParameters(command, Columns());
-    line = 30;
-    command.ExecuteNoCount();
+    RunWithColumns(update_, Columns(), {&line, 30});
   });
 }
 

@@ -23,9 +23,8 @@ void clsPORService::PrepareReadStatement() {
 
 void clsPORService::ReadIt() {
   PrepareReadStatement();
-  Command& command = read_.Command();
-  SetParameter(command, Service);
-  if (!ReadOneRow(command, [&](const Recordset& rs) { CopyFields(rs, Service, unit_code, cost); }))
+  if (!ReadByKey(
+          read_, {}, [&](const Recordset& rs) { CopyFields(rs, Service, unit_code, cost); }, Service))
     throw Error(vbObjectError, "PORService.ReadIt", "Cannot find service item " + Service());
 }
 

@@ -50,16 +50,16 @@ void clsPORStock::PrepareReadStatement() {
 
 void clsPORStock::ReadIt() {
   PrepareReadStatement();
-  Command& command = read_.Command();
-  SetParameter(command, warehouse);
-  SetParameter(command, product);
-  const bool found = ReadOneRow(command, [&](const Recordset& rs) {
-    CopyFields(rs, current_cost, current_labour, current_material, current_overhead, current_subcontra,
-               nl_category, batch_traceability, serial_numbers, standard_cost, standard_labour,
-               standard_material, standard_overhead, standard_subcontra);
-    // Items that were never given a bin hold Null there.
-    Field(BinNumber) = RTrim(NullToText(rs.Field(tables::StockTable::bin_number)));
-  });
+  const bool found = ReadByKey(
+      read_, {},
+      [&](const Recordset& rs) {
+        CopyFields(rs, current_cost, current_labour, current_material, current_overhead, current_subcontra,
+                   nl_category, batch_traceability, serial_numbers, standard_cost, standard_labour,
+                   standard_material, standard_overhead, standard_subcontra);
+        // Items that were never given a bin hold Null there.
+        Field(BinNumber) = RTrim(NullToText(rs.Field(tables::StockTable::bin_number)));
+      },
+      warehouse, product);
   if (!found)
     throw Error(vbObjectError, "PORStock.ReadIt", "Cannot find stock item " + warehouse() + "/" + product());
 }

@@ -53,18 +53,18 @@ void clsSTBatchD::SetClock(Clock clock) {
 void clsSTBatchD::PrepareInsertStatement() {
   WithErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
     line = 10;
-    if (insert_.Prepared()) return;
-    line = 20;
-    Command& command = insert_.Command();
-    command.CommandType(adCmdText);
-    command.Prepared(true);
-    line = 30;
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::BatchTable) + "  ( " + ColumnList(Columns()) +
-                ")" + " VALUES ( " + Placeholders(Columns().size()) + ")");
-    line = 40;
-    AddParameters();
-    line = 50;
-    insert_.Prepared(true);
+    PrepareOnce(insert_, [&] {
+      line = 20;
+      Command& command = insert_.Command();
+      command.CommandType(adCmdText);
+      command.Prepared(true);
+      line = 30;
+      // Two blanks before the column list.
+      insert_.SQL(InsertText("INSERT INTO " + TableName(CatalogueTable::BatchTable) + " ", Columns()));
+      line = 40;
+      AddParameters();
+      line = 50;
+    });
   });
 }
 
@@ -76,17 +76,13 @@ void clsSTBatchD::AddParameters() {
 }
 
 void clsSTBatchD::PrepareNextNumber() {
-  WithErrorExit(Label<"PrepareNextNumber">(), [&](Line& line) {
-    line = 10;
-    if (next_.Prepared()) return;
-    line = 20;
-    next_.SQL("select max(sequence_number) as NEXT_SEQ  from " + TableName(CatalogueTable::BatchTable) +
-              " where warehouse=? and product = ? ");
-    line = 30;
-    DeclareParameters(next_, warehouse, product);
-    line = 40;
-    next_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareNextNumber">(), next_,
+      [&] {
+        return "select max(sequence_number) as NEXT_SEQ  from " + TableName(CatalogueTable::BatchTable) +
+               " where warehouse=? and product = ? ";
+      },
+      [&] { DeclareParameters(next_, warehouse, product); });
 }
 
 void clsSTBatchD::SetInsertColumns() {

@@ -23,17 +23,10 @@ clsSTHistory::clsSTHistory() {
 }
 
 void clsSTHistory::PrepareInsertStatement() {
-  WithErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
-    line = 10;
-    if (insert_.Prepared()) return;
-    line = 20;
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::StockHistoryTable) + " ( " +
-                ColumnList(Columns()) + ")" + " VALUES ( " + Placeholders(Columns().size()) + ")");
-    line = 30;
-    AddParameters();
-    line = 40;
-    insert_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareInsertStatement">(), insert_,
+      [&] { return InsertText("INSERT INTO " + TableName(CatalogueTable::StockHistoryTable), Columns()); },
+      [&] { AddParameters(); });
 }
 
 void clsSTHistory::AddParameters() {
@@ -44,17 +37,13 @@ void clsSTHistory::AddParameters() {
 }
 
 void clsSTHistory::PrepareNextNumber() {
-  WithErrorExit(Label<"PrepareNextNumber">(), [&](Line& line) {
-    line = 10;
-    if (next_.Prepared()) return;
-    line = 20;
-    next_.SQL("select max(sequence_no) as NEXT_SEQ  from " + TableName(CatalogueTable::StockHistoryTable) +
-              " where warehouse=? and product = ? and dated = ?");
-    line = 30;
-    DeclareParameters(next_, warehouse, product, dated);
-    line = 40;
-    next_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareNextNumber">(), next_,
+      [&] {
+        return "select max(sequence_no) as NEXT_SEQ  from " + TableName(CatalogueTable::StockHistoryTable) +
+               " where warehouse=? and product = ? and dated = ?";
+      },
+      [&] { DeclareParameters(next_, warehouse, product, dated); });
 }
 
 void clsSTHistory::SetInsertColumns() {

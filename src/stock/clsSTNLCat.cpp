@@ -56,14 +56,15 @@ void clsSTNLCat::PrepareReadStatement() {
 
 void clsSTNLCat::ReadIt() {
   PrepareReadStatement();
-  Command& command = read_.Command();
-  SetParameter(command, nl_category);
   // The balance-sheet account is stored first: a Null movement account
   // fails the read with the balance-sheet account already changed.
-  const bool found = ReadOneRow(command, [&](const Recordset& rs) {
-    Field(BalanceSheetAccount) = rs.Fields(std::size_t{0}).ToText();
-    Field(MovementAccount) = rs.Fields(std::size_t{1}).ToText();
-  });
+  const bool found = ReadByKey(
+      read_, {},
+      [&](const Recordset& rs) {
+        Field(BalanceSheetAccount) = rs.Fields(std::size_t{0}).ToText();
+        Field(MovementAccount) = rs.Fields(std::size_t{1}).ToText();
+      },
+      nl_category);
   if (!found) throw Error(vbObjectError, "PORSTNLCat.ReadIt", "Cannot find stock category " + nl_category());
 }
 

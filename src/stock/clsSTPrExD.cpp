@@ -55,19 +55,19 @@ void clsSTPrExD::SetKey(Statement& statement) {
 void clsSTPrExD::PrepareInsertStatement() {
   WithErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
     line = 10;
-    if (insert_.holder.Prepared()) return;
-    line = 20;
-    insert_.combined_key = CombinedKeyLayout();
-    const std::string table = TableName(CatalogueTable::ProductExpenseTable);
-    line = 30;
-    if (insert_.combined_key)
-      insert_.holder.SQL("INSERT INTO " + table + " ( expense,whproduct)" + " VALUES ( ?,?)");
-    else
-      insert_.holder.SQL("INSERT INTO " + table + " ( expense,warehouse,product)" + " VALUES ( ?,?,?)");
-    line = 40;
-    AddParameters();
-    line = 50;
-    insert_.holder.Prepared(true);
+    PrepareOnce(insert_.holder, [&] {
+      line = 20;
+      insert_.combined_key = CombinedKeyLayout();
+      const std::string table = TableName(CatalogueTable::ProductExpenseTable);
+      line = 30;
+      if (insert_.combined_key)
+        insert_.holder.SQL("INSERT INTO " + table + " ( expense,whproduct)" + " VALUES ( ?,?)");
+      else
+        insert_.holder.SQL("INSERT INTO " + table + " ( expense,warehouse,product)" + " VALUES ( ?,?,?)");
+      line = 40;
+      AddParameters();
+      line = 50;
+    });
   });
 }
 
@@ -95,19 +95,19 @@ void clsSTPrExD::InsertRow() {
 void clsSTPrExD::PrepareReadStatement() {
   WithErrorExit(Label<"PrepareReadStatement">(), [&](Line& line) {
     line = 10;
-    if (read_.holder.Prepared()) return;
-    line = 20;
-    read_.combined_key = CombinedKeyLayout();
-    const std::string table = TableName(CatalogueTable::ProductExpenseTable);
-    line = 30;
-    if (read_.combined_key)
-      read_.holder.SQL("select * from " + table + " where whproduct=?");
-    else
-      read_.holder.SQL("select * from " + table + " where warehouse=? and product=?");
-    line = 40;
-    DeclareKey(read_);
-    line = 50;
-    read_.holder.Prepared(true);
+    PrepareOnce(read_.holder, [&] {
+      line = 20;
+      read_.combined_key = CombinedKeyLayout();
+      const std::string table = TableName(CatalogueTable::ProductExpenseTable);
+      line = 30;
+      if (read_.combined_key)
+        read_.holder.SQL("select * from " + table + " where whproduct=?");
+      else
+        read_.holder.SQL("select * from " + table + " where warehouse=? and product=?");
+      line = 40;
+      DeclareKey(read_);
+      line = 50;
+    });
   });
 }
 
@@ -128,20 +128,20 @@ void clsSTPrExD::ReadIt() {
 void clsSTPrExD::PrepareUpdateStatement() {
   WithErrorExit(Label<"PrepareUpdateStatement">(), [&](Line& line) {
     line = 10;
-    if (update_.holder.Prepared()) return;
-    line = 20;
-    update_.combined_key = CombinedKeyLayout();
-    const std::string table = TableName(CatalogueTable::ProductExpenseTable);
-    line = 30;
-    if (update_.combined_key)
-      update_.holder.SQL(" update " + table + " set expense = ? " + " where whproduct = ?");
-    else
-      update_.holder.SQL(" update " + table + " set expense = ? " + " where warehouse = ? and product = ?");
-    line = 40;
-    DeclareParameters(update_.holder, expense);
-    DeclareKey(update_);
-    line = 50;
-    update_.holder.Prepared(true);
+    PrepareOnce(update_.holder, [&] {
+      line = 20;
+      update_.combined_key = CombinedKeyLayout();
+      const std::string table = TableName(CatalogueTable::ProductExpenseTable);
+      line = 30;
+      if (update_.combined_key)
+        update_.holder.SQL(" update " + table + " set expense = ? " + " where whproduct = ?");
+      else
+        update_.holder.SQL(" update " + table + " set expense = ? " + " where warehouse = ? and product = ?");
+      line = 40;
+      DeclareParameters(update_.holder, expense);
+      DeclareKey(update_);
+      line = 50;
+    });
   });
 }
 

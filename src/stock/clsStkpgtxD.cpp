@@ -30,50 +30,47 @@ Variant TrimmedText(const Recordset& rs, const tables::Column& column) {
 clsStkpgtxD::clsStkpgtxD() = default;
 
 void clsStkpgtxD::ResetCache() {
-  cache_.Clear();
-  cache_.Reshape(0, 0, 0, kCacheColumns);
-  loaded_ = false;
+  cache_.Reset();
 }
 
 void clsStkpgtxD::PrepareReadStatement() {
   WithErrorExit(Label<"PrepareReadStatement">(), [&](Line& line) {
     line = 10;
-    if (read_.Prepared()) return;
-    line = 20;
-    read_.Connection(SageConnection());
-    line = 30;
-    read_.SQL(std::string("select *") + " from " + TableName(CatalogueTable::ProductGroupToleranceTable) +
-              " where product_group = ?");
-    line = 40;
-    DeclareParameters(read_, product_group);
-    line = 50;
-    read_.Prepared(true);
+    PrepareOnce(read_, [&] {
+      line = 20;
+      read_.Connection(SageConnection());
+      line = 30;
+      read_.SQL(std::string("select *") + " from " + TableName(CatalogueTable::ProductGroupToleranceTable) +
+                " where product_group = ?");
+      line = 40;
+      DeclareParameters(read_, product_group);
+      line = 50;
+    });
   });
 }
 
 void clsStkpgtxD::LoadIntoList() {
   WithErrorExit(Label<"LoadIntoList">(), [&](Line& line) {
     line = 10;
-    if (loaded_) return;
-    cache_.Reshape(0, 0, 0, kCacheColumns);
-    line = 20;
-    Recordset rs;
-    rs.Open("select * from " + TableName(CatalogueTable::ProductGroupToleranceTable),
-            Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
-    line = 30;
-    std::int32_t r = 0;
-    for (; !rs.AtEOF(); rs.MoveNext(), ++r) {
-      if (r > 0) cache_.AddRows(1);
-      cache_.SetCell(r, kGroup, TrimmedText(rs, col::product_group));
-      cache_.SetCell(r, kDelivery, TrimmedText(rs, col::delivery_qty_tol));
-      cache_.SetCell(r, kCallOff, TrimmedText(rs, col::call_off_qty_tol));
-    }
-    line = 40;
-    rs.Close();
-    // The empty shape still has its first row; with no group in the table
-    // nothing may be found in it.
-    if (r == 0) cache_.Clear();
-    loaded_ = true;
+    cache_.LoadOnce([&](RowCache& rows) {
+      rows.Reshape(0, 0, 0, kCacheColumns);
+      line = 20;
+      std::int32_t r = 0;
+      const std::string sql = "select * from " + TableName(CatalogueTable::ProductGroupToleranceTable);
+      cache_.ReadAll(sql, Conn().DatabaseConnection(), [&](Recordset& rs) {
+        line = 30;
+        for (; !rs.AtEOF(); rs.MoveNext(), ++r) {
+          if (r > 0) rows.AddRows(1);
+          rows.SetCell(r, kGroup, TrimmedText(rs, col::product_group));
+          rows.SetCell(r, kDelivery, TrimmedText(rs, col::delivery_qty_tol));
+          rows.SetCell(r, kCallOff, TrimmedText(rs, col::call_off_qty_tol));
+        }
+        line = 40;
+      });
+      // The empty shape still has its first row; with no group in the table
+      // nothing may be found in it.
+      if (r == 0) rows.Clear();
+    });
   });
 }
 
@@ -82,12 +79,12 @@ void clsStkpgtxD::ReadIt() {
     line = 10;
     LoadIntoList();
     line = 20;
-    const std::int32_t r = cache_.Find(0, kGroup, Variant(product_group()));
+    const std::int32_t r = cache_.Find(kGroup, Variant(product_group()));
     line = 30;
     if (r < 0) throw Error(vbObjectError, "", "Cannont Find Product Group" + product_group());
     line = 40;
-    Field(delivery_qty_tol) = RTrim(cache_.GetCell(r, kDelivery).ToText());
-    Field(call_off_qty_tol) = RTrim(cache_.GetCell(r, kCallOff).ToText());
+    Field(delivery_qty_tol) = RTrim(cache_.Cells().GetCell(r, kDelivery).ToText());
+    Field(call_off_qty_tol) = RTrim(cache_.Cells().GetCell(r, kCallOff).ToText());
   });
 }
 

@@ -36,50 +36,37 @@ clsStockXpgD::clsStockXpgD() {
 }
 
 void clsStockXpgD::PrepareReadStatement() {
-  WithErrorExit(kPrepareReadLabel, [&](Line& line) {
-    line = 10;
-    if (read_.Prepared()) return;
-    line = 20;
-    read_.SQL("select * from " + TableName(CatalogueTable::StockExtensionTable) +
-              " where warehouse = ? and product = ?");
-    line = 30;
-    DeclareParameters(read_, warehouse, product);
-    line = 40;
-    read_.Prepared(true);
-  });
+  PrepareStatement(
+      kPrepareReadLabel, read_,
+      [&] {
+        return "select * from " + TableName(CatalogueTable::StockExtensionTable) +
+               " where warehouse = ? and product = ?";
+      },
+      [&] { DeclareParameters(read_, warehouse, product); });
 }
 
 void clsStockXpgD::PrepareStkxpgmUpdateStatement() {
-  WithErrorExit(kPrepareUpdateLabel, [&](Line& line) {
-    line = 10;
-    if (update_.Prepared()) return;
-    line = 20;
-    update_.SQL(" update " + TableName(CatalogueTable::StockExtensionTable) +
-                " set analysis_d = ?,analysis_e = ? " +
-                " ,analysis_f =?,delivery_qty_tol=?,call_off_qty_tol=?,consumer_unit=?" +
-                " where warehouse = ? and product = ?");
-    line = 30;
-    AddParameters(update_);
-    line = 40;
-    update_.Prepared(true);
-  });
+  PrepareStatement(
+      kPrepareUpdateLabel, update_,
+      [&] {
+        return " update " + TableName(CatalogueTable::StockExtensionTable) +
+               " set analysis_d = ?,analysis_e = ? " +
+               " ,analysis_f =?,delivery_qty_tol=?,call_off_qty_tol=?,consumer_unit=?" +
+               " where warehouse = ? and product = ?";
+      },
+      [&] { AddParameters(update_); });
 }
 
 void clsStockXpgD::PrepareInsertStatement() {
-  WithErrorExit(kPrepareInsertLabel, [&](Line& line) {
-    line = 10;
-    if (insert_.Prepared()) return;
-    line = 20;
-    insert_.SQL(
-        "INSERT INTO " + TableName(CatalogueTable::StockExtensionTable) +
-        " (analysis_d,analysis_e,analysis_f,delivery_qty_tol,call_off_qty_tol,consumer_unit,warehouse,"
-        "product)" +
-        " VALUES ( ?,?,?,?,?,?,?,?)");
-    line = 30;
-    AddParameters(insert_);
-    line = 40;
-    insert_.Prepared(true);
-  });
+  PrepareStatement(
+      kPrepareInsertLabel, insert_,
+      [&] {
+        return "INSERT INTO " + TableName(CatalogueTable::StockExtensionTable) +
+               " (analysis_d,analysis_e,analysis_f,delivery_qty_tol,call_off_qty_tol,consumer_unit,warehouse,"
+               "product)" +
+               " VALUES ( ?,?,?,?,?,?,?,?)";
+      },
+      [&] { AddParameters(insert_); });
 }
 
 // The update and the insert name the same eight values in the same order.
@@ -135,10 +122,9 @@ void clsStockXpgD::ReadIt() {
     PrepareReadStatement();
     line = 20;
     // The key goes in as it stands, without the connection's text conversion.
-    read_(col::warehouse.name, Variant(warehouse()));
-    read_(col::product.name, Variant(product()));
-    line = 30;
-    const bool found = ReadOneRow(read_.Command(), [&](const Recordset& rs) { CopyFromRecordset(rs); });
+    const bool found = ReadByKey(
+        read_, {&line, 30}, [&](const Recordset& rs) { CopyFromRecordset(rs); },
+        AsIs{col::warehouse.name, Variant(warehouse())}, AsIs{col::product.name, Variant(product())});
     line = 40;
     if (!found) throw Error(vbObjectError, "", "Cannot find Product " + product());
   });

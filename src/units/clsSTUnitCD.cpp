@@ -23,7 +23,6 @@ namespace col = tables::UnitConversionTable;
 // their physical order; the declaration of the table keeps these positions.
 constexpr std::int32_t kBase = 0, kConverted = 1, kFactor = 3, kMethod = 4, kFromMinBreak = 6,
                        kToMinBreak = 7;
-constexpr std::int32_t kEmptyShapeColumns = 2;
 
 // A cached value as the lookups take it: through the value converter's
 // text, without trailing blanks.
@@ -51,26 +50,20 @@ std::string clsSTUnitCD::KeyString() const {
 }
 
 void clsSTUnitCD::ConnectionChanged() {
-  cache_.Clear();
-  cache_.Reshape(0, 0, 0, kEmptyShapeColumns);
-  loaded_ = false;
+  cache_.Reset();
 }
 
 void clsSTUnitCD::PrepareReadStatement() {
-  WithErrorExit(Label<"PrepareReadStatement">(), [&](Line& line) {
-    line = 10;
-    if (read_.Prepared()) return;
-    line = 20;
-    read_.SQL(
-        std::string(
-            "select base_name, converted_unit, conv_factor, conv_method, from_min_break, to_min_break ") +
-        " from " + TableName(CatalogueTable::UnitConversionTable) +
-        " where base_name = ? and converted_unit=?");
-    line = 30;
-    DeclareParameters(read_, base_name, converted_unit);
-    line = 40;
-    read_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareReadStatement">(), read_,
+      [&] {
+        return std::string(
+                   "select base_name, converted_unit, conv_factor, conv_method, from_min_break, "
+                   "to_min_break ") +
+               " from " + TableName(CatalogueTable::UnitConversionTable) +
+               " where base_name = ? and converted_unit=?";
+      },
+      [&] { DeclareParameters(read_, base_name, converted_unit); });
 }
 
 void clsSTUnitCD::ReadIt() {
@@ -79,10 +72,10 @@ void clsSTUnitCD::ReadIt() {
     PrepareReadStatement();
     line = 20;
     // The codes go in as they stand, through the holder.
-    read_(col::base_name.name, Variant(base_name()));
-    read_(col::converted_unit.name, Variant(converted_unit()));
-    line = 30;
-    const bool found = ReadOneRow(read_.Command(), [&](const Recordset& rs) { CopyFromRS(rs); });
+    const bool found = ReadByKey(
+        read_, {&line, 30}, [&](const Recordset& rs) { CopyFromRS(rs); },
+        AsIs{col::base_name.name, Variant(base_name())},
+        AsIs{col::converted_unit.name, Variant(converted_unit())});
     line = 40;
     if (!found)
       throw Error(vbObjectError, "",
@@ -104,37 +97,37 @@ void clsSTUnitCD::CopyFromRS(const Recordset& rs) {
 void clsSTUnitCD::LoadFromList() {
   WithErrorExit(Label<"LoadFromList">(), [&](Line& line) {
     line = 10;
-    if (loaded_) return;
-    Recordset rs;
-    rs.Open("select * from " + TableName(CatalogueTable::UnitConversionTable) + " order by base_name",
-            Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
-    line = 20;
-    cache_.Clear();
-    // An empty table gives an empty copy, in which nothing is found.
-    cache_.LoadRows(rs.GetRows());
-    line = 30;
-    rs.Close();
-    line = 40;
-    const std::int32_t n = cache_.RowCount();
-    for (std::int32_t r = 0; r < n; ++r) {
-      for (const std::int32_t c : {kBase, kConverted}) {
-        const Variant code = cache_.GetCell(r, c);
-        if (const std::string* text = code.AsText()) cache_.SetCell(r, c, Variant(RTrim(*text)));
+    cache_.LoadOnce([&](RowCache& rows) {
+      const std::string sql =
+          "select * from " + TableName(CatalogueTable::UnitConversionTable) + " order by base_name";
+      cache_.ReadAll(sql, Conn().DatabaseConnection(), [&](Recordset& rs) {
+        line = 20;
+        rows.Clear();
+        // An empty table gives an empty copy, in which nothing is found.
+        rows.LoadRows(rs.GetRows());
+        line = 30;
+      });
+      line = 40;
+      const std::int32_t n = rows.RowCount();
+      for (std::int32_t r = 0; r < n; ++r) {
+        for (const std::int32_t c : {kBase, kConverted}) {
+          const Variant code = rows.GetCell(r, c);
+          if (const std::string* text = code.AsText()) rows.SetCell(r, c, Variant(RTrim(*text)));
+        }
+        // The conversion through text that every lookup makes is made here
+        // once per value instead; what cannot be converted (a Null) is left
+        // for the lookup of that row to fail on.
+        for (const std::int32_t c : {kFactor, kFromMinBreak, kToMinBreak}) {
+          const Variant value = rows.GetCell(r, c);
+          const VarType type = value.Type();
+          if (type == VarType::Double || type == VarType::Long || type == VarType::Integer)
+            rows.SetCell(r, c, Variant(LookupNumber(value)));
+        }
+        const Variant method = rows.GetCell(r, kMethod);
+        if (const std::string* text = method.AsText()) rows.SetCell(r, kMethod, Variant(RTrim(*text)));
       }
-      // The conversion through text that every lookup makes is made here
-      // once per value instead; what cannot be converted (a Null) is left
-      // for the lookup of that row to fail on.
-      for (const std::int32_t c : {kFactor, kFromMinBreak, kToMinBreak}) {
-        const Variant value = cache_.GetCell(r, c);
-        const VarType type = value.Type();
-        if (type == VarType::Double || type == VarType::Long || type == VarType::Integer)
-          cache_.SetCell(r, c, Variant(LookupNumber(value)));
-      }
-      const Variant method = cache_.GetCell(r, kMethod);
-      if (const std::string* text = method.AsText()) cache_.SetCell(r, kMethod, Variant(RTrim(*text)));
-    }
-    line = 50;
-    loaded_ = true;
+      line = 50;
+    });
   });
 }
 
@@ -144,15 +137,16 @@ void clsSTUnitCD::ReadFromList() {
     LoadFromList();
     line = 20;
     const Variant base(base_name()), converted(converted_unit());
-    std::int32_t r = cache_.Find(0, kBase, base);
+    std::int32_t r = cache_.Find(kBase, base);
     line = 30;
     // The copy is ordered by base unit, so the rows of one base unit follow
     // the first of them, which Find gives; the scan ends at the first row of
     // another base, as the database ordered them.
+    const RowCache& rows = cache_.Cells();
     bool found = false;
-    for (const std::int32_t last = cache_.LastRow(); r >= 0 && r <= last; ++r) {
-      if (cache_.GetCell(r, kBase) != base) break;
-      if (cache_.GetCell(r, kConverted) == converted) {
+    for (const std::int32_t last = rows.LastRow(); r >= 0 && r <= last; ++r) {
+      if (rows.GetCell(r, kBase) != base) break;
+      if (rows.GetCell(r, kConverted) == converted) {
         found = true;
         break;
       }
@@ -160,10 +154,10 @@ void clsSTUnitCD::ReadFromList() {
     if (!found)
       throw Error(vbObjectError, "", "Cannot find unit conversion " + base_name() + "/" + converted_unit());
     line = 40;
-    Field(conv_factor) = CachedNumber(cache_, r, kFactor);
-    Field(conv_method) = LookupText(cache_.GetCell(r, kMethod));
-    Field(from_min_break) = CachedNumber(cache_, r, kFromMinBreak);
-    Field(from_max_break) = CachedNumber(cache_, r, kToMinBreak);
+    Field(conv_factor) = CachedNumber(rows, r, kFactor);
+    Field(conv_method) = LookupText(rows.GetCell(r, kMethod));
+    Field(from_min_break) = CachedNumber(rows, r, kFromMinBreak);
+    Field(from_max_break) = CachedNumber(rows, r, kToMinBreak);
   });
 }
 

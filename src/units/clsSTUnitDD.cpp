@@ -34,7 +34,7 @@ namespace {
 namespace col = tables::UnitDescriptionTable;
 
 // Cache columns, in the order of the select that fills the cache.
-constexpr std::int32_t kCode = 0, kDecimalPlaces = 1, kCacheColumns = 2;
+constexpr std::int32_t kCode = 0, kDecimalPlaces = 1;
 }  // namespace
 
 clsSTUnitDD::clsSTUnitDD() {
@@ -43,23 +43,17 @@ clsSTUnitDD::clsSTUnitDD() {
 
 // A new connection may be a new database: the copy of the old one goes.
 void clsSTUnitDD::ConnectionChanged() {
-  cache_.Clear();
-  cache_.Reshape(0, 0, 0, kCacheColumns);
-  loaded_ = false;
+  cache_.Reset();
 }
 
 void clsSTUnitDD::PrepareReadStatement() {
-  WithErrorExit(Label<"PrepareReadStatement">(), [&](Line& line) {
-    line = 10;
-    if (read_.Prepared()) return;
-    line = 20;
-    read_.SQL(std::string("select unit_code,   dec_places ") + " from " +
-              TableName(CatalogueTable::UnitDescriptionTable) + " where unit_code = ? ");
-    line = 30;
-    DeclareParameters(read_, unit_code);
-    line = 40;
-    read_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareReadStatement">(), read_,
+      [&] {
+        return std::string("select unit_code,   dec_places ") + " from " +
+               TableName(CatalogueTable::UnitDescriptionTable) + " where unit_code = ? ";
+      },
+      [&] { DeclareParameters(read_, unit_code); });
 }
 
 void clsSTUnitDD::ReadIt() {
@@ -67,9 +61,8 @@ void clsSTUnitDD::ReadIt() {
     line = 10;
     PrepareReadStatement();
     line = 20;
-    SetParameter(read_.Command(), unit_code);
-    line = 30;
-    const bool found = ReadOneRow(read_.Command(), [&](const Recordset& rs) { CopyFromRS(rs); });
+    const bool found = ReadByKey(
+        read_, {&line, 30}, [&](const Recordset& rs) { CopyFromRS(rs); }, unit_code);
     line = 40;
     if (!found) throw Error(vbObjectError, "", "Cannot find unit description from " + unit_code());
   });
@@ -87,24 +80,24 @@ void clsSTUnitDD::CopyFromRS(const Recordset& rs) {
 void clsSTUnitDD::LoadFromList() {
   WithErrorExit(Label<"LoadFromList">(), [&](Line& line) {
     line = 10;
-    if (loaded_) return;
-    Recordset rs;
-    rs.Open("select unit_code,   dec_places from " + TableName(CatalogueTable::UnitDescriptionTable),
-            Conn().DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
-    line = 20;
-    cache_.Clear();
-    line = 30;
-    if (!rs.AtEOF()) cache_.LoadRows(rs.GetRows());
-    line = 40;
-    rs.Close();
-    line = 50;
-    const std::int32_t n = cache_.RowCount();
-    for (std::int32_t r = 0; r < n; ++r) {
-      const Variant code = cache_.GetCell(r, kCode);
-      if (const std::string* text = code.AsText()) cache_.SetCell(r, kCode, Variant(RTrim(*text)));
-    }
-    line = 60;
-    loaded_ = true;
+    cache_.LoadOnce([&](RowCache& rows) {
+      const std::string sql =
+          "select unit_code,   dec_places from " + TableName(CatalogueTable::UnitDescriptionTable);
+      cache_.ReadAll(sql, Conn().DatabaseConnection(), [&](Recordset& rs) {
+        line = 20;
+        rows.Clear();
+        line = 30;
+        if (!rs.AtEOF()) rows.LoadRows(rs.GetRows());
+        line = 40;
+      });
+      line = 50;
+      const std::int32_t n = rows.RowCount();
+      for (std::int32_t r = 0; r < n; ++r) {
+        const Variant code = rows.GetCell(r, kCode);
+        if (const std::string* text = code.AsText()) rows.SetCell(r, kCode, Variant(RTrim(*text)));
+      }
+      line = 60;
+    });
   });
 }
 
@@ -113,11 +106,12 @@ void clsSTUnitDD::ReadFromList() {
     line = 10;
     LoadFromList();
     line = 20;
-    const std::int32_t r = cache_.Find(0, kCode, Variant(unit_code()));
+    const std::int32_t r = cache_.Find(kCode, Variant(unit_code()));
     line = 30;
     if (r < 0) throw Error(vbObjectError, "", "Cannot find unit description from " + unit_code());
     line = 40;
-    const std::string places = RTrim(ValueConverter::Shared().FieldText(cache_.GetCell(r, kDecimalPlaces)));
+    const std::string places =
+        RTrim(ValueConverter::Shared().FieldText(cache_.Cells().GetCell(r, kDecimalPlaces)));
     Field(dec_places) = Variant(places).ToInt16();
   });
 }

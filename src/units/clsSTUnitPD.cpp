@@ -30,18 +30,13 @@ std::string clsSTUnitPD::KeyString() const {
 }
 
 void clsSTUnitPD::PrepareInsertStatement() {
-  WithErrorExit(Label<"PrepareInsertStatement">(), [&](Line& line) {
-    line = 10;
-    if (insert_.Prepared()) return;
-    line = 20;
-    // The property list is in the statement's column order.
-    insert_.SQL("INSERT INTO " + TableName(CatalogueTable::ProductUnitTable) + " ( " + ColumnList(Columns()) +
-                ")" + " VALUES ( " + Placeholders(Columns().size()) + ")");
-    line = 30;
-    AddParameters();
-    line = 40;
-    insert_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareInsertStatement">(), insert_,
+      [&] {
+        // The property list is in the statement's column order.
+        return InsertText("INSERT INTO " + TableName(CatalogueTable::ProductUnitTable), Columns());
+      },
+      [&] { AddParameters(); });
 }
 
 void clsSTUnitPD::AddParameters() {
@@ -56,29 +51,23 @@ void clsSTUnitPD::InsertRow() {
     line = 10;
     PrepareInsertStatement();
     line = 20;
-    Command& command = insert_.Command();
-    SetParameters(command, Columns());
-    // The warehouse goes in as it stands, without the text conversion.
-    command[col::warehouse.name].value = Variant(warehouse());
-    line = 30;
-    command.ExecuteNoCount();
+    RunWithColumns(insert_, Columns(), {&line, 30}, [&](Command& command) {
+      // The warehouse goes in as it stands, without the text conversion.
+      command[col::warehouse.name].value = Variant(warehouse());
+    });
   });
 }
 
 void clsSTUnitPD::PrepareReadStatement() {
-  WithErrorExit(Label<"PrepareReadStatement">(), [&](Line& line) {
-    line = 10;
-    if (read_.Prepared()) return;
-    line = 20;
-    read_.SQL(std::string("select base_name, converted_unit, warehouse, product, ") +
-              " alt_unit, conv_method, conv_factor, from_min_break, to_min_break" + " from " +
-              TableName(CatalogueTable::ProductUnitTable) +
-              " where warehouse = ? and product = ? and base_name = ? and converted_unit=?");
-    line = 30;
-    DeclareParameters(read_, warehouse, product, base_name, converted_unit);
-    line = 40;
-    read_.Prepared(true);
-  });
+  PrepareStatement(
+      Label<"PrepareReadStatement">(), read_,
+      [&] {
+        return std::string("select base_name, converted_unit, warehouse, product, ") +
+               " alt_unit, conv_method, conv_factor, from_min_break, to_min_break" + " from " +
+               TableName(CatalogueTable::ProductUnitTable) +
+               " where warehouse = ? and product = ? and base_name = ? and converted_unit=?";
+      },
+      [&] { DeclareParameters(read_, warehouse, product, base_name, converted_unit); });
 }
 
 void clsSTUnitPD::ReadIt() {
@@ -86,13 +75,9 @@ void clsSTUnitPD::ReadIt() {
     line = 10;
     PrepareReadStatement();
     line = 20;
-    Command& command = read_.Command();
-    SetParameter(command, warehouse);
-    SetParameter(command, product);
-    SetParameter(command, base_name);
-    SetParameter(command, converted_unit);
-    line = 30;
-    const bool found = ReadOneRow(command, [&](const Recordset& rs) { CopyFromRS(rs); });
+    const bool found = ReadByKey(
+        read_, {&line, 30}, [&](const Recordset& rs) { CopyFromRS(rs); }, warehouse, product, base_name,
+        converted_unit);
     line = 40;
     if (!found)
       throw Error(vbObjectError, "",
@@ -114,22 +99,19 @@ void clsSTUnitPD::CopyFromRS(const Recordset& rs) {
 void clsSTUnitPD::LoadFromList() {
   WithErrorExit(Label<"LoadFromList">(), [&](Line& line) {
     line = 10;
-    if (loaded_) return;
-    if (!cache_) cache_ = std::make_shared<colSTUnitP>();
-    cache_->ClearList();
-    line = 20;
-    Recordset rs;
-    rs.Open("select * from " + TableName(CatalogueTable::ProductUnitTable), Conn().DatabaseConnection(),
-            adOpenForwardOnly, adLockReadOnly);
-    line = 30;
-    clsSTUnitPD scratch;
-    for (; !rs.AtEOF(); rs.MoveNext()) {
-      scratch.CopyFromRS(rs);
-      cache_->Add(scratch);
-    }
-    line = 40;
-    rs.Close();
-    loaded_ = true;
+    cache_.LoadOnce([&](colSTUnitP& list) {
+      line = 20;
+      const std::string sql = "select * from " + TableName(CatalogueTable::ProductUnitTable);
+      cache_.ReadAll(sql, Conn().DatabaseConnection(), [&](Recordset& rs) {
+        line = 30;
+        clsSTUnitPD scratch;
+        for (; !rs.AtEOF(); rs.MoveNext()) {
+          scratch.CopyFromRS(rs);
+          list.Add(scratch);
+        }
+        line = 40;
+      });
+    });
   });
 }
 
@@ -138,12 +120,7 @@ void clsSTUnitPD::ReadFromList() {
     line = 10;
     LoadFromList();
     line = 20;
-    std::shared_ptr<clsSTUnitPD> cached;
-    try {
-      cached = cache_->Item(Variant(KeyString()));
-    } catch (const Error&) {
-      // Whatever stops the lookup, the conversion is not in the cache.
-    }
+    const std::shared_ptr<clsSTUnitPD> cached = cache_.Find(KeyString());
     line = 30;
     if (!cached)
       throw Error(vbObjectError, "",

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "tarnlow/order/clsPONLExtD.h"
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -30,7 +30,7 @@ class colPONLCodeD;
   X(Columns, NominalAnalysisTable, LetGet, record_type, sp_code_value)                  \
   X(Value, InsertPONLExtG, Bool, LetGet)
 
-class TARNLOW_API clsPONLCodeD final : public TableClass<clsPONLCodeD> {
+class TARNLOW_API clsPONLCodeD final : public TablePieces<clsPONLCodeD> {
   TARNLOW_TABLE_CLASS(clsPONLCodeD, TARNLOW_clsPONLCodeD_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 

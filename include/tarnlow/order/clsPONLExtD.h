@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -14,7 +14,7 @@ namespace tarnlow {
   X(Columns, ProjectAnalysisTable, LetGet, page_number, exprev_code, pr_period, proj_code, record_key, \
     record_type)
 
-class TARNLOW_API clsPONLExtD final : public TableClass<clsPONLExtD> {
+class TARNLOW_API clsPONLExtD final : public TablePieces<clsPONLExtD> {
   TARNLOW_TABLE_CLASS(clsPONLExtD, TARNLOW_clsPONLExtD_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 

@@ -4,7 +4,7 @@
 // delivery date) in one statement.
 #pragma once
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -29,7 +29,7 @@ namespace tarnlow {
   X(Columns, StockTable, Get, analysis_a, analysis_b, analysis_c, buyer_id)                         \
   X(Columns, StockTable, GetLet, delivery_date)
 
-class TARNLOW_API clsPOOStock final : public TableClass<clsPOOStock> {
+class TARNLOW_API clsPOOStock final : public TablePieces<clsPOOStock> {
   TARNLOW_TABLE_CLASS(clsPOOStock, TARNLOW_clsPOOStock_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 

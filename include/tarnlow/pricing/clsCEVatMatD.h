@@ -6,7 +6,8 @@
 
 #include <string>
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_cache.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -14,7 +15,7 @@ namespace tarnlow {
   X(Value, UseList, Bool, GetLet)          \
   X(Columns, VatMatrixTable, LetGet, account_vat_type, description, item_vat_type, vat_code)
 
-class TARNLOW_API clsCEVatMatD final : public TableClass<clsCEVatMatD> {
+class TARNLOW_API clsCEVatMatD final : public TablePieces<clsCEVatMatD> {
   TARNLOW_TABLE_CLASS(clsCEVatMatD, TARNLOW_clsCEVatMatD_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 
@@ -47,8 +48,7 @@ class TARNLOW_API clsCEVatMatD final : public TableClass<clsCEVatMatD> {
 
   StatementHolder read_;
   StatementHolder insert_;
-  RowCache cache_;  // column 0 the matrix key, column 1 the VAT code
-  bool loaded_ = false;
+  TableCache<RowCache> cache_{2};  // column 0 the matrix key, column 1 the VAT code
 };
 
 }  // namespace tarnlow

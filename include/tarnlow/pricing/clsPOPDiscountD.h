@@ -8,7 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_cache.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -20,7 +21,7 @@ class colPOPDiscount;
     quantity_break2, quantity_break3, quantity_break4, quantity_break5, quantity_break6, quantity_break7,    \
     unit_code, unit_group, vat_inclusive_flag)
 
-class TARNLOW_API clsPOPDiscountD final : public TableClass<clsPOPDiscountD> {
+class TARNLOW_API clsPOPDiscountD final : public TablePieces<clsPOPDiscountD> {
   TARNLOW_TABLE_CLASS(clsPOPDiscountD, TARNLOW_clsPOPDiscountD_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 
@@ -51,8 +52,7 @@ class TARNLOW_API clsPOPDiscountD final : public TableClass<clsPOPDiscountD> {
   TARNLOW_LOCAL void CopyFromRSLate(const ObjectPtr& rstPODis);
 
   StatementHolder insert_;
-  std::shared_ptr<colPOPDiscount> cache_;  // created on the first load
-  bool loaded_ = false;
+  TableCache<colPOPDiscount> cache_;
 };
 
 }  // namespace tarnlow

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -20,7 +20,7 @@ class colPOPPriceList;
   X(Columns, PriceListTable, LetGet, price_end_date, price_list, price_start_date, product_code, \
     sequence_number, unit_code, unit_code_group, unit_qty_per_price, vat_inclusive_flag)
 
-class TARNLOW_API clsPOPPriceListD final : public TableClass<clsPOPPriceListD> {
+class TARNLOW_API clsPOPPriceListD final : public TablePieces<clsPOPPriceListD> {
   TARNLOW_TABLE_CLASS(clsPOPPriceListD, TARNLOW_clsPOPPriceListD_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 

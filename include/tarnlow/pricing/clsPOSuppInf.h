@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -16,7 +16,7 @@ namespace tarnlow {
   X(Columns, SupplierInfoTable, LetGet, cost, description, long_description, part_no, product, reorder_days, \
     supplier, unit_code, unit_qty_cost, warehouse)
 
-class TARNLOW_API clsPOSuppInf final : public TableClass<clsPOSuppInf> {
+class TARNLOW_API clsPOSuppInf final : public TablePieces<clsPOSuppInf> {
   TARNLOW_TABLE_CLASS(clsPOSuppInf, TARNLOW_clsPOSuppInf_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 

@@ -1,7 +1,7 @@
 // A service item read by its code: its cost and unit.
 #pragma once
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -9,7 +9,7 @@ namespace tarnlow {
   X(Columns, ServiceTable, Get, cost, unit_code) \
   X(Column, Service, ServiceTable::service, GetLet)
 
-class TARNLOW_API clsPORService final : public TableClass<clsPORService> {
+class TARNLOW_API clsPORService final : public TablePieces<clsPORService> {
   TARNLOW_TABLE_CLASS(clsPORService, TARNLOW_clsPORService_PROPERTIES)
 
   clsPORService();

@@ -4,7 +4,7 @@
 // totals and stores the new current costs and the last supplier.
 #pragma once
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -32,7 +32,7 @@ namespace tarnlow {
   X(Columns, StockTable, LetGet, warehouse, product)                                                \
   X(Column, BinNumber, StockTable::bin_number, GetLet)
 
-class TARNLOW_API clsPORStock final : public TableClass<clsPORStock> {
+class TARNLOW_API clsPORStock final : public TablePieces<clsPORStock> {
   TARNLOW_TABLE_CLASS(clsPORStock, TARNLOW_clsPORStock_PROPERTIES)
 
   clsPORStock();

@@ -9,13 +9,13 @@
 #include <functional>
 #include <string>
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
 #define TARNLOW_clsSTBatchD_PROPERTIES(X) X(Table, BatchTable, LetGet)
 
-class TARNLOW_API clsSTBatchD final : public TableClass<clsSTBatchD> {
+class TARNLOW_API clsSTBatchD final : public TablePieces<clsSTBatchD> {
   TARNLOW_TABLE_CLASS(clsSTBatchD, TARNLOW_clsSTBatchD_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -14,7 +14,7 @@ namespace tarnlow {
 // date-key text, which is what its size below is for.
 #define TARNLOW_clsSTHistory_PROPERTIES(X) X(Table, StockHistoryTable, LetGet)
 
-class TARNLOW_API clsSTHistory final : public TableClass<clsSTHistory> {
+class TARNLOW_API clsSTHistory final : public TablePieces<clsSTHistory> {
   TARNLOW_TABLE_CLASS(clsSTHistory, TARNLOW_clsSTHistory_PROPERTIES)
 
   clsSTHistory();

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -19,7 +19,7 @@ enum eMovementType : std::int32_t {
   X(Value, MovementAccount, Text, Get)                \
   X(Column, BalanceSheetAccount, StockCategoryTable::st_balance_acc, Get)
 
-class TARNLOW_API clsSTNLCat final : public TableClass<clsSTNLCat> {
+class TARNLOW_API clsSTNLCat final : public TablePieces<clsSTNLCat> {
   TARNLOW_TABLE_CLASS(clsSTNLCat, TARNLOW_clsSTNLCat_PROPERTIES)
 
   clsSTNLCat();

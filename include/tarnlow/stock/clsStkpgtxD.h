@@ -5,6 +5,7 @@
 #pragma once
 
 #include "tarnlow/connection.h"
+#include "tarnlow/table_cache.h"
 #include "tarnlow/table_object.h"
 
 namespace tarnlow {
@@ -30,8 +31,9 @@ class TARNLOW_API clsStkpgtxD final : public TableClass<clsStkpgtxD> {
   TARNLOW_LOCAL void LoadIntoList();
 
   StatementHolder read_;
-  RowCache cache_;
-  bool loaded_ = false;
+  // Product group, delivery tolerance and call-off tolerance, in the order
+  // the database gave them.
+  TableCache<RowCache> cache_{3};
 };
 
 }  // namespace tarnlow

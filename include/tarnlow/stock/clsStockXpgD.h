@@ -3,7 +3,7 @@
 // The tolerances are text the library stores without reading them.
 #pragma once
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -12,7 +12,7 @@ namespace tarnlow {
   X(Columns, StockExtensionTable, LetGet, warehouse)                                         \
   X(Columns, StockExtensionTable, GetLet, product, analysis_d, analysis_e, analysis_f)
 
-class TARNLOW_API clsStockXpgD final : public TableClass<clsStockXpgD> {
+class TARNLOW_API clsStockXpgD final : public TablePieces<clsStockXpgD> {
   TARNLOW_TABLE_CLASS(clsStockXpgD, TARNLOW_clsStockXpgD_PROPERTIES)
 
   clsStockXpgD();

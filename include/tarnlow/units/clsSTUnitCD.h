@@ -9,7 +9,8 @@
 #include <string>
 
 #include "tarnlow/connection.h"
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_cache.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -20,7 +21,7 @@ namespace tarnlow {
   X(Trimmed, UnitConversionTable, GetLet, converted_unit, base_name) \
   X(Columns, UnitConversionTable, Get, conv_factor, conv_method)
 
-class TARNLOW_API clsSTUnitCD final : public TableClass<clsSTUnitCD> {
+class TARNLOW_API clsSTUnitCD final : public TablePieces<clsSTUnitCD> {
   TARNLOW_TABLE_CLASS(clsSTUnitCD, TARNLOW_clsSTUnitCD_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 
@@ -48,8 +49,8 @@ class TARNLOW_API clsSTUnitCD final : public TableClass<clsSTUnitCD> {
   TARNLOW_LOCAL void LoadFromList();
 
   StatementHolder read_;
-  RowCache cache_;
-  bool loaded_ = false;
+  // The table's rows as "select *" gives them; two columns while empty.
+  TableCache<RowCache> cache_{2};
 };
 
 }  // namespace tarnlow

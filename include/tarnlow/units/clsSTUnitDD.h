@@ -7,7 +7,8 @@
 #include <string>
 
 #include "tarnlow/connection.h"
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_cache.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -17,7 +18,7 @@ namespace tarnlow {
 
 // Not final: the library's private twin clsSTUnitD is this class under
 // another name.
-class TARNLOW_API clsSTUnitDD : public TableClass<clsSTUnitDD> {
+class TARNLOW_API clsSTUnitDD : public TablePieces<clsSTUnitDD> {
   TARNLOW_TABLE_CLASS(clsSTUnitDD, TARNLOW_clsSTUnitDD_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 
@@ -43,8 +44,7 @@ class TARNLOW_API clsSTUnitDD : public TableClass<clsSTUnitDD> {
   TARNLOW_LOCAL void LoadFromList();
 
   StatementHolder read_;
-  RowCache cache_;
-  bool loaded_ = false;
+  TableCache<RowCache> cache_{2};  // unit code and decimal places, in select order
 };
 
 }  // namespace tarnlow

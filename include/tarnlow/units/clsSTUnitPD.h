@@ -8,7 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "tarnlow/table_object.h"
+#include "tarnlow/table_cache.h"
+#include "tarnlow/table_pieces.h"
 
 namespace tarnlow {
 
@@ -18,7 +19,7 @@ class colSTUnitP;
   X(Columns, ProductUnitTable, LetGet, alt_unit, base_name, conv_factor, conv_method, converted_unit, \
     from_min_break, product, to_min_break, warehouse)
 
-class TARNLOW_API clsSTUnitPD final : public TableClass<clsSTUnitPD> {
+class TARNLOW_API clsSTUnitPD final : public TablePieces<clsSTUnitPD> {
   TARNLOW_TABLE_CLASS(clsSTUnitPD, TARNLOW_clsSTUnitPD_PROPERTIES)
   static constexpr std::string_view kLabelEnding = " Line#:";
 
@@ -47,8 +48,7 @@ class TARNLOW_API clsSTUnitPD final : public TableClass<clsSTUnitPD> {
   TARNLOW_LOCAL void CopyFromRS(const Recordset& rs);
 
   StatementHolder insert_, read_;
-  std::shared_ptr<colSTUnitP> cache_;
-  bool loaded_ = false;
+  TableCache<colSTUnitP> cache_;
 };
 
 }  // namespace tarnlow
