@@ -185,42 +185,6 @@ TEST(LateBoundConnectionTest, SetTakesOnlyObjectsOfTheRightKind) {
       << "an object property takes set, not let";
 }
 
-class LateBoundServiceTest : public ::testing::TestWithParam<std::string> {
- protected:
-  void SetUp() override {
-    c_->Execute("insert into " + c_->TableCatalogue()->ServiceTable() +
-                " (service, unit_code, cost) values ('FREIGHT', 'EACH', 120), ('O''B', 'HOUR', 7.5)");
-    late::Set(*service_, "SageConnection", c_);
-  }
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
-  ObjectPtr service_ = CreateObject("{E5A77673-5F20-4317-8289-426B2EDABAF5}");
-};
-
-TEST_P(LateBoundServiceTest, ReadsThroughTheRegistryByMemberName) {
-  EXPECT_EQ(late::Get(*service_, "SageConnection"), Variant(ObjectPtr(c_)));
-  late::Let(*service_, "service", Variant("FREIGHT"));
-  late::Call(*service_, "readit");
-  EXPECT_EQ(late::Get(*service_, "cost"), Variant(120.0));
-  EXPECT_EQ(late::Get(*service_, "Unit_Code"), Variant("EACH"));
-  late::Let(*service_, "Service", Variant("O'B"));
-  late::Call(*service_, "ReadIt");
-  EXPECT_EQ(late::Get(*service_, "cost"), Variant(7.5));
-}
-
-TEST_P(LateBoundServiceTest, NotFoundKeepsItsRecordAndTheProperties) {
-  late::Let(*service_, "Service", Variant("FREIGHT"));
-  late::Call(*service_, "ReadIt");
-  late::Let(*service_, "Service", Variant("O'Brien"));
-  const Error e = Raised([&] { late::Call(*service_, "ReadIt"); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Source(), "PORService.ReadIt");
-  EXPECT_EQ(e.Description(), "Cannot find service item O'Brien");
-  EXPECT_EQ(late::Get(*service_, "cost"), Variant(120.0));
-}
-
-INSTANTIATE_TEST_SUITE_P(Backends, LateBoundServiceTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
 
 }  // namespace
 }  // namespace tarnlow

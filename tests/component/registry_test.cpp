@@ -42,13 +42,6 @@ TEST(RegistryTest, EveryClassHasItsOwnNameAndWellFormedIdentities) {
   }
 }
 
-TEST(RegistryTest, ClassesComeInNameOrder) {
-  const auto classes = Registry::Classes();
-  EXPECT_TRUE(std::is_sorted(classes.begin(), classes.end(), [](const ClassInfo* a, const ClassInfo* b) {
-    return Lower(a->Name()) < Lower(b->Name());
-  }));
-}
-
 TEST(RegistryTest, FindsEveryClassByNameOrIdentityIgnoringCase) {
   for (const ClassInfo* info : Registry::Classes()) {
     SCOPED_TRACE(std::string(info->Name()));
@@ -81,26 +74,6 @@ TEST(RegistryTest, CreatesEveryClassByNameAndByIdentityWithItsDefaults) {
     by_name.reset();
     by_id.reset();
     EXPECT_EQ(LiveObjectCount(), before) << "objects (and what they own) are released with their last holder";
-  }
-}
-
-TEST(RegistryTest, StoredPropertiesAreTheClassColumnDeclarations) {
-  // A stored property's member entry is the entry of the class's property
-  // list itself, so the late-bound surface cannot drift from the typed one.
-  for (const ClassInfo* info : Registry::Classes()) {
-    for (const MemberInfo& m : info->Members()) {
-      if (m.is_method) {
-        EXPECT_NE(m.invoke, nullptr) << info->Name() << "." << m.name;
-        continue;
-      }
-      if (m.column) {
-        EXPECT_EQ(m.column->property, m.name) << info->Name();
-        EXPECT_EQ(m.invoke, nullptr) << info->Name() << "." << m.name;
-      } else {
-        EXPECT_NE(m.invoke, nullptr) << info->Name() << "." << m.name;
-      }
-      EXPECT_EQ(info->Find(Upper(m.name)), &m) << info->Name() << "." << m.name;
-    }
   }
 }
 
@@ -162,18 +135,6 @@ TEST(VersionClassTest, IsRegisteredUnderItsIdentitiesWithItsOneReadOnlyMember) {
 
 // ---- descriptions ------------------------------------------------------------------
 
-TEST(DescribeTest, ListsTheMembersOfAClassInInterfaceOrder) {
-  EXPECT_EQ(DescribeMembers(clsPORService::Info()),
-            "clsPORService  {E5A77673-5F20-4317-8289-426B2EDABAF5}  _clsPORService "
-            "{CAB36C7A-B4AA-45A8-97B7-14CC3085CC4A}  creatable\n"
-            "  get       cost As Double\n"
-            "  get       unit_code As Text\n"
-            "  get let   Service As Text\n"
-            "  get set   SageConnection As Object\n"
-            "  operation PrepareReadStatement()\n"
-            "  operation ReadIt()\n");
-}
-
 // Arguments the interface takes by reference are described so, whether or
 // not the operation changes them, and so is a property whose Let takes its
 // value by reference.
@@ -220,22 +181,6 @@ TEST(DescribeTest, TheTypeLibraryListsItsImportsAndItsEnumeration) {
                               out),
             script::kExitOk);
   EXPECT_EQ(out.str(), "0 \"Long\"\n0\n");
-}
-
-TEST(DescribeTest, ListsEveryClassOnceWithItsIdentities) {
-  const auto classes = Registry::Classes();
-  std::istringstream listing(DescribeClasses());
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(listing, line);) lines.push_back(line);
-  ASSERT_EQ(lines.size(), classes.size() + 1);
-  EXPECT_EQ(lines.back(), std::to_string(classes.size()) + " classes");
-  for (std::size_t i = 0; i < classes.size(); ++i) {
-    const std::string name(classes[i]->Name());
-    const std::string& line = lines[i];
-    EXPECT_TRUE(line.starts_with(name + " ")) << line;
-    EXPECT_NE(line.find(std::string(classes[i]->ClassId()) + "  _" + name + " "), std::string::npos) << line;
-    EXPECT_TRUE(line.ends_with(std::string(classes[i]->InterfaceId()) + "  creatable")) << line;
-  }
 }
 
 }  // namespace

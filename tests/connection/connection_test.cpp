@@ -445,33 +445,6 @@ TEST(ConnectionTextTest, ATraceThatCannotBeWrittenFailsTheStatement) {
   EXPECT_EQ(test::Select(*untraced, "select count(*) from service_item")[0][0].ToInt32(), 0);
 }
 
-// ---- row cache --------------------------------------------------------------------
-
-TEST(RowCacheTest, FindGivesTheFirstMatchingRowAndSortOrdersByTheFirstColumn) {
-  RowCache cache;
-  cache.Reshape(0, 0, 0, 2);
-  EXPECT_EQ(cache.RowCount(), 1);
-  EXPECT_EQ(cache.LastRow(), 0);
-  const char* keys[] = {"KG", "BOX", "EACH", "BOX"};
-  for (int i = 0; i < 4; ++i) {
-    if (i) cache.AddRows(1);
-    cache.SetCell(i, 0, Variant(keys[i]));
-    cache.SetCell(i, 1, Variant(std::int32_t{i}));
-  }
-  EXPECT_EQ(cache.Find(0, 0, Variant("BOX")), 1);
-  EXPECT_EQ(cache.Find(2, 0, Variant("BOX")), 3);
-  EXPECT_LT(cache.Find(0, 0, Variant("TON")), 0);
-  cache.Sort(0, cache.LastRow());
-  EXPECT_EQ(cache.GetCell(0, 0).ToText(), "BOX");
-  EXPECT_EQ(cache.GetCell(0, 1).ToInt32(), 1);  // equal keys keep their order
-  EXPECT_EQ(cache.GetCell(1, 1).ToInt32(), 3);
-  EXPECT_EQ(cache.GetCell(3, 0).ToText(), "KG");
-  EXPECT_EQ(cache.Find(0, 0, Variant("EACH")), 2);
-  EXPECT_EQ(test::CatchError([&] { cache.GetCell(4, 0); }).Number(), err::SubscriptOutOfRange);
-  cache.Clear();
-  EXPECT_EQ(cache.RowCount(), 0);
-}
-
 TEST(ValueConverterTest, FieldsBecomeTextAndDates) {
   const ValueConverter& v = ValueConverter::Shared();
   EXPECT_EQ(v.FieldText(Variant(Null)), "");

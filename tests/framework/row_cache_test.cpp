@@ -183,38 +183,6 @@ TEST(IndexedRowCacheTest, AnswersExactlyAsARowByRowSearchThroughEveryKindOfChang
   }
 }
 
-TEST(IndexedRowCacheTest, FindGivesTheLowestMatchingRowAtOrAfterTheStartOfAnUnsortedCache) {
-  RowCache cache;
-  cache.Reshape(0, 0, 0, 2);
-  const char* keys[] = {"GROUP2", "GROUP1", "GROUP2", "GROUP3", "GROUP2"};
-  for (int i = 0; i < 5; ++i) {
-    if (i) cache.AddRows(1);
-    cache.SetCell(i, 0, Variant(keys[i]));
-  }
-  EXPECT_EQ(cache.Find(0, 0, Variant("GROUP2")), 0);
-  EXPECT_EQ(cache.Find(1, 0, Variant("GROUP2")), 2);
-  EXPECT_EQ(cache.Find(3, 0, Variant("GROUP2")), 4);
-  EXPECT_EQ(cache.Find(5, 0, Variant("GROUP2")), -1);
-  // The rows of a key follow its cells as they change.
-  cache.SetCell(0, 0, Variant("GROUP3"));
-  EXPECT_EQ(cache.Find(0, 0, Variant("GROUP2")), 2);
-  EXPECT_EQ(cache.Find(0, 0, Variant("GROUP3")), 0);
-  cache.SetCell(2, 0, Variant("X"));
-  cache.SetCell(4, 0, Variant("X"));
-  EXPECT_EQ(cache.Find(0, 0, Variant("GROUP2")), -1);
-  EXPECT_EQ(cache.Find(3, 0, Variant("X")), 4);
-  // Exact comparison: letter case, trailing blanks and the kind of value count.
-  EXPECT_EQ(cache.Find(0, 0, Variant("group1")), -1);
-  EXPECT_EQ(cache.Find(0, 0, Variant("GROUP1 ")), -1);
-  cache.SetCell(1, 1, Variant(std::int32_t{7}));
-  EXPECT_EQ(cache.Find(0, 1, Variant(std::int32_t{7})), 1);
-  EXPECT_EQ(cache.Find(0, 1, Variant(7.0)), -1);
-  EXPECT_EQ(cache.Find(0, 1, Variant("7")), -1);
-  EXPECT_EQ(cache.Find(0, 1, Variant()), 0) << "cells never written are empty";
-  EXPECT_EQ(cache.Find(0, 2, Variant("GROUP1")), -1) << "no such column";
-  EXPECT_EQ(cache.Find(0, -1, Variant("GROUP1")), -1);
-}
-
 TEST(IndexedRowCacheTest, SortOrdersTheRangeStablyAndFindStillFindsEveryKey) {
   RowCache cache;
   cache.LoadRows({{Variant("STD       HOME"), Variant("1")},
@@ -339,15 +307,6 @@ TEST(IndexedRowCacheTest, LoadedCellsAreTakenWholeRowsOnly) {
   cache.LoadCells({}, 2);
   EXPECT_EQ(cache.RowCount(), 0);
   EXPECT_EQ(cache.Find(0, 0, Variant("A")), -1);
-}
-
-TEST(IndexedRowCacheTest, ZeroAndMinusZeroAreOneKey) {
-  RowCache cache;
-  cache.LoadRows({{Variant(1.0)}, {Variant(-0.0)}});
-  EXPECT_EQ(cache.Find(0, 0, Variant(0.0)), 1);
-  cache.SetCell(0, 0, Variant(0.0));
-  EXPECT_EQ(cache.Find(0, 0, Variant(-0.0)), 0);
-  EXPECT_EQ(cache.Find(1, 0, Variant(-0.0)), 1);
 }
 
 TEST(IndexedRowCacheTest, ARaggedArrayIsRefusedAndTheContentsStay) {

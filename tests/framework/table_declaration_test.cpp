@@ -77,12 +77,6 @@ TEST(TableDeclarationTest, TheSchemaHoldsEveryDeclaredTableOnceInCatalogueOrder)
   }
 }
 
-TEST(TableDeclarationTest, KeywordColumnsLoseTheirUnderscoreOnlyInTheirName) {
-  EXPECT_EQ(tables::VarianceHistoryTable::operator_.name, "operator");
-  EXPECT_EQ(tables::OrderRateTable::operator_1.name, "operator_1");
-  EXPECT_EQ(tables::ColumnName("operator_"), "operator");
-}
-
 }  // namespace
 }  // namespace tarnlow
 

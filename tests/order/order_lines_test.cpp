@@ -10,48 +10,11 @@
 
 #include "script/script.h"
 #include "connection/database_connection.h"
-#include "order/order_support.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 
 namespace tarnlow {
 namespace {
-
-std::string Placeholders(int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) out += i ? ",?" : "?";
-  return out;
-}
-
-const std::string kLineInsert =
-    "INSERT INTO purchase_order_line( alloc_expect_cost,bundle_line_ref,cost_per_unit,cost_price_u,"
-    "date_completed,date_required,delivery_no1,delivery_no2,delivery_no3,description,discount"
-    ",discount_code,discount_price_u,discount_tran_u,foreign_exp_cost,foreign_total_act,foreign_total_exp,"
-    "goods_vat_ind,grn_required,inv_qty_to_date,inv_value_logged"
-    ",inv_value_posted,level_of_detail,line_type,list_cost_price_u,list_cost_stock_u,list_cost_tran_u,"
-    "local_expect_cost,local_total_actual,local_total_expect,log_inv_by_qty"
-    ",long_description,mrp_flag,new_rec_this_run,new_vat_code,nl_category,order_line_no,order_no,orig_qty,"
-    "pricing_unit,pricing_unit_fact"
-    ",pricing_unit_op,product,qty_invoiced,qty_issued,qty_ordered,qty_received,qty_returned,serial_indic,"
-    "ship_date,spare"
-    ",status,stock_unit_dp,tran_code1,tran_code2,tran_code3,tran_exp_cost,tran_exp_fcost,tran_inv_qty,"
-    "tran_order_qty,tran_orig_orderq"
-    ",tran_qty_returned,tran_recd_qty,trans_unit_dp,unalloc_qty,unit_code,unit_factor,unit_group,unit_"
-    "operand,"
-    "value_disc_flag,vat_code"
-    ",warehouse,weight)" +
-    std::string(" VALUES ( ") + Placeholders(41) + " " + "," + Placeholders(32) + ")";
-std::string WeightInsertFrom6(const std::string& spare) {
-  return "INSERT INTO purchase_order_line_weight( order_no, order_line_no, " + spare +
-         ", weightkg, suppunitqty) VALUES ( ?,?,?,?,?) ";
-}
-const std::string kInvoiceUpdate =
-    "UPDATE purchase_order_line set inv_qty_to_date = inv_qty_to_date + ?,   inv_value_logged = "
-    "inv_value_logged + ?  where order_no=? and order_line_no=?";
-const std::string kJoinSelect =
-    "select A.*, B.order_line_no as detpglineno, analysis_a, analysis_b, analysis_c, analysis_d, analysis_e, "
-    "analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol from "
-    "purchase_order_line";
 
 // A line whose every column holds a value of its own: texts a letter,
 // numbers n.25 and dates a day of January 2024 at 08:30.
@@ -139,14 +102,12 @@ class OrderLineTest : public ::testing::TestWithParam<std::string> {
 
 // ---- writing ---------------------------------------------------------------------------
 
-TEST_P(OrderLineTest, TheLineAndWeightStatementsArePreparedOncePerConnection) {
+TEST_P(OrderLineTest, ANewConnectionPreparesTheLineAndWeightInsertsAgain) {
   Open();
   auto l = Write("P1", 1, "S", false, false);
   l->order_line_no = 2;
   l->InsertRow();
-  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line("), std::vector<std::string>{kLineInsert});
-  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line_weight"),
-            std::vector<std::string>{WeightInsertFrom6("spare2")});
+  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line(").size(), 1u);
   // A new connection prepares them again, with a parameter list of the
   // right length.
   l->SageConnection(db_.Open("trace=" + trace_));
@@ -161,31 +122,25 @@ TEST_P(OrderLineTest, TheLineAndWeightStatementsArePreparedOncePerConnection) {
 TEST_P(OrderLineTest, TheWeightRowFollowsReleaseAndSpareColumn) {
   struct Case {
     std::string options;
-    std::string text;
     test::Rows key;  // the stored key columns of line 7
   };
   const std::vector<Case> cases{
       {"release=5",
-       "INSERT INTO purchase_order_line_weight( order_det_key, spare, weightkg, suppunitqty) VALUES ( "
-       "?,?,?,?) ",
        {{"P1        "
          "   7"}}},
-      {"release=6", WeightInsertFrom6("spare"), {{"P1", "   7"}}},
-      {"release=7&version=2.2", WeightInsertFrom6("spare"), {{"P1", "   7"}}},
-      {"release=7&version=2.3", WeightInsertFrom6("spare2"), {{"P1", "   7"}}},
-      {"release=8&extended=0", WeightInsertFrom6("spare"), {{"P1", "   7"}}},
+      {"release=6", {{"P1", "   7"}}},
+      {"release=7&version=2.2", {{"P1", "   7"}}},
+      {"release=7&version=2.3", {{"P1", "   7"}}},
+      {"release=8&extended=0", {{"P1", "   7"}}},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.options);
     test::ScratchDatabase db(GetParam());
-    const std::string trace = db.Folder() + "/trace.sql";
-    c_ = db.Open("trace=" + trace + "&" + k.options);
+    c_ = db.Open(k.options);
     auto l = NewLine();
     FillLine(*l, "P1", 7, 0);
     l->weight = 12.5;
     l->InsertRow();
-    EXPECT_EQ(test::Traced(trace, "INSERT INTO purchase_order_line_weight"),
-              std::vector<std::string>{k.text});
     const bool combined = k.options == "release=5";
     EXPECT_EQ(Rows(combined ? "select order_det_key from purchase_order_line_weight"
                             : "select order_no, order_line_no from purchase_order_line_weight"),
@@ -300,7 +255,7 @@ TEST_P(OrderLineTest, AnOrderComesBackColumnForColumnAcrossLayouts) {
   }
 }
 
-TEST_P(OrderLineTest, TheWalkAndReadStatementsAreLiteralAndQuoteTheOrderNumber) {
+TEST_P(OrderLineTest, WalksAndReadsFindAnOrderNumberHoldingAQuote) {
   Open();
   Write("O'NEIL", 1, "S", true, false);
   auto reader = NewLine();
@@ -312,35 +267,7 @@ TEST_P(OrderLineTest, TheWalkAndReadStatementsAreLiteralAndQuoteTheOrderNumber) 
   reader->UsePODetpgD = false;
   reader->order_no = "O'NEIL";
   reader->ReadIt();
-  EXPECT_EQ(
-      test::Traced(trace_, "select "),
-      (std::vector<std::string>{
-          "select * from purchase_order_line where order_no = 'O''NEIL' order by order_line_no",
-          kJoinSelect + " A left outer join  purchase_order_line_analysis B on A.order_no = B.order_no and "
-                        "A.order_line_no = B.order_line_no  where A.order_no = 'O''NEIL' order by "
-                        "A.order_line_no",
-          kJoinSelect + " A left outer join  purchase_order_line_analysis B on A.order_no = B.order_no and "
-                        "A.order_line_no = B.order_line_no  where A.order_no = 'X'' OR ''1''=''1' order by "
-                        "A.order_line_no",
-          "select * from purchase_order_line where order_no = 'O''NEIL' and order_line_no='   1'"}));
-}
-
-TEST(OrderLineStatements, KindZeroWritesTheOuterJoinWithPlus) {
-  EXPECT_EQ(
-      order::LineWalkStatement(0, true, "LINES", "DETPG", "'P1'"),
-      "select A.*, B.order_line_no as detpglineno, analysis_a, analysis_b, analysis_c, analysis_d, "
-      "analysis_e, analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol from "
-      "LINES A, DETPG B where A.order_no = B.order_no(+) and A.order_line_no = B.order_line_no(+) and "
-      "A.order_no = 'P1' order by A.order_line_no");
-  EXPECT_EQ(order::LineWalkStatement(0, false, "LINES", "DETPG", "'P1'"),
-            "select * from LINES where order_no = 'P1' order by order_line_no");
-  for (std::int16_t kind : {1, 2, 3})
-    EXPECT_EQ(
-        order::LineWalkStatement(kind, true, "LINES", "DETPG", "'it''s'"),
-        "select A.*, B.order_line_no as detpglineno, analysis_a, analysis_b, analysis_c, analysis_d, "
-        "analysis_e, analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol "
-        "from LINES A left outer join  DETPG B on A.order_no = B.order_no and A.order_line_no = "
-        "B.order_line_no  where A.order_no = 'it''s' order by A.order_line_no");
+  EXPECT_EQ(reader->order_line_no(), 1);
 }
 
 TEST_P(OrderLineTest, KindZeroSendsItsJoinAndAFailureComesBackLabelled) {
@@ -352,8 +279,6 @@ TEST_P(OrderLineTest, KindZeroSendsItsJoinAndAFailureComesBackLabelled) {
   const Error e = test::CatchError([&] { reader->StartReadForOrder(); });
   EXPECT_EQ(e.Source(),
             "Line No.: 40 " + Inner() + "\r\nStartReadForOrder of Class Module clsPODetailD Line#:40");
-  EXPECT_EQ(test::Traced(trace_, "select ").back(),
-            order::LineWalkStatement(0, true, "purchase_order_line", "purchase_order_line_analysis", "'P1'"));
   // Without the analysis row there is no join, and kind 0 walks as any other.
   Write("P1", 1, "S", false, false);
   reader->UsePODetpgD = false;
@@ -593,7 +518,6 @@ TEST_P(OrderLineTest, InvoicingAddsToTheStoredLineOnly) {
   EXPECT_EQ(Statistics(*c_).executions, before + 1);  // amounts of 0 still go to the database
   EXPECT_EQ(l->inv_qty_to_date(), qty);
   EXPECT_EQ(l->inv_value_logged(), value);
-  EXPECT_EQ(test::Traced(trace_, "UPDATE "), std::vector<std::string>{kInvoiceUpdate});
   auto stored = NewLine();
   stored->order_no = "P1";
   stored->order_line_no = 1;
@@ -644,19 +568,6 @@ TEST_P(OrderLineTest, DeletingAnOrderTakesItsRowsTableByTableAsTheFlagsSay) {
   EXPECT_EQ(Count("purchase_order_variance_history"), 4u);
   EXPECT_EQ(Count("purchase_order_variance_rate"), 4u);
   EXPECT_EQ(Rows("select distinct order_no from purchase_order_line"), (test::Rows{{"P2"}}));
-  EXPECT_EQ(
-      test::Traced(trace_, "delete from"),
-      (std::vector<std::string>{"delete from purchase_order_line where order_no = 'X'' OR ''1''=''1'",
-                                "delete from purchase_order_line_weight where order_no = 'X'' OR ''1''=''1'",
-                                "delete from purchase_order_line where order_no = 'P2''--'",
-                                "delete from purchase_order_line_weight where order_no = 'P2''--'",
-                                "delete from purchase_order_line where order_no = 'P1'",
-                                "delete from purchase_order_line_weight where order_no = 'P1'",
-                                "delete from purchase_order_line where order_no = 'O''NEIL'",
-                                "delete from purchase_order_line_weight where order_no = 'O''NEIL'",
-                                "delete from purchase_order_variance_history where order_no = 'O''NEIL'",
-                                "delete from purchase_order_variance_rate where order_no = 'O''NEIL'",
-                                "delete from purchase_order_line_analysis where order_no = 'O''NEIL'"}));
 }
 
 TEST_P(OrderLineTest, BeforeRelease6WeightRowsAreFoundByTheBlankFilledOrderNumber) {
@@ -679,9 +590,6 @@ TEST_P(OrderLineTest, BeforeRelease6WeightRowsAreFoundByTheBlankFilledOrderNumbe
                                                                                        "   7"}}));
   EXPECT_EQ(Rows("select order_no from purchase_order_line order by order_no"),
             (test::Rows{{"P1"}, {"P10"}}));
-  EXPECT_EQ(test::Traced(trace_, "delete from purchase_order_line_weight"),
-            std::vector<std::string>{
-                "delete from purchase_order_line_weight where left(order_det_key, 10) = 'P1        '"});
 }
 
 TEST(OrderLineLabels, WithoutAnOpenConnectionEachOperationFailsUnderItsLabels) {

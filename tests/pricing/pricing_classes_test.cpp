@@ -48,17 +48,5 @@ TEST(PricingClassesTest, LateBoundCopiesTakeTheOtherObject) {
             err::TypeMismatch);
 }
 
-TEST(PricingClassesTest, TheVatMatrixWorksLateBound) {
-  test::ScratchDatabase db;
-  auto c = db.Open();
-  c->Execute("insert into vat_matrix (item_vat_type, account_vat_type, vat_code) values ('', 'EXPORT', '0')");
-  ObjectPtr matrix = CreateObject("clsCEVatMatD");
-  late::Set(*matrix, "SageConnection", c);
-  late::Let(*matrix, "item_vat_type", Variant("STD"));
-  late::Let(*matrix, "account_vat_type", Variant("EXPORT"));
-  EXPECT_EQ(late::Call(*matrix, "FindClosestCode"), Variant(true));
-  EXPECT_EQ(late::Get(*matrix, "vat_code"), Variant("0"));
-}
-
 }  // namespace
 }  // namespace tarnlow

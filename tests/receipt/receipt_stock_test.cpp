@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -69,8 +68,7 @@ class ReceiptStockTest : public ::testing::TestWithParam<std::string> {
   }
 
   test::ScratchDatabase db_{GetParam()};
-  std::string trace_ = db_.Folder() + "/trace.sql";
-  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  std::shared_ptr<Connection> c_ = db_.Open();
   clsPORStock stock_;
 };
 
@@ -96,30 +94,6 @@ TEST_P(ReceiptStockTest, ReadsCostsFlagsCategoryAndBin) {
   // The stored quantities are not read.
   EXPECT_EQ(stock_.physical_qty(), 0.0);
   EXPECT_EQ(stock_.on_order_qty(), 0.0);
-}
-
-TEST_P(ReceiptStockTest, TheStatementsAreTheDesignedTexts) {
-  stock_.warehouse = "01";
-  stock_.product = "BOLT";
-  stock_.ReadIt();
-  Receive(stock_, 1, 1);
-  std::vector<std::string> lines;
-  std::ifstream in(trace_);
-  for (std::string line; std::getline(in, line);)
-    if (line.starts_with("select warehouse") || line.starts_with(" update ")) lines.push_back(line);
-  EXPECT_EQ(
-      lines,
-      (std::vector<std::string>{
-          "select warehouse, product, current_cost, analysis_x_ref,  batch_traceability, serial_numbers,"
-          " standard_cost      , standard_labour, standard_material, standard_overhead,"
-          " standard_subcontra , current_labour, current_material, current_overhead, current_subcontrac,"
-          " bin_number  from " +
-              Table() + " where warehouse = ? and product = ?",
-          " update " + Table() +
-              " set on_order_qty = on_order_qty + ? , physical_qty = physical_qty + ? ,"
-              " last_supplier = ?  , month_to_date03 = month_to_date03 + ? ,"
-              " year_to_date03 = year_to_date03 + ?  , current_cost = ?  , current_material = ? "
-              " where warehouse = ? and product = ?"}));
 }
 
 TEST_P(ReceiptStockTest, EachStatementIsPreparedOncePerObject) {

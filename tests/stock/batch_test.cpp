@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,27 +12,10 @@
 namespace tarnlow {
 namespace {
 
-const std::string kInsertText =
-    "INSERT INTO stock_batch  ( batch_number,best_before_date,best_date_key,bin_number,concentration,"
-    "conformity_ref,date_received,expiry_date,expiry_date_key,inspection_date,inspector_code,labour_cost,"
-    "lot_number,overhead_cost,passed_inspection,prod_code,product,quantity,quantity_free,sell_by_date,"
-    "sellby_date_key,sequence_number,serial_number,source_code,spare,sub_contract_cost,unit_cost,users_field_"
-    "1,"
-    "users_field_2,users_field_3,users_text_field,warehouse) VALUES ( "
-    "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
-const std::string kNextText =
-    "select max(sequence_number) as NEXT_SEQ  from stock_batch where warehouse=? and product = ? ";
 const std::string kInsertNewLabel = "InsertNewBatch of Class Module clsSTBatchD Line#:";
 
 // 12:00:00 on 1 January 2000, local time.
 const Date kNoon2000 = Date::FromCalendar(2000, 1, 1, 12, 0, 0);
-
-std::vector<std::string> Lines(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<std::string> out;
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
 
 class BatchTest : public ::testing::TestWithParam<std::string> {
  protected:
@@ -74,27 +56,6 @@ class BatchTest : public ::testing::TestWithParam<std::string> {
   test::ScratchDatabase db_{GetParam()};
   std::shared_ptr<Connection> c_;
 };
-
-TEST_P(BatchTest, StatementsHaveTheirExactTexts) {
-  const std::string trace = db_.Folder() + "/trace.txt";
-  Open("trace=" + trace);
-  const std::size_t schema_lines = Lines(trace).size();  // the tables were created through it
-  Seed("P1", "000123");
-  auto b = Batch("P1");
-  b->InsertNewBatch();
-  b->InsertNewBatch();
-  EXPECT_EQ(b->sequence_number(), "000125");
-  const std::string count_text =
-      "select count(*) from stock_batch where warehouse='01' and product='P1' and sequence_number >= "
-      "'000000' and "
-      "sequence_number <= '999999'";
-  const std::vector<std::string> lines = Lines(trace);
-  ASSERT_GE(lines.size(), schema_lines);
-  // The insert text reaches the database once per object; the scheme is
-  // asked afresh on every call.
-  EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(schema_lines), lines.end()),
-            (std::vector<std::string>{kInsertText, count_text, kNextText, kInsertText, count_text}));
-}
 
 TEST_P(BatchTest, DecimalNumbersContinueFromTheHighest) {
   Open();

@@ -13,7 +13,6 @@ namespace {
 
 using test::Rows;
 using test::Select;
-using test::Traced;
 
 // ---- stock extension -------------------------------------------------------------
 
@@ -36,8 +35,7 @@ class StockExtensionTest : public ::testing::TestWithParam<std::string> {
   }
 
   test::ScratchDatabase db_{GetParam()};
-  std::string trace_ = db_.Folder() + "/trace.sql";
-  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  std::shared_ptr<Connection> c_ = db_.Open();
   clsStockXpgD extension_;
 };
 
@@ -77,18 +75,6 @@ TEST_P(StockExtensionTest, InsertsReadsAndUpdatesTheRowOfAWarehouseAndProduct) {
   EXPECT_EQ(reader.delivery_qty_tol(), "7%");
   EXPECT_EQ(reader.consumer_unit(), "EACH");
   EXPECT_EQ(reader.analysis_d(), "D1");
-
-  EXPECT_EQ(Traced(trace_, "INSERT INTO stock_item_extension"),
-            std::vector<std::string>{
-                "INSERT INTO stock_item_extension (analysis_d,analysis_e,analysis_f,delivery_qty_tol,"
-                "call_off_qty_tol,consumer_unit,warehouse,product) VALUES ( ?,?,?,?,?,?,?,?)"});
-  EXPECT_EQ(
-      Traced(trace_, "select * from stock_item_extension"),
-      std::vector<std::string>{"select * from stock_item_extension where warehouse = ? and product = ?"});
-  EXPECT_EQ(Traced(trace_, " update stock_item_extension"),
-            std::vector<std::string>{" update stock_item_extension set analysis_d = ?,analysis_e = ?  "
-                                     ",analysis_f =?,delivery_qty_tol=?,call_off_qty_tol=?,consumer_unit=? "
-                                     "where warehouse = ? and product = ?"});
 }
 
 TEST_P(StockExtensionTest, AMissingRowIsReportedByProductAndChangesNothing) {
@@ -156,14 +142,6 @@ TEST_P(StockExtensionTest, FailuresCarryTheLabelsOfTheirOperations) {
 INSTANTIATE_TEST_SUITE_P(Backends, StockExtensionTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
 
-TEST(StockExtensionClassTest, StartsEmpty) {
-  ObjectPtr object = CreateObject("clsStockXpgD");
-  for (const MemberInfo& m : object->Class().Members()) {
-    if (!m.column) continue;
-    EXPECT_EQ(late::Get(*object, m.name), Variant("")) << m.name;
-  }
-}
-
 // ---- product-group tolerances ------------------------------------------------------
 
 class ProductGroupToleranceTest : public ::testing::TestWithParam<std::string> {
@@ -185,8 +163,7 @@ class ProductGroupToleranceTest : public ::testing::TestWithParam<std::string> {
   }
 
   test::ScratchDatabase db_{GetParam()};
-  std::string trace_ = db_.Folder() + "/trace.sql";
-  std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
+  std::shared_ptr<Connection> c_ = db_.Open();
   clsStkpgtxD tolerance_;
 };
 
@@ -207,8 +184,6 @@ TEST_P(ProductGroupToleranceTest, FindsAGroupsTolerancesInOneReadOfTheTable) {
   EXPECT_EQ(tolerance_.delivery_qty_tol(), "10");
 
   EXPECT_EQ(Statistics(*c_).executions - before.executions, 1);
-  EXPECT_EQ(Traced(trace_, "select * from product_group_tolerance"),
-            std::vector<std::string>{"select * from product_group_tolerance"});
 }
 
 TEST_P(ProductGroupToleranceTest, AnAbsentGroupIsReportedWithTheMisspeltMessage) {
@@ -282,7 +257,6 @@ TEST_P(ProductGroupToleranceTest, TheSingleGroupReadIsPreparedButNeverRun) {
   tolerance_.PrepareReadStatement();
   Read("PAINT");
   EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 1) << "only the load reached the database";
-  EXPECT_TRUE(Traced(trace_, "select * from product_group_tolerance where").empty());
 
   test::MessageCapture messages;
   clsStkpgtxD unconnected;
@@ -290,18 +264,6 @@ TEST_P(ProductGroupToleranceTest, TheSingleGroupReadIsPreparedButNeverRun) {
   EXPECT_EQ(e.Number(), err::ObjectClosed);
   EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData\r\nPrepareReadStatement of Class Module clsStkpgtxD");
   EXPECT_TRUE(messages.Messages().empty());
-}
-
-TEST_P(ProductGroupToleranceTest, LateBoundClientsTrimTheGroupToo) {
-  ObjectPtr object = CreateObject("{EA002F90-7C45-4089-9A54-F76ED02CA8B3}");
-  late::Set(*object, "SageConnection", c_);
-  late::Let(*object, "product_group", Variant("PAINT  "));
-  EXPECT_EQ(late::Get(*object, "product_group"), Variant("PAINT"));
-  late::Call(*object, "ReadIt");
-  EXPECT_EQ(late::Get(*object, "delivery_qty_tol"), Variant("2.5"));
-  late::Call(*object, "ResetCache");
-  late::Call(*object, "ReadIt");
-  EXPECT_EQ(late::Get(*object, "call_off_qty_tol"), Variant("1"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ProductGroupToleranceTest, ::testing::ValuesIn(test::Backends()),

@@ -42,27 +42,6 @@ TEST(UnitListTest, KeepsCopiesUnderTheirUnitCodes) {
   EXPECT_EQ(list.Count(), 0);
 }
 
-TEST(UnitListTest, LateBoundClientsCreateFillAndWalkIt) {
-  ObjectPtr list = CreateObject("{381CB7A3-5C75-47E0-85E7-F55E58B4C1DF}");
-  for (const char* code : {"BOX12", "EACH", "KG"}) {
-    ObjectPtr unit = CreateObject("clsSTUnitDD");
-    late::Let(*unit, "unit_code", Variant(code));
-    std::vector<Variant> args{Variant(unit)};
-    late::Call(*list, "Add", args);
-  }
-  EXPECT_EQ(late::Get(*list, "Count"), Variant(std::int32_t{3}));
-  std::vector<Variant> key{Variant("each")};
-  ObjectPtr found = late::Get(*list, "Item", key).ToObject();
-  EXPECT_EQ(late::Get(*found, "KeyString"), Variant("EACH"));
-
-  auto walk = std::dynamic_pointer_cast<Enumerator>(late::Get(*list, "NewEnum").ToObject());
-  ASSERT_NE(walk, nullptr);
-  std::vector<std::string> codes;
-  for (Variant v = walk->Next(); !v.IsEmpty(); v = walk->Next())
-    codes.push_back(late::Get(*v.ToObject(), "unit_code").ToText());
-  EXPECT_EQ(codes, (std::vector<std::string>{"BOX12", "EACH", "KG"}));
-}
-
 TEST(UnitConversionListTest, KeepsCopiesUnderTheirPaddedKeyAndIsPrivate) {
   colSTUnitC list;
   clsSTUnitCD c;
