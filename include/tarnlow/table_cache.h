@@ -17,6 +17,8 @@
 
 #include "tarnlow/connection.h"
 #include "tarnlow/error.h"
+#include "tarnlow/recordset.h"
+#include "tarnlow/row_cache.h"
 
 namespace tarnlow {
 
