@@ -41,9 +41,9 @@
 #include <string>
 #include <vector>
 
-#include "script/script.h"
 #include "paired_cases.h"
 #include "receipt_bench_support.h"
+#include "script/script.h"
 #include "tarnlow/tarnlow.h"
 
 namespace order_bench {

@@ -277,8 +277,7 @@ struct ColumnInfo {
   template <class Declaration>
   requires std::is_same_v<Declaration, const tables::Column*> || std::is_null_pointer_v<Declaration>
   constexpr ColumnInfo(std::string_view property_, Declaration declaration_, ValueKind kind_, Access access_,
-                       Getter get_, Setter set, Cell cell = nullptr,
-                       Storage storage_ = nullptr)
+                       Getter get_, Setter set, Cell cell = nullptr, Storage storage_ = nullptr)
       : property(property_),
         column(Of(declaration_).name),
         kind(kind_),

@@ -105,7 +105,8 @@ std::string Command::Impl::StatementText() const {
 CompiledStatement& Command::Impl::CompileAndBind() {
   if (!connection) RaiseRuntime(err::ObjectNotSet);
   DatabaseConnection& db = connection->DatabaseConnection();
-  if (!prepared || !statement) statement = prepared ? db.Prepare(StatementText()) : db.PrepareLiteral(StatementText());
+  if (!prepared || !statement)
+    statement = prepared ? db.Prepare(StatementText()) : db.PrepareLiteral(StatementText());
   CompiledStatement& s = *statement;
   const int count = static_cast<int>(parameters.size());
   for (int i = 0; i < count; ++i) {

@@ -174,7 +174,8 @@ std::vector<ColumnInfo> TableObject::TableColumns(std::span<const ColumnInfo> co
 void TableObject::CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns) {
   Recordset::Impl& r = RecordsetAccess::Of(rs);
   r.RequireRow();
-  const std::uint32_t* at = r.Positions(columns.size(), [&](std::size_t k) { return columns[k].declaration; });
+  const std::uint32_t* at =
+      r.Positions(columns.size(), [&](std::size_t k) { return columns[k].declaration; });
   for (std::size_t k = 0; k < columns.size(); ++k) {
     const ColumnInfo& c = columns[k];
     if (c.cell_ != nullptr && c.declaration != nullptr) {
@@ -242,10 +243,8 @@ std::string TableObject::FreshUniqueNumber() {
   return UniqueNumber().substr(0, 8);
 }
 
-void TableObject::InsertWithUniqueNumber(StatementHolder& holder,
-                                                                std::string_view retry_prompt,
-                                                                bool answer_decides,
-                                                                std::string_view failed_text) {
+void TableObject::InsertWithUniqueNumber(StatementHolder& holder, std::string_view retry_prompt,
+                                         bool answer_decides, std::string_view failed_text) {
   Command& command = holder.Command();
   try {
     command.ExecuteNoCount();

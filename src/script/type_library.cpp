@@ -45,14 +45,14 @@ MemberInfo Property(std::string_view name, ValueKind kind) {
 class TypeLibInfo final : public Object {
  public:
   const ClassInfo& Class() const override {
-    static const ClassInfo info("TypeLibInfo", "", "",
-                                {Property<&Name>("Name", ValueKind::Text),
-                                 Property<&Identity>("Identity", ValueKind::Text),
-                                 Property<&MajorVersion>("MajorVersion", ValueKind::Int16),
-                                 Property<&MinorVersion>("MinorVersion", ValueKind::Int16),
-                                 Property<&Locale>("Locale", ValueKind::Int32),
-                                 Property<&Description>("Description", ValueKind::Text)},
-                                nullptr);
+    static const ClassInfo info(
+        "TypeLibInfo", "", "",
+        {Property<&Name>("Name", ValueKind::Text), Property<&Identity>("Identity", ValueKind::Text),
+         Property<&MajorVersion>("MajorVersion", ValueKind::Int16),
+         Property<&MinorVersion>("MinorVersion", ValueKind::Int16),
+         Property<&Locale>("Locale", ValueKind::Int32),
+         Property<&Description>("Description", ValueKind::Text)},
+        nullptr);
     return info;
   }
 };

@@ -185,6 +185,5 @@ TEST(LateBoundConnectionTest, SetTakesOnlyObjectsOfTheRightKind) {
       << "an object property takes set, not let";
 }
 
-
 }  // namespace
 }  // namespace tarnlow

@@ -6,13 +6,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "connection/backend.h"
 #include "connection/cells.h"
-#include <deque>
 #include "tarnlow/object.h"
 
 namespace tarnlow::backend {

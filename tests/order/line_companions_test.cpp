@@ -14,7 +14,6 @@
 namespace tarnlow {
 namespace {
 
-
 // Rows in a fixed order whatever the database's collation.
 test::Rows Sorted(test::Rows rows) {
   auto text = [](const std::vector<Variant>& row) {

@@ -13,7 +13,6 @@
 namespace tarnlow {
 namespace {
 
-
 class OnOrderStockTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {

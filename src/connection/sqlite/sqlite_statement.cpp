@@ -98,7 +98,9 @@ void SqliteStatement::Bind(int index, const EngineValue& value) {
 // read stops at its row: stepping on to the end would only look for a
 // second row that the caller never reads.
 bool SqliteStatement::Execute(Rows rows) {
-  auto run = [&] { return rows == Rows::All || !read_only_ ? RunToEnd() : RunFirstRow(rows == Rows::FirstInPlace); };
+  auto run = [&] {
+    return rows == Rows::All || !read_only_ ? RunToEnd() : RunFirstRow(rows == Rows::FirstInPlace);
+  };
   int rc = run();
   if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = run();
   return Finish(rc);
