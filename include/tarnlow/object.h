@@ -296,10 +296,10 @@ struct ColumnInfo {
   int size;                           // the column's width for text, 0 otherwise
   const tables::Column* declaration;  // the table's column; null when the property is no column
   Getter get;
-  // Where a text, double or date property keeps its value, a std::string,
-  // double or Date as its kind says, so that setting a parameter reads it
-  // there without a Variant in between; null for any other property, and
-  // for a passed or trimmed one.
+  // Where a text or double property keeps its value, a std::string or
+  // double as its kind says, so that setting a parameter reads it there
+  // without a Variant in between; null for any other property, and for a
+  // passed or trimmed one.
   Storage storage;
 
  private:
@@ -341,7 +341,7 @@ struct PropertyEntry {
                                     Access access) {
     using F = std::remove_cvref_t<decltype(Object::Field(std::declval<const C&>().*M))>;
     ColumnInfo::Storage storage = nullptr;
-    if constexpr (std::is_same_v<F, std::string> || std::is_same_v<F, double> || std::is_same_v<F, Date>)
+    if constexpr (std::is_same_v<F, std::string> || std::is_same_v<F, double>)
       storage = &Stored;
     return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Cell, storage);
   }
