@@ -89,15 +89,6 @@ TEST(NominalAccountsClassTest, ClientsCreateAndWalkTheListLateBound) {
   EXPECT_EQ(codes, (std::vector<Variant>{Variant("4000"), Variant("5000")}));
   late::Call(*list, "ClearList");
   EXPECT_EQ(late::Get(*list, "Count"), Variant(std::int32_t{0}));
-
-  const ClassInfo& info = colPONLAcc::Info();
-  EXPECT_TRUE(info.Find("Item")->default_member);
-  EXPECT_TRUE(info.Find("NewEnum")->enumeration);
-
-  ObjectPtr pair = CreateObject("{A0137281-EB0C-4172-9BE6-6BA2A613D6CD}");
-  late::Let(*pair, "Category", Variant("Stock"));
-  EXPECT_EQ(late::Get(*pair, "Category"), Variant("Stock"));
-  EXPECT_EQ(late::Get(*pair, "NominalCode"), Variant(""));
 }
 
 }  // namespace

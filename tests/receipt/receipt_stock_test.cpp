@@ -96,18 +96,6 @@ TEST_P(ReceiptStockTest, ReadsCostsFlagsCategoryAndBin) {
   EXPECT_EQ(stock_.on_order_qty(), 0.0);
 }
 
-TEST_P(ReceiptStockTest, EachStatementIsPreparedOncePerObject) {
-  const auto before = Statistics(*c_);
-  for (int i = 0; i < 3; ++i) {
-    stock_.warehouse = "01";
-    stock_.product = i % 2 ? "NUT" : "BOLT";
-    stock_.ReadIt();
-    Receive(stock_, 1, 1);
-  }
-  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 2);
-  EXPECT_EQ(Statistics(*c_).catalogue_requests - before.catalogue_requests, 2);
-}
-
 TEST_P(ReceiptStockTest, AMissingItemRaisesItsRecordAndKeepsTheProperties) {
   stock_.warehouse = "01";
   stock_.product = "BOLT";

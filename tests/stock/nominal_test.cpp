@@ -50,16 +50,6 @@ TEST_P(NominalCategoryTest, ReadsTheReceiptAndBalanceSheetAccountsOfACategory) {
   EXPECT_EQ(category_.MovementAccount(), "ACC-Q");
 }
 
-TEST_P(NominalCategoryTest, PreparesOnceAndAsksTheCatalogueOnce) {
-  const auto before = Statistics(*c_);
-  for (const char* code : {"RAW", "FIN", "RAW"}) {
-    category_.nl_category = code;
-    category_.ReadIt();
-  }
-  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 1);
-  EXPECT_EQ(Statistics(*c_).catalogue_requests - before.catalogue_requests, 1);
-}
-
 TEST_P(NominalCategoryTest, AMissingCategoryRaisesItsRecordAndKeepsTheAccounts) {
   category_.nl_category = "RAW";
   category_.ReadIt();

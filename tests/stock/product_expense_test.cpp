@@ -103,14 +103,6 @@ TEST_P(ProductExpenseTest, AMissingRowNamesTheCombinedKeyInBothLayouts) {
   }
 }
 
-TEST_P(ProductExpenseTest, UpdatingAKeyWithoutARowWritesNothing) {
-  auto c = Open("8");
-  Key("01", "GHOST");
-  expense_.expense = "FREIGHT";
-  expense_.UpdateRow();
-  EXPECT_TRUE(Stored(*c, "expense").empty());
-}
-
 TEST_P(ProductExpenseTest, FailuresCarryTheLabelsOfTheirOperations) {
   auto c = Open("8");
   Key("01", "WIDGET");
