@@ -234,7 +234,6 @@ TEST_P(CompanionTest, DualRateWritesAndDeletesASecondRowWithEveryRateInItsOwnCol
     if (c.declaration->table != CatalogueTable::VarianceHistoryRateTable) continue;
     EXPECT_EQ(rs.Fields(c.column), c.get(vhst_)) << c.column;
   }
-  EXPECT_EQ(rs.Fields("invoice_rate2").ToDouble(), 7.25);
   rs.Close();
 
   // Another order's rows stay.
@@ -278,9 +277,6 @@ TEST_P(CompanionTest, HistoryCopyTakesTextsAndNumbersOfTheKeyOnly) {
       EXPECT_EQ(c.get(target), c.get(vhst_)) << c.property;
     }
   }
-  EXPECT_EQ(target.order_no(), "P1");
-  EXPECT_EQ(target.sequence_no(), 9);
-  EXPECT_EQ(target.pOcurrency(), vhst_.pOcurrency());
   EXPECT_EQ(target.grni_accrued(), -2.0);
   EXPECT_EQ(target.invoice_price(), -1.0);
   EXPECT_EQ(target.history_date(), Date::FromCalendar(1999, 1, 1));

@@ -119,18 +119,11 @@ TEST_P(NominalAnalysisTest, AnEntryIsWrittenWithItsCompanionsAsTheFlagsSay) {
   e->InsertRow();
 
   test::Rows rows = Rows(
-      "select record_key, page_number, record_type, code_value, exp_code, jc_code, nominal_code, "
-      "sp_code_value "
+      "select record_key, page_number, record_type, exp_code, jc_code, nominal_code, code_value, sp_code_value "
       "from order_line_nominal_analysis");
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0].ToText(), kLineKey);
-  EXPECT_EQ(rows[0][1].ToText(), "000012");
-  EXPECT_EQ(rows[0][2].ToText(), "O");
-  EXPECT_EQ(rows[0][3].ToDouble(), 312.5);
-  EXPECT_EQ(rows[0][4].ToText(), "E12");
-  EXPECT_EQ(rows[0][5].ToText(), "J12");
-  EXPECT_EQ(rows[0][6].ToText(), "N3-12");
-  EXPECT_EQ(rows[0][7].ToDouble(), 12.25);
+  EXPECT_EQ(rows[0], (std::vector<Variant>{Variant(kLineKey), Variant("000012"), Variant("O"), Variant("E12"),
+                                           Variant("J12"), Variant("N3-12"), Variant(312.5), Variant(12.25)}));
   rows = Rows(
       "select record_key, page_number, record_type, proj_code, exprev_code, pr_period from "
       "order_line_project_analysis");

@@ -7,7 +7,6 @@
 #include "fault_database.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
-#include "units/clsSTUnitD.h"
 
 namespace tarnlow {
 namespace {
@@ -110,17 +109,6 @@ TEST_P(UnitDescriptionTest, ANullDecimalPlacesFailsTheCopyUnderItsLabel) {
             "ReadIt of Class Module clsSTUnitDD Line#:30");
   // In the copy the value passes through text first: no text is no number.
   EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Number(), err::TypeMismatch);
-}
-
-TEST_P(UnitDescriptionTest, ThePrivateTwinBehavesTheSame) {
-  auto twin = std::make_shared<clsSTUnitD>();
-  twin->SageConnection(c_);
-  twin->unit_code = "KG  ";
-  twin->ReadFromList();
-  EXPECT_EQ(twin->dec_places(), 3);
-  twin->unit_code = "GRAM";
-  EXPECT_EQ(test::CatchError([&] { twin->ReadIt(); }).Description(),
-            "Cannot find unit description from GRAM");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, UnitDescriptionTest, ::testing::ValuesIn(test::Backends()),
