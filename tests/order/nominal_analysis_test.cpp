@@ -119,11 +119,13 @@ TEST_P(NominalAnalysisTest, AnEntryIsWrittenWithItsCompanionsAsTheFlagsSay) {
   e->InsertRow();
 
   test::Rows rows = Rows(
-      "select record_key, page_number, record_type, exp_code, jc_code, nominal_code, code_value, sp_code_value "
+      "select record_key, page_number, record_type, exp_code, jc_code, nominal_code, code_value, "
+      "sp_code_value "
       "from order_line_nominal_analysis");
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0], (std::vector<Variant>{Variant(kLineKey), Variant("000012"), Variant("O"), Variant("E12"),
-                                           Variant("J12"), Variant("N3-12"), Variant(312.5), Variant(12.25)}));
+  EXPECT_EQ(rows[0],
+            (std::vector<Variant>{Variant(kLineKey), Variant("000012"), Variant("O"), Variant("E12"),
+                                  Variant("J12"), Variant("N3-12"), Variant(312.5), Variant(12.25)}));
   rows = Rows(
       "select record_key, page_number, record_type, proj_code, exprev_code, pr_period from "
       "order_line_project_analysis");

@@ -128,8 +128,8 @@ TEST_P(DiscountTest, InsertRowWritesEveryColumnWithSlashesAndIsPreparedOnce) {
   discount_.price_list = "L2";
   discount_.InsertRow();
   test::Rows expected(2, {Variant("AB"), Variant("P1"), Variant("L"), Variant("quantity"), Variant("P"),
-                          Variant("BOX"), Variant("G"), Variant("Y"), Variant("/"), Variant("/"), Variant(10.0),
-                          Variant(0.0), Variant(70.0), Variant(1.5), Variant(7.5)});
+                          Variant("BOX"), Variant("G"), Variant("Y"), Variant("/"), Variant("/"),
+                          Variant(10.0), Variant(0.0), Variant(70.0), Variant(1.5), Variant(7.5)});
   expected[1][2] = Variant("L2");
   EXPECT_EQ(test::Select(*c_,
                          "select cust_disc_code, prod_disc_code, price_list, description, discount_type, "

@@ -95,8 +95,9 @@ TEST_P(NominalCategoryTest, AMovementTypeWithoutAnAccountIsRefused) {
   EXPECT_EQ(category_.MovementType(), ePurchaseReceipt);
 
   // Late-bound clients pass plain numbers and meet the same check.
-  EXPECT_EQ(test::CatchError([&] { late::Let(category_, "MovementType", Variant(std::int32_t{-1})); }).Source(),
-            "PORSTNLCat.MovementType");
+  EXPECT_EQ(
+      test::CatchError([&] { late::Let(category_, "MovementType", Variant(std::int32_t{-1})); }).Source(),
+      "PORSTNLCat.MovementType");
 
   category_.nl_category = "RAW";
   category_.ReadIt();
