@@ -108,22 +108,6 @@ TEST_P(ReceiptAuditTest, TheUnitCodeIsCutBetweenCharactersNotBytes) {
   EXPECT_EQ(rows[1][0], Variant("BOX"));
 }
 
-TEST_P(ReceiptAuditTest, KindTwoNamesTheCommentColumnAndKeysEveryRow) {
-  auto [c, faults] = Open("kind=2&release=5");
-  const auto before = Statistics(*c);
-  Fill("000001");
-  audit_.InsertRow();
-  audit_.receipt_no = "000002";
-  audit_.InsertRow();
-  EXPECT_EQ(Statistics(*c).prepares - before.prepares, 1);
-
-  const Rows rows = Stored(*c, "unique_no, comment, receipt_no");
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0][0].ToText().size(), 8u);
-  EXPECT_NE(rows[0][0], rows[1][0]);
-  EXPECT_EQ(rows[0][1], Variant("Short by 2"));
-}
-
 TEST_P(ReceiptAuditTest, KindTwoRetriesOnceUnderAFreshKey) {
   auto [c, faults] = Open("kind=2");
   const std::size_t rule = faults->Add(InsertFault(1, 1));

@@ -163,19 +163,6 @@ TEST_P(NominalMovementTest, InsertsMovementsThroughOnePreparedStatement) {
   EXPECT_TRUE(messages_.Messages().empty());
 }
 
-TEST_P(NominalMovementTest, KindTwoGivesEveryRowItsOwnEightCharacterNumber) {
-  auto [c, faults] = Open("kind=2&release=5");
-  Fill("GRN001", 1);
-  movement_.InsertRow();
-  movement_.InsertRow();
-
-  const Rows rows = Stored(*c, "unique_no, account");
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0][0].ToText().size(), 8u);
-  EXPECT_EQ(rows[1][0].ToText().size(), 8u);
-  EXPECT_NE(rows[0][0], rows[1][0]);
-}
-
 TEST_P(NominalMovementTest, KindTwoRetriesOnceUnderAFreshNumber) {
   auto [c, faults] = Open("kind=2");
   const std::size_t rule = faults->Add(InsertFault(1, 1));
