@@ -392,10 +392,6 @@ TEST_P(NominalAnalysisTest, TheProjectCompanionReadsCopiesAndDeletesOnItsOwn) {
   EXPECT_EQ(read.page_number(), "000004");
   EXPECT_EQ(read.pr_period(), "");  // Null reads as empty text
 
-  clsPONLExtD copy;
-  copy.CopyFrom(ext);
-  for (const ColumnInfo& c : clsPONLExtD::Columns()) EXPECT_EQ(c.get(copy), c.get(ext)) << c.property;
-
   read.record_key = "    PO1234   9";
   const Error e = test::CatchError([&] { read.ReadForOrderLine(); });
   EXPECT_EQ(e.Number(), vbObjectError);
