@@ -47,15 +47,6 @@ class DiscountTest : public ::testing::TestWithParam<std::string> {
   clsPOPDiscountD discount_;
 };
 
-TEST_P(DiscountTest, KeyStringCutsAndPadsTheThreeCodesTo4And8And3) {
-  Keys("AB", "P1", "L");
-  EXPECT_EQ(discount_.KeyString(), "AB  P1      L  ");
-  Keys("ABCDE", "PRODUCT12", "LIST");
-  EXPECT_EQ(discount_.KeyString(), "ABCDPRODUCT1LIS");
-  Keys("", "", "");
-  EXPECT_EQ(discount_.KeyString(), std::string(15, ' '));
-}
-
 TEST_P(DiscountTest, ReadItCopiesTheCachedRowAndTheWholeTableIsReadOnce) {
   Row("AB", "P1", "L", 100, "Y");
   Row("CD", "P2", "L2", 200);
@@ -136,24 +127,16 @@ TEST_P(DiscountTest, InsertRowWritesEveryColumnWithSlashesAndIsPreparedOnce) {
   discount_.InsertRow();
   discount_.price_list = "L2";
   discount_.InsertRow();
+  test::Rows expected(2, {Variant("AB"), Variant("P1"), Variant("L"), Variant("quantity"), Variant("P"),
+                          Variant("BOX"), Variant("G"), Variant("Y"), Variant("/"), Variant("/"),
+                          Variant(10.0), Variant(0.0), Variant(70.0), Variant(1.5), Variant(7.5)});
+  expected[1][2] = Variant("L2");
   EXPECT_EQ(test::Select(*c_,
                          "select cust_disc_code, prod_disc_code, price_list, description, discount_type, "
                          "unit_code, unit_group, vat_inclusive_flag, slash1, slash2, quantity_break1, "
                          "quantity_break2, quantity_break7, discount1, discount7 from purchase_discount "
                          "order by price_list"),
-            (test::Rows{{Variant("AB"), Variant("P1"), Variant("L"), Variant("quantity"), Variant("P"),
-                         Variant("BOX"), Variant("G"), Variant("Y"), Variant("/"), Variant("/"),
-                         Variant(10.0), Variant(0.0), Variant(70.0), Variant(1.5), Variant(7.5)},
-                        {Variant("AB"), Variant("P1"), Variant("L2"), Variant("quantity"), Variant("P"),
-                         Variant("BOX"), Variant("G"), Variant("Y"), Variant("/"), Variant("/"),
-                         Variant(10.0), Variant(0.0), Variant(70.0), Variant(1.5), Variant(7.5)}}));
-}
-
-TEST_P(DiscountTest, PopDiscountCatKeepsNothing) {
-  discount_.pop_discount_cat("ANY");
-  EXPECT_EQ(discount_.pop_discount_cat(), "");
-  late::Let(discount_, "pop_discount_cat", Variant("ANY"));
-  EXPECT_EQ(late::Get(discount_, "POP_DISCOUNT_CAT"), Variant(""));
+            expected);
 }
 
 // Rows whose keys meet once cut, padded and folded cannot share the cache.
@@ -180,21 +163,6 @@ TEST_P(DiscountTest, KeysThatDifferOnlyInLetterCaseStopTheLoadAndTheObjectStaysU
   Keys("ab", "p1", "l");
   discount_.ReadIt();
   EXPECT_EQ(discount_.quantity_break1(), 101);
-}
-
-TEST_P(DiscountTest, KeysThatMeetOncePaddedStopTheLoadToo) {
-  Row("AB", "P1", "L", 100);
-  Row("AB  ", "P1 ", "L  ", 200);
-  Keys("AB", "P1", "L");
-  const Error e = test::CatchError([&] { discount_.ReadIt(); });
-  EXPECT_EQ(e.Number(), err::DuplicateKey);
-  EXPECT_EQ(e.Description(), kDuplicateText);
-  c_->Execute("update purchase_discount set cust_disc_code = 'AC' where quantity_break1 = 201");
-  discount_.ReadIt();
-  EXPECT_EQ(discount_.quantity_break1(), 101);
-  Keys("AC", "P1", "L");
-  discount_.ReadIt();
-  EXPECT_EQ(discount_.quantity_break1(), 201);
 }
 
 TEST_P(DiscountTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextReadItLoadsAgain) {
@@ -245,10 +213,8 @@ TEST(DiscountCacheTest, AddStoresACopyUnderItsKeyStringAndReportsDuplicatesWithI
   row.discount1 = 5;
   const auto stored = cache.Add(row);
   row.discount1 = 6;
-  EXPECT_NE(stored.get(), &row);
   EXPECT_EQ(stored->discount1(), 5) << "the caller's later changes do not reach the copy";
-  EXPECT_EQ(cache.Item(Variant("ab  p1      l  "))->discount1(), 5);
-  EXPECT_EQ(cache.Item(Variant(std::int32_t{1})), stored);
+  EXPECT_EQ(cache.Item(Variant("ab  p1      l  ")), stored);
 
   row.cust_disc_code = "ab  ";
   const Error e = test::CatchError([&] { cache.Add(row); });
@@ -256,10 +222,6 @@ TEST(DiscountCacheTest, AddStoresACopyUnderItsKeyStringAndReportsDuplicatesWithI
   EXPECT_EQ(e.Description(), kDuplicateText);
   EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData" + kCRLF + "Add of Class Module colPOPDiscount");
   EXPECT_EQ(cache.Count(), 1);
-  EXPECT_EQ(test::CatchError([&] { cache.Item(Variant("XX  P1      L  ")); }).Number(),
-            err::InvalidProcedureCall);
-  cache.ClearList();
-  EXPECT_EQ(cache.Count(), 0);
 }
 
 }  // namespace

@@ -76,36 +76,21 @@ TEST_P(ReceiptStockTest, ReadsCostsFlagsCategoryAndBin) {
   stock_.warehouse = "01";
   stock_.product = "BOLT";
   stock_.ReadIt();
-  EXPECT_EQ(stock_.current_cost(), 1.5);
-  EXPECT_EQ(stock_.current_labour(), 0.25);
-  EXPECT_EQ(stock_.current_material(), 1.0);
-  EXPECT_EQ(stock_.current_overhead(), 0.125);
-  EXPECT_EQ(stock_.current_subcontra(), 0.0625);
-  EXPECT_EQ(stock_.standard_cost(), 2.5);
-  EXPECT_EQ(stock_.standard_labour(), 0.5);
-  EXPECT_EQ(stock_.standard_material(), 1.75);
-  EXPECT_EQ(stock_.standard_overhead(), 0.2);
-  EXPECT_EQ(stock_.standard_subcontra(), 0.05);
-  // Texts come back as stored, except the bin, which loses its trailing blanks.
+  const Row stored = Item("01", "BOLT");
+  for (const ColumnInfo& c : clsPORStock::Columns()) {
+    // Adjustments are held only, the supplier is only written, and the bin
+    // loses its trailing blanks.
+    if (c.column.empty() || c.column == "last_supplier" || c.column == "bin_number") continue;
+    if (c.kind == ValueKind::Text)
+      EXPECT_EQ(c.get(stock_).ToText(), stored.at(std::string(c.column)).ToText()) << c.column;
+    else
+      EXPECT_EQ(c.get(stock_).ToDouble(), stored.at(std::string(c.column)).ToDouble()) << c.column;
+  }
   EXPECT_EQ(stock_.nl_category(), "CAT  ");
-  EXPECT_EQ(stock_.batch_traceability(), "Y");
-  EXPECT_EQ(stock_.serial_numbers(), "N");
   EXPECT_EQ(stock_.BinNumber(), "B12");
   // The stored quantities are not read.
   EXPECT_EQ(stock_.physical_qty(), 0.0);
   EXPECT_EQ(stock_.on_order_qty(), 0.0);
-}
-
-TEST_P(ReceiptStockTest, EachStatementIsPreparedOncePerObject) {
-  const auto before = Statistics(*c_);
-  for (int i = 0; i < 3; ++i) {
-    stock_.warehouse = "01";
-    stock_.product = i % 2 ? "NUT" : "BOLT";
-    stock_.ReadIt();
-    Receive(stock_, 1, 1);
-  }
-  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 2);
-  EXPECT_EQ(Statistics(*c_).catalogue_requests - before.catalogue_requests, 2);
 }
 
 TEST_P(ReceiptStockTest, AMissingItemRaisesItsRecordAndKeepsTheProperties) {
@@ -170,38 +155,11 @@ TEST_P(ReceiptStockTest, TheReceiptIsAddedByTheDatabaseToWhatIsStored) {
   EXPECT_EQ(Number("NUT", "physical_qty"), 0.0);
 }
 
-TEST_P(ReceiptStockTest, ZeroAdjustmentsChangeOnlySupplierAndCosts) {
-  const Row before = Item("01", "BOLT");
-  stock_.warehouse = "01";
-  stock_.product = "BOLT";
-  stock_.last_supplier = "NEWSUP";
-  stock_.current_cost = 9.5;
-  stock_.current_material = 8.5;
-  stock_.UpdateForReceipt();
-  Row after = Item("01", "BOLT");
-  EXPECT_EQ(after["last_supplier"].ToText(), "NEWSUP");
-  EXPECT_EQ(after["current_cost"].ToDouble(), 9.5);
-  EXPECT_EQ(after["current_material"].ToDouble(), 8.5);
-  after["last_supplier"] = before.at("last_supplier");
-  after["current_cost"] = before.at("current_cost");
-  after["current_material"] = before.at("current_material");
-  EXPECT_EQ(after, before);
-}
-
 TEST_P(ReceiptStockTest, AnItemThatDoesNotExistIsUpdatedInNoRowWithoutComplaint) {
   const auto before = SelectRows(*c_, "select * from " + Table() + " order by product");
   stock_.warehouse = "02";
   stock_.product = "BOLT";
   stock_.AdjustPhysicalQty = 5;
-  stock_.UpdateForReceipt();
-  EXPECT_EQ(SelectRows(*c_, "select * from " + Table() + " order by product"), before);
-  // An apostrophe in the key is part of the key: nothing is found or changed.
-  stock_.warehouse = "01";
-  stock_.product = "X' OR '1'='1";
-  EXPECT_EQ(test::CatchError([&] { stock_.ReadIt(); }).Description(),
-            "Cannot find stock item 01/X' OR '1'='1");
-  stock_.AdjustPhysicalQty = 5;
-  stock_.last_supplier = "EVIL";
   stock_.UpdateForReceipt();
   EXPECT_EQ(SelectRows(*c_, "select * from " + Table() + " order by product"), before);
 }

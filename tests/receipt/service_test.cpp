@@ -19,14 +19,6 @@ class ServiceTest : public ::testing::TestWithParam<std::string> {
   clsPORService service_;
 };
 
-TEST_P(ServiceTest, ReadsAnItemByItsCode) {
-  service_.Service = "FREIGHT";
-  service_.ReadIt();
-  EXPECT_EQ(service_.cost(), 120.0);
-  EXPECT_EQ(service_.unit_code(), "EACH");
-  EXPECT_EQ(service_.Service(), "FREIGHT");
-}
-
 TEST_P(ServiceTest, PreparesOnceAndAsksTheCatalogueOnce) {
   const auto before = Statistics(*c_);
   for (const char* code : {"INSTALL", "FREIGHT", "INSTALL"}) {
@@ -99,17 +91,6 @@ TEST(ServiceWithoutConnectionTest, ReadsThroughAnUnopenedConnectionObjectThatSay
   EXPECT_FALSE(stored->IsOpen());
   EXPECT_EQ(service.SageConnection(), stored);
   EXPECT_TRUE(messages.Messages().empty());
-}
-
-TEST(ServiceTableNameTest, TheCatalogueNameComesFromTheConnection) {
-  test::ScratchDatabase db;
-  auto c = db.Open("table.ServiceTable=svc_items");
-  c->Execute("insert into svc_items (service, unit_code, cost) values ('S', 'U', 1)");
-  clsPORService service;
-  service.SageConnection(c);
-  service.Service = "S";
-  service.ReadIt();
-  EXPECT_EQ(service.unit_code(), "U");
 }
 
 }  // namespace

@@ -47,22 +47,6 @@ class HistoryTest : public ::testing::TestWithParam<std::string> {
   const Date day_ = Date::FromCalendar(2000, 1, 1);
 };
 
-TEST_P(HistoryTest, EachStatementAsksTheCatalogueOnce) {
-  Open();
-  auto h = Movement("P1", day_);
-  const auto before = Statistics(*c_);
-  h->PrepareInsertStatement();
-  h->PrepareInsertStatement();
-  h->PrepareNextNumber();
-  h->PrepareNextNumber();
-  h->InsertNewHistory();
-  h->InsertNewHistory();
-  h->sequence_no = "000100";
-  h->InsertRow();
-  EXPECT_EQ(Statistics(*c_).catalogue_requests - before.catalogue_requests, 2);
-  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 2);
-}
-
 TEST_P(HistoryTest, NumbersRunFrom000000PerWarehouseProductAndDay) {
   Open();
   auto h = Movement("P1", day_);

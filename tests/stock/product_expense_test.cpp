@@ -52,7 +52,6 @@ TEST_P(ProductExpenseTest, FromReleaseSixTheKeyIsWarehouseAndProduct) {
   EXPECT_EQ(Stored(*c, "warehouse, product, expense"),
             (Rows{{Variant("02"), Variant("BOLT"), Variant("DUTY")},
                   {Variant("1"), Variant("WIDGET"), Variant("HANDLING")}}));
-
 }
 
 TEST_P(ProductExpenseTest, BelowReleaseSixTheKeyIsOneCombinedColumn) {
@@ -83,7 +82,6 @@ TEST_P(ProductExpenseTest, BelowReleaseSixTheKeyIsOneCombinedColumn) {
   EXPECT_EQ(Stored(*c, "whproduct, expense"), (Rows{{Variant(" 1WIDGET"), Variant("FREIGHT")},
                                                     {Variant("12BOLT"), Variant("HANDLING")},
                                                     {Variant("12NUT "), Variant("NONE")}}));
-
 }
 
 TEST_P(ProductExpenseTest, AMissingRowNamesTheCombinedKeyInBothLayouts) {
@@ -101,14 +99,6 @@ TEST_P(ProductExpenseTest, AMissingRowNamesTheCombinedKeyInBothLayouts) {
     EXPECT_EQ(e.Description(), "Cannot find stprex for  1GHOST");
     EXPECT_EQ(expense.expense(), "KEPT");
   }
-}
-
-TEST_P(ProductExpenseTest, UpdatingAKeyWithoutARowWritesNothing) {
-  auto c = Open("8");
-  Key("01", "GHOST");
-  expense_.expense = "FREIGHT";
-  expense_.UpdateRow();
-  EXPECT_TRUE(Stored(*c, "expense").empty());
 }
 
 TEST_P(ProductExpenseTest, FailuresCarryTheLabelsOfTheirOperations) {

@@ -140,12 +140,6 @@ TEST_P(ProductUnitTest, RowsWithOneKeyStringFailTheLoadUntilTheTableIsPutRight) 
   EXPECT_EQ(unit_.conv_factor(), 12);
 }
 
-TEST_P(ProductUnitTest, AnEmptyTableGivesAnEmptyCache) {
-  c_->Execute("delete from " + c_->TableCatalogue()->ProductUnitTable());
-  Key("", "", "", "");
-  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(), "Cannot find unit conversion ///");
-}
-
 TEST_P(ProductUnitTest, ANullTextFailsTheCopyUnderItsLabels) {
   c_->Execute(
       "insert into " + c_->TableCatalogue()->ProductUnitTable() +
@@ -184,38 +178,6 @@ TEST_P(ProductUnitTest, FailuresOfTheInsertCarryItsLabel) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, ProductUnitTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
-
-TEST(ProductUnitClassTest, KeyStringPadsOrCutsItsParts) {
-  clsSTUnitPD u;
-  u.base_name = "KG";
-  u.converted_unit = "BOX";
-  u.warehouse = "01";
-  u.product = "WIDGET  ";
-  EXPECT_EQ(u.KeyString(), "KG    BOX   01WIDGET");
-  u.base_name = "KILOGRAM";
-  u.converted_unit = "";
-  u.warehouse = "7";
-  EXPECT_EQ(u.KeyString(), "KILOGR      7 WIDGET");
-}
-
-TEST(ProductUnitClassTest, CopyFromTakesAllNineValues) {
-  clsSTUnitPD from;
-  from.alt_unit = "Y";
-  from.base_name = "BOX";
-  from.conv_factor = 12;
-  from.conv_method = "M";
-  from.converted_unit = "EACH";
-  from.from_min_break = 1;
-  from.product = "BOLT";
-  from.to_min_break = 99;
-  from.warehouse = "01";
-  clsSTUnitPD to;
-  to.CopyFrom(from);
-  for (const MemberInfo& m : clsSTUnitPD::Info().Members()) {
-    if (!m.column) continue;
-    EXPECT_EQ(m.column->get(to), m.column->get(from)) << m.name;
-  }
-}
 
 }  // namespace
 }  // namespace tarnlow

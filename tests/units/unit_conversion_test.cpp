@@ -40,22 +40,6 @@ class UnitConversionTest : public ::testing::TestWithParam<std::string> {
   clsSTUnitCD conversion_;
 };
 
-TEST_P(UnitConversionTest, TheTableKeepsTheColumnPositionsTheCopyIsReadBy) {
-  Recordset rs;
-  rs.Open("select * from " + c_->TableCatalogue()->UnitConversionTable(), c_->DatabaseConnection(),
-          adOpenForwardOnly, adLockReadOnly);
-  std::vector<std::string> names;
-  for (std::size_t i = 0; i < rs.FieldCount(); ++i) names.push_back(rs.FieldName(i));
-  rs.Close();
-  ASSERT_EQ(names.size(), 8u);
-  EXPECT_EQ(names[0], "base_name");
-  EXPECT_EQ(names[1], "converted_unit");
-  EXPECT_EQ(names[3], "conv_factor");
-  EXPECT_EQ(names[4], "conv_method");
-  EXPECT_EQ(names[6], "from_min_break");
-  EXPECT_EQ(names[7], "to_min_break");
-}
-
 TEST_P(UnitConversionTest, ReadsOnePairFromTheTable) {
   Pair("KG", "TONNE");
   conversion_.ReadIt();
@@ -170,16 +154,6 @@ TEST_P(UnitConversionTest, TheCopyIsStaleUntilAConnectionIsSetAgain) {
   EXPECT_EQ(conversion_.conv_factor(), 2.20462);
 }
 
-TEST_P(UnitConversionTest, AnEmptyTableGivesAnEmptyCopy) {
-  c_->Execute("delete from " + c_->TableCatalogue()->UnitConversionTable());
-  Pair("", "");
-  EXPECT_EQ(test::CatchError([&] { conversion_.ReadFromList(); }).Description(),
-            "Cannot find unit conversion /");
-  Pair("KG", "GRAM");
-  EXPECT_EQ(test::CatchError([&] { conversion_.ReadFromList(); }).Description(),
-            "Cannot find unit conversion KG/GRAM");
-}
-
 TEST_P(UnitConversionTest, AFailedLoadIsTriedAgainOnTheNextLookup) {
   auto [c, faults] = test::OpenWithFaults(db_);
   faults->Add({"select * from unit_conversion", 1, 1, DbFailure, "Injected", "lost"});
@@ -210,33 +184,8 @@ TEST_P(UnitConversionTest, ANullFactorFailsUnderTheLabelsOfItsLookup) {
             "Line No.: 40 TarnlowSTData\r\nReadFromList of Class Module clsSTUnitCD Line#:40");
 }
 
-TEST_P(UnitConversionTest, CopyFromTakesEveryValue) {
-  Pair("KG", "TONNE");
-  conversion_.ReadIt();
-  clsSTUnitCD copy;
-  copy.CopyFrom(conversion_);
-  EXPECT_EQ(copy.KeyString(), "KG     TONNE");
-  EXPECT_EQ(copy.conv_factor(), 1000);
-  EXPECT_EQ(copy.conv_method(), "D");
-  EXPECT_EQ(copy.from_min_break(), 2);
-  EXPECT_EQ(copy.from_max_break(), 3);
-}
-
 INSTANTIATE_TEST_SUITE_P(Backends, UnitConversionTest, ::testing::ValuesIn(test::Backends()),
                          test::BackendName());
-
-TEST(UnitConversionClassTest, KeyStringPadsOrCutsTheBaseUnitToSeven) {
-  clsSTUnitCD c;
-  c.base_name = "KG";
-  c.converted_unit = "BOX";
-  EXPECT_EQ(c.KeyString(), "KG     BOX");
-  EXPECT_EQ(c.KeyString().size(), 10u);
-  c.base_name = "KILOGRAMS";
-  EXPECT_EQ(c.KeyString(), "KILOGRABOX");
-  c.base_name = "";
-  c.converted_unit = "";
-  EXPECT_EQ(c.KeyString(), "       ");
-}
 
 }  // namespace
 }  // namespace tarnlow

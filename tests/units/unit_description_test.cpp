@@ -7,7 +7,6 @@
 #include "fault_database.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
-#include "units/clsSTUnitD.h"
 
 namespace tarnlow {
 namespace {
@@ -29,19 +28,6 @@ class UnitDescriptionTest : public ::testing::TestWithParam<std::string> {
   std::shared_ptr<Connection> c_ = db_.Open();
   clsSTUnitDD unit_;
 };
-
-TEST_P(UnitDescriptionTest, ReadsOneUnitFromTheTable) {
-  const auto before = Statistics(*c_);
-  unit_.unit_code = "LITRE   ";  // the let drops trailing blanks
-  EXPECT_EQ(unit_.unit_code(), "LITRE");
-  unit_.ReadIt();
-  EXPECT_EQ(unit_.dec_places(), 2);
-  unit_.unit_code = "EACH";
-  unit_.ReadIt();
-  EXPECT_EQ(unit_.dec_places(), 0);
-  EXPECT_EQ(unit_.KeyString(), "EACH");
-  EXPECT_EQ(Statistics(*c_).prepares - before.prepares, 1);
-}
 
 TEST_P(UnitDescriptionTest, LooksUnitsUpInOneReadOfTheTable) {
   const auto before = Statistics(*c_);
@@ -97,15 +83,6 @@ TEST_P(UnitDescriptionTest, TheCopyIsStaleUntilAConnectionIsSetAgain) {
   EXPECT_EQ(Statistics(*c_).executions - before.executions, 1);
 }
 
-TEST_P(UnitDescriptionTest, AnEmptyTableGivesAnEmptyCopy) {
-  c_->Execute("delete from " + c_->TableCatalogue()->UnitDescriptionTable());
-  for (const std::string code : {"", "EACH"}) {
-    unit_.unit_code = code;
-    EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(),
-              "Cannot find unit description from " + code);
-  }
-}
-
 TEST_P(UnitDescriptionTest, AFailedLoadIsTriedAgainOnTheNextLookup) {
   auto [c, faults] = test::OpenWithFaults(db_);
   faults->Add({"select unit_code,   dec_places from", 1, 1, DbFailure, "Injected", "lost"});
@@ -132,40 +109,6 @@ TEST_P(UnitDescriptionTest, ANullDecimalPlacesFailsTheCopyUnderItsLabel) {
             "ReadIt of Class Module clsSTUnitDD Line#:30");
   // In the copy the value passes through text first: no text is no number.
   EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Number(), err::TypeMismatch);
-}
-
-TEST_P(UnitDescriptionTest, CopyFromTakesCodeAndPlacesAndLeavesTheOriginal) {
-  unit_.unit_code = "KG";
-  unit_.ReadFromList();
-  clsSTUnitDD copy;
-  copy.CopyFrom(unit_);
-  EXPECT_EQ(copy.unit_code(), "KG");
-  EXPECT_EQ(copy.dec_places(), 3);
-  copy.unit_code = "EACH";
-  EXPECT_EQ(unit_.unit_code(), "KG");
-
-  // Late-bound clients pass the object itself; Nothing is refused.
-  ObjectPtr late_copy = CreateObject("clsSTUnitDD");
-  auto original = std::make_shared<clsSTUnitDD>();
-  original->CopyFrom(unit_);
-  std::vector<Variant> args{Variant(original)};
-  late::Call(*late_copy, "CopyFrom", args);
-  EXPECT_EQ(late::Get(*late_copy, "KeyString"), Variant("KG"));
-  EXPECT_EQ(late::Get(*late_copy, "dec_places"), Variant(std::int16_t{3}));
-  std::vector<Variant> nothing{Variant()};
-  EXPECT_EQ(test::CatchError([&] { late::Call(*late_copy, "CopyFrom", nothing); }).Number(),
-            err::ObjectNotSet);
-}
-
-TEST_P(UnitDescriptionTest, ThePrivateTwinBehavesTheSame) {
-  auto twin = std::make_shared<clsSTUnitD>();
-  twin->SageConnection(c_);
-  twin->unit_code = "KG  ";
-  twin->ReadFromList();
-  EXPECT_EQ(twin->dec_places(), 3);
-  twin->unit_code = "GRAM";
-  EXPECT_EQ(test::CatchError([&] { twin->ReadIt(); }).Description(),
-            "Cannot find unit description from GRAM");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, UnitDescriptionTest, ::testing::ValuesIn(test::Backends()),
