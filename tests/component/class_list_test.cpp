@@ -43,7 +43,7 @@ TEST(PrivateClassTest, ClientsNeverCreateThem) {
 
 // Its name, identity, version and locale are in the class reference
 // (docs/classes.md), which the boundary test holds to the registry.
-TEST(TypeLibraryTest, NamesItselfItsIdentityVersionAndLocale) {
+TEST(TypeLibraryTest, ItsTextsReachCCallersAsTheyAre) {
   const TypeLibraryInfo& lib = TypeLibrary();
   EXPECT_FALSE(lib.description.empty());
   // Texts go to C callers as they are.
