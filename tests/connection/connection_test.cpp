@@ -264,13 +264,6 @@ TEST_P(ConnectionLayerTest, ARowSetUpdateIsCompiledOnceYetTracedEachTime) {
   EXPECT_EQ(test::Select(*c, "select sum(cost) from " + services_)[0][0].ToDouble(), 33.0);
 }
 
-TEST_P(ConnectionLayerTest, ReadOnlyRowSetsRefuseChanges) {
-  c_->Execute("insert into " + services_ + " (service) values ('R1')");
-  Recordset rs;
-  rs.Open("select * from " + services_, c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
-  EXPECT_EQ(test::CatchError([&] { rs.SetField("cost", Variant(1.0)); }).Number(), err::UpdateNotSupported);
-}
-
 TEST_P(ConnectionLayerTest, DatesKeepTheZeroDateAndTheirTime) {
   const std::string batches = c_->TableCatalogue()->BatchTable();
   StatementHolder holder;
