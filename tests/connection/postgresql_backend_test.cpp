@@ -372,14 +372,6 @@ TEST_F(PostgresBackendTest, CatalogueQueriesFollowTheSearchPath) {
   EXPECT_FALSE(OpenPostgres(uri_)->TableExists("plain"));
 }
 
-TEST_F(PostgresBackendTest, StatementOutlivesItsDatabaseObject) {
-  auto st = db_->Prepare("select 40 + ?");
-  db_.reset();
-  st->Bind(1, EngineValue::Integer(2));
-  ASSERT_TRUE(st->Execute(Rows::All));
-  EXPECT_EQ(Value(*st, 0), Variant(std::int32_t{42}));
-}
-
 TEST_F(PostgresBackendTest, EightConcurrentWritersAllSucceed) {
   db_->ExecuteScript(
       "create table line (writer int, n int, primary key (writer, n));"

