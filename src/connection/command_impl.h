@@ -36,9 +36,13 @@ struct Command::Impl {
   // The parameter of that name; raises ItemNotFound.
   std::size_t IndexOf(std::string_view name) const;
   // The parameter declared for a column: `expected` first, since values are
-  // mostly set in the order the parameters were declared, then by name.
+  // mostly set in the order the parameters were declared, then the first
+  // declared for it (comparing declarations costs less than hashing a name),
+  // and by name only for a column no parameter was declared for.
   std::size_t IndexOf(const tables::Column& column, std::size_t expected) const {
     if (expected < declared.size() && declared[expected] == &column) return expected;
+    for (std::size_t i = 0; i < declared.size(); ++i)
+      if (declared[i] == &column) return i;
     return IndexOf(column.name);
   }
   // The statement is compiled again before the next run.

@@ -32,17 +32,26 @@ std::string TableObject::TableName(CatalogueTable table) {
   return Conn().TableCatalogue()->Name(table);
 }
 
+// Each parameter keeps the column it was declared for, by which the passes
+// that set it from its property find it.
 void TableObject::DeclareParameter(StatementHolder& holder, const tables::Column& c) {
+  Parameter p{std::string(c.name), ParameterType::Number, 0, Variant()};
   switch (c.kind) {
-    case ValueKind::Text: holder.AddTextParameter(c.name, c.size); break;
-    case ValueKind::Date:
-      if (c.Has(tables::kDateKeyOnKind2) && KindTwo())
-        holder.AddTextParameter(c.name, 6);
-      else
-        holder.AddDateParameter(c.name);
+    case ValueKind::Text:
+      p.type = ParameterType::Text;
+      p.size = c.size;
       break;
-    default: holder.AddNumberParameter(c.name); break;
+    case ValueKind::Date:
+      if (c.Has(tables::kDateKeyOnKind2) && KindTwo()) {
+        p.type = ParameterType::Text;
+        p.size = 6;
+      } else {
+        p.type = ParameterType::Date;
+      }
+      break;
+    default: break;
   }
+  CommandAccess::Of(holder.Command()).Append(std::move(p), &c);
 }
 
 void TableObject::DeclareParameters(StatementHolder& holder, std::span<const ColumnInfo> columns) {

@@ -169,10 +169,12 @@ TEST_P(PriceListTest, InsertRowWritesTheFourteenColumns) {
   ASSERT_EQ(reader.LoadListForSupplierProduct(), 1);
   ASSERT_TRUE(reader.MoveNextForSupplierProductList());
   // The walk's rows carry no keys; every other column comes back as written.
-  for (const ColumnInfo& c : clsPOPPriceListD::Columns())
+  for (const ColumnInfo& c : clsPOPPriceListD::Columns()) {
     if (c.column != "customer_code" && c.column != "price_list" && c.column != "product_code" &&
-        c.column != "sequence_number")
+        c.column != "sequence_number") {
       EXPECT_EQ(c.get(reader), c.get(prices_)) << c.property;
+    }
+  }
   EXPECT_EQ(test::Select(*c_, "select sequence_number from purchase_price_list where customer_code = 'S2'"),
             (test::Rows{{Variant("05")}}));
 }
