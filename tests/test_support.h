@@ -6,12 +6,23 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tarnlow/tarnlow.h"
 
 namespace tarnlow::test {
+
+// The line ending of the runtime's messages and error trails.
+inline const std::string kCRLF = "\r\n";
+// The first and last days a date holds (100-01-01 and 9999-12-31), as day numbers.
+inline constexpr double kFirstDay = -657434.0;
+inline constexpr double kLastDay = 2958465.0;
+// Fails a child process's work (test::RunProcesses) with `what`.
+inline void Require(bool condition, const std::string& what) {
+  if (!condition) throw std::runtime_error(what);
+}
 
 // "sqlite", and "postgresql" when a server is available; "odbc-postgresql"
 // and "odbc-sqlite" when their ODBC drivers are registered (the first also

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "component/member_meanings.h"
+#include "framework/text.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 
@@ -22,12 +23,6 @@ namespace {
 constexpr const char* kPrivateClasses[] = {"clsPONLCodeG",   "colSTUnitP",      "colSTUnitC",
                                            "colPOPDiscount", "colPOPPriceList", "colPODetailD",
                                            "colPONLCodeD",   "clsSTUnitD"};
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 TEST(PrivateClassTest, ClientsNeverCreateThem) {
   for (const char* name : kPrivateClasses) {
@@ -125,10 +120,10 @@ TEST(MemberLookupTest, EveryMemberIsFoundByItsNameInAnyLetterCase) {
     for (const MemberInfo& m : info->Members()) {
       const MemberInfo* first = nullptr;
       for (const MemberInfo& other : info->Members())
-        if (!first && Lower(other.name) == Lower(m.name)) first = &other;
+        if (!first && LowerCase(other.name) == LowerCase(m.name)) first = &other;
       EXPECT_EQ(info->Find(m.name), first) << m.name;
       EXPECT_EQ(info->Find(upper(m.name)), first) << m.name;
-      EXPECT_EQ(info->Find(Lower(m.name)), first) << m.name;
+      EXPECT_EQ(info->Find(LowerCase(m.name)), first) << m.name;
       EXPECT_EQ(info->Find(std::string(m.name) + "_"), nullptr) << m.name;
       ++checked;
     }

@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "framework/text.h"
 #include "script/script.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
@@ -13,11 +14,6 @@
 namespace tarnlow {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 std::string Upper(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -32,7 +28,7 @@ TEST(RegistryTest, EveryClassHasItsOwnNameAndWellFormedIdentities) {
   std::set<std::string> names, identities;
   for (const ClassInfo* info : classes) {
     SCOPED_TRACE(std::string(info->Name()));
-    EXPECT_TRUE(names.insert(Lower(info->Name())).second) << "name registered twice";
+    EXPECT_TRUE(names.insert(LowerCase(info->Name())).second) << "name registered twice";
     EXPECT_TRUE(identities.insert(Upper(info->ClassId())).second) << "class identity registered twice";
     EXPECT_TRUE(identities.insert(Upper(info->InterfaceId())).second) << "interface identity reused";
     EXPECT_TRUE(std::regex_match(std::string(info->ClassId()), kBracedIdentity));
@@ -45,8 +41,8 @@ TEST(RegistryTest, CreatesEveryClassByNameAndByIdentityWithItsDefaults) {
   for (const ClassInfo* info : Registry::Classes()) {
     SCOPED_TRACE(std::string(info->Name()));
     const std::int64_t before = LiveObjectCount();
-    ObjectPtr by_name = CreateObject(Lower(info->Name()));
-    ObjectPtr by_id = CreateObject(Lower(info->ClassId()));
+    ObjectPtr by_name = CreateObject(LowerCase(info->Name()));
+    ObjectPtr by_id = CreateObject(LowerCase(info->ClassId()));
     ASSERT_TRUE(by_name && by_id);
     EXPECT_EQ(Registry::Find(Upper(info->Name())), info);
     EXPECT_NE(by_name, by_id) << "each creation gives a fresh object";

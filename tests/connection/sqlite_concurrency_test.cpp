@@ -26,10 +26,6 @@ constexpr int kReceipts = 300;
 // SQLite's extended result code for a write whose read snapshot is stale.
 constexpr std::int32_t kSqliteBusySnapshot = 517;
 
-void Require(bool condition, const std::string& what) {
-  if (!condition) throw std::runtime_error(what);
-}
-
 void InsertLines(Connection& c) {
   for (int l = 1; l <= kLines; ++l)
     c.Execute("insert into " + c.TableCatalogue()->OrderLineTable() +
@@ -44,7 +40,7 @@ void Receive(const std::shared_ptr<Connection>& c, std::int16_t line_no) {
   walk.SageConnection(c);
   walk.order_no = "PO1";
   walk.InitReadAllForOrder();
-  Require(walk.ReadNextForOrder(), "the walk found no line");
+  test::Require(walk.ReadNextForOrder(), "the walk found no line");
   clsPORPodet line;
   line.SageConnection(c);
   line.order_no = "PO1";
@@ -141,7 +137,7 @@ TEST(SqliteConcurrencyTest, ReceiptsSucceedWhileAnotherProcessKeepsWriting) {
       history.product = "WRITER";
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
       for (int n = 0; !std::filesystem::exists(stop); ++n) {
-        Require(std::chrono::steady_clock::now() < deadline, "the receipts never finished");
+        test::Require(std::chrono::steady_clock::now() < deadline, "the receipts never finished");
         WriteHistory(history, n);
       }
       return;
@@ -154,12 +150,13 @@ TEST(SqliteConcurrencyTest, ReceiptsSucceedWhileAnotherProcessKeepsWriting) {
     const std::string count = "select count(*) from " + c->TableCatalogue()->StockHistoryTable();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (test::Select(*c, count)[0][0].ToInt32() == 0) {
-      Require(std::chrono::steady_clock::now() < deadline, "the writer never wrote");
+      test::Require(std::chrono::steady_clock::now() < deadline, "the writer never wrote");
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     const std::int32_t before = test::Select(*c, count)[0][0].ToInt32();
     for (int i = 0; i < kReceipts; ++i) Receive(c, static_cast<std::int16_t>(i % kLines + 1));
-    Require(test::Select(*c, count)[0][0].ToInt32() > before, "the writer wrote nothing during the receipts");
+    test::Require(test::Select(*c, count)[0][0].ToInt32() > before,
+                  "the writer wrote nothing during the receipts");
   });
   ASSERT_TRUE(problems.empty()) << ::testing::PrintToString(problems);
   std::cout << "receipts and writer took "

@@ -23,10 +23,6 @@ namespace fs = std::filesystem;
 constexpr std::int32_t kSqliteCantOpen = 14;
 constexpr std::int32_t kSqliteNotADb = 26;
 
-void Require(bool condition, const std::string& what) {
-  if (!condition) throw std::runtime_error(what);
-}
-
 // Runs body in a child process that cannot write what its user cannot:
 // root writes to any file whatever its mode, so a child of root gives up
 // root for the unprivileged user first. Returns what went wrong.
@@ -34,8 +30,8 @@ std::vector<std::string> AsReader(const std::function<void()>& body) {
   return test::RunProcesses(1, [&](int) {
     if (geteuid() == 0) {
       const passwd* nobody = getpwnam("nobody");
-      Require(nobody != nullptr, "no unprivileged user to read as");
-      Require(setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0, "could not give up root");
+      test::Require(nobody != nullptr, "no unprivileged user to read as");
+      test::Require(setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0, "could not give up root");
     }
     body();
   });
@@ -76,16 +72,16 @@ class SqliteFileTest : public ::testing::Test {
   static void ReadAndFailToWrite(const std::string& text, const std::string& path) {
     auto c = Connection::Open(text);
     const test::Rows rows = test::Select(*c, "select cost from service_item where service = 'S1'");
-    Require(rows.size() == 1 && rows[0][0].ToDouble() == 2.5, "the service was not read");
+    test::Require(rows.size() == 1 && rows[0][0].ToDouble() == 2.5, "the service was not read");
     try {
       c->Execute("insert into service_item (service) values ('S2')");
     } catch (const Error& e) {
       const std::string expected = "attempt to write a readonly database \"" + path + "\"";
-      Require(e.Number() == DbFailure && e.Description() == expected && e.ConnectionUsable(),
-              "the write failed with \"" + e.Description() + "\", not \"" + expected + "\"");
+      test::Require(e.Number() == DbFailure && e.Description() == expected && e.ConnectionUsable(),
+                    "the write failed with \"" + e.Description() + "\", not \"" + expected + "\"");
       // A refused write leaves reads working.
-      Require(test::Select(*c, "select count(*) from service_item")[0][0].ToInt32() == 1,
-              "reads failed after the refused write");
+      test::Require(test::Select(*c, "select count(*) from service_item")[0][0].ToInt32() == 1,
+                    "reads failed after the refused write");
       return;
     }
     throw std::runtime_error("the write was not refused");
@@ -119,8 +115,8 @@ TEST_F(SqliteFileTest, AReadOnlyLoggedFileInAFolderThatIsNotWritableFailsByName)
     } catch (const Error& e) {
       const std::string expected = "unable to read database file \"" + Path() +
                                    "\": it is write-ahead logged and its folder is not writable";
-      Require(e.Description() == expected && !e.ConnectionUsable(),
-              "opened with \"" + e.Description() + "\"");
+      test::Require(e.Description() == expected && !e.ConnectionUsable(),
+                    "opened with \"" + e.Description() + "\"");
       return;
     }
     throw std::runtime_error("the file opened");

@@ -13,8 +13,6 @@ namespace tarnlow {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kFirstDay = -657434.0;  // 100-01-01
-constexpr double kLastDay = 2958465.0;   // 9999-12-31
 
 // A date holding any number: the value is public, so a client can write one
 // past the range without going through the checked constructor.
@@ -52,14 +50,14 @@ TEST_P(RangeBindingTest, AParameterOutsideTheRangesIsRefusedAndNothingIsStored) 
     EXPECT_EQ(test::CatchError([&] { holder.Command().ExecuteNoRows(); }).Number(), err::Overflow) << n;
   }
   holder.SetNumberValue("n", 1.5);
-  for (const double days : {1e300, -1e300, kLastDay + 1, kFirstDay - 1}) {
+  for (const double days : {1e300, -1e300, test::kLastDay + 1, test::kFirstDay - 1}) {
     holder.SetDateValue("d", Written(days));
     EXPECT_EQ(test::CatchError([&] { holder.Command().ExecuteNoRows(); }).Number(), err::Overflow) << days;
   }
   EXPECT_EQ(Rows("range_probe"), 0);
 
   // The statement is still usable, and the range's own ends are stored as written.
-  holder.SetDateValue("d", Date(kFirstDay));
+  holder.SetDateValue("d", Date(test::kFirstDay));
   EXPECT_EQ(holder.Command().ExecuteNoRows(), 1);
   holder.SetNumberValue("id", 2);
   holder.SetNumberValue("n", std::numeric_limits<double>::max());
@@ -88,7 +86,7 @@ TEST_P(RangeBindingTest, AnUpdatedFieldOutsideTheRangesIsRefusedAndTheRowKept) {
   rs.Close();
   rs.Open("select id, n, d from range_probe where id = 1", c_->DatabaseConnection(), adOpenKeyset,
           adLockOptimistic);
-  rs.SetField("d", Written(kLastDay + 1));
+  rs.SetField("d", Written(test::kLastDay + 1));
   EXPECT_EQ(test::CatchError([&] { rs.Update(); }).Number(), err::Overflow);
   rs.Close();
   const test::Rows rows = test::Select(*c_, "select n, d from range_probe");
@@ -121,7 +119,7 @@ TEST_P(RangeBindingTest, AMovementOutsideTheRangesIsRefusedWithItsRecordAndNotSt
         << e.Source();
 
     h.movement_quantity = 1.0;
-    h.dated = Written(kLastDay + 1);  // past 9999-12-31: its date key would not fit six digits either
+    h.dated = Written(test::kLastDay + 1);  // past 9999-12-31: its date key would not fit six digits either
     EXPECT_EQ(test::CatchError([&] { h.InsertNewHistory(); }).Number(), err::Overflow) << options;
     h.dated = Date(36526.0);
     h.movement_date = Written(-1e300);
@@ -130,7 +128,7 @@ TEST_P(RangeBindingTest, AMovementOutsideTheRangesIsRefusedWithItsRecordAndNotSt
     auto rows = [&] { return test::Select(*c, "select count(*) from " + table)[0][0].ToInt32(); };
     EXPECT_EQ(rows(), 0) << options;
 
-    h.movement_date = Date(kLastDay);
+    h.movement_date = Date(test::kLastDay);
     h.InsertNewHistory();
     EXPECT_EQ(rows(), 1) << options;
     // Once the insert's values are set by its plan, a number out of range is
@@ -156,7 +154,7 @@ TEST(PropertyRangeTest, TheTypedAndLateBoundPropertiesRefuseADateMadeOutOfRange)
   EXPECT_EQ(test::CatchError([&] { h.dated = Date::FromCalendar(10000, 1, 1); }).Number(), err::Overflow);
   const MemberInfo& dated = late::Resolve(h.Class(), "dated");
   for (const Variant& v :
-       {Variant(-1e300), Variant(1e300), Variant(kInf), Variant("0099-12-31"), Variant(kLastDay + 1)}) {
+       {Variant(-1e300), Variant(1e300), Variant(kInf), Variant("0099-12-31"), Variant(test::kLastDay + 1)}) {
     std::vector<Variant> args{v};
     EXPECT_EQ(test::CatchError([&] { late::Invoke(h, dated, CallKind::Let, args); }).Number(), err::Overflow)
         << VarTypeName(v.Type());

@@ -138,22 +138,19 @@ TEST(VariantTest, ShortestTextReadsBackExactly) {
 
 // ---- ranges: dates from 100-01-01 to 9999-12-31, finite numbers ---------------
 
-constexpr double kFirstDay = -657434.0;  // 100-01-01
-constexpr double kLastDay = 2958465.0;   // 9999-12-31
-
 std::int32_t Raised(const std::function<void()>& body) {
   return test::CatchError(body).Number();
 }
 
 TEST(DateRangeTest, TheFirstAndLastDaysAreDatesAndTheDaysBeyondOverflow) {
-  EXPECT_EQ(Date(kLastDay).ToIso(), "9999-12-31 00:00:00");
-  EXPECT_EQ(Date(kLastDay + 86399.0 / 86400.0).ToIso(), "9999-12-31 23:59:59");
-  EXPECT_EQ(Date(kFirstDay).ToIso(), "0100-01-01 00:00:00");
-  EXPECT_EQ(Date(kFirstDay - 0.75).ToIso(), "0100-01-01 18:00:00");  // the fraction runs forwards
+  EXPECT_EQ(Date(test::kLastDay).ToIso(), "9999-12-31 00:00:00");
+  EXPECT_EQ(Date(test::kLastDay + 86399.0 / 86400.0).ToIso(), "9999-12-31 23:59:59");
+  EXPECT_EQ(Date(test::kFirstDay).ToIso(), "0100-01-01 00:00:00");
+  EXPECT_EQ(Date(test::kFirstDay - 0.75).ToIso(), "0100-01-01 18:00:00");  // the fraction runs forwards
   EXPECT_EQ(Date::FromCalendar(9999, 12, 31, 23, 59, 59.999).ToIso(), "9999-12-31 23:59:59.999");
-  const double beyond[] = {kLastDay + 1,
-                           kFirstDay - 1,
-                           kLastDay + 86399.9996 / 86400.0,  // reads as 10000-01-01 00:00:00.000
+  const double beyond[] = {test::kLastDay + 1,
+                           test::kFirstDay - 1,
+                           test::kLastDay + 86399.9996 / 86400.0,  // reads as 10000-01-01 00:00:00.000
                            1e300,
                            -1e300,
                            std::numeric_limits<double>::infinity(),
@@ -174,7 +171,7 @@ TEST(DateRangeTest, ADateWrittenPastTheRangeIsRefusedWhenRead) {
   // The value is public: a date can be given any number directly, and every
   // reading of it must then refuse rather than split a day count that no
   // calendar holds.
-  for (const double days : {1e300, -1e300, kLastDay + 1, std::numeric_limits<double>::quiet_NaN()}) {
+  for (const double days : {1e300, -1e300, test::kLastDay + 1, std::numeric_limits<double>::quiet_NaN()}) {
     Date d;
     d.value = days;
     EXPECT_EQ(Raised([&] { d.ToParts(); }), err::Overflow) << days;
@@ -184,8 +181,8 @@ TEST(DateRangeTest, ADateWrittenPastTheRangeIsRefusedWhenRead) {
     EXPECT_EQ(Raised([&] { DateKeyText(d); }), err::Overflow) << days;
     EXPECT_EQ(Raised([&] { Variant(d).ToText(); }), err::Overflow) << days;
   }
-  EXPECT_EQ(DateKey(Date(kLastDay)), 2958464);
-  EXPECT_EQ(DateKey(Date(kFirstDay)), -657435);
+  EXPECT_EQ(DateKey(Date(test::kLastDay)), 2958464);
+  EXPECT_EQ(DateKey(Date(test::kFirstDay)), -657435);
 }
 
 TEST(DateRangeTest, DateTextOutsideTheRangeIsNoDateAndConvertsWithOverflow) {
@@ -199,7 +196,7 @@ TEST(DateRangeTest, DateTextOutsideTheRangeIsNoDateAndConvertsWithOverflow) {
   }
   Date d;
   EXPECT_EQ(Date::ReadIso("0100-01-01", d), Date::IsoText::Date);
-  EXPECT_EQ(d.value, kFirstDay);
+  EXPECT_EQ(d.value, test::kFirstDay);
   EXPECT_EQ(Date::ReadIso("9999-12-31 23:59:59.999", d), Date::IsoText::Date);
   EXPECT_EQ(Date::ReadIso("10000-01-01", d), Date::IsoText::NotADate);
   EXPECT_EQ(Raised([] { Variant("10000-01-01").ToDate(); }), err::TypeMismatch);

@@ -14,7 +14,6 @@ namespace tarnlow {
 namespace {
 
 const std::string kLoadText = "select * from purchase_discount";
-const std::string kCRLF = "\r\n";
 const std::string kDuplicateText = "This key is already associated with an element of this collection";
 
 class DiscountTest : public ::testing::TestWithParam<std::string> {
@@ -148,9 +147,9 @@ TEST_P(DiscountTest, KeysThatDifferOnlyInLetterCaseStopTheLoadAndTheObjectStaysU
   const Error e = test::CatchError([&] { discount_.ReadIt(); });
   EXPECT_EQ(e.Number(), err::DuplicateKey);
   EXPECT_EQ(e.Description(), kDuplicateText);
-  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 30 TarnlowSTData" + kCRLF +
-                            "Add of Class Module colPOPDiscount" + kCRLF +
-                            "LoadIntoList of Class Module clsPOPDiscountD" + kCRLF +
+  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 30 TarnlowSTData" + test::kCRLF +
+                            "Add of Class Module colPOPDiscount" + test::kCRLF +
+                            "LoadIntoList of Class Module clsPOPDiscountD" + test::kCRLF +
                             "ReadIt of Class Module clsPOPDiscountD Line#:10");
   // Not loaded: each ReadIt tries again, and fails the same way while the
   // table is as it is.
@@ -174,8 +173,8 @@ TEST_P(DiscountTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextReadItLoadsAgain
   const Error e = test::CatchError([&] { discount_.ReadIt(); });
   EXPECT_EQ(e.Number(), DbFailure);
   EXPECT_EQ(e.Description(), "Injected failure");
-  EXPECT_EQ(e.Source(), "Line No.: 10 FaultDatabase" + kCRLF +
-                            "LoadIntoList of Class Module clsPOPDiscountD" + kCRLF +
+  EXPECT_EQ(e.Source(), "Line No.: 10 FaultDatabase" + test::kCRLF +
+                            "LoadIntoList of Class Module clsPOPDiscountD" + test::kCRLF +
                             "ReadIt of Class Module clsPOPDiscountD Line#:10");
   EXPECT_EQ(discount_.quantity_break1(), 0);
   discount_.ReadIt();
@@ -189,9 +188,9 @@ TEST_P(DiscountTest, ARowThatCannotBeCopiedStopsTheLoadPartWay) {
   Keys("AB", "P1", "L");
   const Error e = test::CatchError([&] { discount_.ReadIt(); });
   EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 10 TarnlowSTData" + kCRLF +
-                            "CopyFromRS of Class Module clsPOPDiscountD Line#:10" + kCRLF +
-                            "LoadIntoList of Class Module clsPOPDiscountD" + kCRLF +
+  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 10 TarnlowSTData" + test::kCRLF +
+                            "CopyFromRS of Class Module clsPOPDiscountD Line#:10" + test::kCRLF +
+                            "LoadIntoList of Class Module clsPOPDiscountD" + test::kCRLF +
                             "ReadIt of Class Module clsPOPDiscountD Line#:10");
   // The rows loaded before the failure are not used: the next ReadIt
   // starts from an empty cache.
@@ -220,7 +219,7 @@ TEST(DiscountCacheTest, AddStoresACopyUnderItsKeyStringAndReportsDuplicatesWithI
   const Error e = test::CatchError([&] { cache.Add(row); });
   EXPECT_EQ(e.Number(), err::DuplicateKey);
   EXPECT_EQ(e.Description(), kDuplicateText);
-  EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData" + kCRLF + "Add of Class Module colPOPDiscount");
+  EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData" + test::kCRLF + "Add of Class Module colPOPDiscount");
   EXPECT_EQ(cache.Count(), 1);
 }
 

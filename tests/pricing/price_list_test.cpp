@@ -11,7 +11,6 @@
 namespace tarnlow {
 namespace {
 
-const std::string kCRLF = "\r\n";
 const Date kJan1 = Date::FromCalendar(2024, 1, 1);
 const Date kDec31 = Date::FromCalendar(2024, 12, 31);
 
@@ -79,7 +78,7 @@ TEST_P(PriceListTest, AMissingPriceRaisesItsRecordThroughTheDirectExit) {
   const Error e = test::CatchError([&] { prices_.ReadIt(); });
   EXPECT_EQ(e.Number(), vbObjectError);
   EXPECT_EQ(e.Description(), "Cannot find price list S1/L1/P9");
-  EXPECT_EQ(e.Source(), "POList.ReadIt" + kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:50");
+  EXPECT_EQ(e.Source(), "POList.ReadIt" + test::kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:50");
   EXPECT_EQ(prices_.Price(), 10);
 }
 
@@ -127,7 +126,7 @@ TEST_P(PriceListTest, CheckIfListExistsAsksForTheSupplierAndListOnly) {
   const Error e = test::CatchError([&] { prices_.CheckIfListExists(); });
   EXPECT_EQ(e.Number(), vbObjectError);
   EXPECT_EQ(e.Description(), "Price list L9 for supplier S1 not found");
-  EXPECT_EQ(e.Source(), "clsPOPPriceList.CheckIfListExists" + kCRLF +
+  EXPECT_EQ(e.Source(), "clsPOPPriceList.CheckIfListExists" + test::kCRLF +
                             "CheckIfListExists of Class Module clsPOPPriceListD Line#:30");
 }
 
@@ -188,7 +187,7 @@ TEST_P(PriceListTest, DatabaseFailuresKeepTheirRecordAndGainEachLabelWithItsLine
   const Error e = test::CatchError([&] { prices_.ReadIt(); });
   EXPECT_EQ(e.Number(), DbFailure);
   EXPECT_EQ(e.Description(), "Injected failure");
-  EXPECT_EQ(e.Source(), "FaultDatabase" + kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:30");
+  EXPECT_EQ(e.Source(), "FaultDatabase" + test::kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:30");
   prices_.ReadIt();
   EXPECT_EQ(prices_.Price(), 10);
 
@@ -196,8 +195,8 @@ TEST_P(PriceListTest, DatabaseFailuresKeepTheirRecordAndGainEachLabelWithItsLine
   c_->Execute("update purchase_price_list set currency_code = NULL where sequence_number = '01'");
   const Error load = test::CatchError([&] { prices_.LoadListForSupplierProduct(); });
   EXPECT_EQ(load.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(load.Source(), "TarnlowSTData" + kCRLF + "CopyFromRS of Class Module clsPOPPriceListD Line#:10" +
-                               kCRLF +
+  EXPECT_EQ(load.Source(), "TarnlowSTData" + test::kCRLF +
+                               "CopyFromRS of Class Module clsPOPPriceListD Line#:10" + test::kCRLF +
                                "LoadListForSupplierProduct of Class Module clsPOPPriceListD Line#:40");
 }
 

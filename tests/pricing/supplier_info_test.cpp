@@ -11,8 +11,6 @@
 namespace tarnlow {
 namespace {
 
-const std::string kCRLF = "\r\n";
-
 class SupplierInfoTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
@@ -211,12 +209,12 @@ TEST_P(SupplierInfoTest, DatabaseFailuresGainTheLabelsOfEveryLevel) {
   info_.supplier = "ACME";
   const Error count = test::CatchError([&] { info_.CheckIfSupplierExist(); });
   EXPECT_EQ(count.Number(), DbFailure);
-  EXPECT_EQ(count.Source(), "Line No.: 30 FaultDatabase" + kCRLF +
+  EXPECT_EQ(count.Source(), "Line No.: 30 FaultDatabase" + test::kCRLF +
                                 "CheckIfSupplierExist of Class Module clsPOSuppInf Line#:30");
   EXPECT_TRUE(info_.CheckIfSupplierExist());
   const Error update = test::CatchError([&] { info_.UpdateRow(); });
   EXPECT_EQ(update.Source(),
-            "Line No.: 30 FaultDatabase" + kCRLF + "UpdateRow of Class Module clsPOSuppInf Line#:30");
+            "Line No.: 30 FaultDatabase" + test::kCRLF + "UpdateRow of Class Module clsPOSuppInf Line#:30");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, SupplierInfoTest, ::testing::ValuesIn(test::Backends()),

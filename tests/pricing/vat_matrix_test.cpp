@@ -12,7 +12,6 @@ namespace tarnlow {
 namespace {
 
 const std::string kLoadText = "select * from vat_matrix";
-const std::string kCRLF = "\r\n";
 
 class VatMatrixTest : public ::testing::TestWithParam<std::string> {
  protected:
@@ -150,8 +149,8 @@ TEST_P(VatMatrixTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextCallLoadsAgain)
   const Error e = test::CatchError([&] { matrix_.FindClosestCode(); });
   EXPECT_EQ(e.Number(), DbFailure);
   EXPECT_EQ(e.Description(), "Injected failure");
-  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 30 FaultDatabase" + kCRLF +
-                            "LoadIntoList of Class Module clsCEVatMatD Line#:30" + kCRLF +
+  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 30 FaultDatabase" + test::kCRLF +
+                            "LoadIntoList of Class Module clsCEVatMatD Line#:30" + test::kCRLF +
                             "FindClosestCode of Class Module clsCEVatMatD Line#:10");
   EXPECT_EQ(matrix_.vat_code(), "old");
   EXPECT_TRUE(matrix_.FindClosestCode());
@@ -166,8 +165,8 @@ TEST_P(VatMatrixTest, ARowThatCannotBeKeyedFailsTheLoadUntilItIsMended) {
   matrix_.account_vat_type = "HOME";
   const Error e = test::CatchError([&] { matrix_.FindClosestCode(); });
   EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 50 TarnlowSTData" + kCRLF +
-                            "LoadIntoList of Class Module clsCEVatMatD Line#:50" + kCRLF +
+  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 50 TarnlowSTData" + test::kCRLF +
+                            "LoadIntoList of Class Module clsCEVatMatD Line#:50" + test::kCRLF +
                             "FindClosestCode of Class Module clsCEVatMatD Line#:10");
   c_->Execute("update vat_matrix set item_vat_type = 'ODD' where vat_code = '9'");
   EXPECT_EQ(Closest("STD", "HOME"), "1");

@@ -10,7 +10,7 @@
 namespace tarnlow::script {
 namespace {
 
-struct Result {
+struct ScriptResult {
   int status;
   std::string out;
 };
@@ -27,7 +27,7 @@ std::shared_ptr<colPODetailD> ThreeLines() {
   return lines;
 }
 
-Result RunScript(const std::string& source) {
+ScriptResult RunScript(const std::string& source) {
   std::ostringstream out;
   RunOptions options;
   options.variables.emplace_back("lines", Variant(ThreeLines()));
@@ -35,8 +35,8 @@ Result RunScript(const std::string& source) {
   return {status, out.str()};
 }
 
-std::string Output(const std::string& source) {
-  const Result r = RunScript(source);
+std::string OutputWithLines(const std::string& source) {
+  const ScriptResult r = RunScript(source);
   EXPECT_EQ(r.status, kExitOk) << r.out;
   return r.out;
 }
@@ -47,26 +47,29 @@ constexpr const char* kPairs =
     "acc.Add \"5000\", \"B\"\n";
 
 TEST(ForEachTest, VisitsTheMembersInTheOrderTheyWereAdded) {
-  EXPECT_EQ(Output("For Each m In lines\n  Print m.order_line_no, m.product\nNext\nPrint m\n"),
+  EXPECT_EQ(OutputWithLines("For Each m In lines\n  Print m.order_line_no, m.product\nNext\nPrint m\n"),
             "1 \"P1\"\n2 \"P2\"\n5 \"P5\"\nNothing\n");
-  EXPECT_EQ(
-      Output(std::string(kPairs) + "for each p in ACC\nprint p.Category & \"=\" & p.NominalCode\nnext p\n"),
-      "\"A=4000\"\n\"B=5000\"\n");
+  EXPECT_EQ(OutputWithLines(std::string(kPairs) +
+                            "for each p in ACC\nprint p.Category & \"=\" & p.NominalCode\nnext p\n"),
+            "\"A=4000\"\n\"B=5000\"\n");
   // An empty collection runs the body never and still leaves Nothing.
-  EXPECT_EQ(Output("Set e = CreateObject(\"colPONLAcc\")\np = 1\nFor Each p In e\n  Print \"never\"\nNext\n"
-                   "Print TypeName(p), p Is Nothing\n"),
+  EXPECT_EQ(OutputWithLines(
+                "Set e = CreateObject(\"colPONLAcc\")\np = 1\nFor Each p In e\n  Print \"never\"\nNext\n"
+                "Print TypeName(p), p Is Nothing\n"),
             "\"Nothing\" True\n");
 }
 
 TEST(ForEachTest, TheMembersAreTheCollectionsOwnObjects) {
   // What the body changes through the loop variable is what Item gives after.
-  EXPECT_EQ(Output("For Each m In lines\n  m.product = m.product & \"x\"\nNext\nPrint lines(3).product\n"),
-            "\"P5x\"\n");
+  EXPECT_EQ(
+      OutputWithLines("For Each m In lines\n  m.product = m.product & \"x\"\nNext\nPrint lines(3).product\n"),
+      "\"P5x\"\n");
 }
 
 TEST(ForEachTest, TheLoopWalksASnapshotTakenWhenItStarts) {
-  EXPECT_EQ(Output("For Each m In lines\n  lines.Remove 1\n  Print m.order_line_no, lines.Count\nNext\n"),
-            "1 2\n2 1\n5 0\n");
+  EXPECT_EQ(
+      OutputWithLines("For Each m In lines\n  lines.Remove 1\n  Print m.order_line_no, lines.Count\nNext\n"),
+      "1 2\n2 1\n5 0\n");
 }
 
 TEST(ForEachTest, NestedLoopsAndExitForLeaveOnlyTheirOwnLoop) {
@@ -78,20 +81,23 @@ TEST(ForEachTest, NestedLoopsAndExitForLeaveOnlyTheirOwnLoop) {
                              "  Next p\n"
                              "Next m\n"
                              "Print m\n";
-  EXPECT_EQ(Output(script), "1 \"A\"\n1 \"B\"\n5 \"A\"\n5 \"B\"\nNothing\n");
+  EXPECT_EQ(OutputWithLines(script), "1 \"A\"\n1 \"B\"\n5 \"A\"\n5 \"B\"\nNothing\n");
   // Exit For keeps the member of its pass.
-  EXPECT_EQ(Output("For Each m In lines\n  If m.order_line_no = 2 Then Exit For\nNext\nPrint m.product\n"),
-            "\"P2\"\n");
+  EXPECT_EQ(
+      OutputWithLines("For Each m In lines\n  If m.order_line_no = 2 Then Exit For\nNext\nPrint m.product\n"),
+      "\"P2\"\n");
   // Exit Do inside a For Each leaves the Do around it; Exit For inside a Do
   // leaves the For Each around that.
-  EXPECT_EQ(Output("n = 0\nDo\n  For Each m In lines\n    n = n + 1\n    If n = 2 Then Exit Do\n  Next\n"
-                   "  Print \"not reached\"\nLoop\nPrint n\n"),
-            "2\n");
-  EXPECT_EQ(Output("For Each m In lines\n  Do\n    Exit For\n  Loop\n  Print \"not reached\"\nNext\n"
-                   "Print m.order_line_no\n"),
+  EXPECT_EQ(
+      OutputWithLines("n = 0\nDo\n  For Each m In lines\n    n = n + 1\n    If n = 2 Then Exit Do\n  Next\n"
+                      "  Print \"not reached\"\nLoop\nPrint n\n"),
+      "2\n");
+  EXPECT_EQ(OutputWithLines("For Each m In lines\n  Do\n    Exit For\n  Loop\n  Print \"not reached\"\nNext\n"
+                            "Print m.order_line_no\n"),
             "1\n");
-  EXPECT_EQ(Output("For Each m In lines\n  If m.order_line_no = 2 Then End\n  Print m.order_line_no\nNext\n"
-                   "Print \"not reached\"\n"),
+  EXPECT_EQ(OutputWithLines(
+                "For Each m In lines\n  If m.order_line_no = 2 Then End\n  Print m.order_line_no\nNext\n"
+                "Print \"not reached\"\n"),
             "1\n");
 }
 
@@ -109,8 +115,9 @@ TEST(ForEachTest, WhatIsNoCollectionIsRefusedAtTheForLine) {
       RunScript("For Each m In lines\n  Print m.order_line_no\n  x = 1 / (m.order_line_no - 2)\nNext\n").out,
       "1\n2\nError 11 at line 3: \"TarnlowSTData\": \"Division by zero\"\n");
   // Under Resume Next a For line that fails skips its whole loop.
-  EXPECT_EQ(Output("On Error Resume Next\nFor Each m In 5\n  Print \"in\"\nNext\nPrint Err.Number\n"),
-            "451\n");
+  EXPECT_EQ(
+      OutputWithLines("On Error Resume Next\nFor Each m In 5\n  Print \"in\"\nNext\nPrint Err.Number\n"),
+      "451\n");
 }
 
 TEST(ForEachTest, PassesCountAsStepsOfTheLimit) {
@@ -123,12 +130,13 @@ TEST(ForEachTest, PassesCountAsStepsOfTheLimit) {
 }
 
 TEST(DefaultMemberTest, NameWithArgumentsReachesItem) {
-  EXPECT_EQ(Output("Print lines(1).order_line_no, lines(\" 5\").product, lines(3).product, lines.Count\n"),
-            "1 \"P5\" \"P5\" 3\n");
-  EXPECT_EQ(Output(std::string(kPairs) + "Print acc(\"b\").NominalCode, TypeName(acc(1))\n"
-                                         "Set first = acc(1)\nPrint first.Category\n"),
+  EXPECT_EQ(
+      OutputWithLines("Print lines(1).order_line_no, lines(\" 5\").product, lines(3).product, lines.Count\n"),
+      "1 \"P5\" \"P5\" 3\n");
+  EXPECT_EQ(OutputWithLines(std::string(kPairs) + "Print acc(\"b\").NominalCode, TypeName(acc(1))\n"
+                                                  "Set first = acc(1)\nPrint first.Category\n"),
             "\"5000\" \"clsPONLAcc\"\n\"A\"\n");
-  EXPECT_EQ(Output("lines(2).product = \"Q\"\nPrint lines.Item(2).product\n"), "\"Q\"\n");
+  EXPECT_EQ(OutputWithLines("lines(2).product = \"Q\"\nPrint lines.Item(2).product\n"), "\"Q\"\n");
 }
 
 TEST(DefaultMemberTest, ItemsErrorsAndClassesWithoutOneKeepTheirRecords) {
@@ -168,12 +176,12 @@ TEST(ForEachSyntaxTest, NamesTheLineAndWhatWasExpected) {
        "Syntax error at line 3: expected a statement, found 'Next' without a For"},
   };
   for (const auto& [source, message] : cases) {
-    const Result r = RunScript(source);
+    const ScriptResult r = RunScript(source);
     EXPECT_EQ(r.status, kExitFailed) << source;
     EXPECT_EQ(r.out, std::string(message) + "\n") << source;
   }
   // "Each" and "In" stay usable as names outside the For line.
-  EXPECT_EQ(Output("each = 1\nin = 2\nFor Each each In lines\nNext\nPrint in\n"), "2\n");
+  EXPECT_EQ(OutputWithLines("each = 1\nin = 2\nFor Each each In lines\nNext\nPrint in\n"), "2\n");
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 namespace tarnlow {
 namespace {
 
-const std::string kInsertNewLabel = "InsertNewBatch of Class Module clsSTBatchD Line#:";
+const std::string kInsertBatchLabel = "InsertNewBatch of Class Module clsSTBatchD Line#:";
 
 // 12:00:00 on 1 January 2000, local time.
 const Date kNoon2000 = Date::FromCalendar(2000, 1, 1, 12, 0, 0);
@@ -119,7 +119,7 @@ TEST_P(BatchTest, DecimalNumbersEndAt999999) {
   const Error e = test::CatchError([&] { b->InsertNewBatch(); });
   EXPECT_EQ(e.Number(), vbObjectError);
   EXPECT_EQ(e.Description(), "Sequence number 1000000 does not fit six characters");
-  EXPECT_EQ(e.Source(), "Line No.: 70 TarnlowSTData\r\n" + kInsertNewLabel + "70");
+  EXPECT_EQ(e.Source(), "Line No.: 70 TarnlowSTData\r\n" + kInsertBatchLabel + "70");
   EXPECT_EQ(Numbers("P1"), std::vector<std::string>{"999999"});
 }
 
@@ -137,7 +137,7 @@ TEST_P(BatchTest, ClockNumbersGiveUpAfterTheirBound) {
   EXPECT_EQ(e.Number(), vbObjectError);
   EXPECT_EQ(e.Description(),
             "No free batch sequence number for warehouse 01 and product P1 after 1860 attempts");
-  EXPECT_EQ(e.Source(), "Line No.: 70 TarnlowSTData\r\n" + kInsertNewLabel + "70");
+  EXPECT_EQ(e.Source(), "Line No.: 70 TarnlowSTData\r\n" + kInsertBatchLabel + "70");
   // The scheme query, then exactly the bounded number of inserts.
   EXPECT_EQ(Statistics(*c_).executions - before.executions, 1 + clsSTBatchD::kMaxClockAttempts);
   EXPECT_EQ(Numbers("P1").size(), 186u);
@@ -163,7 +163,7 @@ TEST_P(BatchTest, AValueTooLongRaisesAtOnce) {
   b->batch_number = "ELEVENCHARS";
   const Error e = test::CatchError([&] { b->InsertNewBatch(); });
   EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(), "Line No.: 90 " + Inner() + "\r\n" + kInsertNewLabel + "90");
+  EXPECT_EQ(e.Source(), "Line No.: 90 " + Inner() + "\r\n" + kInsertBatchLabel + "90");
   EXPECT_EQ(b->sequence_number(), "K2Dvf!");
   EXPECT_TRUE(Numbers("P1").empty());
 }
@@ -214,7 +214,7 @@ TEST_P(BatchTest, AFailureInsideTheSchemeChoiceCarriesBothLabels) {
   const Error e = test::CatchError([&] { b->InsertNewBatch(); });
   EXPECT_EQ(e.Number(), DbFailure);
   EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 20 " + Inner() +
-                            "\r\nUseNewFormat of Class Module clsSTBatchD Line#:20\r\n" + kInsertNewLabel +
+                            "\r\nUseNewFormat of Class Module clsSTBatchD Line#:20\r\n" + kInsertBatchLabel +
                             "10");
 }
 

@@ -12,7 +12,7 @@
 namespace tarnlow {
 namespace {
 
-const std::string kInsertNewLabel = "InsertNewHistory of Class Module clsSTHistory";
+const std::string kInsertHistoryLabel = "InsertNewHistory of Class Module clsSTHistory";
 
 class HistoryTest : public ::testing::TestWithParam<std::string> {
  protected:
@@ -143,7 +143,7 @@ TEST_P(HistoryTest, AValueTooLongForItsColumnIsNotRetried) {
   h->user_id = "NINECHARS";
   const Error e = test::CatchError([&] { h->InsertNewHistory(); });
   EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(), "Line No.: 60 " + Inner() + "\r\n" + kInsertNewLabel);
+  EXPECT_EQ(e.Source(), "Line No.: 60 " + Inner() + "\r\n" + kInsertHistoryLabel);
   EXPECT_EQ(h->sequence_no(), "000000");  // the first number, never a second one
   EXPECT_TRUE(Numbers("P1").empty());
 }
@@ -156,7 +156,7 @@ TEST_P(HistoryTest, NumbersEndAt999999) {
   const Error e = test::CatchError([&] { h->InsertNewHistory(); });
   EXPECT_EQ(e.Number(), vbObjectError);
   EXPECT_EQ(e.Description(), "Sequence number 1000000 does not fit six characters");
-  EXPECT_EQ(e.Source(), "Line No.: 50 TarnlowSTData\r\n" + kInsertNewLabel);
+  EXPECT_EQ(e.Source(), "Line No.: 50 TarnlowSTData\r\n" + kInsertHistoryLabel);
   EXPECT_EQ(Numbers("P1"), std::vector<std::string>{"999999"});
 }
 
@@ -168,7 +168,7 @@ TEST_P(HistoryTest, AHighestNumberThatIsNoNumberFailsWithTheConversionError) {
   const Error e = test::CatchError([&] { h->InsertNewHistory(); });
   EXPECT_EQ(e.Number(), err::TypeMismatch);
   EXPECT_EQ(e.Description(), "Type mismatch");
-  EXPECT_EQ(e.Source(), "Line No.: 40 TarnlowSTData\r\n" + kInsertNewLabel);
+  EXPECT_EQ(e.Source(), "Line No.: 40 TarnlowSTData\r\n" + kInsertHistoryLabel);
   EXPECT_EQ(Numbers("P1"), std::vector<std::string>{"K2Dvf!"});
 }
 
