@@ -31,19 +31,24 @@ constexpr const char* kSource = "TarnlowData.Connection";
   throw Error(err::BadConnectionText, kSource, std::move(description));
 }
 
+// An option whose value is not of the form it takes.
+[[noreturn]] void Needs(std::string_view key, std::string_view form, std::string_view value) {
+  Bad("Connection option \"" + std::string(key) + "\" needs " + std::string(form) + ", not \"" +
+      std::string(value) + "\"");
+}
+
 std::int16_t WholeNumber(std::string_view key, std::string_view value) {
   int v = 0;
   auto [p, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
   if (value.empty() || ec != std::errc() || p != value.data() + value.size() || v < -32768 || v > 32767)
-    Bad("Connection option \"" + std::string(key) + "\" needs a whole number, not \"" + std::string(value) +
-        "\"");
+    Needs(key, "a whole number", value);
   return static_cast<std::int16_t>(v);
 }
 
 bool Flag(std::string_view key, std::string_view value) {
   if (value == "0") return false;
   if (value == "1") return true;
-  Bad("Connection option \"" + std::string(key) + "\" needs 0 or 1, not \"" + std::string(value) + "\"");
+  Needs(key, "0 or 1", value);
 }
 
 bool IsTableName(std::string_view name) {
@@ -75,9 +80,7 @@ bool ApplyOption(ConnectionOptions& o, std::string_view key, std::string_view va
     std::size_t i = 0;
     while (i < CatalogueTableCount && kTableProperties[i] != property) ++i;
     if (i == CatalogueTableCount) Bad("Unknown table catalogue property \"" + std::string(property) + "\"");
-    if (!IsTableName(value))
-      Bad("Connection option \"" + std::string(key) + "\" needs a table name, not \"" + std::string(value) +
-          "\"");
+    if (!IsTableName(value)) Needs(key, "a table name", value);
     o.tables[static_cast<CatalogueTable>(i)] = value;
   } else {
     return false;
@@ -93,13 +96,11 @@ std::size_t OdbcOptionStart(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (braced) {
-      if (c == '}') {
-        if (i + 1 < text.size() && text[i + 1] == '}') {
-          ++i;
-        } else {
-          braced = false;
-        }
-      }
+      // "}}" is a brace inside the value; a single one closes it.
+      if (c == '}' && i + 1 < text.size() && text[i + 1] == '}')
+        ++i;
+      else if (c == '}')
+        braced = false;
     } else if (c == '{') {
       braced = true;
     } else if (c == '?') {

@@ -7,25 +7,11 @@
 namespace tarnlow::sqltext {
 namespace {
 
-// Copies a quoted run starting at sql[i] (a ' or ") to out; returns the index
-// after it. A doubled quote inside stays part of the run.
+// Copies the quoted run starting at sql[i] to out; returns the index after it.
 std::size_t CopyQuoted(std::string_view sql, std::size_t i, std::string& out) {
-  const char quote = sql[i];
-  out += quote;
-  ++i;
-  while (i < sql.size()) {
-    out += sql[i];
-    if (sql[i] == quote) {
-      if (i + 1 < sql.size() && sql[i + 1] == quote) {
-        out += quote;
-        i += 2;
-        continue;
-      }
-      return i + 1;
-    }
-    ++i;
-  }
-  return i;
+  const std::size_t end = PastQuoted(sql, i);
+  out.append(sql.substr(i, end - i));
+  return end;
 }
 
 bool StartsEscape(std::string_view sql, std::size_t i) {
@@ -43,6 +29,19 @@ bool StartsEscape(std::string_view sql, std::size_t i) {
 }
 
 }  // namespace
+
+std::size_t PastQuoted(std::string_view sql, std::size_t i) {
+  const char quote = sql[i];
+  for (++i; i < sql.size(); ++i) {
+    if (sql[i] != quote) continue;
+    if (i + 1 < sql.size() && sql[i + 1] == quote) {
+      ++i;
+      continue;
+    }
+    return i + 1;
+  }
+  return sql.size();
+}
 
 std::string StripEscapes(std::string_view sql) {
   if (sql.find('{') == std::string_view::npos) return std::string(sql);
@@ -198,6 +197,22 @@ void RaiseUnfit(std::string_view what, std::string_view text, std::string_view s
   if (HoldsNul(text)) RaiseNul(what, statement);
   throw Error(err::NotAllowed, ConnectionSource, std::string(what) + " is not valid UTF-8",
               ErrorContext{std::string(statement), "", 0, true});
+}
+
+std::string OneLine(std::string_view message, std::string_view trailing) {
+  std::string out;
+  bool pending_space = false;
+  for (const char c : message) {
+    if (c == '\n' || c == '\r' || c == '\t') {
+      pending_space = true;
+      continue;
+    }
+    if (pending_space && !out.empty() && out.back() != ' ') out += ' ';
+    pending_space = false;
+    out += c;
+  }
+  while (!out.empty() && trailing.find(out.back()) != std::string_view::npos) out.pop_back();
+  return out;
 }
 
 }  // namespace tarnlow::sqltext

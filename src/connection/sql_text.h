@@ -9,6 +9,9 @@
 
 namespace tarnlow::sqltext {
 
+// The index just past the quoted run that starts at sql[i] ('...' or "...",
+// the quote doubled inside), or the end of an unclosed one.
+std::size_t PastQuoted(std::string_view sql, std::size_t i);
 // Removes "{fn " ... "}" escapes, keeping the function call inside.
 std::string StripEscapes(std::string_view sql);
 // Replaces each "?" placeholder by $1, $2, ... in order; sets count. Text
@@ -36,6 +39,9 @@ bool NeedsClientEncoding(std::string_view text);
 std::string QuoteLiteral(std::string_view text, Backslash backslash, std::string_view client_encoding = {});
 // The table named after the first "from" of a single-table select, or "".
 std::string SelectTable(std::string_view sql);
+// A driver's message on one line, as an error record wants it: line breaks
+// and tabs become one space, and any of `trailing` at the end goes.
+std::string OneLine(std::string_view message, std::string_view trailing = " ");
 
 // Texts reach the databases as C strings somewhere on their way, where a NUL
 // character would silently cut them short: such a text is refused with

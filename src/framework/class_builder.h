@@ -57,11 +57,6 @@ T FromVariant(const Variant& v) {
   }
 }
 
-template <class T>
-Variant ToVariant(T&& value) {
-  return Variant(std::forward<T>(value));
-}
-
 // How one argument of a member function travels from a variant: values are
 // converted and, when passed by reference, written back; library objects
 // are passed as the object the variant holds, which must be set.
@@ -105,8 +100,14 @@ constexpr ArgName ByRef(std::string_view name) {
 // member functions.
 template <auto F, class Self, class R, class... A>
 struct MethodAdapter {
-  using Class = std::remove_const_t<Self>;
   static constexpr bool kHasResult = !std::is_void_v<R>;
+  // The kind of the result in the member's description; Variant for none.
+  static constexpr ValueKind kResult = [] {
+    if constexpr (kHasResult)
+      return KindOf<R>();
+    else
+      return ValueKind::Variant;
+  }();
 
   static std::vector<ArgInfo> Args(std::span<const ArgName> names) {
     std::vector<ArgInfo> out;
@@ -131,7 +132,7 @@ struct MethodAdapter {
     std::tuple<typename ArgPassing<A>::Stored...> values{ArgPassing<A>::Take(args[I])...};
     Variant result;
     if constexpr (kHasResult)
-      result = ToVariant((self.*F)(ArgPassing<A>::Pass(std::get<I>(values))...));
+      result = Variant((self.*F)(ArgPassing<A>::Pass(std::get<I>(values))...));
     else
       (self.*F)(ArgPassing<A>::Pass(std::get<I>(values))...);
     // Arguments passed by reference go back to the caller's variables.
@@ -212,15 +213,15 @@ class ClassBuilder {
   template <auto Getter>
   ClassBuilder& Get(std::string_view name) {
     using M = detail::Method<Getter>;
-    members_.push_back(MemberInfo{name, false, Access::Get, ResultKind<Getter>(), true, {}, &M::Invoke});
+    members_.push_back(MemberInfo{name, false, Access::Get, M::kResult, true, {}, &M::Invoke});
     return *this;
   }
   // A property with a getter and a setter member function; `order` says
   // which accessor the interface lists first.
   template <auto Getter, auto Setter>
   ClassBuilder& GetLet(std::string_view name, Access order = Access::GetLet) {
-    members_.push_back(
-        MemberInfo{name, false, order, ResultKind<Getter>(), true, {}, &GetLetInvoke<Getter, Setter>});
+    members_.push_back(MemberInfo{
+        name, false, order, detail::Method<Getter>::kResult, true, {}, &GetLetInvoke<Getter, Setter>});
     return *this;
   }
 
@@ -229,7 +230,7 @@ class ClassBuilder {
     using M = detail::Method<F>;
     const std::vector<ArgName> names(arg_names);
     members_.push_back(
-        MemberInfo{name, true, Access::Get, ResultKind<F>(), M::kHasResult, M::Args(names), &M::Invoke});
+        MemberInfo{name, true, Access::Get, M::kResult, M::kHasResult, M::Args(names), &M::Invoke});
     return *this;
   }
 
@@ -270,25 +271,6 @@ class ClassBuilder {
   ClassInfo Build() { return ClassInfo(name_, clsid_, iid_, std::move(members_), create_); }
 
  private:
-  template <class T>
-  struct ResultOf;
-  template <class R, class K, class... A>
-  struct ResultOf<R (K::*)(A...)> {
-    using type = R;
-  };
-  template <class R, class K, class... A>
-  struct ResultOf<R (K::*)(A...) const> {
-    using type = R;
-  };
-  template <auto F>
-  static constexpr ValueKind ResultKind() {
-    using R = typename ResultOf<decltype(F)>::type;
-    if constexpr (std::is_void_v<R>)
-      return ValueKind::Variant;
-    else
-      return KindOf<R>();
-  }
-
   template <auto Getter, auto Setter>
   static Variant GetLetInvoke(Object& self, CallKind call, std::span<Variant> args) {
     C& c = static_cast<C&>(self);

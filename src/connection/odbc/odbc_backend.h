@@ -8,6 +8,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -60,6 +61,13 @@ std::string Narrow(const SQLWCHAR* text, std::size_t length);
 // refusal `out` holds part of the text.
 void WidenInto(std::string_view utf8, WideText& out);
 void NarrowInto(const SQLWCHAR* text, std::size_t length, std::string& out);
+// The text a driver wrote into a fixed buffer, `bytes` as it reported them:
+// cut to the buffer where the driver reported more than it holds.
+template <std::size_t N>
+std::string NarrowFilled(const SQLWCHAR (&buffer)[N], SQLLEN bytes) {
+  return Narrow(buffer, std::min<std::size_t>(
+                            static_cast<std::size_t>(std::max<SQLLEN>(bytes, 0)) / sizeof(SQLWCHAR), N - 1));
+}
 
 // ---- errors ----------------------------------------------------------------------
 
@@ -89,6 +97,8 @@ bool IsUniqueViolation(const Diagnostic& d);
 // True for the states of a lost or unusable connection (class 08 and the
 // communication-link states).
 bool IsConnectionLost(std::string_view sqlstate);
+// True when the driver says the connection is gone; false for no connection.
+bool ConnectionDead(SQLHDBC dbc);
 
 // Calls that return SQL_SUCCESS_WITH_INFO succeeded; anything else but
 // SQL_NO_DATA (left to the caller) raises.

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "connection/odbc/odbc_backend.h"
+#include "framework/text.h"
 
 namespace tarnlow::backend {
 namespace odbc {
@@ -14,16 +15,10 @@ namespace {
 // Seconds a driver may take to reach its server before the open fails.
 constexpr SQLULEN kLoginTimeout = 10;
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // The DDL dialect of the database behind the driver, by the name the
 // driver gives it; another database answers with its own name.
 std::string DialectOf(const std::string& dbms) {
-  const std::string lower = Lower(dbms);
+  const std::string lower = LowerCase(dbms);
   if (lower.starts_with("postgresql")) return "postgresql";
   if (lower.starts_with("sqlite")) return "sqlite";
   return dbms;
@@ -74,7 +69,7 @@ std::vector<std::string> SplitScript(std::string_view sql) {
     if (IsWordChar(c) && (i == 0 || !IsWordChar(sql[i - 1]))) {
       std::size_t end = i;
       while (end < sql.size() && IsWordChar(sql[end])) ++end;
-      const std::string word = Lower(sql.substr(i, end - i));
+      const std::string word = LowerCase(sql.substr(i, end - i));
       ++words;
       if (words <= 4 && word == "trigger") trigger = true;  // CREATE [TEMP] TRIGGER [IF NOT EXISTS]
       if (trigger && (word == "begin" || (depth > 0 && word == "case"))) ++depth;
@@ -102,21 +97,6 @@ std::vector<std::string> SplitScript(std::string_view sql) {
   return out;
 }
 
-// The index just past the quoted text that starts at i ('...' or "...",
-// the quote doubled inside).
-std::size_t PastQuoted(std::string_view sql, std::size_t i) {
-  const char quote = sql[i];
-  for (++i; i < sql.size(); ++i) {
-    if (sql[i] != quote) continue;
-    if (i + 1 < sql.size() && sql[i + 1] == quote) {
-      ++i;
-      continue;
-    }
-    return i + 1;
-  }
-  return sql.size();
-}
-
 // The text the SQLite driver is given. SQLite keeps LEFT for joins and has
 // no such function, and a driver cannot register one the way the native
 // backend does: each left(x, n) becomes substr(x, 1, n). Escapes go too,
@@ -125,10 +105,10 @@ std::string SqliteText(std::string_view caller) {
   std::string sql = sqltext::StripEscapes(caller);
   for (std::size_t i = 0; i < sql.size(); ++i) {
     if (sql[i] == '\'' || sql[i] == '"') {
-      i = PastQuoted(sql, i) - 1;
+      i = sqltext::PastQuoted(sql, i) - 1;
       continue;
     }
-    if ((i > 0 && IsWordChar(sql[i - 1])) || i + 4 > sql.size() || Lower(sql.substr(i, 4)) != "left")
+    if ((i > 0 && IsWordChar(sql[i - 1])) || i + 4 > sql.size() || LowerCase(sql.substr(i, 4)) != "left")
       continue;
     std::size_t open = i + 4;
     while (open < sql.size() && std::isspace(static_cast<unsigned char>(sql[open]))) ++open;
@@ -138,7 +118,7 @@ std::string SqliteText(std::string_view caller) {
     for (std::size_t k = open + 1; k < sql.size() && comma == std::string::npos; ++k) {
       const char c = sql[k];
       if (c == '\'' || c == '"') {
-        k = PastQuoted(sql, k) - 1;
+        k = sqltext::PastQuoted(sql, k) - 1;
       } else if (c == '(') {
         ++depth;
       } else if (c == ')') {
@@ -169,14 +149,10 @@ std::vector<std::vector<std::optional<std::string>>> CatalogueRows(
       SQLLEN indicator = 0;
       if (!Ok(SQLGetData(stmt, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator)))
         Raise(SQL_HANDLE_STMT, stmt, dbc);
-      if (indicator == SQL_NULL_DATA) {
+      if (indicator == SQL_NULL_DATA)
         row.emplace_back();
-      } else {
-        const std::size_t units =
-            std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLLEN>(indicator, 0)) / sizeof(SQLWCHAR),
-                                  std::size(buffer) - 1);
-        row.emplace_back(Narrow(buffer, units));
-      }
+      else
+        row.emplace_back(NarrowFilled(buffer, indicator));
     }
   }
   SQLFreeStmt(stmt, SQL_CLOSE);
@@ -187,11 +163,6 @@ int WholeNumber(const std::optional<std::string>& text) {
   int value = 0;
   if (text) std::from_chars(text->data(), text->data() + text->size(), value);
   return value;
-}
-
-bool ConnectionDead(SQLHDBC dbc) {
-  SQLUINTEGER dead = SQL_CD_FALSE;
-  return Ok(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
 }
 
 }  // namespace
@@ -221,9 +192,7 @@ Session::Session(const std::string& text) {
   SQLWCHAR name[256] = {};
   SQLSMALLINT length = 0;
   if (Ok(SQLGetInfoW(dbc_.get(), SQL_DBMS_NAME, name, sizeof name, &length)))
-    dbms_ = Narrow(name, std::min<std::size_t>(
-                             static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) / sizeof(SQLWCHAR),
-                             std::size(name) - 1));
+    dbms_ = NarrowFilled(name, length);
   // A driver's declared text sizes are not always upper bounds (the SQLite
   // driver declares 255 for any expression), so rows are read in blocks
   // only where a cell that overflowed its block buffer can be read again

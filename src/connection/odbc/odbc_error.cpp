@@ -1,46 +1,46 @@
 // Every failed ODBC call becomes an error record here, so that all callers
 // see the same numbers whatever driver sits behind the connection.
 #include <algorithm>
-#include <cctype>
 
 #include "connection/odbc/odbc_backend.h"
+#include "framework/text.h"
 
 namespace tarnlow::backend::odbc {
 namespace {
 
 constexpr const char* kSource = "ODBC";
 
-// Driver messages may run over several lines; an error record wants one.
-std::string OneLine(std::string text) {
-  std::string out;
-  bool pending_space = false;
-  for (char c : text) {
-    if (c == '\n' || c == '\r' || c == '\t') {
-      pending_space = true;
-      continue;
-    }
-    if (pending_space && !out.empty() && out.back() != ' ') out += ' ';
-    pending_space = false;
-    out += c;
+// The driver's messages, each once, joined into one description.
+std::string Joined(const std::vector<Diagnostic>& records) {
+  std::string text;
+  for (const Diagnostic& d : records) {
+    if (d.message.empty() || text.find(d.message) != std::string::npos) continue;
+    if (!text.empty()) text += "; ";
+    text += d.message;
   }
-  while (!out.empty() && (out.back() == ' ' || out.back() == ';')) out.pop_back();
-  return out;
+  return text;
 }
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
+// The first record is the one the driver reports the failure by; later
+// ones add detail (or, on a lost link, the 08 state that says so).
+ErrorContext ContextOf(const std::vector<Diagnostic>& records, std::string_view statement, bool usable) {
+  ErrorContext context;
+  context.statement = statement;
+  if (!records.empty()) {
+    context.sql_state = records.front().sqlstate;
+    context.native_error = records.front().native;
+  }
+  context.connection_usable = usable;
+  return context;
 }
+
+}  // namespace
 
 bool ConnectionDead(SQLHDBC dbc) {
   if (dbc == SQL_NULL_HANDLE) return false;
   SQLUINTEGER dead = SQL_CD_FALSE;
-  const SQLRETURN rc = SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
-  return Ok(rc) && dead == SQL_CD_TRUE;
+  return Ok(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
 }
-
-}  // namespace
 
 std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
   std::vector<Diagnostic> out;
@@ -60,7 +60,7 @@ std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     if (!Ok(rc)) break;
     const std::size_t used =
         std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)), message.size() - 1);
-    out.push_back({Narrow(state, 5), native, OneLine(Narrow(message.data(), used))});
+    out.push_back({Narrow(state, 5), native, sqltext::OneLine(Narrow(message.data(), used), " ;")});
   }
   return out;
 }
@@ -77,7 +77,7 @@ bool IsUniqueViolation(const Diagnostic& d) {
   const bool integrity = d.sqlstate == "23000";
   const bool sqlite_constraint = (d.sqlstate == "HY000" || d.sqlstate == "S1000") && d.native == 19;
   if (!integrity && !sqlite_constraint) return false;
-  const std::string text = Lower(d.message);
+  const std::string text = LowerCase(d.message);
   for (const char* phrase : {"unique constraint", "primary key", "duplicate key", "is not unique"})
     if (text.find(phrase) != std::string::npos) return true;
   return false;
@@ -91,50 +91,28 @@ bool IsConnectionLost(std::string_view sqlstate) {
 
 void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc, std::string_view statement) {
   const std::vector<Diagnostic> records = Diagnostics(type, handle);
-  std::string text;
+  std::string text = Joined(records);
   bool lost = false;
   bool unique = false;
   for (const Diagnostic& d : records) {
     lost = lost || IsConnectionLost(d.sqlstate);
     unique = unique || IsUniqueViolation(d);
-    if (d.message.empty() || text.find(d.message) != std::string::npos) continue;
-    if (!text.empty()) text += "; ";
-    text += d.message;
   }
   if (text.empty())
     text = records.empty() ? "the driver reported a failure without a diagnostic"
                            : "the driver reported SQLSTATE " + records.front().sqlstate;
   lost = lost || ConnectionDead(dbc);
   if (lost) text = "The connection to the database was lost: " + text;
-  ErrorContext context;
-  context.statement = statement;
-  // The first record is the one the driver reports the failure by; later
-  // ones add detail (or, on a lost link, the 08 state that says so).
-  if (!records.empty()) {
-    context.sql_state = records.front().sqlstate;
-    context.native_error = records.front().native;
-  }
-  context.connection_usable = !lost;
   throw Error(unique && !lost ? DbIntegrityViolation : DbFailure, kSource, std::move(text),
-              std::move(context));
+              ContextOf(records, statement, !lost));
 }
 
 void RaiseConnectError(SQLHDBC dbc) {
-  std::string text;
-  for (const Diagnostic& d : Diagnostics(SQL_HANDLE_DBC, dbc)) {
-    if (d.message.empty() || text.find(d.message) != std::string::npos) continue;
-    if (!text.empty()) text += "; ";
-    text += d.message;
-  }
-  if (text.empty()) text = "the driver gave no reason";
-  ErrorContext context;
   const std::vector<Diagnostic> records = Diagnostics(SQL_HANDLE_DBC, dbc);
-  if (!records.empty()) {
-    context.sql_state = records.front().sqlstate;
-    context.native_error = records.front().native;
-  }
-  context.connection_usable = false;
-  throw Error(DbFailure, kSource, "Could not connect to the database: " + text, std::move(context));
+  std::string text = Joined(records);
+  if (text.empty()) text = "the driver gave no reason";
+  throw Error(DbFailure, kSource, "Could not connect to the database: " + text,
+              ContextOf(records, {}, false));
 }
 
 void Raise(std::string description) {

@@ -51,6 +51,14 @@ EngineValue Flag(unsigned char bit) {
   return EngineValue::Integer(bit != 0 ? -1 : 0);
 }
 
+// A fixed-size value from a block buffer, which need not be aligned for it.
+template <class T>
+T Load(const unsigned char* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
 }  // namespace
 
 // ---- text ------------------------------------------------------------------------
@@ -292,10 +300,7 @@ void OdbcStatement::LoadColumns() const {
     SQLSMALLINT type_length = 0;
     if (Ok(SQLColAttributeW(stmt, static_cast<SQLUSMALLINT>(i + 1), SQL_DESC_TYPE_NAME, type_name,
                             sizeof type_name, &type_length, nullptr)))
-      c.type_name = Narrow(
-          type_name, std::min<std::size_t>(
-                         static_cast<std::size_t>(std::max<SQLSMALLINT>(type_length, 0)) / sizeof(SQLWCHAR),
-                         std::size(type_name) - 1));
+      c.type_name = NarrowFilled(type_name, type_length);
     switch (c.sql_type) {
       case SQL_SMALLINT:
       case SQL_INTEGER:
@@ -458,26 +463,10 @@ EngineValue OdbcStatement::BlockCell(std::size_t index, std::size_t row) const {
                  texts_[index]);
       return EngineValue::Text(texts_[index]);
     }
-    case Kind::Whole: {
-      SQLINTEGER v;
-      std::memcpy(&v, p, sizeof v);
-      return EngineValue::Integer(v);
-    }
-    case Kind::Big: {
-      SQLBIGINT v;
-      std::memcpy(&v, p, sizeof v);
-      return EngineValue::Integer(v);
-    }
-    case Kind::Real: {
-      double v;
-      std::memcpy(&v, p, sizeof v);
-      return EngineValue::Real(v);
-    }
-    case Kind::Date: {
-      SQL_TIMESTAMP_STRUCT t;
-      std::memcpy(&t, p, sizeof t);
-      return EngineValue::OfDate(DateFromStamp(t));
-    }
+    case Kind::Whole: return EngineValue::Integer(Load<SQLINTEGER>(p));
+    case Kind::Big: return EngineValue::Integer(Load<SQLBIGINT>(p));
+    case Kind::Real: return EngineValue::Real(Load<double>(p));
+    case Kind::Date: return EngineValue::OfDate(DateFromStamp(Load<SQL_TIMESTAMP_STRUCT>(p)));
     case Kind::Bit: return Flag(*p);
   }
   return {};
@@ -488,6 +477,11 @@ EngineValue OdbcStatement::ReadData(std::size_t index) const {
   SQLHSTMT stmt = stmt_.get();
   const auto column = static_cast<SQLUSMALLINT>(index + 1);
   SQLLEN indicator = 0;
+  // A fixed-size value, read whole in one call; false for a null.
+  const auto read_fixed = [&](SQLSMALLINT type, auto& v) {
+    if (!Ok(SQLGetData(stmt, column, type, &v, 0, &indicator))) Fail();
+    return indicator != SQL_NULL_DATA;
+  };
   switch (c.kind) {
     case Kind::Text:
     case Kind::Binary: {
@@ -526,23 +520,19 @@ EngineValue OdbcStatement::ReadData(std::size_t index) const {
     case Kind::Whole:
     case Kind::Big: {
       SQLBIGINT v = 0;
-      if (!Ok(SQLGetData(stmt, column, SQL_C_SBIGINT, &v, 0, &indicator))) Fail();
-      return indicator == SQL_NULL_DATA ? EngineValue() : EngineValue::Integer(v);
+      return read_fixed(SQL_C_SBIGINT, v) ? EngineValue::Integer(v) : EngineValue();
     }
     case Kind::Real: {
       double v = 0;
-      if (!Ok(SQLGetData(stmt, column, SQL_C_DOUBLE, &v, 0, &indicator))) Fail();
-      return indicator == SQL_NULL_DATA ? EngineValue() : EngineValue::Real(v);
+      return read_fixed(SQL_C_DOUBLE, v) ? EngineValue::Real(v) : EngineValue();
     }
     case Kind::Date: {
       SQL_TIMESTAMP_STRUCT t{};
-      if (!Ok(SQLGetData(stmt, column, SQL_C_TYPE_TIMESTAMP, &t, 0, &indicator))) Fail();
-      return indicator == SQL_NULL_DATA ? EngineValue() : EngineValue::OfDate(DateFromStamp(t));
+      return read_fixed(SQL_C_TYPE_TIMESTAMP, t) ? EngineValue::OfDate(DateFromStamp(t)) : EngineValue();
     }
     case Kind::Bit: {
       unsigned char v = 0;
-      if (!Ok(SQLGetData(stmt, column, SQL_C_BIT, &v, 0, &indicator))) Fail();
-      return indicator == SQL_NULL_DATA ? EngineValue() : Flag(v);
+      return read_fixed(SQL_C_BIT, v) ? Flag(v) : EngineValue();
     }
   }
   return {};

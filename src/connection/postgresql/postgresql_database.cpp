@@ -222,27 +222,21 @@ std::vector<ColumnDescription> PostgresDatabase::Columns(std::string_view table)
     const std::string_view type = statement->Cell(1).text;
     const auto modifier = static_cast<std::int32_t>(statement->Cell(2).integer);
     c.type = statement->Cell(3).text;
-    if (type == "varchar" || type == "bpchar") {
-      c.kind = Kind::Text;
-      c.size = modifier > 4 ? modifier - 4 : 0;
-    } else if (type == "text" || type == "citext") {
-      c.kind = Kind::Text;
-    } else if (type == "int4" || type == "int8") {
-      c.kind = Kind::Integer;
-    } else if (type == "int2") {
-      c.kind = Kind::SmallInteger;
-    } else if (type == "float8") {
-      c.kind = Kind::Number;
-    } else if (type == "numeric") {
+    // Types not named here are Other.
+    static constexpr std::pair<std::string_view, Kind> kKinds[] = {
+        {"varchar", Kind::Text},         {"bpchar", Kind::Text},   {"text", Kind::Text},
+        {"citext", Kind::Text},          {"int4", Kind::Integer},  {"int8", Kind::Integer},
+        {"int2", Kind::SmallInteger},    {"float8", Kind::Number}, {"timestamp", Kind::DateTime},
+        {"timestamptz", Kind::DateTime}, {"date", Kind::DateOnly}};
+    for (const auto& [name, kind] : kKinds)
+      if (type == name) c.kind = kind;
+    if (type == "varchar" || type == "bpchar") c.size = modifier > 4 ? modifier - 4 : 0;
+    if (type == "numeric") {
       if (modifier > 4) {
         c.precision = ((modifier - 4) >> 16) & 0xFFFF;
         c.scale = (modifier - 4) & 0xFFFF;
       }
       c.kind = c.precision != 0 && c.scale == 0 ? Kind::Integer : Kind::Number;
-    } else if (type == "timestamp" || type == "timestamptz") {
-      c.kind = Kind::DateTime;
-    } else if (type == "date") {
-      c.kind = Kind::DateOnly;
     }
   }
   return columns;

@@ -12,24 +12,8 @@ namespace {
 constexpr const char* kSource = "PostgreSQL";
 
 // libpq's own messages end in a newline and continue hints on tab-indented
-// lines; an error record wants one line.
-std::string OneLine(const char* message) {
-  std::string out;
-  if (message == nullptr) return out;
-  bool pending_space = false;
-  for (const char* p = message; *p != '\0'; ++p) {
-    const char c = *p;
-    if (c == '\n' || c == '\r' || c == '\t') {
-      pending_space = true;
-      continue;
-    }
-    if (pending_space && !out.empty() && out.back() != ' ') out += ' ';
-    pending_space = false;
-    out += c;
-  }
-  while (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
-}
+// lines (sqltext::OneLine); none of the calls below gives a null message.
+using sqltext::OneLine;
 
 std::int32_t NumberFor(const char* sqlstate) {
   // 23505 is unique_violation; callers answer a duplicate key by retrying,
