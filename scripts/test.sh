@@ -28,11 +28,12 @@ cmake -S . -B build-tests "${configure[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -D
 cmake --build build-tests -j"$jobs"
 cmake -S . -B build-sanitize "${configure[@]}" -DCMAKE_BUILD_TYPE=Debug -DTARNLOW_SANITIZE=ON \
   -DTARNLOW_BENCH=OFF >/dev/null
-cmake --build build-sanitize -j"$jobs"
 
 pgdir=""
 odbcdir=""
+sanitize_build=""
 clean_up() {
+  [ -n "$sanitize_build" ] && { pkill -P "$sanitize_build" 2>/dev/null; kill "$sanitize_build" 2>/dev/null; } || true
   [ -n "$pgdir" ] && scripts/postgres.sh stop "$pgdir" >/dev/null 2>&1 || true
   [ -n "$odbcdir" ] && rm -rf -- "$odbcdir" || true
 }
@@ -88,6 +89,14 @@ register_driver sqlite libsqlite3odbc.so "Tarnlow SQLite" TARNLOW_ODBC_SQLITE_DR
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# The sanitizer build compiles while the optimised build's tests run: those
+# spend most of their time waiting on the server and on their child
+# processes, and the compiler, at a lower priority, takes the time they
+# leave. Its output follows once it is done.
+echo "== sanitizer build, in the background =="
+nice -n 10 cmake --build build-sanitize -j"$jobs" >build-sanitize/build.log 2>&1 &
+sanitize_build=$!
+
 echo "== tests (optimised build) =="
 ctest --test-dir build-tests --output-on-failure -j2 --timeout 600
 # The Python package's tests on the optimised build, on every engine named
@@ -107,10 +116,22 @@ run_pytest() {
     *) exit "$status" ;;
   esac
 }
+with_pytest=""
 if [ -n "$python" ] && [ -d build-tests/python/tarnlow ] && "$python" -c "import pytest" 2>/dev/null; then
+  with_pytest=1
   echo "== Python package tests (optimised build) =="
   pytest_env=()
   run_pytest build-tests python/tests
+fi
+
+echo "== sanitizer build =="
+status=0
+wait "$sanitize_build" || status=$?
+sanitize_build=""
+cat build-sanitize/build.log
+[ "$status" -eq 0 ] || exit "$status"
+
+if [ -n "$with_pytest" ]; then
   echo "== Python package: release orders and threads (sanitizer build) =="
   cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' build-sanitize/CMakeCache.txt)
   pytest_env=("LD_PRELOAD=$("${cxx:-g++}" -print-file-name=libasan.so):$("${cxx:-g++}" -print-file-name=libstdc++.so)"

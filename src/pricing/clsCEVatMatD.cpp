@@ -13,7 +13,7 @@ TARNLOW_DEFINE_CLASS(clsCEVatMatD, TARNLOW_clsCEVatMatD_PROPERTIES, "{C2D8801D-B
 }
 
 namespace {
-namespace T = tables::VatMatrixTable;
+namespace vat_matrix_table = tables::VatMatrixTable;
 constexpr std::int32_t kKey = 0;
 constexpr std::int32_t kCode = 1;
 
@@ -58,9 +58,9 @@ void clsCEVatMatD::LoadIntoList() {
       cache_.ReadAll(sql, Conn().DatabaseConnection(), [&](Recordset& rs) {
         if (!rs.AtEOF()) {
           line = 35;
-          const std::size_t item = pricing::FieldPosition(rs, T::item_vat_type.name);
-          const std::size_t account = pricing::FieldPosition(rs, T::account_vat_type.name);
-          const std::size_t code = pricing::FieldPosition(rs, T::vat_code.name);
+          const std::size_t item = pricing::FieldPosition(rs, vat_matrix_table::item_vat_type.name);
+          const std::size_t account = pricing::FieldPosition(rs, vat_matrix_table::account_vat_type.name);
+          const std::size_t code = pricing::FieldPosition(rs, vat_matrix_table::vat_code.name);
           const std::size_t width = rs.FieldCount();
           line = 40;
           // The row set hands its rows over whole, so that no row is
@@ -127,8 +127,8 @@ void clsCEVatMatD::ReadIt() {
           line = 40;
           CopyFromRS(rs);
         },
-        AsIs{T::account_vat_type.name, Variant(RTrim(account_vat_type()))},
-        AsIs{T::item_vat_type.name, Variant(RTrim(item_vat_type()))});
+        AsIs{vat_matrix_table::account_vat_type.name, Variant(RTrim(account_vat_type()))},
+        AsIs{vat_matrix_table::item_vat_type.name, Variant(RTrim(item_vat_type()))});
     line = 50;
     if (!found)
       throw Error(vbObjectError, "",

@@ -21,7 +21,7 @@ TARNLOW_DEFINE_CLASS(clsPOPDiscountD, TARNLOW_clsPOPDiscountD_PROPERTIES,
 }
 
 namespace {
-namespace T = tables::DiscountTable;
+namespace discount_table = tables::DiscountTable;
 }  // namespace
 
 clsPOPDiscountD::clsPOPDiscountD() {
@@ -116,12 +116,12 @@ void clsPOPDiscountD::PrepareInsertStatement() {
         // Every column of the table, the two slashes included, in
         // declaration order.
         std::string columns;
-        for (const tables::Column* c : T::kColumns) {
+        for (const tables::Column* c : discount_table::kColumns) {
           if (!columns.empty()) columns += ',';
           columns += c->name;
         }
         return "INSERT INTO " + TableName(CatalogueTable::DiscountTable) + " ( " + columns + ")" +
-               " VALUES ( " + Placeholders(std::size(T::kColumns)) + ")";
+               " VALUES ( " + Placeholders(std::size(discount_table::kColumns)) + ")";
       },
       [&] { AddParameters(); });
 }
@@ -129,7 +129,7 @@ void clsPOPDiscountD::PrepareInsertStatement() {
 void clsPOPDiscountD::AddParameters() {
   WithErrorExit(Label<"AddParameters">(), [&](Line& line) {
     line = 10;
-    for (const tables::Column* c : T::kColumns) DeclareParameter(insert_, *c);
+    for (const tables::Column* c : discount_table::kColumns) DeclareParameter(insert_, *c);
   });
 }
 
@@ -139,8 +139,8 @@ void clsPOPDiscountD::InsertRow() {
     PrepareInsertStatement();
     line = 20;
     RunWithColumns(insert_, Columns(), {&line, 30}, [](Command& command) {
-      command[T::slash1.name].value = Variant("/");
-      command[T::slash2.name].value = Variant("/");
+      command[discount_table::slash1.name].value = Variant("/");
+      command[discount_table::slash2.name].value = Variant("/");
     });
   });
 }

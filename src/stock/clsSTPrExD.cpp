@@ -12,7 +12,7 @@ TARNLOW_DEFINE_CLASS(clsSTPrExD, TARNLOW_clsSTPrExD_PROPERTIES, "{15732644-4E48-
 }
 
 namespace {
-namespace col = tables::ProductExpenseTable;
+namespace expense_table = tables::ProductExpenseTable;
 
 // The update's label names another class; it is quoted as callers know it.
 constexpr std::string_view kUpdateRowLabel = "UpdateRow of Class Module clsStockXpgm Line#:";
@@ -37,7 +37,7 @@ bool clsSTPrExD::CombinedKeyLayout() {
 
 void clsSTPrExD::DeclareKey(Statement& statement) {
   if (statement.combined_key)
-    DeclareParameter(statement.holder, col::whproduct);
+    DeclareParameter(statement.holder, expense_table::whproduct);
   else
     DeclareParameters(statement.holder, warehouse, product);
 }
@@ -45,7 +45,7 @@ void clsSTPrExD::DeclareKey(Statement& statement) {
 void clsSTPrExD::SetKey(Statement& statement) {
   Command& command = statement.holder.Command();
   if (statement.combined_key) {
-    command[col::whproduct.name].value = Conn().TextValue(MakeWhProduct());
+    command[expense_table::whproduct.name].value = Conn().TextValue(MakeWhProduct());
   } else {
     SetParameter(command, warehouse);
     SetParameter(command, product);

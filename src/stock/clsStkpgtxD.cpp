@@ -14,7 +14,7 @@ TARNLOW_DEFINE_CLASS(clsStkpgtxD, TARNLOW_clsStkpgtxD_PROPERTIES, "{EA002F90-7C4
 }
 
 namespace {
-namespace col = tables::ProductGroupToleranceTable;
+namespace tolerance_table = tables::ProductGroupToleranceTable;
 
 // Cache columns.
 constexpr std::int32_t kGroup = 0, kDelivery = 1, kCallOff = 2, kCacheColumns = 3;
@@ -61,9 +61,9 @@ void clsStkpgtxD::LoadIntoList() {
         line = 30;
         for (; !rs.AtEOF(); rs.MoveNext(), ++r) {
           if (r > 0) rows.AddRows(1);
-          rows.SetCell(r, kGroup, TrimmedText(rs, col::product_group));
-          rows.SetCell(r, kDelivery, TrimmedText(rs, col::delivery_qty_tol));
-          rows.SetCell(r, kCallOff, TrimmedText(rs, col::call_off_qty_tol));
+          rows.SetCell(r, kGroup, TrimmedText(rs, tolerance_table::product_group));
+          rows.SetCell(r, kDelivery, TrimmedText(rs, tolerance_table::delivery_qty_tol));
+          rows.SetCell(r, kCallOff, TrimmedText(rs, tolerance_table::call_off_qty_tol));
         }
         line = 40;
       });

@@ -16,7 +16,7 @@ TARNLOW_DEFINE_CLASS(clsStockXpgD, TARNLOW_clsStockXpgD_PROPERTIES, "{C6BD9EB3-3
 }
 
 namespace {
-namespace col = tables::StockExtensionTable;
+namespace extension_table = tables::StockExtensionTable;
 
 // The labels callers know: most name the class by an older name, one starts
 // with a small letter, one names the class itself.
@@ -124,7 +124,7 @@ void clsStockXpgD::ReadIt() {
     // The key goes in as it stands, without the connection's text conversion.
     const bool found = ReadByKey(
         read_, {&line, 30}, [&](const Recordset& rs) { CopyFromRecordset(rs); },
-        AsIs{col::warehouse.name, Variant(warehouse())}, AsIs{col::product.name, Variant(product())});
+        AsIs{extension_table::warehouse.name, Variant(warehouse())}, AsIs{extension_table::product.name, Variant(product())});
     line = 40;
     if (!found) throw Error(vbObjectError, "", "Cannot find Product " + product());
   });

@@ -17,7 +17,7 @@ TARNLOW_DEFINE_CLASS(clsSTUnitCD, TARNLOW_clsSTUnitCD_PROPERTIES, "{6C7A6AD9-629
 }
 
 namespace {
-namespace col = tables::UnitConversionTable;
+namespace conversion_table = tables::UnitConversionTable;
 
 // The cache holds "select *" rows, so its columns are the table's columns in
 // their physical order; the declaration of the table keeps these positions.
@@ -74,8 +74,8 @@ void clsSTUnitCD::ReadIt() {
     // The codes go in as they stand, through the holder.
     const bool found = ReadByKey(
         read_, {&line, 30}, [&](const Recordset& rs) { CopyFromRS(rs); },
-        AsIs{col::base_name.name, Variant(base_name())},
-        AsIs{col::converted_unit.name, Variant(converted_unit())});
+        AsIs{conversion_table::base_name.name, Variant(base_name())},
+        AsIs{conversion_table::converted_unit.name, Variant(converted_unit())});
     line = 40;
     if (!found)
       throw Error(vbObjectError, "",
@@ -87,8 +87,8 @@ void clsSTUnitCD::ReadIt() {
 void clsSTUnitCD::CopyFromRS(const Recordset& rs) {
   WithErrorExit(Label<"CopyFromRS">(), [&](Line& line) {
     line = 10;
-    Field(base_name) = rs.Fields(col::base_name.name).ToText();
-    Field(converted_unit) = rs.Fields(col::converted_unit.name).ToText();
+    Field(base_name) = rs.Fields(conversion_table::base_name.name).ToText();
+    Field(converted_unit) = rs.Fields(conversion_table::converted_unit.name).ToText();
     line = 20;
     CopyFields(rs, conv_factor, conv_method, from_min_break, from_max_break);
   });

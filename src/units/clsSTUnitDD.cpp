@@ -31,7 +31,7 @@ const ClassInfo& clsSTUnitD::Info() {
 }
 
 namespace {
-namespace col = tables::UnitDescriptionTable;
+namespace description_table = tables::UnitDescriptionTable;
 
 // Cache columns, in the order of the select that fills the cache.
 constexpr std::int32_t kCode = 0, kDecimalPlaces = 1;
@@ -71,9 +71,9 @@ void clsSTUnitDD::ReadIt() {
 void clsSTUnitDD::CopyFromRS(const Recordset& rs) {
   WithErrorExit(Label<"CopyFromRS">(), [&](Line& line) {
     line = 10;
-    Field(unit_code) = RTrim(rs.Fields(col::unit_code.name).ToText());
+    Field(unit_code) = RTrim(rs.Fields(description_table::unit_code.name).ToText());
     line = 20;
-    Field(dec_places) = rs.Fields(col::dec_places.name).ToInt16();
+    Field(dec_places) = rs.Fields(description_table::dec_places.name).ToInt16();
   });
 }
 

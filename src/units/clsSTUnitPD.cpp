@@ -17,7 +17,7 @@ TARNLOW_DEFINE_CLASS(clsSTUnitPD, TARNLOW_clsSTUnitPD_PROPERTIES, "{D36954AA-C09
 }
 
 namespace {
-namespace col = tables::ProductUnitTable;
+namespace product_unit_table = tables::ProductUnitTable;
 }  // namespace
 
 clsSTUnitPD::clsSTUnitPD() {
@@ -53,7 +53,7 @@ void clsSTUnitPD::InsertRow() {
     line = 20;
     RunWithColumns(insert_, Columns(), {&line, 30}, [&](Command& command) {
       // The warehouse goes in as it stands, without the text conversion.
-      command[col::warehouse.name].value = Variant(warehouse());
+      command[product_unit_table::warehouse.name].value = Variant(warehouse());
     });
   });
 }
