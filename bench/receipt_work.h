@@ -437,7 +437,8 @@ class RawReceipt {
           .N(line_.Number(line_.local_total_expect))
           .N(line_.Number(line_.foreign_exp_cost));
       if (db_.Write(line_update_) != WriteOutcome::Done || db_.Changed(line_update_) != 1)
-        throw std::runtime_error("raw: order line not updated, or changed by another client since it was read");
+        throw std::runtime_error(
+            "raw: order line not updated, or changed by another client since it was read");
     }
 
     Binder<Db>(db_, stock_read_).T(kWarehouse).T(item.product);

@@ -124,7 +124,8 @@ void clsStockXpgD::ReadIt() {
     // The key goes in as it stands, without the connection's text conversion.
     const bool found = ReadByKey(
         read_, {&line, 30}, [&](const Recordset& rs) { CopyFromRecordset(rs); },
-        AsIs{extension_table::warehouse.name, Variant(warehouse())}, AsIs{extension_table::product.name, Variant(product())});
+        AsIs{extension_table::warehouse.name, Variant(warehouse())},
+        AsIs{extension_table::product.name, Variant(product())});
     line = 40;
     if (!found) throw Error(vbObjectError, "", "Cannot find Product " + product());
   });

@@ -9,9 +9,9 @@
 #include <random>
 #include <sstream>
 
+#include "framework/class_builder.h"
 #include "script/parser.h"
 #include "script/script.h"
-#include "framework/class_builder.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 
