@@ -4,16 +4,12 @@
 
 #include <sstream>
 
+#include "run_script.h"
 #include "script/script.h"
 #include "tarnlow/tarnlow.h"
 
 namespace tarnlow::script {
 namespace {
-
-struct ScriptResult {
-  int status;
-  std::string out;
-};
 
 // Three order lines keyed " 1", " 2" and " 5", handed to the script as LINES.
 std::shared_ptr<colPODetailD> ThreeLines() {
@@ -27,18 +23,11 @@ std::shared_ptr<colPODetailD> ThreeLines() {
   return lines;
 }
 
-ScriptResult RunScript(const std::string& source) {
-  std::ostringstream out;
+// The lines handed to a script as LINES.
+RunOptions WithLines() {
   RunOptions options;
   options.variables.emplace_back("lines", Variant(ThreeLines()));
-  const int status = RunSource(source, out, options);
-  return {status, out.str()};
-}
-
-std::string OutputWithLines(const std::string& source) {
-  const ScriptResult r = RunScript(source);
-  EXPECT_EQ(r.status, kExitOk) << r.out;
-  return r.out;
+  return options;
 }
 
 constexpr const char* kPairs =
@@ -47,28 +36,33 @@ constexpr const char* kPairs =
     "acc.Add \"5000\", \"B\"\n";
 
 TEST(ForEachTest, VisitsTheMembersInTheOrderTheyWereAdded) {
-  EXPECT_EQ(OutputWithLines("For Each m In lines\n  Print m.order_line_no, m.product\nNext\nPrint m\n"),
-            "1 \"P1\"\n2 \"P2\"\n5 \"P5\"\nNothing\n");
-  EXPECT_EQ(OutputWithLines(std::string(kPairs) +
-                            "for each p in ACC\nprint p.Category & \"=\" & p.NominalCode\nnext p\n"),
+  EXPECT_EQ(
+      runs::Output("For Each m In lines\n  Print m.order_line_no, m.product\nNext\nPrint m\n", WithLines()),
+      "1 \"P1\"\n2 \"P2\"\n5 \"P5\"\nNothing\n");
+  EXPECT_EQ(runs::Output(
+                std::string(kPairs) + "for each p in ACC\nprint p.Category & \"=\" & p.NominalCode\nnext p\n",
+                WithLines()),
             "\"A=4000\"\n\"B=5000\"\n");
   // An empty collection runs the body never and still leaves Nothing.
-  EXPECT_EQ(OutputWithLines(
-                "Set e = CreateObject(\"colPONLAcc\")\np = 1\nFor Each p In e\n  Print \"never\"\nNext\n"
-                "Print TypeName(p), p Is Nothing\n"),
-            "\"Nothing\" True\n");
+  EXPECT_EQ(
+      runs::Output("Set e = CreateObject(\"colPONLAcc\")\np = 1\nFor Each p In e\n  Print \"never\"\nNext\n"
+                   "Print TypeName(p), p Is Nothing\n",
+                   WithLines()),
+      "\"Nothing\" True\n");
 }
 
 TEST(ForEachTest, TheMembersAreTheCollectionsOwnObjects) {
   // What the body changes through the loop variable is what Item gives after.
   EXPECT_EQ(
-      OutputWithLines("For Each m In lines\n  m.product = m.product & \"x\"\nNext\nPrint lines(3).product\n"),
+      runs::Output("For Each m In lines\n  m.product = m.product & \"x\"\nNext\nPrint lines(3).product\n",
+                   WithLines()),
       "\"P5x\"\n");
 }
 
 TEST(ForEachTest, TheLoopWalksASnapshotTakenWhenItStarts) {
   EXPECT_EQ(
-      OutputWithLines("For Each m In lines\n  lines.Remove 1\n  Print m.order_line_no, lines.Count\nNext\n"),
+      runs::Output("For Each m In lines\n  lines.Remove 1\n  Print m.order_line_no, lines.Count\nNext\n",
+                   WithLines()),
       "1 2\n2 1\n5 0\n");
 }
 
@@ -81,43 +75,49 @@ TEST(ForEachTest, NestedLoopsAndExitForLeaveOnlyTheirOwnLoop) {
                              "  Next p\n"
                              "Next m\n"
                              "Print m\n";
-  EXPECT_EQ(OutputWithLines(script), "1 \"A\"\n1 \"B\"\n5 \"A\"\n5 \"B\"\nNothing\n");
+  EXPECT_EQ(runs::Output(script, WithLines()), "1 \"A\"\n1 \"B\"\n5 \"A\"\n5 \"B\"\nNothing\n");
   // Exit For keeps the member of its pass.
   EXPECT_EQ(
-      OutputWithLines("For Each m In lines\n  If m.order_line_no = 2 Then Exit For\nNext\nPrint m.product\n"),
+      runs::Output("For Each m In lines\n  If m.order_line_no = 2 Then Exit For\nNext\nPrint m.product\n",
+                   WithLines()),
       "\"P2\"\n");
   // Exit Do inside a For Each leaves the Do around it; Exit For inside a Do
   // leaves the For Each around that.
   EXPECT_EQ(
-      OutputWithLines("n = 0\nDo\n  For Each m In lines\n    n = n + 1\n    If n = 2 Then Exit Do\n  Next\n"
-                      "  Print \"not reached\"\nLoop\nPrint n\n"),
+      runs::Output("n = 0\nDo\n  For Each m In lines\n    n = n + 1\n    If n = 2 Then Exit Do\n  Next\n"
+                   "  Print \"not reached\"\nLoop\nPrint n\n",
+                   WithLines()),
       "2\n");
-  EXPECT_EQ(OutputWithLines("For Each m In lines\n  Do\n    Exit For\n  Loop\n  Print \"not reached\"\nNext\n"
-                            "Print m.order_line_no\n"),
+  EXPECT_EQ(runs::Output("For Each m In lines\n  Do\n    Exit For\n  Loop\n  Print \"not reached\"\nNext\n"
+                         "Print m.order_line_no\n",
+                         WithLines()),
             "1\n");
-  EXPECT_EQ(OutputWithLines(
-                "For Each m In lines\n  If m.order_line_no = 2 Then End\n  Print m.order_line_no\nNext\n"
-                "Print \"not reached\"\n"),
-            "1\n");
+  EXPECT_EQ(
+      runs::Output("For Each m In lines\n  If m.order_line_no = 2 Then End\n  Print m.order_line_no\nNext\n"
+                   "Print \"not reached\"\n",
+                   WithLines()),
+      "1\n");
 }
 
 TEST(ForEachTest, WhatIsNoCollectionIsRefusedAtTheForLine) {
-  EXPECT_EQ(RunScript("Print 1\nFor Each m In 5\n  Print m\nNext\n").out,
+  EXPECT_EQ(runs::RunText("Print 1\nFor Each m In 5\n  Print m\nNext\n", WithLines()).out,
             "1\nError 451 at line 2: \"TarnlowSTData\": \"Object not a collection\"\n");
-  EXPECT_EQ(RunScript("Set o = CreateObject(\"clsPODetailD\")\nFor Each m In o\nNext\n").out,
+  EXPECT_EQ(runs::RunText("Set o = CreateObject(\"clsPODetailD\")\nFor Each m In o\nNext\n", WithLines()).out,
             "Error 451 at line 2: \"TarnlowSTData\": \"Object not a collection\"\n");
-  EXPECT_EQ(RunScript("Set o = Nothing\nFor Each m In o\nNext\n").out,
+  EXPECT_EQ(runs::RunText("Set o = Nothing\nFor Each m In o\nNext\n", WithLines()).out,
             "Error 91 at line 2: \"TarnlowSTData\": \"Object variable or With block variable not set\"\n");
-  EXPECT_EQ(RunScript("For Each m In missing.Lines\nNext\n").out,
+  EXPECT_EQ(runs::RunText("For Each m In missing.Lines\nNext\n", WithLines()).out,
             "Error 424 at line 1: \"TarnlowSTData\": \"Object required\"\n");
   // An error inside the body is reported at its own line.
   EXPECT_EQ(
-      RunScript("For Each m In lines\n  Print m.order_line_no\n  x = 1 / (m.order_line_no - 2)\nNext\n").out,
+      runs::RunText("For Each m In lines\n  Print m.order_line_no\n  x = 1 / (m.order_line_no - 2)\nNext\n",
+                    WithLines())
+          .out,
       "1\n2\nError 11 at line 3: \"TarnlowSTData\": \"Division by zero\"\n");
   // Under Resume Next a For line that fails skips its whole loop.
-  EXPECT_EQ(
-      OutputWithLines("On Error Resume Next\nFor Each m In 5\n  Print \"in\"\nNext\nPrint Err.Number\n"),
-      "451\n");
+  EXPECT_EQ(runs::Output("On Error Resume Next\nFor Each m In 5\n  Print \"in\"\nNext\nPrint Err.Number\n",
+                         WithLines()),
+            "451\n");
 }
 
 TEST(ForEachTest, PassesCountAsStepsOfTheLimit) {
@@ -131,27 +131,29 @@ TEST(ForEachTest, PassesCountAsStepsOfTheLimit) {
 
 TEST(DefaultMemberTest, NameWithArgumentsReachesItem) {
   EXPECT_EQ(
-      OutputWithLines("Print lines(1).order_line_no, lines(\" 5\").product, lines(3).product, lines.Count\n"),
+      runs::Output("Print lines(1).order_line_no, lines(\" 5\").product, lines(3).product, lines.Count\n",
+                   WithLines()),
       "1 \"P5\" \"P5\" 3\n");
-  EXPECT_EQ(OutputWithLines(std::string(kPairs) + "Print acc(\"b\").NominalCode, TypeName(acc(1))\n"
-                                                  "Set first = acc(1)\nPrint first.Category\n"),
+  EXPECT_EQ(runs::Output(std::string(kPairs) + "Print acc(\"b\").NominalCode, TypeName(acc(1))\n"
+                                               "Set first = acc(1)\nPrint first.Category\n",
+                         WithLines()),
             "\"5000\" \"clsPONLAcc\"\n\"A\"\n");
-  EXPECT_EQ(OutputWithLines("lines(2).product = \"Q\"\nPrint lines.Item(2).product\n"), "\"Q\"\n");
+  EXPECT_EQ(runs::Output("lines(2).product = \"Q\"\nPrint lines.Item(2).product\n", WithLines()), "\"Q\"\n");
 }
 
 TEST(DefaultMemberTest, ItemsErrorsAndClassesWithoutOneKeepTheirRecords) {
-  EXPECT_EQ(RunScript("Print 1\nPrint lines(4).product\n").out,
+  EXPECT_EQ(runs::RunText("Print 1\nPrint lines(4).product\n", WithLines()).out,
             "1\nError 9 at line 2: \"TarnlowSTData\": \"Subscript out of range\"\n");
-  EXPECT_EQ(RunScript("Print lines(\"nine\").product\n").out,
+  EXPECT_EQ(runs::RunText("Print lines(\"nine\").product\n", WithLines()).out,
             "Error 5 at line 1: \"TarnlowSTData\": \"Invalid procedure call or argument\"\n");
-  EXPECT_EQ(RunScript("Set o = CreateObject(\"clsPODetailD\")\nPrint o(1)\n").out,
+  EXPECT_EQ(runs::RunText("Set o = CreateObject(\"clsPODetailD\")\nPrint o(1)\n", WithLines()).out,
             "Error 438 at line 2: \"TarnlowSTData\": \"Object doesn't support this property or method\"\n");
-  EXPECT_EQ(RunScript("Set o = Nothing\nPrint o(1)\n").out,
+  EXPECT_EQ(runs::RunText("Set o = Nothing\nPrint o(1)\n", WithLines()).out,
             "Error 91 at line 2: \"TarnlowSTData\": \"Object variable or With block variable not set\"\n");
-  EXPECT_EQ(RunScript("x = 3\nPrint x(1)\n").out,
+  EXPECT_EQ(runs::RunText("x = 3\nPrint x(1)\n", WithLines()).out,
             "Error 13 at line 2: \"TarnlowSTData\": \"Type mismatch\"\n");
   // A member without Set is the object's value, which no collection member has.
-  EXPECT_EQ(RunScript("x = lines(1)\n").out,
+  EXPECT_EQ(runs::RunText("x = lines(1)\n", WithLines()).out,
             "Error 438 at line 1: \"TarnlowSTData\": \"Object doesn't support this property or method\"\n");
 }
 
@@ -176,12 +178,12 @@ TEST(ForEachSyntaxTest, NamesTheLineAndWhatWasExpected) {
        "Syntax error at line 3: expected a statement, found 'Next' without a For"},
   };
   for (const auto& [source, message] : cases) {
-    const ScriptResult r = RunScript(source);
+    const runs::ScriptResult r = runs::RunText(source, WithLines());
     EXPECT_EQ(r.status, kExitFailed) << source;
     EXPECT_EQ(r.out, std::string(message) + "\n") << source;
   }
   // "Each" and "In" stay usable as names outside the For line.
-  EXPECT_EQ(OutputWithLines("each = 1\nin = 2\nFor Each each In lines\nNext\nPrint in\n"), "2\n");
+  EXPECT_EQ(runs::Output("each = 1\nin = 2\nFor Each each In lines\nNext\nPrint in\n", WithLines()), "2\n");
 }
 
 }  // namespace

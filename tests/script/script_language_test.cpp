@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "framework/class_builder.h"
+#include "run_script.h"
 #include "script/parser.h"
 #include "script/script.h"
 #include "tarnlow/tarnlow.h"
@@ -23,24 +24,9 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 namespace tarnlow::script {
 namespace {
 
-struct Result {
-  int status;
-  std::string out;
-};
-
-Result RunText(const std::string& source, std::int64_t step_limit = 0) {
-  std::ostringstream out;
-  RunOptions options;
-  options.step_limit = step_limit;
-  const int status = RunSource(source, out, options);
-  return {status, out.str()};
-}
-
-std::string Output(const std::string& source) {
-  const Result r = RunText(source);
-  EXPECT_EQ(r.status, kExitOk) << r.out;
-  return r.out;
-}
+using runs::Output;
+using runs::RunText;
+using Result = runs::ScriptResult;
 
 TEST(PrintFormTest, WritesEachTypeInItsExactForm) {
   EXPECT_EQ(Output("Print \"say \"\"hi\"\"\", 7, 70000, 2.5, 0.1, 1E+21, True, False, Empty, Null\n"),
@@ -233,7 +219,9 @@ TEST(FlowTest, ArgumentsByReferenceUpdateVariablesButNotCopies) {
 }
 
 TEST(FlowTest, TheStepLimitStopsARunawayLoop) {
-  const Result r = RunText("On Error Resume Next\nDo\nLoop\n", 1000);
+  RunOptions limited;
+  limited.step_limit = 1000;
+  const Result r = RunText("On Error Resume Next\nDo\nLoop\n", limited);
   EXPECT_EQ(r.status, kExitFailed);
   EXPECT_EQ(r.out, "Error 17 at line 2: \"TarnlowSTData\": \"Script stopped after 1000 steps\"\n");
 }
