@@ -52,7 +52,8 @@ const std::string kHeaderRateInsert =
     "INSERT INTO purchase_order_rate (order_no, exchange_rate1,  exchange_rate2, operator_1, operator_2) "
     "VALUES "
     "(?,?,?,?,?)";
-const std::string kVatStateSpare = "INSERT INTO purchase_order_vat_state (order_no, vatstate, spare ) VALUES (?,?,?)";
+const std::string kVatStateSpare =
+    "INSERT INTO purchase_order_vat_state (order_no, vatstate, spare ) VALUES (?,?,?)";
 const std::string kVatStateSpare2 =
     "INSERT INTO purchase_order_vat_state (order_no, vatstate, spare2 ) VALUES (?,?,?)";
 
@@ -267,7 +268,8 @@ std::vector<Golden> ReceiptRows() {
        {"INSERT INTO goods_receipt_audit ( unique_no, comment,creation_date,date_received,date_required,"
         "delivery_no,foreign_cost,level_of_detail,local_cost,more_to_come_ind,order_no,originator_user_id,"
         "pl_company,product,qty_booked_out,qty_received,qty_returned,receipt_no,return_code,return_number,"
-        "return_text1,return_text2,spare,stock_unit_dp,supplier,unit_code,unit_factor,unit_group,unit_operand,"
+        "return_text1,return_text2,spare,stock_unit_dp,supplier,unit_code,unit_factor,unit_group,unit_"
+        "operand,"
         "warehouse) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"},
        {"INSERT INTO goods_receipt_audit"}},
   };
@@ -275,7 +277,8 @@ std::vector<Golden> ReceiptRows() {
 
 std::vector<Golden> StockRows() {
   const std::string history_insert =
-      "INSERT INTO stock_movement_history ( batch_number,comments,dated,expiry_date,from_bin_number,lot_number,"
+      "INSERT INTO stock_movement_history ( "
+      "batch_number,comments,dated,expiry_date,from_bin_number,lot_number,"
       "movement_cost,movement_date,movement_quantity,movement_reference,movement_source,nl_category,"
       "opening_balance,product,sequence_no,serial_number,spare,sub_contract_cost,to_bin_number,"
       "total_labour_cost,total_overhead_cos,transaction_type,user_id,val_only_adj_ind,warehouse) VALUES ( "
@@ -284,7 +287,8 @@ std::vector<Golden> StockRows() {
       "INSERT INTO stock_batch  ( batch_number,best_before_date,best_date_key,bin_number,concentration,"
       "conformity_ref,date_received,expiry_date,expiry_date_key,inspection_date,inspector_code,labour_cost,"
       "lot_number,overhead_cost,passed_inspection,prod_code,product,quantity,quantity_free,sell_by_date,"
-      "sellby_date_key,sequence_number,serial_number,source_code,spare,sub_contract_cost,unit_cost,users_field_"
+      "sellby_date_key,sequence_number,serial_number,source_code,spare,sub_contract_cost,unit_cost,users_"
+      "field_"
       "1,"
       "users_field_2,users_field_3,users_text_field,warehouse) VALUES ( "
       "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
@@ -313,7 +317,8 @@ std::vector<Golden> StockRows() {
          h->sequence_no = "000100";
          h->InsertRow();
        },
-       {"select max(sequence_no) as NEXT_SEQ  from stock_movement_history where warehouse=? and product = ? and "
+       {"select max(sequence_no) as NEXT_SEQ  from stock_movement_history where warehouse=? and product = ? "
+        "and "
         "dated = ?",
         history_insert}},
       // The insert reaches the database once per object; the numbering
@@ -442,45 +447,47 @@ std::vector<Golden> OrderHeaderRows() {
                     },
                     {text},
                     {"INSERT INTO"}});
-  for (const auto& [options, text] : {std::pair{"release=7&extended=1&version=2.3&dualrate=1", kVatStateSpare2},
-                                      std::pair{"version=2.2&dualrate=1", kVatStateSpare},
-                                      std::pair{"version=2.1&dualrate=1", kVatStateSpare},
-                                      std::pair{"release=6&dualrate=1", kVatStateSpare},
-                                      std::pair{"extended=0&dualrate=1", kVatStateSpare}})
+  for (const auto& [options, text] :
+       {std::pair{"release=7&extended=1&version=2.3&dualrate=1", kVatStateSpare2},
+        std::pair{"version=2.2&dualrate=1", kVatStateSpare},
+        std::pair{"version=2.1&dualrate=1", kVatStateSpare},
+        std::pair{"release=6&dualrate=1", kVatStateSpare},
+        std::pair{"extended=0&dualrate=1", kVatStateSpare}})
     rows.push_back({std::string("clsPOHeadD companion inserts under ") + options,
                     options,
                     [](Context& x) { Header(x.c, "PO2", true)->InsertRow(); },
                     {kHeaderFaxInsert, kHeaderRateInsert, text},
                     {"INSERT INTO purchase_order_fax", "INSERT INTO purchase_order_rate",
                      "INSERT INTO purchase_order_vat_state"}});
-  rows.push_back({"clsPOHeadD reads, existence tests and deletes",
-                  "dualrate=1",
-                  [](Context& x) {
-                    Header(x.seed, "PO3", true)->InsertRow();
-                    auto h = Header(x.c, "PO3", true);
-                    h->ReadIt();
-                    h->CheckIfExists();
-                    h->UsePOHeadX1 = false;
-                    h->ReadIt();
-                    h->UsePOHeadX1 = true;
-                    h->DeleteForOrder();
-                    Header(x.c, "X' OR '1'='1", true)->CheckIfExists();
-                  },
-                  {
-                      "select T1.*, T2.fax from purchase_order_header T1 left outer join purchase_order_fax T2  on "
-                      "T1.order_no =T2.order_no where T1.order_no = 'PO3'",
-                      "select exchange_rate1 from purchase_order_rate where order_no = 'PO3'",
-                      "select vatstate from purchase_order_vat_state where order_no = 'PO3'",
-                      "select order_no from purchase_order_header where order_no = 'PO3'",
-                      "select * from purchase_order_header where order_no = 'PO3'",
-                      "select exchange_rate1 from purchase_order_rate where order_no = 'PO3'",
-                      "select vatstate from purchase_order_vat_state where order_no = 'PO3'",
-                      "delete from purchase_order_header where order_no = 'PO3'",
-                      "delete from purchase_order_fax where order_no = 'PO3'",
-                      "delete from purchase_order_rate where order_no = 'PO3'",
-                      "delete from purchase_order_vat_state where order_no = 'PO3'",
-                      "select order_no from purchase_order_header where order_no = 'X'' OR ''1''=''1'",
-                  }});
+  rows.push_back(
+      {"clsPOHeadD reads, existence tests and deletes",
+       "dualrate=1",
+       [](Context& x) {
+         Header(x.seed, "PO3", true)->InsertRow();
+         auto h = Header(x.c, "PO3", true);
+         h->ReadIt();
+         h->CheckIfExists();
+         h->UsePOHeadX1 = false;
+         h->ReadIt();
+         h->UsePOHeadX1 = true;
+         h->DeleteForOrder();
+         Header(x.c, "X' OR '1'='1", true)->CheckIfExists();
+       },
+       {
+           "select T1.*, T2.fax from purchase_order_header T1 left outer join purchase_order_fax T2  on "
+           "T1.order_no =T2.order_no where T1.order_no = 'PO3'",
+           "select exchange_rate1 from purchase_order_rate where order_no = 'PO3'",
+           "select vatstate from purchase_order_vat_state where order_no = 'PO3'",
+           "select order_no from purchase_order_header where order_no = 'PO3'",
+           "select * from purchase_order_header where order_no = 'PO3'",
+           "select exchange_rate1 from purchase_order_rate where order_no = 'PO3'",
+           "select vatstate from purchase_order_vat_state where order_no = 'PO3'",
+           "delete from purchase_order_header where order_no = 'PO3'",
+           "delete from purchase_order_fax where order_no = 'PO3'",
+           "delete from purchase_order_rate where order_no = 'PO3'",
+           "delete from purchase_order_vat_state where order_no = 'PO3'",
+           "select order_no from purchase_order_header where order_no = 'X'' OR ''1''=''1'",
+       }});
   rows.push_back({"clsPOHeadx1D insert is prepared once, delete quotes the order",
                   "",
                   [](Context& x) {
@@ -535,7 +542,8 @@ std::vector<Golden> OrderLineRows() {
          Walk(*reader, "P1");
        },
        {"select A.*, B.order_line_no as detpglineno, analysis_a, analysis_b, analysis_c, analysis_d, "
-        "analysis_e, analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol from "
+        "analysis_e, analysis_f, delivery_qty_tol, invoice_price_tol, invoice_qty_tol, invoice_value_tol "
+        "from "
         "purchase_order_line A, purchase_order_line_analysis B where A.order_no = B.order_no(+) and "
         "A.order_line_no = B.order_line_no(+) and A.order_no = 'P1' order by A.order_line_no",
         "select * from purchase_order_line where order_no = 'P1' order by order_line_no"},
@@ -614,14 +622,16 @@ std::vector<Golden> OrderLineRows() {
 std::vector<Golden> OrderCompanionRows() {
   const std::string history_insert =
       "INSERT INTO purchase_order_variance_history ( accruals_reversed,analysis_a,analysis_b,analysis_c,"
-      "analysis_d,analysis_e,analysis_f,auth_method,currency,delivery_qty,delivery_qty_tol,dp_currency,dp_unit,"
+      "analysis_d,analysis_e,analysis_f,auth_method,currency,delivery_qty,delivery_qty_tol,dp_currency,dp_"
+      "unit,"
       "grni_accrued,history_date,history_type,invoice,invoice_price,invoice_qty,invoice_rate,invoice_seq_no,"
       "operator,order_line_no,order_no,order_price,order_rate,pev_accrued,pev_realised,plan_rate,ppv_accrued,"
       "ppv_realised,pqv_realised,product,receipt_no,receipt_qty,receipt_rate,receipt_seq_no,sequence_no,"
       "std_cost_local,supplier,unit_code,warehouse) VALUES ( "
       "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? ,?)";
   const std::string rate_insert =
-      "INSERT INTO purchase_order_variance_rate (order_no, order_line_no, sequence_no, plan_rate1, plan_rate2,"
+      "INSERT INTO purchase_order_variance_rate (order_no, order_line_no, sequence_no, plan_rate1, "
+      "plan_rate2,"
       "plan_op1, plan_op2, order_rate1, order_rate2, order_op1, order_op2, receipt_rate1, receipt_rate2, "
       "receipt_op1, receipt_op2,invoice_rate1, invoice_rate2, invoice_op1, invoice_op2)  VALUES ( "
       "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
@@ -639,7 +649,8 @@ std::vector<Golden> OrderCompanionRows() {
          detpg->DeleteForOrder();
        },
        {"INSERT INTO purchase_order_line_analysis ( analysis_a,analysis_b,analysis_c,analysis_d,analysis_e,"
-        "analysis_f,delivery_qty_tol,invoice_price_tol,invoice_qty_tol,invoice_value_tol,order_line_no,order_no) "
+        "analysis_f,delivery_qty_tol,invoice_price_tol,invoice_qty_tol,invoice_value_tol,order_line_no,order_"
+        "no) "
         "VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?)",
         "delete from purchase_order_line_analysis where order_no = 'X'' OR ''1''=''1'"},
        {"INSERT INTO purchase_order_line_analysis", "delete from purchase_order_line_analysis"}},
@@ -729,33 +740,34 @@ std::vector<Golden> NominalAnalysisRows() {
 }
 
 std::vector<Golden> OnOrderStockRows() {
-  return {{"clsPOOStock read and on-order updates",
-           "",
-           [](Context& x) {
-             x.seed->Execute("insert into stock_item (warehouse, product) values ('01', 'ABC')");
-             auto stock = On<clsPOOStock>(x.c);
-             stock->warehouse = "01";
-             stock->product = "ABC";
-             stock->ReadIt();
-             stock->ReadIt();
-             stock->UpdateForOrder();
-             stock->UpdateForOrderDeliveryDate();
-           },
-           {"select warehouse, product, alpha, current_cost, purchase_key,  batch_traceability, serial_numbers, "
-            "standard_cost, weight, expected_cost, on_order_qty , standard_labour, standard_material, "
-            "standard_overhead, "
-            "standard_subcontra , current_labour, current_material, current_overhead, current_subcontrac, "
-            "unit_code "
-            ", "
-            "description, long_description, supplier, pricing_discount, qty_decimal_places , serial_numbers, "
-            "stock_vat_type, purchase_unit, drawing_number , analysis_a, analysis_b, analysis_c, buyer_id, "
-            "delivery_date  "
-            "from stock_item where warehouse = ? and product = ?",
-            " update stock_item set on_order_qty = on_order_qty + ? where warehouse = ? and product = ?",
-            " update stock_item set on_order_qty = on_order_qty + ?, delivery_date=? where warehouse = ? and "
-            "product "
-            "= ?"},
-           {"select warehouse", " update"}}};
+  return {
+      {"clsPOOStock read and on-order updates",
+       "",
+       [](Context& x) {
+         x.seed->Execute("insert into stock_item (warehouse, product) values ('01', 'ABC')");
+         auto stock = On<clsPOOStock>(x.c);
+         stock->warehouse = "01";
+         stock->product = "ABC";
+         stock->ReadIt();
+         stock->ReadIt();
+         stock->UpdateForOrder();
+         stock->UpdateForOrderDeliveryDate();
+       },
+       {"select warehouse, product, alpha, current_cost, purchase_key,  batch_traceability, serial_numbers, "
+        "standard_cost, weight, expected_cost, on_order_qty , standard_labour, standard_material, "
+        "standard_overhead, "
+        "standard_subcontra , current_labour, current_material, current_overhead, current_subcontrac, "
+        "unit_code "
+        ", "
+        "description, long_description, supplier, pricing_discount, qty_decimal_places , serial_numbers, "
+        "stock_vat_type, purchase_unit, drawing_number , analysis_a, analysis_b, analysis_c, buyer_id, "
+        "delivery_date  "
+        "from stock_item where warehouse = ? and product = ?",
+        " update stock_item set on_order_qty = on_order_qty + ? where warehouse = ? and product = ?",
+        " update stock_item set on_order_qty = on_order_qty + ?, delivery_date=? where warehouse = ? and "
+        "product "
+        "= ?"},
+       {"select warehouse", " update"}}};
 }
 
 std::vector<Golden> PricingRows() {
@@ -780,17 +792,21 @@ std::vector<Golden> PricingRows() {
          }
          prices->LoadListForSupplierProduct();
        },
-       {"select currency_code, description, price, new_price, unit_code, unit_code_group,  vat_inclusive_flag, "
-        "unit_qty_per_price, price_start_date,price_end_date  from purchase_price_list where customer_code = ? "
+       {"select currency_code, description, price, new_price, unit_code, unit_code_group,  "
+        "vat_inclusive_flag, "
+        "unit_qty_per_price, price_start_date,price_end_date  from purchase_price_list where customer_code = "
+        "? "
         "and "
         "price_list = ? and product_code = ?",
         price_check,
         "INSERT INTO purchase_price_list ( "
         "currency_code,customer_code,description,new_price,price,price_end_date,"
-        "price_list,price_start_date,product_code,sequence_number,unit_code,unit_code_group,unit_qty_per_price,"
+        "price_list,price_start_date,product_code,sequence_number,unit_code,unit_code_group,unit_qty_per_"
+        "price,"
         "vat_inclusive_flag) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
         price_check,
-        "select * from purchase_price_list where customer_code = 'S1' and price_list = 'L1' and product_code = "
+        "select * from purchase_price_list where customer_code = 'S1' and price_list = 'L1' and product_code "
+        "= "
         "'P1'"}},
       {"clsPOPDiscountD load and insert",
        "",
@@ -807,8 +823,10 @@ std::vector<Golden> PricingRows() {
        },
        {"select * from purchase_discount",
         "INSERT INTO purchase_discount ( cust_disc_code,description,discount1,discount2,discount3,discount4,"
-        "discount5,discount6,discount7,discount_type,price_list,prod_disc_code,quantity_break1,quantity_break2,"
-        "quantity_break3,quantity_break4,quantity_break5,quantity_break6,quantity_break7,slash1,slash2,unit_code,"
+        "discount5,discount6,discount7,discount_type,price_list,prod_disc_code,quantity_break1,quantity_"
+        "break2,"
+        "quantity_break3,quantity_break4,quantity_break5,quantity_break6,quantity_break7,slash1,slash2,unit_"
+        "code,"
         "unit_group,vat_inclusive_flag) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"}},
       {"clsPOSuppInf statements",
        "",
@@ -850,7 +868,8 @@ std::vector<Golden> PricingRows() {
            matrix->InsertRow();
          }
        },
-       {"select * from vat_matrix", "select *  from vat_matrix where account_vat_type = ? and item_vat_type = ?",
+       {"select * from vat_matrix",
+        "select *  from vat_matrix where account_vat_type = ? and item_vat_type = ?",
         "INSERT INTO vat_matrix ( account_vat_type,description,item_vat_type,vat_code) VALUES ( ?,?,?,?)"}},
   };
 }

@@ -21,8 +21,8 @@
 #include <string_view>
 #include <vector>
 
-#include "script/script.h"
 #include "demo.h"
+#include "script/script.h"
 #include "tarnlow/tarnlow.h"
 
 namespace {

@@ -341,8 +341,7 @@ struct PropertyEntry {
                                     Access access) {
     using F = std::remove_cvref_t<decltype(Object::Field(std::declval<const C&>().*M))>;
     ColumnInfo::Storage storage = nullptr;
-    if constexpr (std::is_same_v<F, std::string> || std::is_same_v<F, double>)
-      storage = &Stored;
+    if constexpr (std::is_same_v<F, std::string> || std::is_same_v<F, double>) storage = &Stored;
     return ColumnInfo(tables::ColumnName(property), column, kind, access, &Get, &Set, &Cell, storage);
   }
 };
