@@ -77,6 +77,8 @@ class TARNLOW_API Command {
 
  private:
   friend struct CommandAccess;
+  TARNLOW_LOCAL Impl& Own();
+  TARNLOW_LOCAL const Impl& Own() const;
   std::unique_ptr<Impl> impl_;
 };
 

@@ -24,8 +24,9 @@ inline constexpr int adStateOpen = 1;
 // Rows of one statement, read forwards field by field. A row set opened on a
 // literal statement with a lock type other than read-only can change its
 // current row: assign fields, then Update. The rows are all read when the
-// statement runs (a client-side cursor), and the row set shares ownership of
-// its database connection, so it outlives the connection object it came from.
+// statement runs (a client-side cursor; OpenReadThrough aside), and the row
+// set shares ownership of its database connection, so it outlives the
+// connection object it came from.
 class TARNLOW_API Recordset {
  public:
   Recordset();
@@ -44,6 +45,11 @@ class TARNLOW_API Recordset {
   // Opens Source on the active connection as a literal statement.
   void Open();
   void Open(std::string sql, tarnlow::DatabaseConnection& connection, int cursor_type, int lock_type);
+  // Opens a forward-only, read-only row set whose rows the caller reads
+  // through at once, closing it before anything else runs on the
+  // connection: a database that can hands the rows over as the row set
+  // moves, instead of holding them all first.
+  void OpenReadThrough(std::string sql, tarnlow::DatabaseConnection& connection);
   int State() const;
   void Close();
 

@@ -59,11 +59,13 @@ class TableCache {
   }
 
   // Runs a whole-table statement forward-only and read-only and hands the
-  // row set, on its first row, to `take`; closes it when `take` is done.
+  // row set, on its first row, to `take`, which reads its rows through and
+  // runs nothing else on the connection meanwhile; closes it when `take` is
+  // done.
   template <class Take>
   static void ReadAll(const std::string& sql, DatabaseConnection& connection, Take&& take) {
     Recordset rs;
-    rs.Open(sql, connection, adOpenForwardOnly, adLockReadOnly);
+    rs.OpenReadThrough(sql, connection);
     take(rs);
     rs.Close();
   }

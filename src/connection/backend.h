@@ -51,9 +51,12 @@ class CompiledStatement {
   // backend may end the execution after it, as Reset does. FirstInPlace:
   // the caller copies the first row at once and then calls Reset before
   // anything else runs on this statement, so the backend may stay on that
-  // row and give its cells from there. A statement that changes data runs
-  // to its end in every mode.
-  enum class Rows : std::uint8_t { All, First, FirstInPlace };
+  // row and give its cells from there. AllInPlace: the caller reads every
+  // row in turn at once, and calls Reset before anything else runs on this
+  // connection, so the backend may read the rows as the caller moves
+  // instead of keeping them first. A statement that changes data runs to
+  // its end in every mode.
+  enum class Rows : std::uint8_t { All, First, FirstInPlace, AllInPlace };
 
   virtual ~CompiledStatement() = default;
 

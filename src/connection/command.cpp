@@ -10,79 +10,100 @@ namespace tarnlow {
 
 // ---- Command ----------------------------------------------------------------------
 
-Command::Command() : impl_(std::make_unique<Impl>()) {}
+Command::Command() = default;
 Command::~Command() = default;
 
+// Made on first use: a table object holds a command for each statement it
+// may run, and most copies of one (the rows of a whole-table cache) never
+// run any.
+Command::Impl& Command::Own() {
+  if (!impl_) impl_ = std::make_unique<Impl>();
+  return *impl_;
+}
+
+const Command::Impl& Command::Own() const {
+  static const Impl unused;
+  return impl_ ? *impl_ : unused;
+}
+
 void Command::CommandText(std::string sql) {
-  if (sql == impl_->sql) return;
-  impl_->sql = std::move(sql);
-  impl_->Recompile();
+  Impl& c = Own();
+  if (sql == c.sql) return;
+  c.sql = std::move(sql);
+  c.Recompile();
 }
 
 const std::string& Command::CommandText() const {
-  return impl_->sql;
+  return Own().sql;
 }
 
 void Command::CommandType(int type) {
   if (type != adCmdText && type != adCmdTable && type != adCmdUnknown) RaiseRuntime(err::NotAllowed);
-  if (type == impl_->type) return;
-  impl_->type = type;
-  impl_->Recompile();
+  Impl& c = Own();
+  if (type == c.type) return;
+  c.type = type;
+  c.Recompile();
 }
 
 int Command::CommandType() const {
-  return impl_->type;
+  return Own().type;
 }
 
 void Command::Prepared(bool prepared) {
-  if (!prepared) impl_->Recompile();
-  impl_->prepared = prepared;
+  Impl& c = Own();
+  if (!prepared) c.Recompile();
+  c.prepared = prepared;
 }
 
 bool Command::Prepared() const {
-  return impl_->prepared;
+  return Own().prepared;
 }
 
 void Command::ActiveConnection(std::shared_ptr<Connection> connection) {
-  if (connection == impl_->connection) return;
-  impl_->connection = std::move(connection);
-  impl_->Recompile();
+  Impl& c = Own();
+  if (connection == c.connection) return;
+  c.connection = std::move(connection);
+  c.Recompile();
 }
 
 void Command::Append(Parameter parameter) {
-  impl_->Append(std::move(parameter), nullptr);
+  Own().Append(std::move(parameter), nullptr);
 }
 
 void Command::ClearParameters() {
-  impl_->parameters.clear();
-  impl_->declared.clear();
-  impl_->names.clear();
+  Impl& c = Own();
+  c.parameters.clear();
+  c.declared.clear();
+  c.names.clear();
 }
 
 std::span<Parameter> Command::Parameters() {
-  return impl_->parameters;
+  return Own().parameters;
 }
 
 Parameter& Command::operator[](std::string_view name) {
-  return impl_->parameters[impl_->IndexOf(name)];
+  Impl& c = Own();
+  return c.parameters[c.IndexOf(name)];
 }
 
 std::shared_ptr<Recordset> Command::Execute() {
-  impl_->Run(CompiledStatement::Rows::All);
-  return impl_->last;
+  Impl& c = Own();
+  c.Run(CompiledStatement::Rows::All);
+  return c.last;
 }
 
 std::shared_ptr<Recordset> Command::ExecuteForFirstRow() {
-  impl_->Run(CompiledStatement::Rows::First);
-  return impl_->last;
+  Impl& c = Own();
+  c.Run(CompiledStatement::Rows::First);
+  return c.last;
 }
 
 std::int64_t Command::ExecuteNoRows() {
-  return impl_->RunNoRows(true);
+  return Own().RunNoRows(true);
 }
 
 void Command::ExecuteNoCount() {
-  impl_->RunNoRows(false);
+  Own().RunNoRows(false);
 }
 
 void Command::Impl::Append(Parameter parameter, const tables::Column* column) {

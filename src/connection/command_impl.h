@@ -58,7 +58,7 @@ struct Command::Impl {
 };
 
 struct CommandAccess {
-  static Command::Impl& Of(Command& command) { return *command.impl_; }
+  static Command::Impl& Of(Command& command) { return command.Own(); }
 };
 
 }  // namespace tarnlow

@@ -121,17 +121,20 @@ int Recordset::State() const {
   return impl_->open ? adStateOpen : adStateClosed;
 }
 
+void Recordset::Impl::Open(CompiledStatement::Rows rows) {
+  if (open) RaiseRuntime(err::ObjectOpen);
+  if (!connection) RaiseRuntime(err::ObjectClosed);
+  attached = false;
+  Attach(connection->PrepareLiteral(source));
+  ++connection->MutableStatistics().executions;
+  at_end = !statement->Execute(rows);
+  open = true;
+  pending.clear();
+  written.clear();
+}
+
 void Recordset::Open() {
-  Impl& r = *impl_;
-  if (r.open) RaiseRuntime(err::ObjectOpen);
-  if (!r.connection) RaiseRuntime(err::ObjectClosed);
-  r.attached = false;
-  r.Attach(r.connection->PrepareLiteral(r.source));
-  ++r.connection->MutableStatistics().executions;
-  r.at_end = !r.statement->Execute(CompiledStatement::Rows::All);
-  r.open = true;
-  r.pending.clear();
-  r.written.clear();
+  impl_->Open(CompiledStatement::Rows::All);
 }
 
 void Recordset::Open(std::string sql, tarnlow::DatabaseConnection& connection, int cursor_type,
@@ -142,7 +145,17 @@ void Recordset::Open(std::string sql, tarnlow::DatabaseConnection& connection, i
   r.connection = connection.shared_from_this();
   r.cursor_type = cursor_type;
   r.lock_type = lock_type;
-  Open();
+  r.Open(CompiledStatement::Rows::All);
+}
+
+void Recordset::OpenReadThrough(std::string sql, tarnlow::DatabaseConnection& connection) {
+  Impl& r = *impl_;
+  if (r.open) RaiseRuntime(err::ObjectOpen);
+  r.source = std::move(sql);
+  r.connection = connection.shared_from_this();
+  r.cursor_type = adOpenForwardOnly;
+  r.lock_type = adLockReadOnly;
+  r.Open(CompiledStatement::Rows::AllInPlace);
 }
 
 void Recordset::Close() {

@@ -54,6 +54,8 @@ struct Recordset::Impl {
     RequireOpen();
     if (at_end) RaiseRuntime(err::NoCurrentRecord);
   }
+  // Compiles the source as a literal statement and runs it.
+  void Open(CompiledStatement::Rows rows);
   // The statement the row set reads from now on; where its columns are is
   // found anew.
   void Attach(std::shared_ptr<CompiledStatement> to);

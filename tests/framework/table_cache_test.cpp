@@ -99,6 +99,23 @@ TEST_P(TableCacheReadTest, ReadAllHandsOverEveryRowAndLeavesTheConnectionFree) {
     for (; !rs.AtEOF(); rs.MoveNext()) codes.push_back(RTrim(rs.Fields(std::size_t{0}).ToText()));
   });
   EXPECT_EQ(codes, (std::vector<std::string>{"EACH", "LITRE"}));
+
+  // A row that fails once the rows are being read through raises the
+  // database's error, and the connection is free again afterwards.
+  const std::string failing = "select unit_code, case when unit_code = 'LITRE' then abs(-9223372036854775807 - 1) "
+                              "else 1 end from " + table_ + " order by unit_code";
+  codes.clear();
+  try {
+    TableCache<RowCache>::ReadAll(failing, c_->DatabaseConnection(), [&](Recordset& rs) {
+      for (; !rs.AtEOF(); rs.MoveNext()) codes.push_back(RTrim(rs.Fields(std::size_t{0}).ToText()));
+    });
+    ADD_FAILURE() << "the overflowing row raised nothing";
+  } catch (const Error& e) {
+    EXPECT_NE(e.Context().statement.find("abs("), std::string::npos) << e.Context().statement;
+  }
+  EXPECT_LE(codes.size(), 1u);
+  c_->Execute("delete from " + table_);
+  EXPECT_TRUE(test::Select(*c_, "select unit_code from " + table_).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, TableCacheReadTest, ::testing::ValuesIn(test::Backends()),

@@ -79,6 +79,8 @@ class SqliteStatement final : public Statement {
   int RunToEnd();
   // Steps to the first row; keeps it, or in place stays on it.
   int RunFirstRow(bool in_place);
+  // After a step: true on a row; raises the error record of a failed one.
+  bool Stepped(int rc);
   // Ends a run sqlite may still be in.
   void Unstep();
   // Reloads the names and date flags when sqlite's count differs.
@@ -104,9 +106,11 @@ class SqliteStatement final : public Statement {
   mutable bool columns_loaded_ = false;
   bool read_only_;
   bool reset_ = true;  // not stepped since the last sqlite3_reset
-  // On the first row of an in-place read: its cells are read from sqlite,
-  // none is kept.
+  // On a row of an in-place read: its cells are read from sqlite, none is
+  // kept. Next steps on when the caller reads every row that way
+  // (`streaming_`), and ends the read after its first row otherwise.
   bool live_ = false;
+  bool streaming_ = false;
   // The rows of the last execution, row after row, columns_.size() apiece,
   // and the text of their cells. Their storage is kept for the next
   // execution, so that a re-executed statement reuses it.

@@ -98,9 +98,8 @@ void SqliteStatement::Bind(int index, const EngineValue& value) {
 // read stops at its row: stepping on to the end would only look for a
 // second row that the caller never reads.
 bool SqliteStatement::Execute(Rows rows) {
-  auto run = [&] {
-    return rows == Rows::All || !read_only_ ? RunToEnd() : RunFirstRow(rows == Rows::FirstInPlace);
-  };
+  streaming_ = rows == Rows::AllInPlace;
+  auto run = [&] { return rows == Rows::All || !read_only_ ? RunToEnd() : RunFirstRow(rows != Rows::First); };
   int rc = run();
   if (rc == SQLITE_BUSY_SNAPSHOT && sqlite3_get_autocommit(db_) != 0) rc = run();
   return Finish(rc);
@@ -114,6 +113,12 @@ bool SqliteStatement::Finish(int rc) {
     throw error;
   }
   return rows_ > 0;
+}
+
+bool SqliteStatement::Stepped(int rc) {
+  if (rc == SQLITE_ROW) return true;
+  if (rc != SQLITE_DONE) Finish(rc);
+  return false;
 }
 
 void SqliteStatement::Begin() {
@@ -184,8 +189,8 @@ void SqliteStatement::KeepRow() {
 }
 
 bool SqliteStatement::Next() {
-  // An in-place read ends at its first row.
   if (live_) {
+    if (streaming_ && Stepped(sqlite3_step(stmt_.get()))) return true;
     Reset();
     return false;
   }
