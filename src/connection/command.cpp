@@ -74,7 +74,7 @@ void Command::ClearParameters() {
   Impl& c = Own();
   c.parameters.clear();
   c.declared.clear();
-  c.names.clear();
+  c.names.Clear();
 }
 
 std::span<Parameter> Command::Parameters() {
@@ -107,15 +107,16 @@ void Command::ExecuteNoCount() {
 }
 
 void Command::Impl::Append(Parameter parameter, const tables::Column* column) {
-  names.try_emplace(parameter.name, static_cast<std::uint32_t>(parameters.size()));
   parameters.push_back(std::move(parameter));
+  const auto at = static_cast<std::uint32_t>(parameters.size() - 1);
+  names.Add(parameters.back().name, at, [&](std::uint32_t i) -> std::string_view { return parameters[i].name; });
   declared.push_back(column);
 }
 
 std::size_t Command::Impl::IndexOf(std::string_view name) const {
-  const auto it = names.find(name);
-  if (it == names.end()) RaiseRuntime(err::ItemNotFound);
-  return it->second;
+  const std::uint32_t at = names.Find(name, [&](std::uint32_t i) -> std::string_view { return parameters[i].name; });
+  if (at == NameIndex::kMissing) RaiseRuntime(err::ItemNotFound);
+  return at;
 }
 
 std::string Command::Impl::StatementText() const {

@@ -34,7 +34,7 @@ void Put(std::vector<std::pair<std::size_t, Variant>>& changes, std::size_t inde
 void Recordset::Impl::Attach(std::shared_ptr<CompiledStatement> to) {
   statement = std::move(to);
   indexed = false;
-  names.clear();
+  names.Clear();
   copied.clear();
 }
 
@@ -53,13 +53,13 @@ void Recordset::Impl::AttachExecuted(const std::shared_ptr<CompiledStatement>& t
 }
 
 std::uint32_t Recordset::Impl::Find(std::string_view name) {
+  auto name_at = [&](std::uint32_t i) -> std::string_view { return statement->ColumnName(static_cast<int>(i)); };
   if (!indexed) {
     const int n = statement->ColumnCount();
-    for (int i = 0; i < n; ++i) names.try_emplace(statement->ColumnName(i), static_cast<std::uint32_t>(i));
+    for (int i = 0; i < n; ++i) names.Add(statement->ColumnName(i), static_cast<std::uint32_t>(i), name_at);
     indexed = true;
   }
-  const auto it = names.find(name);
-  return it == names.end() ? kMissing : it->second;
+  return names.Find(name, name_at);
 }
 
 // The cells of an updatable row are read from the statement, which keeps

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -18,7 +17,7 @@
 namespace tarnlow {
 
 struct Recordset::Impl {
-  static constexpr std::uint32_t kMissing = std::numeric_limits<std::uint32_t>::max();
+  static constexpr std::uint32_t kMissing = NameIndex::kMissing;
 
   std::shared_ptr<DatabaseConnection> connection;
   std::string source;
