@@ -129,7 +129,11 @@ class TARNLOW_API TableObject : public Object {
 
   // Copies each entry's field of the current row into its property, in list
   // order: a failing conversion leaves the later properties as they were.
-  void CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns);
+  // Given `date`, the entries of date columns go to it instead in their
+  // turn, with their field (null when the row set has no such column), and
+  // entries of no column are passed over.
+  using DateField = void (*)(TableObject& self, const ColumnInfo& entry, const Variant* field);
+  void CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns, DateField date = nullptr);
   // Stores a value in an entry's property, as a copy routine does.
   void Assign(const ColumnInfo& column, const Variant& value);
   // Empties an entry's property as Assign does with empty text for a text

@@ -180,14 +180,17 @@ std::vector<ColumnInfo> TableObject::TableColumns(std::span<const ColumnInfo> co
 
 // Where the list's columns are is found once for the statement the row set
 // reads; a column it does not have raises when its entry's turn comes.
-void TableObject::CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns) {
+void TableObject::CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns, DateField date) {
   Recordset::Impl& r = RecordsetAccess::Of(rs);
   r.RequireRow();
   const std::uint32_t* at =
       r.Positions(columns.size(), [&](std::size_t k) { return columns[k].declaration; });
   for (std::size_t k = 0; k < columns.size(); ++k) {
     const ColumnInfo& c = columns[k];
-    if (c.cell_ != nullptr && c.declaration != nullptr) {
+    if (date != nullptr && (c.declaration == nullptr || c.kind == ValueKind::Date)) {
+      if (c.declaration != nullptr)
+        date(*this, c, at[k] == Recordset::Impl::kMissing ? nullptr : &r.FieldAt(at[k]));
+    } else if (c.cell_ != nullptr && c.declaration != nullptr) {
       r.Copy(c.cell_(*this, *c.declaration), at[k]);
     } else {
       if (at[k] == Recordset::Impl::kMissing) RaiseRuntime(err::ItemNotFound);

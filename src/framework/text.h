@@ -28,6 +28,14 @@ inline bool SameLowerCase(std::string_view lower, std::string_view name) {
   return true;
 }
 
+// Two names alike but for letter case.
+inline bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  return true;
+}
+
 // FNV-1a over the folded name, for hashed lookups by name; a caller that
 // folds a name character by character can hash it in the same pass.
 constexpr std::uint32_t kFoldedHashBasis = 2166136261u;
@@ -80,12 +88,6 @@ class NameIndex {
     std::uint32_t hash = 0;
     std::uint32_t at = 0;  // the position + 1; 0 for an empty slot
   };
-  static bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-      if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-    return true;
-  }
   // Twice the slots, at least 16; names are placed again by their hashes.
   void Grow() {
     std::vector<Slot> old = std::move(slots_);

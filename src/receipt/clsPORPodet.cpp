@@ -86,42 +86,24 @@ void clsPORPodet::CloseIt() {
 }
 
 void clsPORPodet::CopyFromRow() {
-  const bool kind2 = KindTwo();
-  const std::span<const ColumnInfo> columns = Columns();
-  // The columns between two dates are copied together, as CopyRow copies them.
-  std::size_t from = 0;
-  auto copy_up_to = [&](std::size_t to) {
-    if (to > from) CopyRow(rs_, columns.subspan(from, to - from));
-    from = to + 1;
-  };
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    const ColumnInfo& c = columns[i];
-    if (c.declaration && c.kind != ValueKind::Date) continue;
-    copy_up_to(i);
-    if (!c.declaration) continue;
-    if (c.declaration == &tables::OrderLineTable::ship_date) {
-      // Kind 2 passes over a ship date it cannot read or convert and keeps
-      // the previous one; every other kind fails the read as for any other
-      // column.
-      if (!kind2) {
-        Assign(c, DateOf(FieldOf(rs_, c)));
-        continue;
-      }
-      try {
-        Assign(c, DateOf(FieldOf(rs_, c)));
-      } catch (const Error&) {
-      }
-    } else {
-      // Receipt writes neither the completion nor the required date, so one
-      // that is no date keeps the previous value instead of failing the line.
-      const Variant& value = FieldOf(rs_, c);
-      try {
-        Assign(c, DateOf(value));
-      } catch (const Error&) {
-      }
+  CopyRow(rs_, Columns(), [](TableObject& self, const ColumnInfo& c, const Variant* field) {
+    auto& line = static_cast<clsPORPodet&>(self);
+    // Kind 2 passes over a ship date it cannot read or convert and keeps the
+    // previous one; every other kind fails the read as for any other column.
+    // Receipt writes neither the completion nor the required date, so one
+    // that is no date keeps the previous value instead of failing the line.
+    const bool ship_date = c.declaration == &tables::OrderLineTable::ship_date;
+    const bool passed_over = !ship_date || line.KindTwo();
+    if (field == nullptr) {
+      if (ship_date && passed_over) return;
+      RaiseRuntime(err::ItemNotFound);
     }
-  }
-  copy_up_to(columns.size());
+    try {
+      line.Assign(c, DateOf(*field));
+    } catch (const Error&) {
+      if (!passed_over) throw;
+    }
+  });
   // A line number that is no number keeps the previous line_no.
   try {
     line_no = Variant(order_line_no()).ToInt16();

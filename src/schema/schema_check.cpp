@@ -1,11 +1,11 @@
 // Comparing a database's tables with the layouts this library reads and
 // writes, before a site points the library at a database it made itself.
-#include <strings.h>
 
 #include <optional>
 
 #include "connection/backend.h"
 #include "connection/database_connection.h"
+#include "framework/text.h"
 #include "schema/schema.h"
 #include "tarnlow/schema.h"
 
@@ -57,10 +57,6 @@ std::string Misfit(schema::ColumnType type, int size, const backend::ColumnDescr
       return "cannot hold dates";
   }
   return "";
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 // A unique key of the database on some of the key's columns keeps the key
