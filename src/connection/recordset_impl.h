@@ -76,25 +76,10 @@ struct Recordset::Impl {
     if (!same) {
       copied.resize(n);
       copied_at.resize(n);
-      // "select *" gives a table's columns in the order a class declares
-      // them: while the names asked for are the statement's own from its
-      // first column on, each is where the last one ended, and none can be
-      // a later column of a name met before. Names are looked up from the
-      // first that is not.
-      const auto count = static_cast<std::uint32_t>(statement->ColumnCount());
-      std::uint32_t next = 0;
-      bool in_order = true;
       for (std::size_t k = 0; k < n; ++k) {
         const tables::Column* column = column_of(k);
         copied[k] = column;
-        if (!column) {
-          copied_at[k] = kMissing;
-        } else if (in_order && next < count && SameName(statement->ColumnName(static_cast<int>(next)), column->name)) {
-          copied_at[k] = next++;
-        } else {
-          in_order = false;
-          copied_at[k] = Find(column->name);
-        }
+        copied_at[k] = column ? Find(column->name) : kMissing;
       }
     }
     return copied_at.data();
