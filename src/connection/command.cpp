@@ -109,12 +109,14 @@ void Command::ExecuteNoCount() {
 void Command::Impl::Append(Parameter parameter, const tables::Column* column) {
   parameters.push_back(std::move(parameter));
   const auto at = static_cast<std::uint32_t>(parameters.size() - 1);
-  names.Add(parameters.back().name, at, [&](std::uint32_t i) -> std::string_view { return parameters[i].name; });
+  names.Add(parameters.back().name, at,
+            [&](std::uint32_t i) -> std::string_view { return parameters[i].name; });
   declared.push_back(column);
 }
 
 std::size_t Command::Impl::IndexOf(std::string_view name) const {
-  const std::uint32_t at = names.Find(name, [&](std::uint32_t i) -> std::string_view { return parameters[i].name; });
+  const std::uint32_t at =
+      names.Find(name, [&](std::uint32_t i) -> std::string_view { return parameters[i].name; });
   if (at == NameIndex::kMissing) RaiseRuntime(err::ItemNotFound);
   return at;
 }

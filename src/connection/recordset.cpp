@@ -53,7 +53,9 @@ void Recordset::Impl::AttachExecuted(const std::shared_ptr<CompiledStatement>& t
 }
 
 std::uint32_t Recordset::Impl::Find(std::string_view name) {
-  auto name_at = [&](std::uint32_t i) -> std::string_view { return statement->ColumnName(static_cast<int>(i)); };
+  auto name_at = [&](std::uint32_t i) -> std::string_view {
+    return statement->ColumnName(static_cast<int>(i));
+  };
   if (!indexed) {
     const int n = statement->ColumnCount();
     for (int i = 0; i < n; ++i) names.Add(statement->ColumnName(i), static_cast<std::uint32_t>(i), name_at);
@@ -133,29 +135,28 @@ void Recordset::Impl::Open(CompiledStatement::Rows rows) {
   written.clear();
 }
 
+void Recordset::Impl::Open(std::string sql, DatabaseConnection& db, int cursor, int lock,
+                           CompiledStatement::Rows rows) {
+  if (open) RaiseRuntime(err::ObjectOpen);
+  source = std::move(sql);
+  connection = db.shared_from_this();
+  cursor_type = cursor;
+  lock_type = lock;
+  Open(rows);
+}
+
 void Recordset::Open() {
   impl_->Open(CompiledStatement::Rows::All);
 }
 
 void Recordset::Open(std::string sql, tarnlow::DatabaseConnection& connection, int cursor_type,
                      int lock_type) {
-  Impl& r = *impl_;
-  if (r.open) RaiseRuntime(err::ObjectOpen);
-  r.source = std::move(sql);
-  r.connection = connection.shared_from_this();
-  r.cursor_type = cursor_type;
-  r.lock_type = lock_type;
-  r.Open(CompiledStatement::Rows::All);
+  impl_->Open(std::move(sql), connection, cursor_type, lock_type, CompiledStatement::Rows::All);
 }
 
 void Recordset::OpenReadThrough(std::string sql, tarnlow::DatabaseConnection& connection) {
-  Impl& r = *impl_;
-  if (r.open) RaiseRuntime(err::ObjectOpen);
-  r.source = std::move(sql);
-  r.connection = connection.shared_from_this();
-  r.cursor_type = adOpenForwardOnly;
-  r.lock_type = adLockReadOnly;
-  r.Open(CompiledStatement::Rows::AllInPlace);
+  impl_->Open(std::move(sql), connection, adOpenForwardOnly, adLockReadOnly,
+              CompiledStatement::Rows::AllInPlace);
 }
 
 void Recordset::Close() {

@@ -55,6 +55,8 @@ struct Recordset::Impl {
   }
   // Compiles the source as a literal statement and runs it.
   void Open(CompiledStatement::Rows rows);
+  // The same for a source and its settings.
+  void Open(std::string sql, DatabaseConnection& db, int cursor, int lock, CompiledStatement::Rows rows);
   // The statement the row set reads from now on; where its columns are is
   // found anew.
   void Attach(std::shared_ptr<CompiledStatement> to);
