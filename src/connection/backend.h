@@ -67,7 +67,8 @@ class CompiledStatement {
   virtual void Bind(int index, const EngineValue& value) = 0;
   // Runs the statement; true when a row is current afterwards.
   virtual bool Execute(Rows rows) = 0;
-  // Moves to the next row; false at the end.
+  // Moves to the next row; false at the end. Reading in place, a row that
+  // fails raises its error record here.
   virtual bool Next() = 0;
   virtual int ColumnCount() const = 0;
   virtual const std::string& ColumnName(int index) const = 0;
