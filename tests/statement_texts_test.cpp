@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tarnlow/tarnlow.h"
@@ -25,7 +26,8 @@ std::string Placeholders(int n) {
 
 // ---- texts that more than one row expects -----------------------------------------
 
-const std::string kHeaderStandardInsert =
+// Both layouts' header inserts begin with the standard layout's columns.
+const std::string kHeaderStandardColumns =
     "INSERT INTO purchase_order_header( address1,address2,address3,address4,address5,alpha,amend_req_no,"
     "buyer_id,committed_flag,committed_year,currency,date_completed,date_entered,date_required,"
     "delivery_address1,delivery_address2,delivery_address3,delivery_address4,delivery_address5,"
@@ -33,17 +35,14 @@ const std::string kHeaderStandardInsert =
     "last_inv_log_date,memo1,memo2,mrp_included,nl_company,order_no,orig_paper_req_no,orig_req_id,orig_req_"
     "no,"
     "parent_order,pl_company,price_list,spare,status,supplier,supplier_ref,tran_code1,tran_code2,tran_code3,"
-    "vat_type) VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? "
+    "vat_type";
+const std::string kHeaderStandardInsert =
+    kHeaderStandardColumns +
+    ") VALUES ( ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? "
     ",?,?,?,?)";
 const std::string kHeaderExtendedInsert =
-    "INSERT INTO purchase_order_header( address1,address2,address3,address4,address5,alpha,amend_req_no,"
-    "buyer_id,committed_flag,committed_year,currency,date_completed,date_entered,date_required,"
-    "delivery_address1,delivery_address2,delivery_address3,delivery_address4,delivery_address5,"
-    "delivery_address6,discount_category,exchange_rate,firm_planned,hold_indicator,last_grn_date,"
-    "last_inv_log_date,memo1,memo2,mrp_included,nl_company,order_no,orig_paper_req_no,orig_req_id,orig_req_"
-    "no,"
-    "parent_order,pl_company,price_list,spare,status,supplier,supplier_ref,tran_code1,tran_code2,tran_code3,"
-    "vat_type,address6,town_city,county,state_region,iso_country_code,country,del_town_city,del_county,"
+    kHeaderStandardColumns +
+    ",address6,town_city,county,state_region,iso_country_code,country,del_town_city,del_county,"
     "del_state_region,del_iso_country_co,del_country) VALUES ( "
     "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,"
     "?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,? ,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
@@ -299,7 +298,7 @@ std::vector<Golden> StockRows() {
   const std::string movement_insert =
       "INSERT INTO stock_nominal_movement ( account,amount_posted,comments,"
       "movement_date,post_flag,tranaction_ref) VALUES ( ?,?,?,?,?,?)";
-  return {
+  std::vector<Golden> rows{
       // Each text reaches the database once; later calls only bind and execute.
       {"clsSTHistory statements are built once",
        "",
@@ -371,34 +370,6 @@ std::vector<Golden> StockRows() {
        {"INSERT INTO stock_nominal_movement ( unique_no, account,amount_posted,comments,movement_date,"
         "post_flag,tranaction_ref) VALUES ( ?,?,?,?,?,?,?)"},
        {"INSERT INTO stock_nominal_movement"}},
-      {"clsSTPrExD from release 6",
-       "release=6",
-       [](Context& x) {
-         auto expense = On<clsSTPrExD>(x.c);
-         expense->warehouse = "1";
-         expense->product = "WIDGET";
-         expense->expense = "FREIGHT";
-         expense->InsertRow();
-         expense->ReadIt();
-         expense->UpdateRow();
-       },
-       {"INSERT INTO product_expense ( expense,warehouse,product) VALUES ( ?,?,?)",
-        "select * from product_expense where warehouse=? and product=?",
-        " update product_expense set expense = ?  where warehouse = ? and product = ?"}},
-      {"clsSTPrExD before release 6",
-       "release=5",
-       [](Context& x) {
-         auto expense = On<clsSTPrExD>(x.c);
-         expense->warehouse = "1";
-         expense->product = "WIDGET";
-         expense->expense = "FREIGHT";
-         expense->InsertRow();
-         expense->ReadIt();
-         expense->UpdateRow();
-       },
-       {"INSERT INTO product_expense ( expense,whproduct) VALUES ( ?,?)",
-        "select * from product_expense where whproduct=?",
-        " update product_expense set expense = ?  where whproduct = ?"}},
       {"clsStockXpgD insert, read and update",
        "",
        [](Context& x) {
@@ -428,6 +399,27 @@ std::vector<Golden> StockRows() {
        },
        {"select * from product_group_tolerance"}},
   };
+  // From release 6 the expense row is keyed by warehouse and product, before
+  // it by the two in one column.
+  for (const auto& [options, insert, read_key, update_key] :
+       {std::tuple{"release=6", "( expense,warehouse,product) VALUES ( ?,?,?)", "warehouse=? and product=?",
+                   "warehouse = ? and product = ?"},
+        std::tuple{"release=5", "( expense,whproduct) VALUES ( ?,?)", "whproduct=?", "whproduct = ?"}})
+    rows.push_back({std::string("clsSTPrExD under ") + options,
+                    options,
+                    [](Context& x) {
+                      auto expense = On<clsSTPrExD>(x.c);
+                      expense->warehouse = "1";
+                      expense->product = "WIDGET";
+                      expense->expense = "FREIGHT";
+                      expense->InsertRow();
+                      expense->ReadIt();
+                      expense->UpdateRow();
+                    },
+                    {std::string("INSERT INTO product_expense ") + insert,
+                     std::string("select * from product_expense where ") + read_key,
+                     std::string(" update product_expense set expense = ?  where ") + update_key}});
+  return rows;
 }
 
 std::vector<Golden> OrderHeaderRows() {
@@ -875,6 +867,10 @@ std::vector<Golden> PricingRows() {
 }
 
 std::vector<Golden> UnitRows() {
+  const std::string conversion_insert =
+      "INSERT INTO product_unit_conversion ( alt_unit,base_name,conv_factor,"
+      "conv_method,converted_unit,from_min_break,product,to_min_break,warehouse)"
+      " VALUES ( ?,?,?,?,?,?,?,?,?)";
   return {
       // Three objects insert a row each, each preparing its statement once.
       {"clsSTUnitPD insert and read",
@@ -896,15 +892,7 @@ std::vector<Golden> UnitRows() {
          unit->ReadIt();
          unit->ReadFromList();
        },
-       {"INSERT INTO product_unit_conversion ( alt_unit,base_name,conv_factor,"
-        "conv_method,converted_unit,from_min_break,product,to_min_break,warehouse)"
-        " VALUES ( ?,?,?,?,?,?,?,?,?)",
-        "INSERT INTO product_unit_conversion ( alt_unit,base_name,conv_factor,"
-        "conv_method,converted_unit,from_min_break,product,to_min_break,warehouse)"
-        " VALUES ( ?,?,?,?,?,?,?,?,?)",
-        "INSERT INTO product_unit_conversion ( alt_unit,base_name,conv_factor,"
-        "conv_method,converted_unit,from_min_break,product,to_min_break,warehouse)"
-        " VALUES ( ?,?,?,?,?,?,?,?,?)",
+       {conversion_insert, conversion_insert, conversion_insert,
         "select base_name, converted_unit, warehouse, product,  alt_unit, conv_method, conv_factor, "
         "from_min_break, to_min_break from product_unit_conversion where warehouse = ? and product = ? "
         "and base_name = ? and converted_unit=?",
