@@ -976,8 +976,7 @@ TEST_P(StatementTextTest, EveryOperationSendsItsExactText) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, StatementTextTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(StatementTextTest);
 
 }  // namespace
 }  // namespace tarnlow

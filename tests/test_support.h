@@ -123,4 +123,17 @@ struct BackendName {
   }
 };
 
+// A fixture run on each backend: a fresh database with its tables, and a
+// connection to it.
+class DatabaseTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  ScratchDatabase db_{GetParam()};
+  std::shared_ptr<Connection> c_ = db_.Open();
+};
+
 }  // namespace tarnlow::test
+
+// Runs a parameterised suite once on every backend test::Backends() names.
+#define TARNLOW_ON_EVERY_BACKEND(suite)                                                       \
+  INSTANTIATE_TEST_SUITE_P(Backends, suite, ::testing::ValuesIn(::tarnlow::test::Backends()), \
+                           ::tarnlow::test::BackendName())

@@ -12,10 +12,8 @@
 namespace tarnlow {
 namespace {
 
-class ConnectionLayerTest : public ::testing::TestWithParam<std::string> {
+class ConnectionLayerTest : public test::DatabaseTest {
  protected:
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   std::string services_ = c_->TableCatalogue()->ServiceTable();
 };
 
@@ -301,8 +299,7 @@ TEST_P(ConnectionLayerTest, InitCreatesWhatIsMissingAndKeepsTheRest) {
   EXPECT_EQ(rs.Fields(std::size_t{0}).ToInt32(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ConnectionLayerTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ConnectionLayerTest);
 
 // ---- connection texts ------------------------------------------------------------
 

@@ -17,7 +17,7 @@ namespace {
 constexpr std::int32_t kSqliteError = 1;
 constexpr std::int32_t kSqliteConstraintUnique = 2067;
 
-class ErrorContextTest : public ::testing::TestWithParam<std::string> {
+class ErrorContextTest : public test::DatabaseTest {
  protected:
   bool Sqlite() const { return GetParam() == "sqlite"; }
   // The database's code for a failure: one per backend. The SQLite driver
@@ -38,8 +38,6 @@ class ErrorContextTest : public ::testing::TestWithParam<std::string> {
     }
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   std::string services_ = c_->TableCatalogue()->ServiceTable();
 };
 
@@ -101,8 +99,7 @@ TEST_P(ErrorContextTest, ARowThatIsGoneNamesTheUpdateThatFoundNothing) {
   EXPECT_TRUE(e.ConnectionUsable());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ErrorContextTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ErrorContextTest);
 
 }  // namespace
 }  // namespace tarnlow

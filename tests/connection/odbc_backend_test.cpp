@@ -61,7 +61,7 @@ TEST(OdbcConnectionTextTest, AnUnknownDataSourceIsAnErrorRecordWithTheDriverMana
 
 // ---- through each driver ------------------------------------------------------------
 
-class OdbcBackendTest : public ::testing::TestWithParam<std::string> {
+class OdbcBackendTest : public test::DatabaseTest {
  protected:
   std::string Engine() const { return GetParam().substr(5); }
   backend::Database& Db() { return c_->DatabaseConnection().Database(); }
@@ -73,9 +73,6 @@ class OdbcBackendTest : public ::testing::TestWithParam<std::string> {
     }
     return rows[0][0];
   }
-
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
 };
 
 TEST_P(OdbcBackendTest, TheDialectComesFromTheDatabaseBehindTheDriver) {

@@ -185,7 +185,7 @@ TEST_P(OwnershipTest, AReceiptLineReadOnAConnectionTheClientLetGoOfIsStillWritte
   EXPECT_EQ(received, 6.0);  // every order but the two that let go of the line first wrote
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, OwnershipTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(OwnershipTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -13,10 +13,8 @@
 namespace tarnlow {
 namespace {
 
-class StatementReuseTest : public ::testing::TestWithParam<std::string> {
+class StatementReuseTest : public test::DatabaseTest {
  protected:
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   std::string services_ = c_->TableCatalogue()->ServiceTable();
 };
 
@@ -356,8 +354,7 @@ TEST_P(StatementReuseTest, StatementsTheSessionForgotArePreparedAgain) {
             static_cast<std::int32_t>(1 + 2 * forgets.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, StatementReuseTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(StatementReuseTest);
 
 TEST(DateTextTest, DatesAreWrittenAsIsoTextWithMillisecondsOnlyWhenThereAreSome) {
   char buf[Date::kIsoSize];

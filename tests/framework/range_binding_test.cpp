@@ -186,8 +186,7 @@ TEST_P(RangeBindingTest, LargeWholeNumbersReachIntegerColumns) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, RangeBindingTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(RangeBindingTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -354,7 +354,7 @@ TEST_P(CompanionTest, HistoryFailuresCarryTheirLabels) {
   EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData\r\nDeleteForOrder of Class Module clsPOvhstD line no:10");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, CompanionTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(CompanionTest);
 
 // ---- the late-bound faces ------------------------------------------------------------
 

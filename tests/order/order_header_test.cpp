@@ -356,19 +356,16 @@ TEST_P(OrderHeaderTest, OrderNumbersThatTryToLeaveTheirQuotesMatchOnlyThemselves
   EXPECT_TRUE(Header(c, "PO--1")->CheckIfExists());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, OrderHeaderTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(OrderHeaderTest);
 
 // ---- the fax companion ---------------------------------------------------------
 
-class FaxCompanionTest : public ::testing::TestWithParam<std::string> {
+class FaxCompanionTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     fax_.SageConnection(c_);
     fax_.order_no = "PO1";
   }
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsPOHeadx1D fax_;
 };
 
@@ -415,8 +412,7 @@ TEST_P(FaxCompanionTest, FailuresCarryTheShortModuleLabelWithoutALineInIt) {
   rs.Close();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, FaxCompanionTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(FaxCompanionTest);
 
 // ---- the classes as clients see them ----------------------------------------
 

@@ -84,6 +84,14 @@ class OrderLineTest : public ::testing::TestWithParam<std::string> {
     l->InsertRow();
     return l;
   }
+  // The stored line, read by a line object without companions.
+  std::shared_ptr<clsPODetailD> Stored(const std::string& order, std::int16_t number) {
+    auto l = NewLine();
+    l->order_no = order;
+    l->order_line_no = number;
+    l->ReadIt();
+    return l;
+  }
   std::vector<std::int16_t> Walk(clsPODetailD& l, const std::string& order) {
     l.order_no = order;
     l.StartReadForOrder();
@@ -234,11 +242,7 @@ TEST_P(OrderLineTest, AnOrderComesBackColumnForColumnAcrossLayouts) {
     EXPECT_FALSE(reader->ReadNextForOrder());
     ExpectSameLine(*reader, *plain);
 
-    auto one = NewLine();
-    one->order_no = order;
-    one->order_line_no = 10;
-    one->ReadIt();
-    ExpectSameLine(*one, *plain);
+    ExpectSameLine(*Stored(order, 10), *plain);
 
     auto deleter = NewLine(true, true);
     deleter->order_no = order;
@@ -512,16 +516,10 @@ TEST_P(OrderLineTest, InvoicingAddsToTheStoredLineOnly) {
   EXPECT_EQ(Statistics(*c_).executions, before + 1);  // amounts of 0 still go to the database
   EXPECT_EQ(l->inv_qty_to_date(), qty);
   EXPECT_EQ(l->inv_value_logged(), value);
-  auto stored = NewLine();
-  stored->order_no = "P1";
-  stored->order_line_no = 1;
-  stored->ReadIt();
-  EXPECT_EQ(stored->inv_qty_to_date(), qty + 3.0);
-  EXPECT_EQ(stored->inv_value_logged(), value + 11.25);
-  stored->order_line_no = 2;
-  stored->ReadIt();
-  EXPECT_EQ(stored->inv_qty_to_date(), other->inv_qty_to_date());
-  EXPECT_EQ(stored->inv_value_logged(), other->inv_value_logged());
+  EXPECT_EQ(Stored("P1", 1)->inv_qty_to_date(), qty + 3.0);
+  EXPECT_EQ(Stored("P1", 1)->inv_value_logged(), value + 11.25);
+  EXPECT_EQ(Stored("P1", 2)->inv_qty_to_date(), other->inv_qty_to_date());
+  EXPECT_EQ(Stored("P1", 2)->inv_value_logged(), other->inv_value_logged());
 
   c_->Execute("drop table purchase_order_line");
   const Error e = test::CatchError([&] { l->UpdateForInvoice(1, 1); });
@@ -601,7 +599,7 @@ TEST(OrderLineLabels, WithoutAnOpenConnectionEachOperationFailsUnderItsLabels) {
   EXPECT_FALSE(l.ReadNextForOrder());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, OrderLineTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(OrderLineTest);
 
 // ---- the class and its buffer --------------------------------------------------------------
 

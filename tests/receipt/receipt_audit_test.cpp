@@ -196,8 +196,7 @@ TEST_P(ReceiptAuditTest, AnAnswerOtherThanOkLeavesTheRowOut) {
   EXPECT_TRUE(Stored(*c, "unique_no").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptAuditTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ReceiptAuditTest);
 
 // The connection read stores an unopened connection object, which is no
 // missing one: no message, and the first step that needs it fails.

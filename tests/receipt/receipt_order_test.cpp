@@ -25,7 +25,7 @@ Variant Scalar(Connection& c, const std::string& sql) {
 
 // ---- order header ------------------------------------------------------------------
 
-class ReceiptHeaderTest : public ::testing::TestWithParam<std::string> {
+class ReceiptHeaderTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     c_->Execute("insert into " + Table() +
@@ -36,8 +36,6 @@ class ReceiptHeaderTest : public ::testing::TestWithParam<std::string> {
   }
   std::string Table() { return c_->TableCatalogue()->OrderHeaderTable(); }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsPORPohead head_;
 };
 
@@ -84,8 +82,7 @@ TEST_P(ReceiptHeaderTest, AnApostropheInTheOrderNumberIsPartOfTheNumber) {
   head_.CloseIt();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptHeaderTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ReceiptHeaderTest);
 
 // ---- order lines ---------------------------------------------------------------------
 
@@ -94,7 +91,7 @@ const std::set<std::string_view> kReceiptColumns{"tran_recd_qty",      "tran_ord
                                                  "qty_ordered",        "status",          "local_expect_cost",
                                                  "local_total_expect", "foreign_exp_cost"};
 
-class ReceiptLinesTest : public ::testing::TestWithParam<std::string> {
+class ReceiptLinesTest : public test::DatabaseTest {
  protected:
   void SetUp() override { line_.SageConnection(c_); }
   std::string Table() { return c_->TableCatalogue()->OrderLineTable(); }
@@ -139,8 +136,6 @@ class ReceiptLinesTest : public ::testing::TestWithParam<std::string> {
     return out;
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsPORPodet line_;
 };
 
@@ -335,8 +330,7 @@ TEST_P(ReceiptLinesTest, AnApostropheInTheOrderNumberFindsNothingAndChangesNothi
   EXPECT_EQ(Scalar(*c_, "select qty_received from " + Table()).ToDouble(), 2.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptLinesTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ReceiptLinesTest);
 
 // SQLite alone lets a date column hold text that is no date, as data
 // carried over from older systems can.

@@ -28,7 +28,7 @@ std::vector<Row> SelectRows(Connection& c, const std::string& sql) {
   return rows;
 }
 
-class ReceiptStockTest : public ::testing::TestWithParam<std::string> {
+class ReceiptStockTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     c_->Execute("insert into " + Table() +
@@ -67,8 +67,6 @@ class ReceiptStockTest : public ::testing::TestWithParam<std::string> {
     stock.UpdateForReceipt();
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsPORStock stock_;
 };
 
@@ -164,8 +162,7 @@ TEST_P(ReceiptStockTest, AnItemThatDoesNotExistIsUpdatedInNoRowWithoutComplaint)
   EXPECT_EQ(SelectRows(*c_, "select * from " + Table() + " order by product"), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptStockTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ReceiptStockTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -309,7 +309,7 @@ TEST_P(DemoTest, RunsAgainOnTheSameDatabaseWithAFreshOrder) {
   const auto c = db_.OpenBare();
   const auto t = c->TableCatalogue();
   EXPECT_EQ(test::Select(*c, "select order_no from " + t->OrderHeaderTable() + " order by order_no"),
-            (test::Rows{{Variant("PO1001")}, {Variant("PO1002")}}));
+            (test::Rows{{"PO1001"}, {"PO1002"}}));
   const test::Rows stock = test::Select(
       *c, "select physical_qty, on_order_qty from " + t->StockTable() + " where product = 'BOLT-M8'");
   ASSERT_EQ(stock.size(), 1u);
@@ -317,7 +317,7 @@ TEST_P(DemoTest, RunsAgainOnTheSameDatabaseWithAFreshOrder) {
   EXPECT_EQ(stock[0][1].ToDouble(), 500);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DemoTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(DemoTest);
 
 // The purchase-order demo: what its summary reports is what the database holds.
 class OrderDemoTest : public ::testing::TestWithParam<std::string> {
@@ -403,7 +403,7 @@ TEST_P(OrderDemoTest, TheSummaryFiguresAreWhatTheDatabaseHolds) {
   EXPECT_EQ(One(on_order + "'SEAL-KIT'"), 40);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, OrderDemoTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(OrderDemoTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -228,7 +228,7 @@ TEST_P(BatchTest, InsertRowPassesErrorsUnchanged) {
   EXPECT_EQ(e.Source(), Inner());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, BatchTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(BatchTest);
 
 TEST(BatchRemainder, IsTheFloatingPointRemainder) {
   clsSTBatchD b;

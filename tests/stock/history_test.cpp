@@ -198,7 +198,7 @@ TEST_P(HistoryTest, AnUnopenedConnectionFailsTheRunOfThePreparedInsert) {
   EXPECT_TRUE(messages.Messages().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, HistoryTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(HistoryTest);
 
 }  // namespace
 }  // namespace tarnlow

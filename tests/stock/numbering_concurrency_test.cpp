@@ -148,8 +148,7 @@ TEST_P(NumberingConcurrencyTest, ClockBatchNumbersAreAllDistinct) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, NumberingConcurrencyTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(NumberingConcurrencyTest);
 
 }  // namespace
 }  // namespace tarnlow
