@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tarnlow/tarnlow.h"
@@ -67,6 +68,14 @@ class ScratchDatabase {
   std::string folder_;  // private temp folder (SQLite file, traces)
   std::string base_;    // connection text without options
   std::string schema_;  // PostgreSQL schema
+};
+
+// A statement holder on a connection, its text set.
+struct Holder : StatementHolder {
+  Holder(std::shared_ptr<tarnlow::Connection> connection, std::string sql) {
+    Connection(std::move(connection));
+    SQL(std::move(sql));
+  }
 };
 
 // Captures message boxes for the life of the object.

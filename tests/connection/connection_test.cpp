@@ -19,9 +19,7 @@ class ConnectionLayerTest : public test::DatabaseTest {
 
 TEST_P(ConnectionLayerTest, RunningACommandAgainLeavesTheNewRowsToTheNewRowSet) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("select cost from " + services_ + " where service = ?");
+  test::Holder holder(c_, "select cost from " + services_ + " where service = ?");
   holder.AddTextParameter("service", 20);
   holder.SetTextValue("service", "A");
   auto first = holder.Command().Execute();
@@ -50,9 +48,7 @@ TEST_P(ConnectionLayerTest, GetCellsHandsOverTheRemainingRowsRowAfterRow) {
 
   // From the current row on; a prepared statement run again afterwards
   // reads its new rows, though its earlier ones were handed over.
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("select service from " + services_ + " where cost > ? order by service");
+  test::Holder holder(c_, "select service from " + services_ + " where cost > ? order by service");
   holder.AddNumberParameter("cost");
   holder.SetNumberValue("cost", 0);
   auto rs = holder.Command().Execute();
@@ -113,9 +109,7 @@ TEST_P(ConnectionLayerTest, ACommandOfTheTableTypeReadsTheTablesRows) {
 }
 
 TEST_P(ConnectionLayerTest, HolderSettersGiveDeclaredParametersTheirValues) {
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into " + services_ + " (service, cost) values (?, ?)");
+  test::Holder holder(c_, "insert into " + services_ + " (service, cost) values (?, ?)");
   holder.AddTextParameter("service", 20);
   holder.AddNumberParameter("cost");
   holder.SetTextValue("SERVICE", "N1");
@@ -264,10 +258,9 @@ TEST_P(ConnectionLayerTest, ARowSetUpdateIsCompiledOnceYetTracedEachTime) {
 
 TEST_P(ConnectionLayerTest, DatesKeepTheZeroDateAndTheirTime) {
   const std::string batches = c_->TableCatalogue()->BatchTable();
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into " + batches +
-             " (warehouse, product, sequence_number, date_received, expiry_date) values (?, ?, ?, ?, ?)");
+  test::Holder holder(
+      c_, "insert into " + batches +
+              " (warehouse, product, sequence_number, date_received, expiry_date) values (?, ?, ?, ?, ?)");
   holder.AddTextParameter("warehouse", 2);
   holder.AddTextParameter("product", 20);
   holder.AddTextParameter("sequence_number", 6);

@@ -85,9 +85,8 @@ TEST_P(OdbcBackendTest, TheDialectComesFromTheDatabaseBehindTheDriver) {
 }
 
 TEST_P(OdbcBackendTest, DatesRoundTripExactlyAndMatchTheOtherBackendsLiterals) {
-  StatementHolder insert;
-  insert.Connection(c_);
-  insert.SQL(
+  test::Holder insert(
+      c_,
       "insert into stock_batch (warehouse, product, sequence_number, date_received) values ('01', 'P', ?, "
       "?)");
   insert.AddTextParameter("sequence_number", 6);
@@ -99,9 +98,7 @@ TEST_P(OdbcBackendTest, DatesRoundTripExactlyAndMatchTheOtherBackendsLiterals) {
     insert.SetDateValue("date_received", dates[i]);
     insert.Command().ExecuteNoRows();
   }
-  StatementHolder read;
-  read.Connection(c_);
-  read.SQL("select sequence_number from stock_batch where date_received = ?");
+  test::Holder read(c_, "select sequence_number from stock_batch where date_received = ?");
   read.AddDateParameter("date_received");
   for (int i = 0; i < 4; ++i) {
     read.SetDateValue("date_received", dates[i]);
@@ -125,9 +122,7 @@ TEST_P(OdbcBackendTest, DatesRoundTripExactlyAndMatchTheOtherBackendsLiterals) {
 TEST_P(OdbcBackendTest, ManyRowsComeBackInOrderWhateverTheBlockSize) {
   // More rows than two blocks, read by a prepared and by a literal statement.
   c_->Execute("create table odbc_rows (n integer, label varchar(12), amount double precision)");
-  StatementHolder insert;
-  insert.Connection(c_);
-  insert.SQL("insert into odbc_rows (n, label, amount) values (?, ?, ?)");
+  test::Holder insert(c_, "insert into odbc_rows (n, label, amount) values (?, ?, ?)");
   insert.AddNumberParameter("n");
   insert.AddTextParameter("label", 12);
   insert.AddNumberParameter("amount");
@@ -138,9 +133,7 @@ TEST_P(OdbcBackendTest, ManyRowsComeBackInOrderWhateverTheBlockSize) {
     insert("amount", Variant(n + 0.25));
     insert.Command().ExecuteNoRows();
   }
-  StatementHolder select;
-  select.Connection(c_);
-  select.SQL("select n, label, amount from odbc_rows where n >= ? order by n");
+  test::Holder select(c_, "select n, label, amount from odbc_rows where n >= ? order by n");
   select.AddNumberParameter("n");
   for (int from : {0, 100}) {
     select("n", Variant(std::int32_t{from}));
@@ -332,9 +325,7 @@ class OdbcPostgresTest : public ::testing::Test {
 
 TEST_F(OdbcPostgresTest, AHolderPreparesOnTheServerOnceForAllItsExecutions) {
   c_->Execute("insert into service_item (service, cost) values ('A', 1), ('B', 2)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("select cost from service_item where service = ? /* once */");
+  test::Holder holder(c_, "select cost from service_item where service = ? /* once */");
   holder.AddTextParameter("service", 20);
   for (const char* key : {"A", "B", "A", "B"}) {
     holder.SetTextValue("service", key);

@@ -22,10 +22,8 @@ TEST_P(StatementReuseTest, ParametersAreFoundByNameInAnyOrder) {
   c_->Execute("insert into " + services_ +
               " (service, unit_code, cost) values ('S1', 'HOUR', 1), "
               "('S2', 'DAY', 2), ('S3', 'HOUR', 3)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("select service from " + services_ +
-             " where unit_code = ? and cost >= ? and service <> ? order by service");
+  test::Holder holder(c_, "select service from " + services_ +
+                              " where unit_code = ? and cost >= ? and service <> ? order by service");
   holder.AddTextParameter("unit_code", 6);
   holder.AddNumberParameter("cost");
   holder.AddTextParameter("service", 20);
@@ -66,9 +64,7 @@ TEST(CommandParameterTest, OfTwoParametersWithOneNameTheFirstIsMeant) {
 }
 
 TEST_P(StatementReuseTest, ValuesOfEveryKindFollowOneAnotherInOneParameter) {
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into " + services_ + " (service, unit_code, cost) values (?, ?, ?)");
+  test::Holder holder(c_, "insert into " + services_ + " (service, unit_code, cost) values (?, ?, ?)");
   holder.AddTextParameter("service", 20);
   holder.AddTextParameter("unit_code", 6);
   holder.AddNumberParameter("cost");
@@ -104,9 +100,7 @@ TEST_P(StatementReuseTest, ValuesOfEveryKindFollowOneAnotherInOneParameter) {
 // has lost its parameter since the last run is null, not the value that
 // parameter held.
 TEST_P(StatementReuseTest, APlaceholderWithoutAParameterIsNull) {
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into " + services_ + " (service, unit_code) values (?, ?)");
+  test::Holder holder(c_, "insert into " + services_ + " (service, unit_code) values (?, ?)");
   holder.AddTextParameter("service", 20);
   holder.AddTextParameter("unit_code", 6);
   holder("service", Variant("BOTH"));
@@ -129,9 +123,7 @@ TEST_P(StatementReuseTest, APlaceholderWithoutAParameterIsNull) {
 // again: another date must replace it, and the first come back.
 TEST_P(StatementReuseTest, DatesFollowOneAnotherInOneParameter) {
   const std::string table = c_->TableCatalogue()->NominalMovementTable();
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into " + table + " (comments, movement_date) values (?, ?)");
+  test::Holder holder(c_, "insert into " + table + " (comments, movement_date) values (?, ?)");
   holder.AddTextParameter("comments", 60);
   holder.AddDateParameter("movement_date");
   const Date first = Date::FromCalendar(2026, 1, 5, 10, 30);
@@ -168,9 +160,7 @@ TEST_P(StatementReuseTest, CellsRefilledByLaterRowsShowOnlyTheirOwnValues) {
   c_->Execute("insert into " + services_ +
               " (service, unit_code, cost) values "
               "('LONG', 'HOURS', 1.5), ('NULL', null, null), ('SHORT', 'D', 2)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("select unit_code, cost from " + services_ + " where service = ?");
+  test::Holder holder(c_, "select unit_code, cost from " + services_ + " where service = ?");
   holder.AddTextParameter("service", 20);
   auto read = [&](const char* key) {
     holder.SetTextValue("service", key);
@@ -271,9 +261,7 @@ TEST_P(StatementReuseTest, ColumnsAskedForByDeclarationInAnotherOrderOnEachRow) 
 
 TEST_P(StatementReuseTest, AFirstRowReadGivesTheFirstRowAndHoldsNothing) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2), ('C', 3)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("select service, cost from " + services_ + " where cost >= ? order by cost");
+  test::Holder holder(c_, "select service, cost from " + services_ + " where cost >= ? order by cost");
   holder.AddNumberParameter("cost");
   holder("cost", Variant(2.0));
   auto rs = holder.Command().ExecuteForFirstRow();
@@ -294,9 +282,7 @@ TEST_P(StatementReuseTest, AFirstRowReadGivesTheFirstRowAndHoldsNothing) {
 
 TEST_P(StatementReuseTest, AFirstRowRunOfAWriteStillDoesAllOfIt) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2), ('C', 3)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("update " + services_ + " set cost = cost + ?");
+  test::Holder holder(c_, "update " + services_ + " set cost = cost + ?");
   holder.AddNumberParameter("cost");
   holder("cost", Variant(10.0));
   holder.Command().ExecuteForFirstRow()->Close();

@@ -37,9 +37,7 @@ class RangeBindingTest : public ::testing::TestWithParam<std::string> {
 };
 
 TEST_P(RangeBindingTest, AParameterOutsideTheRangesIsRefusedAndNothingIsStored) {
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into range_probe (id, n, d) values (?, ?, ?)");
+  test::Holder holder(c_, "insert into range_probe (id, n, d) values (?, ?, ?)");
   holder.AddNumberParameter("id");
   holder.AddNumberParameter("n");
   holder.AddDateParameter("d");
@@ -167,9 +165,7 @@ TEST(PropertyRangeTest, TheTypedAndLateBoundPropertiesRefuseADateMadeOutOfRange)
 // as a float ("1e+05").
 TEST_P(RangeBindingTest, LargeWholeNumbersReachIntegerColumns) {
   c_->Execute("create table whole_probe (id integer primary key, qty integer)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into whole_probe (id, qty) values (?, ?)");
+  test::Holder holder(c_, "insert into whole_probe (id, qty) values (?, ?)");
   holder.AddNumberParameter("id");
   holder.AddNumberParameter("qty");
   const double quantities[] = {100000.0, -3000000.0, 2000000000.0};
