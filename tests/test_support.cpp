@@ -181,8 +181,7 @@ std::shared_ptr<Connection> ScratchDatabase::OpenBare(const std::string& options
 }
 
 Rows Select(Connection& c, const std::string& sql) {
-  Recordset rs;
-  rs.Open(sql, c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  OpenRecordset rs(c, sql);
   Rows rows = rs.GetRows();
   rs.Close();
   return rows;

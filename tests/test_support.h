@@ -78,6 +78,14 @@ struct Holder : StatementHolder {
   }
 };
 
+// A row set open on a select, forward-only and read-only unless told otherwise.
+struct OpenRecordset : Recordset {
+  OpenRecordset(tarnlow::Connection& c, std::string sql, int cursor_type = adOpenForwardOnly,
+                int lock_type = adLockReadOnly) {
+    Open(std::move(sql), c.DatabaseConnection(), cursor_type, lock_type);
+  }
+};
+
 // Captures message boxes for the life of the object.
 class MessageCapture {
  public:

@@ -32,9 +32,7 @@ TEST_P(ConnectionLayerTest, RunningACommandAgainLeavesTheNewRowsToTheNewRowSet) 
 
 TEST_P(ConnectionLayerTest, GetCellsHandsOverTheRemainingRowsRowAfterRow) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2), ('C', 3.5)");
-  Recordset all;
-  all.Open("select service, cost from " + services_ + " order by service", c_->DatabaseConnection(),
-           adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset all(*c_, "select service, cost from " + services_ + " order by service");
   const std::vector<Variant> cells = all.GetCells();
   ASSERT_EQ(cells.size(), 6u);
   EXPECT_EQ(cells[0].ToText(), "A");
@@ -155,9 +153,8 @@ TEST_P(ConnectionLayerTest, TheCurrentRowOfAnUpdatableRowSetCanBeChanged) {
 TEST_P(ConnectionLayerTest, AnUpdatedRowShowsWhatWasWrittenAndIsFoundByItsNewKey) {
   c_->Execute("insert into " + services_ +
               " (service, unit_code, cost) values ('U1', 'EACH', 1), ('U2', 'EACH', 2)");
-  Recordset rs;
-  rs.Open("select * from " + services_ + " order by service", c_->DatabaseConnection(), adOpenStatic,
-          adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select * from " + services_ + " order by service", adOpenStatic,
+                         adLockOptimistic);
   rs.SetField("service", Variant("U1X"));
   rs.SetField("cost", Variant(5.0));
   rs.Update();
@@ -189,8 +186,7 @@ TEST_P(ConnectionLayerTest, AnUpdateWritesOnlyWhileTheWrittenColumnsHoldWhatWasR
   const std::string trace = db_.Folder() + "/updates.sql";
   auto c = db_.Open("trace=" + trace);
   c->Execute("insert into " + services_ + " (service, unit_code, cost) values ('N1', 'EACH', NULL)");
-  Recordset rs;
-  rs.Open("select * from " + services_, c->DatabaseConnection(), adOpenStatic, adLockOptimistic);
+  test::OpenRecordset rs(*c, "select * from " + services_, adOpenStatic, adLockOptimistic);
   c_->Execute("update " + services_ + " set unit_code = 'BOX'");
   rs.SetField("cost", Variant(1.5));
   rs.Update();
@@ -245,9 +241,8 @@ TEST_P(ConnectionLayerTest, ARowSetUpdateIsCompiledOnceYetTracedEachTime) {
   c->Execute("insert into " + services_ + " (service, cost) values ('U1', 1), ('U2', 2)");
   const auto before = Statistics(*c);
   for (const char* key : {"U1", "U2", "U1"}) {
-    Recordset rs;
-    rs.Open("select * from " + services_ + " where service = '" + key + "'", c->DatabaseConnection(),
-            adOpenStatic, adLockOptimistic);
+    test::OpenRecordset rs(*c, "select * from " + services_ + " where service = '" + key + "'", adOpenStatic,
+                           adLockOptimistic);
     rs.SetField("cost", Variant(rs.Fields("cost").ToDouble() + 10));
     rs.Update();
   }
@@ -272,9 +267,7 @@ TEST_P(ConnectionLayerTest, DatesKeepTheZeroDateAndTheirTime) {
   holder.SetDateValue("date_received", Date());
   holder.SetDateValue("expiry_date", Date::FromCalendar(2024, 2, 29, 17, 30, 5));
   EXPECT_EQ(holder.Command().ExecuteNoRows(), 1);
-  Recordset rs;
-  rs.Open("select date_received, expiry_date, best_before_date from " + batches, c_->DatabaseConnection(),
-          adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select date_received, expiry_date, best_before_date from " + batches);
   EXPECT_EQ(rs.Fields("date_received"), Variant(Date()));
   EXPECT_EQ(rs.Fields("expiry_date").ToDate().ToIso(), "2024-02-29 17:30:05");
   EXPECT_TRUE(rs.Fields("best_before_date").IsNull());
@@ -287,8 +280,7 @@ TEST_P(ConnectionLayerTest, InitCreatesWhatIsMissingAndKeepsTheRest) {
   ASSERT_EQ(report.created.size(), 1u);
   EXPECT_EQ(report.created[0], "vat_matrix");
   EXPECT_EQ(report.existing.size(), CatalogueTableCount - 1);
-  Recordset rs;
-  rs.Open("select count(*) from " + services_, c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select count(*) from " + services_);
   EXPECT_EQ(rs.Fields(std::size_t{0}).ToInt32(), 1);
 }
 

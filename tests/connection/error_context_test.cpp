@@ -88,8 +88,7 @@ TEST_P(ErrorContextTest, TheContextSurvivesTheSourceTrailOfAnOperation) {
 
 TEST_P(ErrorContextTest, ARowThatIsGoneNamesTheUpdateThatFoundNothing) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('S1', 1)");
-  Recordset rs;
-  rs.Open("select * from " + services_, c_->DatabaseConnection(), adOpenStatic, adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select * from " + services_, adOpenStatic, adLockOptimistic);
   c_->Execute("delete from " + services_);
   rs.SetField("cost", Variant(2.0));
   const Error e = test::CatchError([&] { rs.Update(); });

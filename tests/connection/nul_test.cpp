@@ -72,11 +72,8 @@ TEST_P(NulTest, AStatementHoldingANulIsRefusedBeforeItRuns) {
   const Error e = test::CatchError([&] { c_->Execute(sql); });
   ExpectRefused(e, "The statement text holds a NUL character");
   EXPECT_EQ(e.Statement(), sql);
-  ExpectRefused(test::CatchError([&] {
-                  Recordset rs;
-                  rs.Open("select * from " + services_ + "\0 where 1 = 0"s, c_->DatabaseConnection(),
-                          adOpenForwardOnly, adLockReadOnly);
-                }),
+  ExpectRefused(test::CatchError(
+                    [&] { test::OpenRecordset rs(*c_, "select * from " + services_ + "\0 where 1 = 0"s); }),
                 "The statement text holds a NUL character");
   // A key holding one reaches no database either: the statement it is
   // spliced into is refused.
@@ -101,8 +98,7 @@ TEST_P(NulTest, ABoundTextHoldingANulIsRefusedAndNothingIsWritten) {
 
   insert_.SetTextValue("unit_code", "BOX");
   EXPECT_EQ(insert_.Command().ExecuteNoRows(), 1);
-  Recordset rs;
-  rs.Open("select * from " + services_, c_->DatabaseConnection(), adOpenStatic, adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select * from " + services_, adOpenStatic, adLockOptimistic);
   rs.SetField("unit_code", Variant("EACH\0"s));
   ExpectRefused(test::CatchError([&] { rs.Update(); }),
                 "The value of field \"unit_code\" holds a NUL character");
@@ -166,8 +162,7 @@ TEST_P(NulTest, TextThatIsNoUtf8IsRefusedOnEveryEngineAndUtf8IsKept) {
   insert_.SetTextValue("unit_code", "EACH");
   EXPECT_EQ(insert_.Command().ExecuteNoRows(), 1);
   EXPECT_EQ(test::Select(*c_, "select service from " + services_)[0][0].ToText(), utf8);
-  Recordset rs;
-  rs.Open("select * from " + services_, c_->DatabaseConnection(), adOpenStatic, adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select * from " + services_, adOpenStatic, adLockOptimistic);
   rs.SetField("unit_code", Variant(latin1));
   ExpectRefused(test::CatchError([&] { rs.Update(); }),
                 "The value of field \"unit_code\" is not valid UTF-8");

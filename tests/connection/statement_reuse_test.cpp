@@ -241,9 +241,8 @@ TEST_P(StatementReuseTest, ColumnsAskedForByDeclarationInAnotherOrderOnEachRow) 
   namespace T = tables::ServiceTable;
   c_->Execute("insert into " + services_ +
               " (service, unit_code, cost) values ('A', 'HOUR', 1), ('B', 'DAY', 2), ('C', 'WEEK', 3)");
-  Recordset rs;
-  rs.Open("select unit_code, cost, service from " + services_ + " order by service", c_->DatabaseConnection(),
-          adOpenStatic, adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select unit_code, cost, service from " + services_ + " order by service",
+                         adOpenStatic, adLockOptimistic);
   auto text = [&](const tables::Column& column) { return rs.Field(column).ToText(); };
   EXPECT_EQ(text(T::service) + text(T::unit_code) + text(T::cost), "AHOUR1");
   rs.MoveNext();

@@ -45,9 +45,8 @@ TEST_P(TextWidthTest, BlanksPastTheWidthAreCutWhicheverWayTheTextArrives) {
   Insert("ROWSET", "X");
   Insert("UPDATED", "X");
   {
-    Recordset rs;
-    rs.Open("select * from " + headers_ + " where order_no = 'ROWSET'", c_->DatabaseConnection(),
-            adOpenStatic, adLockOptimistic);
+    test::OpenRecordset rs(*c_, "select * from " + headers_ + " where order_no = 'ROWSET'", adOpenStatic,
+                           adLockOptimistic);
     rs.SetField("currency", Variant("USD    "));
     rs.Update();
   }
@@ -76,9 +75,8 @@ TEST_P(TextWidthTest, AnythingButBlanksPastTheWidthIsRefusedAndNothingChanges) {
     });
     EXPECT_EQ(literal.Number(), DbFailure);
   }
-  Recordset rs;
-  rs.Open("select * from " + headers_ + " where order_no = 'PO1'", c_->DatabaseConnection(), adOpenStatic,
-          adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select * from " + headers_ + " where order_no = 'PO1'", adOpenStatic,
+                         adLockOptimistic);
   rs.SetField("currency", Variant("EURO"));
   EXPECT_EQ(test::CatchError([&] { rs.Update(); }).Number(), DbFailure);
   rs.Close();

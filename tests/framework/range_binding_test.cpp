@@ -76,9 +76,8 @@ TEST_P(RangeBindingTest, AParameterOutsideTheRangesIsRefusedAndNothingIsStored) 
 
 TEST_P(RangeBindingTest, AnUpdatedFieldOutsideTheRangesIsRefusedAndTheRowKept) {
   c_->Execute("insert into range_probe (id, n, d) values (1, 2.5, '2000-01-01 00:00:00')");
-  Recordset rs;
-  rs.Open("select id, n, d from range_probe where id = 1", c_->DatabaseConnection(), adOpenKeyset,
-          adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select id, n, d from range_probe where id = 1", adOpenKeyset,
+                         adLockOptimistic);
   rs.SetField("n", kInf);
   EXPECT_EQ(test::CatchError([&] { rs.Update(); }).Number(), err::Overflow);
   rs.Close();

@@ -118,9 +118,7 @@ TEST_P(CompanionTest, AnalysisCopiesTakeNullAsEmptyAndNeedANumericLine) {
       "insert into purchase_order_line_analysis (order_no, order_line_no, analysis_a, analysis_b,"
       " delivery_qty_tol) values ('P1', '  12', 'AA', null, null), ('P2', 'x', 'BB', '', ''),"
       " ('P3', null, 'CC', '', '')");
-  Recordset rs;
-  rs.Open("select * from purchase_order_line_analysis order by order_no", c_->DatabaseConnection(),
-          adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select * from purchase_order_line_analysis order by order_no");
   detpg_.analysis_b = "stale";
   detpg_.delivery_qty_tol = "stale";
   detpg_.CopyFromRecordset(rs);
@@ -219,9 +217,7 @@ TEST_P(CompanionTest, DualRateWritesAndDeletesASecondRowWithEveryRateInItsOwnCol
   vhst_.InsertRow();
   const test::Rows rows = Rows("select * from purchase_order_variance_rate");
   ASSERT_EQ(rows.size(), 1u);
-  Recordset rs;
-  rs.Open("select * from purchase_order_variance_rate", c_->DatabaseConnection(), adOpenForwardOnly,
-          adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select * from purchase_order_variance_rate");
   EXPECT_EQ(rs.Fields("order_no"), Variant("P1"));
   EXPECT_EQ(rs.Fields("order_line_no"), Variant("   2"));
   EXPECT_EQ(rs.Fields("sequence_no"), Variant("   5"));

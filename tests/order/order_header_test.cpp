@@ -384,9 +384,7 @@ TEST_P(FaxCompanionTest, WritesCopiesResetsAndDeletesItsRow) {
   EXPECT_EQ(copy.order_no(), "PO2");
 
   c_->Execute("update purchase_order_fax set fax = NULL where order_no = 'PO1'");
-  Recordset rs;
-  rs.Open("select * from purchase_order_fax where order_no = 'PO1'", c_->DatabaseConnection(),
-          adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select * from purchase_order_fax where order_no = 'PO1'");
   copy.fax = "x";
   copy.CopyFromRecordset(rs);
   rs.Close();
@@ -403,9 +401,7 @@ TEST_P(FaxCompanionTest, FailuresCarryTheShortModuleLabelWithoutALineInIt) {
   EXPECT_EQ(e.Number(), DbFailure);
   EXPECT_EQ(e.Source(),
             "Line No.: 30 " + test::EngineSource(GetParam()) + "\r\nInsertRow of Class Module clsPOHeadx1");
-  Recordset rs;
-  rs.Open("select order_no from purchase_order_fax", c_->DatabaseConnection(), adOpenForwardOnly,
-          adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select order_no from purchase_order_fax");
   const Error missing = test::CatchError([&] { fax_.CopyFromRecordset(rs); });  // no row to copy
   EXPECT_EQ(missing.Source().substr(missing.Source().rfind("\r\n") + 2),
             "CopyFromRecordset of Class Module clsPOHeadx1");

@@ -16,8 +16,7 @@ namespace tarnlow {
 namespace {
 
 Variant Scalar(Connection& c, const std::string& sql) {
-  Recordset rs;
-  rs.Open(sql, c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(c, sql);
   Variant v = rs.AtEOF() ? Variant() : rs.Fields(std::size_t{0});
   rs.Close();
   return v;

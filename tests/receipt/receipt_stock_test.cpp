@@ -17,8 +17,7 @@ using Row = std::map<std::string, Variant>;
 
 // Every column of every row of the select, keyed by column name.
 std::vector<Row> SelectRows(Connection& c, const std::string& sql) {
-  Recordset rs;
-  rs.Open(sql, c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(c, sql);
   std::vector<Row> rows;
   for (; !rs.AtEOF(); rs.MoveNext()) {
     Row& row = rows.emplace_back();

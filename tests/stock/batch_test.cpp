@@ -175,9 +175,7 @@ TEST_P(BatchTest, UnknownDatesAreNullButAZeroReceiptDateIsKept) {
   b->quantity = 12.5;
   b->best_date_key = "key";
   b->InsertNewBatch();
-  Recordset rs;
-  rs.Open("select * from stock_batch where product = 'P1'", c_->DatabaseConnection(), adOpenForwardOnly,
-          adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select * from stock_batch where product = 'P1'");
   ASSERT_FALSE(rs.AtEOF());
   EXPECT_TRUE(rs.Fields("best_before_date").IsNull());
   EXPECT_TRUE(rs.Fields("inspection_date").IsNull());
@@ -200,9 +198,7 @@ TEST_P(BatchTest, AnApostropheInTheKeyIsDataNotSql) {
   // Had the key changed the count's meaning, P1's decimal row would have
   // been counted and the batch numbered decimally.
   EXPECT_EQ(b->sequence_number(), "K2Dvf!");
-  Recordset rs;
-  rs.Open("select product from stock_batch where sequence_number = 'K2Dvf!'", c_->DatabaseConnection(),
-          adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select product from stock_batch where sequence_number = 'K2Dvf!'");
   ASSERT_FALSE(rs.AtEOF());
   EXPECT_EQ(rs.Fields("product").ToText(), product);
   rs.Close();

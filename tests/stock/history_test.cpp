@@ -91,9 +91,7 @@ TEST_P(HistoryTest, EveryColumnIsStoredUnderItsOwnName) {
     }
   }
   h->InsertNewHistory();
-  Recordset rs;
-  rs.Open("select * from stock_movement_history where product = 'P-ROUND'", c_->DatabaseConnection(),
-          adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select * from stock_movement_history where product = 'P-ROUND'");
   ASSERT_FALSE(rs.AtEOF());
   for (const ColumnInfo& c : clsSTHistory::Columns()) {
     const Variant stored = rs.Fields(c.column);
