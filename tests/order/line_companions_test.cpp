@@ -36,20 +36,7 @@ class CompanionTest : public ::testing::TestWithParam<std::string> {
   std::string Inner() const { return test::EngineSource(GetParam()); }
   // A history row whose every base column holds a value of its own.
   void FillHistory(clsPOvhstD& h, const std::string& order, std::int16_t line, std::int16_t sequence) {
-    int n = 0;
-    for (const ColumnInfo& c : clsPOvhstD::BaseColumns()) {
-      ++n;
-      switch (c.kind) {
-        case ValueKind::Text:
-          late::Let(h, c.property, Variant(std::string(1, static_cast<char>('A' + n % 26))));
-          break;
-        case ValueKind::Double: late::Let(h, c.property, Variant(n + 0.5)); break;
-        case ValueKind::Date:
-          late::Let(h, c.property, Variant(Date::FromCalendar(2024, 3, n % 28 + 1, 9, 15)));
-          break;
-        default: break;
-      }
-    }
+    test::FillDistinct(h, clsPOvhstD::BaseColumns());
     h.order_no = order;
     h.order_line_no = line;
     h.sequence_no = sequence;

@@ -16,23 +16,9 @@
 namespace tarnlow {
 namespace {
 
-// A line whose every column holds a value of its own: texts a letter,
-// numbers n.25 and dates a day of January 2024 at 08:30.
+// A line whose every column holds a value of its own.
 void FillLine(clsPODetailD& line, const std::string& order, std::int16_t number, int seed) {
-  int n = seed;
-  for (const ColumnInfo& c : clsPODetailD::LineColumns()) {
-    ++n;
-    switch (c.kind) {
-      case ValueKind::Text:
-        late::Let(line, c.property, Variant(std::string(1, static_cast<char>('A' + n % 26))));
-        break;
-      case ValueKind::Double: late::Let(line, c.property, Variant(n + 0.25)); break;
-      case ValueKind::Date:
-        late::Let(line, c.property, Variant(Date::FromCalendar(2024, 1, n % 28 + 1, 8, 30)));
-        break;
-      default: break;
-    }
-  }
+  test::FillDistinct(line, clsPODetailD::LineColumns(), seed);
   line.order_no = order;
   line.order_line_no = number;
   line.line_type = "S";
