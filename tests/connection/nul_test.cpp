@@ -132,11 +132,9 @@ TEST_P(NulTest, AClassWriteHoldingANulIsRefusedFirstAndLater) {
   }
   info_.long_description = "Bolt, zinc plated";
   info_.UpdateRow();
-  const test::Rows rows = test::Select(
-      *c_, "select description, long_description from " + c_->TableCatalogue()->SupplierInfoTable());
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0].ToText(), "Bolt");
-  EXPECT_EQ(rows[0][1].ToText(), "Bolt, zinc plated");
+  EXPECT_EQ(test::Select(*c_, "select description, long_description from " +
+                                  c_->TableCatalogue()->SupplierInfoTable()),
+            (test::Rows{{"Bolt", "Bolt, zinc plated"}}));
 }
 
 TEST_P(NulTest, TextThatIsNoUtf8IsRefusedOnEveryEngineAndUtf8IsKept) {
