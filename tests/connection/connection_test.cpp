@@ -135,9 +135,7 @@ TEST_P(ConnectionLayerTest, TheCurrentRowOfAnUpdatableRowSetCanBeChanged) {
   rs.Close();
   EXPECT_EQ(test::CatchError([&] { rs.Close(); }).Number(), err::ObjectClosed);
 
-  Recordset check;
-  check.Open("select service, unit_code, cost from " + services_ + " order by service",
-             c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset check(*c_, "select service, unit_code, cost from " + services_ + " order by service");
   const auto rows = check.GetRows();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][1].ToText(), "BOX");

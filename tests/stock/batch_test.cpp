@@ -41,10 +41,8 @@ class BatchTest : public ::testing::TestWithParam<std::string> {
     b->InsertRow();
   }
   std::vector<std::string> Numbers(const std::string& product) {
-    Recordset rs;
-    rs.Open(
-        "select sequence_number from stock_batch where product = '" + product + "' order by sequence_number",
-        c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+    test::OpenRecordset rs(*c_, "select sequence_number from stock_batch where product = '" + product +
+                                    "' order by sequence_number");
     std::vector<std::string> out;
     for (; !rs.AtEOF(); rs.MoveNext()) out.push_back(rs.Fields("sequence_number").ToText());
     rs.Close();
