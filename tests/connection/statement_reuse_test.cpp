@@ -20,8 +20,7 @@ class StatementReuseTest : public test::DatabaseTest {
 
 TEST_P(StatementReuseTest, ParametersAreFoundByNameInAnyOrder) {
   c_->Execute("insert into " + services_ +
-              " (service, unit_code, cost) values ('S1', 'HOUR', 1), "
-              "('S2', 'DAY', 2), ('S3', 'HOUR', 3)");
+              " (service, unit_code, cost) values ('S1', 'HOUR', 1), ('S2', 'DAY', 2), ('S3', 'HOUR', 3)");
   test::Holder holder(c_, "select service from " + services_ +
                               " where unit_code = ? and cost >= ? and service <> ? order by service");
   holder.AddTextParameter("unit_code", 6);

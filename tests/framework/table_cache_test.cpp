@@ -101,8 +101,7 @@ TEST_P(TableCacheReadTest, ReadAllHandsOverEveryRowAndLeavesTheConnectionFree) {
   // A row that fails once the rows are being read through raises the
   // database's error, and the connection is free again afterwards.
   const std::string failing =
-      "select unit_code, case when unit_code = 'LITRE' then abs(-9223372036854775807 - 1) "
-      "else 1 end from " +
+      "select unit_code, case when unit_code = 'LITRE' then abs(-9223372036854775807 - 1) else 1 end from " +
       table_ + " order by unit_code";
   codes.clear();
   try {

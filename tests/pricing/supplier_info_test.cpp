@@ -165,9 +165,8 @@ TEST_P(SupplierInfoTest, InsertAndUpdateWriteEveryColumnAndLeaveTheRememberedKey
   info_.reorder_days = 3;
   info_.InsertRow();
   const std::string select =
-      "select supplier, warehouse, product, part_no, description, long_description, cost, "
-      "unit_code, unit_qty_cost, reorder_days from supplier_product_info where supplier = "
-      "'NEW'";
+      "select supplier, warehouse, product, part_no, description, long_description, cost, unit_code, "
+      "unit_qty_cost, reorder_days from supplier_product_info where supplier = 'NEW'";
   EXPECT_EQ(test::Select(*c_, select),
             (test::Rows{{"NEW", "03", "P7", "N-7", "seven", "the seventh", 7.5, "EACH", 1.0, 3.0}}));
   EXPECT_EQ(ReadIt(), 1) << "writing remembers nothing";

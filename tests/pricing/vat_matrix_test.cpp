@@ -138,8 +138,7 @@ TEST_P(VatMatrixTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextCallLoadsAgain)
   auto faulty = test::OpenWithFaults(db_);
   faulty.faults->Add({.prefix = kLoadText});
   faulty.connection->Execute(
-      "insert into vat_matrix (item_vat_type, account_vat_type, vat_code) values ('STD', "
-      "'HOME', '1')");
+      "insert into vat_matrix (item_vat_type, account_vat_type, vat_code) values ('STD', 'HOME', '1')");
   matrix_.SageConnection(faulty.connection);
   matrix_.item_vat_type = "STD";
   matrix_.account_vat_type = "HOME";

@@ -299,8 +299,7 @@ TEST_P(DemoTest, RunsAgainOnTheSameDatabaseWithAFreshOrder) {
   EXPECT_EQ(second.err, "");
   for (const char* expected :
        {"  sample purchase order PO1002 from ACME01 with two stock lines\n  stock items and category RAW "
-        "kept "
-        "from an earlier run",
+        "kept from an earlier run",
         "Order PO1002: supplier ACME01", "physical 1150 -> 1300, on order 650 -> 500",
         "Receipt audit row R01002 written",
         "Rows now: 2 movement history, 2 batch, 4 ledger movements, 2 receipt audit\n"})
