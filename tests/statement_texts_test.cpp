@@ -180,10 +180,10 @@ std::vector<Golden> ReceiptRows() {
          Quietly([&] { head->ReadIt("X' OR '1'='1"); });
          head->CloseIt();
        },
-       {"select order_no, supplier, status, pl_company, currency from purchase_order_header where order_no = "
-        "'PO1'",
-        "select order_no, supplier, status, pl_company, currency from purchase_order_header where order_no = "
-        "'X'' OR ''1''=''1'"},
+       {"select order_no, supplier, status, pl_company, currency from purchase_order_header "
+        "where order_no = 'PO1'",
+        "select order_no, supplier, status, pl_company, currency from purchase_order_header "
+        "where order_no = 'X'' OR ''1''=''1'"},
        {"select order_no"}},
       {"clsPORPodet walk and line read",
        "",
