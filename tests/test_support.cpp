@@ -180,9 +180,25 @@ std::shared_ptr<Connection> ScratchDatabase::OpenBare(const std::string& options
   return Connection::Open(Text(options));
 }
 
+void FillDistinct(Object& object, std::span<const ColumnInfo> columns, int seed) {
+  int n = seed;
+  for (const ColumnInfo& c : columns) {
+    ++n;
+    switch (c.kind) {
+      case ValueKind::Text:
+        late::Let(object, c.property, Variant(std::string(1, static_cast<char>('A' + n % 26))));
+        break;
+      case ValueKind::Double: late::Let(object, c.property, Variant(n + 0.25)); break;
+      case ValueKind::Date:
+        late::Let(object, c.property, Variant(Date::FromCalendar(2024, 1, n % 28 + 1, 8, 30)));
+        break;
+      default: break;
+    }
+  }
+}
+
 Rows Select(Connection& c, const std::string& sql) {
-  Recordset rs;
-  rs.Open(sql, c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  OpenRecordset rs(c, sql);
   Rows rows = rs.GetRows();
   rs.Close();
   return rows;

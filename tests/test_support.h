@@ -6,8 +6,10 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tarnlow/tarnlow.h"
@@ -69,6 +71,22 @@ class ScratchDatabase {
   std::string schema_;  // PostgreSQL schema
 };
 
+// A statement holder on a connection, its text set.
+struct Holder : StatementHolder {
+  Holder(std::shared_ptr<tarnlow::Connection> connection, std::string sql) {
+    Connection(std::move(connection));
+    SQL(std::move(sql));
+  }
+};
+
+// A row set open on a select, forward-only and read-only unless told otherwise.
+struct OpenRecordset : Recordset {
+  OpenRecordset(tarnlow::Connection& c, std::string sql, int cursor_type = adOpenForwardOnly,
+                int lock_type = adLockReadOnly) {
+    Open(std::move(sql), c.DatabaseConnection(), cursor_type, lock_type);
+  }
+};
+
 // Captures message boxes for the life of the object.
 class MessageCapture {
  public:
@@ -98,6 +116,11 @@ Error CatchError(F&& body) {
   return Error(0, "", "");
 }
 
+// Gives each column's property a value of its own, from its position after
+// `seed`: a letter for text, n.25 for a number, a day of January 2024 at
+// 08:30 for a date. Properties of other kinds keep theirs.
+void FillDistinct(Object& object, std::span<const ColumnInfo> columns, int seed = 0);
+
 // All rows of a literal select, as [row][column].
 using Rows = std::vector<std::vector<Variant>>;
 Rows Select(Connection& c, const std::string& sql);
@@ -123,4 +146,17 @@ struct BackendName {
   }
 };
 
+// A fixture run on each backend: a fresh database with its tables, and a
+// connection to it.
+class DatabaseTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  ScratchDatabase db_{GetParam()};
+  std::shared_ptr<Connection> c_ = db_.Open();
+};
+
 }  // namespace tarnlow::test
+
+// Runs a parameterised suite once on every backend test::Backends() names.
+#define TARNLOW_ON_EVERY_BACKEND(suite)                                                       \
+  INSTANTIATE_TEST_SUITE_P(Backends, suite, ::testing::ValuesIn(::tarnlow::test::Backends()), \
+                           ::tarnlow::test::BackendName())

@@ -182,8 +182,7 @@ TEST_P(AllocationCountTest, WritingRowsAgainTakesNoHeap) {
   EXPECT_DOUBLE_EQ(updated.at(0).at(1).ToDouble(), 5);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, AllocationCountTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(AllocationCountTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -12,18 +12,14 @@
 namespace tarnlow {
 namespace {
 
-class ConnectionLayerTest : public ::testing::TestWithParam<std::string> {
+class ConnectionLayerTest : public test::DatabaseTest {
  protected:
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   std::string services_ = c_->TableCatalogue()->ServiceTable();
 };
 
 TEST_P(ConnectionLayerTest, RunningACommandAgainLeavesTheNewRowsToTheNewRowSet) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("select cost from " + services_ + " where service = ?");
+  test::Holder holder(c_, "select cost from " + services_ + " where service = ?");
   holder.AddTextParameter("service", 20);
   holder.SetTextValue("service", "A");
   auto first = holder.Command().Execute();
@@ -36,9 +32,7 @@ TEST_P(ConnectionLayerTest, RunningACommandAgainLeavesTheNewRowsToTheNewRowSet) 
 
 TEST_P(ConnectionLayerTest, GetCellsHandsOverTheRemainingRowsRowAfterRow) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2), ('C', 3.5)");
-  Recordset all;
-  all.Open("select service, cost from " + services_ + " order by service", c_->DatabaseConnection(),
-           adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset all(*c_, "select service, cost from " + services_ + " order by service");
   const std::vector<Variant> cells = all.GetCells();
   ASSERT_EQ(cells.size(), 6u);
   EXPECT_EQ(cells[0].ToText(), "A");
@@ -52,9 +46,7 @@ TEST_P(ConnectionLayerTest, GetCellsHandsOverTheRemainingRowsRowAfterRow) {
 
   // From the current row on; a prepared statement run again afterwards
   // reads its new rows, though its earlier ones were handed over.
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("select service from " + services_ + " where cost > ? order by service");
+  test::Holder holder(c_, "select service from " + services_ + " where cost > ? order by service");
   holder.AddNumberParameter("cost");
   holder.SetNumberValue("cost", 0);
   auto rs = holder.Command().Execute();
@@ -115,9 +107,7 @@ TEST_P(ConnectionLayerTest, ACommandOfTheTableTypeReadsTheTablesRows) {
 }
 
 TEST_P(ConnectionLayerTest, HolderSettersGiveDeclaredParametersTheirValues) {
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into " + services_ + " (service, cost) values (?, ?)");
+  test::Holder holder(c_, "insert into " + services_ + " (service, cost) values (?, ?)");
   holder.AddTextParameter("service", 20);
   holder.AddNumberParameter("cost");
   holder.SetTextValue("SERVICE", "N1");
@@ -145,9 +135,7 @@ TEST_P(ConnectionLayerTest, TheCurrentRowOfAnUpdatableRowSetCanBeChanged) {
   rs.Close();
   EXPECT_EQ(test::CatchError([&] { rs.Close(); }).Number(), err::ObjectClosed);
 
-  Recordset check;
-  check.Open("select service, unit_code, cost from " + services_ + " order by service",
-             c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset check(*c_, "select service, unit_code, cost from " + services_ + " order by service");
   const auto rows = check.GetRows();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][1].ToText(), "BOX");
@@ -163,9 +151,8 @@ TEST_P(ConnectionLayerTest, TheCurrentRowOfAnUpdatableRowSetCanBeChanged) {
 TEST_P(ConnectionLayerTest, AnUpdatedRowShowsWhatWasWrittenAndIsFoundByItsNewKey) {
   c_->Execute("insert into " + services_ +
               " (service, unit_code, cost) values ('U1', 'EACH', 1), ('U2', 'EACH', 2)");
-  Recordset rs;
-  rs.Open("select * from " + services_ + " order by service", c_->DatabaseConnection(), adOpenStatic,
-          adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select * from " + services_ + " order by service", adOpenStatic,
+                         adLockOptimistic);
   rs.SetField("service", Variant("U1X"));
   rs.SetField("cost", Variant(5.0));
   rs.Update();
@@ -197,8 +184,7 @@ TEST_P(ConnectionLayerTest, AnUpdateWritesOnlyWhileTheWrittenColumnsHoldWhatWasR
   const std::string trace = db_.Folder() + "/updates.sql";
   auto c = db_.Open("trace=" + trace);
   c->Execute("insert into " + services_ + " (service, unit_code, cost) values ('N1', 'EACH', NULL)");
-  Recordset rs;
-  rs.Open("select * from " + services_, c->DatabaseConnection(), adOpenStatic, adLockOptimistic);
+  test::OpenRecordset rs(*c, "select * from " + services_, adOpenStatic, adLockOptimistic);
   c_->Execute("update " + services_ + " set unit_code = 'BOX'");
   rs.SetField("cost", Variant(1.5));
   rs.Update();
@@ -253,9 +239,8 @@ TEST_P(ConnectionLayerTest, ARowSetUpdateIsCompiledOnceYetTracedEachTime) {
   c->Execute("insert into " + services_ + " (service, cost) values ('U1', 1), ('U2', 2)");
   const auto before = Statistics(*c);
   for (const char* key : {"U1", "U2", "U1"}) {
-    Recordset rs;
-    rs.Open("select * from " + services_ + " where service = '" + key + "'", c->DatabaseConnection(),
-            adOpenStatic, adLockOptimistic);
+    test::OpenRecordset rs(*c, "select * from " + services_ + " where service = '" + key + "'", adOpenStatic,
+                           adLockOptimistic);
     rs.SetField("cost", Variant(rs.Fields("cost").ToDouble() + 10));
     rs.Update();
   }
@@ -266,10 +251,9 @@ TEST_P(ConnectionLayerTest, ARowSetUpdateIsCompiledOnceYetTracedEachTime) {
 
 TEST_P(ConnectionLayerTest, DatesKeepTheZeroDateAndTheirTime) {
   const std::string batches = c_->TableCatalogue()->BatchTable();
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into " + batches +
-             " (warehouse, product, sequence_number, date_received, expiry_date) values (?, ?, ?, ?, ?)");
+  test::Holder holder(
+      c_, "insert into " + batches +
+              " (warehouse, product, sequence_number, date_received, expiry_date) values (?, ?, ?, ?, ?)");
   holder.AddTextParameter("warehouse", 2);
   holder.AddTextParameter("product", 20);
   holder.AddTextParameter("sequence_number", 6);
@@ -281,9 +265,7 @@ TEST_P(ConnectionLayerTest, DatesKeepTheZeroDateAndTheirTime) {
   holder.SetDateValue("date_received", Date());
   holder.SetDateValue("expiry_date", Date::FromCalendar(2024, 2, 29, 17, 30, 5));
   EXPECT_EQ(holder.Command().ExecuteNoRows(), 1);
-  Recordset rs;
-  rs.Open("select date_received, expiry_date, best_before_date from " + batches, c_->DatabaseConnection(),
-          adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select date_received, expiry_date, best_before_date from " + batches);
   EXPECT_EQ(rs.Fields("date_received"), Variant(Date()));
   EXPECT_EQ(rs.Fields("expiry_date").ToDate().ToIso(), "2024-02-29 17:30:05");
   EXPECT_TRUE(rs.Fields("best_before_date").IsNull());
@@ -296,13 +278,11 @@ TEST_P(ConnectionLayerTest, InitCreatesWhatIsMissingAndKeepsTheRest) {
   ASSERT_EQ(report.created.size(), 1u);
   EXPECT_EQ(report.created[0], "vat_matrix");
   EXPECT_EQ(report.existing.size(), CatalogueTableCount - 1);
-  Recordset rs;
-  rs.Open("select count(*) from " + services_, c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select count(*) from " + services_);
   EXPECT_EQ(rs.Fields(std::size_t{0}).ToInt32(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ConnectionLayerTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ConnectionLayerTest);
 
 // ---- connection texts ------------------------------------------------------------
 

@@ -17,7 +17,7 @@ namespace {
 constexpr std::int32_t kSqliteError = 1;
 constexpr std::int32_t kSqliteConstraintUnique = 2067;
 
-class ErrorContextTest : public ::testing::TestWithParam<std::string> {
+class ErrorContextTest : public test::DatabaseTest {
  protected:
   bool Sqlite() const { return GetParam() == "sqlite"; }
   // The database's code for a failure: one per backend. The SQLite driver
@@ -38,8 +38,6 @@ class ErrorContextTest : public ::testing::TestWithParam<std::string> {
     }
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   std::string services_ = c_->TableCatalogue()->ServiceTable();
 };
 
@@ -90,8 +88,7 @@ TEST_P(ErrorContextTest, TheContextSurvivesTheSourceTrailOfAnOperation) {
 
 TEST_P(ErrorContextTest, ARowThatIsGoneNamesTheUpdateThatFoundNothing) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('S1', 1)");
-  Recordset rs;
-  rs.Open("select * from " + services_, c_->DatabaseConnection(), adOpenStatic, adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select * from " + services_, adOpenStatic, adLockOptimistic);
   c_->Execute("delete from " + services_);
   rs.SetField("cost", Variant(2.0));
   const Error e = test::CatchError([&] { rs.Update(); });
@@ -101,8 +98,7 @@ TEST_P(ErrorContextTest, ARowThatIsGoneNamesTheUpdateThatFoundNothing) {
   EXPECT_TRUE(e.ConnectionUsable());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ErrorContextTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ErrorContextTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -41,6 +41,17 @@ TEST(NulConnectionTest, AConnectionTextOrOptionHoldingANulIsRefusedAndNothingIsC
 
 class NulTest : public ::testing::TestWithParam<std::string> {
  protected:
+  void SetUp() override {
+    insert_.Connection(c_);
+    insert_.SQL("insert into " + services_ + " (service, unit_code) values (?, ?)");
+    insert_.AddTextParameter("service", 20);
+    insert_.AddTextParameter("unit_code", 10);
+    insert_.SetTextValue("service", "S1");
+    info_.SageConnection(c_);
+    info_.supplier = "ACME01";
+    info_.warehouse = "01";
+    info_.product = "P1";
+  }
   std::int32_t Services() { return test::Select(*c_, "select count(*) from " + services_)[0][0].ToInt32(); }
   void ExpectRefused(const Error& e, const std::string& description) {
     EXPECT_EQ(e.Number(), err::NotAllowed);
@@ -52,6 +63,8 @@ class NulTest : public ::testing::TestWithParam<std::string> {
   std::string trace_ = db_.Folder() + "/trace.sql";
   std::shared_ptr<Connection> c_ = db_.Open("trace=" + trace_);
   std::string services_ = c_->TableCatalogue()->ServiceTable();
+  StatementHolder insert_;  // of a service and its unit
+  clsPOSuppInf info_;       // its key set
 };
 
 TEST_P(NulTest, AStatementHoldingANulIsRefusedBeforeItRuns) {
@@ -59,11 +72,8 @@ TEST_P(NulTest, AStatementHoldingANulIsRefusedBeforeItRuns) {
   const Error e = test::CatchError([&] { c_->Execute(sql); });
   ExpectRefused(e, "The statement text holds a NUL character");
   EXPECT_EQ(e.Statement(), sql);
-  ExpectRefused(test::CatchError([&] {
-                  Recordset rs;
-                  rs.Open("select * from " + services_ + "\0 where 1 = 0"s, c_->DatabaseConnection(),
-                          adOpenForwardOnly, adLockReadOnly);
-                }),
+  ExpectRefused(test::CatchError(
+                    [&] { test::OpenRecordset rs(*c_, "select * from " + services_ + "\0 where 1 = 0"s); }),
                 "The statement text holds a NUL character");
   // A key holding one reaches no database either: the statement it is
   // spliced into is refused.
@@ -80,22 +90,15 @@ TEST_P(NulTest, AStatementHoldingANulIsRefusedBeforeItRuns) {
 }
 
 TEST_P(NulTest, ABoundTextHoldingANulIsRefusedAndNothingIsWritten) {
-  StatementHolder insert;
-  insert.Connection(c_);
-  insert.SQL("insert into " + services_ + " (service, unit_code) values (?, ?)");
-  insert.AddTextParameter("service", 20);
-  insert.AddTextParameter("unit_code", 10);
-  insert.SetTextValue("service", "S1");
-  insert.SetTextValue("unit_code", "BOX\0ES"s);
-  const Error e = test::CatchError([&] { insert.Command().ExecuteNoRows(); });
+  insert_.SetTextValue("unit_code", "BOX\0ES"s);
+  const Error e = test::CatchError([&] { insert_.Command().ExecuteNoRows(); });
   ExpectRefused(e, "The value of parameter \"unit_code\" holds a NUL character");
-  EXPECT_EQ(e.Statement(), insert.SQL());
+  EXPECT_EQ(e.Statement(), insert_.SQL());
   EXPECT_EQ(Services(), 0);
 
-  insert.SetTextValue("unit_code", "BOX");
-  EXPECT_EQ(insert.Command().ExecuteNoRows(), 1);
-  Recordset rs;
-  rs.Open("select * from " + services_, c_->DatabaseConnection(), adOpenStatic, adLockOptimistic);
+  insert_.SetTextValue("unit_code", "BOX");
+  EXPECT_EQ(insert_.Command().ExecuteNoRows(), 1);
+  test::OpenRecordset rs(*c_, "select * from " + services_, adOpenStatic, adLockOptimistic);
   rs.SetField("unit_code", Variant("EACH\0"s));
   ExpectRefused(test::CatchError([&] { rs.Update(); }),
                 "The value of field \"unit_code\" holds a NUL character");
@@ -119,26 +122,19 @@ TEST_P(NulTest, AClassWriteHoldingANulIsRefusedFirstAndLater) {
     EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowData\r\n" + op + " of Class Module clsPOSuppInf Line#:30");
     EXPECT_EQ(e.Description(), "The value of parameter \"" + parameter + "\" holds a NUL character");
   };
-  clsPOSuppInf info;
-  info.SageConnection(c_);
-  info.supplier = "ACME01";
-  info.warehouse = "01";
-  info.product = "P1";
-  info.description = "Bolt\0 M8"s;
-  expect_refused(test::CatchError([&] { info.InsertRow(); }), "InsertRow", "description");
-  info.description = "Bolt";
-  info.InsertRow();
+  info_.description = "Bolt\0 M8"s;
+  expect_refused(test::CatchError([&] { info_.InsertRow(); }), "InsertRow", "description");
+  info_.description = "Bolt";
+  info_.InsertRow();
   for (int i = 0; i < 2; ++i) {
-    info.long_description = "Bolt, zinc\0 plated"s;
-    expect_refused(test::CatchError([&] { info.UpdateRow(); }), "UpdateRow", "long_description");
+    info_.long_description = "Bolt, zinc\0 plated"s;
+    expect_refused(test::CatchError([&] { info_.UpdateRow(); }), "UpdateRow", "long_description");
   }
-  info.long_description = "Bolt, zinc plated";
-  info.UpdateRow();
-  const test::Rows rows = test::Select(
-      *c_, "select description, long_description from " + c_->TableCatalogue()->SupplierInfoTable());
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0].ToText(), "Bolt");
-  EXPECT_EQ(rows[0][1].ToText(), "Bolt, zinc plated");
+  info_.long_description = "Bolt, zinc plated";
+  info_.UpdateRow();
+  EXPECT_EQ(test::Select(*c_, "select description, long_description from " +
+                                  c_->TableCatalogue()->SupplierInfoTable()),
+            (test::Rows{{"Bolt", "Bolt, zinc plated"}}));
 }
 
 TEST_P(NulTest, TextThatIsNoUtf8IsRefusedOnEveryEngineAndUtf8IsKept) {
@@ -149,15 +145,9 @@ TEST_P(NulTest, TextThatIsNoUtf8IsRefusedOnEveryEngineAndUtf8IsKept) {
   const std::string utf8 =
       "Gr\xC3\xB6\xC3\x9F"
       "e \xE2\x82\xAC \xF0\x9F\x93\xA6";  // "Größe € 📦"
-  StatementHolder insert;
-  insert.Connection(c_);
-  insert.SQL("insert into " + services_ + " (service, unit_code) values (?, ?)");
-  insert.AddTextParameter("service", 20);
-  insert.AddTextParameter("unit_code", 10);
-  insert.SetTextValue("service", "S1");
   for (const std::string& bad : {latin1, overlong, surrogate, cut}) {
-    insert.SetTextValue("unit_code", bad);
-    ExpectRefused(test::CatchError([&] { insert.Command().ExecuteNoRows(); }),
+    insert_.SetTextValue("unit_code", bad);
+    ExpectRefused(test::CatchError([&] { insert_.Command().ExecuteNoRows(); }),
                   "The value of parameter \"unit_code\" is not valid UTF-8");
   }
   ExpectRefused(test::CatchError([&] {
@@ -166,12 +156,11 @@ TEST_P(NulTest, TextThatIsNoUtf8IsRefusedOnEveryEngineAndUtf8IsKept) {
                 "The statement text is not valid UTF-8");
   EXPECT_EQ(Services(), 0);
 
-  insert.SetTextValue("service", utf8);
-  insert.SetTextValue("unit_code", "EACH");
-  EXPECT_EQ(insert.Command().ExecuteNoRows(), 1);
+  insert_.SetTextValue("service", utf8);
+  insert_.SetTextValue("unit_code", "EACH");
+  EXPECT_EQ(insert_.Command().ExecuteNoRows(), 1);
   EXPECT_EQ(test::Select(*c_, "select service from " + services_)[0][0].ToText(), utf8);
-  Recordset rs;
-  rs.Open("select * from " + services_, c_->DatabaseConnection(), adOpenStatic, adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select * from " + services_, adOpenStatic, adLockOptimistic);
   rs.SetField("unit_code", Variant(latin1));
   ExpectRefused(test::CatchError([&] { rs.Update(); }),
                 "The value of field \"unit_code\" is not valid UTF-8");
@@ -179,16 +168,11 @@ TEST_P(NulTest, TextThatIsNoUtf8IsRefusedOnEveryEngineAndUtf8IsKept) {
 
   // A class write binding straight from its properties refuses alike, on
   // its first run and on those after it.
-  clsPOSuppInf info;
-  info.SageConnection(c_);
-  info.supplier = "ACME01";
-  info.warehouse = "01";
-  info.product = "P1";
-  info.description = utf8;
-  info.InsertRow();
+  info_.description = utf8;
+  info_.InsertRow();
   for (int i = 0; i < 2; ++i) {
-    info.description = latin1;
-    const Error e = test::CatchError([&] { info.UpdateRow(); });
+    info_.description = latin1;
+    const Error e = test::CatchError([&] { info_.UpdateRow(); });
     EXPECT_EQ(e.Number(), err::NotAllowed);
     EXPECT_EQ(e.Description(), "The value of parameter \"description\" is not valid UTF-8");
   }
@@ -197,7 +181,7 @@ TEST_P(NulTest, TextThatIsNoUtf8IsRefusedOnEveryEngineAndUtf8IsKept) {
             utf8);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, NulTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(NulTest);
 
 }  // namespace
 }  // namespace tarnlow

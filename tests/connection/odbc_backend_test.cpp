@@ -61,7 +61,7 @@ TEST(OdbcConnectionTextTest, AnUnknownDataSourceIsAnErrorRecordWithTheDriverMana
 
 // ---- through each driver ------------------------------------------------------------
 
-class OdbcBackendTest : public ::testing::TestWithParam<std::string> {
+class OdbcBackendTest : public test::DatabaseTest {
  protected:
   std::string Engine() const { return GetParam().substr(5); }
   backend::Database& Db() { return c_->DatabaseConnection().Database(); }
@@ -73,9 +73,6 @@ class OdbcBackendTest : public ::testing::TestWithParam<std::string> {
     }
     return rows[0][0];
   }
-
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
 };
 
 TEST_P(OdbcBackendTest, TheDialectComesFromTheDatabaseBehindTheDriver) {
@@ -88,9 +85,8 @@ TEST_P(OdbcBackendTest, TheDialectComesFromTheDatabaseBehindTheDriver) {
 }
 
 TEST_P(OdbcBackendTest, DatesRoundTripExactlyAndMatchTheOtherBackendsLiterals) {
-  StatementHolder insert;
-  insert.Connection(c_);
-  insert.SQL(
+  test::Holder insert(
+      c_,
       "insert into stock_batch (warehouse, product, sequence_number, date_received) values ('01', 'P', ?, "
       "?)");
   insert.AddTextParameter("sequence_number", 6);
@@ -102,9 +98,7 @@ TEST_P(OdbcBackendTest, DatesRoundTripExactlyAndMatchTheOtherBackendsLiterals) {
     insert.SetDateValue("date_received", dates[i]);
     insert.Command().ExecuteNoRows();
   }
-  StatementHolder read;
-  read.Connection(c_);
-  read.SQL("select sequence_number from stock_batch where date_received = ?");
+  test::Holder read(c_, "select sequence_number from stock_batch where date_received = ?");
   read.AddDateParameter("date_received");
   for (int i = 0; i < 4; ++i) {
     read.SetDateValue("date_received", dates[i]);
@@ -128,9 +122,7 @@ TEST_P(OdbcBackendTest, DatesRoundTripExactlyAndMatchTheOtherBackendsLiterals) {
 TEST_P(OdbcBackendTest, ManyRowsComeBackInOrderWhateverTheBlockSize) {
   // More rows than two blocks, read by a prepared and by a literal statement.
   c_->Execute("create table odbc_rows (n integer, label varchar(12), amount double precision)");
-  StatementHolder insert;
-  insert.Connection(c_);
-  insert.SQL("insert into odbc_rows (n, label, amount) values (?, ?, ?)");
+  test::Holder insert(c_, "insert into odbc_rows (n, label, amount) values (?, ?, ?)");
   insert.AddNumberParameter("n");
   insert.AddTextParameter("label", 12);
   insert.AddNumberParameter("amount");
@@ -141,9 +133,7 @@ TEST_P(OdbcBackendTest, ManyRowsComeBackInOrderWhateverTheBlockSize) {
     insert("amount", Variant(n + 0.25));
     insert.Command().ExecuteNoRows();
   }
-  StatementHolder select;
-  select.Connection(c_);
-  select.SQL("select n, label, amount from odbc_rows where n >= ? order by n");
+  test::Holder select(c_, "select n, label, amount from odbc_rows where n >= ? order by n");
   select.AddNumberParameter("n");
   for (int from : {0, 100}) {
     select("n", Variant(std::int32_t{from}));
@@ -245,14 +235,11 @@ TEST_P(OdbcBackendTest, LeftCallsAndEscapesWorkOnEitherDatabase) {
   c_->Execute("insert into service_item (service, unit_code) values ('AB,CD', 'x(y'), ('ABXY', 'EA')");
   // Nested calls, a comma and a parenthesis inside literals, an escape, and
   // a column named like the function are all left as they mean.
-  const test::Rows rows = test::Select(
-      *c_,
-      "select left(service, 3), {fn left(left(service, 4), length(left(unit_code, 2)))}, left (  'a,b(', 3) "
-      "from service_item where left(unit_code, 2) = 'x(' or left(service,2)='zz'");
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0], Variant("AB,"));
-  EXPECT_EQ(rows[0][1], Variant("AB"));
-  EXPECT_EQ(rows[0][2], Variant("a,b"));
+  EXPECT_EQ(test::Select(*c_,
+                         "select left(service, 3), {fn left(left(service, 4), length(left(unit_code, 2)))}, "
+                         "left (  'a,b(', 3) from service_item where left(unit_code, 2) = 'x(' or "
+                         "left(service,2)='zz'"),
+            (test::Rows{{"AB,", "AB", "a,b"}}));
   // The record names the statement as it was written, not as it was sent.
   const std::string bad = "select left(service, 2) from no_such_table";
   EXPECT_EQ(test::CatchError([&] { c_->Execute(bad); }).Statement(), bad);
@@ -335,9 +322,7 @@ class OdbcPostgresTest : public ::testing::Test {
 
 TEST_F(OdbcPostgresTest, AHolderPreparesOnTheServerOnceForAllItsExecutions) {
   c_->Execute("insert into service_item (service, cost) values ('A', 1), ('B', 2)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("select cost from service_item where service = ? /* once */");
+  test::Holder holder(c_, "select cost from service_item where service = ? /* once */");
   holder.AddTextParameter("service", 20);
   for (const char* key : {"A", "B", "A", "B"}) {
     holder.SetTextValue("service", key);

@@ -91,9 +91,7 @@ TEST_P(OwnershipTest, AHolderAndItsRowSetOutliveTheConnectionInEveryOrder) {
 TEST_P(OwnershipTest, AHolderGivenAnotherConnectionRunsThereWhileTheOldRowSetKeepsItsRows) {
   auto first = db_.OpenBare();
   auto second = db_.OpenBare();
-  StatementHolder holder;
-  holder.Connection(first);
-  holder.SQL("select cost from " + Services() + " where service = ?");
+  test::Holder holder(first, "select cost from " + Services() + " where service = ?");
   holder.AddTextParameter("service", 20);
   holder.SetTextValue("service", "S1");
   std::shared_ptr<Recordset> old_rows = holder.Command().Execute();
@@ -185,7 +183,7 @@ TEST_P(OwnershipTest, AReceiptLineReadOnAConnectionTheClientLetGoOfIsStillWritte
   EXPECT_EQ(received, 6.0);  // every order but the two that let go of the line first wrote
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, OwnershipTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(OwnershipTest);
 
 }  // namespace
 }  // namespace tarnlow

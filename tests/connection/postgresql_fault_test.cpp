@@ -49,9 +49,7 @@ class PrivateServer {
 };
 
 std::int32_t CountRows(Connection& c) {
-  Recordset rs;
-  rs.Open("select count(*) from " + c.TableCatalogue()->StockHistoryTable(), c.DatabaseConnection(),
-          adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(c, "select count(*) from " + c.TableCatalogue()->StockHistoryTable());
   return rs.Fields(std::size_t{0}).ToInt32();
 }
 

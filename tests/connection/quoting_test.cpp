@@ -110,7 +110,7 @@ TEST_P(QuotingTest, HostileKeysFindNothingWhenTheSessionReadsBackslashesAsEscape
   ExpectTheBackslashOrderIsFound();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, QuotingTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(QuotingTest);
 
 // A site's connection text can give the server's session settings that
 // change how it reads a literal: backslashes as escapes, or a client
@@ -256,8 +256,7 @@ TEST_P(HostileSessionTest, LiteralStatementsTouchOnlyTheirOwnKey) {
   EXPECT_EQ(Count(*c, "supplier_product_info"), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, HostileSessionTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(HostileSessionTest);
 
 }  // namespace
 }  // namespace tarnlow

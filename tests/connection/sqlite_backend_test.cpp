@@ -1,10 +1,8 @@
 #include "connection/sqlite/sqlite_backend.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -14,12 +12,14 @@
 #include "connection/backend.h"
 #include "connection/cells.h"
 #include "tarnlow/object.h"
+#include "test_support.h"
 
 namespace tarnlow::backend {
 namespace {
 
 namespace fs = std::filesystem;
 using Rows = Statement::Rows;
+using test::CatchError;
 
 // The current row's cell as the library reads it.
 Variant Value(const Statement& st, int index) {
@@ -58,18 +58,6 @@ class SqliteBackendTest : public ::testing::Test {
     return Value(*stmt, 0);
   }
 
-  // The error record a call raises.
-  template <class F>
-  static Error Failure(F&& call) {
-    try {
-      call();
-    } catch (const Error& e) {
-      return e;
-    }
-    ADD_FAILURE() << "no error raised";
-    return Error(0, "", "");
-  }
-
   fs::path dir_;
   std::unique_ptr<Database> db_;
   std::deque<Variant> kept_;
@@ -83,7 +71,7 @@ TEST_F(SqliteBackendTest, DuplicateKeysAreIntegrityViolations) {
   Bind(*insert, 1, "A1");
   Bind(*insert, 2, 1);
   insert->Execute(Rows::All);
-  const Error dup = Failure([&] { insert->Execute(Rows::All); });
+  const Error dup = CatchError([&] { insert->Execute(Rows::All); });
   EXPECT_EQ(dup.Number(), DbIntegrityViolation);
   EXPECT_EQ(dup.Source(), "SQLite");
   EXPECT_EQ(dup.Description(), "UNIQUE constraint failed: pk_t.code");
@@ -94,7 +82,7 @@ TEST_F(SqliteBackendTest, DuplicateKeysAreIntegrityViolations) {
   EXPECT_EQ(insert->RowsAffected(), 1);
 
   db_->ExecuteScript("insert into uq_t values (1, 'x')");
-  EXPECT_EQ(Failure([&] { db_->ExecuteScript("insert into uq_t values (2, 'x')"); }).Number(),
+  EXPECT_EQ(CatchError([&] { db_->ExecuteScript("insert into uq_t values (2, 'x')"); }).Number(),
             DbIntegrityViolation);
 }
 
@@ -103,21 +91,22 @@ TEST_F(SqliteBackendTest, OtherFailuresCarryTheDatabaseMessage) {
   auto insert = db_->Prepare("insert into c values (?, ?)");
   Bind(*insert, 1, "toolong");
   Bind(*insert, 2, 1);
-  const Error check = Failure([&] { insert->Execute(Rows::All); });
+  const Error check = CatchError([&] { insert->Execute(Rows::All); });
   EXPECT_EQ(check.Number(), DbFailure);
   EXPECT_EQ(check.Source(), "SQLite");
   EXPECT_NE(check.Description().find("CHECK constraint failed"), std::string::npos) << check.Description();
 
   Bind(*insert, 1, "short");
   Bind(*insert, 2, Null);
-  EXPECT_EQ(Failure([&] { insert->Execute(Rows::All); }).Description(), "NOT NULL constraint failed: c.y");
+  EXPECT_EQ(CatchError([&] { insert->Execute(Rows::All); }).Description(), "NOT NULL constraint failed: c.y");
 
-  const Error syntax = Failure([&] { db_->Prepare("selec 1"); });
+  const Error syntax = CatchError([&] { db_->Prepare("selec 1"); });
   EXPECT_EQ(syntax.Number(), DbFailure);
   EXPECT_EQ(syntax.Description(), "near \"selec\": syntax error");
-  EXPECT_EQ(Failure([&] { db_->Prepare("select * from missing"); }).Description(), "no such table: missing");
+  EXPECT_EQ(CatchError([&] { db_->Prepare("select * from missing"); }).Description(),
+            "no such table: missing");
   // A second statement would otherwise be dropped without a word.
-  EXPECT_EQ(Failure([&] { db_->Prepare("delete from c; delete from c"); }).Number(), DbFailure);
+  EXPECT_EQ(CatchError([&] { db_->Prepare("delete from c; delete from c"); }).Number(), DbFailure);
   EXPECT_NO_THROW(db_->Prepare("delete from c; -- done"));
 }
 
@@ -228,10 +217,10 @@ TEST_F(SqliteBackendTest, ValueKindsBindAndReadBack) {
   EXPECT_EQ(Scalar("select -2147483648").Type(), VarType::Long);
   EXPECT_EQ(Scalar("select x'414200'"), Variant(std::string("AB\0", 3)));
 
-  EXPECT_EQ(Failure([&] { Bind(*insert, 1, std::make_shared<Opaque>()); }).Number(), err::TypeMismatch);
-  EXPECT_EQ(Failure([&] { Value(*select, 5); }).Number(), err::SubscriptOutOfRange);
+  EXPECT_EQ(CatchError([&] { Bind(*insert, 1, std::make_shared<Opaque>()); }).Number(), err::TypeMismatch);
+  EXPECT_EQ(CatchError([&] { Value(*select, 5); }).Number(), err::SubscriptOutOfRange);
   select->Reset();
-  EXPECT_EQ(Failure([&] { Value(*select, 0); }).Number(), err::NoCurrentRecord);
+  EXPECT_EQ(CatchError([&] { Value(*select, 0); }).Number(), err::NoCurrentRecord);
 }
 
 TEST_F(SqliteBackendTest, KeysAndTablesFromTheSchema) {
@@ -288,7 +277,7 @@ TEST_F(SqliteBackendTest, AStaleSnapshotOutsideATransactionIsRunAgainOnceThenRep
   db_->ExecuteScript("insert into t values (3)");  // commits past the open read
 
   auto update = mine.Prepare("update t set a = a + 1");
-  const Error e = Failure([&] { update->Execute(Rows::All); });
+  const Error e = CatchError([&] { update->Execute(Rows::All); });
   EXPECT_EQ(e.NativeError(), SQLITE_BUSY_SNAPSHOT);
   EXPECT_EQ(e.Statement(), "update t set a = a + 1");
   EXPECT_TRUE(e.ConnectionUsable());
@@ -300,42 +289,22 @@ TEST_F(SqliteBackendTest, AStaleSnapshotOutsideATransactionIsRunAgainOnceThenRep
   EXPECT_EQ(runs, 3);
 }
 
-// Returns the exit status for a child process that inserts `rows` rows.
-int InsertFromChild(const std::string& path, std::int32_t process, std::int32_t rows) {
-  try {
-    auto db = OpenSqlite(path);
-    auto insert = db->Prepare("insert into log values (?, ?)");
-    for (std::int32_t i = 0; i < rows; ++i) {
-      insert->Bind(1, EngineValue::Integer(process));
-      insert->Bind(2, EngineValue::Integer(i));
-      insert->Execute(Rows::All);
-    }
-    return 0;
-  } catch (const Error& e) {
-    std::fprintf(stderr, "process %d: %s\n", process, e.Description().c_str());
-    return 1;
-  }
-}
-
 TEST_F(SqliteBackendTest, SeveralProcessesWriteOneFile) {
   constexpr std::int32_t kProcesses = 2;
   constexpr std::int32_t kRows = 300;
   db_->ExecuteScript("create table log(proc int, n int)");
   // A connection must not be carried across fork.
   db_.reset();
-
-  std::vector<pid_t> children;
-  for (std::int32_t p = 0; p < kProcesses; ++p) {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) _exit(InsertFromChild(Path(), p, kRows));
-    children.push_back(pid);
-  }
-  for (const pid_t pid : children) {
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  const auto insert_rows = [&](int process) {
+    auto db = OpenSqlite(Path());
+    auto insert = db->Prepare("insert into log values (?, ?)");
+    for (std::int32_t i = 0; i < kRows; ++i) {
+      insert->Bind(1, EngineValue::Integer(process));
+      insert->Bind(2, EngineValue::Integer(i));
+      insert->Execute(Rows::All);
+    }
+  };
+  EXPECT_EQ(test::RunProcesses(kProcesses, insert_rows), std::vector<std::string>{});
 
   db_ = OpenSqlite(Path());
   EXPECT_EQ(Scalar("pragma journal_mode"), Variant("wal"));

@@ -94,8 +94,7 @@ TEST_P(ReadThenWriteTest, AWriteAfterAReadSucceedsThoughAnotherConnectionCommitt
             5.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReadThenWriteTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ReadThenWriteTest);
 
 TEST(SqliteConcurrencyTest, InsideTheCallersOwnTransactionAStaleReadFailsTheWriteAtOnce) {
   test::ScratchDatabase db;

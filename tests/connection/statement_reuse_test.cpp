@@ -13,21 +13,16 @@
 namespace tarnlow {
 namespace {
 
-class StatementReuseTest : public ::testing::TestWithParam<std::string> {
+class StatementReuseTest : public test::DatabaseTest {
  protected:
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   std::string services_ = c_->TableCatalogue()->ServiceTable();
 };
 
 TEST_P(StatementReuseTest, ParametersAreFoundByNameInAnyOrder) {
   c_->Execute("insert into " + services_ +
-              " (service, unit_code, cost) values ('S1', 'HOUR', 1), "
-              "('S2', 'DAY', 2), ('S3', 'HOUR', 3)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("select service from " + services_ +
-             " where unit_code = ? and cost >= ? and service <> ? order by service");
+              " (service, unit_code, cost) values ('S1', 'HOUR', 1), ('S2', 'DAY', 2), ('S3', 'HOUR', 3)");
+  test::Holder holder(c_, "select service from " + services_ +
+                              " where unit_code = ? and cost >= ? and service <> ? order by service");
   holder.AddTextParameter("unit_code", 6);
   holder.AddNumberParameter("cost");
   holder.AddTextParameter("service", 20);
@@ -68,9 +63,7 @@ TEST(CommandParameterTest, OfTwoParametersWithOneNameTheFirstIsMeant) {
 }
 
 TEST_P(StatementReuseTest, ValuesOfEveryKindFollowOneAnotherInOneParameter) {
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into " + services_ + " (service, unit_code, cost) values (?, ?, ?)");
+  test::Holder holder(c_, "insert into " + services_ + " (service, unit_code, cost) values (?, ?, ?)");
   holder.AddTextParameter("service", 20);
   holder.AddTextParameter("unit_code", 6);
   holder.AddNumberParameter("cost");
@@ -106,9 +99,7 @@ TEST_P(StatementReuseTest, ValuesOfEveryKindFollowOneAnotherInOneParameter) {
 // has lost its parameter since the last run is null, not the value that
 // parameter held.
 TEST_P(StatementReuseTest, APlaceholderWithoutAParameterIsNull) {
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into " + services_ + " (service, unit_code) values (?, ?)");
+  test::Holder holder(c_, "insert into " + services_ + " (service, unit_code) values (?, ?)");
   holder.AddTextParameter("service", 20);
   holder.AddTextParameter("unit_code", 6);
   holder("service", Variant("BOTH"));
@@ -118,22 +109,15 @@ TEST_P(StatementReuseTest, APlaceholderWithoutAParameterIsNull) {
   holder.AddTextParameter("service", 20);
   holder("service", Variant(std::string("ONE")));
   holder.Command().ExecuteNoRows();
-  const test::Rows got =
-      test::Select(*c_, "select service, unit_code from " + services_ + " order by service");
-  ASSERT_EQ(got.size(), 2u);
-  EXPECT_EQ(got[0][0], Variant("BOTH"));
-  EXPECT_EQ(got[0][1], Variant("WEEKLY"));
-  EXPECT_EQ(got[1][0], Variant("ONE"));
-  EXPECT_TRUE(got[1][1].IsNull());
+  EXPECT_EQ(test::Select(*c_, "select service, unit_code from " + services_ + " order by service"),
+            (test::Rows{{"BOTH", "WEEKLY"}, {"ONE", Null}}));
 }
 
 // A date's text is kept for its placeholder while the same date is bound
 // again: another date must replace it, and the first come back.
 TEST_P(StatementReuseTest, DatesFollowOneAnotherInOneParameter) {
   const std::string table = c_->TableCatalogue()->NominalMovementTable();
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into " + table + " (comments, movement_date) values (?, ?)");
+  test::Holder holder(c_, "insert into " + table + " (comments, movement_date) values (?, ?)");
   holder.AddTextParameter("comments", 60);
   holder.AddDateParameter("movement_date");
   const Date first = Date::FromCalendar(2026, 1, 5, 10, 30);
@@ -170,9 +154,7 @@ TEST_P(StatementReuseTest, CellsRefilledByLaterRowsShowOnlyTheirOwnValues) {
   c_->Execute("insert into " + services_ +
               " (service, unit_code, cost) values "
               "('LONG', 'HOURS', 1.5), ('NULL', null, null), ('SHORT', 'D', 2)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("select unit_code, cost from " + services_ + " where service = ?");
+  test::Holder holder(c_, "select unit_code, cost from " + services_ + " where service = ?");
   holder.AddTextParameter("service", 20);
   auto read = [&](const char* key) {
     holder.SetTextValue("service", key);
@@ -253,9 +235,8 @@ TEST_P(StatementReuseTest, ColumnsAskedForByDeclarationInAnotherOrderOnEachRow) 
   namespace T = tables::ServiceTable;
   c_->Execute("insert into " + services_ +
               " (service, unit_code, cost) values ('A', 'HOUR', 1), ('B', 'DAY', 2), ('C', 'WEEK', 3)");
-  Recordset rs;
-  rs.Open("select unit_code, cost, service from " + services_ + " order by service", c_->DatabaseConnection(),
-          adOpenStatic, adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select unit_code, cost, service from " + services_ + " order by service",
+                         adOpenStatic, adLockOptimistic);
   auto text = [&](const tables::Column& column) { return rs.Field(column).ToText(); };
   EXPECT_EQ(text(T::service) + text(T::unit_code) + text(T::cost), "AHOUR1");
   rs.MoveNext();
@@ -273,9 +254,7 @@ TEST_P(StatementReuseTest, ColumnsAskedForByDeclarationInAnotherOrderOnEachRow) 
 
 TEST_P(StatementReuseTest, AFirstRowReadGivesTheFirstRowAndHoldsNothing) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2), ('C', 3)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("select service, cost from " + services_ + " where cost >= ? order by cost");
+  test::Holder holder(c_, "select service, cost from " + services_ + " where cost >= ? order by cost");
   holder.AddNumberParameter("cost");
   holder("cost", Variant(2.0));
   auto rs = holder.Command().ExecuteForFirstRow();
@@ -296,9 +275,7 @@ TEST_P(StatementReuseTest, AFirstRowReadGivesTheFirstRowAndHoldsNothing) {
 
 TEST_P(StatementReuseTest, AFirstRowRunOfAWriteStillDoesAllOfIt) {
   c_->Execute("insert into " + services_ + " (service, cost) values ('A', 1), ('B', 2), ('C', 3)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("update " + services_ + " set cost = cost + ?");
+  test::Holder holder(c_, "update " + services_ + " set cost = cost + ?");
   holder.AddNumberParameter("cost");
   holder("cost", Variant(10.0));
   holder.Command().ExecuteForFirstRow()->Close();
@@ -356,8 +333,7 @@ TEST_P(StatementReuseTest, StatementsTheSessionForgotArePreparedAgain) {
             static_cast<std::int32_t>(1 + 2 * forgets.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, StatementReuseTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(StatementReuseTest);
 
 TEST(DateTextTest, DatesAreWrittenAsIsoTextWithMillisecondsOnlyWhenThereAreSome) {
   char buf[Date::kIsoSize];

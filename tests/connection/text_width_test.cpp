@@ -12,7 +12,7 @@
 namespace tarnlow {
 namespace {
 
-class TextWidthTest : public ::testing::TestWithParam<std::string> {
+class TextWidthTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     insert_.Connection(c_);
@@ -33,8 +33,6 @@ class TextWidthTest : public ::testing::TestWithParam<std::string> {
   }
   std::int32_t Orders() { return test::Select(*c_, "select count(*) from " + headers_)[0][0].ToInt32(); }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   std::string headers_ = c_->TableCatalogue()->OrderHeaderTable();
   StatementHolder insert_;
 };
@@ -47,9 +45,8 @@ TEST_P(TextWidthTest, BlanksPastTheWidthAreCutWhicheverWayTheTextArrives) {
   Insert("ROWSET", "X");
   Insert("UPDATED", "X");
   {
-    Recordset rs;
-    rs.Open("select * from " + headers_ + " where order_no = 'ROWSET'", c_->DatabaseConnection(),
-            adOpenStatic, adLockOptimistic);
+    test::OpenRecordset rs(*c_, "select * from " + headers_ + " where order_no = 'ROWSET'", adOpenStatic,
+                           adLockOptimistic);
     rs.SetField("currency", Variant("USD    "));
     rs.Update();
   }
@@ -78,9 +75,8 @@ TEST_P(TextWidthTest, AnythingButBlanksPastTheWidthIsRefusedAndNothingChanges) {
     });
     EXPECT_EQ(literal.Number(), DbFailure);
   }
-  Recordset rs;
-  rs.Open("select * from " + headers_ + " where order_no = 'PO1'", c_->DatabaseConnection(), adOpenStatic,
-          adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select * from " + headers_ + " where order_no = 'PO1'", adOpenStatic,
+                         adLockOptimistic);
   rs.SetField("currency", Variant("EURO"));
   EXPECT_EQ(test::CatchError([&] { rs.Update(); }).Number(), DbFailure);
   rs.Close();
@@ -100,7 +96,7 @@ TEST_P(TextWidthTest, AKeyThatIsCutToAnExistingKeyIsADuplicate) {
   EXPECT_EQ(Currency("PO1       "), "[GBP]");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, TextWidthTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(TextWidthTest);
 
 }  // namespace
 }  // namespace tarnlow

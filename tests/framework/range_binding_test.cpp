@@ -37,9 +37,7 @@ class RangeBindingTest : public ::testing::TestWithParam<std::string> {
 };
 
 TEST_P(RangeBindingTest, AParameterOutsideTheRangesIsRefusedAndNothingIsStored) {
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into range_probe (id, n, d) values (?, ?, ?)");
+  test::Holder holder(c_, "insert into range_probe (id, n, d) values (?, ?, ?)");
   holder.AddNumberParameter("id");
   holder.AddNumberParameter("n");
   holder.AddDateParameter("d");
@@ -78,9 +76,8 @@ TEST_P(RangeBindingTest, AParameterOutsideTheRangesIsRefusedAndNothingIsStored) 
 
 TEST_P(RangeBindingTest, AnUpdatedFieldOutsideTheRangesIsRefusedAndTheRowKept) {
   c_->Execute("insert into range_probe (id, n, d) values (1, 2.5, '2000-01-01 00:00:00')");
-  Recordset rs;
-  rs.Open("select id, n, d from range_probe where id = 1", c_->DatabaseConnection(), adOpenKeyset,
-          adLockOptimistic);
+  test::OpenRecordset rs(*c_, "select id, n, d from range_probe where id = 1", adOpenKeyset,
+                         adLockOptimistic);
   rs.SetField("n", kInf);
   EXPECT_EQ(test::CatchError([&] { rs.Update(); }).Number(), err::Overflow);
   rs.Close();
@@ -167,9 +164,7 @@ TEST(PropertyRangeTest, TheTypedAndLateBoundPropertiesRefuseADateMadeOutOfRange)
 // as a float ("1e+05").
 TEST_P(RangeBindingTest, LargeWholeNumbersReachIntegerColumns) {
   c_->Execute("create table whole_probe (id integer primary key, qty integer)");
-  StatementHolder holder;
-  holder.Connection(c_);
-  holder.SQL("insert into whole_probe (id, qty) values (?, ?)");
+  test::Holder holder(c_, "insert into whole_probe (id, qty) values (?, ?)");
   holder.AddNumberParameter("id");
   holder.AddNumberParameter("qty");
   const double quantities[] = {100000.0, -3000000.0, 2000000000.0};
@@ -186,8 +181,7 @@ TEST_P(RangeBindingTest, LargeWholeNumbersReachIntegerColumns) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, RangeBindingTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(RangeBindingTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -83,22 +83,13 @@ Variant AnyCell(std::mt19937& rng) {
 }
 
 std::vector<Variant> Probes() {
-  return {Variant("A"),
-          Variant("B"),
-          Variant("C"),
-          Variant("AB"),
-          Variant("a"),
-          Variant("B "),
-          Variant(""),
-          Variant("LONG KEY BEYOND SIXTEEN CHARS"),
-          Variant(),
-          Variant(Null),
-          Variant(1.0),
-          Variant(std::int16_t{1}),
-          Variant(std::int32_t{1}),
-          Variant("1"),
-          Variant(0.0),
-          Variant("missing")};
+  std::vector<Variant> out;
+  for (const char* key : {"A", "B", "C", "AB", "a", "B ", "", "LONG KEY BEYOND SIXTEEN CHARS"})
+    out.emplace_back(key);
+  for (const Variant& other : {Variant(), Variant(Null), Variant(1.0), Variant(std::int16_t{1}),
+                               Variant(std::int32_t{1}), Variant("1"), Variant(0.0), Variant("missing")})
+    out.push_back(other);
+  return out;
 }
 
 void ExpectSame(const RowCache& cache, const PlainTable& plain, std::mt19937& rng, int step) {

@@ -72,10 +72,8 @@ TEST(TableCacheTest, ACollectionStartsEachLoadEmptyAndAMissIsNoMember) {
   EXPECT_EQ(cache.Find(jar.KeyString()), nullptr);
 }
 
-class TableCacheReadTest : public ::testing::TestWithParam<std::string> {
+class TableCacheReadTest : public test::DatabaseTest {
  protected:
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   std::string table_ = c_->TableCatalogue()->UnitDescriptionTable();
 };
 
@@ -103,8 +101,7 @@ TEST_P(TableCacheReadTest, ReadAllHandsOverEveryRowAndLeavesTheConnectionFree) {
   // A row that fails once the rows are being read through raises the
   // database's error, and the connection is free again afterwards.
   const std::string failing =
-      "select unit_code, case when unit_code = 'LITRE' then abs(-9223372036854775807 - 1) "
-      "else 1 end from " +
+      "select unit_code, case when unit_code = 'LITRE' then abs(-9223372036854775807 - 1) else 1 end from " +
       table_ + " order by unit_code";
   codes.clear();
   try {
@@ -120,8 +117,7 @@ TEST_P(TableCacheReadTest, ReadAllHandsOverEveryRowAndLeavesTheConnectionFree) {
   EXPECT_TRUE(test::Select(*c_, "select unit_code from " + table_).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, TableCacheReadTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(TableCacheReadTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -36,20 +36,7 @@ class CompanionTest : public ::testing::TestWithParam<std::string> {
   std::string Inner() const { return test::EngineSource(GetParam()); }
   // A history row whose every base column holds a value of its own.
   void FillHistory(clsPOvhstD& h, const std::string& order, std::int16_t line, std::int16_t sequence) {
-    int n = 0;
-    for (const ColumnInfo& c : clsPOvhstD::BaseColumns()) {
-      ++n;
-      switch (c.kind) {
-        case ValueKind::Text:
-          late::Let(h, c.property, Variant(std::string(1, static_cast<char>('A' + n % 26))));
-          break;
-        case ValueKind::Double: late::Let(h, c.property, Variant(n + 0.5)); break;
-        case ValueKind::Date:
-          late::Let(h, c.property, Variant(Date::FromCalendar(2024, 3, n % 28 + 1, 9, 15)));
-          break;
-        default: break;
-      }
-    }
+    test::FillDistinct(h, clsPOvhstD::BaseColumns());
     h.order_no = order;
     h.order_line_no = line;
     h.sequence_no = sequence;
@@ -118,9 +105,7 @@ TEST_P(CompanionTest, AnalysisCopiesTakeNullAsEmptyAndNeedANumericLine) {
       "insert into purchase_order_line_analysis (order_no, order_line_no, analysis_a, analysis_b,"
       " delivery_qty_tol) values ('P1', '  12', 'AA', null, null), ('P2', 'x', 'BB', '', ''),"
       " ('P3', null, 'CC', '', '')");
-  Recordset rs;
-  rs.Open("select * from purchase_order_line_analysis order by order_no", c_->DatabaseConnection(),
-          adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select * from purchase_order_line_analysis order by order_no");
   detpg_.analysis_b = "stale";
   detpg_.delivery_qty_tol = "stale";
   detpg_.CopyFromRecordset(rs);
@@ -219,9 +204,7 @@ TEST_P(CompanionTest, DualRateWritesAndDeletesASecondRowWithEveryRateInItsOwnCol
   vhst_.InsertRow();
   const test::Rows rows = Rows("select * from purchase_order_variance_rate");
   ASSERT_EQ(rows.size(), 1u);
-  Recordset rs;
-  rs.Open("select * from purchase_order_variance_rate", c_->DatabaseConnection(), adOpenForwardOnly,
-          adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select * from purchase_order_variance_rate");
   EXPECT_EQ(rs.Fields("order_no"), Variant("P1"));
   EXPECT_EQ(rs.Fields("order_line_no"), Variant("   2"));
   EXPECT_EQ(rs.Fields("sequence_no"), Variant("   5"));
@@ -354,7 +337,7 @@ TEST_P(CompanionTest, HistoryFailuresCarryTheirLabels) {
   EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData\r\nDeleteForOrder of Class Module clsPOvhstD line no:10");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, CompanionTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(CompanionTest);
 
 // ---- the late-bound faces ------------------------------------------------------------
 

@@ -13,7 +13,7 @@
 namespace tarnlow {
 namespace {
 
-class OnOrderStockTest : public ::testing::TestWithParam<std::string> {
+class OnOrderStockTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     // Every column the read copies holds a value of its own.
@@ -43,8 +43,6 @@ class OnOrderStockTest : public ::testing::TestWithParam<std::string> {
     return test::Select(*c_, "select delivery_date from stock_item where product = 'ABC'")[0][0].ToDate();
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsPOOStock stock_;
 };
 
@@ -172,8 +170,7 @@ TEST_P(OnOrderStockTest, FailuresCarryTheirOperationsLabels) {
   EXPECT_EQ(OnOrder(), 10.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, OnOrderStockTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(OnOrderStockTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -152,8 +152,7 @@ TEST_P(OrderHeaderConcurrencyTest, OneWriterWinsEachOrderNumberWithAllItsCompani
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, OrderHeaderConcurrencyTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(OrderHeaderConcurrencyTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -29,10 +29,14 @@ class OrderHeaderTest : public ::testing::TestWithParam<std::string> {
   // one, with every column of the extended layout, so that connections with
   // other options can share them.
   std::shared_ptr<Connection> Open(const std::string& options = "") { return db_.Open(options); }
-  std::shared_ptr<clsPOHeadD> Header(const std::shared_ptr<Connection>& c, const std::string& order) {
+  // With `companions`, the fax and VAT-state rows are written and read too.
+  std::shared_ptr<clsPOHeadD> Header(const std::shared_ptr<Connection>& c, const std::string& order,
+                                     bool companions = false) {
     auto h = std::make_shared<clsPOHeadD>();
     h->SageConnection(c);
     h->order_no(order);
+    h->UsePOHeadX1 = companions;
+    h->UseIntrastats = companions;
     return h;
   }
   test::Rows Rows(const std::string& sql) { return test::Select(*c_, sql); }
@@ -107,18 +111,14 @@ TEST_P(OrderHeaderTest, EveryColumnComesBackAsWrittenInEachLayoutAndRateOption) 
     const bool extended = std::string(options).find("extended=1") != std::string::npos &&
                           std::string(options).find("release=7") == std::string::npos;
     auto c = Open(options);
-    auto written = Header(c, "RT" + std::to_string(++n));
+    auto written = Header(c, "RT" + std::to_string(++n), true);
     FillDistinct(*written);
-    written->UsePOHeadX1 = true;
-    written->UseIntrastats = true;
     written->POHeadX1D()->fax = "+44 1632 960" + std::to_string(n);
     written->vatstate = "EU";
     written->operator1 = "*";
     written->InsertRow();
 
-    auto read = Header(c, written->order_no());
-    read->UsePOHeadX1 = true;
-    read->UseIntrastats = true;
+    auto read = Header(c, written->order_no(), true);
     read->ReadIt();
     ExpectSameColumns(*written, *read, extended);
     EXPECT_EQ(read->POHeadX1D()->fax(), written->POHeadX1D()->fax());
@@ -229,11 +229,11 @@ TEST_P(OrderHeaderTest, NullsAndUnreadableDatesFollowTheCopyRules) {
   // exchange_rate is taken as a number without a Null test.
   c_->Execute("update purchase_order_header set exchange_rate = NULL");
   Error e = test::CatchError([&] { h->ReadIt(); });
+  const std::string copy_failed =
+      "Line No.: 40 Line No.: 10 TarnlowSTData\r\nCopyFromRst of Class Module clsPOHeadD Line#:10\r\n" +
+      kReadLabel + "40";
   EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 40 Line No.: 10 TarnlowSTData\r\nCopyFromRst of Class Module clsPOHeadD "
-            "Line#:10\r\n" +
-                kReadLabel + "40");
+  EXPECT_EQ(e.Source(), copy_failed);
   c_->Execute("update purchase_order_header set exchange_rate = 0");
 
   if (GetParam() != "sqlite") return;  // only SQLite keeps text that is no date in a date column
@@ -244,10 +244,7 @@ TEST_P(OrderHeaderTest, NullsAndUnreadableDatesFollowTheCopyRules) {
   c_->Execute("update purchase_order_header set date_required = 'not a date'");
   e = test::CatchError([&] { h->ReadIt(); });
   EXPECT_EQ(e.Number(), err::TypeMismatch);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 40 Line No.: 10 TarnlowSTData\r\nCopyFromRst of Class Module clsPOHeadD "
-            "Line#:10\r\n" +
-                kReadLabel + "40");
+  EXPECT_EQ(e.Source(), copy_failed);
 }
 
 // ---- failures -------------------------------------------------------------------
@@ -287,9 +284,7 @@ TEST_P(OrderHeaderTest, ADuplicateOrderNumberIsReportedAsAlreadyExisting) {
 }
 
 TEST_P(OrderHeaderTest, AnyOtherInsertFailureKeepsItsOwnDescriptionAndWritesNothing) {
-  auto h = Header(Open("dualrate=1"), "PO1");
-  h->UsePOHeadX1 = true;
-  h->UseIntrastats = true;
+  auto h = Header(Open("dualrate=1"), "PO1", true);
   h->supplier = "NINECHARS";  // bound unchanged: the database refuses it
   const Error e = test::CatchError([&] { h->InsertRow(); });
   EXPECT_EQ(e.Number(), DbFailure);
@@ -304,9 +299,7 @@ TEST_P(OrderHeaderTest, RateAndVatStateFailuresReachTheCallerAsTheDatabaseLayerG
   auto faulty = test::OpenWithFaults(db_, "dualrate=1");
   faulty.faults->Add(
       {.prefix = "INSERT INTO purchase_order_rate", .source = "RateLayer", .description = "no"});
-  auto h = Header(faulty.connection, "PO1");
-  h->UsePOHeadX1 = true;
-  h->UseIntrastats = true;
+  auto h = Header(faulty.connection, "PO1", true);
   Error e = test::CatchError([&] { h->InsertRow(); });
   EXPECT_EQ(e.Number(), DbFailure);
   EXPECT_EQ(e.Source(), "RateLayer");
@@ -326,12 +319,7 @@ TEST_P(OrderHeaderTest, RateAndVatStateFailuresReachTheCallerAsTheDatabaseLayerG
 
 TEST_P(OrderHeaderTest, DeleteRemovesWhatTheFlagsAndOptionNameAndStopsAtTheFirstFailure) {
   auto c = Open("dualrate=1");
-  for (const char* order : {"PO1", "PO2"}) {
-    auto h = Header(c, order);
-    h->UsePOHeadX1 = true;
-    h->UseIntrastats = true;
-    h->InsertRow();
-  }
+  for (const char* order : {"PO1", "PO2"}) Header(c, order, true)->InsertRow();
   // Flags off, option on: header and rate row go, fax and VAT state stay.
   Header(c, "PO1")->DeleteForOrder();
   EXPECT_EQ(Count("purchase_order_header", "PO1"), 0u);
@@ -342,9 +330,7 @@ TEST_P(OrderHeaderTest, DeleteRemovesWhatTheFlagsAndOptionNameAndStopsAtTheFirst
 
   auto faulty = test::OpenWithFaults(db_, "dualrate=1");
   faulty.faults->Add({.prefix = "delete from purchase_order_rate", .source = "Del"});
-  auto h = Header(faulty.connection, "PO2");
-  h->UsePOHeadX1 = true;
-  h->UseIntrastats = true;
+  auto h = Header(faulty.connection, "PO2", true);
   const Error e = test::CatchError([&] { h->DeleteForOrder(); });
   EXPECT_EQ(e.Number(), DbFailure);
   EXPECT_EQ(e.Description(), "Injected failure");
@@ -359,15 +345,8 @@ TEST_P(OrderHeaderTest, DeleteRemovesWhatTheFlagsAndOptionNameAndStopsAtTheFirst
 
 TEST_P(OrderHeaderTest, OrderNumbersThatTryToLeaveTheirQuotesMatchOnlyThemselves) {
   auto c = Open("dualrate=1");
-  for (const char* order : {"PO1", "O'NEIL", "PO--1"}) {
-    auto h = Header(c, order);
-    h->UsePOHeadX1 = true;
-    h->UseIntrastats = true;
-    h->InsertRow();
-  }
-  auto quoted = Header(c, "O'NEIL");
-  quoted->UsePOHeadX1 = true;
-  quoted->UseIntrastats = true;
+  for (const char* order : {"PO1", "O'NEIL", "PO--1"}) Header(c, order, true)->InsertRow();
+  auto quoted = Header(c, "O'NEIL", true);
   EXPECT_TRUE(quoted->CheckIfExists());
   quoted->ReadIt();
   EXPECT_EQ(quoted->order_no(), "O'NEIL");
@@ -377,28 +356,27 @@ TEST_P(OrderHeaderTest, OrderNumbersThatTryToLeaveTheirQuotesMatchOnlyThemselves
   EXPECT_TRUE(Header(c, "PO--1")->CheckIfExists());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, OrderHeaderTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(OrderHeaderTest);
 
 // ---- the fax companion ---------------------------------------------------------
 
-class FaxCompanionTest : public ::testing::TestWithParam<std::string> {
+class FaxCompanionTest : public test::DatabaseTest {
  protected:
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
+  void SetUp() override {
+    fax_.SageConnection(c_);
+    fax_.order_no = "PO1";
+  }
+  clsPOHeadx1D fax_;
 };
 
 TEST_P(FaxCompanionTest, WritesCopiesResetsAndDeletesItsRow) {
-  clsPOHeadx1D fax;
-  fax.SageConnection(c_);
-  fax.order_no = "PO1";
-  fax.fax = "0123";
-  fax.InsertRow();
-  fax.order_no = "PO2";
-  fax.InsertRow();
+  fax_.fax = "0123";
+  fax_.InsertRow();
+  fax_.order_no = "PO2";
+  fax_.InsertRow();
 
   clsPOHeadx1D copy;
-  copy.CopyFrom(fax);
+  copy.CopyFrom(fax_);
   EXPECT_EQ(copy.fax(), "0123");
   EXPECT_EQ(copy.order_no(), "PO2");
   copy.Reset();
@@ -406,39 +384,31 @@ TEST_P(FaxCompanionTest, WritesCopiesResetsAndDeletesItsRow) {
   EXPECT_EQ(copy.order_no(), "PO2");
 
   c_->Execute("update purchase_order_fax set fax = NULL where order_no = 'PO1'");
-  Recordset rs;
-  rs.Open("select * from purchase_order_fax where order_no = 'PO1'", c_->DatabaseConnection(),
-          adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select * from purchase_order_fax where order_no = 'PO1'");
   copy.fax = "x";
   copy.CopyFromRecordset(rs);
   rs.Close();
   EXPECT_EQ(copy.fax(), "");
   EXPECT_EQ(copy.order_no(), "PO1");
 
-  EXPECT_TRUE(fax.DeleteForOrder().IsEmpty());
+  EXPECT_TRUE(fax_.DeleteForOrder().IsEmpty());
   EXPECT_EQ(test::Select(*c_, "select order_no from purchase_order_fax").size(), 1u);
 }
 
 TEST_P(FaxCompanionTest, FailuresCarryTheShortModuleLabelWithoutALineInIt) {
-  clsPOHeadx1D fax;
-  fax.SageConnection(c_);
-  fax.order_no = "PO1";
-  fax.fax = std::string(31, '9');  // one more than the column takes
-  const Error e = test::CatchError([&] { fax.InsertRow(); });
+  fax_.fax = std::string(31, '9');  // one more than the column takes
+  const Error e = test::CatchError([&] { fax_.InsertRow(); });
   EXPECT_EQ(e.Number(), DbFailure);
   EXPECT_EQ(e.Source(),
             "Line No.: 30 " + test::EngineSource(GetParam()) + "\r\nInsertRow of Class Module clsPOHeadx1");
-  Recordset rs;
-  rs.Open("select order_no from purchase_order_fax", c_->DatabaseConnection(), adOpenForwardOnly,
-          adLockReadOnly);
-  const Error missing = test::CatchError([&] { fax.CopyFromRecordset(rs); });  // no row to copy
+  test::OpenRecordset rs(*c_, "select order_no from purchase_order_fax");
+  const Error missing = test::CatchError([&] { fax_.CopyFromRecordset(rs); });  // no row to copy
   EXPECT_EQ(missing.Source().substr(missing.Source().rfind("\r\n") + 2),
             "CopyFromRecordset of Class Module clsPOHeadx1");
   rs.Close();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, FaxCompanionTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(FaxCompanionTest);
 
 // ---- the classes as clients see them ----------------------------------------
 

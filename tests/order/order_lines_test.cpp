@@ -16,23 +16,9 @@
 namespace tarnlow {
 namespace {
 
-// A line whose every column holds a value of its own: texts a letter,
-// numbers n.25 and dates a day of January 2024 at 08:30.
+// A line whose every column holds a value of its own.
 void FillLine(clsPODetailD& line, const std::string& order, std::int16_t number, int seed) {
-  int n = seed;
-  for (const ColumnInfo& c : clsPODetailD::LineColumns()) {
-    ++n;
-    switch (c.kind) {
-      case ValueKind::Text:
-        late::Let(line, c.property, Variant(std::string(1, static_cast<char>('A' + n % 26))));
-        break;
-      case ValueKind::Double: late::Let(line, c.property, Variant(n + 0.25)); break;
-      case ValueKind::Date:
-        late::Let(line, c.property, Variant(Date::FromCalendar(2024, 1, n % 28 + 1, 8, 30)));
-        break;
-      default: break;
-    }
-  }
+  test::FillDistinct(line, clsPODetailD::LineColumns(), seed);
   line.order_no = order;
   line.order_line_no = number;
   line.line_type = "S";
@@ -82,6 +68,14 @@ class OrderLineTest : public ::testing::TestWithParam<std::string> {
     FillAnalysis(*l->PODetpgD(), "L" + std::to_string(number) + "-");
     l->POVHstD()->supplier = "S" + std::to_string(number);
     l->InsertRow();
+    return l;
+  }
+  // The stored line, read by a line object without companions.
+  std::shared_ptr<clsPODetailD> Stored(const std::string& order, std::int16_t number) {
+    auto l = NewLine();
+    l->order_no = order;
+    l->order_line_no = number;
+    l->ReadIt();
     return l;
   }
   std::vector<std::int16_t> Walk(clsPODetailD& l, const std::string& order) {
@@ -234,11 +228,7 @@ TEST_P(OrderLineTest, AnOrderComesBackColumnForColumnAcrossLayouts) {
     EXPECT_FALSE(reader->ReadNextForOrder());
     ExpectSameLine(*reader, *plain);
 
-    auto one = NewLine();
-    one->order_no = order;
-    one->order_line_no = 10;
-    one->ReadIt();
-    ExpectSameLine(*one, *plain);
+    ExpectSameLine(*Stored(order, 10), *plain);
 
     auto deleter = NewLine(true, true);
     deleter->order_no = order;
@@ -512,16 +502,10 @@ TEST_P(OrderLineTest, InvoicingAddsToTheStoredLineOnly) {
   EXPECT_EQ(Statistics(*c_).executions, before + 1);  // amounts of 0 still go to the database
   EXPECT_EQ(l->inv_qty_to_date(), qty);
   EXPECT_EQ(l->inv_value_logged(), value);
-  auto stored = NewLine();
-  stored->order_no = "P1";
-  stored->order_line_no = 1;
-  stored->ReadIt();
-  EXPECT_EQ(stored->inv_qty_to_date(), qty + 3.0);
-  EXPECT_EQ(stored->inv_value_logged(), value + 11.25);
-  stored->order_line_no = 2;
-  stored->ReadIt();
-  EXPECT_EQ(stored->inv_qty_to_date(), other->inv_qty_to_date());
-  EXPECT_EQ(stored->inv_value_logged(), other->inv_value_logged());
+  EXPECT_EQ(Stored("P1", 1)->inv_qty_to_date(), qty + 3.0);
+  EXPECT_EQ(Stored("P1", 1)->inv_value_logged(), value + 11.25);
+  EXPECT_EQ(Stored("P1", 2)->inv_qty_to_date(), other->inv_qty_to_date());
+  EXPECT_EQ(Stored("P1", 2)->inv_value_logged(), other->inv_value_logged());
 
   c_->Execute("drop table purchase_order_line");
   const Error e = test::CatchError([&] { l->UpdateForInvoice(1, 1); });
@@ -601,7 +585,7 @@ TEST(OrderLineLabels, WithoutAnOpenConnectionEachOperationFailsUnderItsLabels) {
   EXPECT_FALSE(l.ReadNextForOrder());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, OrderLineTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(OrderLineTest);
 
 // ---- the class and its buffer --------------------------------------------------------------
 

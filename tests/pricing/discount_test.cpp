@@ -16,7 +16,7 @@ namespace {
 const std::string kLoadText = "select * from purchase_discount";
 const std::string kDuplicateText = "This key is already associated with an element of this collection";
 
-class DiscountTest : public ::testing::TestWithParam<std::string> {
+class DiscountTest : public test::DatabaseTest {
  protected:
   void SetUp() override { discount_.SageConnection(c_); }
   // A row whose breaks and discounts are base + 1 ... base + 7 and
@@ -41,8 +41,6 @@ class DiscountTest : public ::testing::TestWithParam<std::string> {
   }
   std::int64_t Executions() { return Statistics(*c_).executions; }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsPOPDiscountD discount_;
 };
 
@@ -199,7 +197,7 @@ TEST_P(DiscountTest, ARowThatCannotBeCopiedStopsTheLoadPartWay) {
   EXPECT_EQ(discount_.quantity_break1(), 101);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DiscountTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(DiscountTest);
 
 // ---- the cache collection --------------------------------------------------------
 

@@ -14,7 +14,7 @@ namespace {
 const Date kJan1 = Date::FromCalendar(2024, 1, 1);
 const Date kDec31 = Date::FromCalendar(2024, 12, 31);
 
-class PriceListTest : public ::testing::TestWithParam<std::string> {
+class PriceListTest : public test::DatabaseTest {
  protected:
   void SetUp() override { prices_.SageConnection(c_); }
   // A price of `price` for the supplier, list and product under the
@@ -39,8 +39,6 @@ class PriceListTest : public ::testing::TestWithParam<std::string> {
     return out;
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsPOPPriceListD prices_;
 };
 
@@ -175,7 +173,7 @@ TEST_P(PriceListTest, InsertRowWritesTheFourteenColumns) {
     }
   }
   EXPECT_EQ(test::Select(*c_, "select sequence_number from purchase_price_list where customer_code = 'S2'"),
-            (test::Rows{{Variant("05")}}));
+            (test::Rows{{"05"}}));
 }
 
 TEST_P(PriceListTest, DatabaseFailuresKeepTheirRecordAndGainEachLabelWithItsLine) {
@@ -200,7 +198,7 @@ TEST_P(PriceListTest, DatabaseFailuresKeepTheirRecordAndGainEachLabelWithItsLine
                                "LoadListForSupplierProduct of Class Module clsPOPPriceListD Line#:40");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, PriceListTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(PriceListTest);
 
 // ---- the walk's collection -------------------------------------------------------------
 

@@ -11,7 +11,7 @@
 namespace tarnlow {
 namespace {
 
-class SupplierInfoTest : public ::testing::TestWithParam<std::string> {
+class SupplierInfoTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     info_.SageConnection(c_);
@@ -45,8 +45,6 @@ class SupplierInfoTest : public ::testing::TestWithParam<std::string> {
     return Statistics(*c_).executions - before;
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsPOSuppInf info_;
 };
 
@@ -149,8 +147,7 @@ TEST_P(SupplierInfoTest, DeleteSupplierRemovesEveryRowOfTheSupplierButNotTheReme
   EXPECT_TRUE(info_.CheckIfSupplierExist());
   info_.DeleteSupplier();
   EXPECT_FALSE(info_.CheckIfSupplierExist());
-  EXPECT_EQ(test::Select(*c_, "select supplier from supplier_product_info"),
-            (test::Rows{{Variant("OTHER")}}));
+  EXPECT_EQ(test::Select(*c_, "select supplier from supplier_product_info"), (test::Rows{{"OTHER"}}));
   EXPECT_EQ(ReadIt(), 0) << "still answered from the properties";
   EXPECT_EQ(info_.cost(), 10);
   info_.UseCache = false;
@@ -168,13 +165,10 @@ TEST_P(SupplierInfoTest, InsertAndUpdateWriteEveryColumnAndLeaveTheRememberedKey
   info_.reorder_days = 3;
   info_.InsertRow();
   const std::string select =
-      "select supplier, warehouse, product, part_no, description, long_description, cost, "
-      "unit_code, unit_qty_cost, reorder_days from supplier_product_info where supplier = "
-      "'NEW'";
-  EXPECT_EQ(
-      test::Select(*c_, select),
-      (test::Rows{{Variant("NEW"), Variant("03"), Variant("P7"), Variant("N-7"), Variant("seven"),
-                   Variant("the seventh"), Variant(7.5), Variant("EACH"), Variant(1.0), Variant(3.0)}}));
+      "select supplier, warehouse, product, part_no, description, long_description, cost, unit_code, "
+      "unit_qty_cost, reorder_days from supplier_product_info where supplier = 'NEW'";
+  EXPECT_EQ(test::Select(*c_, select),
+            (test::Rows{{"NEW", "03", "P7", "N-7", "seven", "the seventh", 7.5, "EACH", 1.0, 3.0}}));
   EXPECT_EQ(ReadIt(), 1) << "writing remembers nothing";
 
   info_.part_no = "N-8";
@@ -186,8 +180,7 @@ TEST_P(SupplierInfoTest, InsertAndUpdateWriteEveryColumnAndLeaveTheRememberedKey
   info_.reorder_days = 4;
   info_.UpdateRow();
   EXPECT_EQ(test::Select(*c_, select),
-            (test::Rows{{Variant("NEW"), Variant("03"), Variant("P7"), Variant("N-8"), Variant("eight"),
-                         Variant("the eighth"), Variant(8.0), Variant("BOX"), Variant(2.0), Variant(4.0)}}));
+            (test::Rows{{"NEW", "03", "P7", "N-8", "eight", "the eighth", 8.0, "BOX", 2.0, 4.0}}));
   info_.cost = 0;
   EXPECT_EQ(ReadIt(), 0) << "nor does updating forget";
   EXPECT_EQ(info_.cost(), 0);
@@ -217,8 +210,7 @@ TEST_P(SupplierInfoTest, DatabaseFailuresGainTheLabelsOfEveryLevel) {
             "Line No.: 30 FaultDatabase" + test::kCRLF + "UpdateRow of Class Module clsPOSuppInf Line#:30");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SupplierInfoTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(SupplierInfoTest);
 
 }  // namespace
 }  // namespace tarnlow

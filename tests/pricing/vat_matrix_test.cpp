@@ -13,7 +13,7 @@ namespace {
 
 const std::string kLoadText = "select * from vat_matrix";
 
-class VatMatrixTest : public ::testing::TestWithParam<std::string> {
+class VatMatrixTest : public test::DatabaseTest {
  protected:
   void SetUp() override { matrix_.SageConnection(c_); }
   void Row(const std::string& item, const std::string& account, const std::string& code) {
@@ -31,8 +31,6 @@ class VatMatrixTest : public ::testing::TestWithParam<std::string> {
   }
   std::int64_t Executions() { return Statistics(*c_).executions; }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsCEVatMatD matrix_;
 };
 
@@ -133,15 +131,14 @@ TEST_P(VatMatrixTest, InsertRowWritesEveryColumn) {
   matrix_.InsertRow();
   EXPECT_EQ(
       test::Select(*c_, "select account_vat_type, item_vat_type, description, vat_code from vat_matrix"),
-      (test::Rows{{Variant("HOME"), Variant("STD"), Variant("Standard rate at home"), Variant("1")}}));
+      (test::Rows{{"HOME", "STD", "Standard rate at home", "1"}}));
 }
 
 TEST_P(VatMatrixTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextCallLoadsAgain) {
   auto faulty = test::OpenWithFaults(db_);
   faulty.faults->Add({.prefix = kLoadText});
   faulty.connection->Execute(
-      "insert into vat_matrix (item_vat_type, account_vat_type, vat_code) values ('STD', "
-      "'HOME', '1')");
+      "insert into vat_matrix (item_vat_type, account_vat_type, vat_code) values ('STD', 'HOME', '1')");
   matrix_.SageConnection(faulty.connection);
   matrix_.item_vat_type = "STD";
   matrix_.account_vat_type = "HOME";
@@ -173,7 +170,7 @@ TEST_P(VatMatrixTest, ARowThatCannotBeKeyedFailsTheLoadUntilItIsMended) {
   EXPECT_EQ(Closest("ODD", "HOME"), "9");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, VatMatrixTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(VatMatrixTest);
 
 }  // namespace
 }  // namespace tarnlow

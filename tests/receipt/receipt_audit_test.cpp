@@ -102,10 +102,7 @@ TEST_P(ReceiptAuditTest, TheUnitCodeIsCutBetweenCharactersNotBytes) {
   audit_.receipt_no = "000002";
   audit_.unit_code = "BOX";
   audit_.InsertRow();
-  const Rows rows = Stored(*c, "unit_code");
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0][0], Variant("m\xC2\xB2\xC3\x89\xC3\x89\xC3\x89\xC3\x89"));
-  EXPECT_EQ(rows[1][0], Variant("BOX"));
+  EXPECT_EQ(Stored(*c, "unit_code"), (Rows{{"m\xC2\xB2\xC3\x89\xC3\x89\xC3\x89\xC3\x89"}, {"BOX"}}));
 }
 
 TEST_P(ReceiptAuditTest, KindTwoRetriesOnceUnderAFreshKey) {
@@ -196,8 +193,7 @@ TEST_P(ReceiptAuditTest, AnAnswerOtherThanOkLeavesTheRowOut) {
   EXPECT_TRUE(Stored(*c, "unique_no").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptAuditTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ReceiptAuditTest);
 
 // The connection read stores an unopened connection object, which is no
 // missing one: no message, and the first step that needs it fails.

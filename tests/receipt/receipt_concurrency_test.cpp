@@ -190,8 +190,7 @@ TEST_P(ReceiptConcurrencyTest, ReadAddUpdateOfOneLineLosesNoReceipt) {
   EXPECT_EQ(rows[0][0].ToDouble(), 2.0 * receipts);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptConcurrencyTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ReceiptConcurrencyTest);
 
 }  // namespace
 }  // namespace tarnlow

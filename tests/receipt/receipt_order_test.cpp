@@ -6,6 +6,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tarnlow/tarnlow.h"
@@ -15,8 +16,7 @@ namespace tarnlow {
 namespace {
 
 Variant Scalar(Connection& c, const std::string& sql) {
-  Recordset rs;
-  rs.Open(sql, c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(c, sql);
   Variant v = rs.AtEOF() ? Variant() : rs.Fields(std::size_t{0});
   rs.Close();
   return v;
@@ -24,7 +24,7 @@ Variant Scalar(Connection& c, const std::string& sql) {
 
 // ---- order header ------------------------------------------------------------------
 
-class ReceiptHeaderTest : public ::testing::TestWithParam<std::string> {
+class ReceiptHeaderTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     c_->Execute("insert into " + Table() +
@@ -35,8 +35,6 @@ class ReceiptHeaderTest : public ::testing::TestWithParam<std::string> {
   }
   std::string Table() { return c_->TableCatalogue()->OrderHeaderTable(); }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsPORPohead head_;
 };
 
@@ -83,8 +81,7 @@ TEST_P(ReceiptHeaderTest, AnApostropheInTheOrderNumberIsPartOfTheNumber) {
   head_.CloseIt();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptHeaderTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ReceiptHeaderTest);
 
 // ---- order lines ---------------------------------------------------------------------
 
@@ -93,7 +90,7 @@ const std::set<std::string_view> kReceiptColumns{"tran_recd_qty",      "tran_ord
                                                  "qty_ordered",        "status",          "local_expect_cost",
                                                  "local_total_expect", "foreign_exp_cost"};
 
-class ReceiptLinesTest : public ::testing::TestWithParam<std::string> {
+class ReceiptLinesTest : public test::DatabaseTest {
  protected:
   void SetUp() override { line_.SageConnection(c_); }
   std::string Table() { return c_->TableCatalogue()->OrderLineTable(); }
@@ -123,6 +120,11 @@ class ReceiptLinesTest : public ::testing::TestWithParam<std::string> {
     }
     Insert(columns, values);
   }
+  void Read(clsPORPodet& l, std::int16_t number, const std::string& order = "PO1") {
+    l.order_no = order;
+    l.line_no = number;
+    l.ReadIt();
+  }
   std::vector<std::int16_t> WalkLineNumbers(const std::string& order) {
     line_.order_no = order;
     line_.InitReadAllForOrder();
@@ -133,8 +135,6 @@ class ReceiptLinesTest : public ::testing::TestWithParam<std::string> {
     return out;
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsPORPodet line_;
 };
 
@@ -150,9 +150,7 @@ TEST_P(ReceiptLinesTest, WalksEveryLineOfTheOrderAndNoOther) {
 TEST_P(ReceiptLinesTest, ReadsTheLineByItsRightAlignedNumberAndKeepsTextsAsStored) {
   Insert("order_no, order_line_no, description, product, qty_ordered, qty_received",
          "'PO1', '   7', 'WIDGET   ', 'W-1  ', 12, 4.5");
-  line_.order_no = "PO1";
-  line_.line_no = 7;
-  line_.ReadIt();
+  Read(line_, 7);
   EXPECT_EQ(line_.order_line_no(), "   7");
   EXPECT_EQ(line_.description(), "WIDGET   ");
   EXPECT_EQ(line_.product(), "W-1  ");
@@ -164,9 +162,7 @@ TEST_P(ReceiptLinesTest, ReadsTheLineByItsRightAlignedNumberAndKeepsTextsAsStore
 
 TEST_P(ReceiptLinesTest, AMissingLineRaisesItsRecordAndLeavesTheRowSetOpen) {
   Insert("order_no, order_line_no, product", "'PO1', '   1', 'P1'");
-  line_.order_no = "PO1";
-  line_.line_no = 1;
-  line_.ReadIt();
+  Read(line_, 1);
   line_.CloseIt();
   line_.line_no = 9;
   const Error e = test::CatchError([&] { line_.ReadIt(); });
@@ -178,8 +174,7 @@ TEST_P(ReceiptLinesTest, AMissingLineRaisesItsRecordAndLeavesTheRowSetOpen) {
   // CloseIt must come before the next read.
   EXPECT_EQ(test::CatchError([&] { line_.ReadIt(); }).Number(), err::ObjectOpen);
   line_.CloseIt();
-  line_.line_no = 1;
-  line_.ReadIt();
+  Read(line_, 1);
   line_.CloseIt();
 }
 
@@ -198,16 +193,12 @@ TEST_P(ReceiptLinesTest, TheReceiptUpdateChangesTheEightColumnsAndNothingElse) {
   InsertDistinctLine("PO1", "   4", 100);
   clsPORPodet before;
   before.SageConnection(c_);
-  before.order_no = "PO1";
-  before.line_no = 3;
-  before.ReadIt();
+  Read(before, 3);
   before.CloseIt();
   ASSERT_EQ(before.description(), std::string(1, static_cast<char>('A' + 10 % 26)));
   ASSERT_EQ(before.date_required(), Date::FromCalendar(2024, 1, 7));
 
-  line_.order_no = "PO1";
-  line_.line_no = 3;
-  line_.ReadIt();
+  Read(line_, 3);
   line_.tran_recd_qty = 101.0;
   line_.tran_order_qty = 102.0;
   line_.qty_received = 103.0;
@@ -225,9 +216,7 @@ TEST_P(ReceiptLinesTest, TheReceiptUpdateChangesTheEightColumnsAndNothingElse) {
 
   clsPORPodet after;
   after.SageConnection(c_);
-  after.order_no = "PO1";
-  after.line_no = 3;
-  after.ReadIt();
+  Read(after, 3);
   after.CloseIt();
   int others = 0;
   for (const ColumnInfo& c : clsPORPodet::Columns()) {
@@ -249,9 +238,7 @@ TEST_P(ReceiptLinesTest, TheReceiptUpdateChangesTheEightColumnsAndNothingElse) {
 
 TEST_P(ReceiptLinesTest, AnotherClientsChangeToTheLineSurvivesTheReceipt) {
   Insert("order_no, order_line_no, description, qty_ordered", "'PO1', '   1', 'OLD', 10");
-  line_.order_no = "PO1";
-  line_.line_no = 1;
-  line_.ReadIt();
+  Read(line_, 1);
   c_->Execute("update " + Table() + " set description = 'NEW' where order_no = 'PO1'");
   line_.qty_received = 10;
   line_.status = "C";
@@ -274,11 +261,7 @@ TEST_P(ReceiptLinesTest, AReceiptOnALineChangedSinceItWasReadFailsAndLosesNothin
   auto other_connection = db_.Open();
   clsPORPodet other;
   other.SageConnection(other_connection);
-  for (clsPORPodet* client : {&line_, &other}) {
-    client->order_no = "PO1";
-    client->line_no = 1;
-    client->ReadIt();
-  }
+  for (clsPORPodet* client : {&line_, &other}) Read(*client, 1);
   line_.qty_received = line_.qty_received() + 2;
   line_.UpdateForReceipt();
   other.qty_received = other.qty_received() + 3;
@@ -318,22 +301,18 @@ TEST_P(ReceiptLinesTest, NullDatesReadAsTheZeroDateButANullTextOrNumberFailsTheR
   Insert("order_no, order_line_no", "'PO2', '   1'");
   Insert("order_no, order_line_no, description", "'PO3', '   1', NULL");
   Insert("order_no, order_line_no, weight", "'PO4', '   1', NULL");
-  line_.order_no = "PO1";
-  line_.InitReadAllForOrder();
-  ASSERT_TRUE(line_.ReadNextForOrder());
-  line_.CloseIt();
-  EXPECT_EQ(line_.date_completed(), Date::FromCalendar(2024, 3, 1));
-  EXPECT_EQ(line_.ship_date(), Date::FromCalendar(2024, 3, 2));
-  line_.order_no = "PO2";
-  line_.InitReadAllForOrder();
-  ASSERT_TRUE(line_.ReadNextForOrder());
-  line_.CloseIt();
-  EXPECT_EQ(line_.date_completed(), Date());
-  EXPECT_EQ(line_.ship_date(), Date());
-  for (const char* order : {"PO3", "PO4"}) {
+  for (const auto& [order, completed, ship] :
+       {std::tuple{"PO1", Date::FromCalendar(2024, 3, 1), Date::FromCalendar(2024, 3, 2)},
+        std::tuple{"PO2", Date(), Date()}}) {
     line_.order_no = order;
-    line_.line_no = 1;
-    EXPECT_EQ(test::CatchError([&] { line_.ReadIt(); }).Number(), err::InvalidUseOfNull) << order;
+    line_.InitReadAllForOrder();
+    ASSERT_TRUE(line_.ReadNextForOrder());
+    line_.CloseIt();
+    EXPECT_EQ(line_.date_completed(), completed) << order;
+    EXPECT_EQ(line_.ship_date(), ship) << order;
+  }
+  for (const char* order : {"PO3", "PO4"}) {
+    EXPECT_EQ(test::CatchError([&] { Read(line_, 1, order); }).Number(), err::InvalidUseOfNull) << order;
     line_.CloseIt();
   }
 }
@@ -350,8 +329,7 @@ TEST_P(ReceiptLinesTest, AnApostropheInTheOrderNumberFindsNothingAndChangesNothi
   EXPECT_EQ(Scalar(*c_, "select qty_received from " + Table()).ToDouble(), 2.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptLinesTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ReceiptLinesTest);
 
 // SQLite alone lets a date column hold text that is no date, as data
 // carried over from older systems can.

@@ -17,8 +17,7 @@ using Row = std::map<std::string, Variant>;
 
 // Every column of every row of the select, keyed by column name.
 std::vector<Row> SelectRows(Connection& c, const std::string& sql) {
-  Recordset rs;
-  rs.Open(sql, c.DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(c, sql);
   std::vector<Row> rows;
   for (; !rs.AtEOF(); rs.MoveNext()) {
     Row& row = rows.emplace_back();
@@ -28,7 +27,7 @@ std::vector<Row> SelectRows(Connection& c, const std::string& sql) {
   return rows;
 }
 
-class ReceiptStockTest : public ::testing::TestWithParam<std::string> {
+class ReceiptStockTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     c_->Execute("insert into " + Table() +
@@ -67,8 +66,6 @@ class ReceiptStockTest : public ::testing::TestWithParam<std::string> {
     stock.UpdateForReceipt();
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsPORStock stock_;
 };
 
@@ -164,8 +161,7 @@ TEST_P(ReceiptStockTest, AnItemThatDoesNotExistIsUpdatedInNoRowWithoutComplaint)
   EXPECT_EQ(SelectRows(*c_, "select * from " + Table() + " order by product"), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReceiptStockTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ReceiptStockTest);
 
 }  // namespace
 }  // namespace tarnlow

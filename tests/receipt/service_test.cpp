@@ -7,15 +7,13 @@
 namespace tarnlow {
 namespace {
 
-class ServiceTest : public ::testing::TestWithParam<std::string> {
+class ServiceTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     c_->Execute("insert into " + c_->TableCatalogue()->ServiceTable() +
                 " (service, unit_code, cost) values ('INSTALL', 'HOUR', 42.5), ('FREIGHT', 'EACH', 120)");
     service_.SageConnection(c_);
   }
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsPORService service_;
 };
 
@@ -77,7 +75,7 @@ TEST_P(ServiceTest, CellsOfOtherTypesConvertAndNoReadIsLeftOpen) {
   c_->Execute("drop table " + table);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ServiceTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ServiceTest);
 
 TEST(ServiceWithoutConnectionTest, ReadsThroughAnUnopenedConnectionObjectThatSaysItIsClosed) {
   test::MessageCapture messages;

@@ -180,8 +180,7 @@ TEST_P(SchemaCheckTest, ConcurrentInitsOfANewDatabaseAllSucceed) {
   EXPECT_EQ(run.out, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SchemaCheckTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(SchemaCheckTest);
 
 TEST(SchemaCheckProgramTest, ABadConnectionTextIsAnErrorNotAFit) {
   const ProgramResult run = RunProgram("check nowhere:x");

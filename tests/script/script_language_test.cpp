@@ -103,20 +103,21 @@ TEST(ExpressionTest, ConversionFunctions) {
 }
 
 TEST(ExpressionTest, BadValuesRaiseTheRuntimeErrors) {
-  EXPECT_EQ(RunText("x = CInt(\"seven\")\n").out,
-            "Error 13 at line 1: \"TarnlowSTData\": \"Type mismatch\"\n");
-  EXPECT_EQ(RunText("x = 1 / 0\n").out, "Error 11 at line 1: \"TarnlowSTData\": \"Division by zero\"\n");
-  EXPECT_EQ(RunText("x = CInt(40000)\n").out, "Error 6 at line 1: \"TarnlowSTData\": \"Overflow\"\n");
-  EXPECT_EQ(RunText("x = CStr(Null)\n").out,
-            "Error 94 at line 1: \"TarnlowSTData\": \"Invalid use of Null\"\n");
-  EXPECT_EQ(RunText("x = Mid(\"a\", 0)\n").out,
-            "Error 5 at line 1: \"TarnlowSTData\": \"Invalid procedure call or argument\"\n");
-  EXPECT_EQ(RunText("x = y.Name\n").out, "Error 424 at line 1: \"TarnlowSTData\": \"Object required\"\n");
-  EXPECT_EQ(RunText("Set y = Nothing\nx = y.Name\n").out,
-            "Error 91 at line 2: \"TarnlowSTData\": \"Object variable or With block variable not set\"\n");
-  EXPECT_EQ(RunText("Set o = CreateObject(\"clsPORService\")\nx = o\n").out,
-            "Error 438 at line 2: \"TarnlowSTData\": \"Object doesn't support this property or method\"\n");
-  EXPECT_EQ(RunText("Set o = 5\n").out, "Error 424 at line 1: \"TarnlowSTData\": \"Object required\"\n");
+  const std::pair<const char*, const char*> cases[] = {
+      {"x = CInt(\"seven\")\n", "Error 13 at line 1: \"TarnlowSTData\": \"Type mismatch\"\n"},
+      {"x = 1 / 0\n", "Error 11 at line 1: \"TarnlowSTData\": \"Division by zero\"\n"},
+      {"x = CInt(40000)\n", "Error 6 at line 1: \"TarnlowSTData\": \"Overflow\"\n"},
+      {"x = CStr(Null)\n", "Error 94 at line 1: \"TarnlowSTData\": \"Invalid use of Null\"\n"},
+      {"x = Mid(\"a\", 0)\n",
+       "Error 5 at line 1: \"TarnlowSTData\": \"Invalid procedure call or argument\"\n"},
+      {"x = y.Name\n", "Error 424 at line 1: \"TarnlowSTData\": \"Object required\"\n"},
+      {"Set y = Nothing\nx = y.Name\n",
+       "Error 91 at line 2: \"TarnlowSTData\": \"Object variable or With block variable not set\"\n"},
+      {"Set o = CreateObject(\"clsPORService\")\nx = o\n",
+       "Error 438 at line 2: \"TarnlowSTData\": \"Object doesn't support this property or method\"\n"},
+      {"Set o = 5\n", "Error 424 at line 1: \"TarnlowSTData\": \"Object required\"\n"},
+  };
+  for (const auto& [script, out] : cases) EXPECT_EQ(RunText(script).out, out) << script;
 }
 
 TEST(FlowTest, IfElseIfElseAndOneLineIf) {

@@ -41,10 +41,8 @@ class BatchTest : public ::testing::TestWithParam<std::string> {
     b->InsertRow();
   }
   std::vector<std::string> Numbers(const std::string& product) {
-    Recordset rs;
-    rs.Open(
-        "select sequence_number from stock_batch where product = '" + product + "' order by sequence_number",
-        c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+    test::OpenRecordset rs(*c_, "select sequence_number from stock_batch where product = '" + product +
+                                    "' order by sequence_number");
     std::vector<std::string> out;
     for (; !rs.AtEOF(); rs.MoveNext()) out.push_back(rs.Fields("sequence_number").ToText());
     rs.Close();
@@ -175,9 +173,7 @@ TEST_P(BatchTest, UnknownDatesAreNullButAZeroReceiptDateIsKept) {
   b->quantity = 12.5;
   b->best_date_key = "key";
   b->InsertNewBatch();
-  Recordset rs;
-  rs.Open("select * from stock_batch where product = 'P1'", c_->DatabaseConnection(), adOpenForwardOnly,
-          adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select * from stock_batch where product = 'P1'");
   ASSERT_FALSE(rs.AtEOF());
   EXPECT_TRUE(rs.Fields("best_before_date").IsNull());
   EXPECT_TRUE(rs.Fields("inspection_date").IsNull());
@@ -200,9 +196,7 @@ TEST_P(BatchTest, AnApostropheInTheKeyIsDataNotSql) {
   // Had the key changed the count's meaning, P1's decimal row would have
   // been counted and the batch numbered decimally.
   EXPECT_EQ(b->sequence_number(), "K2Dvf!");
-  Recordset rs;
-  rs.Open("select product from stock_batch where sequence_number = 'K2Dvf!'", c_->DatabaseConnection(),
-          adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select product from stock_batch where sequence_number = 'K2Dvf!'");
   ASSERT_FALSE(rs.AtEOF());
   EXPECT_EQ(rs.Fields("product").ToText(), product);
   rs.Close();
@@ -228,7 +222,7 @@ TEST_P(BatchTest, InsertRowPassesErrorsUnchanged) {
   EXPECT_EQ(e.Source(), Inner());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, BatchTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(BatchTest);
 
 TEST(BatchRemainder, IsTheFloatingPointRemainder) {
   clsSTBatchD b;

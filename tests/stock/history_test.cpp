@@ -32,10 +32,8 @@ class HistoryTest : public ::testing::TestWithParam<std::string> {
   std::string Inner() const { return test::EngineSource(GetParam()); }
   // The stored sequence numbers of one warehouse and product, in order.
   std::vector<std::string> Numbers(const std::string& product) {
-    Recordset rs;
-    rs.Open("select sequence_no from stock_movement_history where product = '" + product +
-                "' order by sequence_no",
-            c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+    test::OpenRecordset rs(*c_, "select sequence_no from stock_movement_history where product = '" + product +
+                                    "' order by sequence_no");
     std::vector<std::string> out;
     for (; !rs.AtEOF(); rs.MoveNext()) out.push_back(rs.Fields("sequence_no").ToText());
     rs.Close();
@@ -91,9 +89,7 @@ TEST_P(HistoryTest, EveryColumnIsStoredUnderItsOwnName) {
     }
   }
   h->InsertNewHistory();
-  Recordset rs;
-  rs.Open("select * from stock_movement_history where product = 'P-ROUND'", c_->DatabaseConnection(),
-          adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select * from stock_movement_history where product = 'P-ROUND'");
   ASSERT_FALSE(rs.AtEOF());
   for (const ColumnInfo& c : clsSTHistory::Columns()) {
     const Variant stored = rs.Fields(c.column);
@@ -113,9 +109,7 @@ TEST_P(HistoryTest, KindTwoKeepsTheDayAsDateKeyText) {
   h->dated = Date::FromCalendar(2000, 1, 1, 8, 0);  // same day, other time: same key
   h->InsertNewHistory();
   EXPECT_EQ(h->sequence_no(), "000001");
-  Recordset rs;
-  rs.Open("select dated, sequence_no from stock_movement_history order by sequence_no",
-          c_->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+  test::OpenRecordset rs(*c_, "select dated, sequence_no from stock_movement_history order by sequence_no");
   ASSERT_FALSE(rs.AtEOF());
   EXPECT_EQ(rs.Fields("dated").ToText(), "036525");
   rs.Close();
@@ -198,7 +192,7 @@ TEST_P(HistoryTest, AnUnopenedConnectionFailsTheRunOfThePreparedInsert) {
   EXPECT_TRUE(messages.Messages().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, HistoryTest, ::testing::ValuesIn(test::Backends()), test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(HistoryTest);
 
 }  // namespace
 }  // namespace tarnlow

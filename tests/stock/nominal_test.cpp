@@ -17,7 +17,7 @@ using test::Select;
 
 // ---- stock nominal category ---------------------------------------------------
 
-class NominalCategoryTest : public ::testing::TestWithParam<std::string> {
+class NominalCategoryTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     c_->Execute(
@@ -26,8 +26,6 @@ class NominalCategoryTest : public ::testing::TestWithParam<std::string> {
         " ('RAW', 'GRNI-RAW', 'STK-RAW'), ('FIN', 'GRNI-FIN  ', 'STK-FIN'), ('O''K', 'ACC-Q', 'BAL-Q')");
     category_.SageConnection(c_);
   }
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsSTNLCat category_;
 };
 
@@ -100,8 +98,7 @@ TEST_P(NominalCategoryTest, AMovementTypeWithoutAnAccountIsRefused) {
   EXPECT_EQ(category_.MovementAccount(), "GRNI-RAW");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, NominalCategoryTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(NominalCategoryTest);
 
 // ---- nominal ledger movement ---------------------------------------------------
 
@@ -218,8 +215,7 @@ TEST_P(NominalMovementTest, OtherKindsPassTheDatabaseErrorOnUnchanged) {
   EXPECT_TRUE(Stored(*c, "account").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, NominalMovementTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(NominalMovementTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -48,9 +48,8 @@ class NumberingConcurrencyTest : public ::testing::TestWithParam<std::string> {
   std::vector<std::string> Values(const std::string& table, const std::string& column,
                                   const std::string& product) {
     auto c = db_.Open();
-    Recordset rs;
-    rs.Open("select " + column + " from " + table + " where warehouse = '01' and product = '" + product + "'",
-            c->DatabaseConnection(), adOpenForwardOnly, adLockReadOnly);
+    test::OpenRecordset rs(*c, "select " + column + " from " + table +
+                                   " where warehouse = '01' and product = '" + product + "'");
     std::vector<std::string> out;
     for (; !rs.AtEOF(); rs.MoveNext()) out.push_back(rs.Fields(std::size_t{0}).ToText());
     rs.Close();
@@ -148,8 +147,7 @@ TEST_P(NumberingConcurrencyTest, ClockBatchNumbersAreAllDistinct) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, NumberingConcurrencyTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(NumberingConcurrencyTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -16,7 +16,7 @@ using test::Select;
 
 // ---- stock extension -------------------------------------------------------------
 
-class StockExtensionTest : public ::testing::TestWithParam<std::string> {
+class StockExtensionTest : public test::DatabaseTest {
  protected:
   void SetUp() override { extension_.SageConnection(c_); }
   void Fill(const std::string& tag) {
@@ -34,8 +34,6 @@ class StockExtensionTest : public ::testing::TestWithParam<std::string> {
                       c_->TableCatalogue()->StockExtensionTable() + " order by warehouse, product");
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsStockXpgD extension_;
 };
 
@@ -47,10 +45,8 @@ TEST_P(StockExtensionTest, InsertsReadsAndUpdatesTheRowOfAWarehouseAndProduct) {
   extension_.product = "BOLT";
   Fill("2");
   extension_.InsertRow();
-  EXPECT_EQ(Stored(), (Rows{{Variant("01"), Variant("BOLT"), Variant("D2"), Variant("E2"), Variant("F2"),
-                             Variant("5%2"), Variant("10%2"), Variant("BOX2")},
-                            {Variant("01"), Variant("WIDGET"), Variant("D1"), Variant("E1"), Variant("F1"),
-                             Variant("5%1"), Variant("10%1"), Variant("BOX1")}}));
+  EXPECT_EQ(Stored(), (Rows{{"01", "BOLT", "D2", "E2", "F2", "5%2", "10%2", "BOX2"},
+                            {"01", "WIDGET", "D1", "E1", "F1", "5%1", "10%1", "BOX1"}}));
 
   clsStockXpgD reader;
   reader.SageConnection(c_);
@@ -139,12 +135,11 @@ TEST_P(StockExtensionTest, FailuresCarryTheLabelsOfTheirOperations) {
   EXPECT_TRUE(messages.Messages().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, StockExtensionTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(StockExtensionTest);
 
 // ---- product-group tolerances ------------------------------------------------------
 
-class ProductGroupToleranceTest : public ::testing::TestWithParam<std::string> {
+class ProductGroupToleranceTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     Insert("FASTENER", "10", "5");
@@ -162,8 +157,6 @@ class ProductGroupToleranceTest : public ::testing::TestWithParam<std::string> {
     tolerance_.ReadIt();
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsStkpgtxD tolerance_;
 };
 
@@ -250,8 +243,7 @@ TEST_P(ProductGroupToleranceTest, PreparingWithoutAConnectionFailsUnderItsLabel)
   EXPECT_TRUE(messages.Messages().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ProductGroupToleranceTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ProductGroupToleranceTest);
 
 }  // namespace
 }  // namespace tarnlow

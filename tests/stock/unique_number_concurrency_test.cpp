@@ -79,8 +79,7 @@ TEST_P(UniqueNumberConcurrencyTest, GroupsSharingNothingButTheDatabaseStoreEvery
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, UniqueNumberConcurrencyTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(UniqueNumberConcurrencyTest);
 
 }  // namespace
 }  // namespace tarnlow

@@ -14,7 +14,7 @@ namespace {
 using test::Rows;
 using test::Select;
 
-class ProductUnitTest : public ::testing::TestWithParam<std::string> {
+class ProductUnitTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     unit_.SageConnection(c_);
@@ -45,8 +45,6 @@ class ProductUnitTest : public ::testing::TestWithParam<std::string> {
     row.InsertRow();
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsSTUnitPD unit_;
 };
 
@@ -55,8 +53,7 @@ TEST_P(ProductUnitTest, InsertsAndReadsRows) {
                    "select warehouse, product, base_name, converted_unit, alt_unit, conv_factor, conv_method,"
                    " from_min_break, to_min_break from " +
                        c_->TableCatalogue()->ProductUnitTable() + " where product = 'PAINT'"),
-            (Rows{{Variant("02"), Variant("PAINT"), Variant("TIN"), Variant("LITRE"), Variant("Y"),
-                   Variant(2.5), Variant("M"), Variant(1.0), Variant(25.0)}}));
+            (Rows{{"02", "PAINT", "TIN", "LITRE", "Y", 2.5, "M", 1.0, 25.0}}));
 
   Key("01", "BOLT-M8", "PALLET", "BOX");
   unit_.ReadIt();
@@ -176,8 +173,7 @@ TEST_P(ProductUnitTest, FailuresOfTheInsertCarryItsLabel) {
             "Line#:20\r\nReadIt of Class Module clsSTUnitPD Line#:10");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ProductUnitTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(ProductUnitTest);
 
 }  // namespace
 }  // namespace tarnlow

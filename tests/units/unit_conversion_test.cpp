@@ -11,7 +11,7 @@
 namespace tarnlow {
 namespace {
 
-class UnitConversionTest : public ::testing::TestWithParam<std::string> {
+class UnitConversionTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     // Inserted out of order: the copy of the table is ordered by base unit.
@@ -35,8 +35,6 @@ class UnitConversionTest : public ::testing::TestWithParam<std::string> {
     conversion_.converted_unit = converted;
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsSTUnitCD conversion_;
 };
 
@@ -184,8 +182,7 @@ TEST_P(UnitConversionTest, ANullFactorFailsUnderTheLabelsOfItsLookup) {
             "Line No.: 40 TarnlowSTData\r\nReadFromList of Class Module clsSTUnitCD Line#:40");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, UnitConversionTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(UnitConversionTest);
 
 }  // namespace
 }  // namespace tarnlow

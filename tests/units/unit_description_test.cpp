@@ -11,7 +11,7 @@
 namespace tarnlow {
 namespace {
 
-class UnitDescriptionTest : public ::testing::TestWithParam<std::string> {
+class UnitDescriptionTest : public test::DatabaseTest {
  protected:
   void SetUp() override {
     Insert("EACH", 0);
@@ -24,8 +24,6 @@ class UnitDescriptionTest : public ::testing::TestWithParam<std::string> {
                 " (unit_code, dec_places) values ('" + code + "', " + std::to_string(places) + ")");
   }
 
-  test::ScratchDatabase db_{GetParam()};
-  std::shared_ptr<Connection> c_ = db_.Open();
   clsSTUnitDD unit_;
 };
 
@@ -111,8 +109,7 @@ TEST_P(UnitDescriptionTest, ANullDecimalPlacesFailsTheCopyUnderItsLabel) {
   EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Number(), err::TypeMismatch);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, UnitDescriptionTest, ::testing::ValuesIn(test::Backends()),
-                         test::BackendName());
+TARNLOW_ON_EVERY_BACKEND(UnitDescriptionTest);
 
 }  // namespace
 }  // namespace tarnlow
