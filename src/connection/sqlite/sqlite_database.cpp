@@ -1,4 +1,5 @@
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 
@@ -329,8 +330,15 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path, bool create) {
     // Write-ahead logging lets several processes write one file, each commit
     // waiting its turn under the busy timeout instead of failing at once;
     // NORMAL sync is durable enough there and avoids a sync per commit.
-    const int pragma_rc = sqlite3_exec(db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;",
-                                       nullptr, nullptr, nullptr);
+    // Switching a new file to it needs the file to itself, and sqlite does
+    // not wait for that under the busy timeout: a process opening the same
+    // new file at that moment would fail at once. It waits here instead.
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(sqlite::kBusyTimeoutMs);
+    int pragma_rc;
+    while ((pragma_rc = sqlite3_exec(db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,
+                                     nullptr, nullptr)) != SQLITE_OK &&
+           (pragma_rc & 0xFF) == SQLITE_BUSY && std::chrono::steady_clock::now() < give_up)
+      sqlite3_sleep(5);
     if (pragma_rc != SQLITE_OK) sqlite::RaiseOpenError(db.get(), pragma_rc, path);
   }
   return std::make_unique<sqlite::SqliteDatabase>(std::move(db));
