@@ -77,7 +77,8 @@ class TARNLOW_API Command {
 
  private:
   friend struct CommandAccess;
-  TARNLOW_LOCAL Impl& Own();
+  Impl& Own() { return impl_ ? *impl_ : Make(); }
+  TARNLOW_LOCAL Impl& Make();
   TARNLOW_LOCAL const Impl& Own() const;
   std::unique_ptr<Impl> impl_;
 };

@@ -16,8 +16,8 @@ Command::~Command() = default;
 // Made on first use: a table object holds a command for each statement it
 // may run, and most copies of one (the rows of a whole-table cache) never
 // run any.
-Command::Impl& Command::Own() {
-  if (!impl_) impl_ = std::make_unique<Impl>();
+Command::Impl& Command::Make() {
+  impl_ = std::make_unique<Impl>();
   return *impl_;
 }
 

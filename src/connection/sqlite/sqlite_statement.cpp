@@ -209,8 +209,8 @@ const std::string& SqliteStatement::ColumnName(int index) const {
 }
 
 EngineValue SqliteStatement::Cell(int index) const {
-  Info(index);
   if (live_) return LiveCell(index);
+  Info(index);
   if (row_ >= rows_) RaiseRuntime(err::NoCurrentRecord);
   const KeptCell& kept = cells_[row_ * columns_.size() + static_cast<std::size_t>(index)];
   if (kept.kind == EngineValue::Kind::Text) return EngineValue::Text({text_.data() + kept.at, kept.size});
