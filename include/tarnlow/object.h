@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tarnlow/error.h"
+#include "tarnlow/name_index.h"
 #include "tarnlow/tables.h"
 #include "tarnlow/value.h"
 
@@ -93,10 +94,7 @@ class TARNLOW_API ClassInfo {
   std::string_view name_, clsid_, iid_;
   std::string interface_name_;
   std::vector<MemberInfo> members_;
-  // Member names in lower case, by position, and an open-addressing table
-  // over them: each slot holds a position plus one, or 0 when empty.
-  std::vector<std::string> lower_names_;
-  std::vector<std::uint32_t> slots_;
+  NameIndex names_;  // of members_
   Factory create_;
 };
 
