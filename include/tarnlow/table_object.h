@@ -118,7 +118,7 @@ class TARNLOW_API TableObject : public Object {
   };
   template <ColumnProperty P>
   void SetParameter(Command& command, const P& property) {
-    BindColumn(ParameterOf(command, *P::column), *P::column, Variant(Field(property)));
+    BindField(ParameterOf(command, *P::column), *P::column, Field(property));
   }
   // "c1,c2,...": the columns of the entries, in list order.
   static std::string ColumnList(std::span<const ColumnInfo> columns);
@@ -210,6 +210,15 @@ class TARNLOW_API TableObject : public Object {
   // The value of a property for its column's parameter, by the rules of
   // SetParameters.
   TARNLOW_LOCAL void BindColumn(Parameter& parameter, const tables::Column& column, const Variant& value);
+  // The same from a property's own field: text for a text column and a
+  // finite number for a number column go straight into the parameter,
+  // without a Variant in between, which is how most keys and values go.
+  TARNLOW_LOCAL void BindField(Parameter& parameter, const tables::Column& column, const std::string& text);
+  TARNLOW_LOCAL void BindField(Parameter& parameter, const tables::Column& column, double number);
+  template <class T>
+  void BindField(Parameter& parameter, const tables::Column& column, const T& value) {
+    BindColumn(parameter, column, Variant(value));
+  }
   TARNLOW_LOCAL void AssignEmptyValue(const ColumnInfo& column, const Variant& zero);
 
   std::shared_ptr<Connection> connection_;

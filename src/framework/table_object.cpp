@@ -98,31 +98,31 @@ void TableObject::UseHolders(std::initializer_list<StatementHolder*> holders) {
 TableObject::ParameterPass::ParameterPass(TableObject& object, Command& command)
     : object_(object), command_(command) {}
 
-// Text and double properties are read where they lie, which costs no
-// Variant in between; what is no number at all takes the general way,
-// which raises.
+void TableObject::BindField(Parameter& p, const tables::Column& c, const std::string& text) {
+  if (c.kind != ValueKind::Text) return BindColumn(p, c, Variant(text));
+  Conn();
+  p.value.AssignText(text);
+}
+
+// What is no number at all takes the general way, which raises.
+void TableObject::BindField(Parameter& p, const tables::Column& c, double number) {
+  if (c.kind == ValueKind::Text || c.kind == ValueKind::Date || !std::isfinite(number))
+    return BindColumn(p, c, Variant(number));
+  p.value.AssignNumber(number);
+}
+
 void TableObject::ParameterPass::Write(const ColumnInfo& c, bool date_as_is) {
   const tables::Column& column = *c.declaration;
   Command::Impl& command = CommandAccess::Of(command_);
   const std::size_t i = command.IndexOf(column, next_);
   next_ = i + 1;
   Parameter& p = command.parameters[i];
-  if (c.storage != nullptr) {
-    const void* field = c.storage(object_);
-    if (c.kind == ValueKind::Text && column.kind == ValueKind::Text) {
-      object_.Conn();
-      p.value.AssignText(*static_cast<const std::string*>(field));
-      return;
-    }
-    if (c.kind == ValueKind::Double && column.kind != ValueKind::Text && column.kind != ValueKind::Date) {
-      if (const double d = *static_cast<const double*>(field); std::isfinite(d)) {
-        p.value.AssignNumber(d);
-        return;
-      }
-    }
-  }
   if (date_as_is)
     p.value = c.get(object_);
+  else if (c.storage != nullptr && c.kind == ValueKind::Text)
+    object_.BindField(p, column, *static_cast<const std::string*>(c.storage(object_)));
+  else if (c.storage != nullptr && c.kind == ValueKind::Double)
+    object_.BindField(p, column, *static_cast<const double*>(c.storage(object_)));
   else
     object_.BindColumn(p, column, c.get(object_));
 }
