@@ -112,22 +112,6 @@ TEST(CInterfaceTest, ReportsTheVersionTheTypeLibraryAndTheUnloadAnswer) {
 
 // ---- creating objects -----------------------------------------------------------
 
-TEST(CInterfaceTest, CreatesEveryRegisteredClassByNameAndIdentityIgnoringCase) {
-  for (const ClassInfo* info : Registry::Classes()) {
-    SCOPED_TRACE(std::string(info->Name()));
-    std::string lower(info->ClassId());
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    Handle by_name = Create(std::string(info->Name()).c_str());
-    Handle by_id = Create(lower.c_str());
-    ASSERT_TRUE(by_name.p && by_id.p);
-    EXPECT_NE(capi::Unwrap(by_name.p), capi::Unwrap(by_id.p));
-    Value name;
-    ASSERT_EQ(tarnlow_class_name(by_id.p, name.out()), TARNLOW_OK);
-    EXPECT_EQ(name.Text(), info->Name());
-    EXPECT_EQ(tarnlow_last_error()->number, 0) << "a success clears the record";
-  }
-}
-
 TEST(CInterfaceTest, AnUnknownClassGivesTheRecordOf429AndNoHandle) {
   tarnlow_object* object = capi::Wrap(std::make_shared<Connection>());  // must be overwritten
   tarnlow_object* kept = object;
@@ -230,21 +214,6 @@ TEST_P(CInterfaceDatabaseTest, AFailedOperationGivesItsRecordAndLeavesThePropert
   Value cost;
   ASSERT_EQ(tarnlow_get(service.p, "cost", nullptr, 0, cost.out()), TARNLOW_OK);
   EXPECT_EQ(cost.v.as.number, 0.0);
-}
-
-TEST_P(CInterfaceDatabaseTest, TheConnectionRunsStatementsAndNamesItsTables) {
-  Value catalogue, table;
-  ASSERT_EQ(tarnlow_get(connection_.p, "TableCatalogue", nullptr, 0, catalogue.out()), TARNLOW_OK);
-  ASSERT_EQ(catalogue.v.type, TARNLOW_OBJECT);
-  ASSERT_EQ(tarnlow_get(catalogue.v.as.object, "ServiceTable", nullptr, 0, table.out()), TARNLOW_OK);
-  tarnlow_value sql = Text(nullptr);
-  const std::string text =
-      "insert into " + table.Text() + " (service, unit_code, cost) values ('X1', 'EACH', 1)";
-  sql = Text(text.c_str());
-  ASSERT_EQ(tarnlow_call(connection_.p, "Execute", &sql, 1, nullptr), TARNLOW_OK) << LastError().description;
-  auto check = Connection::Open(db_.Text());
-  EXPECT_EQ(test::Select(*check, "select cost from " + table.Text() + " where service = 'X1'"),
-            (test::Rows{{1.0}}));
 }
 
 TARNLOW_ON_EVERY_BACKEND(CInterfaceDatabaseTest);

@@ -159,26 +159,6 @@ TEST_P(CompanionTest, AnalysisInsertLetsTheDatabaseErrorThroughUnlabelled) {
   EXPECT_EQ(d.Source(), "Line No.: 10 " + Inner() + "\r\nDeleteForOrder of Class Module clsPODetpgD");
 }
 
-TEST_P(CompanionTest, ANewConnectionPreparesTheInsertsAgain) {
-  Open("dualrate=1");
-  detpg_.order_no = "P1";
-  detpg_.InsertRow();
-  FillHistory(vhst_, "P1", 1, 1);
-  vhst_.InsertRow();
-  const auto second = db_.Open("trace=" + trace_ + "&dualrate=1");
-  detpg_.SageConnection(second);
-  vhst_.SageConnection(second);
-  detpg_.order_no = "P2";
-  detpg_.InsertRow();
-  vhst_.order_no = "P2";
-  vhst_.InsertRow();
-  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line_analysis").size(), 2u);
-  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_variance_history").size(), 2u);
-  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_variance_rate").size(), 2u);
-  EXPECT_EQ(Rows("select order_no from purchase_order_variance_rate order by order_no"),
-            (test::Rows{{"P1"}, {"P2"}}));
-}
-
 // ---- variance history ----------------------------------------------------------------
 
 TEST_P(CompanionTest, HistoryRoundTripsEveryBaseColumn) {

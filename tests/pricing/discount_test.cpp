@@ -87,29 +87,6 @@ TEST_P(DiscountTest, AMissingKeyRaisesItsRecordAndKeepsTheProperties) {
   EXPECT_EQ(discount_.prod_disc_code(), "P9");
 }
 
-TEST_P(DiscountTest, TheCacheIsTheObjectsOwnAndDoesNotSeeLaterRows) {
-  Row("AB", "P1", "L");
-  Keys("AB", "P1", "L");
-  discount_.ReadIt();
-  Keys("NEW", "P1", "L");
-  discount_.description = "inserted";
-  discount_.InsertRow();
-  EXPECT_EQ(test::CatchError([&] { discount_.ReadIt(); }).Description(),
-            "Cannot find discount item NEW/P1/L");
-
-  clsPOPDiscountD fresh;
-  fresh.SageConnection(c_);
-  fresh.cust_disc_code = "NEW";
-  fresh.prod_disc_code = "P1";
-  fresh.price_list = "L";
-  fresh.ReadIt();
-  EXPECT_EQ(fresh.description(), "inserted");
-
-  // Not even a new connection reloads it.
-  discount_.SageConnection(c_);
-  EXPECT_EQ(test::CatchError([&] { discount_.ReadIt(); }).Number(), vbObjectError);
-}
-
 TEST_P(DiscountTest, InsertRowWritesEveryColumnWithSlashesAndIsPreparedOnce) {
   Keys("AB", "P1", "L");
   discount_.description = "quantity";

@@ -99,31 +99,6 @@ TEST_P(ProductUnitTest, AMissingRowIsWordedDifferentlyByTheTwoLookups) {
   EXPECT_EQ(unit_.conv_factor(), 12);
 }
 
-TEST_P(ProductUnitTest, TheCacheNeverLearnsOfLaterRows) {
-  Key("01", "BOLT-M8", "BOX", "EACH");
-  unit_.ReadFromList();
-  // Inserted by the object itself, and then by another.
-  Key("03", "NUT", "BAG", "EACH");
-  unit_.conv_factor = 100;
-  unit_.InsertRow();
-  Add("04", "WASHER", "BAG", "EACH", 500);
-  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(),
-            "Cannot find unit conversion BAG/EACH/03/NUT");
-  unit_.ReadIt();
-  EXPECT_EQ(unit_.conv_factor(), 100);
-
-  // Not even a new connection resets it.
-  unit_.SageConnection(db_.Open());
-  Key("04", "WASHER", "BAG", "EACH");
-  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(),
-            "Cannot find unit conversion BAG/EACH/04/WASHER");
-  clsSTUnitPD fresh;
-  fresh.SageConnection(c_);
-  fresh.CopyFrom(unit_);
-  fresh.ReadFromList();
-  EXPECT_EQ(fresh.conv_factor(), 500);
-}
-
 TEST_P(ProductUnitTest, RowsWithOneKeyStringFailTheLoadUntilTheTableIsPutRight) {
   Add("01", "BOLT-M8", "box", "EACH", 10);  // "BOX" and "box" are one key
   Key("01", "BOLT-M8", "BOX", "EACH");
