@@ -129,23 +129,6 @@ TEST_P(CompanionTest, AnalysisCopiesTakeNullAsEmptyAndNeedANumericLine) {
   rs.Close();
 }
 
-TEST_P(CompanionTest, AnalysisDeleteTakesTheWholeOrderAndNothingElse) {
-  Open();
-  for (const char* order : {"P1", "P2", "O'NEIL"}) {
-    for (std::int16_t line : {1, 2}) {
-      detpg_.order_no = order;
-      detpg_.order_line_no = line;
-      detpg_.InsertRow();
-    }
-  }
-  detpg_.order_no = "P1";
-  EXPECT_TRUE(detpg_.DeleteForOrder().IsEmpty());
-  detpg_.order_no = "O'NEIL";
-  detpg_.DeleteForOrder();
-  EXPECT_EQ(Sorted(Rows("select order_no, order_line_no from purchase_order_line_analysis")),
-            (test::Rows{{"P2", "   1"}, {"P2", "   2"}}));
-}
-
 TEST_P(CompanionTest, AnalysisInsertLetsTheDatabaseErrorThroughUnlabelled) {
   Open();
   detpg_.order_no = "P1";
@@ -201,21 +184,6 @@ TEST_P(CompanionTest, DualRateWritesAndDeletesASecondRowWithEveryRateInItsOwnCol
   EXPECT_TRUE(vhst_.DeleteForOrder().IsEmpty());
   EXPECT_EQ(Rows("select order_no from purchase_order_variance_history"), (test::Rows{{"P2"}}));
   EXPECT_EQ(Rows("select order_no from purchase_order_variance_rate"), (test::Rows{{"P2"}}));
-}
-
-TEST_P(CompanionTest, WithoutDualRateOnlyTheHistoryTableIsTouched) {
-  Open();
-  c_->Execute(
-      "insert into purchase_order_variance_rate (order_no, order_line_no, sequence_no) "
-      "values ('P1', '   1', '   1')");
-  FillHistory(vhst_, "P1", 1, 1);
-  FillRates(vhst_);
-  vhst_.InsertRow();
-  vhst_.DeleteForOrder();
-  EXPECT_TRUE(Rows("select * from purchase_order_variance_history").empty());
-  EXPECT_EQ(Rows("select order_no from purchase_order_variance_rate"), (test::Rows{{"P1"}}));
-  EXPECT_TRUE(test::Traced(trace_, "INSERT INTO purchase_order_variance_rate").empty());
-  EXPECT_TRUE(test::Traced(trace_, "delete from purchase_order_variance_rate").empty());
 }
 
 TEST_P(CompanionTest, HistoryCopyTakesTextsAndNumbersOfTheKeyOnly) {

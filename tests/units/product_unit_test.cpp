@@ -48,22 +48,6 @@ class ProductUnitTest : public test::DatabaseTest {
   clsSTUnitPD unit_;
 };
 
-TEST_P(ProductUnitTest, InsertsAndReadsRows) {
-  EXPECT_EQ(Select(*c_,
-                   "select warehouse, product, base_name, converted_unit, alt_unit, conv_factor, conv_method,"
-                   " from_min_break, to_min_break from " +
-                       c_->TableCatalogue()->ProductUnitTable() + " where product = 'PAINT'"),
-            (Rows{{"02", "PAINT", "TIN", "LITRE", "Y", 2.5, "M", 1.0, 25.0}}));
-
-  Key("01", "BOLT-M8", "PALLET", "BOX");
-  unit_.ReadIt();
-  EXPECT_EQ(unit_.conv_factor(), 40);
-  EXPECT_EQ(unit_.conv_method(), "M");
-  EXPECT_EQ(unit_.alt_unit(), "Y");
-  EXPECT_EQ(unit_.from_min_break(), 1);
-  EXPECT_EQ(unit_.to_min_break(), 400);
-}
-
 TEST_P(ProductUnitTest, LooksRowsUpInTheCacheByKeyString) {
   const auto before = Statistics(*c_);
   Key("01", "BOLT-M8", "BOX", "EACH");
