@@ -303,16 +303,9 @@ TEST(CompanionClasses, TheConnectionIsWhatTheHoldersHold) {
   EXPECT_TRUE(messages.Messages().empty());
 }
 
-TEST(CompanionClasses, LateBoundCallersReachPropertiesCopiesAndTheirErrors) {
+TEST(CompanionClasses, LateBoundCopiesRefuseWhatIsNoObjectOfTheirClass) {
   ObjectPtr a = CreateObject("clsPOvhstD");
   ObjectPtr b = CreateObject("clsPOvhstD");
-  late::Let(*a, "operator", Variant("X"));
-  late::Let(*a, "order_line_no", Variant("  12"));
-  late::Let(*a, "invoice_price", Variant(3.5));
-  late::Call(*b, "CopyFrom", {Variant(a)});
-  EXPECT_EQ(late::Get(*b, "Operator"), Variant("X"));
-  EXPECT_EQ(late::Get(*b, "order_line_no"), Variant(std::int16_t{12}));
-  EXPECT_EQ(late::Get(*b, "invoice_price"), Variant(0.0));
   // No row set can reach a late-bound call, and Nothing is no object to copy.
   EXPECT_EQ(test::CatchError([&] { late::Call(*b, "CopyFromRecordset", {Variant("rows")}); }).Number(),
             err::TypeMismatch);

@@ -192,9 +192,8 @@ TEST_F(ProgramTest, AWrongCommandOrOptionGivesTheUsageOnStandardErrorAndStatus2)
 }
 
 // `init` is run by the schema check tests, the demos on a given database below.
-TEST_F(ProgramTest, TheDemoAndInitCommandsStillWork) {
-  EXPECT_EQ(Program("demo").status, 0);
-  EXPECT_EQ(Program("demo order").status, 0);
+// The demos themselves run on every engine below.
+TEST_F(ProgramTest, TheDemoCommandTakesOneConnectionAtMost) {
   EXPECT_EQ(Program("demo order a b").status, 2);
   EXPECT_NE(Program("help demo").out.find("usage: tarnlowst demo order [CONNECTION]\n"), std::string::npos);
 }
