@@ -1,6 +1,5 @@
 // The component boundary: the private classes that clients never create,
-// the type library, the live-object count across every class, and the
-// meanings the class reference gives every member. The public classes'
+// and the meanings the class reference gives every member. The public classes'
 // identities and members are in docs/classes.md, which the boundary test
 // holds to the registry.
 #include <gtest/gtest.h>
@@ -32,53 +31,6 @@ TEST(PrivateClassTest, ClientsNeverCreateThem) {
     EXPECT_EQ(e.Number(), err::CannotCreateObject);
     EXPECT_EQ(e.Description(), RuntimeErrorText(err::CannotCreateObject) + ": " + name);
   }
-}
-
-// ---- the type library -----------------------------------------------------------
-
-// Its name, identity, version and locale are in the class reference
-// (docs/classes.md), which the boundary test holds to the registry.
-TEST(TypeLibraryTest, ItsTextsReachCCallersAsTheyAre) {
-  const TypeLibraryInfo& lib = TypeLibrary();
-  EXPECT_FALSE(lib.description.empty());
-  // Texts go to C callers as they are.
-  for (std::string_view text : {lib.name, lib.identity, lib.description})
-    EXPECT_EQ(text.data()[text.size()], '\0');
-}
-
-// ---- live objects ---------------------------------------------------------------
-
-TEST(LiveObjectTest, CreatingAndDroppingEveryClassLeavesNothingAlive) {
-  ASSERT_EQ(LiveObjectCount(), 0) << "an earlier test left an object alive";
-  {
-    auto connection = Connection::Open("sqlite::memory:");
-    CreateMissingTables(*connection);
-    std::vector<ObjectPtr> held{connection};
-    for (const ClassInfo* info : Registry::Classes()) {
-      SCOPED_TRACE(std::string(info->Name()));
-      ObjectPtr object = CreateObject(info->Name());
-      held.push_back(object);
-      // Companions, caches and collections come with the object; each
-      // readable plain property is read once, and a collection enumerated.
-      if (const MemberInfo* m = info->Find("SageConnection"); m != nullptr && HasSet(m->access))
-        late::Set(*object, "SageConnection", connection);
-      for (const MemberInfo& m : info->Members()) {
-        if (m.enumeration) held.push_back(late::Invoke(*object, m, CallKind::Get, {}).ToObject());
-        if (m.is_method || !HasGet(m.access) || !m.args.empty() || m.kind == ValueKind::Object) continue;
-        try {
-          late::Get(*object, m.name);
-        } catch (const Error&) {
-          // What a property answers is its class's business; only what it
-          // leaves alive matters here.
-        }
-      }
-    }
-    held.push_back(connection->TableCatalogue());
-    EXPECT_GT(LiveObjectCount(), static_cast<std::int64_t>(Registry::Classes().size()));
-    EXPECT_FALSE(CanUnloadNow());
-  }
-  EXPECT_EQ(LiveObjectCount(), 0);
-  EXPECT_TRUE(CanUnloadNow());
 }
 
 // ---- the class reference --------------------------------------------------------

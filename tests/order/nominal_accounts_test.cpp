@@ -42,22 +42,5 @@ TEST(NominalAccountsTest, RefusalsLeaveTheListAsItWas) {
   EXPECT_EQ(list.Item(Variant("stock"))->NominalCode(), "4000");
 }
 
-TEST(NominalAccountsClassTest, ClientsCreateAndWalkTheListLateBound) {
-  ObjectPtr list = CreateObject("colPONLAcc");
-  ASSERT_NE(std::dynamic_pointer_cast<colPONLAcc>(list), nullptr);
-  EXPECT_EQ(late::Call(*list, "Add", {Variant("4000"), Variant("Stock")}).ToObject()->Class().Name(),
-            "clsPONLAcc");
-  late::Call(*list, "Add", {Variant("5000"), Variant("Fuel")});
-  std::vector<Variant> key{Variant("FUEL")};
-  const ObjectPtr fuel = late::Get(*list, "Item", key).ToObject();
-  EXPECT_EQ(late::Get(*fuel, "NominalCode"), Variant("5000"));
-  // The enumeration member yields the pairs in the order they were added.
-  const ObjectPtr walk = late::Get(*list, "NewEnum").ToObject();
-  std::vector<Variant> codes;
-  for (Variant next; !(next = late::Call(*walk, "Next")).IsEmpty();)
-    codes.push_back(late::Get(*next.ToObject(), "NominalCode"));
-  EXPECT_EQ(codes, (std::vector<Variant>{Variant("4000"), Variant("5000")}));
-}
-
 }  // namespace
 }  // namespace tarnlow

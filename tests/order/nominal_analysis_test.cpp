@@ -272,18 +272,6 @@ TEST_P(NominalAnalysisTest, DeletesTakeEveryRowWhoseKeyStartsWithTheBlankFilledO
   }
 }
 
-TEST_P(NominalAnalysisTest, KeysHoldingQuotesReadAndDeleteOnlyTheirOwnRows) {
-  Entry("PO1", 1, 1)->InsertRow();
-  auto quoted = Entry("O'NE", 1, 1);
-  quoted->InsertRow();
-  auto reader = Reader("O'NE", 1);
-  reader->StartReadForOrderDetailLine();
-  EXPECT_EQ(Walk(*reader), std::vector<std::int16_t>{1});
-  EXPECT_EQ(reader->orderNo(), "      O'NE");
-  reader->DeleteForOrder();  // orderNo is the key's "      O'NE" now
-  EXPECT_EQ(Rows("select record_key from order_line_nominal_analysis"), (test::Rows{{"       PO1   1"}}));
-}
-
 TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
   // The key fails inside InsertRow: nothing is written.
   auto e = Entry("PO12345678X", 1, 1);
@@ -338,16 +326,6 @@ TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
   error = test::CatchError([&] { reader->StartReadForOrderDetailLine(); });
   EXPECT_EQ(error.Number(), err::TypeMismatch);
   EXPECT_NE(error.Source().find("CopyFromRS of Class Module clsPONLCodeD Line#:50"), std::string::npos);
-}
-
-TEST_P(NominalAnalysisTest, ANewConnectionPreparesTheAnalysisInsertAgain) {
-  auto e = Entry("PO1", 1, 1);
-  e->InsertRow();
-  e->SageConnection(Open("table.NominalAnalysisTable=nominal_two"));
-  e->page_number = 2;
-  e->InsertRow();
-  EXPECT_EQ(RowCount("nominal_two"), 1u);
-  EXPECT_EQ(RowCount("order_line_nominal_analysis"), 1u);
 }
 
 TEST_P(NominalAnalysisTest, TheProjectCompanionReadsCopiesAndDeletesOnItsOwn) {

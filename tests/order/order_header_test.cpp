@@ -343,19 +343,6 @@ TEST_P(OrderHeaderTest, DeleteRemovesWhatTheFlagsAndOptionNameAndStopsAtTheFirst
   EXPECT_TRUE(h->DeleteForOrder().IsEmpty()) << "the result is never assigned";
 }
 
-TEST_P(OrderHeaderTest, OrderNumbersThatTryToLeaveTheirQuotesMatchOnlyThemselves) {
-  auto c = Open("dualrate=1");
-  for (const char* order : {"PO1", "O'NEIL", "PO--1"}) Header(c, order, true)->InsertRow();
-  auto quoted = Header(c, "O'NEIL", true);
-  EXPECT_TRUE(quoted->CheckIfExists());
-  quoted->ReadIt();
-  EXPECT_EQ(quoted->order_no(), "O'NEIL");
-  quoted->DeleteForOrder();
-  EXPECT_EQ(Rows("select order_no from purchase_order_header order by order_no").size(), 2u);
-  EXPECT_EQ(Rows("select order_no from purchase_order_vat_state").size(), 2u);
-  EXPECT_TRUE(Header(c, "PO--1")->CheckIfExists());
-}
-
 TARNLOW_ON_EVERY_BACKEND(OrderHeaderTest);
 
 // ---- the fax companion ---------------------------------------------------------

@@ -96,23 +96,6 @@ class OrderLineTest : public ::testing::TestWithParam<std::string> {
 
 // ---- writing ---------------------------------------------------------------------------
 
-TEST_P(OrderLineTest, ANewConnectionPreparesTheLineAndWeightInsertsAgain) {
-  Open();
-  auto l = Write("P1", 1, "S", false, false);
-  l->order_line_no = 2;
-  l->InsertRow();
-  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line(").size(), 1u);
-  // A new connection prepares them again, with a parameter list of the
-  // right length.
-  l->SageConnection(db_.Open("trace=" + trace_));
-  l->order_line_no = 3;
-  l->InsertRow();
-  EXPECT_EQ(test::Traced(trace_, "INSERT INTO purchase_order_line(").size(), 2u);
-  EXPECT_EQ(Rows("select order_line_no from purchase_order_line_weight where order_line_no = '   3'").size(),
-            1u);
-  EXPECT_EQ(Count("purchase_order_line"), 3u);
-}
-
 TEST_P(OrderLineTest, TheWeightRowFollowsReleaseAndSpareColumn) {
   struct Case {
     std::string options;
@@ -240,20 +223,6 @@ TEST_P(OrderLineTest, AnOrderComesBackColumnForColumnAcrossLayouts) {
     }
     EXPECT_EQ(Count("purchase_order_variance_rate"), layout.ends_with("dualrate=1") ? 1u : 0u);
   }
-}
-
-TEST_P(OrderLineTest, WalksAndReadsFindAnOrderNumberHoldingAQuote) {
-  Open();
-  Write("O'NEIL", 1, "S", true, false);
-  auto reader = NewLine();
-  EXPECT_EQ(Walk(*reader, "O'NEIL"), std::vector<std::int16_t>{1});
-  reader->UsePODetpgD = true;
-  EXPECT_EQ(Walk(*reader, "O'NEIL"), std::vector<std::int16_t>{1});
-  EXPECT_EQ(reader->PODetpgD()->analysis_a(), "L1-1");
-  reader->UsePODetpgD = false;
-  reader->order_no = "O'NEIL";
-  reader->ReadIt();
-  EXPECT_EQ(reader->order_line_no(), 1);
 }
 
 TEST_P(OrderLineTest, KindZeroSendsItsJoinAndAFailureComesBackLabelled) {

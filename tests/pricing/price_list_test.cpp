@@ -128,21 +128,6 @@ TEST_P(PriceListTest, CheckIfListExistsAsksForTheSupplierAndListOnly) {
                             "CheckIfListExists of Class Module clsPOPPriceListD Line#:30");
 }
 
-TEST_P(PriceListTest, AnApostropheInACodeIsPartOfTheCode) {
-  c_->Execute(
-      "insert into purchase_price_list (customer_code, price_list, product_code, sequence_number, "
-      "currency_code, description, price, new_price, unit_code, unit_code_group, unit_qty_per_price, "
-      "vat_inclusive_flag) values ('O''NEIL', 'L''1', 'P''1', '01', 'GBP', 'quoted', 5, 5, 'BOX', 'B', "
-      "1, 'N')");
-  Keys("O'NEIL", "L'1", "P'1");
-  EXPECT_TRUE(prices_.CheckIfListExists());
-  EXPECT_EQ(prices_.LoadListForSupplierProduct(), 1);
-  Keys("X' OR '1'='1", "L1", "P1");
-  EXPECT_EQ(test::CatchError([&] { prices_.CheckIfListExists(); }).Description(),
-            "Price list L1 for supplier X' OR '1'='1 not found");
-  EXPECT_EQ(prices_.LoadListForSupplierProduct(), 0);
-}
-
 TEST_P(PriceListTest, InsertRowWritesTheFourteenColumns) {
   Keys("S2", "L2", "P2");
   prices_.sequence_number = "05";

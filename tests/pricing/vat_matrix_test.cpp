@@ -123,17 +123,6 @@ TEST_P(VatMatrixTest, ReadItFindsTheExactPairOnlyWithoutTrailingBlanks) {
   EXPECT_EQ(matrix_.description(), "row 1");
 }
 
-TEST_P(VatMatrixTest, InsertRowWritesEveryColumn) {
-  matrix_.account_vat_type = "HOME";
-  matrix_.item_vat_type = "STD";
-  matrix_.description = "Standard rate at home";
-  matrix_.vat_code = "1";
-  matrix_.InsertRow();
-  EXPECT_EQ(
-      test::Select(*c_, "select account_vat_type, item_vat_type, description, vat_code from vat_matrix"),
-      (test::Rows{{"HOME", "STD", "Standard rate at home", "1"}}));
-}
-
 TEST_P(VatMatrixTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextCallLoadsAgain) {
   auto faulty = test::OpenWithFaults(db_);
   faulty.faults->Add({.prefix = kLoadText});

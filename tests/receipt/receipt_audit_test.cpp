@@ -26,35 +26,10 @@ class ReceiptAuditTest : public ::testing::TestWithParam<std::string> {
     return faulty;
   }
   void Fill(const std::string& receipt_no) {
-    audit_.commnt = "Short by 2";
-    audit_.creation_date = Date::FromCalendar(2024, 5, 2, 9, 30);
-    audit_.date_received = Date::FromCalendar(2024, 5, 1);
-    audit_.date_required = Date::FromCalendar(2024, 4, 28);
-    audit_.delivery_no = "DN77";
-    audit_.foreign_cost = 11.5;
-    audit_.level_of_detail = "D";
-    audit_.local_cost = 10.25;
-    audit_.more_to_come_ind = "Y";
+    test::FillDistinct(audit_, clsPorecp::Columns());
     audit_.order_no = "O'BRIEN1";
-    audit_.originator_user_id = "JSMITH";
-    audit_.pl_company = "01";
-    audit_.product = "BOLT-M8";
-    audit_.qty_booked_out = 1;
-    audit_.qty_received = 48;
-    audit_.qty_returned = 2;
     audit_.receipt_no = receipt_no;
-    audit_.return_code = "DAM";
-    audit_.return_number = "R100";
-    audit_.return_text1 = "Damaged in transit";
-    audit_.return_text2 = "Box crushed";
-    audit_.spare = "";
-    audit_.stock_unit_dp = "2";
-    audit_.supplier = "ACME";
     audit_.unit_code = "CARTON12";
-    audit_.unit_factor = 12;
-    audit_.unit_group = "B";
-    audit_.unit_operand = "*";
-    audit_.warehouse = "01";
   }
   Rows Stored(Connection& c, const std::string& columns) {
     return Select(

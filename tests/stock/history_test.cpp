@@ -70,38 +70,6 @@ TEST_P(HistoryTest, NumbersRunFrom000000PerWarehouseProductAndDay) {
   EXPECT_EQ(later->sequence_no(), "000042");
 }
 
-TEST_P(HistoryTest, EveryColumnIsStoredUnderItsOwnName) {
-  Open();
-  auto h = Movement("P-ROUND", day_);
-  // A distinct value per column, so that two swapped parameters show.
-  int i = 0;
-  for (const ColumnInfo& c : clsSTHistory::Columns()) {
-    ++i;
-    if (c.column == "warehouse" || c.column == "product" || c.column == "dated" || c.column == "sequence_no")
-      continue;
-    switch (c.kind) {
-      case ValueKind::Text:
-        late::Let(*h, c.property, Variant(std::string(1, static_cast<char>('a' + i))));
-        break;
-      case ValueKind::Double: late::Let(*h, c.property, Variant(i + 0.25)); break;
-      case ValueKind::Date: late::Let(*h, c.property, Variant(Date::FromCalendar(2001, 2, i, 10, 30))); break;
-      default: FAIL() << c.property;
-    }
-  }
-  h->InsertNewHistory();
-  test::OpenRecordset rs(*c_, "select * from stock_movement_history where product = 'P-ROUND'");
-  ASSERT_FALSE(rs.AtEOF());
-  for (const ColumnInfo& c : clsSTHistory::Columns()) {
-    const Variant stored = rs.Fields(c.column);
-    switch (c.kind) {
-      case ValueKind::Text: EXPECT_EQ(stored.ToText(), c.get(*h).ToText()) << c.column; break;
-      case ValueKind::Double: EXPECT_EQ(stored.ToDouble(), c.get(*h).ToDouble()) << c.column; break;
-      default: EXPECT_EQ(stored.ToDate(), c.get(*h).ToDate()) << c.column; break;
-    }
-  }
-  rs.Close();
-}
-
 TEST_P(HistoryTest, KindTwoKeepsTheDayAsDateKeyText) {
   Open("kind=2&release=5");
   auto h = Movement("P1", Date::FromCalendar(2000, 1, 1, 17, 45));

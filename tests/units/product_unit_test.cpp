@@ -48,22 +48,6 @@ class ProductUnitTest : public test::DatabaseTest {
   clsSTUnitPD unit_;
 };
 
-TEST_P(ProductUnitTest, InsertsAndReadsRows) {
-  EXPECT_EQ(Select(*c_,
-                   "select warehouse, product, base_name, converted_unit, alt_unit, conv_factor, conv_method,"
-                   " from_min_break, to_min_break from " +
-                       c_->TableCatalogue()->ProductUnitTable() + " where product = 'PAINT'"),
-            (Rows{{"02", "PAINT", "TIN", "LITRE", "Y", 2.5, "M", 1.0, 25.0}}));
-
-  Key("01", "BOLT-M8", "PALLET", "BOX");
-  unit_.ReadIt();
-  EXPECT_EQ(unit_.conv_factor(), 40);
-  EXPECT_EQ(unit_.conv_method(), "M");
-  EXPECT_EQ(unit_.alt_unit(), "Y");
-  EXPECT_EQ(unit_.from_min_break(), 1);
-  EXPECT_EQ(unit_.to_min_break(), 400);
-}
-
 TEST_P(ProductUnitTest, LooksRowsUpInTheCacheByKeyString) {
   const auto before = Statistics(*c_);
   Key("01", "BOLT-M8", "BOX", "EACH");
@@ -97,31 +81,6 @@ TEST_P(ProductUnitTest, AMissingRowIsWordedDifferentlyByTheTwoLookups) {
   EXPECT_EQ(listed.Source(), "Line No.: 30 ReadFromList of Class Module clsSTUnitPD Line#:30");
   EXPECT_EQ(listed.Description(), "Cannot find unit conversion BOX/DOZEN/01/BOLT-M8");
   EXPECT_EQ(unit_.conv_factor(), 12);
-}
-
-TEST_P(ProductUnitTest, TheCacheNeverLearnsOfLaterRows) {
-  Key("01", "BOLT-M8", "BOX", "EACH");
-  unit_.ReadFromList();
-  // Inserted by the object itself, and then by another.
-  Key("03", "NUT", "BAG", "EACH");
-  unit_.conv_factor = 100;
-  unit_.InsertRow();
-  Add("04", "WASHER", "BAG", "EACH", 500);
-  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(),
-            "Cannot find unit conversion BAG/EACH/03/NUT");
-  unit_.ReadIt();
-  EXPECT_EQ(unit_.conv_factor(), 100);
-
-  // Not even a new connection resets it.
-  unit_.SageConnection(db_.Open());
-  Key("04", "WASHER", "BAG", "EACH");
-  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Description(),
-            "Cannot find unit conversion BAG/EACH/04/WASHER");
-  clsSTUnitPD fresh;
-  fresh.SageConnection(c_);
-  fresh.CopyFrom(unit_);
-  fresh.ReadFromList();
-  EXPECT_EQ(fresh.conv_factor(), 500);
 }
 
 TEST_P(ProductUnitTest, RowsWithOneKeyStringFailTheLoadUntilTheTableIsPutRight) {
