@@ -31,6 +31,7 @@
 #include "tarnlow/connection.h"
 #include "tarnlow/error.h"
 #include "tarnlow/late_binding.h"
+#include "tarnlow/name_index.h"
 #include "tarnlow/registry.h"
 #include "tarnlow/schema.h"
 #include "tarnlow/value.h"
@@ -334,14 +335,6 @@ void BoundDealloc(PyObject* self) {
   Py_DECREF(type);
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 // Lets other threads run while the library works; the library never calls
 // back into Python, so nothing in it needs the lock.
 class Unlocked {
@@ -369,7 +362,7 @@ PyObject* BoundCall(PyObject* callable, PyObject* const* args, std::size_t nargs
     for (Py_ssize_t k = 0; k < keywords; ++k) {
       const std::string_view keyword = Name(PyTuple_GET_ITEM(kwnames, k));
       std::size_t at = 0;
-      while (at < member.args.size() && !SameName(member.args[at].name, keyword)) ++at;
+      while (at < member.args.size() && !tarnlow::SameName(member.args[at].name, keyword)) ++at;
       if (at == member.args.size() || (at < given.size() && given[at] != nullptr))
         tarnlow::RaiseRuntime(tarnlow::err::WrongArguments);
       if (given.size() <= at) given.resize(at + 1, nullptr);

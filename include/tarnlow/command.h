@@ -99,10 +99,20 @@ class TARNLOW_API StatementHolder {
   void AddNumberParameter(std::string_view name);
   void AddDateParameter(std::string_view name);
   // Give a declared parameter its value, converted as the connection's
-  // TextValue and DateValue convert property values.
-  void SetTextValue(std::string_view name, const std::string& value);
-  void SetNumberValue(std::string_view name, double value);
-  void SetDateValue(std::string_view name, const Date& value);
+  // TextValue and DateValue convert property values. TextValue passes text
+  // through unchanged: it goes into the parameter's own storage, which a
+  // value set over and over keeps.
+  void SetTextValue(std::string_view name, const std::string& value) { SetTextValue(command_[name], value); }
+  void SetNumberValue(std::string_view name, double value) { SetNumberValue(command_[name], value); }
+  void SetDateValue(std::string_view name, const Date& value) { SetDateValue(command_[name], value); }
+  // The same for one of this holder's parameters at hand.
+  static void SetTextValue(Parameter& parameter, const std::string& value) {
+    parameter.value.AssignText(value);
+  }
+  static void SetNumberValue(Parameter& parameter, double value) { parameter.value.AssignNumber(value); }
+  void SetDateValue(Parameter& parameter, const Date& value) const {
+    parameter.value = connection_ ? connection_->DateValue(value) : Variant(value);
+  }
   void ClearParameters();
   // The default member: gives the named parameter a new value.
   void operator()(std::string_view name, Variant value);

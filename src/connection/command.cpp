@@ -200,21 +200,6 @@ void StatementHolder::AddDateParameter(std::string_view name) {
   command_.Append(Parameter{std::string(name), ParameterType::Date, 0, Variant()});
 }
 
-// The connection's TextValue passes text through unchanged: the text goes
-// into the parameter's own storage, which a value set over and over keeps.
-void StatementHolder::SetTextValue(std::string_view name, const std::string& value) {
-  command_[name].value.AssignText(value);
-}
-
-void StatementHolder::SetNumberValue(std::string_view name, double value) {
-  command_[name].value.AssignNumber(value);
-}
-
-void StatementHolder::SetDateValue(std::string_view name, const Date& value) {
-  Parameter& p = command_[name];
-  p.value = connection_ ? connection_->DateValue(value) : Variant(value);
-}
-
 void StatementHolder::ClearParameters() {
   command_.ClearParameters();
 }

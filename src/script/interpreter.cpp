@@ -10,9 +10,10 @@
 #include "script.h"
 #include "stack_budget.h"
 #include "tarnlow/connection.h"
-#include "tarnlow/recordset.h"
 #include "tarnlow/late_binding.h"
 #include "tarnlow/modules.h"
+#include "tarnlow/name_index.h"
+#include "tarnlow/recordset.h"
 
 namespace tarnlow::script {
 namespace {
@@ -24,14 +25,6 @@ constexpr std::int32_t kOutOfStackSpace = 28;
 // For Each over a value that has no enumeration member: an object of a class
 // that is no collection, or no object at all.
 constexpr std::int32_t kNotACollection = 451;
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 // An error no handler of the script caught, with the line it happened on.
 struct Uncaught {

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "tarnlow/name_index.h"
+
 namespace tarnlow::script {
 namespace {
 
@@ -20,10 +22,6 @@ bool IsWordChar(char c) {
 }
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
-}
-
-char FoldCase(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 std::string CharText(char c) {
