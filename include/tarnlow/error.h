@@ -57,9 +57,7 @@ struct ErrorContext {
 
 class TARNLOW_API Error : public std::exception {
  public:
-  Error(std::int32_t number, std::string source, std::string description)
-      : number_(number), source_(std::move(source)), description_(std::move(description)) {}
-  Error(std::int32_t number, std::string source, std::string description, ErrorContext context)
+  Error(std::int32_t number, std::string source, std::string description, ErrorContext context = {})
       : number_(number),
         source_(std::move(source)),
         description_(std::move(description)),

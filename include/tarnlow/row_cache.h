@@ -9,11 +9,9 @@
 
 namespace tarnlow {
 
-// Cells by row and column, both counted from 0, for whole-table caches.
-// Find answers from a hash index over the searched column: built when rows
-// are loaded or sorted (or, for a column filled cell by cell, on its first
-// Find) and kept right by every later change, so that a lookup costs the same
-// whether the cache holds ten rows or a hundred thousand.
+// Cells by row and column, from 0. Find answers from a hash index over the
+// column, built on load, sort or first Find and kept right by every change,
+// so that a lookup costs the same for ten rows or a hundred thousand.
 class TARNLOW_API RowCache {
  public:
   RowCache();
@@ -37,13 +35,10 @@ class TARNLOW_API RowCache {
   std::int32_t RowCount() const { return rows_; }
   std::int32_t LastRow() const { return RowCount() - 1; }
   std::int32_t ColumnCount() const { return columns_; }
-  // Replaces the contents with the rows of a fetched array (all rows the
-  // same length); a ragged array raises error 9 and changes nothing.
+  // Replaces the contents with a fetched array's rows; a ragged one raises 9.
   void LoadRows(std::vector<std::vector<Variant>> rows);
-  // Replaces the contents with `cells`, row after row, `columns` apiece, as
-  // Recordset::GetCells gives them; the cells are taken, not copied. A count
-  // of cells that is no whole number of rows raises error 9 and changes
-  // nothing. Nothing is indexed until a Sort or Find.
+  // Takes `cells`, row after row, `columns` apiece, as Recordset::GetCells
+  // gives them; no whole number of rows raises 9. Indexed on Sort or Find.
   void LoadCells(std::vector<Variant> cells, std::int32_t columns);
 
  private:

@@ -13,8 +13,6 @@
 
 namespace tarnlow {
 
-// ---- table catalogue and system information ----------------------------------
-
 TableCatalogue::TableCatalogue(const ConnectionOptions& options) {
   names_.reserve(CatalogueTableCount);
   for (std::size_t i = 0; i < CatalogueTableCount; ++i)
@@ -52,8 +50,6 @@ const ClassInfo& SystemInfo::Class() const {
           .Build();
   return info;
 }
-
-// ---- the open database connection --------------------------------------------
 
 std::shared_ptr<DatabaseConnection> DatabaseConnection::Create(std::unique_ptr<backend::Database> db,
                                                                std::string trace) {
@@ -101,18 +97,10 @@ void DatabaseConnection::Trace(std::string_view sql) {
   if (std::fclose(f.release()) != 0) fail();
 }
 
-std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view sql) {
+std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view sql, bool repeated) {
   if (sqltext::Unfit(sql)) sqltext::RaiseUnfit("The statement text", sql, sql);
   Trace(sql);
-  auto statement = db_->Prepare(sql, true);
-  ++stats_.prepares;
-  return statement;
-}
-
-std::shared_ptr<backend::Statement> DatabaseConnection::PrepareLiteral(std::string_view sql) {
-  if (sqltext::Unfit(sql)) sqltext::RaiseUnfit("The statement text", sql, sql);
-  Trace(sql);
-  auto statement = db_->Prepare(sql, false);
+  auto statement = db_->Prepare(sql, repeated);
   ++stats_.prepares;
   return statement;
 }
@@ -151,8 +139,6 @@ const std::vector<std::string>& DatabaseConnection::RowKey(const std::string& ta
   return it->second;
 }
 
-// ---- the connection object ------------------------------------------------------
-
 Connection::Connection() = default;
 
 Connection::Connection(ConnectionOptions options) : Connection(options, nullptr) {
@@ -189,18 +175,6 @@ std::shared_ptr<TableCatalogue> Connection::TableCatalogue() {
 std::shared_ptr<SystemInfo> Connection::SystemInfo() {
   if (!db_) RaiseRuntime(err::ObjectClosed);
   return system_;
-}
-
-Variant Connection::TextValue(const std::string& text) const {
-  return Variant(text);
-}
-
-Variant Connection::DateValue(const Date& date) const {
-  return Variant(date);
-}
-
-std::string Connection::DateLiteral(const Date& date) const {
-  return "'" + date.ToIso() + "'";
 }
 
 Date Connection::CurrentTime(bool) const {

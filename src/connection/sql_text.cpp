@@ -134,8 +134,7 @@ std::string SelectTable(std::string_view sql) {
   while (i < sql.size()) {
     const char c = sql[i];
     if (c == '\'' || c == '"') {
-      std::string skip;
-      i = CopyQuoted(sql, i, skip);
+      i = PastQuoted(sql, i);
       continue;
     }
     const bool boundary_before = i == 0 || std::isspace(static_cast<unsigned char>(sql[i - 1]));
@@ -153,11 +152,6 @@ std::string SelectTable(std::string_view sql) {
     ++i;
   }
   return {};
-}
-
-void RaiseNul(std::string_view what, std::string_view statement) {
-  throw Error(err::NotAllowed, ConnectionSource, std::string(what) + " holds a NUL character",
-              ErrorContext{std::string(statement), "", 0, true});
 }
 
 bool UnfitBeyondAscii(std::string_view text) {
@@ -194,8 +188,8 @@ bool UnfitBeyondAscii(std::string_view text) {
 }
 
 void RaiseUnfit(std::string_view what, std::string_view text, std::string_view statement) {
-  if (HoldsNul(text)) RaiseNul(what, statement);
-  throw Error(err::NotAllowed, ConnectionSource, std::string(what) + " is not valid UTF-8",
+  throw Error(err::NotAllowed, ConnectionSource,
+              std::string(what) + (HoldsNul(text) ? " holds a NUL character" : " is not valid UTF-8"),
               ErrorContext{std::string(statement), "", 0, true});
 }
 

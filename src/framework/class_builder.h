@@ -22,25 +22,16 @@ struct IsSharedPtr : std::false_type {};
 template <class T>
 struct IsSharedPtr<std::shared_ptr<T>> : std::true_type {};
 
-template <class T>
+// The kind whose KindType is T; Object for an object, Variant for any other.
+template <class T, ValueKind K = ValueKind::Text>
 constexpr ValueKind KindOf() {
   using U = std::remove_cvref_t<T>;
-  if constexpr (std::is_same_v<U, std::string>)
-    return ValueKind::Text;
-  else if constexpr (std::is_same_v<U, double>)
-    return ValueKind::Double;
-  else if constexpr (std::is_same_v<U, Date>)
-    return ValueKind::Date;
-  else if constexpr (std::is_same_v<U, std::int16_t>)
-    return ValueKind::Int16;
-  else if constexpr (std::is_same_v<U, std::int32_t>)
-    return ValueKind::Int32;
-  else if constexpr (std::is_same_v<U, bool>)
-    return ValueKind::Bool;
-  else if constexpr (IsSharedPtr<U>::value)
+  if constexpr (IsSharedPtr<U>::value)
     return ValueKind::Object;
+  else if constexpr (K == ValueKind::Variant || std::is_same_v<U, typename KindType<K>::type>)
+    return K;
   else
-    return ValueKind::Variant;
+    return KindOf<T, static_cast<ValueKind>(static_cast<int>(K) + 1)>();
 }
 
 // A late-bound argument converted to the parameter type of a member function.
@@ -57,9 +48,8 @@ T FromVariant(const Variant& v) {
   }
 }
 
-// How one argument of a member function travels from a variant: values are
-// converted and, when passed by reference, written back; library objects
-// are passed as the object the variant holds, which must be set.
+// How an argument travels from a variant: values converted (and written
+// back by reference), library objects as the object held, which must be set.
 template <class A>
 struct ArgPassing {
   using Stored = std::remove_cvref_t<A>;
@@ -83,9 +73,8 @@ struct ArgPassing<A> {
   static std::remove_cvref_t<A>& Pass(Stored& s) { return *s; }
 };
 
-// The name of an argument in a member's description. An argument that the
-// interface takes by reference but the function does not change is named
-// with ByRef; one the function changes is a reference and is so already.
+// An argument's name in a member's description; ByRef marks one the
+// interface takes by reference though the function does not change it.
 struct ArgName {
   constexpr ArgName(const char* n) : name(n) {}
   constexpr ArgName(std::string_view n, bool r = false) : name(n), by_ref(r) {}
@@ -152,9 +141,7 @@ struct Method<F> : MethodAdapter<F, C, R, A...> {};
 template <class C, class R, class... A, R (C::*F)(A...) const>
 struct Method<F> : MethodAdapter<F, const C, R, A...> {};
 
-// `SageConnection` of a table object: get and set, as the class has them
-// (a class that keeps its connection only in its statement holder reads it
-// from there).
+// `SageConnection` of a table object: get and set, as the class has them.
 template <class C>
 Variant ConnectionInvoke(Object& self, CallKind call, std::span<Variant> args) {
   auto& t = static_cast<C&>(self);

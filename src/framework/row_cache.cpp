@@ -1,3 +1,5 @@
+#include "tarnlow/row_cache.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -6,12 +8,9 @@
 #include <iterator>
 #include <limits>
 
-#include "tarnlow/row_cache.h"
 #include "tarnlow/modules.h"
 
 namespace tarnlow {
-
-// ---- RowCache --------------------------------------------------------------------------
 
 namespace {
 
@@ -64,9 +63,7 @@ std::uint32_t HashOf(const Variant& v) {
   return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
-// The order Sort gives column 0: empty and Null cells first, then numbers,
-// dates, text (byte order) and objects. A total order, so that a column of
-// mixed cells sorts as well as a column of text.
+// Sort's total order: empty and Null, numbers, dates, text (bytes), objects.
 int Rank(const Variant& v) {
   switch (v.Type()) {
     case VarType::Empty:
@@ -101,10 +98,9 @@ bool SortsBefore(const Variant& a, const Variant& b) {
 
 }  // namespace
 
-// Open-addressing hash table over one column. A slot stands for one distinct
-// value and names the lowest row holding it; a value held by several rows
-// also has a group: all its rows in ascending order. The table keeps row
-// numbers only and compares keys against the cells themselves.
+// Open-addressing hash table over one column: a slot per distinct value
+// names its lowest row, and a value several rows hold has a group of them
+// in ascending order. Keys are compared against the cells themselves.
 class RowCache::Index {
  public:
   explicit Index(std::size_t values) { slots_.assign(CapacityFor(values), Slot{}); }
@@ -144,23 +140,6 @@ class RowCache::Index {
     }
   }
 
- private:
-  void Insert(const RowCache& cache, std::int32_t column, std::int32_t row, std::uint32_t h) {
-    const Variant& v = cache.Cell(row, column);
-    if (const std::size_t at = Locate(cache, column, v, h); at != kNone) {
-      Join(slots_[at], row);
-      return;
-    }
-    if ((used_ + 1) * 4 > slots_.size() * 3) Rehash(CapacityFor((live_ + 1) * 2));
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t i = h & mask;
-    while (slots_[i].row >= 0) i = (i + 1) & mask;
-    if (slots_[i].row == kEmptySlot) ++used_;
-    slots_[i] = Slot{h, row, -1};
-    ++live_;
-  }
-
- public:
   void Remove(const RowCache& cache, std::int32_t column, std::int32_t row) {
     const Variant& v = cache.Cell(row, column);
     if (!Indexable(v)) return;
@@ -189,6 +168,21 @@ class RowCache::Index {
     std::int32_t group = -1;        // the value's rows when more than one holds it
   };
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  void Insert(const RowCache& cache, std::int32_t column, std::int32_t row, std::uint32_t h) {
+    const Variant& v = cache.Cell(row, column);
+    if (const std::size_t at = Locate(cache, column, v, h); at != kNone) {
+      Join(slots_[at], row);
+      return;
+    }
+    if ((used_ + 1) * 4 > slots_.size() * 3) Rehash(CapacityFor((live_ + 1) * 2));
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    while (slots_[i].row >= 0) i = (i + 1) & mask;
+    if (slots_[i].row == kEmptySlot) ++used_;
+    slots_[i] = Slot{h, row, -1};
+    ++live_;
+  }
 
   // Room for that many values at three quarters full at most.
   static std::size_t CapacityFor(std::size_t values) {

@@ -174,8 +174,6 @@ Int RoundToWhole(double d) {
 
 }  // namespace
 
-// ---- Date ---------------------------------------------------------------------
-
 Date::Date(double days) : value(days) {
   CheckedSplit(days);
 }
@@ -210,15 +208,6 @@ std::int32_t Date::DayNumber() const {
 }
 
 namespace {
-
-// Writes n digits of v (which has no more), leading zeros included.
-char* Digits(char* out, int v, int n) {
-  for (int i = n - 1; i >= 0; --i) {
-    out[i] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  }
-  return out + n;
-}
 
 // "00" to "99", so that the two digits of a field are copied at once.
 constexpr auto kPairs = [] {
@@ -256,7 +245,8 @@ std::size_t Date::WriteIso(char (&out)[kIsoSize]) const {
   o = Pair(o, p.second);
   if (p.millisecond != 0) {
     *o++ = '.';
-    o = Digits(o, p.millisecond, 3);
+    *o++ = static_cast<char>('0' + p.millisecond / 100);
+    o = Pair(o, p.millisecond % 100);
   }
   return static_cast<std::size_t>(o - out);
 }
@@ -321,26 +311,11 @@ Date Date::ParseIso(std::string_view text) {
   RaiseRuntime(err::TypeMismatch);
 }
 
-// ---- Variant ------------------------------------------------------------------
-
 const char* VarTypeName(VarType type) {
-  switch (type) {
-    case VarType::Empty: return "Empty";
-    case VarType::Null: return "Null";
-    case VarType::Integer: return "Integer";
-    case VarType::Long: return "Long";
-    case VarType::Double: return "Double";
-    case VarType::Date: return "Date";
-    case VarType::String: return "String";
-    case VarType::Object: return "Object";
-    case VarType::Boolean: return "Boolean";
-  }
-  return "Unknown";
-}
-
-bool Variant::IsNumeric() const {
-  const VarType t = Type();
-  return t == VarType::Integer || t == VarType::Long || t == VarType::Double || t == VarType::Boolean;
+  static constexpr const char* kNames[] = {"Empty", "Null", "Integer", "Long",   nullptr, "Double",
+                                           nullptr, "Date", "String",  "Object", nullptr, "Boolean"};
+  const auto i = static_cast<std::size_t>(type);
+  return i < std::size(kNames) && kNames[i] != nullptr ? kNames[i] : "Unknown";
 }
 
 std::string ShortestText(double d) {

@@ -97,10 +97,9 @@ std::vector<std::string> SplitScript(std::string_view sql) {
   return out;
 }
 
-// The text the SQLite driver is given. SQLite keeps LEFT for joins and has
-// no such function, and a driver cannot register one the way the native
-// backend does: each left(x, n) becomes substr(x, 1, n). Escapes go too,
-// since the driver passes them on to SQLite as they are.
+// The text the SQLite driver is given: no left() can be registered through
+// it, so each left(x, n) becomes substr(x, 1, n); escapes go too, since the
+// driver passes them on as they are.
 std::string SqliteText(std::string_view caller) {
   std::string sql = sqltext::StripEscapes(caller);
   for (std::size_t i = 0; i < sql.size(); ++i) {
@@ -167,8 +166,6 @@ int WholeNumber(const std::optional<std::string>& text) {
 
 }  // namespace
 
-// ---- the session ---------------------------------------------------------------
-
 Session::Session(const std::string& text) {
   SQLHANDLE h = SQL_NULL_HANDLE;
   if (!Ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h)))
@@ -212,8 +209,6 @@ StmtHandle Session::NewStatement() {
   if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), &h))) Raise(SQL_HANDLE_DBC, dbc_.get(), dbc_.get());
   return StmtHandle(h);
 }
-
-// ---- the database ----------------------------------------------------------------
 
 OdbcDatabase::OdbcDatabase(std::shared_ptr<Session> session)
     : session_(std::move(session)), dialect_(DialectOf(session_->DbmsName())) {}

@@ -10,6 +10,13 @@ namespace {
 
 constexpr const char* kSource = "ODBC";
 
+// One diagnostic record of a handle.
+struct Diagnostic {
+  std::string sqlstate;
+  std::int32_t native = 0;
+  std::string message;
+};
+
 // The driver's messages, each once, joined into one description.
 std::string Joined(const std::vector<Diagnostic>& records) {
   std::string text;
@@ -24,22 +31,8 @@ std::string Joined(const std::vector<Diagnostic>& records) {
 // The first record is the one the driver reports the failure by; later
 // ones add detail (or, on a lost link, the 08 state that says so).
 ErrorContext ContextOf(const std::vector<Diagnostic>& records, std::string_view statement, bool usable) {
-  ErrorContext context;
-  context.statement = statement;
-  if (!records.empty()) {
-    context.sql_state = records.front().sqlstate;
-    context.native_error = records.front().native;
-  }
-  context.connection_usable = usable;
-  return context;
-}
-
-}  // namespace
-
-bool ConnectionDead(SQLHDBC dbc) {
-  if (dbc == SQL_NULL_HANDLE) return false;
-  SQLUINTEGER dead = SQL_CD_FALSE;
-  return Ok(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
+  if (records.empty()) return {std::string(statement), {}, 0, usable};
+  return {std::string(statement), records.front().sqlstate, records.front().native, usable};
 }
 
 std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
@@ -50,12 +43,14 @@ std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     SQLINTEGER native = 0;
     std::vector<SQLWCHAR> message(512);
     SQLSMALLINT length = 0;
-    SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, message.data(),
-                                  static_cast<SQLSMALLINT>(message.size()), &length);
+    const auto get = [&] {
+      return SQLGetDiagRecW(type, handle, record, state, &native, message.data(),
+                            static_cast<SQLSMALLINT>(message.size()), &length);
+    };
+    SQLRETURN rc = get();
     if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(message.size())) {
       message.resize(static_cast<std::size_t>(length) + 1);
-      rc = SQLGetDiagRecW(type, handle, record, state, &native, message.data(),
-                          static_cast<SQLSMALLINT>(message.size()), &length);
+      rc = get();
     }
     if (!Ok(rc)) break;
     const std::size_t used =
@@ -65,6 +60,9 @@ std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
   return out;
 }
 
+// True when a diagnostic says the key already exists. Drivers differ: some
+// give the class-23 state of the unique violation itself, others only 23000
+// with their own wording.
 bool IsUniqueViolation(const Diagnostic& d) {
   // The unique-violation state itself, as the PostgreSQL driver passes on
   // the server's.
@@ -87,6 +85,14 @@ bool IsConnectionLost(std::string_view sqlstate) {
   // Class 08 is the connection class; the server's own "terminating
   // connection" states (57P01..57P03) mean the same to a caller.
   return sqlstate.starts_with("08") || sqlstate == "57P01" || sqlstate == "57P02" || sqlstate == "57P03";
+}
+
+}  // namespace
+
+bool ConnectionDead(SQLHDBC dbc) {
+  if (dbc == SQL_NULL_HANDLE) return false;
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  return Ok(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
 }
 
 void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc, std::string_view statement) {

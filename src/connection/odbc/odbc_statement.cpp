@@ -1,6 +1,5 @@
-// Statements through an ODBC driver: prepared once, bound with typed values
-// on each execution, and read a block of rows per fetch where the driver
-// allows it.
+// Statements through an ODBC driver, read a block of rows per fetch where
+// the driver allows it.
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -11,19 +10,14 @@
 namespace tarnlow::backend::odbc {
 namespace {
 
-// Whether the statement's last failure says the server no longer holds it
-// prepared (SQLSTATE 26000), as after a DISCARD ALL or DEALLOCATE ALL that a
-// pooling proxy sends between its clients: the driver does not prepare it
-// again by itself.
+// Whether the server no longer holds the statement prepared (26000), as
+// after a pooling proxy's DISCARD ALL: the driver does not prepare it again.
 bool ForgottenByServer(SQLHSTMT stmt) {
   SQLWCHAR state[6] = {};
   SQLINTEGER native = 0;
   SQLSMALLINT length = 0;
-  if (!Ok(SQLGetDiagRecW(SQL_HANDLE_STMT, stmt, 1, state, &native, nullptr, 0, &length))) return false;
-  const char* expected = "26000";
-  for (int i = 0; i < 5; ++i)
-    if (state[i] != static_cast<SQLWCHAR>(expected[i])) return false;
-  return true;
+  return Ok(SQLGetDiagRecW(SQL_HANDLE_STMT, stmt, 1, state, &native, nullptr, 0, &length)) &&
+         Narrow(state, 5) == "26000";
 }
 
 // Rows asked for per fetch. Small enough that a one-row read costs little
@@ -60,8 +54,6 @@ T Load(const unsigned char* p) {
 }
 
 }  // namespace
-
-// ---- text ------------------------------------------------------------------------
 
 WideText Widen(std::string_view utf8) {
   WideText out;
@@ -132,8 +124,6 @@ void NarrowInto(const SQLWCHAR* text, std::size_t length, std::string& out) {
   }
 }
 
-// ---- statements ------------------------------------------------------------------
-
 OdbcStatement::OdbcStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated,
                              std::string_view sent)
     : session_(std::move(session)),
@@ -157,12 +147,18 @@ void OdbcStatement::Fail() const {
   Raise(SQL_HANDLE_STMT, stmt_.get(), session_->Dbc(), sql_);
 }
 
-// Each value goes typed, from the parameter's own buffers: text widened to
-// UTF-16, whole numbers as 32-bit integers where they fit, numbers as
-// doubles and dates as timestamps.
+// Each value goes typed, from the parameter's own buffers.
 void OdbcStatement::Bind(int index, const EngineValue& value) {
   if (index < 1 || index > ParameterCount()) RaiseRuntime(err::SubscriptOutOfRange);
   Param& p = params_[static_cast<std::size_t>(index - 1)];
+  const auto typed = [&p](SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN size, SQLSMALLINT digits,
+                          SQLLEN indicator) {
+    p.c_type = c_type;
+    p.sql_type = sql_type;
+    p.size = size;
+    p.digits = digits;
+    p.indicator = indicator;
+  };
   switch (value.kind) {
     case EngineValue::Kind::Null:
       // The type of the last value stays, so that a driver that typed the
@@ -172,35 +168,22 @@ void OdbcStatement::Bind(int index, const EngineValue& value) {
     case EngineValue::Kind::Text:
       WidenInto(value.text, p.spare);
       p.text.assign(p.spare);
-      p.c_type = SQL_C_WCHAR;
-      p.sql_type = SQL_VARCHAR;
-      p.size = std::max<SQLULEN>(p.text.size(), 1);
-      p.digits = 0;
-      p.indicator = static_cast<SQLLEN>(p.text.size() * sizeof(SQLWCHAR));
+      typed(SQL_C_WCHAR, SQL_VARCHAR, std::max<SQLULEN>(p.text.size(), 1), 0,
+            static_cast<SQLLEN>(p.text.size() * sizeof(SQLWCHAR)));
       return;
     case EngineValue::Kind::Real:
       p.number = value.real;
-      p.c_type = SQL_C_DOUBLE;
-      p.sql_type = SQL_DOUBLE;
-      p.size = 15;
-      p.digits = 0;
-      p.indicator = 0;
+      typed(SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, 0);
       return;
     case EngineValue::Kind::Integer:
       if (value.integer >= std::numeric_limits<SQLINTEGER>::min() &&
           value.integer <= std::numeric_limits<SQLINTEGER>::max()) {
         p.whole = static_cast<SQLINTEGER>(value.integer);
-        p.c_type = SQL_C_SLONG;
-        p.sql_type = SQL_INTEGER;
-        p.size = 10;
+        typed(SQL_C_SLONG, SQL_INTEGER, 10, 0, 0);
       } else {
         p.big = value.integer;
-        p.c_type = SQL_C_SBIGINT;
-        p.sql_type = SQL_BIGINT;
-        p.size = 19;
+        typed(SQL_C_SBIGINT, SQL_BIGINT, 19, 0, 0);
       }
-      p.digits = 0;
-      p.indicator = 0;
       return;
     case EngineValue::Kind::Date: {
       const Date::Parts d = value.date.ToParts();
@@ -211,13 +194,10 @@ void OdbcStatement::Bind(int index, const EngineValue& value) {
       p.stamp.minute = static_cast<SQLUSMALLINT>(d.minute);
       p.stamp.second = static_cast<SQLUSMALLINT>(d.second);
       p.stamp.fraction = static_cast<SQLUINTEGER>(d.millisecond) * 1'000'000u;
-      p.c_type = SQL_C_TYPE_TIMESTAMP;
-      p.sql_type = SQL_TYPE_TIMESTAMP;
       // "YYYY-MM-DD HH:MM:SS" and, only with milliseconds, ".mmm": drivers
       // that store dates as text write what the other backends write.
-      p.size = d.millisecond != 0 ? 23 : 19;
-      p.digits = d.millisecond != 0 ? 3 : 0;
-      p.indicator = sizeof(SQL_TIMESTAMP_STRUCT);
+      typed(SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, d.millisecond != 0 ? 23 : 19,
+            d.millisecond != 0 ? 3 : 0, sizeof(SQL_TIMESTAMP_STRUCT));
       return;
     }
   }
@@ -285,14 +265,15 @@ void OdbcStatement::LoadColumns() const {
     std::vector<SQLWCHAR> name(128);
     SQLSMALLINT name_length = 0;
     SQLSMALLINT nullable = 0;
-    SQLRETURN rc = SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name.data(),
-                                   static_cast<SQLSMALLINT>(name.size()), &name_length, &c.sql_type, &c.size,
-                                   &c.digits, &nullable);
+    const auto describe = [&] {
+      return SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name.data(),
+                             static_cast<SQLSMALLINT>(name.size()), &name_length, &c.sql_type, &c.size,
+                             &c.digits, &nullable);
+    };
+    SQLRETURN rc = describe();
     if (Ok(rc) && name_length >= static_cast<SQLSMALLINT>(name.size())) {
       name.resize(static_cast<std::size_t>(name_length) + 1);
-      rc = SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name.data(),
-                           static_cast<SQLSMALLINT>(name.size()), &name_length, &c.sql_type, &c.size,
-                           &c.digits, &nullable);
+      rc = describe();
     }
     if (!Ok(rc)) Fail();
     c.name = Narrow(name.data(), static_cast<std::size_t>(std::max<SQLSMALLINT>(name_length, 0)));
@@ -328,9 +309,8 @@ void OdbcStatement::LoadColumns() const {
   columns_known_ = true;
 }
 
-// Binds every column to block buffers when each has a bounded width and
-// the driver takes several rows per fetch; otherwise cells are read one by
-// one with SQLGetData.
+// Binds every column to block buffers when all have bounded widths and the
+// driver fetches blocks; otherwise cells are read with SQLGetData.
 void OdbcStatement::BindColumns() {
   SQLHSTMT stmt = stmt_.get();
   block_rows_ = 1;
@@ -436,9 +416,7 @@ EngineValue OdbcStatement::Cell(int index) const {
   return row_cache_[i];
 }
 
-// Text is narrowed into the storage the column's text already holds, so
-// that re-reading rows of the same sizes takes no memory; bytes are given
-// where they lie in the block.
+// Text is narrowed into the column's kept storage; bytes are given in place.
 EngineValue OdbcStatement::BlockCell(std::size_t index, std::size_t row) const {
   const ColumnInfo& c = columns_[index];
   const SQLLEN indicator = c.indicators[row];
@@ -549,19 +527,20 @@ void OdbcStatement::Reset() {
 std::vector<ColumnDescription> OdbcStatement::Describe() {
   if (!columns_known_) LoadColumns();
   std::vector<ColumnDescription> out;
+  using K = ColumnDescription::Kind;
   for (const ColumnInfo& c : columns_) {
     ColumnDescription d;
     d.name = c.name;
     d.type = c.type_name;
-    using K = ColumnDescription::Kind;
+    const int size =
+        c.size > static_cast<SQLULEN>(std::numeric_limits<int>::max()) ? 0 : static_cast<int>(c.size);
     switch (c.sql_type) {
       case SQL_CHAR:
       case SQL_VARCHAR:
       case SQL_WCHAR:
       case SQL_WVARCHAR:
         d.kind = K::Text;
-        d.size =
-            c.size > static_cast<SQLULEN>(std::numeric_limits<int>::max()) ? 0 : static_cast<int>(c.size);
+        d.size = size;
         break;
       case SQL_LONGVARCHAR:
       case SQL_WLONGVARCHAR: d.kind = K::Text; break;  // no limit that matters
@@ -569,8 +548,7 @@ std::vector<ColumnDescription> OdbcStatement::Describe() {
       case SQL_DECIMAL:
         // Without decimals a number column holds whole numbers only.
         d.kind = c.digits > 0 ? K::Number : (c.size >= 10 ? K::Integer : K::SmallInteger);
-        d.precision =
-            c.size > static_cast<SQLULEN>(std::numeric_limits<int>::max()) ? 0 : static_cast<int>(c.size);
+        d.precision = size;
         d.scale = d.precision == 0 ? 0 : c.digits;
         break;
       case SQL_FLOAT:

@@ -1,5 +1,4 @@
-// The PostgreSQL side of the backend seam, over libpq. Internal: libpq's
-// header stays out of the public headers.
+// The PostgreSQL backend, over libpq.
 #pragma once
 
 #include <libpq-fe.h>
@@ -24,14 +23,12 @@ struct ResultClearer {
 using ConnHandle = std::unique_ptr<PGconn, ConnCloser>;
 using ResultHandle = std::unique_ptr<PGresult, ResultClearer>;
 
-// Raises the error record for a failed command: the server's message, its
-// SQLSTATE, the statement and whether the session survived. `res` may be
-// null (libpq gives no result at all when the connection is already gone);
-// the connection's own message is used then.
+// The error record of a failed command: the server's message, its SQLSTATE,
+// the statement and whether the session survived. `res` is null when the
+// connection was already gone; the connection's message serves then.
 [[noreturn]] void RaiseCommandError(const PGresult* res, const PGconn* conn, std::string_view statement);
-// Raises the error record for a connection that could not be opened.
+// For a connection that could not be opened, or a text libpq cannot read.
 [[noreturn]] void RaiseConnectError(const PGconn* conn);
-// Raises the error record for a connection text libpq cannot read.
 [[noreturn]] void RaiseConnInfoError(const char* libpq_message);
 // True when the result is a success of any kind that carries no error.
 bool Succeeded(const PGresult* res);
@@ -41,8 +38,8 @@ inline bool Succeeded(ExecStatusType status) {
 // Raises unless the result succeeded; returns it otherwise.
 ResultHandle Checked(ResultHandle res, const PGconn* conn, std::string_view statement);
 
-// One server session, shared by the database object and every statement
-// compiled on it so that no statement outlives its connection.
+// One server session, shared by the database object and its statements so
+// that no statement outlives it.
 class Session {
  public:
   explicit Session(ConnHandle conn) : conn_(std::move(conn)) {}
@@ -62,13 +59,10 @@ class Session {
   std::uint64_t statement_counter_ = 0;
 };
 
-// The text a number is sent in: the shortest that reads back as the same
-// double, except that a whole number is written out in digits, since the
-// server reads "1e+05" into a float or numeric column but refuses it for an
-// integer one. Beyond 2^63 no integer column could hold it anyway. A
-// placeholder's numbers are mostly the same run after run (zeros, rates,
-// fixed quantities), so the text of the last one is kept and not written
-// again.
+// The text a number is sent in: the shortest that reads back the same,
+// whole numbers (below 2^63) in plain digits, since the server refuses
+// "1e+05" for an integer column. A placeholder's numbers mostly repeat run
+// after run, so the last one's text is kept.
 class NumberText {
  public:
   // NUL-terminated, valid until the next call.
@@ -125,10 +119,8 @@ class PostgresStatement final : public Statement {
   int parameter_count_ = 0;  // before text_: numbering the text counts them
   std::string text_;         // with $n placeholders
   std::string name_;         // server-side name; empty for a literal statement
-  // Per placeholder: the text of the whole number or text last bound (a
-  // copy, since libpq reads each value up to a NUL), refilled in place; the
-  // text of the number and of the date last bound; and what is sent, one of
-  // those or null.
+  // Per placeholder: the whole number or text last bound (a copy: libpq
+  // reads up to a NUL), the number's and the date's text, and what is sent.
   std::vector<std::string> values_;
   std::vector<NumberText> numbers_;
   std::vector<const char*> pointers_;
@@ -137,8 +129,7 @@ class PostgresStatement final : public Statement {
   ResultHandle result_;
   int row_ = 0;
   int rows_ = 0;
-  // Column names and types: from the last result, or described on demand
-  // before the first execution; empty until known.
+  // From the last result, or described on demand before the first run.
   mutable std::vector<std::string> names_;
   mutable std::vector<Oid> types_;
   mutable bool columns_known_ = false;

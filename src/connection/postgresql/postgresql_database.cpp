@@ -1,4 +1,5 @@
 // Opening a PostgreSQL session and the database-level operations on it.
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <memory>
@@ -20,18 +21,16 @@ struct LibpqFreer {
   void operator()(char* p) const noexcept { PQfreemem(p); }
 };
 
-// Session settings every statement of this library relies on: dates come
-// back as ISO text that the date parser reads, backslashes in literals are
-// plain characters, doubles come back exactly, and notices stay quiet. Sent
-// as startup options so that a RESET ALL in a script returns to them.
+// Session settings the statements rely on (ISO dates, plain backslashes,
+// exact doubles, quiet notices), as startup options so that a RESET ALL in
+// a script returns to them.
 constexpr std::string_view kSessionOptions =
     "-c client_min_messages=warning -c DateStyle=ISO -c standard_conforming_strings=on "
     "-c extra_float_digits=3";
 
-// Connection keywords added when the caller's text leaves them out. The
-// timeout keeps an unreachable server from blocking the caller for the
-// operating system's minutes; keepalives let a call on a dead TCP peer fail
-// instead of waiting forever (libpq ignores them on unix sockets).
+// Keywords added where the caller's text leaves them out: an unreachable
+// server fails after the timeout, and a call on a dead TCP peer fails
+// instead of waiting forever.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kDefaults{{
     {"connect_timeout", "10"},
     {"keepalives", "1"},
@@ -72,12 +71,9 @@ ConnHandle Connect(const std::string& conninfo) {
     values.emplace_back(kSessionOptions);
   }
   for (const auto& [key, value] : kDefaults) {
-    bool present = false;
-    for (const auto& k : keys) present = present || k == key;
-    if (!present) {
-      keys.emplace_back(key);
-      values.emplace_back(value);
-    }
+    if (std::ranges::find(keys, key) != keys.end()) continue;
+    keys.emplace_back(key);
+    values.emplace_back(value);
   }
 
   std::vector<const char*> key_ptrs;
@@ -95,9 +91,8 @@ ConnHandle Connect(const std::string& conninfo) {
   return conn;
 }
 
-// to_regclass raises rather than answering for text that cannot be a name
-// ("a b", four dotted parts); no table has such a name. Unquoted parts are
-// read as loosely as the server reads them.
+// to_regclass raises for text that cannot be a name ("a b", four dotted
+// parts); unquoted parts are read as loosely as the server reads them.
 bool IsRelationName(std::string_view name) {
   int parts = 0;
   std::size_t i = 0;

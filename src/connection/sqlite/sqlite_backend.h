@@ -1,7 +1,5 @@
-// The sqlite implementation of the backend seam: one database connection per
-// Database object, one compiled statement per Statement object. Both are used
-// from one thread at a time, so the connection is opened without sqlite's own
-// mutexes.
+// The sqlite backend. A connection is used from one thread at a time, so it
+// is opened without sqlite's own mutexes.
 #pragma once
 
 #include <sqlite3.h>
@@ -27,10 +25,8 @@ struct StatementFinalizer {
 using ConnectionHandle = std::unique_ptr<sqlite3, ConnectionCloser>;
 using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
-// The one place where a failing sqlite status becomes an error record. The
-// description is the connection's own message (or the status text when there
-// is no connection to ask); the context names the statement and carries the
-// extended result code.
+// The error record of a failing status: the connection's message (or the
+// status text without one), the statement and the extended result code.
 Error MakeError(sqlite3* db, int status, std::string_view statement = {});
 [[noreturn]] void Raise(sqlite3* db, int status, std::string_view statement = {});
 // For a database file that could not be opened: the description names it.
@@ -41,10 +37,9 @@ Error MakeError(sqlite3* db, int status, std::string_view statement = {});
 // Registers the SQL functions that statements may use beyond sqlite's own.
 void RegisterFunctions(sqlite3* db);
 
-// A run that reads all rows goes to the end and keeps them, as a client-side
-// cursor does: an unfinished read would keep its snapshot of a WAL database,
-// and a later write on the same connection could then never commit once
-// another process had.
+// A run that reads all rows goes to the end and keeps them: an unfinished
+// read would keep its snapshot of a WAL database, and a later write on the
+// connection could then never commit once another process had.
 class SqliteStatement final : public Statement {
  public:
   // `sql` is the text as the caller wrote it, for error records.
@@ -74,8 +69,7 @@ class SqliteStatement final : public Statement {
     std::size_t at, size;
   };
 
-  // Steps to the end, keeping the rows; returns the failing status, or
-  // SQLITE_DONE.
+  // Steps to the end, keeping the rows; the failing status or SQLITE_DONE.
   int RunToEnd();
   // Steps to the first row; keeps it, or in place stays on it.
   int RunFirstRow(bool in_place);
@@ -93,9 +87,7 @@ class SqliteStatement final : public Statement {
   // The cell of the row sqlite is on.
   EngineValue LiveCell(int index) const;
   std::string_view Text(sqlite3_value* cell) const;
-  // Names and date flags of the columns are read when first needed, not
-  // when the statement is compiled: most literal statements are writes that
-  // never ask.
+  // Read when first needed: most literal statements are writes that never ask.
   void LoadColumns() const;
   const ColumnInfo& Info(int index) const;
 
@@ -106,21 +98,18 @@ class SqliteStatement final : public Statement {
   mutable bool columns_loaded_ = false;
   bool read_only_;
   bool reset_ = true;  // not stepped since the last sqlite3_reset
-  // On a row of an in-place read: its cells are read from sqlite, none is
-  // kept. Next steps on when the caller reads every row that way
-  // (`streaming_`), and ends the read after its first row otherwise.
+  // On a row of an in-place read, whose cells are read from sqlite. Next
+  // steps on when every row is read so (`streaming_`), else ends the read.
   bool live_ = false;
   bool streaming_ = false;
-  // The rows of the last execution, row after row, columns_.size() apiece,
-  // and the text of their cells. Their storage is kept for the next
-  // execution, so that a re-executed statement reuses it.
+  // The last execution's rows, columns_.size() cells apiece, and their
+  // text; the storage is kept for the next execution.
   std::vector<KeptCell> cells_;
   std::string text_;
   std::size_t rows_ = 0;
   std::size_t row_ = 0;  // the current row; rows_ when there is none
   std::int64_t rows_affected_ = 0;
-  // Per placeholder: the text of the date last bound, which sqlite reads in
-  // place.
+  // Per placeholder: the text of the date last bound, read in place.
   std::vector<DateText> dates_;
 };
 

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "connection/sql_text.h"
 #include "connection/sqlite/sqlite_backend.h"
@@ -114,12 +115,29 @@ bool IsFile(const std::string& path) {
 
 // True when the text after a statement holds nothing but separators.
 bool OnlySeparators(const char* tail) {
-  for (; tail != nullptr && *tail != '\0'; ++tail) {
-    if (*tail != ';' && *tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n') {
-      return false;
-    }
-  }
-  return true;
+  return tail == nullptr || tail[std::strspn(tail, "; \t\r\n")] == '\0';
+}
+
+// Runs a query with `table` bound to ?1 and hands `take` each row; a failure
+// names `statement`.
+template <class Take>
+void EachRow(sqlite3* db, const char* sql, std::string_view table, std::string_view statement, Take&& take) {
+  sqlite3_stmt* raw = nullptr;
+  const int rc = sqlite3_prepare_v3(db, sql, -1, 0, &raw, nullptr);
+  const StatementHandle stmt(raw);
+  if (rc != SQLITE_OK) Raise(db, rc, statement);
+  const int bind_rc =
+      sqlite3_bind_text64(stmt.get(), 1, table.data(), table.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  if (bind_rc != SQLITE_OK) Raise(db, bind_rc, statement);
+  int step_rc;
+  while ((step_rc = sqlite3_step(stmt.get())) == SQLITE_ROW) take(stmt.get());
+  if (step_rc != SQLITE_DONE) Raise(db, step_rc, statement);
+}
+
+// A text cell; a null one (an index column that is an expression) is empty.
+const char* TextCell(sqlite3_stmt* stmt, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+  return text != nullptr ? text : "";
 }
 
 }  // namespace
@@ -170,22 +188,8 @@ void SqliteDatabase::ExecuteScript(std::string_view sql) {
 }
 
 std::vector<std::string> SqliteDatabase::NameList(const char* sql, std::string_view table) {
-  sqlite3_stmt* raw = nullptr;
-  const int rc = sqlite3_prepare_v3(db_.get(), sql, -1, 0, &raw, nullptr);
-  const StatementHandle stmt(raw);
-  if (rc != SQLITE_OK) Raise(db_.get(), rc, sql);
-  const int bind_rc =
-      sqlite3_bind_text64(stmt.get(), 1, table.data(), table.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-  if (bind_rc != SQLITE_OK) Raise(db_.get(), bind_rc, sql);
-
   std::vector<std::string> names;
-  int step_rc;
-  while ((step_rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-    // A null name (an index column that is an expression) comes back empty.
-    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
-    names.emplace_back(name != nullptr ? name : "");
-  }
-  if (step_rc != SQLITE_DONE) Raise(db_.get(), step_rc, sql);
+  EachRow(db_.get(), sql, table, sql, [&](sqlite3_stmt* row) { names.emplace_back(TextCell(row, 0)); });
   return names;
 }
 
@@ -223,9 +227,8 @@ std::vector<std::vector<std::string>> SqliteDatabase::UniqueKeys(std::string_vie
 
 namespace {
 
-// A declared length or precision: the digits from `at` (after blanks) up
-// to the first other character. One beyond what an int counts is "no limit" (0), never
-// a wrapped or negative number.
+// A declared length or precision: the digits from `at` (after blanks); 0,
+// no limit, beyond what an int counts.
 int DeclaredNumber(const std::string& text, std::size_t at) {
   while (at < text.size() && text[at] == ' ') ++at;
   long long n = 0;
@@ -283,23 +286,9 @@ ColumnDescription SqliteColumn(std::string name, std::string declared_type) {
 namespace sqlite {
 
 std::vector<ColumnDescription> SqliteDatabase::Columns(std::string_view table) {
-  sqlite3_stmt* raw = nullptr;
-  const int rc =
-      sqlite3_prepare_v3(db_.get(), "select name, type from pragma_table_info(?1)", -1, 0, &raw, nullptr);
-  const StatementHandle stmt(raw);
-  if (rc != SQLITE_OK) Raise(db_.get(), rc);
-  const int bind_rc =
-      sqlite3_bind_text64(stmt.get(), 1, table.data(), table.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-  if (bind_rc != SQLITE_OK) Raise(db_.get(), bind_rc);
-
   std::vector<ColumnDescription> columns;
-  int step_rc;
-  while ((step_rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
-    const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1));
-    columns.push_back(SqliteColumn(name != nullptr ? name : "", type != nullptr ? type : ""));
-  }
-  if (step_rc != SQLITE_DONE) Raise(db_.get(), step_rc);
+  EachRow(db_.get(), "select name, type from pragma_table_info(?1)", table, {},
+          [&](sqlite3_stmt* row) { columns.push_back(SqliteColumn(TextCell(row, 0), TextCell(row, 1))); });
   return columns;
 }
 

@@ -21,18 +21,12 @@ std::int32_t NumberFor(int status) {
 
 // A damaged file, or a file that is no database, fails every later
 // statement too; other failures leave the connection as it was.
-bool LeavesConnectionUsable(sqlite3* db, int status) {
-  if (db == nullptr) return false;
-  const int primary = status & 0xFF;
-  return primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB;
-}
-
 ErrorContext ContextFor(sqlite3* db, int status, std::string_view statement) {
-  ErrorContext context;
-  context.statement = statement;
-  context.native_error = status;
-  context.connection_usable = LeavesConnectionUsable(db, status);
-  return context;
+  const int primary = status & 0xFF;
+  return {std::string(statement),
+          {},
+          status,
+          db != nullptr && primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB};
 }
 
 }  // namespace
@@ -55,9 +49,9 @@ void Raise(sqlite3* db, int status, std::string_view statement) {
 }
 
 void Raise(int status, std::string description, std::string_view statement) {
-  ErrorContext context = ContextFor(nullptr, status, statement);
-  context.connection_usable = true;  // found before the database was asked
-  throw Error(NumberFor(status), kSource, std::move(description), std::move(context));
+  // Found before the database was asked: the connection is as it was.
+  throw Error(NumberFor(status), kSource, std::move(description),
+              ErrorContext{std::string(statement), {}, status, true});
 }
 
 void RaiseOpenError(sqlite3* db, int status, const std::string& path) {
