@@ -75,6 +75,15 @@ namespace backend {
 
 using Statement = CompiledStatement;
 
+// Frees a database client's handle with F, for std::unique_ptr.
+template <auto F>
+struct FreeWith {
+  template <class T>
+  void operator()(T* handle) const noexcept {
+    F(handle);
+  }
+};
+
 // The text of a date bound to one placeholder, rewritten only when the date
 // changes: the rows of a receipt or an order all carry the same dates.
 class DateText {

@@ -19,43 +19,30 @@ namespace tarnlow::backend::odbc {
 
 // One ODBC handle of one type, freed with that type.
 template <SQLSMALLINT Type>
-class Handle {
- public:
-  Handle() = default;
-  explicit Handle(SQLHANDLE h) : h_(h) {}
-  ~Handle() { Reset(); }
-  Handle(Handle&& other) noexcept : h_(other.h_) { other.h_ = SQL_NULL_HANDLE; }
-  Handle& operator=(Handle&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      h_ = other.h_;
-      other.h_ = SQL_NULL_HANDLE;
-    }
-    return *this;
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-
-  SQLHANDLE get() const { return h_; }
-  void Reset() {
-    if (h_ != SQL_NULL_HANDLE) SQLFreeHandle(Type, h_);
-    h_ = SQL_NULL_HANDLE;
-  }
-
- private:
-  SQLHANDLE h_ = SQL_NULL_HANDLE;
-};
+void FreeHandle(SQLHANDLE h) {
+  SQLFreeHandle(Type, h);
+}
+template <SQLSMALLINT Type>
+using Handle = std::unique_ptr<void, FreeWith<&FreeHandle<Type>>>;
 using EnvHandle = Handle<SQL_HANDLE_ENV>;
 using DbcHandle = Handle<SQL_HANDLE_DBC>;
 using StmtHandle = Handle<SQL_HANDLE_STMT>;
 
 using WideText = std::basic_string<SQLWCHAR>;
-// Raises an error record for text that is not UTF-8 or holds a NUL.
-WideText Widen(std::string_view utf8);
-std::string Narrow(const SQLWCHAR* text, std::size_t length);
-// The same into the caller's storage; on a refusal `out` holds part of it.
+// Widening raises for text that is not UTF-8 or holds a NUL. The Into forms
+// fill the caller's storage; on a refusal `out` holds part of the text.
 void WidenInto(std::string_view utf8, WideText& out);
 void NarrowInto(const SQLWCHAR* text, std::size_t length, std::string& out);
+inline WideText Widen(std::string_view utf8) {
+  WideText out;
+  WidenInto(utf8, out);
+  return out;
+}
+inline std::string Narrow(const SQLWCHAR* text, std::size_t length) {
+  std::string out;
+  NarrowInto(text, length, out);
+  return out;
+}
 // The text a driver wrote into a fixed buffer, `bytes` as it reported them,
 // cut to the buffer.
 template <std::size_t N>

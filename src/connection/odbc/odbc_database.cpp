@@ -148,10 +148,8 @@ std::vector<std::vector<std::optional<std::string>>> CatalogueRows(
       SQLLEN indicator = 0;
       if (!Ok(SQLGetData(stmt, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator)))
         Raise(SQL_HANDLE_STMT, stmt, dbc);
-      if (indicator == SQL_NULL_DATA)
-        row.emplace_back();
-      else
-        row.emplace_back(NarrowFilled(buffer, indicator));
+      row.push_back(indicator == SQL_NULL_DATA ? std::nullopt
+                                               : std::optional(NarrowFilled(buffer, indicator)));
     }
   }
   SQLFreeStmt(stmt, SQL_CLOSE);

@@ -55,12 +55,6 @@ T Load(const unsigned char* p) {
 
 }  // namespace
 
-WideText Widen(std::string_view utf8) {
-  WideText out;
-  WidenInto(utf8, out);
-  return out;
-}
-
 void WidenInto(std::string_view utf8, WideText& out) {
   out.clear();
   out.reserve(utf8.size());
@@ -87,12 +81,6 @@ void WidenInto(std::string_view utf8, WideText& out) {
     }
     i += static_cast<std::size_t>(n);
   }
-}
-
-std::string Narrow(const SQLWCHAR* text, std::size_t length) {
-  std::string out;
-  NarrowInto(text, length, out);
-  return out;
 }
 
 void NarrowInto(const SQLWCHAR* text, std::size_t length, std::string& out) {

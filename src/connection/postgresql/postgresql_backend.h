@@ -14,14 +14,8 @@
 
 namespace tarnlow::backend::pg {
 
-struct ConnCloser {
-  void operator()(PGconn* conn) const noexcept { PQfinish(conn); }
-};
-struct ResultClearer {
-  void operator()(PGresult* res) const noexcept { PQclear(res); }
-};
-using ConnHandle = std::unique_ptr<PGconn, ConnCloser>;
-using ResultHandle = std::unique_ptr<PGresult, ResultClearer>;
+using ConnHandle = std::unique_ptr<PGconn, FreeWith<PQfinish>>;
+using ResultHandle = std::unique_ptr<PGresult, FreeWith<PQclear>>;
 
 // The error record of a failed command: the server's message, its SQLSTATE,
 // the statement and whether the session survived. `res` is null when the

@@ -14,13 +14,6 @@ namespace tarnlow::backend {
 namespace pg {
 namespace {
 
-struct ConnInfoFreer {
-  void operator()(PQconninfoOption* options) const noexcept { PQconninfoFree(options); }
-};
-struct LibpqFreer {
-  void operator()(char* p) const noexcept { PQfreemem(p); }
-};
-
 // Session settings the statements rely on (ISO dates, plain backslashes,
 // exact doubles, quiet notices), as startup options so that a RESET ALL in
 // a script returns to them.
@@ -47,8 +40,9 @@ void DiscardNotice(void*, const PGresult*) {}
 
 ConnHandle Connect(const std::string& conninfo) {
   char* raw_error = nullptr;
-  std::unique_ptr<PQconninfoOption, ConnInfoFreer> parsed(PQconninfoParse(conninfo.c_str(), &raw_error));
-  std::unique_ptr<char, LibpqFreer> parse_error(raw_error);
+  std::unique_ptr<PQconninfoOption, FreeWith<PQconninfoFree>> parsed(
+      PQconninfoParse(conninfo.c_str(), &raw_error));
+  std::unique_ptr<char, FreeWith<PQfreemem>> parse_error(raw_error);
   if (!parsed) RaiseConnInfoError(parse_error ? parse_error.get() : "out of memory");
 
   std::vector<std::string> keys;

@@ -14,16 +14,10 @@
 
 namespace tarnlow::backend::sqlite {
 
-struct ConnectionCloser {
-  // close_v2 keeps the connection alive until its last statement is
-  // finalized, so a statement may safely outlive the Database it came from.
-  void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
-};
-struct StatementFinalizer {
-  void operator()(sqlite3_stmt* stmt) const noexcept { sqlite3_finalize(stmt); }
-};
-using ConnectionHandle = std::unique_ptr<sqlite3, ConnectionCloser>;
-using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+// close_v2 keeps the connection alive until its last statement is
+// finalized, so a statement may safely outlive the Database it came from.
+using ConnectionHandle = std::unique_ptr<sqlite3, FreeWith<sqlite3_close_v2>>;
+using StatementHandle = std::unique_ptr<sqlite3_stmt, FreeWith<sqlite3_finalize>>;
 
 // The error record of a failing status: the connection's message (or the
 // status text without one), the statement and the extended result code.
