@@ -373,10 +373,7 @@ struct TrimmedEntry {
 #define TARNLOW_PP_CALL(m, ...) m(__VA_ARGS__)
 
 // Declarations (in the class).
-#define TARNLOW_DECL_COLUMN_OF(T, A, ident)                                             \
-  ::tarnlow::ColumnProp<&::tarnlow::tables::T::ident, ::tarnlow::tables::T::ident.kind, \
-                        ::tarnlow::Access::A>                                           \
-      ident;
+#define TARNLOW_DECL_COLUMN_OF(T, A, ident) TARNLOW_DECL_Column(ident, T::ident, A)
 #define TARNLOW_DECL_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
   TARNLOW_PP_CALL(TARNLOW_DECL_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)
 #define TARNLOW_DECL_Table(T, A) TARNLOW_TABLE_##T(TARNLOW_DECL_TABLE_COLUMN, TARNLOW_TABLE_NO_KEY, (T, A))
@@ -397,9 +394,7 @@ struct TrimmedEntry {
 #define TARNLOW_DECLARE_PROPERTY(form, ...) TARNLOW_DECL_##form(__VA_ARGS__)
 
 // Entries of Columns() (in the source file).
-#define TARNLOW_ENTRY_COLUMN_OF(T, A, ident)                   \
-  ::tarnlow::detail::PropertyEntry<Self, &Self::ident>::Entry( \
-      #ident, &::tarnlow::tables::T::ident, ::tarnlow::tables::T::ident.kind, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_COLUMN_OF(T, A, ident) TARNLOW_ENTRY_Column(ident, T::ident, A)
 #define TARNLOW_ENTRY_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
   TARNLOW_PP_CALL(TARNLOW_ENTRY_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)
 #define TARNLOW_ENTRY_Table(T, A) TARNLOW_TABLE_##T(TARNLOW_ENTRY_TABLE_COLUMN, TARNLOW_TABLE_NO_KEY, (T, A))

@@ -151,38 +151,26 @@ TARNLOW_C_API void tarnlow_value_free(tarnlow_value* value);
 
 /* Values to pass in; they borrow what they point at. */
 static inline tarnlow_value tarnlow_text_value(const char* text) {
-  tarnlow_value v;
-  memset(&v, 0, sizeof v);
-  v.type = TARNLOW_TEXT;
-  v.as.text.data = text;
-  v.as.text.length = text ? strlen(text) : 0;
+  tarnlow_value v = {TARNLOW_TEXT, 0, {{text, text ? strlen(text) : 0}}};
   return v;
 }
 static inline tarnlow_value tarnlow_number_value(double number) {
-  tarnlow_value v;
-  memset(&v, 0, sizeof v);
-  v.type = TARNLOW_NUMBER;
+  tarnlow_value v = {TARNLOW_NUMBER, 0, {{NULL, 0}}};
   v.as.number = number;
   return v;
 }
 static inline tarnlow_value tarnlow_date_value(double days) {
-  tarnlow_value v;
-  memset(&v, 0, sizeof v);
-  v.type = TARNLOW_DATE;
+  tarnlow_value v = {TARNLOW_DATE, 0, {{NULL, 0}}};
   v.as.date = days;
   return v;
 }
 static inline tarnlow_value tarnlow_boolean_value(int boolean) {
-  tarnlow_value v;
-  memset(&v, 0, sizeof v);
-  v.type = TARNLOW_BOOLEAN;
+  tarnlow_value v = {TARNLOW_BOOLEAN, 0, {{NULL, 0}}};
   v.as.boolean = boolean != 0;
   return v;
 }
 static inline tarnlow_value tarnlow_object_value(tarnlow_object* object) {
-  tarnlow_value v;
-  memset(&v, 0, sizeof v);
-  v.type = TARNLOW_OBJECT;
+  tarnlow_value v = {TARNLOW_OBJECT, 0, {{NULL, 0}}};
   v.as.object = object;
   return v;
 }

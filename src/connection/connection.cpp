@@ -71,8 +71,8 @@ namespace {
 
 }  // namespace
 
-// A statement that cannot be traced is not run: a trace that silently
-// misses statements is worse than none.
+// A statement that cannot be traced is not run: a trace with gaps is worse
+// than none.
 void DatabaseConnection::Trace(std::string_view sql) {
   if (trace_.empty()) return;
   if (trace_ == "-") {
@@ -106,8 +106,7 @@ std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view
 }
 
 std::shared_ptr<backend::Statement> DatabaseConnection::PrepareReused(const std::string& sql) {
-  // A client that writes many different column sets would otherwise keep a
-  // compiled statement for each of them.
+  // Bounded: a client writing many column sets would keep one for each.
   constexpr std::size_t kKept = 16;
   if (auto it = reused_.find(sql); it != reused_.end()) {
     // Traced on every use, as it was when it was compiled for every use.
@@ -165,8 +164,7 @@ std::shared_ptr<Connection> Connection::Open(std::string_view text) {
   return std::make_shared<Connection>(ConnectionOptions::Parse(text));
 }
 
-// What the system is and what its tables are called is known once it is
-// opened: a closed connection object says so instead.
+// Known once opened: a closed connection object says so instead.
 std::shared_ptr<TableCatalogue> Connection::TableCatalogue() {
   ++DatabaseConnection().MutableStatistics().catalogue_requests;
   return catalogue_;

@@ -102,10 +102,8 @@ std::string QuoteLiteral(std::string_view text, Backslash backslash, std::string
   if (holds_backslash && backslash == Backslash::Unknown)
     RaiseUnquotable("A key holding a backslash cannot be written into a statement for this database safely");
   if (holds_backslash && backslash == Backslash::Escape && NeedsClientEncoding(text)) {
-    // The encodings PostgreSQL accepts from clients only, all of them
-    // multibyte with second bytes below 0x80; every other one keeps those
-    // bytes as characters of their own. An encoding not known is taken to
-    // be one of them.
+    // PostgreSQL's client-only encodings, whose second bytes may be below
+    // 0x80; an encoding not known is taken to be one of them.
     constexpr std::string_view kUnsafe[] = {"",    "SJIS", "SHIFT_JIS_2004", "BIG5",
                                             "GBK", "UHC",  "GB18030",        "JOHAB"};
     for (const std::string_view unsafe : kUnsafe)

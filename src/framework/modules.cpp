@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 #include <mutex>
+#include <utility>
 
 #include "framework/unique_id.h"
 #include "tarnlow/connection.h"
@@ -148,9 +149,7 @@ MessageHandler& Handler() {
 
 MessageHandler SetMessageHandler(MessageHandler handler) {
   std::lock_guard lock(HandlerMutex());
-  MessageHandler old = std::move(Handler());
-  Handler() = std::move(handler);
-  return old;
+  return std::exchange(Handler(), std::move(handler));
 }
 
 int MsgBox(std::string_view text, int style, std::string_view title) {

@@ -15,8 +15,7 @@ namespace {
 // Seconds a driver may take to reach its server before the open fails.
 constexpr SQLULEN kLoginTimeout = 10;
 
-// The DDL dialect of the database behind the driver, by the name the
-// driver gives it; another database answers with its own name.
+// The DDL dialect by the driver's DBMS name, or that name for another database.
 std::string DialectOf(const std::string& dbms) {
   const std::string lower = LowerCase(dbms);
   if (lower.starts_with("postgresql")) return "postgresql";
@@ -25,7 +24,7 @@ std::string DialectOf(const std::string& dbms) {
 }
 
 // Names that can be spliced into a probe: one to three dotted parts of
-// letters, digits, "_" and "$". No table of this library is named otherwise.
+// letters, digits, "_" and "$", as every table of this library is named.
 bool IsPlainName(std::string_view name) {
   int parts = 1;
   bool part_empty = true;
@@ -133,8 +132,7 @@ std::string SqliteText(std::string_view caller) {
   return sql;
 }
 
-// Rows of a catalogue function's result, the wanted columns as text
-// (nullopt for null).
+// A catalogue function's rows, the wanted columns as text (nullopt for null).
 std::vector<std::vector<std::optional<std::string>>> CatalogueRows(
     SQLHSTMT stmt, SQLHDBC dbc, std::initializer_list<SQLUSMALLINT> columns) {
   std::vector<std::vector<std::optional<std::string>>> rows;
@@ -188,10 +186,9 @@ Session::Session(const std::string& text) {
   SQLSMALLINT length = 0;
   if (Ok(SQLGetInfoW(dbc_.get(), SQL_DBMS_NAME, name, sizeof name, &length)))
     dbms_ = NarrowFilled(name, length);
-  // A driver's declared text sizes are not always upper bounds (the SQLite
-  // driver declares 255 for any expression), so rows are read in blocks
-  // only where a cell that overflowed its block buffer can be read again
-  // whole.
+  // Declared text sizes are not always upper bounds (the SQLite driver says
+  // 255 for any expression): blocks only where an overflowing cell can be
+  // read again whole.
   SQLUINTEGER extensions = 0;
   if (Ok(SQLGetInfo(dbc_.get(), SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
     getdata_block_ = (extensions & SQL_GD_BLOCK) != 0;
@@ -228,18 +225,16 @@ std::string OdbcDatabase::QuoteLiteral(std::string_view text) {
 }
 
 void OdbcDatabase::ExecuteScript(std::string_view sql) {
-  // Drivers differ in whether one call may carry several statements; one
-  // call each works with all of them.
+  // One call per statement: not every driver takes several in one call.
   for (const std::string& statement : SplitScript(sql))
     OdbcStatement(session_, statement, false).Execute(Statement::Rows::All);
 }
 
 std::unique_ptr<OdbcStatement> OdbcDatabase::Probe(std::string_view table) {
   if (!IsPlainName(table)) return nullptr;
-  // Selecting nothing from the table finds it the way every statement of
-  // the library will (search path, default schema, letter case). Sent
-  // directly: the PostgreSQL driver leaks a little for every prepared
-  // statement whose execution fails, and here failing is the common case.
+  // Selecting nothing finds the table as every statement will (search path,
+  // schema, letter case); sent directly, since the PostgreSQL driver leaks a
+  // little for each prepared statement that fails, the common case here.
   try {
     auto statement = std::make_unique<OdbcStatement>(
         session_, "select * from " + std::string(table) + " where 1 = 0", false);
@@ -259,10 +254,8 @@ std::vector<ColumnDescription> OdbcDatabase::Columns(std::string_view table) {
   auto probe = Probe(table);
   if (!probe) return {};
   if (dialect_ != "sqlite") return probe->Describe();
-  // The driver reports declared types without their widths, and a column of
-  // no type as text; what a column takes is what sqlite makes of its
-  // declared type, which sqlite gives as it was written. A plain name needs
-  // no quoting inside the literal.
+  // The driver reports types without widths (and none as text): ask sqlite
+  // for the declared types. A plain name needs no quoting in the literal.
   std::string schema = "main", name(table);
   if (const std::size_t dot = name.rfind('.'); dot != std::string::npos) {
     schema = name.substr(0, dot);

@@ -1,5 +1,4 @@
-// Every failed ODBC call becomes an error record here, so that all callers
-// see the same numbers whatever driver sits behind the connection.
+// Failed ODBC calls become error records here, alike whatever the driver.
 #include <algorithm>
 
 #include "connection/odbc/odbc_backend.h"
@@ -64,14 +63,10 @@ std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
 // give the class-23 state of the unique violation itself, others only 23000
 // with their own wording.
 bool IsUniqueViolation(const Diagnostic& d) {
-  // The unique-violation state itself, as the PostgreSQL driver passes on
-  // the server's.
-  if (d.sqlstate == "23505") return true;
-  // A more precise state of class 23 names another failure (23502 not
-  // null, 23503 foreign key, 23514 check); the plain 23000 leaves the kind
-  // to the driver's wording. The SQLite driver gives no class-23 state at
-  // all: every failure has the general state, with SQLite's own status as
-  // the native code, 19 for any constraint, unique or check alike.
+  if (d.sqlstate == "23505") return true;  // the server's, passed on
+  // Other class-23 states name other failures; plain 23000 leaves the kind
+  // to the wording. The SQLite driver gives HY000 with SQLite's status as
+  // native code, 19 for any constraint, unique or check alike.
   const bool integrity = d.sqlstate == "23000";
   const bool sqlite_constraint = (d.sqlstate == "HY000" || d.sqlstate == "S1000") && d.native == 19;
   if (!integrity && !sqlite_constraint) return false;

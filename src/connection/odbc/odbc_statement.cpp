@@ -20,11 +20,10 @@ bool ForgottenByServer(SQLHSTMT stmt) {
          Narrow(state, 5) == "26000";
 }
 
-// Rows asked for per fetch. Small enough that a one-row read costs little
-// memory, large enough that a walk over an order's lines is one or two calls.
+// Rows per fetch: little memory for a one-row read, one or two calls for an
+// order's lines.
 constexpr SQLULEN kBlockRows = 64;
-// Text columns declared wider than this are read cell by cell instead of
-// into block buffers.
+// Text columns declared wider are read cell by cell, not into blocks.
 constexpr SQLULEN kMaxBoundChars = 4000;
 
 std::int32_t Utf8Length(unsigned char lead) {
@@ -39,8 +38,7 @@ Date DateFromStamp(const SQL_TIMESTAMP_STRUCT& t) {
   return Date::FromCalendar(t.year, t.month, t.day, t.hour, t.minute, t.second + t.fraction / 1e9);
 }
 
-// A bit as a flag's stored form: -1 for True, as the ERP database's clients
-// expect.
+// A bit as a flag's stored form: -1 for True.
 EngineValue Flag(unsigned char bit) {
   return EngineValue::Integer(bit != 0 ? -1 : 0);
 }
@@ -96,19 +94,13 @@ void NarrowInto(const SQLWCHAR* text, std::size_t length, std::string& out) {
     }
     if (c < 0x80) {
       out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      continue;
     }
+    // A lead byte marking how many follow, then six bits in each.
+    static constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+    const int more = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    out += static_cast<char>(kLead[more] | (c >> (6 * more)));
+    for (int k = more - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
   }
 }
 
@@ -149,8 +141,7 @@ void OdbcStatement::Bind(int index, const EngineValue& value) {
   };
   switch (value.kind) {
     case EngineValue::Kind::Null:
-      // The type of the last value stays, so that a driver that typed the
-      // parameter when it first ran sees no change.
+      // The last value's type stays, for a driver that typed it on first run.
       p.indicator = SQL_NULL_DATA;
       return;
     case EngineValue::Kind::Text:
@@ -191,8 +182,8 @@ void OdbcStatement::Bind(int index, const EngineValue& value) {
   }
 }
 
-// Every mode runs alike: rows are fetched a block at a time as they are
-// read, and the cursor closes at their end or on Reset.
+// Every mode runs alike: rows come a block at a time as read, and the
+// cursor closes at their end or on Reset.
 bool OdbcStatement::Execute(Rows /*rows*/) {
   Reset();
   rows_affected_ = 0;
@@ -322,16 +313,13 @@ void OdbcStatement::BindColumns() {
     }
   }
   if (boundable) {
-    SQLRETURN rc = SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kBlockRows), 0);
-    if (rc == SQL_SUCCESS_WITH_INFO || !Ok(rc)) {
-      // The driver chose another block size (or none): take what it says.
-      SQLULEN granted = 1;
-      if (!Ok(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) || granted == 0)
-        granted = 1;
-      block_rows_ = granted;
-    } else {
-      block_rows_ = kBlockRows;
-    }
+    block_rows_ = kBlockRows;
+    const SQLRETURN rc =
+        SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kBlockRows), 0);
+    // The driver may choose another block size (or none): take what it says.
+    if ((rc == SQL_SUCCESS_WITH_INFO || !Ok(rc)) &&
+        (!Ok(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &block_rows_, 0, nullptr)) || block_rows_ == 0))
+      block_rows_ = 1;
   }
   row_status_.assign(block_rows_, SQL_ROW_SUCCESS);
   if (!Ok(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0))) Fail();
@@ -392,8 +380,7 @@ EngineValue OdbcStatement::Cell(int index) const {
   if (!has_row_) RaiseRuntime(err::NoCurrentRecord);
   const auto i = static_cast<std::size_t>(index);
   if (bound_) return BlockCell(i, position_);
-  // SQLGetData reads a row's columns once each, in order: read them all on
-  // the first request and keep them for the row.
+  // SQLGetData reads a row's columns once each, in order: read all at once.
   if (!row_cached_[i]) {
     for (std::size_t k = 0; k < columns_.size(); ++k) {
       if (row_cached_[k]) continue;
@@ -415,8 +402,7 @@ EngineValue OdbcStatement::BlockCell(std::size_t index, std::size_t row) const {
     case Kind::Binary: {
       const std::size_t room = c.kind == Kind::Text ? c.width - sizeof(SQLWCHAR) : c.width;
       if (indicator == SQL_NO_TOTAL || static_cast<std::size_t>(indicator) > room) {
-        // Longer than the driver declared: read the whole cell where the
-        // driver allows reading a row of a block.
+        // Longer than declared: read it whole where the driver allows.
         if (session_->GetDataInBlocks() &&
             Ok(SQLSetPos(stmt_.get(), static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
           return ReadData(index);
@@ -476,8 +462,7 @@ EngineValue OdbcStatement::ReadData(std::size_t index) const {
         ReplaceText(out, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
         return EngineValue::Text(out);
       }
-      // The wide units are copied out of the bytes, which need not be
-      // aligned for them.
+      // Copied out of the bytes, which need not be aligned for them.
       wide_.resize(bytes.size() / sizeof(SQLWCHAR));
       if (!wide_.empty()) std::memcpy(wide_.data(), bytes.data(), wide_.size() * sizeof(SQLWCHAR));
       NarrowInto(wide_.data(), wide_.size(), out);

@@ -1,5 +1,4 @@
-// Every PostgreSQL failure becomes an error record here, so that all
-// callers see the same numbers and the same kind of description.
+// Every PostgreSQL failure becomes an error record here.
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -11,8 +10,7 @@ namespace {
 
 constexpr const char* kSource = "PostgreSQL";
 
-// libpq's own messages end in a newline and continue hints on tab-indented
-// lines (sqltext::OneLine); none of the calls below gives a null message.
+// libpq's messages end in a newline and continue on tab-indented lines.
 using sqltext::OneLine;
 
 std::int32_t NumberFor(const char* sqlstate) {

@@ -11,12 +11,10 @@ constexpr const char* kSource = "SQLite";
 // is already there" must carry the integrity-violation number; anything else
 // (CHECK, NOT NULL, busy, syntax) is a plain failure.
 std::int32_t NumberFor(int status) {
-  switch (status) {
-    case SQLITE_CONSTRAINT_UNIQUE:
-    case SQLITE_CONSTRAINT_PRIMARYKEY:
-    case SQLITE_CONSTRAINT_ROWID: return DbIntegrityViolation;
-    default: return DbFailure;
-  }
+  return status == SQLITE_CONSTRAINT_UNIQUE || status == SQLITE_CONSTRAINT_PRIMARYKEY ||
+                 status == SQLITE_CONSTRAINT_ROWID
+             ? DbIntegrityViolation
+             : DbFailure;
 }
 
 // A damaged file, or a file that is no database, fails every later
