@@ -102,8 +102,7 @@ class Collection : public Object {
   }
   // The collections whose Add takes a key text store an empty one as none.
   static std::optional<std::string> KeyUnlessEmpty(const std::string& key) {
-    if (key.empty()) return std::nullopt;
-    return key;
+    return key.empty() ? std::nullopt : std::optional(key);
   }
   // A new member with its creation defaults that has copied `source`.
   static std::shared_ptr<Member> NewCopy(Member& source) {

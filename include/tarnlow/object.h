@@ -212,10 +212,9 @@ struct PassAccess {
 };
 }  // namespace detail
 
-// A column property whose value the owner hands on to its companions (an
-// order line's number to its extension rows): every assignment, typed or
-// late-bound, stores it and runs the owner's PassOn(column). Field(p) = v
-// stores without handing on, for the copy routines.
+// A column property the owner hands on to its companions: every assignment,
+// typed or late-bound, stores it and runs the owner's PassOn(column);
+// Field(p) = v, for the copy routines, only stores.
 template <const tables::Column* C, ValueKind K, Access A, class Owner>
 class PassedProp : public ColumnProp<C, K, A> {
   using Base = ColumnProp<C, K, A>;
@@ -237,9 +236,8 @@ class PassedProp : public ColumnProp<C, K, A> {
   Owner& owner_;
 };
 
-// A typed property that Recordset::CopyCells fills from the current row: a
-// text or number one may take the database's cell directly, any one the
-// row's value through AssignConverted.
+// A typed property Recordset::CopyCells fills from the current row, text
+// and numbers straight from the database's cell where it can.
 struct CellCopy {
   enum Kind : std::uint8_t { Text, Number, Other };
   template <class T>
@@ -355,24 +353,19 @@ struct TrimmedEntry {
 }  // namespace detail
 
 // A class lists its properties in interface order, one entry per group:
-//   X(Table, T, Access)                   every column of table T, in its order
-//   X(Columns, T, Access, a, b, ...)      the columns a, b, ... of table T
-//   X(Column, name, T::column, Access)    a property named unlike its column
-//   X(ColumnAs, name, T::column, Kind, Access)
-//                                         a column held in a property of another type
-//   X(Value, name, Kind, Access)          a property that is no column
-//   X(Trimmed, T, Access, a, b, ...)      text columns of T whose let removes
-//                                         trailing blanks
-//   X(Passed, name, T::column, Kind, Access)
-//                                         a column property whose assignments the
-//                                         class hands on (see PassedProp)
+//   X(Table, T, Access)                         every column of table T
+//   X(Columns, T, Access, a, b, ...)            the columns a, b, ... of T
+//   X(Column, name, T::column, Access)          named unlike its column
+//   X(ColumnAs, name, T::column, Kind, Access)  held as another type
+//   X(Value, name, Kind, Access)                a property that is no column
+//   X(Trimmed, T, Access, a, b, ...)            lets remove trailing blanks
+//   X(Passed, name, T::column, Kind, Access)    handed on (PassedProp)
 // Types and text widths come from the table declarations.
 
 #define TARNLOW_PP_FIRST(a, b) a
 #define TARNLOW_PP_SECOND(a, b) b
 #define TARNLOW_PP_CALL(m, ...) m(__VA_ARGS__)
 
-// Declarations (in the class).
 #define TARNLOW_DECL_COLUMN_OF(T, A, ident) TARNLOW_DECL_Column(ident, T::ident, A)
 #define TARNLOW_DECL_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
   TARNLOW_PP_CALL(TARNLOW_DECL_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)
@@ -393,7 +386,6 @@ struct TrimmedEntry {
 #define TARNLOW_DECL_Trimmed(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_DECL_TRIMMED_OF, (T, A), __VA_ARGS__)
 #define TARNLOW_DECLARE_PROPERTY(form, ...) TARNLOW_DECL_##form(__VA_ARGS__)
 
-// Entries of Columns() (in the source file).
 #define TARNLOW_ENTRY_COLUMN_OF(T, A, ident) TARNLOW_ENTRY_Column(ident, T::ident, A)
 #define TARNLOW_ENTRY_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
   TARNLOW_PP_CALL(TARNLOW_ENTRY_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)

@@ -1,4 +1,3 @@
-// A table's rows held in memory for whole-table caches.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +8,9 @@
 
 namespace tarnlow {
 
-// Cells by row and column, from 0. Find answers from a hash index over the
-// column, built on load, sort or first Find and kept right by every change,
-// so that a lookup costs the same for ten rows or a hundred thousand.
+// A whole-table cache's cells by row and column, from 0. Find answers from a
+// hash index over the column, built on load, sort or first Find and kept
+// right by every change: a lookup costs the same for ten rows or 100,000.
 class TARNLOW_API RowCache {
  public:
   RowCache();
@@ -26,11 +25,9 @@ class TARNLOW_API RowCache {
   void Clear();
   void Reshape(std::int32_t, std::int32_t, std::int32_t, std::int32_t columns);
   void AddRows(std::int32_t count);
-  // The lowest row at or after start whose cell in the column equals key
-  // (same type and value; text compared exactly, letter case included), or -1.
+  // The lowest row from start whose cell equals key exactly (type too), or -1.
   std::int32_t Find(std::int32_t start, std::int32_t column, const Variant& key) const;
-  // Orders rows first..last by column 0; rows with equal keys keep their
-  // order. A range that does not fit the rows is left alone.
+  // Orders rows first..last stably by column 0; a range out of bounds stays.
   void Sort(std::int32_t first, std::int32_t last);
   std::int32_t RowCount() const { return rows_; }
   std::int32_t LastRow() const { return RowCount() - 1; }

@@ -53,10 +53,8 @@ class TARNLOW_API TableObject : public Object {
  protected:
   TableObject() = default;
 
-  // The holders that receive the connection when it is set.
-  void UseHolders(std::initializer_list<StatementHolder*> holders);
-  // Called after a new connection is stored.
-  virtual void ConnectionChanged() {}
+  void UseHolders(std::initializer_list<StatementHolder*> holders);  // receive the connection
+  virtual void ConnectionChanged() {}                                // after a new connection is stored
   // The connection as stored, unchecked: what an owner hands its companions.
   const std::shared_ptr<Connection>& StoredConnection() const { return connection_; }
 
@@ -113,12 +111,11 @@ class TARNLOW_API TableObject : public Object {
   // column are passed over.
   using DateField = void (*)(TableObject& self, const ColumnInfo& entry, const Variant* field);
   void CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns, DateField date = nullptr);
-  // Stores a value in an entry's property, as a copy routine does.
   void Assign(const ColumnInfo& column, const Variant& value);
   // Assigns empty text, the zero date or `zero` (a number 0 of the class's
   // type), as the property's kind says; in place where a copy fills it.
   void AssignEmpty(const ColumnInfo& column, const Variant& zero);
-  // The same for the properties named, in the order named.
+  // CopyRow for the properties named, in order.
   template <ColumnProperty... P>
   void CopyFields(const Recordset& rs, P&... properties) {
     const CellCopy cells[] = {CellCopy::Into(*P::column, Field(properties))...};
@@ -127,9 +124,7 @@ class TARNLOW_API TableObject : public Object {
 
   // The current row's value for a property's column.
   static const Variant& FieldOf(const Recordset& rs, const ColumnInfo& c) { return rs.Field(c.column); }
-  // The parameter of a statement declared for a column (DeclareParameters).
   static Parameter& ParameterOf(Command& command, const tables::Column& column);
-  // Prepares a statement the first time only.
   template <class Build>
   static void PrepareOnce(StatementHolder& holder, Build&& build) {
     if (holder.Prepared()) return;
@@ -166,7 +161,6 @@ class TARNLOW_API TableObject : public Object {
   // Elsewhere the database's error reaches the caller.
   void InsertWithUniqueNumber(StatementHolder& holder, std::string_view retry_prompt, bool answer_decides,
                               std::string_view failed_text);
-  // The eight characters of a fresh unique number.
   static std::string FreshUniqueNumber();
 
  private:

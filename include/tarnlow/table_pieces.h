@@ -34,7 +34,6 @@ class TablePieces : public TableClass<Derived> {
     Variant value;
   };
 
-  // Which error exit an operation has (modules.h).
   enum class Exit { Saved, Direct };
 
   // The usual prepare under the error exit with `label`: step 10 stops when

@@ -16,8 +16,7 @@
 #include "tarnlow/preprocessor.h"
 #include "tarnlow/value.h"
 
-// Every table, in the interface order of the table catalogue, with the
-// physical name it has unless a connection option renames it.
+// Every table in the catalogue's interface order, with its default name.
 #define TARNLOW_TABLES(X)                                     \
   X(ProductExpenseTable, "product_expense")                   \
   X(VatMatrixTable, "vat_matrix")                             \
@@ -110,8 +109,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   return ident.ends_with('_') ? ident.substr(0, ident.size() - 1) : ident;
 }
 
-// One expense text per product in a warehouse. Before release 6 the
-// warehouse and product are packed into one combined key column.
+// One expense text per product in a warehouse (one combined key before release 6).
 #define TARNLOW_TABLE_ProductExpenseTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, whproduct, Text, 22, ReleaseBelow6, 0)        \
   COLUMN(ctx, warehouse, Text, 2, Release6Up, 0)            \
@@ -189,8 +187,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, vat_inclusive_flag, Text, 1, Always, 0) \
   KEY(ctx, Always, cust_disc_code, prod_disc_code, price_list)
 
-// Project fields of a nominal analysis entry. Rows are found by
-// record_key alone and the first one taken, so no key is enforced.
+// Project fields of a nominal analysis entry; found by record_key alone.
 #define TARNLOW_TABLE_ProjectAnalysisTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, record_key, Text, 22, Always, 0)               \
   COLUMN(ctx, page_number, Text, 6, Always, 0)               \
@@ -199,8 +196,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, pr_period, Text, 4, Always, 0)                 \
   COLUMN(ctx, proj_code, Text, 20, Always, 0)
 
-// Nominal analysis entries of order lines; page_number is the entry's
-// number within the line, held as six zero-padded digits.
+// Nominal analysis entries; page_number is six zero-padded digits.
 #define TARNLOW_TABLE_NominalAnalysisTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, record_key, Text, 22, Always, 0)               \
   COLUMN(ctx, page_number, Text, 6, Always, 0)               \
@@ -258,8 +254,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, st_balance_acc, Text, 16, Always, 0)         \
   KEY(ctx, Always, nl_category)
 
-// Stock batches. The duplicate-key failure on the sequence number is
-// what makes the optimistic batch numbering retry.
+// Stock batches; a duplicate sequence number makes the numbering retry.
 #define TARNLOW_TABLE_BatchTable(COLUMN, KEY, ctx)              \
   COLUMN(ctx, batch_number, Text, 10, Always, 0)                \
   COLUMN(ctx, best_before_date, Date, 0, Always, kNullWhenZero) \
@@ -325,8 +320,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, warehouse, Text, 2, Always, 0)              \
   KEY(ctx, Always, warehouse, product, dated, sequence_no)
 
-// Nominal ledger movements of stock. Several identical rows are
-// normal; only kind 2 gives each row a unique number.
+// Nominal ledger movements of stock; only kind 2 makes rows unique.
 #define TARNLOW_TABLE_NominalMovementTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, unique_no, Text, 8, Kind2, 0)                  \
   COLUMN(ctx, account, Text, 16, Always, 0)                  \
@@ -337,8 +331,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, tranaction_ref, Text, 10, Always, 0)           \
   KEY(ctx, Kind2, unique_no)
 
-// Stock items, read and adjusted at goods receipt and when orders
-// change the quantity on order.
+// Stock items, adjusted at goods receipt and as orders change.
 #define TARNLOW_TABLE_StockTable(COLUMN, KEY, ctx)      \
   COLUMN(ctx, warehouse, Text, 2, Always, 0)            \
   COLUMN(ctx, product, Text, 20, Always, 0)             \
@@ -429,8 +422,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, warehouse, Text, 2, Always, 0)          \
   KEY(ctx, Kind2, unique_no)
 
-// Purchase order lines; order_line_no is the line number as
-// 4-character right-justified text.
+// Purchase order lines; order_line_no is 4-character right-justified text.
 #define TARNLOW_TABLE_OrderLineTable(COLUMN, KEY, ctx)  \
   COLUMN(ctx, order_no, Text, 10, Always, 0)            \
   COLUMN(ctx, order_line_no, Text, 4, Always, 0)        \
@@ -568,8 +560,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, town_city, Text, 64, Extended, 0)          \
   KEY(ctx, Always, order_no)
 
-// Analysis codes and tolerances of an order line: at most one row per
-// line, since the order's lines are outer-joined with it.
+// Analysis codes and tolerances of an order line, outer-joined: one per line.
 #define TARNLOW_TABLE_OrderLineAnalysisTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, order_no, Text, 10, Always, 0)                   \
   COLUMN(ctx, order_line_no, Text, 4, Always, 0)               \
@@ -689,8 +680,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   KEY(ctx, ReleaseBelow6, order_det_key)                     \
   KEY(ctx, Release6Up, order_no, order_line_no)
 
-// VAT state of an order; its spare text column is chosen as for the
-// line weights, so both names exist.
+// VAT state of an order; spare columns as for the line weights.
 #define TARNLOW_TABLE_OrderVatStateTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, order_no, Text, 10, Always, 0)               \
   COLUMN(ctx, spare, Text, 5, Always, 0)                   \

@@ -47,7 +47,6 @@ struct TARNLOW_API Date {
   static bool TryParseIso(std::string_view text, Date& out);
   static Date ParseIso(std::string_view text);  // raises Type mismatch, or Overflow outside the range
   enum class IsoText { Date, NotADate, OutOfRange };
-  // As TryParseIso, telling a date outside the range from text that is none.
   static IsoText ReadIso(std::string_view text, Date& out);
 
   struct Parts {
@@ -56,7 +55,7 @@ struct TARNLOW_API Date {
   Parts ToParts() const;  // raises Overflow outside the range
   // "YYYY-MM-DD HH:MM:SS", with ".mmm" only when there are milliseconds.
   std::string ToIso() const;
-  // The same text written into `out` (no terminating NUL); its length.
+  // The same written into `out` (no NUL); returns its length.
   static constexpr std::size_t kIsoSize = 23;
   std::size_t WriteIso(char (&out)[kIsoSize]) const;
   std::int32_t DayNumber() const;  // calendar day, whole days since the origin

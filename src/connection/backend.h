@@ -1,8 +1,6 @@
-// The one seam between the connection layer and a database engine: each
-// backend folder implements these two classes (tests wrap a Database to
-// inject faults) and builds its error records, with the statement, the
-// database's own code and whether the connection survived, in its
-// *_error.cpp.
+// The seam between the connection layer and a database engine: each backend
+// folder implements these two classes (tests wrap a Database to inject
+// faults) and builds its error records in its *_error.cpp.
 #pragma once
 
 #include <cstdint>
@@ -19,10 +17,9 @@
 
 namespace tarnlow {
 
-// A value crossing the seam either way: a placeholder's value or a cell of
-// the current row. A bound text (not NUL-terminated) stays unchanged until
-// its run ends; a cell's text until the statement next moves (Next, Execute,
-// Reset). connection/cells.h converts to and from the library's values.
+// A placeholder's value or a cell of the current row. A bound text (not
+// NUL-terminated) stays unchanged until its run ends; a cell's text until
+// the statement next moves. connection/cells.h converts the library's values.
 struct EngineValue {
   enum class Kind : std::uint8_t { Null, Integer, Real, Text, Date };
   Kind kind = Kind::Null;
@@ -137,9 +134,8 @@ class Database {
  public:
   virtual ~Database() = default;
 
-  // Compiles a statement ("?" placeholders, left() and "{fn ...}" escapes).
-  // `repeated` is false for a literal statement that runs once, so that a
-  // server backend can send it in a single round trip.
+  // Compiles a statement ("?" placeholders, left(), "{fn ...}" escapes);
+  // a literal one (`repeated` false) may go in a single round trip.
   virtual std::unique_ptr<Statement> Prepare(std::string_view sql, bool repeated = true) = 0;
   // Runs statements that return no rows (DDL), separated by ";".
   virtual void ExecuteScript(std::string_view sql) = 0;

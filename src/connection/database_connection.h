@@ -1,6 +1,5 @@
-// The open database connection as the connection layer and the class code
-// use it. Clients only hand it back (Recordset::Open), so it stays out of the
-// public headers.
+// The open database connection, out of the public headers: clients only
+// hand it back (Recordset::Open).
 #pragma once
 
 #include <cstdint>
@@ -39,9 +38,8 @@ class DatabaseConnection : public std::enable_shared_from_this<DatabaseConnectio
   // a literal one that runs once. A text unfit for the database is refused.
   std::shared_ptr<CompiledStatement> Prepare(std::string_view sql, bool repeated = true);
   std::shared_ptr<CompiledStatement> PrepareLiteral(std::string_view sql) { return Prepare(sql, false); }
-  // The compiled statement for the text, compiled on first request and kept
-  // (a few texts): for statements this layer writes and reruns itself, such
-  // as a row set's update of its current row.
+  // Compiled on first request and kept (a few texts), for statements this
+  // layer writes and reruns itself (a row set's update of its current row).
   std::shared_ptr<CompiledStatement> PrepareReused(const std::string& sql);
   // The text as a literal of this database, whatever its session settings;
   // every literal statement quotes its keys here. Raises for an unsafe text.

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "framework/text.h"
 #include "tarnlow/error.h"
 
 namespace tarnlow::sqltext {
@@ -18,9 +19,7 @@ bool StartsEscape(std::string_view sql, std::size_t i) {
   if (sql[i] != '{') return false;
   std::size_t j = i + 1;
   while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j]))) ++j;
-  if (j + 2 > sql.size()) return false;
-  return std::tolower(static_cast<unsigned char>(sql[j])) == 'f' &&
-         std::tolower(static_cast<unsigned char>(sql[j + 1])) == 'n' &&
+  return j + 2 <= sql.size() && SameLowerCase("fn", sql.substr(j, 2)) &&
          (j + 2 == sql.size() || std::isspace(static_cast<unsigned char>(sql[j + 2])));
 }
 
@@ -128,19 +127,17 @@ std::string QuoteLiteral(std::string_view text, Backslash backslash, std::string
 
 std::string SelectTable(std::string_view sql) {
   std::size_t i = 0;
-  auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+  const auto space = [&](std::size_t at) { return std::isspace(static_cast<unsigned char>(sql[at])) != 0; };
   while (i < sql.size()) {
     const char c = sql[i];
     if (c == '\'' || c == '"') {
       i = PastQuoted(sql, i);
       continue;
     }
-    const bool boundary_before = i == 0 || std::isspace(static_cast<unsigned char>(sql[i - 1]));
-    if (boundary_before && i + 4 < sql.size() && lower(c) == 'f' && lower(sql[i + 1]) == 'r' &&
-        lower(sql[i + 2]) == 'o' && lower(sql[i + 3]) == 'm' &&
-        std::isspace(static_cast<unsigned char>(sql[i + 4]))) {
+    if ((i == 0 || space(i - 1)) && i + 4 < sql.size() && SameLowerCase("from", sql.substr(i, 4)) &&
+        space(i + 4)) {
       std::size_t j = i + 4;
-      while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j]))) ++j;
+      while (j < sql.size() && space(j)) ++j;
       std::size_t k = j;
       while (k < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[k])) || sql[k] == '_' ||
                                 sql[k] == '.' || sql[k] == '$'))

@@ -21,16 +21,15 @@ enum class Backslash : unsigned char {
   Escape,   // as itself or as an escape, as the session is set (PostgreSQL)
   Unknown,  // a database of another kind
 };
-// Whether a text needs the session's client encoding to become a literal:
-// with a backslash and a byte from 0x80 up, a multibyte character whose
-// second byte is 0x5C (Shift-JIS, Big5, GBK, ...) could take the escape.
+// Whether a text needs the client encoding to become a literal: with a
+// backslash and a byte from 0x80 up, a Shift-JIS (Big5, GBK, ...) character
+// could take the escape.
 bool NeedsClientEncoding(std::string_view text);
 // The one way a text becomes a literal whatever the session's settings:
-// between apostrophes, each doubled. Where a backslash may be an escape, a
-// text holding one becomes E'...' with backslashes doubled, which reads
-// alike under either standard_conforming_strings and leaves no \' for
-// backslash_quote. `client_encoding` matters only when
-// NeedsClientEncoding(text). An unsafe text is refused with an error record.
+// between apostrophes, each doubled; where a backslash may be an escape, a
+// text holding one becomes E'...' with backslashes doubled, alike under
+// either standard_conforming_strings. `client_encoding` matters only when
+// NeedsClientEncoding(text); an unsafe text is refused.
 std::string QuoteLiteral(std::string_view text, Backslash backslash, std::string_view client_encoding = {});
 // The table named after the first "from" of a single-table select, or "".
 std::string SelectTable(std::string_view sql);
@@ -44,9 +43,8 @@ inline bool HoldsNul(std::string_view text) {
   return !text.empty() && std::memchr(text.data(), '\0', text.size()) != nullptr;
 }
 
-// Statement texts and bound values holding a NUL or bytes that are no UTF-8
-// are refused on every engine alike. Plain ASCII passes eight bytes at a
-// time: any byte that is 0 or above 127 sets a high bit.
+// Texts holding a NUL or bytes that are no UTF-8 are refused on every engine
+// alike. ASCII passes eight bytes at a time (0 or above 127 sets a high bit).
 bool UnfitBeyondAscii(std::string_view text);
 inline bool Unfit(std::string_view text) {
   constexpr std::uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;

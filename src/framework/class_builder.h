@@ -1,5 +1,4 @@
-// Builds a class's late-bound description, member by member in interface
-// order, from its property list and its member functions.
+// Builds a class's late-bound description in interface order.
 #pragma once
 
 #include <algorithm>
@@ -85,8 +84,7 @@ constexpr ArgName ByRef(std::string_view name) {
   return ArgName(name, true);
 }
 
-// Reaches a member function late-bound. Self is the class, const for const
-// member functions.
+// Reaches a member function late-bound; Self is the class (const for const).
 template <auto F, class Self, class R, class... A>
 struct MethodAdapter {
   static constexpr bool kHasResult = !std::is_void_v<R>;
@@ -166,12 +164,11 @@ class ClassBuilder {
     return *this;
   }
 
-  // Every property of a list, in list order.
+  // Every property of a list (by default the class's own), in list order.
   ClassBuilder& Properties(std::span<const ColumnInfo> columns) {
     for (const ColumnInfo& c : columns) AddColumn(c);
     return *this;
   }
-  // Every property of the class's own list.
   ClassBuilder& Properties() { return Properties(C::Columns()); }
   // The properties of the class's list from `First` to `Last`, both included.
   template <auto First, auto Last>
@@ -188,8 +185,7 @@ class ClassBuilder {
     return *this;
   }
 
-  // `SageConnection`, get and set; `order` says which accessor the
-  // interface lists first.
+  // `SageConnection`, get and set; `order`: the accessor listed first.
   ClassBuilder& Connection(Access order = Access::GetSet) {
     members_.push_back(
         MemberInfo{"SageConnection", false, order, ValueKind::Object, true, {}, &ConnectionInvoke<C>});
@@ -203,8 +199,7 @@ class ClassBuilder {
     members_.push_back(MemberInfo{name, false, Access::Get, M::kResult, true, {}, &M::Invoke});
     return *this;
   }
-  // A property with a getter and a setter member function; `order` says
-  // which accessor the interface lists first.
+  // A property with a getter and a setter member function, listed in `order`.
   template <auto Getter, auto Setter>
   ClassBuilder& GetLet(std::string_view name, Access order = Access::GetLet) {
     members_.push_back(MemberInfo{
@@ -221,9 +216,8 @@ class ClassBuilder {
     return *this;
   }
 
-  // The members every collection has: Item (the default member, by
-  // position or key), Count, Remove, ClearList and NewEnum (the enumeration
-  // member).
+  // The members every collection has: Item (the default member), Count,
+  // Remove, ClearList and NewEnum (the enumeration member).
   ClassBuilder& Item() {
     MemberInfo m{"Item",      false,
                  Access::Get, ValueKind::Object,
@@ -244,8 +238,7 @@ class ClassBuilder {
     return *this;
   }
 
-  // The properties named, added before, take the value assigned to them by
-  // reference.
+  // The properties named, added before, take an assigned value by reference.
   ClassBuilder& LetByRef(std::initializer_list<std::string_view> names) {
     for (std::string_view name : names) {
       const auto m = std::ranges::find(members_, name, &MemberInfo::name);

@@ -1,6 +1,5 @@
-// The ODBC backend, over unixODBC: the ERP database on whatever server a
-// site runs. Text crosses the driver boundary as UTF-16 (the wide calls), so
-// that no driver converts it through the process's locale.
+// The ODBC backend, over unixODBC. Text crosses as UTF-16 (the wide calls),
+// so that no driver converts it through the process's locale.
 #pragma once
 
 #include <sql.h>
@@ -43,21 +42,18 @@ inline std::string Narrow(const SQLWCHAR* text, std::size_t length) {
   NarrowInto(text, length, out);
   return out;
 }
-// The text a driver wrote into a fixed buffer, `bytes` as it reported them,
-// cut to the buffer.
+// The text a driver wrote into a fixed buffer, cut to the buffer.
 template <std::size_t N>
 std::string NarrowFilled(const SQLWCHAR (&buffer)[N], SQLLEN bytes) {
   return Narrow(buffer, std::min<std::size_t>(
                             static_cast<std::size_t>(std::max<SQLLEN>(bytes, 0)) / sizeof(SQLWCHAR), N - 1));
 }
 
-// The error record of a failed call: the number by the diagnostics' states,
-// the driver's text, and a plain statement that the connection is gone when
-// `dbc` (may be null) or the states say so.
+// The error record of a failed call, saying the connection is gone when
+// `dbc` (may be null) or the diagnostics' states say so.
 [[noreturn]] void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc, std::string_view statement = {});
-// For a connection that could not be opened.
+// For a connection that could not be opened; for failures found here.
 [[noreturn]] void RaiseConnectError(SQLHDBC dbc);
-// For failures this layer detects itself.
 [[noreturn]] void Raise(std::string description);
 // True when the driver says the connection is gone; false for no connection.
 bool ConnectionDead(SQLHDBC dbc);
@@ -76,10 +72,8 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   SQLHDBC Dbc() const { return dbc_.get(); }
-  // The DBMS name the driver reports, e.g. "PostgreSQL" or "SQLite".
-  const std::string& DbmsName() const { return dbms_; }
-  // True when the driver fetches several rows per call.
-  bool BlockFetch() const { return block_fetch_; }
+  const std::string& DbmsName() const { return dbms_; }  // "PostgreSQL", "SQLite", ...
+  bool BlockFetch() const { return block_fetch_; }       // several rows per fetch
   // True when SQLGetData may read a row of a fetched block.
   bool GetDataInBlocks() const { return getdata_block_; }
   StmtHandle NewStatement();
@@ -148,13 +142,12 @@ class OdbcStatement final : public Statement {
   };
 
   [[noreturn]] void Fail() const;
-  // Describes the result; a prepared statement can before it first runs.
+  // Describes the result, of a prepared statement before it first runs too.
   void LoadColumns() const;
   void BindColumns();
   bool FetchBlock();
-  // The cell of a column bound to block buffers, at a row of the block.
+  // A cell from the block buffers; one read with SQLGetData (text in texts_).
   EngineValue BlockCell(std::size_t index, std::size_t row) const;
-  // The cell read with SQLGetData, its text kept in texts_[index].
   EngineValue ReadData(std::size_t index) const;
 
   std::shared_ptr<Session> session_;
@@ -177,9 +170,8 @@ class OdbcStatement final : public Statement {
   // Cells SQLGetData has read for the current row, for unbound columns.
   mutable std::vector<EngineValue> row_cache_;
   mutable std::vector<bool> row_cached_;
-  // Per column, its cell's text as last read, so that one column's text
-  // stays while another is read; with SQLGetData's buffers, kept so that
-  // rerunning with values and rows of sizes seen before allocates nothing.
+  // Per column, its cell's text as last read (one column's text stays while
+  // another is read), and SQLGetData's buffers, kept between runs.
   mutable std::vector<std::string> texts_;
   mutable WideText wide_;
   mutable std::vector<unsigned char> data_bytes_;
@@ -196,9 +188,8 @@ class OdbcDatabase final : public Database {
   std::vector<std::vector<std::string>> UniqueKeys(std::string_view table) override;
   std::vector<ColumnDescription> Columns(std::string_view table) override;
   std::string_view Dialect() const override { return dialect_; }
-  // By the rules of the database behind the driver; a PostgreSQL server is
-  // asked for its client encoding where the text needs it, since a
-  // ConnSettings text or a statement may have set it.
+  // By the rules of the database behind the driver, asking a PostgreSQL
+  // server for its client encoding where needed (a statement may set it).
   std::string QuoteLiteral(std::string_view text) override;
 
  private:

@@ -96,9 +96,8 @@ std::vector<std::string> SplitScript(std::string_view sql) {
   return out;
 }
 
-// The text the SQLite driver is given: no left() can be registered through
-// it, so each left(x, n) becomes substr(x, 1, n); escapes go too, since the
-// driver passes them on as they are.
+// For the SQLite driver, through which no left() can be registered: each
+// left(x, n) becomes substr(x, 1, n), and escapes go.
 std::string SqliteText(std::string_view caller) {
   std::string sql = sqltext::StripEscapes(caller);
   for (std::size_t i = 0; i < sql.size(); ++i) {
@@ -186,9 +185,8 @@ Session::Session(const std::string& text) {
   SQLSMALLINT length = 0;
   if (Ok(SQLGetInfoW(dbc_.get(), SQL_DBMS_NAME, name, sizeof name, &length)))
     dbms_ = NarrowFilled(name, length);
-  // Declared text sizes are not always upper bounds (the SQLite driver says
-  // 255 for any expression): blocks only where an overflowing cell can be
-  // read again whole.
+  // Declared sizes may be exceeded (SQLite: 255 for any expression): blocks
+  // only where an overflowing cell can be read again whole.
   SQLUINTEGER extensions = 0;
   if (Ok(SQLGetInfo(dbc_.get(), SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
     getdata_block_ = (extensions & SQL_GD_BLOCK) != 0;
@@ -232,9 +230,8 @@ void OdbcDatabase::ExecuteScript(std::string_view sql) {
 
 std::unique_ptr<OdbcStatement> OdbcDatabase::Probe(std::string_view table) {
   if (!IsPlainName(table)) return nullptr;
-  // Selecting nothing finds the table as every statement will (search path,
-  // schema, letter case); sent directly, since the PostgreSQL driver leaks a
-  // little for each prepared statement that fails, the common case here.
+  // Selecting nothing finds the table as every statement will; sent directly,
+  // as the PostgreSQL driver leaks a little for each prepared one that fails.
   try {
     auto statement = std::make_unique<OdbcStatement>(
         session_, "select * from " + std::string(table) + " where 1 = 0", false);

@@ -59,9 +59,7 @@ std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
   return out;
 }
 
-// True when a diagnostic says the key already exists. Drivers differ: some
-// give the class-23 state of the unique violation itself, others only 23000
-// with their own wording.
+// True when a diagnostic says the key already exists, by state or wording.
 bool IsUniqueViolation(const Diagnostic& d) {
   if (d.sqlstate == "23505") return true;  // the server's, passed on
   // Other class-23 states name other failures; plain 23000 leaves the kind

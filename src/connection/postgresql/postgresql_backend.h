@@ -17,19 +17,16 @@ namespace tarnlow::backend::pg {
 using ConnHandle = std::unique_ptr<PGconn, FreeWith<PQfinish>>;
 using ResultHandle = std::unique_ptr<PGresult, FreeWith<PQclear>>;
 
-// The error record of a failed command: the server's message, its SQLSTATE,
-// the statement and whether the session survived. `res` is null when the
-// connection was already gone; the connection's message serves then.
+// The error record of a failed command; without `res` (the connection was
+// already gone) the connection's message serves.
 [[noreturn]] void RaiseCommandError(const PGresult* res, const PGconn* conn, std::string_view statement);
 // For a connection that could not be opened, or a text libpq cannot read.
 [[noreturn]] void RaiseConnectError(const PGconn* conn);
 [[noreturn]] void RaiseConnInfoError(const char* libpq_message);
-// True when the result is a success of any kind that carries no error.
 bool Succeeded(const PGresult* res);
 inline bool Succeeded(ExecStatusType status) {
   return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY;
 }
-// Raises unless the result succeeded; returns it otherwise.
 ResultHandle Checked(ResultHandle res, const PGconn* conn, std::string_view statement);
 
 // One server session, shared by the database object and its statements so
@@ -41,10 +38,8 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   PGconn* Conn() const { return conn_.get(); }
-  // A statement name unique on this session.
   std::string NextStatementName();
-  // False once libpq has noticed the server is gone.
-  bool Usable() const;
+  bool Usable() const;  // false once libpq has noticed the server is gone
   // Runs a command that needs no values; raises on failure.
   ResultHandle Exec(const std::string& sql);
 
@@ -53,10 +48,9 @@ class Session {
   std::uint64_t statement_counter_ = 0;
 };
 
-// The text a number is sent in: the shortest that reads back the same,
-// whole numbers (below 2^63) in plain digits, since the server refuses
-// "1e+05" for an integer column. A placeholder's numbers mostly repeat run
-// after run, so the last one's text is kept.
+// A number's text: the shortest that reads back the same, whole numbers
+// in plain digits (the server refuses "1e+05" for an integer column); the
+// last one's is kept, as a placeholder's numbers mostly repeat.
 class NumberText {
  public:
   // NUL-terminated, valid until the next call.
@@ -80,7 +74,6 @@ class NumberText {
 
 class PostgresStatement final : public Statement {
  public:
-  // `sql` is the text as the caller wrote it ("?" placeholders, escapes).
   // A repeated statement is prepared on the server here.
   PostgresStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated);
   ~PostgresStatement() override;
@@ -100,8 +93,7 @@ class PostgresStatement final : public Statement {
  private:
   // Sends the statement with the values bound and reads its results.
   ExecStatusType Run();
-  // Prepares the statement again when `failed` says the server no longer
-  // has it and that can be done; false otherwise.
+  // Prepares it again where `failed` says the server no longer has it.
   bool PrepareAgain(const PGresult* failed);
   void TakeColumns(const PGresult* res) const;
   void CheckColumn(int index) const;
@@ -145,8 +137,7 @@ class PostgresDatabase final : public Database {
   std::shared_ptr<Session> session_;
 };
 
-// A result cell's text as the value it stands for, by the column's type;
-// the text itself for a type read as text or a text its type cannot read.
+// A result cell's text as the value its column's type makes of it, else the text.
 EngineValue CellOf(Oid type, std::string_view text);
 
 }  // namespace tarnlow::backend::pg

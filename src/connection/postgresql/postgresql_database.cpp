@@ -14,16 +14,14 @@ namespace tarnlow::backend {
 namespace pg {
 namespace {
 
-// Session settings the statements rely on (ISO dates, plain backslashes,
-// exact doubles, quiet notices), as startup options so that a RESET ALL in
-// a script returns to them.
+// Settings the statements rely on, as startup options so that a script's
+// RESET ALL returns to them.
 constexpr std::string_view kSessionOptions =
     "-c client_min_messages=warning -c DateStyle=ISO -c standard_conforming_strings=on "
     "-c extra_float_digits=3";
 
-// Keywords added where the caller's text leaves them out: an unreachable
-// server fails after the timeout, and a call on a dead TCP peer fails
-// instead of waiting forever.
+// Keywords added where the caller's text leaves them out, so that an
+// unreachable server or a dead TCP peer fails rather than blocks.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kDefaults{{
     {"connect_timeout", "10"},
     {"keepalives", "1"},
@@ -45,8 +43,7 @@ ConnHandle Connect(const std::string& conninfo) {
   std::unique_ptr<char, FreeWith<PQfreemem>> parse_error(raw_error);
   if (!parsed) RaiseConnInfoError(parse_error ? parse_error.get() : "out of memory");
 
-  std::vector<std::string> keys;
-  std::vector<std::string> values;
+  std::vector<std::string> keys, values;
   bool has_options = false;
   for (const PQconninfoOption* o = parsed.get(); o->keyword != nullptr; ++o) {
     if (o->val == nullptr) continue;
@@ -70,8 +67,7 @@ ConnHandle Connect(const std::string& conninfo) {
     values.emplace_back(value);
   }
 
-  std::vector<const char*> key_ptrs;
-  std::vector<const char*> value_ptrs;
+  std::vector<const char*> key_ptrs, value_ptrs;
   for (std::size_t i = 0; i < keys.size(); ++i) {
     key_ptrs.push_back(keys[i].c_str());
     value_ptrs.push_back(values[i].c_str());

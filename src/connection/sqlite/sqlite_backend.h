@@ -23,20 +23,16 @@ using StatementHandle = std::unique_ptr<sqlite3_stmt, FreeWith<sqlite3_finalize>
 // status text without one), the statement and the extended result code.
 Error MakeError(sqlite3* db, int status, std::string_view statement = {});
 [[noreturn]] void Raise(sqlite3* db, int status, std::string_view statement = {});
-// For a database file that could not be opened: the description names it.
+// For a file that could not be opened (named), and failures found here.
 [[noreturn]] void RaiseOpenError(sqlite3* db, int status, const std::string& path);
-// For failures this layer detects itself, classified like a status.
 [[noreturn]] void Raise(int status, std::string description, std::string_view statement = {});
 
-// Registers the SQL functions that statements may use beyond sqlite's own.
 void RegisterFunctions(sqlite3* db);
 
-// A run that reads all rows goes to the end and keeps them: an unfinished
-// read would keep its snapshot of a WAL database, and a later write on the
-// connection could then never commit once another process had.
+// A run reading all rows keeps them all: an unfinished read would pin a WAL
+// snapshot, and a later write could never commit once another process had.
 class SqliteStatement final : public Statement {
  public:
-  // `sql` is the text as the caller wrote it, for error records.
   SqliteStatement(StatementHandle stmt, std::string sql);
 
   int ParameterCount() const override;
@@ -122,7 +118,6 @@ class SqliteDatabase final : public Database {
   }
 
  private:
-  // Runs a query with the table name bound to ?1 and collects column 0.
   std::vector<std::string> NameList(const char* sql, std::string_view table);
 
   ConnectionHandle db_;

@@ -248,9 +248,8 @@ ColumnDescription SqliteColumn(std::string name, std::string declared_type) {
   for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
   auto has = [&](const char* part) { return upper.find(part) != std::string::npos; };
   const std::size_t open = upper.find('(');
-  // The affinity by sqlite's own rules in its order, with dates as this
-  // library reads them back. sqlite holds nothing to a declared width, but
-  // a site that declares one means it (our tables check text widths).
+  // The affinity by sqlite's rules, dates as this library reads them; a
+  // declared width is meant, though sqlite does not hold to it.
   using Kind = ColumnDescription::Kind;
   if (has("INT")) {
     c.kind = Kind::Integer;
@@ -308,10 +307,9 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path, bool create) {
     if (read_rc != SQLITE_OK) sqlite::RaiseOpenError(db.get(), read_rc, path);
   }
   if (sqlite::IsFile(path) && !read_only) {
-    // Write-ahead logging lets several processes write one file, commits
-    // waiting under the busy timeout; NORMAL sync avoids a sync per commit.
-    // Switching a new file needs it to itself, which sqlite does not wait
-    // for under the busy timeout, so it is waited for here.
+    // Write-ahead logging lets processes share a file, commits waiting their
+    // turn (NORMAL sync spares a sync per commit); switching a new file needs
+    // it to itself, which sqlite does not wait for, so it is waited for here.
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(sqlite::kBusyTimeoutMs);
     int pragma_rc;
     while ((pragma_rc = sqlite3_exec(db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,

@@ -7,9 +7,8 @@ namespace {
 
 constexpr const char* kSource = "SQLite";
 
-// Callers retry an insert on a duplicate key, so every flavour of "this key
-// is already there" must carry the integrity-violation number; anything else
-// (CHECK, NOT NULL, busy, syntax) is a plain failure.
+// Callers retry an insert on a duplicate key, so every flavour of one carries
+// the integrity-violation number; anything else is a plain failure.
 std::int32_t NumberFor(int status) {
   return status == SQLITE_CONSTRAINT_UNIQUE || status == SQLITE_CONSTRAINT_PRIMARYKEY ||
                  status == SQLITE_CONSTRAINT_ROWID
