@@ -97,8 +97,7 @@ class TARNLOW_API Connection final : public Object {
   const ConnectionOptions& Options() const { return options_; }
 
   std::int16_t DatabaseKind() const { return options_.kind; }
-  // These three raise 3704 "Operation is not allowed when the object is
-  // closed." when unopened.
+  // These three raise 3704 (the object is closed) when unopened.
   std::shared_ptr<tarnlow::TableCatalogue> TableCatalogue();
   std::shared_ptr<tarnlow::SystemInfo> SystemInfo();
   tarnlow::DatabaseConnection& DatabaseConnection() {

@@ -1,5 +1,4 @@
-// The error record every failure carries, and the per-thread current error
-// that error handlers and the script runner work with.
+// The error record every failure carries, and the per-thread current error.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,6 @@
 #pragma once
 
-// Marks the library's public surface: the shared library is built with
-// hidden visibility, so only what carries this is exported.
+// The library's public surface: all else is hidden.
 #define TARNLOW_API __attribute__((visibility("default")))
 
 // Keeps a private member of an exported class, one no inline code of the

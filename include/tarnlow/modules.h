@@ -35,8 +35,7 @@ TARNLOW_API std::string NullToText(const Variant& value);
 // The value as text with trailing blanks removed.
 TARNLOW_API std::string RTrim(std::string_view text);
 
-// Copies the current error and its line into this thread's saved error;
-// returns the line.
+// Copies the current error into this thread's saved error; returns its line.
 TARNLOW_API std::int32_t SaveError();
 // Makes the saved error the current error again.
 TARNLOW_API void RestoreError();

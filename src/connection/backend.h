@@ -51,8 +51,7 @@ class CompiledStatement {
   virtual ~CompiledStatement() = default;
 
   virtual int ParameterCount() const = 0;
-  // The value for the next runs, 1-based; every placeholder is bound again
-  // before each run. Dates bind as the database's date value.
+  // The value for the next runs, 1-based; all are bound again before each.
   virtual void Bind(int index, const EngineValue& value) = 0;
   // Runs the statement; true when a row is current afterwards.
   virtual bool Execute(Rows rows) = 0;

@@ -71,8 +71,7 @@ namespace {
 
 }  // namespace
 
-// A statement that cannot be traced is not run: a trace with gaps is worse
-// than none.
+// A statement that cannot be traced is not run: a gap is worse than no trace.
 void DatabaseConnection::Trace(std::string_view sql) {
   if (trace_.empty()) return;
   if (trace_ == "-") {

@@ -1,5 +1,4 @@
-// The open database connection, out of the public headers: clients only
-// hand it back (Recordset::Open).
+// The open database connection; clients only hand it back (Recordset::Open).
 #pragma once
 
 #include <cstdint>
@@ -41,8 +40,7 @@ class DatabaseConnection : public std::enable_shared_from_this<DatabaseConnectio
   // Compiled on first request and kept (a few texts), for statements this
   // layer writes and reruns itself (a row set's update of its current row).
   std::shared_ptr<CompiledStatement> PrepareReused(const std::string& sql);
-  // The text as a literal of this database, whatever its session settings;
-  // every literal statement quotes its keys here. Raises for an unsafe text.
+  // Every literal statement's keys are quoted here; raises for an unsafe text.
   std::string QuoteLiteral(std::string_view text) const;
   backend::Database& Database() { return *db_; }
   const ConnectionStatistics& Statistics() const { return stats_; }

@@ -1,5 +1,4 @@
-// SQL text transformations the backends share; all leave quoted literals
-// and names alone.
+// SQL text routines the backends share; quoted literals and names stay.
 #pragma once
 
 #include <cstdint>
@@ -59,8 +58,7 @@ inline bool Unfit(std::string_view text) {
     if (static_cast<unsigned char>(*p) - 1u >= 0x7Fu) return UnfitBeyondAscii(text);
   return false;
 }
-// "<what> holds a NUL character" or "<what> is not valid UTF-8", naming the
-// statement.
+// "<what> holds a NUL character" or "... is not valid UTF-8", with statement.
 [[noreturn]] void RaiseUnfit(std::string_view what, std::string_view text, std::string_view statement);
 
 }  // namespace tarnlow::sqltext

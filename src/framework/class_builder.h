@@ -72,8 +72,7 @@ struct ArgPassing<A> {
   static std::remove_cvref_t<A>& Pass(Stored& s) { return *s; }
 };
 
-// An argument's name in a member's description; ByRef marks one the
-// interface takes by reference though the function does not change it.
+// An argument's name; ByRef: by reference, though the function keeps it.
 struct ArgName {
   constexpr ArgName(const char* n) : name(n) {}
   constexpr ArgName(std::string_view n, bool r = false) : name(n), by_ref(r) {}

@@ -9,8 +9,7 @@
 
 namespace tarnlow::uniqueid {
 
-// Twelve printable characters; may contain an apostrophe, never an "X".
-// Raises an error record when the random source fails.
+// Twelve printable characters, never an "X"; raises if the source fails.
 std::string Next();
 
 }  // namespace tarnlow::uniqueid

@@ -62,8 +62,7 @@ inline bool Ok(SQLRETURN rc) {
   return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
 
-// One driver connection, shared by the database object and its statements
-// so that no statement outlives it.
+// One driver connection, shared by the database and its statements.
 class Session {
  public:
   explicit Session(const std::string& text);

@@ -1,5 +1,4 @@
-// Statements through an ODBC driver, read a block of rows per fetch where
-// the driver allows it.
+// Statements through an ODBC driver, read a block of rows per fetch.
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -20,8 +19,7 @@ bool ForgottenByServer(SQLHSTMT stmt) {
          Narrow(state, 5) == "26000";
 }
 
-// Rows per fetch: little memory for a one-row read, one or two calls for an
-// order's lines.
+// Rows per fetch: little for a one-row read, few calls for an order's lines.
 constexpr SQLULEN kBlockRows = 64;
 // Text columns declared wider are read cell by cell, not into blocks.
 constexpr SQLULEN kMaxBoundChars = 4000;
@@ -288,8 +286,7 @@ void OdbcStatement::LoadColumns() const {
   columns_known_ = true;
 }
 
-// Binds every column to block buffers when all have bounded widths and the
-// driver fetches blocks; otherwise cells are read with SQLGetData.
+// Block buffers where all widths are bounded and the driver allows, else SQLGetData.
 void OdbcStatement::BindColumns() {
   SQLHSTMT stmt = stmt_.get();
   block_rows_ = 1;

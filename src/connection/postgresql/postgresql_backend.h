@@ -29,8 +29,7 @@ inline bool Succeeded(ExecStatusType status) {
 }
 ResultHandle Checked(ResultHandle res, const PGconn* conn, std::string_view statement);
 
-// One server session, shared by the database object and its statements so
-// that no statement outlives it.
+// One server session, shared by the database and its statements.
 class Session {
  public:
   explicit Session(ConnHandle conn) : conn_(std::move(conn)) {}

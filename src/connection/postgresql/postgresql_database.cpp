@@ -32,8 +32,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kDefaults
     {"fallback_application_name", "tarnlowstdata"},
 }};
 
-// Server notices (at warning level and above) would otherwise be printed on
-// the host program's stderr; failures reach the caller as error records.
+// Notices would otherwise go to the host's stderr; failures raise anyway.
 void DiscardNotice(void*, const PGresult*) {}
 
 ConnHandle Connect(const std::string& conninfo) {
@@ -137,23 +136,20 @@ std::unique_ptr<Statement> PostgresDatabase::Prepare(std::string_view sql, bool 
 }
 
 std::string PostgresDatabase::QuoteLiteral(std::string_view text) {
-  // libpq follows the session's client encoding as the server reports it,
-  // whatever set it: the connection text, options or a SET statement.
+  // libpq follows the client encoding the server reports, whatever set it.
   const char* encoding =
       sqltext::NeedsClientEncoding(text) ? pg_encoding_to_char(PQclientEncoding(session_->Conn())) : "";
   return sqltext::QuoteLiteral(text, sqltext::Backslash::Escape, encoding);
 }
 
 void PostgresDatabase::ExecuteScript(std::string_view sql) {
-  // The simple query protocol runs every statement of the text in turn and
-  // stops at the first failure, which is what a script needs.
+  // The simple query protocol runs each statement, stopping at a failure.
   session_->Exec(std::string(sql));
 }
 
 bool PostgresDatabase::TableExists(std::string_view table) {
   if (!IsRelationName(table)) return false;
-  // to_regclass resolves the name the way a statement would: unquoted names
-  // fold to lower case and the search path applies.
+  // to_regclass resolves the name as a statement would (case, search path).
   auto statement = Prepare(
       "select 1 from pg_class where oid = to_regclass(?) and relkind in ('r', 'p', 'v', 'm', 'f')", false);
   statement->Bind(1, EngineValue::Text(table));

@@ -1,5 +1,4 @@
-// The sqlite backend. A connection is used from one thread at a time, so it
-// is opened without sqlite's own mutexes.
+// The sqlite backend; connections are opened without sqlite's own mutexes.
 #pragma once
 
 #include <sqlite3.h>

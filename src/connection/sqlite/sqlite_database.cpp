@@ -115,8 +115,7 @@ bool OnlySeparators(const char* tail) {
   return tail == nullptr || tail[std::strspn(tail, "; \t\r\n")] == '\0';
 }
 
-// Runs a query with `table` bound to ?1 and hands `take` each row; a failure
-// names `statement`.
+// Runs a query, `table` bound to ?1, handing `take` each row.
 template <class Take>
 void EachRow(sqlite3* db, const char* sql, std::string_view table, std::string_view statement, Take&& take) {
   sqlite3_stmt* raw = nullptr;

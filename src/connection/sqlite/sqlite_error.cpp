@@ -29,8 +29,7 @@ ErrorContext ContextFor(sqlite3* db, int status, std::string_view statement) {
 }  // namespace
 
 Error MakeError(sqlite3* db, int status, std::string_view statement) {
-  // Without a connection (out of memory while opening) only the status text
-  // is available.
+  // Without a connection (no memory to open one) only the status text serves.
   const char* message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(status);
   std::string description = message != nullptr ? message : "";
   // "attempt to write a readonly database" says nothing of which one.
