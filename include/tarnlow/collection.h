@@ -1,8 +1,6 @@
-// The keyed collection form: an ordered list of shared members with
-// optional unique keys (letter case ignored), positions counted from 1.
-// Concrete collections differ only in their member class, the arguments of
-// Add, how Add forms the key and the order of their interface:
-//
+// The keyed collection: an ordered list of shared members with optional
+// unique keys (letter case ignored), positions from 1. Collections differ in
+// member class, Add and interface order:
 //   class colX final : public Collection<colX, clsM> {
 //     TARNLOW_COLLECTION_CLASS(colX)
 //     std::shared_ptr<clsM> Add(clsM& oM);
@@ -34,14 +32,11 @@ class ClassBuilder;
 class TARNLOW_API KeyedList {
  public:
   std::int32_t Count() const { return static_cast<std::int32_t>(members_.size()); }
-  // By position (a number: 1 to Count, else error 9) or by key (text: error
-  // 5 when absent).
+  // By position (1 to Count, else error 9) or key (text; 5 when absent).
   const ObjectPtr& Item(const Variant& index_or_key) const;
   void Remove(const Variant& index_or_key);
   void Clear();
-  // Appends under the key, or under none when it is absent. An empty key
-  // raises 5 and a key the list already holds, letter case aside, 457; both
-  // change nothing.
+  // Appends under the key, if any; an empty key raises 5, a held one 457.
   void Append(ObjectPtr member, std::optional<std::string> key);
   const std::vector<ObjectPtr>& Members() const { return members_; }
 
@@ -81,7 +76,6 @@ class Collection : public Object {
   void Remove(const Variant& vntIndexKey) { list_.Remove(vntIndexKey); }
   // Removes the entry at position 1 until none is left.
   void ClearList() { list_.Clear(); }
-  // A fresh enumerator over the members in insertion order.
   std::shared_ptr<Enumerator> NewEnum() const { return std::make_shared<Enumerator>(list_.Members()); }
 
   // Range-for over the members, in insertion order.
@@ -108,8 +102,7 @@ class Collection : public Object {
   }
   // The collections whose Add takes a key text store an empty one as none.
   static std::optional<std::string> KeyUnlessEmpty(const std::string& key) {
-    if (key.empty()) return std::nullopt;
-    return key;
+    return key.empty() ? std::nullopt : std::optional(key);
   }
   // A new member with its creation defaults that has copied `source`.
   static std::shared_ptr<Member> NewCopy(Member& source) {

@@ -1,8 +1,6 @@
 // The connection object a client opens and hands to its table objects, with
-// its table catalogue and system information. Statements run through
-// commands (tarnlow/command.h) and read through row sets
-// (tarnlow/recordset.h); database client headers stay out of every public
-// header, behind the connection layer's one internal seam.
+// its table catalogue and system information; database client headers stay
+// behind the connection layer's internal seam.
 #pragma once
 
 #include <cstdint>
@@ -21,18 +19,13 @@ namespace tarnlow {
 struct ColumnInfo;
 
 class Connection;
-// The open database connection: the connection layer's own, which clients
-// only hand back to it.
-class DatabaseConnection;
-
-// ---- options ---------------------------------------------------------------
+class DatabaseConnection;  // the connection layer's own, only handed back
 
 // Everything a connection text says, checked before anything is opened.
 struct TARNLOW_API ConnectionOptions {
   enum class Backend { SQLite, PostgreSQL, ODBC };
   Backend backend = Backend::SQLite;
-  // SQLite file path (or ":memory:"), the libpq URI or the ODBC connection
-  // string, without our options
+  // The file path, libpq URI or ODBC connection string, without our options
   std::string target;
   std::int16_t kind = 1;
   std::int16_t release = 8;
@@ -42,22 +35,17 @@ struct TARNLOW_API ConnectionOptions {
   std::string trace;                             // "" none, "-" standard error, else a file to append to
   std::map<CatalogueTable, std::string> tables;  // physical names that differ from the defaults
 
-  // "sqlite:PATH[?opt=v&...]", "postgresql://...[?...]" or
-  // "odbc:DSN=...;...[?opt=v&...]" (or "odbc:DRIVER={...};..."); raises an
-  // error record naming the first bad part.
+  // "sqlite:PATH[?opt=v&...]", "postgresql://...[?...]" or "odbc:...[?...]";
+  // raises an error record naming the first bad part.
   static ConnectionOptions Parse(std::string_view text);
   std::string TableName(CatalogueTable table) const;
-  // Raises the error record of a target or trace that cannot be used: one
-  // holding a NUL character, or a trace file that cannot be opened for
-  // appending (which is created if missing). Opening a connection calls it
-  // before the database is opened.
+  // Before opening: raises for a target or trace holding a NUL, or a trace
+  // file that cannot be opened for appending (created if missing).
   void CheckBeforeOpen() const;
 };
 
 TARNLOW_API std::string_view CatalogueTableProperty(CatalogueTable table);
 TARNLOW_API std::string_view DefaultTableName(CatalogueTable table);
-
-// ---- table catalogue and system information --------------------------------
 
 class TARNLOW_API TableCatalogue final : public Object {
  public:
@@ -93,48 +81,39 @@ class TARNLOW_API SystemInfo final : public Object {
   std::string version_;
 };
 
-// ---- the connection object ---------------------------------------------------
-
 class TARNLOW_API Connection final : public Object {
  public:
   // An unopened connection object: every use of its database fails.
   Connection();
   explicit Connection(ConnectionOptions options);
-  // Over a database connection the connection layer has opened (null: an
-  // unopened connection object with these options).
+  // Over an opened database connection (null: unopened, with these options).
   Connection(ConnectionOptions options, std::shared_ptr<tarnlow::DatabaseConnection> db);
   ~Connection() override;
   const ClassInfo& Class() const override;
 
-  // Opens the database a connection text names.
   static std::shared_ptr<Connection> Open(std::string_view text);
 
   bool IsOpen() const { return db_ != nullptr; }
   const ConnectionOptions& Options() const { return options_; }
 
   std::int16_t DatabaseKind() const { return options_.kind; }
-  // Both raise "Operation is not allowed when the object is closed." when
-  // unopened.
+  // These three raise 3704 (the object is closed) when unopened.
   std::shared_ptr<tarnlow::TableCatalogue> TableCatalogue();
   std::shared_ptr<tarnlow::SystemInfo> SystemInfo();
-  // Raises "Operation is not allowed when the object is closed." when unopened.
   tarnlow::DatabaseConnection& DatabaseConnection() {
     if (!db_) RaiseRuntime(err::ObjectClosed);
     return *db_;
   }
   // Value conversions for parameters and literal statements.
-  Variant TextValue(const std::string& text) const;
-  Variant DateValue(const Date& date) const;
-  std::string DateLiteral(const Date& date) const;
-  // The text between apostrophes as this connection's database reads it
-  // (DatabaseConnection::QuoteLiteral); raises when unopened, and for a text
-  // that the session's settings would let out of its literal.
+  Variant TextValue(const std::string& text) const { return Variant(text); }
+  Variant DateValue(const Date& date) const { return Variant(date); }
+  std::string DateLiteral(const Date& date) const { return "'" + date.ToIso() + "'"; }
+  // The text as a literal of this database (DatabaseConnection::QuoteLiteral).
   std::string QuoteLiteral(std::string_view text);
   Date CurrentTime(bool local = true) const;
 
   // Runs a literal statement; returns the rows it changed.
   std::int64_t Execute(std::string_view sql);
-  // The same for late-bound callers.
   void ExecuteText(const std::string& sql) { Execute(sql); }
 
  private:

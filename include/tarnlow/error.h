@@ -1,5 +1,4 @@
-// The error record every failure carries, and the per-thread current error
-// that error handlers and the script runner work with.
+// The error record every failure carries, and the per-thread current error.
 #pragma once
 
 #include <cstdint>
@@ -46,8 +45,7 @@ inline constexpr std::int32_t BadConnectionText = vbObjectError + 513;
 inline constexpr const char* RuntimeSource = "TarnlowSTData";
 inline constexpr const char* ConnectionSource = "TarnlowData";
 
-// What a database failure adds to its error record for C++ callers. Left
-// empty by failures that never reached a database.
+// What a database failure adds to its error record for C++ callers.
 struct ErrorContext {
   std::string statement;          // the SQL text that failed, as the caller wrote it
   std::string sql_state;          // the five-character SQLSTATE, when the database gives one
@@ -57,9 +55,7 @@ struct ErrorContext {
 
 class TARNLOW_API Error : public std::exception {
  public:
-  Error(std::int32_t number, std::string source, std::string description)
-      : number_(number), source_(std::move(source)), description_(std::move(description)) {}
-  Error(std::int32_t number, std::string source, std::string description, ErrorContext context)
+  Error(std::int32_t number, std::string source, std::string description, ErrorContext context = {})
       : number_(number),
         source_(std::move(source)),
         description_(std::move(description)),
@@ -89,21 +85,18 @@ TARNLOW_API std::string RuntimeErrorText(std::int32_t number);
 [[noreturn]] TARNLOW_API void RaiseRuntime(std::int32_t number);
 [[noreturn]] TARNLOW_API void RaiseRuntime(std::int32_t number, std::string description);
 
-// The current error of this thread, as an error handler sees it: set when a
-// handler catches a failure, cleared by Clear.
+// This thread's current error, as an error handler sees it.
 struct TARNLOW_API ErrObject {
   std::int32_t Number = 0;
   std::string Source;
   std::string Description;
   std::int32_t Line = 0;  // line of the failing step, 0 when it had none
-  // Kept for C++ callers: an error raised again with a longer source trail
-  // still names its statement and database code.
+  // Kept so that an error raised again still names its statement and code.
   ErrorContext Context;
 
   void Clear();
   void Set(const Error& e, std::int32_t line = 0);
-  // Raises an error record with this number, source and description, and
-  // the context of the error set last.
+  // Raises this number, source and description with the last context.
   [[noreturn]] void Raise(std::int32_t number, std::string source, std::string description);
 };
 

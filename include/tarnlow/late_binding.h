@@ -1,28 +1,13 @@
-// Late-bound access: reaching an object's members by name at run time, the
-// way clients that create objects by class name talk to them.
-//
-// Member names are compared ignoring letter case. Values are converted as a
-// property assignment converts them: "7" given to a 16-bit property stores 7,
-// a number given to a text property stores its text, and a value that does
-// not convert raises error 13 "Type mismatch" (a number out of range raises
-// 6 "Overflow", Null where a value is needed 94 "Invalid use of Null"); a
-// failed assignment leaves the property as it was.
-//
-// Errors, all with the runtime's source:
-//   438 "Object doesn't support this property or method": the class has no
-//       member of that name, or the member lacks the accessor asked for:
-//       reading a property that has no get, assigning (let) to a property
-//       that has no let (a read-only property such as `cost`, or an object
-//       property, which takes set), setting (set) a property that has no set,
-//       or assigning to an operation;
-//   450 "Wrong number of arguments or invalid property assignment": an
-//       operation called with the wrong number of arguments, or a property
-//       reached with arguments it does not take;
-//   424 "Object required": set given a value that is not an object.
-//
-// Operations may be read like properties (their result, or Empty for an
-// operation without one), and a property may be called like an operation
-// without arguments (its value).
+// Late-bound access: an object's members by name (letter case ignored) at
+// run time. Values convert as a property assignment converts them ("7" to a
+// 16-bit property stores 7); one that does not raises 13 (6 out of range, 94
+// for Null) and leaves the property as it was. Errors, runtime source:
+//   438: no such member, or it lacks the accessor asked for (get, let, set;
+//        an object property takes set, an operation no assignment);
+//   450: wrong number of arguments, or arguments a property does not take;
+//   424: set given a value that is not an object.
+// An operation may be read like a property (its result, or Empty), and a
+// property called like an operation without arguments.
 #pragma once
 
 #include <initializer_list>
@@ -36,8 +21,8 @@ namespace tarnlow::late {
 // The member of that name, letter case ignored; raises 438 when the class has none.
 TARNLOW_API const MemberInfo& Resolve(const ClassInfo& info, std::string_view member);
 
-// Runs a resolved member. For Let and Set the value is the last argument.
-// Arguments the member takes by reference are written back into `args`.
+// Runs a resolved member (Let and Set: value last; by-reference arguments
+// are written back into `args`).
 TARNLOW_API Variant Invoke(Object& object, const MemberInfo& member, CallKind call, std::span<Variant> args);
 
 // The value of a property (or the result of an operation).

@@ -1,6 +1,5 @@
-// Routines shared by every table object: date keys, unique numbers, fixed-width
-// key text, the spare-column choice, the error-record convention, the
-// connection check and message boxes.
+// Routines every table object shares: date keys, unique numbers, key text,
+// the spare column, the error-record convention, connection check, messages.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +16,6 @@ namespace tarnlow {
 
 class Connection;
 
-// ---- date keys, unique numbers, key text --------------------------------
-
 // Calendar days from 31 December 1899 to the date, time of day ignored;
 // Overflow for a date outside the range (see Date).
 TARNLOW_API std::int32_t DateKey(const Date& date);
@@ -26,11 +23,10 @@ TARNLOW_API std::int32_t DateKey(const Date& date);
 TARNLOW_API std::string SixDigitText(std::int32_t number);
 // The date key as the six-digit text kind-2 databases store ("036525").
 TARNLOW_API std::string DateKeyText(const Date& date);
-// A fresh unique identifier with every apostrophe replaced by "X"; its first
-// eight characters are unique across calls and processes.
+// A fresh unique identifier, apostrophes replaced by "X"; its first eight
+// characters are unique across calls and processes.
 TARNLOW_API std::string UniqueNumber();
-// The decimal text of number right-aligned in width characters; longer text
-// keeps only its first width characters.
+// The number right-aligned in width characters, or its first width ones.
 TARNLOW_API std::string RightJustify(std::int16_t number, std::int16_t width);
 // "spare2" or "spare": the spare text column of the order companion tables.
 TARNLOW_API std::string SpareColumnName(const std::shared_ptr<Connection>& connection);
@@ -39,15 +35,11 @@ TARNLOW_API std::string NullToText(const Variant& value);
 // The value as text with trailing blanks removed.
 TARNLOW_API std::string RTrim(std::string_view text);
 
-// ---- the error-record convention -----------------------------------------
-
-// Copies the current error (Err()) and its line into this thread's saved
-// error; returns the line.
+// Copies the current error into this thread's saved error; returns its line.
 TARNLOW_API std::int32_t SaveError();
 // Makes the saved error the current error again.
 TARNLOW_API void RestoreError();
-// The current error's source followed by CR LF and the label, or the label
-// alone when that source is blank.
+// The current error's source, CR LF and the label (the label alone when blank).
 TARNLOW_API std::string SourceTrail(std::string_view label);
 // Raises the saved error with "Line No.: n " in front of its source trail.
 [[noreturn]] TARNLOW_API void RaiseSavedError(std::string_view label);
@@ -55,20 +47,11 @@ TARNLOW_API std::string SourceTrail(std::string_view label);
 // The line of the step an operation is on; an error exit reports it.
 using Line = std::int32_t;
 
-// Runs an operation's steps under the saved error exit: on failure the error
-// is saved with the current step's line and raised again with the label.
-template <class Body>
-decltype(auto) WithErrorExit(std::string_view label, Body&& body);
-// The direct form: the line is written straight after the label.
-template <class Body>
-decltype(auto) WithDirectErrorExit(std::string_view label, Body&& body);
-
 namespace detail {
 [[noreturn]] TARNLOW_API void LeaveBySavedExit(std::string_view label, Line line);
 [[noreturn]] TARNLOW_API void LeaveByDirectExit(std::string_view label, Line line);
 // An operation with an error exit that returns normally leaves no current
-// error behind, whatever failed and was passed over inside it: a caller
-// that tests the current error after a successful call must find none.
+// error, whatever failed and was passed over inside it.
 TARNLOW_API void LeaveNormally() noexcept;
 
 template <class Body>
@@ -84,6 +67,8 @@ decltype(auto) RunClearingOnReturn(Body& body, Line& line) {
 }
 }  // namespace detail
 
+// Runs an operation's steps under the saved error exit: on failure the error
+// is saved with the current step's line and raised again with the label.
 template <class Body>
 decltype(auto) WithErrorExit(std::string_view label, Body&& body) {
   Line line = 0;
@@ -94,6 +79,7 @@ decltype(auto) WithErrorExit(std::string_view label, Body&& body) {
   }
 }
 
+// The direct form: the line is written straight after the label.
 template <class Body>
 decltype(auto) WithDirectErrorExit(std::string_view label, Body&& body) {
   Line line = 0;
@@ -104,23 +90,20 @@ decltype(auto) WithDirectErrorExit(std::string_view label, Body&& body) {
   }
 }
 
-// ---- connection check and message boxes ----------------------------------
-
 // Message box styles and answers used by the library.
 inline constexpr int vbOKOnly = 0;
 inline constexpr int vbCritical = 16;
 inline constexpr int vbOK = 1;
 
-// Shows a modal message: text, style, title (empty for the default title);
-// returns the button pressed.
+// Shows a modal message (empty title: the default); returns the button.
 using MessageHandler = std::function<int(std::string_view text, int style, std::string_view title)>;
-// Replaces the handler for the whole process; returns the previous one. The
-// default writes the style and text to standard error and answers OK.
+// Replaces the process's handler, returning the old; the default writes to
+// standard error and answers OK.
 TARNLOW_API MessageHandler SetMessageHandler(MessageHandler handler);
 TARNLOW_API int MsgBox(std::string_view text, int style = vbOKOnly, std::string_view title = {});
 
-// Returns the connection when a connection object is present, open or not;
-// otherwise shows "Uninitialised connection" and returns no object.
+// The connection when present, open or not; else shows "Uninitialised
+// connection" and returns none.
 TARNLOW_API std::shared_ptr<Connection> CheckConnection(const std::shared_ptr<Connection>& connection);
 
 }  // namespace tarnlow

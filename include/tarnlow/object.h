@@ -1,9 +1,8 @@
-// The object model behind both the typed C++ interface and late binding:
-// every public class derives from Object and describes its members once, in
-// interface order, in a ClassInfo. Column properties are declared in one list
-// per class (see TARNLOW_PROPERTIES) that yields their storage, their typed
-// accessors, the generic copy and binding routines and their late-bound
-// member entries.
+// The object model behind the typed interface and late binding: every
+// public class derives from Object and describes its members, in interface
+// order, in a ClassInfo. One property list per class (TARNLOW_PROPERTIES)
+// yields the storage, typed accessors, copy and binding routines and
+// late-bound entries of its column properties.
 #pragma once
 
 #include <atomic>
@@ -52,8 +51,8 @@ struct ArgInfo {
   bool by_ref;
 };
 
-// Runs one member: for Let and Set the value is the last argument. Arguments
-// passed by reference are written back into `args`.
+// Runs one member; for Let and Set the value is the last argument, and
+// arguments passed by reference are written back into `args`.
 using Invoker = Variant (*)(Object& self, CallKind call, std::span<Variant> args);
 
 struct ColumnInfo;
@@ -122,8 +121,7 @@ class TARNLOW_API Object : public std::enable_shared_from_this<Object> {
   static std::int64_t LiveCount();
 
  protected:
-  // The field behind a property, writable by the owning class alone: a
-  // read-only property has no public way to be written.
+  // The field behind a property, writable by the owning class alone.
   template <class T, Access A>
   static T& Field(Prop<T, A>& p) {
     return p.v_;
@@ -138,10 +136,8 @@ class TARNLOW_API Object : public std::enable_shared_from_this<Object> {
   friend struct detail::PropertyEntry;
 };
 
-// ---- properties with storage ----------------------------------------------
-
-// A property backed by a field of type T. Get-only properties can be read
-// by anyone but written only by the owning class.
+// A property backed by a field of type T; a get-only one is written only by
+// the owning class.
 template <class T, Access A>
 class Prop {
  public:
@@ -150,9 +146,8 @@ class Prop {
 
   const T& operator()() const requires(HasGet(A)) { return v_; }
   operator const T&() const requires(HasGet(A)) { return v_; }
-  // A value assigned from a variable is copied into the storage the
-  // property already has: a client setting keys before every call then
-  // costs no allocation once the property has held a value that long.
+  // Copied into the storage the property has, so that a client setting keys
+  // before every call costs no allocation.
   Prop& operator=(const T& v) requires(HasLet(A)) {
     if constexpr (std::is_same_v<T, std::string>)
       ReplaceText(v_, v);
@@ -164,8 +159,8 @@ class Prop {
     v_ = std::move(v);
     return *this;
   }
-  // Text from a literal or a view goes straight into the storage, with no
-  // std::string made for it on the way. A null pointer is empty text.
+  // Text from a literal or a view goes straight into the storage; a null
+  // pointer is empty text.
   Prop& operator=(std::string_view v) requires(HasLet(A) && std::is_same_v<T, std::string>) {
     ReplaceText(v_, v);
     return *this;
@@ -179,8 +174,8 @@ class Prop {
   T v_{};
 };
 
-// A column property: the compiler knows its column, so statement lists,
-// parameters and copies name it by the member rather than by text.
+// A column property: statement lists, parameters and copies name its column
+// by the member rather than by text.
 template <const tables::Column* C, ValueKind K, Access A>
 class ColumnProp : public Prop<typename KindType<K>::type, A> {
  public:
@@ -188,8 +183,8 @@ class ColumnProp : public Prop<typename KindType<K>::type, A> {
   using Prop<typename KindType<K>::type, A>::operator=;
 };
 
-// A text column property whose let removes trailing blanks: codes that are
-// looked up in caches of trimmed keys are stored the way the cache holds them.
+// A text column property whose let removes trailing blanks, for codes looked
+// up in caches of trimmed keys.
 template <const tables::Column* C, Access A>
 class TrimmedColumnProp : public ColumnProp<C, ValueKind::Text, A> {
   static_assert(C->kind == ValueKind::Text, "only text columns are trimmed");
@@ -217,11 +212,9 @@ struct PassAccess {
 };
 }  // namespace detail
 
-// A column property whose value the owning class hands on to the companion
-// objects that share it (an order line's number goes to its extension rows):
-// every assignment, typed or late-bound, stores the value and then runs the
-// owner's PassOn(column). Field(p) = v stores without handing anything on,
-// for the copy routines that must not reach the companions.
+// A column property the owner hands on to its companions: every assignment,
+// typed or late-bound, stores it and runs the owner's PassOn(column);
+// Field(p) = v, for the copy routines, only stores.
 template <const tables::Column* C, ValueKind K, Access A, class Owner>
 class PassedProp : public ColumnProp<C, K, A> {
   using Base = ColumnProp<C, K, A>;
@@ -243,9 +236,8 @@ class PassedProp : public ColumnProp<C, K, A> {
   Owner& owner_;
 };
 
-// One typed property that a copy routine fills from a row set's current row
-// (Recordset::CopyCells). A text or number property may take the database's
-// cell directly; any property takes the row's value through AssignConverted.
+// A typed property Recordset::CopyCells fills from the current row, text
+// and numbers straight from the database's cell where it can.
 struct CellCopy {
   enum Kind : std::uint8_t { Text, Number, Other };
   template <class T>
@@ -268,10 +260,8 @@ struct ColumnInfo {
   using Storage = const void* (*)(const Object&);
 
   // `declaration_` is the column's declaration, or nullptr for a property
-  // that is no column. The two are told apart by their types rather than by
-  // testing the pointer, so that a class's list stays a constant expression
-  // where the compiler keeps null checks on addresses of variables (as the
-  // sanitizers make it do).
+  // that is no column: told apart by type, not by testing the pointer, so
+  // that the list stays a constant expression under the sanitizers.
   template <class Declaration>
   requires std::is_same_v<Declaration, const tables::Column*> || std::is_null_pointer_v<Declaration>
   constexpr ColumnInfo(std::string_view property_, Declaration declaration_, ValueKind kind_, Access access_,
@@ -294,32 +284,27 @@ struct ColumnInfo {
   int size;                           // the column's width for text, 0 otherwise
   const tables::Column* declaration;  // the table's column; null when the property is no column
   Getter get;
-  // Where a text or double property keeps its value, a std::string or
-  // double as its kind says, so that setting a parameter reads it there
-  // without a Variant in between; null for any other property, and for a
-  // passed or trimmed one.
+  // Where a text or double property keeps its value, so that setting a
+  // parameter reads it without a Variant; null for any other property and
+  // for a passed or trimmed one.
   Storage storage;
 
  private:
-  // The declaration to read the name and width from: one with neither for a
-  // property that is no column. A null declaration fails to compile in a
-  // constant expression, so only a run-time call tests for it.
+  // The declaration to read the name and width from (kNoColumn for none);
+  // only a run-time call can meet a null one.
   static constexpr tables::Column kNoColumn{};
   static constexpr const tables::Column& Of(const tables::Column* c) {
     return !std::is_constant_evaluated() && c == nullptr ? kNoColumn : *c;
   }
   static constexpr const tables::Column& Of(std::nullptr_t) { return kNoColumn; }
 
-  // Stores a value as a property assignment does, whatever the property's
-  // accessors: for the copy routines and for late-bound assignments that
-  // have checked the accessors first.
+  // Stores a value as an assignment does, whatever the accessors: for the
+  // copy routines and for late-bound assignments that checked them.
   friend class TableObject;
   friend struct detail::ColumnWriter;
   Setter set_;
-  // The property as a row set's copy routines fill it (Recordset::CopyCells),
-  // which stores a cell as set_ stores it, straight from the database's row
-  // where the row set can; null where the property's assignment does more
-  // than store.
+  // The property as Recordset::CopyCells fills it, as set_ would but
+  // straight from the database's row; null where assigning does more.
   Cell cell_;
 };
 
@@ -367,31 +352,21 @@ struct TrimmedEntry {
 };
 }  // namespace detail
 
-// ---- property lists ------------------------------------------------------------
-//
 // A class lists its properties in interface order, one entry per group:
-//   X(Table, T, Access)                   every column of table T, in its order
-//   X(Columns, T, Access, a, b, ...)      the columns a, b, ... of table T
-//   X(Column, name, T::column, Access)    a property named unlike its column
-//   X(ColumnAs, name, T::column, Kind, Access)
-//                                         a column held in a property of another type
-//   X(Value, name, Kind, Access)          a property that is no column
-//   X(Trimmed, T, Access, a, b, ...)      text columns of T whose let removes
-//                                         trailing blanks
-//   X(Passed, name, T::column, Kind, Access)
-//                                         a column property whose assignments the
-//                                         class hands on (see PassedProp)
+//   X(Table, T, Access)                         every column of table T
+//   X(Columns, T, Access, a, b, ...)            the columns a, b, ... of T
+//   X(Column, name, T::column, Access)          named unlike its column
+//   X(ColumnAs, name, T::column, Kind, Access)  held as another type
+//   X(Value, name, Kind, Access)                a property that is no column
+//   X(Trimmed, T, Access, a, b, ...)            lets remove trailing blanks
+//   X(Passed, name, T::column, Kind, Access)    handed on (PassedProp)
 // Types and text widths come from the table declarations.
 
 #define TARNLOW_PP_FIRST(a, b) a
 #define TARNLOW_PP_SECOND(a, b) b
 #define TARNLOW_PP_CALL(m, ...) m(__VA_ARGS__)
 
-// Declarations (in the class).
-#define TARNLOW_DECL_COLUMN_OF(T, A, ident)                                             \
-  ::tarnlow::ColumnProp<&::tarnlow::tables::T::ident, ::tarnlow::tables::T::ident.kind, \
-                        ::tarnlow::Access::A>                                           \
-      ident;
+#define TARNLOW_DECL_COLUMN_OF(T, A, ident) TARNLOW_DECL_Column(ident, T::ident, A)
 #define TARNLOW_DECL_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
   TARNLOW_PP_CALL(TARNLOW_DECL_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)
 #define TARNLOW_DECL_Table(T, A) TARNLOW_TABLE_##T(TARNLOW_DECL_TABLE_COLUMN, TARNLOW_TABLE_NO_KEY, (T, A))
@@ -411,10 +386,7 @@ struct TrimmedEntry {
 #define TARNLOW_DECL_Trimmed(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_DECL_TRIMMED_OF, (T, A), __VA_ARGS__)
 #define TARNLOW_DECLARE_PROPERTY(form, ...) TARNLOW_DECL_##form(__VA_ARGS__)
 
-// Entries of Columns() (in the source file).
-#define TARNLOW_ENTRY_COLUMN_OF(T, A, ident)                   \
-  ::tarnlow::detail::PropertyEntry<Self, &Self::ident>::Entry( \
-      #ident, &::tarnlow::tables::T::ident, ::tarnlow::tables::T::ident.kind, ::tarnlow::Access::A),
+#define TARNLOW_ENTRY_COLUMN_OF(T, A, ident) TARNLOW_ENTRY_Column(ident, T::ident, A)
 #define TARNLOW_ENTRY_TABLE_COLUMN(ctx, ident, kind, size, layout, traits) \
   TARNLOW_PP_CALL(TARNLOW_ENTRY_COLUMN_OF, TARNLOW_PP_FIRST ctx, TARNLOW_PP_SECOND ctx, ident)
 #define TARNLOW_ENTRY_Table(T, A) TARNLOW_TABLE_##T(TARNLOW_ENTRY_TABLE_COLUMN, TARNLOW_TABLE_NO_KEY, (T, A))
@@ -437,17 +409,14 @@ struct TrimmedEntry {
 #define TARNLOW_ENTRY_Trimmed(T, A, ...) TARNLOW_FOR_EACH_WITH(TARNLOW_ENTRY_TRIMMED_OF, (T, A), __VA_ARGS__)
 #define TARNLOW_COLUMN_ENTRY(form, ...) TARNLOW_ENTRY_##form(__VA_ARGS__)
 
-// Declares the properties of a class from its list (in the class body).
-// The list serves the library's own routines; clients find the properties
-// in the class's description (ClassInfo), so it is not exported.
+// Declares a class's properties from its list, in the class body. Not
+// exported: clients find the properties in the ClassInfo.
 #define TARNLOW_PROPERTIES(Class, LIST)                                  \
   using Self = Class;                                                    \
   TARNLOW_LOCAL static std::span<const ::tarnlow::ColumnInfo> Columns(); \
   LIST(TARNLOW_DECLARE_PROPERTY)
 
-// Defines Class::Columns() from the same list, in a source file. The list
-// is filled when compiled, so that an operation reaches it without a
-// first-use check.
+// Defines Class::Columns() from the list, filled when compiled.
 #define TARNLOW_DEFINE_PROPERTIES(Class, LIST)                                 \
   std::span<const ::tarnlow::ColumnInfo> Class::Columns() {                    \
     using Self = Class;                                                        \

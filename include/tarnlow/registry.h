@@ -1,6 +1,5 @@
-// The class registry: every public class under its class name and class
-// identity, so that clients can create objects by either, and the count of
-// live objects that tells whether the library may be unloaded.
+// The class registry: every public class by name and identity, and the
+// count of live objects that tells whether the library may be unloaded.
 #pragma once
 
 #include <cstdint>
@@ -18,11 +17,9 @@ class TARNLOW_API Registry {
   using InfoFunction = const ClassInfo& (*)();
   // Called once per class, at load time, by TARNLOW_REGISTER_CLASS.
   static bool Add(InfoFunction info);
-  // Every registered class, ordered by class name (letter case ignored), so
-  // that listings do not depend on the order in which files were linked.
+  // Every registered class, by name (case ignored), whatever the link order.
   static std::vector<const ClassInfo*> Classes();
-  // By class name (letter case ignored) or class identity in braces (letter
-  // case ignored); null when unknown.
+  // By name or identity in braces (case ignored); null when unknown.
   static const ClassInfo* Find(std::string_view name_or_identity);
 };
 
@@ -43,8 +40,7 @@ struct EnumerationInfo {
   std::span<const Member> members;
 };
 
-// The type library that describes the public classes: what a client that
-// checks which library it talks to compares.
+// The type library describing the public classes, as clients check it.
 struct TypeLibraryInfo {
   std::string_view name;        // "TarnlowSTData"
   std::string_view identity;    // in braces, upper case
@@ -66,24 +62,19 @@ TARNLOW_API std::int64_t LiveObjectCount();
 // True when no library object is alive.
 TARNLOW_API bool CanUnloadNow();
 
-// Readable descriptions of the registry for people and tools.
-// One line: the type library's name, identity, version and locale.
+// Readable descriptions for people and tools. One line: the type library's
+// name, identity, version and locale.
 TARNLOW_API std::string DescribeTypeLibrary();
-// One line per class, by name: name, class identity, default interface and
-// its identity, and whether clients may create it.
+// One line per class: name, identity, default interface and creatability.
 TARNLOW_API std::string DescribeClasses();
-// The class's heading line, then one line per member in interface order: its
-// kind (the accessors of a property in interface order, or "operation"),
-// name, arguments and type.
+// A heading, then per member in interface order: its kind (accessors, or
+// "operation"), name, arguments and type.
 TARNLOW_API std::string DescribeMembers(const ClassInfo& info);
-// The reference of every registered class in Markdown: the type library,
-// the class list with identities, then each class's members in interface
-// order with kind, arguments, type and meaning.
+// Every class's reference in Markdown: type library, class list, then each
+// class's members with kind, arguments, type and meaning.
 TARNLOW_API std::string DescribeClassesMarkdown();
-// One line saying what a member is for: from the column declaration for a
-// stored column property, else from the meanings kept for the class's
-// members (or the members every class of its kind shares); empty when none
-// is known.
+// What a member is for, from its column declaration or the meanings kept
+// for the class (or its kind); empty when none is known.
 TARNLOW_API std::string MemberMeaning(const ClassInfo& info, const MemberInfo& member);
 // "get", "let get", "get set", ...: a property's accessors in interface order.
 TARNLOW_API std::string_view AccessText(Access access);
@@ -96,8 +87,7 @@ TARNLOW_API std::string_view KindText(ValueKind kind);
 #define TARNLOW_REGISTER_CLASS(Class) \
   [[maybe_unused]] static const bool tarnlow_registered_##Class = ::tarnlow::Registry::Add(&Class::Info);
 
-// What every late-bound class declares in its body: its name, its
-// description and the builder that makes it from the Describe body.
+// In every late-bound class body: name, description and its builder.
 #define TARNLOW_CLASS_IDENTITY(C)                                            \
  public:                                                                     \
   static constexpr std::string_view kClassName = #C;                         \
@@ -109,8 +99,8 @@ TARNLOW_API std::string_view KindText(ValueKind kind);
                                                                              \
  public:
 
-// In the class's source file: its description, built once by the Describe
-// body that follows, and its registration by name.
+// In the source file: the description, built once by the Describe body
+// that follows, and the registration.
 #define TARNLOW_DEFINE_CLASS_INFO(C, CLSID, IID)                       \
   const ::tarnlow::ClassInfo& C::Info() {                              \
     static const ::tarnlow::ClassInfo info = [] {                      \

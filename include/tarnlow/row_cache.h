@@ -1,4 +1,3 @@
-// A table's rows held in memory for whole-table caches.
 #pragma once
 
 #include <cstdint>
@@ -9,11 +8,9 @@
 
 namespace tarnlow {
 
-// Cells by row and column, both counted from 0, for whole-table caches.
-// Find answers from a hash index over the searched column: built when rows
-// are loaded or sorted (or, for a column filled cell by cell, on its first
-// Find) and kept right by every later change, so that a lookup costs the same
-// whether the cache holds ten rows or a hundred thousand.
+// A whole-table cache's cells by row and column, from 0. Find answers from a
+// hash index over the column, built on load, sort or first Find and kept
+// right by every change: a lookup costs the same for ten rows or 100,000.
 class TARNLOW_API RowCache {
  public:
   RowCache();
@@ -28,22 +25,17 @@ class TARNLOW_API RowCache {
   void Clear();
   void Reshape(std::int32_t, std::int32_t, std::int32_t, std::int32_t columns);
   void AddRows(std::int32_t count);
-  // The lowest row at or after start whose cell in the column equals key
-  // (same type and value; text compared exactly, letter case included), or -1.
+  // The lowest row from start whose cell equals key exactly (type too), or -1.
   std::int32_t Find(std::int32_t start, std::int32_t column, const Variant& key) const;
-  // Orders rows first..last by column 0; rows with equal keys keep their
-  // order. A range that does not fit the rows is left alone.
+  // Orders rows first..last stably by column 0; a range out of bounds stays.
   void Sort(std::int32_t first, std::int32_t last);
   std::int32_t RowCount() const { return rows_; }
   std::int32_t LastRow() const { return RowCount() - 1; }
   std::int32_t ColumnCount() const { return columns_; }
-  // Replaces the contents with the rows of a fetched array (all rows the
-  // same length); a ragged array raises error 9 and changes nothing.
+  // Replaces the contents with a fetched array's rows; a ragged one raises 9.
   void LoadRows(std::vector<std::vector<Variant>> rows);
-  // Replaces the contents with `cells`, row after row, `columns` apiece, as
-  // Recordset::GetCells gives them; the cells are taken, not copied. A count
-  // of cells that is no whole number of rows raises error 9 and changes
-  // nothing. Nothing is indexed until a Sort or Find.
+  // Takes `cells`, row after row, `columns` apiece, as Recordset::GetCells
+  // gives them; no whole number of rows raises 9. Indexed on Sort or Find.
   void LoadCells(std::vector<Variant> cells, std::int32_t columns);
 
  private:

@@ -16,21 +16,16 @@ struct SchemaReport {
   std::vector<std::string> existing;  // tables that were there and were left alone
 };
 
-// Creates every table that is missing; existing tables and their rows are
-// left untouched. A database of a kind other than SQLite or PostgreSQL
-// (reached through ODBC) gets no tables: a missing one raises an error.
+// Creates every missing table, leaving existing ones alone; through ODBC, a
+// database other than SQLite or PostgreSQL gets none (a missing one raises).
 TARNLOW_API SchemaReport CreateMissingTables(Connection& connection);
 
-// Opens the connection of a connection text to look at a database that is
-// there already: a missing SQLite file is an error record, not a new empty
-// database.
+// Opens an existing database: a missing SQLite file is an error, not a new one.
 TARNLOW_API std::shared_ptr<Connection> OpenExistingDatabase(std::string_view text);
 
-// What keeps the database's tables from serving this library in the layout
-// the connection's options choose, one line each: missing tables and
-// columns, text columns narrower than the library writes, decimal columns
-// with too few digits, columns whose type cannot hold the values, and
-// missing unique keys. Empty when everything fits.
+// One line per thing that keeps the tables from serving the connection's
+// layout (missing tables, columns or keys; columns too narrow or of a type
+// that cannot hold the values); empty when everything fits.
 TARNLOW_API std::vector<std::string> CheckTables(Connection& connection);
 
 // The statements that create one table ("sqlite" or "postgresql" dialect).

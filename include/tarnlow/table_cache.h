@@ -1,12 +1,8 @@
-// A whole table that a table object reads into memory on its first lookup and
-// then answers lookups from, without asking the database again until the copy
-// is reset. What goes into the copy, in which steps, and what a miss does are
-// the class's own; this holds the copy, its loaded state and the routines
-// every such class runs the same way.
-//
-// `Rows` is where the rows go: a RowCache, or a keyed collection of copies of
-// the object. A collection is held through a pointer and created on the first
-// load, since its own header needs the object's class.
+// A whole table a table object reads into memory on its first lookup and
+// answers lookups from until reset; what is loaded and what a miss does are
+// the class's own. `Rows` is a RowCache or a keyed collection of copies of
+// the object, held through a pointer and created on the first load (its
+// header needs the object's class).
 #pragma once
 
 #include <cstdint>
@@ -33,9 +29,8 @@ class TableCache {
 
   bool Loaded() const { return loaded_; }
 
-  // Unless loaded: runs `load` on the rows, then counts them loaded. A load
-  // that fails leaves the copy not loaded, so the next lookup loads again. A
-  // collection is created on the first load and emptied before each.
+  // Unless loaded: runs `load` on the emptied rows, then counts them loaded;
+  // a failed load leaves them to load again.
   template <class Load>
   void LoadOnce(Load&& load) {
     if (loaded_) return;
@@ -49,19 +44,15 @@ class TableCache {
     loaded_ = true;
   }
 
-  // Forgets the copy: a row cache goes to its empty shape (Clear, then
-  // Reshape with 0, 0, 0 and the column count), and the next lookup loads
-  // again.
+  // Forgets the copy: the row cache goes to its empty shape.
   void Reset() requires kRowCache {
     store_.Clear();
     store_.Reshape(0, 0, 0, columns_);
     loaded_ = false;
   }
 
-  // Runs a whole-table statement forward-only and read-only and hands the
-  // row set, on its first row, to `take`, which reads its rows through and
-  // runs nothing else on the connection meanwhile; closes it when `take` is
-  // done.
+  // Runs a whole-table read and hands the row set to `take`, which reads it
+  // through and runs nothing else on the connection meanwhile.
   template <class Take>
   static void ReadAll(const std::string& sql, DatabaseConnection& connection, Take&& take) {
     Recordset rs;
@@ -70,13 +61,11 @@ class TableCache {
     rs.Close();
   }
 
-  // The first row whose cell in `column` equals `key` exactly (RowCache::Find
-  // from row 0), -1 when there is none.
+  // The first row whose cell in `column` equals `key` exactly, or -1.
   std::int32_t Find(std::int32_t column, const Variant& key) const requires kRowCache {
     return store_.Find(0, column, key);
   }
-  // The copy filed under `key` (letter case ignored), null when there is none
-  // or anything else stops the lookup.
+  // The copy filed under `key` (letter case ignored), null when none.
   auto Find(const std::string& key) const requires(!kRowCache) {
     decltype(store_->Item(Variant(key))) found;
     if (!store_) return found;
@@ -87,7 +76,6 @@ class TableCache {
     return found;
   }
 
-  // The rows of a row cache, for the class's own cell reads.
   const RowCache& Cells() const requires kRowCache { return store_; }
 
  private:

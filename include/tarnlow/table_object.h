@@ -1,9 +1,6 @@
-// What every table object shares: its connection (`SageConnection`), the
-// statement holders it hands that connection to, the routines that turn a
-// property list into statements, parameters and rows, and the operations
-// that recur from class to class (prepare once, read one row, insert under
-// the next free number, insert under a unique number).
-//
+// What every table object shares: its connection, the statement holders it
+// hands it to, the routines that turn a property list into statements,
+// parameters and rows, and the operations that recur from class to class.
 // A class is written as
 //   class clsX final : public TableClass<clsX> {
 //     TARNLOW_TABLE_CLASS(clsX, TARNLOW_clsX_PROPERTIES)
@@ -48,8 +45,7 @@ struct FixedString {
 class TARNLOW_API TableObject : public Object {
  public:
   // The connection, through the connection check; when none was set, a new
-  // unopened connection object is stored and returned, which reports itself
-  // closed when an operation first uses it.
+  // unopened one, which reports itself closed on first use.
   std::shared_ptr<Connection> SageConnection();
   // Stores the connection and hands it to every statement holder.
   void SageConnection(std::shared_ptr<Connection> connection);
@@ -57,54 +53,39 @@ class TARNLOW_API TableObject : public Object {
  protected:
   TableObject() = default;
 
-  // The holders that receive the connection when it is set.
-  void UseHolders(std::initializer_list<StatementHolder*> holders);
-  // Called after a new connection is stored.
-  virtual void ConnectionChanged() {}
-  // The connection as it was stored, without the check: what an owner hands
-  // on to its companions, even when it is none.
+  void UseHolders(std::initializer_list<StatementHolder*> holders);  // receive the connection
+  virtual void ConnectionChanged() {}                                // after a new connection is stored
+  // The connection as stored, unchecked: what an owner hands its companions.
   const std::shared_ptr<Connection>& StoredConnection() const { return connection_; }
 
-  // The connection for an operation, as the getter gives it.
   Connection& Conn();
-  // The physical name of a table, asked of the catalogue.
   std::string TableName(CatalogueTable table);
-  // Kind 2 databases give some tables a unique-number column and keep some
-  // dates as date-key text.
   bool KindTwo() { return Conn().DatabaseKind() == 2; }
 
-  // ---- statements from property lists ------------------------------------
-
-  // Declares one parameter per entry, named after its column, in list order:
-  // text with the column's width, numbers, and dates (as six-character text
-  // where kind 2 keeps the date as a date key).
+  // Declares one parameter per entry, named after its column, in list order
+  // (a date kind 2 keeps as a date key as six-character text).
   void DeclareParameters(StatementHolder& holder, std::span<const ColumnInfo> columns);
   void DeclareParameter(StatementHolder& holder, const tables::Column& column);
   template <ColumnProperty... P>
   void DeclareParameters(StatementHolder& holder, const P&...) {
     (DeclareParameter(holder, *P::column), ...);
   }
-  // Gives each entry's parameter the property's value: text through the
-  // connection's TextValue, dates through DateValue (or as date-key text, or
-  // as null for a date not known yet, as the column says), numbers unchanged.
-  // Entries that are no column of the table are passed over. Each run binds
-  // the values the parameters hold then.
+  // Gives each entry's parameter the property's value: text through
+  // TextValue, dates through DateValue (or as date-key text, or null for a
+  // date not known yet, as the column says), numbers unchanged. Entries that
+  // are no column are passed over.
   void SetParameters(Command& command, std::span<const ColumnInfo> columns);
   void SetParameter(Command& command, const ColumnInfo& column);
   // Sets the parameters of one statement from several sources in turn.
   class ParameterPass {
    public:
     ParameterPass(TableObject& object, Command& command);
-    // The property of an entry, as SetParameter sets it.
+    // An entry's property as SetParameter sets it; a list's entries (no
+    // column: passed over); the same with dates unconverted; a value of the
+    // class's own, which may replace what a list put.
     void Put(const ColumnInfo& c);
-    // Each entry of a list as Put puts it; entries that are no column are
-    // passed over.
     void PutAll(std::span<const ColumnInfo> columns);
-    // The same, except that a date property goes as the value it is,
-    // unconverted.
     void PutWithDatesAsIs(std::span<const ColumnInfo> columns);
-    // A value of the class's own making, as it is; it may replace what a
-    // list put before.
     void Set(const tables::Column& column, Variant value);
 
    private:
@@ -112,58 +93,46 @@ class TARNLOW_API TableObject : public Object {
 
     TableObject& object_;
     Command& command_;
-    // Where the next entry's parameter is looked for first: values mostly
-    // come in the order the parameters were declared.
+    // Where the next entry's parameter is looked for first.
     std::size_t next_ = 0;
   };
   template <ColumnProperty P>
   void SetParameter(Command& command, const P& property) {
     BindField(ParameterOf(command, *P::column), *P::column, Field(property));
   }
-  // "c1,c2,...": the columns of the entries, in list order.
+  // "c1,c2,...", "?,?,..." and the entries that are columns, in list order.
   static std::string ColumnList(std::span<const ColumnInfo> columns);
-  // "?,?,...": one placeholder per parameter.
   static std::string Placeholders(std::size_t count);
-  // The entries of a list that are columns of the table, in list order.
   static std::vector<ColumnInfo> TableColumns(std::span<const ColumnInfo> columns);
 
   // Copies each entry's field of the current row into its property, in list
-  // order: a failing conversion leaves the later properties as they were.
-  // Given `date`, the entries of date columns go to it instead in their
-  // turn, with their field (null when the row set has no such column), and
-  // entries of no column are passed over.
+  // order (a failing conversion leaves the later ones). Given `date`, date
+  // columns go to it with their field (null when absent) and entries of no
+  // column are passed over.
   using DateField = void (*)(TableObject& self, const ColumnInfo& entry, const Variant* field);
   void CopyRow(const Recordset& rs, std::span<const ColumnInfo> columns, DateField date = nullptr);
-  // Stores a value in an entry's property, as a copy routine does.
   void Assign(const ColumnInfo& column, const Variant& value);
-  // Empties an entry's property as Assign does with empty text for a text
-  // property, the zero date for a date and `zero`, a number 0 of the type the
-  // class gives, for any other; a text or double property that a copy
-  // routine fills directly is emptied in place.
+  // Assigns empty text, the zero date or `zero` (a number 0 of the class's
+  // type), as the property's kind says; in place where a copy fills it.
   void AssignEmpty(const ColumnInfo& column, const Variant& zero);
-  // The same for the properties named, in the order named.
+  // CopyRow for the properties named, in order.
   template <ColumnProperty... P>
   void CopyFields(const Recordset& rs, P&... properties) {
     const CellCopy cells[] = {CellCopy::Into(*P::column, Field(properties))...};
     rs.CopyCells(cells);
   }
 
-  // ---- recurring operations ------------------------------------------------
-
-  // The current row's value for a property's column, found by its
-  // declaration where it has one (Recordset::Field).
+  // The current row's value for a property's column.
   static const Variant& FieldOf(const Recordset& rs, const ColumnInfo& c) { return rs.Field(c.column); }
-  // The parameter of a statement declared for a column (DeclareParameters).
   static Parameter& ParameterOf(Command& command, const tables::Column& column);
-  // Prepares a statement the first time only.
   template <class Build>
   static void PrepareOnce(StatementHolder& holder, Build&& build) {
     if (holder.Prepared()) return;
     build();
     holder.Prepared(true);
   }
-  // Runs a read and copies its first row; the row set is closed on every
-  // path, a failing copy included. False (and nothing copied) without a row.
+  // Runs a read and copies its first row, closing the row set on every path;
+  // false without a row.
   template <class Copy>
   static bool ReadOneRow(Command& command, Copy&& copy) {
     Recordset& rs = RunForFirstRowInPlace(command);
@@ -172,15 +141,13 @@ class TARNLOW_API TableObject : public Object {
     copy(rs);
     return true;
   }
-  // The first field of a next-number query's single row, Null when the
-  // query finds no row or a null; the row set is closed before anything
-  // else runs, since an open read would pin the table's snapshot.
+  // The first field of a next-number query's row, Null without one; closed
+  // at once, since an open read would pin the table's snapshot.
   static Variant HighestNumber(Command& query);
-  // Runs the insert with one candidate number after another until the
-  // database takes one: `next()` gives the next candidate (and raises when
-  // there is none left), `assign(text)` puts it into the statement and the
-  // property. A clash on the key means another writer took that number;
-  // any other failure ends the insert.
+  // Runs the insert under candidate after candidate (`next()`, raising when
+  // none is left; `assign(text)` puts it into statement and property) until
+  // the database takes one: a key clash means another writer took it, any
+  // other failure ends the insert.
   template <class Next, class Assign>
   static void InsertUnderFreeNumber(Command& insert, Next&& next, Assign&& assign) {
     for (;;) {
@@ -188,14 +155,12 @@ class TARNLOW_API TableObject : public Object {
       if (TryInsert(insert)) return;
     }
   }
-  // An insert under a fresh unique number on kind 2: when it fails the user
-  // is shown `retry_prompt`; the row goes in once more under a new number
-  // (only when the answer is OK if `answer_decides`), and a second failure
-  // is only shown (`failed_text`). Elsewhere the database's error reaches
-  // the caller unchanged.
+  // An insert under a fresh unique number on kind 2: a failure shows
+  // `retry_prompt` and retries once under a new number (only on OK if
+  // `answer_decides`); a second failure is only shown (`failed_text`).
+  // Elsewhere the database's error reaches the caller.
   void InsertWithUniqueNumber(StatementHolder& holder, std::string_view retry_prompt, bool answer_decides,
                               std::string_view failed_text);
-  // The eight characters of a fresh unique number.
   static std::string FreshUniqueNumber();
 
  private:
@@ -204,11 +169,9 @@ class TARNLOW_API TableObject : public Object {
     ~RowSetCloser();
   };
   static bool TryInsert(Command& insert);
-  // Runs a read whose first row the caller copies and then closes, before
-  // anything else runs: the row is read where the database holds it.
+  // A read whose first row the caller copies, then closes, at once.
   TARNLOW_LOCAL static Recordset& RunForFirstRowInPlace(Command& command);
-  // The value of a property for its column's parameter, by the rules of
-  // SetParameters.
+  // A property's value for its column's parameter, as SetParameters binds.
   TARNLOW_LOCAL void BindColumn(Parameter& parameter, const tables::Column& column, const Variant& value);
   // The same from a property's own field: text for a text column and a
   // finite number for a number column go straight into the parameter,
@@ -233,10 +196,7 @@ class TableClass : public TableObject {
   const ClassInfo& Class() const override { return Derived::Info(); }
 
  protected:
-  // "<Op> of Class Module <class><ending>", the ending being the class's
-  // kLabelEnding (" Line#:" for the classes whose labels carry it). Joined
-  // when compiled, so that an operation reaches its label without a call or
-  // a first-use check.
+  // "<Op> of Class Module <class><kLabelEnding>", joined when compiled.
   template <FixedString Op>
   static std::string_view Label() {
     return {kLabel<Op>.data(), kLabel<Op>.size()};

@@ -1,11 +1,8 @@
-// Operations that many table classes run the same way: the prepare operation
-// of a statement, the read of one row by its key, and the run of a statement
-// whose parameters are the columns of the property list (the insert of a
-// whole row). A class that uses them is written as
-//   class clsX final : public TablePieces<clsX> { ... };
-// Each class keeps its own statement text, error exit labels and what a
-// missing row means; the routines number their steps for that error exit as
-// the class's own steps are numbered.
+// Operations many table classes run alike (class clsX : TablePieces<clsX>):
+// preparing a statement, reading a row by key, and running a statement
+// whose parameters are the property list's columns. Each class keeps its
+// statement text, labels and what a missing row means; the routines number
+// their steps as the class's own steps are numbered.
 #pragma once
 
 #include <span>
@@ -22,8 +19,7 @@ namespace tarnlow {
 template <class Derived>
 class TablePieces : public TableClass<Derived> {
  protected:
-  // The line of the caller's error exit that a routine's later step runs
-  // under; none for an operation without an error exit.
+  // The error exit line a routine's later step runs under (none without one).
   struct Step {
     Line* line = nullptr;
     Line number = 0;
@@ -32,21 +28,17 @@ class TablePieces : public TableClass<Derived> {
     }
   };
 
-  // A key value given as it stands, through the holder's default member,
-  // rather than from its property through the connection's conversion.
+  // A key value given as it stands, through the holder's default member.
   struct AsIs {
     std::string_view name;
     Variant value;
   };
 
-  // Which error exit an operation has (modules.h).
   enum class Exit { Saved, Direct };
 
-  // The prepare operation of the usual steps, under the error exit with
-  // `label`: step 10 does nothing more when the statement is prepared
-  // already; step 20 sets its text (`text()`, built only then, so that the
-  // catalogue is asked once); step 30 declares its parameters (`declare()`);
-  // step 40 marks it prepared. A failure leaves it unprepared.
+  // The usual prepare under the error exit with `label`: step 10 stops when
+  // prepared already, 20 sets the text (`text()`, built only then), 30
+  // declares the parameters, 40 marks it prepared.
   template <Exit E = Exit::Saved, class Text, class Declare>
   static void PrepareStatement(std::string_view label, StatementHolder& holder, Text&& text,
                                Declare&& declare) {
@@ -66,11 +58,9 @@ class TablePieces : public TableClass<Derived> {
       WithDirectErrorExit(label, steps);
   }
 
-  // The read of one row by key, its statement prepared: sets each key
-  // parameter (a property, as SetParameter sets it, or an AsIs value) in the
-  // order given, then, on step `read`, runs the statement and copies its
-  // first row with `copy`. False, with nothing copied, when there is no row;
-  // the row set is closed on every path.
+  // Sets each key parameter (a property, or an AsIs value) in order, then on
+  // step `read` runs the statement and copies its first row with `copy`;
+  // false when there is no row.
   template <class Copy, class... Key>
   bool ReadByKey(StatementHolder& holder, Step read, Copy&& copy, const Key&... key) {
     Command& command = holder.Command();
@@ -79,19 +69,14 @@ class TablePieces : public TableClass<Derived> {
     return TableObject::ReadOneRow(command, copy);
   }
 
-  // `head` + " ( c1,c2,...)" + " VALUES ( ?,?,...)": the insert of a value
-  // for every column of the list, in list order. `head` is "INSERT INTO "
-  // and the table's name, as each class writes it.
+  // `head` ("INSERT INTO " and the table) + " ( c1,c2,...) VALUES ( ?,?,...)".
   static std::string InsertText(const std::string& head, std::span<const ColumnInfo> columns) {
     return head + " ( " + TableObject::ColumnList(columns) + ")" + " VALUES ( " +
            TableObject::Placeholders(columns.size()) + ")";
   }
 
-  // The run of a prepared statement whose parameters are the columns of the
-  // list: sets each from its property (SetParameters: entries that are no
-  // column are passed over), then lets `adjust` give the parameters that the
-  // class binds otherwise, and on step `run` executes the statement without
-  // a row set.
+  // Sets the list's parameters from their properties, lets `adjust` bind
+  // the class's own, and on step `run` executes without a row set.
   template <class Adjust>
   void RunWithColumns(StatementHolder& holder, std::span<const ColumnInfo> columns, Step run,
                       Adjust&& adjust) {

@@ -1,21 +1,13 @@
-// The tables of the ERP database that this library reads and writes, each
-// declared once: its columns with their types, text sizes, the layouts they
-// exist in and the traits the table objects need, and its unique keys. The
-// same declarations give the schema that `tarnlowst init` creates and the
-// column properties of every table object, so a class and its table cannot
-// disagree about a column.
+// The tables this library reads and writes, each declared once (columns
+// with type, text size, layout and traits; unique keys), giving both the
+// schema `tarnlowst init` creates and every table object's column
+// properties, so that a class and its table cannot disagree.
 //
-// Every table lists every column that any statement of the library names,
-// whether in a column list, a condition, a join or a copy routine that reads
-// a "select *" row by field name. Text sizes are the widths the statements
-// declare for their parameters; where none declares one, the size is a
-// generous guess so that ordinary data always fits. Columns follow the
-// physical order of the table, which matters only where a reader depends on
-// column positions (the unit conversion table).
-//
+// A table lists every column any statement names. Text sizes are the widths
+// the statements declare, or a generous guess; columns keep the physical
+// order, which matters where a reader uses positions (unit conversions).
 // Entries read COLUMN(ctx, name, Kind, size, Layout, Traits) and KEY(ctx,
-// Layout, columns...), where ctx is whatever the expanding code passes along. A name that is a C++ keyword
-// carries a trailing underscore, which is not part of the column's name.
+// Layout, columns...); a keyword name carries a trailing underscore.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +16,7 @@
 #include "tarnlow/preprocessor.h"
 #include "tarnlow/value.h"
 
-// Every table, in the interface order of the table catalogue, with the
-// physical name it has unless a connection option renames it.
+// Every table in the catalogue's interface order, with its default name.
 #define TARNLOW_TABLES(X)                                     \
   X(ProductExpenseTable, "product_expense")                   \
   X(VatMatrixTable, "vat_matrix")                             \
@@ -118,8 +109,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   return ident.ends_with('_') ? ident.substr(0, ident.size() - 1) : ident;
 }
 
-// One expense text per product in a warehouse. Before release 6 the
-// warehouse and product are packed into one combined key column.
+// One expense text per product in a warehouse (one combined key before release 6).
 #define TARNLOW_TABLE_ProductExpenseTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, whproduct, Text, 22, ReleaseBelow6, 0)        \
   COLUMN(ctx, warehouse, Text, 2, Release6Up, 0)            \
@@ -167,10 +157,9 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, vat_inclusive_flag, Text, 1, Always, 0)   \
   KEY(ctx, Always, customer_code, price_list, product_code, sequence_number)
 
-// Quantity-break discounts, in the column order of their insert. The
-// lookup cache holds one row per key, the key being the three codes cut or
-// padded to 4, 8 and 3 characters with letter case ignored: rows whose keys
-// meet there cannot be cached together.
+// Quantity-break discounts, in their insert's column order. The cache keys
+// rows by the three codes cut or padded to 4, 8 and 3 characters, case
+// ignored: rows whose keys meet there cannot be cached together.
 #define TARNLOW_TABLE_DiscountTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, cust_disc_code, Text, 4, Always, 0)     \
   COLUMN(ctx, description, Text, 20, Always, 0)       \
@@ -198,8 +187,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, vat_inclusive_flag, Text, 1, Always, 0) \
   KEY(ctx, Always, cust_disc_code, prod_disc_code, price_list)
 
-// Project fields of a nominal analysis entry. Rows are found by
-// record_key alone and the first one taken, so no key is enforced.
+// Project fields of a nominal analysis entry; found by record_key alone.
 #define TARNLOW_TABLE_ProjectAnalysisTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, record_key, Text, 22, Always, 0)               \
   COLUMN(ctx, page_number, Text, 6, Always, 0)               \
@@ -208,8 +196,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, pr_period, Text, 4, Always, 0)                 \
   COLUMN(ctx, proj_code, Text, 20, Always, 0)
 
-// Nominal analysis entries of order lines; page_number is the entry's
-// number within the line, held as six zero-padded digits.
+// Nominal analysis entries; page_number is six zero-padded digits.
 #define TARNLOW_TABLE_NominalAnalysisTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, record_key, Text, 22, Always, 0)               \
   COLUMN(ctx, page_number, Text, 6, Always, 0)               \
@@ -240,10 +227,8 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, dec_places, Int16, 0, Always, 0)               \
   KEY(ctx, Always, unit_code)
 
-// General unit conversions. The whole-table cache is loaded with
-// "select *" and read by column position (0, 1, 3, 4, 6, 7), so the
-// physical order matters here; positions 2 and 5 hold columns this
-// library does not use.
+// General unit conversions, cached by "select *" and read by position (0,
+// 1, 3, 4, 6, 7): the physical order matters; 2 and 5 are unused.
 #define TARNLOW_TABLE_UnitConversionTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, base_name, Text, 6, Always, 0)                \
   COLUMN(ctx, converted_unit, Text, 6, Always, 0)           \
@@ -269,8 +254,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, st_balance_acc, Text, 16, Always, 0)         \
   KEY(ctx, Always, nl_category)
 
-// Stock batches. The duplicate-key failure on the sequence number is
-// what makes the optimistic batch numbering retry.
+// Stock batches; a duplicate sequence number makes the numbering retry.
 #define TARNLOW_TABLE_BatchTable(COLUMN, KEY, ctx)              \
   COLUMN(ctx, batch_number, Text, 10, Always, 0)                \
   COLUMN(ctx, best_before_date, Date, 0, Always, kNullWhenZero) \
@@ -306,9 +290,8 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, warehouse, Text, 2, Always, 0)                    \
   KEY(ctx, Always, warehouse, product, sequence_number)
 
-// Stock movement history. The numbering of movements relies on the
-// database rejecting a second row with the same sequence number for a
-// warehouse, product and day.
+// Stock movement history; numbering relies on the key rejecting a second
+// row with the same sequence number for a warehouse, product and day.
 #define TARNLOW_TABLE_StockHistoryTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, batch_number, Text, 10, Always, 0)          \
   COLUMN(ctx, comments, Text, 60, Always, 0)              \
@@ -337,8 +320,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, warehouse, Text, 2, Always, 0)              \
   KEY(ctx, Always, warehouse, product, dated, sequence_no)
 
-// Nominal ledger movements of stock. Several identical rows are
-// normal; only kind 2 gives each row a unique number.
+// Nominal ledger movements of stock; only kind 2 makes rows unique.
 #define TARNLOW_TABLE_NominalMovementTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, unique_no, Text, 8, Kind2, 0)                  \
   COLUMN(ctx, account, Text, 16, Always, 0)                  \
@@ -349,8 +331,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, tranaction_ref, Text, 10, Always, 0)           \
   KEY(ctx, Kind2, unique_no)
 
-// Stock items, read and adjusted at goods receipt and when orders
-// change the quantity on order.
+// Stock items, adjusted at goods receipt and as orders change.
 #define TARNLOW_TABLE_StockTable(COLUMN, KEY, ctx)      \
   COLUMN(ctx, warehouse, Text, 2, Always, 0)            \
   COLUMN(ctx, product, Text, 20, Always, 0)             \
@@ -405,9 +386,8 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, delivery_qty_tol, Text, 30, Always, 0)        \
   KEY(ctx, Always, warehouse, product)
 
-// Goods-receipt audit rows: one per receipt line, never unique except
-// through kind 2's unique number. Kind 2 names the comment column
-// "comment"; every other kind "commnt".
+// Goods-receipt audit rows, unique only by kind 2's unique number; kind 2
+// names the comment column "comment", every other kind "commnt".
 #define TARNLOW_TABLE_ReceiptTable(COLUMN, KEY, ctx)  \
   COLUMN(ctx, unique_no, Text, 8, Kind2, 0)           \
   COLUMN(ctx, comment, Text, 20, Kind2, 0)            \
@@ -442,8 +422,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, warehouse, Text, 2, Always, 0)          \
   KEY(ctx, Kind2, unique_no)
 
-// Purchase order lines; order_line_no is the line number as
-// 4-character right-justified text.
+// Purchase order lines; order_line_no is 4-character right-justified text.
 #define TARNLOW_TABLE_OrderLineTable(COLUMN, KEY, ctx)  \
   COLUMN(ctx, order_no, Text, 10, Always, 0)            \
   COLUMN(ctx, order_line_no, Text, 4, Always, 0)        \
@@ -520,9 +499,8 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, weight, Double, 0, Always, 0)             \
   KEY(ctx, Always, order_no, order_line_no)
 
-// Purchase order headers. Address lines are 32 characters on the
-// standard layout and 64 on the extended one; the columns are sized
-// for the larger. The extended layout adds eleven address columns.
+// Purchase order headers; address lines are 32 characters, 64 on the
+// extended layout (sized for that), which adds eleven address columns.
 #define TARNLOW_TABLE_OrderHeaderTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, order_no, Text, 10, Always, 0)             \
   COLUMN(ctx, address1, Text, 64, Always, 0)             \
@@ -582,8 +560,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, town_city, Text, 64, Extended, 0)          \
   KEY(ctx, Always, order_no)
 
-// Analysis codes and tolerances of an order line: at most one row per
-// line, since the order's lines are outer-joined with it.
+// Analysis codes and tolerances of an order line, outer-joined: one per line.
 #define TARNLOW_TABLE_OrderLineAnalysisTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, order_no, Text, 10, Always, 0)                   \
   COLUMN(ctx, order_line_no, Text, 4, Always, 0)               \
@@ -599,9 +576,8 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, invoice_value_tol, Text, 30, Always, 0)          \
   KEY(ctx, Always, order_no, order_line_no)
 
-// Variance history of order lines. A line may collect several rows
-// over its life and nothing reads one back by key, so none is
-// enforced.
+// Variance history of order lines: several rows per line, none read back
+// by key, so no key is enforced.
 #define TARNLOW_TABLE_VarianceHistoryTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, order_no, Text, 10, Always, 0)                 \
   COLUMN(ctx, order_line_no, Text, 4, Always, 0)             \
@@ -690,10 +666,9 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   COLUMN(ctx, receipt_rate1, Double, 0, Always, 0)               \
   COLUMN(ctx, receipt_rate2, Double, 0, Always, 0)
 
-// Weight of each order line. Before release 6 the line is identified
-// by one combined key (order number padded to 10, then the line
-// number text). The spare text goes to "spare" or "spare2" depending
-// on release, layout and version text, so both columns exist.
+// Weight of each order line; before release 6 keyed by one combined column
+// (order number padded to 10, then the line text). The spare text goes to
+// "spare" or "spare2" by release, layout and version, so both exist.
 #define TARNLOW_TABLE_OrderLineWeightTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, order_det_key, Text, 14, ReleaseBelow6, 0)     \
   COLUMN(ctx, order_no, Text, 10, Release6Up, 0)             \
@@ -705,8 +680,7 @@ constexpr std::string_view ColumnName(std::string_view ident) {
   KEY(ctx, ReleaseBelow6, order_det_key)                     \
   KEY(ctx, Release6Up, order_no, order_line_no)
 
-// VAT state of an order; its spare text column is chosen as for the
-// line weights, so both names exist.
+// VAT state of an order; spare columns as for the line weights.
 #define TARNLOW_TABLE_OrderVatStateTable(COLUMN, KEY, ctx) \
   COLUMN(ctx, order_no, Text, 10, Always, 0)               \
   COLUMN(ctx, spare, Text, 5, Always, 0)                   \

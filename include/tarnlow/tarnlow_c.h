@@ -1,42 +1,30 @@
 /*
- * The library's C interface: for programs in C and for any language that can
- * call C functions from a shared library (Python's ctypes, Go's cgo, .NET's
- * P/Invoke, ...). It reaches the same classes as the C++ interface, late
- * bound: objects are created by class name or class identity and their
- * members are reached by name, with values in a tagged struct.
+ * The library's C interface, for C and any language that calls C (ctypes,
+ * cgo, P/Invoke, ...): the C++ classes, late bound, created by class name or
+ * identity, members reached by name, values in a tagged struct.
  *
- * Handles. A tarnlow_object* is one holder of a library object. The object
- * lives while any holder (a handle, another object, a collection) keeps it.
- * Every handle the library gives out is the caller's, to be released once
- * with tarnlow_object_release. A handle is an identifier, not an address:
- * never dereference it. One already released, or a value the library never
- * gave out, is refused by every entry point with error 91, never a crash. A
- * call keeps its object alive until it returns, even when a callback
- * (a message handler) releases the caller's handle meanwhile.
+ * Handles. A tarnlow_object* is one holder of an object, which lives while
+ * any holder keeps it. Every handle given out is the caller's, to release
+ * once with tarnlow_object_release. It is an identifier, not an address: a
+ * released or foreign one is refused with error 91, never a crash. A call
+ * keeps its object alive even if a callback releases the caller's handle.
  *
- * Values. A tarnlow_value filled by the library (a result, an enumerated
- * item, an argument written back) is the caller's: tarnlow_value_free gives
- * back its text or its object handle. Values the caller builds and passes in
- * are only read during the call; the library keeps copies of what it needs.
- * tarnlow_value_free may be called on either kind: it releases only what the
- * library allocated. An output value is overwritten without being looked at
- * (it may be uninitialised): free what it held before passing it again. A
+ * Values. A tarnlow_value the library fills (result, item, argument written
+ * back) is the caller's, given back with tarnlow_value_free, which releases
+ * only what the library allocated. Values passed in are only read during the
+ * call. An output value is overwritten unread (free what it held first); a
  * failed call leaves it TARNLOW_EMPTY.
  *
- * Errors. Every entry point that can fail returns TARNLOW_OK (0) or
- * TARNLOW_FAILED; no exception and no failure ends the calling process.
- * After a failure, tarnlow_last_error gives this thread's error record:
- * number, source and description, as the C++ interface raises them (429 for
- * an unknown class, 438 for a member the class lacks, 13 for a value that
- * does not convert, 7 when memory ran out, 91 for a null, released or
- * foreign handle, ...). Each call clears the record when it starts, so after
- * a success its number is 0; only tarnlow_last_error, tarnlow_object_release
- * and tarnlow_value_free leave it alone, so that a caller may clean up before
- * reading it (unless they are given a released or foreign handle: that
- * failure is recorded).
+ * Errors. Entry points return TARNLOW_OK (0) or TARNLOW_FAILED; nothing ends
+ * the process. tarnlow_last_error then gives this thread's error record as
+ * the C++ interface raises it (429 unknown class, 438 missing member, 13 no
+ * conversion, 7 out of memory, 91 bad handle, ...). Each call clears it
+ * first, except tarnlow_last_error, tarnlow_object_release and
+ * tarnlow_value_free, so that a caller may clean up before reading it (a bad
+ * handle given to them is still recorded).
  *
- * Threads. Each object is used by one thread at a time, as in C++. The error
- * record is per thread.
+ * Threads. An object is used by one thread at a time; the error record is
+ * per thread.
  */
 #ifndef TARNLOW_TARNLOW_C_H
 #define TARNLOW_TARNLOW_C_H
@@ -59,8 +47,7 @@ enum { TARNLOW_OK = 0, TARNLOW_FAILED = -1 };
 
 typedef struct tarnlow_object tarnlow_object;
 
-/* The kinds of value. Every numeric type of the library (16- and 32-bit
- * whole numbers, doubles) travels as TARNLOW_NUMBER. */
+/* The kinds of value; every numeric type travels as TARNLOW_NUMBER. */
 typedef enum tarnlow_type {
   TARNLOW_EMPTY = 0,   /* no value: never set, or an operation without a result */
   TARNLOW_NULL = 1,    /* the database's Null */
@@ -102,17 +89,16 @@ typedef struct tarnlow_type_library {
   const char* description;
 } tarnlow_type_library;
 
-/* Shows a modal message (a missing connection, an insert retry prompt) and
- * returns the button pressed (1 OK, 2 Cancel, 6 Yes, 7 No). `title` is "" for
- * the default title. */
+/* Shows a modal message and returns the button pressed (1 OK, 2 Cancel,
+ * 6 Yes, 7 No); `title` "" for the default. */
 typedef int (*tarnlow_message_fn)(void* context, const char* text, int style, const char* title);
 
 /* ---- the library ---------------------------------------------------------- */
 
 /* This thread's error record; never NULL, valid until the thread's next call. */
 TARNLOW_C_API const tarnlow_error* tarnlow_last_error(void);
-/* The version text, as clsTarnlowSTDataVer gives it ("libtarnlowstdata: 1.0.71"):
- * the file actually loaded. NULL only when memory ran out. */
+/* The loaded file's version text, as clsTarnlowSTDataVer gives it; NULL
+ * only when memory ran out. */
 TARNLOW_C_API const char* tarnlow_version(void);
 /* The type library's facts. Static; never NULL. */
 TARNLOW_C_API const tarnlow_type_library* tarnlow_type_library_info(void);
@@ -120,45 +106,40 @@ TARNLOW_C_API const tarnlow_type_library* tarnlow_type_library_info(void);
 TARNLOW_C_API int64_t tarnlow_live_objects(void);
 /* 1 when no library object is alive, so that the library may be unloaded; else 0. */
 TARNLOW_C_API int tarnlow_can_unload_now(void);
-/* Replaces the process's message handler; NULL restores the default, which
- * writes the message to standard error and answers OK. */
+/* Replaces the process's message handler; NULL restores the default
+ * (standard error, answer OK). */
 TARNLOW_C_API int tarnlow_set_message_handler(tarnlow_message_fn handler, void* context);
 
 /* ---- objects -------------------------------------------------------------- */
 
 /* Opens the database a connection text names ("sqlite:PATH?kind=2", "postgresql://..."). */
 TARNLOW_C_API int tarnlow_open_connection(const char* connection_text, tarnlow_object** connection);
-/* A fresh object of a public class, by class name or class identity in
- * braces (letter case ignored). Unknown names give error 429. */
+/* A fresh object by class name or identity in braces (case ignored); 429
+ * when unknown. */
 TARNLOW_C_API int tarnlow_create_object(const char* name_or_identity, tarnlow_object** object);
-/* Gives back one handle; NULL is allowed. A handle already released or never
- * given out is refused with TARNLOW_FAILED and error 91. */
+/* Gives back one handle; NULL is allowed, a bad handle fails with 91. */
 TARNLOW_C_API int tarnlow_object_release(tarnlow_object* object);
 /* The object's class name, as a text value of the caller's. */
 TARNLOW_C_API int tarnlow_class_name(const tarnlow_object* object, tarnlow_value* name);
 
 /* ---- members by name (letter case ignored) ---------------------------------- */
 
-/* Reads a property (or the result of an operation); `args` may be NULL when
- * `arg_count` is 0. */
+/* Reads a property or an operation's result; `args` may be NULL for none. */
 TARNLOW_C_API int tarnlow_get(tarnlow_object* object, const char* member, const tarnlow_value* args,
                               size_t arg_count, tarnlow_value* result);
-/* Assigns a value to a property, converted to its type as a late-bound
- * assignment converts it; a failed assignment leaves the property as it was. */
+/* Assigns a value to a property, converted as a late-bound assignment
+ * converts it; a failed one leaves the property as it was. */
 TARNLOW_C_API int tarnlow_let(tarnlow_object* object, const char* member, const tarnlow_value* value);
 /* Assigns an object (NULL: Nothing) to an object property such as SageConnection. */
 TARNLOW_C_API int tarnlow_set(tarnlow_object* object, const char* member, tarnlow_object* value);
-/* Calls an operation. `result` may be NULL when the result is not wanted.
- * An argument that the operation takes by reference is replaced, after a
- * successful call, by the value it ends with, owned by the caller; the
- * others are left as they were. */
+/* Calls an operation (`result` may be NULL). After a success an argument
+ * taken by reference holds the value it ends with, owned by the caller. */
 TARNLOW_C_API int tarnlow_call(tarnlow_object* object, const char* member, tarnlow_value* args,
                                size_t arg_count, tarnlow_value* result);
 
 /* ---- collections ------------------------------------------------------------- */
 
-/* An enumerator over a collection's members, in the order they were added
- * (438 for an object that is no collection). */
+/* An enumerator over a collection's members in order added (else 438). */
 TARNLOW_C_API int tarnlow_enumerate(tarnlow_object* collection, tarnlow_object** enumerator);
 /* The enumerator's next member into `item`; TARNLOW_EMPTY after the last. */
 TARNLOW_C_API int tarnlow_next(tarnlow_object* enumerator, tarnlow_value* item);
@@ -170,38 +151,26 @@ TARNLOW_C_API void tarnlow_value_free(tarnlow_value* value);
 
 /* Values to pass in; they borrow what they point at. */
 static inline tarnlow_value tarnlow_text_value(const char* text) {
-  tarnlow_value v;
-  memset(&v, 0, sizeof v);
-  v.type = TARNLOW_TEXT;
-  v.as.text.data = text;
-  v.as.text.length = text ? strlen(text) : 0;
+  tarnlow_value v = {TARNLOW_TEXT, 0, {{text, text ? strlen(text) : 0}}};
   return v;
 }
 static inline tarnlow_value tarnlow_number_value(double number) {
-  tarnlow_value v;
-  memset(&v, 0, sizeof v);
-  v.type = TARNLOW_NUMBER;
+  tarnlow_value v = {TARNLOW_NUMBER, 0, {{NULL, 0}}};
   v.as.number = number;
   return v;
 }
 static inline tarnlow_value tarnlow_date_value(double days) {
-  tarnlow_value v;
-  memset(&v, 0, sizeof v);
-  v.type = TARNLOW_DATE;
+  tarnlow_value v = {TARNLOW_DATE, 0, {{NULL, 0}}};
   v.as.date = days;
   return v;
 }
 static inline tarnlow_value tarnlow_boolean_value(int boolean) {
-  tarnlow_value v;
-  memset(&v, 0, sizeof v);
-  v.type = TARNLOW_BOOLEAN;
+  tarnlow_value v = {TARNLOW_BOOLEAN, 0, {{NULL, 0}}};
   v.as.boolean = boolean != 0;
   return v;
 }
 static inline tarnlow_value tarnlow_object_value(tarnlow_object* object) {
-  tarnlow_value v;
-  memset(&v, 0, sizeof v);
-  v.type = TARNLOW_OBJECT;
+  tarnlow_value v = {TARNLOW_OBJECT, 0, {{NULL, 0}}};
   v.as.object = object;
   return v;
 }

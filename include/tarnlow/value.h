@@ -1,6 +1,4 @@
-// Values as late-bound clients see them: a variant that holds nothing, Null,
-// text, numbers, a Boolean, a date or an object, with the conversions that
-// such clients expect.
+// Values as late-bound clients see them, with the conversions they expect.
 #pragma once
 
 #include <cmath>
@@ -8,6 +6,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <type_traits>
 #include <variant>
 
 #include "tarnlow/export.h"
@@ -16,11 +16,9 @@ namespace tarnlow {
 
 class Object;
 
-// Puts `text` in `to`'s place. Values refilled run after run (parameters,
-// properties, fetched cells) mostly keep their length, and std::string's
-// assign sends every call through its general replace routine; a text no
-// longer than the one held is moved over it here instead. It may lie in
-// `to` itself.
+// Puts `text` (which may lie in `to`) in `to`'s place. Values refilled run
+// after run mostly keep their length, so a text no longer than the one held
+// is moved over it rather than through assign's general replace routine.
 inline void ReplaceText(std::string& to, std::string_view text) {
   if (text.size() <= to.size()) {
     std::char_traits<char>::move(to.data(), text.data(), text.size());
@@ -30,32 +28,25 @@ inline void ReplaceText(std::string& to, std::string_view text) {
   }
 }
 
-// A date and time: days since 30 December 1899 00:00, the time of day as the
-// fraction. Before the origin the whole part counts days backwards and the
-// fraction still runs forwards (-1.25 is 29 December 1899 06:00), so the
-// calendar day is always the whole part.
-//
-// Dates run from 100-01-01 00:00 to 9999-12-31 23:59:59.999 (the time read to
-// the millisecond): making one outside that range from a number, a calendar
-// date or text raises 6 "Overflow", and so does reading a date whose value was
-// written past the range directly.
+// Days since 30 December 1899 00:00, the time of day as the fraction, which
+// runs forwards before the origin too (-1.25 is 29 December 1899 06:00), so
+// the calendar day is always the whole part. Dates run from 100-01-01 to
+// 9999-12-31 23:59:59.999; making or reading one outside raises 6 "Overflow".
 struct TARNLOW_API Date {
   double value = 0.0;
 
   constexpr Date() = default;
   explicit Date(double days);  // raises Overflow outside the range
 
-  // Whether a number of days is a date of the range (NaN and infinities are not).
+  // Whether a number of days is a date of the range.
   static bool InRange(double days);
 
   static Date FromCalendar(int year, int month, int day, int hour = 0, int minute = 0, double second = 0.0);
-  // "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" or with 'T' and fractional seconds.
-  // Returns false when the text is not such a date, or names one outside the range.
+  // "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS", or with 'T' and fractional seconds;
+  // false for other text or a date outside the range.
   static bool TryParseIso(std::string_view text, Date& out);
   static Date ParseIso(std::string_view text);  // raises Type mismatch, or Overflow outside the range
   enum class IsoText { Date, NotADate, OutOfRange };
-  // Reads the text as TryParseIso does, telling a well-formed date outside
-  // the range apart from text that is no date.
   static IsoText ReadIso(std::string_view text, Date& out);
 
   struct Parts {
@@ -64,7 +55,7 @@ struct TARNLOW_API Date {
   Parts ToParts() const;  // raises Overflow outside the range
   // "YYYY-MM-DD HH:MM:SS", with ".mmm" only when there are milliseconds.
   std::string ToIso() const;
-  // The same text written into `out` (no terminating NUL); its length.
+  // The same written into `out` (no NUL); returns its length.
   static constexpr std::size_t kIsoSize = 23;
   std::size_t WriteIso(char (&out)[kIsoSize]) const;
   std::int32_t DayNumber() const;  // calendar day, whole days since the origin
@@ -119,17 +110,13 @@ class TARNLOW_API Variant {
   bool IsEmpty() const { return v_.index() == 0; }
   bool IsNull() const { return std::holds_alternative<NullValue>(v_); }
   bool IsObject() const { return std::holds_alternative<std::shared_ptr<Object>>(v_); }
-  bool IsNumeric() const;  // integer, long, double or Boolean
 
-  // Conversions with the rules of late-bound clients: Null raises "Invalid use
-  // of Null" (94), text that is no number raises "Type mismatch" (13), a
-  // number out of range raises "Overflow" (6), and whole-number conversions
-  // round halves to even. Numbers are finite: an infinity or NaN held here
-  // (from a host or a database) and text past the largest double raise
-  // "Overflow" when converted, and so does a date outside the range.
+  // Conversions by late-bound clients' rules: Null raises 94, text that is
+  // no number 13, a number out of range 6; whole numbers round halves to
+  // even. An infinity or NaN held here, text past the largest double and a
+  // date outside the range raise 6 when converted.
   std::string ToText() const;
-  // Held doubles and dates, the common cases, are given inline; the rest
-  // convert out of line.
+  // Held doubles and dates are given inline; the rest convert out of line.
   double ToDouble() const {
     if (const double* d = std::get_if<double>(&v_); d != nullptr && std::isfinite(*d)) return *d;
     return ConvertedDouble();
@@ -145,9 +132,7 @@ class TARNLOW_API Variant {
 
   // Direct access where the held type is known.
   const std::string* AsText() const { return std::get_if<std::string>(&v_); }
-  // Makes this a String holding `text`, in the storage of the text it
-  // already holds where that is large enough: values refilled over and
-  // over (parameters, fetched cells) then cost no allocation.
+  // Makes this a String holding `text`, in the held text's storage if any.
   void AssignText(std::string_view text) {
     if (std::string* held = std::get_if<std::string>(&v_))
       ReplaceText(*held, text);
@@ -157,7 +142,6 @@ class TARNLOW_API Variant {
 
   // Makes this a Double, in place when it is one already.
   void AssignNumber(double d) { v_ = d; }
-  void AssignDate(const Date& d) { v_ = d; }
 
   friend bool operator==(const Variant&, const Variant&) = default;
 
@@ -173,70 +157,32 @@ class TARNLOW_API Variant {
 enum class ValueKind : std::uint8_t { Text, Double, Date, Int16, Int32, Bool, Variant, Object };
 
 template <ValueKind K>
-struct KindType;
-template <>
-struct KindType<ValueKind::Text> {
-  using type = std::string;
-};
-template <>
-struct KindType<ValueKind::Double> {
-  using type = double;
-};
-template <>
-struct KindType<ValueKind::Date> {
-  using type = Date;
-};
-template <>
-struct KindType<ValueKind::Int16> {
-  using type = std::int16_t;
-};
-template <>
-struct KindType<ValueKind::Int32> {
-  using type = std::int32_t;
-};
-template <>
-struct KindType<ValueKind::Bool> {
-  using type = bool;
-};
-template <>
-struct KindType<ValueKind::Variant> {
-  using type = Variant;
+struct KindType {
+  using type =
+      std::tuple_element_t<static_cast<std::size_t>(K),
+                           std::tuple<std::string, double, Date, std::int16_t, std::int32_t, bool, Variant>>;
 };
 
 // Converts a variant to a typed value the way a property assignment does.
 template <class T>
-T ConvertTo(const Variant& v);
-template <>
-inline std::string ConvertTo<std::string>(const Variant& v) {
-  return v.ToText();
-}
-template <>
-inline double ConvertTo<double>(const Variant& v) {
-  return v.ToDouble();
-}
-template <>
-inline Date ConvertTo<Date>(const Variant& v) {
-  return v.ToDate();
-}
-template <>
-inline std::int16_t ConvertTo<std::int16_t>(const Variant& v) {
-  return v.ToInt16();
-}
-template <>
-inline std::int32_t ConvertTo<std::int32_t>(const Variant& v) {
-  return v.ToInt32();
-}
-template <>
-inline bool ConvertTo<bool>(const Variant& v) {
-  return v.ToBool();
-}
-template <>
-inline Variant ConvertTo<Variant>(const Variant& v) {
-  return v;
+T ConvertTo(const Variant& v) {
+  if constexpr (std::is_same_v<T, std::string>)
+    return v.ToText();
+  else if constexpr (std::is_same_v<T, double>)
+    return v.ToDouble();
+  else if constexpr (std::is_same_v<T, Date>)
+    return v.ToDate();
+  else if constexpr (std::is_same_v<T, std::int16_t>)
+    return v.ToInt16();
+  else if constexpr (std::is_same_v<T, std::int32_t>)
+    return v.ToInt32();
+  else if constexpr (std::is_same_v<T, bool>)
+    return v.ToBool();
+  else
+    return Variant(v);
 }
 
-// Stores a value in a typed field as ConvertTo converts it; text goes into
-// the field's own storage.
+// Stores a value in a typed field as ConvertTo does, text in its storage.
 template <class T>
 void AssignConverted(T& field, const Variant& v) {
   field = ConvertTo<T>(v);

@@ -1,9 +1,6 @@
-// The one seam between the connection layer and a database engine. Every
-// backend (sqlite/, postgresql/, odbc/) implements these two classes with the
-// same set of files; tests wrap a Database to inject faults. Failures raise an
-// error record whose context names the statement, the database's own code
-// and whether the connection can still be used; each backend builds those
-// records in one place (its *_error.cpp).
+// The seam between the connection layer and a database engine: each backend
+// folder implements these two classes (tests wrap a Database to inject
+// faults) and builds its error records in its *_error.cpp.
 #pragma once
 
 #include <cstdint>
@@ -20,13 +17,9 @@
 
 namespace tarnlow {
 
-// A value as it crosses the seam, either way: what a placeholder is bound
-// to, and what a cell of the current row holds. Text is a view. A bound text
-// stays where it is, unchanged, until the run that reads it has ended; it
-// need not end in a NUL. A cell's text stays valid until the statement next
-// moves (Next, Execute, Reset). The conversions between these and the
-// library's own values are the connection layer's (connection/cells.h),
-// written once for every engine.
+// A placeholder's value or a cell of the current row. A bound text (not
+// NUL-terminated) stays unchanged until its run ends; a cell's text until
+// the statement next moves. connection/cells.h converts the library's values.
 struct EngineValue {
   enum class Kind : std::uint8_t { Null, Integer, Real, Text, Date };
   Kind kind = Kind::Null;
@@ -41,39 +34,32 @@ struct EngineValue {
   static EngineValue OfDate(const Date& v) { return {Kind::Date, 0, 0, {}, v}; }
 };
 
-// A statement compiled once by the database and run many times with new
-// values. Placeholders are "?" in the text given to Prepare. Named outside
+// A statement compiled once and run many times, "?" placeholders. Outside
 // the seam's namespace because command and row-set objects hold one.
 class CompiledStatement {
  public:
-  // What a run reads. All: every row, kept, so that no statement holds the
-  // database between calls. First: only the first row will be read; the
-  // backend may end the execution after it, as Reset does. FirstInPlace:
-  // the caller copies the first row at once and then calls Reset before
-  // anything else runs on this statement, so the backend may stay on that
-  // row and give its cells from there. AllInPlace: the caller reads every
-  // row in turn at once, and calls Reset before anything else runs on this
-  // connection, so the backend may read the rows as the caller moves
-  // instead of keeping them first. A statement that changes data runs to
-  // its end in every mode.
+  // What a run reads (a statement that changes data runs to its end in
+  // every mode). All: every row, kept, so that no statement holds the
+  // database between calls. First: only the first row; the backend may end
+  // the execution after it. FirstInPlace: the caller copies the first row
+  // and calls Reset before anything else runs on this statement, so the
+  // backend may give cells from where it stands. AllInPlace: the caller
+  // reads every row at once and calls Reset before anything else runs on
+  // this connection, so the backend may read rows as the caller moves.
   enum class Rows : std::uint8_t { All, First, FirstInPlace, AllInPlace };
 
   virtual ~CompiledStatement() = default;
 
   virtual int ParameterCount() const = 0;
-  // The value for the next runs, 1-based in placeholder order; every
-  // placeholder is bound again before each run. Dates bind as the
-  // database's date value.
+  // The value for the next runs, 1-based; all are bound again before each.
   virtual void Bind(int index, const EngineValue& value) = 0;
   // Runs the statement; true when a row is current afterwards.
   virtual bool Execute(Rows rows) = 0;
-  // Moves to the next row; false at the end. Reading in place, a row that
-  // fails raises its error record here.
+  // Moves to the next row; false at the end. In place, a failing row raises here.
   virtual bool Next() = 0;
   virtual int ColumnCount() const = 0;
   virtual const std::string& ColumnName(int index) const = 0;
-  // The current row's cell: Null, Integer (whole numbers), Real, Text, or
-  // Date for the cells of date columns.
+  // The current row's cell; Date for the cells of date columns.
   virtual EngineValue Cell(int index) const = 0;
   // Rows changed by the last execution of an insert, update or delete.
   virtual std::int64_t RowsAffected() const = 0;
@@ -85,9 +71,17 @@ namespace backend {
 
 using Statement = CompiledStatement;
 
-// The text of a date bound to one placeholder run after run: the rows of a
-// receipt or an order all carry the same dates, written once while they
-// stay the same.
+// Frees a database client's handle with F, for std::unique_ptr.
+template <auto F>
+struct FreeWith {
+  template <class T>
+  void operator()(T* handle) const noexcept {
+    F(handle);
+  }
+};
+
+// The text of a date bound to one placeholder, rewritten only when the date
+// changes: the rows of a receipt or an order all carry the same dates.
 class DateText {
  public:
   std::string_view Of(const Date& date) {
@@ -111,8 +105,7 @@ class DateText {
   char text_[Date::kIsoSize + 1];
 };
 
-// A column as the database declares it, for comparing a site's tables with
-// the layouts this library writes.
+// A column as the database declares it, to compare with our layouts.
 struct ColumnDescription {
   enum class Kind : std::uint8_t {
     Text,
@@ -127,32 +120,27 @@ struct ColumnDescription {
   std::string name;
   Kind kind = Kind::Other;
   int size = 0;  // Text: the most characters it holds, 0 for no limit (or more than an int counts)
-  // Decimal numbers: the digits held in all and after the point; precision
-  // 0 for no limit (floating point, or a decimal of any width).
+  // Decimal digits in all and after the point; precision 0 for no limit.
   int precision = 0;
   int scale = 0;
   std::string type;  // the database's own name for the type
 };
 
-// A column of a SQLite table or view as SQLite reads its declared type
-// (the type's affinity), whatever reached the declaration.
+// A column of a SQLite table or view by its declared type's affinity.
 ColumnDescription SqliteColumn(std::string name, std::string declared_type);
 
 class Database {
  public:
   virtual ~Database() = default;
 
-  // Compiles a statement. The text may use "?" placeholders, the left()
-  // function and "{fn ...}" escapes. Failures raise an error record.
-  // `repeated` is false for a literal statement that runs once, so that a
-  // server backend can send it in a single round trip.
+  // Compiles a statement ("?" placeholders, left(), "{fn ...}" escapes);
+  // a literal one (`repeated` false) may go in a single round trip.
   virtual std::unique_ptr<Statement> Prepare(std::string_view sql, bool repeated = true) = 0;
   // Runs statements that return no rows (DDL), separated by ";".
   virtual void ExecuteScript(std::string_view sql) = 0;
   virtual bool TableExists(std::string_view table) = 0;
-  // The table's keys: the primary key first, then each unique index in the
-  // order of creation, columns in key order. Partial indexes and those over
-  // expressions are left out: they do not make a row identifiable.
+  // The primary key, then each unique index oldest first, columns in key
+  // order; partial and expression indexes identify no row and are left out.
   virtual std::vector<std::vector<std::string>> UniqueKeys(std::string_view table) = 0;
   // The columns of the table's primary or first unique key; empty if none.
   std::vector<std::string> UniqueKeyColumns(std::string_view table) {
@@ -161,23 +149,18 @@ class Database {
   }
   // The table's columns in their order; empty when there is no such table.
   virtual std::vector<ColumnDescription> Columns(std::string_view table) = 0;
-  // "sqlite" or "postgresql": the DDL dialect. A connection to a database
-  // of another kind answers with that database's own name.
+  // The DDL dialect, "sqlite" or "postgresql", or another database's name.
   virtual std::string_view Dialect() const = 0;
-  // The text as a literal of this database, whatever its session settings
-  // (sqltext::QuoteLiteral); raises for a text that cannot be one safely.
-  // A database of a kind not known may read a backslash as an escape.
+  // The text as a literal of this database whatever its session settings
+  // (sqltext::QuoteLiteral); an unknown kind may read backslashes as escapes.
   virtual std::string QuoteLiteral(std::string_view text) {
     return sqltext::QuoteLiteral(text, sqltext::Backslash::Unknown);
   }
 };
 
-// Opens a database file (or ":memory:"); creates it when missing, unless
-// `create` is false: then a missing file is an error record.
+// Opens a database file (or ":memory:"), creating a missing one if `create`.
 std::unique_ptr<Database> OpenSqlite(const std::string& path, bool create = true);
-// Opens a server database from a libpq connection text.
 std::unique_ptr<Database> OpenPostgres(const std::string& conninfo);
-// Opens a database through an ODBC driver from an ODBC connection string.
 std::unique_ptr<Database> OpenOdbc(const std::string& connection_string);
 
 }  // namespace backend

@@ -13,8 +13,6 @@
 
 namespace tarnlow {
 
-// ---- table catalogue and system information ----------------------------------
-
 TableCatalogue::TableCatalogue(const ConnectionOptions& options) {
   names_.reserve(CatalogueTableCount);
   for (std::size_t i = 0; i < CatalogueTableCount; ++i)
@@ -53,8 +51,6 @@ const ClassInfo& SystemInfo::Class() const {
   return info;
 }
 
-// ---- the open database connection --------------------------------------------
-
 std::shared_ptr<DatabaseConnection> DatabaseConnection::Create(std::unique_ptr<backend::Database> db,
                                                                std::string trace) {
   return std::make_shared<DatabaseConnection>(Token(), std::move(db), std::move(trace));
@@ -75,8 +71,7 @@ namespace {
 
 }  // namespace
 
-// A statement that cannot be traced is not run: a trace that silently
-// misses statements is worse than none.
+// A statement that cannot be traced is not run: a gap is worse than no trace.
 void DatabaseConnection::Trace(std::string_view sql) {
   if (trace_.empty()) return;
   if (trace_ == "-") {
@@ -101,25 +96,16 @@ void DatabaseConnection::Trace(std::string_view sql) {
   if (std::fclose(f.release()) != 0) fail();
 }
 
-std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view sql) {
+std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view sql, bool repeated) {
   if (sqltext::Unfit(sql)) sqltext::RaiseUnfit("The statement text", sql, sql);
   Trace(sql);
-  auto statement = db_->Prepare(sql, true);
-  ++stats_.prepares;
-  return statement;
-}
-
-std::shared_ptr<backend::Statement> DatabaseConnection::PrepareLiteral(std::string_view sql) {
-  if (sqltext::Unfit(sql)) sqltext::RaiseUnfit("The statement text", sql, sql);
-  Trace(sql);
-  auto statement = db_->Prepare(sql, false);
+  auto statement = db_->Prepare(sql, repeated);
   ++stats_.prepares;
   return statement;
 }
 
 std::shared_ptr<backend::Statement> DatabaseConnection::PrepareReused(const std::string& sql) {
-  // A client that writes many different column sets would otherwise keep a
-  // compiled statement for each of them.
+  // Bounded: a client writing many column sets would keep one for each.
   constexpr std::size_t kKept = 16;
   if (auto it = reused_.find(sql); it != reused_.end()) {
     // Traced on every use, as it was when it was compiled for every use.
@@ -151,8 +137,6 @@ const std::vector<std::string>& DatabaseConnection::RowKey(const std::string& ta
   return it->second;
 }
 
-// ---- the connection object ------------------------------------------------------
-
 Connection::Connection() = default;
 
 Connection::Connection(ConnectionOptions options) : Connection(options, nullptr) {
@@ -179,8 +163,7 @@ std::shared_ptr<Connection> Connection::Open(std::string_view text) {
   return std::make_shared<Connection>(ConnectionOptions::Parse(text));
 }
 
-// What the system is and what its tables are called is known once it is
-// opened: a closed connection object says so instead.
+// Known once opened: a closed connection object says so instead.
 std::shared_ptr<TableCatalogue> Connection::TableCatalogue() {
   ++DatabaseConnection().MutableStatistics().catalogue_requests;
   return catalogue_;
@@ -189,18 +172,6 @@ std::shared_ptr<TableCatalogue> Connection::TableCatalogue() {
 std::shared_ptr<SystemInfo> Connection::SystemInfo() {
   if (!db_) RaiseRuntime(err::ObjectClosed);
   return system_;
-}
-
-Variant Connection::TextValue(const std::string& text) const {
-  return Variant(text);
-}
-
-Variant Connection::DateValue(const Date& date) const {
-  return Variant(date);
-}
-
-std::string Connection::DateLiteral(const Date& date) const {
-  return "'" + date.ToIso() + "'";
 }
 
 Date Connection::CurrentTime(bool) const {

@@ -17,8 +17,7 @@ constexpr std::string_view kTableProperties[] = {
 #undef TARNLOW_TABLE_PROPERTY
 };
 
-// Plain descriptive names; a site whose tables are named otherwise says so
-// with table.<Property>=NAME in its connection text.
+// Descriptive names; others come as table.<Property>=NAME options.
 constexpr std::string_view kDefaultNames[] = {
 #define TARNLOW_TABLE_DEFAULT_NAME(name, default_name) default_name,
     TARNLOW_TABLES(TARNLOW_TABLE_DEFAULT_NAME)
@@ -89,14 +88,12 @@ bool ApplyOption(ConnectionOptions& o, std::string_view key, std::string_view va
 }
 
 // Where our options begin in an ODBC connection string: the first "?"
-// outside braces, since a braced value ({...}, "}}" for a brace inside) may
-// hold one, a password for instance.
+// outside a braced value (a password may hold one; "}}" is a brace inside).
 std::size_t OdbcOptionStart(std::string_view text) {
   bool braced = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (braced) {
-      // "}}" is a brace inside the value; a single one closes it.
       if (c == '}' && i + 1 < text.size() && text[i + 1] == '}')
         ++i;
       else if (c == '}')
@@ -179,8 +176,7 @@ void ConnectionOptions::CheckBeforeOpen() const {
   if (sqltext::HoldsNul(target)) Bad("Database name holds a NUL character");
   if (sqltext::HoldsNul(trace)) Bad("Trace file name holds a NUL character");
   if (trace.empty() || trace == "-") return;
-  // Every statement is traced by appending to the file; one that cannot be
-  // opened now would lose the trace without a word.
+  // A trace that cannot be opened now would be lost without a word.
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(trace.c_str(), "a"), &std::fclose);
   if (!file) {
     const int error = errno;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "framework/text.h"
 #include "tarnlow/error.h"
 
 namespace tarnlow::sqltext {
@@ -18,9 +19,7 @@ bool StartsEscape(std::string_view sql, std::size_t i) {
   if (sql[i] != '{') return false;
   std::size_t j = i + 1;
   while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j]))) ++j;
-  if (j + 2 > sql.size()) return false;
-  return std::tolower(static_cast<unsigned char>(sql[j])) == 'f' &&
-         std::tolower(static_cast<unsigned char>(sql[j + 1])) == 'n' &&
+  return j + 2 <= sql.size() && SameLowerCase("fn", sql.substr(j, 2)) &&
          (j + 2 == sql.size() || std::isspace(static_cast<unsigned char>(sql[j + 2])));
 }
 
@@ -102,10 +101,8 @@ std::string QuoteLiteral(std::string_view text, Backslash backslash, std::string
   if (holds_backslash && backslash == Backslash::Unknown)
     RaiseUnquotable("A key holding a backslash cannot be written into a statement for this database safely");
   if (holds_backslash && backslash == Backslash::Escape && NeedsClientEncoding(text)) {
-    // The encodings PostgreSQL accepts from clients only, all of them
-    // multibyte with second bytes below 0x80; every other one keeps those
-    // bytes as characters of their own. An encoding not known is taken to
-    // be one of them.
+    // PostgreSQL's client-only encodings, whose second bytes may be below
+    // 0x80; an encoding not known is taken to be one of them.
     constexpr std::string_view kUnsafe[] = {"",    "SJIS", "SHIFT_JIS_2004", "BIG5",
                                             "GBK", "UHC",  "GB18030",        "JOHAB"};
     for (const std::string_view unsafe : kUnsafe)
@@ -130,20 +127,17 @@ std::string QuoteLiteral(std::string_view text, Backslash backslash, std::string
 
 std::string SelectTable(std::string_view sql) {
   std::size_t i = 0;
-  auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+  const auto space = [&](std::size_t at) { return std::isspace(static_cast<unsigned char>(sql[at])) != 0; };
   while (i < sql.size()) {
     const char c = sql[i];
     if (c == '\'' || c == '"') {
-      std::string skip;
-      i = CopyQuoted(sql, i, skip);
+      i = PastQuoted(sql, i);
       continue;
     }
-    const bool boundary_before = i == 0 || std::isspace(static_cast<unsigned char>(sql[i - 1]));
-    if (boundary_before && i + 4 < sql.size() && lower(c) == 'f' && lower(sql[i + 1]) == 'r' &&
-        lower(sql[i + 2]) == 'o' && lower(sql[i + 3]) == 'm' &&
-        std::isspace(static_cast<unsigned char>(sql[i + 4]))) {
+    if ((i == 0 || space(i - 1)) && i + 4 < sql.size() && SameLowerCase("from", sql.substr(i, 4)) &&
+        space(i + 4)) {
       std::size_t j = i + 4;
-      while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j]))) ++j;
+      while (j < sql.size() && space(j)) ++j;
       std::size_t k = j;
       while (k < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[k])) || sql[k] == '_' ||
                                 sql[k] == '.' || sql[k] == '$'))
@@ -153,11 +147,6 @@ std::string SelectTable(std::string_view sql) {
     ++i;
   }
   return {};
-}
-
-void RaiseNul(std::string_view what, std::string_view statement) {
-  throw Error(err::NotAllowed, ConnectionSource, std::string(what) + " holds a NUL character",
-              ErrorContext{std::string(statement), "", 0, true});
 }
 
 bool UnfitBeyondAscii(std::string_view text) {
@@ -194,8 +183,8 @@ bool UnfitBeyondAscii(std::string_view text) {
 }
 
 void RaiseUnfit(std::string_view what, std::string_view text, std::string_view statement) {
-  if (HoldsNul(text)) RaiseNul(what, statement);
-  throw Error(err::NotAllowed, ConnectionSource, std::string(what) + " is not valid UTF-8",
+  throw Error(err::NotAllowed, ConnectionSource,
+              std::string(what) + (HoldsNul(text) ? " holds a NUL character" : " is not valid UTF-8"),
               ErrorContext{std::string(statement), "", 0, true});
 }
 

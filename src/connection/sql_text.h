@@ -1,5 +1,4 @@
-// Text transformations of SQL shared by the backends. All of them leave
-// quoted literals ('...', with '' inside) and quoted names ("...") alone.
+// SQL text routines the backends share; quoted literals and names stay.
 #pragma once
 
 #include <cstdint>
@@ -9,13 +8,11 @@
 
 namespace tarnlow::sqltext {
 
-// The index just past the quoted run that starts at sql[i] ('...' or "...",
-// the quote doubled inside), or the end of an unclosed one.
+// The index past the quoted run at sql[i] (quote doubled inside), or the end.
 std::size_t PastQuoted(std::string_view sql, std::size_t i);
 // Removes "{fn " ... "}" escapes, keeping the function call inside.
 std::string StripEscapes(std::string_view sql);
-// Replaces each "?" placeholder by $1, $2, ... in order; sets count. Text
-// without a placeholder comes back as it went in, not copied.
+// Replaces each "?" placeholder by $1, $2, ... in order; sets count.
 std::string NumberPlaceholders(std::string sql, int& count);
 // How a database reads a backslash inside a literal.
 enum class Backslash : unsigned char {
@@ -23,38 +20,30 @@ enum class Backslash : unsigned char {
   Escape,   // as itself or as an escape, as the session is set (PostgreSQL)
   Unknown,  // a database of another kind
 };
-// Whether a text needs the session's client encoding to become a literal:
-// it holds a backslash and a byte from 0x80 up. Only then can a multibyte
-// character whose second byte is 0x5C (Shift-JIS, Big5, GBK and the other
-// client-only encodings) take the escaping backslash for its own.
+// Whether a text needs the client encoding to become a literal: with a
+// backslash and a byte from 0x80 up, a Shift-JIS (Big5, GBK, ...) character
+// could take the escape.
 bool NeedsClientEncoding(std::string_view text);
-// The one way a text becomes a literal of the database, whatever its
-// session's settings: between apostrophes, each apostrophe doubled. Where a
-// backslash may be an escape, a text holding one becomes an escape string,
-// E'...', with each backslash doubled too, which reads alike under either
-// setting of standard_conforming_strings and never leaves a \' for
-// backslash_quote to judge. `client_encoding` (the session's, as the server
-// names it) matters only when NeedsClientEncoding(text). A text that cannot
-// be written safely is refused with an error record.
+// The one way a text becomes a literal whatever the session's settings:
+// between apostrophes, each doubled; where a backslash may be an escape, a
+// text holding one becomes E'...' with backslashes doubled, alike under
+// either standard_conforming_strings. `client_encoding` matters only when
+// NeedsClientEncoding(text); an unsafe text is refused.
 std::string QuoteLiteral(std::string_view text, Backslash backslash, std::string_view client_encoding = {});
 // The table named after the first "from" of a single-table select, or "".
 std::string SelectTable(std::string_view sql);
-// A driver's message on one line, as an error record wants it: line breaks
-// and tabs become one space, and any of `trailing` at the end goes.
+// A driver's message on one line: breaks and tabs become one space, and any
+// of `trailing` at the end goes.
 std::string OneLine(std::string_view message, std::string_view trailing = " ");
 
 // Texts reach the databases as C strings somewhere on their way, where a NUL
-// character would silently cut them short: such a text is refused with
-// "<what> holds a NUL character", naming the statement.
+// character would silently cut them short.
 inline bool HoldsNul(std::string_view text) {
   return !text.empty() && std::memchr(text.data(), '\0', text.size()) != nullptr;
 }
-[[noreturn]] void RaiseNul(std::string_view what, std::string_view statement);
 
-// Text for a statement or a value bound to one: besides a NUL, bytes that
-// are no UTF-8 are refused, on every engine alike (some store them, others
-// refuse them, each its own way). Plain ASCII, the common case, is passed
-// eight bytes at a time: any byte that is 0 or above 127 sets a high bit.
+// Texts holding a NUL or bytes that are no UTF-8 are refused on every engine
+// alike. ASCII passes eight bytes at a time (0 or above 127 sets a high bit).
 bool UnfitBeyondAscii(std::string_view text);
 inline bool Unfit(std::string_view text) {
   constexpr std::uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
@@ -69,8 +58,7 @@ inline bool Unfit(std::string_view text) {
     if (static_cast<unsigned char>(*p) - 1u >= 0x7Fu) return UnfitBeyondAscii(text);
   return false;
 }
-// Raises the error record of an Unfit text: "<what> holds a NUL character"
-// or "<what> is not valid UTF-8", naming the statement.
+// "<what> holds a NUL character" or "... is not valid UTF-8", with statement.
 [[noreturn]] void RaiseUnfit(std::string_view what, std::string_view text, std::string_view statement);
 
 }  // namespace tarnlow::sqltext

@@ -1,5 +1,4 @@
-// Builds a class's late-bound description, member by member in interface
-// order, from its property list and its member functions.
+// Builds a class's late-bound description in interface order.
 #pragma once
 
 #include <algorithm>
@@ -22,25 +21,16 @@ struct IsSharedPtr : std::false_type {};
 template <class T>
 struct IsSharedPtr<std::shared_ptr<T>> : std::true_type {};
 
-template <class T>
+// The kind whose KindType is T; Object for an object, Variant for any other.
+template <class T, ValueKind K = ValueKind::Text>
 constexpr ValueKind KindOf() {
   using U = std::remove_cvref_t<T>;
-  if constexpr (std::is_same_v<U, std::string>)
-    return ValueKind::Text;
-  else if constexpr (std::is_same_v<U, double>)
-    return ValueKind::Double;
-  else if constexpr (std::is_same_v<U, Date>)
-    return ValueKind::Date;
-  else if constexpr (std::is_same_v<U, std::int16_t>)
-    return ValueKind::Int16;
-  else if constexpr (std::is_same_v<U, std::int32_t>)
-    return ValueKind::Int32;
-  else if constexpr (std::is_same_v<U, bool>)
-    return ValueKind::Bool;
-  else if constexpr (IsSharedPtr<U>::value)
+  if constexpr (IsSharedPtr<U>::value)
     return ValueKind::Object;
+  else if constexpr (K == ValueKind::Variant || std::is_same_v<U, typename KindType<K>::type>)
+    return K;
   else
-    return ValueKind::Variant;
+    return KindOf<T, static_cast<ValueKind>(static_cast<int>(K) + 1)>();
 }
 
 // A late-bound argument converted to the parameter type of a member function.
@@ -57,9 +47,8 @@ T FromVariant(const Variant& v) {
   }
 }
 
-// How one argument of a member function travels from a variant: values are
-// converted and, when passed by reference, written back; library objects
-// are passed as the object the variant holds, which must be set.
+// How an argument travels from a variant: values converted (and written
+// back by reference), library objects as the object held, which must be set.
 template <class A>
 struct ArgPassing {
   using Stored = std::remove_cvref_t<A>;
@@ -83,9 +72,7 @@ struct ArgPassing<A> {
   static std::remove_cvref_t<A>& Pass(Stored& s) { return *s; }
 };
 
-// The name of an argument in a member's description. An argument that the
-// interface takes by reference but the function does not change is named
-// with ByRef; one the function changes is a reference and is so already.
+// An argument's name; ByRef: by reference, though the function keeps it.
 struct ArgName {
   constexpr ArgName(const char* n) : name(n) {}
   constexpr ArgName(std::string_view n, bool r = false) : name(n), by_ref(r) {}
@@ -96,8 +83,7 @@ constexpr ArgName ByRef(std::string_view name) {
   return ArgName(name, true);
 }
 
-// Reaches a member function late-bound. Self is the class, const for const
-// member functions.
+// Reaches a member function late-bound; Self is the class (const for const).
 template <auto F, class Self, class R, class... A>
 struct MethodAdapter {
   static constexpr bool kHasResult = !std::is_void_v<R>;
@@ -152,9 +138,7 @@ struct Method<F> : MethodAdapter<F, C, R, A...> {};
 template <class C, class R, class... A, R (C::*F)(A...) const>
 struct Method<F> : MethodAdapter<F, const C, R, A...> {};
 
-// `SageConnection` of a table object: get and set, as the class has them
-// (a class that keeps its connection only in its statement holder reads it
-// from there).
+// `SageConnection` of a table object: get and set, as the class has them.
 template <class C>
 Variant ConnectionInvoke(Object& self, CallKind call, std::span<Variant> args) {
   auto& t = static_cast<C&>(self);
@@ -179,12 +163,11 @@ class ClassBuilder {
     return *this;
   }
 
-  // Every property of a list, in list order.
+  // Every property of a list (by default the class's own), in list order.
   ClassBuilder& Properties(std::span<const ColumnInfo> columns) {
     for (const ColumnInfo& c : columns) AddColumn(c);
     return *this;
   }
-  // Every property of the class's own list.
   ClassBuilder& Properties() { return Properties(C::Columns()); }
   // The properties of the class's list from `First` to `Last`, both included.
   template <auto First, auto Last>
@@ -201,8 +184,7 @@ class ClassBuilder {
     return *this;
   }
 
-  // `SageConnection`, get and set; `order` says which accessor the
-  // interface lists first.
+  // `SageConnection`, get and set; `order`: the accessor listed first.
   ClassBuilder& Connection(Access order = Access::GetSet) {
     members_.push_back(
         MemberInfo{"SageConnection", false, order, ValueKind::Object, true, {}, &ConnectionInvoke<C>});
@@ -216,8 +198,7 @@ class ClassBuilder {
     members_.push_back(MemberInfo{name, false, Access::Get, M::kResult, true, {}, &M::Invoke});
     return *this;
   }
-  // A property with a getter and a setter member function; `order` says
-  // which accessor the interface lists first.
+  // A property with a getter and a setter member function, listed in `order`.
   template <auto Getter, auto Setter>
   ClassBuilder& GetLet(std::string_view name, Access order = Access::GetLet) {
     members_.push_back(MemberInfo{
@@ -234,9 +215,8 @@ class ClassBuilder {
     return *this;
   }
 
-  // The members every collection has: Item (the default member, by
-  // position or key), Count, Remove, ClearList and NewEnum (the enumeration
-  // member).
+  // The members every collection has: Item (the default member), Count,
+  // Remove, ClearList and NewEnum (the enumeration member).
   ClassBuilder& Item() {
     MemberInfo m{"Item",      false,
                  Access::Get, ValueKind::Object,
@@ -257,8 +237,7 @@ class ClassBuilder {
     return *this;
   }
 
-  // The properties named, added before, take the value assigned to them by
-  // reference.
+  // The properties named, added before, take an assigned value by reference.
   ClassBuilder& LetByRef(std::initializer_list<std::string_view> names) {
     for (std::string_view name : names) {
       const auto m = std::ranges::find(members_, name, &MemberInfo::name);

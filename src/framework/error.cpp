@@ -49,11 +49,7 @@ void RaiseRuntime(std::int32_t number, std::string description) {
 }
 
 void ErrObject::Clear() {
-  Number = 0;
-  Source.clear();
-  Description.clear();
-  Line = 0;
-  Context = ErrorContext();
+  *this = ErrObject();
 }
 
 void ErrObject::Set(const Error& e, std::int32_t line) {

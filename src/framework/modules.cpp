@@ -5,13 +5,12 @@
 #include <cstring>
 #include <iostream>
 #include <mutex>
+#include <utility>
 
 #include "framework/unique_id.h"
 #include "tarnlow/connection.h"
 
 namespace tarnlow {
-
-// ---- date keys, unique numbers, key text ---------------------------------------
 
 std::int32_t DateKey(const Date& date) {
   // The origin "31/12/1899" is day 1 of the date type.
@@ -69,18 +68,9 @@ std::string RTrim(std::string_view text) {
   return std::string(text.substr(0, n));
 }
 
-// ---- the error-record convention ------------------------------------------------
-
 namespace {
-struct SavedError {
-  std::int32_t number = 0;
-  std::string source;
-  std::string description;
-  std::int32_t line = 0;
-  ErrorContext context;
-};
-SavedError& Saved() {
-  thread_local SavedError saved;
+ErrObject& Saved() {
+  thread_local ErrObject saved;
   return saved;
 }
 
@@ -93,23 +83,15 @@ std::string LabelWithLine(std::string_view label, Line line) {
 }  // namespace
 
 std::int32_t SaveError() {
-  const ErrObject& e = Err();
-  SavedError& s = Saved();
-  s.number = e.Number;
-  s.source = e.Source;
-  s.description = e.Description;
-  s.line = e.Line;
-  s.context = e.Context;
-  return s.line;
+  return (Saved() = Err()).Line;
 }
 
+// The current error's line stays: only the record comes back.
 void RestoreError() {
-  const SavedError& s = Saved();
   ErrObject& e = Err();
-  e.Number = s.number;
-  e.Source = s.source;
-  e.Description = s.description;
-  e.Context = s.context;
+  const std::int32_t line = e.Line;
+  e = Saved();
+  e.Line = line;
 }
 
 std::string SourceTrail(std::string_view label) {
@@ -122,12 +104,12 @@ std::string SourceTrail(std::string_view label) {
 }
 
 void RaiseSavedError(std::string_view label) {
-  const SavedError saved = Saved();
+  const ErrObject saved = Saved();
   std::string line_text;
-  if (saved.line != 0) line_text = "Line No.: " + std::to_string(saved.line) + " ";
+  if (saved.Line != 0) line_text = "Line No.: " + std::to_string(saved.Line) + " ";
   RestoreError();
   std::string source = line_text + SourceTrail(label);
-  Err().Raise(saved.number, std::move(source), saved.description);
+  Err().Raise(saved.Number, std::move(source), saved.Description);
 }
 
 namespace detail {
@@ -154,8 +136,6 @@ void LeaveNormally() noexcept {
 
 }  // namespace detail
 
-// ---- connection check and message boxes -----------------------------------------
-
 namespace {
 std::mutex& HandlerMutex() {
   static std::mutex m;
@@ -169,17 +149,14 @@ MessageHandler& Handler() {
 
 MessageHandler SetMessageHandler(MessageHandler handler) {
   std::lock_guard lock(HandlerMutex());
-  MessageHandler old = std::move(Handler());
-  Handler() = std::move(handler);
-  return old;
+  return std::exchange(Handler(), std::move(handler));
 }
 
 int MsgBox(std::string_view text, int style, std::string_view title) {
-  MessageHandler handler;
-  {
+  const MessageHandler handler = [] {
     std::lock_guard lock(HandlerMutex());
-    handler = Handler();
-  }
+    return Handler();
+  }();
   if (handler) return handler(text, style, title);
   std::cerr << "Message (style " << style << "): " << text << std::endl;
   return vbOK;

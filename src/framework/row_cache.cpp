@@ -1,3 +1,5 @@
+#include "tarnlow/row_cache.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -6,12 +8,9 @@
 #include <iterator>
 #include <limits>
 
-#include "tarnlow/row_cache.h"
 #include "tarnlow/modules.h"
 
 namespace tarnlow {
-
-// ---- RowCache --------------------------------------------------------------------------
 
 namespace {
 
@@ -35,8 +34,7 @@ std::uint64_t Bits(double d) {
   return b;
 }
 
-// A cell that equals nothing, itself included, can never be found, so it is
-// left out of the index.
+// A cell that equals nothing (NaN) can never be found: it is not indexed.
 bool Indexable(const Variant& v) {
   switch (v.Type()) {
     case VarType::Double: return !std::isnan(v.ToDouble());
@@ -45,8 +43,7 @@ bool Indexable(const Variant& v) {
   }
 }
 
-// Equal cells (same type, same value) hash alike; the type takes part, as
-// text "1" and the number 1 are different cells.
+// Equal cells hash alike; the type takes part (text "1" is not the number 1).
 std::uint32_t HashOf(const Variant& v) {
   std::uint64_t h = 0;
   switch (v.Type()) {
@@ -64,9 +61,7 @@ std::uint32_t HashOf(const Variant& v) {
   return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
-// The order Sort gives column 0: empty and Null cells first, then numbers,
-// dates, text (byte order) and objects. A total order, so that a column of
-// mixed cells sorts as well as a column of text.
+// Sort's total order: empty and Null, numbers, dates, text (bytes), objects.
 int Rank(const Variant& v) {
   switch (v.Type()) {
     case VarType::Empty:
@@ -101,10 +96,8 @@ bool SortsBefore(const Variant& a, const Variant& b) {
 
 }  // namespace
 
-// Open-addressing hash table over one column. A slot stands for one distinct
-// value and names the lowest row holding it; a value held by several rows
-// also has a group: all its rows in ascending order. The table keeps row
-// numbers only and compares keys against the cells themselves.
+// Open-addressing hash table over one column: a slot per distinct value
+// names its lowest row, and a group holds the rows of a repeated value.
 class RowCache::Index {
  public:
   explicit Index(std::size_t values) { slots_.assign(CapacityFor(values), Slot{}); }
@@ -127,9 +120,8 @@ class RowCache::Index {
     Insert(cache, column, row, HashOf(v));
   }
 
-  // Indexes rows 0 to rows - 1 of a new index. The hashes come first, so
-  // that each row's slot can be fetched from memory a few rows ahead: in a
-  // table of a hundred thousand values nearly every slot is a cache miss.
+  // Indexes rows 0 to rows - 1 of a new index, hashes first, so that each
+  // slot (mostly a cache miss in a large table) is fetched a few rows ahead.
   void InsertAll(const RowCache& cache, std::int32_t column, std::int32_t rows) {
     constexpr std::int32_t kAhead = 8;
     std::vector<std::uint32_t> hashes(static_cast<std::size_t>(rows));
@@ -144,23 +136,6 @@ class RowCache::Index {
     }
   }
 
- private:
-  void Insert(const RowCache& cache, std::int32_t column, std::int32_t row, std::uint32_t h) {
-    const Variant& v = cache.Cell(row, column);
-    if (const std::size_t at = Locate(cache, column, v, h); at != kNone) {
-      Join(slots_[at], row);
-      return;
-    }
-    if ((used_ + 1) * 4 > slots_.size() * 3) Rehash(CapacityFor((live_ + 1) * 2));
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t i = h & mask;
-    while (slots_[i].row >= 0) i = (i + 1) & mask;
-    if (slots_[i].row == kEmptySlot) ++used_;
-    slots_[i] = Slot{h, row, -1};
-    ++live_;
-  }
-
- public:
   void Remove(const RowCache& cache, std::int32_t column, std::int32_t row) {
     const Variant& v = cache.Cell(row, column);
     if (!Indexable(v)) return;
@@ -189,6 +164,21 @@ class RowCache::Index {
     std::int32_t group = -1;        // the value's rows when more than one holds it
   };
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  void Insert(const RowCache& cache, std::int32_t column, std::int32_t row, std::uint32_t h) {
+    const Variant& v = cache.Cell(row, column);
+    if (const std::size_t at = Locate(cache, column, v, h); at != kNone) {
+      Join(slots_[at], row);
+      return;
+    }
+    if ((used_ + 1) * 4 > slots_.size() * 3) Rehash(CapacityFor((live_ + 1) * 2));
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    while (slots_[i].row >= 0) i = (i + 1) & mask;
+    if (slots_[i].row == kEmptySlot) ++used_;
+    slots_[i] = Slot{h, row, -1};
+    ++live_;
+  }
 
   // Room for that many values at three quarters full at most.
   static std::size_t CapacityFor(std::size_t values) {
@@ -306,8 +296,7 @@ void RowCache::SetCell(std::int32_t row, std::int32_t column, Variant value) {
   }
 }
 
-// Clear and Reshape give the storage back, so that a cache reset for
-// reloading holds no memory of its former size.
+// Clear and Reshape give the storage back, so a reset cache holds no memory.
 void RowCache::Clear() {
   rows_ = 0;
   std::vector<Variant>().swap(cells_);
@@ -354,13 +343,10 @@ std::int32_t RowCache::Find(std::int32_t start, std::int32_t column, const Varia
 void RowCache::Sort(std::int32_t first, std::int32_t last) {
   if (columns_ == 0 || first < 0 || last >= RowCount() || first > last) return;
   std::vector<std::int32_t> order(static_cast<std::size_t>(last - first + 1));
-  // Keys that are all text, the usual case, sort as plain text without a
-  // look at their kind on every comparison; the order is the same. Most
-  // comparisons are settled by sixteen bytes read as two numbers: those
-  // after the prefix that every key shares (codes of one pattern share
-  // many).
-  // Equal keys keep their order by their row numbers, which costs less than
-  // a stable sort's merging.
+  // Keys all text, the usual case, sort as plain text in the same order,
+  // most comparisons settled by the sixteen bytes after the prefix all keys
+  // share, read as two numbers; equal keys keep their order by row number,
+  // cheaper than a stable sort's merging.
   struct TextKey {
     std::uint64_t high, low;
     std::string_view text;
@@ -409,8 +395,7 @@ void RowCache::Sort(std::int32_t first, std::int32_t last) {
   for (std::size_t i = 0; i < order.size() && !moved; ++i)
     moved = order[i] != first + static_cast<std::int32_t>(i);
   if (moved) {
-    // The rows move in place, cycle by cycle: each cell once, plus one row
-    // held aside per cycle, and no second table of the cache's size.
+    // Rows move in place cycle by cycle, one row held aside per cycle.
     const auto width = static_cast<std::size_t>(columns_);
     const auto row = [&](std::int32_t r) {
       return cells_.begin() + static_cast<std::ptrdiff_t>(r) * columns_;

@@ -38,8 +38,7 @@ void RandomBytes(unsigned char* out, std::size_t size) {
 
 std::string Next() {
   constexpr std::size_t kLength = 12;
-  // Bytes from 186 (twice the base) up are drawn again, so that every
-  // symbol is equally likely.
+  // Bytes from 186 (twice the base) are redrawn: every symbol equally likely.
   constexpr unsigned kLimit = 2 * kBase;
   std::string out;
   out.reserve(kLength);

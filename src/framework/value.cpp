@@ -48,9 +48,8 @@ constexpr std::int64_t kMsPerDay = 86'400'000;
 constexpr std::int64_t kFirstDay = DaysFromCivil(100, 1, 1) - kOrigin;
 constexpr std::int64_t kLastDay = DaysFromCivil(9999, 12, 31) - kOrigin;
 
-// A date's calendar day and its time in milliseconds, the time rounded to the
-// millisecond (rounding up to midnight moves to the next day). Only for
-// values a little wider than the range, so that nothing here can overflow.
+// A date's calendar day and its time rounded to the millisecond (possibly to
+// the next midnight); only for values near the range, so nothing overflows.
 struct Split {
   std::int64_t day;
   std::int64_t ms;
@@ -67,8 +66,7 @@ Split SplitDays(double value) {
 
 // The split of a date, or Overflow when it lies outside the range.
 Split CheckedSplit(double value) {
-  // The bounds are one day wider than the range, so that the split's casts
-  // stay defined; the day it gives is then checked exactly.
+  // One day wider than the range, so that the split's casts stay defined.
   if (!(value > static_cast<double>(kFirstDay - 1) && value < static_cast<double>(kLastDay + 1)))
     RaiseRuntime(err::Overflow);
   const Split s = SplitDays(value);
@@ -107,9 +105,8 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// For number text too large or too small for a double: whether it lies above
-// the largest double rather than below the smallest fraction. The text has
-// already been read as a number: [-]digits[.digits][e[+|-]digits].
+// For number text ([-]digits[.digits][e[+|-]digits]) out of a double's
+// range: whether it is too large rather than too small.
 bool AboveDoubleRange(std::string_view s) {
   std::size_t i = 0;
   if (i < s.size() && s[i] == '-') ++i;
@@ -142,9 +139,8 @@ bool AboveDoubleRange(std::string_view s) {
   return power + exponent > 0;
 }
 
-// Decimal number text as late-bound clients write it. Text that is no number
-// (the words "inf" and "nan" included) gives false; a number past the largest
-// double raises Overflow, and one below the smallest fraction reads as zero.
+// Decimal number text as late-bound clients write it: false for text that is
+// no number ("inf" and "nan" too); too large raises 6, too small reads as 0.
 bool ParseNumber(std::string_view text, double& out) {
   text = TrimBlanks(text);
   if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
@@ -173,8 +169,6 @@ Int RoundToWhole(double d) {
 }
 
 }  // namespace
-
-// ---- Date ---------------------------------------------------------------------
 
 Date::Date(double days) : value(days) {
   CheckedSplit(days);
@@ -211,15 +205,6 @@ std::int32_t Date::DayNumber() const {
 
 namespace {
 
-// Writes n digits of v (which has no more), leading zeros included.
-char* Digits(char* out, int v, int n) {
-  for (int i = n - 1; i >= 0; --i) {
-    out[i] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  }
-  return out + n;
-}
-
 // "00" to "99", so that the two digits of a field are copied at once.
 constexpr auto kPairs = [] {
   std::array<char, 200> t{};
@@ -238,8 +223,7 @@ char* Pair(char* out, int v) {
 
 }  // namespace
 
-// Dates go to the database as this text on every bind: digits are written
-// directly rather than through a formatting routine.
+// Written on every bind, so digits go directly, not through a formatter.
 std::size_t Date::WriteIso(char (&out)[kIsoSize]) const {
   const Parts p = ToParts();
   char* o = Pair(out, p.year / 100);
@@ -256,7 +240,8 @@ std::size_t Date::WriteIso(char (&out)[kIsoSize]) const {
   o = Pair(o, p.second);
   if (p.millisecond != 0) {
     *o++ = '.';
-    o = Digits(o, p.millisecond, 3);
+    *o++ = static_cast<char>('0' + p.millisecond / 100);
+    o = Pair(o, p.millisecond % 100);
   }
   return static_cast<std::size_t>(o - out);
 }
@@ -321,26 +306,11 @@ Date Date::ParseIso(std::string_view text) {
   RaiseRuntime(err::TypeMismatch);
 }
 
-// ---- Variant ------------------------------------------------------------------
-
 const char* VarTypeName(VarType type) {
-  switch (type) {
-    case VarType::Empty: return "Empty";
-    case VarType::Null: return "Null";
-    case VarType::Integer: return "Integer";
-    case VarType::Long: return "Long";
-    case VarType::Double: return "Double";
-    case VarType::Date: return "Date";
-    case VarType::String: return "String";
-    case VarType::Object: return "Object";
-    case VarType::Boolean: return "Boolean";
-  }
-  return "Unknown";
-}
-
-bool Variant::IsNumeric() const {
-  const VarType t = Type();
-  return t == VarType::Integer || t == VarType::Long || t == VarType::Double || t == VarType::Boolean;
+  static constexpr const char* kNames[] = {"Empty", "Null", "Integer", "Long",   nullptr, "Double",
+                                           nullptr, "Date", "String",  "Object", nullptr, "Boolean"};
+  const auto i = static_cast<std::size_t>(type);
+  return i < std::size(kNames) && kNames[i] != nullptr ? kNames[i] : "Unknown";
 }
 
 std::string ShortestText(double d) {

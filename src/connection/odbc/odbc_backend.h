@@ -1,8 +1,5 @@
-// The ODBC side of the backend seam, over the unixODBC driver manager: the
-// ERP database on whatever server a site runs, through that server's driver.
-// Text crosses the driver boundary as UTF-16 (the wide calls), so that a
-// driver never converts it through the process's locale. Internal: the ODBC
-// headers stay out of the public headers.
+// The ODBC backend, over unixODBC. Text crosses as UTF-16 (the wide calls),
+// so that no driver converts it through the process's locale.
 #pragma once
 
 #include <sql.h>
@@ -21,108 +18,61 @@ namespace tarnlow::backend::odbc {
 
 // One ODBC handle of one type, freed with that type.
 template <SQLSMALLINT Type>
-class Handle {
- public:
-  Handle() = default;
-  explicit Handle(SQLHANDLE h) : h_(h) {}
-  ~Handle() { Reset(); }
-  Handle(Handle&& other) noexcept : h_(other.h_) { other.h_ = SQL_NULL_HANDLE; }
-  Handle& operator=(Handle&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      h_ = other.h_;
-      other.h_ = SQL_NULL_HANDLE;
-    }
-    return *this;
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-
-  SQLHANDLE get() const { return h_; }
-  void Reset() {
-    if (h_ != SQL_NULL_HANDLE) SQLFreeHandle(Type, h_);
-    h_ = SQL_NULL_HANDLE;
-  }
-
- private:
-  SQLHANDLE h_ = SQL_NULL_HANDLE;
-};
+void FreeHandle(SQLHANDLE h) {
+  SQLFreeHandle(Type, h);
+}
+template <SQLSMALLINT Type>
+using Handle = std::unique_ptr<void, FreeWith<&FreeHandle<Type>>>;
 using EnvHandle = Handle<SQL_HANDLE_ENV>;
 using DbcHandle = Handle<SQL_HANDLE_DBC>;
 using StmtHandle = Handle<SQL_HANDLE_STMT>;
 
-// ---- text ----------------------------------------------------------------------
-
 using WideText = std::basic_string<SQLWCHAR>;
-// Raises an error record for text that is not UTF-8 or holds a NUL.
-WideText Widen(std::string_view utf8);
-std::string Narrow(const SQLWCHAR* text, std::size_t length);
-// The same into storage the caller keeps, replacing what it held. On a
-// refusal `out` holds part of the text.
+// Widening raises for text that is not UTF-8 or holds a NUL. The Into forms
+// fill the caller's storage; on a refusal `out` holds part of the text.
 void WidenInto(std::string_view utf8, WideText& out);
 void NarrowInto(const SQLWCHAR* text, std::size_t length, std::string& out);
-// The text a driver wrote into a fixed buffer, `bytes` as it reported them:
-// cut to the buffer where the driver reported more than it holds.
+inline WideText Widen(std::string_view utf8) {
+  WideText out;
+  WidenInto(utf8, out);
+  return out;
+}
+inline std::string Narrow(const SQLWCHAR* text, std::size_t length) {
+  std::string out;
+  NarrowInto(text, length, out);
+  return out;
+}
+// The text a driver wrote into a fixed buffer, cut to the buffer.
 template <std::size_t N>
 std::string NarrowFilled(const SQLWCHAR (&buffer)[N], SQLLEN bytes) {
   return Narrow(buffer, std::min<std::size_t>(
                             static_cast<std::size_t>(std::max<SQLLEN>(bytes, 0)) / sizeof(SQLWCHAR), N - 1));
 }
 
-// ---- errors ----------------------------------------------------------------------
-
-// One diagnostic record of a handle.
-struct Diagnostic {
-  std::string sqlstate;
-  std::int32_t native = 0;
-  std::string message;
-};
-std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle);
-
-// The one place where a failed ODBC call becomes an error record: the number
-// by the first diagnostic's SQLSTATE, the driver's own text as description,
-// and a plain statement that the connection is gone when it is. `dbc` (may
-// be null) is asked whether the connection still lives. The context holds
-// the statement as the caller wrote it and the first record's SQLSTATE and
-// native code.
+// The error record of a failed call, saying the connection is gone when
+// `dbc` (may be null) or the diagnostics' states say so.
 [[noreturn]] void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc, std::string_view statement = {});
-// For a connection that could not be opened.
+// For a connection that could not be opened; for failures found here.
 [[noreturn]] void RaiseConnectError(SQLHDBC dbc);
-// For failures this layer detects itself.
 [[noreturn]] void Raise(std::string description);
-// True when a diagnostic says the key already exists. Drivers differ: some
-// give the class-23 state of the unique violation itself, others only 23000
-// with their own wording.
-bool IsUniqueViolation(const Diagnostic& d);
-// True for the states of a lost or unusable connection (class 08 and the
-// communication-link states).
-bool IsConnectionLost(std::string_view sqlstate);
 // True when the driver says the connection is gone; false for no connection.
 bool ConnectionDead(SQLHDBC dbc);
 
-// Calls that return SQL_SUCCESS_WITH_INFO succeeded; anything else but
-// SQL_NO_DATA (left to the caller) raises.
 inline bool Ok(SQLRETURN rc) {
   return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
 
-// ---- the session ---------------------------------------------------------------
-
-// One driver connection, shared by the database object and every statement
-// made on it so that no statement outlives its connection.
+// One driver connection, shared by the database and its statements.
 class Session {
  public:
-  // `text` is the ODBC connection string (DSN=... or DRIVER={...};...).
   explicit Session(const std::string& text);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
   SQLHDBC Dbc() const { return dbc_.get(); }
-  // The DBMS name the driver reports, e.g. "PostgreSQL" or "SQLite".
-  const std::string& DbmsName() const { return dbms_; }
-  // True when the driver fetches several rows per call.
-  bool BlockFetch() const { return block_fetch_; }
+  const std::string& DbmsName() const { return dbms_; }  // "PostgreSQL", "SQLite", ...
+  bool BlockFetch() const { return block_fetch_; }       // several rows per fetch
   // True when SQLGetData may read a row of a fetched block.
   bool GetDataInBlocks() const { return getdata_block_; }
   StmtHandle NewStatement();
@@ -136,13 +86,10 @@ class Session {
   bool getdata_block_ = false;
 };
 
-// ---- statements ------------------------------------------------------------------
-
 class OdbcStatement final : public Statement {
  public:
-  // A repeated statement is prepared by the driver here; a literal one is
-  // sent with its first execution. `sent`, when given, is what the driver
-  // gets instead of the caller's `sql`.
+  // A repeated statement is prepared here, a literal one sent when run;
+  // `sent`, when given, goes to the driver instead of the caller's `sql`.
   OdbcStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated,
                 std::string_view sent = {});
   ~OdbcStatement() override;
@@ -171,9 +118,8 @@ class OdbcStatement final : public Statement {
     SQLSMALLINT digits = 0;
     SQLLEN indicator = SQL_NULL_DATA;
     WideText text;
-    // A new value is widened here first and then copied into `text`, so
-    // that text that cannot be sent leaves the parameter as it was; both
-    // keep their room for the values that follow.
+    // A new text is widened here, then copied into `text`, so that one that
+    // cannot be sent leaves the parameter as it was.
     WideText spare;
     double number = 0;
     SQLINTEGER whole = 0;
@@ -195,13 +141,12 @@ class OdbcStatement final : public Statement {
   };
 
   [[noreturn]] void Fail() const;
-  // Describes the result; a prepared statement can before it first runs.
+  // Describes the result, of a prepared statement before it first runs too.
   void LoadColumns() const;
   void BindColumns();
   bool FetchBlock();
-  // The cell of a column bound to block buffers, at a row of the block.
+  // A cell from the block buffers; one read with SQLGetData (text in texts_).
   EngineValue BlockCell(std::size_t index, std::size_t row) const;
-  // The cell read with SQLGetData, its text kept in texts_[index].
   EngineValue ReadData(std::size_t index) const;
 
   std::shared_ptr<Session> session_;
@@ -224,11 +169,8 @@ class OdbcStatement final : public Statement {
   // Cells SQLGetData has read for the current row, for unbound columns.
   mutable std::vector<EngineValue> row_cache_;
   mutable std::vector<bool> row_cached_;
-  // Per column, the text of its cell as last read, so that the text of one
-  // column stays while another is read. Storage kept between values, so
-  // that re-running the statement with values and rows of the sizes it has
-  // seen takes no memory, as is SQLGetData's: a cell's UTF-16 text and the
-  // chunks it comes in.
+  // Per column, its cell's text as last read (one column's text stays while
+  // another is read), and SQLGetData's buffers, kept between runs.
   mutable std::vector<std::string> texts_;
   mutable WideText wide_;
   mutable std::vector<unsigned char> data_bytes_;
@@ -245,10 +187,8 @@ class OdbcDatabase final : public Database {
   std::vector<std::vector<std::string>> UniqueKeys(std::string_view table) override;
   std::vector<ColumnDescription> Columns(std::string_view table) override;
   std::string_view Dialect() const override { return dialect_; }
-  // By the rules of the database behind the driver. A PostgreSQL server is
-  // asked for its client encoding where the text needs it: through the
-  // driver there is no other way to learn it, and a ConnSettings text or a
-  // statement may have set it.
+  // By the rules of the database behind the driver, asking a PostgreSQL
+  // server for its client encoding where needed (a statement may set it).
   std::string QuoteLiteral(std::string_view text) override;
 
  private:

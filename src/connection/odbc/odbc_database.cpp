@@ -15,8 +15,7 @@ namespace {
 // Seconds a driver may take to reach its server before the open fails.
 constexpr SQLULEN kLoginTimeout = 10;
 
-// The DDL dialect of the database behind the driver, by the name the
-// driver gives it; another database answers with its own name.
+// The DDL dialect by the driver's DBMS name, or that name for another database.
 std::string DialectOf(const std::string& dbms) {
   const std::string lower = LowerCase(dbms);
   if (lower.starts_with("postgresql")) return "postgresql";
@@ -25,7 +24,7 @@ std::string DialectOf(const std::string& dbms) {
 }
 
 // Names that can be spliced into a probe: one to three dotted parts of
-// letters, digits, "_" and "$". No table of this library is named otherwise.
+// letters, digits, "_" and "$", as every table of this library is named.
 bool IsPlainName(std::string_view name) {
   int parts = 1;
   bool part_empty = true;
@@ -97,10 +96,8 @@ std::vector<std::string> SplitScript(std::string_view sql) {
   return out;
 }
 
-// The text the SQLite driver is given. SQLite keeps LEFT for joins and has
-// no such function, and a driver cannot register one the way the native
-// backend does: each left(x, n) becomes substr(x, 1, n). Escapes go too,
-// since the driver passes them on to SQLite as they are.
+// For the SQLite driver, through which no left() can be registered: each
+// left(x, n) becomes substr(x, 1, n), and escapes go.
 std::string SqliteText(std::string_view caller) {
   std::string sql = sqltext::StripEscapes(caller);
   for (std::size_t i = 0; i < sql.size(); ++i) {
@@ -134,8 +131,7 @@ std::string SqliteText(std::string_view caller) {
   return sql;
 }
 
-// Rows of a catalogue function's result, the wanted columns as text
-// (nullopt for null).
+// A catalogue function's rows, the wanted columns as text (nullopt for null).
 std::vector<std::vector<std::optional<std::string>>> CatalogueRows(
     SQLHSTMT stmt, SQLHDBC dbc, std::initializer_list<SQLUSMALLINT> columns) {
   std::vector<std::vector<std::optional<std::string>>> rows;
@@ -149,10 +145,8 @@ std::vector<std::vector<std::optional<std::string>>> CatalogueRows(
       SQLLEN indicator = 0;
       if (!Ok(SQLGetData(stmt, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator)))
         Raise(SQL_HANDLE_STMT, stmt, dbc);
-      if (indicator == SQL_NULL_DATA)
-        row.emplace_back();
-      else
-        row.emplace_back(NarrowFilled(buffer, indicator));
+      row.push_back(indicator == SQL_NULL_DATA ? std::nullopt
+                                               : std::optional(NarrowFilled(buffer, indicator)));
     }
   }
   SQLFreeStmt(stmt, SQL_CLOSE);
@@ -166,8 +160,6 @@ int WholeNumber(const std::optional<std::string>& text) {
 }
 
 }  // namespace
-
-// ---- the session ---------------------------------------------------------------
 
 Session::Session(const std::string& text) {
   SQLHANDLE h = SQL_NULL_HANDLE;
@@ -193,10 +185,8 @@ Session::Session(const std::string& text) {
   SQLSMALLINT length = 0;
   if (Ok(SQLGetInfoW(dbc_.get(), SQL_DBMS_NAME, name, sizeof name, &length)))
     dbms_ = NarrowFilled(name, length);
-  // A driver's declared text sizes are not always upper bounds (the SQLite
-  // driver declares 255 for any expression), so rows are read in blocks
-  // only where a cell that overflowed its block buffer can be read again
-  // whole.
+  // Declared sizes may be exceeded (SQLite: 255 for any expression): blocks
+  // only where an overflowing cell can be read again whole.
   SQLUINTEGER extensions = 0;
   if (Ok(SQLGetInfo(dbc_.get(), SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
     getdata_block_ = (extensions & SQL_GD_BLOCK) != 0;
@@ -212,8 +202,6 @@ StmtHandle Session::NewStatement() {
   if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), &h))) Raise(SQL_HANDLE_DBC, dbc_.get(), dbc_.get());
   return StmtHandle(h);
 }
-
-// ---- the database ----------------------------------------------------------------
 
 OdbcDatabase::OdbcDatabase(std::shared_ptr<Session> session)
     : session_(std::move(session)), dialect_(DialectOf(session_->DbmsName())) {}
@@ -235,18 +223,15 @@ std::string OdbcDatabase::QuoteLiteral(std::string_view text) {
 }
 
 void OdbcDatabase::ExecuteScript(std::string_view sql) {
-  // Drivers differ in whether one call may carry several statements; one
-  // call each works with all of them.
+  // One call per statement: not every driver takes several in one call.
   for (const std::string& statement : SplitScript(sql))
     OdbcStatement(session_, statement, false).Execute(Statement::Rows::All);
 }
 
 std::unique_ptr<OdbcStatement> OdbcDatabase::Probe(std::string_view table) {
   if (!IsPlainName(table)) return nullptr;
-  // Selecting nothing from the table finds it the way every statement of
-  // the library will (search path, default schema, letter case). Sent
-  // directly: the PostgreSQL driver leaks a little for every prepared
-  // statement whose execution fails, and here failing is the common case.
+  // Selecting nothing finds the table as every statement will; sent directly,
+  // as the PostgreSQL driver leaks a little for each prepared one that fails.
   try {
     auto statement = std::make_unique<OdbcStatement>(
         session_, "select * from " + std::string(table) + " where 1 = 0", false);
@@ -266,10 +251,8 @@ std::vector<ColumnDescription> OdbcDatabase::Columns(std::string_view table) {
   auto probe = Probe(table);
   if (!probe) return {};
   if (dialect_ != "sqlite") return probe->Describe();
-  // The driver reports declared types without their widths, and a column of
-  // no type as text; what a column takes is what sqlite makes of its
-  // declared type, which sqlite gives as it was written. A plain name needs
-  // no quoting inside the literal.
+  // The driver reports types without widths (and none as text): ask sqlite
+  // for the declared types. A plain name needs no quoting in the literal.
   std::string schema = "main", name(table);
   if (const std::size_t dot = name.rfind('.'); dot != std::string::npos) {
     schema = name.substr(0, dot);

@@ -1,5 +1,4 @@
-// Every failed ODBC call becomes an error record here, so that all callers
-// see the same numbers whatever driver sits behind the connection.
+// Failed ODBC calls become error records here, alike whatever the driver.
 #include <algorithm>
 
 #include "connection/odbc/odbc_backend.h"
@@ -9,6 +8,13 @@ namespace tarnlow::backend::odbc {
 namespace {
 
 constexpr const char* kSource = "ODBC";
+
+// One diagnostic record of a handle.
+struct Diagnostic {
+  std::string sqlstate;
+  std::int32_t native = 0;
+  std::string message;
+};
 
 // The driver's messages, each once, joined into one description.
 std::string Joined(const std::vector<Diagnostic>& records) {
@@ -24,22 +30,8 @@ std::string Joined(const std::vector<Diagnostic>& records) {
 // The first record is the one the driver reports the failure by; later
 // ones add detail (or, on a lost link, the 08 state that says so).
 ErrorContext ContextOf(const std::vector<Diagnostic>& records, std::string_view statement, bool usable) {
-  ErrorContext context;
-  context.statement = statement;
-  if (!records.empty()) {
-    context.sql_state = records.front().sqlstate;
-    context.native_error = records.front().native;
-  }
-  context.connection_usable = usable;
-  return context;
-}
-
-}  // namespace
-
-bool ConnectionDead(SQLHDBC dbc) {
-  if (dbc == SQL_NULL_HANDLE) return false;
-  SQLUINTEGER dead = SQL_CD_FALSE;
-  return Ok(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
+  if (records.empty()) return {std::string(statement), {}, 0, usable};
+  return {std::string(statement), records.front().sqlstate, records.front().native, usable};
 }
 
 std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
@@ -50,12 +42,14 @@ std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     SQLINTEGER native = 0;
     std::vector<SQLWCHAR> message(512);
     SQLSMALLINT length = 0;
-    SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, message.data(),
-                                  static_cast<SQLSMALLINT>(message.size()), &length);
+    const auto get = [&] {
+      return SQLGetDiagRecW(type, handle, record, state, &native, message.data(),
+                            static_cast<SQLSMALLINT>(message.size()), &length);
+    };
+    SQLRETURN rc = get();
     if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(message.size())) {
       message.resize(static_cast<std::size_t>(length) + 1);
-      rc = SQLGetDiagRecW(type, handle, record, state, &native, message.data(),
-                          static_cast<SQLSMALLINT>(message.size()), &length);
+      rc = get();
     }
     if (!Ok(rc)) break;
     const std::size_t used =
@@ -65,15 +59,12 @@ std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
   return out;
 }
 
+// True when a diagnostic says the key already exists, by state or wording.
 bool IsUniqueViolation(const Diagnostic& d) {
-  // The unique-violation state itself, as the PostgreSQL driver passes on
-  // the server's.
-  if (d.sqlstate == "23505") return true;
-  // A more precise state of class 23 names another failure (23502 not
-  // null, 23503 foreign key, 23514 check); the plain 23000 leaves the kind
-  // to the driver's wording. The SQLite driver gives no class-23 state at
-  // all: every failure has the general state, with SQLite's own status as
-  // the native code, 19 for any constraint, unique or check alike.
+  if (d.sqlstate == "23505") return true;  // the server's, passed on
+  // Other class-23 states name other failures; plain 23000 leaves the kind
+  // to the wording. The SQLite driver gives HY000 with SQLite's status as
+  // native code, 19 for any constraint, unique or check alike.
   const bool integrity = d.sqlstate == "23000";
   const bool sqlite_constraint = (d.sqlstate == "HY000" || d.sqlstate == "S1000") && d.native == 19;
   if (!integrity && !sqlite_constraint) return false;
@@ -87,6 +78,14 @@ bool IsConnectionLost(std::string_view sqlstate) {
   // Class 08 is the connection class; the server's own "terminating
   // connection" states (57P01..57P03) mean the same to a caller.
   return sqlstate.starts_with("08") || sqlstate == "57P01" || sqlstate == "57P02" || sqlstate == "57P03";
+}
+
+}  // namespace
+
+bool ConnectionDead(SQLHDBC dbc) {
+  if (dbc == SQL_NULL_HANDLE) return false;
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  return Ok(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE;
 }
 
 void Raise(SQLSMALLINT type, SQLHANDLE handle, SQLHDBC dbc, std::string_view statement) {

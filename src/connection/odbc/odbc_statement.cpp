@@ -1,6 +1,4 @@
-// Statements through an ODBC driver: prepared once, bound with typed values
-// on each execution, and read a block of rows per fetch where the driver
-// allows it.
+// Statements through an ODBC driver, read a block of rows per fetch.
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -11,26 +9,19 @@
 namespace tarnlow::backend::odbc {
 namespace {
 
-// Whether the statement's last failure says the server no longer holds it
-// prepared (SQLSTATE 26000), as after a DISCARD ALL or DEALLOCATE ALL that a
-// pooling proxy sends between its clients: the driver does not prepare it
-// again by itself.
+// Whether the server no longer holds the statement prepared (26000), as
+// after a pooling proxy's DISCARD ALL: the driver does not prepare it again.
 bool ForgottenByServer(SQLHSTMT stmt) {
   SQLWCHAR state[6] = {};
   SQLINTEGER native = 0;
   SQLSMALLINT length = 0;
-  if (!Ok(SQLGetDiagRecW(SQL_HANDLE_STMT, stmt, 1, state, &native, nullptr, 0, &length))) return false;
-  const char* expected = "26000";
-  for (int i = 0; i < 5; ++i)
-    if (state[i] != static_cast<SQLWCHAR>(expected[i])) return false;
-  return true;
+  return Ok(SQLGetDiagRecW(SQL_HANDLE_STMT, stmt, 1, state, &native, nullptr, 0, &length)) &&
+         Narrow(state, 5) == "26000";
 }
 
-// Rows asked for per fetch. Small enough that a one-row read costs little
-// memory, large enough that a walk over an order's lines is one or two calls.
+// Rows per fetch: little for a one-row read, few calls for an order's lines.
 constexpr SQLULEN kBlockRows = 64;
-// Text columns declared wider than this are read cell by cell instead of
-// into block buffers.
+// Text columns declared wider are read cell by cell, not into blocks.
 constexpr SQLULEN kMaxBoundChars = 4000;
 
 std::int32_t Utf8Length(unsigned char lead) {
@@ -45,8 +36,7 @@ Date DateFromStamp(const SQL_TIMESTAMP_STRUCT& t) {
   return Date::FromCalendar(t.year, t.month, t.day, t.hour, t.minute, t.second + t.fraction / 1e9);
 }
 
-// A bit as a flag's stored form: -1 for True, as the ERP database's clients
-// expect.
+// A bit as a flag's stored form: -1 for True.
 EngineValue Flag(unsigned char bit) {
   return EngineValue::Integer(bit != 0 ? -1 : 0);
 }
@@ -60,14 +50,6 @@ T Load(const unsigned char* p) {
 }
 
 }  // namespace
-
-// ---- text ------------------------------------------------------------------------
-
-WideText Widen(std::string_view utf8) {
-  WideText out;
-  WidenInto(utf8, out);
-  return out;
-}
 
 void WidenInto(std::string_view utf8, WideText& out) {
   out.clear();
@@ -97,12 +79,6 @@ void WidenInto(std::string_view utf8, WideText& out) {
   }
 }
 
-std::string Narrow(const SQLWCHAR* text, std::size_t length) {
-  std::string out;
-  NarrowInto(text, length, out);
-  return out;
-}
-
 void NarrowInto(const SQLWCHAR* text, std::size_t length, std::string& out) {
   out.clear();
   out.reserve(length);
@@ -116,23 +92,15 @@ void NarrowInto(const SQLWCHAR* text, std::size_t length, std::string& out) {
     }
     if (c < 0x80) {
       out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      continue;
     }
+    // A lead byte marking how many follow, then six bits in each.
+    static constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+    const int more = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    out += static_cast<char>(kLead[more] | (c >> (6 * more)));
+    for (int k = more - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
   }
 }
-
-// ---- statements ------------------------------------------------------------------
 
 OdbcStatement::OdbcStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated,
                              std::string_view sent)
@@ -157,50 +125,42 @@ void OdbcStatement::Fail() const {
   Raise(SQL_HANDLE_STMT, stmt_.get(), session_->Dbc(), sql_);
 }
 
-// Each value goes typed, from the parameter's own buffers: text widened to
-// UTF-16, whole numbers as 32-bit integers where they fit, numbers as
-// doubles and dates as timestamps.
+// Each value goes typed, from the parameter's own buffers.
 void OdbcStatement::Bind(int index, const EngineValue& value) {
   if (index < 1 || index > ParameterCount()) RaiseRuntime(err::SubscriptOutOfRange);
   Param& p = params_[static_cast<std::size_t>(index - 1)];
+  const auto typed = [&p](SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN size, SQLSMALLINT digits,
+                          SQLLEN indicator) {
+    p.c_type = c_type;
+    p.sql_type = sql_type;
+    p.size = size;
+    p.digits = digits;
+    p.indicator = indicator;
+  };
   switch (value.kind) {
     case EngineValue::Kind::Null:
-      // The type of the last value stays, so that a driver that typed the
-      // parameter when it first ran sees no change.
+      // The last value's type stays, for a driver that typed it on first run.
       p.indicator = SQL_NULL_DATA;
       return;
     case EngineValue::Kind::Text:
       WidenInto(value.text, p.spare);
       p.text.assign(p.spare);
-      p.c_type = SQL_C_WCHAR;
-      p.sql_type = SQL_VARCHAR;
-      p.size = std::max<SQLULEN>(p.text.size(), 1);
-      p.digits = 0;
-      p.indicator = static_cast<SQLLEN>(p.text.size() * sizeof(SQLWCHAR));
+      typed(SQL_C_WCHAR, SQL_VARCHAR, std::max<SQLULEN>(p.text.size(), 1), 0,
+            static_cast<SQLLEN>(p.text.size() * sizeof(SQLWCHAR)));
       return;
     case EngineValue::Kind::Real:
       p.number = value.real;
-      p.c_type = SQL_C_DOUBLE;
-      p.sql_type = SQL_DOUBLE;
-      p.size = 15;
-      p.digits = 0;
-      p.indicator = 0;
+      typed(SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, 0);
       return;
     case EngineValue::Kind::Integer:
       if (value.integer >= std::numeric_limits<SQLINTEGER>::min() &&
           value.integer <= std::numeric_limits<SQLINTEGER>::max()) {
         p.whole = static_cast<SQLINTEGER>(value.integer);
-        p.c_type = SQL_C_SLONG;
-        p.sql_type = SQL_INTEGER;
-        p.size = 10;
+        typed(SQL_C_SLONG, SQL_INTEGER, 10, 0, 0);
       } else {
         p.big = value.integer;
-        p.c_type = SQL_C_SBIGINT;
-        p.sql_type = SQL_BIGINT;
-        p.size = 19;
+        typed(SQL_C_SBIGINT, SQL_BIGINT, 19, 0, 0);
       }
-      p.digits = 0;
-      p.indicator = 0;
       return;
     case EngineValue::Kind::Date: {
       const Date::Parts d = value.date.ToParts();
@@ -211,20 +171,17 @@ void OdbcStatement::Bind(int index, const EngineValue& value) {
       p.stamp.minute = static_cast<SQLUSMALLINT>(d.minute);
       p.stamp.second = static_cast<SQLUSMALLINT>(d.second);
       p.stamp.fraction = static_cast<SQLUINTEGER>(d.millisecond) * 1'000'000u;
-      p.c_type = SQL_C_TYPE_TIMESTAMP;
-      p.sql_type = SQL_TYPE_TIMESTAMP;
       // "YYYY-MM-DD HH:MM:SS" and, only with milliseconds, ".mmm": drivers
       // that store dates as text write what the other backends write.
-      p.size = d.millisecond != 0 ? 23 : 19;
-      p.digits = d.millisecond != 0 ? 3 : 0;
-      p.indicator = sizeof(SQL_TIMESTAMP_STRUCT);
+      typed(SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, d.millisecond != 0 ? 23 : 19,
+            d.millisecond != 0 ? 3 : 0, sizeof(SQL_TIMESTAMP_STRUCT));
       return;
     }
   }
 }
 
-// Every mode runs alike: rows are fetched a block at a time as they are
-// read, and the cursor closes at their end or on Reset.
+// Every mode runs alike: rows come a block at a time as read, and the
+// cursor closes at their end or on Reset.
 bool OdbcStatement::Execute(Rows /*rows*/) {
   Reset();
   rows_affected_ = 0;
@@ -285,14 +242,15 @@ void OdbcStatement::LoadColumns() const {
     std::vector<SQLWCHAR> name(128);
     SQLSMALLINT name_length = 0;
     SQLSMALLINT nullable = 0;
-    SQLRETURN rc = SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name.data(),
-                                   static_cast<SQLSMALLINT>(name.size()), &name_length, &c.sql_type, &c.size,
-                                   &c.digits, &nullable);
+    const auto describe = [&] {
+      return SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name.data(),
+                             static_cast<SQLSMALLINT>(name.size()), &name_length, &c.sql_type, &c.size,
+                             &c.digits, &nullable);
+    };
+    SQLRETURN rc = describe();
     if (Ok(rc) && name_length >= static_cast<SQLSMALLINT>(name.size())) {
       name.resize(static_cast<std::size_t>(name_length) + 1);
-      rc = SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name.data(),
-                           static_cast<SQLSMALLINT>(name.size()), &name_length, &c.sql_type, &c.size,
-                           &c.digits, &nullable);
+      rc = describe();
     }
     if (!Ok(rc)) Fail();
     c.name = Narrow(name.data(), static_cast<std::size_t>(std::max<SQLSMALLINT>(name_length, 0)));
@@ -328,9 +286,7 @@ void OdbcStatement::LoadColumns() const {
   columns_known_ = true;
 }
 
-// Binds every column to block buffers when each has a bounded width and
-// the driver takes several rows per fetch; otherwise cells are read one by
-// one with SQLGetData.
+// Block buffers where all widths are bounded and the driver allows, else SQLGetData.
 void OdbcStatement::BindColumns() {
   SQLHSTMT stmt = stmt_.get();
   block_rows_ = 1;
@@ -354,16 +310,13 @@ void OdbcStatement::BindColumns() {
     }
   }
   if (boundable) {
-    SQLRETURN rc = SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kBlockRows), 0);
-    if (rc == SQL_SUCCESS_WITH_INFO || !Ok(rc)) {
-      // The driver chose another block size (or none): take what it says.
-      SQLULEN granted = 1;
-      if (!Ok(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &granted, 0, nullptr)) || granted == 0)
-        granted = 1;
-      block_rows_ = granted;
-    } else {
-      block_rows_ = kBlockRows;
-    }
+    block_rows_ = kBlockRows;
+    const SQLRETURN rc =
+        SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kBlockRows), 0);
+    // The driver may choose another block size (or none): take what it says.
+    if ((rc == SQL_SUCCESS_WITH_INFO || !Ok(rc)) &&
+        (!Ok(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &block_rows_, 0, nullptr)) || block_rows_ == 0))
+      block_rows_ = 1;
   }
   row_status_.assign(block_rows_, SQL_ROW_SUCCESS);
   if (!Ok(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0))) Fail();
@@ -424,8 +377,7 @@ EngineValue OdbcStatement::Cell(int index) const {
   if (!has_row_) RaiseRuntime(err::NoCurrentRecord);
   const auto i = static_cast<std::size_t>(index);
   if (bound_) return BlockCell(i, position_);
-  // SQLGetData reads a row's columns once each, in order: read them all on
-  // the first request and keep them for the row.
+  // SQLGetData reads a row's columns once each, in order: read all at once.
   if (!row_cached_[i]) {
     for (std::size_t k = 0; k < columns_.size(); ++k) {
       if (row_cached_[k]) continue;
@@ -436,9 +388,7 @@ EngineValue OdbcStatement::Cell(int index) const {
   return row_cache_[i];
 }
 
-// Text is narrowed into the storage the column's text already holds, so
-// that re-reading rows of the same sizes takes no memory; bytes are given
-// where they lie in the block.
+// Text is narrowed into the column's kept storage; bytes are given in place.
 EngineValue OdbcStatement::BlockCell(std::size_t index, std::size_t row) const {
   const ColumnInfo& c = columns_[index];
   const SQLLEN indicator = c.indicators[row];
@@ -449,8 +399,7 @@ EngineValue OdbcStatement::BlockCell(std::size_t index, std::size_t row) const {
     case Kind::Binary: {
       const std::size_t room = c.kind == Kind::Text ? c.width - sizeof(SQLWCHAR) : c.width;
       if (indicator == SQL_NO_TOTAL || static_cast<std::size_t>(indicator) > room) {
-        // Longer than the driver declared: read the whole cell where the
-        // driver allows reading a row of a block.
+        // Longer than declared: read it whole where the driver allows.
         if (session_->GetDataInBlocks() &&
             Ok(SQLSetPos(stmt_.get(), static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
           return ReadData(index);
@@ -510,8 +459,7 @@ EngineValue OdbcStatement::ReadData(std::size_t index) const {
         ReplaceText(out, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
         return EngineValue::Text(out);
       }
-      // The wide units are copied out of the bytes, which need not be
-      // aligned for them.
+      // Copied out of the bytes, which need not be aligned for them.
       wide_.resize(bytes.size() / sizeof(SQLWCHAR));
       if (!wide_.empty()) std::memcpy(wide_.data(), bytes.data(), wide_.size() * sizeof(SQLWCHAR));
       NarrowInto(wide_.data(), wide_.size(), out);
@@ -549,19 +497,20 @@ void OdbcStatement::Reset() {
 std::vector<ColumnDescription> OdbcStatement::Describe() {
   if (!columns_known_) LoadColumns();
   std::vector<ColumnDescription> out;
+  using K = ColumnDescription::Kind;
   for (const ColumnInfo& c : columns_) {
     ColumnDescription d;
     d.name = c.name;
     d.type = c.type_name;
-    using K = ColumnDescription::Kind;
+    const int size =
+        c.size > static_cast<SQLULEN>(std::numeric_limits<int>::max()) ? 0 : static_cast<int>(c.size);
     switch (c.sql_type) {
       case SQL_CHAR:
       case SQL_VARCHAR:
       case SQL_WCHAR:
       case SQL_WVARCHAR:
         d.kind = K::Text;
-        d.size =
-            c.size > static_cast<SQLULEN>(std::numeric_limits<int>::max()) ? 0 : static_cast<int>(c.size);
+        d.size = size;
         break;
       case SQL_LONGVARCHAR:
       case SQL_WLONGVARCHAR: d.kind = K::Text; break;  // no limit that matters
@@ -569,8 +518,7 @@ std::vector<ColumnDescription> OdbcStatement::Describe() {
       case SQL_DECIMAL:
         // Without decimals a number column holds whole numbers only.
         d.kind = c.digits > 0 ? K::Number : (c.size >= 10 ? K::Integer : K::SmallInteger);
-        d.precision =
-            c.size > static_cast<SQLULEN>(std::numeric_limits<int>::max()) ? 0 : static_cast<int>(c.size);
+        d.precision = size;
         d.scale = d.precision == 0 ? 0 : c.digits;
         break;
       case SQL_FLOAT:

@@ -1,5 +1,4 @@
-// The PostgreSQL side of the backend seam, over libpq. Internal: libpq's
-// header stays out of the public headers.
+// The PostgreSQL backend, over libpq.
 #pragma once
 
 #include <libpq-fe.h>
@@ -15,34 +14,22 @@
 
 namespace tarnlow::backend::pg {
 
-struct ConnCloser {
-  void operator()(PGconn* conn) const noexcept { PQfinish(conn); }
-};
-struct ResultClearer {
-  void operator()(PGresult* res) const noexcept { PQclear(res); }
-};
-using ConnHandle = std::unique_ptr<PGconn, ConnCloser>;
-using ResultHandle = std::unique_ptr<PGresult, ResultClearer>;
+using ConnHandle = std::unique_ptr<PGconn, FreeWith<PQfinish>>;
+using ResultHandle = std::unique_ptr<PGresult, FreeWith<PQclear>>;
 
-// Raises the error record for a failed command: the server's message, its
-// SQLSTATE, the statement and whether the session survived. `res` may be
-// null (libpq gives no result at all when the connection is already gone);
-// the connection's own message is used then.
+// The error record of a failed command; without `res` (the connection was
+// already gone) the connection's message serves.
 [[noreturn]] void RaiseCommandError(const PGresult* res, const PGconn* conn, std::string_view statement);
-// Raises the error record for a connection that could not be opened.
+// For a connection that could not be opened, or a text libpq cannot read.
 [[noreturn]] void RaiseConnectError(const PGconn* conn);
-// Raises the error record for a connection text libpq cannot read.
 [[noreturn]] void RaiseConnInfoError(const char* libpq_message);
-// True when the result is a success of any kind that carries no error.
 bool Succeeded(const PGresult* res);
 inline bool Succeeded(ExecStatusType status) {
   return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY;
 }
-// Raises unless the result succeeded; returns it otherwise.
 ResultHandle Checked(ResultHandle res, const PGconn* conn, std::string_view statement);
 
-// One server session, shared by the database object and every statement
-// compiled on it so that no statement outlives its connection.
+// One server session, shared by the database and its statements.
 class Session {
  public:
   explicit Session(ConnHandle conn) : conn_(std::move(conn)) {}
@@ -50,10 +37,8 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   PGconn* Conn() const { return conn_.get(); }
-  // A statement name unique on this session.
   std::string NextStatementName();
-  // False once libpq has noticed the server is gone.
-  bool Usable() const;
+  bool Usable() const;  // false once libpq has noticed the server is gone
   // Runs a command that needs no values; raises on failure.
   ResultHandle Exec(const std::string& sql);
 
@@ -62,13 +47,9 @@ class Session {
   std::uint64_t statement_counter_ = 0;
 };
 
-// The text a number is sent in: the shortest that reads back as the same
-// double, except that a whole number is written out in digits, since the
-// server reads "1e+05" into a float or numeric column but refuses it for an
-// integer one. Beyond 2^63 no integer column could hold it anyway. A
-// placeholder's numbers are mostly the same run after run (zeros, rates,
-// fixed quantities), so the text of the last one is kept and not written
-// again.
+// A number's text: the shortest that reads back the same, whole numbers
+// in plain digits (the server refuses "1e+05" for an integer column); the
+// last one's is kept, as a placeholder's numbers mostly repeat.
 class NumberText {
  public:
   // NUL-terminated, valid until the next call.
@@ -92,7 +73,6 @@ class NumberText {
 
 class PostgresStatement final : public Statement {
  public:
-  // `sql` is the text as the caller wrote it ("?" placeholders, escapes).
   // A repeated statement is prepared on the server here.
   PostgresStatement(std::shared_ptr<Session> session, std::string_view sql, bool repeated);
   ~PostgresStatement() override;
@@ -112,8 +92,7 @@ class PostgresStatement final : public Statement {
  private:
   // Sends the statement with the values bound and reads its results.
   ExecStatusType Run();
-  // Prepares the statement again when `failed` says the server no longer
-  // has it and that can be done; false otherwise.
+  // Prepares it again where `failed` says the server no longer has it.
   bool PrepareAgain(const PGresult* failed);
   void TakeColumns(const PGresult* res) const;
   void CheckColumn(int index) const;
@@ -125,10 +104,8 @@ class PostgresStatement final : public Statement {
   int parameter_count_ = 0;  // before text_: numbering the text counts them
   std::string text_;         // with $n placeholders
   std::string name_;         // server-side name; empty for a literal statement
-  // Per placeholder: the text of the whole number or text last bound (a
-  // copy, since libpq reads each value up to a NUL), refilled in place; the
-  // text of the number and of the date last bound; and what is sent, one of
-  // those or null.
+  // Per placeholder: the whole number or text last bound (a copy: libpq
+  // reads up to a NUL), the number's and the date's text, and what is sent.
   std::vector<std::string> values_;
   std::vector<NumberText> numbers_;
   std::vector<const char*> pointers_;
@@ -137,8 +114,7 @@ class PostgresStatement final : public Statement {
   ResultHandle result_;
   int row_ = 0;
   int rows_ = 0;
-  // Column names and types: from the last result, or described on demand
-  // before the first execution; empty until known.
+  // From the last result, or described on demand before the first run.
   mutable std::vector<std::string> names_;
   mutable std::vector<Oid> types_;
   mutable bool columns_known_ = false;
@@ -160,8 +136,7 @@ class PostgresDatabase final : public Database {
   std::shared_ptr<Session> session_;
 };
 
-// A result cell's text as the value it stands for, by the column's type;
-// the text itself for a type read as text or a text its type cannot read.
+// A result cell's text as the value its column's type makes of it, else the text.
 EngineValue CellOf(Oid type, std::string_view text);
 
 }  // namespace tarnlow::backend::pg

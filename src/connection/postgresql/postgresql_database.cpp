@@ -1,4 +1,5 @@
 // Opening a PostgreSQL session and the database-level operations on it.
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <memory>
@@ -13,25 +14,14 @@ namespace tarnlow::backend {
 namespace pg {
 namespace {
 
-struct ConnInfoFreer {
-  void operator()(PQconninfoOption* options) const noexcept { PQconninfoFree(options); }
-};
-struct LibpqFreer {
-  void operator()(char* p) const noexcept { PQfreemem(p); }
-};
-
-// Session settings every statement of this library relies on: dates come
-// back as ISO text that the date parser reads, backslashes in literals are
-// plain characters, doubles come back exactly, and notices stay quiet. Sent
-// as startup options so that a RESET ALL in a script returns to them.
+// Settings the statements rely on, as startup options so that a script's
+// RESET ALL returns to them.
 constexpr std::string_view kSessionOptions =
     "-c client_min_messages=warning -c DateStyle=ISO -c standard_conforming_strings=on "
     "-c extra_float_digits=3";
 
-// Connection keywords added when the caller's text leaves them out. The
-// timeout keeps an unreachable server from blocking the caller for the
-// operating system's minutes; keepalives let a call on a dead TCP peer fail
-// instead of waiting forever (libpq ignores them on unix sockets).
+// Keywords added where the caller's text leaves them out, so that an
+// unreachable server or a dead TCP peer fails rather than blocks.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kDefaults{{
     {"connect_timeout", "10"},
     {"keepalives", "1"},
@@ -42,18 +32,17 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kDefaults
     {"fallback_application_name", "tarnlowstdata"},
 }};
 
-// Server notices (at warning level and above) would otherwise be printed on
-// the host program's stderr; failures reach the caller as error records.
+// Notices would otherwise go to the host's stderr; failures raise anyway.
 void DiscardNotice(void*, const PGresult*) {}
 
 ConnHandle Connect(const std::string& conninfo) {
   char* raw_error = nullptr;
-  std::unique_ptr<PQconninfoOption, ConnInfoFreer> parsed(PQconninfoParse(conninfo.c_str(), &raw_error));
-  std::unique_ptr<char, LibpqFreer> parse_error(raw_error);
+  std::unique_ptr<PQconninfoOption, FreeWith<PQconninfoFree>> parsed(
+      PQconninfoParse(conninfo.c_str(), &raw_error));
+  std::unique_ptr<char, FreeWith<PQfreemem>> parse_error(raw_error);
   if (!parsed) RaiseConnInfoError(parse_error ? parse_error.get() : "out of memory");
 
-  std::vector<std::string> keys;
-  std::vector<std::string> values;
+  std::vector<std::string> keys, values;
   bool has_options = false;
   for (const PQconninfoOption* o = parsed.get(); o->keyword != nullptr; ++o) {
     if (o->val == nullptr) continue;
@@ -72,16 +61,12 @@ ConnHandle Connect(const std::string& conninfo) {
     values.emplace_back(kSessionOptions);
   }
   for (const auto& [key, value] : kDefaults) {
-    bool present = false;
-    for (const auto& k : keys) present = present || k == key;
-    if (!present) {
-      keys.emplace_back(key);
-      values.emplace_back(value);
-    }
+    if (std::ranges::find(keys, key) != keys.end()) continue;
+    keys.emplace_back(key);
+    values.emplace_back(value);
   }
 
-  std::vector<const char*> key_ptrs;
-  std::vector<const char*> value_ptrs;
+  std::vector<const char*> key_ptrs, value_ptrs;
   for (std::size_t i = 0; i < keys.size(); ++i) {
     key_ptrs.push_back(keys[i].c_str());
     value_ptrs.push_back(values[i].c_str());
@@ -95,9 +80,8 @@ ConnHandle Connect(const std::string& conninfo) {
   return conn;
 }
 
-// to_regclass raises rather than answering for text that cannot be a name
-// ("a b", four dotted parts); no table has such a name. Unquoted parts are
-// read as loosely as the server reads them.
+// to_regclass raises for text that cannot be a name ("a b", four dotted
+// parts); unquoted parts are read as loosely as the server reads them.
 bool IsRelationName(std::string_view name) {
   int parts = 0;
   std::size_t i = 0;
@@ -152,23 +136,20 @@ std::unique_ptr<Statement> PostgresDatabase::Prepare(std::string_view sql, bool 
 }
 
 std::string PostgresDatabase::QuoteLiteral(std::string_view text) {
-  // libpq follows the session's client encoding as the server reports it,
-  // whatever set it: the connection text, options or a SET statement.
+  // libpq follows the client encoding the server reports, whatever set it.
   const char* encoding =
       sqltext::NeedsClientEncoding(text) ? pg_encoding_to_char(PQclientEncoding(session_->Conn())) : "";
   return sqltext::QuoteLiteral(text, sqltext::Backslash::Escape, encoding);
 }
 
 void PostgresDatabase::ExecuteScript(std::string_view sql) {
-  // The simple query protocol runs every statement of the text in turn and
-  // stops at the first failure, which is what a script needs.
+  // The simple query protocol runs each statement, stopping at a failure.
   session_->Exec(std::string(sql));
 }
 
 bool PostgresDatabase::TableExists(std::string_view table) {
   if (!IsRelationName(table)) return false;
-  // to_regclass resolves the name the way a statement would: unquoted names
-  // fold to lower case and the search path applies.
+  // to_regclass resolves the name as a statement would (case, search path).
   auto statement = Prepare(
       "select 1 from pg_class where oid = to_regclass(?) and relkind in ('r', 'p', 'v', 'm', 'f')", false);
   statement->Bind(1, EngineValue::Text(table));

@@ -1,5 +1,4 @@
-// Every PostgreSQL failure becomes an error record here, so that all
-// callers see the same numbers and the same kind of description.
+// Every PostgreSQL failure becomes an error record here.
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -11,8 +10,7 @@ namespace {
 
 constexpr const char* kSource = "PostgreSQL";
 
-// libpq's own messages end in a newline and continue hints on tab-indented
-// lines (sqltext::OneLine); none of the calls below gives a null message.
+// libpq's messages end in a newline and continue on tab-indented lines.
 using sqltext::OneLine;
 
 std::int32_t NumberFor(const char* sqlstate) {
@@ -20,6 +18,12 @@ std::int32_t NumberFor(const char* sqlstate) {
   // so it keeps the integrity-violation number the other database gives.
   if (sqlstate != nullptr && std::strcmp(sqlstate, "23505") == 0) return DbIntegrityViolation;
   return DbFailure;
+}
+
+// A session that could not be opened has nothing left to run on.
+[[noreturn]] void RaiseNotOpened(std::string text, const char* otherwise) {
+  if (text.empty()) text = otherwise;
+  throw Error(DbFailure, kSource, std::move(text), ErrorContext{{}, {}, 0, false});
 }
 
 }  // namespace
@@ -50,29 +54,20 @@ void RaiseCommandError(const PGresult* res, const PGconn* conn, std::string_view
                ? std::string("unexpected reply from the server: ") + PQresStatus(PQresultStatus(res))
                : std::string("no reply from the server");
   }
-  ErrorContext context;
-  context.statement = statement;
-  if (sqlstate != nullptr) context.sql_state = sqlstate;
   // A failed statement leaves the session open (inside a transaction it
   // waits for a rollback); a lost server leaves nothing to run on.
-  context.connection_usable = conn != nullptr && PQstatus(conn) == CONNECTION_OK;
-  throw Error(NumberFor(sqlstate), kSource, std::move(text), std::move(context));
+  throw Error(NumberFor(sqlstate), kSource, std::move(text),
+              ErrorContext{std::string(statement), sqlstate != nullptr ? sqlstate : "", 0,
+                           conn != nullptr && PQstatus(conn) == CONNECTION_OK});
 }
 
 void RaiseConnectError(const PGconn* conn) {
-  std::string text = conn != nullptr ? OneLine(PQerrorMessage(conn)) : std::string();
-  if (text.empty()) text = "could not connect to the server";
-  ErrorContext context;
-  context.connection_usable = false;
-  throw Error(DbFailure, kSource, std::move(text), std::move(context));
+  RaiseNotOpened(conn != nullptr ? OneLine(PQerrorMessage(conn)) : std::string(),
+                 "could not connect to the server");
 }
 
 void RaiseConnInfoError(const char* libpq_message) {
-  std::string text = OneLine(libpq_message);
-  if (text.empty()) text = "invalid connection text";
-  ErrorContext context;
-  context.connection_usable = false;
-  throw Error(DbFailure, kSource, std::move(text), std::move(context));
+  RaiseNotOpened(OneLine(libpq_message), "invalid connection text");
 }
 
 }  // namespace tarnlow::backend::pg

@@ -1,7 +1,4 @@
-// The sqlite implementation of the backend seam: one database connection per
-// Database object, one compiled statement per Statement object. Both are used
-// from one thread at a time, so the connection is opened without sqlite's own
-// mutexes.
+// The sqlite backend; connections are opened without sqlite's own mutexes.
 #pragma once
 
 #include <sqlite3.h>
@@ -16,38 +13,25 @@
 
 namespace tarnlow::backend::sqlite {
 
-struct ConnectionCloser {
-  // close_v2 keeps the connection alive until its last statement is
-  // finalized, so a statement may safely outlive the Database it came from.
-  void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
-};
-struct StatementFinalizer {
-  void operator()(sqlite3_stmt* stmt) const noexcept { sqlite3_finalize(stmt); }
-};
-using ConnectionHandle = std::unique_ptr<sqlite3, ConnectionCloser>;
-using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+// close_v2 keeps the connection alive until its last statement is
+// finalized, so a statement may safely outlive the Database it came from.
+using ConnectionHandle = std::unique_ptr<sqlite3, FreeWith<sqlite3_close_v2>>;
+using StatementHandle = std::unique_ptr<sqlite3_stmt, FreeWith<sqlite3_finalize>>;
 
-// The one place where a failing sqlite status becomes an error record. The
-// description is the connection's own message (or the status text when there
-// is no connection to ask); the context names the statement and carries the
-// extended result code.
+// The error record of a failing status: the connection's message (or the
+// status text without one), the statement and the extended result code.
 Error MakeError(sqlite3* db, int status, std::string_view statement = {});
 [[noreturn]] void Raise(sqlite3* db, int status, std::string_view statement = {});
-// For a database file that could not be opened: the description names it.
+// For a file that could not be opened (named), and failures found here.
 [[noreturn]] void RaiseOpenError(sqlite3* db, int status, const std::string& path);
-// For failures this layer detects itself, classified like a status.
 [[noreturn]] void Raise(int status, std::string description, std::string_view statement = {});
 
-// Registers the SQL functions that statements may use beyond sqlite's own.
 void RegisterFunctions(sqlite3* db);
 
-// A run that reads all rows goes to the end and keeps them, as a client-side
-// cursor does: an unfinished read would keep its snapshot of a WAL database,
-// and a later write on the same connection could then never commit once
-// another process had.
+// A run reading all rows keeps them all: an unfinished read would pin a WAL
+// snapshot, and a later write could never commit once another process had.
 class SqliteStatement final : public Statement {
  public:
-  // `sql` is the text as the caller wrote it, for error records.
   SqliteStatement(StatementHandle stmt, std::string sql);
 
   int ParameterCount() const override;
@@ -74,8 +58,7 @@ class SqliteStatement final : public Statement {
     std::size_t at, size;
   };
 
-  // Steps to the end, keeping the rows; returns the failing status, or
-  // SQLITE_DONE.
+  // Steps to the end, keeping the rows; the failing status or SQLITE_DONE.
   int RunToEnd();
   // Steps to the first row; keeps it, or in place stays on it.
   int RunFirstRow(bool in_place);
@@ -93,9 +76,7 @@ class SqliteStatement final : public Statement {
   // The cell of the row sqlite is on.
   EngineValue LiveCell(int index) const;
   std::string_view Text(sqlite3_value* cell) const;
-  // Names and date flags of the columns are read when first needed, not
-  // when the statement is compiled: most literal statements are writes that
-  // never ask.
+  // Read when first needed: most literal statements are writes that never ask.
   void LoadColumns() const;
   const ColumnInfo& Info(int index) const;
 
@@ -106,21 +87,18 @@ class SqliteStatement final : public Statement {
   mutable bool columns_loaded_ = false;
   bool read_only_;
   bool reset_ = true;  // not stepped since the last sqlite3_reset
-  // On a row of an in-place read: its cells are read from sqlite, none is
-  // kept. Next steps on when the caller reads every row that way
-  // (`streaming_`), and ends the read after its first row otherwise.
+  // On a row of an in-place read, whose cells are read from sqlite. Next
+  // steps on when every row is read so (`streaming_`), else ends the read.
   bool live_ = false;
   bool streaming_ = false;
-  // The rows of the last execution, row after row, columns_.size() apiece,
-  // and the text of their cells. Their storage is kept for the next
-  // execution, so that a re-executed statement reuses it.
+  // The last execution's rows, columns_.size() cells apiece, and their
+  // text; the storage is kept for the next execution.
   std::vector<KeptCell> cells_;
   std::string text_;
   std::size_t rows_ = 0;
   std::size_t row_ = 0;  // the current row; rows_ when there is none
   std::int64_t rows_affected_ = 0;
-  // Per placeholder: the text of the date last bound, which sqlite reads in
-  // place.
+  // Per placeholder: the text of the date last bound, read in place.
   std::vector<DateText> dates_;
 };
 
@@ -139,7 +117,6 @@ class SqliteDatabase final : public Database {
   }
 
  private:
-  // Runs a query with the table name bound to ?1 and collects column 0.
   std::vector<std::string> NameList(const char* sql, std::string_view table);
 
   ConnectionHandle db_;

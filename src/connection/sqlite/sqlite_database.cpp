@@ -2,6 +2,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "connection/sql_text.h"
 #include "connection/sqlite/sqlite_backend.h"
@@ -12,8 +13,7 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 30'000;
 
-// left(text, n): the first n characters. Statements shared with other
-// databases use it for key-prefix tests; sqlite only has substr.
+// left(text, n), which shared statements use for key-prefix tests.
 void LeftFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
     sqlite3_result_null(ctx);
@@ -26,8 +26,7 @@ void LeftFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
     return;
   }
   const int bytes = sqlite3_value_bytes(argv[0]);
-  // Count characters, not bytes: UTF-8 continuation bytes (10xxxxxx) belong
-  // to the character before them.
+  // Characters, not bytes: continuation bytes belong to the one before.
   int end = 0;
   if (wanted > 0) {
     sqlite3_int64 taken = 0;
@@ -46,8 +45,8 @@ bool IsWordChar(char c) {
   return std::isalnum(u) != 0 || c == '_' || c == '$' || u >= 0x80;
 }
 
-// Index after the quoted name, literal or comment starting at sql[i], or i
-// when none starts there. A doubled quote simply opens the next run.
+// Index after the quoted name, literal or comment at sql[i], else i (a
+// doubled quote simply opens the next run).
 std::size_t SkipQuotedOrComment(const std::string& sql, std::size_t i) {
   const char c = sql[i];
   const char next = i + 1 < sql.size() ? sql[i + 1] : '\0';
@@ -103,7 +102,6 @@ std::string QuoteLeftCalls(std::string sql) {
   return out;
 }
 
-// The text sqlite is given for the text a caller wrote.
 std::string SqliteText(std::string_view sql) {
   return QuoteLeftCalls(sqltext::StripEscapes(sql));
 }
@@ -114,12 +112,28 @@ bool IsFile(const std::string& path) {
 
 // True when the text after a statement holds nothing but separators.
 bool OnlySeparators(const char* tail) {
-  for (; tail != nullptr && *tail != '\0'; ++tail) {
-    if (*tail != ';' && *tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n') {
-      return false;
-    }
-  }
-  return true;
+  return tail == nullptr || tail[std::strspn(tail, "; \t\r\n")] == '\0';
+}
+
+// Runs a query, `table` bound to ?1, handing `take` each row.
+template <class Take>
+void EachRow(sqlite3* db, const char* sql, std::string_view table, std::string_view statement, Take&& take) {
+  sqlite3_stmt* raw = nullptr;
+  const int rc = sqlite3_prepare_v3(db, sql, -1, 0, &raw, nullptr);
+  const StatementHandle stmt(raw);
+  if (rc != SQLITE_OK) Raise(db, rc, statement);
+  const int bind_rc =
+      sqlite3_bind_text64(stmt.get(), 1, table.data(), table.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  if (bind_rc != SQLITE_OK) Raise(db, bind_rc, statement);
+  int step_rc;
+  while ((step_rc = sqlite3_step(stmt.get())) == SQLITE_ROW) take(stmt.get());
+  if (step_rc != SQLITE_DONE) Raise(db, step_rc, statement);
+}
+
+// A text cell; a null one (an index column that is an expression) is empty.
+const char* TextCell(sqlite3_stmt* stmt, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+  return text != nullptr ? text : "";
 }
 
 }  // namespace
@@ -170,22 +184,8 @@ void SqliteDatabase::ExecuteScript(std::string_view sql) {
 }
 
 std::vector<std::string> SqliteDatabase::NameList(const char* sql, std::string_view table) {
-  sqlite3_stmt* raw = nullptr;
-  const int rc = sqlite3_prepare_v3(db_.get(), sql, -1, 0, &raw, nullptr);
-  const StatementHandle stmt(raw);
-  if (rc != SQLITE_OK) Raise(db_.get(), rc, sql);
-  const int bind_rc =
-      sqlite3_bind_text64(stmt.get(), 1, table.data(), table.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-  if (bind_rc != SQLITE_OK) Raise(db_.get(), bind_rc, sql);
-
   std::vector<std::string> names;
-  int step_rc;
-  while ((step_rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-    // A null name (an index column that is an expression) comes back empty.
-    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
-    names.emplace_back(name != nullptr ? name : "");
-  }
-  if (step_rc != SQLITE_DONE) Raise(db_.get(), step_rc, sql);
+  EachRow(db_.get(), sql, table, sql, [&](sqlite3_stmt* row) { names.emplace_back(TextCell(row, 0)); });
   return names;
 }
 
@@ -203,9 +203,8 @@ std::vector<std::vector<std::string>> SqliteDatabase::UniqueKeys(std::string_vie
       NameList("select name from pragma_table_info(?1) where pk > 0 order by pk", table);
   if (!primary.empty()) keys.push_back(std::move(primary));
 
-  // index_list gives the newest index first; the schema's row order is the
-  // order of creation, and the key that was declared first is the one meant.
-  // The primary key's own index (origin "pk") is the key above.
+  // Oldest first (index_list gives the newest first), leaving out the
+  // primary key's own index (origin "pk").
   const std::vector<std::string> indexes = NameList(
       "select l.name from pragma_index_list(?1) l "
       "join sqlite_master m on m.type = 'index' and m.name = l.name "
@@ -223,9 +222,8 @@ std::vector<std::vector<std::string>> SqliteDatabase::UniqueKeys(std::string_vie
 
 namespace {
 
-// A declared length or precision: the digits from `at` (after blanks) up
-// to the first other character. One beyond what an int counts is "no limit" (0), never
-// a wrapped or negative number.
+// A declared length or precision: the digits from `at` (after blanks); 0,
+// no limit, beyond what an int counts.
 int DeclaredNumber(const std::string& text, std::size_t at) {
   while (at < text.size() && text[at] == ' ') ++at;
   long long n = 0;
@@ -249,12 +247,8 @@ ColumnDescription SqliteColumn(std::string name, std::string declared_type) {
   for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
   auto has = [&](const char* part) { return upper.find(part) != std::string::npos; };
   const std::size_t open = upper.find('(');
-  // The declared type's affinity by sqlite's own rules, tried in its
-  // order (a view's column has the declared type of the column it shows,
-  // or none), with dates as this library recognises them on the way back.
-  // sqlite itself holds no text or number to a declared width, but a site
-  // that declares one means it; our own tables enforce text widths with a
-  // check.
+  // The affinity by sqlite's rules, dates as this library reads them; a
+  // declared width is meant, though sqlite does not hold to it.
   using Kind = ColumnDescription::Kind;
   if (has("INT")) {
     c.kind = Kind::Integer;
@@ -283,23 +277,9 @@ ColumnDescription SqliteColumn(std::string name, std::string declared_type) {
 namespace sqlite {
 
 std::vector<ColumnDescription> SqliteDatabase::Columns(std::string_view table) {
-  sqlite3_stmt* raw = nullptr;
-  const int rc =
-      sqlite3_prepare_v3(db_.get(), "select name, type from pragma_table_info(?1)", -1, 0, &raw, nullptr);
-  const StatementHandle stmt(raw);
-  if (rc != SQLITE_OK) Raise(db_.get(), rc);
-  const int bind_rc =
-      sqlite3_bind_text64(stmt.get(), 1, table.data(), table.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-  if (bind_rc != SQLITE_OK) Raise(db_.get(), bind_rc);
-
   std::vector<ColumnDescription> columns;
-  int step_rc;
-  while ((step_rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
-    const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1));
-    columns.push_back(SqliteColumn(name != nullptr ? name : "", type != nullptr ? type : ""));
-  }
-  if (step_rc != SQLITE_DONE) Raise(db_.get(), step_rc);
+  EachRow(db_.get(), "select name, type from pragma_table_info(?1)", table, {},
+          [&](sqlite3_stmt* row) { columns.push_back(SqliteColumn(TextCell(row, 0), TextCell(row, 1))); });
   return columns;
 }
 
@@ -318,21 +298,17 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path, bool create) {
   sqlite3_extended_result_codes(db.get(), 1);
   sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
   sqlite::RegisterFunctions(db.get());
-  // A file the process may only read is opened for reading: it serves reads,
-  // and writes fail with sqlite's read-only error naming the file. Reading
-  // it once here makes a file that cannot even be read fail now, by name.
+  // A file the process may only read serves reads, writes failing with the
+  // read-only error naming it; reading it here fails an unreadable one now.
   const bool read_only = sqlite3_db_readonly(db.get(), "main") == 1;
   if (read_only) {
     const int read_rc = sqlite3_exec(db.get(), "PRAGMA schema_version", nullptr, nullptr, nullptr);
     if (read_rc != SQLITE_OK) sqlite::RaiseOpenError(db.get(), read_rc, path);
   }
   if (sqlite::IsFile(path) && !read_only) {
-    // Write-ahead logging lets several processes write one file, each commit
-    // waiting its turn under the busy timeout instead of failing at once;
-    // NORMAL sync is durable enough there and avoids a sync per commit.
-    // Switching a new file to it needs the file to itself, and sqlite does
-    // not wait for that under the busy timeout: a process opening the same
-    // new file at that moment would fail at once. It waits here instead.
+    // Write-ahead logging lets processes share a file, commits waiting their
+    // turn (NORMAL sync spares a sync per commit); switching a new file needs
+    // it to itself, which sqlite does not wait for, so it is waited for here.
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(sqlite::kBusyTimeoutMs);
     int pragma_rc;
     while ((pragma_rc = sqlite3_exec(db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,

@@ -7,39 +7,29 @@ namespace {
 
 constexpr const char* kSource = "SQLite";
 
-// Callers retry an insert on a duplicate key, so every flavour of "this key
-// is already there" must carry the integrity-violation number; anything else
-// (CHECK, NOT NULL, busy, syntax) is a plain failure.
+// Callers retry an insert on a duplicate key, so every flavour of one carries
+// the integrity-violation number; anything else is a plain failure.
 std::int32_t NumberFor(int status) {
-  switch (status) {
-    case SQLITE_CONSTRAINT_UNIQUE:
-    case SQLITE_CONSTRAINT_PRIMARYKEY:
-    case SQLITE_CONSTRAINT_ROWID: return DbIntegrityViolation;
-    default: return DbFailure;
-  }
+  return status == SQLITE_CONSTRAINT_UNIQUE || status == SQLITE_CONSTRAINT_PRIMARYKEY ||
+                 status == SQLITE_CONSTRAINT_ROWID
+             ? DbIntegrityViolation
+             : DbFailure;
 }
 
 // A damaged file, or a file that is no database, fails every later
 // statement too; other failures leave the connection as it was.
-bool LeavesConnectionUsable(sqlite3* db, int status) {
-  if (db == nullptr) return false;
-  const int primary = status & 0xFF;
-  return primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB;
-}
-
 ErrorContext ContextFor(sqlite3* db, int status, std::string_view statement) {
-  ErrorContext context;
-  context.statement = statement;
-  context.native_error = status;
-  context.connection_usable = LeavesConnectionUsable(db, status);
-  return context;
+  const int primary = status & 0xFF;
+  return {std::string(statement),
+          {},
+          status,
+          db != nullptr && primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB};
 }
 
 }  // namespace
 
 Error MakeError(sqlite3* db, int status, std::string_view statement) {
-  // Without a connection (out of memory while opening) only the status text
-  // is available.
+  // Without a connection (no memory to open one) only the status text serves.
   const char* message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(status);
   std::string description = message != nullptr ? message : "";
   // "attempt to write a readonly database" says nothing of which one.
@@ -55,9 +45,9 @@ void Raise(sqlite3* db, int status, std::string_view statement) {
 }
 
 void Raise(int status, std::string description, std::string_view statement) {
-  ErrorContext context = ContextFor(nullptr, status, statement);
-  context.connection_usable = true;  // found before the database was asked
-  throw Error(NumberFor(status), kSource, std::move(description), std::move(context));
+  // Found before the database was asked: the connection is as it was.
+  throw Error(NumberFor(status), kSource, std::move(description),
+              ErrorContext{std::string(statement), {}, status, true});
 }
 
 void RaiseOpenError(sqlite3* db, int status, const std::string& path) {
