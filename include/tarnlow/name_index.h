@@ -26,35 +26,39 @@ constexpr std::uint64_t FoldCaseWord(std::uint64_t w) {
   return w | ((from_a & ~above_z & ~w & kHighs) >> 2);
 }
 
-// The eight bytes of a name from `at` on, folded, as a word whose bytes past
-// the name's end are zero. The bytes are read in one load wherever the name
-// is long enough: the last word is read as the name's last eight bytes,
-// those already taken shifted out.
+// The eight bytes of a name of eight bytes or more from `at` on, folded, as
+// a word whose bytes past the name's end are zero: the last word is read as
+// the name's last eight bytes, those already taken shifted out.
 inline std::uint64_t FoldedWord(std::string_view name, std::size_t at) {
   const std::size_t n = name.size() - at;
-  std::uint64_t w = 0;
-  if (n >= 8) {
-    std::memcpy(&w, name.data() + at, 8);
-  } else if (name.size() >= 8) {
-    std::memcpy(&w, name.data() + name.size() - 8, 8);
-    w >>= (8 - n) * 8;
-  } else {
-    for (std::size_t i = 0; i < n; ++i)
-      w |= std::uint64_t{static_cast<unsigned char>(name[at + i])} << (8 * i);
-  }
+  std::uint64_t w;
+  std::memcpy(&w, name.data() + (n >= 8 ? at : name.size() - 8), 8);
+  if (n < 8) w >>= (8 - n) * 8;
   return FoldCaseWord(w);
 }
 
-// Two names alike but for letter case.
+// Two names alike but for letter case. Short names go a byte at a time,
+// longer ones a word at a time.
 inline bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
+  if (a.size() < 8) {
+    for (std::size_t i = 0; i < a.size(); ++i)
+      if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+    return true;
+  }
   for (std::size_t at = 0; at < a.size(); at += 8)
     if (FoldedWord(a, at) != FoldedWord(b, at)) return false;
   return true;
 }
 
-// A multiplicative hash of the folded name, a word at a time.
+// The folded name's hash: FNV-1a over a short name's bytes, a multiplicative
+// hash of a longer one's words.
 inline std::uint32_t FoldedHash(std::string_view name) {
+  if (name.size() < 8) {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : name) hash = (hash ^ static_cast<unsigned char>(FoldCase(c))) * 16777619u;
+    return hash;
+  }
   std::uint64_t hash = name.size();
   for (std::size_t at = 0; at < name.size(); at += 8) {
     hash = (hash ^ FoldedWord(name, at)) * 0x9E3779B97F4A7C15u;
