@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +14,13 @@ namespace tarnlow {
 // whatever the locale: lookups key on this form.
 constexpr char FoldCase(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// A name as lookups key on it.
+inline std::string LowerCase(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = FoldCase(c);
+  return out;
 }
 
 // FoldCase on eight bytes at once. Each byte's low seven bits plus 37 reach

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "framework/text.h"
+#include "tarnlow/name_index.h"
 #include "tarnlow/connection.h"
 #include "tarnlow/registry.h"
 

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "framework/text.h"
+#include "tarnlow/name_index.h"
 #include "tarnlow/connection.h"
 #include "tarnlow/stock/clsSTNLCat.h"
 

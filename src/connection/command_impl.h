@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "connection/backend.h"
-#include "framework/text.h"
+#include "tarnlow/name_index.h"
 #include "tarnlow/command.h"
 #include "tarnlow/recordset.h"
 

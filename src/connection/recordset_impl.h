@@ -11,7 +11,7 @@
 
 #include "connection/backend.h"
 #include "connection/cells.h"
-#include "framework/text.h"
+#include "tarnlow/name_index.h"
 #include "tarnlow/recordset.h"
 
 namespace tarnlow {

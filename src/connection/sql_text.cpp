@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "framework/text.h"
 #include "tarnlow/error.h"
+#include "tarnlow/name_index.h"
 
 namespace tarnlow::sqltext {
 namespace {
@@ -19,7 +19,7 @@ bool StartsEscape(std::string_view sql, std::size_t i) {
   if (sql[i] != '{') return false;
   std::size_t j = i + 1;
   while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j]))) ++j;
-  return j + 2 <= sql.size() && SameLowerCase("fn", sql.substr(j, 2)) &&
+  return j + 2 <= sql.size() && SameName("fn", sql.substr(j, 2)) &&
          (j + 2 == sql.size() || std::isspace(static_cast<unsigned char>(sql[j + 2])));
 }
 
@@ -134,7 +134,7 @@ std::string SelectTable(std::string_view sql) {
       i = PastQuoted(sql, i);
       continue;
     }
-    if ((i == 0 || space(i - 1)) && i + 4 < sql.size() && SameLowerCase("from", sql.substr(i, 4)) &&
+    if ((i == 0 || space(i - 1)) && i + 4 < sql.size() && SameName("from", sql.substr(i, 4)) &&
         space(i + 4)) {
       std::size_t j = i + 4;
       while (j < sql.size() && space(j)) ++j;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "framework/text.h"
+#include "tarnlow/name_index.h"
 
 namespace tarnlow {
 namespace {

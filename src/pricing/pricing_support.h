@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "framework/text.h"
 #include "tarnlow/connection.h"
 #include "tarnlow/error.h"
+#include "tarnlow/name_index.h"
 
 namespace tarnlow::pricing {
 
@@ -26,9 +26,8 @@ inline void AppendFixed(std::string& out, std::string_view text, std::size_t wid
 // reads every row by position. Raises "Item cannot be found ..." when the
 // row set has no such field.
 inline std::size_t FieldPosition(const Recordset& rs, std::string_view name) {
-  const std::string lower = LowerCase(name);
   for (std::size_t i = 0; i < rs.FieldCount(); ++i)
-    if (SameLowerCase(lower, rs.FieldName(i))) return i;
+    if (SameName(name, rs.FieldName(i))) return i;
   RaiseRuntime(err::ItemNotFound);
 }
 

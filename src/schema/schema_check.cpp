@@ -5,7 +5,7 @@
 
 #include "connection/backend.h"
 #include "connection/database_connection.h"
-#include "framework/text.h"
+#include "tarnlow/name_index.h"
 #include "schema/schema.h"
 #include "tarnlow/schema.h"
 

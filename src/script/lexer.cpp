@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <limits>
 
-#include "tarnlow/name_index.h"
-
 namespace tarnlow::script {
 namespace {
 
@@ -106,7 +104,7 @@ void Lexer::Word() {
   const std::size_t start = pos_;
   while (pos_ < s_.size() && IsWordChar(s_[pos_])) ++pos_;
   std::string text(s_.substr(start, pos_ - start));
-  if (AtStatementStart() && LowerCase(text) == "rem") {  // the long form of a comment line
+  if (AtStatementStart() && SameName(text, "rem")) {  // the long form of a comment line
     SkipToEndOfLine();
     return;
   }
@@ -227,16 +225,6 @@ std::string Describe(const Token& token) {
     case TokenKind::Symbol: return "'" + token.text + "'";
   }
   return "'" + token.text + "'";
-}
-
-std::string LowerCase(std::string_view word) {
-  std::string out(word);
-  for (char& c : out) c = FoldCase(c);
-  return out;
-}
-
-bool SameWord(std::string_view lower, std::string_view name) {
-  return std::ranges::equal(lower, name, {}, {}, FoldCase);
 }
 
 }  // namespace tarnlow::script

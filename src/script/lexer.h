@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tarnlow/name_index.h"
 #include "tarnlow/value.h"
 
 namespace tarnlow::script {
@@ -75,11 +76,5 @@ class Lexer {
 
 // How a token is named in a syntax error ("end of line", "'Then'", ...).
 std::string Describe(const Token& token);
-
-// Words are compared ignoring letter case, folded as ASCII whatever the
-// locale: a script reads the same everywhere.
-std::string LowerCase(std::string_view word);
-// Whether `name` is the word whose lower-case form is `lower`.
-bool SameWord(std::string_view lower, std::string_view name);
 
 }  // namespace tarnlow::script

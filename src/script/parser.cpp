@@ -83,7 +83,7 @@ std::optional<Variant> Constant(std::string_view lower) {
   // references the library writes them.
   for (const EnumerationInfo& e : TypeLibrary().enumerations)
     for (const EnumerationInfo::Member& m : e.members)
-      if (SameWord(lower, m.name)) return Variant(m.value);
+      if (SameName(lower, m.name)) return Variant(m.value);
   return std::nullopt;
 }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "component/member_meanings.h"
-#include "framework/text.h"
+#include "tarnlow/name_index.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 

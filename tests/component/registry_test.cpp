@@ -6,8 +6,8 @@
 #include <set>
 #include <sstream>
 
-#include "framework/text.h"
 #include "script/script.h"
+#include "tarnlow/name_index.h"
 #include "tarnlow/tarnlow.h"
 #include "test_support.h"
 

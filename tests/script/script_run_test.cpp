@@ -148,7 +148,8 @@ TEST_F(ProgramTest, ListsOneClassByNameOrIdentityAndNamesAnUnknownOne) {
   // "classes --markdown" is held to docs/classes.md by the boundary test.
   const Outcome by_name = Program("classes clsporservice");
   EXPECT_EQ(by_name.status, 0);
-  EXPECT_TRUE(by_name.out.starts_with("clsPORService  {E5A77673-5F20-4317-8289-426B2EDABAF5}")) << by_name.out;
+  EXPECT_TRUE(by_name.out.starts_with("clsPORService  {E5A77673-5F20-4317-8289-426B2EDABAF5}"))
+      << by_name.out;
   EXPECT_EQ(Program("classes '{E5A77673-5F20-4317-8289-426B2EDABAF5}'").out, by_name.out);
   const Outcome unknown = Program("classes clsNope");
   EXPECT_EQ(unknown.status, 1);

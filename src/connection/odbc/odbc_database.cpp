@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "connection/odbc/odbc_backend.h"
-#include "framework/text.h"
+#include "tarnlow/name_index.h"
 
 namespace tarnlow::backend {
 namespace odbc {
@@ -105,7 +105,7 @@ std::string SqliteText(std::string_view caller) {
       i = sqltext::PastQuoted(sql, i) - 1;
       continue;
     }
-    if ((i > 0 && IsWordChar(sql[i - 1])) || i + 4 > sql.size() || LowerCase(sql.substr(i, 4)) != "left")
+    if ((i > 0 && IsWordChar(sql[i - 1])) || i + 4 > sql.size() || !SameName(sql.substr(i, 4), "left"))
       continue;
     std::size_t open = i + 4;
     while (open < sql.size() && std::isspace(static_cast<unsigned char>(sql[open]))) ++open;

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "connection/odbc/odbc_backend.h"
-#include "framework/text.h"
+#include "tarnlow/name_index.h"
 
 namespace tarnlow::backend::odbc {
 namespace {
