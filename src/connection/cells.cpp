@@ -5,21 +5,6 @@
 
 namespace tarnlow::cells {
 
-EngineValue Binding(const Variant& value) {
-  switch (value.Type()) {
-    case VarType::Empty:
-    case VarType::Null: return {};
-    case VarType::String: return EngineValue::Text(*value.AsText());
-    case VarType::Double: return EngineValue::Real(value.ToDouble());
-    case VarType::Integer:
-    case VarType::Long: return EngineValue::Integer(value.ToInt32());
-    case VarType::Boolean: return EngineValue::Integer(value.ToBool() ? -1 : 0);
-    case VarType::Date: return EngineValue::OfDate(value.ToDate());
-    case VarType::Object: break;
-  }
-  RaiseRuntime(err::TypeMismatch);
-}
-
 void Store(const EngineValue& cell, Variant& out) {
   switch (cell.kind) {
     case EngineValue::Kind::Null: out = Variant(Null); return;

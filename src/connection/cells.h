@@ -14,7 +14,20 @@ namespace tarnlow::cells {
 // view of the value's own text, numbers as they are (True as -1, the stored
 // form the ERP database's clients expect), dates as dates. A number that is
 // no number at all raises Overflow; an object raises Type mismatch.
-EngineValue Binding(const Variant& value);
+inline EngineValue Binding(const Variant& value) {
+  switch (value.Type()) {
+    case VarType::Empty:
+    case VarType::Null: return {};
+    case VarType::String: return EngineValue::Text(*value.AsText());
+    case VarType::Double: return EngineValue::Real(value.ToDouble());
+    case VarType::Integer:
+    case VarType::Long: return EngineValue::Integer(value.ToInt32());
+    case VarType::Boolean: return EngineValue::Integer(value.ToBool() ? -1 : 0);
+    case VarType::Date: return EngineValue::OfDate(value.ToDate());
+    case VarType::Object: break;
+  }
+  RaiseRuntime(err::TypeMismatch);
+}
 
 // A cell as a value: whole numbers that fit 32 bits as Long, larger ones as
 // Double; text into `out`'s own storage.

@@ -138,9 +138,10 @@ CompiledStatement& Command::Impl::CompileAndBind() {
     // Bound text goes to the database with its length, so a NUL would be
     // stored whole, yet read back cut short by anything that reads it as a
     // C string; and text that is no UTF-8 is refused alike on every engine.
-    if (const std::string* text = p.value.AsText(); text && sqltext::Unfit(*text))
-      sqltext::RaiseUnfit("The value of parameter \"" + p.name + "\"", *text, StatementText());
-    s.Bind(i + 1, cells::Binding(p.value));
+    const EngineValue value = cells::Binding(p.value);
+    if (value.kind == EngineValue::Kind::Text && sqltext::Unfit(value.text))
+      sqltext::RaiseUnfit("The value of parameter \"" + p.name + "\"", value.text, StatementText());
+    s.Bind(i + 1, value);
   }
   // A placeholder without a parameter is null, rather than what an earlier
   // run left there.
