@@ -27,24 +27,4 @@ Variant ValueOf(const EngineValue& cell) {
   return v;
 }
 
-void CopyInto(const CellCopy& copy, const EngineValue& cell, Variant& scratch) {
-  if (copy.kind == CellCopy::Text && cell.kind == EngineValue::Kind::Text) {
-    ReplaceText(*static_cast<std::string*>(copy.out), cell.text);
-    return;
-  }
-  if (copy.kind == CellCopy::Number) {
-    // An infinity goes through the value, whose conversion raises Overflow.
-    if (cell.kind == EngineValue::Kind::Integer) {
-      *static_cast<double*>(copy.out) = static_cast<double>(cell.integer);
-      return;
-    }
-    if (cell.kind == EngineValue::Kind::Real && std::isfinite(cell.real)) {
-      *static_cast<double*>(copy.out) = cell.real;
-      return;
-    }
-  }
-  Store(cell, scratch);
-  copy.convert(copy.out, scratch);
-}
-
 }  // namespace tarnlow::cells

@@ -4,6 +4,8 @@
 // read the same way because these rules are written once, here.
 #pragma once
 
+#include <cmath>
+
 #include "connection/backend.h"
 #include "tarnlow/object.h"
 #include "tarnlow/value.h"
@@ -38,6 +40,24 @@ Variant ValueOf(const EngineValue& cell);
 // property and numbers into a double property straight from the cell,
 // anything else through its value and the property's conversion.
 // `scratch` holds that value.
-void CopyInto(const CellCopy& copy, const EngineValue& cell, Variant& scratch);
+inline void CopyInto(const CellCopy& copy, const EngineValue& cell, Variant& scratch) {
+  if (copy.kind == CellCopy::Text && cell.kind == EngineValue::Kind::Text) {
+    ReplaceText(*static_cast<std::string*>(copy.out), cell.text);
+    return;
+  }
+  if (copy.kind == CellCopy::Number) {
+    // An infinity goes through the value, whose conversion raises Overflow.
+    if (cell.kind == EngineValue::Kind::Integer) {
+      *static_cast<double*>(copy.out) = static_cast<double>(cell.integer);
+      return;
+    }
+    if (cell.kind == EngineValue::Kind::Real && std::isfinite(cell.real)) {
+      *static_cast<double*>(copy.out) = cell.real;
+      return;
+    }
+  }
+  Store(cell, scratch);
+  copy.convert(copy.out, scratch);
+}
 
 }  // namespace tarnlow::cells
