@@ -234,7 +234,8 @@ void PostgresStatement::CheckColumn(int index) const {
 }
 
 const std::string& PostgresStatement::ColumnName(int index) const {
-  CheckColumn(index);
+  // Columns not known yet are asked for first.
+  if (index < 0 || static_cast<std::size_t>(index) >= names_.size()) CheckColumn(index);
   return names_[static_cast<std::size_t>(index)];
 }
 
