@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <source_location>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -114,6 +117,25 @@ Error CatchError(F&& body) {
   }
   ADD_FAILURE() << "expected an error record";
   return Error(0, "", "");
+}
+
+// Runs the body and checks the error record it raised: its number, and its
+// source and description where given. A failure names the caller's line.
+// Returns the record for further checks.
+template <class F>
+Error ExpectError(F&& body, std::int32_t number, const std::optional<std::string>& source,
+                  const std::optional<std::string>& description = std::nullopt,
+                  std::source_location at = std::source_location::current()) {
+  const ::testing::ScopedTrace trace(at.file_name(), static_cast<int>(at.line()), "error record");
+  const Error e = CatchError(std::forward<F>(body));
+  EXPECT_EQ(e.Number(), number);
+  if (source) {
+    EXPECT_EQ(e.Source(), *source);
+  }
+  if (description) {
+    EXPECT_EQ(e.Description(), *description);
+  }
+  return e;
 }
 
 // Gives each column's property a value of its own, from its position after

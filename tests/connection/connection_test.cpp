@@ -327,10 +327,8 @@ TEST(ConnectionTextTest, BadTextsNameTheirFaultAndCreateNothing) {
        "Connection text must start with \"sqlite:\", \"postgresql://\" or \"odbc:\": \"mysql://x\""},
   };
   for (const Case& c : cases) {
-    const Error e = test::CatchError([&] { Connection::Open(c.text); });
-    EXPECT_EQ(e.Description(), c.expected);
-    EXPECT_EQ(e.Number(), vbObjectError + 513);
-    EXPECT_EQ(e.Source(), "TarnlowData.Connection");
+    test::ExpectError([&] { Connection::Open(c.text); }, vbObjectError + 513, "TarnlowData.Connection",
+                      c.expected);
   }
   EXPECT_FALSE(std::filesystem::exists(path));
 }

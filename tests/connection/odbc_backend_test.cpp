@@ -52,9 +52,8 @@ TEST(OdbcConnectionTextTest, OurOptionsAreTakenOffBeforeTheDriverSeesTheText) {
 }
 
 TEST(OdbcConnectionTextTest, AnUnknownDataSourceIsAnErrorRecordWithTheDriverManagersWord) {
-  const Error e = test::CatchError([] { Connection::Open("odbc:DSN=tarnlow_no_such_source"); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(), "ODBC");
+  const Error e =
+      test::ExpectError([] { Connection::Open("odbc:DSN=tarnlow_no_such_source"); }, DbFailure, "ODBC");
   EXPECT_TRUE(e.Description().starts_with("Could not connect to the database: ")) << e.Description();
   EXPECT_NE(e.Description().find("not found"), std::string::npos) << e.Description();
 }

@@ -99,23 +99,22 @@ Error Fail(std::int32_t number, const std::string& source, const std::string& de
 }
 
 TEST(ErrorExitTest, SavedFormPutsTheLineInFrontAndTheLabelAtTheEnd) {
-  const Error e = test::CatchError([] {
-    WithErrorExit("InsertRow of Class Module clsX", [](Line& line) {
-      line = 30;
-      throw Fail(vbObjectError, "X", "boom");
-    });
-  });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "boom");
-  EXPECT_EQ(e.Source(), "Line No.: 30 X\r\nInsertRow of Class Module clsX");
+  test::ExpectError(
+      [] {
+        WithErrorExit("InsertRow of Class Module clsX", [](Line& line) {
+          line = 30;
+          throw Fail(vbObjectError, "X", "boom");
+        });
+      },
+      vbObjectError, "Line No.: 30 X\r\nInsertRow of Class Module clsX", "boom");
 }
 
 TEST(ErrorExitTest, BlankSourceAtLineZeroGivesTheLabelAlone) {
-  const Error e = test::CatchError([] {
-    WithErrorExit("ReadIt of Class Module clsX", [](Line&) { throw Fail(13, "   ", "Type mismatch"); });
-  });
-  EXPECT_EQ(e.Source(), "ReadIt of Class Module clsX");
-  EXPECT_EQ(e.Number(), 13);
+  test::ExpectError(
+      [] {
+        WithErrorExit("ReadIt of Class Module clsX", [](Line&) { throw Fail(13, "   ", "Type mismatch"); });
+      },
+      13, "ReadIt of Class Module clsX");
 }
 
 TEST(ErrorExitTest, LabelsEndingInLineMarkerCarryTheLine) {
@@ -127,15 +126,14 @@ TEST(ErrorExitTest, LabelsEndingInLineMarkerCarryTheLine) {
   });
   EXPECT_EQ(saved.Source(), "Line No.: 50 db\r\nInsertNewBatch of Class Module clsSTBatchD Line#:50");
 
-  const Error direct = test::CatchError([] {
-    WithDirectErrorExit("CheckIfListExists of Class Module clsPOPPriceListD Line#:", [](Line& line) {
-      line = 12;
-      throw Fail(-2, "inner", "why");
-    });
-  });
-  EXPECT_EQ(direct.Source(), "inner\r\nCheckIfListExists of Class Module clsPOPPriceListD Line#:12");
-  EXPECT_EQ(direct.Number(), -2);
-  EXPECT_EQ(direct.Description(), "why");
+  test::ExpectError(
+      [] {
+        WithDirectErrorExit("CheckIfListExists of Class Module clsPOPPriceListD Line#:", [](Line& line) {
+          line = 12;
+          throw Fail(-2, "inner", "why");
+        });
+      },
+      -2, "inner\r\nCheckIfListExists of Class Module clsPOPPriceListD Line#:12", "why");
 }
 
 TEST(ErrorExitTest, TrailsGrowThroughNestedOperations) {

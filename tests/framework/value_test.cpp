@@ -122,9 +122,7 @@ TEST(VariantTest, FailedConversionsRaiseTheRuntimeErrors) {
   EXPECT_EQ(test::CatchError([] { Variant("abc").ToInt16(); }).Description(), "Type mismatch");
   EXPECT_EQ(test::CatchError([] { Variant("").ToDouble(); }).Number(), err::TypeMismatch);
   EXPECT_EQ(test::CatchError([] { Variant(40000.0).ToInt16(); }).Number(), err::Overflow);
-  const Error null_error = test::CatchError([] { Variant(Null).ToText(); });
-  EXPECT_EQ(null_error.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(null_error.Description(), "Invalid use of Null");
+  test::ExpectError([] { Variant(Null).ToText(); }, err::InvalidUseOfNull, {}, "Invalid use of Null");
 }
 
 TEST(VariantTest, ShortestTextReadsBackExactly) {

@@ -119,9 +119,8 @@ TEST_P(CompanionTest, AnalysisCopiesTakeNullAsEmptyAndNeedANumericLine) {
   // the fields before it are copied already.
   for (const char* order : {"P2", "P3"}) {
     rs.MoveNext();
-    const Error e = test::CatchError([&] { detpg_.CopyFromRecordset(rs); });
-    EXPECT_EQ(e.Number(), err::TypeMismatch);
-    EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData\r\nCopyFromRecordset of Class Module clsPODetpgD");
+    test::ExpectError([&] { detpg_.CopyFromRecordset(rs); }, err::TypeMismatch,
+                      "Line No.: 10 TarnlowSTData\r\nCopyFromRecordset of Class Module clsPODetpgD");
     EXPECT_NE(detpg_.order_no(), order);
     EXPECT_EQ(detpg_.order_line_no(), 12);
   }

@@ -48,9 +48,8 @@ TEST(AnalysisKeyTest, TheRecordKeyRightAlignsOrderAndLineBehindTheSupplier) {
 TEST(AnalysisKeyTest, APartThatDoesNotFitFailsTheKeyThroughItsDirectExit) {
   clsPONLCodeD e;
   e.orderNo = "PO12345678X";  // eleven characters
-  Error error = test::CatchError([&] { e.record_key(); });
-  EXPECT_EQ(error.Number(), err::InvalidProcedureCall);
-  EXPECT_EQ(error.Source(), "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20");
+  Error error = test::ExpectError([&] { e.record_key(); }, err::InvalidProcedureCall,
+                                  "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20");
   e.orderNo = "PO1";
   e.record_type = "S";
   e.supplier = "SUPPLIER9";

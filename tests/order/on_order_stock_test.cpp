@@ -82,10 +82,9 @@ TEST_P(OnOrderStockTest, NullsGoThroughTheConverterOnlyForPurchaseKeyAndDelivery
 TEST_P(OnOrderStockTest, AMissingItemRaisesItsDescriptionAndKeepsTheProperties) {
   stock_.ReadIt();
   stock_.product = "XYZ";
-  const Error e = test::CatchError([&] { stock_.ReadIt(); });
-  EXPECT_EQ(e.Number(), -2147221504);
-  EXPECT_EQ(e.Description(), "Cannot find stock item 01/XYZ");
-  EXPECT_EQ(e.Source(), "Line No.: 50 TarnlowSTData\r\nReadIt of Class Module clsPOOStock Line#:50");
+  test::ExpectError([&] { stock_.ReadIt(); }, -2147221504,
+                    "Line No.: 50 TarnlowSTData\r\nReadIt of Class Module clsPOOStock Line#:50",
+                    "Cannot find stock item 01/XYZ");
   EXPECT_EQ(stock_.alpha(), "ALPHA");
 }
 

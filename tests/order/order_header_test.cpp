@@ -242,9 +242,7 @@ TEST_P(OrderHeaderTest, NullsAndUnreadableDatesFollowTheCopyRules) {
   h->ReadIt();
   EXPECT_EQ(h->date_completed(), Date());
   c_->Execute("update purchase_order_header set date_required = 'not a date'");
-  e = test::CatchError([&] { h->ReadIt(); });
-  EXPECT_EQ(e.Number(), err::TypeMismatch);
-  EXPECT_EQ(e.Source(), copy_failed);
+  test::ExpectError([&] { h->ReadIt(); }, err::TypeMismatch, copy_failed);
 }
 
 // ---- failures -------------------------------------------------------------------
@@ -252,10 +250,8 @@ TEST_P(OrderHeaderTest, NullsAndUnreadableDatesFollowTheCopyRules) {
 TEST_P(OrderHeaderTest, AMissingOrderRaisesNotFoundAndKeepsTheProperties) {
   auto h = Header(c_, "PO9");
   h->supplier = "SUP1";
-  const Error e = test::CatchError([&] { h->ReadIt(); });
-  EXPECT_EQ(e.Number(), -2147221504);
-  EXPECT_EQ(e.Description(), "Purchase order :PO9 not found");
-  EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData\r\n" + kReadLabel + "30");
+  test::ExpectError([&] { h->ReadIt(); }, -2147221504, "Line No.: 30 TarnlowSTData\r\n" + kReadLabel + "30",
+                    "Purchase order :PO9 not found");
   EXPECT_EQ(h->supplier(), "SUP1");
   EXPECT_FALSE(h->CheckIfExists());
 }
@@ -300,10 +296,7 @@ TEST_P(OrderHeaderTest, RateAndVatStateFailuresReachTheCallerAsTheDatabaseLayerG
   faulty.faults->Add(
       {.prefix = "INSERT INTO purchase_order_rate", .source = "RateLayer", .description = "no"});
   auto h = Header(faulty.connection, "PO1", true);
-  Error e = test::CatchError([&] { h->InsertRow(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(), "RateLayer");
-  EXPECT_EQ(e.Description(), "no");
+  Error e = test::ExpectError([&] { h->InsertRow(); }, DbFailure, "RateLayer", "no");
   // Header and fax stay written; the VAT-state row was never reached.
   EXPECT_EQ(Count("purchase_order_header", "PO1"), 1u);
   EXPECT_EQ(Count("purchase_order_fax", "PO1"), 1u);
@@ -331,9 +324,7 @@ TEST_P(OrderHeaderTest, DeleteRemovesWhatTheFlagsAndOptionNameAndStopsAtTheFirst
   auto faulty = test::OpenWithFaults(db_, "dualrate=1");
   faulty.faults->Add({.prefix = "delete from purchase_order_rate", .source = "Del"});
   auto h = Header(faulty.connection, "PO2", true);
-  const Error e = test::CatchError([&] { h->DeleteForOrder(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Description(), "Injected failure");
+  const Error e = test::ExpectError([&] { h->DeleteForOrder(); }, DbFailure, {}, "Injected failure");
   // The direct exit: no "Line No.: " in front, the line after the label.
   EXPECT_EQ(e.Source(), "Del\r\nDeleteForOrder of Class Module clsPOHeadD Line#:40");
   EXPECT_EQ(Count("purchase_order_header", "PO2"), 0u);
@@ -412,9 +403,8 @@ TEST(OrderHeaderClassTest, WithoutAnOpenConnectionEachOperationNamesWhereItFaile
             "Line No.: 10 TarnlowSTData\r\nCheckIfExists of Class Module clsPOHeadD Line#:10");
   EXPECT_EQ(test::CatchError([&] { h.ReadIt(); }).Source(),
             "Line No.: 10 TarnlowSTData\r\n" + kReadLabel + "10");
-  const Error e = test::CatchError([&] { h.DeleteForOrder(); });
-  EXPECT_EQ(e.Number(), err::ObjectClosed);
-  EXPECT_EQ(e.Source(), "TarnlowSTData\r\nDeleteForOrder of Class Module clsPOHeadD Line#:10");
+  test::ExpectError([&] { h.DeleteForOrder(); }, err::ObjectClosed,
+                    "TarnlowSTData\r\nDeleteForOrder of Class Module clsPOHeadD Line#:10");
   EXPECT_TRUE(messages.Messages().empty());
 }
 

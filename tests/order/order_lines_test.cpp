@@ -264,10 +264,9 @@ TEST_P(OrderLineTest, AMissingLineAndAJoinlessReadFailWithTheirRecords) {
   l->order_no = "P1";
   l->order_line_no = 7;
   l->description = "kept";
-  Error e = test::CatchError([&] { l->ReadIt(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "Purchase order line:P1/7 not found");
-  EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\nReadIt of Class Module clsPODetailD Line#:20");
+  Error e = test::ExpectError([&] { l->ReadIt(); }, vbObjectError,
+                              "Line No.: 20 TarnlowSTData\r\nReadIt of Class Module clsPODetailD Line#:20",
+                              "Purchase order line:P1/7 not found");
   EXPECT_EQ(l->description(), "kept");
 
   // ReadIt never joins: with the analysis flag a line that is no comment

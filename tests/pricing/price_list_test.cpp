@@ -73,10 +73,9 @@ TEST_P(PriceListTest, AMissingPriceRaisesItsRecordThroughTheDirectExit) {
   Keys("S1", "L1", "P1");
   prices_.ReadIt();
   prices_.product_code = "P9";
-  const Error e = test::CatchError([&] { prices_.ReadIt(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "Cannot find price list S1/L1/P9");
-  EXPECT_EQ(e.Source(), "POList.ReadIt" + test::kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:50");
+  test::ExpectError([&] { prices_.ReadIt(); }, vbObjectError,
+                    "POList.ReadIt" + test::kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:50",
+                    "Cannot find price list S1/L1/P9");
   EXPECT_EQ(prices_.Price(), 10);
 }
 
@@ -121,11 +120,10 @@ TEST_P(PriceListTest, CheckIfListExistsAsksForTheSupplierAndListOnly) {
   Keys("S1", "L1", "NO SUCH PRODUCT");
   EXPECT_TRUE(prices_.CheckIfListExists());
   Keys("S1", "L9", "P1");
-  const Error e = test::CatchError([&] { prices_.CheckIfListExists(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "Price list L9 for supplier S1 not found");
-  EXPECT_EQ(e.Source(), "clsPOPPriceList.CheckIfListExists" + test::kCRLF +
-                            "CheckIfListExists of Class Module clsPOPPriceListD Line#:30");
+  test::ExpectError([&] { prices_.CheckIfListExists(); }, vbObjectError,
+                    "clsPOPPriceList.CheckIfListExists" + test::kCRLF +
+                        "CheckIfListExists of Class Module clsPOPPriceListD Line#:30",
+                    "Price list L9 for supplier S1 not found");
 }
 
 TEST_P(PriceListTest, InsertRowWritesTheFourteenColumns) {
@@ -167,20 +165,17 @@ TEST_P(PriceListTest, DatabaseFailuresKeepTheirRecordAndGainEachLabelWithItsLine
   prices_.SageConnection(faulty.connection);
   Row("P1", "01", 10);
   Keys("S1", "L1", "P1");
-  const Error e = test::CatchError([&] { prices_.ReadIt(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Description(), "Injected failure");
-  EXPECT_EQ(e.Source(), "FaultDatabase" + test::kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:30");
+  test::ExpectError([&] { prices_.ReadIt(); }, DbFailure,
+                    "FaultDatabase" + test::kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:30",
+                    "Injected failure");
   prices_.ReadIt();
   EXPECT_EQ(prices_.Price(), 10);
 
   // A row that cannot be copied stops the load inside the copy routine.
   c_->Execute("update purchase_price_list set currency_code = NULL where sequence_number = '01'");
-  const Error load = test::CatchError([&] { prices_.LoadListForSupplierProduct(); });
-  EXPECT_EQ(load.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(load.Source(), "TarnlowSTData" + test::kCRLF +
-                               "CopyFromRS of Class Module clsPOPPriceListD Line#:10" + test::kCRLF +
-                               "LoadListForSupplierProduct of Class Module clsPOPPriceListD Line#:40");
+  test::ExpectError([&] { prices_.LoadListForSupplierProduct(); }, err::InvalidUseOfNull,
+                    "TarnlowSTData" + test::kCRLF + "CopyFromRS of Class Module clsPOPPriceListD Line#:10" +
+                        test::kCRLF + "LoadListForSupplierProduct of Class Module clsPOPPriceListD Line#:40");
 }
 
 TARNLOW_ON_EVERY_BACKEND(PriceListTest);

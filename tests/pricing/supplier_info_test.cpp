@@ -124,10 +124,9 @@ TEST_P(SupplierInfoTest, AFailedReadKeepsTheRememberedKeys) {
   Keys("ACME", "01", "P1");
   EXPECT_EQ(ReadIt(), 1);
   info_.product = "NONE";
-  const Error e = test::CatchError([&] { info_.ReadIt(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "Supplier information: cannot find information for 01/NONE/ACME");
-  EXPECT_EQ(e.Source(), "Line No.: 60 ReadIt of Class Module clsPOSuppInf Line#:60");
+  test::ExpectError([&] { info_.ReadIt(); }, vbObjectError,
+                    "Line No.: 60 ReadIt of Class Module clsPOSuppInf Line#:60",
+                    "Supplier information: cannot find information for 01/NONE/ACME");
   EXPECT_EQ(info_.cost(), 10) << "the properties stay";
   info_.product = "P1";
   EXPECT_EQ(ReadIt(), 0);
@@ -200,10 +199,9 @@ TEST_P(SupplierInfoTest, DatabaseFailuresGainTheLabelsOfEveryLevel) {
   faulty.faults->Add({.prefix = "Update"});
   info_.SageConnection(faulty.connection);
   info_.supplier = "ACME";
-  const Error count = test::CatchError([&] { info_.CheckIfSupplierExist(); });
-  EXPECT_EQ(count.Number(), DbFailure);
-  EXPECT_EQ(count.Source(), "Line No.: 30 FaultDatabase" + test::kCRLF +
-                                "CheckIfSupplierExist of Class Module clsPOSuppInf Line#:30");
+  test::ExpectError([&] { info_.CheckIfSupplierExist(); }, DbFailure,
+                    "Line No.: 30 FaultDatabase" + test::kCRLF +
+                        "CheckIfSupplierExist of Class Module clsPOSuppInf Line#:30");
   EXPECT_TRUE(info_.CheckIfSupplierExist());
   const Error update = test::CatchError([&] { info_.UpdateRow(); });
   EXPECT_EQ(update.Source(),

@@ -42,10 +42,8 @@ TEST_P(ReceiptHeaderTest, AMissingOrderRaisesItsRecordAndKeepsTheProperties) {
   head_.ReadIt("PO1");
   head_.CloseIt();
   head_.PLCurrency = "GBP";  // the caller's currency lasts until a read succeeds
-  const Error e = test::CatchError([&] { head_.ReadIt("PO404"); });
-  EXPECT_EQ(e.Number(), -2147221504);
-  EXPECT_EQ(e.Source(), "PORPohead.ReadIt");
-  EXPECT_EQ(e.Description(), "Cannot find order PO404");
+  test::ExpectError([&] { head_.ReadIt("PO404"); }, -2147221504, "PORPohead.ReadIt",
+                    "Cannot find order PO404");
   EXPECT_EQ(head_.order_no(), "PO1");
   EXPECT_EQ(head_.supplier(), "SUP1");
   EXPECT_EQ(head_.PLCurrency(), "GBP");
@@ -59,9 +57,8 @@ TEST_P(ReceiptHeaderTest, AMissingOrderRaisesItsRecordAndKeepsTheProperties) {
 
 TEST_P(ReceiptHeaderTest, ASecondReadWithoutCloseItFails) {
   head_.ReadIt("PO1");
-  const Error e = test::CatchError([&] { head_.ReadIt("PO2       "); });
-  EXPECT_EQ(e.Number(), err::ObjectOpen);
-  EXPECT_EQ(e.Description(), "Operation is not allowed when the object is open.");
+  test::ExpectError([&] { head_.ReadIt("PO2       "); }, err::ObjectOpen, {},
+                    "Operation is not allowed when the object is open.");
   EXPECT_EQ(head_.supplier(), "SUP1");
   head_.CloseIt();
   head_.ReadIt("PO2       ");
@@ -158,10 +155,7 @@ TEST_P(ReceiptLinesTest, AMissingLineRaisesItsRecordAndLeavesTheRowSetOpen) {
   Read(line_, 1);
   line_.CloseIt();
   line_.line_no = 9;
-  const Error e = test::CatchError([&] { line_.ReadIt(); });
-  EXPECT_EQ(e.Number(), -2147221504);
-  EXPECT_EQ(e.Source(), "PORPodet.ReadIt");
-  EXPECT_EQ(e.Description(), "Cannot find order line PO1,9");
+  test::ExpectError([&] { line_.ReadIt(); }, -2147221504, "PORPodet.ReadIt", "Cannot find order line PO1,9");
   EXPECT_EQ(line_.product(), "P1");
   EXPECT_EQ(line_.line_no(), 9);
   // CloseIt must come before the next read.

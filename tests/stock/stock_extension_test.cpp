@@ -77,10 +77,8 @@ TEST_P(StockExtensionTest, AMissingRowIsReportedByProductAndChangesNothing) {
   extension_.warehouse = "01";
   extension_.product = "GHOST";
   Fill("X");
-  const Error e = test::CatchError([&] { extension_.ReadIt(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Source(), "Line No.: 40 ReadIt of Class Module clsStockXpgm");
-  EXPECT_EQ(e.Description(), "Cannot find Product GHOST");
+  test::ExpectError([&] { extension_.ReadIt(); }, vbObjectError,
+                    "Line No.: 40 ReadIt of Class Module clsStockXpgm", "Cannot find Product GHOST");
   EXPECT_EQ(extension_.consumer_unit(), "BOXX");
 
   extension_.UpdateStock();
@@ -119,9 +117,8 @@ TEST_P(StockExtensionTest, FailuresCarryTheLabelsOfTheirOperations) {
   // are set and running the update is what fails.
   test::MessageCapture messages;
   extension_.SageConnection(nullptr);
-  const Error unbound = test::CatchError([&] { extension_.UpdateStock(); });
-  EXPECT_EQ(unbound.Number(), err::ObjectNotSet);
-  EXPECT_EQ(unbound.Source(), "Line No.: 30 TarnlowSTData\r\nupdateStock of Class Module clsStockXpgm");
+  test::ExpectError([&] { extension_.UpdateStock(); }, err::ObjectNotSet,
+                    "Line No.: 30 TarnlowSTData\r\nupdateStock of Class Module clsStockXpgm");
 
   clsStockXpgD unconnected;
   for (const auto& [operation, label] : std::vector<std::pair<void (clsStockXpgD::*)(), std::string>>{
@@ -182,10 +179,8 @@ TEST_P(ProductGroupToleranceTest, FindsAGroupsTolerancesInOneReadOfTheTable) {
 TEST_P(ProductGroupToleranceTest, AnAbsentGroupIsReportedWithTheMisspeltMessage) {
   Read("FASTENER");
   tolerance_.product_group = "fastener";  // exact match only
-  const Error e = test::CatchError([&] { tolerance_.ReadIt(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Source(), "Line No.: 30 ReadIt of Class Module clsStkpgtxD");
-  EXPECT_EQ(e.Description(), "Cannont Find Product Groupfastener");
+  test::ExpectError([&] { tolerance_.ReadIt(); }, vbObjectError,
+                    "Line No.: 30 ReadIt of Class Module clsStkpgtxD", "Cannont Find Product Groupfastener");
   EXPECT_EQ(tolerance_.delivery_qty_tol(), "10");
   EXPECT_EQ(tolerance_.call_off_qty_tol(), "5");
 }
@@ -237,9 +232,8 @@ TEST_P(ProductGroupToleranceTest, AFailedLoadIsTriedAgainOnTheNextLookup) {
 TEST_P(ProductGroupToleranceTest, PreparingWithoutAConnectionFailsUnderItsLabel) {
   test::MessageCapture messages;
   clsStkpgtxD unconnected;
-  const Error e = test::CatchError([&] { unconnected.PrepareReadStatement(); });
-  EXPECT_EQ(e.Number(), err::ObjectClosed);
-  EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData\r\nPrepareReadStatement of Class Module clsStkpgtxD");
+  test::ExpectError([&] { unconnected.PrepareReadStatement(); }, err::ObjectClosed,
+                    "Line No.: 30 TarnlowSTData\r\nPrepareReadStatement of Class Module clsStkpgtxD");
   EXPECT_TRUE(messages.Messages().empty());
 }
 

@@ -72,14 +72,12 @@ TEST_P(ProductUnitTest, AMissingRowIsWordedDifferentlyByTheTwoLookups) {
   Key("01", "BOLT-M8", "BOX", "EACH");
   unit_.ReadIt();
   Key("01", "BOLT-M8", "BOX", "DOZEN");
-  const Error read = test::CatchError([&] { unit_.ReadIt(); });
-  EXPECT_EQ(read.Number(), vbObjectError);
-  EXPECT_EQ(read.Source(), "Line No.: 40 ReadIt of Class Module clsSTUnitPD Line#:40");
-  EXPECT_EQ(read.Description(), "Cannot find product unit 01/BOLT-M8/BOX/DOZEN");
-  const Error listed = test::CatchError([&] { unit_.ReadFromList(); });
-  EXPECT_EQ(listed.Number(), vbObjectError);
-  EXPECT_EQ(listed.Source(), "Line No.: 30 ReadFromList of Class Module clsSTUnitPD Line#:30");
-  EXPECT_EQ(listed.Description(), "Cannot find unit conversion BOX/DOZEN/01/BOLT-M8");
+  test::ExpectError([&] { unit_.ReadIt(); }, vbObjectError,
+                    "Line No.: 40 ReadIt of Class Module clsSTUnitPD Line#:40",
+                    "Cannot find product unit 01/BOLT-M8/BOX/DOZEN");
+  test::ExpectError([&] { unit_.ReadFromList(); }, vbObjectError,
+                    "Line No.: 30 ReadFromList of Class Module clsSTUnitPD Line#:30",
+                    "Cannot find unit conversion BOX/DOZEN/01/BOLT-M8");
   EXPECT_EQ(unit_.conv_factor(), 12);
 }
 

@@ -104,10 +104,9 @@ TEST_P(UnitConversionTest, AMissingPairIsWordedDifferentlyByTheTwoLookups) {
   for (const auto& [base, converted] : std::vector<std::pair<std::string, std::string>>{
            {"KG", "OUNCE"}, {"kg", "GRAM"}, {"ZZZ", "GRAM"}, {"EACH", "TONNE"}, {"KG", "BOX12"}}) {
     Pair(base, converted);
-    const Error listed = test::CatchError([&] { conversion_.ReadFromList(); });
-    EXPECT_EQ(listed.Number(), vbObjectError);
-    EXPECT_EQ(listed.Source(), "Line No.: 30 ReadFromList of Class Module clsSTUnitCD Line#:30");
-    EXPECT_EQ(listed.Description(), "Cannot find unit conversion " + base + "/" + converted);
+    test::ExpectError([&] { conversion_.ReadFromList(); }, vbObjectError,
+                      "Line No.: 30 ReadFromList of Class Module clsSTUnitCD Line#:30",
+                      "Cannot find unit conversion " + base + "/" + converted);
     const Error read = test::CatchError([&] { conversion_.ReadIt(); });
     EXPECT_EQ(read.Source(), "Line No.: 40 ReadIt of Class Module clsSTUnitCD Line#:40");
     EXPECT_EQ(read.Description(), "Cannot find unit conversion from " + base + " to " + converted);
