@@ -118,13 +118,13 @@ TEST(ErrorExitTest, BlankSourceAtLineZeroGivesTheLabelAlone) {
 }
 
 TEST(ErrorExitTest, LabelsEndingInLineMarkerCarryTheLine) {
-  const Error saved = test::CatchError([] {
-    WithErrorExit("InsertNewBatch of Class Module clsSTBatchD Line#:", [](Line& line) {
-      line = 50;
-      throw Fail(-1, "db", "bad");
-    });
-  });
-  EXPECT_EQ(saved.Source(), "Line No.: 50 db\r\nInsertNewBatch of Class Module clsSTBatchD Line#:50");
+  EXPECT_EQ(test::CatchError([] {
+              WithErrorExit("InsertNewBatch of Class Module clsSTBatchD Line#:", [](Line& line) {
+                line = 50;
+                throw Fail(-1, "db", "bad");
+              });
+            }).Source(),
+            "Line No.: 50 db\r\nInsertNewBatch of Class Module clsSTBatchD Line#:50");
 
   test::ExpectError(
       [] {
@@ -143,16 +143,16 @@ TEST(ErrorExitTest, TrailsGrowThroughNestedOperations) {
       throw Fail(vbObjectError + 1, "Provider", "no");
     });
   };
-  const Error e = test::CatchError([&] {
-    WithErrorExit("InsertRow of Class Module clsY", [&](Line& line) {
-      line = 10;
-      inner();
-    });
-  });
-  EXPECT_EQ(e.Source(),
-            "Line No.: 10 Line No.: 20 Provider\r\nSetInsertColumns of Class Module clsY\r\nInsertRow of "
-            "Class Module clsY");
-  EXPECT_EQ(e.Number(), vbObjectError + 1);
+  const Error e = test::ExpectError(
+      [&] {
+        WithErrorExit("InsertRow of Class Module clsY", [&](Line& line) {
+          line = 10;
+          inner();
+        });
+      },
+      vbObjectError + 1,
+      "Line No.: 10 Line No.: 20 Provider\r\nSetInsertColumns of Class Module clsY\r\nInsertRow of "
+      "Class Module clsY");
   // The saved error and the current error both hold the outermost record.
   EXPECT_EQ(Err().Source, e.Source());
 }

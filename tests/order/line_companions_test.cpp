@@ -132,13 +132,12 @@ TEST_P(CompanionTest, AnalysisInsertLetsTheDatabaseErrorThroughUnlabelled) {
   Open();
   detpg_.order_no = "P1";
   detpg_.analysis_a = "ELEVEN-CHAR";
-  const Error e = test::CatchError([&] { detpg_.InsertRow(); });
-  EXPECT_EQ(e.Source(), Inner());
+  EXPECT_EQ(test::CatchError([&] { detpg_.InsertRow(); }).Source(), Inner());
   EXPECT_TRUE(Rows("select * from purchase_order_line_analysis").empty());
   // A failing delete does carry its label.
   c_->Execute("drop table purchase_order_line_analysis");
-  const Error d = test::CatchError([&] { detpg_.DeleteForOrder(); });
-  EXPECT_EQ(d.Source(), "Line No.: 10 " + Inner() + "\r\nDeleteForOrder of Class Module clsPODetpgD");
+  EXPECT_EQ(test::CatchError([&] { detpg_.DeleteForOrder(); }).Source(),
+            "Line No.: 10 " + Inner() + "\r\nDeleteForOrder of Class Module clsPODetpgD");
 }
 
 // ---- variance history ----------------------------------------------------------------
@@ -246,12 +245,10 @@ TEST_P(CompanionTest, ReadFirstForOrderUsesItsArgumentAndKeepsThePropertiesWitho
   EXPECT_EQ(read.grni_accrued(), 4.0);
   EXPECT_EQ(read.sequence_no(), 2);
   c_->Execute("update purchase_order_variance_history set grni_accrued = null where order_no = 'P5'");
-  const Error e = test::CatchError([&] { read.ReadFirstForOrder("P5"); });
-  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 30 Line No.: 30 TarnlowSTData\r\n"
-            "CopyFromRecordset of Class Module clsPOVHstD line no:30\r\n"
-            "ReadFirstForOrder of Class Module clsPOvhstD line no:30");
+  test::ExpectError([&] { read.ReadFirstForOrder("P5"); }, err::InvalidUseOfNull,
+                    "Line No.: 30 Line No.: 30 TarnlowSTData\r\n"
+                    "CopyFromRecordset of Class Module clsPOVHstD line no:30\r\n"
+                    "ReadFirstForOrder of Class Module clsPOvhstD line no:30");
 }
 
 TEST_P(CompanionTest, HistoryFailuresCarryTheirLabels) {
@@ -275,11 +272,10 @@ TEST_P(CompanionTest, HistoryFailuresCarryTheirLabels) {
   clsPOvhstD unconnected;
   unconnected.SageConnection(std::make_shared<Connection>());
   test::MessageCapture messages;
-  e = test::CatchError([&] { unconnected.InsertRow(); });
-  EXPECT_EQ(e.Number(), err::ObjectClosed);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsPOPvhst\r\n"
-            "InsertRow of Class Module clsPOvhstD Line#:10");
+  e = test::ExpectError(
+      [&] { unconnected.InsertRow(); }, err::ObjectClosed,
+      "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsPOPvhst\r\n"
+      "InsertRow of Class Module clsPOvhstD Line#:10");
   e = test::CatchError([&] { unconnected.DeleteForOrder(); });
   EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData\r\nDeleteForOrder of Class Module clsPOvhstD line no:10");
 }

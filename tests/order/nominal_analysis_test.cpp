@@ -274,11 +274,9 @@ TEST_P(NominalAnalysisTest, DeletesTakeEveryRowWhoseKeyStartsWithTheBlankFilledO
 TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
   // The key fails inside InsertRow: nothing is written.
   auto e = Entry("PO12345678X", 1, 1);
-  Error error = test::CatchError([&] { e->InsertRow(); });
-  EXPECT_EQ(error.Number(), err::InvalidProcedureCall);
-  EXPECT_EQ(error.Source(),
-            "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20\r\n"
-            "InsertRow of Class Module clsPONLCodeD Line#:30");
+  Error error = test::ExpectError([&] { e->InsertRow(); }, err::InvalidProcedureCall,
+                                  "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20\r\n"
+                                  "InsertRow of Class Module clsPONLCodeD Line#:30");
   EXPECT_EQ(RowCount("order_line_nominal_analysis"), 0u);
   // ... and inside the walk, whose label has no line.
   error = test::CatchError([&] { e->StartReadForOrderDetailLine(); });
@@ -290,11 +288,9 @@ TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
   auto faulty = test::OpenWithFaults(db_);
   faulty.faults->Add({.prefix = "INSERT INTO order_line_retention", .source = "Ret"});
   auto f = FullEntry("PO1", 1, faulty.connection);
-  error = test::CatchError([&] { f->InsertRow(); });
-  EXPECT_EQ(error.Number(), DbFailure);
-  EXPECT_EQ(error.Source(),
-            "Ret\r\nInsertRow of Class Module clsPONLCodeG Line#:30\r\n"
-            "InsertRow of Class Module clsPONLCodeD Line#:100");
+  error = test::ExpectError([&] { f->InsertRow(); }, DbFailure,
+                            "Ret\r\nInsertRow of Class Module clsPONLCodeG Line#:30\r\n"
+                            "InsertRow of Class Module clsPONLCodeD Line#:100");
   EXPECT_EQ(RowCount("order_line_nominal_analysis"), 1u);
   EXPECT_EQ(RowCount("order_line_project_analysis"), 1u);
   EXPECT_EQ(RowCount("order_line_retention_analysis"), 0u);
@@ -315,11 +311,10 @@ TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
       "insert into order_line_nominal_analysis (record_key, page_number, record_type, code_value) "
       "values ('       PO2   1', '000001', NULL, 1)");
   auto reader = Entry("PO2", 1, 0);
-  error = test::CatchError([&] { reader->StartReadForOrderDetailLine(); });
-  EXPECT_EQ(error.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(error.Source(),
-            "Line No.: 60 Line No.: 10 TarnlowSTData\r\nCopyFromRS of Class Module clsPONLCodeD "
-            "Line#:10\r\nStartReadForOrderDetailLine of Class Module clsPONLCodeD");
+  error =
+      test::ExpectError([&] { reader->StartReadForOrderDetailLine(); }, err::InvalidUseOfNull,
+                        "Line No.: 60 Line No.: 10 TarnlowSTData\r\nCopyFromRS of Class Module clsPONLCodeD "
+                        "Line#:10\r\nStartReadForOrderDetailLine of Class Module clsPONLCodeD");
   // A page number that is no number fails there too.
   c_->Execute("update order_line_nominal_analysis set record_type = 'O', page_number = 'PAGE'");
   error = test::CatchError([&] { reader->StartReadForOrderDetailLine(); });
@@ -350,10 +345,8 @@ TEST_P(NominalAnalysisTest, TheProjectCompanionReadsCopiesAndDeletesOnItsOwn) {
   EXPECT_EQ(read.pr_period(), "");  // Null reads as empty text
 
   read.record_key = "    PO1234   9";
-  const Error e = test::CatchError([&] { read.ReadForOrderLine(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 20 TarnlowSTData\r\nReadForOrderLine of Class Module clsPONLExtD Line#:20");
+  test::ExpectError([&] { read.ReadForOrderLine(); }, vbObjectError,
+                    "Line No.: 20 TarnlowSTData\r\nReadForOrderLine of Class Module clsPONLExtD Line#:20");
   EXPECT_EQ(read.proj_code(), "PRJ");
 
   std::string order = "    PO1234";

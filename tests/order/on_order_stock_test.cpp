@@ -69,11 +69,10 @@ TEST_P(OnOrderStockTest, NullsGoThroughTheConverterOnlyForPurchaseKeyAndDelivery
   // Any other Null stops the copy where it stands: what came before it is
   // copied, what comes after keeps its value.
   c_->Execute("update stock_item set description = NULL, current_cost = 20, weight = 30, unit_code = 'KG'");
-  const Error e = test::CatchError([&] { stock_.ReadIt(); });
-  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 40 Line No.: 30 TarnlowSTData\r\nCopyFromRS of Class Module clsPOOStock Line#:30\r\n"
-            "ReadIt of Class Module clsPOOStock Line#:40");
+  test::ExpectError(
+      [&] { stock_.ReadIt(); }, err::InvalidUseOfNull,
+      "Line No.: 40 Line No.: 30 TarnlowSTData\r\nCopyFromRS of Class Module clsPOOStock Line#:30\r\n"
+      "ReadIt of Class Module clsPOOStock Line#:40");
   EXPECT_EQ(stock_.current_cost(), 20.0);
   EXPECT_EQ(stock_.weight(), 30.0);
   EXPECT_EQ(stock_.Unit(), "EA");

@@ -375,10 +375,9 @@ TEST_P(FaxCompanionTest, WritesCopiesResetsAndDeletesItsRow) {
 
 TEST_P(FaxCompanionTest, FailuresCarryTheShortModuleLabelWithoutALineInIt) {
   fax_.fax = std::string(31, '9');  // one more than the column takes
-  const Error e = test::CatchError([&] { fax_.InsertRow(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 30 " + test::EngineSource(GetParam()) + "\r\nInsertRow of Class Module clsPOHeadx1");
+  test::ExpectError(
+      [&] { fax_.InsertRow(); }, DbFailure,
+      "Line No.: 30 " + test::EngineSource(GetParam()) + "\r\nInsertRow of Class Module clsPOHeadx1");
   test::OpenRecordset rs(*c_, "select order_no from purchase_order_fax");
   const Error missing = test::CatchError([&] { fax_.CopyFromRecordset(rs); });  // no row to copy
   EXPECT_EQ(missing.Source().substr(missing.Source().rfind("\r\n") + 2),

@@ -231,8 +231,7 @@ TEST_P(OrderLineTest, KindZeroSendsItsJoinAndAFailureComesBackLabelled) {
   Open("kind=0");
   auto reader = NewLine(true, false);
   reader->order_no = "P1";
-  const Error e = test::CatchError([&] { reader->StartReadForOrder(); });
-  EXPECT_EQ(e.Source(),
+  EXPECT_EQ(test::CatchError([&] { reader->StartReadForOrder(); }).Source(),
             "Line No.: 40 " + Inner() + "\r\nStartReadForOrder of Class Module clsPODetailD Line#:40");
   // Without the analysis row there is no join, and kind 0 walks as any other.
   Write("P1", 1, "S", false, false);
@@ -304,11 +303,10 @@ TEST_P(OrderLineTest, NullsInTheRowFollowTheCopyRules) {
   EXPECT_TRUE(l->UsePOVHstD());  // its copy failed on the line's row and was passed over
 
   c_->Execute("update purchase_order_line set qty_ordered = null");
-  const Error e = test::CatchError([&] { l->ReadIt(); });
-  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 30 Line No.: 40 TarnlowSTData\r\nCopyFromRst of Class Module clsPODetailD Line#:40\r\n"
-            "ReadIt of Class Module clsPODetailD Line#:30");
+  test::ExpectError(
+      [&] { l->ReadIt(); }, err::InvalidUseOfNull,
+      "Line No.: 30 Line No.: 40 TarnlowSTData\r\nCopyFromRst of Class Module clsPODetailD Line#:40\r\n"
+      "ReadIt of Class Module clsPODetailD Line#:30");
   c_->Execute("update purchase_order_line set qty_ordered = 1, order_line_no = 'x'");
   auto reader = NewLine();
   reader->order_no = "P1";
@@ -476,8 +474,8 @@ TEST_P(OrderLineTest, InvoicingAddsToTheStoredLineOnly) {
   EXPECT_EQ(Stored("P1", 2)->inv_value_logged(), other->inv_value_logged());
 
   c_->Execute("drop table purchase_order_line");
-  const Error e = test::CatchError([&] { l->UpdateForInvoice(1, 1); });
-  EXPECT_EQ(e.Source(), "Line No.: 30 " + Inner() + "\r\nUpdateForInvoice of Class Module clsPODetailD");
+  EXPECT_EQ(test::CatchError([&] { l->UpdateForInvoice(1, 1); }).Source(),
+            "Line No.: 30 " + Inner() + "\r\nUpdateForInvoice of Class Module clsPODetailD");
 }
 
 TEST_P(OrderLineTest, DeletingAnOrderTakesItsRowsTableByTableAsTheFlagsSay) {

@@ -203,8 +203,7 @@ TEST_P(SupplierInfoTest, DatabaseFailuresGainTheLabelsOfEveryLevel) {
                     "Line No.: 30 FaultDatabase" + test::kCRLF +
                         "CheckIfSupplierExist of Class Module clsPOSuppInf Line#:30");
   EXPECT_TRUE(info_.CheckIfSupplierExist());
-  const Error update = test::CatchError([&] { info_.UpdateRow(); });
-  EXPECT_EQ(update.Source(),
+  EXPECT_EQ(test::CatchError([&] { info_.UpdateRow(); }).Source(),
             "Line No.: 30 FaultDatabase" + test::kCRLF + "UpdateRow of Class Module clsPOSuppInf Line#:30");
 }
 

@@ -253,10 +253,9 @@ TEST_P(ReceiptLinesTest, AReceiptOnALineChangedSinceItWasReadFailsAndLosesNothin
   line_.UpdateForReceipt();
   other.qty_received = other.qty_received() + 3;
   other.status = "P";
-  const Error e = test::CatchError([&] { other.UpdateForReceipt(); });
-  EXPECT_EQ(e.Number(), -2147217864);
-  EXPECT_EQ(e.Description(),
-            "Row cannot be located for updating. Some values may have been changed since it was last read.");
+  test::ExpectError(
+      [&] { other.UpdateForReceipt(); }, -2147217864, {},
+      "Row cannot be located for updating. Some values may have been changed since it was last read.");
   EXPECT_EQ(Scalar(*c_, "select qty_received from " + Table()).ToDouble(), start + 2);
   EXPECT_EQ(Scalar(*c_, "select status from " + Table()).ToText(), "O");
 

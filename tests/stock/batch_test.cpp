@@ -130,11 +130,9 @@ TEST_P(BatchTest, ClockNumbersGiveUpAfterTheirBound) {
   auto flips = std::make_shared<int>(0);
   b->SetClock([flips] { return Date::FromCalendar(2000, 1, 1, 12, 0, (*flips)++ % 2); });
   const auto before = Statistics(*c_);
-  const Error e = test::CatchError([&] { b->InsertNewBatch(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(),
-            "No free batch sequence number for warehouse 01 and product P1 after 1860 attempts");
-  EXPECT_EQ(e.Source(), "Line No.: 70 TarnlowSTData\r\n" + kInsertBatchLabel + "70");
+  test::ExpectError([&] { b->InsertNewBatch(); }, vbObjectError,
+                    "Line No.: 70 TarnlowSTData\r\n" + kInsertBatchLabel + "70",
+                    "No free batch sequence number for warehouse 01 and product P1 after 1860 attempts");
   // The scheme query, then exactly the bounded number of inserts.
   EXPECT_EQ(Statistics(*c_).executions - before.executions, 1 + clsSTBatchD::kMaxClockAttempts);
   EXPECT_EQ(Numbers("P1").size(), 186u);

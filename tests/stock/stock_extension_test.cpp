@@ -90,11 +90,10 @@ TEST_P(StockExtensionTest, ANullColumnFailsTheCopyThroughBothLabels) {
               " (warehouse, product, analysis_d) values ('01', 'NULLS', NULL)");
   extension_.warehouse = "01";
   extension_.product = "NULLS";
-  const Error e = test::CatchError([&] { extension_.ReadIt(); });
-  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 30 Line No.: 10 TarnlowSTData\r\nCopyFromRecordset of Class Module clsStockXpgm\r\n"
-            "ReadIt of Class Module clsStockXpgm");
+  test::ExpectError(
+      [&] { extension_.ReadIt(); }, err::InvalidUseOfNull,
+      "Line No.: 30 Line No.: 10 TarnlowSTData\r\nCopyFromRecordset of Class Module clsStockXpgm\r\n"
+      "ReadIt of Class Module clsStockXpgm");
 }
 
 TEST_P(StockExtensionTest, FailuresCarryTheLabelsOfTheirOperations) {
@@ -126,8 +125,8 @@ TEST_P(StockExtensionTest, FailuresCarryTheLabelsOfTheirOperations) {
            {&clsStockXpgD::PrepareStkxpgmUpdateStatement,
             "PrepareStkxpgmUpdateStatement of Class Module clsStockXpgm"},
            {&clsStockXpgD::PrepareInsertStatement, "PrepareInsertStatement of Class Module clsStockXpgm"}}) {
-    const Error e = test::CatchError([&] { (unconnected.*operation)(); });
-    EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\n" + label);
+    EXPECT_EQ(test::CatchError([&] { (unconnected.*operation)(); }).Source(),
+              "Line No.: 20 TarnlowSTData\r\n" + label);
   }
   EXPECT_TRUE(messages.Messages().empty());
 }

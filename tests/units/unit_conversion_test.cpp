@@ -142,8 +142,7 @@ TEST_P(UnitConversionTest, AFailedLoadIsTriedAgainOnTheNextLookup) {
   conversion.SageConnection(c);
   conversion.base_name = "EACH";
   conversion.converted_unit = "BOX12";
-  const Error e = test::CatchError([&] { conversion.ReadFromList(); });
-  EXPECT_EQ(e.Source(),
+  EXPECT_EQ(test::CatchError([&] { conversion.ReadFromList(); }).Source(),
             "Line No.: 10 Line No.: 10 Injected\r\nLoadFromList of Class Module clsSTUnitCD Line#:10\r\n"
             "ReadFromList of Class Module clsSTUnitCD Line#:10");
   conversion.ReadFromList();
@@ -154,15 +153,12 @@ TEST_P(UnitConversionTest, ANullFactorFailsUnderTheLabelsOfItsLookup) {
   c_->Execute("insert into " + c_->TableCatalogue()->UnitConversionTable() +
               " (base_name, converted_unit, conv_factor, conv_method) values ('NUL', 'EACH', NULL, 'M')");
   Pair("NUL", "EACH");
-  const Error read = test::CatchError([&] { conversion_.ReadIt(); });
-  EXPECT_EQ(read.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(read.Source(),
-            "Line No.: 30 Line No.: 20 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitCD Line#:20\r\n"
-            "ReadIt of Class Module clsSTUnitCD Line#:30");
-  const Error listed = test::CatchError([&] { conversion_.ReadFromList(); });
-  EXPECT_EQ(listed.Number(), err::TypeMismatch);
-  EXPECT_EQ(listed.Source(),
-            "Line No.: 40 TarnlowSTData\r\nReadFromList of Class Module clsSTUnitCD Line#:40");
+  test::ExpectError(
+      [&] { conversion_.ReadIt(); }, err::InvalidUseOfNull,
+      "Line No.: 30 Line No.: 20 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitCD Line#:20\r\n"
+      "ReadIt of Class Module clsSTUnitCD Line#:30");
+  test::ExpectError([&] { conversion_.ReadFromList(); }, err::TypeMismatch,
+                    "Line No.: 40 TarnlowSTData\r\nReadFromList of Class Module clsSTUnitCD Line#:40");
 }
 
 TARNLOW_ON_EVERY_BACKEND(UnitConversionTest);

@@ -79,11 +79,10 @@ TEST_P(UnitDescriptionTest, ANullDecimalPlacesFailsTheCopyUnderItsLabel) {
   c_->Execute("insert into " + c_->TableCatalogue()->UnitDescriptionTable() +
               " (unit_code, dec_places) values ('NONE', NULL)");
   unit_.unit_code = "NONE";
-  const Error read = test::CatchError([&] { unit_.ReadIt(); });
-  EXPECT_EQ(read.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(read.Source(),
-            "Line No.: 30 Line No.: 20 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitDD Line#:20\r\n"
-            "ReadIt of Class Module clsSTUnitDD Line#:30");
+  test::ExpectError(
+      [&] { unit_.ReadIt(); }, err::InvalidUseOfNull,
+      "Line No.: 30 Line No.: 20 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitDD Line#:20\r\n"
+      "ReadIt of Class Module clsSTUnitDD Line#:30");
   // In the copy the value passes through text first: no text is no number.
   EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Number(), err::TypeMismatch);
 }
