@@ -66,6 +66,8 @@ class ScratchDatabase {
   std::shared_ptr<Connection> OpenBare(const std::string& options = "") const;
   const std::string& Backend() const { return backend_; }
   const std::string& Folder() const { return folder_; }
+  // The PostgreSQL schema, or "" on SQLite.
+  const std::string& Schema() const { return schema_; }
 
  private:
   std::string backend_;

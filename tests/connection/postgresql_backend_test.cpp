@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,35 +42,17 @@ Variant Scalar(Database& db, std::string_view sql) {
 class PostgresBackendTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* uri = std::getenv("TARNLOW_PG_URI");
-    if (uri == nullptr || *uri == '\0') {
-      GTEST_SKIP() << "TARNLOW_PG_URI is not set: start a server with "
-                      "'scripts/postgres.sh start DIR' and export the URI it prints";
-    }
-    uri_ = uri;
-    std::random_device rd;
-    const std::string schema = "tarnlow_t" + std::to_string(rd()) + std::to_string(rd() % 100000);
-    OpenPostgres(uri_)->ExecuteScript("create schema " + schema);
-    schema_ = schema;  // only once there is one to drop
+    if (uri_.empty()) GTEST_SKIP() << test::PostgresSkipReason();
+    // The schema is chosen by a startup option in the text, which the
+    // backend's own startup options must merge with.
+    scratch_ = std::make_unique<test::ScratchDatabase>("postgresql");
     db_ = Open();
   }
+  std::unique_ptr<Database> Open() { return OpenPostgres(scratch_->Text()); }
 
-  void TearDown() override {
-    if (schema_.empty()) return;
-    db_.reset();
-    // A fresh session: the test's own may have been terminated on purpose.
-    OpenPostgres(uri_)->ExecuteScript("drop schema " + schema_ + " cascade");
-  }
-
-  // The schema is chosen by a startup option in the URI, as the shared test
-  // support does, so that the backend's own startup options must merge with it.
-  std::unique_ptr<Database> Open() {
-    return OpenPostgres(uri_ + (uri_.find('?') == std::string::npos ? "?" : "&") +
-                        "options=-csearch_path%3D" + schema_);
-  }
-
-  std::string uri_;
-  std::string schema_;
+  const std::string uri_ = std::getenv("TARNLOW_PG_URI") ? std::getenv("TARNLOW_PG_URI") : "";
+  // Dropped (from a fresh session) after the connection below.
+  std::unique_ptr<test::ScratchDatabase> scratch_;
   std::unique_ptr<Database> db_;
 };
 
@@ -362,7 +343,7 @@ TEST_F(PostgresBackendTest, CatalogueQueriesFollowTheSearchPath) {
   EXPECT_TRUE(db_->TableExists("Plain"));
   EXPECT_FALSE(db_->TableExists("absent"));
   EXPECT_FALSE(db_->TableExists("keyed_c"));  // an index is not a table
-  EXPECT_TRUE(db_->TableExists(schema_ + ".\"keyed\""));
+  EXPECT_TRUE(db_->TableExists(scratch_->Schema() + ".\"keyed\""));
   for (const char* not_a_name : {"", "a b", "w.x.y.z", "\"open", "\"\"", "a..b"}) {
     EXPECT_FALSE(db_->TableExists(not_a_name)) << not_a_name;
     EXPECT_TRUE(db_->UniqueKeyColumns(not_a_name).empty()) << not_a_name;

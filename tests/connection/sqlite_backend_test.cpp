@@ -1,11 +1,8 @@
 #include "connection/sqlite/sqlite_backend.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <deque>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,7 +14,6 @@
 namespace tarnlow::backend {
 namespace {
 
-namespace fs = std::filesystem;
 using Rows = Statement::Rows;
 using test::CatchError;
 
@@ -29,18 +25,7 @@ Variant Value(const Statement& st, int index) {
 // Each test gets its own database file in a fresh directory.
 class SqliteBackendTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::path(::testing::TempDir()) / "tarnlow_sqlite_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    db_ = OpenSqlite(Path());
-  }
-  void TearDown() override {
-    db_.reset();
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  std::string Path() const { return (dir_ / "test.db").string(); }
+  std::string Path() const { return scratch_.Folder() + "/test.db"; }
 
   // Binds a value as the connection layer binds a parameter's, kept alive
   // until the test ends.
@@ -58,8 +43,8 @@ class SqliteBackendTest : public ::testing::Test {
     return Value(*stmt, 0);
   }
 
-  fs::path dir_;
-  std::unique_ptr<Database> db_;
+  test::ScratchDatabase scratch_;
+  std::unique_ptr<Database> db_ = OpenSqlite(Path());
   std::deque<Variant> kept_;
 };
 

@@ -139,14 +139,10 @@ TEST_P(OrderHeaderTest, UnderTheDualRateOptionTheRateLivesInItsOwnRow) {
   h->operator1 = "/";
   h->InsertRow();
   EXPECT_EQ(Rows("select exchange_rate from purchase_order_header")[0][0].ToDouble(), 0.0);
-  const test::Rows rate = Rows(
-      "select order_no, exchange_rate1, exchange_rate2, operator_1, operator_2 from purchase_order_rate");
-  ASSERT_EQ(rate.size(), 1u);
-  EXPECT_EQ(rate[0][0].ToText(), "PO1");
-  EXPECT_EQ(rate[0][1].ToDouble(), 1.375);
-  EXPECT_EQ(rate[0][2].ToDouble(), 0.0);
-  EXPECT_EQ(rate[0][3].ToText(), "/");
-  EXPECT_EQ(rate[0][4].ToText(), "");
+  EXPECT_EQ(
+      Rows(
+          "select order_no, exchange_rate1, exchange_rate2, operator_1, operator_2 from purchase_order_rate"),
+      (test::Rows{{"PO1", 1.375, 0.0, "/", ""}}));
 
   auto read = Header(c, "PO1");
   read->ReadIt();
@@ -172,11 +168,8 @@ TEST_P(OrderHeaderTest, VatStateRowHoldsTheStateAndAnEmptySpareInTheChosenColumn
   h->UseIntrastats = true;
   h->vatstate = "GB";
   h->InsertRow();
-  test::Rows rows = Rows("select order_no, vatstate, spare, spare2 from purchase_order_vat_state");
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0].ToText(), "PO1");
-  EXPECT_EQ(rows[0][1].ToText(), "GB");
-  EXPECT_EQ(rows[0][3].ToText(), "");
+  EXPECT_EQ(Rows("select order_no, vatstate, spare2 from purchase_order_vat_state"),
+            (test::Rows{{"PO1", "GB", ""}}));
   auto read = Header(c_, "PO1");
   read->UseIntrastats = true;
   read->ReadIt();
