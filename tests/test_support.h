@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <source_location>
 #include <span>
 #include <stdexcept>
@@ -16,6 +17,21 @@
 #include <vector>
 
 #include "tarnlow/tarnlow.h"
+
+namespace tarnlow {
+
+// A date in a failed check, as ISO text.
+inline void PrintTo(const Date& d, std::ostream* os) {
+  *os << d.ToIso();
+}
+
+// A value in a failed check: its type, and its text where it has one.
+inline void PrintTo(const Variant& v, std::ostream* os) {
+  *os << VarTypeName(v.Type());
+  if (!v.IsEmpty() && !v.IsNull() && !v.IsObject()) *os << " " << ::testing::PrintToString(v.ToText());
+}
+
+}  // namespace tarnlow
 
 namespace tarnlow::test {
 

@@ -290,9 +290,8 @@ TEST_P(OdbcBackendTest, InitOnAnotherKindOfDatabaseRefusesToGuessItsTypes) {
   EXPECT_EQ(CreateMissingTables(foreign).existing.size(), CatalogueTableCount);
 
   c_->Execute("drop table vat_matrix");
-  const Error e = test::CatchError([&] { CreateMissingTables(foreign); });
   EXPECT_EQ(
-      e.Description(),
+      test::CatchError([&] { CreateMissingTables(foreign); }).Description(),
       "No table definitions for a database of type \"ExampleSQL\" (only SQLite and PostgreSQL): create the "
       "missing tables (vat_matrix) with the database's own tools");
   EXPECT_FALSE(Db().TableExists("vat_matrix"));

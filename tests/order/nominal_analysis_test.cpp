@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fault_database.h"
@@ -183,13 +184,11 @@ TEST_P(NominalAnalysisTest, AWalkYieldsTheEntriesOfOneLineAsWritten) {
   while (reader->ReadNextForOrderDetailLine()) {
     pages.push_back(reader->page_number());
     // Each entry comes back as written, its key split into order and line.
-    EXPECT_EQ(reader->orderNo(), "    PO1234");
-    EXPECT_EQ(reader->LineNo(), 3);
-    EXPECT_EQ(reader->record_type(), "O");
-    EXPECT_EQ(reader->nominal_code(), "N3-" + std::to_string(reader->page_number()));
-    EXPECT_EQ(reader->code_value(), 300 + reader->page_number() + 0.5);
-    EXPECT_EQ(reader->sp_code_value(), reader->page_number() + 0.25);
-    EXPECT_EQ(reader->exp_code(), "E" + std::to_string(reader->page_number()));
+    EXPECT_EQ((std::tuple{reader->orderNo(), reader->LineNo(), reader->record_type(), reader->nominal_code(),
+                          reader->code_value(), reader->sp_code_value(), reader->exp_code()}),
+              (std::tuple{"    PO1234", 3, "O", "N3-" + std::to_string(reader->page_number()),
+                          300 + reader->page_number() + 0.5, reader->page_number() + 0.25,
+                          "E" + std::to_string(reader->page_number())}));
     EXPECT_EQ(reader->jc_code(), "") << "jc_code is not read";
     EXPECT_EQ(reader->proj_code(), "") << "no project row: empty project fields";
   }
@@ -382,19 +381,11 @@ TEST(NominalAnalysisCopyTest, CopyFromTakesTheEntryAndProjectFieldsButNotRetenti
 
   clsPONLCodeD to;
   to.CopyFrom(from);
-  EXPECT_EQ(to.record_key(), from.record_key());
-  EXPECT_EQ(to.page_number(), 9);
-  EXPECT_EQ(to.nominal_code(), "4000");
-  EXPECT_EQ(to.exp_code(), "EXP");
-  EXPECT_EQ(to.jc_code(), "JC");
-  EXPECT_EQ(to.code_value(), 1.5);
-  EXPECT_EQ(to.sp_code_value(), 2.5);
-  EXPECT_EQ(to.proj_code(), "PRJ");
-  EXPECT_EQ(to.exprev_code(), "REV");
-  EXPECT_EQ(to.pr_period(), "0101");
-  EXPECT_EQ(to.retention_code(), "");
-  EXPECT_EQ(to.non_recov_vat(), "");
-  EXPECT_EQ(to.retention_type(), "");
+  EXPECT_EQ(
+      (std::tuple{to.record_key(), to.page_number(), to.nominal_code(), to.exp_code(), to.jc_code(),
+                  to.code_value(), to.sp_code_value(), to.proj_code(), to.exprev_code(), to.pr_period(),
+                  to.retention_code(), to.non_recov_vat(), to.retention_type()}),
+      (std::tuple{from.record_key(), 9, "4000", "EXP", "JC", 1.5, 2.5, "PRJ", "REV", "0101", "", "", ""}));
   EXPECT_FALSE(to.InsertPONLExtD());
   EXPECT_FALSE(to.InsertPONLExtG());
   // The project fields are the copy's own.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fault_database.h"
@@ -212,10 +213,8 @@ TEST_P(OrderHeaderTest, NullsAndUnreadableDatesFollowTheCopyRules) {
   h->alpha = "old";
   h->date_entered = Date::FromCalendar(2020, 1, 1);
   h->ReadIt();
-  EXPECT_EQ(h->alpha(), "");
-  EXPECT_EQ(h->address1(), "");
-  EXPECT_EQ(h->pOcurrency(), "");
-  EXPECT_EQ(h->town_city(), "");
+  EXPECT_EQ((std::tuple{h->alpha(), h->address1(), h->pOcurrency(), h->town_city()}),
+            (std::tuple{"", "", "", ""}));
   EXPECT_EQ(h->date_entered(), Date());  // a Null date is the zero date
   EXPECT_EQ(h->date_completed(), Date());
 

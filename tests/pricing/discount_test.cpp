@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection/database_connection.h"
@@ -52,14 +53,10 @@ TEST_P(DiscountTest, ReadItCopiesTheCachedRowAndTheWholeTableIsReadOnce) {
   Keys("AB", "P1", "L");
   discount_.vat_inclusive_flag = "?";
   discount_.ReadIt();
-  EXPECT_EQ(discount_.description(), "for AB");
-  EXPECT_EQ(discount_.discount_type(), "Q");
-  EXPECT_EQ(discount_.unit_code(), "EACH");
-  EXPECT_EQ(discount_.unit_group(), "U");
-  EXPECT_EQ(discount_.quantity_break1(), 101);
-  EXPECT_EQ(discount_.quantity_break7(), 107);
-  EXPECT_EQ(discount_.discount1(), 11);
-  EXPECT_EQ(discount_.discount7(), 17);
+  EXPECT_EQ((std::tuple{discount_.description(), discount_.discount_type(), discount_.unit_code(),
+                        discount_.unit_group(), discount_.quantity_break1(), discount_.quantity_break7(),
+                        discount_.discount1(), discount_.discount7()}),
+            (std::tuple{"for AB", "Q", "EACH", "U", 101, 107, 11, 17}));
   // The load never reads the VAT flag, so the cached rows carry an empty one.
   EXPECT_EQ(discount_.vat_inclusive_flag(), "");
 

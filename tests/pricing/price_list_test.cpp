@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fault_database.h"
@@ -47,18 +48,11 @@ TEST_P(PriceListTest, ReadItCopiesTheTenPriceColumnsAndLeavesTheKeys) {
   Keys("S1", "L1", "P1");
   prices_.sequence_number = "XX";
   prices_.ReadIt();
-  EXPECT_EQ(prices_.currency_code(), "GBP");
-  EXPECT_EQ(prices_.description(), "seq 07");
-  EXPECT_EQ(prices_.Price(), 10);
-  EXPECT_EQ(prices_.new_price(), 11);
-  EXPECT_EQ(prices_.unit_code(), "BOX");
-  EXPECT_EQ(prices_.unit_code_group(), "B");
-  EXPECT_EQ(prices_.vat_inclusive_flag(), "N");
-  EXPECT_EQ(prices_.unit_qty_per_price(), 12);
-  EXPECT_EQ(prices_.price_start_date(), kJan1);
-  EXPECT_EQ(prices_.price_end_date(), kDec31);
-  EXPECT_EQ(prices_.sequence_number(), "XX");
-  EXPECT_EQ(prices_.customer_code(), "S1");
+  EXPECT_EQ((std::tuple{prices_.currency_code(), prices_.description(), prices_.Price(), prices_.new_price(),
+                        prices_.unit_code(), prices_.unit_code_group(), prices_.vat_inclusive_flag(),
+                        prices_.unit_qty_per_price(), prices_.price_start_date(), prices_.price_end_date(),
+                        prices_.sequence_number(), prices_.customer_code()}),
+            (std::tuple{"GBP", "seq 07", 10, 11, "BOX", "B", "N", 12, kJan1, kDec31, "XX", "S1"}));
 
   Row("P2", "01", 20, false);
   prices_.product_code = "P2";
@@ -92,10 +86,9 @@ TEST_P(PriceListTest, AWalkGivesTheLoadedRowsInTurnWithEmptyKeys) {
   EXPECT_EQ(prices_.Price(), 10);
   EXPECT_EQ(prices_.price_end_date(), kDec31);
   // The loaded rows carry no keys, and the walk copies them over ours.
-  EXPECT_EQ(prices_.customer_code(), "");
-  EXPECT_EQ(prices_.price_list(), "");
-  EXPECT_EQ(prices_.product_code(), "");
-  EXPECT_EQ(prices_.sequence_number(), "");
+  EXPECT_EQ((std::tuple{prices_.customer_code(), prices_.price_list(), prices_.product_code(),
+                        prices_.sequence_number()}),
+            (std::tuple{"", "", "", ""}));
   EXPECT_EQ(Walk(), (std::vector<std::string>{"seq 02", "seq 03"}));
   EXPECT_FALSE(prices_.MoveNextForSupplierProductList()) << "and stays past the end";
   EXPECT_FALSE(prices_.MoveFirstForSupplierProductList());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection/database_connection.h"
@@ -51,13 +52,9 @@ class SupplierInfoTest : public test::DatabaseTest {
 TEST_P(SupplierInfoTest, ReadItCopiesTheTenColumns) {
   Keys("ACME", "02", "P1");
   info_.ReadIt();
-  EXPECT_EQ(info_.part_no(), "ACME-1");
-  EXPECT_EQ(info_.description(), "d ACME-1");
-  EXPECT_EQ(info_.long_description(), "long ACME-1");
-  EXPECT_EQ(info_.cost(), 30);
-  EXPECT_EQ(info_.unit_code(), "BOX");
-  EXPECT_EQ(info_.unit_qty_cost(), 6);
-  EXPECT_EQ(info_.reorder_days(), 14);
+  EXPECT_EQ((std::tuple{info_.part_no(), info_.description(), info_.long_description(), info_.cost(),
+                        info_.unit_code(), info_.unit_qty_cost(), info_.reorder_days()}),
+            (std::tuple{"ACME-1", "d ACME-1", "long ACME-1", 30, "BOX", 6, 14}));
   info_.part_no = "ACME-2";
   info_.warehouse = "01";
   info_.ReadItByPartNo();

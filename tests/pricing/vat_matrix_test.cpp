@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection/database_connection.h"
@@ -107,10 +108,9 @@ TEST_P(VatMatrixTest, ReadItFindsTheExactPairOnlyWithoutTrailingBlanks) {
   matrix_.item_vat_type = "STD  ";
   matrix_.account_vat_type = "HOME   ";
   matrix_.ReadIt();
-  EXPECT_EQ(matrix_.vat_code(), "1");
-  EXPECT_EQ(matrix_.description(), "row 1");
-  EXPECT_EQ(matrix_.account_vat_type(), "HOME");
-  EXPECT_EQ(matrix_.item_vat_type(), "STD");
+  EXPECT_EQ((std::tuple{matrix_.vat_code(), matrix_.description(), matrix_.account_vat_type(),
+                        matrix_.item_vat_type()}),
+            (std::tuple{"1", "row 1", "HOME", "STD"}));
 
   // No fallback here: a missing pair is an error and the properties stay.
   matrix_.item_vat_type = "ZERO";

@@ -63,11 +63,9 @@ TEST_P(ReceiptHeaderTest, ASecondReadWithoutCloseItFails) {
   head_.CloseIt();
   head_.ReadIt("PO2       ");
   // Trailing blanks are removed from what is read.
-  EXPECT_EQ(head_.order_no(), "PO2");
-  EXPECT_EQ(head_.supplier(), "SUP2");
-  EXPECT_EQ(head_.status(), "P");
-  EXPECT_EQ(head_.pl_company(), "CO2");
-  EXPECT_EQ(head_.PLCurrency(), "US");
+  EXPECT_EQ((std::tuple{head_.order_no(), head_.supplier(), head_.status(), head_.pl_company(),
+                        head_.PLCurrency()}),
+            (std::tuple{"PO2", "SUP2", "P", "CO2", "US"}));
   head_.CloseIt();
 }
 
@@ -141,11 +139,9 @@ TEST_P(ReceiptLinesTest, ReadsTheLineByItsRightAlignedNumberAndKeepsTextsAsStore
   Insert("order_no, order_line_no, description, product, qty_ordered, qty_received",
          "'PO1', '   7', 'WIDGET   ', 'W-1  ', 12, 4.5");
   Read(line_, 7);
-  EXPECT_EQ(line_.order_line_no(), "   7");
-  EXPECT_EQ(line_.description(), "WIDGET   ");
-  EXPECT_EQ(line_.product(), "W-1  ");
-  EXPECT_EQ(line_.qty_ordered(), 12.0);
-  EXPECT_EQ(line_.QtyOutstanding(), 7.5);
+  EXPECT_EQ((std::tuple{line_.order_line_no(), line_.description(), line_.product(), line_.qty_ordered(),
+                        line_.QtyOutstanding()}),
+            (std::tuple{"   7", "WIDGET   ", "W-1  ", 12.0, 7.5}));
   EXPECT_EQ(line_.date_completed(), Date());  // Null dates read as the zero date
   line_.CloseIt();
 }

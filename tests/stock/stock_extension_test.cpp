@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection/database_connection.h"
@@ -53,12 +54,9 @@ TEST_P(StockExtensionTest, InsertsReadsAndUpdatesTheRowOfAWarehouseAndProduct) {
   reader.warehouse = "01";
   reader.product = "WIDGET";
   reader.ReadIt();
-  EXPECT_EQ(reader.analysis_d(), "D1");
-  EXPECT_EQ(reader.analysis_e(), "E1");
-  EXPECT_EQ(reader.analysis_f(), "F1");
-  EXPECT_EQ(reader.delivery_qty_tol(), "5%1");
-  EXPECT_EQ(reader.call_off_qty_tol(), "10%1");
-  EXPECT_EQ(reader.consumer_unit(), "BOX1");
+  EXPECT_EQ((std::tuple{reader.analysis_d(), reader.analysis_e(), reader.analysis_f(),
+                        reader.delivery_qty_tol(), reader.call_off_qty_tol(), reader.consumer_unit()}),
+            (std::tuple{"D1", "E1", "F1", "5%1", "10%1", "BOX1"}));
 
   reader.delivery_qty_tol = "7%";
   reader.consumer_unit = "EACH";

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection/database_connection.h"
@@ -58,10 +59,9 @@ TEST_P(UnitConversionTest, LooksPairsUpInOneReadOfTheTable) {
   const auto before = Statistics(*c_);
   Pair("BOX12", "EACH");  // stored with a trailing blank, found without
   conversion_.ReadFromList();
-  EXPECT_EQ(conversion_.conv_factor(), 12);
-  EXPECT_EQ(conversion_.conv_method(), "M");
-  EXPECT_EQ(conversion_.from_min_break(), 1);
-  EXPECT_EQ(conversion_.from_max_break(), 100);
+  EXPECT_EQ((std::tuple{conversion_.conv_factor(), conversion_.conv_method(), conversion_.from_min_break(),
+                        conversion_.from_max_break()}),
+            (std::tuple{12, "M", 1, 100}));
   // Both conversions of one base unit, whichever comes first in the copy.
   Pair("KG", "TONNE");
   conversion_.ReadFromList();
@@ -69,10 +69,9 @@ TEST_P(UnitConversionTest, LooksPairsUpInOneReadOfTheTable) {
   EXPECT_EQ(conversion_.from_max_break(), 3);
   Pair("KG", "GRAM");
   conversion_.ReadFromList();
-  EXPECT_EQ(conversion_.conv_method(), "M");
-  EXPECT_EQ(conversion_.from_max_break(), 50);
-  EXPECT_EQ(conversion_.base_name(), "KG");
-  EXPECT_EQ(conversion_.converted_unit(), "GRAM");
+  EXPECT_EQ((std::tuple{conversion_.conv_method(), conversion_.from_max_break(), conversion_.base_name(),
+                        conversion_.converted_unit()}),
+            (std::tuple{"M", 50, "KG", "GRAM"}));
 
   EXPECT_EQ(Statistics(*c_).executions - before.executions, 1);
   // Setting the connection, even the same one, empties the copy.
