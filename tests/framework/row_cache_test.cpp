@@ -273,10 +273,8 @@ TEST(IndexedRowCacheTest, LoadedCellsAreTakenWholeRowsOnly) {
 TEST(IndexedRowCacheTest, ARaggedArrayIsRefusedAndTheContentsStay) {
   RowCache cache;
   cache.LoadRows({{Variant("A"), Variant(1.0)}});
-  EXPECT_EQ(test::CatchError([&] {
-              cache.LoadRows({{Variant("X"), Variant(1.0)}, {Variant("Y")}});
-            }).Number(),
-            err::SubscriptOutOfRange);
+  const Error e = test::CatchError([&] { cache.LoadRows({{Variant("X"), Variant(1.0)}, {Variant("Y")}}); });
+  EXPECT_EQ(e.Number(), err::SubscriptOutOfRange);
   EXPECT_EQ(cache.RowCount(), 1);
   EXPECT_EQ(cache.Find(0, 0, Variant("A")), 0);
   EXPECT_EQ(cache.Find(0, 0, Variant("X")), -1);
