@@ -94,11 +94,9 @@ TEST_P(OrderHeaderTest, ANewConnectionPreparesEveryInsertAgainOnItsOwnTables) {
   EXPECT_EQ(h->POHeadX1D()->SageConnection(), renamed);
   h->order_no("PO2");
   h->InsertRow();
-  EXPECT_EQ(Count("hdr_two", "PO2"), 1u);
-  EXPECT_EQ(Count("rate_two", "PO2"), 1u);
-  EXPECT_EQ(Count("vat_two", "PO2"), 1u);
-  EXPECT_EQ(Count("purchase_order_header", "PO2"), 0u);
-  EXPECT_EQ(Count("purchase_order_header", "PO1"), 1u);
+  EXPECT_EQ((std::tuple{Count("hdr_two", "PO2"), Count("rate_two", "PO2"), Count("vat_two", "PO2"),
+                        Count("purchase_order_header", "PO2"), Count("purchase_order_header", "PO1")}),
+            (std::tuple{1u, 1u, 1u, 0u, 1u}));
 }
 
 // ---- round trips ------------------------------------------------------------
@@ -122,9 +120,8 @@ TEST_P(OrderHeaderTest, EveryColumnComesBackAsWrittenInEachLayoutAndRateOption) 
     auto read = Header(c, written->order_no(), true);
     read->ReadIt();
     ExpectSameColumns(*written, *read, extended);
-    EXPECT_EQ(read->POHeadX1D()->fax(), written->POHeadX1D()->fax());
-    EXPECT_EQ(read->POHeadX1D()->order_no(), written->order_no());
-    EXPECT_EQ(read->vatstate(), "EU");
+    EXPECT_EQ((std::tuple{read->POHeadX1D()->fax(), read->POHeadX1D()->order_no(), read->vatstate()}),
+              (std::tuple{written->POHeadX1D()->fax(), written->order_no(), "EU"}));
     if (!extended) {
       // The extended columns were neither written nor read.
       EXPECT_EQ(read->town_city(), "");
@@ -275,9 +272,9 @@ TEST_P(OrderHeaderTest, AnyOtherInsertFailureKeepsItsOwnDescriptionAndWritesNoth
   auto h = Header(Open("dualrate=1"), "PO1", true);
   h->supplier = "NINECHARS";  // bound unchanged: the database refuses it
   const Error e = test::CatchError([&] { h->InsertRow(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Description().find("already exists"), std::string::npos);
-  EXPECT_EQ(e.Source(), "Line No.: 30 " + Inner() + "\r\n" + kInsertLabel + "30");
+  EXPECT_EQ(
+      (std::tuple{e.Number(), e.Description().find("already exists"), e.Source()}),
+      (std::tuple{DbFailure, std::string::npos, "Line No.: 30 " + Inner() + "\r\n" + kInsertLabel + "30"}));
   for (const char* table :
        {"purchase_order_header", "purchase_order_fax", "purchase_order_rate", "purchase_order_vat_state"})
     EXPECT_EQ(Count(table, "PO1"), 0u) << table;
@@ -290,9 +287,9 @@ TEST_P(OrderHeaderTest, RateAndVatStateFailuresReachTheCallerAsTheDatabaseLayerG
   auto h = Header(faulty.connection, "PO1", true);
   Error e = test::ExpectError([&] { h->InsertRow(); }, DbFailure, "RateLayer", "no");
   // Header and fax stay written; the VAT-state row was never reached.
-  EXPECT_EQ(Count("purchase_order_header", "PO1"), 1u);
-  EXPECT_EQ(Count("purchase_order_fax", "PO1"), 1u);
-  EXPECT_EQ(Count("purchase_order_vat_state", "PO1"), 0u);
+  EXPECT_EQ((std::tuple{Count("purchase_order_header", "PO1"), Count("purchase_order_fax", "PO1"),
+                        Count("purchase_order_vat_state", "PO1")}),
+            (std::tuple{1u, 1u, 0u}));
 
   faulty.faults->Add({.prefix = "INSERT INTO purchase_order_vat_state", .source = "VatLayer"});
   h->order_no("PO2");
@@ -307,11 +304,10 @@ TEST_P(OrderHeaderTest, DeleteRemovesWhatTheFlagsAndOptionNameAndStopsAtTheFirst
   for (const char* order : {"PO1", "PO2"}) Header(c, order, true)->InsertRow();
   // Flags off, option on: header and rate row go, fax and VAT state stay.
   Header(c, "PO1")->DeleteForOrder();
-  EXPECT_EQ(Count("purchase_order_header", "PO1"), 0u);
-  EXPECT_EQ(Count("purchase_order_rate", "PO1"), 0u);
-  EXPECT_EQ(Count("purchase_order_fax", "PO1"), 1u);
-  EXPECT_EQ(Count("purchase_order_vat_state", "PO1"), 1u);
-  EXPECT_EQ(Count("purchase_order_header", "PO2"), 1u);
+  EXPECT_EQ((std::tuple{Count("purchase_order_header", "PO1"), Count("purchase_order_rate", "PO1"),
+                        Count("purchase_order_fax", "PO1"), Count("purchase_order_vat_state", "PO1"),
+                        Count("purchase_order_header", "PO2")}),
+            (std::tuple{0u, 0u, 1u, 1u, 1u}));
 
   auto faulty = test::OpenWithFaults(db_, "dualrate=1");
   faulty.faults->Add({.prefix = "delete from purchase_order_rate", .source = "Del"});
@@ -319,10 +315,9 @@ TEST_P(OrderHeaderTest, DeleteRemovesWhatTheFlagsAndOptionNameAndStopsAtTheFirst
   const Error e = test::ExpectError([&] { h->DeleteForOrder(); }, DbFailure, {}, "Injected failure");
   // The direct exit: no "Line No.: " in front, the line after the label.
   EXPECT_EQ(e.Source(), "Del\r\nDeleteForOrder of Class Module clsPOHeadD Line#:40");
-  EXPECT_EQ(Count("purchase_order_header", "PO2"), 0u);
-  EXPECT_EQ(Count("purchase_order_fax", "PO2"), 0u);
-  EXPECT_EQ(Count("purchase_order_rate", "PO2"), 1u);
-  EXPECT_EQ(Count("purchase_order_vat_state", "PO2"), 1u);
+  EXPECT_EQ((std::tuple{Count("purchase_order_header", "PO2"), Count("purchase_order_fax", "PO2"),
+                        Count("purchase_order_rate", "PO2"), Count("purchase_order_vat_state", "PO2")}),
+            (std::tuple{0u, 0u, 1u, 1u}));
   EXPECT_TRUE(h->DeleteForOrder().IsEmpty()) << "the result is never assigned";
 }
 
