@@ -20,15 +20,25 @@
 
 namespace tarnlow {
 
-// A date in a failed check, as ISO text.
+// A date in a failed check: its ISO text, or its day count where it has no
+// calendar day.
 inline void PrintTo(const Date& d, std::ostream* os) {
-  *os << d.ToIso();
+  try {
+    *os << d.ToIso();
+  } catch (const Error&) {
+    *os << "day " << d.value;
+  }
 }
 
 // A value in a failed check: its type, and its text where it has one.
 inline void PrintTo(const Variant& v, std::ostream* os) {
   *os << VarTypeName(v.Type());
-  if (!v.IsEmpty() && !v.IsNull() && !v.IsObject()) *os << " " << ::testing::PrintToString(v.ToText());
+  if (v.IsEmpty() || v.IsNull() || v.IsObject()) return;
+  try {
+    *os << " " << ::testing::PrintToString(v.ToText());
+  } catch (const Error&) {
+    *os << " (no text)";
+  }
 }
 
 }  // namespace tarnlow
