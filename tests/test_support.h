@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <ostream>
+#include <source_location>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -13,6 +17,31 @@
 #include <vector>
 
 #include "tarnlow/tarnlow.h"
+
+namespace tarnlow {
+
+// A date in a failed check: its ISO text, or its day count where it has no
+// calendar day.
+inline void PrintTo(const Date& d, std::ostream* os) {
+  try {
+    *os << d.ToIso();
+  } catch (const Error&) {
+    *os << "day " << d.value;
+  }
+}
+
+// A value in a failed check: its type, and its text where it has one.
+inline void PrintTo(const Variant& v, std::ostream* os) {
+  *os << VarTypeName(v.Type());
+  if (v.IsEmpty() || v.IsNull() || v.IsObject()) return;
+  try {
+    *os << " " << ::testing::PrintToString(v.ToText());
+  } catch (const Error&) {
+    *os << " (no text)";
+  }
+}
+
+}  // namespace tarnlow
 
 namespace tarnlow::test {
 
@@ -63,6 +92,8 @@ class ScratchDatabase {
   std::shared_ptr<Connection> OpenBare(const std::string& options = "") const;
   const std::string& Backend() const { return backend_; }
   const std::string& Folder() const { return folder_; }
+  // The PostgreSQL schema, or "" on SQLite.
+  const std::string& Schema() const { return schema_; }
 
  private:
   std::string backend_;
@@ -114,6 +145,25 @@ Error CatchError(F&& body) {
   }
   ADD_FAILURE() << "expected an error record";
   return Error(0, "", "");
+}
+
+// Runs the body and checks the error record it raised: its number, and its
+// source and description where given. A failure names the caller's line.
+// Returns the record for further checks.
+template <class F>
+Error ExpectError(F&& body, std::int32_t number, const std::optional<std::string>& source,
+                  const std::optional<std::string>& description = std::nullopt,
+                  std::source_location at = std::source_location::current()) {
+  const ::testing::ScopedTrace trace(at.file_name(), static_cast<int>(at.line()), "error record");
+  const Error e = CatchError(std::forward<F>(body));
+  EXPECT_EQ(e.Number(), number);
+  if (source) {
+    EXPECT_EQ(e.Source(), *source);
+  }
+  if (description) {
+    EXPECT_EQ(e.Description(), *description);
+  }
+  return e;
 }
 
 // Gives each column's property a value of its own, from its position after

@@ -10,6 +10,11 @@ import tarnlow
 SOURCE = pathlib.Path(__file__).resolve().parents[2]
 
 
+def error_of(action):
+    """The error record the action raised."""
+    return pytest.raises(tarnlow.Error, action).value
+
+
 def write_order(c, order, today):
     header = tarnlow.clsPOHeadD()
     header.SageConnection = c
@@ -85,9 +90,7 @@ def test_whole_order_written_and_read_back(database):
         missing = tarnlow.clsPOHeadD()
         missing.SageConnection = c
         missing.order_no = "PO5002"
-        with pytest.raises(tarnlow.Error) as raised:
-            missing.ReadIt()
-        e = raised.value
+        e = error_of(missing.ReadIt)
         assert (e.number, e.description) == (-2147221504, "Purchase order :PO5002 not found")
         assert e.source.endswith("\r\nReadIt of Class Module clsPOHeadD Line#:30")
         assert str(e).endswith('ReadIt of Class Module clsPOHeadD Line#:30": "Purchase order :PO5002 not found"')
@@ -145,26 +148,24 @@ def test_values_and_types_in_memory():
     line.UsePODetpgD = True
     assert line.UsePODetpgD is True
 
-    def error_of(action):
-        with pytest.raises(tarnlow.Error) as raised:
-            action()
-        return raised.value.number, raised.value.source, raised.value.description
+    def record_of(action):
+        e = error_of(action)
+        return e.number, e.source, e.description
 
     mismatch = (13, "TarnlowSTData", "Type mismatch")
-    assert error_of(lambda: setattr(h, "movement_quantity", "many")) == mismatch
-    assert error_of(lambda: setattr(h, "movement_reference", [1])) == mismatch
-    assert error_of(lambda: setattr(h, "movement_reference", b"bytes")) == mismatch
     aware = datetime.datetime(2026, 1, 1, tzinfo=datetime.timezone.utc)
-    assert error_of(lambda: setattr(h, "dated", aware)) == mismatch
-    assert error_of(lambda: setattr(h, "dated", datetime.date(99, 12, 31)))[0] == 6
-    assert error_of(lambda: setattr(h, "movement_quantity", 10**400))[0] == 6
-    assert error_of(lambda: setattr(h, "movement_reference", None))[0] == 94
-    assert error_of(lambda: setattr(line, "order_line_no", 40000))[0] == 6
-    assert error_of(lambda: setattr(h, "SageConnection", "text"))[0] == 424
-    assert error_of(lambda: h.InsertNewHistory(1))[0] == 450
-    assert error_of(lambda: tarnlow.create(None)) == mismatch
-    assert error_of(lambda: tarnlow.connect("nosuch:x"))[0] != 0
-    assert error_of(lambda: tarnlow.create("clsNoSuchClass")) == \
+    for name, value in (("movement_quantity", "many"), ("movement_reference", [1]),
+                        ("movement_reference", b"bytes"), ("dated", aware)):
+        assert record_of(lambda: setattr(h, name, value)) == mismatch, name
+    assert record_of(lambda: tarnlow.create(None)) == mismatch
+    assert error_of(lambda: setattr(h, "dated", datetime.date(99, 12, 31))).number == 6
+    assert error_of(lambda: setattr(h, "movement_quantity", 10**400)).number == 6
+    assert error_of(lambda: setattr(h, "movement_reference", None)).number == 94
+    assert error_of(lambda: setattr(line, "order_line_no", 40000)).number == 6
+    assert error_of(lambda: setattr(h, "SageConnection", "text")).number == 424
+    assert error_of(lambda: h.InsertNewHistory(1)).number == 450
+    assert error_of(lambda: tarnlow.connect("nosuch:x")).number != 0
+    assert record_of(lambda: tarnlow.create("clsNoSuchClass")) == \
         (429, "TarnlowSTData", "Component can't create object: clsNoSuchClass")
     # Assigning None to an object property is Nothing, which a companion
     # row object (its connection is what its statement holder holds) reads back.
@@ -178,9 +179,7 @@ def test_error_records_and_members_by_name(database):
         s = tarnlow.clsPORService()
         s.sageconnection = c  # letter case ignored
         s.SERVICE = "NONE"
-        with pytest.raises(tarnlow.Error) as raised:
-            s.ReadIt()
-        e = raised.value
+        e = error_of(s.ReadIt)
         assert isinstance(e, Exception)
         assert (e.number, e.source, e.description) == (-2147221504, "PORService.ReadIt",
                                                        "Cannot find service item NONE")
@@ -190,17 +189,13 @@ def test_error_records_and_members_by_name(database):
         # A missing member is the library's 438, and an AttributeError to Python.
         for action in (lambda: s.NoSuchMember, lambda: setattr(s, "NoSuchMember", 1),
                        lambda: setattr(s, "cost", 1.0), lambda: s.ReadIt.__call__(x=1)):
-            with pytest.raises(tarnlow.Error) as raised:
-                action()
-            assert raised.value.number in (438, 450)
+            assert error_of(action).number in (438, 450)
         assert not hasattr(s, "NoSuchMember") and hasattr(s, "cost")
-        assert isinstance(pytest.raises(tarnlow.Error, lambda: s.Nope).value, AttributeError)
+        assert isinstance(error_of(lambda: s.Nope), AttributeError)
 
     # Leaving the with block released the connection's holder; the object
     # given it still holds the connection, which stays open.
-    with pytest.raises(tarnlow.Error) as raised:
-        c.DatabaseKind
-    assert raised.value.number == 91
+    assert error_of(lambda: c.DatabaseKind).number == 91
     assert s.SageConnection.DatabaseKind == 1
 
 
@@ -219,15 +214,10 @@ def test_collections_are_sequences_and_mappings():
     stored.unit_code = "CRATE"  # members are the stored objects, not copies
     assert units[2].unit_code == "CRATE"
 
-    def number_of(action):
-        with pytest.raises(tarnlow.Error) as raised:
-            action()
-        return raised.value.number
-
-    assert [number_of(lambda: units[k]) for k in (0, 4, -1)] == [9, 9, 9]
-    assert number_of(lambda: units["NOPE"]) == 5
+    assert [error_of(lambda: units[k]).number for k in (0, 4, -1)] == [9, 9, 9]
+    assert error_of(lambda: units["NOPE"]).number == 5
     unit.unit_code = "each"
-    assert number_of(lambda: units.Add(unit)) == 457 and len(units) == 3
+    assert error_of(lambda: units.Add(unit)).number == 457 and len(units) == 3
     del units[1]
     assert [u.unit_code for u in units] == ["CRATE", "PALLET"]
     walk = iter(units)

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "fault_database.h"
@@ -92,12 +93,10 @@ TEST(CInterfaceTest, ReportsTheVersionTheTypeLibraryAndTheUnloadAnswer) {
   const tarnlow_type_library* lib = tarnlow_type_library_info();
   // The C caller's copy of the library's facts, which the class reference holds.
   const TypeLibraryInfo& own = TypeLibrary();
-  EXPECT_EQ(lib->name, own.name);
-  EXPECT_EQ(lib->identity, own.identity);
-  EXPECT_EQ(lib->major_version, own.major_version);
-  EXPECT_EQ(lib->minor_version, own.minor_version);
-  EXPECT_EQ(lib->locale, own.locale);
-  EXPECT_EQ(lib->description, own.description);
+  EXPECT_EQ((std::tuple{lib->name, lib->identity, lib->major_version, lib->minor_version, lib->locale,
+                        lib->description}),
+            (std::tuple{own.name, own.identity, own.major_version, own.minor_version, own.locale,
+                        own.description}));
 
   ASSERT_EQ(tarnlow_live_objects(), 0) << "an earlier test left an object alive";
   EXPECT_EQ(tarnlow_can_unload_now(), 1);
@@ -118,9 +117,8 @@ TEST(CInterfaceTest, AnUnknownClassGivesTheRecordOf429AndNoHandle) {
   EXPECT_EQ(tarnlow_create_object("clsNoSuchClass", &object), TARNLOW_FAILED);
   EXPECT_EQ(object, nullptr);
   const Record e = LastError();
-  EXPECT_EQ(e.number, 429);
-  EXPECT_EQ(e.source, RuntimeSource);
-  EXPECT_EQ(e.description, RuntimeErrorText(err::CannotCreateObject) + ": clsNoSuchClass");
+  EXPECT_EQ((std::tuple{e.number, e.source, e.description}),
+            (std::tuple{429, RuntimeSource, RuntimeErrorText(err::CannotCreateObject) + ": clsNoSuchClass"}));
   tarnlow_object_release(kept);
 }
 
@@ -186,9 +184,7 @@ TEST_P(CInterfaceDatabaseTest, ReadsATableObjectByMemberNames) {
   ASSERT_EQ(tarnlow_call(service.p, "READIT", nullptr, 0, nullptr), TARNLOW_OK) << LastError().description;
   Value cost, unit, back;
   ASSERT_EQ(tarnlow_get(service.p, "cost", nullptr, 0, cost.out()), TARNLOW_OK);
-  EXPECT_EQ(cost.v.type, TARNLOW_NUMBER);
-  EXPECT_EQ(cost.v.owned, 1);
-  EXPECT_EQ(cost.v.as.number, 42.5);
+  EXPECT_EQ((std::tuple{cost.v.type, cost.v.owned, cost.v.as.number}), (std::tuple{TARNLOW_NUMBER, 1, 42.5}));
   ASSERT_EQ(tarnlow_get(service.p, "unit_code", nullptr, 0, unit.out()), TARNLOW_OK);
   EXPECT_EQ(unit.Text(), "HOUR");
   EXPECT_EQ(unit.v.as.text.data[unit.v.as.text.length], '\0');
@@ -207,9 +203,8 @@ TEST_P(CInterfaceDatabaseTest, AFailedOperationGivesItsRecordAndLeavesThePropert
   Value result;
   EXPECT_EQ(tarnlow_call(service.p, "ReadIt", nullptr, 0, result.out()), TARNLOW_FAILED);
   const Record e = LastError();
-  EXPECT_EQ(e.number, vbObjectError);
-  EXPECT_EQ(e.source, "PORService.ReadIt");
-  EXPECT_EQ(e.description, "Cannot find service item NOSUCH");
+  EXPECT_EQ((std::tuple{e.number, e.source, e.description}),
+            (std::tuple{vbObjectError, "PORService.ReadIt", "Cannot find service item NOSUCH"}));
   EXPECT_EQ(result.v.type, TARNLOW_EMPTY);
   Value cost;
   ASSERT_EQ(tarnlow_get(service.p, "cost", nullptr, 0, cost.out()), TARNLOW_OK);

@@ -27,9 +27,8 @@ TEST(PrivateClassTest, ClientsNeverCreateThem) {
   for (const char* name : kPrivateClasses) {
     SCOPED_TRACE(name);
     EXPECT_EQ(Registry::Find(name), nullptr);
-    const Error e = test::CatchError([&] { CreateObject(name); });
-    EXPECT_EQ(e.Number(), err::CannotCreateObject);
-    EXPECT_EQ(e.Description(), RuntimeErrorText(err::CannotCreateObject) + ": " + name);
+    test::ExpectError([&] { CreateObject(name); }, err::CannotCreateObject, {},
+                      RuntimeErrorText(err::CannotCreateObject) + ": " + name);
   }
 }
 

@@ -65,10 +65,8 @@ TEST(RegistryTest, UnknownNamesAndIdentitiesGiveError429NamingThem) {
        {"clsNoSuchClass", "{00000000-0000-0000-0000-000000000000}", "{CAB36C7A-B4AA-45A8-97B7-14CC3085CC4A}",
         "", "clsPORService ", "E5A77673-5F20-4317-8289-426B2EDABAF5"}) {
     SCOPED_TRACE(key);
-    const Error e = test::CatchError([&] { CreateObject(key); });
-    EXPECT_EQ(e.Number(), 429);
-    EXPECT_EQ(e.Source(), RuntimeSource);
-    EXPECT_EQ(e.Description(), RuntimeErrorText(err::CannotCreateObject) + ": " + key);
+    test::ExpectError([&] { CreateObject(key); }, 429, RuntimeSource,
+                      RuntimeErrorText(err::CannotCreateObject) + ": " + key);
   }
 }
 

@@ -35,10 +35,8 @@ TEST_P(ConnectionLayerTest, GetCellsHandsOverTheRemainingRowsRowAfterRow) {
   test::OpenRecordset all(*c_, "select service, cost from " + services_ + " order by service");
   const std::vector<Variant> cells = all.GetCells();
   ASSERT_EQ(cells.size(), 6u);
-  EXPECT_EQ(cells[0].ToText(), "A");
-  EXPECT_EQ(cells[1].ToDouble(), 1.0);
-  EXPECT_EQ(cells[4].ToText(), "C");
-  EXPECT_EQ(cells[5].ToDouble(), 3.5);
+  EXPECT_EQ((std::tuple{cells[0].ToText(), cells[1].ToDouble(), cells[4].ToText(), cells[5].ToDouble()}),
+            (std::tuple{"A", 1.0, "C", 3.5}));
   EXPECT_TRUE(all.AtEOF());
   EXPECT_EQ(test::CatchError([&] { all.Fields("cost"); }).Number(), err::NoCurrentRecord);
   EXPECT_TRUE(all.GetCells().empty()) << "nothing is left";
@@ -171,10 +169,8 @@ TEST_P(ConnectionLayerTest, AnUpdatedRowShowsWhatWasWrittenAndIsFoundByItsNewKey
   const test::Rows got =
       test::Select(*c_, "select service, unit_code, cost from " + services_ + " order by service");
   ASSERT_EQ(got.size(), 2u);
-  EXPECT_EQ(got[0][0], Variant("U1X"));
-  EXPECT_EQ(got[0][2].ToDouble(), 6.0);
-  EXPECT_EQ(got[1][1], Variant("BOX"));
-  EXPECT_EQ(got[1][2].ToDouble(), 2.0);
+  EXPECT_EQ((std::tuple{got[0][0], got[0][2].ToDouble(), got[1][1], got[1][2].ToDouble()}),
+            (std::tuple{Variant("U1X"), 6.0, Variant("BOX"), 2.0}));
 }
 
 // A row set writes its changes only while the row still holds, in the
@@ -289,9 +285,7 @@ TARNLOW_ON_EVERY_BACKEND(ConnectionLayerTest);
 TEST(ConnectionTextTest, OptionsAreReadAndChecked) {
   const auto o = ConnectionOptions::Parse(
       "sqlite:/tmp/x.db?kind=2&release=5&extended=0&version=2.2&dualrate=1&trace=-&table.ServiceTable=svc");
-  EXPECT_EQ(o.target, "/tmp/x.db");
-  EXPECT_EQ(o.kind, 2);
-  EXPECT_EQ(o.release, 5);
+  EXPECT_EQ((std::tuple{o.target, o.kind, o.release}), (std::tuple{"/tmp/x.db", 2, 5}));
   EXPECT_FALSE(o.extended);
   EXPECT_EQ(o.version, "2.2");
   EXPECT_TRUE(o.dual_rate);
@@ -299,9 +293,7 @@ TEST(ConnectionTextTest, OptionsAreReadAndChecked) {
   EXPECT_EQ(o.TableName(CatalogueTable::StockTable), "stock_item");
 
   const auto d = ConnectionOptions::Parse("sqlite::memory:");
-  EXPECT_EQ(d.target, ":memory:");
-  EXPECT_EQ(d.kind, 1);
-  EXPECT_EQ(d.release, 8);
+  EXPECT_EQ((std::tuple{d.target, d.kind, d.release}), (std::tuple{":memory:", 1, 8}));
   EXPECT_TRUE(d.extended);
   EXPECT_EQ(d.version, "2.3");
 
@@ -327,10 +319,8 @@ TEST(ConnectionTextTest, BadTextsNameTheirFaultAndCreateNothing) {
        "Connection text must start with \"sqlite:\", \"postgresql://\" or \"odbc:\": \"mysql://x\""},
   };
   for (const Case& c : cases) {
-    const Error e = test::CatchError([&] { Connection::Open(c.text); });
-    EXPECT_EQ(e.Description(), c.expected);
-    EXPECT_EQ(e.Number(), vbObjectError + 513);
-    EXPECT_EQ(e.Source(), "TarnlowData.Connection");
+    test::ExpectError([&] { Connection::Open(c.text); }, vbObjectError + 513, "TarnlowData.Connection",
+                      c.expected);
   }
   EXPECT_FALSE(std::filesystem::exists(path));
 }
@@ -362,10 +352,9 @@ TEST(ConnectionTextTest, ATraceThatCannotBeWrittenFailsTheStatement) {
 
 TEST(ValueConverterTest, FieldsBecomeTextAndDates) {
   const ValueConverter& v = ValueConverter::Shared();
-  EXPECT_EQ(v.FieldText(Variant(Null)), "");
-  EXPECT_EQ(v.FieldText(Variant(1.5)), "1.5");
-  EXPECT_EQ(v.FieldDate(Variant(Null)), Date());
-  EXPECT_EQ(v.FieldDate(Variant("2000-01-01")), Date(36526));
+  EXPECT_EQ((std::tuple{v.FieldText(Variant(Null)), v.FieldText(Variant(1.5)), v.FieldDate(Variant(Null)),
+                        v.FieldDate(Variant("2000-01-01"))}),
+            (std::tuple{"", "1.5", Date(), Date(36526)}));
   // CheckText is the blank test.
   EXPECT_FALSE(v.CheckText(" a "));
   EXPECT_FALSE(v.CheckText("x"));

@@ -44,9 +44,8 @@ class ErrorContextTest : public test::DatabaseTest {
 TEST_P(ErrorContextTest, ADuplicateKeyNamesItsStatementAndCode) {
   const std::string insert = "insert into " + services_ + " (service) values ('DUP')";
   c_->Execute(insert);
-  const Error e = test::CatchError([&] { c_->Execute(insert); });
-  EXPECT_EQ(e.Number(), DbIntegrityViolation);
-  EXPECT_EQ(e.Source(), test::EngineSource(GetParam()));
+  const Error e =
+      test::ExpectError([&] { c_->Execute(insert); }, DbIntegrityViolation, test::EngineSource(GetParam()));
   EXPECT_EQ(e.Statement(), insert);
   ExpectCode(e, kSqliteConstraintUnique, "23505");
   EXPECT_TRUE(e.ConnectionUsable());
@@ -91,9 +90,8 @@ TEST_P(ErrorContextTest, ARowThatIsGoneNamesTheUpdateThatFoundNothing) {
   test::OpenRecordset rs(*c_, "select * from " + services_, adOpenStatic, adLockOptimistic);
   c_->Execute("delete from " + services_);
   rs.SetField("cost", Variant(2.0));
-  const Error e = test::CatchError([&] { rs.Update(); });
-  EXPECT_EQ(e.Number(), err::RowNotLocated);
-  EXPECT_EQ(e.Description(), RuntimeErrorText(err::RowNotLocated));
+  const Error e =
+      test::ExpectError([&] { rs.Update(); }, err::RowNotLocated, {}, RuntimeErrorText(err::RowNotLocated));
   EXPECT_EQ(e.Statement(), "UPDATE " + services_ + " SET cost = ? WHERE service = ? AND cost = ?");
   EXPECT_TRUE(e.ConnectionUsable());
 }

@@ -22,10 +22,9 @@ using namespace std::string_literals;
 TEST(NulConnectionTest, AConnectionTextOrOptionHoldingANulIsRefusedAndNothingIsCreated) {
   test::ScratchDatabase db;
   const std::string a = db.Folder() + "/a.db";
-  const Error text = test::CatchError([&] { Connection::Open("sqlite:" + a + "\0b.db"s); });
-  EXPECT_EQ(text.Number(), err::BadConnectionText);
-  EXPECT_EQ(text.Source(), "TarnlowData.Connection");
-  EXPECT_EQ(text.Description(), "Connection text holds a NUL character");
+  const Error text =
+      test::ExpectError([&] { Connection::Open("sqlite:" + a + "\0b.db"s); }, err::BadConnectionText,
+                        "TarnlowData.Connection", "Connection text holds a NUL character");
 
   // Options put together by a program rather than read from a text.
   ConnectionOptions options;
@@ -172,9 +171,8 @@ TEST_P(NulTest, TextThatIsNoUtf8IsRefusedOnEveryEngineAndUtf8IsKept) {
   info_.InsertRow();
   for (int i = 0; i < 2; ++i) {
     info_.description = latin1;
-    const Error e = test::CatchError([&] { info_.UpdateRow(); });
-    EXPECT_EQ(e.Number(), err::NotAllowed);
-    EXPECT_EQ(e.Description(), "The value of parameter \"description\" is not valid UTF-8");
+    test::ExpectError([&] { info_.UpdateRow(); }, err::NotAllowed, {},
+                      "The value of parameter \"description\" is not valid UTF-8");
   }
   EXPECT_EQ(test::Select(*c_, "select description from " + c_->TableCatalogue()->SupplierInfoTable())[0][0]
                 .ToText(),

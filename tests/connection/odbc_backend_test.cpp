@@ -52,9 +52,8 @@ TEST(OdbcConnectionTextTest, OurOptionsAreTakenOffBeforeTheDriverSeesTheText) {
 }
 
 TEST(OdbcConnectionTextTest, AnUnknownDataSourceIsAnErrorRecordWithTheDriverManagersWord) {
-  const Error e = test::CatchError([] { Connection::Open("odbc:DSN=tarnlow_no_such_source"); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(), "ODBC");
+  const Error e =
+      test::ExpectError([] { Connection::Open("odbc:DSN=tarnlow_no_such_source"); }, DbFailure, "ODBC");
   EXPECT_TRUE(e.Description().starts_with("Could not connect to the database: ")) << e.Description();
   EXPECT_NE(e.Description().find("not found"), std::string::npos) << e.Description();
 }
@@ -291,9 +290,8 @@ TEST_P(OdbcBackendTest, InitOnAnotherKindOfDatabaseRefusesToGuessItsTypes) {
   EXPECT_EQ(CreateMissingTables(foreign).existing.size(), CatalogueTableCount);
 
   c_->Execute("drop table vat_matrix");
-  const Error e = test::CatchError([&] { CreateMissingTables(foreign); });
   EXPECT_EQ(
-      e.Description(),
+      test::CatchError([&] { CreateMissingTables(foreign); }).Description(),
       "No table definitions for a database of type \"ExampleSQL\" (only SQLite and PostgreSQL): create the "
       "missing tables (vat_matrix) with the database's own tools");
   EXPECT_FALSE(Db().TableExists("vat_matrix"));

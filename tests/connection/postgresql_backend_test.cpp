@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +32,13 @@ Variant Value(const backend::Statement& st, int index) {
   return cells::ValueOf(st.Cell(index));
 }
 
+// The current row's first `count` cells as the library reads them.
+std::vector<Variant> Values(const backend::Statement& st, int count) {
+  std::vector<Variant> out;
+  for (int i = 0; i < count; ++i) out.push_back(Value(st, i));
+  return out;
+}
+
 // The single value of a one-row query.
 Variant Scalar(Database& db, std::string_view sql) {
   auto st = db.Prepare(sql, false);
@@ -43,35 +49,17 @@ Variant Scalar(Database& db, std::string_view sql) {
 class PostgresBackendTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* uri = std::getenv("TARNLOW_PG_URI");
-    if (uri == nullptr || *uri == '\0') {
-      GTEST_SKIP() << "TARNLOW_PG_URI is not set: start a server with "
-                      "'scripts/postgres.sh start DIR' and export the URI it prints";
-    }
-    uri_ = uri;
-    std::random_device rd;
-    const std::string schema = "tarnlow_t" + std::to_string(rd()) + std::to_string(rd() % 100000);
-    OpenPostgres(uri_)->ExecuteScript("create schema " + schema);
-    schema_ = schema;  // only once there is one to drop
+    if (uri_.empty()) GTEST_SKIP() << test::PostgresSkipReason();
+    // The schema is chosen by a startup option in the text, which the
+    // backend's own startup options must merge with.
+    scratch_ = std::make_unique<test::ScratchDatabase>("postgresql");
     db_ = Open();
   }
+  std::unique_ptr<Database> Open() { return OpenPostgres(scratch_->Text()); }
 
-  void TearDown() override {
-    if (schema_.empty()) return;
-    db_.reset();
-    // A fresh session: the test's own may have been terminated on purpose.
-    OpenPostgres(uri_)->ExecuteScript("drop schema " + schema_ + " cascade");
-  }
-
-  // The schema is chosen by a startup option in the URI, as the shared test
-  // support does, so that the backend's own startup options must merge with it.
-  std::unique_ptr<Database> Open() {
-    return OpenPostgres(uri_ + (uri_.find('?') == std::string::npos ? "?" : "&") +
-                        "options=-csearch_path%3D" + schema_);
-  }
-
-  std::string uri_;
-  std::string schema_;
+  const std::string uri_ = std::getenv("TARNLOW_PG_URI") ? std::getenv("TARNLOW_PG_URI") : "";
+  // Dropped (from a fresh session) after the connection below.
+  std::unique_ptr<test::ScratchDatabase> scratch_;
   std::unique_ptr<Database> db_;
 };
 
@@ -135,15 +123,9 @@ TEST_F(PostgresBackendTest, WholeDoublesReachIntegerColumnsOfEveryWidth) {
   row(-3000000.0, -9007199254740993.0, 0.5, -0.0);
   auto st = db_->Prepare("select i4, i8, n, f from w order by i4 desc", false);
   ASSERT_TRUE(st->Execute(Rows::All));
-  EXPECT_EQ(Value(*st, 0), Variant(std::int32_t{100000}));
-  EXPECT_EQ(Value(*st, 1), Variant(1e16));
-  EXPECT_EQ(Value(*st, 2), Variant(2500000.0));
-  EXPECT_EQ(Value(*st, 3), Variant(1e300));
+  EXPECT_EQ(Values(*st, 4), (std::vector<Variant>{std::int32_t{100000}, 1e16, 2500000.0, 1e300}));
   ASSERT_TRUE(st->Next());
-  EXPECT_EQ(Value(*st, 0), Variant(std::int32_t{-3000000}));
-  EXPECT_EQ(Value(*st, 1), Variant(-9007199254740993.0));
-  EXPECT_EQ(Value(*st, 2), Variant(0.5));
-  EXPECT_EQ(Value(*st, 3), Variant(0.0));
+  EXPECT_EQ(Values(*st, 4), (std::vector<Variant>{std::int32_t{-3000000}, -9007199254740993.0, 0.5, 0.0}));
 }
 
 // The count comes from the last word of the command's tag, whatever the
@@ -169,9 +151,7 @@ TEST_F(PostgresBackendTest, QuestionMarkInsideLiteralIsNotAPlaceholder) {
     ASSERT_EQ(st->ParameterCount(), 1);
     st->Bind(1, EngineValue::Text("bound"));
     ASSERT_TRUE(st->Execute(Rows::All));
-    EXPECT_EQ(Value(*st, 0), Variant("?"));
-    EXPECT_EQ(Value(*st, 1), Variant("it's ?"));
-    EXPECT_EQ(Value(*st, 2), Variant("bound"));
+    EXPECT_EQ(Values(*st, 3), (std::vector<Variant>{"?", "it's ?", "bound"}));
   }
 }
 
@@ -221,9 +201,7 @@ TEST_F(PostgresBackendTest, LeftSubstrAndFnEscapeWork) {
         repeated);
     st->Bind(1, EngineValue::Text("A"));
     ASSERT_TRUE(st->Execute(Rows::All));
-    EXPECT_EQ(Value(*st, 0), Variant("AB"));
-    EXPECT_EQ(Value(*st, 1), Variant("CD"));
-    EXPECT_EQ(Value(*st, 2), Variant("AB"));
+    EXPECT_EQ(Values(*st, 3), (std::vector<Variant>{"AB", "CD", "AB"}));
   }
 }
 
@@ -285,17 +263,10 @@ TEST_F(PostgresBackendTest, ValuesKeepTheirTypes) {
       "from v",
       false);
   ASSERT_TRUE(st->Execute(Rows::All));
-  EXPECT_EQ(Value(*st, 0), Variant(std::int32_t{-7}));
-  EXPECT_EQ(Value(*st, 1), Variant(0.1 + 0.2));  // exact, not 0.3
-  EXPECT_EQ(Value(*st, 2), Variant(12.345));
-  EXPECT_EQ(Value(*st, 3), Variant(std::int32_t{-1}));
-  EXPECT_TRUE(Value(*st, 4).IsNull());
-  EXPECT_EQ(Value(*st, 5), Variant(std::int32_t{2147483647}));
-  EXPECT_EQ(Value(*st, 6), Variant(2147483648.0));
-  // A flag reads as its stored form, True as -1.
-  EXPECT_EQ(Value(*st, 7), Variant(std::int32_t{-1}));
-  EXPECT_EQ(Value(*st, 10), Variant(std::int32_t{0}));
-  EXPECT_EQ(Value(*st, 8), Variant("x  "));
+  // The double exact, not 0.3; a flag as its stored form, True as -1.
+  EXPECT_EQ(Values(*st, 11), (std::vector<Variant>{std::int32_t{-7}, 0.1 + 0.2, 12.345, std::int32_t{-1},
+                                                   Null, std::int32_t{2147483647}, 2147483648.0,
+                                                   std::int32_t{-1}, "x  ", "", std::int32_t{0}}));
   // Null and empty text both come as an empty cell; only one is null.
   EXPECT_EQ(st->Cell(4).kind, EngineValue::Kind::Null);
   EXPECT_EQ(st->Cell(9).kind, EngineValue::Kind::Text);
@@ -362,7 +333,7 @@ TEST_F(PostgresBackendTest, CatalogueQueriesFollowTheSearchPath) {
   EXPECT_TRUE(db_->TableExists("Plain"));
   EXPECT_FALSE(db_->TableExists("absent"));
   EXPECT_FALSE(db_->TableExists("keyed_c"));  // an index is not a table
-  EXPECT_TRUE(db_->TableExists(schema_ + ".\"keyed\""));
+  EXPECT_TRUE(db_->TableExists(scratch_->Schema() + ".\"keyed\""));
   for (const char* not_a_name : {"", "a b", "w.x.y.z", "\"open", "\"\"", "a..b"}) {
     EXPECT_FALSE(db_->TableExists(not_a_name)) << not_a_name;
     EXPECT_TRUE(db_->UniqueKeyColumns(not_a_name).empty()) << not_a_name;

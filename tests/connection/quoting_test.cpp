@@ -39,8 +39,7 @@ class QuotingTest : public ::testing::TestWithParam<std::string> {
       SCOPED_TRACE(key);
       clsPORPohead head;
       head.SageConnection(c_);
-      const Error e = test::CatchError([&] { head.ReadIt(key); });
-      EXPECT_EQ(e.Description(), "Cannot find order " + key);
+      EXPECT_EQ(test::CatchError([&] { head.ReadIt(key); }).Description(), "Cannot find order " + key);
       EXPECT_EQ(head.supplier(), "");
 
       clsPORPodet line;

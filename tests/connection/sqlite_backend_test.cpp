@@ -1,12 +1,10 @@
 #include "connection/sqlite/sqlite_backend.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <deque>
-#include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection/backend.h"
@@ -17,7 +15,6 @@
 namespace tarnlow::backend {
 namespace {
 
-namespace fs = std::filesystem;
 using Rows = Statement::Rows;
 using test::CatchError;
 
@@ -29,18 +26,7 @@ Variant Value(const Statement& st, int index) {
 // Each test gets its own database file in a fresh directory.
 class SqliteBackendTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::path(::testing::TempDir()) / "tarnlow_sqlite_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    db_ = OpenSqlite(Path());
-  }
-  void TearDown() override {
-    db_.reset();
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  std::string Path() const { return (dir_ / "test.db").string(); }
+  std::string Path() const { return scratch_.Folder() + "/test.db"; }
 
   // Binds a value as the connection layer binds a parameter's, kept alive
   // until the test ends.
@@ -58,8 +44,8 @@ class SqliteBackendTest : public ::testing::Test {
     return Value(*stmt, 0);
   }
 
-  fs::path dir_;
-  std::unique_ptr<Database> db_;
+  test::ScratchDatabase scratch_;
+  std::unique_ptr<Database> db_ = OpenSqlite(Path());
   std::deque<Variant> kept_;
 };
 
@@ -72,9 +58,8 @@ TEST_F(SqliteBackendTest, DuplicateKeysAreIntegrityViolations) {
   Bind(*insert, 2, 1);
   insert->Execute(Rows::All);
   const Error dup = CatchError([&] { insert->Execute(Rows::All); });
-  EXPECT_EQ(dup.Number(), DbIntegrityViolation);
-  EXPECT_EQ(dup.Source(), "SQLite");
-  EXPECT_EQ(dup.Description(), "UNIQUE constraint failed: pk_t.code");
+  EXPECT_EQ((std::tuple{dup.Number(), dup.Source(), dup.Description()}),
+            (std::tuple{DbIntegrityViolation, "SQLite", "UNIQUE constraint failed: pk_t.code"}));
 
   // The statement stays usable after the failure.
   Bind(*insert, 1, "A2");
@@ -111,10 +96,10 @@ TEST_F(SqliteBackendTest, OtherFailuresCarryTheDatabaseMessage) {
 }
 
 TEST_F(SqliteBackendTest, LeftFunctionAndEscapes) {
-  EXPECT_EQ(Scalar("select left('ABCDEF', 2)"), Variant("AB"));
-  EXPECT_EQ(Scalar("select {fn left('ABCDEF', 2)}"), Variant("AB"));
-  EXPECT_EQ(Scalar("select left('Z\xC3\xBCrich', 2)"), Variant("Z\xC3\xBC"));
-  EXPECT_EQ(Scalar("select left('AB', 5) || left('AB', 0)"), Variant("AB"));
+  EXPECT_EQ((std::tuple{Scalar("select left('ABCDEF', 2)"), Scalar("select {fn left('ABCDEF', 2)}"),
+                        Scalar("select left('Z\xC3\xBCrich', 2)"),
+                        Scalar("select left('AB', 5) || left('AB', 0)")}),
+            (std::tuple{Variant("AB"), Variant("AB"), Variant("Z\xC3\xBC"), Variant("AB")}));
   EXPECT_TRUE(Scalar("select left(null, 2)").IsNull());
 
   db_->ExecuteScript("create table k(code text); insert into k values ('AB1'), ('AB2'), ('AC1')");
@@ -140,10 +125,8 @@ TEST_F(SqliteBackendTest, DatesRoundTripAsIsoText) {
 
   auto select = db_->Prepare("select stamp, typeof(stamp), stamp || '' from d order by id");
   ASSERT_TRUE(select->Execute(Rows::All));
-  EXPECT_EQ(Value(*select, 0).Type(), VarType::Date);
-  EXPECT_EQ(Value(*select, 0), Variant(Date()));
-  EXPECT_EQ(Value(*select, 1), Variant("text"));
-  EXPECT_EQ(Value(*select, 2), Variant("1899-12-30 00:00:00"));
+  EXPECT_EQ((std::tuple{Value(*select, 0).Type(), Value(*select, 0), Value(*select, 1), Value(*select, 2)}),
+            (std::tuple{VarType::Date, Variant(Date()), Variant("text"), Variant("1899-12-30 00:00:00")}));
   ASSERT_TRUE(select->Next());
   EXPECT_EQ(Value(*select, 0), Variant(when));
   EXPECT_EQ(Value(*select, 2), Variant("2024-02-29 13:45:10"));
@@ -208,14 +191,13 @@ TEST_F(SqliteBackendTest, ValueKindsBindAndReadBack) {
     EXPECT_TRUE(select->Execute(Rows::All));
     return Value(*select, 0);
   };
-  EXPECT_EQ(round_trip(true), Variant(-1));
-  EXPECT_EQ(round_trip(false), Variant(0));
-  EXPECT_EQ(round_trip(std::int16_t{-7}), Variant(-7));
+  EXPECT_EQ((std::tuple{round_trip(true), round_trip(false), round_trip(std::int16_t{-7})}),
+            (std::tuple{Variant(-1), Variant(0), Variant(-7)}));
   EXPECT_TRUE(round_trip(Variant()).IsNull());
   EXPECT_EQ(round_trip(0.25), Variant(0.25));
-  EXPECT_EQ(Scalar("select 5000000000"), Variant(5000000000.0));
-  EXPECT_EQ(Scalar("select -2147483648").Type(), VarType::Long);
-  EXPECT_EQ(Scalar("select x'414200'"), Variant(std::string("AB\0", 3)));
+  EXPECT_EQ((std::tuple{Scalar("select 5000000000"), Scalar("select -2147483648").Type(),
+                        Scalar("select x'414200'")}),
+            (std::tuple{Variant(5000000000.0), VarType::Long, Variant(std::string("AB\0", 3))}));
 
   EXPECT_EQ(CatchError([&] { Bind(*insert, 1, std::make_shared<Opaque>()); }).Number(), err::TypeMismatch);
   EXPECT_EQ(CatchError([&] { Value(*select, 5); }).Number(), err::SubscriptOutOfRange);

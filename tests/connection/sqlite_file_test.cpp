@@ -127,10 +127,8 @@ TEST_F(SqliteFileTest, AReadOnlyLoggedFileInAFolderThatIsNotWritableFailsByName)
 
 TEST_F(SqliteFileTest, AFileThatCannotBeOpenedIsNamed) {
   const std::string missing = db_.Folder() + "/no/such/folder/x.db";
-  const Error e = test::CatchError([&] { Connection::Open("sqlite:" + missing); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(), "SQLite");
-  EXPECT_EQ(e.Description(), "unable to open database file \"" + missing + "\"");
+  const Error e = test::ExpectError([&] { Connection::Open("sqlite:" + missing); }, DbFailure, "SQLite",
+                                    "unable to open database file \"" + missing + "\"");
   EXPECT_EQ(e.NativeError() & 0xFF, kSqliteCantOpen);
   EXPECT_FALSE(e.ConnectionUsable());
 
@@ -144,10 +142,8 @@ TEST_F(SqliteFileTest, AFileThatCannotBeOpenedIsNamed) {
 
 TEST_F(SqliteFileTest, ATraceFileInAFolderThatDoesNotExistIsRefusedBeforeTheDatabaseIsOpened) {
   const std::string trace = db_.Folder() + "/missing/trace.sql";
-  const Error e = test::CatchError([&] { db_.OpenBare("trace=" + trace); });
-  EXPECT_EQ(e.Number(), err::BadConnectionText);
-  EXPECT_EQ(e.Source(), "TarnlowData.Connection");
-  EXPECT_EQ(e.Description(), "Cannot open the trace file \"" + trace + "\": No such file or directory");
+  test::ExpectError([&] { db_.OpenBare("trace=" + trace); }, err::BadConnectionText, "TarnlowData.Connection",
+                    "Cannot open the trace file \"" + trace + "\": No such file or directory");
   EXPECT_FALSE(fs::exists(Path()));
   // Standard error and a file in an existing folder are fine.
   EXPECT_NO_THROW(db_.OpenBare("trace=-"));

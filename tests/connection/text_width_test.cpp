@@ -90,8 +90,7 @@ TEST_P(TextWidthTest, AnythingButBlanksPastTheWidthIsRefusedAndNothingChanges) {
 
 TEST_P(TextWidthTest, AKeyThatIsCutToAnExistingKeyIsADuplicate) {
   Insert("PO1       ", "GBP");  // the whole width
-  const Error e = test::CatchError([&] { Insert("PO1         ", "EUR"); });
-  EXPECT_EQ(e.Number(), DbIntegrityViolation);
+  EXPECT_EQ(test::CatchError([&] { Insert("PO1         ", "EUR"); }).Number(), DbIntegrityViolation);
   EXPECT_EQ(Orders(), 1);
   EXPECT_EQ(Currency("PO1       "), "[GBP]");
 }

@@ -69,9 +69,8 @@ class CollectionTest : public ::testing::Test {
 
 TEST_F(CollectionTest, KeysIgnoreLetterCaseAndADuplicateChangesNothing) {
   Add("AB", 1);
-  const Error e = test::CatchError([&] { Add("ab", 2); });
-  EXPECT_EQ(e.Number(), err::DuplicateKey);
-  EXPECT_EQ(e.Description(), "This key is already associated with an element of this collection");
+  test::ExpectError([&] { Add("ab", 2); }, err::DuplicateKey, {},
+                    "This key is already associated with an element of this collection");
   EXPECT_EQ(col_.Count(), 1);
   EXPECT_EQ(col_.Item(Variant("aB"))->qty(), 1.0);
   EXPECT_EQ(test::CatchError([&] { col_.Item(Variant("AC")); }).Number(), err::InvalidProcedureCall);

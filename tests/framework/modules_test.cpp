@@ -99,43 +99,41 @@ Error Fail(std::int32_t number, const std::string& source, const std::string& de
 }
 
 TEST(ErrorExitTest, SavedFormPutsTheLineInFrontAndTheLabelAtTheEnd) {
-  const Error e = test::CatchError([] {
-    WithErrorExit("InsertRow of Class Module clsX", [](Line& line) {
-      line = 30;
-      throw Fail(vbObjectError, "X", "boom");
-    });
-  });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "boom");
-  EXPECT_EQ(e.Source(), "Line No.: 30 X\r\nInsertRow of Class Module clsX");
+  test::ExpectError(
+      [] {
+        WithErrorExit("InsertRow of Class Module clsX", [](Line& line) {
+          line = 30;
+          throw Fail(vbObjectError, "X", "boom");
+        });
+      },
+      vbObjectError, "Line No.: 30 X\r\nInsertRow of Class Module clsX", "boom");
 }
 
 TEST(ErrorExitTest, BlankSourceAtLineZeroGivesTheLabelAlone) {
-  const Error e = test::CatchError([] {
-    WithErrorExit("ReadIt of Class Module clsX", [](Line&) { throw Fail(13, "   ", "Type mismatch"); });
-  });
-  EXPECT_EQ(e.Source(), "ReadIt of Class Module clsX");
-  EXPECT_EQ(e.Number(), 13);
+  test::ExpectError(
+      [] {
+        WithErrorExit("ReadIt of Class Module clsX", [](Line&) { throw Fail(13, "   ", "Type mismatch"); });
+      },
+      13, "ReadIt of Class Module clsX");
 }
 
 TEST(ErrorExitTest, LabelsEndingInLineMarkerCarryTheLine) {
-  const Error saved = test::CatchError([] {
-    WithErrorExit("InsertNewBatch of Class Module clsSTBatchD Line#:", [](Line& line) {
-      line = 50;
-      throw Fail(-1, "db", "bad");
-    });
-  });
-  EXPECT_EQ(saved.Source(), "Line No.: 50 db\r\nInsertNewBatch of Class Module clsSTBatchD Line#:50");
+  EXPECT_EQ(test::CatchError([] {
+              WithErrorExit("InsertNewBatch of Class Module clsSTBatchD Line#:", [](Line& line) {
+                line = 50;
+                throw Fail(-1, "db", "bad");
+              });
+            }).Source(),
+            "Line No.: 50 db\r\nInsertNewBatch of Class Module clsSTBatchD Line#:50");
 
-  const Error direct = test::CatchError([] {
-    WithDirectErrorExit("CheckIfListExists of Class Module clsPOPPriceListD Line#:", [](Line& line) {
-      line = 12;
-      throw Fail(-2, "inner", "why");
-    });
-  });
-  EXPECT_EQ(direct.Source(), "inner\r\nCheckIfListExists of Class Module clsPOPPriceListD Line#:12");
-  EXPECT_EQ(direct.Number(), -2);
-  EXPECT_EQ(direct.Description(), "why");
+  test::ExpectError(
+      [] {
+        WithDirectErrorExit("CheckIfListExists of Class Module clsPOPPriceListD Line#:", [](Line& line) {
+          line = 12;
+          throw Fail(-2, "inner", "why");
+        });
+      },
+      -2, "inner\r\nCheckIfListExists of Class Module clsPOPPriceListD Line#:12", "why");
 }
 
 TEST(ErrorExitTest, TrailsGrowThroughNestedOperations) {
@@ -145,16 +143,16 @@ TEST(ErrorExitTest, TrailsGrowThroughNestedOperations) {
       throw Fail(vbObjectError + 1, "Provider", "no");
     });
   };
-  const Error e = test::CatchError([&] {
-    WithErrorExit("InsertRow of Class Module clsY", [&](Line& line) {
-      line = 10;
-      inner();
-    });
-  });
-  EXPECT_EQ(e.Source(),
-            "Line No.: 10 Line No.: 20 Provider\r\nSetInsertColumns of Class Module clsY\r\nInsertRow of "
-            "Class Module clsY");
-  EXPECT_EQ(e.Number(), vbObjectError + 1);
+  const Error e = test::ExpectError(
+      [&] {
+        WithErrorExit("InsertRow of Class Module clsY", [&](Line& line) {
+          line = 10;
+          inner();
+        });
+      },
+      vbObjectError + 1,
+      "Line No.: 10 Line No.: 20 Provider\r\nSetInsertColumns of Class Module clsY\r\nInsertRow of "
+      "Class Module clsY");
   // The saved error and the current error both hold the outermost record.
   EXPECT_EQ(Err().Source, e.Source());
 }

@@ -5,6 +5,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tarnlow/connection.h"
@@ -180,9 +181,8 @@ TEST(IndexedRowCacheTest, ARangeThatDoesNotFitTheRowsIsLeftAlone) {
   RowCache cache;
   cache.LoadRows({{Variant("C")}, {Variant("B")}, {Variant("A")}});
   for (auto [first, last] : {std::pair{-1, 2}, std::pair{0, 3}, std::pair{2, 1}}) cache.Sort(first, last);
-  EXPECT_EQ(cache.GetCell(0, 0), Variant("C"));
-  EXPECT_EQ(cache.GetCell(2, 0), Variant("A"));
-  EXPECT_EQ(cache.Find(0, 0, Variant("A")), 2);
+  EXPECT_EQ((std::tuple{cache.GetCell(0, 0), cache.GetCell(2, 0), cache.Find(0, 0, Variant("A"))}),
+            (std::tuple{Variant("C"), Variant("A"), 2}));
 }
 
 TEST(IndexedRowCacheTest, ACacheOfMixedCellsSortsIntoOneOrder) {
@@ -261,9 +261,8 @@ TEST(IndexedRowCacheTest, LoadedCellsAreTakenWholeRowsOnly) {
             err::SubscriptOutOfRange);
   EXPECT_EQ(test::CatchError([&] { cache.LoadCells({Variant("X")}, 0); }).Number(), err::SubscriptOutOfRange);
   EXPECT_EQ(test::CatchError([&] { cache.LoadCells({}, -1); }).Number(), err::SubscriptOutOfRange);
-  EXPECT_EQ(cache.RowCount(), 3);
-  EXPECT_EQ(cache.Find(0, 0, Variant("A")), 1);
-  EXPECT_EQ(cache.Find(0, 0, Variant("X")), -1);
+  EXPECT_EQ((std::tuple{cache.RowCount(), cache.Find(0, 0, Variant("A")), cache.Find(0, 0, Variant("X"))}),
+            (std::tuple{3, 1, -1}));
 
   cache.LoadCells({}, 2);
   EXPECT_EQ(cache.RowCount(), 0);
@@ -275,14 +274,12 @@ TEST(IndexedRowCacheTest, ARaggedArrayIsRefusedAndTheContentsStay) {
   cache.LoadRows({{Variant("A"), Variant(1.0)}});
   const Error e = test::CatchError([&] { cache.LoadRows({{Variant("X"), Variant(1.0)}, {Variant("Y")}}); });
   EXPECT_EQ(e.Number(), err::SubscriptOutOfRange);
-  EXPECT_EQ(cache.RowCount(), 1);
-  EXPECT_EQ(cache.Find(0, 0, Variant("A")), 0);
-  EXPECT_EQ(cache.Find(0, 0, Variant("X")), -1);
+  EXPECT_EQ((std::tuple{cache.RowCount(), cache.Find(0, 0, Variant("A")), cache.Find(0, 0, Variant("X"))}),
+            (std::tuple{1, 0, -1}));
   // An empty array empties the cache and keeps its columns.
   cache.LoadRows({});
-  EXPECT_EQ(cache.RowCount(), 0);
-  EXPECT_EQ(cache.ColumnCount(), 2);
-  EXPECT_EQ(cache.Find(0, 0, Variant("A")), -1);
+  EXPECT_EQ((std::tuple{cache.RowCount(), cache.ColumnCount(), cache.Find(0, 0, Variant("A"))}),
+            (std::tuple{0, 2, -1}));
   EXPECT_EQ(test::CatchError([&] { cache.SetCell(0, 0, Variant("A")); }).Number(), err::SubscriptOutOfRange);
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tarnlow/tarnlow.h"
@@ -89,10 +90,9 @@ TEST_P(CompanionTest, ResetKeepsTheLineSoTheNextInsertWritesEmptyTexts) {
   detpg_.InsertRow();
   detpg_.DeleteForOrder();
   detpg_.Reset();
-  EXPECT_EQ(detpg_.order_no(), "P1");
-  EXPECT_EQ(detpg_.order_line_no(), 3);
-  EXPECT_EQ(detpg_.analysis_c(), "");
-  EXPECT_EQ(detpg_.invoice_qty_tol(), "");
+  EXPECT_EQ(
+      (std::tuple{detpg_.order_no(), detpg_.order_line_no(), detpg_.analysis_c(), detpg_.invoice_qty_tol()}),
+      (std::tuple{"P1", 3, "", ""}));
   detpg_.InsertRow();
   EXPECT_EQ(Rows("select order_no, order_line_no, analysis_a, analysis_d, delivery_qty_tol, invoice_price_tol"
                  " from purchase_order_line_analysis"),
@@ -109,19 +109,16 @@ TEST_P(CompanionTest, AnalysisCopiesTakeNullAsEmptyAndNeedANumericLine) {
   detpg_.analysis_b = "stale";
   detpg_.delivery_qty_tol = "stale";
   detpg_.CopyFromRecordset(rs);
-  EXPECT_EQ(detpg_.order_no(), "P1");
-  EXPECT_EQ(detpg_.order_line_no(), 12);
-  EXPECT_EQ(detpg_.analysis_a(), "AA");
-  EXPECT_EQ(detpg_.analysis_b(), "");
-  EXPECT_EQ(detpg_.delivery_qty_tol(), "");
+  EXPECT_EQ((std::tuple{detpg_.order_no(), detpg_.order_line_no(), detpg_.analysis_a(), detpg_.analysis_b(),
+                        detpg_.delivery_qty_tol()}),
+            (std::tuple{"P1", 12, "AA", "", ""}));
 
   // A line number that is no number, or Null, fails the copy with its label;
   // the fields before it are copied already.
   for (const char* order : {"P2", "P3"}) {
     rs.MoveNext();
-    const Error e = test::CatchError([&] { detpg_.CopyFromRecordset(rs); });
-    EXPECT_EQ(e.Number(), err::TypeMismatch);
-    EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData\r\nCopyFromRecordset of Class Module clsPODetpgD");
+    test::ExpectError([&] { detpg_.CopyFromRecordset(rs); }, err::TypeMismatch,
+                      "Line No.: 10 TarnlowSTData\r\nCopyFromRecordset of Class Module clsPODetpgD");
     EXPECT_NE(detpg_.order_no(), order);
     EXPECT_EQ(detpg_.order_line_no(), 12);
   }
@@ -133,13 +130,12 @@ TEST_P(CompanionTest, AnalysisInsertLetsTheDatabaseErrorThroughUnlabelled) {
   Open();
   detpg_.order_no = "P1";
   detpg_.analysis_a = "ELEVEN-CHAR";
-  const Error e = test::CatchError([&] { detpg_.InsertRow(); });
-  EXPECT_EQ(e.Source(), Inner());
+  EXPECT_EQ(test::CatchError([&] { detpg_.InsertRow(); }).Source(), Inner());
   EXPECT_TRUE(Rows("select * from purchase_order_line_analysis").empty());
   // A failing delete does carry its label.
   c_->Execute("drop table purchase_order_line_analysis");
-  const Error d = test::CatchError([&] { detpg_.DeleteForOrder(); });
-  EXPECT_EQ(d.Source(), "Line No.: 10 " + Inner() + "\r\nDeleteForOrder of Class Module clsPODetpgD");
+  EXPECT_EQ(test::CatchError([&] { detpg_.DeleteForOrder(); }).Source(),
+            "Line No.: 10 " + Inner() + "\r\nDeleteForOrder of Class Module clsPODetpgD");
 }
 
 // ---- variance history ----------------------------------------------------------------
@@ -203,10 +199,9 @@ TEST_P(CompanionTest, HistoryCopyTakesTextsAndNumbersOfTheKeyOnly) {
       EXPECT_EQ(c.get(target), c.get(vhst_)) << c.property;
     }
   }
-  EXPECT_EQ(target.grni_accrued(), -2.0);
-  EXPECT_EQ(target.invoice_price(), -1.0);
-  EXPECT_EQ(target.history_date(), Date::FromCalendar(1999, 1, 1));
-  EXPECT_EQ(target.plan_rate1(), 99.0);
+  EXPECT_EQ(
+      (std::tuple{target.grni_accrued(), target.invoice_price(), target.history_date(), target.plan_rate1()}),
+      (std::tuple{-2.0, -1.0, Date::FromCalendar(1999, 1, 1), 99.0}));
 }
 
 TEST_P(CompanionTest, HistoryResetKeepsOrderLineAndRates) {
@@ -215,14 +210,9 @@ TEST_P(CompanionTest, HistoryResetKeepsOrderLineAndRates) {
   FillRates(vhst_);
   const double rate = vhst_.receipt_rate2();
   vhst_.Reset();
-  EXPECT_EQ(vhst_.order_no(), "P1");
-  EXPECT_EQ(vhst_.order_line_no(), 4);
-  EXPECT_EQ(vhst_.sequence_no(), 0);
-  EXPECT_EQ(vhst_.receipt_rate2(), rate);
-  EXPECT_EQ(vhst_.pOcurrency(), "");
-  EXPECT_EQ(vhst_.operator_(), "");
-  EXPECT_EQ(vhst_.ppv_realised(), 0.0);
-  EXPECT_EQ(vhst_.history_date(), Date());
+  EXPECT_EQ((std::tuple{vhst_.order_no(), vhst_.order_line_no(), vhst_.sequence_no(), vhst_.receipt_rate2(),
+                        vhst_.pOcurrency(), vhst_.operator_(), vhst_.ppv_realised(), vhst_.history_date()}),
+            (std::tuple{"P1", 4, 0, rate, "", "", 0.0, Date()}));
 }
 
 TEST_P(CompanionTest, ReadFirstForOrderUsesItsArgumentAndKeepsThePropertiesWithoutARow) {
@@ -241,18 +231,14 @@ TEST_P(CompanionTest, ReadFirstForOrderUsesItsArgumentAndKeepsThePropertiesWitho
       "insert into purchase_order_variance_history (order_no, order_line_no, sequence_no, supplier,"
       " currency, history_date, grni_accrued) values ('P5', '   1', '   2', null, null, null, 4)");
   ASSERT_TRUE(read.ReadFirstForOrder("P5"));
-  EXPECT_EQ(read.supplier(), "");
-  EXPECT_EQ(read.pOcurrency(), "");
-  EXPECT_EQ(read.history_date(), Date());
-  EXPECT_EQ(read.grni_accrued(), 4.0);
-  EXPECT_EQ(read.sequence_no(), 2);
+  EXPECT_EQ((std::tuple{read.supplier(), read.pOcurrency(), read.history_date(), read.grni_accrued(),
+                        read.sequence_no()}),
+            (std::tuple{"", "", Date(), 4.0, 2}));
   c_->Execute("update purchase_order_variance_history set grni_accrued = null where order_no = 'P5'");
-  const Error e = test::CatchError([&] { read.ReadFirstForOrder("P5"); });
-  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 30 Line No.: 30 TarnlowSTData\r\n"
-            "CopyFromRecordset of Class Module clsPOVHstD line no:30\r\n"
-            "ReadFirstForOrder of Class Module clsPOvhstD line no:30");
+  test::ExpectError([&] { read.ReadFirstForOrder("P5"); }, err::InvalidUseOfNull,
+                    "Line No.: 30 Line No.: 30 TarnlowSTData\r\n"
+                    "CopyFromRecordset of Class Module clsPOVHstD line no:30\r\n"
+                    "ReadFirstForOrder of Class Module clsPOvhstD line no:30");
 }
 
 TEST_P(CompanionTest, HistoryFailuresCarryTheirLabels) {
@@ -276,11 +262,10 @@ TEST_P(CompanionTest, HistoryFailuresCarryTheirLabels) {
   clsPOvhstD unconnected;
   unconnected.SageConnection(std::make_shared<Connection>());
   test::MessageCapture messages;
-  e = test::CatchError([&] { unconnected.InsertRow(); });
-  EXPECT_EQ(e.Number(), err::ObjectClosed);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsPOPvhst\r\n"
-            "InsertRow of Class Module clsPOvhstD Line#:10");
+  e = test::ExpectError(
+      [&] { unconnected.InsertRow(); }, err::ObjectClosed,
+      "Line No.: 10 Line No.: 20 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsPOPvhst\r\n"
+      "InsertRow of Class Module clsPOvhstD Line#:10");
   e = test::CatchError([&] { unconnected.DeleteForOrder(); });
   EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData\r\nDeleteForOrder of Class Module clsPOvhstD line no:10");
 }

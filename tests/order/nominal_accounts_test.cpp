@@ -32,9 +32,8 @@ TEST(NominalAccountsTest, RefusalsLeaveTheListAsItWas) {
   list.Add(code, category);
   category = "sTOCK";
   code = "9999";
-  Error e = test::CatchError([&] { list.Add(code, category); });
-  EXPECT_EQ(e.Number(), err::DuplicateKey);
-  EXPECT_EQ(e.Description(), "This key is already associated with an element of this collection");
+  test::ExpectError([&] { list.Add(code, category); }, err::DuplicateKey, {},
+                    "This key is already associated with an element of this collection");
   // Every pair is keyed by its category, so one without a category is refused.
   category = "";
   EXPECT_EQ(test::CatchError([&] { list.Add(code, category); }).Number(), err::InvalidProcedureCall);

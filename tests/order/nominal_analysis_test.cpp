@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fault_database.h"
@@ -48,9 +49,8 @@ TEST(AnalysisKeyTest, TheRecordKeyRightAlignsOrderAndLineBehindTheSupplier) {
 TEST(AnalysisKeyTest, APartThatDoesNotFitFailsTheKeyThroughItsDirectExit) {
   clsPONLCodeD e;
   e.orderNo = "PO12345678X";  // eleven characters
-  Error error = test::CatchError([&] { e.record_key(); });
-  EXPECT_EQ(error.Number(), err::InvalidProcedureCall);
-  EXPECT_EQ(error.Source(), "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20");
+  Error error = test::ExpectError([&] { e.record_key(); }, err::InvalidProcedureCall,
+                                  "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20");
   e.orderNo = "PO1";
   e.record_type = "S";
   e.supplier = "SUPPLIER9";
@@ -184,13 +184,11 @@ TEST_P(NominalAnalysisTest, AWalkYieldsTheEntriesOfOneLineAsWritten) {
   while (reader->ReadNextForOrderDetailLine()) {
     pages.push_back(reader->page_number());
     // Each entry comes back as written, its key split into order and line.
-    EXPECT_EQ(reader->orderNo(), "    PO1234");
-    EXPECT_EQ(reader->LineNo(), 3);
-    EXPECT_EQ(reader->record_type(), "O");
-    EXPECT_EQ(reader->nominal_code(), "N3-" + std::to_string(reader->page_number()));
-    EXPECT_EQ(reader->code_value(), 300 + reader->page_number() + 0.5);
-    EXPECT_EQ(reader->sp_code_value(), reader->page_number() + 0.25);
-    EXPECT_EQ(reader->exp_code(), "E" + std::to_string(reader->page_number()));
+    EXPECT_EQ((std::tuple{reader->orderNo(), reader->LineNo(), reader->record_type(), reader->nominal_code(),
+                          reader->code_value(), reader->sp_code_value(), reader->exp_code()}),
+              (std::tuple{"    PO1234", 3, "O", "N3-" + std::to_string(reader->page_number()),
+                          300 + reader->page_number() + 0.5, reader->page_number() + 0.25,
+                          "E" + std::to_string(reader->page_number())}));
     EXPECT_EQ(reader->jc_code(), "") << "jc_code is not read";
     EXPECT_EQ(reader->proj_code(), "") << "no project row: empty project fields";
   }
@@ -275,11 +273,9 @@ TEST_P(NominalAnalysisTest, DeletesTakeEveryRowWhoseKeyStartsWithTheBlankFilledO
 TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
   // The key fails inside InsertRow: nothing is written.
   auto e = Entry("PO12345678X", 1, 1);
-  Error error = test::CatchError([&] { e->InsertRow(); });
-  EXPECT_EQ(error.Number(), err::InvalidProcedureCall);
-  EXPECT_EQ(error.Source(),
-            "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20\r\n"
-            "InsertRow of Class Module clsPONLCodeD Line#:30");
+  Error error = test::ExpectError([&] { e->InsertRow(); }, err::InvalidProcedureCall,
+                                  "TarnlowSTData\r\nrecord_key of Class Module clsPONLCodeD Line#:20\r\n"
+                                  "InsertRow of Class Module clsPONLCodeD Line#:30");
   EXPECT_EQ(RowCount("order_line_nominal_analysis"), 0u);
   // ... and inside the walk, whose label has no line.
   error = test::CatchError([&] { e->StartReadForOrderDetailLine(); });
@@ -291,11 +287,9 @@ TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
   auto faulty = test::OpenWithFaults(db_);
   faulty.faults->Add({.prefix = "INSERT INTO order_line_retention", .source = "Ret"});
   auto f = FullEntry("PO1", 1, faulty.connection);
-  error = test::CatchError([&] { f->InsertRow(); });
-  EXPECT_EQ(error.Number(), DbFailure);
-  EXPECT_EQ(error.Source(),
-            "Ret\r\nInsertRow of Class Module clsPONLCodeG Line#:30\r\n"
-            "InsertRow of Class Module clsPONLCodeD Line#:100");
+  error = test::ExpectError([&] { f->InsertRow(); }, DbFailure,
+                            "Ret\r\nInsertRow of Class Module clsPONLCodeG Line#:30\r\n"
+                            "InsertRow of Class Module clsPONLCodeD Line#:100");
   EXPECT_EQ(RowCount("order_line_nominal_analysis"), 1u);
   EXPECT_EQ(RowCount("order_line_project_analysis"), 1u);
   EXPECT_EQ(RowCount("order_line_retention_analysis"), 0u);
@@ -316,11 +310,10 @@ TEST_P(NominalAnalysisTest, FailuresReportThroughTheDirectOrTheSavedExit) {
       "insert into order_line_nominal_analysis (record_key, page_number, record_type, code_value) "
       "values ('       PO2   1', '000001', NULL, 1)");
   auto reader = Entry("PO2", 1, 0);
-  error = test::CatchError([&] { reader->StartReadForOrderDetailLine(); });
-  EXPECT_EQ(error.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(error.Source(),
-            "Line No.: 60 Line No.: 10 TarnlowSTData\r\nCopyFromRS of Class Module clsPONLCodeD "
-            "Line#:10\r\nStartReadForOrderDetailLine of Class Module clsPONLCodeD");
+  error =
+      test::ExpectError([&] { reader->StartReadForOrderDetailLine(); }, err::InvalidUseOfNull,
+                        "Line No.: 60 Line No.: 10 TarnlowSTData\r\nCopyFromRS of Class Module clsPONLCodeD "
+                        "Line#:10\r\nStartReadForOrderDetailLine of Class Module clsPONLCodeD");
   // A page number that is no number fails there too.
   c_->Execute("update order_line_nominal_analysis set record_type = 'O', page_number = 'PAGE'");
   error = test::CatchError([&] { reader->StartReadForOrderDetailLine(); });
@@ -351,10 +344,8 @@ TEST_P(NominalAnalysisTest, TheProjectCompanionReadsCopiesAndDeletesOnItsOwn) {
   EXPECT_EQ(read.pr_period(), "");  // Null reads as empty text
 
   read.record_key = "    PO1234   9";
-  const Error e = test::CatchError([&] { read.ReadForOrderLine(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 20 TarnlowSTData\r\nReadForOrderLine of Class Module clsPONLExtD Line#:20");
+  test::ExpectError([&] { read.ReadForOrderLine(); }, vbObjectError,
+                    "Line No.: 20 TarnlowSTData\r\nReadForOrderLine of Class Module clsPONLExtD Line#:20");
   EXPECT_EQ(read.proj_code(), "PRJ");
 
   std::string order = "    PO1234";
@@ -390,19 +381,11 @@ TEST(NominalAnalysisCopyTest, CopyFromTakesTheEntryAndProjectFieldsButNotRetenti
 
   clsPONLCodeD to;
   to.CopyFrom(from);
-  EXPECT_EQ(to.record_key(), from.record_key());
-  EXPECT_EQ(to.page_number(), 9);
-  EXPECT_EQ(to.nominal_code(), "4000");
-  EXPECT_EQ(to.exp_code(), "EXP");
-  EXPECT_EQ(to.jc_code(), "JC");
-  EXPECT_EQ(to.code_value(), 1.5);
-  EXPECT_EQ(to.sp_code_value(), 2.5);
-  EXPECT_EQ(to.proj_code(), "PRJ");
-  EXPECT_EQ(to.exprev_code(), "REV");
-  EXPECT_EQ(to.pr_period(), "0101");
-  EXPECT_EQ(to.retention_code(), "");
-  EXPECT_EQ(to.non_recov_vat(), "");
-  EXPECT_EQ(to.retention_type(), "");
+  EXPECT_EQ(
+      (std::tuple{to.record_key(), to.page_number(), to.nominal_code(), to.exp_code(), to.jc_code(),
+                  to.code_value(), to.sp_code_value(), to.proj_code(), to.exprev_code(), to.pr_period(),
+                  to.retention_code(), to.non_recov_vat(), to.retention_type()}),
+      (std::tuple{from.record_key(), 9, "4000", "EXP", "JC", 1.5, 2.5, "PRJ", "REV", "0101", "", "", ""}));
   EXPECT_FALSE(to.InsertPONLExtD());
   EXPECT_FALSE(to.InsertPONLExtG());
   // The project fields are the copy's own.

@@ -69,11 +69,10 @@ TEST_P(OnOrderStockTest, NullsGoThroughTheConverterOnlyForPurchaseKeyAndDelivery
   // Any other Null stops the copy where it stands: what came before it is
   // copied, what comes after keeps its value.
   c_->Execute("update stock_item set description = NULL, current_cost = 20, weight = 30, unit_code = 'KG'");
-  const Error e = test::CatchError([&] { stock_.ReadIt(); });
-  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 40 Line No.: 30 TarnlowSTData\r\nCopyFromRS of Class Module clsPOOStock Line#:30\r\n"
-            "ReadIt of Class Module clsPOOStock Line#:40");
+  test::ExpectError(
+      [&] { stock_.ReadIt(); }, err::InvalidUseOfNull,
+      "Line No.: 40 Line No.: 30 TarnlowSTData\r\nCopyFromRS of Class Module clsPOOStock Line#:30\r\n"
+      "ReadIt of Class Module clsPOOStock Line#:40");
   EXPECT_EQ(stock_.current_cost(), 20.0);
   EXPECT_EQ(stock_.weight(), 30.0);
   EXPECT_EQ(stock_.Unit(), "EA");
@@ -82,10 +81,9 @@ TEST_P(OnOrderStockTest, NullsGoThroughTheConverterOnlyForPurchaseKeyAndDelivery
 TEST_P(OnOrderStockTest, AMissingItemRaisesItsDescriptionAndKeepsTheProperties) {
   stock_.ReadIt();
   stock_.product = "XYZ";
-  const Error e = test::CatchError([&] { stock_.ReadIt(); });
-  EXPECT_EQ(e.Number(), -2147221504);
-  EXPECT_EQ(e.Description(), "Cannot find stock item 01/XYZ");
-  EXPECT_EQ(e.Source(), "Line No.: 50 TarnlowSTData\r\nReadIt of Class Module clsPOOStock Line#:50");
+  test::ExpectError([&] { stock_.ReadIt(); }, -2147221504,
+                    "Line No.: 50 TarnlowSTData\r\nReadIt of Class Module clsPOOStock Line#:50",
+                    "Cannot find stock item 01/XYZ");
   EXPECT_EQ(stock_.alpha(), "ALPHA");
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fault_database.h"
@@ -93,11 +94,9 @@ TEST_P(OrderHeaderTest, ANewConnectionPreparesEveryInsertAgainOnItsOwnTables) {
   EXPECT_EQ(h->POHeadX1D()->SageConnection(), renamed);
   h->order_no("PO2");
   h->InsertRow();
-  EXPECT_EQ(Count("hdr_two", "PO2"), 1u);
-  EXPECT_EQ(Count("rate_two", "PO2"), 1u);
-  EXPECT_EQ(Count("vat_two", "PO2"), 1u);
-  EXPECT_EQ(Count("purchase_order_header", "PO2"), 0u);
-  EXPECT_EQ(Count("purchase_order_header", "PO1"), 1u);
+  EXPECT_EQ((std::tuple{Count("hdr_two", "PO2"), Count("rate_two", "PO2"), Count("vat_two", "PO2"),
+                        Count("purchase_order_header", "PO2"), Count("purchase_order_header", "PO1")}),
+            (std::tuple{1u, 1u, 1u, 0u, 1u}));
 }
 
 // ---- round trips ------------------------------------------------------------
@@ -121,9 +120,8 @@ TEST_P(OrderHeaderTest, EveryColumnComesBackAsWrittenInEachLayoutAndRateOption) 
     auto read = Header(c, written->order_no(), true);
     read->ReadIt();
     ExpectSameColumns(*written, *read, extended);
-    EXPECT_EQ(read->POHeadX1D()->fax(), written->POHeadX1D()->fax());
-    EXPECT_EQ(read->POHeadX1D()->order_no(), written->order_no());
-    EXPECT_EQ(read->vatstate(), "EU");
+    EXPECT_EQ((std::tuple{read->POHeadX1D()->fax(), read->POHeadX1D()->order_no(), read->vatstate()}),
+              (std::tuple{written->POHeadX1D()->fax(), written->order_no(), "EU"}));
     if (!extended) {
       // The extended columns were neither written nor read.
       EXPECT_EQ(read->town_city(), "");
@@ -139,14 +137,10 @@ TEST_P(OrderHeaderTest, UnderTheDualRateOptionTheRateLivesInItsOwnRow) {
   h->operator1 = "/";
   h->InsertRow();
   EXPECT_EQ(Rows("select exchange_rate from purchase_order_header")[0][0].ToDouble(), 0.0);
-  const test::Rows rate = Rows(
-      "select order_no, exchange_rate1, exchange_rate2, operator_1, operator_2 from purchase_order_rate");
-  ASSERT_EQ(rate.size(), 1u);
-  EXPECT_EQ(rate[0][0].ToText(), "PO1");
-  EXPECT_EQ(rate[0][1].ToDouble(), 1.375);
-  EXPECT_EQ(rate[0][2].ToDouble(), 0.0);
-  EXPECT_EQ(rate[0][3].ToText(), "/");
-  EXPECT_EQ(rate[0][4].ToText(), "");
+  EXPECT_EQ(
+      Rows(
+          "select order_no, exchange_rate1, exchange_rate2, operator_1, operator_2 from purchase_order_rate"),
+      (test::Rows{{"PO1", 1.375, 0.0, "/", ""}}));
 
   auto read = Header(c, "PO1");
   read->ReadIt();
@@ -172,11 +166,8 @@ TEST_P(OrderHeaderTest, VatStateRowHoldsTheStateAndAnEmptySpareInTheChosenColumn
   h->UseIntrastats = true;
   h->vatstate = "GB";
   h->InsertRow();
-  test::Rows rows = Rows("select order_no, vatstate, spare, spare2 from purchase_order_vat_state");
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0].ToText(), "PO1");
-  EXPECT_EQ(rows[0][1].ToText(), "GB");
-  EXPECT_EQ(rows[0][3].ToText(), "");
+  EXPECT_EQ(Rows("select order_no, vatstate, spare2 from purchase_order_vat_state"),
+            (test::Rows{{"PO1", "GB", ""}}));
   auto read = Header(c_, "PO1");
   read->UseIntrastats = true;
   read->ReadIt();
@@ -219,10 +210,8 @@ TEST_P(OrderHeaderTest, NullsAndUnreadableDatesFollowTheCopyRules) {
   h->alpha = "old";
   h->date_entered = Date::FromCalendar(2020, 1, 1);
   h->ReadIt();
-  EXPECT_EQ(h->alpha(), "");
-  EXPECT_EQ(h->address1(), "");
-  EXPECT_EQ(h->pOcurrency(), "");
-  EXPECT_EQ(h->town_city(), "");
+  EXPECT_EQ((std::tuple{h->alpha(), h->address1(), h->pOcurrency(), h->town_city()}),
+            (std::tuple{"", "", "", ""}));
   EXPECT_EQ(h->date_entered(), Date());  // a Null date is the zero date
   EXPECT_EQ(h->date_completed(), Date());
 
@@ -242,9 +231,7 @@ TEST_P(OrderHeaderTest, NullsAndUnreadableDatesFollowTheCopyRules) {
   h->ReadIt();
   EXPECT_EQ(h->date_completed(), Date());
   c_->Execute("update purchase_order_header set date_required = 'not a date'");
-  e = test::CatchError([&] { h->ReadIt(); });
-  EXPECT_EQ(e.Number(), err::TypeMismatch);
-  EXPECT_EQ(e.Source(), copy_failed);
+  test::ExpectError([&] { h->ReadIt(); }, err::TypeMismatch, copy_failed);
 }
 
 // ---- failures -------------------------------------------------------------------
@@ -252,10 +239,8 @@ TEST_P(OrderHeaderTest, NullsAndUnreadableDatesFollowTheCopyRules) {
 TEST_P(OrderHeaderTest, AMissingOrderRaisesNotFoundAndKeepsTheProperties) {
   auto h = Header(c_, "PO9");
   h->supplier = "SUP1";
-  const Error e = test::CatchError([&] { h->ReadIt(); });
-  EXPECT_EQ(e.Number(), -2147221504);
-  EXPECT_EQ(e.Description(), "Purchase order :PO9 not found");
-  EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData\r\n" + kReadLabel + "30");
+  test::ExpectError([&] { h->ReadIt(); }, -2147221504, "Line No.: 30 TarnlowSTData\r\n" + kReadLabel + "30",
+                    "Purchase order :PO9 not found");
   EXPECT_EQ(h->supplier(), "SUP1");
   EXPECT_FALSE(h->CheckIfExists());
 }
@@ -287,9 +272,9 @@ TEST_P(OrderHeaderTest, AnyOtherInsertFailureKeepsItsOwnDescriptionAndWritesNoth
   auto h = Header(Open("dualrate=1"), "PO1", true);
   h->supplier = "NINECHARS";  // bound unchanged: the database refuses it
   const Error e = test::CatchError([&] { h->InsertRow(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Description().find("already exists"), std::string::npos);
-  EXPECT_EQ(e.Source(), "Line No.: 30 " + Inner() + "\r\n" + kInsertLabel + "30");
+  EXPECT_EQ(
+      (std::tuple{e.Number(), e.Description().find("already exists"), e.Source()}),
+      (std::tuple{DbFailure, std::string::npos, "Line No.: 30 " + Inner() + "\r\n" + kInsertLabel + "30"}));
   for (const char* table :
        {"purchase_order_header", "purchase_order_fax", "purchase_order_rate", "purchase_order_vat_state"})
     EXPECT_EQ(Count(table, "PO1"), 0u) << table;
@@ -300,14 +285,11 @@ TEST_P(OrderHeaderTest, RateAndVatStateFailuresReachTheCallerAsTheDatabaseLayerG
   faulty.faults->Add(
       {.prefix = "INSERT INTO purchase_order_rate", .source = "RateLayer", .description = "no"});
   auto h = Header(faulty.connection, "PO1", true);
-  Error e = test::CatchError([&] { h->InsertRow(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(), "RateLayer");
-  EXPECT_EQ(e.Description(), "no");
+  Error e = test::ExpectError([&] { h->InsertRow(); }, DbFailure, "RateLayer", "no");
   // Header and fax stay written; the VAT-state row was never reached.
-  EXPECT_EQ(Count("purchase_order_header", "PO1"), 1u);
-  EXPECT_EQ(Count("purchase_order_fax", "PO1"), 1u);
-  EXPECT_EQ(Count("purchase_order_vat_state", "PO1"), 0u);
+  EXPECT_EQ((std::tuple{Count("purchase_order_header", "PO1"), Count("purchase_order_fax", "PO1"),
+                        Count("purchase_order_vat_state", "PO1")}),
+            (std::tuple{1u, 1u, 0u}));
 
   faulty.faults->Add({.prefix = "INSERT INTO purchase_order_vat_state", .source = "VatLayer"});
   h->order_no("PO2");
@@ -322,24 +304,20 @@ TEST_P(OrderHeaderTest, DeleteRemovesWhatTheFlagsAndOptionNameAndStopsAtTheFirst
   for (const char* order : {"PO1", "PO2"}) Header(c, order, true)->InsertRow();
   // Flags off, option on: header and rate row go, fax and VAT state stay.
   Header(c, "PO1")->DeleteForOrder();
-  EXPECT_EQ(Count("purchase_order_header", "PO1"), 0u);
-  EXPECT_EQ(Count("purchase_order_rate", "PO1"), 0u);
-  EXPECT_EQ(Count("purchase_order_fax", "PO1"), 1u);
-  EXPECT_EQ(Count("purchase_order_vat_state", "PO1"), 1u);
-  EXPECT_EQ(Count("purchase_order_header", "PO2"), 1u);
+  EXPECT_EQ((std::tuple{Count("purchase_order_header", "PO1"), Count("purchase_order_rate", "PO1"),
+                        Count("purchase_order_fax", "PO1"), Count("purchase_order_vat_state", "PO1"),
+                        Count("purchase_order_header", "PO2")}),
+            (std::tuple{0u, 0u, 1u, 1u, 1u}));
 
   auto faulty = test::OpenWithFaults(db_, "dualrate=1");
   faulty.faults->Add({.prefix = "delete from purchase_order_rate", .source = "Del"});
   auto h = Header(faulty.connection, "PO2", true);
-  const Error e = test::CatchError([&] { h->DeleteForOrder(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Description(), "Injected failure");
+  const Error e = test::ExpectError([&] { h->DeleteForOrder(); }, DbFailure, {}, "Injected failure");
   // The direct exit: no "Line No.: " in front, the line after the label.
   EXPECT_EQ(e.Source(), "Del\r\nDeleteForOrder of Class Module clsPOHeadD Line#:40");
-  EXPECT_EQ(Count("purchase_order_header", "PO2"), 0u);
-  EXPECT_EQ(Count("purchase_order_fax", "PO2"), 0u);
-  EXPECT_EQ(Count("purchase_order_rate", "PO2"), 1u);
-  EXPECT_EQ(Count("purchase_order_vat_state", "PO2"), 1u);
+  EXPECT_EQ((std::tuple{Count("purchase_order_header", "PO2"), Count("purchase_order_fax", "PO2"),
+                        Count("purchase_order_rate", "PO2"), Count("purchase_order_vat_state", "PO2")}),
+            (std::tuple{0u, 0u, 1u, 1u}));
   EXPECT_TRUE(h->DeleteForOrder().IsEmpty()) << "the result is never assigned";
 }
 
@@ -384,10 +362,9 @@ TEST_P(FaxCompanionTest, WritesCopiesResetsAndDeletesItsRow) {
 
 TEST_P(FaxCompanionTest, FailuresCarryTheShortModuleLabelWithoutALineInIt) {
   fax_.fax = std::string(31, '9');  // one more than the column takes
-  const Error e = test::CatchError([&] { fax_.InsertRow(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 30 " + test::EngineSource(GetParam()) + "\r\nInsertRow of Class Module clsPOHeadx1");
+  test::ExpectError(
+      [&] { fax_.InsertRow(); }, DbFailure,
+      "Line No.: 30 " + test::EngineSource(GetParam()) + "\r\nInsertRow of Class Module clsPOHeadx1");
   test::OpenRecordset rs(*c_, "select order_no from purchase_order_fax");
   const Error missing = test::CatchError([&] { fax_.CopyFromRecordset(rs); });  // no row to copy
   EXPECT_EQ(missing.Source().substr(missing.Source().rfind("\r\n") + 2),
@@ -412,9 +389,8 @@ TEST(OrderHeaderClassTest, WithoutAnOpenConnectionEachOperationNamesWhereItFaile
             "Line No.: 10 TarnlowSTData\r\nCheckIfExists of Class Module clsPOHeadD Line#:10");
   EXPECT_EQ(test::CatchError([&] { h.ReadIt(); }).Source(),
             "Line No.: 10 TarnlowSTData\r\n" + kReadLabel + "10");
-  const Error e = test::CatchError([&] { h.DeleteForOrder(); });
-  EXPECT_EQ(e.Number(), err::ObjectClosed);
-  EXPECT_EQ(e.Source(), "TarnlowSTData\r\nDeleteForOrder of Class Module clsPOHeadD Line#:10");
+  test::ExpectError([&] { h.DeleteForOrder(); }, err::ObjectClosed,
+                    "TarnlowSTData\r\nDeleteForOrder of Class Module clsPOHeadD Line#:10");
   EXPECT_TRUE(messages.Messages().empty());
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection/database_connection.h"
@@ -137,9 +138,9 @@ TEST_P(OrderLineTest, CompanionRowsAreWrittenForLinesThatAreNoComment) {
   EXPECT_EQ(Rows("select order_no, order_line_no, supplier from purchase_order_variance_history"
                  " order by order_line_no"),
             (test::Rows{{"P1", "   1", "S1"}, {"P1", "   3", "S3"}}));
-  EXPECT_EQ(Count("purchase_order_variance_rate"), 2u);
-  EXPECT_EQ(Count("purchase_order_line_weight"), 4u);
-  EXPECT_EQ(Count("purchase_order_line"), 4u);
+  EXPECT_EQ((std::tuple{Count("purchase_order_variance_rate"), Count("purchase_order_line_weight"),
+                        Count("purchase_order_line")}),
+            (std::tuple{2u, 4u, 4u}));
 }
 
 TEST_P(OrderLineTest, AFailingStepLeavesTheEarlierRowsAndNamesItsLine) {
@@ -151,9 +152,9 @@ TEST_P(OrderLineTest, AFailingStepLeavesTheEarlierRowsAndNamesItsLine) {
   EXPECT_EQ(e.Source(), "Line No.: 50 Line No.: 30 " + Inner() +
                             "\r\nInsertRow of Class Module clsPOvhstD Line#:30"
                             "\r\nInsertRow of Class Module clsPODetailD Line#:50");
-  EXPECT_EQ(Count("purchase_order_line"), 1u);
-  EXPECT_EQ(Count("purchase_order_line_analysis"), 0u);
-  EXPECT_EQ(Count("purchase_order_line_weight"), 0u);
+  EXPECT_EQ((std::tuple{Count("purchase_order_line"), Count("purchase_order_line_analysis"),
+                        Count("purchase_order_line_weight")}),
+            (std::tuple{1u, 0u, 0u}));
 
   // A text too long for the line itself is the database's error; nothing is written.
   l->order_line_no = 2;
@@ -231,8 +232,7 @@ TEST_P(OrderLineTest, KindZeroSendsItsJoinAndAFailureComesBackLabelled) {
   Open("kind=0");
   auto reader = NewLine(true, false);
   reader->order_no = "P1";
-  const Error e = test::CatchError([&] { reader->StartReadForOrder(); });
-  EXPECT_EQ(e.Source(),
+  EXPECT_EQ(test::CatchError([&] { reader->StartReadForOrder(); }).Source(),
             "Line No.: 40 " + Inner() + "\r\nStartReadForOrder of Class Module clsPODetailD Line#:40");
   // Without the analysis row there is no join, and kind 0 walks as any other.
   Write("P1", 1, "S", false, false);
@@ -264,10 +264,9 @@ TEST_P(OrderLineTest, AMissingLineAndAJoinlessReadFailWithTheirRecords) {
   l->order_no = "P1";
   l->order_line_no = 7;
   l->description = "kept";
-  Error e = test::CatchError([&] { l->ReadIt(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "Purchase order line:P1/7 not found");
-  EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\nReadIt of Class Module clsPODetailD Line#:20");
+  Error e = test::ExpectError([&] { l->ReadIt(); }, vbObjectError,
+                              "Line No.: 20 TarnlowSTData\r\nReadIt of Class Module clsPODetailD Line#:20",
+                              "Purchase order line:P1/7 not found");
   EXPECT_EQ(l->description(), "kept");
 
   // ReadIt never joins: with the analysis flag a line that is no comment
@@ -299,17 +298,15 @@ TEST_P(OrderLineTest, NullsInTheRowFollowTheCopyRules) {
   l->order_line_no = 4;
   l->UsePODetpgD = false;
   l->ReadIt();
-  EXPECT_EQ(l->description(), "");
-  EXPECT_EQ(l->date_required(), Date());
-  EXPECT_EQ(l->qty_ordered(), 6.0);
+  EXPECT_EQ((std::tuple{l->description(), l->date_required(), l->qty_ordered()}),
+            (std::tuple{"", Date(), 6.0}));
   EXPECT_TRUE(l->UsePOVHstD());  // its copy failed on the line's row and was passed over
 
   c_->Execute("update purchase_order_line set qty_ordered = null");
-  const Error e = test::CatchError([&] { l->ReadIt(); });
-  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 30 Line No.: 40 TarnlowSTData\r\nCopyFromRst of Class Module clsPODetailD Line#:40\r\n"
-            "ReadIt of Class Module clsPODetailD Line#:30");
+  test::ExpectError(
+      [&] { l->ReadIt(); }, err::InvalidUseOfNull,
+      "Line No.: 30 Line No.: 40 TarnlowSTData\r\nCopyFromRst of Class Module clsPODetailD Line#:40\r\n"
+      "ReadIt of Class Module clsPODetailD Line#:30");
   c_->Execute("update purchase_order_line set qty_ordered = 1, order_line_no = 'x'");
   auto reader = NewLine();
   reader->order_no = "P1";
@@ -364,9 +361,8 @@ TEST_P(OrderLineTest, TheSettersHandOrderLineAndConnectionToTheCompanions) {
   EXPECT_EQ(l->POVHstD()->order_line_no(), 9);
   late::Let(*l, "order_no", Variant("P2"));
   late::Let(*l, "ORDER_LINE_NO", Variant("11"));
-  EXPECT_EQ(l->PODetpgD()->order_no(), "P2");
-  EXPECT_EQ(l->PODetpgD()->order_line_no(), 11);
-  EXPECT_EQ(l->POVHstD()->order_no(), "P2");
+  EXPECT_EQ((std::tuple{l->PODetpgD()->order_no(), l->PODetpgD()->order_line_no(), l->POVHstD()->order_no()}),
+            (std::tuple{"P2", 11, "P2"}));
   l->SageConnection(c_);
   EXPECT_EQ(l->PODetpgD()->SageConnection(), c_);
   EXPECT_EQ(l->POVHstD()->SageConnection(), c_);
@@ -378,9 +374,8 @@ TEST_P(OrderLineTest, TheSettersHandOrderLineAndConnectionToTheCompanions) {
   clsPODetailD other;
   FillLine(other, "P7", 70, 0);
   l->CopyFrom(other);
-  EXPECT_EQ(l->order_no(), "P7");
-  EXPECT_EQ(l->PODetpgD()->order_no(), "P2");
-  EXPECT_EQ(l->POVHstD()->order_line_no(), 11);
+  EXPECT_EQ((std::tuple{l->order_no(), l->PODetpgD()->order_no(), l->POVHstD()->order_line_no()}),
+            (std::tuple{"P7", "P2", 11}));
   // InitialiseValues stores directly too, and keeps the flags.
   l->UsePODetpgD = true;
   l->InitialiseValues();
@@ -471,14 +466,13 @@ TEST_P(OrderLineTest, InvoicingAddsToTheStoredLineOnly) {
   EXPECT_EQ(Statistics(*c_).executions, before + 1);  // amounts of 0 still go to the database
   EXPECT_EQ(l->inv_qty_to_date(), qty);
   EXPECT_EQ(l->inv_value_logged(), value);
-  EXPECT_EQ(Stored("P1", 1)->inv_qty_to_date(), qty + 3.0);
-  EXPECT_EQ(Stored("P1", 1)->inv_value_logged(), value + 11.25);
-  EXPECT_EQ(Stored("P1", 2)->inv_qty_to_date(), other->inv_qty_to_date());
-  EXPECT_EQ(Stored("P1", 2)->inv_value_logged(), other->inv_value_logged());
+  EXPECT_EQ((std::tuple{Stored("P1", 1)->inv_qty_to_date(), Stored("P1", 1)->inv_value_logged(),
+                        Stored("P1", 2)->inv_qty_to_date(), Stored("P1", 2)->inv_value_logged()}),
+            (std::tuple{qty + 3.0, value + 11.25, other->inv_qty_to_date(), other->inv_value_logged()}));
 
   c_->Execute("drop table purchase_order_line");
-  const Error e = test::CatchError([&] { l->UpdateForInvoice(1, 1); });
-  EXPECT_EQ(e.Source(), "Line No.: 30 " + Inner() + "\r\nUpdateForInvoice of Class Module clsPODetailD");
+  EXPECT_EQ(test::CatchError([&] { l->UpdateForInvoice(1, 1); }).Source(),
+            "Line No.: 30 " + Inner() + "\r\nUpdateForInvoice of Class Module clsPODetailD");
 }
 
 TEST_P(OrderLineTest, DeletingAnOrderTakesItsRowsTableByTableAsTheFlagsSay) {
@@ -492,18 +486,17 @@ TEST_P(OrderLineTest, DeletingAnOrderTakesItsRowsTableByTableAsTheFlagsSay) {
   // Without the flags the companions' rows stay.
   d->order_no = "P1";
   d->DeleteForOrder();
-  EXPECT_EQ(Count("purchase_order_line"), 4u);
-  EXPECT_EQ(Count("purchase_order_line_weight"), 4u);
-  EXPECT_EQ(Count("purchase_order_line_analysis"), 6u);
-  EXPECT_EQ(Count("purchase_order_variance_history"), 6u);
+  EXPECT_EQ((std::tuple{Count("purchase_order_line"), Count("purchase_order_line_weight"),
+                        Count("purchase_order_line_analysis"), Count("purchase_order_variance_history")}),
+            (std::tuple{4u, 4u, 6u, 6u}));
   // With them, the companions delete the order their setters were given.
   d->UsePODetpgD = true;
   d->UsePOVHstD = true;
   d->order_no = "O'NEIL";
   d->DeleteForOrder();
-  EXPECT_EQ(Count("purchase_order_line_analysis"), 4u);
-  EXPECT_EQ(Count("purchase_order_variance_history"), 4u);
-  EXPECT_EQ(Count("purchase_order_variance_rate"), 4u);
+  EXPECT_EQ((std::tuple{Count("purchase_order_line_analysis"), Count("purchase_order_variance_history"),
+                        Count("purchase_order_variance_rate")}),
+            (std::tuple{4u, 4u, 4u}));
   EXPECT_EQ(Rows("select distinct order_no from purchase_order_line"), (test::Rows{{"P2"}}));
 }
 
@@ -559,10 +552,9 @@ TARNLOW_ON_EVERY_BACKEND(OrderLineTest);
 // ---- the class and its buffer --------------------------------------------------------------
 
 TEST(OrderLineBuffer, KeysAreTheLineNumberWithASignPosition) {
-  EXPECT_EQ(colPODetailD::LineKey(7), " 7");
-  EXPECT_EQ(colPODetailD::LineKey(0), " 0");
-  EXPECT_EQ(colPODetailD::LineKey(-3), "-3");
-  EXPECT_EQ(colPODetailD::LineKey(32767), " 32767");
+  EXPECT_EQ((std::tuple{colPODetailD::LineKey(7), colPODetailD::LineKey(0), colPODetailD::LineKey(-3),
+                        colPODetailD::LineKey(32767)}),
+            (std::tuple{" 7", " 0", "-3", " 32767"}));
 
   colPODetailD lines;
   clsPODetailD l;

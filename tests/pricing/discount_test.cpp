@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection/database_connection.h"
@@ -52,14 +53,10 @@ TEST_P(DiscountTest, ReadItCopiesTheCachedRowAndTheWholeTableIsReadOnce) {
   Keys("AB", "P1", "L");
   discount_.vat_inclusive_flag = "?";
   discount_.ReadIt();
-  EXPECT_EQ(discount_.description(), "for AB");
-  EXPECT_EQ(discount_.discount_type(), "Q");
-  EXPECT_EQ(discount_.unit_code(), "EACH");
-  EXPECT_EQ(discount_.unit_group(), "U");
-  EXPECT_EQ(discount_.quantity_break1(), 101);
-  EXPECT_EQ(discount_.quantity_break7(), 107);
-  EXPECT_EQ(discount_.discount1(), 11);
-  EXPECT_EQ(discount_.discount7(), 17);
+  EXPECT_EQ((std::tuple{discount_.description(), discount_.discount_type(), discount_.unit_code(),
+                        discount_.unit_group(), discount_.quantity_break1(), discount_.quantity_break7(),
+                        discount_.discount1(), discount_.discount7()}),
+            (std::tuple{"for AB", "Q", "EACH", "U", 101, 107, 11, 17}));
   // The load never reads the VAT flag, so the cached rows carry an empty one.
   EXPECT_EQ(discount_.vat_inclusive_flag(), "");
 
@@ -78,10 +75,9 @@ TEST_P(DiscountTest, AMissingKeyRaisesItsRecordAndKeepsTheProperties) {
   Keys("AB", "P1", "L");
   discount_.ReadIt();
   Keys("AB", "P9", "L");
-  const Error e = test::CatchError([&] { discount_.ReadIt(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "Cannot find discount item AB/P9/L");
-  EXPECT_EQ(e.Source(), "Line No.: 20 ReadIt of Class Module clsPOPDiscountD Line#:20");
+  test::ExpectError([&] { discount_.ReadIt(); }, vbObjectError,
+                    "Line No.: 20 ReadIt of Class Module clsPOPDiscountD Line#:20",
+                    "Cannot find discount item AB/P9/L");
   EXPECT_EQ(discount_.quantity_break1(), 101);
   EXPECT_EQ(discount_.description(), "for AB");
   EXPECT_EQ(discount_.prod_disc_code(), "P9");
@@ -103,13 +99,12 @@ TEST_P(DiscountTest, KeysThatDifferOnlyInLetterCaseStopTheLoadAndTheObjectStaysU
   Row("ab", "P1", "L", 200);
   Row("CD", "P2", "L", 300);
   Keys("CD", "P2", "L");
-  const Error e = test::CatchError([&] { discount_.ReadIt(); });
-  EXPECT_EQ(e.Number(), err::DuplicateKey);
-  EXPECT_EQ(e.Description(), kDuplicateText);
-  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 30 TarnlowSTData" + test::kCRLF +
-                            "Add of Class Module colPOPDiscount" + test::kCRLF +
-                            "LoadIntoList of Class Module clsPOPDiscountD" + test::kCRLF +
-                            "ReadIt of Class Module clsPOPDiscountD Line#:10");
+  test::ExpectError([&] { discount_.ReadIt(); }, err::DuplicateKey,
+                    "Line No.: 10 Line No.: 30 TarnlowSTData" + test::kCRLF +
+                        "Add of Class Module colPOPDiscount" + test::kCRLF +
+                        "LoadIntoList of Class Module clsPOPDiscountD" + test::kCRLF +
+                        "ReadIt of Class Module clsPOPDiscountD Line#:10",
+                    kDuplicateText);
   // Not loaded: each ReadIt tries again, and fails the same way while the
   // table is as it is.
   const std::int64_t before = Executions();
@@ -129,12 +124,11 @@ TEST_P(DiscountTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextReadItLoadsAgain
   discount_.SageConnection(faulty.connection);
   Row("AB", "P1", "L", 100);
   Keys("AB", "P1", "L");
-  const Error e = test::CatchError([&] { discount_.ReadIt(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Description(), "Injected failure");
-  EXPECT_EQ(e.Source(), "Line No.: 10 FaultDatabase" + test::kCRLF +
-                            "LoadIntoList of Class Module clsPOPDiscountD" + test::kCRLF +
-                            "ReadIt of Class Module clsPOPDiscountD Line#:10");
+  test::ExpectError([&] { discount_.ReadIt(); }, DbFailure,
+                    "Line No.: 10 FaultDatabase" + test::kCRLF +
+                        "LoadIntoList of Class Module clsPOPDiscountD" + test::kCRLF +
+                        "ReadIt of Class Module clsPOPDiscountD Line#:10",
+                    "Injected failure");
   EXPECT_EQ(discount_.quantity_break1(), 0);
   discount_.ReadIt();
   EXPECT_EQ(discount_.quantity_break1(), 101);
@@ -145,12 +139,11 @@ TEST_P(DiscountTest, ARowThatCannotBeCopiedStopsTheLoadPartWay) {
   Row("CD", "P2", "L", 200);
   c_->Execute("update purchase_discount set discount3 = NULL where cust_disc_code = 'CD'");
   Keys("AB", "P1", "L");
-  const Error e = test::CatchError([&] { discount_.ReadIt(); });
-  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 10 TarnlowSTData" + test::kCRLF +
-                            "CopyFromRS of Class Module clsPOPDiscountD Line#:10" + test::kCRLF +
-                            "LoadIntoList of Class Module clsPOPDiscountD" + test::kCRLF +
-                            "ReadIt of Class Module clsPOPDiscountD Line#:10");
+  test::ExpectError([&] { discount_.ReadIt(); }, err::InvalidUseOfNull,
+                    "Line No.: 10 Line No.: 10 TarnlowSTData" + test::kCRLF +
+                        "CopyFromRS of Class Module clsPOPDiscountD Line#:10" + test::kCRLF +
+                        "LoadIntoList of Class Module clsPOPDiscountD" + test::kCRLF +
+                        "ReadIt of Class Module clsPOPDiscountD Line#:10");
   // The rows loaded before the failure are not used: the next ReadIt
   // starts from an empty cache.
   c_->Execute("update purchase_discount set discount3 = 0 where cust_disc_code = 'CD'");
@@ -175,10 +168,9 @@ TEST(DiscountCacheTest, AddStoresACopyUnderItsKeyStringAndReportsDuplicatesWithI
   EXPECT_EQ(cache.Item(Variant("ab  p1      l  ")), stored);
 
   row.cust_disc_code = "ab  ";
-  const Error e = test::CatchError([&] { cache.Add(row); });
-  EXPECT_EQ(e.Number(), err::DuplicateKey);
-  EXPECT_EQ(e.Description(), kDuplicateText);
-  EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData" + test::kCRLF + "Add of Class Module colPOPDiscount");
+  test::ExpectError([&] { cache.Add(row); }, err::DuplicateKey,
+                    "Line No.: 30 TarnlowSTData" + test::kCRLF + "Add of Class Module colPOPDiscount",
+                    kDuplicateText);
   EXPECT_EQ(cache.Count(), 1);
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fault_database.h"
@@ -47,18 +48,11 @@ TEST_P(PriceListTest, ReadItCopiesTheTenPriceColumnsAndLeavesTheKeys) {
   Keys("S1", "L1", "P1");
   prices_.sequence_number = "XX";
   prices_.ReadIt();
-  EXPECT_EQ(prices_.currency_code(), "GBP");
-  EXPECT_EQ(prices_.description(), "seq 07");
-  EXPECT_EQ(prices_.Price(), 10);
-  EXPECT_EQ(prices_.new_price(), 11);
-  EXPECT_EQ(prices_.unit_code(), "BOX");
-  EXPECT_EQ(prices_.unit_code_group(), "B");
-  EXPECT_EQ(prices_.vat_inclusive_flag(), "N");
-  EXPECT_EQ(prices_.unit_qty_per_price(), 12);
-  EXPECT_EQ(prices_.price_start_date(), kJan1);
-  EXPECT_EQ(prices_.price_end_date(), kDec31);
-  EXPECT_EQ(prices_.sequence_number(), "XX");
-  EXPECT_EQ(prices_.customer_code(), "S1");
+  EXPECT_EQ((std::tuple{prices_.currency_code(), prices_.description(), prices_.Price(), prices_.new_price(),
+                        prices_.unit_code(), prices_.unit_code_group(), prices_.vat_inclusive_flag(),
+                        prices_.unit_qty_per_price(), prices_.price_start_date(), prices_.price_end_date(),
+                        prices_.sequence_number(), prices_.customer_code()}),
+            (std::tuple{"GBP", "seq 07", 10, 11, "BOX", "B", "N", 12, kJan1, kDec31, "XX", "S1"}));
 
   Row("P2", "01", 20, false);
   prices_.product_code = "P2";
@@ -73,10 +67,9 @@ TEST_P(PriceListTest, AMissingPriceRaisesItsRecordThroughTheDirectExit) {
   Keys("S1", "L1", "P1");
   prices_.ReadIt();
   prices_.product_code = "P9";
-  const Error e = test::CatchError([&] { prices_.ReadIt(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "Cannot find price list S1/L1/P9");
-  EXPECT_EQ(e.Source(), "POList.ReadIt" + test::kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:50");
+  test::ExpectError([&] { prices_.ReadIt(); }, vbObjectError,
+                    "POList.ReadIt" + test::kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:50",
+                    "Cannot find price list S1/L1/P9");
   EXPECT_EQ(prices_.Price(), 10);
 }
 
@@ -93,10 +86,9 @@ TEST_P(PriceListTest, AWalkGivesTheLoadedRowsInTurnWithEmptyKeys) {
   EXPECT_EQ(prices_.Price(), 10);
   EXPECT_EQ(prices_.price_end_date(), kDec31);
   // The loaded rows carry no keys, and the walk copies them over ours.
-  EXPECT_EQ(prices_.customer_code(), "");
-  EXPECT_EQ(prices_.price_list(), "");
-  EXPECT_EQ(prices_.product_code(), "");
-  EXPECT_EQ(prices_.sequence_number(), "");
+  EXPECT_EQ((std::tuple{prices_.customer_code(), prices_.price_list(), prices_.product_code(),
+                        prices_.sequence_number()}),
+            (std::tuple{"", "", "", ""}));
   EXPECT_EQ(Walk(), (std::vector<std::string>{"seq 02", "seq 03"}));
   EXPECT_FALSE(prices_.MoveNextForSupplierProductList()) << "and stays past the end";
   EXPECT_FALSE(prices_.MoveFirstForSupplierProductList());
@@ -121,11 +113,10 @@ TEST_P(PriceListTest, CheckIfListExistsAsksForTheSupplierAndListOnly) {
   Keys("S1", "L1", "NO SUCH PRODUCT");
   EXPECT_TRUE(prices_.CheckIfListExists());
   Keys("S1", "L9", "P1");
-  const Error e = test::CatchError([&] { prices_.CheckIfListExists(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "Price list L9 for supplier S1 not found");
-  EXPECT_EQ(e.Source(), "clsPOPPriceList.CheckIfListExists" + test::kCRLF +
-                            "CheckIfListExists of Class Module clsPOPPriceListD Line#:30");
+  test::ExpectError([&] { prices_.CheckIfListExists(); }, vbObjectError,
+                    "clsPOPPriceList.CheckIfListExists" + test::kCRLF +
+                        "CheckIfListExists of Class Module clsPOPPriceListD Line#:30",
+                    "Price list L9 for supplier S1 not found");
 }
 
 TEST_P(PriceListTest, InsertRowWritesTheFourteenColumns) {
@@ -167,20 +158,17 @@ TEST_P(PriceListTest, DatabaseFailuresKeepTheirRecordAndGainEachLabelWithItsLine
   prices_.SageConnection(faulty.connection);
   Row("P1", "01", 10);
   Keys("S1", "L1", "P1");
-  const Error e = test::CatchError([&] { prices_.ReadIt(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Description(), "Injected failure");
-  EXPECT_EQ(e.Source(), "FaultDatabase" + test::kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:30");
+  test::ExpectError([&] { prices_.ReadIt(); }, DbFailure,
+                    "FaultDatabase" + test::kCRLF + "ReadIt of Class Module clsPOPPriceListD Line#:30",
+                    "Injected failure");
   prices_.ReadIt();
   EXPECT_EQ(prices_.Price(), 10);
 
   // A row that cannot be copied stops the load inside the copy routine.
   c_->Execute("update purchase_price_list set currency_code = NULL where sequence_number = '01'");
-  const Error load = test::CatchError([&] { prices_.LoadListForSupplierProduct(); });
-  EXPECT_EQ(load.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(load.Source(), "TarnlowSTData" + test::kCRLF +
-                               "CopyFromRS of Class Module clsPOPPriceListD Line#:10" + test::kCRLF +
-                               "LoadListForSupplierProduct of Class Module clsPOPPriceListD Line#:40");
+  test::ExpectError([&] { prices_.LoadListForSupplierProduct(); }, err::InvalidUseOfNull,
+                    "TarnlowSTData" + test::kCRLF + "CopyFromRS of Class Module clsPOPPriceListD Line#:10" +
+                        test::kCRLF + "LoadListForSupplierProduct of Class Module clsPOPPriceListD Line#:40");
 }
 
 TARNLOW_ON_EVERY_BACKEND(PriceListTest);

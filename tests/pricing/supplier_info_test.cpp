@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection/database_connection.h"
@@ -51,13 +52,9 @@ class SupplierInfoTest : public test::DatabaseTest {
 TEST_P(SupplierInfoTest, ReadItCopiesTheTenColumns) {
   Keys("ACME", "02", "P1");
   info_.ReadIt();
-  EXPECT_EQ(info_.part_no(), "ACME-1");
-  EXPECT_EQ(info_.description(), "d ACME-1");
-  EXPECT_EQ(info_.long_description(), "long ACME-1");
-  EXPECT_EQ(info_.cost(), 30);
-  EXPECT_EQ(info_.unit_code(), "BOX");
-  EXPECT_EQ(info_.unit_qty_cost(), 6);
-  EXPECT_EQ(info_.reorder_days(), 14);
+  EXPECT_EQ((std::tuple{info_.part_no(), info_.description(), info_.long_description(), info_.cost(),
+                        info_.unit_code(), info_.unit_qty_cost(), info_.reorder_days()}),
+            (std::tuple{"ACME-1", "d ACME-1", "long ACME-1", 30, "BOX", 6, 14}));
   info_.part_no = "ACME-2";
   info_.warehouse = "01";
   info_.ReadItByPartNo();
@@ -124,10 +121,9 @@ TEST_P(SupplierInfoTest, AFailedReadKeepsTheRememberedKeys) {
   Keys("ACME", "01", "P1");
   EXPECT_EQ(ReadIt(), 1);
   info_.product = "NONE";
-  const Error e = test::CatchError([&] { info_.ReadIt(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "Supplier information: cannot find information for 01/NONE/ACME");
-  EXPECT_EQ(e.Source(), "Line No.: 60 ReadIt of Class Module clsPOSuppInf Line#:60");
+  test::ExpectError([&] { info_.ReadIt(); }, vbObjectError,
+                    "Line No.: 60 ReadIt of Class Module clsPOSuppInf Line#:60",
+                    "Supplier information: cannot find information for 01/NONE/ACME");
   EXPECT_EQ(info_.cost(), 10) << "the properties stay";
   info_.product = "P1";
   EXPECT_EQ(ReadIt(), 0);
@@ -200,13 +196,11 @@ TEST_P(SupplierInfoTest, DatabaseFailuresGainTheLabelsOfEveryLevel) {
   faulty.faults->Add({.prefix = "Update"});
   info_.SageConnection(faulty.connection);
   info_.supplier = "ACME";
-  const Error count = test::CatchError([&] { info_.CheckIfSupplierExist(); });
-  EXPECT_EQ(count.Number(), DbFailure);
-  EXPECT_EQ(count.Source(), "Line No.: 30 FaultDatabase" + test::kCRLF +
-                                "CheckIfSupplierExist of Class Module clsPOSuppInf Line#:30");
+  test::ExpectError([&] { info_.CheckIfSupplierExist(); }, DbFailure,
+                    "Line No.: 30 FaultDatabase" + test::kCRLF +
+                        "CheckIfSupplierExist of Class Module clsPOSuppInf Line#:30");
   EXPECT_TRUE(info_.CheckIfSupplierExist());
-  const Error update = test::CatchError([&] { info_.UpdateRow(); });
-  EXPECT_EQ(update.Source(),
+  EXPECT_EQ(test::CatchError([&] { info_.UpdateRow(); }).Source(),
             "Line No.: 30 FaultDatabase" + test::kCRLF + "UpdateRow of Class Module clsPOSuppInf Line#:30");
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection/database_connection.h"
@@ -107,18 +108,16 @@ TEST_P(VatMatrixTest, ReadItFindsTheExactPairOnlyWithoutTrailingBlanks) {
   matrix_.item_vat_type = "STD  ";
   matrix_.account_vat_type = "HOME   ";
   matrix_.ReadIt();
-  EXPECT_EQ(matrix_.vat_code(), "1");
-  EXPECT_EQ(matrix_.description(), "row 1");
-  EXPECT_EQ(matrix_.account_vat_type(), "HOME");
-  EXPECT_EQ(matrix_.item_vat_type(), "STD");
+  EXPECT_EQ((std::tuple{matrix_.vat_code(), matrix_.description(), matrix_.account_vat_type(),
+                        matrix_.item_vat_type()}),
+            (std::tuple{"1", "row 1", "HOME", "STD"}));
 
   // No fallback here: a missing pair is an error and the properties stay.
   matrix_.item_vat_type = "ZERO";
   matrix_.account_vat_type = "EXPORT";
-  const Error e = test::CatchError([&] { matrix_.ReadIt(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "Cannot find vat matrix for stock and customer/supplier ZERO/EXPORT");
-  EXPECT_EQ(e.Source(), "Line No.: 50 ReadIt of Class Module clsCEVatMatD Line#:50");
+  test::ExpectError([&] { matrix_.ReadIt(); }, vbObjectError,
+                    "Line No.: 50 ReadIt of Class Module clsCEVatMatD Line#:50",
+                    "Cannot find vat matrix for stock and customer/supplier ZERO/EXPORT");
   EXPECT_EQ(matrix_.vat_code(), "1");
   EXPECT_EQ(matrix_.description(), "row 1");
 }
@@ -132,12 +131,11 @@ TEST_P(VatMatrixTest, AFailedLoadLeavesTheCacheUnloadedAndTheNextCallLoadsAgain)
   matrix_.item_vat_type = "STD";
   matrix_.account_vat_type = "HOME";
   matrix_.vat_code = "old";
-  const Error e = test::CatchError([&] { matrix_.FindClosestCode(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Description(), "Injected failure");
-  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 30 FaultDatabase" + test::kCRLF +
-                            "LoadIntoList of Class Module clsCEVatMatD Line#:30" + test::kCRLF +
-                            "FindClosestCode of Class Module clsCEVatMatD Line#:10");
+  test::ExpectError([&] { matrix_.FindClosestCode(); }, DbFailure,
+                    "Line No.: 10 Line No.: 30 FaultDatabase" + test::kCRLF +
+                        "LoadIntoList of Class Module clsCEVatMatD Line#:30" + test::kCRLF +
+                        "FindClosestCode of Class Module clsCEVatMatD Line#:10",
+                    "Injected failure");
   EXPECT_EQ(matrix_.vat_code(), "old");
   EXPECT_TRUE(matrix_.FindClosestCode());
   EXPECT_EQ(matrix_.vat_code(), "1");
@@ -149,11 +147,10 @@ TEST_P(VatMatrixTest, ARowThatCannotBeKeyedFailsTheLoadUntilItIsMended) {
       "insert into vat_matrix (item_vat_type, account_vat_type, vat_code) values (NULL, 'HOME', '9')");
   matrix_.item_vat_type = "STD";
   matrix_.account_vat_type = "HOME";
-  const Error e = test::CatchError([&] { matrix_.FindClosestCode(); });
-  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 50 TarnlowSTData" + test::kCRLF +
-                            "LoadIntoList of Class Module clsCEVatMatD Line#:50" + test::kCRLF +
-                            "FindClosestCode of Class Module clsCEVatMatD Line#:10");
+  test::ExpectError([&] { matrix_.FindClosestCode(); }, err::InvalidUseOfNull,
+                    "Line No.: 10 Line No.: 50 TarnlowSTData" + test::kCRLF +
+                        "LoadIntoList of Class Module clsCEVatMatD Line#:50" + test::kCRLF +
+                        "FindClosestCode of Class Module clsCEVatMatD Line#:10");
   c_->Execute("update vat_matrix set item_vat_type = 'ODD' where vat_code = '9'");
   EXPECT_EQ(Closest("STD", "HOME"), "1");
   EXPECT_EQ(Closest("ODD", "HOME"), "9");

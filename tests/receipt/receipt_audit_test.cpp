@@ -120,10 +120,7 @@ TEST_P(ReceiptAuditTest, OtherKindsPassTheDatabaseErrorOnUnchanged) {
   auto [c, faults] = Open("kind=1");
   const std::size_t rule = faults->Add(InsertFault(1, 1));
   Fill("000001");
-  const Error e = test::CatchError([&] { audit_.InsertRow(); });
-  EXPECT_EQ(e.Number(), DbIntegrityViolation);
-  EXPECT_EQ(e.Source(), "Injected");
-  EXPECT_EQ(e.Description(), "duplicate key value");
+  test::ExpectError([&] { audit_.InsertRow(); }, DbIntegrityViolation, "Injected", "duplicate key value");
   EXPECT_TRUE(messages_.Messages().empty());
   EXPECT_EQ(faults->Executions(rule), 1);
   EXPECT_TRUE(Stored(*c, "receipt_no").empty());
@@ -149,10 +146,9 @@ TEST_P(ReceiptAuditTest, FailuresBeforeTheExecutionLeaveByTheErrorExit) {
   // The statement was prepared for kind 1 and serves for the object's life:
   // on a kind-2 connection it has no "unique_no" to set.
   audit_.SageConnection(db_.Open("kind=2"));
-  const Error e = test::CatchError([&] { audit_.InsertRow(); });
-  EXPECT_EQ(e.Number(), err::ItemNotFound);
-  EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\nInsertRow of Class Module clsPorecp");
-  EXPECT_EQ(e.Description(), RuntimeErrorText(err::ItemNotFound));
+  test::ExpectError([&] { audit_.InsertRow(); }, err::ItemNotFound,
+                    "Line No.: 20 TarnlowSTData\r\nInsertRow of Class Module clsPorecp",
+                    RuntimeErrorText(err::ItemNotFound));
   EXPECT_TRUE(messages_.Messages().empty());
 }
 
@@ -175,9 +171,8 @@ TARNLOW_ON_EVERY_BACKEND(ReceiptAuditTest);
 TEST(ReceiptAuditClassTest, WithoutAConnectionTheLabelledErrorOfAClosedOne) {
   test::MessageCapture messages;
   clsPorecp audit;
-  const Error e = test::CatchError([&] { audit.InsertRow(); });
-  EXPECT_EQ(e.Number(), err::ObjectClosed);
-  EXPECT_EQ(e.Source(), "Line No.: 10 TarnlowSTData\r\nInsertRow of Class Module clsPorecp");
+  test::ExpectError([&] { audit.InsertRow(); }, err::ObjectClosed,
+                    "Line No.: 10 TarnlowSTData\r\nInsertRow of Class Module clsPorecp");
   EXPECT_TRUE(messages.Messages().empty());
 }
 

@@ -42,10 +42,8 @@ TEST_P(ReceiptHeaderTest, AMissingOrderRaisesItsRecordAndKeepsTheProperties) {
   head_.ReadIt("PO1");
   head_.CloseIt();
   head_.PLCurrency = "GBP";  // the caller's currency lasts until a read succeeds
-  const Error e = test::CatchError([&] { head_.ReadIt("PO404"); });
-  EXPECT_EQ(e.Number(), -2147221504);
-  EXPECT_EQ(e.Source(), "PORPohead.ReadIt");
-  EXPECT_EQ(e.Description(), "Cannot find order PO404");
+  test::ExpectError([&] { head_.ReadIt("PO404"); }, -2147221504, "PORPohead.ReadIt",
+                    "Cannot find order PO404");
   EXPECT_EQ(head_.order_no(), "PO1");
   EXPECT_EQ(head_.supplier(), "SUP1");
   EXPECT_EQ(head_.PLCurrency(), "GBP");
@@ -59,18 +57,15 @@ TEST_P(ReceiptHeaderTest, AMissingOrderRaisesItsRecordAndKeepsTheProperties) {
 
 TEST_P(ReceiptHeaderTest, ASecondReadWithoutCloseItFails) {
   head_.ReadIt("PO1");
-  const Error e = test::CatchError([&] { head_.ReadIt("PO2       "); });
-  EXPECT_EQ(e.Number(), err::ObjectOpen);
-  EXPECT_EQ(e.Description(), "Operation is not allowed when the object is open.");
+  test::ExpectError([&] { head_.ReadIt("PO2       "); }, err::ObjectOpen, {},
+                    "Operation is not allowed when the object is open.");
   EXPECT_EQ(head_.supplier(), "SUP1");
   head_.CloseIt();
   head_.ReadIt("PO2       ");
   // Trailing blanks are removed from what is read.
-  EXPECT_EQ(head_.order_no(), "PO2");
-  EXPECT_EQ(head_.supplier(), "SUP2");
-  EXPECT_EQ(head_.status(), "P");
-  EXPECT_EQ(head_.pl_company(), "CO2");
-  EXPECT_EQ(head_.PLCurrency(), "US");
+  EXPECT_EQ((std::tuple{head_.order_no(), head_.supplier(), head_.status(), head_.pl_company(),
+                        head_.PLCurrency()}),
+            (std::tuple{"PO2", "SUP2", "P", "CO2", "US"}));
   head_.CloseIt();
 }
 
@@ -144,11 +139,9 @@ TEST_P(ReceiptLinesTest, ReadsTheLineByItsRightAlignedNumberAndKeepsTextsAsStore
   Insert("order_no, order_line_no, description, product, qty_ordered, qty_received",
          "'PO1', '   7', 'WIDGET   ', 'W-1  ', 12, 4.5");
   Read(line_, 7);
-  EXPECT_EQ(line_.order_line_no(), "   7");
-  EXPECT_EQ(line_.description(), "WIDGET   ");
-  EXPECT_EQ(line_.product(), "W-1  ");
-  EXPECT_EQ(line_.qty_ordered(), 12.0);
-  EXPECT_EQ(line_.QtyOutstanding(), 7.5);
+  EXPECT_EQ((std::tuple{line_.order_line_no(), line_.description(), line_.product(), line_.qty_ordered(),
+                        line_.QtyOutstanding()}),
+            (std::tuple{"   7", "WIDGET   ", "W-1  ", 12.0, 7.5}));
   EXPECT_EQ(line_.date_completed(), Date());  // Null dates read as the zero date
   line_.CloseIt();
 }
@@ -158,10 +151,7 @@ TEST_P(ReceiptLinesTest, AMissingLineRaisesItsRecordAndLeavesTheRowSetOpen) {
   Read(line_, 1);
   line_.CloseIt();
   line_.line_no = 9;
-  const Error e = test::CatchError([&] { line_.ReadIt(); });
-  EXPECT_EQ(e.Number(), -2147221504);
-  EXPECT_EQ(e.Source(), "PORPodet.ReadIt");
-  EXPECT_EQ(e.Description(), "Cannot find order line PO1,9");
+  test::ExpectError([&] { line_.ReadIt(); }, -2147221504, "PORPodet.ReadIt", "Cannot find order line PO1,9");
   EXPECT_EQ(line_.product(), "P1");
   EXPECT_EQ(line_.line_no(), 9);
   // CloseIt must come before the next read.
@@ -259,10 +249,9 @@ TEST_P(ReceiptLinesTest, AReceiptOnALineChangedSinceItWasReadFailsAndLosesNothin
   line_.UpdateForReceipt();
   other.qty_received = other.qty_received() + 3;
   other.status = "P";
-  const Error e = test::CatchError([&] { other.UpdateForReceipt(); });
-  EXPECT_EQ(e.Number(), -2147217864);
-  EXPECT_EQ(e.Description(),
-            "Row cannot be located for updating. Some values may have been changed since it was last read.");
+  test::ExpectError(
+      [&] { other.UpdateForReceipt(); }, -2147217864, {},
+      "Row cannot be located for updating. Some values may have been changed since it was last read.");
   EXPECT_EQ(Scalar(*c_, "select qty_received from " + Table()).ToDouble(), start + 2);
   EXPECT_EQ(Scalar(*c_, "select status from " + Table()).ToText(), "O");
 

@@ -95,10 +95,8 @@ TEST_P(ReceiptStockTest, AMissingItemRaisesItsRecordAndKeepsTheProperties) {
   stock_.product = "BOLT";
   stock_.ReadIt();
   stock_.product = "NOPE";
-  const Error e = test::CatchError([&] { stock_.ReadIt(); });
-  EXPECT_EQ(e.Number(), -2147221504);
-  EXPECT_EQ(e.Source(), "PORStock.ReadIt");
-  EXPECT_EQ(e.Description(), "Cannot find stock item 01/NOPE");
+  test::ExpectError([&] { stock_.ReadIt(); }, -2147221504, "PORStock.ReadIt",
+                    "Cannot find stock item 01/NOPE");
   EXPECT_EQ(stock_.current_cost(), 1.5);
   EXPECT_EQ(stock_.nl_category(), "CAT  ");
   EXPECT_EQ(stock_.BinNumber(), "B12");

@@ -32,10 +32,8 @@ TEST_P(ServiceTest, AMissingItemRaisesItsRecordAndKeepsTheProperties) {
   service_.Service = "INSTALL";
   service_.ReadIt();
   service_.Service = "NOPE";
-  const Error e = test::CatchError([&] { service_.ReadIt(); });
-  EXPECT_EQ(e.Number(), -2147221504);
-  EXPECT_EQ(e.Source(), "PORService.ReadIt");
-  EXPECT_EQ(e.Description(), "Cannot find service item NOPE");
+  test::ExpectError([&] { service_.ReadIt(); }, -2147221504, "PORService.ReadIt",
+                    "Cannot find service item NOPE");
   EXPECT_EQ(service_.cost(), 42.5);
   EXPECT_EQ(service_.unit_code(), "HOUR");
   // The object carries on after the failure.
@@ -81,9 +79,8 @@ TEST(ServiceWithoutConnectionTest, ReadsThroughAnUnopenedConnectionObjectThatSay
   test::MessageCapture messages;
   clsPORService service;
   service.Service = "A";
-  const Error e = test::CatchError([&] { service.ReadIt(); });
-  EXPECT_EQ(e.Number(), err::ObjectClosed);
-  EXPECT_EQ(e.Description(), "Operation is not allowed when the object is closed.");
+  test::ExpectError([&] { service.ReadIt(); }, err::ObjectClosed, {},
+                    "Operation is not allowed when the object is closed.");
   const auto stored = service.SageConnection();
   ASSERT_NE(stored, nullptr);
   EXPECT_FALSE(stored->IsOpen());

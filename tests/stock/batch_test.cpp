@@ -114,10 +114,9 @@ TEST_P(BatchTest, DecimalNumbersEndAt999999) {
   Open();
   Seed("P1", "999999");
   auto b = Batch("P1");
-  const Error e = test::CatchError([&] { b->InsertNewBatch(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "Sequence number 1000000 does not fit six characters");
-  EXPECT_EQ(e.Source(), "Line No.: 70 TarnlowSTData\r\n" + kInsertBatchLabel + "70");
+  test::ExpectError([&] { b->InsertNewBatch(); }, vbObjectError,
+                    "Line No.: 70 TarnlowSTData\r\n" + kInsertBatchLabel + "70",
+                    "Sequence number 1000000 does not fit six characters");
   EXPECT_EQ(Numbers("P1"), std::vector<std::string>{"999999"});
 }
 
@@ -131,11 +130,9 @@ TEST_P(BatchTest, ClockNumbersGiveUpAfterTheirBound) {
   auto flips = std::make_shared<int>(0);
   b->SetClock([flips] { return Date::FromCalendar(2000, 1, 1, 12, 0, (*flips)++ % 2); });
   const auto before = Statistics(*c_);
-  const Error e = test::CatchError([&] { b->InsertNewBatch(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(),
-            "No free batch sequence number for warehouse 01 and product P1 after 1860 attempts");
-  EXPECT_EQ(e.Source(), "Line No.: 70 TarnlowSTData\r\n" + kInsertBatchLabel + "70");
+  test::ExpectError([&] { b->InsertNewBatch(); }, vbObjectError,
+                    "Line No.: 70 TarnlowSTData\r\n" + kInsertBatchLabel + "70",
+                    "No free batch sequence number for warehouse 01 and product P1 after 1860 attempts");
   // The scheme query, then exactly the bounded number of inserts.
   EXPECT_EQ(Statistics(*c_).executions - before.executions, 1 + clsSTBatchD::kMaxClockAttempts);
   EXPECT_EQ(Numbers("P1").size(), 186u);
@@ -159,9 +156,8 @@ TEST_P(BatchTest, AValueTooLongRaisesAtOnce) {
   Open();
   auto b = Batch("P1");
   b->batch_number = "ELEVENCHARS";
-  const Error e = test::CatchError([&] { b->InsertNewBatch(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(), "Line No.: 90 " + Inner() + "\r\n" + kInsertBatchLabel + "90");
+  test::ExpectError([&] { b->InsertNewBatch(); }, DbFailure,
+                    "Line No.: 90 " + Inner() + "\r\n" + kInsertBatchLabel + "90");
   EXPECT_EQ(b->sequence_number(), "K2Dvf!");
   EXPECT_TRUE(Numbers("P1").empty());
 }
@@ -205,11 +201,10 @@ TEST_P(BatchTest, AnApostropheInTheKeyIsDataNotSql) {
 TEST_P(BatchTest, AFailureInsideTheSchemeChoiceCarriesBothLabels) {
   c_ = db_.OpenBare();  // no tables at all
   auto b = Batch("P1");
-  const Error e = test::CatchError([&] { b->InsertNewBatch(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(), "Line No.: 10 Line No.: 20 " + Inner() +
-                            "\r\nUseNewFormat of Class Module clsSTBatchD Line#:20\r\n" + kInsertBatchLabel +
-                            "10");
+  test::ExpectError([&] { b->InsertNewBatch(); }, DbFailure,
+                    "Line No.: 10 Line No.: 20 " + Inner() +
+                        "\r\nUseNewFormat of Class Module clsSTBatchD Line#:20\r\n" + kInsertBatchLabel +
+                        "10");
 }
 
 TEST_P(BatchTest, InsertRowPassesErrorsUnchanged) {
@@ -217,9 +212,7 @@ TEST_P(BatchTest, InsertRowPassesErrorsUnchanged) {
   Seed("P1", "000001");
   auto b = Batch("P1");
   b->sequence_number = "000001";
-  const Error e = test::CatchError([&] { b->InsertRow(); });
-  EXPECT_EQ(e.Number(), DbIntegrityViolation);
-  EXPECT_EQ(e.Source(), Inner());
+  test::ExpectError([&] { b->InsertRow(); }, DbIntegrityViolation, Inner());
 }
 
 TARNLOW_ON_EVERY_BACKEND(BatchTest);
@@ -230,9 +223,7 @@ TEST(BatchRemainder, IsTheFloatingPointRemainder) {
   EXPECT_EQ(b.Remainder(-7, 3), 1.9999999999999996);
   EXPECT_EQ(b.Remainder(186, 93), 0.0);
   EXPECT_EQ(b.Remainder(2.5, 1), 0.5);
-  const Error e = test::CatchError([&] { b.Remainder(1, 0); });
-  EXPECT_EQ(e.Number(), err::DivisionByZero);
-  EXPECT_EQ(e.Description(), "Division by zero");
+  test::ExpectError([&] { b.Remainder(1, 0); }, err::DivisionByZero, {}, "Division by zero");
 }
 
 }  // namespace

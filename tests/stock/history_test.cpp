@@ -103,9 +103,8 @@ TEST_P(HistoryTest, AValueTooLongForItsColumnIsNotRetried) {
   Open();
   auto h = Movement("P1", day_);
   h->user_id = "NINECHARS";
-  const Error e = test::CatchError([&] { h->InsertNewHistory(); });
-  EXPECT_EQ(e.Number(), DbFailure);
-  EXPECT_EQ(e.Source(), "Line No.: 60 " + Inner() + "\r\n" + kInsertHistoryLabel);
+  test::ExpectError([&] { h->InsertNewHistory(); }, DbFailure,
+                    "Line No.: 60 " + Inner() + "\r\n" + kInsertHistoryLabel);
   EXPECT_EQ(h->sequence_no(), "000000");  // the first number, never a second one
   EXPECT_TRUE(Numbers("P1").empty());
 }
@@ -115,10 +114,9 @@ TEST_P(HistoryTest, NumbersEndAt999999) {
   auto h = Movement("P1", day_);
   h->sequence_no = "999999";
   h->InsertRow();
-  const Error e = test::CatchError([&] { h->InsertNewHistory(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Description(), "Sequence number 1000000 does not fit six characters");
-  EXPECT_EQ(e.Source(), "Line No.: 50 TarnlowSTData\r\n" + kInsertHistoryLabel);
+  test::ExpectError([&] { h->InsertNewHistory(); }, vbObjectError,
+                    "Line No.: 50 TarnlowSTData\r\n" + kInsertHistoryLabel,
+                    "Sequence number 1000000 does not fit six characters");
   EXPECT_EQ(Numbers("P1"), std::vector<std::string>{"999999"});
 }
 
@@ -127,10 +125,8 @@ TEST_P(HistoryTest, AHighestNumberThatIsNoNumberFailsWithTheConversionError) {
   auto h = Movement("P1", day_);
   h->sequence_no = "K2Dvf!";
   h->InsertRow();
-  const Error e = test::CatchError([&] { h->InsertNewHistory(); });
-  EXPECT_EQ(e.Number(), err::TypeMismatch);
-  EXPECT_EQ(e.Description(), "Type mismatch");
-  EXPECT_EQ(e.Source(), "Line No.: 40 TarnlowSTData\r\n" + kInsertHistoryLabel);
+  test::ExpectError([&] { h->InsertNewHistory(); }, err::TypeMismatch,
+                    "Line No.: 40 TarnlowSTData\r\n" + kInsertHistoryLabel, "Type mismatch");
   EXPECT_EQ(Numbers("P1"), std::vector<std::string>{"K2Dvf!"});
 }
 
@@ -139,9 +135,8 @@ TEST_P(HistoryTest, InsertRowRaisesADuplicateWithoutRenumbering) {
   auto h = Movement("P1", day_);
   h->sequence_no = "000007";
   h->InsertRow();
-  const Error e = test::CatchError([&] { h->InsertRow(); });
-  EXPECT_EQ(e.Number(), DbIntegrityViolation);
-  EXPECT_EQ(e.Source(), "Line No.: 30 " + Inner() + "\r\nInsertRow of Class Module clsSTHistory");
+  test::ExpectError([&] { h->InsertRow(); }, DbIntegrityViolation,
+                    "Line No.: 30 " + Inner() + "\r\nInsertRow of Class Module clsSTHistory");
   EXPECT_EQ(h->sequence_no(), "000007");
   EXPECT_EQ(Numbers("P1"), std::vector<std::string>{"000007"});
 }
@@ -154,9 +149,8 @@ TEST_P(HistoryTest, AnUnopenedConnectionFailsTheRunOfThePreparedInsert) {
   // statement is what fails.
   h->SageConnection(std::make_shared<Connection>());
   test::MessageCapture messages;
-  const Error e = test::CatchError([&] { h->InsertRow(); });
-  EXPECT_EQ(e.Number(), err::ObjectClosed);
-  EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData\r\nInsertRow of Class Module clsSTHistory");
+  test::ExpectError([&] { h->InsertRow(); }, err::ObjectClosed,
+                    "Line No.: 30 TarnlowSTData\r\nInsertRow of Class Module clsSTHistory");
   EXPECT_TRUE(messages.Messages().empty());
 }
 

@@ -52,10 +52,8 @@ TEST_P(NominalCategoryTest, AMissingCategoryRaisesItsRecordAndKeepsTheAccounts) 
   category_.nl_category = "RAW";
   category_.ReadIt();
   category_.nl_category = "ZZ9";
-  const Error e = test::CatchError([&] { category_.ReadIt(); });
-  EXPECT_EQ(e.Number(), -2147221504);
-  EXPECT_EQ(e.Source(), "PORSTNLCat.ReadIt");
-  EXPECT_EQ(e.Description(), "Cannot find stock category ZZ9");
+  test::ExpectError([&] { category_.ReadIt(); }, -2147221504, "PORSTNLCat.ReadIt",
+                    "Cannot find stock category ZZ9");
   EXPECT_EQ(category_.MovementAccount(), "GRNI-RAW");
   EXPECT_EQ(category_.BalanceSheetAccount(), "STK-RAW");
 }
@@ -76,9 +74,8 @@ TEST_P(NominalCategoryTest, ANullAccountFailsTheReadAfterTheBalanceSheetAccountI
 }
 
 TEST_P(NominalCategoryTest, AMovementTypeWithoutAnAccountIsRefused) {
-  const Error e = test::CatchError([&] { category_.MovementType(static_cast<eMovementType>(3)); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Source(), "PORSTNLCat.MovementType");
+  const Error e = test::ExpectError([&] { category_.MovementType(static_cast<eMovementType>(3)); },
+                                    vbObjectError, "PORSTNLCat.MovementType");
   EXPECT_EQ(e.Description(),
             "Invalid movement type 3: only ePurchaseReceipt (0) has a stock category account");
   EXPECT_EQ(category_.MovementType(), ePurchaseReceipt);
@@ -201,10 +198,7 @@ TEST_P(NominalMovementTest, OtherKindsPassTheDatabaseErrorOnUnchanged) {
   auto [c, faults] = Open("kind=1");
   const std::size_t rule = faults->Add(InsertFault(1, 1));
   Fill("GRN001", 10);
-  const Error e = test::CatchError([&] { movement_.InsertRow(); });
-  EXPECT_EQ(e.Number(), DbIntegrityViolation);
-  EXPECT_EQ(e.Source(), "Injected");
-  EXPECT_EQ(e.Description(), "duplicate key value");
+  test::ExpectError([&] { movement_.InsertRow(); }, DbIntegrityViolation, "Injected", "duplicate key value");
   EXPECT_TRUE(messages_.Messages().empty());
   EXPECT_EQ(faults->Executions(rule), 1);
   EXPECT_TRUE(Stored(*c, "account").empty());

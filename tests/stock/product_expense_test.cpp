@@ -90,10 +90,9 @@ TEST_P(ProductExpenseTest, AMissingRowNamesTheCombinedKeyInBothLayouts) {
     expense.warehouse = "1";
     expense.product = "GHOST";
     expense.expense = "KEPT";
-    const Error e = test::CatchError([&] { expense.ReadIt(); });
-    EXPECT_EQ(e.Number(), vbObjectError);
-    EXPECT_EQ(e.Source(), "Line No.: 40 STPREx.ReadIt\r\nReadIt of Class Module clsSTPrExD");
-    EXPECT_EQ(e.Description(), "Cannot find stprex for  1GHOST");
+    test::ExpectError([&] { expense.ReadIt(); }, vbObjectError,
+                      "Line No.: 40 STPREx.ReadIt\r\nReadIt of Class Module clsSTPrExD",
+                      "Cannot find stprex for  1GHOST");
     EXPECT_EQ(expense.expense(), "KEPT");
   }
 }
@@ -124,9 +123,8 @@ TEST_P(ProductExpenseTest, FailuresCarryTheLabelsOfTheirOperations) {
            {&clsSTPrExD::PrepareInsertStatement, "PrepareInsertStatement of Class Module clsSTPrExD"},
            {&clsSTPrExD::PrepareReadStatement, "PrepareReadStatement of Class Module clsSTPrExD"},
            {&clsSTPrExD::PrepareUpdateStatement, "PrepareUpdateStatement of Class Module clsSTPrExD"}}) {
-    const Error e = test::CatchError([&] { (unconnected.*operation)(); });
-    EXPECT_EQ(e.Number(), err::ObjectClosed);
-    EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\n" + label);
+    test::ExpectError([&] { (unconnected.*operation)(); }, err::ObjectClosed,
+                      "Line No.: 20 TarnlowSTData\r\n" + label);
   }
   EXPECT_TRUE(messages.Messages().empty());
 }

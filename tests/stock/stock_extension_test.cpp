@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection/database_connection.h"
@@ -53,12 +54,9 @@ TEST_P(StockExtensionTest, InsertsReadsAndUpdatesTheRowOfAWarehouseAndProduct) {
   reader.warehouse = "01";
   reader.product = "WIDGET";
   reader.ReadIt();
-  EXPECT_EQ(reader.analysis_d(), "D1");
-  EXPECT_EQ(reader.analysis_e(), "E1");
-  EXPECT_EQ(reader.analysis_f(), "F1");
-  EXPECT_EQ(reader.delivery_qty_tol(), "5%1");
-  EXPECT_EQ(reader.call_off_qty_tol(), "10%1");
-  EXPECT_EQ(reader.consumer_unit(), "BOX1");
+  EXPECT_EQ((std::tuple{reader.analysis_d(), reader.analysis_e(), reader.analysis_f(),
+                        reader.delivery_qty_tol(), reader.call_off_qty_tol(), reader.consumer_unit()}),
+            (std::tuple{"D1", "E1", "F1", "5%1", "10%1", "BOX1"}));
 
   reader.delivery_qty_tol = "7%";
   reader.consumer_unit = "EACH";
@@ -77,10 +75,8 @@ TEST_P(StockExtensionTest, AMissingRowIsReportedByProductAndChangesNothing) {
   extension_.warehouse = "01";
   extension_.product = "GHOST";
   Fill("X");
-  const Error e = test::CatchError([&] { extension_.ReadIt(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Source(), "Line No.: 40 ReadIt of Class Module clsStockXpgm");
-  EXPECT_EQ(e.Description(), "Cannot find Product GHOST");
+  test::ExpectError([&] { extension_.ReadIt(); }, vbObjectError,
+                    "Line No.: 40 ReadIt of Class Module clsStockXpgm", "Cannot find Product GHOST");
   EXPECT_EQ(extension_.consumer_unit(), "BOXX");
 
   extension_.UpdateStock();
@@ -92,11 +88,10 @@ TEST_P(StockExtensionTest, ANullColumnFailsTheCopyThroughBothLabels) {
               " (warehouse, product, analysis_d) values ('01', 'NULLS', NULL)");
   extension_.warehouse = "01";
   extension_.product = "NULLS";
-  const Error e = test::CatchError([&] { extension_.ReadIt(); });
-  EXPECT_EQ(e.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 30 Line No.: 10 TarnlowSTData\r\nCopyFromRecordset of Class Module clsStockXpgm\r\n"
-            "ReadIt of Class Module clsStockXpgm");
+  test::ExpectError(
+      [&] { extension_.ReadIt(); }, err::InvalidUseOfNull,
+      "Line No.: 30 Line No.: 10 TarnlowSTData\r\nCopyFromRecordset of Class Module clsStockXpgm\r\n"
+      "ReadIt of Class Module clsStockXpgm");
 }
 
 TEST_P(StockExtensionTest, FailuresCarryTheLabelsOfTheirOperations) {
@@ -119,9 +114,8 @@ TEST_P(StockExtensionTest, FailuresCarryTheLabelsOfTheirOperations) {
   // are set and running the update is what fails.
   test::MessageCapture messages;
   extension_.SageConnection(nullptr);
-  const Error unbound = test::CatchError([&] { extension_.UpdateStock(); });
-  EXPECT_EQ(unbound.Number(), err::ObjectNotSet);
-  EXPECT_EQ(unbound.Source(), "Line No.: 30 TarnlowSTData\r\nupdateStock of Class Module clsStockXpgm");
+  test::ExpectError([&] { extension_.UpdateStock(); }, err::ObjectNotSet,
+                    "Line No.: 30 TarnlowSTData\r\nupdateStock of Class Module clsStockXpgm");
 
   clsStockXpgD unconnected;
   for (const auto& [operation, label] : std::vector<std::pair<void (clsStockXpgD::*)(), std::string>>{
@@ -129,8 +123,8 @@ TEST_P(StockExtensionTest, FailuresCarryTheLabelsOfTheirOperations) {
            {&clsStockXpgD::PrepareStkxpgmUpdateStatement,
             "PrepareStkxpgmUpdateStatement of Class Module clsStockXpgm"},
            {&clsStockXpgD::PrepareInsertStatement, "PrepareInsertStatement of Class Module clsStockXpgm"}}) {
-    const Error e = test::CatchError([&] { (unconnected.*operation)(); });
-    EXPECT_EQ(e.Source(), "Line No.: 20 TarnlowSTData\r\n" + label);
+    EXPECT_EQ(test::CatchError([&] { (unconnected.*operation)(); }).Source(),
+              "Line No.: 20 TarnlowSTData\r\n" + label);
   }
   EXPECT_TRUE(messages.Messages().empty());
 }
@@ -182,10 +176,8 @@ TEST_P(ProductGroupToleranceTest, FindsAGroupsTolerancesInOneReadOfTheTable) {
 TEST_P(ProductGroupToleranceTest, AnAbsentGroupIsReportedWithTheMisspeltMessage) {
   Read("FASTENER");
   tolerance_.product_group = "fastener";  // exact match only
-  const Error e = test::CatchError([&] { tolerance_.ReadIt(); });
-  EXPECT_EQ(e.Number(), vbObjectError);
-  EXPECT_EQ(e.Source(), "Line No.: 30 ReadIt of Class Module clsStkpgtxD");
-  EXPECT_EQ(e.Description(), "Cannont Find Product Groupfastener");
+  test::ExpectError([&] { tolerance_.ReadIt(); }, vbObjectError,
+                    "Line No.: 30 ReadIt of Class Module clsStkpgtxD", "Cannont Find Product Groupfastener");
   EXPECT_EQ(tolerance_.delivery_qty_tol(), "10");
   EXPECT_EQ(tolerance_.call_off_qty_tol(), "5");
 }
@@ -237,9 +229,8 @@ TEST_P(ProductGroupToleranceTest, AFailedLoadIsTriedAgainOnTheNextLookup) {
 TEST_P(ProductGroupToleranceTest, PreparingWithoutAConnectionFailsUnderItsLabel) {
   test::MessageCapture messages;
   clsStkpgtxD unconnected;
-  const Error e = test::CatchError([&] { unconnected.PrepareReadStatement(); });
-  EXPECT_EQ(e.Number(), err::ObjectClosed);
-  EXPECT_EQ(e.Source(), "Line No.: 30 TarnlowSTData\r\nPrepareReadStatement of Class Module clsStkpgtxD");
+  test::ExpectError([&] { unconnected.PrepareReadStatement(); }, err::ObjectClosed,
+                    "Line No.: 30 TarnlowSTData\r\nPrepareReadStatement of Class Module clsStkpgtxD");
   EXPECT_TRUE(messages.Messages().empty());
 }
 

@@ -72,25 +72,22 @@ TEST_P(ProductUnitTest, AMissingRowIsWordedDifferentlyByTheTwoLookups) {
   Key("01", "BOLT-M8", "BOX", "EACH");
   unit_.ReadIt();
   Key("01", "BOLT-M8", "BOX", "DOZEN");
-  const Error read = test::CatchError([&] { unit_.ReadIt(); });
-  EXPECT_EQ(read.Number(), vbObjectError);
-  EXPECT_EQ(read.Source(), "Line No.: 40 ReadIt of Class Module clsSTUnitPD Line#:40");
-  EXPECT_EQ(read.Description(), "Cannot find product unit 01/BOLT-M8/BOX/DOZEN");
-  const Error listed = test::CatchError([&] { unit_.ReadFromList(); });
-  EXPECT_EQ(listed.Number(), vbObjectError);
-  EXPECT_EQ(listed.Source(), "Line No.: 30 ReadFromList of Class Module clsSTUnitPD Line#:30");
-  EXPECT_EQ(listed.Description(), "Cannot find unit conversion BOX/DOZEN/01/BOLT-M8");
+  test::ExpectError([&] { unit_.ReadIt(); }, vbObjectError,
+                    "Line No.: 40 ReadIt of Class Module clsSTUnitPD Line#:40",
+                    "Cannot find product unit 01/BOLT-M8/BOX/DOZEN");
+  test::ExpectError([&] { unit_.ReadFromList(); }, vbObjectError,
+                    "Line No.: 30 ReadFromList of Class Module clsSTUnitPD Line#:30",
+                    "Cannot find unit conversion BOX/DOZEN/01/BOLT-M8");
   EXPECT_EQ(unit_.conv_factor(), 12);
 }
 
 TEST_P(ProductUnitTest, RowsWithOneKeyStringFailTheLoadUntilTheTableIsPutRight) {
   Add("01", "BOLT-M8", "box", "EACH", 10);  // "BOX" and "box" are one key
   Key("01", "BOLT-M8", "BOX", "EACH");
-  const Error e = test::CatchError([&] { unit_.ReadFromList(); });
-  EXPECT_EQ(e.Number(), err::DuplicateKey);
-  EXPECT_EQ(e.Source(),
-            "Line No.: 10 Line No.: 30 TarnlowSTData\r\nLoadFromList of Class Module clsSTUnitPD Line#:30\r\n"
-            "ReadFromList of Class Module clsSTUnitPD Line#:10");
+  test::ExpectError(
+      [&] { unit_.ReadFromList(); }, err::DuplicateKey,
+      "Line No.: 10 Line No.: 30 TarnlowSTData\r\nLoadFromList of Class Module clsSTUnitPD Line#:30\r\n"
+      "ReadFromList of Class Module clsSTUnitPD Line#:10");
   c_->Execute("delete from " + c_->TableCatalogue()->ProductUnitTable() + " where base_name = 'box'");
   unit_.ReadFromList();
   EXPECT_EQ(unit_.conv_factor(), 12);
@@ -101,13 +98,11 @@ TEST_P(ProductUnitTest, ANullTextFailsTheCopyUnderItsLabels) {
       "insert into " + c_->TableCatalogue()->ProductUnitTable() +
       " (warehouse, product, base_name, converted_unit, alt_unit) values ('05', 'X', 'A', 'B', NULL)");
   Key("05", "X", "A", "B");
-  const Error read = test::CatchError([&] { unit_.ReadIt(); });
-  EXPECT_EQ(read.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(read.Source(),
-            "Line No.: 30 Line No.: 10 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitPD Line#:10\r\n"
-            "ReadIt of Class Module clsSTUnitPD Line#:30");
-  const Error listed = test::CatchError([&] { unit_.ReadFromList(); });
-  EXPECT_EQ(listed.Source(),
+  test::ExpectError(
+      [&] { unit_.ReadIt(); }, err::InvalidUseOfNull,
+      "Line No.: 30 Line No.: 10 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitPD Line#:10\r\n"
+      "ReadIt of Class Module clsSTUnitPD Line#:30");
+  EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Source(),
             "Line No.: 10 Line No.: 30 Line No.: 10 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitPD "
             "Line#:10\r\nLoadFromList of Class Module clsSTUnitPD Line#:30\r\nReadFromList of Class Module "
             "clsSTUnitPD Line#:10");
@@ -123,8 +118,7 @@ TEST_P(ProductUnitTest, FailuresOfTheInsertCarryItsLabel) {
 
   test::MessageCapture messages;
   clsSTUnitPD unconnected;
-  const Error e = test::CatchError([&] { unconnected.PrepareInsertStatement(); });
-  EXPECT_EQ(e.Source(),
+  EXPECT_EQ(test::CatchError([&] { unconnected.PrepareInsertStatement(); }).Source(),
             "Line No.: 20 TarnlowSTData\r\nPrepareInsertStatement of Class Module clsSTUnitPD Line#:20");
   const Error r = test::CatchError([&] { unconnected.ReadIt(); });
   EXPECT_EQ(r.Source(),

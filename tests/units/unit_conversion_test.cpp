@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "connection/database_connection.h"
@@ -58,10 +59,9 @@ TEST_P(UnitConversionTest, LooksPairsUpInOneReadOfTheTable) {
   const auto before = Statistics(*c_);
   Pair("BOX12", "EACH");  // stored with a trailing blank, found without
   conversion_.ReadFromList();
-  EXPECT_EQ(conversion_.conv_factor(), 12);
-  EXPECT_EQ(conversion_.conv_method(), "M");
-  EXPECT_EQ(conversion_.from_min_break(), 1);
-  EXPECT_EQ(conversion_.from_max_break(), 100);
+  EXPECT_EQ((std::tuple{conversion_.conv_factor(), conversion_.conv_method(), conversion_.from_min_break(),
+                        conversion_.from_max_break()}),
+            (std::tuple{12, "M", 1, 100}));
   // Both conversions of one base unit, whichever comes first in the copy.
   Pair("KG", "TONNE");
   conversion_.ReadFromList();
@@ -69,10 +69,9 @@ TEST_P(UnitConversionTest, LooksPairsUpInOneReadOfTheTable) {
   EXPECT_EQ(conversion_.from_max_break(), 3);
   Pair("KG", "GRAM");
   conversion_.ReadFromList();
-  EXPECT_EQ(conversion_.conv_method(), "M");
-  EXPECT_EQ(conversion_.from_max_break(), 50);
-  EXPECT_EQ(conversion_.base_name(), "KG");
-  EXPECT_EQ(conversion_.converted_unit(), "GRAM");
+  EXPECT_EQ((std::tuple{conversion_.conv_method(), conversion_.from_max_break(), conversion_.base_name(),
+                        conversion_.converted_unit()}),
+            (std::tuple{"M", 50, "KG", "GRAM"}));
 
   EXPECT_EQ(Statistics(*c_).executions - before.executions, 1);
   // Setting the connection, even the same one, empties the copy.
@@ -104,10 +103,9 @@ TEST_P(UnitConversionTest, AMissingPairIsWordedDifferentlyByTheTwoLookups) {
   for (const auto& [base, converted] : std::vector<std::pair<std::string, std::string>>{
            {"KG", "OUNCE"}, {"kg", "GRAM"}, {"ZZZ", "GRAM"}, {"EACH", "TONNE"}, {"KG", "BOX12"}}) {
     Pair(base, converted);
-    const Error listed = test::CatchError([&] { conversion_.ReadFromList(); });
-    EXPECT_EQ(listed.Number(), vbObjectError);
-    EXPECT_EQ(listed.Source(), "Line No.: 30 ReadFromList of Class Module clsSTUnitCD Line#:30");
-    EXPECT_EQ(listed.Description(), "Cannot find unit conversion " + base + "/" + converted);
+    test::ExpectError([&] { conversion_.ReadFromList(); }, vbObjectError,
+                      "Line No.: 30 ReadFromList of Class Module clsSTUnitCD Line#:30",
+                      "Cannot find unit conversion " + base + "/" + converted);
     const Error read = test::CatchError([&] { conversion_.ReadIt(); });
     EXPECT_EQ(read.Source(), "Line No.: 40 ReadIt of Class Module clsSTUnitCD Line#:40");
     EXPECT_EQ(read.Description(), "Cannot find unit conversion from " + base + " to " + converted);
@@ -143,8 +141,7 @@ TEST_P(UnitConversionTest, AFailedLoadIsTriedAgainOnTheNextLookup) {
   conversion.SageConnection(c);
   conversion.base_name = "EACH";
   conversion.converted_unit = "BOX12";
-  const Error e = test::CatchError([&] { conversion.ReadFromList(); });
-  EXPECT_EQ(e.Source(),
+  EXPECT_EQ(test::CatchError([&] { conversion.ReadFromList(); }).Source(),
             "Line No.: 10 Line No.: 10 Injected\r\nLoadFromList of Class Module clsSTUnitCD Line#:10\r\n"
             "ReadFromList of Class Module clsSTUnitCD Line#:10");
   conversion.ReadFromList();
@@ -155,15 +152,12 @@ TEST_P(UnitConversionTest, ANullFactorFailsUnderTheLabelsOfItsLookup) {
   c_->Execute("insert into " + c_->TableCatalogue()->UnitConversionTable() +
               " (base_name, converted_unit, conv_factor, conv_method) values ('NUL', 'EACH', NULL, 'M')");
   Pair("NUL", "EACH");
-  const Error read = test::CatchError([&] { conversion_.ReadIt(); });
-  EXPECT_EQ(read.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(read.Source(),
-            "Line No.: 30 Line No.: 20 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitCD Line#:20\r\n"
-            "ReadIt of Class Module clsSTUnitCD Line#:30");
-  const Error listed = test::CatchError([&] { conversion_.ReadFromList(); });
-  EXPECT_EQ(listed.Number(), err::TypeMismatch);
-  EXPECT_EQ(listed.Source(),
-            "Line No.: 40 TarnlowSTData\r\nReadFromList of Class Module clsSTUnitCD Line#:40");
+  test::ExpectError(
+      [&] { conversion_.ReadIt(); }, err::InvalidUseOfNull,
+      "Line No.: 30 Line No.: 20 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitCD Line#:20\r\n"
+      "ReadIt of Class Module clsSTUnitCD Line#:30");
+  test::ExpectError([&] { conversion_.ReadFromList(); }, err::TypeMismatch,
+                    "Line No.: 40 TarnlowSTData\r\nReadFromList of Class Module clsSTUnitCD Line#:40");
 }
 
 TARNLOW_ON_EVERY_BACKEND(UnitConversionTest);

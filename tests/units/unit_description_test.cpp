@@ -50,14 +50,12 @@ TEST_P(UnitDescriptionTest, AMissingUnitIsReportedByBothLookupsAndKeepsTheDecima
   unit_.unit_code = "LITRE";
   unit_.ReadIt();
   unit_.unit_code = "kg";  // codes are compared exactly
-  const Error read = test::CatchError([&] { unit_.ReadIt(); });
-  EXPECT_EQ(read.Number(), vbObjectError);
-  EXPECT_EQ(read.Source(), "Line No.: 40 ReadIt of Class Module clsSTUnitDD Line#:40");
-  EXPECT_EQ(read.Description(), "Cannot find unit description from kg");
-  const Error listed = test::CatchError([&] { unit_.ReadFromList(); });
-  EXPECT_EQ(listed.Number(), vbObjectError);
-  EXPECT_EQ(listed.Source(), "Line No.: 30 ReadFromList of Class Module clsSTUnitDD Line#:30");
-  EXPECT_EQ(listed.Description(), "Cannot find unit description from kg");
+  test::ExpectError([&] { unit_.ReadIt(); }, vbObjectError,
+                    "Line No.: 40 ReadIt of Class Module clsSTUnitDD Line#:40",
+                    "Cannot find unit description from kg");
+  test::ExpectError([&] { unit_.ReadFromList(); }, vbObjectError,
+                    "Line No.: 30 ReadFromList of Class Module clsSTUnitDD Line#:30",
+                    "Cannot find unit description from kg");
   EXPECT_EQ(unit_.dec_places(), 2);
   EXPECT_EQ(unit_.unit_code(), "kg");
 }
@@ -81,11 +79,10 @@ TEST_P(UnitDescriptionTest, ANullDecimalPlacesFailsTheCopyUnderItsLabel) {
   c_->Execute("insert into " + c_->TableCatalogue()->UnitDescriptionTable() +
               " (unit_code, dec_places) values ('NONE', NULL)");
   unit_.unit_code = "NONE";
-  const Error read = test::CatchError([&] { unit_.ReadIt(); });
-  EXPECT_EQ(read.Number(), err::InvalidUseOfNull);
-  EXPECT_EQ(read.Source(),
-            "Line No.: 30 Line No.: 20 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitDD Line#:20\r\n"
-            "ReadIt of Class Module clsSTUnitDD Line#:30");
+  test::ExpectError(
+      [&] { unit_.ReadIt(); }, err::InvalidUseOfNull,
+      "Line No.: 30 Line No.: 20 TarnlowSTData\r\nCopyFromRS of Class Module clsSTUnitDD Line#:20\r\n"
+      "ReadIt of Class Module clsSTUnitDD Line#:30");
   // In the copy the value passes through text first: no text is no number.
   EXPECT_EQ(test::CatchError([&] { unit_.ReadFromList(); }).Number(), err::TypeMismatch);
 }
