@@ -34,12 +34,6 @@ const ClassInfo& TableCatalogue::Class() const {
   return info;
 }
 
-SystemInfo::SystemInfo(const ConnectionOptions& options)
-    : dual_rate_(options.dual_rate),
-      release_(options.release),
-      extended_(options.extended),
-      version_(options.version) {}
-
 const ClassInfo& SystemInfo::Class() const {
   static const ClassInfo info =
       detail::ClassBuilder<SystemInfo>("SystemInfo", "", "{81194C86-4BB7-4482-AFC0-F4FA110943B4}")

@@ -190,7 +190,6 @@ Session::Session(const std::string& text) {
   SQLUINTEGER extensions = 0;
   if (Ok(SQLGetInfo(dbc_.get(), SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
     getdata_block_ = (extensions & SQL_GD_BLOCK) != 0;
-  block_fetch_ = getdata_block_;
 }
 
 Session::~Session() {
