@@ -218,12 +218,16 @@ class ClassBuilder {
   // The members every collection has: Item (the default member), Count,
   // Remove, ClearList and NewEnum (the enumeration member).
   ClassBuilder& Item() {
-    MemberInfo m{"Item",      false,
-                 Access::Get, ValueKind::Object,
-                 true,        {ArgInfo{"vntIndexKey", ValueKind::Variant, false}},
-                 &ItemInvoke};
-    m.default_member = true;
-    members_.push_back(std::move(m));
+    const ArgInfo key{"vntIndexKey", ValueKind::Variant, false};
+    members_.push_back(MemberInfo{"Item",
+                                  false,
+                                  Access::Get,
+                                  ValueKind::Object,
+                                  true,
+                                  {key},
+                                  &ItemInvoke,
+                                  nullptr,
+                                  /*default_member=*/true});
     return *this;
   }
   ClassBuilder& Count() { return Get<&C::Count>("Count"); }
@@ -231,9 +235,16 @@ class ClassBuilder {
   ClassBuilder& ClearList() { return Method<&C::ClearList>("ClearList"); }
   ClassBuilder& NewEnum() {
     using M = detail::Method<&C::NewEnum>;
-    MemberInfo m{"NewEnum", false, Access::Get, ValueKind::Object, true, {}, &M::Invoke};
-    m.enumeration = true;
-    members_.push_back(std::move(m));
+    members_.push_back(MemberInfo{"NewEnum",
+                                  false,
+                                  Access::Get,
+                                  ValueKind::Object,
+                                  true,
+                                  {},
+                                  &M::Invoke,
+                                  nullptr,
+                                  false,
+                                  /*enumeration=*/true});
     return *this;
   }
 
@@ -268,9 +279,7 @@ class ClassBuilder {
   }
 
   void AddColumn(const ColumnInfo& c) {
-    MemberInfo m{c.property, false, c.access, c.kind, true, {}, nullptr};
-    m.column = &c;
-    members_.push_back(std::move(m));
+    members_.push_back(MemberInfo{c.property, false, c.access, c.kind, true, {}, nullptr, &c});
   }
 
   std::string_view name_, clsid_, iid_;

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <map>
 #include <optional>
 
 #include "connection/odbc/odbc_backend.h"
@@ -300,17 +299,17 @@ std::vector<std::vector<std::string>> OdbcDatabase::UniqueKeys(std::string_view 
     Raise(SQL_HANDLE_STMT, stmt.get(), dbc);
   // NON_UNIQUE, INDEX_NAME, TYPE, ORDINAL_POSITION, COLUMN_NAME
   const auto rows = CatalogueRows(stmt.get(), dbc, {4, 6, 7, 8, 9});
-  std::map<std::string, std::vector<std::pair<int, std::optional<std::string>>>> indexes;
-  std::vector<std::string> order;
+  // Each index by name, in the order the driver lists them, with its parts.
+  std::vector<std::pair<std::string, std::vector<std::pair<int, std::optional<std::string>>>>> indexes;
   for (const auto& row : rows) {
     if (!row[1] || row[2].value_or("") == std::to_string(SQL_TABLE_STAT)) continue;
     if (row[0].value_or("1") != "0") continue;
-    auto [it, added] = indexes.try_emplace(*row[1]);
-    if (added) order.push_back(*row[1]);
+    auto it = std::ranges::find(indexes, *row[1],
+                                [](const auto& index) -> const std::string& { return index.first; });
+    if (it == indexes.end()) it = indexes.insert(it, {*row[1], {}});
     it->second.emplace_back(WholeNumber(row[3]), row[4]);
   }
-  for (const std::string& name : order) {
-    auto parts = indexes[name];
+  for (auto& [name, parts] : indexes) {
     std::sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::string> key;
     for (const auto& part : parts)

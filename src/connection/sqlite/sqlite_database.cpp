@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <climits>
@@ -149,9 +150,7 @@ SqliteDatabase::SqliteDatabase(ConnectionHandle db) : db_(std::move(db)) {}
 
 std::unique_ptr<Statement> SqliteDatabase::Prepare(std::string_view sql, bool repeated) {
   const std::string text = SqliteText(sql);
-  if (text.size() >= static_cast<std::size_t>(INT_MAX)) {
-    Raise(SQLITE_TOOBIG, sqlite3_errstr(SQLITE_TOOBIG));
-  }
+  if (text.size() >= static_cast<std::size_t>(INT_MAX)) Raise(SQLITE_TOOBIG, sqlite3_errstr(SQLITE_TOOBIG));
   sqlite3_stmt* raw = nullptr;
   const char* tail = nullptr;
   // Including the terminating NUL in the length spares sqlite a copy.
@@ -169,9 +168,7 @@ std::unique_ptr<Statement> SqliteDatabase::Prepare(std::string_view sql, bool re
     const int extra_rc = sqlite3_prepare_v3(db_.get(), tail, -1, 0, &extra_raw, &next);
     const StatementHandle extra(extra_raw);
     if (extra_rc != SQLITE_OK) Raise(db_.get(), extra_rc, sql);
-    if (extra != nullptr) {
-      Raise(SQLITE_MISUSE, "Only one SQL statement can be prepared at a time", sql);
-    }
+    if (extra != nullptr) Raise(SQLITE_MISUSE, "Only one SQL statement can be prepared at a time", sql);
     tail = next;
   }
   return std::make_unique<SqliteStatement>(std::move(stmt), std::string(sql));
@@ -213,9 +210,8 @@ std::vector<std::vector<std::string>> SqliteDatabase::UniqueKeys(std::string_vie
   for (const std::string& index : indexes) {
     std::vector<std::string> columns =
         NameList("select name from pragma_index_info(?1) order by seqno", index);
-    bool plain_columns = !columns.empty();
-    for (const std::string& column : columns) plain_columns = plain_columns && !column.empty();
-    if (plain_columns) keys.push_back(std::move(columns));
+    if (!columns.empty() && std::ranges::none_of(columns, [](const std::string& c) { return c.empty(); }))
+      keys.push_back(std::move(columns));
   }
   return keys;
 }
