@@ -95,41 +95,6 @@ std::vector<std::string> SplitScript(std::string_view sql) {
   return out;
 }
 
-// For the SQLite driver, through which no left() can be registered: each
-// left(x, n) becomes substr(x, 1, n), and escapes go.
-std::string SqliteText(std::string_view caller) {
-  std::string sql = sqltext::StripEscapes(caller);
-  for (std::size_t i = 0; i < sql.size(); ++i) {
-    if (sql[i] == '\'' || sql[i] == '"') {
-      i = sqltext::PastQuoted(sql, i) - 1;
-      continue;
-    }
-    if ((i > 0 && IsWordChar(sql[i - 1])) || i + 4 > sql.size() || !SameName(sql.substr(i, 4), "left"))
-      continue;
-    std::size_t open = i + 4;
-    while (open < sql.size() && std::isspace(static_cast<unsigned char>(sql[open]))) ++open;
-    if (open >= sql.size() || sql[open] != '(') continue;
-    int depth = 0;
-    std::size_t comma = std::string::npos;
-    for (std::size_t k = open + 1; k < sql.size() && comma == std::string::npos; ++k) {
-      const char c = sql[k];
-      if (c == '\'' || c == '"') {
-        k = sqltext::PastQuoted(sql, k) - 1;
-      } else if (c == '(') {
-        ++depth;
-      } else if (c == ')') {
-        if (depth-- == 0) break;
-      } else if (c == ',' && depth == 0) {
-        comma = k;
-      }
-    }
-    if (comma == std::string::npos) continue;
-    sql.insert(comma + 1, " 1,");
-    sql.replace(i, 4, "substr");
-  }
-  return sql;
-}
-
 // A catalogue function's rows, the wanted columns as text (nullopt for null).
 std::vector<std::vector<std::optional<std::string>>> CatalogueRows(
     SQLHSTMT stmt, SQLHDBC dbc, std::initializer_list<SQLUSMALLINT> columns) {
@@ -205,7 +170,8 @@ OdbcDatabase::OdbcDatabase(std::shared_ptr<Session> session)
     : session_(std::move(session)), dialect_(DialectOf(session_->DbmsName())) {}
 
 std::unique_ptr<Statement> OdbcDatabase::Prepare(std::string_view sql, bool repeated) {
-  if (dialect_ == "sqlite") return std::make_unique<OdbcStatement>(session_, sql, repeated, SqliteText(sql));
+  if (dialect_ == "sqlite")
+    return std::make_unique<OdbcStatement>(session_, sql, repeated, sqltext::SqliteText(sql));
   return std::make_unique<OdbcStatement>(session_, sql, repeated);
 }
 

@@ -41,72 +41,6 @@ void LeftFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
   sqlite3_result_text(ctx, reinterpret_cast<const char*>(text), end, SQLITE_TRANSIENT);
 }
 
-bool IsWordChar(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return std::isalnum(u) != 0 || c == '_' || c == '$' || u >= 0x80;
-}
-
-// Index after the quoted name, literal or comment at sql[i], else i (a
-// doubled quote simply opens the next run).
-std::size_t SkipQuotedOrComment(const std::string& sql, std::size_t i) {
-  const char c = sql[i];
-  const char next = i + 1 < sql.size() ? sql[i + 1] : '\0';
-  std::size_t end = std::string::npos;
-  if (c == '\'' || c == '"' || c == '`') {
-    end = sql.find(c, i + 1);
-  } else if (c == '[') {
-    end = sql.find(']', i + 1);
-  } else if (c == '-' && next == '-') {
-    end = sql.find('\n', i + 2);
-  } else if (c == '/' && next == '*') {
-    end = sql.find("*/", i + 2);
-    if (end != std::string::npos) ++end;
-  } else {
-    return i;
-  }
-  return end == std::string::npos ? sql.size() : end + 1;
-}
-
-// sqlite's grammar keeps LEFT for joins, so "left(" does not parse as a
-// call; the quoted name "left"( does, and finds the registered function.
-std::string QuoteLeftCalls(std::string sql) {
-  std::string out;
-  std::size_t copied = 0;  // sql[0, copied) is already in out
-  std::size_t i = 0;
-  while (i < sql.size()) {
-    if (const std::size_t after = SkipQuotedOrComment(sql, i); after != i) {
-      i = after;
-      continue;
-    }
-    const bool word_start = i == 0 || !IsWordChar(sql[i - 1]);
-    if (!word_start || i + 4 > sql.size() || sqlite3_strnicmp(sql.c_str() + i, "left", 4) != 0) {
-      ++i;
-      continue;
-    }
-    std::size_t j = i + 4;
-    if (j < sql.size() && IsWordChar(sql[j])) {
-      i = j;
-      continue;
-    }
-    while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j])) != 0) ++j;
-    if (j < sql.size() && sql[j] == '(') {
-      out.append(sql, copied, i - copied);
-      out += '"';
-      out.append(sql, i, 4);
-      out += '"';
-      copied = i + 4;
-    }
-    i += 4;
-  }
-  if (copied == 0) return sql;
-  out.append(sql, copied);
-  return out;
-}
-
-std::string SqliteText(std::string_view sql) {
-  return QuoteLeftCalls(sqltext::StripEscapes(sql));
-}
-
 bool IsFile(const std::string& path) {
   return !path.empty() && path != ":memory:";
 }
@@ -149,7 +83,7 @@ void RegisterFunctions(sqlite3* db) {
 SqliteDatabase::SqliteDatabase(ConnectionHandle db) : db_(std::move(db)) {}
 
 std::unique_ptr<Statement> SqliteDatabase::Prepare(std::string_view sql, bool repeated) {
-  const std::string text = SqliteText(sql);
+  const std::string text = sqltext::SqliteText(sql);
   if (text.size() >= static_cast<std::size_t>(INT_MAX)) Raise(SQLITE_TOOBIG, sqlite3_errstr(SQLITE_TOOBIG));
   sqlite3_stmt* raw = nullptr;
   const char* tail = nullptr;
@@ -175,7 +109,7 @@ std::unique_ptr<Statement> SqliteDatabase::Prepare(std::string_view sql, bool re
 }
 
 void SqliteDatabase::ExecuteScript(std::string_view sql) {
-  const std::string text = SqliteText(sql);
+  const std::string text = sqltext::SqliteText(sql);
   const int rc = sqlite3_exec(db_.get(), text.c_str(), nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) Raise(db_.get(), rc, sql);
 }
