@@ -216,16 +216,12 @@ class ClassBuilder {
   // The members every collection has: Item (the default member), Count,
   // Remove, ClearList and NewEnum (the enumeration member).
   ClassBuilder& Item() {
-    const ArgInfo key{"vntIndexKey", ValueKind::Variant, false};
-    members_.push_back(MemberInfo{"Item",
-                                  false,
-                                  Access::Get,
-                                  ValueKind::Object,
-                                  true,
-                                  {key},
-                                  &ItemInvoke,
-                                  nullptr,
-                                  /*default_member=*/true});
+    MemberInfo m{"Item",      false,
+                 Access::Get, ValueKind::Object,
+                 true,        {ArgInfo{"vntIndexKey", ValueKind::Variant, false}},
+                 &ItemInvoke};
+    m.default_member = true;
+    members_.push_back(std::move(m));
     return *this;
   }
   ClassBuilder& Count() { return Get<&C::Count>("Count"); }
@@ -233,16 +229,9 @@ class ClassBuilder {
   ClassBuilder& ClearList() { return Method<&C::ClearList>("ClearList"); }
   ClassBuilder& NewEnum() {
     using M = detail::Method<&C::NewEnum>;
-    members_.push_back(MemberInfo{"NewEnum",
-                                  false,
-                                  Access::Get,
-                                  ValueKind::Object,
-                                  true,
-                                  {},
-                                  &M::Invoke,
-                                  nullptr,
-                                  false,
-                                  /*enumeration=*/true});
+    MemberInfo m{"NewEnum", false, Access::Get, ValueKind::Object, true, {}, &M::Invoke};
+    m.enumeration = true;
+    members_.push_back(std::move(m));
     return *this;
   }
 

@@ -14,7 +14,8 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 30'000;
 
-// left(text, n), which shared statements use for key-prefix tests.
+// left(text, n), for a statement that calls it by its quoted name "left"
+// (sqltext::SqliteText writes an unquoted call as substr).
 void LeftFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
     sqlite3_result_null(ctx);
@@ -150,6 +151,13 @@ std::vector<std::vector<std::string>> SqliteDatabase::UniqueKeys(std::string_vie
   return keys;
 }
 
+std::vector<ColumnDescription> SqliteDatabase::Columns(std::string_view table) {
+  std::vector<ColumnDescription> columns;
+  EachRow(db_.get(), "select name, type from pragma_table_info(?1)", table, {},
+          [&](sqlite3_stmt* row) { columns.push_back(SqliteColumn(TextCell(row, 0), TextCell(row, 1))); });
+  return columns;
+}
+
 namespace {
 
 // A declared length or precision: the digits from `at` (after blanks); 0,
@@ -203,17 +211,6 @@ ColumnDescription SqliteColumn(std::string name, std::string declared_type) {
   }
   return c;
 }
-
-namespace sqlite {
-
-std::vector<ColumnDescription> SqliteDatabase::Columns(std::string_view table) {
-  std::vector<ColumnDescription> columns;
-  EachRow(db_.get(), "select name, type from pragma_table_info(?1)", table, {},
-          [&](sqlite3_stmt* row) { columns.push_back(SqliteColumn(TextCell(row, 0), TextCell(row, 1))); });
-  return columns;
-}
-
-}  // namespace sqlite
 
 std::unique_ptr<Database> OpenSqlite(const std::string& path, bool create) {
   sqlite3* raw = nullptr;
