@@ -66,19 +66,16 @@ class TARNLOW_API TableCatalogue final : public Object {
 
 class TARNLOW_API SystemInfo final : public Object {
  public:
-  explicit SystemInfo(const ConnectionOptions& options);
+  explicit SystemInfo(const ConnectionOptions& options) : options_(options) {}
   const ClassInfo& Class() const override;
 
-  bool DualRateOption() const { return dual_rate_; }
-  std::int16_t ReleaseNumber() const { return release_; }
-  bool ExtendedLayout() const { return extended_; }
-  const std::string& VersionText() const { return version_; }
+  bool DualRateOption() const { return options_.dual_rate; }
+  std::int16_t ReleaseNumber() const { return options_.release; }
+  bool ExtendedLayout() const { return options_.extended; }
+  const std::string& VersionText() const { return options_.version; }
 
  private:
-  bool dual_rate_;
-  std::int16_t release_;
-  bool extended_;
-  std::string version_;
+  ConnectionOptions options_;
 };
 
 class TARNLOW_API Connection final : public Object {

@@ -35,15 +35,6 @@ TARNLOW_API std::string NullToText(const Variant& value);
 // The value as text with trailing blanks removed.
 TARNLOW_API std::string RTrim(std::string_view text);
 
-// Copies the current error into this thread's saved error; returns its line.
-TARNLOW_API std::int32_t SaveError();
-// Makes the saved error the current error again.
-TARNLOW_API void RestoreError();
-// The current error's source, CR LF and the label (the label alone when blank).
-TARNLOW_API std::string SourceTrail(std::string_view label);
-// Raises the saved error with "Line No.: n " in front of its source trail.
-[[noreturn]] TARNLOW_API void RaiseSavedError(std::string_view label);
-
 // The line of the step an operation is on; an error exit reports it.
 using Line = std::int32_t;
 

@@ -121,13 +121,10 @@ class TARNLOW_API Object : public std::enable_shared_from_this<Object> {
   static std::int64_t LiveCount();
 
  protected:
-  // The field behind a property, writable by the owning class alone.
-  template <class T, Access A>
-  static T& Field(Prop<T, A>& p) {
-    return p.v_;
-  }
-  template <class T, Access A>
-  static const T& Field(const Prop<T, A>& p) {
+  // The field behind a property (const for a const one), writable by the
+  // owning class alone.
+  template <class P>
+  static auto& Field(P& p) {
     return p.v_;
   }
 

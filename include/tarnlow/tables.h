@@ -75,10 +75,8 @@ enum class Layout : std::uint8_t {
 
 // What table objects do with a column beyond storing it as it is.
 enum Trait : std::uint8_t {
-  // Kind 2 keeps this date as 6-character date-key text.
-  kDateKeyOnKind2 = 1,
-  // A zero date is written as null: the date is not known yet.
-  kNullWhenZero = 2,
+  kDateKeyOnKind2 = 1,  // kind 2 keeps this date as 6-character date-key text
+  kNullWhenZero = 2,    // a zero date is written as null: the date is not known yet
 };
 
 struct Column {

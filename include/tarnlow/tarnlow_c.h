@@ -155,23 +155,19 @@ static inline tarnlow_value tarnlow_text_value(const char* text) {
   return v;
 }
 static inline tarnlow_value tarnlow_number_value(double number) {
-  tarnlow_value v = {TARNLOW_NUMBER, 0, {{NULL, 0}}};
-  v.as.number = number;
+  tarnlow_value v = {TARNLOW_NUMBER, 0, {.number = number}};
   return v;
 }
 static inline tarnlow_value tarnlow_date_value(double days) {
-  tarnlow_value v = {TARNLOW_DATE, 0, {{NULL, 0}}};
-  v.as.date = days;
+  tarnlow_value v = {TARNLOW_DATE, 0, {.date = days}};
   return v;
 }
 static inline tarnlow_value tarnlow_boolean_value(int boolean) {
-  tarnlow_value v = {TARNLOW_BOOLEAN, 0, {{NULL, 0}}};
-  v.as.boolean = boolean != 0;
+  tarnlow_value v = {TARNLOW_BOOLEAN, 0, {.boolean = boolean != 0}};
   return v;
 }
 static inline tarnlow_value tarnlow_object_value(tarnlow_object* object) {
-  tarnlow_value v = {TARNLOW_OBJECT, 0, {{NULL, 0}}};
-  v.as.object = object;
+  tarnlow_value v = {TARNLOW_OBJECT, 0, {.object = object}};
   return v;
 }
 

@@ -34,12 +34,6 @@ const ClassInfo& TableCatalogue::Class() const {
   return info;
 }
 
-SystemInfo::SystemInfo(const ConnectionOptions& options)
-    : dual_rate_(options.dual_rate),
-      release_(options.release),
-      extended_(options.extended),
-      version_(options.version) {}
-
 const ClassInfo& SystemInfo::Class() const {
   static const ClassInfo info =
       detail::ClassBuilder<SystemInfo>("SystemInfo", "", "{81194C86-4BB7-4482-AFC0-F4FA110943B4}")
@@ -61,39 +55,31 @@ DatabaseConnection::DatabaseConnection(Token, std::unique_ptr<backend::Database>
 
 DatabaseConnection::~DatabaseConnection() = default;
 
-namespace {
-
-[[noreturn]] void TraceFailed(const std::string& where, int error) {
-  constexpr std::int32_t kPathFileAccess = 75;
-  throw Error(kPathFileAccess, ConnectionSource,
-              "Path/File access error: cannot write the trace to " + where + ": " + std::strerror(error));
-}
-
-}  // namespace
-
 // A statement that cannot be traced is not run: a gap is worse than no trace.
 void DatabaseConnection::Trace(std::string_view sql) {
   if (trace_.empty()) return;
+  const auto fail = [this](int error) {
+    constexpr std::int32_t kPathFileAccess = 75;
+    const std::string where = trace_ == "-" ? "standard error" : "\"" + trace_ + "\"";
+    throw Error(kPathFileAccess, ConnectionSource,
+                "Path/File access error: cannot write the trace to " + where + ": " + std::strerror(error));
+  };
   if (trace_ == "-") {
     std::cerr << sql << '\n';
     if (!std::cerr.flush()) {
       std::cerr.clear();
-      TraceFailed("standard error", EIO);
+      fail(EIO);
     }
     return;
   }
   // Opened per line so that several processes can share one trace file.
-  const auto fail = [this] {
-    const int error = errno;
-    TraceFailed("\"" + trace_ + "\"", error);
-  };
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(trace_.c_str(), "a"), &std::fclose);
-  if (!f) fail();
+  if (!f) fail(errno);
   // A full disk shows only when the line leaves the buffer.
   if (std::fwrite(sql.data(), 1, sql.size(), f.get()) != sql.size() || std::fputc('\n', f.get()) == EOF ||
       std::fflush(f.get()) != 0)
-    fail();
-  if (std::fclose(f.release()) != 0) fail();
+    fail(errno);
+  if (std::fclose(f.release()) != 0) fail(errno);
 }
 
 std::shared_ptr<backend::Statement> DatabaseConnection::Prepare(std::string_view sql, bool repeated) {

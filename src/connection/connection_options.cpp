@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "connection/sql_text.h"
 #include "tarnlow/connection.h"
@@ -11,17 +12,12 @@
 namespace tarnlow {
 namespace {
 
-constexpr std::string_view kTableProperties[] = {
-#define TARNLOW_TABLE_PROPERTY(name, default_name) #name,
-    TARNLOW_TABLES(TARNLOW_TABLE_PROPERTY)
-#undef TARNLOW_TABLE_PROPERTY
-};
-
-// Descriptive names; others come as table.<Property>=NAME options.
-constexpr std::string_view kDefaultNames[] = {
-#define TARNLOW_TABLE_DEFAULT_NAME(name, default_name) default_name,
-    TARNLOW_TABLES(TARNLOW_TABLE_DEFAULT_NAME)
-#undef TARNLOW_TABLE_DEFAULT_NAME
+// Each catalogue property with its descriptive table name; others come as
+// table.<Property>=NAME options.
+constexpr std::pair<std::string_view, std::string_view> kTables[] = {
+#define TARNLOW_TABLE_ENTRY(name, default_name) {#name, default_name},
+    TARNLOW_TABLES(TARNLOW_TABLE_ENTRY)
+#undef TARNLOW_TABLE_ENTRY
 };
 
 constexpr const char* kSource = "TarnlowData.Connection";
@@ -77,7 +73,7 @@ bool ApplyOption(ConnectionOptions& o, std::string_view key, std::string_view va
   } else if (key.starts_with("table.")) {
     const std::string_view property = key.substr(6);
     std::size_t i = 0;
-    while (i < CatalogueTableCount && kTableProperties[i] != property) ++i;
+    while (i < CatalogueTableCount && kTables[i].first != property) ++i;
     if (i == CatalogueTableCount) Bad("Unknown table catalogue property \"" + std::string(property) + "\"");
     if (!IsTableName(value)) Needs(key, "a table name", value);
     o.tables[static_cast<CatalogueTable>(i)] = value;
@@ -110,10 +106,10 @@ std::size_t OdbcOptionStart(std::string_view text) {
 }  // namespace
 
 std::string_view CatalogueTableProperty(CatalogueTable table) {
-  return kTableProperties[static_cast<std::size_t>(table)];
+  return kTables[static_cast<std::size_t>(table)].first;
 }
 std::string_view DefaultTableName(CatalogueTable table) {
-  return kDefaultNames[static_cast<std::size_t>(table)];
+  return kTables[static_cast<std::size_t>(table)].second;
 }
 
 std::string ConnectionOptions::TableName(CatalogueTable table) const {
@@ -159,16 +155,10 @@ ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
       kept += item;
     }
   }
-  if (o.backend == Backend::SQLite) {
-    if (target.empty()) Bad("Connection text names no database file");
-    o.target = target;
-  } else if (o.backend == Backend::ODBC) {
-    if (target.find_first_not_of(" ;") == std::string_view::npos)
-      Bad("Connection text names no ODBC data source or driver");
-    o.target = target;
-  } else {
-    o.target = std::string(target) + kept;
-  }
+  if (o.backend == Backend::SQLite && target.empty()) Bad("Connection text names no database file");
+  if (o.backend == Backend::ODBC && target.find_first_not_of(" ;") == std::string_view::npos)
+    Bad("Connection text names no ODBC data source or driver");
+  o.target = std::string(target) + kept;  // only a libpq URI keeps options
   return o;
 }
 

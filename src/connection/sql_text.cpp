@@ -66,6 +66,40 @@ std::string StripEscapes(std::string_view sql) {
   return out;
 }
 
+std::string SqliteText(std::string_view caller) {
+  std::string sql = StripEscapes(caller);
+  for (std::size_t i = 0; i < sql.size(); ++i) {
+    if (sql[i] == '\'' || sql[i] == '"') {
+      i = PastQuoted(sql, i) - 1;
+      continue;
+    }
+    if ((i > 0 && (std::isalnum(static_cast<unsigned char>(sql[i - 1])) || sql[i - 1] == '_')) ||
+        i + 4 > sql.size() || !SameName(sql.substr(i, 4), "left"))
+      continue;
+    std::size_t open = i + 4;
+    while (open < sql.size() && std::isspace(static_cast<unsigned char>(sql[open]))) ++open;
+    if (open >= sql.size() || sql[open] != '(') continue;
+    int depth = 0;
+    std::size_t comma = std::string::npos;
+    for (std::size_t k = open + 1; k < sql.size() && comma == std::string::npos; ++k) {
+      const char c = sql[k];
+      if (c == '\'' || c == '"') {
+        k = PastQuoted(sql, k) - 1;
+      } else if (c == '(') {
+        ++depth;
+      } else if (c == ')') {
+        if (depth-- == 0) break;
+      } else if (c == ',' && depth == 0) {
+        comma = k;
+      }
+    }
+    if (comma == std::string::npos) continue;
+    sql.insert(comma + 1, " 1,");
+    sql.replace(i, 4, "substr");
+  }
+  return sql;
+}
+
 std::string NumberPlaceholders(std::string text, int& count) {
   count = 0;
   // A literal statement carries its values in its text: nothing to number.

@@ -12,6 +12,10 @@ namespace tarnlow::sqltext {
 std::size_t PastQuoted(std::string_view sql, std::size_t i);
 // Removes "{fn " ... "}" escapes, keeping the function call inside.
 std::string StripEscapes(std::string_view sql);
+// For SQLite, whose grammar keeps LEFT for joins and through whose ODBC
+// driver no function can be registered: escapes go (StripEscapes) and each
+// left(x, n) becomes substr(x, 1, n).
+std::string SqliteText(std::string_view sql);
 // Replaces each "?" placeholder by $1, $2, ... in order; sets count.
 std::string NumberPlaceholders(std::string sql, int& count);
 // How a database reads a backslash inside a literal.

@@ -17,15 +17,13 @@
 namespace tarnlow::detail {
 
 template <class T>
-struct IsSharedPtr : std::false_type {};
-template <class T>
-struct IsSharedPtr<std::shared_ptr<T>> : std::true_type {};
+concept SharedPtr = std::is_same_v<T, std::shared_ptr<typename T::element_type>>;
 
 // The kind whose KindType is T; Object for an object, Variant for any other.
 template <class T, ValueKind K = ValueKind::Text>
 constexpr ValueKind KindOf() {
   using U = std::remove_cvref_t<T>;
-  if constexpr (IsSharedPtr<U>::value)
+  if constexpr (SharedPtr<U>)
     return ValueKind::Object;
   else if constexpr (K == ValueKind::Variant || std::is_same_v<U, typename KindType<K>::type>)
     return K;
@@ -36,7 +34,7 @@ constexpr ValueKind KindOf() {
 // A late-bound argument converted to the parameter type of a member function.
 template <class T>
 T FromVariant(const Variant& v) {
-  if constexpr (IsSharedPtr<T>::value) {
+  if constexpr (SharedPtr<T>) {
     auto object = v.ToObject();
     if (!object) return nullptr;
     auto typed = std::dynamic_pointer_cast<typename T::element_type>(object);
@@ -268,9 +266,7 @@ class ClassBuilder {
   }
 
   void AddColumn(const ColumnInfo& c) {
-    MemberInfo m{c.property, false, c.access, c.kind, true, {}, nullptr};
-    m.column = &c;
-    members_.push_back(std::move(m));
+    members_.push_back(MemberInfo{c.property, false, c.access, c.kind, true, {}, nullptr, &c});
   }
 
   std::string_view name_, clsid_, iid_;

@@ -1,23 +1,13 @@
 #include "tarnlow/collection.h"
 
-#include <cctype>
-
 #include "framework/class_builder.h"
+#include "tarnlow/name_index.h"
 
 namespace tarnlow {
-namespace {
-
-std::string Fold(std::string_view key) {
-  std::string out(key);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-}  // namespace
 
 std::size_t KeyedList::Locate(const Variant& index_or_key) const {
   if (const std::string* key = index_or_key.AsText()) {
-    const auto it = by_key_.find(Fold(*key));
+    const auto it = by_key_.find(LowerCase(*key));
     if (it == by_key_.end()) RaiseRuntime(err::InvalidProcedureCall);
     return it->second;
   }
@@ -51,7 +41,7 @@ void KeyedList::Append(ObjectPtr member, std::optional<std::string> key) {
   if (key) {
     // An empty text is no key a member could later be found by.
     if (key->empty()) RaiseRuntime(err::InvalidProcedureCall);
-    folded = Fold(*key);
+    folded = LowerCase(*key);
     if (by_key_.contains(folded)) RaiseRuntime(err::DuplicateKey);
     by_key_.emplace(folded, members_.size());
   }

@@ -69,64 +69,30 @@ std::string RTrim(std::string_view text) {
 }
 
 namespace {
-ErrObject& Saved() {
-  thread_local ErrObject saved;
-  return saved;
-}
-
-// A label ending in "Line#:" carries the failing step's line straight after it.
-std::string LabelWithLine(std::string_view label, Line line) {
-  std::string out(label);
-  if (out.ends_with("Line#:")) out += std::to_string(line);
-  return out;
+// The failure being handled becomes the current error and is raised again,
+// the label added to its source trail (after CR LF, unless the trail is
+// blank); a label ending in "Line#:" carries the failing step's line straight
+// after it, and `line_first` puts "Line No.: n " in front of the trail.
+[[noreturn]] void Leave(std::string_view label, Line line, bool line_first) {
+  ErrObject& e = Err();
+  e.Set(CurrentException(), line);
+  std::string source;
+  if (line_first && line != 0) source = "Line No.: " + std::to_string(line) + " ";
+  if (e.Source.find_first_not_of(' ') != std::string::npos) source += e.Source + "\r\n";
+  source += label;
+  if (label.ends_with("Line#:")) source += std::to_string(line);
+  e.Raise(e.Number, std::move(source), e.Description);
 }
 }  // namespace
-
-std::int32_t SaveError() {
-  return (Saved() = Err()).Line;
-}
-
-// The current error's line stays: only the record comes back.
-void RestoreError() {
-  ErrObject& e = Err();
-  const std::int32_t line = e.Line;
-  e = Saved();
-  e.Line = line;
-}
-
-std::string SourceTrail(std::string_view label) {
-  const std::string& source = Err().Source;
-  if (RTrim(source).empty()) return std::string(label);
-  std::string out = source;
-  out += "\r\n";
-  out += label;
-  return out;
-}
-
-void RaiseSavedError(std::string_view label) {
-  const ErrObject saved = Saved();
-  std::string line_text;
-  if (saved.Line != 0) line_text = "Line No.: " + std::to_string(saved.Line) + " ";
-  RestoreError();
-  std::string source = line_text + SourceTrail(label);
-  Err().Raise(saved.Number, std::move(source), saved.Description);
-}
 
 namespace detail {
 
 void LeaveBySavedExit(std::string_view label, Line line) {
-  Err().Set(CurrentException(), line);
-  SaveError();
-  RaiseSavedError(LabelWithLine(label, line));
+  Leave(label, line, true);
 }
 
 void LeaveByDirectExit(std::string_view label, Line line) {
-  ErrObject& e = Err();
-  e.Set(CurrentException(), line);
-  const std::int32_t number = e.Number;
-  std::string source = SourceTrail(LabelWithLine(label, line));
-  std::string description = e.Description;
-  e.Raise(number, std::move(source), std::move(description));
+  Leave(label, line, false);
 }
 
 void LeaveNormally() noexcept {

@@ -7,7 +7,6 @@
 namespace tarnlow {
 namespace {
 std::atomic<std::int64_t> g_live{0};
-
 }  // namespace
 
 Object::Object() {

@@ -298,12 +298,9 @@ bool Date::TryParseIso(std::string_view text, Date& out) {
 
 Date Date::ParseIso(std::string_view text) {
   Date d;
-  switch (ReadIso(text, d)) {
-    case IsoText::Date: return d;
-    case IsoText::OutOfRange: RaiseRuntime(err::Overflow);
-    case IsoText::NotADate: break;
-  }
-  RaiseRuntime(err::TypeMismatch);
+  const IsoText read = ReadIso(text, d);
+  if (read != IsoText::Date) RaiseRuntime(read == IsoText::OutOfRange ? err::Overflow : err::TypeMismatch);
+  return d;
 }
 
 const char* VarTypeName(VarType type) {
@@ -315,9 +312,7 @@ const char* VarTypeName(VarType type) {
 
 std::string ShortestText(double d) {
   char buf[64];
-  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, d);
-  (void)ec;
-  return std::string(buf, p);
+  return std::string(buf, std::to_chars(buf, buf + sizeof buf, d).ptr);
 }
 
 std::string Variant::ToText() const {
@@ -338,8 +333,7 @@ std::string Variant::ToText() const {
       for (char* p = buf; p != end; ++p)
         if (*p == 'e') *p = 'E';
       const std::string_view text(buf, static_cast<std::size_t>(end - buf));
-      if (text == "-0") return std::string(1, '0');
-      return std::string(text);
+      return text == "-0" ? "0" : std::string(text);
     }
     case VarType::Date: {
       const Date d = std::get<Date>(v_);
@@ -400,12 +394,9 @@ Date Variant::ConvertedDate() const {
     case VarType::Date: return std::get<Date>(v_);
     case VarType::String: {
       Date d;
-      switch (Date::ReadIso(std::get<std::string>(v_), d)) {
-        case Date::IsoText::Date: return d;
-        case Date::IsoText::OutOfRange: RaiseRuntime(err::Overflow);
-        case Date::IsoText::NotADate: break;
-      }
-      return Date(ToDouble());
+      const Date::IsoText read = Date::ReadIso(std::get<std::string>(v_), d);
+      if (read == Date::IsoText::OutOfRange) RaiseRuntime(err::Overflow);
+      return read == Date::IsoText::Date ? d : Date(ToDouble());
     }
     case VarType::Object: RaiseRuntime(err::TypeMismatch);
     case VarType::Boolean: RaiseRuntime(err::TypeMismatch);

@@ -72,8 +72,7 @@ class Session {
 
   SQLHDBC Dbc() const { return dbc_.get(); }
   const std::string& DbmsName() const { return dbms_; }  // "PostgreSQL", "SQLite", ...
-  bool BlockFetch() const { return block_fetch_; }       // several rows per fetch
-  // True when SQLGetData may read a row of a fetched block.
+  // True when SQLGetData may read a row of a fetched block: only then are rows fetched in blocks.
   bool GetDataInBlocks() const { return getdata_block_; }
   StmtHandle NewStatement();
 
@@ -82,7 +81,6 @@ class Session {
   DbcHandle dbc_;
   bool connected_ = false;
   std::string dbms_;
-  bool block_fetch_ = true;
   bool getdata_block_ = false;
 };
 

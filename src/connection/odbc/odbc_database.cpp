@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <map>
 #include <optional>
 
 #include "connection/odbc/odbc_backend.h"
@@ -96,41 +95,6 @@ std::vector<std::string> SplitScript(std::string_view sql) {
   return out;
 }
 
-// For the SQLite driver, through which no left() can be registered: each
-// left(x, n) becomes substr(x, 1, n), and escapes go.
-std::string SqliteText(std::string_view caller) {
-  std::string sql = sqltext::StripEscapes(caller);
-  for (std::size_t i = 0; i < sql.size(); ++i) {
-    if (sql[i] == '\'' || sql[i] == '"') {
-      i = sqltext::PastQuoted(sql, i) - 1;
-      continue;
-    }
-    if ((i > 0 && IsWordChar(sql[i - 1])) || i + 4 > sql.size() || !SameName(sql.substr(i, 4), "left"))
-      continue;
-    std::size_t open = i + 4;
-    while (open < sql.size() && std::isspace(static_cast<unsigned char>(sql[open]))) ++open;
-    if (open >= sql.size() || sql[open] != '(') continue;
-    int depth = 0;
-    std::size_t comma = std::string::npos;
-    for (std::size_t k = open + 1; k < sql.size() && comma == std::string::npos; ++k) {
-      const char c = sql[k];
-      if (c == '\'' || c == '"') {
-        k = sqltext::PastQuoted(sql, k) - 1;
-      } else if (c == '(') {
-        ++depth;
-      } else if (c == ')') {
-        if (depth-- == 0) break;
-      } else if (c == ',' && depth == 0) {
-        comma = k;
-      }
-    }
-    if (comma == std::string::npos) continue;
-    sql.insert(comma + 1, " 1,");
-    sql.replace(i, 4, "substr");
-  }
-  return sql;
-}
-
 // A catalogue function's rows, the wanted columns as text (nullopt for null).
 std::vector<std::vector<std::optional<std::string>>> CatalogueRows(
     SQLHSTMT stmt, SQLHDBC dbc, std::initializer_list<SQLUSMALLINT> columns) {
@@ -190,7 +154,6 @@ Session::Session(const std::string& text) {
   SQLUINTEGER extensions = 0;
   if (Ok(SQLGetInfo(dbc_.get(), SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
     getdata_block_ = (extensions & SQL_GD_BLOCK) != 0;
-  block_fetch_ = getdata_block_;
 }
 
 Session::~Session() {
@@ -207,7 +170,8 @@ OdbcDatabase::OdbcDatabase(std::shared_ptr<Session> session)
     : session_(std::move(session)), dialect_(DialectOf(session_->DbmsName())) {}
 
 std::unique_ptr<Statement> OdbcDatabase::Prepare(std::string_view sql, bool repeated) {
-  if (dialect_ == "sqlite") return std::make_unique<OdbcStatement>(session_, sql, repeated, SqliteText(sql));
+  if (dialect_ == "sqlite")
+    return std::make_unique<OdbcStatement>(session_, sql, repeated, sqltext::SqliteText(sql));
   return std::make_unique<OdbcStatement>(session_, sql, repeated);
 }
 
@@ -301,17 +265,17 @@ std::vector<std::vector<std::string>> OdbcDatabase::UniqueKeys(std::string_view 
     Raise(SQL_HANDLE_STMT, stmt.get(), dbc);
   // NON_UNIQUE, INDEX_NAME, TYPE, ORDINAL_POSITION, COLUMN_NAME
   const auto rows = CatalogueRows(stmt.get(), dbc, {4, 6, 7, 8, 9});
-  std::map<std::string, std::vector<std::pair<int, std::optional<std::string>>>> indexes;
-  std::vector<std::string> order;
+  // Each index by name, in the order the driver lists them, with its parts.
+  std::vector<std::pair<std::string, std::vector<std::pair<int, std::optional<std::string>>>>> indexes;
   for (const auto& row : rows) {
     if (!row[1] || row[2].value_or("") == std::to_string(SQL_TABLE_STAT)) continue;
     if (row[0].value_or("1") != "0") continue;
-    auto [it, added] = indexes.try_emplace(*row[1]);
-    if (added) order.push_back(*row[1]);
+    auto it = std::ranges::find(indexes, *row[1],
+                                [](const auto& index) -> const std::string& { return index.first; });
+    if (it == indexes.end()) it = indexes.insert(it, {*row[1], {}});
     it->second.emplace_back(WholeNumber(row[3]), row[4]);
   }
-  for (const std::string& name : order) {
-    auto parts = indexes[name];
+  for (auto& [name, parts] : indexes) {
     std::sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::string> key;
     for (const auto& part : parts)

@@ -290,7 +290,7 @@ void OdbcStatement::LoadColumns() const {
 void OdbcStatement::BindColumns() {
   SQLHSTMT stmt = stmt_.get();
   block_rows_ = 1;
-  bool boundable = session_->BlockFetch();
+  bool boundable = session_->GetDataInBlocks();
   for (ColumnInfo& c : columns_) {
     switch (c.kind) {
       case Kind::Text:

@@ -42,39 +42,34 @@ ConnHandle Connect(const std::string& conninfo) {
   std::unique_ptr<char, FreeWith<PQfreemem>> parse_error(raw_error);
   if (!parsed) RaiseConnInfoError(parse_error ? parse_error.get() : "out of memory");
 
-  std::vector<std::string> keys, values;
-  bool has_options = false;
+  // Keywords point into `parsed` and kDefaults, values into `values`.
+  std::vector<const char*> keys;
+  std::vector<std::string> values;
+  const auto add = [&](const char* key, std::string value) {
+    keys.push_back(key);
+    values.push_back(std::move(value));
+  };
+  // libpq lists every keyword it knows, "options" among them, unset ones null.
   for (const PQconninfoOption* o = parsed.get(); o->keyword != nullptr; ++o) {
-    if (o->val == nullptr) continue;
-    std::string value = o->val;
+    std::string value = o->val != nullptr ? o->val : "";
     if (std::string_view(o->keyword) == "options") {
-      has_options = true;
       // Ours go last so that they win over a caller's setting of the same name.
       if (!value.empty()) value += ' ';
-      value += kSessionOptions;
+      add(o->keyword, value + std::string(kSessionOptions));
+    } else if (o->val != nullptr) {
+      add(o->keyword, std::move(value));
     }
-    keys.emplace_back(o->keyword);
-    values.push_back(std::move(value));
   }
-  if (!has_options) {
-    keys.emplace_back("options");
-    values.emplace_back(kSessionOptions);
-  }
-  for (const auto& [key, value] : kDefaults) {
-    if (std::ranges::find(keys, key) != keys.end()) continue;
-    keys.emplace_back(key);
-    values.emplace_back(value);
-  }
+  for (const auto& [key, value] : kDefaults)
+    if (std::ranges::none_of(keys, [&](const char* k) { return key == k; }))
+      add(key.data(), std::string(value));
 
-  std::vector<const char*> key_ptrs, value_ptrs;
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    key_ptrs.push_back(keys[i].c_str());
-    value_ptrs.push_back(values[i].c_str());
-  }
-  key_ptrs.push_back(nullptr);
+  std::vector<const char*> value_ptrs;
+  for (const std::string& value : values) value_ptrs.push_back(value.c_str());
+  keys.push_back(nullptr);
   value_ptrs.push_back(nullptr);
 
-  ConnHandle conn(PQconnectdbParams(key_ptrs.data(), value_ptrs.data(), 0));
+  ConnHandle conn(PQconnectdbParams(keys.data(), value_ptrs.data(), 0));
   if (!conn || PQstatus(conn.get()) != CONNECTION_OK) RaiseConnectError(conn.get());
   PQsetNoticeReceiver(conn.get(), DiscardNotice, nullptr);
   return conn;

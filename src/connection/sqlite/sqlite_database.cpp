@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <climits>
@@ -13,7 +14,8 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 30'000;
 
-// left(text, n), which shared statements use for key-prefix tests.
+// left(text, n), for a statement that calls it by its quoted name "left"
+// (sqltext::SqliteText writes an unquoted call as substr).
 void LeftFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
     sqlite3_result_null(ctx);
@@ -38,72 +40,6 @@ void LeftFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
     }
   }
   sqlite3_result_text(ctx, reinterpret_cast<const char*>(text), end, SQLITE_TRANSIENT);
-}
-
-bool IsWordChar(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return std::isalnum(u) != 0 || c == '_' || c == '$' || u >= 0x80;
-}
-
-// Index after the quoted name, literal or comment at sql[i], else i (a
-// doubled quote simply opens the next run).
-std::size_t SkipQuotedOrComment(const std::string& sql, std::size_t i) {
-  const char c = sql[i];
-  const char next = i + 1 < sql.size() ? sql[i + 1] : '\0';
-  std::size_t end = std::string::npos;
-  if (c == '\'' || c == '"' || c == '`') {
-    end = sql.find(c, i + 1);
-  } else if (c == '[') {
-    end = sql.find(']', i + 1);
-  } else if (c == '-' && next == '-') {
-    end = sql.find('\n', i + 2);
-  } else if (c == '/' && next == '*') {
-    end = sql.find("*/", i + 2);
-    if (end != std::string::npos) ++end;
-  } else {
-    return i;
-  }
-  return end == std::string::npos ? sql.size() : end + 1;
-}
-
-// sqlite's grammar keeps LEFT for joins, so "left(" does not parse as a
-// call; the quoted name "left"( does, and finds the registered function.
-std::string QuoteLeftCalls(std::string sql) {
-  std::string out;
-  std::size_t copied = 0;  // sql[0, copied) is already in out
-  std::size_t i = 0;
-  while (i < sql.size()) {
-    if (const std::size_t after = SkipQuotedOrComment(sql, i); after != i) {
-      i = after;
-      continue;
-    }
-    const bool word_start = i == 0 || !IsWordChar(sql[i - 1]);
-    if (!word_start || i + 4 > sql.size() || sqlite3_strnicmp(sql.c_str() + i, "left", 4) != 0) {
-      ++i;
-      continue;
-    }
-    std::size_t j = i + 4;
-    if (j < sql.size() && IsWordChar(sql[j])) {
-      i = j;
-      continue;
-    }
-    while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j])) != 0) ++j;
-    if (j < sql.size() && sql[j] == '(') {
-      out.append(sql, copied, i - copied);
-      out += '"';
-      out.append(sql, i, 4);
-      out += '"';
-      copied = i + 4;
-    }
-    i += 4;
-  }
-  if (copied == 0) return sql;
-  out.append(sql, copied);
-  return out;
-}
-
-std::string SqliteText(std::string_view sql) {
-  return QuoteLeftCalls(sqltext::StripEscapes(sql));
 }
 
 bool IsFile(const std::string& path) {
@@ -148,10 +84,8 @@ void RegisterFunctions(sqlite3* db) {
 SqliteDatabase::SqliteDatabase(ConnectionHandle db) : db_(std::move(db)) {}
 
 std::unique_ptr<Statement> SqliteDatabase::Prepare(std::string_view sql, bool repeated) {
-  const std::string text = SqliteText(sql);
-  if (text.size() >= static_cast<std::size_t>(INT_MAX)) {
-    Raise(SQLITE_TOOBIG, sqlite3_errstr(SQLITE_TOOBIG));
-  }
+  const std::string text = sqltext::SqliteText(sql);
+  if (text.size() >= static_cast<std::size_t>(INT_MAX)) Raise(SQLITE_TOOBIG, sqlite3_errstr(SQLITE_TOOBIG));
   sqlite3_stmt* raw = nullptr;
   const char* tail = nullptr;
   // Including the terminating NUL in the length spares sqlite a copy.
@@ -169,16 +103,14 @@ std::unique_ptr<Statement> SqliteDatabase::Prepare(std::string_view sql, bool re
     const int extra_rc = sqlite3_prepare_v3(db_.get(), tail, -1, 0, &extra_raw, &next);
     const StatementHandle extra(extra_raw);
     if (extra_rc != SQLITE_OK) Raise(db_.get(), extra_rc, sql);
-    if (extra != nullptr) {
-      Raise(SQLITE_MISUSE, "Only one SQL statement can be prepared at a time", sql);
-    }
+    if (extra != nullptr) Raise(SQLITE_MISUSE, "Only one SQL statement can be prepared at a time", sql);
     tail = next;
   }
   return std::make_unique<SqliteStatement>(std::move(stmt), std::string(sql));
 }
 
 void SqliteDatabase::ExecuteScript(std::string_view sql) {
-  const std::string text = SqliteText(sql);
+  const std::string text = sqltext::SqliteText(sql);
   const int rc = sqlite3_exec(db_.get(), text.c_str(), nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) Raise(db_.get(), rc, sql);
 }
@@ -213,11 +145,17 @@ std::vector<std::vector<std::string>> SqliteDatabase::UniqueKeys(std::string_vie
   for (const std::string& index : indexes) {
     std::vector<std::string> columns =
         NameList("select name from pragma_index_info(?1) order by seqno", index);
-    bool plain_columns = !columns.empty();
-    for (const std::string& column : columns) plain_columns = plain_columns && !column.empty();
-    if (plain_columns) keys.push_back(std::move(columns));
+    if (!columns.empty() && std::ranges::none_of(columns, [](const std::string& c) { return c.empty(); }))
+      keys.push_back(std::move(columns));
   }
   return keys;
+}
+
+std::vector<ColumnDescription> SqliteDatabase::Columns(std::string_view table) {
+  std::vector<ColumnDescription> columns;
+  EachRow(db_.get(), "select name, type from pragma_table_info(?1)", table, {},
+          [&](sqlite3_stmt* row) { columns.push_back(SqliteColumn(TextCell(row, 0), TextCell(row, 1))); });
+  return columns;
 }
 
 namespace {
@@ -273,17 +211,6 @@ ColumnDescription SqliteColumn(std::string name, std::string declared_type) {
   }
   return c;
 }
-
-namespace sqlite {
-
-std::vector<ColumnDescription> SqliteDatabase::Columns(std::string_view table) {
-  std::vector<ColumnDescription> columns;
-  EachRow(db_.get(), "select name, type from pragma_table_info(?1)", table, {},
-          [&](sqlite3_stmt* row) { columns.push_back(SqliteColumn(TextCell(row, 0), TextCell(row, 1))); });
-  return columns;
-}
-
-}  // namespace sqlite
 
 std::unique_ptr<Database> OpenSqlite(const std::string& path, bool create) {
   sqlite3* raw = nullptr;

@@ -16,28 +16,23 @@ std::int32_t NumberFor(int status) {
              : DbFailure;
 }
 
-// A damaged file, or a file that is no database, fails every later
-// statement too; other failures leave the connection as it was.
-ErrorContext ContextFor(sqlite3* db, int status, std::string_view statement) {
-  const int primary = status & 0xFF;
-  return {std::string(statement),
-          {},
-          status,
-          db != nullptr && primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB};
-}
-
 }  // namespace
 
 Error MakeError(sqlite3* db, int status, std::string_view statement) {
   // Without a connection (no memory to open one) only the status text serves.
   const char* message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(status);
   std::string description = message != nullptr ? message : "";
+  const int primary = status & 0xFF;
   // "attempt to write a readonly database" says nothing of which one.
-  if ((status & 0xFF) == SQLITE_READONLY && db != nullptr) {
+  if (primary == SQLITE_READONLY && db != nullptr) {
     const char* file = sqlite3_db_filename(db, "main");
     if (file != nullptr && *file != '\0') description += " \"" + std::string(file) + "\"";
   }
-  return Error(NumberFor(status), kSource, std::move(description), ContextFor(db, status, statement));
+  // A damaged file, or a file that is no database, fails every later
+  // statement too; other failures leave the connection as it was.
+  const bool usable = db != nullptr && primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB;
+  return Error(NumberFor(status), kSource, std::move(description),
+               ErrorContext{std::string(statement), {}, status, usable});
 }
 
 void Raise(sqlite3* db, int status, std::string_view statement) {
