@@ -26,8 +26,6 @@ Error MakeError(sqlite3* db, int status, std::string_view statement = {});
 [[noreturn]] void RaiseOpenError(sqlite3* db, int status, const std::string& path);
 [[noreturn]] void Raise(int status, std::string description, std::string_view statement = {});
 
-void RegisterFunctions(sqlite3* db);
-
 // A run reading all rows keeps them all: an unfinished read would pin a WAL
 // snapshot, and a later write could never commit once another process had.
 class SqliteStatement final : public Statement {

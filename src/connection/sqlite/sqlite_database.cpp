@@ -14,34 +14,6 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 30'000;
 
-// left(text, n), for a statement that calls it by its quoted name "left"
-// (sqltext::SqliteText writes an unquoted call as substr).
-void LeftFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
-    sqlite3_result_null(ctx);
-    return;
-  }
-  const sqlite3_int64 wanted = sqlite3_value_int64(argv[1]);
-  const unsigned char* text = sqlite3_value_text(argv[0]);
-  if (text == nullptr) {
-    sqlite3_result_error_nomem(ctx);
-    return;
-  }
-  const int bytes = sqlite3_value_bytes(argv[0]);
-  // Characters, not bytes: continuation bytes belong to the one before.
-  int end = 0;
-  if (wanted > 0) {
-    sqlite3_int64 taken = 0;
-    for (; end < bytes; ++end) {
-      if ((text[end] & 0xC0) != 0x80) {
-        if (taken == wanted) break;
-        ++taken;
-      }
-    }
-  }
-  sqlite3_result_text(ctx, reinterpret_cast<const char*>(text), end, SQLITE_TRANSIENT);
-}
-
 bool IsFile(const std::string& path) {
   return !path.empty() && path != ":memory:";
 }
@@ -73,13 +45,6 @@ const char* TextCell(sqlite3_stmt* stmt, int column) {
 }
 
 }  // namespace
-
-void RegisterFunctions(sqlite3* db) {
-  const int rc =
-      sqlite3_create_function_v2(db, "left", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
-                                 nullptr, &LeftFunction, nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) Raise(db, rc);
-}
 
 SqliteDatabase::SqliteDatabase(ConnectionHandle db) : db_(std::move(db)) {}
 
@@ -224,7 +189,6 @@ std::unique_ptr<Database> OpenSqlite(const std::string& path, bool create) {
 
   sqlite3_extended_result_codes(db.get(), 1);
   sqlite3_busy_timeout(db.get(), sqlite::kBusyTimeoutMs);
-  sqlite::RegisterFunctions(db.get());
   // A file the process may only read serves reads, writes failing with the
   // read-only error naming it; reading it here fails an unreadable one now.
   const bool read_only = sqlite3_db_readonly(db.get(), "main") == 1;
