@@ -10,8 +10,8 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "tarnlow/name_index.h"
 #include "tarnlow/connection.h"
+#include "tarnlow/name_index.h"
 #include "tarnlow/registry.h"
 
 namespace tarnlow {

@@ -5,8 +5,8 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "tarnlow/name_index.h"
 #include "tarnlow/connection.h"
+#include "tarnlow/name_index.h"
 #include "tarnlow/stock/clsSTNLCat.h"
 
 namespace tarnlow {

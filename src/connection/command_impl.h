@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "connection/backend.h"
-#include "tarnlow/name_index.h"
 #include "tarnlow/command.h"
+#include "tarnlow/name_index.h"
 #include "tarnlow/recordset.h"
 
 namespace tarnlow {

@@ -5,8 +5,8 @@
 
 #include "connection/backend.h"
 #include "connection/database_connection.h"
-#include "tarnlow/name_index.h"
 #include "schema/schema.h"
+#include "tarnlow/name_index.h"
 #include "tarnlow/schema.h"
 
 namespace tarnlow {
