@@ -17,11 +17,9 @@
 
 namespace tarnlow {
 
-// A placeholder's value or a cell of the current row. A bound text stays
-// unchanged until its run ends and is followed by a NUL that it does not
-// count (a std::string's text), so that a backend may send it in place; a
-// cell's text (not NUL-terminated) lasts until the statement next moves.
-// connection/cells.h converts the library's values.
+// A placeholder's value or a cell of the current row. A bound text (not
+// NUL-terminated) stays unchanged until its run ends; a cell's text until
+// the statement next moves. connection/cells.h converts the library's values.
 struct EngineValue {
   enum class Kind : std::uint8_t { Null, Integer, Real, Text, Date };
   Kind kind = Kind::Null;

@@ -104,8 +104,8 @@ class PostgresStatement final : public Statement {
   int parameter_count_ = 0;  // before text_: numbering the text counts them
   std::string text_;         // with $n placeholders
   std::string name_;         // server-side name; empty for a literal statement
-  // Per placeholder: the text of a whole number, of a number and of a date
-  // last bound, and what is sent (a bound text is sent in place).
+  // Per placeholder: the whole number or text last bound (a copy: libpq
+  // reads up to a NUL), the number's and the date's text, and what is sent.
   std::vector<std::string> values_;
   std::vector<NumberText> numbers_;
   std::vector<const char*> pointers_;

@@ -147,8 +147,7 @@ bool PostgresDatabase::TableExists(std::string_view table) {
   // to_regclass resolves the name as a statement would (case, search path).
   auto statement = Prepare(
       "select 1 from pg_class where oid = to_regclass(?) and relkind in ('r', 'p', 'v', 'm', 'f')", false);
-  const std::string name(table);  // a bound text ends in a NUL
-  statement->Bind(1, EngineValue::Text(name));
+  statement->Bind(1, EngineValue::Text(table));
   return statement->Execute(Statement::Rows::First);
 }
 
@@ -168,8 +167,7 @@ std::vector<std::vector<std::string>> PostgresDatabase::UniqueKeys(std::string_v
       " where c.pos <= k.indnkeyatts"
       " order by k.indisprimary desc, k.indexrelid, c.pos",
       false);
-  const std::string name(table);  // a bound text ends in a NUL
-  statement->Bind(1, EngineValue::Text(name));
+  statement->Bind(1, EngineValue::Text(table));
   std::vector<std::vector<std::string>> keys;
   std::string index;
   for (bool row = statement->Execute(Statement::Rows::All); row; row = statement->Next()) {
@@ -191,8 +189,7 @@ std::vector<ColumnDescription> PostgresDatabase::Columns(std::string_view table)
       " where a.attrelid = to_regclass(?) and a.attnum > 0 and not a.attisdropped"
       " order by a.attnum",
       false);
-  const std::string name(table);  // a bound text ends in a NUL
-  statement->Bind(1, EngineValue::Text(name));
+  statement->Bind(1, EngineValue::Text(table));
   std::vector<ColumnDescription> columns;
   using Kind = ColumnDescription::Kind;
   for (bool row = statement->Execute(Statement::Rows::All); row; row = statement->Next()) {

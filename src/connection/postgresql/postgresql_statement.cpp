@@ -134,7 +134,10 @@ void PostgresStatement::Bind(int index, const EngineValue& value) {
       return;
     }
     case EngineValue::Kind::Real: pointers_[i] = numbers_[i].Of(value.real); return;
-    case EngineValue::Kind::Text: pointers_[i] = value.text.data(); return;
+    case EngineValue::Kind::Text:
+      ReplaceText(values_[i], value.text);
+      pointers_[i] = values_[i].c_str();
+      return;
     case EngineValue::Kind::Date: pointers_[i] = dates_[i].CString(value.date); return;
   }
 }
