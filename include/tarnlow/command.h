@@ -113,15 +113,6 @@ class TARNLOW_API StatementHolder {
   void SetDateValue(Parameter& parameter, const Date& value) const {
     parameter.value = connection_ ? connection_->DateValue(value) : Variant(value);
   }
-  // The parameter declared k-th, for a statement whose values are set in
-  // the order its parameters were declared. A preparation that failed part
-  // way leaves the first of them only; one missing there is reported as a
-  // lookup by its name reports it.
-  Parameter& Declared(std::size_t k) {
-    const std::span<Parameter> parameters = command_.Parameters();
-    if (k >= parameters.size()) RaiseRuntime(err::ItemNotFound);
-    return parameters[k];
-  }
   void ClearParameters();
   // The default member: gives the named parameter a new value.
   void operator()(std::string_view name, Variant value);

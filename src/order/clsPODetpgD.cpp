@@ -36,14 +36,11 @@ void clsPODetpgD::AddParameters() {
 
 void clsPODetpgD::InsertRow() {
   if (!insert_.Prepared()) PrepareInsertStatement();
-  // The parameters were declared from the same list, in its order.
-  const std::span<const ColumnInfo> columns = Columns();
-  for (std::size_t k = 0; k < columns.size(); ++k) {
-    const ColumnInfo& c = columns[k];
-    const std::string text = c.declaration == &tables::OrderLineAnalysisTable::order_line_no
-                                 ? order::LineKey(order_line_no())
-                                 : c.get(*this).ToText();
-    StatementHolder::SetTextValue(insert_.Declared(k), text);
+  ParameterPass pass(*this, insert_.Command());
+  for (const ColumnInfo& c : Columns()) {
+    pass.Set(*c.declaration, Variant(c.declaration == &tables::OrderLineAnalysisTable::order_line_no
+                                         ? order::LineKey(order_line_no())
+                                         : c.get(*this).ToText()));
   }
   insert_.Command().ExecuteNoCount();
 }

@@ -119,19 +119,33 @@ void clsPOvhstD::AddParametersE() {
   });
 }
 
+namespace {
+
+// The parameter declared k-th. Both statements declare their parameters from
+// the list they are set from, in its order; a preparation that failed part
+// way leaves the first of them only, and a parameter missing there is
+// reported as a lookup by its name reports it.
+Parameter& Declared(std::span<Parameter> parameters, std::size_t k) {
+  if (k >= parameters.size()) RaiseRuntime(err::ItemNotFound);
+  return parameters[k];
+}
+
+}  // namespace
+
 void clsPOvhstD::SetParametersE() {
   WithErrorExit(Label<"SetParametersE">(), [&](Line& line) {
     line = 10;
-    StatementHolder::SetTextValue(insert_e_.Declared(0), order_no());
+    const std::span<Parameter> parameters = insert_e_.Command().Parameters();
+    StatementHolder::SetTextValue(Declared(parameters, 0), order_no());
     std::string key = order::LineKey(order_line_no());
-    StatementHolder::SetTextValue(insert_e_.Declared(1), key);
+    StatementHolder::SetTextValue(Declared(parameters, 1), key);
     key = order::LineKey(sequence_no());
-    StatementHolder::SetTextValue(insert_e_.Declared(2), key);
+    StatementHolder::SetTextValue(Declared(parameters, 2), key);
     line = 20;
     std::size_t k = 3;
     auto set = [&](const auto& property) {
       Variant value(property());
-      insert_e_.Declared(k++).value = std::move(value);
+      Declared(parameters, k++).value = std::move(value);
     };
     set(plan_rate1), set(plan_rate2), set(plan_op1), set(plan_op2);
     set(order_rate1), set(order_rate2), set(order_op1), set(order_op2);
@@ -145,25 +159,26 @@ void clsPOvhstD::InsertRow() {
     line = 10;
     if (!insert_.Prepared()) PrepareInsertStatement();
     line = 20;
+    const std::span<Parameter> parameters = insert_.Command().Parameters();
     const std::span<const ColumnInfo> columns = BaseColumns();
     for (std::size_t k = 0; k < columns.size(); ++k) {
       const ColumnInfo& c = columns[k];
       const Variant value = c.get(*this);
       switch (c.kind) {
-        case ValueKind::Text: StatementHolder::SetTextValue(insert_.Declared(k), *value.AsText()); break;
+        case ValueKind::Text: StatementHolder::SetTextValue(Declared(parameters, k), *value.AsText()); break;
         case ValueKind::Int16: {
           const std::string key = order::LineKey(value.ToInt16());
-          StatementHolder::SetTextValue(insert_.Declared(k), key);
+          StatementHolder::SetTextValue(Declared(parameters, k), key);
           break;
         }
         case ValueKind::Date: {
           const Date date = value.ToDate();
-          insert_.SetDateValue(insert_.Declared(k), date);
+          insert_.SetDateValue(Declared(parameters, k), date);
           break;
         }
         default: {
           const double number = value.ToDouble();
-          StatementHolder::SetNumberValue(insert_.Declared(k), number);
+          StatementHolder::SetNumberValue(Declared(parameters, k), number);
           break;
         }
       }
