@@ -112,6 +112,15 @@ class TARNLOW_API Connection final : public Object {
   // Runs a literal statement; returns the rows it changed.
   std::int64_t Execute(std::string_view sql);
   void ExecuteText(const std::string& sql) { Execute(sql); }
+  // The client's own transactions, so that a receipt or an order lands whole
+  // or not at all: BeginTrans returns the level it opened (1 for the
+  // outermost; inner levels are savepoints), CommitTrans and RollbackTrans
+  // end the innermost. Inside one, a failing statement undoes only itself,
+  // so the library's retries work there as outside. Letting go of the
+  // connection with one open rolls it back.
+  std::int32_t BeginTrans();
+  void CommitTrans();
+  void RollbackTrans();
 
  private:
   ConnectionOptions options_;

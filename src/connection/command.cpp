@@ -164,8 +164,7 @@ Recordset& Command::Impl::Run(CompiledStatement::Rows rows) {
     }
   }
   DatabaseConnection& db = connection->DatabaseConnection();
-  ++db.MutableStatistics().executions;
-  const bool has_row = s.Execute(rows);
+  const bool has_row = db.Run(s, rows);
   if (!last) last = std::make_shared<Recordset>();
   RecordsetAccess::Of(*last).AttachExecuted(statement, has_row, db);
   return *last;
@@ -173,8 +172,7 @@ Recordset& Command::Impl::Run(CompiledStatement::Rows rows) {
 
 std::int64_t Command::Impl::RunNoRows(bool count) {
   CompiledStatement& s = CompileAndBind();
-  ++connection->DatabaseConnection().MutableStatistics().executions;
-  s.Execute(CompiledStatement::Rows::All);
+  connection->DatabaseConnection().Run(s, CompiledStatement::Rows::All);
   const std::int64_t changed = count ? s.RowsAffected() : 0;
   s.Reset();
   return changed;

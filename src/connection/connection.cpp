@@ -53,7 +53,17 @@ std::shared_ptr<DatabaseConnection> DatabaseConnection::Create(std::unique_ptr<b
 DatabaseConnection::DatabaseConnection(Token, std::unique_ptr<backend::Database> db, std::string trace)
     : db_(std::move(db)), trace_(std::move(trace)) {}
 
-DatabaseConnection::~DatabaseConnection() = default;
+// An ODBC driver that knows a transaction is open refuses to disconnect, and
+// the session would stay behind: what the client did not commit is rolled
+// back here on every engine.
+DatabaseConnection::~DatabaseConnection() {
+  if (level_ == 0) return;
+  try {
+    db_->ExecuteScript("ROLLBACK");
+  } catch (const Error&) {
+    // A lost connection has rolled it back already.
+  }
+}
 
 // A statement that cannot be traced is not run: a gap is worse than no trace.
 void DatabaseConnection::Trace(std::string_view sql) {
@@ -106,11 +116,95 @@ std::shared_ptr<backend::Statement> DatabaseConnection::PrepareReused(const std:
 
 std::int64_t DatabaseConnection::Execute(std::string_view sql) {
   auto statement = PrepareLiteral(sql);
-  ++stats_.executions;
-  statement->Execute(backend::Statement::Rows::All);
+  Run(*statement, backend::Statement::Rows::All);
   const std::int64_t rows = statement->RowsAffected();
   statement->Reset();
   return rows;
+}
+
+namespace {
+
+constexpr const char* kStatementSavepoint = "tarnlow_statement";
+
+std::string LevelSavepoint(std::int32_t level) {
+  return "tarnlow_level_" + std::to_string(level);
+}
+
+}  // namespace
+
+void DatabaseConnection::Control(const std::string& sql) {
+  Trace(sql);
+  db_->ExecuteScript(sql);
+}
+
+bool DatabaseConnection::RunGuarded(CompiledStatement& statement, CompiledStatement::Rows rows) {
+  Control(std::string("SAVEPOINT ") + kStatementSavepoint);
+  bool has_row = false;
+  try {
+    has_row = statement.Execute(rows);
+  } catch (...) {
+    // The statement's failure is the one reported; a connection too broken
+    // to undo it shows on the client's next statement.
+    try {
+      Control(std::string("ROLLBACK TO SAVEPOINT ") + kStatementSavepoint);
+      Control(std::string("RELEASE SAVEPOINT ") + kStatementSavepoint);
+    } catch (const Error&) {
+    }
+    throw;
+  }
+  Control(std::string("RELEASE SAVEPOINT ") + kStatementSavepoint);
+  return has_row;
+}
+
+std::int32_t DatabaseConnection::BeginTrans() {
+  const bool sqlite = db_->Dialect() == "sqlite";
+  if (level_ == 0)
+    Control(sqlite ? "BEGIN IMMEDIATE" : "START TRANSACTION");
+  else
+    Control("SAVEPOINT " + LevelSavepoint(level_ + 1));
+  // SQLite undoes a failed statement by itself and keeps the transaction.
+  guarded_ = !sqlite;
+  return ++level_;
+}
+
+void DatabaseConnection::EndTransaction() {
+  level_ = 0;
+  guarded_ = false;
+}
+
+void DatabaseConnection::CommitTrans() {
+  if (level_ == 0) RaiseRuntime(err::NoTransaction);
+  if (level_ > 1) {
+    Control("RELEASE SAVEPOINT " + LevelSavepoint(level_));
+    --level_;
+    return;
+  }
+  try {
+    Control("COMMIT");
+  } catch (const Error&) {
+    // A commit that fails leaves no transaction open on any engine: a
+    // server has ended it already, SQLite may still hold it (a commit that
+    // waited in vain for readers) and it is rolled back here.
+    EndTransaction();
+    try {
+      db_->ExecuteScript("ROLLBACK");
+    } catch (const Error&) {
+    }
+    throw;
+  }
+  EndTransaction();
+}
+
+void DatabaseConnection::RollbackTrans() {
+  if (level_ == 0) RaiseRuntime(err::NoTransaction);
+  if (level_ > 1) {
+    Control("ROLLBACK TO SAVEPOINT " + LevelSavepoint(level_));
+    Control("RELEASE SAVEPOINT " + LevelSavepoint(level_));
+    --level_;
+    return;
+  }
+  EndTransaction();
+  Control("ROLLBACK");
 }
 
 std::string DatabaseConnection::QuoteLiteral(std::string_view text) const {
@@ -175,6 +269,18 @@ std::int64_t Connection::Execute(std::string_view sql) {
   return DatabaseConnection().Execute(sql);
 }
 
+std::int32_t Connection::BeginTrans() {
+  return DatabaseConnection().BeginTrans();
+}
+
+void Connection::CommitTrans() {
+  DatabaseConnection().CommitTrans();
+}
+
+void Connection::RollbackTrans() {
+  DatabaseConnection().RollbackTrans();
+}
+
 const ConnectionStatistics& Statistics(Connection& connection) {
   return connection.DatabaseConnection().Statistics();
 }
@@ -186,6 +292,9 @@ const ClassInfo& Connection::Class() const {
           .Get<&Connection::TableCatalogue>("TableCatalogue")
           .Get<&Connection::SystemInfo>("SystemInfo")
           .Method<&Connection::ExecuteText>("Execute", {"sql"})
+          .Method<&Connection::BeginTrans>("BeginTrans")
+          .Method<&Connection::CommitTrans>("CommitTrans")
+          .Method<&Connection::RollbackTrans>("RollbackTrans")
           .Build();
   return info;
 }

@@ -33,6 +33,22 @@ class DatabaseConnection : public std::enable_shared_from_this<DatabaseConnectio
 
   // Runs a literal statement; returns the number of rows it changed.
   std::int64_t Execute(std::string_view sql);
+  // Runs a compiled statement for a client. Inside a client transaction on a
+  // server, where a failed statement would doom the whole transaction, the
+  // statement gets a savepoint of its own, so that its failure undoes only
+  // itself there as it does on SQLite.
+  bool Run(CompiledStatement& statement, CompiledStatement::Rows rows) {
+    ++stats_.executions;
+    return guarded_ ? RunGuarded(statement, rows) : statement.Execute(rows);
+  }
+  // The client's transactions: the outermost is the database's own, each
+  // inner level a savepoint. BeginTrans returns the new level, 1 for the
+  // outermost; on SQLite it takes the write lock at once, so that no later
+  // write has to wait for it halfway through a document.
+  std::int32_t BeginTrans();
+  void CommitTrans();
+  void RollbackTrans();
+  std::int32_t TransactionLevel() const { return level_; }
   // Compiles a statement once for repeated execution, or (`repeated` false)
   // a literal one that runs once. A text unfit for the database is refused.
   std::shared_ptr<CompiledStatement> Prepare(std::string_view sql, bool repeated = true);
@@ -50,12 +66,18 @@ class DatabaseConnection : public std::enable_shared_from_this<DatabaseConnectio
 
  private:
   void Trace(std::string_view sql);
+  bool RunGuarded(CompiledStatement& statement, CompiledStatement::Rows rows);
+  // A transaction statement of this layer's own, traced like the client's.
+  void Control(const std::string& sql);
+  void EndTransaction();
 
   std::unique_ptr<backend::Database> db_;
   std::string trace_;
   ConnectionStatistics stats_;
   std::map<std::string, std::vector<std::string>> row_keys_;
   std::map<std::string, std::shared_ptr<CompiledStatement>, std::less<>> reused_;
+  std::int32_t level_ = 0;
+  bool guarded_ = false;  // statements run under a savepoint of their own
 };
 
 }  // namespace tarnlow

@@ -128,8 +128,7 @@ void Recordset::Impl::Open(CompiledStatement::Rows rows) {
   if (!connection) RaiseRuntime(err::ObjectClosed);
   attached = false;
   Attach(connection->PrepareLiteral(source));
-  ++connection->MutableStatistics().executions;
-  at_end = !statement->Execute(rows);
+  at_end = !connection->Run(*statement, rows);
   open = true;
   pending.clear();
   written.clear();
@@ -318,8 +317,7 @@ void Recordset::Update() {
   int n = 0;
   for (const auto& [i, v] : r.pending) update->Bind(++n, cells::Binding(v));
   for (const Variant& v : compared) update->Bind(++n, cells::Binding(v));
-  ++r.connection->MutableStatistics().executions;
-  update->Execute(CompiledStatement::Rows::All);
+  r.connection->Run(*update, CompiledStatement::Rows::All);
   const std::int64_t changed = update->RowsAffected();
   update->Reset();
   if (changed == 0)

@@ -33,6 +33,7 @@ std::string RuntimeErrorText(std::int32_t number) {
     case err::UpdateNotSupported:
       return "Current Recordset does not support updating. This may be a limitation of the "
              "provider, or of the selected locktype.";
+    case err::NoTransaction: return "No transaction is active.";
     case err::RowNotLocated:
       return "Row cannot be located for updating. Some values may have been changed since it "
              "was last read.";
