@@ -53,6 +53,12 @@ class Connection(Object):
     def SystemInfo(self) -> Any: ...
     def Execute(self, sql: str) -> None:
         'Execute'
+    def BeginTrans(self) -> int:
+        'BeginTrans'
+    def CommitTrans(self) -> None:
+        'CommitTrans'
+    def RollbackTrans(self) -> None:
+        'RollbackTrans'
 
 class TableCatalogue(Object):
     @property

@@ -97,6 +97,21 @@ def test_whole_order_written_and_read_back(database):
         assert "\\r\\n" in str(e)  # the trail's line breaks written as the script runner writes them
 
 
+def test_whole_order_in_a_transaction_lands_whole_or_not_at_all(database):
+    today = datetime.date(2026, 3, 14)
+    with tarnlow.connect(database) as c:
+        assert c.BeginTrans() == 1
+        write_order(c, "PO6001", today)
+        c.RollbackTrans()
+        assert walk_lines(c, "PO6001") == []
+        c.BeginTrans()
+        write_order(c, "PO6001", today)
+        c.CommitTrans()
+        assert [line[0] for line in walk_lines(c, "PO6001")] == [1, 2]
+        e = error_of(c.CommitTrans)
+        assert (e.number, e.description) == (-2147168242, "No transaction is active.")
+
+
 def test_values_round_trip_through_the_database(database):
     unicode_text = "Zürich – 東京 ✓ " + "€" * 10
     long_text = ("Übergabe am Nordtor, Halle 3 " * 3)[:64]
