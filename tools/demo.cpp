@@ -138,6 +138,9 @@ StockFigures ReadStock(const std::shared_ptr<Connection>& c, const std::string& 
   return f;
 }
 
+// The product the demo receives (line 2 of the sample order).
+constexpr const char* kReceivedProduct = "BOLT-M8";
+
 std::int32_t Count(Connection& c, CatalogueTable table) {
   Recordset rs;
   rs.Open("select count(*) from " + c.TableCatalogue()->Name(table), c.DatabaseConnection(),
@@ -147,11 +150,182 @@ std::int32_t Count(Connection& c, CatalogueTable table) {
   return n;
 }
 
+// The rows a receipt adds to, as the report shows them.
+std::string RowCounts(Connection& c) {
+  return std::to_string(Count(c, CatalogueTable::StockHistoryTable)) + " movement history, " +
+         std::to_string(Count(c, CatalogueTable::BatchTable)) + " batch, " +
+         std::to_string(Count(c, CatalogueTable::NominalMovementTable)) + " ledger movements, " +
+         std::to_string(Count(c, CatalogueTable::ReceiptTable)) + " receipt audit";
+}
+
 // Six significant digits are plenty for a report.
 std::string Num(double d) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.6g", d);
   return buf;
+}
+
+// What the client brings to one receipt of an order line.
+struct ReceiptInput {
+  std::string order;
+  std::int16_t line_no = 0;
+  double received = 0, unit_cost = 0;
+  std::string supplier, pl_company, receipt_number, batch_number;
+};
+
+// One receipt, written the way a receiving client writes it (the line, the
+// stock item, the movement, the batch, the ledger, the audit row) and
+// reported to `out`.
+void Receive(const std::shared_ptr<Connection>& connection, const ReceiptInput& in, std::ostream& out) {
+  // 3. Receive against the line. The client decides the figures.
+  const double received = in.received, unit_cost = in.unit_cost;
+  const std::string& order = in.order;
+  const std::string& receipt_number = in.receipt_number;
+  const std::string& batch_number = in.batch_number;
+  clsPORPodet line;
+  line.SageConnection(connection);
+  line.order_no = order;
+  line.line_no = in.line_no;
+  line.ReadIt();
+  const std::string product = line.product();
+  const double value = received * unit_cost;
+  const StockFigures before = ReadStock(connection, product);
+  line.qty_received = line.qty_received() + received;
+  line.tran_recd_qty = line.tran_recd_qty() + received * line.unit_factor();
+  line.status = line.qty_received() >= line.qty_ordered() ? "C" : "P";
+  line.local_expect_cost = line.local_expect_cost() + value;
+  line.UpdateForReceipt();
+  line.CloseIt();
+  out << "\nReceiving " << Num(received) << " of line 2 (" << product << ") at " << Num(unit_cost)
+      << " each: value " << Num(value) << "; the line's received quantity becomes "
+      << Num(line.qty_received()) << " and its status " << line.status()
+      << " (C when all has arrived, else P)\n";
+
+  // The supplier's unit as stock units, and the delivery against the product
+  // group's tolerance: both the client's arithmetic on what the library reads.
+  clsSTUnitCD conversion;
+  conversion.SageConnection(connection);
+  conversion.base_name = kSupplierUnit;
+  conversion.converted_unit = kStockUnit;
+  conversion.ReadFromList();
+  clsSTUnitDD stock_unit;
+  stock_unit.SageConnection(connection);
+  stock_unit.unit_code = kStockUnit;
+  stock_unit.ReadFromList();
+  out << "Unit conversion " << kSupplierUnit << " -> " << kStockUnit << ": factor "
+      << Num(conversion.conv_factor()) << " (method " << conversion.conv_method()
+      << "), so the supplier's box of " << Num(conversion.conv_factor()) << " becomes "
+      << Num(conversion.conv_factor()) << " stock units; the " << Num(received) << " received are "
+      << Num(received / conversion.conv_factor()) << " boxes (" << kStockUnit << " has "
+      << stock_unit.dec_places() << " decimal places)\n";
+  clsStkpgtxD group;
+  group.SageConnection(connection);
+  group.product_group = kProductGroup;
+  group.ReadIt();
+  const double outstanding_before = line.qty_ordered() - (line.qty_received() - received);
+  const double allowed = outstanding_before * (1 + Variant(group.delivery_qty_tol()).ToDouble() / 100);
+  out << "Delivery tolerance of product group " << group.product_group() << ": " << group.delivery_qty_tol()
+      << "% over the " << Num(outstanding_before) << " outstanding, so at most " << Num(allowed) << "; "
+      << Num(received) << " delivered is " << (received <= allowed ? "within" : "OVER") << " tolerance\n";
+
+  // 4. The stock item: increments applied by the database in one update.
+  clsPORStock stock;
+  stock.SageConnection(connection);
+  stock.warehouse = kWarehouse;
+  stock.product = product;
+  stock.ReadIt();
+  stock.AdjustPhysicalQty = received;
+  stock.AdjustOnOrderQty = -received;
+  stock.AdjustMonthToDateReceiptQty = received;
+  stock.AdjustYearToDateReceiptQty = received;
+  stock.last_supplier = in.supplier;
+  // Average cost: what was in stock at the old cost plus what arrived at its price.
+  const double average = (before.physical * stock.current_cost() + value) / (before.physical + received);
+  stock.current_cost = average;
+  stock.current_material = average;
+  stock.UpdateForReceipt();
+  const StockFigures after = ReadStock(connection, product);
+  out << "Stock " << kWarehouse << "/" << product << " (bin " << stock.BinNumber() << "):\n"
+      << "  physical " << Num(before.physical) << " -> " << Num(after.physical) << ", on order "
+      << Num(before.on_order) << " -> " << Num(after.on_order) << ", month to date " << Num(before.mtd)
+      << " -> " << Num(after.mtd) << ", year to date " << Num(before.ytd) << " -> " << Num(after.ytd)
+      << "\n  current cost " << Num(before.cost) << " -> " << Num(after.cost)
+      << " (weighted average of stock and receipt)\n";
+
+  // 5. The stock movement, numbered by the library.
+  const Date today = connection->CurrentTime(true);
+  clsSTHistory history;
+  history.SageConnection(connection);
+  history.warehouse = kWarehouse;
+  history.product = product;
+  history.dated = Date(static_cast<double>(today.DayNumber()));
+  history.movement_date = today;
+  history.movement_quantity = received;
+  history.movement_cost = value;
+  history.movement_reference = order;
+  history.movement_source = "POR";
+  history.transaction_type = "GRN";
+  history.nl_category = stock.nl_category();
+  history.InsertNewHistory();
+  out << "Movement history row written with sequence number " << history.sequence_no() << "\n";
+
+  // 6. A batch, because the item is batch traced.
+  if (stock.batch_traceability() == "Y") {
+    clsSTBatchD batch;
+    batch.SageConnection(connection);
+    batch.warehouse = kWarehouse;
+    batch.product = product;
+    batch.prod_code = product;
+    batch.batch_number = batch_number;
+    batch.quantity = received;
+    batch.quantity_free = received;
+    batch.unit_cost = unit_cost;
+    batch.date_received = today;
+    batch.bin_number = stock.BinNumber();
+    batch.InsertNewBatch();
+    out << "Batch " << batch_number << " written with sequence number " << batch.sequence_number() << "\n";
+  }
+
+  // 7. The ledger: stock account up, goods-received account down.
+  clsSTNLCat category;
+  category.SageConnection(connection);
+  category.nl_category = stock.nl_category();
+  category.ReadIt();
+  clsSTNLMov movement;
+  movement.SageConnection(connection);
+  movement.movement_date = today;
+  movement.tranaction_ref = order;
+  movement.post_flag = "N";
+  movement.account = category.BalanceSheetAccount();
+  movement.amount_posted = value;
+  movement.comments = "Goods received " + product;
+  movement.InsertRow();
+  movement.account = category.MovementAccount();
+  movement.amount_posted = -value;
+  movement.InsertRow();
+  out << "Ledger movements: " << Num(value) << " to account " << category.BalanceSheetAccount() << ", "
+      << Num(-value) << " to account " << category.MovementAccount() << " (category "
+      << category.nl_category() << ")\n";
+
+  // 8. The audit row.
+  clsPorecp audit;
+  audit.SageConnection(connection);
+  audit.order_no = order;
+  audit.supplier = in.supplier;
+  audit.pl_company = in.pl_company;
+  audit.warehouse = kWarehouse;
+  audit.product = product;
+  audit.qty_received = received;
+  audit.local_cost = value;
+  audit.unit_code = "EACH";
+  audit.unit_factor = 1;
+  audit.receipt_no = receipt_number;
+  audit.date_received = today;
+  audit.creation_date = today;
+  audit.more_to_come_ind = line.status() == "C" ? "N" : "Y";
+  audit.commnt = "Demo receipt";
+  audit.InsertRow();
+  out << "Receipt audit row " << receipt_number << " written\n";
 }
 
 }  // namespace
@@ -196,156 +370,47 @@ int RunDemo(std::string_view text) {
               << Num(line.QtyOutstanding()) << ", status " << line.status() << "\n";
   line.CloseIt();
 
-  // 3. Receive 150 of line 2. The client decides the figures.
-  const double received = 150, unit_cost = 0.21;
-  line.order_no = order;
-  line.line_no = std::int16_t{2};
-  line.ReadIt();
-  const std::string product = line.product();
-  const double value = received * unit_cost;
-  const StockFigures before = ReadStock(connection, product);
-  line.qty_received = line.qty_received() + received;
-  line.tran_recd_qty = line.tran_recd_qty() + received * line.unit_factor();
-  line.status = line.qty_received() >= line.qty_ordered() ? "C" : "P";
-  line.local_expect_cost = line.local_expect_cost() + value;
-  line.UpdateForReceipt();
-  line.CloseIt();
-  std::cout << "\nReceiving " << Num(received) << " of line 2 (" << product << ") at " << Num(unit_cost)
-            << " each: value " << Num(value) << "; the line's received quantity becomes "
-            << Num(line.qty_received()) << " and its status " << line.status()
-            << " (C when all has arrived, else P)\n";
+  // 3.-8. The receipt, in one transaction: it lands whole or not at all.
+  const ReceiptInput receipt{order,          2,           150, 0.21, header.supplier(), header.pl_company(),
+                             receipt_number, batch_number};
+  connection->BeginTrans();
+  Receive(connection, receipt, std::cout);
+  connection->CommitTrans();
+  std::cout << "Receipt committed as one transaction\n\n";
 
-  // The supplier's unit as stock units, and the delivery against the product
-  // group's tolerance: both the client's arithmetic on what the library reads.
-  clsSTUnitCD conversion;
-  conversion.SageConnection(connection);
-  conversion.base_name = kSupplierUnit;
-  conversion.converted_unit = kStockUnit;
-  conversion.ReadFromList();
-  clsSTUnitDD stock_unit;
-  stock_unit.SageConnection(connection);
-  stock_unit.unit_code = kStockUnit;
-  stock_unit.ReadFromList();
-  std::cout << "Unit conversion " << kSupplierUnit << " -> " << kStockUnit << ": factor "
-            << Num(conversion.conv_factor()) << " (method " << conversion.conv_method()
-            << "), so the supplier's box of " << Num(conversion.conv_factor()) << " becomes "
-            << Num(conversion.conv_factor()) << " stock units; the " << Num(received) << " received are "
-            << Num(received / conversion.conv_factor()) << " boxes (" << kStockUnit << " has "
-            << stock_unit.dec_places() << " decimal places)\n";
-  clsStkpgtxD group;
-  group.SageConnection(connection);
-  group.product_group = kProductGroup;
-  group.ReadIt();
-  const double outstanding_before = line.qty_ordered() - (line.qty_received() - received);
-  const double allowed = outstanding_before * (1 + Variant(group.delivery_qty_tol()).ToDouble() / 100);
-  std::cout << "Delivery tolerance of product group " << group.product_group() << ": "
-            << group.delivery_qty_tol() << "% over the " << Num(outstanding_before)
-            << " outstanding, so at most " << Num(allowed) << "; " << Num(received) << " delivered is "
-            << (received <= allowed ? "within" : "OVER") << " tolerance\n";
+  const std::string rows = RowCounts(*connection);
+  const StockFigures stock = ReadStock(connection, kReceivedProduct);
+  std::cout << "Rows now: " << rows << "\n";
 
-  // 4. The stock item: increments applied by the database in one update.
-  clsPORStock stock;
-  stock.SageConnection(connection);
-  stock.warehouse = kWarehouse;
-  stock.product = product;
-  stock.ReadIt();
-  stock.AdjustPhysicalQty = received;
-  stock.AdjustOnOrderQty = -received;
-  stock.AdjustMonthToDateReceiptQty = received;
-  stock.AdjustYearToDateReceiptQty = received;
-  stock.last_supplier = header.supplier();
-  // Average cost: what was in stock at the old cost plus what arrived at its price.
-  const double average = (before.physical * stock.current_cost() + value) / (before.physical + received);
-  stock.current_cost = average;
-  stock.current_material = average;
-  stock.UpdateForReceipt();
-  const StockFigures after = ReadStock(connection, product);
-  std::cout << "Stock " << kWarehouse << "/" << product << " (bin " << stock.BinNumber() << "):\n"
-            << "  physical " << Num(before.physical) << " -> " << Num(after.physical) << ", on order "
-            << Num(before.on_order) << " -> " << Num(after.on_order) << ", month to date " << Num(before.mtd)
-            << " -> " << Num(after.mtd) << ", year to date " << Num(before.ytd) << " -> " << Num(after.ytd)
-            << "\n  current cost " << Num(before.cost) << " -> " << Num(after.cost)
-            << " (weighted average of stock and receipt)\n";
-
-  // 5. The stock movement, numbered by the library.
-  const Date today = connection->CurrentTime(true);
-  clsSTHistory history;
-  history.SageConnection(connection);
-  history.warehouse = kWarehouse;
-  history.product = product;
-  history.dated = Date(static_cast<double>(today.DayNumber()));
-  history.movement_date = today;
-  history.movement_quantity = received;
-  history.movement_cost = value;
-  history.movement_reference = order;
-  history.movement_source = "POR";
-  history.transaction_type = "GRN";
-  history.nl_category = stock.nl_category();
-  history.InsertNewHistory();
-  std::cout << "Movement history row written with sequence number " << history.sequence_no() << "\n";
-
-  // 6. A batch, because the item is batch traced.
-  if (stock.batch_traceability() == "Y") {
-    clsSTBatchD batch;
-    batch.SageConnection(connection);
-    batch.warehouse = kWarehouse;
-    batch.product = product;
-    batch.prod_code = product;
-    batch.batch_number = batch_number;
-    batch.quantity = received;
-    batch.quantity_free = received;
-    batch.unit_cost = unit_cost;
-    batch.date_received = today;
-    batch.bin_number = stock.BinNumber();
-    batch.InsertNewBatch();
-    std::cout << "Batch " << batch_number << " written with sequence number " << batch.sequence_number()
-              << "\n";
+  // A second receipt of the same line whose last step fails: its audit row
+  // carries a receipt number wider than the column's six characters, which
+  // the database refuses. Rolled back, it leaves nothing of its first five
+  // steps behind.
+  ReceiptInput second = receipt;
+  second.received = 25;
+  second.receipt_number += "-LONG";
+  std::ostream quiet(nullptr);  // its steps are not reported
+  connection->BeginTrans();
+  try {
+    Receive(connection, second, quiet);
+    connection->RollbackTrans();
+    std::cout << "\nThe second receipt's audit row was not refused; nothing was kept\n";
+    return 1;
+  } catch (const Error& e) {
+    connection->RollbackTrans();
+    std::cout << "\nA second receipt of " << Num(second.received) << " more, its audit row numbered "
+              << second.receipt_number << " (wider than the column's 6 characters): the last step failed with"
+              << " error " << e.Number() << ", " << e.Description().substr(0, e.Description().find('\n'))
+              << "\nRolled back as one transaction\n";
   }
-
-  // 7. The ledger: stock account up, goods-received account down.
-  clsSTNLCat category;
-  category.SageConnection(connection);
-  category.nl_category = stock.nl_category();
-  category.ReadIt();
-  clsSTNLMov movement;
-  movement.SageConnection(connection);
-  movement.movement_date = today;
-  movement.tranaction_ref = order;
-  movement.post_flag = "N";
-  movement.account = category.BalanceSheetAccount();
-  movement.amount_posted = value;
-  movement.comments = "Goods received " + product;
-  movement.InsertRow();
-  movement.account = category.MovementAccount();
-  movement.amount_posted = -value;
-  movement.InsertRow();
-  std::cout << "Ledger movements: " << Num(value) << " to account " << category.BalanceSheetAccount() << ", "
-            << Num(-value) << " to account " << category.MovementAccount() << " (category "
-            << category.nl_category() << ")\n";
-
-  // 8. The audit row.
-  clsPorecp audit;
-  audit.SageConnection(connection);
-  audit.order_no = order;
-  audit.supplier = header.supplier();
-  audit.pl_company = header.pl_company();
-  audit.warehouse = kWarehouse;
-  audit.product = product;
-  audit.qty_received = received;
-  audit.local_cost = value;
-  audit.unit_code = "EACH";
-  audit.unit_factor = 1;
-  audit.receipt_no = receipt_number;
-  audit.date_received = today;
-  audit.creation_date = today;
-  audit.more_to_come_ind = line.status() == "C" ? "N" : "Y";
-  audit.commnt = "Demo receipt";
-  audit.InsertRow();
-  std::cout << "Receipt audit row " << receipt_number << " written\n\n";
-
-  std::cout << "Rows now: " << Count(*connection, CatalogueTable::StockHistoryTable) << " movement history, "
-            << Count(*connection, CatalogueTable::BatchTable) << " batch, "
-            << Count(*connection, CatalogueTable::NominalMovementTable) << " ledger movements, "
-            << Count(*connection, CatalogueTable::ReceiptTable) << " receipt audit\n";
-  return 0;
+  const std::string rows_after = RowCounts(*connection);
+  const StockFigures stock_after = ReadStock(connection, kReceivedProduct);
+  const bool same_stock = stock_after.physical == stock.physical && stock_after.on_order == stock.on_order &&
+                          stock_after.mtd == stock.mtd && stock_after.ytd == stock.ytd &&
+                          stock_after.cost == stock.cost;
+  std::cout << "Rows now: " << rows_after << (rows_after == rows ? " (as they were)" : " (CHANGED)") << "\n"
+            << "Stock " << kWarehouse << "/" << kReceivedProduct << ": physical " << Num(stock_after.physical)
+            << ", on order " << Num(stock_after.on_order) << ", current cost " << Num(stock_after.cost)
+            << (same_stock ? " (as it was)" : " (CHANGED)") << "\n";
+  return rows_after == rows && same_stock ? 0 : 1;
 }

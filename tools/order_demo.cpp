@@ -175,6 +175,8 @@ int RunOrderDemo(std::string_view text) {
   const Date today = c->CurrentTime(true);
   const Date required(static_cast<double>(today.DayNumber() + 14));
 
+  // 1.-4. The order, written in one transaction: it lands whole or not at all.
+  c->BeginTrans();
   // 1. The header, with its fax and VAT-state rows.
   clsPOHeadD header;
   header.SageConnection(c);
@@ -262,6 +264,8 @@ int RunOrderDemo(std::string_view text) {
                   << ";";
   }
   std::cout << "\n";
+  c->CommitTrans();
+  std::cout << "   Steps 1 to 4 committed as one transaction\n";
   PrintRows(order, CountRows(*c, order));
 
   // 5. Read back through the header and the walks.
