@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
   tarnlow_object *connection, *header, *line, *stock, *history, *category, *movement, *audit, *bad;
   char supplier[16], company[16], currency[8], status[4], product[24], account[20], other_account[20],
       sequence[16];
-  tarnlow_value arg, v;
+  tarnlow_value arg, v, level;
 
   if (argc != 3) {
     fprintf(stderr, "usage: receipt LIBRARY CONNECTION\n");
@@ -227,6 +227,11 @@ int main(int argc, char** argv) {
            get_number(line, "qty_received"), get_number(line, "QtyOutstanding"),
            get_text(line, "status", status, sizeof status));
   call(line, "CloseIt");
+
+  /* The receipt's writes land together or not at all: one transaction. */
+  check(api.call(connection, "BeginTrans", NULL, 0, &level), "BeginTrans");
+  printf("Transaction level %g begun\n", level.type == TARNLOW_NUMBER ? level.as.number : 0);
+  api.value_free(&level);
 
   /* Receive part of line 1: the client's arithmetic, the library's update. */
   let_text(line, "order_no", "PO1001");
@@ -320,6 +325,8 @@ int main(int argc, char** argv) {
   let_text(audit, "commnt", "C example");
   call(audit, "InsertRow");
   printf("Receipt audit row R00001 written\n");
+  call(connection, "CommitTrans");
+  printf("Receipt committed\n");
 
   /* Bad calls come back as error records. */
   printf("Bad calls:\n");

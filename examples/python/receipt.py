@@ -65,6 +65,8 @@ def main(connection_text):
               f" received {g(line.qty_received)}, outstanding {g(line.QtyOutstanding)}, status {line.status.rstrip()}")
     line.CloseIt()
 
+    # The receipt's writes land together or not at all: one transaction.
+    print(f"Transaction level {connection.BeginTrans()} begun")
     line.order_no = "PO1001"
     line.line_no = 1
     line.ReadIt()
@@ -144,6 +146,8 @@ def main(connection_text):
         setattr(audit, member, python)
     audit.InsertRow()
     print("Receipt audit row R00001 written")
+    connection.CommitTrans()
+    print("Receipt committed")
 
     print("Bad calls:")
     for what, bad_call in (("create clsNoSuchClass", lambda: tarnlow.create("clsNoSuchClass")),
