@@ -104,18 +104,6 @@ TEST_P(ConnectionLayerTest, ACommandOfTheTableTypeReadsTheTablesRows) {
   EXPECT_EQ(rs->FieldCount(), 3u);
 }
 
-TEST_P(ConnectionLayerTest, HolderSettersGiveDeclaredParametersTheirValues) {
-  test::Holder holder(c_, "insert into " + services_ + " (service, cost) values (?, ?)");
-  holder.AddTextParameter("service", 20);
-  holder.AddNumberParameter("cost");
-  holder.SetTextValue("SERVICE", "N1");
-  holder.SetNumberValue("Cost", 2.75);
-  EXPECT_EQ(holder.Command().ExecuteNoRows(), 1);
-  EXPECT_EQ(test::Select(*c_, "select cost from " + services_ + " where service = 'N1'")[0][0].ToDouble(),
-            2.75);
-  EXPECT_EQ(test::CatchError([&] { holder.SetNumberValue("price", 1.0); }).Number(), err::ItemNotFound);
-}
-
 TEST_P(ConnectionLayerTest, TheCurrentRowOfAnUpdatableRowSetCanBeChanged) {
   c_->Execute("insert into " + services_ +
               " (service, unit_code, cost) values ('U1', 'EACH', 1), ('U2', 'EACH', 2)");
@@ -243,28 +231,6 @@ TEST_P(ConnectionLayerTest, ARowSetUpdateIsCompiledOnceYetTracedEachTime) {
   EXPECT_EQ(Statistics(*c).prepares - before.prepares, 4);  // three reads, one update
   EXPECT_EQ(test::Traced(trace, "UPDATE").size(), 3u);
   EXPECT_EQ(test::Select(*c, "select sum(cost) from " + services_)[0][0].ToDouble(), 33.0);
-}
-
-TEST_P(ConnectionLayerTest, DatesKeepTheZeroDateAndTheirTime) {
-  const std::string batches = c_->TableCatalogue()->BatchTable();
-  test::Holder holder(
-      c_, "insert into " + batches +
-              " (warehouse, product, sequence_number, date_received, expiry_date) values (?, ?, ?, ?, ?)");
-  holder.AddTextParameter("warehouse", 2);
-  holder.AddTextParameter("product", 20);
-  holder.AddTextParameter("sequence_number", 6);
-  holder.AddDateParameter("date_received");
-  holder.AddDateParameter("expiry_date");
-  holder.SetTextValue("warehouse", "01");
-  holder.SetTextValue("product", "P");
-  holder.SetTextValue("sequence_number", "000001");
-  holder.SetDateValue("date_received", Date());
-  holder.SetDateValue("expiry_date", Date::FromCalendar(2024, 2, 29, 17, 30, 5));
-  EXPECT_EQ(holder.Command().ExecuteNoRows(), 1);
-  test::OpenRecordset rs(*c_, "select date_received, expiry_date, best_before_date from " + batches);
-  EXPECT_EQ(rs.Fields("date_received"), Variant(Date()));
-  EXPECT_EQ(rs.Fields("expiry_date").ToDate().ToIso(), "2024-02-29 17:30:05");
-  EXPECT_TRUE(rs.Fields("best_before_date").IsNull());
 }
 
 TEST_P(ConnectionLayerTest, InitCreatesWhatIsMissingAndKeepsTheRest) {

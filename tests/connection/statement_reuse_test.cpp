@@ -335,20 +335,6 @@ TEST_P(StatementReuseTest, StatementsTheSessionForgotArePreparedAgain) {
 
 TARNLOW_ON_EVERY_BACKEND(StatementReuseTest);
 
-TEST(DateTextTest, DatesAreWrittenAsIsoTextWithMillisecondsOnlyWhenThereAreSome) {
-  char buf[Date::kIsoSize];
-  auto iso = [&](const Date& d) { return std::string(buf, d.WriteIso(buf)); };
-  EXPECT_EQ(iso(Date::FromCalendar(9999, 12, 31, 23, 59, 59)), "9999-12-31 23:59:59");
-  EXPECT_EQ(iso(Date::FromCalendar(2000, 2, 29, 0, 0, 0.25)), "2000-02-29 00:00:00.250");
-  EXPECT_EQ(iso(Date(-1.25)), "1899-12-29 06:00:00");
-  EXPECT_EQ(test::CatchError([&] {
-              Date d;
-              d.value = 1e9;
-              d.WriteIso(buf);
-            }).Number(),
-            err::Overflow);
-}
-
 TEST(VariantTextTest, AssignedTextReplacesWhateverWasHeld) {
   Variant v(2.5);
   v.AssignText("first value, longer than a short string");
