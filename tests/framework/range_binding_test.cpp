@@ -144,21 +144,6 @@ TEST_P(RangeBindingTest, AMovementOutsideTheRangesIsRefusedWithItsRecordAndNotSt
   }
 }
 
-TEST(PropertyRangeTest, TheTypedAndLateBoundPropertiesRefuseADateMadeOutOfRange) {
-  clsSTHistory h;
-  h.dated = Date(36526.0);
-  EXPECT_EQ(test::CatchError([&] { h.dated = Date(-1e300); }).Number(), err::Overflow);
-  EXPECT_EQ(test::CatchError([&] { h.dated = Date::FromCalendar(10000, 1, 1); }).Number(), err::Overflow);
-  const MemberInfo& dated = late::Resolve(h.Class(), "dated");
-  for (const Variant& v :
-       {Variant(-1e300), Variant(1e300), Variant(kInf), Variant("0099-12-31"), Variant(test::kLastDay + 1)}) {
-    std::vector<Variant> args{v};
-    EXPECT_EQ(test::CatchError([&] { late::Invoke(h, dated, CallKind::Let, args); }).Number(), err::Overflow)
-        << VarTypeName(v.Type());
-  }
-  EXPECT_EQ(h.dated().value, 36526.0) << "a refused value leaves the property alone";
-}
-
 // Numbers are doubles however whole: a large whole one must still reach an
 // integer column on every database, rather than as text the server reads
 // as a float ("1e+05").

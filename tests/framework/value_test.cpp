@@ -110,8 +110,9 @@ TEST(VariantTest, ShortestTextReadsBackExactly) {
     const std::string s = ShortestText(d);
     EXPECT_EQ(std::stod(s), d) << s;
   }
-  EXPECT_EQ(ShortestText(10.5), "10.5");
-  EXPECT_EQ(ShortestText(3.0), "3");
+  EXPECT_EQ((std::tuple{ShortestText(10.5), ShortestText(3.0), ShortestText(0.1 + 0.2), ShortestText(-0.0),
+                        ShortestText(123456789012.0)}),
+            (std::tuple{"10.5", "3", "0.30000000000000004", "-0", "123456789012"}));
 }
 
 // ---- ranges: dates from 100-01-01 to 9999-12-31, finite numbers ---------------

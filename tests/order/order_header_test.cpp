@@ -151,14 +151,6 @@ TEST_P(OrderHeaderTest, UnderTheDualRateOptionTheRateLivesInItsOwnRow) {
   read->exchange_rate = 9.0;
   read->ReadIt();
   EXPECT_EQ(read->exchange_rate(), 0.0);
-  // Without the option the header's own rate is written and read.
-  auto plain = Header(c_, "PO2");
-  plain->exchange_rate = 2.5;
-  plain->InsertRow();
-  auto again = Header(c_, "PO2");
-  again->ReadIt();
-  EXPECT_EQ(again->exchange_rate(), 2.5);
-  EXPECT_EQ(Count("purchase_order_rate", "PO2"), 0u);
 }
 
 TEST_P(OrderHeaderTest, VatStateRowHoldsTheStateAndAnEmptySpareInTheChosenColumn) {

@@ -120,18 +120,9 @@ TEST_P(PriceListTest, CheckIfListExistsAsksForTheSupplierAndListOnly) {
 }
 
 TEST_P(PriceListTest, InsertRowWritesTheFourteenColumns) {
+  test::FillDistinct(prices_, clsPOPPriceListD::Columns());
   Keys("S2", "L2", "P2");
   prices_.sequence_number = "05";
-  prices_.currency_code = "EUR";
-  prices_.description = "new row";
-  prices_.Price = 1.25;
-  prices_.new_price = 1.5;
-  prices_.price_start_date = kJan1;
-  prices_.price_end_date = kDec31;
-  prices_.unit_code = "EACH";
-  prices_.unit_code_group = "E";
-  prices_.unit_qty_per_price = 3;
-  prices_.vat_inclusive_flag = "Y";
   prices_.InsertRow();
 
   clsPOPPriceListD reader;

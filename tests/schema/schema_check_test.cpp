@@ -182,12 +182,6 @@ TEST_P(SchemaCheckTest, ConcurrentInitsOfANewDatabaseAllSucceed) {
 
 TARNLOW_ON_EVERY_BACKEND(SchemaCheckTest);
 
-TEST(SchemaCheckProgramTest, ABadConnectionTextIsAnErrorNotAFit) {
-  const ProgramResult run = RunProgram("check nowhere:x");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.out.find("Connection text must start with"), std::string::npos) << run.out;
-}
-
 // Looking at a database never makes one: a missing file is an error.
 TEST(SchemaCheckProgramTest, ACheckOfAMissingDatabaseFileIsAnErrorAndCreatesNothing) {
   const test::ScratchDatabase scratch;

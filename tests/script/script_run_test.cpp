@@ -102,27 +102,6 @@ TEST_F(ProgramTest, ExecutesStatementsAndPrintsRows) {
             "7.25\n");
 }
 
-// clsPorecp.InsertRow runs its statement preparation under the saved error
-// exit, so a missing connection reaches the script with a two-level trail:
-// the unopened connection object's own source, then the operation's label.
-TEST_F(ProgramTest, ATwoLevelSourceTrailCaughtAndUncaught) {
-  const std::string trail = "\"Line No.: N TarnlowSTData\\r\\nInsertRow of Class Module clsPorecp\"";
-  const std::string not_set = "\"Operation is not allowed when the object is closed.\"";
-  const Outcome caught = Script(
-      "Set r = CreateObject(\"clsPorecp\")\n"
-      "On Error Resume Next\n"
-      "r.InsertRow\n"
-      "Print Err.Number, Err.Source, Err.Description\n");
-  const std::regex line_number("Line No\\.: \\d+ ");
-  EXPECT_EQ(caught.status, 0);
-  EXPECT_EQ(std::regex_replace(caught.out, line_number, "Line No.: N "),
-            "-2146824584 " + trail + " " + not_set + "\n");
-  const Outcome uncaught = Script("Set r = CreateObject(\"clsPorecp\")\nr.InsertRow\nPrint \"after\"\n");
-  EXPECT_EQ(uncaught.status, 1);
-  EXPECT_EQ(std::regex_replace(uncaught.out, line_number, "Line No.: N "),
-            "Error -2146824584 at line 2: " + trail + ": " + not_set + "\n");
-}
-
 TEST_F(ProgramTest, MessageBoxesPrintTheirStyleAndTextAndAnswerOK) {
   const Outcome r = Script(
       "MsgBox \"Stock \"\"low\"\"\" & vbCrLf & \"reorder\", vbExclamation\n"
