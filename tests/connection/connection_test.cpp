@@ -104,24 +104,32 @@ TEST_P(ConnectionLayerTest, ACommandOfTheTableTypeReadsTheTablesRows) {
   EXPECT_EQ(rs->FieldCount(), 3u);
 }
 
-// What a row set writes and where is the next test's; here, what it refuses.
-TEST_P(ConnectionLayerTest, AnUpdatableRowSetOpensOnceClosesOnceAndChangesOnlyARow) {
-  c_->Execute("insert into " + services_ + " (service, unit_code, cost) values ('U1', 'EACH', 1)");
+TEST_P(ConnectionLayerTest, TheCurrentRowOfAnUpdatableRowSetCanBeChanged) {
+  c_->Execute("insert into " + services_ +
+              " (service, unit_code, cost) values ('U1', 'EACH', 1), ('U2', 'EACH', 2)");
   Recordset rs;
   rs.ActiveConnection(c_->DatabaseConnection());
   rs.LockType(adLockOptimistic);
-  rs.Source("select * from " + services_);
+  rs.Source("select * from " + services_ + " where service = 'U1'");
   rs.CursorType(adOpenStatic);
   rs.Open();
   EXPECT_EQ(test::CatchError([&] { rs.Open(); }).Number(), err::ObjectOpen);
+  rs.SetField("cost", Variant(9.25));
   rs.SetField("UNIT_CODE", Variant("BOX"));
+  EXPECT_EQ(rs.Fields("cost").ToDouble(), 9.25);
   rs.Update();
-  rs.MoveNext();
-  EXPECT_TRUE(rs.AtEOF());
-  EXPECT_EQ(test::CatchError([&] { rs.SetField("cost", Variant(1.0)); }).Number(), err::NoCurrentRecord);
   rs.Close();
   EXPECT_EQ(test::CatchError([&] { rs.Close(); }).Number(), err::ObjectClosed);
-  EXPECT_EQ(test::Select(*c_, "select unit_code from " + services_), (test::Rows{{"BOX"}}));
+
+  test::OpenRecordset check(*c_, "select service, unit_code, cost from " + services_ + " order by service");
+  const auto rows = check.GetRows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][1].ToText(), "BOX");
+  EXPECT_EQ(rows[0][2].ToDouble(), 9.25);
+  EXPECT_EQ(rows[1][1].ToText(), "EACH");  // the other row is untouched
+  EXPECT_EQ(rows[1][2].ToDouble(), 2.0);
+  EXPECT_TRUE(check.AtEOF());
+  EXPECT_EQ(test::CatchError([&] { check.SetField("cost", Variant(1.0)); }).Number(), err::NoCurrentRecord);
 }
 
 // The row shows what Update wrote into it, and a later Update finds it by
