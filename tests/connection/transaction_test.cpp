@@ -4,6 +4,7 @@
 // library's retries and "already exists" reports work there as outside.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <future>
@@ -28,8 +29,8 @@ class TransactionTest : public test::DatabaseTest {
   }
   bool OnServer() const { return test::Engine(GetParam()) == "postgresql"; }
 
-  // The stock side of a receipt of one unit of P1: the item's adjustment, a
-  // numbered movement and a numbered batch.
+  // A receipt of one unit of P1: the item's adjustment, a numbered movement
+  // and a numbered batch, the ledger movement and the audit row.
   static void Receive(const std::shared_ptr<Connection>& c, const std::string& label) {
     clsPORStock stock;
     stock.SageConnection(c);
@@ -55,9 +56,22 @@ class TransactionTest : public test::DatabaseTest {
     batch.batch_number = label;
     batch.quantity = 1.0;
     batch.InsertNewBatch();
+    clsSTNLMov ledger;
+    ledger.SageConnection(c);
+    ledger.account = "1200";
+    ledger.amount_posted = 2.0;
+    ledger.comments = label;
+    ledger.InsertRow();
+    clsPorecp audit;
+    audit.SageConnection(c);
+    audit.product = "P1";
+    audit.qty_received = 1.0;
+    audit.commnt = label;
+    audit.InsertRow();
   }
   // What the receipts left, as another client sees it: the item's physical
-  // quantity and the labels of the movements and batches.
+  // quantity and the labels of the movements and batches; the ledger and
+  // audit rows must carry the same labels.
   std::tuple<double, std::vector<std::string>, std::vector<std::string>> Received() {
     auto other = db_.OpenBare();
     const auto item = test::Select(*other, "select physical_qty from stock_item where product = 'P1'");
@@ -66,8 +80,13 @@ class TransactionTest : public test::DatabaseTest {
       for (const auto& row : test::Select(*other, sql)) out.push_back(row[0].ToText());
       return out;
     };
-    return {item.at(0).at(0).ToDouble(),
-            labels("select comments from stock_movement_history where product = 'P1' order by sequence_no"),
+    const auto movements =
+        labels("select comments from stock_movement_history where product = 'P1' order by sequence_no");
+    auto sorted = movements;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(labels("select comments from stock_nominal_movement order by comments"), sorted);
+    EXPECT_EQ(labels("select commnt from goods_receipt_audit order by commnt"), sorted);
+    return {item.at(0).at(0).ToDouble(), movements,
             labels("select batch_number from stock_batch where product = 'P1' order by sequence_number")};
   }
   using Labels = std::vector<std::string>;
