@@ -94,7 +94,7 @@ const char* SideName(Side side) {
 struct Target {
   Engine engine;
   std::string text;  // the library's connection text
-  std::string raw;   // libpq's connection text
+  std::string raw;   // the check's and the raw side's: a libpq connection text or the SQLite file
 };
 
 // Who receives what in one round: client c has an order line of its own for
