@@ -2,14 +2,18 @@
 # Builds the benchmarks optimised and prints the ratio table of
 # tarnlow_bench_table: the library against the raw client APIs and the peers,
 # each pair measured side by side in the same run; then, from
-# tarnlow_bench_concurrency, the goods receipts per second of 8 and 32 client
-# processes at once through the library and through raw libpq; between them,
-# the Python package's costs against C++ (python/bench/bench.py). PostgreSQL
-# rows use TARNLOW_PG_URI, or else a throwaway server started (and stopped)
-# here; when none can be started they are skipped with a note. Arguments go to
-# both programs (--rounds N, --batch-ms M, --quick; the second uses only
-# --quick, which shortens its rounds). BENCH_JOBS sets the build's parallel
-# jobs (default 2), BENCH_BUILD the build folder (default build-bench).
+# tarnlow_bench_concurrency, the goods receipts per second of 1, 8 and 32
+# client processes at once on SQLite (a file in a temporary folder) and on
+# PostgreSQL, through the library one statement per write, through the
+# library with one client transaction per receipt, and (PostgreSQL only)
+# through raw libpq; between them, the Python package's costs against C++
+# (python/bench/bench.py). PostgreSQL rows use TARNLOW_PG_URI, or else a
+# throwaway server started (and stopped) here; when none can be started they
+# are skipped with a note. Arguments go to both programs (--rounds N,
+# --batch-ms M, --quick; the second uses only --quick, which shortens its
+# rounds: about 1.5 minutes for it instead of about 4 on two cores).
+# BENCH_JOBS sets the build's parallel jobs (default 2), BENCH_BUILD the build
+# folder (default build-bench).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,41 +1,57 @@
-// tarnlow_bench_concurrency: whole goods receipts per second from 8 and 32
-// client processes working at once on the PostgreSQL server of
-// TARNLOW_PG_URI, through the library (LibraryReceipt) and through raw libpq
-// (RawReceipt): the receipt of receipt_work.h, the same one the paired case
-// times in one process.
+// tarnlow_bench_concurrency: whole goods receipts per second from 1, 8 and 32
+// client processes working at once on one database, on SQLite (a file in a
+// temporary folder) and on the PostgreSQL server of TARNLOW_PG_URI. The
+// receipt is the one of receipt_work.h that the paired case times in one
+// process, run three ways:
+//   statements   the library (LibraryReceipt), each write its own statement,
+//                as the classes' clients write;
+//   transaction  the library with one client transaction per receipt:
+//                BeginTrans before its first statement, CommitTrans after its
+//                last; a receipt that fails is rolled back (RollbackTrans),
+//                counted as failed and the client goes on with the next;
+//   raw libpq    the same statements through libpq (RawReceipt), on
+//                PostgreSQL only: the raw receipt writes the order line back
+//                while its read is still open, and on SQLite an open read
+//                cannot wait for the write lock (sqlite answers "locked" at
+//                once rather than risk a deadlock), so from several
+//                processes it would fail, not measure.
 //
 // Every child process opens its own connection, runs one receipt to warm up
-// (the library and the raw side both prepare on first use), then all are
-// released together and receive for a fixed time. Each product is received
-// by several processes at once, so that its history and batch numbers (the
-// highest plus one, taken again when another process got there first) are
-// contended, while every process has order lines of its own, as two clerks
-// receiving the same product against different orders do. Rounds alternate
-// between the library and raw libpq and start from the same seeded tables.
+// (both sides prepare on first use), then all are released together and
+// receive for a fixed time. Each product is received by several processes at
+// once, so that its history and batch numbers (the highest plus one, taken
+// again when another process got there first) are contended, while every
+// process has order lines of its own, as two clerks receiving the same product
+// against different orders do. Rounds go statements, transaction, raw, then
+// the other way round, and each starts from the same seeded tables; the
+// transaction/statements ratio is taken per pair of rounds.
 //
 // After every round the tables are checked: no process failed; the history
 // and batch numbers of each product run on from the first free one (000000
-// for history, 000001 after the opening batch) with no gap and no repeat,
-// one number per receipt the children reported for it; every order line, stock
-// item, ledger and audit total agrees with those reports. A failed check is
-// printed and makes the exit status 1.
+// for history, 000001 after the opening batch) with no gap and no repeat, one
+// number per receipt the children reported as received; every order line,
+// stock item, ledger and audit total agrees with those reports, so that a
+// rolled-back receipt must have left nothing behind. A failed check is printed
+// and makes the exit status 1. Receipts that failed inside a transaction are
+// counted and their first error shown.
 //
 // Options: --quick (shorter rounds); the table's --rounds N and --batch-ms M
 // are accepted and ignored, so that one command line serves both programs.
-// Without TARNLOW_PG_URI the rows are skipped with a note.
+// Without TARNLOW_PG_URI the PostgreSQL rows are skipped with a note.
 #include <libpq-fe.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -52,17 +68,34 @@ namespace {
 constexpr int kClientsPerProduct = 4;
 constexpr int kMaxProducts = 16;
 constexpr int kRounds = 3;  // per side
-constexpr double kRoundSeconds = 3.0;
+constexpr double kRoundSeconds = 4.0;
 constexpr double kQuickRoundSeconds = 1.0;
-// A child still running by then is taken to hang (a deadlock the server did
-// not break, say) and is ended by its alarm.
+// A child still running by then is taken to hang (a deadlock the database
+// did not break, say) and is ended by its alarm.
 constexpr unsigned kHangSeconds = 120;
 
-enum class Side { Library, Raw };
+enum class Engine { SQLite, PostgreSQL };
+enum class Side { Statements, Transaction, Raw };
+
+const char* EngineName(Engine engine) {
+  return engine == Engine::SQLite ? "SQLite" : "PostgreSQL";
+}
 
 const char* SideName(Side side) {
-  return side == Side::Library ? "library" : "raw libpq";
+  switch (side) {
+    case Side::Statements: return "statements";
+    case Side::Transaction: return "transaction";
+    case Side::Raw: return "raw libpq";
+  }
+  return "";
 }
+
+// Where one engine's rounds run.
+struct Target {
+  Engine engine;
+  std::string text;  // the library's connection text
+  std::string raw;   // the check's and the raw side's: a libpq connection text or the SQLite file
+};
 
 // Who receives what in one round: client c has an order line of its own for
 // every product, and its r-th receipt is of product (c + r) mod products, so
@@ -83,33 +116,39 @@ struct Layout {
 // size and below PIPE_BUF, so that reports of several children never mix.
 struct ChildReport {
   std::int32_t client = -1;
-  std::int32_t failed = 0;
-  std::int64_t timed = 0;  // receipts within the timed window
-  double seconds = 0;      // length of that window
-  double cpu_seconds = 0;  // the process's CPU time within it
-  // Every receipt of each product, the warm-up included.
+  std::int32_t failed = 0;           // the client stopped on an error
+  std::int32_t failed_receipts = 0;  // receipts rolled back, the warm-up included
+  std::int64_t timed = 0;            // receipts received within the timed window
+  double seconds = 0;                // length of that window
+  double cpu_seconds = 0;            // the process's CPU time within it
+  // Every receipt received of each product, the warm-up included.
   std::int64_t per_product[kMaxProducts] = {};
   char error[1024] = {};
+  char first_failed_receipt[512] = {};
 };
 static_assert(sizeof(ChildReport) <= PIPE_BUF);
 
-// ---- libpq for set-up and the check ------------------------------------------------------
+// ---- reading the tables for the check ------------------------------------------------------
 
-class Admin {
+using Rows = std::vector<std::vector<std::string>>;
+
+// Every row of a query's result, each cell as text ("" for null).
+class Reader {
  public:
-  explicit Admin(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str()), &PQfinish) {
+  virtual ~Reader() = default;
+  virtual Rows Query(const std::string& sql) = 0;
+};
+
+class PgReader final : public Reader {
+ public:
+  explicit PgReader(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str()), &PQfinish) {
     if (PQstatus(conn_.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn_.get()));
-    PQsetNoticeProcessor(
-        conn_.get(), [](void*, const char*) {}, nullptr);
   }
-  void Run(const std::string& sql) { Query(sql); }
-  // Every row of the result, each cell as text ("" for null).
-  std::vector<std::vector<std::string>> Query(const std::string& sql) {
+  Rows Query(const std::string& sql) override {
     std::unique_ptr<PGresult, void (*)(PGresult*)> r(PQexec(conn_.get(), sql.c_str()), &PQclear);
-    const ExecStatusType status = PQresultStatus(r.get());
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK)
       throw std::runtime_error(sql + ": " + PQresultErrorMessage(r.get()));
-    std::vector<std::vector<std::string>> rows(static_cast<std::size_t>(PQntuples(r.get())));
+    Rows rows(static_cast<std::size_t>(PQntuples(r.get())));
     for (int i = 0; i < PQntuples(r.get()); ++i)
       for (int c = 0; c < PQnfields(r.get()); ++c)
         rows[static_cast<std::size_t>(i)].push_back(PQgetvalue(r.get(), i, c));
@@ -120,11 +159,104 @@ class Admin {
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;
 };
 
+class SqliteReader final : public Reader {
+ public:
+  explicit SqliteReader(const std::string& path) : db_(Open(path), &sqlite3_close_v2) {}
+  Rows Query(const std::string& sql) override {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+      throw std::runtime_error(sql + ": " + sqlite3_errmsg(db_.get()));
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> s(raw, &sqlite3_finalize);
+    Rows rows;
+    int rc;
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+      auto& row = rows.emplace_back();
+      for (int c = 0; c < sqlite3_column_count(s.get()); ++c) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), c));
+        row.emplace_back(text ? text : "");
+      }
+    }
+    if (rc != SQLITE_DONE) throw std::runtime_error(sql + ": " + sqlite3_errmsg(db_.get()));
+    return rows;
+  }
+
+ private:
+  static sqlite3* Open(const std::string& path) {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK) {
+      const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+      sqlite3_close_v2(db);
+      throw std::runtime_error(path + ": " + message);
+    }
+    return db;
+  }
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> db_;
+};
+
+// A folder of its own in the temporary folder, removed with what it holds.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string name = (std::filesystem::temp_directory_path() / "tarnlow-concurrency-XXXXXX").string();
+    if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
+    path_ = name;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
 // ---- the children ----------------------------------------------------------------------
+
+std::string Describe(const tarnlow::Error& e) {
+  return e.Source() + ": " + std::to_string(e.Number()) + ": " + e.Description();
+}
 
 void CopyError(ChildReport& report, const std::string& what) {
   report.failed = 1;
   std::snprintf(report.error, sizeof report.error, "client %d: %s", report.client, what.c_str());
+}
+
+void CountFailedReceipt(ChildReport& report, const tarnlow::Error& e) {
+  if (report.failed_receipts++ == 0)
+    std::snprintf(report.first_failed_receipt, sizeof report.first_failed_receipt, "client %d: %s",
+                  report.client, Describe(e).c_str());
+}
+
+// One receipt in a client transaction of its own. False when it failed and
+// nothing of it stays: a failed BeginTrans opened nothing, a failed
+// CommitTrans leaves no transaction open, anything else is rolled back. A
+// rollback that fails ends the client, its receipts being in doubt.
+bool ReceiveInTransaction(tarnlow::Connection& connection, LibraryReceipt& receipt, const Item& item,
+                          ChildReport& report) {
+  try {
+    connection.BeginTrans();
+  } catch (const tarnlow::Error& e) {
+    CountFailedReceipt(report, e);
+    return false;
+  }
+  try {
+    receipt.Run(item);
+  } catch (const tarnlow::Error& e) {
+    CountFailedReceipt(report, e);
+    connection.RollbackTrans();
+    return false;
+  }
+  try {
+    connection.CommitTrans();
+  } catch (const tarnlow::Error& e) {
+    CountFailedReceipt(report, e);
+    return false;
+  }
+  return true;
 }
 
 // Blocks until the parent closes its end of `go`.
@@ -149,7 +281,7 @@ double CpuSeconds() {
 // One child's receipts: connect, warm up, tell the parent, wait for the
 // start, receive until the time is up. Every connection and object is gone
 // again when this returns.
-ChildReport RunClient(Side side, const std::string& text, const Layout& layout, int client, double seconds,
+ChildReport RunClient(Side side, const Target& target, const Layout& layout, int client, double seconds,
                       int ready, int go) {
   ChildReport report;
   report.client = client;
@@ -161,21 +293,26 @@ ChildReport RunClient(Side side, const std::string& text, const Layout& layout, 
     std::unique_ptr<LibraryReceipt> library;
     std::unique_ptr<PgRaw> raw_db;
     std::unique_ptr<RawReceipt<PgRaw>> raw;
-    if (side == Side::Library) {
-      connection = tarnlow::Connection::Open(text);
-      library = std::make_unique<LibraryReceipt>(connection);
-    } else {
-      raw_db = std::make_unique<PgRaw>(text);
+    if (side == Side::Raw) {
+      raw_db = std::make_unique<PgRaw>(target.raw);
       raw = std::make_unique<RawReceipt<PgRaw>>(*raw_db);
+    } else {
+      connection = tarnlow::Connection::Open(target.text);
+      library = std::make_unique<LibraryReceipt>(connection);
     }
-    std::int64_t receipts = 0;
+    std::int64_t attempts = 0;
+    // True when the receipt was received (and, in a transaction, committed).
     auto receive = [&] {
-      const auto p = static_cast<std::size_t>((client + receipts++) % layout.products);
-      if (library)
-        library->Run(items[p]);
-      else
-        raw->Run(items[p]);
+      const auto p = static_cast<std::size_t>((client + attempts++) % layout.products);
+      switch (side) {
+        case Side::Statements: library->Run(items[p]); break;
+        case Side::Transaction:
+          if (!ReceiveInTransaction(*connection, *library, items[p], report)) return false;
+          break;
+        case Side::Raw: raw->Run(items[p]); break;
+      }
       ++report.per_product[p];
+      return true;
     };
     receive();
     SignalReady(ready);
@@ -186,14 +323,13 @@ ChildReport RunClient(Side side, const std::string& text, const Layout& layout, 
     const auto end = start + std::chrono::duration<double>(seconds);
     auto now = start;
     while (now < end) {
-      receive();
-      ++report.timed;
+      if (receive()) ++report.timed;
       now = std::chrono::steady_clock::now();
     }
     report.seconds = std::chrono::duration<double>(now - start).count();
     report.cpu_seconds = CpuSeconds() - cpu_start;
   } catch (const tarnlow::Error& e) {
-    CopyError(report, e.Source() + ": " + std::to_string(e.Number()) + ": " + e.Description());
+    CopyError(report, Describe(e));
   } catch (const std::exception& e) {
     CopyError(report, e.what());
   }
@@ -201,15 +337,9 @@ ChildReport RunClient(Side side, const std::string& text, const Layout& layout, 
   return report;
 }
 
-struct RoundResult {
-  double receipts_per_second = 0;
-  double client_cpu_us = 0;  // the clients' CPU time per timed receipt
-  std::int64_t receipts = 0;
-  std::vector<std::string> problems;
-};
-
-// Forks the clients, releases them together, collects their reports.
-std::vector<ChildReport> RunClients(Side side, const std::string& text, const Layout& layout, double seconds,
+// Forks the clients, releases them together, collects their reports. The
+// parent holds no database connection across the fork.
+std::vector<ChildReport> RunClients(Side side, const Target& target, const Layout& layout, double seconds,
                                     std::vector<std::string>& problems) {
   int ready[2], go[2], results[2];
   if (pipe(ready) != 0 || pipe(go) != 0 || pipe(results) != 0) throw std::runtime_error("pipe failed");
@@ -226,7 +356,7 @@ std::vector<ChildReport> RunClients(Side side, const std::string& text, const La
       close(go[1]);
       close(results[0]);
       alarm(kHangSeconds);
-      const ChildReport report = RunClient(side, text, layout, c, seconds, ready[1], go[0]);
+      const ChildReport report = RunClient(side, target, layout, c, seconds, ready[1], go[0]);
       const bool written = write(results[1], &report, sizeof report) == static_cast<ssize_t>(sizeof report);
       std::_Exit(written ? 0 : 1);
     }
@@ -285,10 +415,10 @@ double Number(const std::string& text) {
 // The numbers of each product in `sql`'s rows (product, count, distinct
 // count, lowest, highest) must run from `first` on without a gap or a
 // repeat, one for each of the product's receipts.
-void CheckNumbers(Admin& admin, const std::string& what, const std::string& sql, std::int32_t first,
+void CheckNumbers(Reader& reader, const std::string& what, const std::string& sql, std::int32_t first,
                   const std::vector<std::int64_t>& per_product, std::vector<std::string>& problems) {
   std::map<std::string, std::vector<std::string>> seen;
-  for (auto& row : admin.Query(sql)) {
+  for (auto& row : reader.Query(sql)) {
     if (seen.count(row[0])) problems.push_back(what + ": product " + row[0] + " numbered under two keys");
     seen[row[0]] = row;
   }
@@ -318,7 +448,7 @@ void Expect(std::vector<std::string>& problems, const std::string& what, double 
 }
 
 // What the reports say was received against what the tables hold.
-void CheckTables(Admin& admin, const Layout& layout, const std::vector<ChildReport>& reports,
+void CheckTables(Reader& reader, const Layout& layout, const std::vector<ChildReport>& reports,
                  std::vector<std::string>& problems) {
   std::vector<std::int64_t> per_product(static_cast<std::size_t>(layout.products), 0);
   std::map<std::string, std::int64_t> per_line;  // order_line_no -> receipts
@@ -332,18 +462,18 @@ void CheckTables(Admin& admin, const Layout& layout, const std::vector<ChildRepo
     }
   }
 
-  CheckNumbers(admin, "history numbers",
+  CheckNumbers(reader, "history numbers",
                "select product, count(*), count(distinct sequence_no), min(sequence_no), max(sequence_no)"
                " from stock_movement_history group by warehouse, product, dated",
                0, per_product, problems);
-  CheckNumbers(admin, "batch numbers",
+  CheckNumbers(reader, "batch numbers",
                "select product, count(*), count(distinct sequence_number), min(sequence_number),"
                " max(sequence_number) from stock_batch where sequence_number <> '000000'"
                " group by warehouse, product",
                1, per_product, problems);
 
-  for (const auto& row : admin.Query("select product, physical_qty, on_order_qty, month_to_date03,"
-                                     " year_to_date03 from stock_item")) {
+  for (const auto& row : reader.Query("select product, physical_qty, on_order_qty, month_to_date03,"
+                                      " year_to_date03 from stock_item")) {
     std::int64_t n = -1;
     for (int p = 0; p < layout.products; ++p)
       if (row[0] == Layout::Product(p)) n = per_product[static_cast<std::size_t>(p)];
@@ -358,7 +488,7 @@ void CheckTables(Admin& admin, const Layout& layout, const std::vector<ChildRepo
     Expect(problems, "year's receipts of " + row[0], Number(row[4]), received);
   }
 
-  const auto lines = admin.Query(
+  const auto lines = reader.Query(
       "select order_line_no, qty_received, tran_recd_qty, local_expect_cost, status from "
       "purchase_order_line");
   Expect(problems, "order lines", static_cast<double>(lines.size()),
@@ -372,10 +502,10 @@ void CheckTables(Admin& admin, const Layout& layout, const std::vector<ChildRepo
   }
 
   const auto ledger =
-      admin.Query("select count(*), coalesce(sum(amount_posted), 0) from stock_nominal_movement");
+      reader.Query("select count(*), coalesce(sum(amount_posted), 0) from stock_nominal_movement");
   Expect(problems, "ledger movements", Number(ledger[0][0]), 2.0 * static_cast<double>(total));
   Expect(problems, "ledger balance", Number(ledger[0][1]), 0);
-  const auto audit = admin.Query("select count(*), coalesce(sum(qty_received), 0) from goods_receipt_audit");
+  const auto audit = reader.Query("select count(*), coalesce(sum(qty_received), 0) from goods_receipt_audit");
   Expect(problems, "receipt audit rows", Number(audit[0][0]), static_cast<double>(total));
   Expect(problems, "receipt audit quantity", Number(audit[0][1]), static_cast<double>(total) * kReceived);
 }
@@ -383,37 +513,57 @@ void CheckTables(Admin& admin, const Layout& layout, const std::vector<ChildRepo
 // ---- rounds ----------------------------------------------------------------------------------
 
 // Empties the receipt's tables and seeds the round's lines and stock items.
-void Reset(const std::string& text, const Layout& layout) {
-  {
-    Admin admin(text);
-    admin.Run(
-        "truncate purchase_order_line, stock_item, stock_movement_history, stock_batch,"
-        " stock_nominal_movement, goods_receipt_audit");
+void Reset(const Target& target, const Layout& layout) {
+  auto c = tarnlow::Connection::Open(target.text);
+  const char* tables[] = {"purchase_order_line",    "stock_item",
+                          "stock_movement_history", "stock_batch",
+                          "stock_nominal_movement", "goods_receipt_audit"};
+  c->BeginTrans();
+  if (target.engine == Engine::PostgreSQL) {
+    // Deleted rows would stay behind on the server until vacuumed and slow
+    // the next round's highest-number reads.
+    std::string truncate = "truncate ";
+    for (const char* table : tables) truncate += std::string(table) + (table == tables[5] ? "" : ", ");
+    c->Execute(truncate);
+  } else {
+    for (const char* table : tables) c->Execute(std::string("delete from ") + table);
   }
-  auto c = tarnlow::Connection::Open(text);
-  c->Execute("begin");
   for (int p = 0; p < layout.products; ++p) {
     SeedStock(*c, Layout::Product(p));
     for (int client = 0; client < layout.clients; ++client) SeedLine(*c, layout.ItemOf(client, p));
   }
-  c->Execute("commit");
+  c->CommitTrans();
 }
 
-RoundResult Round(Side side, const std::string& text, const Layout& layout, double seconds) {
+std::unique_ptr<Reader> OpenReader(const Target& target) {
+  if (target.engine == Engine::PostgreSQL) return std::make_unique<PgReader>(target.raw);
+  return std::make_unique<SqliteReader>(target.raw);
+}
+
+struct RoundResult {
+  double receipts_per_second = 0;
+  double client_cpu_us = 0;  // the clients' CPU time per receipt received in the timed window
+  std::int64_t failed_receipts = 0;
+  std::string first_failed_receipt;
+  std::vector<std::string> problems;
+};
+
+RoundResult Round(Side side, const Target& target, const Layout& layout, double seconds) {
   RoundResult result;
-  Reset(text, layout);
-  const std::vector<ChildReport> reports = RunClients(side, text, layout, seconds, result.problems);
+  Reset(target, layout);
+  const std::vector<ChildReport> reports = RunClients(side, target, layout, seconds, result.problems);
   double cpu = 0;
   std::int64_t timed = 0;
   for (const ChildReport& r : reports) {
     if (r.seconds > 0) result.receipts_per_second += static_cast<double>(r.timed) / r.seconds;
     cpu += r.cpu_seconds;
     timed += r.timed;
-    for (int p = 0; p < layout.products; ++p) result.receipts += r.per_product[p];
+    result.failed_receipts += r.failed_receipts;
+    if (r.failed_receipts > 0 && result.first_failed_receipt.empty())
+      result.first_failed_receipt = r.first_failed_receipt;
   }
   if (timed > 0) result.client_cpu_us = cpu / static_cast<double>(timed) * 1e6;
-  Admin admin(text);
-  CheckTables(admin, layout, reports, result.problems);
+  CheckTables(*OpenReader(target), layout, reports, result.problems);
   return result;
 }
 
@@ -424,6 +574,7 @@ double Median(std::vector<double> v) {
 }
 
 std::string Spread(const std::vector<double>& v, const char* format) {
+  if (v.empty()) return "-";
   char text[128];
   const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
   char median[32], low[32], high[32];
@@ -432,6 +583,85 @@ std::string Spread(const std::vector<double>& v, const char* format) {
   std::snprintf(high, sizeof high, format, *hi);
   std::snprintf(text, sizeof text, "%s (%s-%s)", median, low, high);
   return text;
+}
+
+struct Figures {
+  std::vector<double> rate, cpu;
+  std::int64_t failed_receipts = 0;
+  std::string first_failed_receipt;
+};
+
+struct Row {
+  int clients = 0;
+  std::map<Side, Figures> sides;
+};
+
+std::string Where(Engine engine, int clients, Side side) {
+  return std::string(EngineName(engine)) + ", " + std::to_string(clients) +
+         (clients == 1 ? " client, " : " clients, ") + SideName(side) + ": ";
+}
+
+// One engine's rounds at 1, 8 and 32 clients. Problems are prefixed with
+// where they arose.
+std::vector<Row> RunEngine(const Target& target, double seconds, std::vector<std::string>& problems) {
+  std::vector<Side> sides{Side::Statements, Side::Transaction};
+  if (target.engine == Engine::PostgreSQL) sides.push_back(Side::Raw);
+  {
+    auto c = tarnlow::Connection::Open(target.text);
+    tarnlow::CreateMissingTables(*c);
+    SeedOrder(*c);
+  }
+  std::vector<Row> rows;
+  for (const int clients : {1, 8, 32}) {
+    const Layout layout{clients, std::min(kMaxProducts, std::max(2, clients / kClientsPerProduct))};
+    Row& row = rows.emplace_back();
+    row.clients = clients;
+    for (int r = 0; r < kRounds; ++r) {
+      // Forwards, then backwards: each side takes each place as often.
+      std::vector<Side> order = sides;
+      if (r % 2 == 1) std::reverse(order.begin(), order.end());
+      for (const Side side : order) {
+        RoundResult result = Round(side, target, layout, seconds);
+        for (auto& p : result.problems) problems.push_back(Where(target.engine, clients, side) + p);
+        Figures& figures = row.sides[side];
+        figures.rate.push_back(result.receipts_per_second);
+        figures.cpu.push_back(result.client_cpu_us);
+        figures.failed_receipts += result.failed_receipts;
+        if (figures.first_failed_receipt.empty()) figures.first_failed_receipt = result.first_failed_receipt;
+      }
+    }
+  }
+  return rows;
+}
+
+// a/b per pair of rounds.
+std::vector<double> Ratios(const Figures& a, const Figures& b) {
+  std::vector<double> ratio;
+  for (std::size_t i = 0; i < a.rate.size() && i < b.rate.size(); ++i)
+    if (b.rate[i] > 0) ratio.push_back(a.rate[i] / b.rate[i]);
+  return ratio;
+}
+
+void Print(Engine engine, const std::vector<Row>& rows, std::vector<std::string>& notes) {
+  for (const Row& row : rows) {
+    const auto statements = row.sides.find(Side::Statements);
+    const auto raw = row.sides.find(Side::Raw);
+    for (const auto& [side, f] : row.sides) {
+      char cpu[32];
+      std::snprintf(cpu, sizeof cpu, "%.0f us", Median(f.cpu));
+      std::string ratio;
+      if (side == Side::Transaction && statements != row.sides.end())
+        ratio = "trans/stmt " + Spread(Ratios(f, statements->second), "%.2f");
+      else if (side == Side::Statements && raw != row.sides.end())
+        ratio = "lib/raw    " + Spread(Ratios(f, raw->second), "%.2f");
+      std::printf("  %-11s %-8d %-12s %-20s %-10s %-7lld %s\n", EngineName(engine), row.clients,
+                  SideName(side), Spread(f.rate, "%.0f").c_str(), cpu,
+                  static_cast<long long>(f.failed_receipts), ratio.c_str());
+      if (f.failed_receipts > 0)
+        notes.push_back(Where(engine, row.clients, side) + std::to_string(f.failed_receipts) +
+                        " receipts failed and were rolled back; the first: " + f.first_failed_receipt);
+    }
+  }
 }
 
 int Main(int argc, char** argv) {
@@ -447,72 +677,49 @@ int Main(int argc, char** argv) {
       return 2;
     }
   }
-  std::printf("\nGoods receipts per second from client processes at once on one PostgreSQL server\n");
-  const char* uri = std::getenv("TARNLOW_PG_URI");
-  if (uri == nullptr || *uri == '\0') {
-    std::printf("  skipped: TARNLOW_PG_URI is not set\n");
-    return 0;
-  }
-
-  std::vector<std::string> problems;
-  struct Figures {
-    std::vector<double> rate, cpu;
-  };
-  struct Row {
-    int clients;
-    Figures library, raw;
-  };
-  std::vector<Row> rows;
-  try {
-    const bench_pg::Schema schema(uri, "receipt_concurrency");
-    const std::string text = schema.Text();
-    {
-      auto c = tarnlow::Connection::Open(text);
-      tarnlow::CreateMissingTables(*c);
-      SeedOrder(*c);
-    }
-    for (const int clients : {8, 32}) {
-      const Layout layout{clients, std::min(kMaxProducts, std::max(2, clients / kClientsPerProduct))};
-      Row& row = rows.emplace_back(Row{clients, {}, {}});
-      // Library, raw, raw, library, ...: each side goes first as often.
-      for (int r = 0; r < kRounds; ++r) {
-        for (const Side side :
-             r % 2 == 0 ? std::array{Side::Library, Side::Raw} : std::array{Side::Raw, Side::Library}) {
-          RoundResult result = Round(side, text, layout, seconds);
-          for (auto& p : result.problems)
-            problems.push_back(std::to_string(clients) + " clients, " + SideName(side) + ": " + p);
-          Figures& figures = side == Side::Library ? row.library : row.raw;
-          figures.rate.push_back(result.receipts_per_second);
-          figures.cpu.push_back(result.client_cpu_us);
-        }
-      }
-    }
-  } catch (const tarnlow::Error& e) {
-    problems.push_back(e.Source() + ": " + e.Description());
-  } catch (const std::exception& e) {
-    problems.push_back(e.what());
-  }
-
+  std::printf("\nGoods receipts per second from client processes at once on one database\n");
   std::printf(
-      "(%.1f s per round, %d rounds per side alternating, each product received by %d processes at once;\n"
-      "median over the rounds, lowest-highest in brackets; client CPU is the client processes' CPU time\n"
-      "per receipt; library/raw is the ratio of receipts/s per pair of rounds)\n\n",
+      "(%.1f s per round, %d rounds per side in alternating order; each product received by up to %d\n"
+      "processes at once; median over the rounds, lowest-highest in brackets; client CPU is the client\n"
+      "processes' CPU time per receipt received (on SQLite the database's own work is in it); failed counts\n"
+      "receipts rolled back; trans/stmt is the ratio of receipts/s of the transaction and the statements\n"
+      "rounds, lib/raw that of the statements and the raw rounds, per pair of rounds)\n\n",
       seconds, kRounds, kClientsPerProduct);
-  std::printf("  %-8s %-10s %-22s %-16s %s\n", "clients", "side", "receipts/s", "client CPU", "library/raw");
-  for (const Row& row : rows) {
-    if (row.library.rate.size() != row.raw.rate.size() || row.library.rate.empty()) continue;
-    std::vector<double> ratio;
-    for (std::size_t i = 0; i < row.library.rate.size(); ++i)
-      if (row.raw.rate[i] > 0) ratio.push_back(row.library.rate[i] / row.raw.rate[i]);
-    for (const Side side : {Side::Library, Side::Raw}) {
-      const Figures& f = side == Side::Library ? row.library : row.raw;
-      char cpu[32];
-      std::snprintf(cpu, sizeof cpu, "%.0f us", Median(f.cpu));
-      const std::string ratio_text = side == Side::Raw ? "" : ratio.empty() ? "-" : Spread(ratio, "%.2f");
-      std::printf("  %-8d %-10s %-22s %-16s %s\n", row.clients, SideName(side),
-                  Spread(f.rate, "%.0f").c_str(), cpu, ratio_text.c_str());
+  std::printf("  %-11s %-8s %-12s %-20s %-10s %-7s %s\n", "engine", "clients", "side", "receipts/s",
+              "client CPU", "failed", "ratio");
+  std::fflush(stdout);
+
+  std::vector<std::string> problems, notes;
+  for (const Engine engine : {Engine::SQLite, Engine::PostgreSQL}) {
+    const std::size_t before = problems.size();
+    try {
+      std::vector<Row> rows;
+      if (engine == Engine::SQLite) {
+        const TempFolder folder;
+        const std::string path = folder.File("receipts.db");
+        rows = RunEngine(Target{engine, "sqlite:" + path, path}, seconds, problems);
+      } else {
+        const char* uri = std::getenv("TARNLOW_PG_URI");
+        if (uri == nullptr || *uri == '\0') {
+          std::printf("  %-11s skipped: TARNLOW_PG_URI is not set\n", EngineName(engine));
+          continue;
+        }
+        const bench_pg::Schema schema(uri, "receipt_concurrency");
+        rows = RunEngine(Target{engine, schema.Text(), schema.Text()}, seconds, problems);
+      }
+      Print(engine, rows, notes);
+    } catch (const tarnlow::Error& e) {
+      problems.push_back(std::string(EngineName(engine)) + ": " + Describe(e));
+    } catch (const std::exception& e) {
+      problems.push_back(std::string(EngineName(engine)) + ": " + e.what());
     }
+    if (problems.size() > before)
+      std::printf("  %-11s %zu problems, listed below\n", EngineName(engine), problems.size() - before);
+    std::fflush(stdout);
   }
+
+  for (const std::string& note : notes) std::printf("\n  %s", note.c_str());
+  if (!notes.empty()) std::printf("\n");
   if (problems.empty()) {
     std::printf(
         "\n  checked after every round: no client failed; history and batch numbers of each product run on "
