@@ -48,7 +48,6 @@ class DatabaseConnection : public std::enable_shared_from_this<DatabaseConnectio
   std::int32_t BeginTrans();
   void CommitTrans();
   void RollbackTrans();
-  std::int32_t TransactionLevel() const { return level_; }
   // Compiles a statement once for repeated execution, or (`repeated` false)
   // a literal one that runs once. A text unfit for the database is refused.
   std::shared_ptr<CompiledStatement> Prepare(std::string_view sql, bool repeated = true);
