@@ -371,8 +371,14 @@ int RunDemo(std::string_view text) {
   line.CloseIt();
 
   // 3.-8. The receipt, in one transaction: it lands whole or not at all.
-  const ReceiptInput receipt{order,          2,           150, 0.21, header.supplier(), header.pl_company(),
-                             receipt_number, batch_number};
+  const ReceiptInput receipt{.order = order,
+                             .line_no = 2,
+                             .received = 150,
+                             .unit_cost = 0.21,
+                             .supplier = header.supplier(),
+                             .pl_company = header.pl_company(),
+                             .receipt_number = receipt_number,
+                             .batch_number = batch_number};
   connection->BeginTrans();
   Receive(connection, receipt, std::cout);
   connection->CommitTrans();
