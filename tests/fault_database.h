@@ -72,6 +72,7 @@ class FaultDatabase final : public backend::Database {
   std::vector<backend::ColumnDescription> Columns(std::string_view table) override {
     return inner_->Columns(table);
   }
+  bool InTransaction() override { return inner_->InTransaction(); }
   std::string_view Dialect() const override { return inner_->Dialect(); }
   std::string QuoteLiteral(std::string_view text) override { return inner_->QuoteLiteral(text); }
 

@@ -37,7 +37,8 @@ inline constexpr std::int32_t NotAllowed = -2146825287;          // 3001
 inline constexpr std::int32_t UpdateNotSupported = -2146825037;  // 3251
 inline constexpr std::int32_t RowNotLocated = -2147217864;
 inline constexpr std::int32_t NoKeyColumns = -2147467259;
-inline constexpr std::int32_t NoTransaction = -2147168242;  // a commit or rollback with none open
+inline constexpr std::int32_t NoTransaction = -2147168242;     // a commit or rollback with none open
+inline constexpr std::int32_t TransactionEnded = -2147168231;  // rolled back by the database itself
 // A connection text or connection option that cannot be used.
 inline constexpr std::int32_t BadConnectionText = vbObjectError + 513;
 }  // namespace err

@@ -149,6 +149,11 @@ class Database {
   }
   // The table's columns in their order; empty when there is no such table.
   virtual std::vector<ColumnDescription> Columns(std::string_view table) = 0;
+  // Whether the database still holds the transaction opened on it. SQLite
+  // may roll a whole transaction back on a failed statement (a full disk, an
+  // I/O error); a server drops it with the connection. True where the
+  // database cannot tell (through ODBC).
+  virtual bool InTransaction() { return true; }
   // The DDL dialect, "sqlite" or "postgresql", or another database's name.
   virtual std::string_view Dialect() const = 0;
   // The text as a literal of this database whatever its session settings

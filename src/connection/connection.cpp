@@ -140,39 +140,54 @@ void DatabaseConnection::Control(const std::string& sql) {
 // Savepoints of one name stack up: each statement's shadows the one before
 // it and goes with the transaction or its level, instead of being released
 // one by one at the cost of another round trip per statement.
-bool DatabaseConnection::RunGuarded(CompiledStatement& statement, CompiledStatement::Rows rows) {
-  Control(std::string("SAVEPOINT ") + kStatementSavepoint);
+bool DatabaseConnection::RunInTransaction(CompiledStatement& statement, CompiledStatement::Rows rows) {
+  if (ended_) RaiseRuntime(err::TransactionEnded);
+  if (savepoints_) Control(std::string("SAVEPOINT ") + kStatementSavepoint);
   try {
     return statement.Execute(rows);
   } catch (...) {
     // The statement's failure is the one reported; a connection too broken
     // to undo it shows on the client's next statement.
     try {
-      Control(std::string("ROLLBACK TO SAVEPOINT ") + kStatementSavepoint);
+      if (savepoints_) Control(std::string("ROLLBACK TO SAVEPOINT ") + kStatementSavepoint);
     } catch (const Error&) {
     }
+    ended_ = !db_->InTransaction();
     throw;
   }
 }
 
 std::int32_t DatabaseConnection::BeginTrans() {
+  if (ended_) RaiseRuntime(err::TransactionEnded);
   const bool sqlite = db_->Dialect() == "sqlite";
   if (level_ == 0)
     Control(sqlite ? "BEGIN IMMEDIATE" : "START TRANSACTION");
   else
     Control("SAVEPOINT " + LevelSavepoint(level_ + 1));
   // SQLite undoes a failed statement by itself and keeps the transaction.
-  guarded_ = !sqlite;
+  savepoints_ = !sqlite;
   return ++level_;
 }
 
 void DatabaseConnection::EndTransaction() {
   level_ = 0;
-  guarded_ = false;
+  savepoints_ = false;
+  ended_ = false;
+}
+
+// Of a transaction the database has ended, each level the client ends has
+// nothing left to undo; a commit is refused, so that the client learns its
+// work is gone.
+void DatabaseConnection::EndLevelOfEnded() {
+  if (--level_ == 0) EndTransaction();
 }
 
 void DatabaseConnection::CommitTrans() {
   if (level_ == 0) RaiseRuntime(err::NoTransaction);
+  if (ended_) {
+    EndLevelOfEnded();
+    RaiseRuntime(err::TransactionEnded);
+  }
   if (level_ > 1) {
     Control("RELEASE SAVEPOINT " + LevelSavepoint(level_));
     --level_;
@@ -196,6 +211,7 @@ void DatabaseConnection::CommitTrans() {
 
 void DatabaseConnection::RollbackTrans() {
   if (level_ == 0) RaiseRuntime(err::NoTransaction);
+  if (ended_) return EndLevelOfEnded();
   if (level_ > 1) {
     Control("ROLLBACK TO SAVEPOINT " + LevelSavepoint(level_));
     Control("RELEASE SAVEPOINT " + LevelSavepoint(level_));

@@ -36,10 +36,12 @@ class DatabaseConnection : public std::enable_shared_from_this<DatabaseConnectio
   // Runs a compiled statement for a client. Inside a client transaction on a
   // server, where a failed statement would doom the whole transaction, the
   // statement gets a savepoint of its own, so that its failure undoes only
-  // itself there as it does on SQLite.
+  // itself there as it does on SQLite. A transaction the database itself
+  // ended (SQLite on a full disk, a lost connection) refuses every statement
+  // until the client ends it, so that none runs outside it unnoticed.
   bool Run(CompiledStatement& statement, CompiledStatement::Rows rows) {
     ++stats_.executions;
-    return guarded_ ? RunGuarded(statement, rows) : statement.Execute(rows);
+    return level_ > 0 ? RunInTransaction(statement, rows) : statement.Execute(rows);
   }
   // The client's transactions: the outermost is the database's own, each
   // inner level a savepoint. BeginTrans returns the new level, 1 for the
@@ -65,10 +67,11 @@ class DatabaseConnection : public std::enable_shared_from_this<DatabaseConnectio
 
  private:
   void Trace(std::string_view sql);
-  bool RunGuarded(CompiledStatement& statement, CompiledStatement::Rows rows);
+  bool RunInTransaction(CompiledStatement& statement, CompiledStatement::Rows rows);
   // A transaction statement of this layer's own, traced like the client's.
   void Control(const std::string& sql);
   void EndTransaction();
+  void EndLevelOfEnded();
 
   std::unique_ptr<backend::Database> db_;
   std::string trace_;
@@ -76,7 +79,8 @@ class DatabaseConnection : public std::enable_shared_from_this<DatabaseConnectio
   std::map<std::string, std::vector<std::string>> row_keys_;
   std::map<std::string, std::shared_ptr<CompiledStatement>, std::less<>> reused_;
   std::int32_t level_ = 0;
-  bool guarded_ = false;  // statements run under a savepoint of their own
+  bool savepoints_ = false;  // statements run under a savepoint of their own
+  bool ended_ = false;       // the database ended the transaction
 };
 
 }  // namespace tarnlow

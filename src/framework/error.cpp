@@ -34,6 +34,9 @@ std::string RuntimeErrorText(std::int32_t number) {
       return "Current Recordset does not support updating. This may be a limitation of the "
              "provider, or of the selected locktype.";
     case err::NoTransaction: return "No transaction is active.";
+    case err::TransactionEnded:
+      return "The database has rolled the transaction back after a failed statement; end it with "
+             "RollbackTrans to go on.";
     case err::RowNotLocated:
       return "Row cannot be located for updating. Some values may have been changed since it "
              "was last read.";

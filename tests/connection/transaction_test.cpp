@@ -219,6 +219,40 @@ TEST_P(TransactionTest, LettingGoOfTheConnectionRollsBack) {
   EXPECT_EQ(Received(), std::make_tuple(6.0, Labels{"NEXT"}, Labels{"NEXT"}));
 }
 
+// SQLite rolls the whole transaction back when the database is full. What
+// the client sends after that must not run on its own, outside any
+// transaction: it is refused until the client has ended every level.
+TEST_P(TransactionTest, ATransactionTheDatabaseEndedRefusesEverythingButItsEnd) {
+  if (GetParam() != "sqlite") GTEST_SKIP() << "only SQLite ends a transaction on a statement and tells";
+  c_->Execute("create table filler (a text)");
+  const auto pages = test::Select(*c_, "pragma page_count").at(0).at(0).ToInt32();
+  c_->Execute("pragma max_page_count = " + std::to_string(pages + 4));
+  c_->BeginTrans();
+  c_->BeginTrans();
+  Receive(c_, "LOST");
+  const std::string page(4000, 'x');
+  const Error full = test::CatchError([&] {
+    for (int i = 0; i < 100; ++i) c_->Execute("insert into filler values ('" + page + "')");
+  });
+  EXPECT_NE(full.Description().find("full"), std::string::npos) << full.Description();
+
+  const std::string ended =
+      "The database has rolled the transaction back after a failed statement; end it with RollbackTrans to "
+      "go on.";
+  test::ExpectError([&] { Receive(c_, "ALONE"); }, err::TransactionEnded, RuntimeSource, ended);
+  test::ExpectError([&] { c_->BeginTrans(); }, err::TransactionEnded, RuntimeSource, ended);
+  c_->RollbackTrans();
+  test::ExpectError([&] { c_->CommitTrans(); }, err::TransactionEnded, RuntimeSource, ended);
+  test::ExpectError([&] { c_->RollbackTrans(); }, err::NoTransaction, RuntimeSource);
+  EXPECT_EQ(Received(), std::make_tuple(5.0, Labels{}, Labels{}));
+
+  c_->Execute("pragma max_page_count = 1000000");
+  EXPECT_EQ(c_->BeginTrans(), 1);
+  Receive(c_, "NEXT");
+  c_->CommitTrans();
+  EXPECT_EQ(Received(), std::make_tuple(6.0, Labels{"NEXT"}, Labels{"NEXT"}));
+}
+
 // A client killed outright, with its transaction open or just after its
 // commit: the database keeps only what was committed.
 TEST_P(TransactionTest, AKilledClientLeavesOnlyWhatItCommitted) {

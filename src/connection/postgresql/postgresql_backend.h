@@ -129,6 +129,10 @@ class PostgresDatabase final : public Database {
   bool TableExists(std::string_view table) override;
   std::vector<std::vector<std::string>> UniqueKeys(std::string_view table) override;
   std::vector<ColumnDescription> Columns(std::string_view table) override;
+  bool InTransaction() override {
+    const PGTransactionStatusType status = PQtransactionStatus(session_->Conn());
+    return status != PQTRANS_IDLE && status != PQTRANS_UNKNOWN;
+  }
   std::string_view Dialect() const override { return "postgresql"; }
   std::string QuoteLiteral(std::string_view text) override;
 

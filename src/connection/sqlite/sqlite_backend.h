@@ -109,6 +109,7 @@ class SqliteDatabase final : public Database {
   bool TableExists(std::string_view table) override;
   std::vector<std::vector<std::string>> UniqueKeys(std::string_view table) override;
   std::vector<ColumnDescription> Columns(std::string_view table) override;
+  bool InTransaction() override { return sqlite3_get_autocommit(db_.get()) == 0; }
   std::string_view Dialect() const override { return "sqlite"; }
   std::string QuoteLiteral(std::string_view text) override {
     return sqltext::QuoteLiteral(text, sqltext::Backslash::Plain);
