@@ -47,30 +47,20 @@ inline bool HoldsNul(std::string_view text) {
 }
 
 // Texts holding a NUL or bytes that are no UTF-8 are refused on every engine
-// alike. ASCII passes a word at a time (0 or above 127 sets a high bit); a
-// text's last word may overlap the one before it.
+// alike. ASCII passes eight bytes at a time (0 or above 127 sets a high bit).
 bool UnfitBeyondAscii(std::string_view text);
-template <class Word>
-bool AsciiWordSuspect(const char* at) {
-  constexpr Word kOnes = static_cast<Word>(0x0101010101010101u),
-                 kHighs = static_cast<Word>(0x8080808080808080u);
-  Word w;
-  std::memcpy(&w, at, sizeof w);
-  return (((w - kOnes) | w) & kHighs) != 0;
-}
 inline bool Unfit(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
   const char* p = text.data();
-  const std::size_t n = text.size();
-  bool suspect = false;
-  if (n >= 8) {
-    for (std::size_t at = 0; at + 8 < n; at += 8) suspect |= AsciiWordSuspect<std::uint64_t>(p + at);
-    suspect |= AsciiWordSuspect<std::uint64_t>(p + n - 8);
-  } else if (n >= 4) {
-    suspect = AsciiWordSuspect<std::uint32_t>(p) || AsciiWordSuspect<std::uint32_t>(p + n - 4);
-  } else {
-    for (std::size_t i = 0; i < n; ++i) suspect |= static_cast<unsigned char>(p[i]) - 1u >= 0x7Fu;
+  std::size_t n = text.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (((w - kOnes) | w) & kHighs) return UnfitBeyondAscii(text);
   }
-  return suspect && UnfitBeyondAscii(text);
+  for (; n > 0; ++p, --n)
+    if (static_cast<unsigned char>(*p) - 1u >= 0x7Fu) return UnfitBeyondAscii(text);
+  return false;
 }
 // "<what> holds a NUL character" or "... is not valid UTF-8", with statement.
 [[noreturn]] void RaiseUnfit(std::string_view what, std::string_view text, std::string_view statement);
