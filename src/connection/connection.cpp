@@ -51,7 +51,7 @@ std::shared_ptr<DatabaseConnection> DatabaseConnection::Create(std::unique_ptr<b
 }
 
 DatabaseConnection::DatabaseConnection(Token, std::unique_ptr<backend::Database> db, std::string trace)
-    : db_(std::move(db)), trace_(std::move(trace)) {}
+    : db_(std::move(db)), trace_(std::move(trace)), statement_savepoints_(db_->Dialect() != "sqlite") {}
 
 // An ODBC driver that knows a transaction is open refuses to disconnect, and
 // the session would stay behind: what the client did not commit is rolled
@@ -142,14 +142,14 @@ void DatabaseConnection::Control(const std::string& sql) {
 // one by one at the cost of another round trip per statement.
 bool DatabaseConnection::RunInTransaction(CompiledStatement& statement, CompiledStatement::Rows rows) {
   if (ended_) RaiseRuntime(err::TransactionEnded);
-  if (savepoints_) Control(std::string("SAVEPOINT ") + kStatementSavepoint);
+  if (statement_savepoints_) Control(std::string("SAVEPOINT ") + kStatementSavepoint);
   try {
     return statement.Execute(rows);
   } catch (...) {
     // The statement's failure is the one reported; a connection too broken
     // to undo it shows on the client's next statement.
     try {
-      if (savepoints_) Control(std::string("ROLLBACK TO SAVEPOINT ") + kStatementSavepoint);
+      if (statement_savepoints_) Control(std::string("ROLLBACK TO SAVEPOINT ") + kStatementSavepoint);
     } catch (const Error&) {
     }
     ended_ = !db_->InTransaction();
@@ -159,19 +159,16 @@ bool DatabaseConnection::RunInTransaction(CompiledStatement& statement, Compiled
 
 std::int32_t DatabaseConnection::BeginTrans() {
   if (ended_) RaiseRuntime(err::TransactionEnded);
-  const bool sqlite = db_->Dialect() == "sqlite";
+  // SQLite takes its write lock at once; a server locks rows as they are written.
   if (level_ == 0)
-    Control(sqlite ? "BEGIN IMMEDIATE" : "START TRANSACTION");
+    Control(statement_savepoints_ ? "START TRANSACTION" : "BEGIN IMMEDIATE");
   else
     Control("SAVEPOINT " + LevelSavepoint(level_ + 1));
-  // SQLite undoes a failed statement by itself and keeps the transaction.
-  savepoints_ = !sqlite;
   return ++level_;
 }
 
 void DatabaseConnection::EndTransaction() {
   level_ = 0;
-  savepoints_ = false;
   ended_ = false;
 }
 

@@ -78,9 +78,12 @@ class DatabaseConnection : public std::enable_shared_from_this<DatabaseConnectio
   ConnectionStatistics stats_;
   std::map<std::string, std::vector<std::string>> row_keys_;
   std::map<std::string, std::shared_ptr<CompiledStatement>, std::less<>> reused_;
+  // A failed statement dooms a server's transaction; SQLite undoes the
+  // statement alone. So on a server each statement in a transaction runs
+  // under a savepoint of its own.
+  const bool statement_savepoints_;
   std::int32_t level_ = 0;
-  bool savepoints_ = false;  // statements run under a savepoint of their own
-  bool ended_ = false;       // the database ended the transaction
+  bool ended_ = false;  // the database ended the transaction
 };
 
 }  // namespace tarnlow
